@@ -1,0 +1,64 @@
+#include "args.h"
+
+#include <CLI/CLI.hpp>
+#include <ostream>
+#include <sstream>
+
+namespace cli {
+
+namespace {
+
+constexpr const char* kVersion = "zarvel-cli 0.1.0";
+
+}  // namespace
+
+Invocation ParseArgs(int argc, const char* const argv[]) {
+    Invocation inv;
+    CLI::App app{"Zarvel: checks, draws and exports LDraw models.", "zarvel-cli"};
+    app.set_version_flag("--version", kVersion);
+    app.require_subcommand(0, 1);
+
+    CLI::App* check = AddCheckCommand(app, inv.check);
+    CLI::App* render = AddRenderCommand(app, inv.render);
+    CLI::App* pov = AddPovCommand(app, inv.pov);
+    CLI::App* stats = AddStatsCommand(app, inv.stats);
+    CLI::App* tree = AddTreeCommand(app, inv.tree);
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        std::ostringstream out, err;
+        inv.finished = true;
+        inv.status = app.exit(e, out, err);
+        inv.out = out.str();
+        inv.err = err.str();
+        return inv;
+    }
+
+    for (CLI::App* sub : {check, render, pov, stats, tree}) {
+        if (sub->parsed()) inv.command = sub->get_name();
+    }
+    if (inv.command.empty()) {
+        inv.finished = true;
+        inv.status = 0;
+        inv.out = app.help();
+    }
+    return inv;
+}
+
+int RunCli(int argc, const char* const argv[], std::ostream& out, std::ostream& err) {
+    Invocation inv = ParseArgs(argc, argv);
+    if (inv.finished) {
+        out << inv.out;
+        err << inv.err;
+        return inv.status;
+    }
+    if (inv.command == "check") return RunCheck(inv.check, out, err);
+    if (inv.command == "render") return RunRender(inv.render, out, err);
+    if (inv.command == "pov") return RunPov(inv.pov, out, err);
+    if (inv.command == "stats") return RunStats(inv.stats, out, err);
+    if (inv.command == "tree") return RunTree(inv.tree, out, err);
+    return 2;
+}
+
+}  // namespace cli

@@ -1,0 +1,41 @@
+// The three report channels: the input log (problems tied to a file and a line),
+// error boxes (conditions that stop an operation) and the debug trace file.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// Kinds of input-log messages.
+inline constexpr int QZ_ASIS = 0;
+inline constexpr int QZ_WARNING = 1;
+inline constexpr int QZ_SKIPPING = 2;
+
+// Longest composed message (terminator included) and longest log entry.
+inline constexpr size_t QZ_MESSAGE_BUFFER = 400;
+inline constexpr size_t QZ_WARN_BUFFER = 2000;
+// Title and author: 400 characters including the terminator.
+inline constexpr size_t QZ_TITLE_BUFFER = 400;
+
+extern std::string QzInputLog;
+extern int QzWarningLevel;
+extern std::string QzCurrentFile;
+extern uint32_t QzCurrentLine;
+extern std::string QzCurrentLineText;
+extern std::string QzModelTitle;
+extern std::string QzModelAuthor;
+extern bool QzDebugEnabled;
+
+// Appends "message" (as is) or "WARNING|SKIPPING \"file\" Line n: message: line text"
+// and "\r\n" to the input log when level <= QzWarningLevel. The message is a printf
+// format.
+void QzWarn(int level, int kind, const char* format, ...) __attribute__((format(printf, 3, 4)));
+// Composes a message into the 400-character working buffer (cut, never overrun).
+std::string QzCompose(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// Modal error box with the stop icon.
+void QzError(const std::string& text);
+void QzClearInputLog();
+// Appends "hh:mm:ss tick " and the text to the debug log file when enabled.
+void QzDebugLog(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// Back to start-up state: empty log and texts, level 0, debug off; for tests.
+void QzResetDiagnostics();

@@ -1,0 +1,56 @@
+// Files as the reader and the writers need them: whole text files read line by line,
+// last-write times, and paths resolved whatever the letter case of their components.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace plat {
+
+struct FileTime {
+    uint32_t low;
+    uint32_t high;
+    bool operator==(const FileTime&) const = default;
+};
+
+// Finds the file or directory a path names when its components may be written in any
+// letter case, with "\" or "/" between them. An exact match wins over a case-folded
+// one. Directory listings are cached. Returns the path as it is on disk, or nothing.
+std::optional<std::string> ResolvePath(std::string_view path);
+// Forgets every cached directory listing.
+void ClearPathCache();
+
+bool GetLastWriteTime(const std::string& path, FileTime& out);
+
+// A text file read whole on opening, then handed out line by line the way a C
+// library reads a text file with a fixed buffer.
+class TextFile {
+public:
+    // Resolves the path case-insensitively; false when it does not open as a file.
+    bool Open(std::string_view path);
+    bool IsOpen() const { return open_; }
+    void Close();
+    // Next line, at most bufferSize - 1 characters, the newline included when it fits
+    // (a longer line comes back in pieces). "\r\n" reads as "\n". False at the end.
+    bool ReadLine(std::string_view& line, size_t bufferSize);
+    const std::string& Path() const { return path_; }
+
+private:
+    std::string path_;
+    std::string data_;
+    size_t pos_ = 0;
+    bool open_ = false;
+};
+
+// Value of an environment variable, nothing when it is not set.
+std::optional<std::string> GetEnv(const char* name);
+// The folder for temporary files (TMPDIR, else /tmp), without a trailing "/".
+std::string TempDir();
+// The debug trace file: QzDebug.txt in the temporary folder.
+std::string DebugLogPath();
+// Appends text to a file; false when it cannot be opened.
+bool AppendToFile(const std::string& path, std::string_view text);
+
+}  // namespace plat

@@ -1,0 +1,61 @@
+#include "test_support.h"
+
+#include <atomic>
+#include <fstream>
+#include <unistd.h>
+
+#include "colours.h"
+#include "diagnostics.h"
+#include "files.h"
+#include "model.h"
+
+namespace testing_support {
+
+plat::MessageAnswer RecordingMessageBox::Show(const std::string& text, plat::MessageKind kind) {
+    calls.push_back({text, kind});
+    return kind == plat::MessageKind::Question ? answer : plat::MessageAnswer::Ok;
+}
+
+ScopedMessageBox::ScopedMessageBox() { plat::SetMessageBoxHandler(&box); }
+ScopedMessageBox::~ScopedMessageBox() { plat::SetMessageBoxHandler(nullptr); }
+
+TempDir::TempDir() {
+    static std::atomic<int> counter{0};
+    path_ = std::filesystem::temp_directory_path() /
+            ("zarvel-test-" + std::to_string(getpid()) + "-" + std::to_string(counter++));
+    std::filesystem::remove_all(path_);
+    std::filesystem::create_directories(path_);
+}
+
+TempDir::~TempDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+}
+
+std::string TempDir::Write(const std::string& relative, const std::string& content) const {
+    std::filesystem::path full = path_ / relative;
+    std::filesystem::create_directories(full.parent_path());
+    std::ofstream(full, std::ios::binary) << content;
+    plat::ClearPathCache();
+    return full.string();
+}
+
+std::filesystem::path SourceDir() { return ZARVEL_SOURCE_DIR; }
+
+std::filesystem::path ExamplesDir() { return SourceDir() / "examples"; }
+
+std::optional<std::filesystem::path> SharedLdrawDir() {
+    std::filesystem::path dir = ZARVEL_SHARED_LDRAW;
+    std::error_code ec;
+    if (std::filesystem::is_directory(dir / "parts", ec)) return std::filesystem::canonical(dir);
+    return std::nullopt;
+}
+
+void ResetModelInput() {
+    QzResetModelState();
+    QzResetColourState();
+    QzResetDiagnostics();
+    plat::ClearPathCache();
+}
+
+}  // namespace testing_support

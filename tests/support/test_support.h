@@ -1,0 +1,62 @@
+// Shared helpers of the tests.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "messagebox.h"
+
+namespace testing_support {
+
+// Records every message box instead of showing it; answers questions with `answer`.
+class RecordingMessageBox : public plat::MessageBoxHandler {
+public:
+    struct Call {
+        std::string text;
+        plat::MessageKind kind;
+    };
+    plat::MessageAnswer Show(const std::string& text, plat::MessageKind kind) override;
+    std::vector<Call> calls;
+    plat::MessageAnswer answer = plat::MessageAnswer::No;
+};
+
+// Installs a RecordingMessageBox for the lifetime of the object.
+class ScopedMessageBox {
+public:
+    ScopedMessageBox();
+    ~ScopedMessageBox();
+    RecordingMessageBox box;
+};
+
+// A fresh empty folder, removed with everything in it on destruction.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    const std::filesystem::path& path() const { return path_; }
+    // Writes a file (creating folders) below the folder and returns its full path.
+    std::string Write(const std::string& relative, const std::string& content) const;
+
+private:
+    std::filesystem::path path_;
+};
+
+// The project's source folder and its bundled example library.
+std::filesystem::path SourceDir();
+std::filesystem::path ExamplesDir();
+// The shared real LDraw library beside the project, when present.
+std::optional<std::filesystem::path> SharedLdrawDir();
+
+// Resets every program-wide state of the model input (part table, lights, colours,
+// input log, reader counters) and installs nothing else.
+void ResetModelInput();
+
+}  // namespace testing_support
+
+// Skips the current test when the shared LDraw library is absent.
+#define ZARVEL_REQUIRE_SHARED_LDRAW(var)                                   \
+    auto var##_opt = ::testing_support::SharedLdrawDir();                  \
+    if (!var##_opt) GTEST_SKIP() << "shared LDraw library not present";    \
+    const std::filesystem::path var = *var##_opt
