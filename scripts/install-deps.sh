@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages Zarvel needs to build, test and run (as root).
+set -euo pipefail
+
+packages=(
+  build-essential cmake pkg-config
+  libcli11-dev libgtest-dev libgmock-dev libbenchmark-dev libpng-dev
+  qt6-base-dev
+  clang libclang-rt-14-dev
+  povray
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "Run as root to install packages: ${missing[*]}" >&2
+    exit 1
+  fi
+  apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
