@@ -1,0 +1,20 @@
+// The statistics report: a plain-text summary of the loaded model and of the last
+// drawing, for the text report window or the command line.
+#pragma once
+
+#include <string>
+
+#include "geometry.h"
+
+namespace inspect {
+
+// Caption of the window that shows the report.
+inline constexpr const char* kStatisticsCaption = "Zarvel Statistics";
+
+// The report's body text for the current model, the last load and drawing and the
+// given view matrix (the view's orientation). Every line ends with "\r\n" and
+// columns are separated by tabs. Lines grow as needed: long titles, authors and
+// part names are never cut.
+std::string StatisticsText(const QzMatrix& view);
+
+}  // namespace inspect
