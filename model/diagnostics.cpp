@@ -1,1 +1,88 @@
 #include "diagnostics.h"
+
+#include <cstdarg>
+
+#include "clock.h"
+#include "files.h"
+#include "format.h"
+#include "messagebox.h"
+
+// ---- Program-wide state of the three channels ----
+std::string QzInputLog;
+int QzWarningLevel = 0;
+std::string QzCurrentFile;
+uint32_t QzCurrentLine = 0;
+std::string QzCurrentLineText;
+std::string QzModelTitle;
+std::string QzModelAuthor;
+bool QzDebugEnabled = false;
+
+void QzCutText(std::string& text, size_t maxLength) {
+    if (text.size() <= maxLength) return;
+    size_t cut = maxLength;
+    // Never leave half of a UTF-8 sequence at the end: step back over continuation
+    // bytes to the start of the character that does not fit.
+    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+    text.resize(cut);
+}
+
+void QzWarn(int level, int kind, const char* format, ...) {
+    if (level > QzWarningLevel) return;
+    va_list args;
+    va_start(args, format);
+    std::string message = plat::VFormat(format, args);
+    va_end(args);
+
+    std::string entry;
+    if (kind == QZ_WARNING || kind == QZ_SKIPPING) {
+        entry = plat::Format("%s \"%s\" Line %u: %s: %s", kind == QZ_WARNING ? "WARNING" : "SKIPPING",
+                             QzCurrentFile.c_str(), QzCurrentLine, message.c_str(),
+                             QzCurrentLineText.c_str());
+    } else {
+        entry = std::move(message);
+    }
+    QzCutText(entry, QZ_WARN_BUFFER - 1);
+    QzInputLog += entry;
+    QzInputLog += "\r\n";
+}
+
+std::string QzCompose(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    std::string text = plat::VFormat(format, args);
+    va_end(args);
+    QzCutText(text, QZ_MESSAGE_BUFFER - 1);
+    return text;
+}
+
+void QzError(const std::string& text) { plat::ShowMessage(text, plat::MessageKind::Stop); }
+
+void QzClearInputLog() {
+    QzInputLog.clear();
+    QzModelTitle.clear();
+    QzModelAuthor.clear();
+}
+
+void QzDebugLog(const char* format, ...) {
+    if (!QzDebugEnabled) return;
+    std::string text =
+        plat::Format("%s %9d ", plat::TimeOfDay().c_str(), static_cast<int>(plat::TickCount()));
+    va_list args;
+    va_start(args, format);
+    text += plat::VFormat(format, args);
+    va_end(args);
+    // A log that cannot be opened is skipped without a word.
+    plat::AppendToFile(plat::DebugLogPath(), text);
+}
+
+void QzResetDiagnostics() {
+    QzInputLog.clear();
+    QzInputLog.shrink_to_fit();
+    QzWarningLevel = 0;
+    QzCurrentFile.clear();
+    QzCurrentLine = 0;
+    QzCurrentLineText.clear();
+    QzModelTitle.clear();
+    QzModelAuthor.clear();
+    QzDebugEnabled = false;
+}

@@ -31,6 +31,8 @@ extern bool QzDebugEnabled;
 void QzWarn(int level, int kind, const char* format, ...) __attribute__((format(printf, 3, 4)));
 // Composes a message into the 400-character working buffer (cut, never overrun).
 std::string QzCompose(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// Shortens text to at most maxLength bytes without splitting a UTF-8 character.
+void QzCutText(std::string& text, size_t maxLength);
 // Modal error box with the stop icon.
 void QzError(const std::string& text);
 void QzClearInputLog();

@@ -120,6 +120,18 @@ bool QzSetLineText(QzLine& line, const char* text, size_t length);
 // Whether a type-0 line's text is an owned heap copy.
 bool QzLineTextIsHeap(const QzLine& line);
 
+// A heap copy of a line, to be appended to a part's list; null when there is no
+// memory. An inline text is re-pointed into the new line's own area; a heap text is
+// taken over by the new line (only the new line frees it afterwards, through
+// QzFreeLines). Every stored line must come from here, as QzFreeLines deletes them.
+QzLine* QzNewLine(const QzLine& copy);
+
+// The vertex array of a part (new[] and delete[]); the renderer allocates through
+// here because QzFreePart releases the array with QzFreeVertices. QzAllocVertices
+// replaces any previous array; false (and no array) when there is no memory.
+bool QzAllocVertices(QzPart& part, int32_t count);
+void QzFreeVertices(QzPart& part);
+
 // Frees the whole table and the light list and resets the model's program-wide
 // state to what it is at start-up; for tests and for a clean exit.
 void QzResetModelState();
