@@ -1,1 +1,273 @@
 #include "files.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <unordered_map>
+#include <vector>
+
+namespace plat {
+
+namespace {
+
+// ---------------------------------------------------------------------------------
+// Case-insensitive path resolution.
+//
+// Every directory that a resolution walks through is listed once and kept until
+// ClearPathCache (the loader clears it at the start of each load, so new and renamed
+// files are seen by the next load). A name that is not there costs one hash lookup.
+
+struct TransparentHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+};
+
+struct DirListing {
+    bool readable = false;
+    // Lower-cased name -> the names on disk that fold to it, sorted, so the choice
+    // among several is the same every time.
+    std::unordered_map<std::string, std::vector<std::string>, TransparentHash, std::equal_to<>>
+        names;
+};
+
+using ListingCache =
+    std::unordered_map<std::string, DirListing, TransparentHash, std::equal_to<>>;
+
+std::mutex cacheMutex;
+ListingCache listingCache;
+
+char FoldAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+void FoldInto(std::string_view text, std::string& out) {
+    out.resize(text.size());
+    for (size_t i = 0; i < text.size(); ++i) out[i] = FoldAscii(text[i]);
+}
+
+// The listing of a directory given as the path built so far ("" is the current
+// directory), read on first use.
+const DirListing& Listing(const std::string& dir) {
+    auto it = listingCache.find(std::string_view(dir));
+    if (it != listingCache.end()) return it->second;
+    DirListing listing;
+    if (DIR* d = opendir(dir.empty() ? "." : dir.c_str())) {
+        listing.readable = true;
+        std::string folded;
+        while (dirent* entry = readdir(d)) {
+            std::string_view name = entry->d_name;
+            if (name == "." || name == "..") continue;
+            FoldInto(name, folded);
+            listing.names[folded].emplace_back(name);
+        }
+        closedir(d);
+        for (auto& [key, real] : listing.names) std::sort(real.begin(), real.end());
+    }
+    return listingCache.emplace(dir, std::move(listing)).first->second;
+}
+
+bool IsSeparator(char c) { return c == '/' || c == '\\'; }
+
+void AppendComponent(std::string& path, std::string_view name) {
+    if (!path.empty() && path.back() != '/') path += '/';
+    path += name;
+}
+
+bool PathExists(const std::string& path) {
+    struct stat st;
+    return stat(path.empty() ? "." : path.c_str(), &st) == 0;
+}
+
+bool IsDirectory(const std::string& path) {
+    struct stat st;
+    return stat(path.empty() ? "." : path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+}  // namespace
+
+std::optional<std::string> ResolvePath(std::string_view path) {
+    if (path.empty()) return std::nullopt;
+    // A name holding a NUL byte cannot name anything on disk.
+    if (path.find('\0') != std::string_view::npos) return std::nullopt;
+
+    std::lock_guard<std::mutex> lock(cacheMutex);
+    std::string result;
+    if (IsSeparator(path.front())) result = "/";
+    std::string folded;
+    size_t pos = 0;
+    while (pos < path.size()) {
+        size_t end = pos;
+        while (end < path.size() && !IsSeparator(path[end])) ++end;
+        std::string_view component = path.substr(pos, end - pos);
+        pos = end + 1;
+        if (component.empty()) continue;  // doubled or trailing separator
+
+        const DirListing& listing = Listing(result);
+        if (component == "." || component == "..") {
+            // Only a directory has them; a file followed by "/.." names nothing.
+            if (!listing.readable && !IsDirectory(result)) return std::nullopt;
+            if (component == "..") AppendComponent(result, component);
+            continue;
+        }
+        if (component.size() > NAME_MAX) return std::nullopt;
+        if (!listing.readable) {
+            // A directory that may be passed but not listed: only the exact name can
+            // be tried.
+            std::string candidate = result;
+            AppendComponent(candidate, component);
+            if (!PathExists(candidate)) return std::nullopt;
+            result = std::move(candidate);
+            continue;
+        }
+        FoldInto(component, folded);
+        auto it = listing.names.find(std::string_view(folded));
+        if (it == listing.names.end()) return std::nullopt;
+        const std::vector<std::string>& candidates = it->second;
+        auto exact = std::find(candidates.begin(), candidates.end(), component);
+        AppendComponent(result, exact != candidates.end() ? *exact : candidates.front());
+    }
+    if (result.empty()) result = ".";  // the path was only "." components
+    return result;
+}
+
+void ClearPathCache() {
+    std::lock_guard<std::mutex> lock(cacheMutex);
+    listingCache.clear();
+}
+
+bool GetLastWriteTime(const std::string& path, FileTime& out) {
+    struct stat st;
+    bool found = path.find('\\') == std::string::npos && path.find('\0') == std::string::npos &&
+                 stat(path.c_str(), &st) == 0;
+    if (!found) {
+        std::optional<std::string> real = ResolvePath(path);
+        found = real && stat(real->c_str(), &st) == 0;
+    }
+    if (!found) return false;
+    // 100-nanosecond steps since 1601-01-01, the way Windows counts file times.
+    constexpr int64_t kSecondsFrom1601To1970 = 11644473600LL;
+    int64_t seconds = static_cast<int64_t>(st.st_mtim.tv_sec) + kSecondsFrom1601To1970;
+    uint64_t ticks = seconds < 0 ? 0
+                                 : static_cast<uint64_t>(seconds) * 10000000ULL +
+                                       static_cast<uint64_t>(st.st_mtim.tv_nsec) / 100;
+    out.low = static_cast<uint32_t>(ticks & 0xFFFFFFFFu);
+    out.high = static_cast<uint32_t>(ticks >> 32);
+    return true;
+}
+
+// ---------------------------------------------------------------------------------
+// Text files.
+
+bool TextFile::Open(std::string_view path) {
+    Close();
+    std::optional<std::string> real = ResolvePath(path);
+    if (!real) return false;
+    int fd = ::open(real->c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st;
+    if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        return false;
+    }
+    std::string data;
+    // One read for the size the file has now; the loop takes whatever else is there
+    // if it grew meanwhile (or when the size is unknown).
+    size_t capacity = st.st_size > 0 ? static_cast<size_t>(st.st_size) + 1 : 4096;
+    data.resize(capacity);
+    size_t filled = 0;
+    for (;;) {
+        if (filled == data.size()) data.resize(data.size() * 2);
+        ssize_t n = ::read(fd, data.data() + filled, data.size() - filled);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            ::close(fd);
+            return false;
+        }
+        if (n == 0) break;
+        filled += static_cast<size_t>(n);
+    }
+    ::close(fd);
+    data.resize(filled);
+
+    // Text mode: a carriage return right before a line feed is dropped; any other
+    // carriage return stays.
+    size_t cr = data.find('\r');
+    if (cr != std::string::npos) {
+        size_t out = cr;
+        for (size_t in = cr; in < data.size(); ++in) {
+            if (data[in] == '\r' && in + 1 < data.size() && data[in + 1] == '\n') continue;
+            data[out++] = data[in];
+        }
+        data.resize(out);
+    }
+
+    data_ = std::move(data);
+    path_ = std::move(*real);
+    pos_ = 0;
+    open_ = true;
+    return true;
+}
+
+void TextFile::Close() {
+    std::string().swap(data_);
+    path_.clear();
+    pos_ = 0;
+    open_ = false;
+}
+
+bool TextFile::ReadLine(std::string_view& line, size_t bufferSize) {
+    // A buffer with room for the terminator only could never make progress.
+    if (!open_ || pos_ >= data_.size() || bufferSize < 2) return false;
+    size_t limit = std::min(bufferSize - 1, data_.size() - pos_);
+    const char* start = data_.data() + pos_;
+    const void* newline = std::memchr(start, '\n', limit);
+    size_t length = newline != nullptr ? static_cast<size_t>(static_cast<const char*>(newline) - start) + 1
+                                       : limit;
+    line = std::string_view(start, length);
+    pos_ += length;
+    return true;
+}
+
+// ---------------------------------------------------------------------------------
+// Environment and small file helpers.
+
+std::optional<std::string> GetEnv(const char* name) {
+    if (name == nullptr) return std::nullopt;
+    const char* value = std::getenv(name);
+    if (value == nullptr) return std::nullopt;
+    return std::string(value);
+}
+
+std::string TempDir() {
+    std::optional<std::string> dir = GetEnv("TMPDIR");
+    std::string result = (dir && !dir->empty()) ? *dir : "/tmp";
+    while (!result.empty() && result.back() == '/') result.pop_back();
+    return result;
+}
+
+std::string DebugLogPath() { return TempDir() + "/QzDebug.txt"; }
+
+bool AppendToFile(const std::string& path, std::string_view text) {
+    if (path.find('\0') != std::string::npos) return false;
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+    if (fd < 0) return false;
+    bool ok = true;
+    while (!text.empty()) {
+        ssize_t n = ::write(fd, text.data(), text.size());
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            ok = false;
+            break;
+        }
+        text.remove_prefix(static_cast<size_t>(n));
+    }
+    if (::close(fd) != 0) ok = false;
+    return ok;
+}
+
+}  // namespace plat

@@ -1,1 +1,258 @@
 #include "format.h"
+
+#include <climits>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <string_view>
+
+namespace plat {
+
+namespace {
+
+// One conversion of the format text, taken apart.
+struct Conversion {
+    bool left = false;       // '-'
+    bool zero = false;       // '0'
+    bool plus = false;       // '+'
+    bool space = false;      // ' '
+    bool alternate = false;  // '#'
+    int width = -1;          // -1: none
+    int precision = -1;      // -1: none
+    std::string_view length; // "", "hh", "h", "l", "ll", "j", "z", "t", "L"
+    char type = 0;
+};
+
+// Writes one value with a printf specification into `out`, growing the buffer until
+// everything fits.
+template <typename T>
+void AppendPrintf(std::string& out, const char* spec, T value) {
+    char stack[256];
+    int n = std::snprintf(stack, sizeof stack, spec, value);
+    if (n < 0) return;
+    if (static_cast<size_t>(n) < sizeof stack) {
+        out.append(stack, static_cast<size_t>(n));
+        return;
+    }
+    size_t start = out.size();
+    out.resize(start + static_cast<size_t>(n) + 1);
+    std::snprintf(out.data() + start, static_cast<size_t>(n) + 1, spec, value);
+    out.resize(start + static_cast<size_t>(n));
+}
+
+// Builds the specification handed to snprintf: the flags, the width and precision as
+// numbers (never '*'), the length modifier and the type.
+std::string BuildSpec(const Conversion& c, bool withWidth) {
+    std::string spec = "%";
+    if (c.left) spec += '-';
+    if (c.zero) spec += '0';
+    if (c.plus) spec += '+';
+    if (c.space) spec += ' ';
+    if (c.alternate) spec += '#';
+    if (withWidth && c.width >= 0) spec += std::to_string(c.width);
+    if (c.precision >= 0) {
+        spec += '.';
+        spec += std::to_string(c.precision);
+    }
+    spec += c.length;
+    spec += c.type;
+    return spec;
+}
+
+// The exponent of a number in exponent notation gets at least three digits, as the
+// Windows C library writes it: "1e-05" becomes "1e-005".
+void WidenExponent(std::string& text) {
+    size_t e = text.find_first_of("eE");
+    if (e == std::string::npos || e + 1 >= text.size()) return;
+    size_t digits = e + 1;
+    if (text[digits] == '+' || text[digits] == '-') ++digits;
+    size_t count = text.size() - digits;
+    if (count < 3) text.insert(digits, 3 - count, '0');
+}
+
+// Pads a converted floating-point number to the field width the way printf does:
+// blanks on the left, blanks on the right with '-', or zeros after the sign with '0'
+// (but never zeros in front of "inf" or "nan").
+void PadField(std::string& out, std::string&& text, const Conversion& c) {
+    if (c.width < 0 || text.size() >= static_cast<size_t>(c.width)) {
+        out += text;
+        return;
+    }
+    size_t fill = static_cast<size_t>(c.width) - text.size();
+    if (c.left) {
+        out += text;
+        out.append(fill, ' ');
+        return;
+    }
+    bool finite = text.find_first_of("iInN") == std::string::npos;
+    if (c.zero && finite) {
+        size_t sign = (!text.empty() && (text[0] == '-' || text[0] == '+' || text[0] == ' ')) ? 1 : 0;
+        out.append(text, 0, sign);
+        out.append(fill, '0');
+        out.append(text, sign, std::string::npos);
+        return;
+    }
+    out.append(fill, ' ');
+    out += text;
+}
+
+}  // namespace
+
+std::string VFormat(const char* format, va_list args) {
+    std::string out;
+    if (format == nullptr) return out;
+    const char* p = format;
+    while (*p != '\0') {
+        const char* percent = std::strchr(p, '%');
+        if (percent == nullptr) {
+            out.append(p);
+            break;
+        }
+        out.append(p, static_cast<size_t>(percent - p));
+        const char* q = percent + 1;
+        Conversion c;
+        for (;; ++q) {
+            if (*q == '-') c.left = true;
+            else if (*q == '0') c.zero = true;
+            else if (*q == '+') c.plus = true;
+            else if (*q == ' ') c.space = true;
+            else if (*q == '#') c.alternate = true;
+            else break;
+        }
+        if (*q == '*') {
+            int w = va_arg(args, int);
+            if (w < 0) {
+                c.left = true;
+                // Negating INT_MIN is undefined; such a width could never be written anyway.
+                w = (w == INT_MIN) ? INT_MAX : -w;
+            }
+            c.width = w;
+            ++q;
+        } else if (*q >= '0' && *q <= '9') {
+            long w = 0;
+            while (*q >= '0' && *q <= '9') {
+                if (w < INT_MAX / 10) w = w * 10 + (*q - '0');
+                ++q;
+            }
+            c.width = static_cast<int>(w);
+        }
+        if (*q == '.') {
+            ++q;
+            if (*q == '*') {
+                int prec = va_arg(args, int);
+                c.precision = prec < 0 ? -1 : prec;  // a negative precision counts as none
+                ++q;
+            } else {
+                long prec = 0;
+                while (*q >= '0' && *q <= '9') {
+                    if (prec < INT_MAX / 10) prec = prec * 10 + (*q - '0');
+                    ++q;
+                }
+                c.precision = static_cast<int>(prec);
+            }
+        }
+        const char* lengthStart = q;
+        if ((q[0] == 'h' && q[1] == 'h') || (q[0] == 'l' && q[1] == 'l')) q += 2;
+        else if (*q == 'h' || *q == 'l' || *q == 'j' || *q == 'z' || *q == 't' || *q == 'L') ++q;
+        c.length = std::string_view(lengthStart, static_cast<size_t>(q - lengthStart));
+        c.type = *q;
+        if (c.type == '\0') {
+            // An unfinished conversion at the end is written as it stands.
+            out.append(percent);
+            break;
+        }
+        p = q + 1;
+        std::string_view len = c.length;
+        switch (c.type) {
+        case '%':
+            out += '%';
+            break;
+        case 'd':
+        case 'i': {
+            std::string spec = BuildSpec(c, true);
+            if (len == "ll") AppendPrintf(out, spec.c_str(), va_arg(args, long long));
+            else if (len == "l") AppendPrintf(out, spec.c_str(), va_arg(args, long));
+            else if (len == "j") AppendPrintf(out, spec.c_str(), va_arg(args, intmax_t));
+            else if (len == "z") AppendPrintf(out, spec.c_str(), va_arg(args, ptrdiff_t));
+            else if (len == "t") AppendPrintf(out, spec.c_str(), va_arg(args, ptrdiff_t));
+            else AppendPrintf(out, spec.c_str(), va_arg(args, int));  // also hh, h: promoted
+            break;
+        }
+        case 'u':
+        case 'o':
+        case 'x':
+        case 'X': {
+            std::string spec = BuildSpec(c, true);
+            if (len == "ll") AppendPrintf(out, spec.c_str(), va_arg(args, unsigned long long));
+            else if (len == "l") AppendPrintf(out, spec.c_str(), va_arg(args, unsigned long));
+            else if (len == "j") AppendPrintf(out, spec.c_str(), va_arg(args, uintmax_t));
+            else if (len == "z") AppendPrintf(out, spec.c_str(), va_arg(args, size_t));
+            else if (len == "t") AppendPrintf(out, spec.c_str(), va_arg(args, size_t));
+            else AppendPrintf(out, spec.c_str(), va_arg(args, unsigned));
+            break;
+        }
+        case 'c': {
+            c.length = {};
+            std::string spec = BuildSpec(c, true);
+            AppendPrintf(out, spec.c_str(), va_arg(args, int));
+            break;
+        }
+        case 's': {
+            c.length = {};
+            std::string spec = BuildSpec(c, true);
+            const char* s = va_arg(args, const char*);
+            AppendPrintf(out, spec.c_str(), s != nullptr ? s : "(null)");
+            break;
+        }
+        case 'p': {
+            c.length = {};
+            std::string spec = BuildSpec(c, true);
+            AppendPrintf(out, spec.c_str(), va_arg(args, void*));
+            break;
+        }
+        case 'f':
+        case 'F':
+        case 'a':
+        case 'A': {
+            std::string spec = BuildSpec(c, true);
+            if (len == "L") AppendPrintf(out, spec.c_str(), va_arg(args, long double));
+            else AppendPrintf(out, spec.c_str(), va_arg(args, double));
+            break;
+        }
+        case 'e':
+        case 'E':
+        case 'g':
+        case 'G': {
+            // Converted without the width, the exponent widened, then padded.
+            std::string spec = BuildSpec(c, false);
+            std::string text;
+            if (len == "L") AppendPrintf(text, spec.c_str(), va_arg(args, long double));
+            else AppendPrintf(text, spec.c_str(), va_arg(args, double));
+            WidenExponent(text);
+            PadField(out, std::move(text), c);
+            break;
+        }
+        case 'n':
+            // Writing through a pointer argument is never wanted here; the pointer is
+            // consumed and nothing is stored.
+            (void)va_arg(args, void*);
+            break;
+        default:
+            // Not a conversion: written as it stands.
+            out.append(percent, static_cast<size_t>(p - percent));
+            break;
+        }
+    }
+    return out;
+}
+
+std::string Format(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    std::string text = VFormat(format, args);
+    va_end(args);
+    return text;
+}
+
+}  // namespace plat
