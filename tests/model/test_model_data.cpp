@@ -1,0 +1,309 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "model.h"
+#include "test_support.h"
+
+namespace {
+
+using testing_support::ScopedMessageBox;
+
+class ModelData : public ::testing::Test {
+protected:
+    void SetUp() override { testing_support::ResetModelInput(); }
+    void TearDown() override { testing_support::ResetModelInput(); }
+    ScopedMessageBox boxes;
+};
+
+// Appends a line to a part's list, as the reader does.
+QzLine* Append(QzPart* part, const QzLine& line) {
+    QzLine* stored = QzNewLine(line);
+    EXPECT_NE(stored, nullptr);
+    QzLine** tail = &part->lines;
+    while (*tail) tail = &(*tail)->next;
+    *tail = stored;
+    return stored;
+}
+
+QzLine Comment(const std::string& text) {
+    QzLine line{};
+    EXPECT_TRUE(QzSetLineText(line, text.data(), text.size()));
+    return line;
+}
+
+QzLine Reference(QzPart* target) {
+    QzLine line{};
+    line.type = 1;
+    line.colour = 16;
+    QzMatIdentity(QzLineMatrix(line));
+    line.part = target;
+    return line;
+}
+
+QzPart* NewBlock(int number) { return QzFindPart(true, "QzTransf" + std::to_string(number)); }
+
+TEST_F(ModelData, NormaliseName) {
+    std::string name = "Parts/S/3001S01.DAT";
+    QzNormaliseName(name);
+    EXPECT_EQ(name, "parts\\s\\3001s01.dat");
+    // Only ASCII capitals change; other bytes stay as they are.
+    std::string other = "\xC3\x84Z@[`{/\\";
+    QzNormaliseName(other);
+    EXPECT_EQ(other, "\xC3\x84z@[`{\\\\");
+}
+
+TEST_F(ModelData, NormalisedSpellingsReachOneRecord) {
+    std::string a = "Parts\\3001.DAT";
+    std::string b = "parts/3001.dat";
+    QzNormaliseName(a);
+    QzNormaliseName(b);
+    QzPart* first = QzFindPart(false, a);
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(QzFindPart(false, b), first);
+    EXPECT_EQ(QzPartCount, 1);
+    EXPECT_EQ(first->name, "parts\\3001.dat");
+    EXPECT_EQ(first->flags, 0u);
+}
+
+TEST_F(ModelData, ExistingRecordIsReturnedUntouched) {
+    QzPart* part = QzFindPart(false, "3001.dat");
+    part->flags |= PF_READ | PF_RESOLVED;
+    Append(part, Comment("kept"));
+    EXPECT_EQ(QzFindPart(false, "3001.dat"), part);
+    EXPECT_EQ(part->flags, PF_READ | PF_RESOLVED);
+    ASSERT_NE(part->lines, nullptr);
+    EXPECT_STREQ(part->lines->text, "kept");
+}
+
+TEST_F(ModelData, MainModelMatchedOnlyByIdenticalText) {
+    QzPart* main = QzFindPart(false, "C:/Models/House.LDR");
+    ASSERT_EQ(main, &QzParts[0]);
+    EXPECT_EQ(main->name, "C:/Models/House.LDR");
+    QzPart* other = QzFindPart(false, "c:\\models\\house.ldr");
+    EXPECT_NE(other, main);
+    EXPECT_EQ(QzPartCount, 2);
+}
+
+class StudNames : public ModelData, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(StudNames, FlaggedAsStud) {
+    std::string name = GetParam();
+    for (char& c : name) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+    QzNormaliseName(name);
+    QzPart* part = QzFindPart(false, name);
+    ASSERT_NE(part, nullptr);
+    EXPECT_EQ(part->flags, PF_STUD);
+}
+
+INSTANTIATE_TEST_SUITE_P(All, StudNames,
+                         ::testing::Values("stud5.dat", "stu2.dat", "stu22.dat", "stu22a.dat",
+                                           "stu23.dat", "stu23a.dat", "stu24.dat", "stu24a.dat",
+                                           "stud2.dat", "stud2a.dat", "stud3a.dat", "stud4a.dat",
+                                           "studline.dat", "stu2p01.dat", "studp01.dat",
+                                           "studel.dat", "stud.dat", "stud3.dat", "stud4.dat"));
+
+TEST_F(ModelData, NearStudNamesAreNotStuds) {
+    for (const char* name : {"stud6.dat", "stud", "p\\stud.dat", "stud.dat ", "xstud.dat", "stud4o.dat"}) {
+        QzPart* part = QzFindPart(false, name);
+        ASSERT_NE(part, nullptr) << name;
+        EXPECT_EQ(part->flags & PF_STUD, 0u) << name;
+    }
+}
+
+TEST_F(ModelData, NameLengthLimit) {
+    const std::string ok(259, 'a');
+    EXPECT_NE(QzFindPart(false, ok), nullptr);
+    EXPECT_TRUE(boxes.box.calls.empty());
+
+    const std::string tooLong(260, 'b');
+    EXPECT_EQ(QzFindPart(false, tooLong), nullptr);
+    ASSERT_EQ(boxes.box.calls.size(), 1u);
+    EXPECT_EQ(boxes.box.calls[0].text, "Name too long '" + tooLong + "'.");
+    EXPECT_EQ(boxes.box.calls[0].kind, plat::MessageKind::Stop);
+    EXPECT_EQ(QzPartCount, 1);
+
+    // Internal records obey the same limit.
+    EXPECT_EQ(QzFindPart(true, tooLong), nullptr);
+    EXPECT_EQ(boxes.box.calls.size(), 2u);
+}
+
+TEST_F(ModelData, VeryLongNameMessageStaysInWorkingBuffer) {
+    const std::string huge(5000, 'c');
+    EXPECT_EQ(QzFindPart(false, huge), nullptr);
+    ASSERT_EQ(boxes.box.calls.size(), 1u);
+    const std::string& text = boxes.box.calls[0].text;
+    EXPECT_EQ(text.size(), 399u);
+    EXPECT_EQ(text.rfind("Name too long '", 0), 0u);
+}
+
+TEST_F(ModelData, TableHoldsTwoThousandParts) {
+    for (int i = 0; i < QZ_MAX_PARTS; ++i) {
+        ASSERT_EQ(QzFindPart(false, "p" + std::to_string(i) + ".dat"), &QzParts[i]);
+    }
+    EXPECT_TRUE(boxes.box.calls.empty());
+    EXPECT_EQ(QzFindPart(false, "one-too-many.dat"), nullptr);
+    ASSERT_EQ(boxes.box.calls.size(), 1u);
+    EXPECT_EQ(boxes.box.calls[0].text, "Sorry, max 2000 parts.");
+    EXPECT_EQ(QzPartCount, QZ_MAX_PARTS);
+    // Names already in the table are still found.
+    EXPECT_EQ(QzFindPart(false, "p0.dat"), &QzParts[0]);
+    EXPECT_EQ(QzFindPart(false, "p1000.dat"), &QzParts[1000]);
+    EXPECT_EQ(QzFindPart(false, "p1999.dat"), &QzParts[1999]);
+    // Transform blocks live outside the table and still work.
+    QzPart* block = NewBlock(1);
+    ASSERT_NE(block, nullptr);
+    EXPECT_EQ(boxes.box.calls.size(), 1u);
+    QzFreePart(block);
+}
+
+TEST_F(ModelData, InternalRecordLivesOutsideTable) {
+    QzFindPart(false, "main.ldr");
+    QzPart* block = QzFindPart(true, "QzTransf1");
+    ASSERT_NE(block, nullptr);
+    EXPECT_EQ(QzPartCount, 1);
+    EXPECT_TRUE(block < &QzParts[0] || block >= &QzParts[QZ_MAX_PARTS]);
+    EXPECT_EQ(block->flags, PF_INTERNAL);
+    EXPECT_EQ(block->name, "QzTransf1");
+    EXPECT_EQ(block->lines, nullptr);
+    // An internal lookup never returns a table entry, even for a known name.
+    QzPart* again = QzFindPart(true, "main.ldr");
+    EXPECT_NE(again, &QzParts[0]);
+    QzFreePart(again);
+    QzFreePart(block);
+}
+
+TEST_F(ModelData, LineTextInlineOrOnHeap) {
+    QzLine shortLine = Comment(std::string(63, 'x'));
+    EXPECT_FALSE(QzLineTextIsHeap(shortLine));
+    EXPECT_EQ(static_cast<void*>(shortLine.text), static_cast<void*>(shortLine.p));
+    EXPECT_EQ(std::strlen(shortLine.text), 63u);
+
+    QzLine longLine = Comment(std::string(64, 'y'));
+    EXPECT_TRUE(QzLineTextIsHeap(longLine));
+    EXPECT_EQ(std::string(longLine.text), std::string(64, 'y'));
+
+    // Replacing a heap text with a short one releases the heap copy.
+    ASSERT_TRUE(QzSetLineText(longLine, "short", 5));
+    EXPECT_FALSE(QzLineTextIsHeap(longLine));
+    EXPECT_STREQ(longLine.text, "short");
+
+    // A stored copy points at its own area, not at the source's.
+    QzLine* stored = QzNewLine(shortLine);
+    ASSERT_NE(stored, nullptr);
+    EXPECT_EQ(static_cast<void*>(stored->text), static_cast<void*>(stored->p));
+    std::memset(shortLine.p, 0, sizeof shortLine.p);
+    EXPECT_EQ(std::string(stored->text), std::string(63, 'x'));
+    delete stored;
+}
+
+TEST_F(ModelData, FreePartFreesNestedBlocksAndNothingElse) {
+    QzPart* main = QzFindPart(false, "main.ldr");
+    QzPart* brick = QzFindPart(false, "3001.dat");
+    Append(brick, Comment("Brick  2 x  4"));
+    Append(brick, Comment(std::string(200, 'h')));
+
+    // main: comment, block1 { brick, block2 { block3 { brick, long comment } } }, brick
+    QzPart* block1 = NewBlock(1);
+    QzPart* block2 = NewBlock(2);
+    QzPart* block3 = NewBlock(3);
+    Append(block3, Reference(brick));
+    Append(block3, Comment(std::string(100, 'z')));
+    Append(block2, Reference(block3));
+    Append(block1, Reference(brick));
+    Append(block1, Reference(block2));
+    Append(main, Comment(std::string(80, 'm')));
+    Append(main, Reference(block1));
+    Append(main, Reference(brick));
+    ASSERT_TRUE(QzAllocVertices(*main, 12));
+
+    QzFreePart(main);
+    EXPECT_EQ(main->lines, nullptr);
+    EXPECT_EQ(main->vertices, nullptr);
+    EXPECT_EQ(main->vertexCount, 0);
+    EXPECT_TRUE(main->name.empty());
+    EXPECT_EQ(QzPartCount, 2);  // the entry keeps its slot
+
+    // The referenced table part is untouched.
+    EXPECT_EQ(brick->name, "3001.dat");
+    ASSERT_NE(brick->lines, nullptr);
+    EXPECT_STREQ(brick->lines->text, "Brick  2 x  4");
+    ASSERT_NE(brick->lines->next, nullptr);
+    EXPECT_EQ(std::string(brick->lines->next->text), std::string(200, 'h'));
+    // Leak and double-free checking of the sanitizer build proves the rest.
+}
+
+TEST_F(ModelData, DeeplyNestedBlocksAreFreed) {
+    QzPart* main = QzFindPart(false, "deep.ldr");
+    QzPart* outer = main;
+    for (int depth = 0; depth < 100000; ++depth) {
+        QzPart* block = NewBlock(depth);
+        ASSERT_NE(block, nullptr);
+        Append(outer, Reference(block));
+        outer = block;
+    }
+    Append(outer, Comment(std::string(70, 'd')));
+    QzFreePart(main);
+    EXPECT_EQ(main->lines, nullptr);
+}
+
+TEST_F(ModelData, FreeLinesKeepsRecord) {
+    QzPart* part = QzFindPart(false, "a.dat");
+    part->flags = PF_READ | PF_STUD;
+    Append(part, Reference(NewBlock(1)));
+    QzFreeLines(part);
+    EXPECT_EQ(part->lines, nullptr);
+    EXPECT_EQ(part->name, "a.dat");
+    EXPECT_EQ(part->flags, PF_READ | PF_STUD);
+}
+
+TEST_F(ModelData, FreeAllPartsEmptiesTable) {
+    QzPart* a = QzFindPart(false, "a.dat");
+    QzPart* b = QzFindPart(false, "b.dat");
+    Append(a, Reference(b));
+    Append(b, Reference(NewBlock(7)));
+    b->flags |= PF_READ;
+    QzFreeAllParts();
+    EXPECT_EQ(QzPartCount, 0);
+    EXPECT_EQ(QzParts[1].flags, 0u);
+    EXPECT_EQ(QzParts[1].lines, nullptr);
+    // The slots are used again from the start.
+    EXPECT_EQ(QzFindPart(false, "c.dat"), &QzParts[0]);
+}
+
+TEST_F(ModelData, LightsGrowByTen) {
+    EXPECT_EQ(QzLightCapacity, 0);
+    for (int i = 0; i < 25; ++i) {
+        QzLight* light = QzNewLight();
+        ASSERT_NE(light, nullptr);
+        EXPECT_EQ(light, &QzLights[i]);
+        light->flags = static_cast<uint32_t>(i);
+        if (i == 0) {
+            EXPECT_EQ(QzLightCapacity, 10);
+        }
+        if (i == 10) {
+            EXPECT_EQ(QzLightCapacity, 20);
+        }
+    }
+    EXPECT_EQ(QzLightCount, 25);
+    EXPECT_EQ(QzLightCapacity, 30);
+    EXPECT_EQ(QzLights[3].flags, 3u);  // kept when the array moved
+    QzFreeLights();
+    EXPECT_EQ(QzLights, nullptr);
+    EXPECT_EQ(QzLightCount, 0);
+    EXPECT_EQ(QzLightCapacity, 0);
+}
+
+TEST_F(ModelData, ResetClearsEverything) {
+    QzPart* a = QzFindPart(false, "a.dat");
+    Append(a, Comment(std::string(90, 'q')));
+    QzNewLight();
+    QzResetModelState();
+    EXPECT_EQ(QzPartCount, 0);
+    EXPECT_EQ(QzParts[0].lines, nullptr);
+    EXPECT_TRUE(QzParts[0].name.empty());
+    EXPECT_EQ(QzLightCount, 0);
+}
+
+}  // namespace
