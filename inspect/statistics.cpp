@@ -21,18 +21,18 @@ constexpr const char* kOneLinerHeader =
 
 // The nine orientation numbers, row by row, for the "-a" option; no translation
 // column and no fourth row.
-std::string OneLiner(const QzMatrix& view, const char* lastSeparator) {
+std::string OneLiner(const std::array<float, 16>& view, const char* lastSeparator) {
     std::string text;
     for (int row = 0; row < 3; ++row) {
-        text += plat::Format("%.4g,%.4g,%.4g%s", D(view.m[row][0]), D(view.m[row][1]),
-                             D(view.m[row][2]), row < 2 ? "," : lastSeparator);
+        text += plat::Format("%.4g,%.4g,%.4g%s", D(view[row * 4 + 0]), D(view[row * 4 + 1]),
+                             D(view[row * 4 + 2]), row < 2 ? "," : lastSeparator);
     }
     return text;
 }
 
 }  // namespace
 
-std::string StatisticsText(const QzMatrix& view) {
+std::string StatisticsText(const std::array<float, 16>& view) {
     const QzPart& model = QzParts[0];
     std::string text;
 
@@ -76,8 +76,8 @@ std::string StatisticsText(const QzMatrix& view) {
 
     text += "Current view matrix (except scaling and translation):\r\n";
     for (int row = 0; row < 4; ++row) {
-        text += plat::Format("%g\t%g\t%g\t%g\r\n", D(view.m[row][0]), D(view.m[row][1]),
-                             D(view.m[row][2]), D(view.m[row][3]));
+        text += plat::Format("%g\t%g\t%g\t%g\r\n", D(view[row * 4 + 0]), D(view[row * 4 + 1]),
+                             D(view[row * 4 + 2]), D(view[row * 4 + 3]));
     }
     text += "\r\n";
 

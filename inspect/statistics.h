@@ -2,9 +2,8 @@
 // drawing, for the text report window or the command line.
 #pragma once
 
+#include <array>
 #include <string>
-
-#include "geometry.h"
 
 namespace inspect {
 
@@ -12,9 +11,9 @@ namespace inspect {
 inline constexpr const char* kStatisticsCaption = "Zarvel Statistics";
 
 // The report's body text for the current model, the last load and drawing and the
-// given view matrix (the view's orientation). Every line ends with "\r\n" and
-// columns are separated by tabs. Lines grow as needed: long titles, authors and
-// part names are never cut.
-std::string StatisticsText(const QzMatrix& view);
+// view's orientation (the 16 values of its view matrix, row-major). Every line ends
+// with "\r\n" and columns are separated by tabs. Lines grow as needed: long titles,
+// authors and part names are never cut.
+std::string StatisticsText(const std::array<float, 16>& view);
 
 }  // namespace inspect

@@ -1,0 +1,187 @@
+// The statistics report text, from a part table and measurements set by hand.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <string>
+
+#include "diagnostics.h"
+#include "measurements.h"
+#include "model.h"
+#include "statistics.h"
+#include "test_support.h"
+
+using inspect::StatisticsText;
+
+namespace {
+
+// The orientation of the default view, as the view's state holds it.
+constexpr std::array<float, 16> kView0 = {1, 0, 1, 0, 0.5f, 1, -0.5f, 0, -1, 0, 1, 0, 0, 0, 0, 1};
+
+class StatisticsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        testing_support::ResetModelInput();
+        loadTimeMs = 0;
+        QzDrawStats = QzDrawStatistics{};
+    }
+    void TearDown() override {
+        testing_support::ResetModelInput();
+        loadTimeMs = 0;
+        QzDrawStats = QzDrawStatistics{};
+    }
+    QzPart& AddPart(const std::string& name, QzBox box, uint32_t flags) {
+        QzPart* part = QzFindPart(false, name);
+        EXPECT_NE(part, nullptr);
+        part->box = box;
+        part->flags |= flags;
+        return *part;
+    }
+};
+
+TEST_F(StatisticsTest, WholeReport) {
+    QzModelTitle = "Small house";
+    QzModelAuthor = "A. Builder";
+    AddPart("/models/house.ldr", QzBox{{-40, -48, -20}, {60, 0, 30}}, PF_READ);
+    AddPart("3001.dat", QzBox{{-40, -24, -20}, {40, 0, 20}}, PF_READ | PF_PARTS_DIR);
+    AddPart("stud.dat", QzBox{{-6, -4, -6}, {6, 0, 6}}, PF_READ | PF_PRIM_DIR);
+    AddPart("missing.dat", QzBox{{0, 0, 0}, {0, 0, 0}}, PF_READ | PF_EMPTY);
+    loadTimeMs = 125;
+    QzDrawStats.drawTimeMs = 31;
+    QzDrawStats.calcTimeMs = 7;
+    QzDrawStats.typeCount[1] = 9;
+    QzDrawStats.typeCount[2] = 120;
+    QzDrawStats.typeCount[3] = 64;
+    QzDrawStats.typeCount[4] = 300;
+    QzDrawStats.typeCount[5] = 44;
+
+    const std::string expected =
+        "Title:\tSmall house\r\n"
+        "Author:\tA. Builder\r\n"
+        "\r\n"
+        "BoundingBox:\t<-40,-48,-20> <60,0,30>\r\n"
+        "Center:\t<10,-24,5>\r\n"
+        "Size:\t<100,48,50>\r\n"
+        "\r\n"
+        "Current view matrix one-liner for LDraw -a option: (except scaling):\r\n"
+        "1,0,1,0.5,1,-0.5,-1,0,1\r\n"
+        "\r\n"
+        "Timing:\r\n"
+        "\tLoad:\t125 ms\r\n"
+        "\tDraw:\t31 ms\r\n"
+        "\tCalc:\t7 ms (only in debug mode)\r\n"
+        "\r\n"
+        "LineTypes:\r\n"
+        "\t1\t9\r\n"
+        "\t2\t120\r\n"
+        "\t3\t64\r\n"
+        "\t4\t300\r\n"
+        "\t5\t44\r\n"
+        "\r\n"
+        "DatName\tPARTS\tEmpty\tBoundingBox\r\n"
+        "/models/house.ldr\t0\t0\t<-40,-48,-20> <60,0,30>\r\n"
+        "3001.dat\t1\t0\t<-40,-24,-20> <40,0,20>\r\n"
+        "stud.dat\t0\t0\t<-6,-4,-6> <6,0,6>\r\n"
+        "missing.dat\t0\t1\t<0,0,0> <0,0,0>\r\n"
+        "\r\n"
+        "Current view matrix (except scaling and translation):\r\n"
+        "1\t0\t1\t0\r\n"
+        "0.5\t1\t-0.5\t0\r\n"
+        "-1\t0\t1\t0\r\n"
+        "0\t0\t0\t1\r\n"
+        "\r\n"
+        "Current view matrix one-liner for LDraw -a option: (except scaling):\r\n"
+        "1,0,1,0.5,1,-0.5,-1,0,1\r\n";
+    EXPECT_EQ(StatisticsText(kView0), expected);
+}
+
+TEST_F(StatisticsTest, NoModelLoaded) {
+    const std::array<float, 16> front = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+    const std::string expected =
+        "Title:\t\r\n"
+        "Author:\t\r\n"
+        "\r\n"
+        "BoundingBox:\t<0,0,0> <0,0,0>\r\n"
+        "Center:\t<0,0,0>\r\n"
+        "Size:\t<0,0,0>\r\n"
+        "\r\n"
+        "Current view matrix one-liner for LDraw -a option: (except scaling):\r\n"
+        "1,0,0,0,1,0,0,0,1\r\n"
+        "\r\n"
+        "Timing:\r\n"
+        "\tLoad:\t0 ms\r\n"
+        "\tDraw:\t0 ms\r\n"
+        "\tCalc:\t0 ms (only in debug mode)\r\n"
+        "\r\n"
+        "LineTypes:\r\n"
+        "\t1\t0\r\n"
+        "\t2\t0\r\n"
+        "\t3\t0\r\n"
+        "\t4\t0\r\n"
+        "\t5\t0\r\n"
+        "\r\n"
+        "DatName\tPARTS\tEmpty\tBoundingBox\r\n"
+        "\r\n"
+        "Current view matrix (except scaling and translation):\r\n"
+        "1\t0\t0\t0\r\n"
+        "0\t1\t0\t0\r\n"
+        "0\t0\t1\t0\r\n"
+        "0\t0\t0\t1\r\n"
+        "\r\n"
+        "Current view matrix one-liner for LDraw -a option: (except scaling):\r\n"
+        "1,0,0,0,1,0,0,0,1\r\n";
+    EXPECT_EQ(StatisticsText(front), expected);
+}
+
+// The one-liner holds only the 3x3 orientation, to four significant digits, and is
+// written twice with the same numbers; the matrix block shows all sixteen with six.
+TEST_F(StatisticsTest, OneLinerAndMatrixNumbers) {
+    const std::array<float, 16> view = {0.70710677f, 0,    -0.70710677f, 11,
+                                        0.35355338f, 0.8660254f, 0.35355338f, 22,
+                                        0.61237246f, -0.5f, 0.61237246f, 33,
+                                        1e-8f,       0,    0,            1};
+    const std::string text = StatisticsText(view);
+    const std::string oneLiner =
+        "Current view matrix one-liner for LDraw -a option: (except scaling):\r\n"
+        "0.7071,0,-0.7071,0.3536,0.866,0.3536,0.6124,-0.5,0.6124\r\n";
+    const size_t first = text.find(oneLiner);
+    ASSERT_NE(first, std::string::npos) << text;
+    EXPECT_NE(text.find(oneLiner, first + 1), std::string::npos);
+    EXPECT_TRUE(text.ends_with("\r\n\r\n" + oneLiner)) << text;
+    EXPECT_NE(text.find("Current view matrix (except scaling and translation):\r\n"
+                        "0.707107\t0\t-0.707107\t11\r\n"
+                        "0.353553\t0.866025\t0.353553\t22\r\n"
+                        "0.612372\t-0.5\t0.612372\t33\r\n"
+                        "1e-008\t0\t0\t1\r\n"),
+              std::string::npos)
+        << text;
+}
+
+TEST_F(StatisticsTest, NumbersUseThreeDigitExponents) {
+    AddPart("big.ldr", QzBox{{-1.5e7f, 0, 0}, {1.5e7f, 2e-5f, 1}}, 0);
+    const std::string text = StatisticsText(kView0);
+    EXPECT_NE(text.find("BoundingBox:\t<-1.5e+007,0,0> <1.5e+007,2e-005,1>\r\n"
+                        "Center:\t<0,1e-005,0.5>\r\n"
+                        "Size:\t<3e+007,2e-005,1>\r\n"),
+              std::string::npos)
+        << text;
+}
+
+// Texts longer than a line buffer of 400 characters come out whole.
+TEST_F(StatisticsTest, LongTitleAuthorAndNamesAreNotCut) {
+    QzModelTitle = std::string(399, 't');
+    QzModelAuthor = std::string(399, 'a');
+    const std::string name = std::string(255, 'n') + ".dat";
+    AddPart("model.ldr", QzBox{}, 0);
+    AddPart(name, QzBox{{-1.23457e10f, -1.23457e10f, -1.23457e10f}, {1e-30f, 1e-30f, 1e-30f}},
+            PF_PARTS_DIR | PF_EMPTY);
+    const std::string text = StatisticsText(kView0);
+    EXPECT_TRUE(text.starts_with("Title:\t" + QzModelTitle + "\r\nAuthor:\t" + QzModelAuthor +
+                                 "\r\n\r\n"));
+    EXPECT_NE(text.find("\r\n" + name +
+                        "\t1\t1\t<-1.23457e+010,-1.23457e+010,-1.23457e+010> "
+                        "<1e-030,1e-030,1e-030>\r\n"),
+              std::string::npos)
+        << text;
+}
+
+}  // namespace
