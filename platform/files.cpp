@@ -31,6 +31,8 @@ struct TransparentHash {
 
 struct DirListing {
     bool readable = false;
+    // Not listable but a directory all the same (no read permission).
+    bool searchable = false;
     // Lower-cased name -> the names on disk that fold to it, sorted, so the choice
     // among several is the same every time.
     std::unordered_map<std::string, std::vector<std::string>, TransparentHash, std::equal_to<>>
@@ -67,6 +69,8 @@ const DirListing& Listing(const std::string& dir) {
         }
         closedir(d);
         for (auto& [key, real] : listing.names) std::sort(real.begin(), real.end());
+    } else if (errno == EACCES) {
+        listing.searchable = true;
     }
     return listingCache.emplace(dir, std::move(listing)).first->second;
 }
@@ -83,9 +87,51 @@ bool PathExists(const std::string& path) {
     return stat(path.empty() ? "." : path.c_str(), &st) == 0;
 }
 
-bool IsDirectory(const std::string& path) {
-    struct stat st;
-    return stat(path.empty() ? "." : path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+// Walks the components from `index` on below `dir`. Where several entries match a
+// component apart from letter case, the exact one is tried first, then the others in
+// sorted order, and the first that leads to a whole match wins.
+bool ResolveFrom(const std::vector<std::string_view>& components, size_t index, std::string& dir) {
+    if (index == components.size()) return true;
+    std::string_view component = components[index];
+    const DirListing& listing = Listing(dir);
+    if (component == "." || component == "..") {
+        // Only a directory has them; a file followed by "/.." names nothing.
+        if (!listing.readable && !listing.searchable) return false;
+        if (component == ".") return ResolveFrom(components, index + 1, dir);
+        size_t before = dir.size();
+        AppendComponent(dir, component);
+        if (ResolveFrom(components, index + 1, dir)) return true;
+        dir.resize(before);
+        return false;
+    }
+    size_t before = dir.size();
+    if (!listing.readable) {
+        // A directory that may be passed but not listed: only the exact name can be
+        // tried.
+        if (!listing.searchable) return false;
+        AppendComponent(dir, component);
+        if (PathExists(dir) && ResolveFrom(components, index + 1, dir)) return true;
+        dir.resize(before);
+        return false;
+    }
+    std::string folded;
+    FoldInto(component, folded);
+    auto it = listing.names.find(std::string_view(folded));
+    if (it == listing.names.end()) return false;
+    const std::vector<std::string>& candidates = it->second;
+    auto exact = std::find(candidates.begin(), candidates.end(), component);
+    if (exact != candidates.end()) {
+        AppendComponent(dir, *exact);
+        if (ResolveFrom(components, index + 1, dir)) return true;
+        dir.resize(before);
+    }
+    for (auto candidate = candidates.begin(); candidate != candidates.end(); ++candidate) {
+        if (candidate == exact) continue;
+        AppendComponent(dir, *candidate);
+        if (ResolveFrom(components, index + 1, dir)) return true;
+        dir.resize(before);
+    }
+    return false;
 }
 
 }  // namespace
@@ -95,10 +141,7 @@ std::optional<std::string> ResolvePath(std::string_view path) {
     // A name holding a NUL byte cannot name anything on disk.
     if (path.find('\0') != std::string_view::npos) return std::nullopt;
 
-    std::lock_guard<std::mutex> lock(cacheMutex);
-    std::string result;
-    if (IsSeparator(path.front())) result = "/";
-    std::string folded;
+    std::vector<std::string_view> components;
     size_t pos = 0;
     while (pos < path.size()) {
         size_t end = pos;
@@ -106,31 +149,14 @@ std::optional<std::string> ResolvePath(std::string_view path) {
         std::string_view component = path.substr(pos, end - pos);
         pos = end + 1;
         if (component.empty()) continue;  // doubled or trailing separator
-
-        const DirListing& listing = Listing(result);
-        if (component == "." || component == "..") {
-            // Only a directory has them; a file followed by "/.." names nothing.
-            if (!listing.readable && !IsDirectory(result)) return std::nullopt;
-            if (component == "..") AppendComponent(result, component);
-            continue;
-        }
         if (component.size() > NAME_MAX) return std::nullopt;
-        if (!listing.readable) {
-            // A directory that may be passed but not listed: only the exact name can
-            // be tried.
-            std::string candidate = result;
-            AppendComponent(candidate, component);
-            if (!PathExists(candidate)) return std::nullopt;
-            result = std::move(candidate);
-            continue;
-        }
-        FoldInto(component, folded);
-        auto it = listing.names.find(std::string_view(folded));
-        if (it == listing.names.end()) return std::nullopt;
-        const std::vector<std::string>& candidates = it->second;
-        auto exact = std::find(candidates.begin(), candidates.end(), component);
-        AppendComponent(result, exact != candidates.end() ? *exact : candidates.front());
+        components.push_back(component);
     }
+
+    std::string result;
+    if (IsSeparator(path.front())) result = "/";
+    std::lock_guard<std::mutex> lock(cacheMutex);
+    if (!ResolveFrom(components, 0, result)) return std::nullopt;
     if (result.empty()) result = ".";  // the path was only "." components
     return result;
 }

@@ -1,0 +1,380 @@
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "files.h"
+#include "test_support.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using testing_support::TempDir;
+
+std::optional<std::string> Resolve(const TempDir& dir, const std::string& relative) {
+    return plat::ResolvePath(dir.path().string() + "/" + relative);
+}
+
+std::string Under(const TempDir& dir, const std::string& relative) {
+    return dir.path().string() + "/" + relative;
+}
+
+// A small library with the directory names written three ways.
+class ResolvePathTest : public testing::Test {
+protected:
+    void SetUp() override {
+        dir.Write("PARTS/upper.dat", "0 upper\n");
+        dir.Write("Parts/mixed.dat", "0 mixed\n");
+        dir.Write("parts/lower.dat", "0 lower\n");
+        dir.Write("parts/s/3001s01.dat", "0 subpart\n");
+        dir.Write("p/stud.dat", "0 stud\n");
+        dir.Write("x/Foo.dat", "0 Foo\n");
+        dir.Write("x/foo.dat", "0 foo\n");
+        plat::ClearPathCache();
+    }
+    TempDir dir;
+};
+
+TEST_F(ResolvePathTest, ExactNamesResolveToThemselves) {
+    EXPECT_EQ(Resolve(dir, "PARTS/upper.dat"), Under(dir, "PARTS/upper.dat"));
+    EXPECT_EQ(Resolve(dir, "Parts/mixed.dat"), Under(dir, "Parts/mixed.dat"));
+    EXPECT_EQ(Resolve(dir, "parts/lower.dat"), Under(dir, "parts/lower.dat"));
+    EXPECT_EQ(Resolve(dir, "parts"), Under(dir, "parts"));
+}
+
+TEST_F(ResolvePathTest, AnyLetterCaseAndBackslashes) {
+    EXPECT_EQ(Resolve(dir, "parts\\s\\3001S01.DAT"), Under(dir, "parts/s/3001s01.dat"));
+    EXPECT_EQ(Resolve(dir, "PARTS\\S\\3001s01.dat"), Under(dir, "parts/s/3001s01.dat"));
+    EXPECT_EQ(Resolve(dir, "P\\STUD.DAT"), Under(dir, "p/stud.dat"));
+    EXPECT_EQ(plat::ResolvePath(dir.path().string() + "\\p\\Stud.Dat"), Under(dir, "p/stud.dat"));
+}
+
+TEST_F(ResolvePathTest, ExactMatchWinsOverFoldedOne) {
+    EXPECT_EQ(Resolve(dir, "x/foo.dat"), Under(dir, "x/foo.dat"));
+    EXPECT_EQ(Resolve(dir, "x/Foo.dat"), Under(dir, "x/Foo.dat"));
+    // Neither is exact: the first in sorted order, every time.
+    EXPECT_EQ(Resolve(dir, "x/FOO.dat"), Under(dir, "x/Foo.dat"));
+    EXPECT_EQ(Resolve(dir, "X/fOO.DAT"), Under(dir, "x/Foo.dat"));
+}
+
+// With PARTS, Parts and parts side by side, the one holding the file is found.
+TEST_F(ResolvePathTest, TriesEveryFoldedDirectory) {
+    EXPECT_EQ(Resolve(dir, "pArTs/upper.dat"), Under(dir, "PARTS/upper.dat"));
+    EXPECT_EQ(Resolve(dir, "pArTs/MIXED.DAT"), Under(dir, "Parts/mixed.dat"));
+    EXPECT_EQ(Resolve(dir, "PARTS/LOWER.DAT"), Under(dir, "parts/lower.dat"));
+    EXPECT_EQ(Resolve(dir, "Parts\\s\\3001s01.dat"), Under(dir, "parts/s/3001s01.dat"));
+}
+
+TEST_F(ResolvePathTest, Misses) {
+    EXPECT_EQ(Resolve(dir, "parts/3001.dat"), std::nullopt);
+    EXPECT_EQ(Resolve(dir, "nothere/3001.dat"), std::nullopt);
+    EXPECT_EQ(Resolve(dir, "parts/lower.dat/x"), std::nullopt);   // a file used as a folder
+    EXPECT_EQ(Resolve(dir, "parts/lower.dat/.."), std::nullopt);
+    EXPECT_EQ(Resolve(dir, "parts/lower.da"), std::nullopt);
+    EXPECT_EQ(Resolve(dir, "parts/lower.dat "), std::nullopt);
+    EXPECT_EQ(plat::ResolvePath(""), std::nullopt);
+    EXPECT_EQ(Resolve(dir, std::string(300, 'a')), std::nullopt);
+    EXPECT_EQ(Resolve(dir, "parts/" + std::string(5000, 'b') + ".dat"), std::nullopt);
+    std::string withNul = Under(dir, "parts/lower.dat");
+    withNul.insert(withNul.size() - 4, 1, '\0');
+    EXPECT_EQ(plat::ResolvePath(withNul), std::nullopt);
+    EXPECT_EQ(plat::ResolvePath(Under(dir, "parts/lower.dat") + std::string(1, '\0')), std::nullopt);
+}
+
+TEST_F(ResolvePathTest, DotsAndEmptyComponents) {
+    std::optional<std::string> viaDots = Resolve(dir, "parts/../P/./STUD.DAT");
+    ASSERT_TRUE(viaDots);
+    EXPECT_TRUE(fs::equivalent(*viaDots, Under(dir, "p/stud.dat")));
+    EXPECT_EQ(Resolve(dir, "./parts//s\\\\3001s01.dat"), Under(dir, "parts/s/3001s01.dat"));
+    EXPECT_EQ(Resolve(dir, "parts/s/"), Under(dir, "parts/s"));
+    EXPECT_EQ(Resolve(dir, "nothere/../parts"), std::nullopt);
+}
+
+TEST_F(ResolvePathTest, RootAndRelativePaths) {
+    EXPECT_EQ(plat::ResolvePath("/"), "/");
+    EXPECT_EQ(plat::ResolvePath("//"), "/");
+    std::string previous = fs::current_path().string();
+    ASSERT_EQ(chdir(dir.path().c_str()), 0);
+    plat::ClearPathCache();
+    std::optional<std::string> relative = plat::ResolvePath("PARTS\\S\\3001S01.DAT");
+    std::optional<std::string> dot = plat::ResolvePath(".");
+    std::optional<std::string> up = plat::ResolvePath("P/../x/foo.dat");
+    ASSERT_EQ(chdir(previous.c_str()), 0);
+    plat::ClearPathCache();
+    EXPECT_EQ(relative, "parts/s/3001s01.dat");
+    EXPECT_EQ(dot, ".");
+    EXPECT_EQ(up, "p/../x/foo.dat");
+}
+
+// Listings are kept until the cache is cleared: a file that appears meanwhile is
+// found only after ClearPathCache.
+TEST_F(ResolvePathTest, ClearingTheCacheSeesNewFiles) {
+    EXPECT_EQ(Resolve(dir, "parts/NEW.DAT"), std::nullopt);
+    std::ofstream(Under(dir, "parts/new.dat")) << "0 new\n";
+    EXPECT_EQ(Resolve(dir, "parts/NEW.DAT"), std::nullopt);
+    plat::ClearPathCache();
+    EXPECT_EQ(Resolve(dir, "parts/NEW.DAT"), Under(dir, "parts/new.dat"));
+
+    fs::remove(Under(dir, "parts/new.dat"));
+    plat::ClearPathCache();
+    EXPECT_EQ(Resolve(dir, "parts/NEW.DAT"), std::nullopt);
+}
+
+TEST_F(ResolvePathTest, RealLibraryNames) {
+    ZARVEL_REQUIRE_SHARED_LDRAW(ldraw);
+    plat::ClearPathCache();
+    std::optional<std::string> subpart = plat::ResolvePath(ldraw.string() + "\\PARTS\\S\\3001S01.DAT");
+    ASSERT_TRUE(subpart);
+    EXPECT_TRUE(fs::is_regular_file(*subpart));
+    EXPECT_EQ(plat::ResolvePath(ldraw.string() + "\\P\\NO_SUCH_PRIMITIVE.DAT"), std::nullopt);
+}
+
+// ---------------------------------------------------------------------------------
+
+std::vector<std::string> ReadAll(plat::TextFile& file, size_t bufferSize) {
+    std::vector<std::string> lines;
+    std::string_view line;
+    while (file.ReadLine(line, bufferSize)) lines.emplace_back(line);
+    return lines;
+}
+
+std::vector<std::string> ReadText(const std::string& content, size_t bufferSize = 1000) {
+    TempDir dir;
+    std::string path = dir.Write("f.dat", content);
+    plat::TextFile file;
+    EXPECT_TRUE(file.Open(path));
+    return ReadAll(file, bufferSize);
+}
+
+using Lines = std::vector<std::string>;
+
+TEST(TextFile, LinesWithTheirNewlines) {
+    EXPECT_EQ(ReadText("0 a\n1 b\n\n2 c\n"), (Lines{"0 a\n", "1 b\n", "\n", "2 c\n"}));
+}
+
+TEST(TextFile, LastLineWithoutNewline) {
+    EXPECT_EQ(ReadText("0 a\n0 b"), (Lines{"0 a\n", "0 b"}));
+    EXPECT_EQ(ReadText("x"), (Lines{"x"}));
+}
+
+TEST(TextFile, EmptyFileHasNoLines) { EXPECT_EQ(ReadText(""), Lines{}); }
+
+TEST(TextFile, CarriageReturnBeforeNewlineIsDropped) {
+    EXPECT_EQ(ReadText("0 a\r\n0 b\r\n"), (Lines{"0 a\n", "0 b\n"}));
+    EXPECT_EQ(ReadText("\r\n\r\n"), (Lines{"\n", "\n"}));
+    // Only the one right before the line feed.
+    EXPECT_EQ(ReadText("a\rb\n"), (Lines{"a\rb\n"}));
+    EXPECT_EQ(ReadText("a\r\r\nb"), (Lines{"a\r\n", "b"}));
+    EXPECT_EQ(ReadText("a\n\rb\r"), (Lines{"a\n", "\rb\r"}));
+}
+
+TEST(TextFile, LongLineComesBackInPieces) {
+    std::string longLine(1200, 'x');
+    Lines lines = ReadText(longLine + "\nnext\n", 1000);
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0], std::string(999, 'x'));
+    EXPECT_EQ(lines[1], std::string(201, 'x') + "\n");
+    EXPECT_EQ(lines[2], "next\n");
+}
+
+TEST(TextFile, NewlineThatDoesNotFitComesNext) {
+    EXPECT_EQ(ReadText(std::string(999, 'y') + "\nz\n", 1000),
+              (Lines{std::string(999, 'y'), "\n", "z\n"}));
+    EXPECT_EQ(ReadText(std::string(998, 'y') + "\nz\n", 1000),
+              (Lines{std::string(998, 'y') + "\n", "z\n"}));
+    // The same with CRLF: the conversion happens before the line is measured.
+    EXPECT_EQ(ReadText(std::string(998, 'y') + "\r\nz\r\n", 1000),
+              (Lines{std::string(998, 'y') + "\n", "z\n"}));
+}
+
+TEST(TextFile, TinyBuffers) {
+    EXPECT_EQ(ReadText("ab\nc", 2), (Lines{"a", "b", "\n", "c"}));
+    EXPECT_EQ(ReadText("ab\nc", 3), (Lines{"ab", "\n", "c"}));
+    // No room for anything but the terminator: nothing can be read, rather than an
+    // endless run of empty lines.
+    EXPECT_EQ(ReadText("ab\nc", 1), Lines{});
+    EXPECT_EQ(ReadText("ab\nc", 0), Lines{});
+}
+
+TEST(TextFile, OpensCaseInsensitivelyAndKeepsTheRealPath) {
+    TempDir dir;
+    std::string path = dir.Write("Models/Car.LDR", "0 car\n");
+    plat::TextFile file;
+    ASSERT_TRUE(file.Open(dir.path().string() + "\\MODELS\\car.ldr"));
+    EXPECT_TRUE(file.IsOpen());
+    EXPECT_EQ(file.Path(), path);
+    EXPECT_EQ(ReadAll(file, 100), Lines{"0 car\n"});
+    std::string_view line;
+    EXPECT_FALSE(file.ReadLine(line, 100));
+}
+
+TEST(TextFile, FailsOnDirectoriesAndMissingFiles) {
+    TempDir dir;
+    dir.Write("parts/a.dat", "0\n");
+    plat::TextFile file;
+    EXPECT_FALSE(file.Open(dir.path().string() + "/parts"));
+    EXPECT_FALSE(file.IsOpen());
+    EXPECT_FALSE(file.Open(dir.path().string() + "/parts/b.dat"));
+    EXPECT_FALSE(file.IsOpen());
+    std::string_view line;
+    EXPECT_FALSE(file.ReadLine(line, 100));
+}
+
+TEST(TextFile, CloseAndReopen) {
+    TempDir dir;
+    std::string a = dir.Write("a.dat", "1\n2\n");
+    std::string b = dir.Write("b.dat", "3\n");
+    plat::TextFile file;
+    ASSERT_TRUE(file.Open(a));
+    std::string_view line;
+    ASSERT_TRUE(file.ReadLine(line, 100));
+    EXPECT_EQ(line, "1\n");
+    file.Close();
+    EXPECT_FALSE(file.IsOpen());
+    EXPECT_FALSE(file.ReadLine(line, 100));
+    // Opening another file starts at its beginning.
+    ASSERT_TRUE(file.Open(a));
+    ASSERT_TRUE(file.Open(b));
+    EXPECT_EQ(ReadAll(file, 100), Lines{"3\n"});
+}
+
+TEST(TextFile, BytesAreKeptAsTheyAre) {
+    std::string content("0 caf\xC3\xA9\t\x01\n", 10);
+    content += std::string("a\0b\n", 4);
+    EXPECT_EQ(ReadText(content), (Lines{std::string("0 caf\xC3\xA9\t\x01\n", 10), std::string("a\0b\n", 4)}));
+}
+
+TEST(TextFile, ReadsARealModelWhole) {
+    ZARVEL_REQUIRE_SHARED_LDRAW(ldraw);
+    fs::path model;
+    for (const auto& entry : fs::directory_iterator(ldraw / "models")) {
+        if (entry.path().extension() == ".mpd") {
+            model = entry.path();
+            break;
+        }
+    }
+    if (model.empty()) GTEST_SKIP() << "no model in the shared library";
+    std::ifstream in(model, std::ios::binary);
+    std::string raw((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::string expected;
+    for (size_t i = 0; i < raw.size(); ++i) {
+        if (raw[i] == '\r' && i + 1 < raw.size() && raw[i + 1] == '\n') continue;
+        expected += raw[i];
+    }
+    plat::TextFile file;
+    ASSERT_TRUE(file.Open(model.string()));
+    std::string joined;
+    for (const std::string& line : ReadAll(file, 1000)) joined += line;
+    EXPECT_EQ(joined, expected);
+}
+
+// ---------------------------------------------------------------------------------
+
+TEST(LastWriteTime, WindowsFileTimeFromModificationTime) {
+    TempDir dir;
+    std::string path = dir.Write("Model.ldr", "0\n");
+    // 2020-01-01 00:00:00.1234567 UTC.
+    timespec times[2] = {{1577836800, 123456700}, {1577836800, 123456700}};
+    ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+    plat::FileTime time{};
+    ASSERT_TRUE(plat::GetLastWriteTime(path, time));
+    // 132223104001234567 in 100 ns units since 1601.
+    EXPECT_EQ(time, (plat::FileTime{1763169927u, 30785590u}));
+    plat::FileTime folded{};
+    ASSERT_TRUE(plat::GetLastWriteTime(dir.path().string() + "\\MODEL.LDR", folded));
+    EXPECT_EQ(folded, time);
+}
+
+TEST(LastWriteTime, ChangesWhenTheFileIsWritten) {
+    TempDir dir;
+    std::string path = dir.Write("m.ldr", "0\n");
+    timespec older[2] = {{1000000000, 0}, {1000000000, 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), older, 0), 0);
+    plat::FileTime before{};
+    ASSERT_TRUE(plat::GetLastWriteTime(path, before));
+    std::ofstream(path, std::ios::app) << "0 more\n";
+    plat::FileTime after{};
+    ASSERT_TRUE(plat::GetLastWriteTime(path, after));
+    EXPECT_NE(before, after);
+}
+
+TEST(LastWriteTime, MissingFile) {
+    TempDir dir;
+    plat::FileTime time{7, 7};
+    EXPECT_FALSE(plat::GetLastWriteTime(dir.path().string() + "/none.ldr", time));
+    EXPECT_EQ(time, (plat::FileTime{7, 7}));
+}
+
+// ---------------------------------------------------------------------------------
+
+// Sets an environment variable for the lifetime of the object.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const char* value) : name_(name) {
+        if (const char* old = std::getenv(name)) old_ = old;
+        if (value != nullptr) setenv(name, value, 1);
+        else unsetenv(name);
+    }
+    ~ScopedEnv() {
+        if (old_) setenv(name_, old_->c_str(), 1);
+        else unsetenv(name_);
+    }
+
+private:
+    const char* name_;
+    std::optional<std::string> old_;
+};
+
+TEST(Environment, GetEnv) {
+    ScopedEnv set("ZARVEL_TEST_VARIABLE", "c:\\ldraw");
+    EXPECT_EQ(plat::GetEnv("ZARVEL_TEST_VARIABLE"), "c:\\ldraw");
+    ScopedEnv unset("ZARVEL_TEST_VARIABLE", nullptr);
+    EXPECT_EQ(plat::GetEnv("ZARVEL_TEST_VARIABLE"), std::nullopt);
+}
+
+TEST(Environment, TempDirAndDebugLogPath) {
+    {
+        ScopedEnv tmp("TMPDIR", "/var/scratch/");
+        EXPECT_EQ(plat::TempDir(), "/var/scratch");
+        EXPECT_EQ(plat::DebugLogPath(), "/var/scratch/QzDebug.txt");
+    }
+    {
+        ScopedEnv tmp("TMPDIR", "/var/scratch");
+        EXPECT_EQ(plat::TempDir(), "/var/scratch");
+    }
+    {
+        ScopedEnv tmp("TMPDIR", nullptr);
+        EXPECT_EQ(plat::TempDir(), "/tmp");
+        EXPECT_EQ(plat::DebugLogPath(), "/tmp/QzDebug.txt");
+    }
+    {
+        ScopedEnv tmp("TMPDIR", "");
+        EXPECT_EQ(plat::TempDir(), "/tmp");
+    }
+}
+
+TEST(AppendToFile, CreatesThenAppends) {
+    TempDir dir;
+    std::string path = dir.path().string() + "/log.txt";
+    ASSERT_TRUE(plat::AppendToFile(path, "first\n"));
+    ASSERT_TRUE(plat::AppendToFile(path, "second\n"));
+    ASSERT_TRUE(plat::AppendToFile(path, ""));
+    std::ifstream in(path, std::ios::binary);
+    std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(content, "first\nsecond\n");
+}
+
+TEST(AppendToFile, FailsWhereNothingCanBeWritten) {
+    TempDir dir;
+    EXPECT_FALSE(plat::AppendToFile(dir.path().string() + "/no/such/folder/log.txt", "x"));
+    EXPECT_FALSE(plat::AppendToFile(dir.path().string(), "x"));  // a folder
+}
+
+}  // namespace

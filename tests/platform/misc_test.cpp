@@ -1,0 +1,138 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "clock.h"
+#include "messagebox.h"
+#include "random.h"
+#include "test_support.h"
+
+namespace {
+
+TEST(Random, ClassicSequenceForSeedOne) {
+    plat::SeedRandom(1);
+    std::vector<int> values;
+    for (int i = 0; i < 5; ++i) values.push_back(plat::Random());
+    EXPECT_EQ(values, (std::vector<int>{41, 18467, 6334, 26500, 19169}));
+}
+
+TEST(Random, SeedZeroAndReseeding) {
+    plat::SeedRandom(0);
+    EXPECT_EQ(plat::Random(), 38);
+    EXPECT_EQ(plat::Random(), 7719);
+    plat::SeedRandom(1);
+    EXPECT_EQ(plat::Random(), 41);
+}
+
+TEST(Random, StaysInRangeAndCoversIt) {
+    plat::SeedRandom(12345);
+    int low = plat::kRandomMax;
+    int high = 0;
+    for (int i = 0; i < 100000; ++i) {
+        int value = plat::Random();
+        ASSERT_GE(value, 0);
+        ASSERT_LE(value, plat::kRandomMax);
+        low = std::min(low, value);
+        high = std::max(high, value);
+    }
+    EXPECT_EQ(low, 0);
+    EXPECT_EQ(high, plat::kRandomMax);
+    plat::SeedRandom(1);
+}
+
+// ---------------------------------------------------------------------------------
+
+// Runs the clock texts in UTC with a fixed current time.
+class ClockTest : public testing::Test {
+protected:
+    void SetUp() override {
+        if (const char* tz = std::getenv("TZ")) oldTz = tz;
+        setenv("TZ", "UTC", 1);
+        tzset();
+    }
+    void TearDown() override {
+        plat::SetTimeSource(nullptr);
+        if (oldTz) setenv("TZ", oldTz->c_str(), 1);
+        else unsetenv("TZ");
+        tzset();
+    }
+    std::optional<std::string> oldTz;
+};
+
+std::time_t FixedNow() { return 1796689821; }  // 2026-12-08 00:30:21 UTC
+
+TEST_F(ClockTest, DateTextLikeAsctime) {
+    EXPECT_EQ(plat::DateText(1796689821), "Tue Dec 08 00:30:21 2026");
+    EXPECT_EQ(plat::DateText(0), "Thu Jan 01 00:00:00 1970");
+    EXPECT_EQ(plat::DateText(951782400), "Tue Feb 29 00:00:00 2000");
+    EXPECT_EQ(plat::DateText(1700000000), "Tue Nov 14 22:13:20 2023");
+    EXPECT_EQ(plat::DateText(1796689821).size(), 24u);
+}
+
+TEST_F(ClockTest, TimeSourceDrivesTheCurrentTexts) {
+    plat::SetTimeSource(&FixedNow);
+    EXPECT_EQ(plat::DateText(), "Tue Dec 08 00:30:21 2026");
+    EXPECT_EQ(plat::TimeOfDay(), "00:30:21");
+}
+
+TEST_F(ClockTest, SystemClockTexts) {
+    plat::SetTimeSource(nullptr);
+    std::string time = plat::TimeOfDay();
+    ASSERT_EQ(time.size(), 8u);
+    EXPECT_EQ(time[2], ':');
+    EXPECT_EQ(time[5], ':');
+    std::string date = plat::DateText();
+    ASSERT_EQ(date.size(), 24u);
+    EXPECT_EQ(date[3], ' ');
+    EXPECT_EQ(date[7], ' ');
+    EXPECT_EQ(date[10], ' ');
+    EXPECT_EQ(date[13], ':');
+    EXPECT_EQ(date[19], ' ');
+}
+
+TEST(Clock, TickCountMovesForward) {
+    uint32_t first = plat::TickCount();
+    uint32_t second = plat::TickCount();
+    EXPECT_LT(static_cast<uint32_t>(second - first), 60000u);
+}
+
+// ---------------------------------------------------------------------------------
+
+TEST(MessageBox, StandardErrorWritesTitleAndText) {
+    plat::StderrMessageBox box;
+    testing::internal::CaptureStderr();
+    plat::MessageAnswer stop = box.Show("Could not find 3001.dat\nReferenced by car.ldr", plat::MessageKind::Stop);
+    plat::MessageAnswer question = box.Show("Register the file types?", plat::MessageKind::Question);
+    plat::MessageAnswer note = box.Show("Done", plat::MessageKind::Information);
+    std::string written = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(written,
+              "Zarvel: Could not find 3001.dat\nReferenced by car.ldr\n"
+              "Zarvel: Register the file types?\n"
+              "Zarvel: Done\n");
+    EXPECT_EQ(stop, plat::MessageAnswer::Ok);
+    EXPECT_EQ(question, plat::MessageAnswer::No);
+    EXPECT_EQ(note, plat::MessageAnswer::Ok);
+}
+
+TEST(MessageBox, ShowMessageGoesToTheInstalledHandler) {
+    {
+        testing_support::ScopedMessageBox recorder;
+        recorder.box.answer = plat::MessageAnswer::Yes;
+        EXPECT_EQ(plat::ShowMessage("Exit?", plat::MessageKind::Question), plat::MessageAnswer::Yes);
+        EXPECT_EQ(plat::ShowMessage("Careful", plat::MessageKind::Exclamation), plat::MessageAnswer::Ok);
+        ASSERT_EQ(recorder.box.calls.size(), 2u);
+        EXPECT_EQ(recorder.box.calls[0].text, "Exit?");
+        EXPECT_EQ(recorder.box.calls[0].kind, plat::MessageKind::Question);
+        EXPECT_EQ(recorder.box.calls[1].kind, plat::MessageKind::Exclamation);
+    }
+    // Uninstalled: back to standard error.
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(plat::ShowMessage("Again?", plat::MessageKind::Question), plat::MessageAnswer::No);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Zarvel: Again?\n");
+}
+
+}  // namespace
