@@ -157,7 +157,7 @@ std::optional<std::string> ResolvePath(std::string_view path) {
     if (IsSeparator(path.front())) result = "/";
     std::lock_guard<std::mutex> lock(cacheMutex);
     if (!ResolveFrom(components, 0, result)) return std::nullopt;
-    if (result.empty()) result = ".";  // the path was only "." components
+    if (result.empty()) return std::string(".");  // the path was only "." components
     return result;
 }
 

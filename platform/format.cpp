@@ -41,29 +41,50 @@ void AppendPrintf(std::string& out, const char* spec, T value) {
     out.resize(start + static_cast<size_t>(n));
 }
 
-// Builds the specification handed to snprintf: the flags, the width and precision as
-// numbers (never '*'), the length modifier and the type.
-std::string BuildSpec(const Conversion& c, bool withWidth) {
-    std::string spec = "%";
-    if (c.left) spec += '-';
-    if (c.zero) spec += '0';
-    if (c.plus) spec += '+';
-    if (c.space) spec += ' ';
-    if (c.alternate) spec += '#';
-    if (withWidth && c.width >= 0) spec += std::to_string(c.width);
+// The specification handed to snprintf for one conversion, on the stack.
+struct Spec {
+    char text[48];
+    const char* c_str() const { return text; }
+};
+
+char* WriteNumber(char* p, int value) {
+    char digits[12];
+    int n = 0;
+    do {
+        digits[n++] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value > 0);
+    while (n > 0) *p++ = digits[--n];
+    return p;
+}
+
+// Builds the specification: the flags, the width and precision as numbers (never
+// '*'), the length modifier and the type.
+Spec BuildSpec(const Conversion& c, bool withWidth) {
+    Spec spec;
+    char* p = spec.text;
+    *p++ = '%';
+    if (c.left) *p++ = '-';
+    if (c.zero) *p++ = '0';
+    if (c.plus) *p++ = '+';
+    if (c.space) *p++ = ' ';
+    if (c.alternate) *p++ = '#';
+    if (withWidth && c.width >= 0) p = WriteNumber(p, c.width);
     if (c.precision >= 0) {
-        spec += '.';
-        spec += std::to_string(c.precision);
+        *p++ = '.';
+        p = WriteNumber(p, c.precision);
     }
-    spec += c.length;
-    spec += c.type;
+    for (char m : c.length) *p++ = m;
+    *p++ = c.type;
+    *p = '\0';
     return spec;
 }
 
 // The exponent of a number in exponent notation gets at least three digits, as the
-// Windows C library writes it: "1e-05" becomes "1e-005".
-void WidenExponent(std::string& text) {
-    size_t e = text.find_first_of("eE");
+// Windows C library writes it: "1e-05" becomes "1e-005". `start` is where the number
+// begins in `text`.
+void WidenExponent(std::string& text, size_t start) {
+    size_t e = text.find_first_of("eE", start);
     if (e == std::string::npos || e + 1 >= text.size()) return;
     size_t digits = e + 1;
     if (text[digits] == '+' || text[digits] == '-') ++digits;
@@ -71,30 +92,25 @@ void WidenExponent(std::string& text) {
     if (count < 3) text.insert(digits, 3 - count, '0');
 }
 
-// Pads a converted floating-point number to the field width the way printf does:
-// blanks on the left, blanks on the right with '-', or zeros after the sign with '0'
-// (but never zeros in front of "inf" or "nan").
-void PadField(std::string& out, std::string&& text, const Conversion& c) {
-    if (c.width < 0 || text.size() >= static_cast<size_t>(c.width)) {
-        out += text;
-        return;
-    }
-    size_t fill = static_cast<size_t>(c.width) - text.size();
+// Pads the floating-point number that begins at `start` to the field width the way
+// printf does: blanks on the left, blanks on the right with '-', or zeros after the
+// sign with '0' (but never zeros in front of "inf" or "nan").
+void PadField(std::string& out, size_t start, const Conversion& c) {
+    size_t length = out.size() - start;
+    if (c.width < 0 || length >= static_cast<size_t>(c.width)) return;
+    size_t fill = static_cast<size_t>(c.width) - length;
     if (c.left) {
-        out += text;
         out.append(fill, ' ');
         return;
     }
-    bool finite = text.find_first_of("iInN") == std::string::npos;
+    bool finite = out.find_first_of("iInN", start) == std::string::npos;
     if (c.zero && finite) {
-        size_t sign = (!text.empty() && (text[0] == '-' || text[0] == '+' || text[0] == ' ')) ? 1 : 0;
-        out.append(text, 0, sign);
-        out.append(fill, '0');
-        out.append(text, sign, std::string::npos);
+        char first = out[start];
+        size_t sign = (length > 0 && (first == '-' || first == '+' || first == ' ')) ? 1 : 0;
+        out.insert(start + sign, fill, '0');
         return;
     }
-    out.append(fill, ' ');
-    out += text;
+    out.insert(start, fill, ' ');
 }
 
 }  // namespace
@@ -170,7 +186,7 @@ std::string VFormat(const char* format, va_list args) {
             break;
         case 'd':
         case 'i': {
-            std::string spec = BuildSpec(c, true);
+            Spec spec = BuildSpec(c, true);
             if (len == "ll") AppendPrintf(out, spec.c_str(), va_arg(args, long long));
             else if (len == "l") AppendPrintf(out, spec.c_str(), va_arg(args, long));
             else if (len == "j") AppendPrintf(out, spec.c_str(), va_arg(args, intmax_t));
@@ -183,7 +199,7 @@ std::string VFormat(const char* format, va_list args) {
         case 'o':
         case 'x':
         case 'X': {
-            std::string spec = BuildSpec(c, true);
+            Spec spec = BuildSpec(c, true);
             if (len == "ll") AppendPrintf(out, spec.c_str(), va_arg(args, unsigned long long));
             else if (len == "l") AppendPrintf(out, spec.c_str(), va_arg(args, unsigned long));
             else if (len == "j") AppendPrintf(out, spec.c_str(), va_arg(args, uintmax_t));
@@ -194,20 +210,20 @@ std::string VFormat(const char* format, va_list args) {
         }
         case 'c': {
             c.length = {};
-            std::string spec = BuildSpec(c, true);
+            Spec spec = BuildSpec(c, true);
             AppendPrintf(out, spec.c_str(), va_arg(args, int));
             break;
         }
         case 's': {
             c.length = {};
-            std::string spec = BuildSpec(c, true);
+            Spec spec = BuildSpec(c, true);
             const char* s = va_arg(args, const char*);
             AppendPrintf(out, spec.c_str(), s != nullptr ? s : "(null)");
             break;
         }
         case 'p': {
             c.length = {};
-            std::string spec = BuildSpec(c, true);
+            Spec spec = BuildSpec(c, true);
             AppendPrintf(out, spec.c_str(), va_arg(args, void*));
             break;
         }
@@ -215,7 +231,7 @@ std::string VFormat(const char* format, va_list args) {
         case 'F':
         case 'a':
         case 'A': {
-            std::string spec = BuildSpec(c, true);
+            Spec spec = BuildSpec(c, true);
             if (len == "L") AppendPrintf(out, spec.c_str(), va_arg(args, long double));
             else AppendPrintf(out, spec.c_str(), va_arg(args, double));
             break;
@@ -225,12 +241,12 @@ std::string VFormat(const char* format, va_list args) {
         case 'g':
         case 'G': {
             // Converted without the width, the exponent widened, then padded.
-            std::string spec = BuildSpec(c, false);
-            std::string text;
-            if (len == "L") AppendPrintf(text, spec.c_str(), va_arg(args, long double));
-            else AppendPrintf(text, spec.c_str(), va_arg(args, double));
-            WidenExponent(text);
-            PadField(out, std::move(text), c);
+            Spec spec = BuildSpec(c, false);
+            size_t start = out.size();
+            if (len == "L") AppendPrintf(out, spec.c_str(), va_arg(args, long double));
+            else AppendPrintf(out, spec.c_str(), va_arg(args, double));
+            WidenExponent(out, start);
+            PadField(out, start, c);
             break;
         }
         case 'n':
