@@ -1,0 +1,401 @@
+#include "drawpass.h"
+
+#include <cstdint>
+#include <cstring>
+#include <new>
+#include <unordered_map>
+#include <vector>
+
+#include "clock.h"
+#include "diagnostics.h"
+#include "format.h"
+#include "measurements.h"
+#include "messagebox.h"
+#include "random.h"
+#include "render_math.h"
+
+namespace {
+
+// Box corners: bit 0 selects maximum x, bit 1 maximum y, bit 2 maximum z.
+constexpr int kBoxEdges[12][2] = {{0, 1}, {1, 5}, {4, 5}, {0, 4}, {2, 3}, {3, 7},
+                                  {6, 7}, {2, 6}, {0, 2}, {1, 3}, {5, 7}, {4, 6}};
+constexpr int kBoxFaces[6][4] = {{0, 1, 3, 2}, {1, 5, 7, 3}, {5, 4, 6, 7},
+                                 {4, 0, 2, 6}, {0, 4, 5, 1}, {3, 7, 6, 2}};
+constexpr int kMaxVertices = 80000;
+
+QzVector Corner(const QzBox& box, int i) {
+    return {(i & 1) ? box.max.x : box.min.x, (i & 2) ? box.max.y : box.min.y,
+            (i & 4) ? box.max.z : box.min.z};
+}
+
+// Screen coordinates of a corner as whole pixels, kept inside the int range.
+float WholePixel(float v) {
+    if (!(v > -1.0e9f)) return -1.0e9f;
+    if (v > 1.0e9f) return 1.0e9f;
+    return static_cast<float>(static_cast<int32_t>(v));
+}
+
+// Index of an edge in the edge table.
+int EdgeIndex(int a, int b) {
+    for (int e = 0; e < 12; ++e)
+        if ((kBoxEdges[e][0] == a && kBoxEdges[e][1] == b) ||
+            (kBoxEdges[e][0] == b && kBoxEdges[e][1] == a))
+            return e;
+    return -1;
+}
+
+struct FaceChoice {
+    int minEdges[4][2];
+    int maxEdges[4][2];
+};
+// Pairs of opposite faces: z, x, y.
+constexpr FaceChoice kFacePairs[3] = {
+    {{{0, 1}, {2, 3}, {0, 2}, {1, 3}}, {{4, 5}, {6, 7}, {5, 7}, {4, 6}}},
+    {{{0, 4}, {2, 6}, {0, 2}, {4, 6}}, {{1, 5}, {3, 7}, {1, 3}, {5, 7}}},
+    {{{0, 1}, {1, 5}, {4, 5}, {0, 4}}, {{2, 3}, {3, 7}, {6, 7}, {2, 6}}},
+};
+
+void DrawWireBox(QzRenderer& r, const QzBox& box, const QzMatrix& m, int32_t colour, bool invert) {
+    QzVector c[8];
+    int64_t ix[8], iy[8];
+    for (int i = 0; i < 8; ++i) {
+        QzVector s;
+        QzTransform(s, m, Corner(box, i));
+        c[i] = {WholePixel(s.x), WholePixel(s.y), 0.0f};
+        ix[i] = static_cast<int64_t>(c[i].x);
+        iy[i] = static_cast<int64_t>(c[i].y);
+    }
+    auto cross = [&](int u, int v) {
+        const int64_t ux = ix[u] - ix[0], uy = iy[u] - iy[0];
+        const int64_t vx = ix[v] - ix[0], vy = iy[v] - iy[0];
+        return ux * vy - uy * vx;
+    };
+    // X, Y, Z lead from corner 0 to corners 1, 2, 4.
+    const bool minVisible[3] = {(cross(1, 2) >= 0) != invert, (cross(2, 4) >= 0) != invert,
+                                (cross(4, 1) >= 0) != invert};
+    bool draw[12] = {};
+    for (int p = 0; p < 3; ++p) {
+        const int(*edges)[2] = minVisible[p] ? kFacePairs[p].minEdges : kFacePairs[p].maxEdges;
+        for (int e = 0; e < 4; ++e) draw[EdgeIndex(edges[e][0], edges[e][1])] = true;
+    }
+    for (int e = 0; e < 12; ++e)
+        if (draw[e]) r.DrawLine(c[kBoxEdges[e][0]], c[kBoxEdges[e][1]], colour);
+}
+
+void DrawSolidBox(QzRenderer& r, const QzBox& box, const QzMatrix& m, int32_t colour, bool invert) {
+    QzVector c[8];
+    for (int i = 0; i < 8; ++i) QzTransform(c[i], m, Corner(box, i));
+    for (const auto& f : kBoxFaces) {
+        const QzVector& a = c[f[0]];
+        const QzVector& b = c[f[1]];
+        const QzVector& d = c[f[2]];
+        const float ux = a.x - b.x, uy = a.y - b.y;
+        const float vx = d.x - b.x, vy = d.y - b.y;
+        if ((ux * vy - uy * vx > 0) == invert) r.DrawQuad(a, b, d, c[f[3]], colour);
+    }
+}
+
+// The walk shared by the two box previews.
+void DrawBoxes(QzRenderer& r, bool solid, bool top, QzPart* part, int32_t colour,
+               const QzMatrix& matrix, bool invert) {
+    if (!part) return;
+    QzVector pts[4];
+    for (QzLine* line = part->lines; line; line = line->next) {
+        const int type = line->type;
+        if (type == 3 || type == 4) {
+            const int32_t c = r.LineColour(*line, colour, top, true);
+            for (int i = 0; i < type; ++i) QzTransform(pts[i], matrix, line->p[i]);
+            if (solid) {
+                if (type == 3)
+                    r.DrawTriangle(pts[0], pts[1], pts[2], c);
+                else
+                    r.DrawQuad(pts[0], pts[1], pts[2], pts[3], c);
+            } else {
+                for (int i = 0; i < type; ++i) r.DrawLine(pts[i], pts[(i + 1) % type], c);
+            }
+        } else if (type == 1) {
+            QzPart* sub = line->part;
+            if (!sub || (sub->flags & PF_EMPTY)) continue;
+            const int32_t c = r.LineColour(*line, colour, top, true);
+            QzMatrix m;
+            QzMultiply(m, matrix, line->p);
+            const bool inv = invert != ((line->bfc & LF_MIRROR) != 0);
+            if (sub->flags & (PF_PARTS_DIR | PF_PRIM_DIR)) {
+                if (solid)
+                    DrawSolidBox(r, sub->boxNoStuds, m, c, inv);
+                else
+                    DrawWireBox(r, sub->box, m, c, inv);
+            } else {
+                DrawBoxes(r, solid, false, sub, c, m, inv);
+            }
+        }
+    }
+    if (top) r.Flush();
+}
+
+volatile float gTraverseSink = 0;
+
+void Traverse(const QzRenderOptions& o, QzPart* part, const QzMatrix& matrix, float& sink) {
+    if (!part) return;
+    QzVector pts[4];
+    for (QzLine* line = part->lines; line; line = line->next) {
+        const int type = line->type;
+        if (type == 1) {
+            if (!line->part) continue;
+            ++QzDrawStats.typeCount[1];
+            QzMatrix m;
+            QzMultiply(m, matrix, line->p);
+            Traverse(o, line->part, m, sink);
+        } else if (type >= 2 && type <= 5) {
+            const bool shown = type == 2   ? o.showType2
+                               : type == 3 ? o.showType3
+                               : type == 4 ? o.showType4
+                                           : o.showType5;
+            if (!shown) continue;
+            ++QzDrawStats.typeCount[type];
+            const int n = type == 5 ? 4 : type;
+            for (int i = 0; i < n; ++i) {
+                QzTransform(pts[i], matrix, line->p[i]);
+                sink += pts[i].z;
+            }
+        }
+    }
+}
+
+}  // namespace
+
+void RedrawModel(QzRenderState& state, bool full) {
+    QzDebugLog("RedrawModel()\n");
+    state.renderer->ClearImage(full);
+    DrawModel(state);
+}
+
+void DrawModel(QzRenderState& state) {
+    QzRenderer& r = *state.renderer;
+    const unsigned depthAddress =
+        r.image.depth ? static_cast<unsigned>(reinterpret_cast<uintptr_t>(r.image.depth))
+                      : static_cast<unsigned>(-1);
+    QzDebugLog("DrawModel()  nParts=%d  zbuffer=%x\n", QzPartCount, depthAddress);
+    if (!r.image.depth) {
+        plat::ShowMessage("buffer NULL", plat::MessageKind::Stop);
+        return;
+    }
+    if (QzPartCount == 0) return;
+    if (state.dragging && state.skewView) state.SetViewAngles(30, 45);
+    const QzMatrix p = state.ScreenMatrix(r.image.width, r.image.height);
+    QzPart* model = &QzParts[0];
+    for (int t = 1; t <= 5; ++t) QzDrawStats.typeCount[t] = 0;
+    const uint32_t start = plat::TickCount();
+    if (state.dragging) {
+        if (state.dragMode == 1)
+            r.DrawPart(true, model, 7, p, state.options.bfc, false);
+        else if (state.dragMode == 2)
+            DrawSolidBoxes(state, true, model, 7, p, false);
+        else
+            DrawWireBoxes(state, true, model, 7, p, false);
+        if (state.showModelBox) DrawModelBox(state, model, 7, p);
+        if (state.showAxes) DrawAxes(state, model, p);
+    } else {
+        if (state.sink) state.sink->SetWaitCursor(true);
+        QzMatrixMulCount = 0;
+        QzTransformCount = 0;
+        r.DrawPart(true, model, 7, p, state.options.bfc, false);
+        QzDrawStats.transformText = plat::Format("M:%d V:%d", static_cast<int>(QzMatrixMulCount),
+                                                 static_cast<int>(QzTransformCount));
+        if (state.showModelBox) DrawModelBox(state, model, 7, p);
+        if (state.showAxes) DrawAxes(state, model, p);
+        if (state.sink) state.sink->SetWaitCursor(false);
+    }
+    QzDrawStats.drawTimeMs = static_cast<int32_t>(plat::TickCount() - start);
+    QzDrawStats.calcTimeMs = 0;
+    if (state.timeCalculations && !state.dragging) {
+        const QzDrawStatistics saved = QzDrawStats;
+        const uint32_t t0 = plat::TickCount();
+        TraverseTree(state, true, model, 7, p);
+        const int32_t calc = static_cast<int32_t>(plat::TickCount() - t0);
+        QzDrawStats = saved;
+        QzDrawStats.calcTimeMs = calc;
+    }
+    QzDebugLog("DrawModel()  time: %d  calc: %d\n", QzDrawStats.drawTimeMs, QzDrawStats.calcTimeMs);
+}
+
+void DrawWireBoxes(QzRenderState& state, bool top, QzPart* part, int32_t colour,
+                   const QzMatrix& matrix, bool invert) {
+    DrawBoxes(*state.renderer, false, top, part, colour, matrix, invert);
+}
+
+void DrawSolidBoxes(QzRenderState& state, bool top, QzPart* part, int32_t colour,
+                    const QzMatrix& matrix, bool invert) {
+    DrawBoxes(*state.renderer, true, top, part, colour, matrix, invert);
+}
+
+void DrawModelBox(QzRenderState& state, QzPart* part, int32_t /*colour*/, const QzMatrix& matrix) {
+    if (!part || (part->flags & PF_EMPTY)) return;
+    QzRenderer& r = *state.renderer;
+    QzVector c[8];
+    for (int i = 0; i < 8; ++i) QzTransform(c[i], matrix, Corner(part->box, i));
+    for (const auto& e : kBoxEdges) r.DrawLine(c[e[0]], c[e[1]], 0);
+    r.Flush();
+}
+
+void DrawAxes(QzRenderState& state, QzPart* part, const QzMatrix& matrix) {
+    if (!part || (part->flags & PF_EMPTY)) return;
+    QzRenderer& r = *state.renderer;
+    const float mins[3] = {part->box.min.x, part->box.min.y, part->box.min.z};
+    const float maxs[3] = {part->box.max.x, part->box.max.y, part->box.max.z};
+    const int32_t colours[3] = {1, 2, 4};
+    const int others[3][2] = {{1, 2}, {0, 2}, {0, 1}};
+    auto point = [](int axis, double along, int o1, double v1, int o2, double v2) {
+        float v[3] = {0, 0, 0};
+        v[axis] = static_cast<float>(along);
+        v[o1] = static_cast<float>(v1);
+        v[o2] = static_cast<float>(v2);
+        return QzVector{v[0], v[1], v[2]};
+    };
+    for (int a = 0; a < 3; ++a) {
+        const double e = static_cast<double>(maxs[a]) - mins[a];
+        const int o1 = others[a][0], o2 = others[a][1];
+        QzVector s0, s1;
+        QzTransform(s0, matrix, point(a, mins[a] - 0.1 * e, o1, 0, o2, 0));
+        QzTransform(s1, matrix, point(a, maxs[a] + 0.2 * e, o1, 0, o2, 0));
+        r.DrawLine(s0, s1, colours[a]);
+        const double base = maxs[a] + 0.1 * e;
+        const double w = 0.05 * e;
+        for (int k = 0; k < 4; ++k) {
+            const double v1 = (k & 1) ? -w : w;
+            const double v2 = (k & 2) ? -w : w;
+            QzVector from;
+            QzTransform(from, matrix, point(a, base, o1, v1, o2, v2));
+            r.DrawLine(from, s1, colours[a]);
+        }
+    }
+    r.Flush();
+}
+
+void TraverseTree(QzRenderState& state, bool /*top*/, QzPart* part, int32_t /*colour*/,
+                  const QzMatrix& matrix) {
+    // The sum keeps the transforms from being optimised away; its value is unused.
+    float sink = 0;
+    Traverse(state.options, part, matrix, sink);
+    gTraverseSink = sink;
+}
+
+void QzFreeVertexList(QzPart* part) {
+    delete[] part->vertices;
+    part->vertices = nullptr;
+    part->vertexCount = 0;
+}
+
+namespace {
+
+struct VertexKey {
+    uint32_t x, y, z;
+    bool operator==(const VertexKey&) const = default;
+};
+struct VertexKeyHash {
+    size_t operator()(const VertexKey& k) const {
+        uint64_t h = k.x * 0x9E3779B97F4A7C15ULL;
+        h ^= (h >> 29) + k.y * 0xBF58476D1CE4E5B9ULL;
+        h ^= (h >> 31) + k.z * 0x94D049BB133111EBULL;
+        return static_cast<size_t>(h ^ (h >> 32));
+    }
+};
+
+uint32_t Bits(float f) {
+    uint32_t u;
+    std::memcpy(&u, &f, 4);
+    return u;
+}
+
+}  // namespace
+
+bool QzBuildPartVertexList(QzPart* part, int& maxPoints, int& maxVertices) {
+    QzFreeVertexList(part);
+    // The search over the vertices collected so far is a hash lookup on the exact bits.
+    static std::vector<QzVector> scratch;
+    static std::unordered_map<VertexKey, int32_t, VertexKeyHash> seen;
+    scratch.clear();
+    scratch.reserve(kMaxVertices);
+    seen.clear();
+    int points = 0;
+    for (QzLine* line = part->lines; line; line = line->next) {
+        int n = 0;
+        if (line->type == 1) {
+            line->vertexIndex[0] = 0;
+        } else if (line->type >= 2 && line->type <= 4) {
+            n = line->type;
+        } else if (line->type == 5) {
+            n = 4;
+        }
+        for (int i = 0; i < n; ++i) {
+            QzVector4& p = line->p[i];
+            // -0.0 and 0.0 are one vertex.
+            if (p.x == 0.0f) p.x = 0.0f;
+            if (p.y == 0.0f) p.y = 0.0f;
+            if (p.z == 0.0f) p.z = 0.0f;
+            const VertexKey key{Bits(p.x), Bits(p.y), Bits(p.z)};
+            auto it = seen.find(key);
+            int32_t index;
+            if (it != seen.end()) {
+                index = it->second;
+            } else {
+                if (static_cast<int>(scratch.size()) >= kMaxVertices) {
+                    plat::ShowMessage(plat::Format("%s: Max vertices %d\n", part->name.c_str(),
+                                                   kMaxVertices),
+                                      plat::MessageKind::Exclamation);
+                    return false;
+                }
+                index = static_cast<int32_t>(scratch.size());
+                scratch.push_back({p.x, p.y, p.z});
+                seen.emplace(key, index);
+            }
+            line->vertexIndex[i] = index;
+        }
+        points += n;
+    }
+    bool built = false;
+    if (!scratch.empty()) {
+        QzVector* list = new (std::nothrow) QzVector[scratch.size()];
+        if (!list) {
+            plat::ShowMessage(plat::Format("Could not alloc for %d vertices\n",
+                                           static_cast<int>(scratch.size())),
+                              plat::MessageKind::Exclamation);
+        } else {
+            std::memcpy(list, scratch.data(), scratch.size() * sizeof(QzVector));
+            part->vertices = list;
+            part->vertexCount = static_cast<int32_t>(scratch.size());
+            built = true;
+        }
+    }
+    if (points > maxPoints) maxPoints = points;
+    if (static_cast<int>(scratch.size()) > maxVertices) maxVertices = static_cast<int>(scratch.size());
+    return built;
+}
+
+void BuildVertexLists() {
+    if (QzPartCount == 0) return;
+    const uint32_t start = plat::TickCount();
+    int maxPoints = 0, maxVertices = 0;
+    for (int i = 0; i < QzPartCount; ++i) QzBuildPartVertexList(&QzParts[i], maxPoints, maxVertices);
+    const int elapsed = static_cast<int>(plat::TickCount() - start);
+    plat::ShowMessage(plat::Format("%d parts in %d ms\nmax vertices: %d\nmax ver.list: %d",
+                                   QzPartCount, elapsed, maxPoints, maxVertices),
+                      plat::MessageKind::Exclamation);
+}
+
+void SetRandomColours(QzRenderState& state, bool on) {
+    state.options.randomColours = on;
+    if (!on || QzPartCount == 0) return;
+    plat::SeedRandom(plat::TickCount());
+    for (QzLine* line = QzParts[0].lines; line; line = line->next) {
+        if (line->type >= 1 && line->type <= 5)
+            line->randomColour = (plat::Random() * 16) / plat::kRandomMax;
+    }
+}
+
+std::string QzDrawStatusText() {
+    const QzDrawStatistics& s = QzDrawStats;
+    return plat::Format("2:%d 3:%d 4:%d 5:%d %d.%03d seconds (%d) %s", s.typeCount[2],
+                        s.typeCount[3], s.typeCount[4], s.typeCount[5], s.drawTimeMs / 1000,
+                        s.drawTimeMs % 1000, s.calcTimeMs, s.transformText.c_str());
+}

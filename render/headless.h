@@ -1,0 +1,57 @@
+// Drawing the loaded model exactly as the desktop view would, without a window: the
+// view's render state with its start values, an off-screen image of the client size,
+// and a display sink that shows nothing. Used by the command line's render and stats.
+//
+//   QzHeadlessView view;            // start values, colour scheme 0, view 0, zoom 100
+//   view.Resize(800, 600);
+//   view.State().SetStandardView(1);
+//   view.Draw();                    // full clear, then one drawing; fills QzDrawStats
+//   std::vector<uint8_t> rgb = view.RgbPixels();
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "viewtransform.h"
+#include "zimage.h"
+
+class QzHeadlessView {
+public:
+    // Constructs the state as the view does: start values, colour scheme 0 applied,
+    // standard view 0, zoom 100, renderer 3.
+    QzHeadlessView();
+    ~QzHeadlessView();
+    QzHeadlessView(const QzHeadlessView&) = delete;
+    QzHeadlessView& operator=(const QzHeadlessView&) = delete;
+
+    // Allocates the image for a client area of width x height pixels (the image is
+    // widened to a multiple of 4) and hands it to the renderer. False when the size
+    // is not positive or memory runs out.
+    bool Resize(int width, int height);
+    // Sets colourScheme and applies it to the palette, as the scheme commands do.
+    void SetColourScheme(int scheme);
+    QzRenderState& State() { return state_; }
+    const QzRenderState& State() const { return state_; }
+
+    // Clears the whole image and draws the loaded model once (a redraw after resize).
+    void Draw();
+
+    // The image as the renderer sees it (width a multiple of 4).
+    const QzZImage& Image() const { return image_; }
+    int Width() const { return width_; }
+    int Height() const { return height_; }
+    // The client area's pixels, rows from the top, red, green, blue per pixel.
+    std::vector<uint8_t> RgbPixels() const;
+
+    // The zoom at which the main model's box, turned by the current view, fits the
+    // client area with a margin, given the centring at half the width and two thirds
+    // of the height. 100 when no model is loaded or the box is empty.
+    int FitZoom() const;
+
+private:
+    QzNullSink sink_;
+    QzRenderState state_;
+    QzZImage image_{};
+    int width_ = 0;
+    int height_ = 0;
+};

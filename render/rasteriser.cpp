@@ -1,0 +1,429 @@
+// The rasteriser: lines, optional lines, triangles and quadrilaterals into the image
+// with a per-pixel depth test, plus the occlusion test of the stud pass. Every loop is
+// limited to the image: geometry far outside it (high zoom, far-off parts) costs no
+// more than geometry at its edge, and no float beyond the int range is converted.
+#include "rasteriser.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+
+#include "colours.h"
+#include "renderer.h"
+
+namespace {
+
+constexpr uint8_t kGrey = 127;
+
+// Truncation toward zero with the result kept well inside the int range; NaN lands
+// far off the image.
+inline int32_t TruncClamp(float v) {
+    constexpr float kLimit = 1.0e9f;
+    if (!(v > -kLimit)) return -1000000000;
+    if (v > kLimit) return 1000000000;
+    return static_cast<int32_t>(v);
+}
+
+inline void SetEntry(uint8_t e[4], uint32_t rgb, uint8_t alpha) {
+    e[0] = static_cast<uint8_t>(rgb & 0xFF);
+    e[1] = static_cast<uint8_t>((rgb >> 8) & 0xFF);
+    e[2] = static_cast<uint8_t>((rgb >> 16) & 0xFF);
+    e[3] = alpha;
+}
+
+inline void SetEntryRgb(uint8_t e[4], int r, int g, int b, uint8_t alpha) {
+    e[0] = static_cast<uint8_t>(r);
+    e[1] = static_cast<uint8_t>(g);
+    e[2] = static_cast<uint8_t>(b);
+    e[3] = alpha;
+}
+
+inline void Grey(QzPixelPattern& p) {
+    SetEntryRgb(p.a, kGrey, kGrey, kGrey, 255);
+    SetEntryRgb(p.b, kGrey, kGrey, kGrey, 255);
+}
+
+inline void CopyEntry(uint8_t d[4], const uint8_t s[4]) {
+    d[0] = s[0];
+    d[1] = s[1];
+    d[2] = s[2];
+    d[3] = s[3];
+}
+
+// Writes pixel (x, y) of a line with the entry of its parity.
+inline bool PlotLinePixel(QzZImage& img, int32_t x, int32_t y, float z, const uint8_t a[4],
+                          const uint8_t b[4]) {
+    const uint8_t* e = ((x + y) & 1) ? a : b;
+    if (e[3] == 0) return false;
+    const size_t i = static_cast<size_t>(y) * img.width + x;
+    float& d = img.depth[i];
+    if (!(z <= d)) return false;
+    d = z;
+    uint8_t* p = img.pixels + i * 3;
+    p[0] = e[2];
+    p[1] = e[1];
+    p[2] = e[0];
+    if (x < img.dirtyRect.x0) img.dirtyRect.x0 = x;
+    if (x > img.dirtyRect.x1) img.dirtyRect.x1 = x;
+    if (y < img.dirtyRect.y0) img.dirtyRect.y0 = y;
+    if (y > img.dirtyRect.y1) img.dirtyRect.y1 = y;
+    return true;
+}
+
+// The steps k = 0..n of a walk whose minor coordinate is start + k * step and must
+// truncate into [0, limit): a range a little wider than exact, so the per-pixel
+// test stays the only judge.
+inline void MinorRange(float start, float step, int32_t limit, int64_t n, int64_t& k0,
+                       int64_t& k1) {
+    k0 = 0;
+    k1 = n;
+    if (step == 0.0f) {
+        if (!(start > -1.0f && start < static_cast<float>(limit))) k1 = -1;
+        return;
+    }
+    const double lo = (-1.0 - start) / step;
+    const double hi = (static_cast<double>(limit) - start) / step;
+    double a = std::min(lo, hi) - 2.0;
+    double b = std::max(lo, hi) + 2.0;
+    if (a > static_cast<double>(k0)) k0 = a > 4e18 ? INT64_MAX / 2 : static_cast<int64_t>(a);
+    if (b < static_cast<double>(k1)) k1 = b < -4e18 ? -1 : static_cast<int64_t>(b);
+}
+
+}  // namespace
+
+QzPixelPattern ResolveColour(int32_t colour, const QzRenderOptions& options) {
+    QzPixelPattern p{};
+    const uint32_t u = static_cast<uint32_t>(colour);
+    const uint32_t top = u >> 24;
+    if (colour >= 0 && colour <= 31) {
+        SetEntry(p.a, QzPalette[colour], 255);
+        CopyEntry(p.b, p.a);
+    } else if (colour >= 32 && colour <= 63) {
+        SetEntry(p.a, QzPalette[colour - 32], 255);
+        SetEntryRgb(p.b, kGrey, kGrey, kGrey, 0);
+    } else if (colour >= 256 && colour <= 511) {
+        const uint32_t lo = QzPalette[colour % 16];
+        const uint32_t hi = QzPalette[(colour / 16) % 16];
+        if (options.dither256) {
+            SetEntry(p.a, lo, 255);
+            SetEntry(p.b, hi, 255);
+        } else {
+            SetEntryRgb(p.a, ((lo & 0xFF) + (hi & 0xFF)) / 2,
+                        (((lo >> 8) & 0xFF) + ((hi >> 8) & 0xFF)) / 2,
+                        (((lo >> 16) & 0xFF) + ((hi >> 16) & 0xFF)) / 2, 255);
+            CopyEntry(p.b, p.a);
+        }
+    } else if (top == 2 || top == 3) {
+        SetEntryRgb(p.a, (u >> 16) & 0xFF, (u >> 8) & 0xFF, u & 0xFF, 255);
+        CopyEntry(p.b, p.a);
+        if (top == 3) p.b[3] = 0;
+    } else if (top >= 4 && top <= 7) {
+        // Low 12-bit colour: red bits 8-11, green 4-7, blue 0-3; high: 20-23, 16-19, 12-15.
+        const int lr = (u >> 8) & 0xF, lg = (u >> 4) & 0xF, lb = u & 0xF;
+        const int hr = (u >> 20) & 0xF, hg = (u >> 16) & 0xF, hb = (u >> 12) & 0xF;
+        if (top == 4 && !options.dither256) {
+            SetEntryRgb(p.a, (lr + hr) * 17 / 2, (lg + hg) * 17 / 2, (lb + hb) * 17 / 2, 255);
+            CopyEntry(p.b, p.a);
+        } else {
+            SetEntryRgb(p.a, lr * 17, lg * 17, lb * 17, (u & 0x1000000) ? 0 : 255);
+            SetEntryRgb(p.b, hr * 17, hg * 17, hb * 17, (u & 0x2000000) ? 0 : 255);
+        }
+    } else {
+        Grey(p);
+    }
+    return p;
+}
+
+void ShadeColours(const QzVector& p0, const QzVector& p1, const QzVector& p2,
+                  QzPixelPattern& pattern) {
+    QzVector u{p0.x - p2.x, p0.y - p2.y, p0.z - p2.z};
+    QzVector v{p1.x - p2.x, p1.y - p2.y, p1.z - p2.z};
+    double nx = static_cast<double>(u.y) * v.z - static_cast<double>(u.z) * v.y;
+    double ny = static_cast<double>(u.z) * v.x - static_cast<double>(u.x) * v.z;
+    double nz = static_cast<double>(u.x) * v.y - static_cast<double>(u.y) * v.x;
+    const double len = std::sqrt(nx * nx + ny * ny + nz * nz);
+    float fx = 0, fy = 0, fz = 0;
+    if (len != 0.0) {
+        const double inv = 1.0 / len;
+        fx = static_cast<float>(nx * inv);
+        fy = static_cast<float>(ny * inv);
+        fz = static_cast<float>(nz * inv);
+    }
+    const double l = 0.57735026;
+    const double i = std::fabs(fx * l + fy * l + fz * l) * 0.25 + 0.75;
+    for (int k = 0; k < 3; ++k) {
+        pattern.a[k] = static_cast<uint8_t>(pattern.a[k] * i);
+        pattern.b[k] = static_cast<uint8_t>(pattern.b[k] * i);
+    }
+}
+
+bool QzIsBelowDiagonal(const QzVector& a, const QzVector& b, const QzVector& c) {
+    if (a.x == b.x) return true;
+    return c.y > a.y + (b.y - a.y) / (b.x - a.x) * (c.x - a.x);
+}
+
+bool QzOptionalLineHidden(const QzVector& p0, const QzVector& p1, const QzVector& c0,
+                          const QzVector& c1) {
+    const float dx = p0.y - p1.y;
+    const float dy = p1.x - p0.x;
+    const float s0 = (c0.x - p0.x) * dx + (c0.y - p0.y) * dy;
+    const float s1 = (c1.x - p0.x) * dx + (c1.y - p0.y) * dy;
+    return (s0 < 0 && s1 > 0) || (s1 < 0 && s0 > 0);
+}
+
+void QzRenderer::ResolvePattern(int32_t colour, uint8_t a[4], uint8_t b[4]) const {
+    const QzPixelPattern p = ResolveColour(colour, *options);
+    CopyEntry(a, p.a);
+    CopyEntry(b, p.b);
+}
+
+void QzRenderer::DrawLineSpan(const QzVector& p0, const QzVector& p1, const uint8_t a[4],
+                              const uint8_t b[4]) {
+    ++linesTried;
+    QzZImage& img = image;
+    if (!img.depth || !img.pixels) return;
+    const int32_t w = img.width;
+    const int32_t h = img.height;
+    const int32_t dx = TruncClamp(p1.x - p0.x);
+    const int32_t dy = TruncClamp(p1.y - p0.y);
+    bool wrote = false;
+    if (std::abs(dx) > std::abs(dy)) {
+        // x-major: one pixel per column from the end with the smaller truncated x.
+        const int32_t tx0 = TruncClamp(p0.x);
+        const int32_t tx1 = TruncClamp(p1.x);
+        const QzVector& s = tx0 <= tx1 ? p0 : p1;
+        const QzVector& e = tx0 <= tx1 ? p1 : p0;
+        const int32_t xs = std::min(tx0, tx1);
+        const int32_t xe = std::max(tx0, tx1);
+        const float n = static_cast<float>(std::abs(dx));
+        const float sy = (e.y - s.y) / n;
+        const float sz = (e.z - s.z) / n;
+        int64_t k0 = std::max<int64_t>(0, -static_cast<int64_t>(xs));
+        int64_t k1 = std::min<int64_t>(static_cast<int64_t>(xe) - xs,
+                                       static_cast<int64_t>(w) - 1 - xs);
+        int64_t r0, r1;
+        MinorRange(s.y, sy, h, static_cast<int64_t>(xe) - xs, r0, r1);
+        k0 = std::max(k0, r0);
+        k1 = std::min(k1, r1);
+        for (int64_t k = k0; k <= k1; ++k) {
+            const int32_t x = static_cast<int32_t>(xs + k);
+            const float fy = s.y + sy * static_cast<float>(k);
+            const int32_t y = TruncClamp(fy);
+            if (x < 0 || x >= w || y < 0 || y >= h) continue;
+            wrote |= PlotLinePixel(img, x, y, s.z + sz * static_cast<float>(k), a, b);
+        }
+    } else {
+        // y-major (a single point too): one pixel per row.
+        const int32_t ty0 = TruncClamp(p0.y);
+        const int32_t ty1 = TruncClamp(p1.y);
+        const QzVector& s = ty0 <= ty1 ? p0 : p1;
+        const QzVector& e = ty0 <= ty1 ? p1 : p0;
+        const int32_t ys = std::min(ty0, ty1);
+        const int32_t ye = std::max(ty0, ty1);
+        float sx = 0, sz = 0;
+        if (dy != 0) {
+            const float n = static_cast<float>(std::abs(dy));
+            sx = (e.x - s.x) / n;
+            sz = (e.z - s.z) / n;
+        }
+        int64_t k0 = std::max<int64_t>(0, -static_cast<int64_t>(ys));
+        int64_t k1 = std::min<int64_t>(static_cast<int64_t>(ye) - ys,
+                                       static_cast<int64_t>(h) - 1 - ys);
+        int64_t r0, r1;
+        MinorRange(s.x, sx, w, static_cast<int64_t>(ye) - ys, r0, r1);
+        k0 = std::max(k0, r0);
+        k1 = std::min(k1, r1);
+        for (int64_t k = k0; k <= k1; ++k) {
+            const int32_t y = static_cast<int32_t>(ys + k);
+            const int32_t x = TruncClamp(s.x + sx * static_cast<float>(k));
+            if (x < 0 || x >= w || y < 0 || y >= h) continue;
+            wrote |= PlotLinePixel(img, x, y, s.z + sz * static_cast<float>(k), a, b);
+        }
+    }
+    if (wrote) {
+        ++linesDrawn;
+        QzRectGrow(img.drawnRect, img.dirtyRect);
+    }
+}
+
+void QzRenderer::FillTriangle(const QzVector& p0, const QzVector& p1, const QzVector& p2,
+                              const uint8_t a[4], const uint8_t b[4]) {
+    ++trianglesTried;
+    QzZImage& img = image;
+    if (!img.depth || !img.pixels) return;
+    const int32_t w = img.width;
+    const int32_t h = img.height;
+
+    // Sort by y; equal y keeps the earlier point first.
+    const QzVector* t = &p0;
+    const QzVector* m = &p1;
+    const QzVector* bt = &p2;
+    if (m->y < t->y) std::swap(t, m);
+    if (bt->y < m->y) {
+        std::swap(m, bt);
+        if (m->y < t->y) std::swap(t, m);
+    }
+    const int32_t yt = TruncClamp(t->y), ym = TruncClamp(m->y), yb = TruncClamp(bt->y);
+    if (yb < 0 || yt >= h) return;
+    const int32_t xt = TruncClamp(t->x), xm = TruncClamp(m->x), xb = TruncClamp(bt->x);
+    if (std::max({xt, xm, xb}) < 0 || std::min({xt, xm, xb}) >= w) return;
+    const float zt = t->z, zm = m->z, zb = bt->z;
+
+    const float dzTm = ym != yt ? (zm - zt) / static_cast<float>(ym - yt) : 0.0f;
+    const float dzMb = yb != ym ? (zb - zm) / static_cast<float>(yb - ym) : 0.0f;
+    const float dzTb = yb != yt ? (zb - zt) / static_cast<float>(yb - yt) : 0.0f;
+
+    // Edge x at a row: the exact truncation of x0 + k * (x1 - x0) / rows.
+    auto edgeX = [](int32_t x0, int32_t x1, int32_t rows, int64_t k) -> int32_t {
+        if (rows == 0) return x0;
+        const int64_t num = static_cast<int64_t>(x0) * rows + k * (static_cast<int64_t>(x1) - x0);
+        return static_cast<int32_t>(num / rows);
+    };
+
+    const bool dither = options->ditherTransparency;
+    const bool blend = !dither && b[3] == 0;
+    const bool solid = dither ? (a[0] == b[0] && a[1] == b[1] && a[2] == b[2] && a[3] == 255 &&
+                                 b[3] == 255)
+                              : !blend;
+    if (dither && a[3] == 0 && b[3] == 0) {
+        // Nothing of this colour is ever drawn.
+        return;
+    }
+    const uint8_t sr = a[0], sg = a[1], sb = a[2];
+
+    bool wrote = false;
+    const int32_t y0 = std::max(yt, 0);
+    const int32_t y1 = std::min(yb, h - 1);
+    for (int32_t y = y0; y <= y1; ++y) {
+        int32_t x1e, x2e;
+        float z1e, z2e;
+        const int64_t kt = static_cast<int64_t>(y) - yt;
+        if (y < ym) {
+            x1e = edgeX(xt, xm, ym - yt, kt);
+            z1e = zt + dzTm * static_cast<float>(kt);
+        } else {
+            const int64_t km = static_cast<int64_t>(y) - ym;
+            x1e = edgeX(xm, xb, yb - ym, km);
+            z1e = zm + dzMb * static_cast<float>(km);
+        }
+        x2e = edgeX(xt, xb, yb - yt, kt);
+        z2e = zt + dzTb * static_cast<float>(kt);
+        if (x1e == x2e) continue;
+        int32_t xl = x1e, xr = x2e;
+        float zl = z1e, zr = z2e;
+        if (xl > xr) {
+            std::swap(xl, xr);
+            std::swap(zl, zr);
+        }
+        if (xr < 0 || xl >= w) continue;
+        const float dz = (zr - zl) / static_cast<float>(xr - xl);
+        const int32_t c0 = std::max(xl, 0);
+        const int32_t c1 = std::min(xr, w - 1);
+        float z = c0 == xl ? zl : zl + dz * static_cast<float>(c0 - xl);
+        const size_t base = static_cast<size_t>(y) * w;
+        float* d = img.depth + base + c0;
+        uint8_t* p = img.pixels + (base + c0) * 3;
+        int32_t first = -1, last = -1;
+        if (solid) {
+            for (int32_t c = c0; c <= c1; ++c, ++d, p += 3, z += dz) {
+                if (z <= *d) {
+                    *d = z;
+                    p[0] = sb;
+                    p[1] = sg;
+                    p[2] = sr;
+                    if (first < 0) first = c;
+                    last = c;
+                }
+            }
+        } else if (blend) {
+            for (int32_t c = c0; c <= c1; ++c, ++d, p += 3, z += dz) {
+                if (z <= *d) {
+                    p[0] = static_cast<uint8_t>((3 * p[0] + sb) / 4);
+                    p[1] = static_cast<uint8_t>((3 * p[1] + sg) / 4);
+                    p[2] = static_cast<uint8_t>((3 * p[2] + sr) / 4);
+                    if (first < 0) first = c;
+                    last = c;
+                }
+            }
+        } else {
+            // Checkerboard of the two entries; odd x + y takes a.
+            for (int32_t c = c0; c <= c1; ++c, ++d, p += 3, z += dz) {
+                const uint8_t* e = ((c + y) & 1) ? a : b;
+                if (e[3] != 0 && z <= *d) {
+                    *d = z;
+                    p[0] = e[2];
+                    p[1] = e[1];
+                    p[2] = e[0];
+                    if (first < 0) first = c;
+                    last = c;
+                }
+            }
+        }
+        if (first >= 0) {
+            wrote = true;
+            QzPixelRect& r = img.dirtyRect;
+            if (first < r.x0) r.x0 = first;
+            if (last > r.x1) r.x1 = last;
+            if (y < r.y0) r.y0 = y;
+            if (y > r.y1) r.y1 = y;
+        }
+    }
+    if (wrote) {
+        ++trianglesDrawn;
+        QzRectGrow(img.drawnRect, img.dirtyRect);
+    }
+}
+
+void QzRenderer::DrawLine(const QzVector& p0, const QzVector& p1, int32_t colour) {
+    uint8_t a[4], b[4];
+    ResolvePattern(colour, a, b);
+    const QzVector q0{p0.x, p0.y, p0.z - 0.4f};
+    const QzVector q1{p1.x, p1.y, p1.z - 0.4f};
+    DrawLineSpan(q0, q1, a, b);
+}
+
+void QzRenderer::DrawTriangle(const QzVector& p0, const QzVector& p1, const QzVector& p2,
+                              int32_t colour) {
+    QzPixelPattern pat = ResolveColour(colour, *options);
+    if (options->shading) ShadeColours(p0, p1, p2, pat);
+    FillTriangle(p0, p1, p2, pat.a, pat.b);
+}
+
+void QzRenderer::DrawQuad(const QzVector& p0, const QzVector& p1, const QzVector& p2,
+                          const QzVector& p3, int32_t colour) {
+    QzPixelPattern pat = ResolveColour(colour, *options);
+    if (options->shading) ShadeColours(p0, p1, p2, pat);
+    FillTriangle(p0, p1, p2, pat.a, pat.b);
+    FillTriangle(p0, p2, p3, pat.a, pat.b);
+    // A reflex corner at p1 or p3 leaves part of the outline uncovered by the two
+    // halves; the third triangle covers it.
+    if (QzIsBelowDiagonal(p0, p2, p1) == QzIsBelowDiagonal(p0, p2, p3))
+        FillTriangle(p1, p2, p3, pat.a, pat.b);
+}
+
+void QzRenderer::DrawOptionalLine(const QzVector& p0, const QzVector& p1, const QzVector& c0,
+                                  const QzVector& c1, int32_t colour, bool drawAll) {
+    if (!drawAll && QzOptionalLineHidden(p0, p1, c0, c1)) return;
+    uint8_t a[4], b[4];
+    ResolvePattern(colour, a, b);
+    DrawLineSpan(p0, p1, a, b);
+}
+
+bool QzRenderer::IsBoxHidden(const QzVector& nearCorner, const QzVector& farCorner) {
+    const QzZImage& img = image;
+    if (!img.depth) return true;
+    int32_t x0 = TruncClamp(nearCorner.x), x1 = TruncClamp(farCorner.x);
+    int32_t y0 = TruncClamp(nearCorner.y), y1 = TruncClamp(farCorner.y);
+    if (x1 < 0 || x0 >= img.width || y1 < 0 || y0 >= img.height) return true;
+    x0 = std::max(x0, 0);
+    y0 = std::max(y0, 0);
+    x1 = std::min(x1, img.width - 1);
+    y1 = std::min(y1, img.height - 1);
+    const float z = nearCorner.z;
+    for (int32_t y = y0; y <= y1; ++y) {
+        const float* d = img.depth + static_cast<size_t>(y) * img.width;
+        for (int32_t x = x0; x <= x1; ++x)
+            if (d[x] >= z) return false;
+    }
+    return true;
+}

@@ -1,0 +1,329 @@
+// The model walk of the type-3 renderer and its image bookkeeping.
+#include "renderer.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "diagnostics.h"
+#include "measurements.h"
+#include "messagebox.h"
+#include "render_math.h"
+
+const int32_t QzEdgeColours[16] = {8, 9, 10, 11, 12, 13, 0, 8, 0, 1, 2, 3, 4, 5, 8, 8};
+
+namespace {
+
+// Scale about the centre of the part's box so that it becomes `width` smaller along
+// every axis that has an extent.
+QzMatrix SeamShrink(const QzPart& sub, float width) {
+    QzMatrix s{};
+    const float mins[3] = {sub.box.min.x, sub.box.min.y, sub.box.min.z};
+    const float maxs[3] = {sub.box.max.x, sub.box.max.y, sub.box.max.z};
+    for (int k = 0; k < 3; ++k) {
+        const double e = static_cast<double>(maxs[k]) - mins[k];
+        const double mid = (static_cast<double>(mins[k]) + maxs[k]) / 2.0;
+        if (e == 0.0) {
+            s.m[k][k] = 1.0f;
+            s.m[k][3] = 0.0f;
+        } else {
+            const double r = width / e;
+            s.m[k][k] = static_cast<float>(1.0 - r);
+            s.m[k][3] = mid == 0.0 ? 0.0f : static_cast<float>(r * mid);
+        }
+    }
+    s.m[3][3] = 1.0f;
+    return s;
+}
+
+}  // namespace
+
+QzRenderer::QzRenderer(QzDisplaySink* sinkIn, QzRenderOptions* optionsIn)
+    : sink(sinkIn), options(optionsIn) {}
+
+int32_t QzRenderer::LineColour(const QzLine& line, int32_t inherited, bool top,
+                               bool boxPreview) const {
+    const QzRenderOptions& o = *options;
+    int32_t c;
+    if (top && o.randomColours && !boxPreview) {
+        c = line.randomColour;
+    } else {
+        c = line.colour;
+        if (c == 16) {
+            c = inherited;
+        } else if (c == 24) {
+            if ((o.colour24Black && !boxPreview) || inherited < 0 || inherited > 15)
+                c = 0;
+            else
+                c = QzEdgeColours[inherited];
+        }
+    }
+    if (o.allTransparent) {
+        if (c >= 0 && c <= 31)
+            c += 32;
+        else if (c >= 0x2000000 && c <= 0x2FFFFFF)
+            c += 0x1000000;
+    }
+    return c;
+}
+
+void QzRenderer::DrawPolygon(int count, const QzLine& line, const QzVector* pts, int32_t c,
+                             bool cull, bool invert) {
+    const QzRenderOptions& o = *options;
+    const bool show = count == 3 ? o.showType3 : o.showType4;
+    const bool edges = count == 3 ? o.edgesType3 : o.edgesType4;
+    const QzVector& p0 = pts[0];
+    const QzVector& p1 = pts[1];
+    const QzVector& p2 = pts[2];
+    bool counted = true;
+    const bool cullHere = o.bfc && cull && (line.bfc & LF_CULL);
+    const bool inv = o.bfc && invert;
+    const QzVector& q1 = inv ? p2 : p1;
+    const QzVector& q2 = inv ? p1 : p2;
+    const bool front = (q1.y - p0.y) * (q2.x - p0.x) > (q1.x - p0.x) * (q2.y - p0.y);
+    if (o.bfc && !cullHere) {
+        if (o.mytest6) c = 1;
+    } else if (front) {
+        if (o.mytest6) c = 2;
+    } else {
+        if (cullHere && !o.mytest6) return;
+        if (o.mytest6) {
+            c = 4;
+            counted = false;
+        }
+    }
+    if (o.mytest6 && o.allTransparent) c += 32;
+    if (counted) ++QzDrawStats.typeCount[count];
+    if (show) {
+        if (count == 3)
+            DrawTriangle(p0, p1, p2, c);
+        else
+            DrawQuad(p0, p1, p2, pts[3], c);
+    }
+    if (edges) {
+        const int32_t ec = QzEdgeColours[c & 15];
+        for (int i = 0; i < count; ++i) DrawLine(pts[i], pts[(i + 1) % count], ec);
+    }
+}
+
+void QzRenderer::DrawPart(bool top, QzPart* part, int32_t colour, const QzMatrix& matrix,
+                          bool cull, bool invert) {
+    if (top) {
+        QzDebugLog("DrawPart %dx%d zbuffer=%x\n", image.width, image.height,
+                   static_cast<unsigned>(reinterpret_cast<uintptr_t>(image.depth)));
+        inStudPass = false;
+        trianglesTried = trianglesDrawn = linesTried = linesDrawn = 0;
+        walkDepth_ = 0;
+    }
+    if (!part) return;
+    const QzRenderOptions& o = *options;
+    const bool refreshEach = top && o.refreshEachPart && !(part->flags & PF_PARTS_DIR);
+
+    // Vertex-list mode: every distinct vertex transformed once into this depth's
+    // scratch array. Parts without a list take the per-line path.
+    const QzVector* verts = nullptr;
+    int32_t vertCount = 0;
+    if (o.vertexLists && part->vertices && part->vertexCount > 0) {
+        if (static_cast<int>(vertexScratch_.size()) <= walkDepth_)
+            vertexScratch_.resize(walkDepth_ + 1);
+        std::vector<QzVector>& scratch = vertexScratch_[walkDepth_];
+        if (scratch.size() < static_cast<size_t>(part->vertexCount))
+            scratch.resize(part->vertexCount);
+        for (int32_t i = 0; i < part->vertexCount; ++i)
+            QzTransform(scratch[i], matrix, part->vertices[i]);
+        verts = scratch.data();
+        vertCount = part->vertexCount;
+    }
+    auto indexed = [&](const QzLine& line, int n) {
+        if (!verts) return false;
+        for (int i = 0; i < n; ++i)
+            if (line.vertexIndex[i] < 0 || line.vertexIndex[i] >= vertCount) return false;
+        return true;
+    };
+
+    ++walkDepth_;
+    QzVector pts[4];
+    for (QzLine* line = part->lines; line; line = line->next) {
+        switch (line->type) {
+            case 1: {
+                QzPart* sub = line->part;
+                if (!sub) break;
+                if ((sub->flags & PF_STUD) && ((o.studsLast && !inStudPass) || o.lineAsStud))
+                    break;
+                const int32_t c = LineColour(*line, colour, top, false);
+                ++QzDrawStats.typeCount[1];
+                QzMatrix m;
+                QzMultiply(m, matrix, line->p);
+                if (o.seams && (sub->flags & PF_PARTS_DIR) && !(part->flags & PF_PARTS_DIR)) {
+                    const QzMatrix shrink = SeamShrink(*sub, o.seamWidth);
+                    QzMatrix shrunk;
+                    QzMultiply(shrunk, m, shrink);
+                    m = shrunk;
+                }
+                if (refreshEach) {
+                    savedLinesDrawn = linesDrawn;
+                    savedTrianglesDrawn = trianglesDrawn;
+                }
+                DrawPart(false, sub, c, m, cull && (line->bfc & LF_CULL),
+                         invert != ((line->bfc & LF_INVERT) != 0));
+                if (refreshEach && (o.mytest5 || linesDrawn != savedLinesDrawn ||
+                                    trianglesDrawn != savedTrianglesDrawn))
+                    Flush();
+                break;
+            }
+            case 2: {
+                if (!o.showType2) break;
+                const int32_t c = LineColour(*line, colour, top, false);
+                ++QzDrawStats.typeCount[2];
+                if (indexed(*line, 2)) {
+                    DrawLine(verts[line->vertexIndex[0]], verts[line->vertexIndex[1]], c);
+                } else {
+                    QzTransform(pts[0], matrix, line->p[0]);
+                    QzTransform(pts[1], matrix, line->p[1]);
+                    DrawLine(pts[0], pts[1], c);
+                }
+                break;
+            }
+            case 3:
+            case 4: {
+                const int n = line->type;
+                if (n == 3 ? !(o.showType3 || o.edgesType3) : !(o.showType4 || o.edgesType4))
+                    break;
+                const int32_t c = LineColour(*line, colour, top, false);
+                if (indexed(*line, n)) {
+                    // The vertex-list path neither culls nor draws edges nor counts.
+                    const int32_t* ix = line->vertexIndex;
+                    if (n == 3)
+                        DrawTriangle(verts[ix[0]], verts[ix[1]], verts[ix[2]], c);
+                    else
+                        DrawQuad(verts[ix[0]], verts[ix[1]], verts[ix[2]], verts[ix[3]], c);
+                    break;
+                }
+                for (int i = 0; i < n; ++i) QzTransform(pts[i], matrix, line->p[i]);
+                DrawPolygon(n, *line, pts, c, cull, invert);
+                break;
+            }
+            case 5: {
+                if (!o.showType5) break;
+                const int32_t c = LineColour(*line, colour, top, false);
+                ++QzDrawStats.typeCount[5];
+                if (indexed(*line, 4)) {
+                    const int32_t* ix = line->vertexIndex;
+                    DrawOptionalLine(verts[ix[0]], verts[ix[1]], verts[ix[2]], verts[ix[3]], c,
+                                     o.showAllType5);
+                } else {
+                    for (int i = 0; i < 4; ++i) QzTransform(pts[i], matrix, line->p[i]);
+                    DrawOptionalLine(pts[0], pts[1], pts[2], pts[3], c, o.showAllType5);
+                }
+                break;
+            }
+            default:
+                break;
+        }
+    }
+    --walkDepth_;
+
+    if (top) {
+        if (o.studsLast) {
+            inStudPass = true;
+            DrawStuds(true, part, colour, matrix, cull, invert);
+        }
+        Flush();
+    }
+}
+
+void QzRenderer::DrawStuds(bool top, QzPart* part, int32_t colour, const QzMatrix& matrix,
+                           bool cull, bool invert) {
+    const QzRenderOptions& o = *options;
+    for (QzLine* line = part->lines; line; line = line->next) {
+        if (line->type != 1 || !line->part) continue;
+        QzPart* sub = line->part;
+        if ((sub->flags & PF_STUD) && o.lineAsStud) continue;
+        const int32_t c = LineColour(*line, colour, top, false);
+        QzMatrix m;
+        QzMultiply(m, matrix, line->p);
+        const bool subCull = cull && (line->bfc & LF_CULL);
+        const bool subInvert = invert != ((line->bfc & LF_INVERT) != 0);
+        if (sub->flags & PF_STUD) {
+            if (!IsStudHidden(sub, m)) DrawPart(false, sub, c, m, subCull, subInvert);
+        } else {
+            DrawStuds(false, sub, c, m, subCull, subInvert);
+        }
+    }
+}
+
+bool QzRenderer::IsStudHidden(QzPart* sub, const QzMatrix& m) {
+    if (sub->flags & PF_EMPTY) return true;
+    QzVector lo{}, hi{};
+    for (int i = 0; i < 8; ++i) {
+        const QzVector corner{(i & 1) ? sub->box.max.x : sub->box.min.x,
+                              (i & 2) ? sub->box.max.y : sub->box.min.y,
+                              (i & 4) ? sub->box.max.z : sub->box.min.z};
+        QzVector s;
+        QzTransform(s, m, corner);
+        if (i == 0) {
+            lo = hi = s;
+        } else {
+            lo.x = std::min(lo.x, s.x);
+            lo.y = std::min(lo.y, s.y);
+            lo.z = std::min(lo.z, s.z);
+            hi.x = std::max(hi.x, s.x);
+            hi.y = std::max(hi.y, s.y);
+        }
+    }
+    return IsBoxHidden(lo, hi);
+}
+
+void QzRenderer::SetImage(const QzZImage& img) { image = img; }
+
+void QzRenderer::ClearImage(bool full) {
+    QzZImage& img = image;
+    if (!img.depth) {
+        plat::ShowMessage("buffer NULL", plat::MessageKind::Exclamation);
+        return;
+    }
+    QzPixelRect r = full ? QzPixelRect{0, img.width - 1, 0, img.height - 1} : img.drawnRect;
+    if (QzRectIsEmpty(r)) return;
+    r.x0 = std::max(r.x0, 0);
+    r.y0 = std::max(r.y0, 0);
+    r.x1 = std::min(r.x1, img.width - 1);
+    r.y1 = std::min(r.y1, img.height - 1);
+    if (r.x0 <= r.x1 && r.y0 <= r.y1) {
+        const int32_t w = img.width;
+        // Whole groups of 4 pixels, each written as one 12-byte pattern row.
+        const int32_t g0 = r.x0 & ~3;
+        const int32_t g1 = r.x1 | 3;
+        const bool sameRows = std::memcmp(QzBackgroundPattern[0], QzBackgroundPattern[1], 4) == 0;
+        for (int32_t y = r.y0; y <= r.y1; ++y) {
+            float* d = img.depth + static_cast<size_t>(y) * w;
+            std::fill(d + r.x0, d + r.x1 + 1, QZ_FAR_DEPTH);
+            const uint8_t* pat = QzBackgroundPattern[(sameRows || (y % 2 == 0)) ? 0 : 1];
+            uint8_t* p = img.pixels + (static_cast<size_t>(y) * w + g0) * 3;
+            for (int32_t x = g0; x <= g1; x += 4, p += 12) std::memcpy(p, pat, 12);
+        }
+    }
+    img.clearedRect = r;
+    img.dirtyRect = QzEmptyRect(img.width, img.height);
+    img.drawnRect = QzEmptyRect(img.width, img.height);
+}
+
+void QzRenderer::Flush() {
+    QzZImage& img = image;
+    const bool cleared = !QzRectIsEmpty(img.clearedRect);
+    const bool dirty = !QzRectIsEmpty(img.dirtyRect);
+    QzPixelRect r{};
+    if (cleared && dirty) {
+        r = img.clearedRect;
+        QzRectGrow(r, img.dirtyRect);  // the cleared area itself when it holds the other
+    } else if (cleared) {
+        r = img.clearedRect;
+    } else if (dirty) {
+        r = img.dirtyRect;
+    }
+    if ((cleared || dirty) && sink) sink->Paint(img, r, nullptr);
+    img.clearedRect = QzEmptyRect(img.width, img.height);
+    img.dirtyRect = QzEmptyRect(img.width, img.height);
+}
+
+void QzRenderer::PaintAll(void* deviceContext) {
+    if (sink) sink->Paint(image, QzPixelRect{0, image.width - 1, 0, image.height - 1}, deviceContext);
+}

@@ -1,0 +1,107 @@
+// The renderer: walks the part tree, composes the transform of every reference,
+// resolves inherited colours, culls back faces and hands screen-space primitives to
+// its rasteriser, which writes the off-screen image. Also the record of drawing
+// switches the view's commands toggle.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "geometry.h"
+#include "model.h"
+#include "zimage.h"
+
+struct QzRenderOptions {
+    bool showType2 = true;
+    bool showType3 = true;
+    bool showType4 = true;
+    bool showType5 = true;
+    bool showAllType5 = false;
+    bool colour24Black = false;
+    bool seams = false;
+    float seamWidth = 1.0f;  // LDraw units a part shrinks by along each axis
+    bool shading = true;
+    bool refreshEachPart = false;
+    bool lineAsStud = false;
+    bool studsLast = true;  // starts as the inverse of refreshEachPart
+    bool edgesType3 = false;
+    bool edgesType4 = false;
+    bool vertexLists = false;
+    bool randomColours = false;
+    bool allTransparent = false;
+    bool ditherTransparency = true;
+    bool dither256 = true;
+    bool bfc = true;
+    bool mytest5 = false;
+    bool mytest6 = false;
+};
+
+// Edge colours of colours 0 to 15.
+extern const int32_t QzEdgeColours[16];
+
+// The type-3 renderer: single-precision screen coordinates and a float depth buffer.
+class QzRenderer {
+public:
+    QzRenderer(QzDisplaySink* sink, QzRenderOptions* options);
+    virtual ~QzRenderer() = default;
+    QzRenderer(const QzRenderer&) = delete;
+    QzRenderer& operator=(const QzRenderer&) = delete;
+
+    // The rasteriser's five operations. Points are in screen space: x right, y down
+    // in pixels, z depth growing away from the viewer.
+    virtual void DrawLine(const QzVector& p0, const QzVector& p1, int32_t colour);
+    virtual void DrawTriangle(const QzVector& p0, const QzVector& p1, const QzVector& p2,
+                              int32_t colour);
+    virtual void DrawQuad(const QzVector& p0, const QzVector& p1, const QzVector& p2,
+                          const QzVector& p3, int32_t colour);
+    virtual void DrawOptionalLine(const QzVector& p0, const QzVector& p1, const QzVector& c0,
+                                  const QzVector& c1, int32_t colour, bool drawAll);
+    virtual bool IsBoxHidden(const QzVector& nearCorner, const QzVector& farCorner);
+
+    // Draws a part with the model-to-screen matrix in the inherited colour. The top call
+    // draws the whole model and runs the stud pass afterwards.
+    void DrawPart(bool top, QzPart* part, int32_t colour, const QzMatrix& matrix, bool cull,
+                  bool invert);
+    // The second walk of studsLast: draws only the studs that can still change a pixel.
+    void DrawStuds(bool top, QzPart* part, int32_t colour, const QzMatrix& matrix, bool cull,
+                   bool invert);
+    bool IsStudHidden(QzPart* sub, const QzMatrix& m);
+
+    // Takes a copy of the view's image descriptor, rectangles included.
+    void SetImage(const QzZImage& image);
+    void ClearImage(bool full);
+    void Flush();
+    void PaintAll(void* deviceContext);
+
+    // Colour of a stored line under the inherited colour (16, 24, random colours at
+    // the top level, all-transparent). ignoreBlack24 is for the box previews, which
+    // resolve 24 by the inherited colour alone and never use random colours.
+    int32_t LineColour(const QzLine& line, int32_t inherited, bool top, bool boxPreview) const;
+
+    QzDisplaySink* sink;
+    QzRenderOptions* options;
+    int32_t type = 3;
+    QzZImage image{};
+    uint32_t trianglesTried = 0;
+    uint32_t trianglesDrawn = 0;
+    uint32_t linesTried = 0;
+    uint32_t linesDrawn = 0;
+    uint32_t savedLinesDrawn = 0;
+    uint32_t savedTrianglesDrawn = 0;
+    bool inStudPass = false;
+
+private:
+    // Fills one triangle with the resolved pattern; true if a pixel was written.
+    void FillTriangle(const QzVector& p0, const QzVector& p1, const QzVector& p2,
+                      const uint8_t a[4], const uint8_t b[4]);
+    void DrawLineSpan(const QzVector& p0, const QzVector& p1, const uint8_t a[4],
+                      const uint8_t b[4]);
+    void ResolvePattern(int32_t colour, uint8_t a[4], uint8_t b[4]) const;
+    void DrawPolygon(int count, const QzLine& line, const QzVector* pts, int32_t c, bool cull,
+                     bool invert);
+
+    // Scratch arrays of transformed vertices for vertex-list mode, one per depth of
+    // the walk, reused from drawing to drawing.
+    std::vector<std::vector<QzVector>> vertexScratch_;
+    int walkDepth_ = 0;
+};

@@ -1,0 +1,69 @@
+// The view's rendering state: orientation (one of fifteen standard views, nine typed
+// numbers or the result of mouse drags), zoom, drag state, colour scheme, drawing
+// switches and the current renderer; and the model-to-screen matrix built from it.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+
+#include "geometry.h"
+#include "renderer.h"
+#include "zimage.h"
+
+inline constexpr int QZ_STANDARD_VIEWS = 15;
+
+struct QzStandardView {
+    // Status-bar text, null for view 7, which has none.
+    const char* prompt;
+    // Nine numbers row by row, or null for a view given by angles.
+    const char* matrix;
+    double latitude;
+    double longitude;
+    bool skew;
+};
+extern const QzStandardView QzStandardViews[QZ_STANDARD_VIEWS];
+
+class QzRenderState {
+public:
+    // Start values: view 0, zoom 100, renderer type 3 selected, not dragging, skew on.
+    // The sink is where renderers show the image; it must outlive the state.
+    explicit QzRenderState(QzDisplaySink* sink);
+    QzRenderState(const QzRenderState&) = delete;
+    QzRenderState& operator=(const QzRenderState&) = delete;
+
+    // Nine numbers separated by white space or by commas; false (and nothing changed)
+    // when neither reading gives nine.
+    bool SetViewMatrix(const char* text, bool skew);
+    // Degrees; the view becomes Rx(latitude) x Ry(longitude) and skewView is cleared.
+    void SetViewAngles(double latitude, double longitude);
+    // Views 0 to 14; other numbers are ignored.
+    void SetStandardView(int number);
+    // One step of a mouse drag: dx, dy pixels since the last step.
+    void RotateView(int dx, int dy);
+    // The 16 values of the view matrix, row-major.
+    std::array<float, 16> GetViewMatrix() const;
+    // Only type 3 exists; other types show a message and change nothing.
+    void SelectRenderer(int type);
+    // Model to screen for an image of this size: centre of the main model's box at
+    // half the width and two thirds of the height, zoom/100 pixels per LDraw unit.
+    QzMatrix ScreenMatrix(int width, int height) const;
+
+    bool timeCalculations = false;
+    bool showModelBox = false;
+    bool showAxes = false;
+    bool dragging = false;
+    int32_t dragMode = 3;
+    int32_t colourScheme = 0;
+    QzMatrix view{};
+    bool skewView = true;
+    int32_t zoom = 100;
+    QzRenderOptions options;
+    QzDisplaySink* sink;
+    int32_t rendererType = 0;
+    QzRenderer* renderer = nullptr;
+    std::unique_ptr<QzRenderer> floatRenderer;
+};
+
+// Rx(a) x Ry(b) for angles in radians, as a view matrix.
+QzMatrix QzRotationXY(double a, double b);
