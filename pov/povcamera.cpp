@@ -5,7 +5,7 @@
 #include <ostream>
 #include <utility>
 
-#include "camerahook.h"
+#include "loader.h"
 #include "model.h"
 #include "povio.h"
 #include "povwriter.h"
@@ -58,36 +58,13 @@ void PovCameraAccumulate(const QzVector& p) {
 }
 
 void PovCollectCameraPoints(QzPart* model) {
-    // The points of the bounds walk over the model's own lines: the transformed box
-    // corners of every non-empty referenced part and the vertices of the other lines.
-    for (QzLine* line = model->lines; line; line = line->next) {
-        switch (line->type) {
-            case 1: {
-                if (!line->part || (line->part->flags & PF_EMPTY)) break;
-                const QzBox& box = line->part->box;
-                for (int i = 0; i < 8; ++i) {
-                    const QzVector corner{(i & 1) ? box.max.x : box.min.x,
-                                          (i & 2) ? box.max.y : box.min.y,
-                                          (i & 4) ? box.max.z : box.min.z};
-                    QzVector p;
-                    QzMatTransformPoint(p, QzLineMatrix(*line), corner);
-                    PovCameraAccumulate(p);
-                }
-                break;
-            }
-            case 2:
-            case 3:
-            case 4:
-            case 5: {
-                const int count = line->type == 5 ? 2 : line->type;
-                for (int i = 0; i < count; ++i)
-                    PovCameraAccumulate(QzVector{line->p[i].x, line->p[i].y, line->p[i].z});
-                break;
-            }
-            default:
-                break;
-        }
-    }
+    // The loader's bounds walk over the model's own lines, changing no bounds: the
+    // transformed box corners of every non-empty referenced part and the vertices of
+    // the other lines come here.
+    const QzCameraPointHook previous = QzCameraHook;
+    QzCameraHook = PovCameraAccumulate;
+    QzComputeBounds(model, false, true);
+    QzCameraHook = previous;
 }
 
 void LuDecompose(float a[6][6], int pivots[6]) {
