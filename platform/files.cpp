@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -23,6 +24,8 @@ namespace {
 // Every directory that a resolution walks through is listed once and kept until
 // ClearPathCache (the loader clears it at the start of each load, so new and renamed
 // files are seen by the next load). A name that is not there costs one hash lookup.
+// Relative paths are listed against the current directory and cached under their
+// relative text, so a change of directory also calls for ClearPathCache.
 
 struct TransparentHash {
     using is_transparent = void;
