@@ -1,0 +1,52 @@
+#include "loadmodel.h"
+
+#include <ostream>
+
+#include "clock.h"
+#include "diagnostics.h"
+#include "files.h"
+#include "loader.h"
+#include "measurements.h"
+#include "model.h"
+
+namespace cli {
+
+plat::MessageAnswer StreamMessageBox::Show(const std::string& text, plat::MessageKind kind) {
+    ++count;
+    out_ << text << '\n';
+    return kind == plat::MessageKind::Question ? plat::MessageAnswer::No : plat::MessageAnswer::Ok;
+}
+
+std::string ResolveLdrawDir(const std::string& option) {
+    if (!option.empty()) return option;
+    std::optional<std::string> env = plat::GetEnv("LDRAWDIR");
+    if (!env) return {};
+    std::string dir = *env;
+    while (dir.size() > 1 && (dir.back() == '/' || dir.back() == '\\')) dir.pop_back();
+    return dir;
+}
+
+LoadResult LoadModelForCli(const std::string& ldraw, const std::string& model, bool keepCache,
+                           std::ostream& err) {
+    LoadResult result;
+    result.ldrawDir = ResolveLdrawDir(ldraw);
+    QzLDrawDir = result.ldrawDir;
+
+    StreamMessageBox box(err);
+    plat::SetMessageBoxHandler(&box);
+    if (!keepCache) {
+        QzFreeAllParts();
+        QzFreeLights();
+    }
+    QzClearInputLog();
+    uint32_t start = plat::TickCount();
+    result.loaded = QzReadModel(model) != 0;
+    loadTimeMs = static_cast<int32_t>(plat::TickCount() - start);
+    plat::SetMessageBoxHandler(nullptr);
+
+    result.boxes = box.count;
+    result.loadTimeMs = loadTimeMs;
+    return result;
+}
+
+}  // namespace cli

@@ -1,0 +1,43 @@
+// Loading a model for a command the way the desktop document does: LDraw directory
+// from --ldraw or LDRAWDIR, optionally an emptied parts cache, a cleared input log,
+// then the loader, timed into loadTimeMs.
+#pragma once
+
+#include <cstdint>
+#include <iosfwd>
+#include <string>
+
+#include "messagebox.h"
+
+namespace cli {
+
+// Writes each message box's text and a newline to a stream and counts them.
+class StreamMessageBox : public plat::MessageBoxHandler {
+public:
+    explicit StreamMessageBox(std::ostream& out) : out_(out) {}
+    plat::MessageAnswer Show(const std::string& text, plat::MessageKind kind) override;
+    int count = 0;
+
+private:
+    std::ostream& out_;
+};
+
+struct LoadResult {
+    bool loaded = false;
+    // Error boxes shown during the load (their texts went to the error stream).
+    int boxes = 0;
+    int32_t loadTimeMs = 0;
+    // The LDraw directory the load used (empty when none was found).
+    std::string ldrawDir;
+};
+
+// The LDraw directory: the option when given, else LDRAWDIR with its trailing "/" and
+// "\" removed, else empty.
+std::string ResolveLdrawDir(const std::string& option);
+
+// Loads a model (path as typed). keepCache false empties the part table and the
+// light list first. Error boxes shown meanwhile go to err, one text per box.
+LoadResult LoadModelForCli(const std::string& ldraw, const std::string& model, bool keepCache,
+                           std::ostream& err);
+
+}  // namespace cli

@@ -1,0 +1,558 @@
+#include "linereader.h"
+
+#include <charconv>
+#include <cmath>
+#include <limits>
+#include <new>
+#include <string>
+
+#include "bfc.h"
+#include "colours.h"
+#include "diagnostics.h"
+#include "loader.h"
+
+const char* const QzBlockKeywords[5] = {"", "TRANSLATE", "ROTATE", "SCALE", "TRANSFORM"};
+
+namespace {
+
+// Numbers each transform meta-command takes, by block kind.
+constexpr int kMetaCounts[5] = {0, 3, 4, 1, 12};
+constexpr double kDegreesToRadians = 0.017453292519943295;
+// Longest title or author text kept (terminator excluded).
+constexpr size_t kTitleLength = QZ_TITLE_BUFFER - 1;
+
+// White space as the C library's scanf skips it.
+bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsHexDigit(char c) { return IsDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
+
+void SkipSpace(std::string_view text, size_t& pos) {
+    while (pos < text.size() && IsSpace(text[pos])) ++pos;
+}
+
+std::string_view SkipBlanks(std::string_view text) {
+    size_t i = 0;
+    while (i < text.size() && IsBlank(text[i])) ++i;
+    return text.substr(i);
+}
+
+// An integer with an optional sign; saturates far outside the 32-bit range.
+bool ScanInteger(std::string_view text, size_t& pos, int64_t& value) {
+    SkipSpace(text, pos);
+    size_t i = pos;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    if (i >= text.size() || !IsDigit(text[i])) return false;
+    int64_t v = 0;
+    constexpr int64_t kCap = int64_t{1} << 40;
+    for (; i < text.size() && IsDigit(text[i]); ++i) {
+        if (v < kCap) v = v * 10 + (text[i] - '0');
+    }
+    value = negative ? -v : v;
+    pos = i;
+    return true;
+}
+
+// A run of non-white characters.
+std::string_view ScanWord(std::string_view text, size_t& pos) {
+    SkipSpace(text, pos);
+    size_t start = pos;
+    while (pos < text.size() && !IsSpace(text[pos])) ++pos;
+    return text.substr(start, pos - start);
+}
+
+bool HasNegativeExponent(std::string_view number) {
+    for (size_t i = 0; i + 1 < number.size(); ++i) {
+        char c = number[i];
+        if ((c == 'e' || c == 'E' || c == 'p' || c == 'P') && number[i + 1] == '-') return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+bool QzScanNumber(std::string_view text, size_t& pos, float& value) {
+    SkipSpace(text, pos);
+    size_t i = pos;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    // Digits or a point must follow the sign: no infinities, NaNs or second signs.
+    if (i >= text.size() || !(IsDigit(text[i]) || text[i] == '.')) return false;
+
+    const char* first = text.data() + i;
+    const char* last = text.data() + text.size();
+    std::chars_format format = std::chars_format::general;
+    // "0x" followed by a hexadecimal digit (or point and digit) starts a hexadecimal
+    // number, as the C library reads one.
+    std::string_view rest = text.substr(i);
+    if (rest.size() > 2 && rest[0] == '0' && (rest[1] == 'x' || rest[1] == 'X') &&
+        (IsHexDigit(rest[2]) || (rest[2] == '.' && rest.size() > 3 && IsHexDigit(rest[3])))) {
+        first += 2;
+        format = std::chars_format::hex;
+    }
+    float v = 0;
+    auto [end, ec] = std::from_chars(first, last, v, format);
+    if (ec == std::errc::invalid_argument) return false;
+    if (ec == std::errc::result_out_of_range) {
+        // Too small for a float reads as zero; too large is no number.
+        if (!HasNegativeExponent(std::string_view(first, static_cast<size_t>(end - first)))) return false;
+        v = 0;
+    }
+    value = negative ? -v : v;
+    pos = static_cast<size_t>(end - text.data());
+    return true;
+}
+
+QzScannedLine QzScanLine(std::string_view text) {
+    QzScannedLine out;
+    size_t pos = 0;
+    if (!ScanInteger(text, pos, out.type)) return out;
+    out.fields = 1;
+    out.colour = ScanWord(text, pos);
+    if (out.colour.empty()) return out;
+    if (out.colour.size() >= QZ_TOKEN_BUFFER) out.tooLong = true;
+    out.fields = 2;
+    for (float& number : out.numbers) {
+        if (!QzScanNumber(text, pos, number)) return out;
+        ++out.fields;
+    }
+    SkipSpace(text, pos);
+    if (pos >= text.size()) return out;
+    // The name runs to the end of the line: names may hold blanks.
+    out.name = text.substr(pos);
+    if (out.name.size() >= QZ_TOKEN_BUFFER) out.tooLong = true;
+    out.fields = 15;
+    return out;
+}
+
+int32_t QzParseColour(std::string_view text) {
+    int base = 10;
+    if (text.size() >= 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        text.remove_prefix(2);
+        base = 16;
+    }
+    if (text.empty()) return -1;
+    int64_t value = 0;
+    for (char c : text) {
+        int digit;
+        if (IsDigit(c)) {
+            digit = c - '0';
+        } else if (base == 16 && c >= 'a' && c <= 'f') {
+            digit = c - 'a' + 10;
+        } else if (base == 16 && c >= 'A' && c <= 'F') {
+            digit = c - 'A' + 10;
+        } else {
+            return -1;
+        }
+        value = value * base + digit;
+        // Numbers beyond the 32-bit range name no colour.
+        if (value > std::numeric_limits<int32_t>::max()) return -1;
+    }
+    return static_cast<int32_t>(value);
+}
+
+int QzParseMeta(std::string_view line, QzMatrix& matrix) {
+    size_t pos = 0;
+    int64_t ignored;
+    if (!ScanInteger(line, pos, ignored)) return 0;
+    std::string_view keyword = ScanWord(line, pos);
+    int kind = 0;
+    for (int k = QZ_BLOCK_TRANSLATE; k <= QZ_BLOCK_TRANSFORM; ++k) {
+        if (keyword == QzBlockKeywords[k]) kind = k;
+    }
+    if (kind == 0) return 0;
+    size_t afterKeyword = pos;
+    if (ScanWord(line, pos) == "END") return -kind;
+
+    pos = afterKeyword;
+    float n[12] = {};
+    int count = 0;
+    while (count < 12 && QzScanNumber(line, pos, n[count])) ++count;
+    if (count != kMetaCounts[kind]) {
+        QzWarn(0, QZ_SKIPPING, "Illegal syntax");
+        return 0;
+    }
+
+    QzMatIdentity(matrix);
+    switch (kind) {
+        case QZ_BLOCK_TRANSLATE:
+            matrix.m[0][3] = n[0];
+            matrix.m[1][3] = n[1];
+            matrix.m[2][3] = n[2];
+            break;
+        case QZ_BLOCK_ROTATE: {
+            double angle = n[0] * kDegreesToRadians;
+            double c = std::cos(angle), s = std::sin(angle), t = 1.0 - c;
+            QzVector axis{n[1], n[2], n[3]};
+            QzVector unit{0, 0, 0};
+            if (QzVecNormalise(unit, axis) != 0) QzWarn(0, QZ_WARNING, "Zero vector");
+            double x = unit.x, y = unit.y, z = unit.z;
+            matrix.m[0][0] = static_cast<float>(t * x * x + c);
+            matrix.m[0][1] = static_cast<float>(t * x * y - s * z);
+            matrix.m[0][2] = static_cast<float>(t * x * z + s * y);
+            matrix.m[1][0] = static_cast<float>(t * x * y + s * z);
+            matrix.m[1][1] = static_cast<float>(t * y * y + c);
+            matrix.m[1][2] = static_cast<float>(t * y * z - s * x);
+            matrix.m[2][0] = static_cast<float>(t * x * z - s * y);
+            matrix.m[2][1] = static_cast<float>(t * y * z + s * x);
+            matrix.m[2][2] = static_cast<float>(t * z * z + c);
+            break;
+        }
+        case QZ_BLOCK_SCALE:
+            matrix.m[0][0] = matrix.m[1][1] = matrix.m[2][2] = n[0];
+            break;
+        case QZ_BLOCK_TRANSFORM:
+            for (int r = 0; r < 3; ++r) {
+                matrix.m[r][0] = n[3 + 3 * r];
+                matrix.m[r][1] = n[4 + 3 * r];
+                matrix.m[r][2] = n[5 + 3 * r];
+                matrix.m[r][3] = n[r];
+            }
+            break;
+    }
+    return kind;
+}
+
+namespace {
+
+enum ContentState { kNothingYet = 0, kSections = 1, kCommentsOnly = 2, kCommands = 3 };
+
+// Reading state of one file.
+class FileReader {
+public:
+    FileReader(QzPart* part, const char* referencedBy, bool main)
+        : current_(part), tail_(&part->lines), referencedBy_(referencedBy), main_(main) {
+        bfc_.certified = main;
+    }
+    ~FileReader() { DropScratch(); }
+
+    // False when reading must stop (out of memory; the box was shown).
+    bool ReadLine(std::string_view raw);
+    void Finish();
+
+private:
+    bool ReadComment(std::string_view line, std::string_view whole, bool inverted);
+    bool ReadSectionStart(std::string_view name, std::string_view text);
+    bool ReadCommand(std::string_view line, std::string_view whole, bool inverted);
+    bool Store(const QzLine& record, std::string_view text);
+    bool StoreComment(std::string_view text, uint32_t bfcBits = 0);
+    bool OpenBlock(int kind, const QzMatrix& matrix);
+    void CloseBlock();
+    void EnterCommands() {
+        if (content_ != kSections) content_ = kCommands;
+    }
+    void OutOfMemory() {
+        QzError(QzCompose("Out of memory in \"%s\" line %u", QzCurrentFile.c_str(), QzCurrentLine));
+    }
+    void DropScratch() {
+        if (scratch_) QzFreePart(scratch_);
+        scratch_ = nullptr;
+    }
+
+    QzPart* current_;
+    QzLine** tail_;
+    const char* referencedBy_;
+    bool main_;
+    int content_ = kNothingYet;
+    bool firstFilePending_ = true;
+    QzBfcState bfc_;
+    int openBlock_ = 0;
+    // Receives the lines of a section that cannot be stored in its own part (already
+    // read, or no record for it); thrown away when the section ends.
+    QzPart* scratch_ = nullptr;
+};
+
+bool FileReader::Store(const QzLine& record, std::string_view text) {
+    if (record.type >= 1 && record.colour != QZ_COLOUR_CURRENT && record.colour != QZ_COLOUR_EDGE) {
+        if (QzAddColour(record.colour) != 0) return false;
+    }
+    QzLine* line = new (std::nothrow) QzLine(record);
+    if (!line) {
+        OutOfMemory();
+        return false;
+    }
+    line->next = nullptr;
+    line->text = nullptr;
+    if (record.type == 0 && !QzSetLineText(*line, text.data(), text.size())) {
+        delete line;
+        OutOfMemory();
+        return false;
+    }
+    *tail_ = line;
+    tail_ = &line->next;
+    return true;
+}
+
+bool FileReader::StoreComment(std::string_view text, uint32_t bfcBits) {
+    QzLine record{};
+    record.type = 0;
+    record.lineNo = QzCurrentLine;
+    record.bfc = bfcBits;
+    return Store(record, text);
+}
+
+bool FileReader::OpenBlock(int kind, const QzMatrix& matrix) {
+    std::string name = "QzTransf" + std::to_string(QzTransfCounter++);
+    QzPart* block = QzFindPart(true, name);
+    if (!block) return true;  // the box was shown; the lines stay where they are
+
+    QzLine reference{};
+    reference.type = 1;
+    reference.colour = QZ_COLOUR_CURRENT;
+    reference.lineNo = 0;
+    QzLineMatrix(reference) = matrix;
+    reference.part = block;
+    if (!Store(reference, {})) {
+        QzFreePart(block);
+        return false;
+    }
+    block->parent = current_;
+    block->parentTail = tail_;
+    block->parentBlock = openBlock_;
+    current_ = block;
+    tail_ = &block->lines;
+    openBlock_ = kind;
+    return true;
+}
+
+void FileReader::CloseBlock() {
+    QzPart* block = current_;
+    block->flags |= PF_READ;
+    current_ = block->parent;
+    tail_ = block->parentTail;
+    openBlock_ = block->parentBlock;
+}
+
+bool FileReader::ReadSectionStart(std::string_view name, std::string_view text) {
+    if (firstFilePending_) {
+        firstFilePending_ = false;
+        if (content_ == kCommands) QzWarn(0, QZ_WARNING, "LDraw command(s) preceded this line");
+        content_ = kSections;
+        if (main_) QzModelTitle.clear();
+        return StoreComment(text);
+    }
+    while (openBlock_ != 0) {
+        QzWarn(0, QZ_WARNING, "%s END expected", QzBlockKeywords[openBlock_]);
+        CloseBlock();
+    }
+    current_->flags |= PF_READ;
+    DropScratch();
+
+    std::string normalised(name);
+    QzNormaliseName(normalised);
+    QzPart* section = QzFindPart(false, normalised);
+    if (section && (section->flags & PF_READ)) {
+        QzWarn(0, QZ_SKIPPING, "FILE %s already read", normalised.c_str());
+        section = nullptr;
+    }
+    if (!section) {
+        // The section's lines still get read and checked, but belong to no part.
+        scratch_ = QzFindPart(true, normalised.size() < QZ_MAX_NAME ? normalised : std::string());
+        section = scratch_;
+        if (!section) return false;
+    }
+    if (section->lines) QzFreeLines(section);
+    current_ = section;
+    tail_ = &section->lines;
+    bfc_ = QzBfcState{};
+    return true;
+}
+
+bool FileReader::ReadComment(std::string_view line, std::string_view whole, bool inverted) {
+    if (inverted) QzWarn(0, QZ_WARNING, "Line type 1 must follow 0 BFC INVERTNEXT");
+    std::string_view text = line.substr(1);
+    if (!text.empty()) {
+        if (IsBlank(text[0])) {
+            text.remove_prefix(1);
+        } else {
+            QzWarn(3, QZ_WARNING, "Comment lines should have space after 0");
+        }
+    }
+    std::string_view words = SkipBlanks(text);
+
+    // "FILE" and a name after any white space: a section starts.
+    if (words.substr(0, 4) == "FILE") {
+        size_t pos = 4;
+        SkipSpace(words, pos);
+        if (pos < words.size()) {
+            std::string_view name = words.substr(pos);
+            if (name.size() >= QZ_TOKEN_BUFFER) {
+                QzWarn(0, QZ_SKIPPING, "Bad line");
+                return true;
+            }
+            return ReadSectionStart(name, text);
+        }
+    }
+
+    int options = QzParseBfc(words);
+    if (options < 0) return true;
+    if (options > 0) {
+        EnterCommands();
+        QzApplyBfc(bfc_, static_cast<uint32_t>(options));
+        return StoreComment(text, static_cast<uint32_t>(options));
+    }
+
+    QzMatrix matrix;
+    int meta = QzParseMeta(line, matrix);
+    if (meta > 0) {
+        EnterCommands();
+        if (!StoreComment(text)) return false;
+        return OpenBlock(meta, matrix);
+    }
+    if (meta < 0) {
+        int kind = -meta;
+        if (openBlock_ == 0) {
+            QzWarn(0, QZ_SKIPPING, "END not expected");
+        } else if (openBlock_ != kind) {
+            QzWarn(0, QZ_SKIPPING, "%s END expected", QzBlockKeywords[openBlock_]);
+        } else {
+            CloseBlock();
+            return StoreComment(text);
+        }
+        return true;
+    }
+
+    // A plain comment.
+    if (content_ == kNothingYet) content_ = kCommentsOnly;
+    constexpr std::string_view kMoved = "~Moved to ";
+    if (words.substr(0, kMoved.size()) == kMoved) {
+        if (referencedBy_) {
+            QzWarn(0, QZ_ASIS, "%s",
+                   QzCompose("NOTABENE \"%s\" referenced by \"%s\": %.*s", QzCurrentFile.c_str(),
+                             referencedBy_, static_cast<int>(words.size() - 1), words.data() + 1)
+                       .c_str());
+        } else {
+            QzWarn(0, QZ_ASIS, "%s",
+                   QzCompose("NOTABENE \"%s\" Line %u: %.*s", QzCurrentFile.c_str(), QzCurrentLine,
+                             static_cast<int>(whole.size()), whole.data())
+                       .c_str());
+        }
+    }
+    if (main_) {
+        constexpr std::string_view kAuthor = "Author:";
+        if (words.substr(0, kAuthor.size()) != kAuthor) {
+            if (QzModelTitle.empty()) QzModelTitle.assign(words.substr(0, kTitleLength));
+        } else if (QzModelAuthor.empty()) {
+            QzModelAuthor.assign(SkipBlanks(words.substr(kAuthor.size())).substr(0, kTitleLength));
+        }
+    }
+    return StoreComment(text);
+}
+
+bool FileReader::ReadCommand(std::string_view line, std::string_view whole, bool inverted) {
+    QzScannedLine scan = QzScanLine(line);
+    if (scan.fields == 0 || scan.tooLong) {
+        if (content_ == kNothingYet) return StoreComment(whole);
+        QzWarn(0, QZ_SKIPPING, "Bad line");
+        return true;
+    }
+    // A type written with a sign ("+1", "-0") takes the same road as other numbers;
+    // only a leading "0" character makes a comment.
+    bool signedZero = scan.type == 0;
+    if (scan.type < 0 || scan.type > 5 || signedZero) {
+        if (content_ == kNothingYet) return StoreComment(whole);
+        QzWarn(0, QZ_SKIPPING, "Unknown line type");
+        return true;
+    }
+    int type = static_cast<int>(scan.type);
+    if (inverted && type != 1) QzWarn(0, QZ_WARNING, "Line type 1 must follow 0 BFC INVERTNEXT");
+    if (scan.fields != QzArgumentCounts[type]) {
+        if (content_ == kNothingYet) return StoreComment(whole);
+        QzWarn(0, QZ_SKIPPING, "%d arguments expected", QzArgumentCounts[type]);
+        return true;
+    }
+    int32_t colour = QzParseColour(scan.colour);
+    if (colour < 0) {
+        QzWarn(0, QZ_SKIPPING, "Bad color");
+        return true;
+    }
+    EnterCommands();
+
+    QzLine record{};
+    record.type = type;
+    record.colour = colour;
+    record.lineNo = QzCurrentLine;
+    const float* n = scan.numbers;
+    double det = 0;
+    std::string name;
+    if (type == 1) {
+        QzMatrix& m = QzLineMatrix(record);
+        for (int r = 0; r < 3; ++r) {
+            m.m[r][0] = n[3 + 3 * r];
+            m.m[r][1] = n[4 + 3 * r];
+            m.m[r][2] = n[5 + 3 * r];
+            m.m[r][3] = n[r];
+        }
+        m.m[3][3] = 1;
+        det = QzMatDet3(m);
+        name.assign(scan.name);
+        QzNormaliseName(name);
+    } else {
+        int vertices = type == 2 ? 2 : type == 3 ? 3 : 4;
+        for (int v = 0; v < vertices; ++v) {
+            record.p[v] = {n[3 * v], n[3 * v + 1], n[3 * v + 2], 0};
+        }
+    }
+
+    if (QzCheckLine(record, name, current_) != 0) return true;
+
+    if (type == 1) {
+        record.part = QzFindPart(false, name);
+        if (!record.part) return true;
+    }
+    if (type == 1 || type == 3 || type == 4) QzSetLineBfc(record, bfc_, inverted, det);
+    return Store(record, {});
+}
+
+bool FileReader::ReadLine(std::string_view raw) {
+    ++QzCurrentLine;
+    bool inverted = bfc_.invertPending;
+    bfc_.invertPending = false;
+
+    while (!raw.empty()) {
+        char c = raw.back();
+        if (c != ' ' && c != '\t' && c != '\n' && c != '\r') break;
+        raw.remove_suffix(1);
+    }
+    QzCurrentLineText.assign(raw);
+    if (raw.empty()) {
+        if (inverted) QzWarn(0, QZ_WARNING, "Line type 1 must follow 0 BFC INVERTNEXT");
+        return true;
+    }
+    std::string_view line = SkipBlanks(raw);
+    if (line[0] == '0') return ReadComment(line, raw, inverted);
+    return ReadCommand(line, raw, inverted);
+}
+
+void FileReader::Finish() {
+    while (openBlock_ != 0) {
+        QzWarn(0, QZ_ASIS, "%s",
+               QzCompose("WARNING \"%s\": End-Of-File, %s END expected", QzCurrentFile.c_str(),
+                         QzBlockKeywords[openBlock_])
+                   .c_str());
+        CloseBlock();
+    }
+    current_->flags |= PF_READ;
+}
+
+}  // namespace
+
+int QzReadPartFile(plat::TextFile& file, QzPart* part, const char* referencedBy, bool main) {
+    if (part->lines) QzFreeLines(part);
+    QzCurrentFile = part->name;
+    QzCurrentLine = 0;
+
+    FileReader reader(part, referencedBy, main);
+    std::string_view raw;
+    bool complete = true;
+    while (file.ReadLine(raw, QZ_LINE_BUFFER)) {
+        if (!reader.ReadLine(raw)) {
+            complete = false;
+            break;
+        }
+    }
+    if (complete) reader.Finish();
+    file.Close();
+    return complete ? 1 : 0;
+}

@@ -1,0 +1,246 @@
+#include "loader.h"
+
+#include <string_view>
+
+#include "bfc.h"
+#include "colours.h"
+#include "diagnostics.h"
+#include "linereader.h"
+
+std::string QzLDrawDir;
+std::string QzModelDir;
+int32_t QzTransfCounter = 0;
+plat::TextFile QzPartFile;
+int QzFoundPlace = 0;
+QzCameraPointHook QzCameraHook = nullptr;
+QzFileOpenedHook QzFileHook = nullptr;
+
+namespace {
+
+// Library subfolders in search order (places 2 to 6). References and these suffixes
+// write "\" between components; the platform layer resolves either separator.
+constexpr const char* kLibrarySuffixes[5] = {"\\BFC\\P\\", "\\BFC\\Parts\\", "\\P\\", "\\Parts\\",
+                                             "\\Models\\"};
+constexpr const char* kExtensions[3] = {"", ".dat", ".mpd"};
+
+bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+
+// Assembles one candidate; false when it would not fit the candidate buffer.
+bool MakeCandidate(std::string& out, std::string_view prefix, std::string_view suffix,
+                   std::string_view name, std::string_view extension) {
+    size_t length = prefix.size() + suffix.size() + name.size() + extension.size();
+    if (length >= QZ_PATH_BUFFER) return false;
+    out.clear();
+    out.append(prefix).append(suffix).append(name).append(extension);
+    return true;
+}
+
+// The corner of a box picked by the three low bits of i (set: maximum).
+QzVector BoxCorner(const QzBox& box, int i) {
+    return {(i & 1) ? box.max.x : box.min.x, (i & 2) ? box.max.y : box.min.y,
+            (i & 4) ? box.max.z : box.min.z};
+}
+
+}  // namespace
+
+uint32_t QzPlaceFlags(int place) {
+    switch (place) {
+        case QZ_PLACE_BFC_P:
+        case QZ_PLACE_P:
+            return PF_PRIM_DIR;
+        case QZ_PLACE_BFC_PARTS:
+        case QZ_PLACE_PARTS:
+            return PF_PARTS_DIR;
+        default:
+            return 0;
+    }
+}
+
+plat::TextFile* QzOpenPartFile(const std::string& name) {
+    QzPartFile.Close();
+    QzFoundPlace = 0;
+    // A library directory too long for its buffer leaves the library places out.
+    bool libraryUsable = QzLDrawDir.size() <= QZ_MAX_LDRAW_DIR;
+    std::string candidate;
+    candidate.reserve(QZ_PATH_BUFFER);
+    for (const char* extension : kExtensions) {
+        for (int place = QZ_PLACE_AS_WRITTEN; place <= QZ_PLACE_MODEL_DIR; ++place) {
+            bool formed = false;
+            if (place == QZ_PLACE_AS_WRITTEN) {
+                formed = MakeCandidate(candidate, "", "", name, extension);
+            } else if (place <= QZ_PLACE_MODELS) {
+                if (!libraryUsable) continue;
+                formed = MakeCandidate(candidate, QzLDrawDir, kLibrarySuffixes[place - QZ_PLACE_BFC_P],
+                                       name, extension);
+            } else {
+                if (QzModelDir.empty()) continue;
+                formed = MakeCandidate(candidate, QzModelDir, "", name, extension);
+            }
+            if (formed && QzPartFile.Open(candidate)) {
+                QzFoundPlace = place;
+                return &QzPartFile;
+            }
+        }
+    }
+    return nullptr;
+}
+
+void QzComputeBounds(QzPart* part, bool update, bool camera) {
+    if (update) {
+        QzBoxReset(part->box);
+        part->boxNoStuds = part->box;
+        part->flags |= PF_EMPTY;
+    }
+    for (const QzLine* line = part->lines; line; line = line->next) {
+        switch (line->type) {
+            case 1: {
+                const QzPart* sub = line->part;
+                if (!sub || (sub->flags & PF_EMPTY)) break;
+                if (update) part->flags &= ~PF_EMPTY;
+                const QzMatrix& m = QzLineMatrix(*line);
+                QzVector p;
+                for (int i = 0; i < 8; ++i) {
+                    QzMatTransformPoint(p, m, BoxCorner(sub->box, i));
+                    if (update) QzBoxExtend(p, part->box);
+                    if (camera && QzCameraHook) QzCameraHook(p);
+                }
+                if (!(sub->flags & PF_STUD)) {
+                    for (int i = 0; i < 8; ++i) {
+                        QzMatTransformPoint(p, m, BoxCorner(sub->boxNoStuds, i));
+                        if (update) QzBoxExtend(p, part->boxNoStuds);
+                    }
+                }
+                break;
+            }
+            case 2:
+            case 3:
+            case 4:
+            case 5: {
+                int count = line->type == 5 ? 2 : line->type;
+                if (update) part->flags &= ~PF_EMPTY;
+                for (int i = 0; i < count; ++i) {
+                    QzVector p{line->p[i].x, line->p[i].y, line->p[i].z};
+                    if (update) {
+                        QzBoxExtend(p, part->box);
+                        QzBoxExtend(p, part->boxNoStuds);
+                    }
+                    if (camera && QzCameraHook) QzCameraHook(p);
+                }
+                break;
+            }
+            default:
+                break;
+        }
+    }
+    if (part->boxNoStuds.min.x > 1e15f) part->boxNoStuds = part->box;
+}
+
+bool QzHasTransparent(const QzPart* part) {
+    for (const QzLine* line = part->lines; line; line = line->next) {
+        if (line->type < 1 || line->type > 5) continue;
+        if (line->type == 1 && line->part && (line->part->flags & PF_TRANSPARENT)) return true;
+        if (line->colour >= 32 && line->colour <= 63) return true;
+    }
+    return false;
+}
+
+int QzResolvePart(QzPart* part, bool main, const char* referencedBy) {
+    if (part->flags & PF_BUSY) {
+        QzWarn(0, QZ_ASIS, "%s", QzCompose("Recursive references: %s", part->name.c_str()).c_str());
+        return 2;
+    }
+    part->flags |= PF_BUSY;
+
+    if (!(part->flags & PF_READ)) {
+        plat::TextFile* file = QzOpenPartFile(part->name);
+        if (!file) {
+            QzError(QzCompose("Could not find %s\nReferenced by %s", part->name.c_str(),
+                              referencedBy ? referencedBy : "*"));
+            part->flags &= ~PF_BUSY;
+            part->flags |= PF_READ | PF_RESOLVED | PF_EMPTY;
+            return 1;
+        }
+        part->flags = (part->flags & ~(PF_PRIM_DIR | PF_PARTS_DIR)) | QzPlaceFlags(QzFoundPlace);
+        if (QzFileHook) QzFileHook(*part, file->Path());
+        if (!QzReadPartFile(*file, part, referencedBy, main)) {
+            // Left unresolved, but no longer in progress: a later reference must not
+            // mistake it for a cycle.
+            part->flags &= ~PF_BUSY;
+            return 1;
+        }
+    }
+
+    for (QzLine* line = part->lines; line; line = line->next) {
+        if (line->type != 1 || !line->part || (line->part->flags & PF_RESOLVED)) continue;
+        QzPart* sub = line->part;
+        bool subMain = (sub->flags & PF_INTERNAL) ? main : false;
+        if (QzResolvePart(sub, subMain, part->name.c_str()) == 2) {
+            QzWarn(0, QZ_ASIS, "%s",
+                   QzCompose("referenced by %s line %u", part->name.c_str(), line->lineNo).c_str());
+            return 2;
+        }
+    }
+
+    QzComputeBounds(part, true, main);
+    if (QzHasTransparent(part)) {
+        part->flags |= PF_TRANSPARENT;
+    } else {
+        part->flags &= ~PF_TRANSPARENT;
+    }
+    part->flags &= ~PF_BUSY;
+    part->flags |= PF_RESOLVED;
+    return 0;
+}
+
+int QzReadModel(const std::string& path) {
+    plat::ClearPathCache();
+    if (QzLDrawDir.empty()) {
+        std::optional<std::string> env = plat::GetEnv("LDRAWDIR");
+        if (!env) {
+            QzError("LDRAWDIR not set.\nSpecify directory in the Edit menu.");
+            return 0;
+        }
+        // On this platform "/" separates as well as "\"; a lone root stays.
+        std::string dir = *env;
+        while (dir.size() > 1 && IsSeparator(dir.back())) dir.pop_back();
+        QzLDrawDir = dir;
+    }
+
+    size_t cut = path.find_last_of("/\\");
+    QzModelDir = cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
+
+    if (QzPartCount > 0) {
+        QzFreePart(&QzParts[0]);
+    } else {
+        QzPartCount = 1;
+    }
+    QzPart& model = QzParts[0];
+    model.name = path;
+    model.lines = nullptr;
+
+    if (QzAddColour(7) != 0) return 0;
+
+    switch (QzResolvePart(&model, true, nullptr)) {
+        case 0:
+            return 1;
+        case 2:
+            QzError("Recursion detected. See log, fix problem, try again");
+            QzFreeAllParts();
+            QzFreeLights();
+            return 0;
+        default:
+            return 0;
+    }
+}
+
+void QzResetReaderState() {
+    QzLDrawDir.clear();
+    QzModelDir.clear();
+    QzTransfCounter = 0;
+    QzPartFile.Close();
+    QzFoundPlace = 0;
+    QzCameraHook = nullptr;
+    QzFileHook = nullptr;
+    QzCoplanarTolerance = 0;
+    QzCoplanarRatioTolerance = 0;
+}
