@@ -45,8 +45,7 @@ INSTANTIATE_TEST_SUITE_P(
         DoubleCase{"%g", 1e-100, "1e-100"}, DoubleCase{"%g", 1.7976931348623157e308, "1.79769e+308"},
         DoubleCase{"%g", 5e-324, "4.94066e-324"}, DoubleCase{"%G", 1e-5, "1E-005"},
         DoubleCase{"%G", 1.5e10, "1.5E+010"}, DoubleCase{"%#g", 1.0, "1.00000"},
-        DoubleCase{"%#g", 1e-5, "1.00000e-005"}),
-    [](const auto& info) { return "G" + std::to_string(info.index); });
+        DoubleCase{"%#g", 1e-5, "1.00000e-005"}));
 
 INSTANTIATE_TEST_SUITE_P(
     Precision, FormatDouble,
@@ -56,8 +55,7 @@ INSTANTIATE_TEST_SUITE_P(
         DoubleCase{"%.4g", 12346.0, "1.235e+004"}, DoubleCase{"%.4g", 9999.6, "1e+004"},
         DoubleCase{"%.4g", 9999.4, "9999"}, DoubleCase{"%.4g", 2.5e-17, "2.5e-017"},
         DoubleCase{"%.0g", 26.0, "3e+001"}, DoubleCase{"%.10g", 1.0 / 3.0, "0.3333333333"},
-        DoubleCase{"%.10g", 1e-10, "1e-010"}),
-    [](const auto& info) { return "P" + std::to_string(info.index); });
+        DoubleCase{"%.10g", 1e-10, "1e-010"}));
 
 INSTANTIATE_TEST_SUITE_P(
     Exponent, FormatDouble,
@@ -68,8 +66,7 @@ INSTANTIATE_TEST_SUITE_P(
         DoubleCase{"%#.0e", 12346.0, "1.e+004"}, DoubleCase{"%e", 1e-300, "1.000000e-300"},
         DoubleCase{"%.3e", 1e100, "1.000e+100"}, DoubleCase{"%f", 1e-5, "0.000010"},
         DoubleCase{"%.2f", -0.0, "-0.00"}, DoubleCase{"%8.3f", 3.14159, "   3.142"},
-        DoubleCase{"%f", 1e20, "100000000000000000000.000000"}),
-    [](const auto& info) { return "E" + std::to_string(info.index); });
+        DoubleCase{"%f", 1e20, "100000000000000000000.000000"}));
 
 // The field width counts the widened exponent.
 INSTANTIATE_TEST_SUITE_P(
@@ -83,8 +80,7 @@ INSTANTIATE_TEST_SUITE_P(
         DoubleCase{"%5g", 1e-5, "1e-005"}, DoubleCase{"%5g", 1.0, "    1"},
         DoubleCase{"%05g", -1.0, "-0001"}, DoubleCase{"%15e", 1.0, "  1.000000e+000"},
         DoubleCase{"%-15e|", -1.0, "-1.000000e+000 |"}, DoubleCase{"%12.4g", 12346.0, "  1.235e+004"},
-        DoubleCase{"%12.4G", 12346.0, "  1.235E+004"}, DoubleCase{"%3g", 1e100, "1e+100"}),
-    [](const auto& info) { return "W" + std::to_string(info.index); });
+        DoubleCase{"%12.4G", 12346.0, "  1.235E+004"}, DoubleCase{"%3g", 1e100, "1e+100"}));
 
 // Infinities and NaN are written as the C library here writes them, never zero-padded.
 INSTANTIATE_TEST_SUITE_P(
@@ -92,8 +88,7 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(DoubleCase{"%g", kInf, "inf"}, DoubleCase{"%g", -kInf, "-inf"},
                     DoubleCase{"%G", kInf, "INF"}, DoubleCase{"%e", kInf, "inf"},
                     DoubleCase{"%g", kNan, "nan"}, DoubleCase{"%08g", kInf, "     inf"},
-                    DoubleCase{"%-8g|", -kInf, "-inf    |"}, DoubleCase{"%+g", kInf, "+inf"}),
-    [](const auto& info) { return "N" + std::to_string(info.index); });
+                    DoubleCase{"%-8g|", -kInf, "-inf    |"}, DoubleCase{"%+g", kInf, "+inf"}));
 
 // Every power of ten with %g: six digits round it to 1, so the text is "1e" with the
 // signed three-digit exponent outside 1e-4..1e5 and the plain number inside.
@@ -106,12 +101,14 @@ TEST(FormatDoubleSweep, PowersOfTen) {
             std::snprintf(exponent, sizeof exponent, "%c%03d", k < 0 ? '-' : '+', std::abs(k));
             expected = std::string("1e") + exponent;
         } else if (k < 0) {
-            expected = "0." + std::string(static_cast<size_t>(-k - 1), '0') + "1";
+            expected.assign("0.").append(static_cast<size_t>(-k - 1), '0').append("1");
         } else {
-            expected = "1" + std::string(static_cast<size_t>(k), '0');
+            expected.assign("1").append(static_cast<size_t>(k), '0');
         }
         EXPECT_EQ(plat::Format("%g", value), expected) << "10^" << k;
-        EXPECT_EQ(plat::Format("%g", -value), "-" + expected) << "-10^" << k;
+        std::string negative = "-";
+        negative += expected;
+        EXPECT_EQ(plat::Format("%g", -value), negative) << "-10^" << k;
     }
 }
 
@@ -149,8 +146,7 @@ INSTANTIATE_TEST_SUITE_P(
         IntCase{"%08lX", 0x2FF0000, "02FF0000"}, IntCase{"Color%ld", 16777215, "Color16777215"},
         IntCase{"%ld", -123456789, "-123456789"}, IntCase{"%lu", 4000000000L, "4000000000"},
         IntCase{"%.3d", 7, "007"}, IntCase{"%c", 'A', "A"}, IntCase{"%3c", 'A', "  A"},
-        IntCase{"[%-3c]", 'A', "[A  ]"}),
-    [](const auto& info) { return "I" + std::to_string(info.index); });
+        IntCase{"[%-3c]", 'A', "[A  ]"}));
 
 TEST(Format, Strings) {
     EXPECT_EQ(plat::Format("%s", "abc"), "abc");
@@ -160,7 +156,7 @@ TEST(Format, Strings) {
     EXPECT_EQ(plat::Format("%s \"%s\" Line %u: %s: %s", "WARNING", "a.dat", 7u, "Unknown color, using 7",
                            "2 99 0 0 0 1 1 1"),
               "WARNING \"a.dat\" Line 7: Unknown color, using 7: 2 99 0 0 0 1 1 1");
-    const char* none = nullptr;
+    const char* volatile none = nullptr;
     EXPECT_EQ(plat::Format("[%s]", none), "[(null)]");
 }
 
