@@ -1,3 +1,5 @@
+// zarvel-cli check: loads each model as the desktop document does and prints the
+// input log of every load; the exit status tells whether anything was reported.
 #pragma once
 
 #include <iosfwd>
@@ -13,9 +15,20 @@ namespace cli {
 struct CheckOptions {
     std::string ldraw;
     std::vector<std::string> models;
+    // Empty the parts cache before each model instead of keeping it between them.
+    bool noCache = false;
+    // WARNING and SKIPPING lines as "PATH:LINE: warning|error: MESSAGE".
+    bool gnu = false;
 };
 
 CLI::App* AddCheckCommand(CLI::App& app, CheckOptions& options);
+// 0: every model loaded and nothing was reported; 1: every model loaded, something was
+// reported; 2: a model failed to load.
 int RunCheck(const CheckOptions& options, std::ostream& out, std::ostream& err);
+
+// One input-log line in the GNU form, given where each logged file name was read from
+// (name, path pairs); lines that name no file position come back unchanged.
+std::string GnuLogLine(const std::string& line,
+                       const std::vector<std::pair<std::string, std::string>>& files);
 
 }  // namespace cli

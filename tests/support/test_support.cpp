@@ -7,6 +7,7 @@
 #include "colours.h"
 #include "diagnostics.h"
 #include "files.h"
+#include "loader.h"
 #include "model.h"
 
 namespace testing_support {
@@ -55,6 +56,7 @@ void ResetModelInput() {
     QzResetModelState();
     QzResetColourState();
     QzResetDiagnostics();
+    QzResetReaderState();
     plat::ClearPathCache();
 }
 
