@@ -1,20 +1,213 @@
 #include "cmd_render.h"
 
 #include <CLI/CLI.hpp>
+#include <charconv>
+#include <cstdlib>
 #include <ostream>
+
+#include "drawpass.h"
+#include "headless.h"
+#include "loadmodel.h"
+#include "messagebox.h"
+#include "png_writer.h"
 
 namespace cli {
 
+namespace {
+
+struct BoolOption {
+    const char* name;
+    bool QzRenderOptions::*field;
+};
+
+constexpr BoolOption kBoolOptions[] = {
+    {"showType2", &QzRenderOptions::showType2},
+    {"showType3", &QzRenderOptions::showType3},
+    {"showType4", &QzRenderOptions::showType4},
+    {"showType5", &QzRenderOptions::showType5},
+    {"showAllType5", &QzRenderOptions::showAllType5},
+    {"colour24Black", &QzRenderOptions::colour24Black},
+    {"seams", &QzRenderOptions::seams},
+    {"shading", &QzRenderOptions::shading},
+    {"refreshEachPart", &QzRenderOptions::refreshEachPart},
+    {"lineAsStud", &QzRenderOptions::lineAsStud},
+    {"studsLast", &QzRenderOptions::studsLast},
+    {"edgesType3", &QzRenderOptions::edgesType3},
+    {"edgesType4", &QzRenderOptions::edgesType4},
+    {"vertexLists", &QzRenderOptions::vertexLists},
+    {"randomColours", &QzRenderOptions::randomColours},
+    {"allTransparent", &QzRenderOptions::allTransparent},
+    {"ditherTransparency", &QzRenderOptions::ditherTransparency},
+    {"dither256", &QzRenderOptions::dither256},
+    {"bfc", &QzRenderOptions::bfc},
+    {"mytest5", &QzRenderOptions::mytest5},
+    {"mytest6", &QzRenderOptions::mytest6},
+};
+
+struct StateOption {
+    const char* name;
+    bool QzRenderState::*field;
+};
+
+constexpr StateOption kStateOptions[] = {
+    {"showModelBox", &QzRenderState::showModelBox},
+    {"showAxes", &QzRenderState::showAxes},
+    {"timeCalculations", &QzRenderState::timeCalculations},
+};
+
+bool ParseInt(std::string_view text, int& value) {
+    const char* end = text.data() + text.size();
+    auto [ptr, ec] = std::from_chars(text.data(), end, value);
+    return ec == std::errc() && ptr == end;
+}
+
+// Applies one NAME=VALUE; false with a reason when it does not name an option.
+bool ApplyOption(QzRenderState& state, const std::string& text, std::string& error) {
+    const size_t eq = text.find('=');
+    if (eq == std::string::npos) {
+        error = "--opt needs NAME=on|off: " + text;
+        return false;
+    }
+    const std::string name = text.substr(0, eq);
+    const std::string value = text.substr(eq + 1);
+    if (name == "seamWidth") {
+        char* end = nullptr;
+        const float width = std::strtof(value.c_str(), &end);
+        if (value.empty() || *end != '\0') {
+            error = "seamWidth needs a number: " + value;
+            return false;
+        }
+        state.options.seamWidth = width;
+        return true;
+    }
+    bool on;
+    if (value == "on") {
+        on = true;
+    } else if (value == "off") {
+        on = false;
+    } else {
+        error = "--opt value must be on or off: " + text;
+        return false;
+    }
+    for (const BoolOption& o : kBoolOptions) {
+        if (name == o.name) {
+            state.options.*o.field = on;
+            return true;
+        }
+    }
+    for (const StateOption& o : kStateOptions) {
+        if (name == o.name) {
+            state.*o.field = on;
+            return true;
+        }
+    }
+    error = "unknown drawing option: " + name;
+    return false;
+}
+
+}  // namespace
+
+bool ParseImageSize(const std::string& text, int& width, int& height) {
+    const size_t x = text.find_first_of("xX");
+    if (x == std::string::npos) return false;
+    int w = 0, h = 0;
+    if (!ParseInt(std::string_view(text).substr(0, x), w) ||
+        !ParseInt(std::string_view(text).substr(x + 1), h))
+        return false;
+    if (w <= 0 || h <= 0) return false;
+    width = w;
+    height = h;
+    return true;
+}
+
 CLI::App* AddRenderCommand(CLI::App& app, RenderOptions& options) {
-    CLI::App* sub = app.add_subcommand("render", "Not built yet.");
-    sub->add_option("--ldraw", options.ldraw, "LDraw library directory");
-    sub->add_option("models", options.models, "Model files");
+    CLI::App* sub = app.add_subcommand("render", "Draw a model once, as the view would, into a PNG file.");
+    sub->add_option("--ldraw", options.ldraw, "LDraw library directory (default: LDRAWDIR)");
+    sub->add_option("model", options.model, "Model file (.dat, .ldr, .mpd)")->required();
+    sub->add_option("-o,--output", options.output, "PNG file to write")->required();
+    sub->add_option("--size", options.size, "Image size WxH (default 800x600)");
+    sub->add_option("--view", options.view, "Standard view 0 to 14 (default 0)")
+        ->check(CLI::Range(0, 14));
+    sub->add_option("--matrix", options.matrix,
+                    "View matrix: nine numbers separated by blanks or commas");
+    sub->add_option("--zoom", options.zoom, "Zoom in percent: pixels per 100 LDraw units");
+    sub->add_option("--scheme", options.scheme, "Colour scheme 0, 1 or 2")->check(CLI::Range(0, 2));
+    sub->add_option("--opt", options.opts,
+                    "Drawing option NAME=on|off (a drawing switch, showModelBox, showAxes, "
+                    "timeCalculations; seamWidth=NUMBER)");
+    sub->add_option("--preview", options.preview, "Draw as during a mouse drag: wire or solid")
+        ->check(CLI::IsMember({"wire", "solid"}));
+    sub->add_flag("--fit", options.fit, "Choose the zoom so that the model fills the image");
     return sub;
 }
 
-int RunRender(const RenderOptions&, std::ostream&, std::ostream& err) {
-    err << "zarvel-cli: render is not built yet\n";
-    return 2;
+int RunRender(const RenderOptions& options, std::ostream& out, std::ostream& err) {
+    int width = 0, height = 0;
+    if (!ParseImageSize(options.size, width, height)) {
+        err << "zarvel-cli: --size must be WxH with positive numbers: " << options.size << "\n";
+        return 2;
+    }
+
+    QzHeadlessView view;
+    QzRenderState& state = view.State();
+    StreamMessageBox box(err);
+    plat::SetMessageBoxHandler(&box);
+    struct Restore {
+        ~Restore() { plat::SetMessageBoxHandler(nullptr); }
+    } restore;
+
+    view.SetColourScheme(options.scheme);
+    state.SetStandardView(options.view);
+    if (!options.matrix.empty() && !state.SetViewMatrix(options.matrix.c_str(), true)) {
+        err << "zarvel-cli: --matrix needs nine numbers: " << options.matrix << "\n";
+        return 2;
+    }
+    state.zoom = options.zoom;
+    for (const std::string& opt : options.opts) {
+        std::string error;
+        if (!ApplyOption(state, opt, error)) {
+            err << "zarvel-cli: " << error << "\n";
+            return 2;
+        }
+    }
+    if (!view.Resize(width, height)) {
+        err << "zarvel-cli: not enough memory for a " << width << "x" << height << " image\n";
+        return 1;
+    }
+
+    plat::SetMessageBoxHandler(nullptr);
+    LoadResult load = LoadModelForCli(options.ldraw, options.model, false, err);
+    plat::SetMessageBoxHandler(&box);
+    if (!load.loaded) {
+        err << "zarvel-cli: could not load " << options.model << "\n";
+        return 1;
+    }
+
+    // Options that need the loaded model, in the order their commands work.
+    if (state.options.randomColours) {
+        SetRandomColours(state, true);
+        SetRandomColours(state, true);
+    }
+    if (state.options.vertexLists) BuildVertexLists();
+    if (!options.preview.empty()) {
+        state.dragging = true;
+        state.dragMode = options.preview == "solid" ? 2 : 3;
+        // A drag never turns a skewed matrix: the drawing starts from angles 30, 45,
+        // and the fit must see that orientation.
+        if (state.skewView) state.SetViewAngles(30, 45);
+    }
+    if (options.fit) state.zoom = view.FitZoom();
+
+    view.Draw();
+
+    const std::vector<uint8_t> rgb = view.RgbPixels();
+    std::string error;
+    if (!WritePng(options.output, width, height, rgb.data(), error)) {
+        err << "zarvel-cli: cannot write " << options.output << ": " << error << "\n";
+        return 1;
+    }
+    out << QzDrawStatusText() << "\n";
+    return 0;
 }
 
 }  // namespace cli

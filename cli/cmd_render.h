@@ -1,3 +1,5 @@
+// zarvel-cli render: loads a model, draws it once as the desktop view would and writes
+// the image as a PNG; prints the status-bar statistics of the drawing.
 #pragma once
 
 #include <iosfwd>
@@ -12,10 +14,24 @@ namespace cli {
 
 struct RenderOptions {
     std::string ldraw;
-    std::vector<std::string> models;
+    std::string model;
+    std::string output;
+    std::string size = "800x600";
+    int view = 0;
+    std::string matrix;
+    int zoom = 100;
+    int scheme = 0;
+    // NAME=on|off, NAME a drawing option, showModelBox, showAxes or timeCalculations;
+    // seamWidth=NUMBER.
+    std::vector<std::string> opts;
+    std::string preview;  // empty, "wire" or "solid"
+    bool fit = false;
 };
 
 CLI::App* AddRenderCommand(CLI::App& app, RenderOptions& options);
 int RunRender(const RenderOptions& options, std::ostream& out, std::ostream& err);
+
+// "WxH" with both numbers positive; false for anything else.
+bool ParseImageSize(const std::string& text, int& width, int& height);
 
 }  // namespace cli

@@ -280,12 +280,6 @@ void TraverseTree(QzRenderState& state, bool /*top*/, QzPart* part, int32_t /*co
     gTraverseSink = sink;
 }
 
-void QzFreeVertexList(QzPart* part) {
-    delete[] part->vertices;
-    part->vertices = nullptr;
-    part->vertexCount = 0;
-}
-
 namespace {
 
 struct VertexKey {
@@ -310,7 +304,7 @@ uint32_t Bits(float f) {
 }  // namespace
 
 bool QzBuildPartVertexList(QzPart* part, int& maxPoints, int& maxVertices) {
-    QzFreeVertexList(part);
+    QzFreeVertices(*part);
     // The search over the vertices collected so far is a hash lookup on the exact bits.
     static std::vector<QzVector> scratch;
     static std::unordered_map<VertexKey, int32_t, VertexKeyHash> seen;
@@ -355,15 +349,12 @@ bool QzBuildPartVertexList(QzPart* part, int& maxPoints, int& maxVertices) {
     }
     bool built = false;
     if (!scratch.empty()) {
-        QzVector* list = new (std::nothrow) QzVector[scratch.size()];
-        if (!list) {
+        if (!QzAllocVertices(*part, static_cast<int32_t>(scratch.size()))) {
             plat::ShowMessage(plat::Format("Could not alloc for %d vertices\n",
                                            static_cast<int>(scratch.size())),
                               plat::MessageKind::Exclamation);
         } else {
-            std::memcpy(list, scratch.data(), scratch.size() * sizeof(QzVector));
-            part->vertices = list;
-            part->vertexCount = static_cast<int32_t>(scratch.size());
+            std::memcpy(part->vertices, scratch.data(), scratch.size() * sizeof(QzVector));
             built = true;
         }
     }

@@ -31,8 +31,6 @@ void BuildVertexLists();
 // no memory, or no points at all). maxPoints and maxVertices are raised to this part's
 // figures.
 bool QzBuildPartVertexList(QzPart* part, int& maxPoints, int& maxVertices);
-// Releases a part's vertex list.
-void QzFreeVertexList(QzPart* part);
 // Sets randomColours; when on, gives every line of the main model a new random colour.
 void SetRandomColours(QzRenderState& state, bool on);
 
