@@ -3,18 +3,45 @@
 #include <CLI/CLI.hpp>
 #include <ostream>
 
+#include "colours.h"
+#include "diagnostics.h"
+#include "loadmodel.h"
+#include "povwriter.h"
+
 namespace cli {
 
+namespace {
+
+// The input log keeps CR LF line ends; a terminal wants plain line feeds.
+void WriteLog(std::ostream& err, const std::string& log) {
+    for (char c : log) {
+        if (c != '\r') err << c;
+    }
+}
+
+}  // namespace
+
 CLI::App* AddPovCommand(CLI::App& app, PovOptions& options) {
-    CLI::App* sub = app.add_subcommand("pov", "Not built yet.");
+    CLI::App* sub = app.add_subcommand("pov", "Write the model as a POV-Ray scene.");
     sub->add_option("--ldraw", options.ldraw, "LDraw library directory");
-    sub->add_option("models", options.models, "Model files");
+    sub->add_option("model", options.model, "Model file")->required();
+    sub->add_option("-o,--output", options.output, "Scene file to write")->required();
     return sub;
 }
 
-int RunPov(const PovOptions&, std::ostream&, std::ostream& err) {
-    err << "zarvel-cli: pov is not built yet\n";
-    return 2;
+int RunPov(const PovOptions& options, std::ostream&, std::ostream& err) {
+    const LoadResult load = LoadModelForCli(options.ldraw, options.model, false, err);
+    WriteLog(err, QzInputLog);
+    if (!load.loaded) return 2;
+
+    // The colours the desktop view starts with.
+    QzSelectColourScheme(0);
+    const int result = PovWriteSceneFile(options.output, options.model);
+    if (result == POV_OK) return 0;
+    err << plat::kAppTitle << ": " << PovResultMessage(result);
+    if (result == POV_NOT_OPENED) err << " " << options.output;
+    err << '\n';
+    return 1;
 }
 
 }  // namespace cli

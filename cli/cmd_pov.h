@@ -2,7 +2,6 @@
 
 #include <iosfwd>
 #include <string>
-#include <vector>
 
 namespace CLI {
 class App;
@@ -12,10 +11,13 @@ namespace cli {
 
 struct PovOptions {
     std::string ldraw;
-    std::vector<std::string> models;
+    std::string model;
+    std::string output;
 };
 
 CLI::App* AddPovCommand(CLI::App& app, PovOptions& options);
+// Loads the model and writes its POV-Ray scene. Exit status 0 when the scene was
+// written, 1 for an empty model or a writing error, 2 when the model did not load.
 int RunPov(const PovOptions& options, std::ostream& out, std::ostream& err);
 
 }  // namespace cli
