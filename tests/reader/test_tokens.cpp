@@ -1,0 +1,192 @@
+// Numbers, words, colour fields and meta-commands as the line grammar reads them.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+
+#include "diagnostics.h"
+#include "linereader.h"
+#include "test_support.h"
+
+namespace {
+
+struct NumberCase {
+    const char* text;
+    bool ok;
+    float value;
+    size_t end;  // position after the number
+};
+
+class ScanNumber : public ::testing::TestWithParam<NumberCase> {};
+
+TEST_P(ScanNumber, ReadsLikeTheCLibraryExceptNonFinite) {
+    const NumberCase& c = GetParam();
+    size_t pos = 0;
+    float value = 12345;
+    ASSERT_EQ(QzScanNumber(c.text, pos, value), c.ok) << c.text;
+    if (!c.ok) {
+        EXPECT_EQ(pos, 0u);
+        return;
+    }
+    EXPECT_EQ(value, c.value) << c.text;
+    EXPECT_EQ(pos, c.end) << c.text;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, ScanNumber,
+    ::testing::Values(NumberCase{"1e3", true, 1000, 3}, NumberCase{"+5", true, 5, 2},
+                      NumberCase{".5", true, 0.5f, 2}, NumberCase{"5.", true, 5, 2},
+                      NumberCase{"-.25", true, -0.25f, 4}, NumberCase{"  \t-12.5 ", true, -12.5f, 8},
+                      NumberCase{"1.5abc", true, 1.5f, 3}, NumberCase{"1e", true, 1, 1},
+                      NumberCase{"2e+", true, 2, 1}, NumberCase{"0x10", true, 16, 4},
+                      NumberCase{"-0X1p1", true, -2, 6}, NumberCase{"0xg", true, 0, 1},
+                      NumberCase{"1e-50", true, 0, 5}, NumberCase{"1e39", false, 0, 0},
+                      NumberCase{"inf", false, 0, 0}, NumberCase{"-inf", false, 0, 0},
+                      NumberCase{"nan", false, 0, 0}, NumberCase{"+-5", false, 0, 0},
+                      NumberCase{"-", false, 0, 0}, NumberCase{".", false, 0, 0},
+                      NumberCase{"", false, 0, 0}, NumberCase{"abc", false, 0, 0}));
+
+TEST(ScanNumberSign, MinusZeroKeepsItsSign) {
+    size_t pos = 0;
+    float value = 1;
+    ASSERT_TRUE(QzScanNumber("-0", pos, value));
+    EXPECT_EQ(value, 0.0f);
+    EXPECT_TRUE(std::signbit(value));
+}
+
+TEST(ScanLine, CountsFieldsAsThePatternDoes) {
+    struct Case {
+        const char* text;
+        int fields;
+    } cases[] = {
+        {"", 0},
+        {"x 1 2", 0},
+        {"+", 0},
+        {"3", 1},
+        {"2 24", 2},
+        {"2 24 0 0 0 1 1", 7},
+        {"2 24 0 0 0 1 1 1", 8},
+        {"2 24 0 0 0 1 1 1 extra", 8},  // words after the numbers are not counted
+        {"2 24 0 0 0 1 1 1 5", 9},
+        {"1 16 0 0 0 1 0 0 0 1 0 0 0 1", 14},
+        {"1 16 0 0 0 1 0 0 0 1 0 0 0 1 3001.dat", 15},
+        {"1 16 0 0 0 1 0 0 0 1 0 0 3001.dat", 13},
+        {"4 16 0 0 0 1 0 0 1 1 0 0 1 0 x", 15},
+        {"3 16 1 2 3 4 5 inf 7 8 9", 7},
+    };
+    for (const Case& c : cases) EXPECT_EQ(QzScanLine(c.text).fields, c.fields) << c.text;
+}
+
+TEST(ScanLine, SplitsTypeColourNumbersAndName) {
+    QzScannedLine scan = QzScanLine("+1 0x2FF0000 1 2 3 4 5 6 7 8 9 10 11 12 s\\3001s01.dat");
+    EXPECT_EQ(scan.fields, 15);
+    EXPECT_EQ(scan.type, 1);
+    EXPECT_EQ(scan.colour, "0x2FF0000");
+    for (int i = 0; i < 12; ++i) EXPECT_EQ(scan.numbers[i], i + 1);
+    EXPECT_EQ(scan.name, "s\\3001s01.dat");
+    EXPECT_FALSE(scan.tooLong);
+}
+
+TEST(ScanLine, NameIsTheRestOfTheLineBlanksIncluded) {
+    QzScannedLine scan = QzScanLine("1 16 0 0 0 1 0 0 0 1 0 0 0 1   10179 - Hull  part.ldr");
+    EXPECT_EQ(scan.fields, 15);
+    EXPECT_EQ(scan.name, "10179 - Hull  part.ldr");
+    // Numbers need no blank before the name, as with the C pattern.
+    EXPECT_EQ(QzScanLine("1 16 0 0 0 1 0 0 0 1 0 0 0 1abc.dat").name, "abc.dat");
+}
+
+TEST(ScanLine, TokensLongerThanTheWorkingBufferAreFlagged) {
+    std::string prefix = "1 16 0 0 0 1 0 0 0 1 0 0 0 1 ";
+    EXPECT_FALSE(QzScanLine(prefix + std::string(263, 'a')).tooLong);
+    EXPECT_TRUE(QzScanLine(prefix + std::string(264, 'a')).tooLong);
+    EXPECT_TRUE(QzScanLine("2 " + std::string(300, '1') + " 0 0 0 1 1 1").tooLong);
+}
+
+TEST(ScanLine, TypeBeyondThe32BitRangeStaysOutOfRange) {
+    EXPECT_EQ(QzScanLine("4294967297 16").type > 5, true);
+    EXPECT_EQ(QzScanLine("-4294967295 16").type < 0, true);
+}
+
+TEST(ParseColour, DecimalOrHexadecimalWithoutSign) {
+    struct Case {
+        const char* text;
+        int32_t colour;
+    } cases[] = {
+        {"16", 16},        {"0", 0},           {"007", 7},
+        {"0x2FF8000", 0x2FF8000}, {"0X2ff8000", 0x2FF8000}, {"0x7FFFFFFF", 0x7FFFFFFF},
+        {"2147483647", 2147483647}, {"-4", -1},  {"+4", -1},
+        {"", -1},          {"0x", -1},         {"12a", -1},
+        {"0x1G", -1},      {"4.0", -1},        {"2147483648", -1},
+        {"0xFFFFFFFF", -1}, {"99999999999999999999", -1},
+    };
+    for (const Case& c : cases) EXPECT_EQ(QzParseColour(c.text), c.colour) << c.text;
+}
+
+class ParseMeta : public ::testing::Test {
+protected:
+    void SetUp() override { testing_support::ResetModelInput(); }
+    void TearDown() override { testing_support::ResetModelInput(); }
+    QzMatrix m{};
+};
+
+void ExpectRows(const QzMatrix& m, const float (&rows)[3][4]) {
+    for (int r = 0; r < 3; ++r) {
+        for (int c = 0; c < 4; ++c) EXPECT_NEAR(m.m[r][c], rows[r][c], 1e-6) << r << "," << c;
+    }
+    EXPECT_EQ(m.m[3][0], 0);
+    EXPECT_EQ(m.m[3][1], 0);
+    EXPECT_EQ(m.m[3][2], 0);
+    EXPECT_EQ(m.m[3][3], 1);
+}
+
+TEST_F(ParseMeta, KindsAndTheirMatrices) {
+    ASSERT_EQ(QzParseMeta("0 TRANSLATE 1 2 3", m), QZ_BLOCK_TRANSLATE);
+    ExpectRows(m, {{1, 0, 0, 1}, {0, 1, 0, 2}, {0, 0, 1, 3}});
+    ASSERT_EQ(QzParseMeta("0 SCALE 2.5", m), QZ_BLOCK_SCALE);
+    ExpectRows(m, {{2.5, 0, 0, 0}, {0, 2.5, 0, 0}, {0, 0, 2.5, 0}});
+    ASSERT_EQ(QzParseMeta("0 ROTATE 90 0 2 0", m), QZ_BLOCK_ROTATE);
+    ExpectRows(m, {{0, 0, 1, 0}, {0, 1, 0, 0}, {-1, 0, 0, 0}});
+    ASSERT_EQ(QzParseMeta("0 TRANSFORM 1 2 3 4 5 6 7 8 9 10 11 12", m), QZ_BLOCK_TRANSFORM);
+    ExpectRows(m, {{4, 5, 6, 1}, {7, 8, 9, 2}, {10, 11, 12, 3}});
+    EXPECT_EQ(QzInputLog, "");
+}
+
+TEST_F(ParseMeta, EndFormsAndNonMatches) {
+    EXPECT_EQ(QzParseMeta("0 TRANSLATE END", m), -QZ_BLOCK_TRANSLATE);
+    EXPECT_EQ(QzParseMeta("0 ROTATE END 1 2", m), -QZ_BLOCK_ROTATE);
+    EXPECT_EQ(QzParseMeta("0 SCALE\tEND", m), -QZ_BLOCK_SCALE);
+    EXPECT_EQ(QzParseMeta("0 TRANSFORM END", m), -QZ_BLOCK_TRANSFORM);
+    EXPECT_EQ(QzParseMeta("0 translate 1 2 3", m), 0);
+    EXPECT_EQ(QzParseMeta("0 TRANSLATED 1 2 3", m), 0);
+    EXPECT_EQ(QzParseMeta("0 STEP", m), 0);
+    EXPECT_EQ(QzParseMeta("0", m), 0);
+    EXPECT_EQ(QzInputLog, "");
+}
+
+TEST_F(ParseMeta, WrongNumberCountIsIllegalSyntax) {
+    QzCurrentFile = "f.dat";
+    QzCurrentLine = 4;
+    QzCurrentLineText = "0 TRANSLATE 1 2";
+    EXPECT_EQ(QzParseMeta("0 TRANSLATE 1 2", m), 0);
+    QzCurrentLineText = "0 SCALE 1 2";
+    EXPECT_EQ(QzParseMeta("0 SCALE 1 2", m), 0);
+    QzCurrentLineText = "0 ROTATE ENDS";
+    EXPECT_EQ(QzParseMeta("0 ROTATE ENDS", m), 0);
+    EXPECT_EQ(QzInputLog,
+              "SKIPPING \"f.dat\" Line 4: Illegal syntax: 0 TRANSLATE 1 2\r\n"
+              "SKIPPING \"f.dat\" Line 4: Illegal syntax: 0 SCALE 1 2\r\n"
+              "SKIPPING \"f.dat\" Line 4: Illegal syntax: 0 ROTATE ENDS\r\n");
+    // Numbers after the kind's count are not read at all.
+    EXPECT_EQ(QzParseMeta("0 TRANSLATE 1 2 3 x", m), QZ_BLOCK_TRANSLATE);
+}
+
+TEST_F(ParseMeta, ZeroAxisWarnsAndKeepsTheCosineDiagonal) {
+    QzCurrentFile = "f.dat";
+    QzCurrentLine = 2;
+    QzCurrentLineText = "0 ROTATE 60 0 0 0";
+    ASSERT_EQ(QzParseMeta("0 ROTATE 60 0 0 0", m), QZ_BLOCK_ROTATE);
+    ExpectRows(m, {{0.5, 0, 0, 0}, {0, 0.5, 0, 0}, {0, 0, 0.5, 0}});
+    EXPECT_EQ(QzInputLog, "WARNING \"f.dat\" Line 2: Zero vector: 0 ROTATE 60 0 0 0\r\n");
+}
+
+}  // namespace
