@@ -1,0 +1,105 @@
+// A renderer drawing into a small cleared image, a sink that records what it is asked
+// to show, a scratch LDraw library for model files, and pixel helpers.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <string>
+#include <vector>
+
+#include "colours.h"
+#include "loader.h"
+#include "model.h"
+#include "renderer.h"
+#include "test_support.h"
+#include "zimage.h"
+
+namespace render_test {
+
+class RecordingSink : public QzDisplaySink {
+public:
+    void Paint(const QzZImage&, const QzPixelRect& rect, void* dc) override {
+        rects.push_back(rect);
+        contexts.push_back(dc);
+    }
+    std::vector<QzPixelRect> rects;
+    std::vector<void*> contexts;
+};
+
+using Rgb = std::array<int, 3>;
+
+inline Rgb PixelAt(const QzZImage& img, int x, int y) {
+    const uint8_t* p = img.pixels + (static_cast<size_t>(y) * img.width + x) * 3;
+    return {p[2], p[1], p[0]};
+}
+inline float DepthAt(const QzZImage& img, int x, int y) {
+    return img.depth[static_cast<size_t>(y) * img.width + x];
+}
+inline Rgb PaletteRgb(int n) {
+    const uint32_t c = QzPalette[n];
+    return {static_cast<int>(c & 0xFF), static_cast<int>((c >> 8) & 0xFF),
+            static_cast<int>((c >> 16) & 0xFF)};
+}
+inline const Rgb kBackground{119, 215, 242};
+
+inline bool Drawn(const QzZImage& img, int x, int y) { return DepthAt(img, x, y) != QZ_FAR_DEPTH; }
+inline int CountDrawn(const QzZImage& img) {
+    int n = 0;
+    for (int y = 0; y < img.height; ++y)
+        for (int x = 0; x < img.width; ++x) n += Drawn(img, x, y) ? 1 : 0;
+    return n;
+}
+inline int CountChanged(const QzZImage& img) {
+    int n = 0;
+    for (int y = 0; y < img.height; ++y)
+        for (int x = 0; x < img.width; ++x) n += PixelAt(img, x, y) != kBackground ? 1 : 0;
+    return n;
+}
+
+// Rasteriser and model tests: palette of scheme 0, a scratch library, and a renderer
+// with its own image.
+class RenderTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        testing_support::ResetModelInput();
+        QzResetReaderState();
+        QzSelectColourScheme(0);
+        library = (dir.path() / "ldraw").string();
+        std::filesystem::create_directories(dir.path() / "ldraw" / "parts");
+        std::filesystem::create_directories(dir.path() / "ldraw" / "p");
+        QzLDrawDir = library;
+    }
+    void TearDown() override {
+        free_zimage(image);
+        testing_support::ResetModelInput();
+        QzResetReaderState();
+    }
+
+    // A cleared image of this size handed to the renderer.
+    void MakeImage(int width, int height) {
+        ASSERT_EQ(init_zimage(image, width, height), 0);
+        renderer.SetImage(image);
+        renderer.ClearImage(true);
+    }
+    const QzZImage& Img() const { return renderer.image; }
+
+    // Writes a file below the scratch folder ("ldraw/parts/x.dat" for a part).
+    std::string Write(const std::string& relative, const std::string& content) {
+        return dir.Write(relative, content);
+    }
+    // Writes a model beside the library and loads it.
+    int LoadText(const std::string& content, const std::string& name = "model.ldr") {
+        return QzReadModel(Write(name, content));
+    }
+
+    testing_support::TempDir dir;
+    testing_support::ScopedMessageBox boxes;
+    std::string library;
+    QzRenderOptions options;
+    RecordingSink sink;
+    QzRenderer renderer{&sink, &options};
+    QzZImage image{};
+};
+
+}  // namespace render_test

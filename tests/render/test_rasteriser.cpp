@@ -1,0 +1,382 @@
+// Pixels of lines, optional lines, triangles and quadrilaterals; colour patterns,
+// shading, transparency, the occlusion test, and geometry far outside the image.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <set>
+#include <utility>
+
+#include "rasteriser.h"
+#include "render_fixture.h"
+
+namespace render_test {
+namespace {
+
+using Pixels = std::set<std::pair<int, int>>;
+
+Pixels DrawnPixels(const QzZImage& img) {
+    Pixels out;
+    for (int y = 0; y < img.height; ++y)
+        for (int x = 0; x < img.width; ++x)
+            if (Drawn(img, x, y)) out.insert({x, y});
+    return out;
+}
+
+bool Empty(const QzPixelRect& r) { return r.x0 > r.x1; }
+
+// ---- Colour patterns ----
+
+struct DirectCase {
+    int32_t colour;
+    bool dither256;
+    std::array<int, 4> a;
+    std::array<int, 4> b;
+};
+
+class DirectColour : public ::testing::TestWithParam<DirectCase> {};
+
+TEST_P(DirectColour, ResolvesToItsTwoEntries) {
+    const DirectCase& c = GetParam();
+    QzRenderOptions o;
+    o.dither256 = c.dither256;
+    const QzPixelPattern p = ResolveColour(c.colour, o);
+    EXPECT_EQ((std::array<int, 4>{p.a[0], p.a[1], p.a[2], p.a[3]}), c.a);
+    EXPECT_EQ((std::array<int, 4>{p.b[0], p.b[1], p.b[2], p.b[3]}), c.b);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, DirectColour,
+    ::testing::Values(
+        DirectCase{0x2FF8001, true, {255, 128, 1, 255}, {255, 128, 1, 255}},
+        DirectCase{0x3FF8001, true, {255, 128, 1, 255}, {255, 128, 1, 0}},
+        // Two 12-bit colours: low is red 8-11, green 4-7, blue 0-3.
+        DirectCase{0x4FFF000, true, {0, 0, 0, 255}, {255, 255, 255, 255}},
+        DirectCase{0x4FFF000, false, {127, 127, 127, 255}, {127, 127, 127, 255}},
+        DirectCase{0x4123456, false, {42, 59, 76, 255}, {42, 59, 76, 255}},
+        DirectCase{0x5123456, true, {68, 85, 102, 0}, {17, 34, 51, 255}},
+        DirectCase{0x5123456, false, {68, 85, 102, 0}, {17, 34, 51, 255}},
+        DirectCase{0x6123456, true, {68, 85, 102, 255}, {17, 34, 51, 0}},
+        DirectCase{0x7000000, true, {0, 0, 0, 0}, {0, 0, 0, 0}},
+        // Everything else is grey.
+        DirectCase{64, true, {127, 127, 127, 255}, {127, 127, 127, 255}},
+        DirectCase{255, true, {127, 127, 127, 255}, {127, 127, 127, 255}},
+        DirectCase{512, true, {127, 127, 127, 255}, {127, 127, 127, 255}},
+        DirectCase{0x1FFFFFF, true, {127, 127, 127, 255}, {127, 127, 127, 255}},
+        DirectCase{0x8000000, true, {127, 127, 127, 255}, {127, 127, 127, 255}},
+        DirectCase{-1, true, {127, 127, 127, 255}, {127, 127, 127, 255}}));
+
+TEST(PaletteColour, SolidTransparentAndTwoColourNumbers) {
+    QzSelectColourScheme(0);
+    QzRenderOptions o;
+    auto entry = [](const uint8_t e[4]) { return Rgb{e[0], e[1], e[2]}; };
+
+    QzPixelPattern p = ResolveColour(4, o);
+    EXPECT_EQ(entry(p.a), PaletteRgb(4));
+    EXPECT_EQ(entry(p.b), PaletteRgb(4));
+    EXPECT_EQ(p.b[3], 255);
+
+    p = ResolveColour(36, o);
+    EXPECT_EQ(entry(p.a), PaletteRgb(4));
+    EXPECT_EQ(p.a[3], 255);
+    EXPECT_EQ(entry(p.b), (Rgb{127, 127, 127}));
+    EXPECT_EQ(p.b[3], 0);
+
+    // 300: low colour 300 mod 16 = 12, high colour (300 / 16) mod 16 = 2.
+    p = ResolveColour(300, o);
+    EXPECT_EQ(entry(p.a), PaletteRgb(12));
+    EXPECT_EQ(entry(p.b), PaletteRgb(2));
+    o.dither256 = false;
+    p = ResolveColour(300, o);
+    const Rgb lo = PaletteRgb(12), hi = PaletteRgb(2);
+    const Rgb avg{(lo[0] + hi[0]) / 2, (lo[1] + hi[1]) / 2, (lo[2] + hi[2]) / 2};
+    EXPECT_EQ(entry(p.a), avg);
+    EXPECT_EQ(entry(p.b), avg);
+}
+
+// ---- Shading ----
+
+struct ShadeCase {
+    QzVector p0, p1, p2;
+    int expected;  // a channel of 200 after shading
+};
+
+class Shading : public ::testing::TestWithParam<ShadeCase> {};
+
+TEST_P(Shading, ScalesByTheLightOnTheFace) {
+    const ShadeCase& c = GetParam();
+    QzPixelPattern p{{200, 200, 200, 255}, {200, 100, 0, 0}};
+    ShadeColours(c.p0, c.p1, c.p2, p);
+    EXPECT_EQ(p.a[0], c.expected);
+    EXPECT_EQ(p.a[3], 255);
+    EXPECT_EQ(p.b[3], 0);  // alpha untouched
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faces, Shading,
+    ::testing::Values(
+        // Facing the viewer: |n.L| = 0.57735, intensity 0.8943.
+        ShadeCase{{0, 0, 5}, {10, 0, 5}, {0, 10, 5}, 178},
+        // The same face wound the other way shades alike.
+        ShadeCase{{0, 0, 5}, {0, 10, 5}, {10, 0, 5}, 178},
+        // Normal along (1, 1, 1): full light, but 0.57735026 falls just short of
+        // the unit length and the product truncates.
+        ShadeCase{{1, 0, 0}, {0, 1, 0}, {0, 0, 1}, 199},
+        // Normal across the light: 75%.
+        ShadeCase{{0, 0, 0}, {0, 0, 10}, {10, 10, 0}, 150},
+        // A degenerate face has no normal and gets the 75% floor.
+        ShadeCase{{0, 0, 0}, {1, 1, 1}, {2, 2, 2}, 150}));
+
+// ---- Lines ----
+
+class RasterTest : public RenderTest {
+protected:
+    void SetUp() override {
+        RenderTest::SetUp();
+        options.shading = false;
+        MakeImage(64, 48);
+    }
+};
+
+TEST_F(RasterTest, LineWithinOnePixelWritesExactlyOnePixel) {
+    renderer.DrawLine({5.2f, 5.7f, 0}, {5.4f, 5.9f, 0}, 4);
+    EXPECT_EQ(DrawnPixels(Img()), (Pixels{{5, 5}}));
+    EXPECT_EQ(PixelAt(Img(), 5, 5), PaletteRgb(4));
+    EXPECT_FLOAT_EQ(DepthAt(Img(), 5, 5), -0.4f);
+    EXPECT_EQ(renderer.linesTried, 1u);
+    EXPECT_EQ(renderer.linesDrawn, 1u);
+    EXPECT_EQ(Img().drawnRect.x0, 5);
+    EXPECT_EQ(Img().drawnRect.y1, 5);
+}
+
+TEST_F(RasterTest, XMajorLineStepsOneColumnAtATime) {
+    renderer.DrawLine({10.5f, 2.5f, 0}, {2.5f, 6.5f, 0}, 1);
+    // From the end with the smaller x; y grows by 4/8 per column.
+    EXPECT_EQ(DrawnPixels(Img()), (Pixels{{2, 6}, {3, 6}, {4, 5}, {5, 5}, {6, 4}, {7, 4},
+                                          {8, 3}, {9, 3}, {10, 2}}));
+}
+
+TEST_F(RasterTest, LinesUseTheCheckerboardAndSkipTransparentEntries) {
+    renderer.DrawLine({0, 3.5f, 0}, {9.5f, 3.5f, 0}, 0x4FFF000);
+    for (int x = 0; x <= 9; ++x)
+        EXPECT_EQ(PixelAt(Img(), x, 3), ((x + 3) % 2 ? Rgb{0, 0, 0} : Rgb{255, 255, 255})) << x;
+    renderer.DrawLine({0, 5.5f, 0}, {9.5f, 5.5f, 0}, 36);
+    for (int x = 0; x <= 9; ++x) EXPECT_EQ(Drawn(Img(), x, 5), (x + 5) % 2 == 1) << x;
+}
+
+TEST_F(RasterTest, LineOverAFaceShowsThroughTheOffsetButAnOptionalLineDoesNot) {
+    // A face at depth 10 and two lines a little behind it, at 10.2.
+    renderer.DrawTriangle({0, 0, 10}, {60, 0, 10}, {0, 40, 10}, 1);
+    renderer.DrawLine({2, 5.5f, 10.2f}, {20, 5.5f, 10.2f}, 4);
+    renderer.DrawOptionalLine({2, 8.5f, 10.2f}, {20, 8.5f, 10.2f}, {0, 0, 0}, {0, 0, 0}, 4, false);
+    EXPECT_EQ(PixelAt(Img(), 10, 5), PaletteRgb(4));
+    EXPECT_FLOAT_EQ(DepthAt(Img(), 10, 5), 9.8f);
+    EXPECT_EQ(PixelAt(Img(), 10, 8), PaletteRgb(1));
+    EXPECT_EQ(renderer.linesDrawn, 1u);
+}
+
+struct OptionalCase {
+    QzVector c0, c1;
+    bool drawAll;
+    bool drawn;
+};
+
+class OptionalLine : public RasterTest, public ::testing::WithParamInterface<OptionalCase> {};
+
+TEST_P(OptionalLine, ControlPointsOnOppositeSidesHideIt) {
+    const OptionalCase& c = GetParam();
+    renderer.DrawOptionalLine({5, 10, 0}, {30, 10, 0}, c.c0, c.c1, 2, c.drawAll);
+    EXPECT_EQ(CountDrawn(Img()) > 0, c.drawn);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sides, OptionalLine,
+    ::testing::Values(OptionalCase{{10, 5, 0}, {20, 15, 0}, false, false},
+                      OptionalCase{{10, 5, 0}, {20, 15, 0}, true, true},
+                      OptionalCase{{10, 5, 0}, {20, 6, 0}, false, true},
+                      OptionalCase{{10, 15, 0}, {20, 12, 0}, false, true},
+                      // A control point on the line never hides it.
+                      OptionalCase{{10, 10, 0}, {20, 15, 0}, false, true}));
+
+// ---- Triangles ----
+
+TEST_F(RasterTest, TriangleFillsRowsBetweenItsTruncatedEdges) {
+    renderer.DrawTriangle({0.5f, 0.5f, 0}, {4.5f, 0.2f, 0}, {0.7f, 4.9f, 0}, 2);
+    Pixels expected;
+    // The upper edge lies in row 0; the lower point ends the fill with an empty row.
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x <= 4 - y; ++x) expected.insert({x, y});
+    EXPECT_EQ(DrawnPixels(Img()), expected);
+    EXPECT_EQ(Img().drawnRect.x0, 0);
+    EXPECT_EQ(Img().drawnRect.x1, 4);
+    EXPECT_EQ(Img().drawnRect.y1, 3);
+}
+
+TEST_F(RasterTest, TriangleInOneColumnWritesNothing) {
+    renderer.DrawTriangle({3.1f, 0, 0}, {3.5f, 5, 0}, {3.9f, 9, 0}, 2);
+    EXPECT_EQ(CountDrawn(Img()), 0);
+    EXPECT_EQ(renderer.trianglesTried, 1u);
+    EXPECT_EQ(renderer.trianglesDrawn, 0u);
+}
+
+class OffImage : public RasterTest, public ::testing::WithParamInterface<QzVector> {};
+
+TEST_P(OffImage, TriangleOutsideTheImageChangesNothing) {
+    const QzVector d = GetParam();
+    renderer.DrawTriangle({d.x, d.y, 0}, {d.x + 20, d.y, 0}, {d.x, d.y + 20, 0}, 2);
+    EXPECT_EQ(CountDrawn(Img()), 0);
+    EXPECT_TRUE(Empty(Img().dirtyRect));
+    EXPECT_TRUE(Empty(Img().drawnRect));
+    EXPECT_EQ(renderer.trianglesTried, 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sides, OffImage,
+                         ::testing::Values(QzVector{10, -30, 0}, QzVector{10, 50, 0},
+                                           QzVector{-30, 10, 0}, QzVector{70, 10, 0}));
+
+TEST_F(RasterTest, TriangleCrossingTheLeftEdgeHasItsPlaneDepthAtColumnZero) {
+    // Depth z = x + 10 over the whole face.
+    renderer.DrawTriangle({-10, 0, 0}, {10, 0, 20}, {-10, 20, 0}, 3);
+    for (int y = 0; y < 10; ++y) EXPECT_NEAR(DepthAt(Img(), 0, y), 10.0f, 1e-4) << y;
+    EXPECT_NEAR(DepthAt(Img(), 5, 2), 15.0f, 1e-4);
+    EXPECT_EQ(Img().drawnRect.x0, 0);
+}
+
+TEST_F(RasterTest, NearerPixelsWinAndEqualDepthRedraws) {
+    renderer.DrawTriangle({0, 0, 5}, {30, 0, 5}, {0, 30, 5}, 1);
+    renderer.DrawTriangle({0, 0, 7}, {30, 0, 7}, {0, 30, 7}, 2);
+    EXPECT_EQ(PixelAt(Img(), 3, 3), PaletteRgb(1));
+    EXPECT_EQ(renderer.trianglesDrawn, 1u);
+    renderer.DrawTriangle({0, 0, 5}, {30, 0, 5}, {0, 30, 5}, 4);
+    EXPECT_EQ(PixelAt(Img(), 3, 3), PaletteRgb(4));
+}
+
+TEST_F(RasterTest, DitheredTransparencyWritesOddPixelsOnly) {
+    renderer.DrawQuad({0, 0, 5}, {40, 0, 5}, {40, 40, 5}, {0, 40, 5}, 1);
+    renderer.DrawQuad({0, 0, 0}, {40, 0, 0}, {40, 40, 0}, {0, 40, 0}, 36);
+    for (int y = 2; y < 6; ++y) {
+        for (int x = 2; x < 6; ++x) {
+            const bool odd = (x + y) % 2 == 1;
+            EXPECT_EQ(PixelAt(Img(), x, y), odd ? PaletteRgb(4) : PaletteRgb(1));
+            EXPECT_FLOAT_EQ(DepthAt(Img(), x, y), odd ? 0.0f : 5.0f);
+        }
+    }
+}
+
+TEST_F(RasterTest, BlendedTransparencyMixesAQuarterAndKeepsTheDepth) {
+    options.ditherTransparency = false;
+    renderer.DrawQuad({0, 0, 5}, {40, 0, 5}, {40, 40, 5}, {0, 40, 5}, 1);
+    renderer.DrawQuad({0, 0, 0}, {40, 0, 0}, {40, 40, 0}, {0, 40, 0}, 36);
+    const Rgb under = PaletteRgb(1), over = PaletteRgb(4);
+    const Rgb mixed{(3 * under[0] + over[0]) / 4, (3 * under[1] + over[1]) / 4,
+                    (3 * under[2] + over[2]) / 4};
+    // One pixel in each half of the quad (the shared diagonal is mixed twice).
+    EXPECT_EQ(PixelAt(Img(), 10, 3), mixed);
+    EXPECT_EQ(PixelAt(Img(), 3, 10), mixed);
+    EXPECT_FLOAT_EQ(DepthAt(Img(), 10, 3), 5.0f);
+    // Drawn later but behind the transparent face, a face still shows.
+    renderer.DrawQuad({0, 0, 2}, {40, 0, 2}, {40, 40, 2}, {0, 40, 2}, 2);
+    EXPECT_EQ(PixelAt(Img(), 10, 3), PaletteRgb(2));
+}
+
+TEST_F(RasterTest, InvisibleDirectColourWritesNothingWhenDithered) {
+    renderer.DrawQuad({0, 0, 0}, {40, 0, 0}, {40, 40, 0}, {0, 40, 0}, 0x7000000);
+    EXPECT_EQ(CountDrawn(Img()), 0);
+    EXPECT_EQ(renderer.trianglesDrawn, 0u);
+}
+
+TEST_F(RasterTest, TwoColourNumberInFacesShowsItsFirstColourWhenBlending) {
+    options.ditherTransparency = false;
+    renderer.DrawQuad({0, 0, 0}, {40, 0, 0}, {40, 40, 0}, {0, 40, 0}, 0x4FFF000);
+    EXPECT_EQ(PixelAt(Img(), 3, 3), (Rgb{0, 0, 0}));
+    EXPECT_EQ(PixelAt(Img(), 4, 3), (Rgb{0, 0, 0}));
+}
+
+TEST_F(RasterTest, UnknownColoursDrawGrey) {
+    renderer.DrawTriangle({0, 0, 0}, {20, 0, 0}, {0, 20, 0}, 64);
+    renderer.DrawTriangle({30, 0, 0}, {50, 0, 0}, {30, 20, 0}, 0x8000000);
+    EXPECT_EQ(PixelAt(Img(), 2, 2), (Rgb{127, 127, 127}));
+    EXPECT_EQ(PixelAt(Img(), 32, 2), (Rgb{127, 127, 127}));
+}
+
+struct QuadCase {
+    const char* name;
+    QzVector p[4];
+    unsigned triangles;
+};
+
+class QuadSplit : public RasterTest, public ::testing::WithParamInterface<QuadCase> {};
+
+TEST_P(QuadSplit, FillsTwoTrianglesOrThreeWhenACornerIsReflexOrCrossed) {
+    const QuadCase& c = GetParam();
+    renderer.DrawQuad(c.p[0], c.p[1], c.p[2], c.p[3], 2);
+    EXPECT_EQ(renderer.trianglesTried, c.triangles);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Shapes, QuadSplit,
+    ::testing::Values(QuadCase{"convex", {{0, 0, 0}, {10, 0, 0}, {10, 10, 0}, {0, 10, 0}}, 2},
+                      QuadCase{"bowtie", {{0, 0, 0}, {10, 10, 0}, {10, 0, 0}, {0, 10, 0}}, 3},
+                      QuadCase{"reflex", {{0, 0, 0}, {5, 3, 0}, {10, 0, 0}, {5, 10, 0}}, 3},
+                      QuadCase{"vertical", {{5, 0, 0}, {10, 5, 0}, {5, 10, 0}, {0, 5, 0}}, 3}),
+    [](const auto& info) { return info.param.name; });
+
+TEST_F(RenderTest, ImageTallerThan1200RowsFillsToTheBottom) {
+    MakeImage(8, 1300);
+    renderer.DrawQuad({0, 0, 0}, {8, 0, 0}, {8, 1300, 0}, {0, 1300, 0}, 1);
+    for (int y : {0, 1199, 1200, 1250, 1299}) EXPECT_TRUE(Drawn(Img(), 2, y)) << y;
+    EXPECT_EQ(Img().drawnRect.y1, 1299);
+}
+
+// ---- Occlusion test ----
+
+TEST_F(RasterTest, BoxIsHiddenOnlyBehindNearerPixelsOrOffTheImage) {
+    renderer.DrawQuad({0, 0, 5}, {20, 0, 5}, {20, 20, 5}, {0, 20, 5}, 1);
+    EXPECT_TRUE(renderer.IsBoxHidden({2, 2, 6}, {8, 8, 0}));
+    EXPECT_FALSE(renderer.IsBoxHidden({2, 2, 5}, {8, 8, 0}));  // equal depth would pass
+    EXPECT_FALSE(renderer.IsBoxHidden({15, 15, 6}, {25, 25, 0}));  // partly over background
+    EXPECT_TRUE(renderer.IsBoxHidden({-20, 2, 0}, {-5, 8, 0}));
+    EXPECT_TRUE(renderer.IsBoxHidden({2, 50, 0}, {8, 60, 0}));
+    EXPECT_FALSE(renderer.IsBoxHidden({-20, -20, 0}, {100, 100, 0}));  // clamped to the image
+}
+
+// ---- Geometry far outside the image ----
+
+// The column walk of an x-major line over every column, as if no column were skipped.
+Pixels ReferenceXMajor(const QzZImage& img, QzVector s, QzVector e) {
+    Pixels out;
+    const int xs = static_cast<int>(s.x), xe = static_cast<int>(e.x);
+    const float n = static_cast<float>(std::abs(static_cast<int>(e.x - s.x)));
+    const float step = (e.y - s.y) / n;
+    for (long k = 0; k <= xe - xs; ++k) {
+        const int x = xs + static_cast<int>(k);
+        const int y = static_cast<int>(s.y + step * static_cast<float>(k));
+        if (x >= 0 && x < img.width && y >= 0 && y < img.height) out.insert({x, y});
+    }
+    return out;
+}
+
+TEST_F(RasterTest, FarLineDrawsTheSamePixelsAsAWalkOverEveryColumn) {
+    const QzVector s{-250000.5f, -3000.25f, 0}, e{300.5f, 40.75f, 0};
+    renderer.DrawLine(s, e, 4);
+    const Pixels drawn = DrawnPixels(Img());
+    EXPECT_FALSE(drawn.empty());
+    EXPECT_EQ(drawn, ReferenceXMajor(Img(), s, e));
+}
+
+TEST_F(RasterTest, HugeAndInvalidCoordinatesAreClampedNotConverted) {
+    const float inf = std::numeric_limits<float>::infinity();
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    renderer.DrawLine({-1e30f, 10.5f, 0}, {1e30f, 10.5f, 0}, 4);
+    renderer.DrawLine({nan, 0, 0}, {5, 5, 0}, 4);
+    renderer.DrawTriangle({-1e20f, -1e20f, 0}, {inf, 1e20f, 0}, {3, 2e20f, 0}, 2);
+    renderer.DrawTriangle({nan, 0, 0}, {10, nan, 0}, {3, 3, 0}, 2);
+    EXPECT_FALSE(renderer.IsBoxHidden({-inf, -inf, -inf}, {inf, inf, 0}));
+    // A triangle far larger than the image covers all of it.
+    renderer.ClearImage(true);
+    renderer.DrawTriangle({-1e6f, -1e6f, 1}, {1e6f, -1e6f, 1}, {0, 1e6f, 1}, 2);
+    EXPECT_EQ(CountDrawn(Img()), Img().width * Img().height);
+}
+
+}  // namespace
+}  // namespace render_test
