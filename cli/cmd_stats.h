@@ -2,7 +2,6 @@
 
 #include <iosfwd>
 #include <string>
-#include <vector>
 
 namespace CLI {
 class App;
@@ -12,10 +11,17 @@ namespace cli {
 
 struct StatsOptions {
     std::string ldraw;
-    std::vector<std::string> models;
+    // Standard view 0 to 14.
+    int view = 0;
+    // Client area of the view that draws the model, "WxH".
+    std::string size = "800x600";
+    std::string model;
 };
 
 CLI::App* AddStatsCommand(CLI::App& app, StatsOptions& options);
 int RunStats(const StatsOptions& options, std::ostream& out, std::ostream& err);
+
+// A report's "\r\n" line ends as plain newlines.
+std::string PlainLines(const std::string& text);
 
 }  // namespace cli

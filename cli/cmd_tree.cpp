@@ -1,20 +1,80 @@
 #include "cmd_tree.h"
 
 #include <CLI/CLI.hpp>
+#include <map>
 #include <ostream>
+
+#include "cmd_stats.h"
+#include "diagnostics.h"
+#include "loadmodel.h"
+#include "model.h"
+#include "treeview.h"
 
 namespace cli {
 
+namespace {
+
+const std::map<std::string, int> kModes = {
+    {"normal", inspect::kTextNormal},
+    {"bfc", inspect::kTextBfc},
+    {"bbox", inspect::kTextBoundingBox},
+};
+
+void WriteItems(inspect::TreeModel& tree, inspect::TreeModel::ItemId parent, int level,
+                int depth, std::ostream& out) {
+    // Opening an item may add items, so walk a copy of the child list.
+    const std::vector<inspect::TreeModel::ItemId> children = tree.Children(parent);
+    for (inspect::TreeModel::ItemId item : children) {
+        if (tree.IsPlaceholder(item)) continue;
+        out << std::string(2 * static_cast<size_t>(level), ' ') << tree.OnGetItemText(item)
+            << '\n';
+        if (level + 1 < depth && tree.HasExpandButton(item)) {
+            tree.OnItemExpanding(item);
+            WriteItems(tree, item, level + 1, depth, out);
+        }
+    }
+}
+
+}  // namespace
+
 CLI::App* AddTreeCommand(CLI::App& app, TreeOptions& options) {
-    CLI::App* sub = app.add_subcommand("tree", "Not built yet.");
-    sub->add_option("--ldraw", options.ldraw, "LDraw library directory");
-    sub->add_option("models", options.models, "Model files");
+    CLI::App* sub = app.add_subcommand(
+        "tree", "Print the model's lines as the tree view shows them, opened to a depth.");
+    sub->add_option("--ldraw", options.ldraw, "LDraw library directory (default: LDRAWDIR)");
+    sub->add_option("--mode", options.mode, "Item texts: normal, bfc (flags) or bbox (boxes)")
+        ->check(CLI::IsMember({"normal", "bfc", "bbox"}))
+        ->capture_default_str();
+    sub->add_flag("--line-numbers", options.lineNumbers, "Start each item with its line number");
+    sub->add_option("--depth", options.depth, "Levels to print; 1 is the main model's lines")
+        ->check(CLI::PositiveNumber)
+        ->capture_default_str();
+    sub->add_option("model", options.model, "Model file (.dat, .ldr, .mpd)")->required();
     return sub;
 }
 
-int RunTree(const TreeOptions&, std::ostream&, std::ostream& err) {
-    err << "zarvel-cli: tree is not built yet\n";
-    return 2;
+void WriteTree(inspect::TreeModel& tree, int depth, std::ostream& out) {
+    WriteItems(tree, inspect::TreeModel::kRoot, 0, depth, out);
+}
+
+int RunTree(const TreeOptions& options, std::ostream& out, std::ostream& err) {
+    const auto mode = kModes.find(options.mode);
+    if (mode == kModes.end()) {
+        err << "zarvel-cli: mode must be normal, bfc or bbox\n";
+        return 2;
+    }
+    const LoadResult load = LoadModelForCli(options.ldraw, options.model, false, err);
+    err << PlainLines(QzInputLog);
+    if (!load.loaded) {
+        err << "zarvel-cli: could not load " << options.model << "\n";
+        return 1;
+    }
+
+    inspect::TreeModel tree;
+    tree.Open(&QzParts[0]);
+    tree.SetShowLineNumbers(options.lineNumbers);
+    tree.SetTextMode(mode->second);
+    WriteTree(tree, options.depth, out);
+    return out ? 0 : 1;
 }
 
 }  // namespace cli

@@ -2,20 +2,32 @@
 
 #include <iosfwd>
 #include <string>
-#include <vector>
 
 namespace CLI {
 class App;
+}
+
+namespace inspect {
+class TreeModel;
 }
 
 namespace cli {
 
 struct TreeOptions {
     std::string ldraw;
-    std::vector<std::string> models;
+    // "normal", "bfc" or "bbox".
+    std::string mode = "normal";
+    bool lineNumbers = false;
+    // Levels of items to print: 1 is the main model's lines.
+    int depth = 1;
+    std::string model;
 };
 
 CLI::App* AddTreeCommand(CLI::App& app, TreeOptions& options);
 int RunTree(const TreeOptions& options, std::ostream& out, std::ostream& err);
+
+// Prints the tree's items down to `depth` levels, opening every reference above the
+// last level as a user would, each item indented by two blanks per level.
+void WriteTree(inspect::TreeModel& tree, int depth, std::ostream& out);
 
 }  // namespace cli

@@ -4,6 +4,7 @@
 #include "format.h"
 #include "measurements.h"
 #include "model.h"
+#include "viewtransform.h"
 
 namespace inspect {
 
@@ -85,6 +86,10 @@ std::string StatisticsText(const std::array<float, 16>& view) {
     text += OneLiner(view, "");
     text += "\r\n";
     return text;
+}
+
+std::string StatisticsText(const QzRenderState& state) {
+    return StatisticsText(state.GetViewMatrix());
 }
 
 }  // namespace inspect

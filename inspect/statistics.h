@@ -5,6 +5,8 @@
 #include <array>
 #include <string>
 
+class QzRenderState;
+
 namespace inspect {
 
 // Caption of the window that shows the report.
@@ -15,5 +17,7 @@ inline constexpr const char* kStatisticsCaption = "Zarvel Statistics";
 // with "\r\n" and columns are separated by tabs. Lines grow as needed: long titles,
 // authors and part names are never cut.
 std::string StatisticsText(const std::array<float, 16>& view);
+// The same for the orientation of a view's render state.
+std::string StatisticsText(const QzRenderState& state);
 
 }  // namespace inspect
