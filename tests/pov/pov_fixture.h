@@ -17,8 +17,8 @@
 
 namespace povtest {
 
-// Tue Dec 08 00:30:21 2026 in any time zone is not needed: the text is whatever the
-// clock says, and the tests take it from plat::DateText for the same time.
+// A fixed clock for the "// Date:" line; tests take the expected text from
+// plat::DateText for the same time.
 inline std::time_t FixedTime() { return 1796689821; }
 
 class PovTest : public ::testing::Test {
@@ -37,10 +37,11 @@ protected:
         PovResetState();
     }
 
-    // Writes the files, points the library at the folder and loads the model.
+    // Loads a model of the folder's models/ by its bare name, with the folder as the
+    // LDraw library, so that the model's name and the input-file line are the name.
     bool Load(const std::string& model) {
         QzLDrawDir = dir.path().string();
-        return QzReadModel((dir.path() / model).string()) == 1;
+        return QzReadModel(model) == 1;
     }
     std::string Export(int* result = nullptr) {
         std::ostringstream out;
