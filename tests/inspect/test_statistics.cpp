@@ -5,10 +5,13 @@
 #include <string>
 
 #include "diagnostics.h"
+#include "loader.h"
 #include "measurements.h"
 #include "model.h"
 #include "statistics.h"
 #include "test_support.h"
+#include "viewtransform.h"
+#include "zimage.h"
 
 using inspect::StatisticsText;
 
@@ -21,11 +24,13 @@ class StatisticsTest : public ::testing::Test {
 protected:
     void SetUp() override {
         testing_support::ResetModelInput();
+        QzResetReaderState();
         loadTimeMs = 0;
         QzDrawStats = QzDrawStatistics{};
     }
     void TearDown() override {
         testing_support::ResetModelInput();
+        QzResetReaderState();
         loadTimeMs = 0;
         QzDrawStats = QzDrawStatistics{};
     }
@@ -180,6 +185,68 @@ TEST_F(StatisticsTest, LongTitleAuthorAndNamesAreNotCut) {
     EXPECT_NE(text.find("\r\n" + name +
                         "\t1\t1\t<-1.23457e+010,-1.23457e+010,-1.23457e+010> "
                         "<1e-030,1e-030,1e-030>\r\n"),
+              std::string::npos)
+        << text;
+}
+
+// The text between the last one-liner header and the end: the nine numbers.
+std::string LastOneLiner(const std::string& report) {
+    const std::string header =
+        "Current view matrix one-liner for LDraw -a option: (except scaling):\r\n";
+    const size_t at = report.rfind(header);
+    return at == std::string::npos ? std::string() : report.substr(at + header.size());
+}
+
+TEST_F(StatisticsTest, ViewStateGivesTheOneLinerOfItsStandardView) {
+    QzNullSink sink;
+    QzRenderState state(&sink);
+    EXPECT_EQ(LastOneLiner(StatisticsText(state)), "1,0,1,0.5,1,-0.5,-1,0,1\r\n");
+    state.SetStandardView(9);
+    EXPECT_EQ(LastOneLiner(StatisticsText(state)), "1,0,0,0,1,0,0,0,1\r\n");
+    state.SetStandardView(13);
+    EXPECT_EQ(LastOneLiner(StatisticsText(state)), "0,0,1,1,0,0,0,1,0\r\n");
+}
+
+// Passing the one-liner back as a view matrix restores the orientation, to the four
+// digits it is written with.
+TEST_F(StatisticsTest, OneLinerReadBackRestoresEveryStandardView) {
+    QzNullSink sink;
+    for (int number = 0; number < QZ_STANDARD_VIEWS; ++number) {
+        QzRenderState state(&sink);
+        state.SetStandardView(number);
+        std::string oneLiner = LastOneLiner(StatisticsText(state));
+        ASSERT_TRUE(oneLiner.ends_with("\r\n")) << number;
+        oneLiner.resize(oneLiner.size() - 2);
+
+        QzRenderState restored(&sink);
+        restored.SetStandardView(11);
+        ASSERT_TRUE(restored.SetViewMatrix(oneLiner.c_str(), true)) << oneLiner;
+        const std::array<float, 16> a = state.GetViewMatrix();
+        const std::array<float, 16> b = restored.GetViewMatrix();
+        for (int i = 0; i < 16; ++i) EXPECT_NEAR(a[i], b[i], 1e-4) << number << " " << i;
+        EXPECT_EQ(LastOneLiner(StatisticsText(restored)), oneLiner + "\r\n") << number;
+    }
+}
+
+// With the parts cache, a second model's report lists the first model's parts too,
+// where they stand in the table.
+TEST_F(StatisticsTest, CachedPartsOfAnEarlierModelAreListed) {
+    testing_support::ScopedMessageBox boxes;
+    testing_support::TempDir dir;
+    dir.Write("parts/a.dat", "2 24 0 0 0 1 0 0\n");
+    dir.Write("parts/b.dat", "2 24 0 0 0 0 2 0\n");
+    const std::string first = dir.Write("first.ldr", "1 4 0 0 0 1 0 0 0 1 0 0 0 1 a.dat\n");
+    const std::string second = dir.Write("second.ldr", "1 4 0 0 0 1 0 0 0 1 0 0 0 1 b.dat\n");
+    QzLDrawDir = dir.path().string();
+    ASSERT_EQ(QzReadModel(first), 1);
+    QzClearInputLog();
+    ASSERT_EQ(QzReadModel(second), 1);
+    EXPECT_TRUE(boxes.box.calls.empty());
+    const std::string text = StatisticsText(kView0);
+    EXPECT_NE(text.find("DatName\tPARTS\tEmpty\tBoundingBox\r\n" + second +
+                        "\t0\t0\t<0,0,0> <0,2,0>\r\n"
+                        "a.dat\t1\t0\t<0,0,0> <1,0,0>\r\n"
+                        "b.dat\t1\t0\t<0,0,0> <0,2,0>\r\n\r\n"),
               std::string::npos)
         << text;
 }
