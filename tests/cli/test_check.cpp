@@ -1,0 +1,160 @@
+// zarvel-cli check: standard output is exactly the input log, boxes go to standard
+// error, the exit status tells what happened, and --gnu points editors at lines.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <sstream>
+
+#include "args.h"
+#include "cmd_check.h"
+#include "loader.h"
+#include "test_support.h"
+
+namespace {
+
+struct CheckRun {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+class CheckCommand : public ::testing::Test {
+protected:
+    void SetUp() override {
+        testing_support::ResetModelInput();
+        library = (dir.path() / "ldraw").string();
+        dir.Write("ldraw/parts/brick.dat", "0 Brick\n2 24 0 0 0 1 1 1\n");
+        const char* env = std::getenv("LDRAWDIR");
+        hadEnv = env != nullptr;
+        if (env) savedEnv = env;
+    }
+    void TearDown() override {
+        if (hadEnv) {
+            setenv("LDRAWDIR", savedEnv.c_str(), 1);
+        } else {
+            unsetenv("LDRAWDIR");
+        }
+        testing_support::ResetModelInput();
+    }
+    CheckRun Check(std::vector<std::string> args) {
+        std::vector<const char*> argv{"zarvel-cli", "check"};
+        for (const std::string& a : args) argv.push_back(a.c_str());
+        std::ostringstream out, err;
+        int status = cli::RunCli(static_cast<int>(argv.size()), argv.data(), out, err);
+        return {status, out.str(), err.str()};
+    }
+
+    testing_support::TempDir dir;
+    std::string library;
+    bool hadEnv = false;
+    std::string savedEnv;
+};
+
+TEST_F(CheckCommand, CleanModelPrintsNothing) {
+    std::string model = dir.Write("good.ldr", "0 Good\n1 4 0 0 0 1 0 0 0 1 0 0 0 1 brick.dat\n");
+    CheckRun r = Check({"--ldraw", library, model});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "");
+}
+
+TEST_F(CheckCommand, LogLinesGoToStandardOutput) {
+    std::string model = dir.Write("bad.ldr", "1 99 0 0 0 1 0 0 0 1 0 0 0 1 brick.dat\nrubbish\n");
+    CheckRun r = Check({"--ldraw", library, model});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "WARNING \"" + model + "\" Line 1: Unknown color, using 7: 1 99 0 0 0 1 0 0 0 1 0 0 0 1 brick.dat\n"
+                     "SKIPPING \"" + model + "\" Line 2: Bad line: rubbish\n");
+    EXPECT_EQ(r.err, "");
+}
+
+TEST_F(CheckCommand, BoxesGoToStandardError) {
+    std::string model = dir.Write("m.ldr", "1 4 0 0 0 1 0 0 0 1 0 0 0 1 gone.dat\n");
+    CheckRun r = Check({"--ldraw", library, model});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "Could not find gone.dat\nReferenced by " + model + "\n");
+}
+
+TEST_F(CheckCommand, FailedLoadAndTheModelsAfterIt) {
+    std::string good = dir.Write("good.ldr", "1 4 0 0 0 1 0 0 0 1 0 0 0 1 brick.dat\n");
+    std::string missing = (dir.path() / "missing.ldr").string();
+    CheckRun r = Check({"--ldraw", library, missing, good});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, "Could not find " + missing + "\nReferenced by *\n");
+    EXPECT_EQ(r.out, "");
+}
+
+TEST_F(CheckCommand, LibraryFromTheEnvironmentOrNowhere) {
+    std::string model = dir.Write("good.ldr", "1 4 0 0 0 1 0 0 0 1 0 0 0 1 brick.dat\n");
+    setenv("LDRAWDIR", (library + "/").c_str(), 1);
+    CheckRun r = Check({model});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+
+    unsetenv("LDRAWDIR");
+    r = Check({model});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, "LDRAWDIR not set.\nSpecify directory in the Edit menu.\n");
+    EXPECT_EQ(r.out, "");
+}
+
+TEST_F(CheckCommand, CacheStaysOnBetweenModelsUnlessAskedNot) {
+    std::string mpd = dir.Write("m.mpd", "0 FILE main.ldr\n1 4 0 0 0 1 0 0 0 1 0 0 0 1 sub.ldr\n"
+                                         "0 FILE sub.ldr\n1 4 0 0 0 1 0 0 0 1 0 0 0 1 brick.dat\n");
+    CheckRun r = Check({"--ldraw", library, mpd, mpd});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "SKIPPING \"" + mpd + "\" Line 3: FILE sub.ldr already read: 0 FILE sub.ldr\n");
+
+    testing_support::ResetModelInput();
+    r = Check({"--ldraw", library, "--no-cache", mpd, mpd});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "");
+}
+
+TEST_F(CheckCommand, GnuFormat) {
+    dir.Write("ldraw/parts/odd.dat", "0 Odd part\n2 24 0 0 0 1 1 1\n3 24 0 0 0 1 0 0 0 1 0\n");
+    std::string model = dir.Write("g.ldr", "0 ~Moved to x\n1 4 0 0 0 1 0 0 0 1 0 0 0 1 ODD.DAT\n"
+                                           "0 BFC certify\n0 ROTATE 90 0 1 0\n");
+    CheckRun r = Check({"--gnu", "--ldraw", library, model});
+    EXPECT_EQ(r.status, 1);
+    std::string odd = library + "/parts/odd.dat";
+    EXPECT_EQ(r.out, "NOTABENE \"" + model + "\" Line 1: 0 ~Moved to x\n" +
+                         model + ":3: error: Illegal BFC option\n" +
+                         model + ": warning: End-Of-File, ROTATE END expected\n" +
+                         odd + ":3: warning: Sorry, cannot handle color 24, using 16\n");
+}
+
+TEST(GnuLogLine, KeepsTheMessageWhenTheLineTextCannotBeMatched) {
+    std::vector<std::pair<std::string, std::string>> files{{"a.dat", "/no/such/a.dat"}};
+    EXPECT_EQ(cli::GnuLogLine("WARNING \"a.dat\" Line 7: Unknown color, using 7: 1 99 x", files),
+              "/no/such/a.dat:7: warning: Unknown color, using 7: 1 99 x");
+    EXPECT_EQ(cli::GnuLogLine("SKIPPING \"b.dat\" Line 2: Bad line: x", files), "b.dat:2: error: Bad line: x");
+    EXPECT_EQ(cli::GnuLogLine("Recursive references: a.dat", files), "Recursive references: a.dat");
+    EXPECT_EQ(cli::GnuLogLine("referenced by a.dat line 3", files), "referenced by a.dat line 3");
+}
+
+TEST_F(CheckCommand, RealModels) {
+    ZARVEL_REQUIRE_SHARED_LDRAW(ldraw);
+    CheckRun r = Check({"--ldraw", ldraw.string(), (ldraw / "models/car.ldr").string(),
+                   (ldraw / "models/10156-1 - LEGO Truck.mpd").string()});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "");
+
+    r = Check({"--ldraw", ldraw.string(), "--gnu", (ldraw / "models/6235 - Buried Treasure.mpd").string()});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "");
+    std::istringstream lines(r.out);
+    std::string line;
+    int count = 0;
+    while (std::getline(lines, line)) {
+        if (line.rfind("NOTABENE \"", 0) == 0) continue;
+        ++count;
+        EXPECT_EQ(line.rfind(ldraw.string() + "/parts/", 0), 0u) << line;
+        EXPECT_NE(line.find(": warning: Unknown color, using 7"), std::string::npos) << line;
+        EXPECT_EQ(line.find("\r"), std::string::npos);
+    }
+    EXPECT_GT(count, 0);
+}
+
+}  // namespace
