@@ -64,8 +64,12 @@ struct QzLine {
     int32_t colour;
     uint32_t lineNo;
     // Types 2-5: vertices (type 5: line ends, then control points). Type 1: the four
-    // matrix rows. Type 0: the comment text itself when it has at most 63 characters.
-    QzVector4 p[4];
+    // matrix rows, also readable as `matrix`. Type 0: the comment text itself when it
+    // has at most 63 characters.
+    union {
+        QzVector4 p[4];
+        QzMatrix matrix;
+    };
     int32_t vertexIndex[4];
     int32_t randomColour;
     // Types 1, 3, 4: LF_* bits. Type 0: option bits of a "0 BFC" statement.
@@ -77,12 +81,10 @@ struct QzLine {
     char* text;
 };
 
-// The matrix of a type-1 line lives in its p area.
-inline QzMatrix& QzLineMatrix(QzLine& line) { return *reinterpret_cast<QzMatrix*>(line.p); }
-inline const QzMatrix& QzLineMatrix(const QzLine& line) {
-    return *reinterpret_cast<const QzMatrix*>(line.p);
-}
-static_assert(sizeof(QzMatrix) == sizeof(QzLine::p));
+// The matrix of a type-1 line shares its storage with the vertices.
+inline QzMatrix& QzLineMatrix(QzLine& line) { return line.matrix; }
+inline const QzMatrix& QzLineMatrix(const QzLine& line) { return line.matrix; }
+static_assert(sizeof(QzMatrix) == sizeof(QzVector4[4]));
 
 // Comment texts of at most this many characters are kept inside the line.
 inline constexpr int QZ_INLINE_TEXT = 63;
