@@ -5,7 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "diagnostics.h"
+#include "loader.h"
 #include "model.h"
+#include "test_support.h"
 #include "treeview.h"
 
 using inspect::ComposeItemText;
@@ -320,6 +323,89 @@ TEST_F(TreeTest, NoModelGivesAnEmptyTree) {
     EXPECT_TRUE(tree.OnItemExpanding(TreeModel::kRoot));
     EXPECT_TRUE(tree.OnItemExpanding(12345));
     EXPECT_EQ(tree.OnGetItemText(12345), "");
+}
+
+// ---- A model read from files --------------------------------------------------
+
+class ReadTreeTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        testing_support::ResetModelInput();
+        QzResetReaderState();
+    }
+    void TearDown() override {
+        testing_support::ResetModelInput();
+        QzResetReaderState();
+    }
+    // Every item below `parent` opened, depth first, each text indented by level.
+    void Collect(TreeModel& tree, TreeModel::ItemId parent, int level, std::string& out) {
+        const std::vector<TreeModel::ItemId> children = tree.Children(parent);
+        for (TreeModel::ItemId item : children) {
+            out += std::string(2 * level, ' ') + tree.OnGetItemText(item) + "\n";
+            tree.OnItemExpanding(item);
+            Collect(tree, item, level + 1, out);
+        }
+    }
+};
+
+// Transform blocks show as the lines the reader generated (number 0) with the block's
+// lines below them; an unknown line type never reaches the tree from a file.
+TEST_F(ReadTreeTest, ReaderLinesWithNumbersAndFlags) {
+    testing_support::ScopedMessageBox boxes;
+    testing_support::TempDir dir;
+    dir.Write("parts/edge.dat", "2 24 0 0 0 1 0 0\n");
+    const std::string model = dir.Write("m.ldr",
+                                        "0 Blocks\n"
+                                        "0 TRANSLATE 10 0 0\n"
+                                        "2 24 0 0 0 1 0 0\n"
+                                        "0 TRANSLATE END\n"
+                                        "0 ROTATE 90 0 1 0\n"
+                                        "1 16 0 0 0 1 0 0 0 1 0 0 0 1 edge.dat\n"
+                                        "0 ROTATE END\n"
+                                        "0 // comment\n"
+                                        "\n"
+                                        "0 BFC INVERTNEXT\n"
+                                        "1 0x2FF0000 0 0 0 1 0 0 0 1 0 0 0 1 edge.dat\n"
+                                        "1 16 0 0 0 -1 0 0 0 1 0 0 0 1 edge.dat\n"
+                                        "7 0 this line has an unknown type\n");
+    QzLDrawDir = dir.path().string();
+    ASSERT_EQ(QzReadModel(model), 1);
+    EXPECT_TRUE(boxes.box.calls.empty());
+    EXPECT_NE(QzInputLog.find("Unknown line type"), std::string::npos) << QzInputLog;
+
+    TreeModel tree;
+    tree.Open(&QzParts[0]);
+    tree.SetShowLineNumbers(true);
+    tree.SetTextMode(kTextBfc);
+    std::string out;
+    Collect(tree, TreeModel::kRoot, 0, out);
+    EXPECT_EQ(out,
+              "1: 0x0 0 Blocks\n"
+              "2: 0x0 0 TRANSLATE 10 0 0\n"
+              "0: 1 16  10 0 0  1 0 0  0 1 0  0 0 1  QzTransf0\n"
+              "  3: 2 24  0 0 0  1 0 0\n"
+              "4: 0x0 0 TRANSLATE END\n"
+              "5: 0x0 0 ROTATE 90 0 1 0\n"
+              "0: 1 16  0 0 0  6.12323e-017 0 1  0 1 0  -1 0 6.12323e-017  QzTransf1\n"
+              "  6: CLIP 1 16  0 0 0  1 0 0  0 1 0  0 0 1  edge.dat\n"
+              "    1: 2 24  0 0 0  1 0 0\n"
+              "7: 0x0 0 ROTATE END\n"
+              "8: 0x0 0 // comment\n"
+              "10: 0x80 0 BFC INVERTNEXT\n"
+              "11: CLIP INVERT 1 0x2FF0000  0 0 0  1 0 0  0 1 0  0 0 1  edge.dat\n"
+              "  1: 2 24  0 0 0  1 0 0\n"
+              "12: CLIP INVERT 1 16  0 0 0  -1 0 0  0 1 0  0 0 1  edge.dat\n"
+              "  1: 2 24  0 0 0  1 0 0\n");
+
+    // Bounding-box mode changes the references only.
+    tree.SetShowLineNumbers(false);
+    tree.SetTextMode(kTextBoundingBox);
+    const auto& top = tree.Children(TreeModel::kRoot);
+    ASSERT_EQ(top.size(), 11u);
+    EXPECT_EQ(tree.OnGetItemText(top[2]), "1 16  <0,0,0> <1,0,0>  QzTransf0");
+    EXPECT_EQ(tree.OnGetItemText(top[3]), "0 TRANSLATE END");
+    EXPECT_EQ(tree.OnGetItemText(top[9]), "1 0x2FF0000  <0,0,0> <1,0,0>  edge.dat");
+    EXPECT_EQ(tree.OnGetItemText(top[8]), "0 BFC INVERTNEXT");
 }
 
 }  // namespace
