@@ -1,0 +1,153 @@
+// Model contents that would make the scene text fail in POV-Ray: meshes of triangles it
+// drops, declarations whose only object POV-Ray skips, and part names that are POV-Ray
+// words. Each next to the near misses that stay as they are.
+#include "pov_fixture.h"
+#include "povfixtures.h"
+#include "povparts.h"
+
+namespace povtest {
+namespace {
+
+class PovMends : public PovTest {
+protected:
+    void SetUp() override {
+        PovTest::SetUp();
+        WriteLibrary(dir);
+    }
+    static QzPart* Part(const std::string& name) {
+        for (int i = 0; i < QzPartCount; ++i)
+            if (QzParts[i].name == name) return &QzParts[i];
+        return nullptr;
+    }
+    static int LineCount(const QzPart* part) {
+        int n = 0;
+        for (const QzLine* line = part->lines; line; line = line->next) ++n;
+        return n;
+    }
+};
+
+// Triangles whose corners lie on a line, as the file writes them: points repeated or
+// in a row, and one whose third corner only differs beyond the sixth digit.
+constexpr const char* kDroppedTriangles =
+    "3 16 0 0 0 1 1 1 2 2 2\n"
+    "3 16 0 1000 0 100 1000 0 50 1000.0001 0\n"
+    "4 16 0 0 0 1 0 0 2 0 0 3 0 0\n";
+
+TEST_F(PovMends, PartOfDroppedTrianglesOnlyIsNotDeclared) {
+    dir.Write("parts/flat.dat", std::string("0 Flat\n") + kDroppedTriangles);
+    dir.Write("models/flat.ldr",
+              "1 4 0 0 0 1 0 0 0 1 0 0 0 1 flat.dat\n"
+              "1 4 0 0 0 1 0 0 0 1 0 0 0 1 brick.dat\n");
+    ASSERT_TRUE(Load("flat.ldr"));
+    ASSERT_EQ(LineCount(Part("flat.dat")), 4);  // the reader keeps them all
+    const std::string text = Export();
+    EXPECT_EQ(text.find("flat_dot_dat"), std::string::npos);
+    EXPECT_EQ(Part("flat.dat")->povObjects, 0);
+    EXPECT_NE(text.find(Crlf("#declare flat_dot_ldr = object {\n"
+                             "\tobject { brick_dot_dat ")),
+              std::string::npos);
+}
+
+TEST_F(PovMends, MeshOfDroppedTrianglesIsLeftOutBesideOthers) {
+    dir.Write("parts/mixed.dat",
+              "0 Mixed\n"
+              "3 16 0 0 0 1 0 0 0 1 0\n"
+              "1 16 0 0 0 1 0 0 0 1 0 0 0 1 brick.dat\n"
+              "3 16 0 0 0 1 1 1 2 2 2\n"
+              "4 16 0 0 0 1 0 0 2 0 0 3 0 0\n"
+              "1 16 0 0 0 1 0 0 0 1 0 0 0 1 brick.dat\n"
+              "3 16 0 0 0 1 1 1 2 2 2\n"
+              "3 16 0 0 0 0 0 1 1 0 0\n");
+    dir.Write("models/mixed.ldr", "1 4 0 0 0 1 0 0 0 1 0 0 0 1 mixed.dat\n");
+    ASSERT_TRUE(Load("mixed.ldr"));
+    ASSERT_EQ(LineCount(Part("mixed.dat")), 8);
+    const std::string text = Export();
+    // The mesh between the two bricks would hold nothing POV-Ray keeps; the last mesh
+    // starts with a dropped triangle but keeps the next one, so it is written whole.
+    EXPECT_NE(text.find(Crlf("#declare mixed_dot_dat = #if (QUAL = 0) box { <-10,0,-10>, <10,24,10> } "
+                             "#else union {\n"
+                             "// Mixed\n"
+                             "\tmesh {\n"
+                             "\t\ttriangle { <0,0,0>, <1,0,0>, <0,1,0> }\n"
+                             "\t}\n"
+                             "\tobject { brick_dot_dat matrix <1,0,0,0,1,0,0,0,1,0,0,0> }\n"
+                             "\tobject { brick_dot_dat matrix <1,0,0,0,1,0,0,0,1,0,0,0> }\n"
+                             "\tmesh {\n"
+                             "\t\ttriangle { <0,0,0>, <1,1,1>, <2,2,2> }\n"
+                             "\t\ttriangle { <0,0,0>, <0,0,1>, <1,0,0> }\n"
+                             "\t}\n"
+                             "}\n"
+                             "#end\n")),
+              std::string::npos)
+        << text;
+    // The counts of the first pass stay; only the meshes written are counted as frame
+    // level objects.
+    EXPECT_EQ(Part("mixed.dat")->povObjects, 5);
+    EXPECT_EQ(Part("mixed.dat")->frameLevelObjects, 4);
+}
+
+TEST_F(PovMends, OnlyObjectInsideIfNotPovIsNotDeclared) {
+    dir.Write("parts/nopov.dat",
+              "0 Not for POV-Ray\n"
+              "0 Tolpix IFNOTPOV\n"
+              "3 16 0 0 0 1 0 0 0 1 0\n"
+              "0 Tolpix ENDPOV\n");
+    dir.Write("models/nopov.ldr",
+              "1 4 0 0 0 1 0 0 0 1 0 0 0 1 nopov.dat\n"
+              "1 4 0 0 0 1 0 0 0 1 0 0 0 1 brick.dat\n");
+    ASSERT_TRUE(Load("nopov.ldr"));
+    const std::string text = Export();
+    EXPECT_EQ(text.find("nopov_dot_dat"), std::string::npos);
+    EXPECT_EQ(Part("nopov.dat")->povObjects, 0);
+}
+
+TEST_F(PovMends, SkippedObjectBesideOthersStays) {
+    // A union with nothing for POV-Ray inside is accepted; so is a skipped object next to
+    // a visible one.
+    dir.Write("parts/some.dat",
+              "0 Tolpix IFNOTPOV\n"
+              "3 16 0 0 0 1 0 0 0 1 0\n"
+              "0 Tolpix ENDPOV\n"
+              "3 4 0 0 0 1 0 0 0 1 0\n");
+    dir.Write("models/some.ldr", "1 4 0 0 0 1 0 0 0 1 0 0 0 1 some.dat\n");
+    ASSERT_TRUE(Load("some.ldr"));
+    const std::string text = Export();
+    EXPECT_NE(text.find(Crlf("#declare some_dot_dat = #if (QUAL = 0) box { <0,0,0>, <1,1,0> } "
+                             "#else union {\n"
+                             "// Tolpix IFNOTPOV\n"
+                             "#if (0)\n"
+                             "\tmesh {\n"
+                             "\t\ttriangle { <0,0,0>, <1,0,0>, <0,1,0> }\n"
+                             "\t}\n"
+                             "// Tolpix ENDPOV\n"
+                             "#end\n"
+                             "\tmesh {\n")),
+              std::string::npos)
+        << text;
+}
+
+TEST_F(PovMends, SectionsNamedLikePovRayWords) {
+    dir.Write("models/words.mpd",
+              "0 FILE words.mpd\n"
+              "1 4 0 0 0 1 0 0 0 1 0 0 0 1 box\n"
+              "1 1 30 0 0 1 0 0 0 1 0 0 0 1 union\n"
+              "1 2 60 0 0 1 0 0 0 1 0 0 0 1 x\n"
+              "0 FILE box\n"
+              "3 16 0 0 0 10 0 0 0 10 0\n"
+              "0 FILE union\n"
+              "3 16 0 0 0 10 0 0 0 10 0\n"
+              "0 FILE x\n"
+              "3 16 0 0 0 10 0 0 0 10 0\n");
+    ASSERT_TRUE(Load("words.mpd"));
+    const std::string text = Export();
+    for (const char* word : {"box", "union", "x"}) {
+        EXPECT_NE(text.find(Crlf(std::string("#declare ") + word + "_ = object {\n")),
+                  std::string::npos)
+            << word;
+        EXPECT_NE(text.find(std::string("\tobject { ") + word + "_ matrix <"), std::string::npos)
+            << word;
+    }
+}
+
+}  // namespace
+}  // namespace povtest
