@@ -20,14 +20,13 @@ const std::map<std::string, int> kModes = {
     {"bbox", inspect::kTextBoundingBox},
 };
 
-void WriteItems(inspect::TreeModel& tree, inspect::TreeModel::ItemId parent, int level,
-                int depth, std::ostream& out) {
+void WriteItems(inspect::TreeModel& tree, inspect::TreeModel::ItemId parent, int level, int depth,
+                std::ostream& out) {
     // Opening an item may add items, so walk a copy of the child list.
     const std::vector<inspect::TreeModel::ItemId> children = tree.Children(parent);
     for (inspect::TreeModel::ItemId item : children) {
         if (tree.IsPlaceholder(item)) continue;
-        out << std::string(2 * static_cast<size_t>(level), ' ') << tree.OnGetItemText(item)
-            << '\n';
+        out << std::string(2 * static_cast<size_t>(level), ' ') << tree.OnGetItemText(item) << '\n';
         if (level + 1 < depth && tree.HasExpandButton(item)) {
             tree.OnItemExpanding(item);
             WriteItems(tree, item, level + 1, depth, out);

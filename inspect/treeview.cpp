@@ -44,7 +44,8 @@ std::string LineText(const QzLine& line, int textMode, std::string& flags) {
                 return plat::Format("1 %s  <%g,%g,%g> <%g,%g,%g>  ", colour.c_str(),
                                     static_cast<double>(box.min.x), static_cast<double>(box.min.y),
                                     static_cast<double>(box.min.z), static_cast<double>(box.max.x),
-                                    static_cast<double>(box.max.y), static_cast<double>(box.max.z)) +
+                                    static_cast<double>(box.max.y),
+                                    static_cast<double>(box.max.z)) +
                        PartName(line);
             }
             // Stored as rows (a b c x), (d e f y), (g h i z); LDraw writes x y z a..i.
@@ -68,8 +69,7 @@ std::string LineText(const QzLine& line, int textMode, std::string& flags) {
         case 5:
             if (line.type == 4 && line.bfc != 0) flags = "CLIP ";
             return plat::Format("%d ", line.type) + colour + "  " + PointText(line.p[0]) + "  " +
-                   PointText(line.p[1]) + "  " + PointText(line.p[2]) + "  " +
-                   PointText(line.p[3]);
+                   PointText(line.p[1]) + "  " + PointText(line.p[2]) + "  " + PointText(line.p[3]);
         default:
             return plat::Format("Unknown linetype: %d", line.type);
     }
@@ -150,7 +150,9 @@ bool TreeModel::IsValid(ItemId item) const {
     return item >= 0 && static_cast<size_t>(item) < items.size() && !items[item].deleted;
 }
 
-const QzLine* TreeModel::Line(ItemId item) const { return IsValid(item) ? items[item].line : nullptr; }
+const QzLine* TreeModel::Line(ItemId item) const {
+    return IsValid(item) ? items[item].line : nullptr;
+}
 
 bool TreeModel::IsPlaceholder(ItemId item) const {
     return item != kRoot && IsValid(item) && items[item].line == nullptr;

@@ -117,7 +117,7 @@ TEST(PlainLines, TurnsCarriageReturnLineFeedIntoNewlines) {
 
 // A library with one part and a model that uses it twice, once inverted.
 class SmallModel : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ResetAll();
         library = dir.path() / "ldraw";
@@ -189,13 +189,14 @@ TEST_F(SmallModel, TreeInBfcMode) {
         "  0x21 0 BFC CERTIFY CCW\n"
         "  CLIP 4 16  -10 0 -10  10 0 -10  10 0 10  -10 0 10\n"
         "  2 24  -10 0 -10  10 0 -10\n";
-    EXPECT_EQ(r.out, "0x0 0 Tiny model\n"
-                     "0x0 0 Author: Tester\n"
-                     "CLIP 1 4  0 0 0  1 0 0  0 1 0  0 0 1  brick.dat\n" +
-                         brick +
-                         "0x80 0 BFC INVERTNEXT\n"
-                         "CLIP INVERT 1 1  0 -24 0  1 0 0  0 1 0  0 0 1  brick.dat\n" +
-                         brick + "2 0  0 0 0  0 -10 0\n");
+    EXPECT_EQ(r.out,
+              "0x0 0 Tiny model\n"
+              "0x0 0 Author: Tester\n"
+              "CLIP 1 4  0 0 0  1 0 0  0 1 0  0 0 1  brick.dat\n" +
+                  brick +
+                  "0x80 0 BFC INVERTNEXT\n"
+                  "CLIP INVERT 1 1  0 -24 0  1 0 0  0 1 0  0 0 1  brick.dat\n" +
+                  brick + "2 0  0 0 0  0 -10 0\n");
 }
 
 TEST_F(SmallModel, TreeInBoundingBoxModeChangesOnlyReferences) {
@@ -211,12 +212,13 @@ TEST_F(SmallModel, TreeInBoundingBoxModeChangesOnlyReferences) {
 }
 
 TEST_F(SmallModel, StatsReport) {
-    const RunOutput r = RunCommand({"stats", "--ldraw", library.string(), "--size", "400x300", model});
+    const RunOutput r =
+        RunCommand({"stats", "--ldraw", library.string(), "--size", "400x300", model});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err, "");
     // Timings vary from run to run; everything else is fixed.
-    const std::string out = std::regex_replace(
-        r.out, std::regex("\t(Load|Draw|Calc):\t[0-9]+ ms"), "\t$1:\tN ms");
+    const std::string out =
+        std::regex_replace(r.out, std::regex("\t(Load|Draw|Calc):\t[0-9]+ ms"), "\t$1:\tN ms");
     EXPECT_EQ(out,
               "Title:\tTiny model\n"
               "Author:\tTester\n"
@@ -302,8 +304,7 @@ TEST(RealModels, StatsListsEveryPartOfTheTable) {
         ASSERT_NE(end, std::string::npos) << model;
         const std::string table = r.out.substr(header, end + 1 - header);
         EXPECT_EQ(CountLines(table), static_cast<size_t>(QzPartCount) + 1) << model;
-        EXPECT_TRUE(table.find("\n" + model.string() + "\t0\t0\t<") != std::string::npos)
-            << model;
+        EXPECT_TRUE(table.find("\n" + model.string() + "\t0\t0\t<") != std::string::npos) << model;
         EXPECT_EQ(CountLines(r.out), 32u + QzPartCount) << model;
         EXPECT_NE(r.out.find("LineTypes:\n\t1\t"), std::string::npos);
         // The drawing really ran: the model's references were walked.
@@ -315,9 +316,8 @@ TEST(RealModels, TreeShowsEveryStoredLine) {
     ZARVEL_REQUIRE_SHARED_LDRAW(ldraw);
     for (const std::filesystem::path& model : RealModels(ldraw)) {
         ResetAll();
-        const RunOutput r =
-            RunCommand({"tree", "--ldraw", ldraw.string(), "--line-numbers", "--depth", "2",
-                 model.string()});
+        const RunOutput r = RunCommand(
+            {"tree", "--ldraw", ldraw.string(), "--line-numbers", "--depth", "2", model.string()});
         ASSERT_EQ(r.status, 0) << model << "\n" << r.err;
         // One printed line per stored line of the model and of each part it references.
         size_t expected = 0;

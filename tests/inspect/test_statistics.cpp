@@ -21,7 +21,7 @@ namespace {
 constexpr std::array<float, 16> kView0 = {1, 0, 1, 0, 0.5f, 1, -0.5f, 0, -1, 0, 1, 0, 0, 0, 0, 1};
 
 class StatisticsTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         testing_support::ResetModelInput();
         QzResetReaderState();
@@ -140,10 +140,9 @@ TEST_F(StatisticsTest, NoModelLoaded) {
 // The one-liner holds only the 3x3 orientation, to four significant digits, and is
 // written twice with the same numbers; the matrix block shows all sixteen with six.
 TEST_F(StatisticsTest, OneLinerAndMatrixNumbers) {
-    const std::array<float, 16> view = {0.70710677f, 0,    -0.70710677f, 11,
-                                        0.35355338f, 0.8660254f, 0.35355338f, 22,
-                                        0.61237246f, -0.5f, 0.61237246f, 33,
-                                        1e-8f,       0,    0,            1};
+    const std::array<float, 16> view = {
+        0.70710677f, 0,     -0.70710677f, 11, 0.35355338f, 0.8660254f, 0.35355338f, 22,
+        0.61237246f, -0.5f, 0.61237246f,  33, 1e-8f,       0,          0,           1};
     const std::string text = StatisticsText(view);
     const std::string oneLiner =
         "Current view matrix one-liner for LDraw -a option: (except scaling):\r\n"
@@ -180,8 +179,8 @@ TEST_F(StatisticsTest, LongTitleAuthorAndNamesAreNotCut) {
     AddPart(name, QzBox{{-1.23457e10f, -1.23457e10f, -1.23457e10f}, {1e-30f, 1e-30f, 1e-30f}},
             PF_PARTS_DIR | PF_EMPTY);
     const std::string text = StatisticsText(kView0);
-    EXPECT_TRUE(text.starts_with("Title:\t" + QzModelTitle + "\r\nAuthor:\t" + QzModelAuthor +
-                                 "\r\n\r\n"));
+    EXPECT_TRUE(
+        text.starts_with("Title:\t" + QzModelTitle + "\r\nAuthor:\t" + QzModelAuthor + "\r\n\r\n"));
     EXPECT_NE(text.find("\r\n" + name +
                         "\t1\t1\t<-1.23457e+010,-1.23457e+010,-1.23457e+010> "
                         "<1e-030,1e-030,1e-030>\r\n"),

@@ -21,7 +21,7 @@ namespace {
 
 // Owns hand-built lines and parts; the parts are not in the program-wide table.
 class Builder {
-public:
+  public:
     QzLine& Comment(const std::string& text, uint32_t bfc = 0, uint32_t lineNo = 1) {
         texts.push_back(text);
         QzLine& line = NewLine(0, 0, lineNo);
@@ -69,7 +69,7 @@ public:
         return part;
     }
 
-private:
+  private:
     std::deque<QzLine> lines;
     std::deque<QzPart> parts;
     std::deque<std::string> texts;
@@ -88,10 +88,8 @@ struct TextCase {
 };
 
 class ItemTextTest : public ::testing::TestWithParam<TextCase> {
-protected:
-    ItemTextTest() {
-        brick = &b.Part("3001.dat", {}, QzBox{{-40, -24, -20}, {40, 0, 20}});
-    }
+  protected:
+    ItemTextTest() { brick = &b.Part("3001.dat", {}, QzBox{{-40, -24, -20}, {40, 0, 20}}); }
     // The line under test for a case name.
     const QzLine& LineFor(const std::string& name) {
         if (name.starts_with("comment")) return b.Comment("Brick 2 x 4", 0, 1);
@@ -139,8 +137,7 @@ const TextCase kTextCases[] = {
     // Line numbers: number, colon, blank; generated lines show 0.
     {"ref_cull_invert_numbers", kTextNormal, true,
      "12: 1 16  10 -8 20  1 0 0  0 1 0  0 0 1  3001.dat"},
-    {"ref_generated_numbers", kTextNormal, true,
-     "0: 1 4  10 20 30  1 2 3  4 5 6  7 8 9  3001.dat"},
+    {"ref_generated_numbers", kTextNormal, true, "0: 1 4  10 20 30  1 2 3  4 5 6  7 8 9  3001.dat"},
     {"unknown_numbers", kTextNormal, true, "8: Unknown linetype: 7"},
     // BFC mode: flag text after the number, before the line.
     {"comment_bfc", kTextBfc, false, "0x0 0 Brick 2 x 4"},
@@ -159,7 +156,8 @@ const TextCase kTextCases[] = {
     {"unknown_bfc", kTextBfc, false, "Unknown linetype: 7"},
     // Bounding-box mode: only references change, to the referenced part's own box.
     {"ref_cull_invert_bbox", kTextBoundingBox, false, "1 16  <-40,-24,-20> <40,0,20>  3001.dat"},
-    {"ref_direct_bbox", kTextBoundingBox, true, "3: 1 0x2FF0000  <-40,-24,-20> <40,0,20>  3001.dat"},
+    {"ref_direct_bbox", kTextBoundingBox, true,
+     "3: 1 0x2FF0000  <-40,-24,-20> <40,0,20>  3001.dat"},
     {"comment_bbox", kTextBoundingBox, false, "0 Brick 2 x 4"},
     {"bfcstatement_bbox", kTextBoundingBox, false, "0 BFC CERTIFY CCW"},
     {"edge_bbox", kTextBoundingBox, false, "2 24  0 0 0  1.5 -2.25 1e-007"},
@@ -199,16 +197,17 @@ TEST(ItemText, LongCommentsAndNamesAreNotCut) {
     const std::string name = std::string(250, 'n') + ".dat";
     QzPart& part = b.Part(name, {});
     const float big[12] = {-1.23457e+10f, 1e-30f, 123456789.0f, 1, 0, 0, 0, 1, 0, 0, 0, 1};
-    EXPECT_EQ(ComposeItemText(b.Ref(0x7ABCDEF, big, &part, LF_CULL | LF_INVERT, 99999), true,
-                              kTextBfc),
-              "99999: CLIP INVERT 1 0x7ABCDEF  -1.23457e+010 1e-030 1.23457e+008  1 0 0  0 1 0  "
-              "0 0 1  " + name);
+    EXPECT_EQ(
+        ComposeItemText(b.Ref(0x7ABCDEF, big, &part, LF_CULL | LF_INVERT, 99999), true, kTextBfc),
+        "99999: CLIP INVERT 1 0x7ABCDEF  -1.23457e+010 1e-030 1.23457e+008  1 0 0  0 1 0  "
+        "0 0 1  " +
+            name);
 }
 
 // ---- The tree ----------------------------------------------------------------
 
 class TreeTest : public ::testing::Test {
-protected:
+  protected:
     std::vector<std::string> Texts(TreeModel& tree, TreeModel::ItemId parent) {
         std::vector<std::string> texts;
         for (TreeModel::ItemId child : tree.Children(parent)) {
@@ -221,9 +220,9 @@ protected:
 
 TEST_F(TreeTest, ThreeLinesGiveThreeTopItemsAndOnlyTheReferenceCanOpen) {
     QzPart& brick = b.Part("3001.dat", {&b.Poly(2, 24, {{0, 0, 0}, {1, 0, 0}})});
-    QzPart& model = b.Part("model.ldr", {&b.Comment("Model", 0, 1),
-                                         &b.Ref(4, kIdentityAt, &brick, 0, 2),
-                                         &b.Poly(3, 1, {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, 0, 3)});
+    QzPart& model =
+        b.Part("model.ldr", {&b.Comment("Model", 0, 1), &b.Ref(4, kIdentityAt, &brick, 0, 2),
+                             &b.Poly(3, 1, {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, 0, 3)});
     TreeModel tree;
     tree.Open(&model);
     const auto& top = tree.Children(TreeModel::kRoot);
@@ -241,15 +240,15 @@ TEST_F(TreeTest, ThreeLinesGiveThreeTopItemsAndOnlyTheReferenceCanOpen) {
 
 TEST_F(TreeTest, OpeningFillsOnceAndNeverTwice) {
     QzPart& stud = b.Part("stud.dat", {&b.Poly(2, 24, {{0, 0, 0}, {0, -4, 0}}, 0, 1)});
-    QzPart& brick = b.Part("3001.dat", {&b.Comment("Brick", 0, 1),
-                                        &b.Ref(16, kIdentityAt, &stud, LF_CULL, 2)});
+    QzPart& brick =
+        b.Part("3001.dat", {&b.Comment("Brick", 0, 1), &b.Ref(16, kIdentityAt, &stud, LF_CULL, 2)});
     QzPart& model = b.Part("model.ldr", {&b.Ref(4, kIdentityAt, &brick, 0, 1)});
     TreeModel tree;
     tree.Open(&model);
     const TreeModel::ItemId ref = tree.Children(TreeModel::kRoot).front();
     EXPECT_TRUE(tree.OnItemExpanding(ref));  // open
-    EXPECT_EQ(Texts(tree, ref),
-              (std::vector<std::string>{"0 Brick", "1 16  10 -8 20  1 0 0  0 1 0  0 0 1  stud.dat"}));
+    EXPECT_EQ(Texts(tree, ref), (std::vector<std::string>{
+                                    "0 Brick", "1 16  10 -8 20  1 0 0  0 1 0  0 0 1  stud.dat"}));
     EXPECT_TRUE(tree.OnItemExpanding(ref));  // close
     EXPECT_TRUE(tree.OnItemExpanding(ref));  // open again
     ASSERT_EQ(tree.Children(ref).size(), 2u);
@@ -286,7 +285,8 @@ TEST_F(TreeTest, TextsFollowTheOptionsAndOpeningStartsFresh) {
     const TreeModel::ItemId ref = tree.Children(TreeModel::kRoot).front();
     tree.SetShowLineNumbers(true);
     tree.SetTextMode(kTextBfc);
-    EXPECT_EQ(tree.OnGetItemText(ref), "7: CLIP INVERT 1 4  10 -8 20  1 0 0  0 1 0  0 0 1  3001.dat");
+    EXPECT_EQ(tree.OnGetItemText(ref),
+              "7: CLIP INVERT 1 4  10 -8 20  1 0 0  0 1 0  0 0 1  3001.dat");
     tree.SetTextMode(kTextBoundingBox);
     EXPECT_EQ(tree.OnGetItemText(ref), "7: 1 4  <-40,-24,-20> <40,0,20>  3001.dat");
     tree.Open(&model);
@@ -297,8 +297,8 @@ TEST_F(TreeTest, TextsFollowTheOptionsAndOpeningStartsFresh) {
 }
 
 TEST_F(TreeTest, TheTwoPreviousTextsStayValid) {
-    QzPart& model = b.Part("model.ldr", {&b.Comment("one"), &b.Comment("two"),
-                                         &b.Comment("three"), &b.Comment("four")});
+    QzPart& model = b.Part("model.ldr", {&b.Comment("one"), &b.Comment("two"), &b.Comment("three"),
+                                         &b.Comment("four")});
     TreeModel tree;
     tree.Open(&model);
     const auto& top = tree.Children(TreeModel::kRoot);
@@ -328,7 +328,7 @@ TEST_F(TreeTest, NoModelGivesAnEmptyTree) {
 // ---- A model read from files --------------------------------------------------
 
 class ReadTreeTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         testing_support::ResetModelInput();
         QzResetReaderState();
