@@ -258,6 +258,7 @@ private:
     bool firstFilePending_ = true;
     QzBfcState bfc_;
     int openBlock_ = 0;
+    int depth_ = 0;  // transform blocks open
     // Receives the lines of a section that cannot be stored in its own part (already
     // read, or no record for it); thrown away when the section ends.
     QzPart* scratch_ = nullptr;
@@ -313,6 +314,7 @@ bool FileReader::OpenBlock(int kind, const QzMatrix& matrix) {
     current_ = block;
     tail_ = &block->lines;
     openBlock_ = kind;
+    ++depth_;
     return true;
 }
 
@@ -322,6 +324,7 @@ void FileReader::CloseBlock() {
     current_ = block->parent;
     tail_ = block->parentTail;
     openBlock_ = block->parentBlock;
+    --depth_;
 }
 
 bool FileReader::ReadSectionStart(std::string_view name, std::string_view text) {
@@ -396,6 +399,10 @@ bool FileReader::ReadComment(std::string_view line, std::string_view whole, bool
     QzMatrix matrix;
     int meta = QzParseMeta(line, matrix);
     if (meta > 0) {
+        if (depth_ >= QZ_MAX_BLOCK_DEPTH) {
+            QzWarn(0, QZ_SKIPPING, "Transform blocks nested too deeply");
+            return true;
+        }
         EnterCommands();
         if (!StoreComment(text)) return false;
         return OpenBlock(meta, matrix);

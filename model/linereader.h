@@ -16,6 +16,10 @@ inline constexpr size_t QZ_LINE_BUFFER = 1000;
 // a longer token makes the line unreadable ("Bad line").
 inline constexpr size_t QZ_TOKEN_BUFFER = 264;
 
+// Transform blocks open at once in one file at most; a deeper opening line is
+// dropped, so that no walk over the nested parts can exhaust the stack.
+inline constexpr int QZ_MAX_BLOCK_DEPTH = 100;
+
 // Fields counted on a line of each type 1 to 5 (type and colour included).
 inline constexpr int QzArgumentCounts[6] = {0, 15, 8, 11, 14, 14};
 // Keywords of the transform meta-commands by block kind (index 0 unused).

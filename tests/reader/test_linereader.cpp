@@ -389,3 +389,46 @@ TEST_F(LineReader, MissingColourRegistration) {
 }
 
 }  // namespace
+
+namespace {
+
+using reader_test::Lines;
+using reader_test::ReaderTest;
+
+class BlockDepth : public ReaderTest {};
+
+TEST_F(BlockDepth, OpeningLinesBeyondTheLimitAreDropped) {
+    std::string model;
+    for (int i = 0; i < QZ_MAX_BLOCK_DEPTH + 2; ++i) model += "0 SCALE 1\n";
+    model += "2 24 0 0 0 1 1 1\n";
+    ASSERT_EQ(LoadText(model), 1);
+    std::string expected = Skipping(QZ_MAX_BLOCK_DEPTH + 1, "Transform blocks nested too deeply", "0 SCALE 1") +
+                           Skipping(QZ_MAX_BLOCK_DEPTH + 2, "Transform blocks nested too deeply", "0 SCALE 1");
+    for (int i = 0; i < QZ_MAX_BLOCK_DEPTH; ++i) {
+        expected += "WARNING \"" + modelPath + "\": End-Of-File, SCALE END expected\r\n";
+    }
+    EXPECT_EQ(QzInputLog, expected);
+    int depth = 0;
+    const QzPart* part = &QzParts[0];
+    while (Lines(part).size() == 2 && Lines(part)[1]->type == 1) {
+        part = Lines(part)[1]->part;
+        ++depth;
+    }
+    EXPECT_EQ(depth, QZ_MAX_BLOCK_DEPTH);
+    EXPECT_EQ(Lines(part).size(), 1u);
+    EXPECT_EQ(QzParts[0].flags & PF_EMPTY, 0u);
+}
+
+TEST_F(BlockDepth, DeepChainOfSectionsResolves) {
+    std::string model;
+    for (int i = 0; i < 1500; ++i) {
+        model += "0 FILE s" + std::to_string(i) + ".ldr\n1 16 0 0 1 1 0 0 0 1 0 0 0 1 s" + std::to_string(i + 1) +
+                 ".ldr\n";
+    }
+    model += "0 FILE s1500.ldr\n2 24 0 0 0 1 1 1\n";
+    ASSERT_EQ(LoadText(model, "chain.mpd"), 1);
+    EXPECT_EQ(QzInputLog, "");
+    EXPECT_FLOAT_EQ(QzParts[0].box.max.z, 1500 + 1);
+}
+
+}  // namespace
