@@ -19,12 +19,13 @@ std::string ColourText(int32_t colour) {
     return plat::Format("%d", colour);
 }
 
+double D(float v) { return static_cast<double>(v); }
+
 const char* PartName(const QzLine& line) { return line.part ? line.part->name.c_str() : ""; }
 
 // "%g %g %g" of one stored vertex.
 std::string PointText(const QzVector4& p) {
-    return plat::Format("%g %g %g", static_cast<double>(p.x), static_cast<double>(p.y),
-                        static_cast<double>(p.z));
+    return plat::Format("%g %g %g", D(p.x), D(p.y), D(p.z));
 }
 
 // The line as LDraw writes it, with the flag text its type and BFC bits give.
@@ -41,22 +42,17 @@ std::string LineText(const QzLine& line, int textMode, std::string& flags) {
             }
             if (textMode == kTextBoundingBox) {
                 const QzBox box = line.part ? line.part->box : QzBox{};
-                return plat::Format("1 %s  <%g,%g,%g> <%g,%g,%g>  ", colour.c_str(),
-                                    static_cast<double>(box.min.x), static_cast<double>(box.min.y),
-                                    static_cast<double>(box.min.z), static_cast<double>(box.max.x),
-                                    static_cast<double>(box.max.y),
-                                    static_cast<double>(box.max.z)) +
+                return plat::Format("1 %s  <%g,%g,%g> <%g,%g,%g>  ", colour.c_str(), D(box.min.x),
+                                    D(box.min.y), D(box.min.z), D(box.max.x), D(box.max.y),
+                                    D(box.max.z)) +
                        PartName(line);
             }
             // Stored as rows (a b c x), (d e f y), (g h i z); LDraw writes x y z a..i.
             const QzMatrix& m = QzLineMatrix(line);
             return plat::Format("1 %s  %g %g %g  %g %g %g  %g %g %g  %g %g %g  ", colour.c_str(),
-                                static_cast<double>(m.m[0][3]), static_cast<double>(m.m[1][3]),
-                                static_cast<double>(m.m[2][3]), static_cast<double>(m.m[0][0]),
-                                static_cast<double>(m.m[0][1]), static_cast<double>(m.m[0][2]),
-                                static_cast<double>(m.m[1][0]), static_cast<double>(m.m[1][1]),
-                                static_cast<double>(m.m[1][2]), static_cast<double>(m.m[2][0]),
-                                static_cast<double>(m.m[2][1]), static_cast<double>(m.m[2][2])) +
+                                D(m.m[0][3]), D(m.m[1][3]), D(m.m[2][3]), D(m.m[0][0]),
+                                D(m.m[0][1]), D(m.m[0][2]), D(m.m[1][0]), D(m.m[1][1]),
+                                D(m.m[1][2]), D(m.m[2][0]), D(m.m[2][1]), D(m.m[2][2])) +
                    PartName(line);
         }
         case 2:
