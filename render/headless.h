@@ -36,8 +36,9 @@ public:
     // Clears the whole image and draws the loaded model once (a redraw after resize).
     void Draw();
 
-    // The image as the renderer sees it (width a multiple of 4).
-    const QzZImage& Image() const { return image_; }
+    // The image as the renderer sees it, with the rectangles of the last drawing
+    // (width a multiple of 4).
+    const QzZImage& Image() const { return state_.renderer->image; }
     int Width() const { return width_; }
     int Height() const { return height_; }
     // The client area's pixels, rows from the top, red, green, blue per pixel.
