@@ -1,6 +1,7 @@
 #include "cmd_tree.h"
 
 #include <CLI/CLI.hpp>
+#include <limits>
 #include <map>
 #include <ostream>
 
@@ -45,7 +46,7 @@ CLI::App* AddTreeCommand(CLI::App& app, TreeOptions& options) {
         ->capture_default_str();
     sub->add_flag("--line-numbers", options.lineNumbers, "Start each item with its line number");
     sub->add_option("--depth", options.depth, "Levels to print; 1 is the main model's lines")
-        ->check(CLI::PositiveNumber)
+        ->check(CLI::Range(1, std::numeric_limits<int>::max()))
         ->capture_default_str();
     sub->add_option("model", options.model, "Model file (.dat, .ldr, .mpd)")->required();
     return sub;
