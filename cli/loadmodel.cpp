@@ -13,7 +13,7 @@ namespace cli {
 
 plat::MessageAnswer StreamMessageBox::Show(const std::string& text, plat::MessageKind kind) {
     ++count;
-    out_ << text << '\n';
+    out_ << plat::kAppTitle << ": " << text << '\n';
     return kind == plat::MessageKind::Question ? plat::MessageAnswer::No : plat::MessageAnswer::Ok;
 }
 

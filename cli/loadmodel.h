@@ -11,7 +11,8 @@
 
 namespace cli {
 
-// Writes each message box's text and a newline to a stream and counts them.
+// Writes each message box as "Zarvel: ", its text and a newline to a stream, and
+// counts them.
 class StreamMessageBox : public plat::MessageBoxHandler {
 public:
     explicit StreamMessageBox(std::ostream& out) : out_(out) {}
@@ -36,7 +37,7 @@ struct LoadResult {
 std::string ResolveLdrawDir(const std::string& option);
 
 // Loads a model (path as typed). keepCache false empties the part table and the
-// light list first. Error boxes shown meanwhile go to err, one text per box.
+// light list first. Error boxes shown meanwhile go to err (StreamMessageBox).
 LoadResult LoadModelForCli(const std::string& ldraw, const std::string& model, bool keepCache,
                            std::ostream& err);
 

@@ -1,5 +1,6 @@
 // zarvel-cli check: standard output is exactly the input log, boxes go to standard
-// error, the exit status tells what happened, and --gnu points editors at lines.
+// error after the caption "Zarvel: ", the exit status tells what happened, and --gnu
+// points editors at lines.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -72,7 +73,7 @@ TEST_F(CheckCommand, BoxesGoToStandardError) {
     CheckRun r = Check({"--ldraw", library, model});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err, "Could not find gone.dat\nReferenced by " + model + "\n");
+    EXPECT_EQ(r.err, "Zarvel: Could not find gone.dat\nReferenced by " + model + "\n");
 }
 
 TEST_F(CheckCommand, FailedLoadAndTheModelsAfterIt) {
@@ -80,7 +81,7 @@ TEST_F(CheckCommand, FailedLoadAndTheModelsAfterIt) {
     std::string missing = (dir.path() / "missing.ldr").string();
     CheckRun r = Check({"--ldraw", library, missing, good});
     EXPECT_EQ(r.status, 2);
-    EXPECT_EQ(r.err, "Could not find " + missing + "\nReferenced by *\n");
+    EXPECT_EQ(r.err, "Zarvel: Could not find " + missing + "\nReferenced by *\n");
     EXPECT_EQ(r.out, "");
 }
 
@@ -94,7 +95,7 @@ TEST_F(CheckCommand, LibraryFromTheEnvironmentOrNowhere) {
     unsetenv("LDRAWDIR");
     r = Check({model});
     EXPECT_EQ(r.status, 2);
-    EXPECT_EQ(r.err, "LDRAWDIR not set.\nSpecify directory in the Edit menu.\n");
+    EXPECT_EQ(r.err, "Zarvel: LDRAWDIR not set.\nSpecify directory in the Edit menu.\n");
     EXPECT_EQ(r.out, "");
 }
 
