@@ -1,5 +1,6 @@
 #include "loader.h"
 
+#include <new>
 #include <string_view>
 
 #include "bfc.h"
@@ -215,7 +216,12 @@ int QzReadModel(const std::string& path) {
         QzPartCount = 1;
     }
     QzPart& model = QzParts[0];
-    model.name = path;
+    try {
+        model.name = path;
+    } catch (const std::bad_alloc&) {
+        QzError("Out of memory for model name");
+        return 0;
+    }
     model.lines = nullptr;
 
     if (QzAddColour(7) != 0) return 0;
