@@ -49,6 +49,42 @@ TEST_F(Loader, NameAsWrittenBeforeDatEverywhere) {
     EXPECT_EQ(QzFoundPlace, QZ_PLACE_MODEL_DIR);
 }
 
+// Runs a load with the current directory set to a folder of the scratch area.
+class CurrentDirectory : public Loader {
+protected:
+    void SetUp() override {
+        Loader::SetUp();
+        saved = std::filesystem::current_path();
+        std::filesystem::create_directories(dir.path() / "cwd");
+        std::filesystem::current_path(dir.path() / "cwd");
+    }
+    void TearDown() override {
+        std::filesystem::current_path(saved);
+        Loader::TearDown();
+    }
+    std::filesystem::path saved;
+};
+
+TEST_F(CurrentDirectory, WinsOverTheLibraryForTheSameName) {
+    Write("ldraw/parts/3001.dat", kEdge);
+    std::string here = Write("cwd/3001.dat", kEdge);
+    QzPart* part = LoadReference("3001.dat");
+    ASSERT_NE(part, nullptr);
+    EXPECT_EQ(QzFoundPlace, QZ_PLACE_AS_WRITTEN);
+    EXPECT_EQ(part->flags & (PF_PARTS_DIR | PF_PRIM_DIR), 0u);
+    ASSERT_EQ(opened.size(), 2u);
+    EXPECT_EQ(std::filesystem::canonical(opened[1]), std::filesystem::canonical(here));
+}
+
+TEST_F(CurrentDirectory, NameAsWrittenInTheLibraryWinsOverDatHere) {
+    Write("ldraw/parts/3001", kEdge);
+    Write("cwd/3001.dat", kEdge);
+    QzPart* part = LoadReference("3001");
+    ASSERT_NE(part, nullptr);
+    EXPECT_EQ(QzFoundPlace, QZ_PLACE_PARTS);
+    EXPECT_EQ(part->flags & (PF_PARTS_DIR | PF_PRIM_DIR), PF_PARTS_DIR);
+}
+
 TEST_F(Loader, LibraryPlacesInOrderWithTheirFlags) {
     struct Case {
         const char* file;
