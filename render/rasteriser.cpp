@@ -201,10 +201,12 @@ void QzRenderer::DrawLineSpan(const QzVector& p0, const QzVector& p1, const uint
         int64_t k0 = std::max<int64_t>(0, -static_cast<int64_t>(xs));
         int64_t k1 = std::min<int64_t>(static_cast<int64_t>(xe) - xs,
                                        static_cast<int64_t>(w) - 1 - xs);
-        int64_t r0, r1;
-        MinorRange(s.y, sy, h, static_cast<int64_t>(xe) - xs, r0, r1);
-        k0 = std::max(k0, r0);
-        k1 = std::min(k1, r1);
+        if (!(s.y >= 0 && s.y < h && e.y >= 0 && e.y < h)) {
+            int64_t r0, r1;
+            MinorRange(s.y, sy, h, static_cast<int64_t>(xe) - xs, r0, r1);
+            k0 = std::max(k0, r0);
+            k1 = std::min(k1, r1);
+        }
         for (int64_t k = k0; k <= k1; ++k) {
             const int32_t x = static_cast<int32_t>(xs + k);
             const float fy = s.y + sy * static_cast<float>(k);
@@ -229,10 +231,12 @@ void QzRenderer::DrawLineSpan(const QzVector& p0, const QzVector& p1, const uint
         int64_t k0 = std::max<int64_t>(0, -static_cast<int64_t>(ys));
         int64_t k1 = std::min<int64_t>(static_cast<int64_t>(ye) - ys,
                                        static_cast<int64_t>(h) - 1 - ys);
-        int64_t r0, r1;
-        MinorRange(s.x, sx, w, static_cast<int64_t>(ye) - ys, r0, r1);
-        k0 = std::max(k0, r0);
-        k1 = std::min(k1, r1);
+        if (!(s.x >= 0 && s.x < w && e.x >= 0 && e.x < w)) {
+            int64_t r0, r1;
+            MinorRange(s.x, sx, w, static_cast<int64_t>(ye) - ys, r0, r1);
+            k0 = std::max(k0, r0);
+            k1 = std::min(k1, r1);
+        }
         for (int64_t k = k0; k <= k1; ++k) {
             const int32_t y = static_cast<int32_t>(ys + k);
             const int32_t x = TruncClamp(s.x + sx * static_cast<float>(k));
@@ -246,8 +250,9 @@ void QzRenderer::DrawLineSpan(const QzVector& p0, const QzVector& p1, const uint
     }
 }
 
-void QzRenderer::FillTriangle(const QzVector& p0, const QzVector& p1, const QzVector& p2,
-                              const uint8_t a[4], const uint8_t b[4]) {
+void QzRenderer::FillTriangle(const QzVector& p0, const QzVector& p1, const QzVector& p2) {
+    const uint8_t* a = pattern_.a;
+    const uint8_t* b = pattern_.b;
     ++trianglesTried;
     QzZImage& img = image;
     if (!img.depth || !img.pixels) return;
@@ -289,7 +294,16 @@ void QzRenderer::FillTriangle(const QzVector& p0, const QzVector& p1, const QzVe
         // Nothing of this colour is ever drawn.
         return;
     }
-    const uint8_t sr = a[0], sg = a[1], sb = a[2];
+    uint8_t sr = a[0], sg = a[1], sb = a[2];
+    // Shading waits for the first pixel that is written: hidden and empty triangles
+    // never pay for it. It scales both entries alike, so the kind of fill stays.
+    auto shadeNow = [&]() {
+        ShadeColours(*shadeFace_[0], *shadeFace_[1], *shadeFace_[2], pattern_);
+        shadePending_ = false;
+        sr = a[0];
+        sg = a[1];
+        sb = a[2];
+    };
 
     bool wrote = false;
     const int32_t y0 = std::max(yt, 0);
@@ -327,6 +341,7 @@ void QzRenderer::FillTriangle(const QzVector& p0, const QzVector& p1, const QzVe
         if (solid) {
             for (int32_t c = c0; c <= c1; ++c, ++d, p += 3, z += dz) {
                 if (z <= *d) {
+                    if (shadePending_) shadeNow();
                     *d = z;
                     p[0] = sb;
                     p[1] = sg;
@@ -338,6 +353,7 @@ void QzRenderer::FillTriangle(const QzVector& p0, const QzVector& p1, const QzVe
         } else if (blend) {
             for (int32_t c = c0; c <= c1; ++c, ++d, p += 3, z += dz) {
                 if (z <= *d) {
+                    if (shadePending_) shadeNow();
                     p[0] = static_cast<uint8_t>((3 * p[0] + sb) / 4);
                     p[1] = static_cast<uint8_t>((3 * p[1] + sg) / 4);
                     p[2] = static_cast<uint8_t>((3 * p[2] + sr) / 4);
@@ -350,6 +366,7 @@ void QzRenderer::FillTriangle(const QzVector& p0, const QzVector& p1, const QzVe
             for (int32_t c = c0; c <= c1; ++c, ++d, p += 3, z += dz) {
                 const uint8_t* e = ((c + y) & 1) ? a : b;
                 if (e[3] != 0 && z <= *d) {
+                    if (shadePending_) shadeNow();
                     *d = z;
                     p[0] = e[2];
                     p[1] = e[1];
@@ -384,21 +401,26 @@ void QzRenderer::DrawLine(const QzVector& p0, const QzVector& p1, int32_t colour
 
 void QzRenderer::DrawTriangle(const QzVector& p0, const QzVector& p1, const QzVector& p2,
                               int32_t colour) {
-    QzPixelPattern pat = ResolveColour(colour, *options);
-    if (options->shading) ShadeColours(p0, p1, p2, pat);
-    FillTriangle(p0, p1, p2, pat.a, pat.b);
+    pattern_ = ResolveColour(colour, *options);
+    shadePending_ = options->shading;
+    shadeFace_[0] = &p0;
+    shadeFace_[1] = &p1;
+    shadeFace_[2] = &p2;
+    FillTriangle(p0, p1, p2);
 }
 
 void QzRenderer::DrawQuad(const QzVector& p0, const QzVector& p1, const QzVector& p2,
                           const QzVector& p3, int32_t colour) {
-    QzPixelPattern pat = ResolveColour(colour, *options);
-    if (options->shading) ShadeColours(p0, p1, p2, pat);
-    FillTriangle(p0, p1, p2, pat.a, pat.b);
-    FillTriangle(p0, p2, p3, pat.a, pat.b);
+    pattern_ = ResolveColour(colour, *options);
+    shadePending_ = options->shading;
+    shadeFace_[0] = &p0;
+    shadeFace_[1] = &p1;
+    shadeFace_[2] = &p2;
+    FillTriangle(p0, p1, p2);
+    FillTriangle(p0, p2, p3);
     // A reflex corner at p1 or p3 leaves part of the outline uncovered by the two
     // halves; the third triangle covers it.
-    if (QzIsBelowDiagonal(p0, p2, p1) == QzIsBelowDiagonal(p0, p2, p3))
-        FillTriangle(p1, p2, p3, pat.a, pat.b);
+    if (QzIsBelowDiagonal(p0, p2, p1) == QzIsBelowDiagonal(p0, p2, p3)) FillTriangle(p1, p2, p3);
 }
 
 void QzRenderer::DrawOptionalLine(const QzVector& p0, const QzVector& p1, const QzVector& c0,

@@ -143,6 +143,8 @@ void QzRenderer::DrawPart(bool top, QzPart* part, int32_t colour, const QzMatrix
     ++walkDepth_;
     QzVector pts[4];
     for (QzLine* line = part->lines; line; line = line->next) {
+        // Lines are separate heap records: fetch the next one while this one draws.
+        if (line->next) __builtin_prefetch(line->next);
         switch (line->type) {
             case 1: {
                 QzPart* sub = line->part;
@@ -235,6 +237,7 @@ void QzRenderer::DrawStuds(bool top, QzPart* part, int32_t colour, const QzMatri
                            bool cull, bool invert) {
     const QzRenderOptions& o = *options;
     for (QzLine* line = part->lines; line; line = line->next) {
+        if (line->next) __builtin_prefetch(line->next);
         if (line->type != 1 || !line->part) continue;
         QzPart* sub = line->part;
         if ((sub->flags & PF_STUD) && o.lineAsStud) continue;

@@ -9,6 +9,7 @@
 
 #include "geometry.h"
 #include "model.h"
+#include "rasteriser.h"
 #include "zimage.h"
 
 struct QzRenderOptions {
@@ -91,14 +92,19 @@ public:
     bool inStudPass = false;
 
 private:
-    // Fills one triangle with the resolved pattern; true if a pixel was written.
-    void FillTriangle(const QzVector& p0, const QzVector& p1, const QzVector& p2,
-                      const uint8_t a[4], const uint8_t b[4]);
+    // Fills one triangle with the current face's pattern, shading it first if that
+    // is still pending.
+    void FillTriangle(const QzVector& p0, const QzVector& p1, const QzVector& p2);
     void DrawLineSpan(const QzVector& p0, const QzVector& p1, const uint8_t a[4],
                       const uint8_t b[4]);
     void ResolvePattern(int32_t colour, uint8_t a[4], uint8_t b[4]) const;
     void DrawPolygon(int count, const QzLine& line, const QzVector* pts, int32_t c, bool cull,
                      bool invert);
+
+    // The pattern of the face being filled, and the points its shading comes from.
+    QzPixelPattern pattern_{};
+    const QzVector* shadeFace_[3] = {};
+    bool shadePending_ = false;
 
     // Scratch arrays of transformed vertices for vertex-list mode, one per depth of
     // the walk, reused from drawing to drawing.

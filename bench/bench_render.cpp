@@ -1,0 +1,105 @@
+// Drawing the largest real model at 1024 x 768 in view 1 with the fitted zoom: a full
+// redraw as after a resize, the redraw after a view command, and the drag previews.
+#include <benchmark/benchmark.h>
+
+#include <filesystem>
+#include <string>
+
+#include "diagnostics.h"
+#include "drawpass.h"
+#include "headless.h"
+#include "loader.h"
+#include "measurements.h"
+#include "messagebox.h"
+#include "model.h"
+
+namespace {
+
+const std::filesystem::path kLdraw = ZARVEL_BENCH_SHARED_LDRAW;
+
+class QuietBox : public plat::MessageBoxHandler {
+public:
+    plat::MessageAnswer Show(const std::string&, plat::MessageKind) override {
+        return plat::MessageAnswer::Ok;
+    }
+};
+
+// One loaded model and one view for all benchmarks of a model.
+struct Scene {
+    std::string loaded;
+    QzHeadlessView view;
+};
+
+Scene& SceneFor(const std::string& name) {
+    static Scene scene;
+    if (scene.loaded != name) {
+        static QuietBox box;
+        plat::SetMessageBoxHandler(&box);
+        QzFreeAllParts();
+        QzFreeLights();
+        QzClearInputLog();
+        QzLDrawDir = kLdraw.string();
+        scene.loaded = QzReadModel((kLdraw / "models" / name).string()) == 1 ? name : "";
+        scene.view.Resize(1024, 768);
+        scene.view.State().SetStandardView(1);
+        scene.view.State().zoom = scene.view.FitZoom();
+        scene.view.State().dragging = false;
+    }
+    return scene;
+}
+
+enum class Kind { Full, Partial, Wire, Solid };
+
+void Redraw(benchmark::State& st, const std::string& model, Kind kind) {
+    if (!std::filesystem::exists(kLdraw / "models" / model)) {
+        st.SkipWithError("shared LDraw library not present");
+        return;
+    }
+    Scene& scene = SceneFor(model);
+    if (scene.loaded.empty()) {
+        st.SkipWithError("model did not load");
+        return;
+    }
+    QzRenderState& rs = scene.view.State();
+    rs.dragging = kind == Kind::Wire || kind == Kind::Solid;
+    rs.dragMode = kind == Kind::Solid ? 2 : 3;
+    scene.view.Draw();  // warm up, and leave a drawn area for partial clears
+    for (auto _ : st) {
+        if (kind == Kind::Full)
+            RedrawModel(rs, true);
+        else
+            RedrawModel(rs, false);
+    }
+    rs.dragging = false;
+    const QzDrawStatistics& s = QzDrawStats;
+    const double faces = s.typeCount[3] + s.typeCount[4];
+    const double lines = s.typeCount[2] + s.typeCount[5];
+    st.counters["zoom"] = rs.zoom;
+    st.counters["faces"] = faces;
+    st.counters["lines"] = lines;
+    if (!rs.dragging && kind != Kind::Wire && kind != Kind::Solid) {
+        st.counters["faces/s"] =
+            benchmark::Counter(faces, benchmark::Counter::kIsIterationInvariantRate);
+        st.counters["trianglesTried/s"] = benchmark::Counter(
+            rs.renderer->trianglesTried, benchmark::Counter::kIsIterationInvariantRate);
+    }
+}
+
+const char* const kFalcon = "10179-1 - Millennium Falcon - UCS.mpd";
+const char* const kBridge = "10214-1 - Tower Bridge.mpd";
+
+void BM_FalconFullRedraw(benchmark::State& st) { Redraw(st, kFalcon, Kind::Full); }
+void BM_FalconRedraw(benchmark::State& st) { Redraw(st, kFalcon, Kind::Partial); }
+void BM_FalconWirePreview(benchmark::State& st) { Redraw(st, kFalcon, Kind::Wire); }
+void BM_FalconSolidPreview(benchmark::State& st) { Redraw(st, kFalcon, Kind::Solid); }
+void BM_BridgeFullRedraw(benchmark::State& st) { Redraw(st, kBridge, Kind::Full); }
+
+BENCHMARK(BM_FalconFullRedraw)->Unit(benchmark::kMillisecond)->MinTime(3.0);
+BENCHMARK(BM_FalconRedraw)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_FalconWirePreview)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_FalconSolidPreview)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_BridgeFullRedraw)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+}  // namespace
+
+BENCHMARK_MAIN();
