@@ -54,6 +54,8 @@ constexpr std::string_view kReserved[] = {
     "x", "xyz", "y", "yes", "z",
 };
 
+static_assert(std::is_sorted(std::begin(kReserved), std::end(kReserved)));
+
 // Names the scene itself declares; a part of the same name would replace them.
 constexpr std::string_view kSceneNames[] = {
     "AMB", "BUMPNORMAL", "BUMPS", "DIF", "O7071", "QUAL", "STUDS", "SW",
