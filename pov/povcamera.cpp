@@ -101,8 +101,7 @@ void LuDecompose(float a[6][6], int pivots[6]) {
         pivots[j] = pivot;
         if (a[j][j] == 0.0f) a[j][j] = kTiny;
         if (j < n - 1) {
-            const float inverse = 1.0f / a[j][j];
-            for (int i = j + 1; i < n; ++i) a[i][j] *= inverse;
+            for (int i = j + 1; i < n; ++i) a[i][j] /= a[j][j];
         }
     }
 }
