@@ -18,8 +18,9 @@ namespace cli {
 
 namespace {
 
-// Loads shorter than this show no progress.
+// Loads shorter than this show no progress; after that it is redrawn at most this often.
 constexpr uint32_t kProgressDelayMs = 1000;
+constexpr uint32_t kProgressIntervalMs = 100;
 
 // What the file hook of one load records: the files read, for the GNU form, and the
 // progress shown on a terminal.
@@ -28,6 +29,7 @@ struct LoadWatch {
     std::ostream* progress = nullptr;
     std::string model;
     uint32_t start = 0;
+    uint32_t lastShown = 0;
     bool shown = false;
 };
 LoadWatch* watch = nullptr;
@@ -35,7 +37,10 @@ LoadWatch* watch = nullptr;
 void OnFileOpened(const QzPart& part, const std::string& path) {
     if (!watch) return;
     watch->files.emplace_back(part.name, path);
-    if (watch->progress && plat::TickCount() - watch->start > kProgressDelayMs) {
+    uint32_t now = plat::TickCount();
+    if (watch->progress && now - watch->start > kProgressDelayMs &&
+        (!watch->shown || now - watch->lastShown >= kProgressIntervalMs)) {
+        watch->lastShown = now;
         *watch->progress << "\rzarvel-cli: loading " << watch->model << ": " << watch->files.size()
                          << " files read" << std::flush;
         watch->shown = true;
