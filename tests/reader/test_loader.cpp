@@ -172,6 +172,22 @@ TEST_F(Loader, MissingSubpartReportedOnce) {
     EXPECT_FLOAT_EQ(QzParts[0].box.min.x, 0);
 }
 
+TEST_F(Loader, FullTableDropsTheReferenceToANewName) {
+    std::string model;
+    for (int i = 0; i < QZ_MAX_PARTS; ++i) model += Ref("n" + std::to_string(i) + ".dat");
+    model += Ref("n5.dat");
+    ASSERT_EQ(LoadText(model), 1);
+    EXPECT_EQ(QzPartCount, QZ_MAX_PARTS);
+    auto boxTexts = Boxes();
+    ASSERT_EQ(boxTexts.size(), static_cast<size_t>(QZ_MAX_PARTS));
+    EXPECT_EQ(boxTexts[0], "Sorry, max 2000 parts.");
+    EXPECT_EQ(boxTexts[1], "Could not find n0.dat\nReferenced by " + modelPath);
+    auto lines = Lines(&QzParts[0]);
+    ASSERT_EQ(lines.size(), static_cast<size_t>(QZ_MAX_PARTS));
+    EXPECT_EQ(lines.back()->part->name, "n5.dat");
+    EXPECT_EQ(lines.back()->lineNo, static_cast<uint32_t>(QZ_MAX_PARTS + 1));
+}
+
 TEST_F(Loader, PartReferencedManyTimesIsReadOnce) {
     Write("ldraw/parts/brick.dat", kEdge);
     std::string model;
