@@ -248,6 +248,11 @@ void QzRenderer::DrawStuds(bool top, QzPart* part, int32_t colour, const QzMatri
         const bool subInvert = invert != ((line->bfc & LF_INVERT) != 0);
         if (sub->flags & PF_STUD) {
             if (!IsStudHidden(sub, m)) DrawPart(false, sub, c, m, subCull, subInvert);
+        } else if (o.seams && (sub->flags & PF_PARTS_DIR) && !(part->flags & PF_PARTS_DIR)) {
+            // The studs of a shrunk part shrink with it, as the main walk drew the part.
+            QzMatrix shrunk;
+            QzMultiply(shrunk, m, SeamShrink(*sub, o.seamWidth));
+            DrawStuds(false, sub, c, shrunk, subCull, subInvert);
         } else {
             DrawStuds(false, sub, c, m, subCull, subInvert);
         }
