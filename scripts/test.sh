@@ -13,7 +13,5 @@ for config in release asan; do
   (cd "$dir" && ctest --output-on-failure -j "$(nproc)")
 done
 
-if [ -f scripts/fuzz.sh ]; then
-  echo "== fuzz"
-  bash scripts/fuzz.sh 60
-fi
+echo "== fuzz: line reader, 60 s"
+sh fuzz/run_fuzz.sh 60 build/fuzz >/dev/null
