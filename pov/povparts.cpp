@@ -386,9 +386,10 @@ void PovDeclarePart(std::ostream& out, QzPart* part) {
 
     // First pass: declare what is referenced, count the objects. Besides the counts,
     // note what POV-Ray will actually see: objects outside IFNOTPOV blocks, meshes with
-    // a triangle it keeps, and POV-Ray code lines of IFPOV blocks.
+    // a triangle it keeps (it parses nothing inside an IFNOTPOV block), and POV-Ray
+    // code lines of IFPOV blocks.
     int n = 0, m = 0;
-    int kept = 0;     // objects other than meshes of dropped triangles only
+    int kept = 0;     // objects other than parsed meshes of dropped triangles only
     int visible = 0;  // kept objects outside IFNOTPOV blocks
     bool povCode = false;
     {
@@ -438,7 +439,8 @@ void PovDeclarePart(std::ostream& out, QzPart* part) {
                         runKept = false;
                         meshOpen = true;
                     }
-                    if (!runKept && !LineDropped(*line)) runKept = true;
+                    // POV-Ray does not parse what it skips, so there any mesh is fine.
+                    if (!runKept && (state == kPovSkips || !LineDropped(*line))) runKept = true;
                     break;
                 default:
                     break;
@@ -446,11 +448,11 @@ void PovDeclarePart(std::ostream& out, QzPart* part) {
         }
         closeRun();
     }
-    // POV-Ray refuses a mesh without triangles and an "object" with nothing inside:
-    // a part whose objects are all such meshes, or whose single object lies in an
-    // IFNOTPOV block with no POV-Ray code beside it, is treated as a part without
+    // POV-Ray refuses a mesh without triangles and an "object" with nothing inside.
+    // Without POV-Ray code of its own, a part whose objects are all such meshes, or
+    // whose single object lies in an IFNOTPOV block, is treated as a part without
     // objects.
-    if (kept == 0 || (n == 1 && visible == 0 && !povCode)) n = m = 0;
+    if (!povCode && (kept == 0 || (n == 1 && visible == 0))) n = m = 0;
 
     part->povObjects = n;
     part->povNonStudObjects = m;
@@ -535,7 +537,7 @@ void PovDeclarePart(std::ostream& out, QzPart* part) {
             case 4:
                 if (skipping && line->colour == skipColour) break;
                 skipping = false;
-                if (!meshOpen || line->colour != meshColour) {
+                if ((!meshOpen || line->colour != meshColour) && state != kPovSkips) {
                     if (!MeshHasTriangles(line)) {
                         // Nothing of this mesh would survive in POV-Ray.
                         closeMesh();

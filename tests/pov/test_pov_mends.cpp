@@ -86,6 +86,35 @@ TEST_F(PovMends, MeshOfDroppedTrianglesIsLeftOutBesideOthers) {
     EXPECT_EQ(Part("mixed.dat")->frameLevelObjects, 4);
 }
 
+// POV-Ray skips what lies after "#else" here without parsing it, so the mesh stays.
+TEST_F(PovMends, DroppedTrianglesBesidePovCodeKeepThePart) {
+    dir.Write("parts/ball.dat",
+              "0 Tolpix IFPOV\n"
+              "0 sphere { <0,0,0>, 10 }\n"
+              "0 Tolpix ELSEPOV\n"
+              "3 16 0 0 0 1 1 1 2 2 2\n"
+              "0 Tolpix ENDPOV\n");
+    dir.Write("models/ball.ldr", "1 4 0 0 0 1 0 0 0 1 0 0 0 1 ball.dat\n");
+    ASSERT_TRUE(Load("ball.ldr"));
+    const std::string text = Export();
+    EXPECT_NE(text.find(Crlf("#declare ball_dot_dat = #if (QUAL = 0) box { <0,0,0>, <2,2,2> } "
+                             "#else object {\n"
+                             "// Tolpix IFPOV\n"
+                             "#if (1)\n"
+                             "sphere { <0,0,0>, 10 }\n"
+                             "// Tolpix ELSEPOV\n"
+                             "#else\n"
+                             "\tmesh {\n"
+                             "\t\ttriangle { <0,0,0>, <1,1,1>, <2,2,2> }\n"
+                             "\t}\n"
+                             "// Tolpix ENDPOV\n"
+                             "#end\n"
+                             "}\n"
+                             "#end\n")),
+              std::string::npos)
+        << text;
+}
+
 TEST_F(PovMends, OnlyObjectInsideIfNotPovIsNotDeclared) {
     dir.Write("parts/nopov.dat",
               "0 Not for POV-Ray\n"

@@ -46,11 +46,15 @@ protected:
         dir.Write("parts/coded.dat",
                   "0 Tolpix IFPOV\n0 sphere { <0,0,0>, 10 }\n0 Tolpix ELSEPOV\n"
                   "3 16 0 0 0 10 0 0 0 10 0\n0 Tolpix ENDPOV\n");
+        dir.Write("parts/ball.dat",
+                  "0 Tolpix IFPOV\n0 sphere { <0,0,0>, 10 }\n0 Tolpix ELSEPOV\n"
+                  "3 16 0 0 0 1 1 1 2 2 2\n0 Tolpix ENDPOV\n");
         dir.Write("models/mended.mpd",
                   "0 FILE mended.mpd\n"
                   "1 4 0 0 0 1 0 0 0 1 0 0 0 1 flat.dat\n"
                   "1 4 0 0 0 1 0 0 0 1 0 0 0 1 nopov.dat\n"
                   "1 14 0 -30 0 1 0 0 0 1 0 0 0 1 coded.dat\n"
+                  "1 4 0 30 0 1 0 0 0 1 0 0 0 1 ball.dat\n"
                   "1 4 0 0 0 1 0 0 0 1 0 0 0 1 box\n"
                   "1 1 30 0 0 1 0 0 0 1 0 0 0 1 union\n"
                   "1 2 60 0 0 1 0 0 0 1 0 0 0 1 x\n"
