@@ -3,7 +3,6 @@
 #include <cstdint>
 #include <cstring>
 #include <new>
-#include <unordered_map>
 #include <vector>
 
 #include "clock.h"
@@ -286,14 +285,6 @@ struct VertexKey {
     uint32_t x, y, z;
     bool operator==(const VertexKey&) const = default;
 };
-struct VertexKeyHash {
-    size_t operator()(const VertexKey& k) const {
-        uint64_t h = k.x * 0x9E3779B97F4A7C15ULL;
-        h ^= (h >> 29) + k.y * 0xBF58476D1CE4E5B9ULL;
-        h ^= (h >> 31) + k.z * 0x94D049BB133111EBULL;
-        return static_cast<size_t>(h ^ (h >> 32));
-    }
-};
 
 uint32_t Bits(float f) {
     uint32_t u;
@@ -301,16 +292,61 @@ uint32_t Bits(float f) {
     return u;
 }
 
+// Finds a vertex among those collected so far by its exact bits: an open-addressing
+// table of fixed size (well over twice the vertex limit), emptied after each part
+// through the slots it used, so building lists allocates nothing per vertex.
+class VertexTable {
+public:
+    VertexTable() : slots_(kSlots, -1) {
+        keys_.reserve(kMaxVertices);
+        used_.reserve(kMaxVertices);
+    }
+    // The index of the vertex, or -1 with the free slot remembered for Add.
+    int32_t Find(const VertexKey& k) {
+        uint64_t h = k.x * 0x9E3779B97F4A7C15ULL;
+        h ^= (h >> 29) + k.y * 0xBF58476D1CE4E5B9ULL;
+        h ^= (h >> 31) + k.z * 0x94D049BB133111EBULL;
+        size_t slot = static_cast<size_t>(h ^ (h >> 32)) & (kSlots - 1);
+        while (slots_[slot] >= 0) {
+            if (keys_[slots_[slot]] == k) return slots_[slot];
+            slot = (slot + 1) & (kSlots - 1);
+        }
+        free_ = slot;
+        return -1;
+    }
+    // Adds the key Find did not find; returns its index.
+    int32_t Add(const VertexKey& k) {
+        const int32_t index = static_cast<int32_t>(keys_.size());
+        keys_.push_back(k);
+        slots_[free_] = index;
+        used_.push_back(free_);
+        return index;
+    }
+    int32_t Size() const { return static_cast<int32_t>(keys_.size()); }
+    void Clear() {
+        for (size_t slot : used_) slots_[slot] = -1;
+        used_.clear();
+        keys_.clear();
+    }
+
+private:
+    static constexpr size_t kSlots = size_t{1} << 18;
+    std::vector<int32_t> slots_;
+    std::vector<VertexKey> keys_;
+    std::vector<size_t> used_;
+    size_t free_ = 0;
+};
+
 }  // namespace
 
 bool QzBuildPartVertexList(QzPart* part, int& maxPoints, int& maxVertices) {
     QzFreeVertices(*part);
-    // The search over the vertices collected so far is a hash lookup on the exact bits.
+    // The fixed scratch array of vertices and its index.
     static std::vector<QzVector> scratch;
-    static std::unordered_map<VertexKey, int32_t, VertexKeyHash> seen;
+    static VertexTable seen;
     scratch.clear();
     scratch.reserve(kMaxVertices);
-    seen.clear();
+    seen.Clear();
     int points = 0;
     for (QzLine* line = part->lines; line; line = line->next) {
         int n = 0;
@@ -328,20 +364,16 @@ bool QzBuildPartVertexList(QzPart* part, int& maxPoints, int& maxVertices) {
             if (p.y == 0.0f) p.y = 0.0f;
             if (p.z == 0.0f) p.z = 0.0f;
             const VertexKey key{Bits(p.x), Bits(p.y), Bits(p.z)};
-            auto it = seen.find(key);
-            int32_t index;
-            if (it != seen.end()) {
-                index = it->second;
-            } else {
-                if (static_cast<int>(scratch.size()) >= kMaxVertices) {
+            int32_t index = seen.Find(key);
+            if (index < 0) {
+                if (seen.Size() >= kMaxVertices) {
                     plat::ShowMessage(plat::Format("%s: Max vertices %d\n", part->name.c_str(),
                                                    kMaxVertices),
                                       plat::MessageKind::Exclamation);
                     return false;
                 }
-                index = static_cast<int32_t>(scratch.size());
+                index = seen.Add(key);
                 scratch.push_back({p.x, p.y, p.z});
-                seen.emplace(key, index);
             }
             line->vertexIndex[i] = index;
         }

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "drawpass.h"
+#include "headless.h"
+#include "loader.h"
 #include "measurements.h"
 #include "render_fixture.h"
 #include "viewtransform.h"
@@ -322,6 +324,69 @@ TEST_F(PassTest, ExtremeZoomRedrawsAtOnce) {
     state.zoom = 2000000000;
     RedrawModel(state, false);
     EXPECT_GT(CountDrawn(View()), 0);
+}
+
+}  // namespace
+}  // namespace render_test
+
+namespace render_test {
+namespace {
+
+// ---- Real models ----
+
+class RealModels : public ::testing::Test {
+protected:
+    void SetUp() override {
+        testing_support::ResetModelInput();
+        QzResetReaderState();
+    }
+    void TearDown() override {
+        testing_support::ResetModelInput();
+        QzResetReaderState();
+    }
+    testing_support::ScopedMessageBox boxes;
+};
+
+TEST_F(RealModels, VertexListsDrawTheSamePixelsAsTheLineWalk) {
+    ZARVEL_REQUIRE_SHARED_LDRAW(ldraw);
+    QzLDrawDir = ldraw.string();
+    ASSERT_EQ(QzReadModel((ldraw / "models" / "car.ldr").string()), 1);
+    QzHeadlessView view;
+    ASSERT_TRUE(view.Resize(320, 240));
+    view.State().SetStandardView(1);
+    view.State().zoom = view.FitZoom();
+    // The list path neither culls nor draws edges: compare without culling.
+    view.State().options.bfc = false;
+    BuildVertexLists();
+    view.Draw();
+    const std::vector<uint8_t> lines = view.RgbPixels();
+    view.State().options.vertexLists = true;
+    view.Draw();
+    EXPECT_EQ(view.RgbPixels(), lines);
+}
+
+TEST_F(RealModels, EveryModelDrawsInViewsZeroAndOne) {
+    ZARVEL_REQUIRE_SHARED_LDRAW(ldraw);
+    QzLDrawDir = ldraw.string();
+    for (const auto& entry : std::filesystem::directory_iterator(ldraw / "models")) {
+        testing_support::ResetModelInput();
+        QzResetReaderState();
+        QzLDrawDir = ldraw.string();
+        ASSERT_EQ(QzReadModel(entry.path().string()), 1) << entry.path();
+        for (int v : {0, 1}) {
+            QzHeadlessView view;
+            ASSERT_TRUE(view.Resize(256, 192));
+            view.State().SetStandardView(v);
+            view.State().zoom = view.FitZoom();
+            view.Draw();
+            const QzZImage& img = view.Image();
+            // Fitted: drawn, and inside the image with room to spare at the bottom.
+            EXPECT_GT(QzDrawStats.typeCount[4], 0) << entry.path();
+            EXPECT_FALSE(QzRectIsEmpty(img.drawnRect)) << entry.path();
+            EXPECT_LT(img.drawnRect.y1, 191) << entry.path();
+            EXPECT_GT(CountChanged(img), 256 * 192 / 50) << entry.path();
+        }
+    }
 }
 
 }  // namespace
