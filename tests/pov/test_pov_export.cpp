@@ -702,6 +702,33 @@ TEST_F(PovExport, FailedStreamIsAnError) {
     }
 }
 
+// A stream that keeps everything but cannot go back, like a pipe.
+class ForwardOnlyBuffer : public std::streambuf {
+public:
+    std::string text;
+
+protected:
+    int overflow(int c) override {
+        text += char(c);
+        return c;
+    }
+    std::streamsize xsputn(const char* s, std::streamsize n) override {
+        text.append(s, size_t(n));
+        return n;
+    }
+};
+
+TEST_F(PovExport, EmptyModelOnAStreamThatCannotGoBack) {
+    ASSERT_TRUE(Load("edges.ldr"));
+    ForwardOnlyBuffer buffer;
+    std::ostream out(&buffer);
+    EXPECT_EQ(PovWriteScene(out, "edges.ldr"), POV_EMPTY);
+    // The note goes to the end, after what was written.
+    const std::string tail = Crlf(kColour7 + AbandonLine("Empty model"));
+    ASSERT_GE(buffer.text.size(), tail.size());
+    EXPECT_EQ(buffer.text.substr(buffer.text.size() - tail.size()), tail);
+}
+
 TEST_F(PovExport, SceneFileSetsTheDrawingStatistics) {
     ASSERT_TRUE(Load("one.ldr"));
     for (int type = 0; type < 6; ++type) QzDrawStats.typeCount[type] = 77;
