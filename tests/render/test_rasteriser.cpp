@@ -321,6 +321,16 @@ INSTANTIATE_TEST_SUITE_P(
                       QuadCase{"vertical", {{5, 0, 0}, {10, 5, 0}, {5, 10, 0}, {0, 5, 0}}, 3}),
     [](const auto& info) { return info.param.name; });
 
+TEST_F(RasterTest, QuadWithAReflexCornerCoversItsWholeOutline) {
+    // A dart pointing down with the reflex corner at (20, 12): the third triangle
+    // covers the part of the outline below the corner.
+    renderer.DrawQuad({0, 0, 0}, {20, 12, 0}, {40, 0, 0}, {20, 40, 0}, 2);
+    for (auto [x, y] : {std::pair{20, 30}, std::pair{20, 14}, std::pair{12, 10}, std::pair{28, 10}})
+        EXPECT_TRUE(Drawn(Img(), x, y)) << x << "," << y;
+    EXPECT_FALSE(Drawn(Img(), 5, 20));
+    EXPECT_FALSE(Drawn(Img(), 35, 20));
+}
+
 TEST_F(RenderTest, ImageTallerThan1200RowsFillsToTheBottom) {
     MakeImage(8, 1300);
     renderer.DrawQuad({0, 0, 0}, {8, 0, 0}, {8, 1300, 0}, {0, 1300, 0}, 1);

@@ -3,6 +3,7 @@
 // studs drawn last behind an occlusion test, refreshing per part, vertex lists.
 #include <gtest/gtest.h>
 
+
 #include "drawpass.h"
 #include "measurements.h"
 #include "render_fixture.h"
@@ -82,6 +83,18 @@ TEST_F(ModelTest, AllTransparentDrawsSolidColoursDithered) {
     Draw();
     EXPECT_EQ(PixelAt(View(), 17, 27), kBackground);  // even x + y: the transparent entry
     EXPECT_EQ(PixelAt(View(), 18, 27), Pal(4));
+}
+
+TEST_F(ModelTest, ShadingDimsAFaceTurnedAwayFromTheLight) {
+    // Facing the viewer, the light along (1, 1, 1) falls at |n.L| = 0.57735.
+    ASSERT_EQ(LoadText("4 4 -20 -20 0 20 -20 0 20 20 0 -20 20 0\n"), 1);
+    state.options.shading = true;
+    Draw();
+    const Rgb plain = Pal(4);
+    const double i = 0.57735026 * 0.25 + 0.75;
+    EXPECT_EQ(PixelAt(View(), 32, 42),
+              (Rgb{static_cast<int>(plain[0] * i), static_cast<int>(plain[1] * i),
+                   static_cast<int>(plain[2] * i)}));
 }
 
 // ---- Culling ----
