@@ -3,7 +3,6 @@
 // studs drawn last behind an occlusion test, refreshing per part, vertex lists.
 #include <gtest/gtest.h>
 
-
 #include "drawpass.h"
 #include "measurements.h"
 #include "render_fixture.h"
