@@ -155,6 +155,26 @@ TEST_F(PovMends, SkippedObjectBesideOthersStays) {
         << text;
 }
 
+// A file with old Macintosh line ends reads as one line; POV-Ray would end the comment
+// at the first carriage return and read the rest as scene code.
+TEST_F(PovMends, CarriageReturnInsideACommentBecomesABlank) {
+    dir.Write("models/mac.ldr",
+              "0 Mac title\r0 Author: someone\r\n"
+              "0 Tolpix IFPOV\n"
+              "0 #declare A = 1;\r#declare B = 2;\n"
+              "0 Tolpix ENDPOV\n"
+              "1 4 0 0 0 1 0 0 0 1 0 0 0 1 brick.dat\n");
+    ASSERT_TRUE(Load("mac.ldr"));
+    const std::string text = Export();
+    EXPECT_NE(text.find(Crlf("#declare mac_dot_ldr = object {\n"
+                             "// Mac title 0 Author: someone\n"
+                             "// Tolpix IFPOV\n"
+                             "#if (1)\n"
+                             "#declare A = 1;\r#declare B = 2;\n")),
+              std::string::npos)
+        << text;
+}
+
 TEST_F(PovMends, SectionsNamedLikePovRayWords) {
     dir.Write("models/words.mpd",
               "0 FILE words.mpd\n"

@@ -51,6 +51,7 @@ protected:
                   "3 16 0 0 0 1 1 1 2 2 2\n0 Tolpix ENDPOV\n");
         dir.Write("models/mended.mpd",
                   "0 FILE mended.mpd\n"
+                  "0 Title\r1 4 0 0 0 1 0 0 0 1 0 0 0 1 brick.dat\n"
                   "1 4 0 0 0 1 0 0 0 1 0 0 0 1 flat.dat\n"
                   "1 4 0 0 0 1 0 0 0 1 0 0 0 1 nopov.dat\n"
                   "1 14 0 -30 0 1 0 0 0 1 0 0 0 1 coded.dat\n"
