@@ -18,7 +18,7 @@ namespace {
 const std::filesystem::path kLdraw = ZARVEL_BENCH_SHARED_LDRAW;
 
 class QuietBox : public plat::MessageBoxHandler {
-public:
+  public:
     plat::MessageAnswer Show(const std::string&, plat::MessageKind) override {
         return plat::MessageAnswer::Ok;
     }

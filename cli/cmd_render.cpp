@@ -121,7 +121,8 @@ bool ParseImageSize(const std::string& text, int& width, int& height) {
 }
 
 CLI::App* AddRenderCommand(CLI::App& app, RenderOptions& options) {
-    CLI::App* sub = app.add_subcommand("render", "Draw a model once, as the view would, into a PNG file.");
+    CLI::App* sub =
+        app.add_subcommand("render", "Draw a model once, as the view would, into a PNG file.");
     sub->add_option("--ldraw", options.ldraw, "LDraw library directory (default: LDRAWDIR)");
     sub->add_option("model", options.model, "Model file (.dat, .ldr, .mpd)")->required();
     sub->add_option("-o,--output", options.output, "PNG file to write")->required();

@@ -25,7 +25,8 @@ void OnPngWarning(png_structp, png_const_charp) {}
 
 // Everything that libpng's longjmp may skip lives outside this function's frame.
 bool WriteRows(std::FILE* file, int width, int height, const uint8_t* rgb, ErrorText& error) {
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &error, OnPngError, OnPngWarning);
+    png_structp png =
+        png_create_write_struct(PNG_LIBPNG_VER_STRING, &error, OnPngError, OnPngWarning);
     if (!png) {
         error.text = "out of memory";
         return false;

@@ -296,7 +296,7 @@ uint32_t Bits(float f) {
 // table of fixed size (well over twice the vertex limit), emptied after each part
 // through the slots it used, so building lists allocates nothing per vertex.
 class VertexTable {
-public:
+  public:
     VertexTable() : slots_(kSlots, -1) {
         keys_.reserve(kMaxVertices);
         used_.reserve(kMaxVertices);
@@ -329,7 +329,7 @@ public:
         keys_.clear();
     }
 
-private:
+  private:
     static constexpr size_t kSlots = size_t{1} << 18;
     std::vector<int32_t> slots_;
     std::vector<VertexKey> keys_;
@@ -367,9 +367,9 @@ bool QzBuildPartVertexList(QzPart* part, int& maxPoints, int& maxVertices) {
             int32_t index = seen.Find(key);
             if (index < 0) {
                 if (seen.Size() >= kMaxVertices) {
-                    plat::ShowMessage(plat::Format("%s: Max vertices %d\n", part->name.c_str(),
-                                                   kMaxVertices),
-                                      plat::MessageKind::Exclamation);
+                    plat::ShowMessage(
+                        plat::Format("%s: Max vertices %d\n", part->name.c_str(), kMaxVertices),
+                        plat::MessageKind::Exclamation);
                     return false;
                 }
                 index = seen.Add(key);
@@ -382,16 +382,17 @@ bool QzBuildPartVertexList(QzPart* part, int& maxPoints, int& maxVertices) {
     bool built = false;
     if (!scratch.empty()) {
         if (!QzAllocVertices(*part, static_cast<int32_t>(scratch.size()))) {
-            plat::ShowMessage(plat::Format("Could not alloc for %d vertices\n",
-                                           static_cast<int>(scratch.size())),
-                              plat::MessageKind::Exclamation);
+            plat::ShowMessage(
+                plat::Format("Could not alloc for %d vertices\n", static_cast<int>(scratch.size())),
+                plat::MessageKind::Exclamation);
         } else {
             std::memcpy(part->vertices, scratch.data(), scratch.size() * sizeof(QzVector));
             built = true;
         }
     }
     if (points > maxPoints) maxPoints = points;
-    if (static_cast<int>(scratch.size()) > maxVertices) maxVertices = static_cast<int>(scratch.size());
+    if (static_cast<int>(scratch.size()) > maxVertices)
+        maxVertices = static_cast<int>(scratch.size());
     return built;
 }
 
@@ -399,7 +400,8 @@ void BuildVertexLists() {
     if (QzPartCount == 0) return;
     const uint32_t start = plat::TickCount();
     int maxPoints = 0, maxVertices = 0;
-    for (int i = 0; i < QzPartCount; ++i) QzBuildPartVertexList(&QzParts[i], maxPoints, maxVertices);
+    for (int i = 0; i < QzPartCount; ++i)
+        QzBuildPartVertexList(&QzParts[i], maxPoints, maxVertices);
     const int elapsed = static_cast<int>(plat::TickCount() - start);
     plat::ShowMessage(plat::Format("%d parts in %d ms\nmax vertices: %d\nmax ver.list: %d",
                                    QzPartCount, elapsed, maxPoints, maxVertices),

@@ -16,7 +16,7 @@
 #include "zimage.h"
 
 class QzHeadlessView {
-public:
+  public:
     // Constructs the state as the view does: start values, colour scheme 0 applied,
     // standard view 0, zoom 100, renderer 3.
     QzHeadlessView();
@@ -49,7 +49,7 @@ public:
     // of the height. 100 when no model is loaded or the box is empty.
     int FitZoom() const;
 
-private:
+  private:
     QzNullSink sink_;
     QzRenderState state_;
     QzZImage image_{};

@@ -199,8 +199,8 @@ void QzRenderer::DrawLineSpan(const QzVector& p0, const QzVector& p1, const uint
         const float sy = (e.y - s.y) / n;
         const float sz = (e.z - s.z) / n;
         int64_t k0 = std::max<int64_t>(0, -static_cast<int64_t>(xs));
-        int64_t k1 = std::min<int64_t>(static_cast<int64_t>(xe) - xs,
-                                       static_cast<int64_t>(w) - 1 - xs);
+        int64_t k1 =
+            std::min<int64_t>(static_cast<int64_t>(xe) - xs, static_cast<int64_t>(w) - 1 - xs);
         if (!(s.y >= 0 && s.y < h && e.y >= 0 && e.y < h)) {
             int64_t r0, r1;
             MinorRange(s.y, sy, h, static_cast<int64_t>(xe) - xs, r0, r1);
@@ -229,8 +229,8 @@ void QzRenderer::DrawLineSpan(const QzVector& p0, const QzVector& p1, const uint
             sz = (e.z - s.z) / n;
         }
         int64_t k0 = std::max<int64_t>(0, -static_cast<int64_t>(ys));
-        int64_t k1 = std::min<int64_t>(static_cast<int64_t>(ye) - ys,
-                                       static_cast<int64_t>(h) - 1 - ys);
+        int64_t k1 =
+            std::min<int64_t>(static_cast<int64_t>(ye) - ys, static_cast<int64_t>(h) - 1 - ys);
         if (!(s.x >= 0 && s.x < w && e.x >= 0 && e.x < w)) {
             int64_t r0, r1;
             MinorRange(s.x, sx, w, static_cast<int64_t>(ye) - ys, r0, r1);
@@ -287,9 +287,9 @@ void QzRenderer::FillTriangle(const QzVector& p0, const QzVector& p1, const QzVe
 
     const bool dither = options->ditherTransparency;
     const bool blend = !dither && b[3] == 0;
-    const bool solid = dither ? (a[0] == b[0] && a[1] == b[1] && a[2] == b[2] && a[3] == 255 &&
-                                 b[3] == 255)
-                              : !blend;
+    const bool solid =
+        dither ? (a[0] == b[0] && a[1] == b[1] && a[2] == b[2] && a[3] == 255 && b[3] == 255)
+               : !blend;
     if (dither && a[3] == 0 && b[3] == 0) {
         // Nothing of this colour is ever drawn.
         return;

@@ -29,10 +29,14 @@ inline void QzMultiply(QzMatrix& r, const QzMatrix& a, const QzMatrix& b) {
 inline void QzMultiply(QzMatrix& r, const QzMatrix& a, const QzVector4 (&rows)[4]) {
     for (int i = 0; i < 4; ++i) {
         const double a0 = a.m[i][0], a1 = a.m[i][1], a2 = a.m[i][2], a3 = a.m[i][3];
-        r.m[i][0] = static_cast<float>(a0 * rows[0].x + a1 * rows[1].x + a2 * rows[2].x + a3 * rows[3].x);
-        r.m[i][1] = static_cast<float>(a0 * rows[0].y + a1 * rows[1].y + a2 * rows[2].y + a3 * rows[3].y);
-        r.m[i][2] = static_cast<float>(a0 * rows[0].z + a1 * rows[1].z + a2 * rows[2].z + a3 * rows[3].z);
-        r.m[i][3] = static_cast<float>(a0 * rows[0].w + a1 * rows[1].w + a2 * rows[2].w + a3 * rows[3].w);
+        r.m[i][0] =
+            static_cast<float>(a0 * rows[0].x + a1 * rows[1].x + a2 * rows[2].x + a3 * rows[3].x);
+        r.m[i][1] =
+            static_cast<float>(a0 * rows[0].y + a1 * rows[1].y + a2 * rows[2].y + a3 * rows[3].y);
+        r.m[i][2] =
+            static_cast<float>(a0 * rows[0].z + a1 * rows[1].z + a2 * rows[2].z + a3 * rows[3].z);
+        r.m[i][3] =
+            static_cast<float>(a0 * rows[0].w + a1 * rows[1].w + a2 * rows[2].w + a3 * rows[3].w);
     }
     ++QzMatrixMulCount;
 }

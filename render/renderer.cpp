@@ -105,8 +105,8 @@ void QzRenderer::DrawPolygon(int count, const QzLine& line, const QzVector* pts,
     }
 }
 
-void QzRenderer::DrawPart(bool top, QzPart* part, int32_t colour, const QzMatrix& matrix,
-                          bool cull, bool invert) {
+void QzRenderer::DrawPart(bool top, QzPart* part, int32_t colour, const QzMatrix& matrix, bool cull,
+                          bool invert) {
     if (top) {
         QzDebugLog("DrawPart %dx%d zbuffer=%x\n", image.width, image.height,
                    static_cast<unsigned>(reinterpret_cast<uintptr_t>(image.depth)));
@@ -149,8 +149,7 @@ void QzRenderer::DrawPart(bool top, QzPart* part, int32_t colour, const QzMatrix
             case 1: {
                 QzPart* sub = line->part;
                 if (!sub) break;
-                if ((sub->flags & PF_STUD) && ((o.studsLast && !inStudPass) || o.lineAsStud))
-                    break;
+                if ((sub->flags & PF_STUD) && ((o.studsLast && !inStudPass) || o.lineAsStud)) break;
                 const int32_t c = LineColour(*line, colour, top, false);
                 ++QzDrawStats.typeCount[1];
                 QzMatrix m;
@@ -188,8 +187,7 @@ void QzRenderer::DrawPart(bool top, QzPart* part, int32_t colour, const QzMatrix
             case 3:
             case 4: {
                 const int n = line->type;
-                if (n == 3 ? !(o.showType3 || o.edgesType3) : !(o.showType4 || o.edgesType4))
-                    break;
+                if (n == 3 ? !(o.showType3 || o.edgesType3) : !(o.showType4 || o.edgesType4)) break;
                 const int32_t c = LineColour(*line, colour, top, false);
                 if (indexed(*line, n)) {
                     // The vertex-list path neither culls nor draws edges nor counts.
@@ -333,5 +331,6 @@ void QzRenderer::Flush() {
 }
 
 void QzRenderer::PaintAll(void* deviceContext) {
-    if (sink) sink->Paint(image, QzPixelRect{0, image.width - 1, 0, image.height - 1}, deviceContext);
+    if (sink)
+        sink->Paint(image, QzPixelRect{0, image.width - 1, 0, image.height - 1}, deviceContext);
 }

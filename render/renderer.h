@@ -42,7 +42,7 @@ extern const int32_t QzEdgeColours[16];
 
 // The type-3 renderer: single-precision screen coordinates and a float depth buffer.
 class QzRenderer {
-public:
+  public:
     QzRenderer(QzDisplaySink* sink, QzRenderOptions* options);
     virtual ~QzRenderer() = default;
     QzRenderer(const QzRenderer&) = delete;
@@ -91,7 +91,7 @@ public:
     uint32_t savedTrianglesDrawn = 0;
     bool inStudPass = false;
 
-private:
+  private:
     // Fills one triangle with the current face's pattern, shading it first if that
     // is still pending.
     void FillTriangle(const QzVector& p0, const QzVector& p1, const QzVector& p2);

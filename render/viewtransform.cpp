@@ -49,7 +49,8 @@ void RotY(M3 r, double b) {
 
 void Mul3(M3 r, const M3 a, const M3 b) {
     for (int i = 0; i < 3; ++i)
-        for (int j = 0; j < 3; ++j) r[i][j] = a[i][0] * b[0][j] + a[i][1] * b[1][j] + a[i][2] * b[2][j];
+        for (int j = 0; j < 3; ++j)
+            r[i][j] = a[i][0] * b[0][j] + a[i][1] * b[1][j] + a[i][2] * b[2][j];
 }
 
 QzMatrix FromM3(const M3 v) {
@@ -144,7 +145,8 @@ QzMatrix QzRenderState::ScreenMatrix(int width, int height) const {
                          (static_cast<double>(box.min.y) + box.max.y) / 2.0,
                          (static_cast<double>(box.min.z) + box.max.z) / 2.0};
     const double s = zoom * 0.01;
-    const double t[3] = {static_cast<double>(width / 2), static_cast<double>((2 * height) / 3), 0.0};
+    const double t[3] = {static_cast<double>(width / 2), static_cast<double>((2 * height) / 3),
+                         0.0};
     QzMatrix p{};
     for (int i = 0; i < 3; ++i) {
         double shift = 0;

@@ -25,7 +25,7 @@ struct QzStandardView {
 extern const QzStandardView QzStandardViews[QZ_STANDARD_VIEWS];
 
 class QzRenderState {
-public:
+  public:
     // Start values: view 0, zoom 100, renderer type 3 selected, not dragging, skew on.
     // The sink is where renderers show the image; it must outlive the state.
     explicit QzRenderState(QzDisplaySink* sink);

@@ -44,7 +44,7 @@ inline constexpr float QZ_FAR_DEPTH = 1000000.0f;
 // Where a renderer shows image rectangles: the desktop view paints its window, the
 // command line and the tests show nothing.
 class QzDisplaySink {
-public:
+  public:
     virtual ~QzDisplaySink() = default;
     // Copies the rectangle of the image to the same place of the view. A null device
     // context means the view's own.
@@ -55,7 +55,7 @@ public:
 
 // Shows nothing: the sink of headless drawing.
 class QzNullSink : public QzDisplaySink {
-public:
+  public:
     void Paint(const QzZImage&, const QzPixelRect&, void*) override {}
 };
 

@@ -18,7 +18,7 @@
 namespace render_test {
 
 class RecordingSink : public QzDisplaySink {
-public:
+  public:
     void Paint(const QzZImage&, const QzPixelRect& rect, void* dc) override {
         rects.push_back(rect);
         contexts.push_back(dc);
@@ -60,7 +60,7 @@ inline int CountChanged(const QzZImage& img) {
 // Rasteriser and model tests: palette of scheme 0, a scratch library, and a renderer
 // with its own image.
 class RenderTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         testing_support::ResetModelInput();
         QzResetReaderState();

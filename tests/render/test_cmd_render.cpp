@@ -30,12 +30,13 @@ struct CliRun {
 };
 
 class RenderCommand : public RenderTest {
-protected:
+  protected:
     void SetUp() override {
         RenderTest::SetUp();
         Write("ldraw/parts/cube.dat", kCube);
-        model = Write("model.ldr", "1 4 0 0 0 1 0 0 0 1 0 0 0 1 cube.dat\n"
-                                   "1 1 40 0 0 1 0 0 0 1 0 0 0 1 cube.dat\n");
+        model = Write("model.ldr",
+                      "1 4 0 0 0 1 0 0 0 1 0 0 0 1 cube.dat\n"
+                      "1 1 40 0 0 1 0 0 0 1 0 0 0 1 cube.dat\n");
         output = (dir.path() / "out.png").string();
     }
     CliRun Cli(std::vector<std::string> args) {
@@ -92,10 +93,10 @@ TEST_F(RenderCommand, PreviewsDrawBoxesAndCountNothing) {
 }
 
 TEST_F(RenderCommand, OptionsSwitchDrawing) {
-    const CliRun r = Cli({model, "-o", output, "--opt", "showType2=off", "--opt", "showModelBox=on",
-                       "--opt", "timeCalculations=on", "--opt", "seamWidth=2", "--opt",
-                       "seams=on", "--scheme", "2", "--matrix", "1,0,0,0,1,0,0,0,1", "--zoom",
-                       "250"});
+    const CliRun r =
+        Cli({model, "-o", output, "--opt", "showType2=off", "--opt", "showModelBox=on", "--opt",
+             "timeCalculations=on", "--opt", "seamWidth=2", "--opt", "seams=on", "--scheme", "2",
+             "--matrix", "1,0,0,0,1,0,0,0,1", "--zoom", "250"});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out.substr(0, 4), "2:0 ");
 }

@@ -30,7 +30,7 @@ const char* const kCube =
     "4 16 -10 10 -10 10 10 -10 10 10 10 -10 10 10\n";
 
 class PassTest : public RenderTest {
-protected:
+  protected:
     void SetUp() override {
         RenderTest::SetUp();
         state.options.shading = false;
@@ -113,7 +113,7 @@ TEST_F(PassTest, ADragFromASkewedViewStartsFromAnglesThirtyAndFortyFive) {
 Rgb Pal4() { return PaletteRgb(4); }
 
 class PreviewTest : public PassTest {
-protected:
+  protected:
     void SetUp() override {
         PassTest::SetUp();
         Write("ldraw/parts/cube.dat", kCube);
@@ -180,7 +180,7 @@ TEST_F(PassTest, ModelBoxIsDrawnInBlack) {
 
 // Records the lines handed to the rasteriser instead of drawing them.
 class LineRecorder : public QzRenderer {
-public:
+  public:
     using QzRenderer::QzRenderer;
     struct Line {
         QzVector a, b;
@@ -290,9 +290,9 @@ TEST_F(PassTest, APartWithTooManyVerticesGetsNoListAndOthersStillDo) {
     }
     Write("ldraw/parts/big.dat", big);
     Write("ldraw/parts/tri.dat", "3 16 -20 -20 0 -20 20 0 20 -20 0\n");
-    ASSERT_EQ(LoadText(Ref("4", "0 0 0", kIdentity, "big.dat") +
-                       Ref("4", "0 0 0", kIdentity, "tri.dat")),
-              1);
+    ASSERT_EQ(
+        LoadText(Ref("4", "0 0 0", kIdentity, "big.dat") + Ref("4", "0 0 0", kIdentity, "tri.dat")),
+        1);
     boxes.box.calls.clear();
     BuildVertexLists();
     ASSERT_EQ(boxes.box.calls.size(), 2u);
@@ -335,7 +335,7 @@ namespace {
 // ---- Real models ----
 
 class RealModels : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         testing_support::ResetModelInput();
         QzResetReaderState();

@@ -47,24 +47,23 @@ TEST_P(DirectColour, ResolvesToItsTwoEntries) {
 
 INSTANTIATE_TEST_SUITE_P(
     Table, DirectColour,
-    ::testing::Values(
-        DirectCase{0x2FF8001, true, {255, 128, 1, 255}, {255, 128, 1, 255}},
-        DirectCase{0x3FF8001, true, {255, 128, 1, 255}, {255, 128, 1, 0}},
-        // Two 12-bit colours: low is red 8-11, green 4-7, blue 0-3.
-        DirectCase{0x4FFF000, true, {0, 0, 0, 255}, {255, 255, 255, 255}},
-        DirectCase{0x4FFF000, false, {127, 127, 127, 255}, {127, 127, 127, 255}},
-        DirectCase{0x4123456, false, {42, 59, 76, 255}, {42, 59, 76, 255}},
-        DirectCase{0x5123456, true, {68, 85, 102, 0}, {17, 34, 51, 255}},
-        DirectCase{0x5123456, false, {68, 85, 102, 0}, {17, 34, 51, 255}},
-        DirectCase{0x6123456, true, {68, 85, 102, 255}, {17, 34, 51, 0}},
-        DirectCase{0x7000000, true, {0, 0, 0, 0}, {0, 0, 0, 0}},
-        // Everything else is grey.
-        DirectCase{64, true, {127, 127, 127, 255}, {127, 127, 127, 255}},
-        DirectCase{255, true, {127, 127, 127, 255}, {127, 127, 127, 255}},
-        DirectCase{512, true, {127, 127, 127, 255}, {127, 127, 127, 255}},
-        DirectCase{0x1FFFFFF, true, {127, 127, 127, 255}, {127, 127, 127, 255}},
-        DirectCase{0x8000000, true, {127, 127, 127, 255}, {127, 127, 127, 255}},
-        DirectCase{-1, true, {127, 127, 127, 255}, {127, 127, 127, 255}}));
+    ::testing::Values(DirectCase{0x2FF8001, true, {255, 128, 1, 255}, {255, 128, 1, 255}},
+                      DirectCase{0x3FF8001, true, {255, 128, 1, 255}, {255, 128, 1, 0}},
+                      // Two 12-bit colours: low is red 8-11, green 4-7, blue 0-3.
+                      DirectCase{0x4FFF000, true, {0, 0, 0, 255}, {255, 255, 255, 255}},
+                      DirectCase{0x4FFF000, false, {127, 127, 127, 255}, {127, 127, 127, 255}},
+                      DirectCase{0x4123456, false, {42, 59, 76, 255}, {42, 59, 76, 255}},
+                      DirectCase{0x5123456, true, {68, 85, 102, 0}, {17, 34, 51, 255}},
+                      DirectCase{0x5123456, false, {68, 85, 102, 0}, {17, 34, 51, 255}},
+                      DirectCase{0x6123456, true, {68, 85, 102, 255}, {17, 34, 51, 0}},
+                      DirectCase{0x7000000, true, {0, 0, 0, 0}, {0, 0, 0, 0}},
+                      // Everything else is grey.
+                      DirectCase{64, true, {127, 127, 127, 255}, {127, 127, 127, 255}},
+                      DirectCase{255, true, {127, 127, 127, 255}, {127, 127, 127, 255}},
+                      DirectCase{512, true, {127, 127, 127, 255}, {127, 127, 127, 255}},
+                      DirectCase{0x1FFFFFF, true, {127, 127, 127, 255}, {127, 127, 127, 255}},
+                      DirectCase{0x8000000, true, {127, 127, 127, 255}, {127, 127, 127, 255}},
+                      DirectCase{-1, true, {127, 127, 127, 255}, {127, 127, 127, 255}}));
 
 TEST(PaletteColour, SolidTransparentAndTwoColourNumbers) {
     QzSelectColourScheme(0);
@@ -112,25 +111,24 @@ TEST_P(Shading, ScalesByTheLightOnTheFace) {
     EXPECT_EQ(p.b[3], 0);  // alpha untouched
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Faces, Shading,
-    ::testing::Values(
-        // Facing the viewer: |n.L| = 0.57735, intensity 0.8943.
-        ShadeCase{{0, 0, 5}, {10, 0, 5}, {0, 10, 5}, 178},
-        // The same face wound the other way shades alike.
-        ShadeCase{{0, 0, 5}, {0, 10, 5}, {10, 0, 5}, 178},
-        // Normal along (1, 1, 1): full light, but 0.57735026 falls just short of
-        // the unit length and the product truncates.
-        ShadeCase{{1, 0, 0}, {0, 1, 0}, {0, 0, 1}, 199},
-        // Normal across the light: 75%.
-        ShadeCase{{0, 0, 0}, {0, 0, 10}, {10, 10, 0}, 150},
-        // A degenerate face has no normal and gets the 75% floor.
-        ShadeCase{{0, 0, 0}, {1, 1, 1}, {2, 2, 2}, 150}));
+INSTANTIATE_TEST_SUITE_P(Faces, Shading,
+                         ::testing::Values(
+                             // Facing the viewer: |n.L| = 0.57735, intensity 0.8943.
+                             ShadeCase{{0, 0, 5}, {10, 0, 5}, {0, 10, 5}, 178},
+                             // The same face wound the other way shades alike.
+                             ShadeCase{{0, 0, 5}, {0, 10, 5}, {10, 0, 5}, 178},
+                             // Normal along (1, 1, 1): full light, but 0.57735026 falls just short
+                             // of the unit length and the product truncates.
+                             ShadeCase{{1, 0, 0}, {0, 1, 0}, {0, 0, 1}, 199},
+                             // Normal across the light: 75%.
+                             ShadeCase{{0, 0, 0}, {0, 0, 10}, {10, 10, 0}, 150},
+                             // A degenerate face has no normal and gets the 75% floor.
+                             ShadeCase{{0, 0, 0}, {1, 1, 1}, {2, 2, 2}, 150}));
 
 // ---- Lines ----
 
 class RasterTest : public RenderTest {
-protected:
+  protected:
     void SetUp() override {
         RenderTest::SetUp();
         options.shading = false;
@@ -152,8 +150,8 @@ TEST_F(RasterTest, LineWithinOnePixelWritesExactlyOnePixel) {
 TEST_F(RasterTest, XMajorLineStepsOneColumnAtATime) {
     renderer.DrawLine({10.5f, 2.5f, 0}, {2.5f, 6.5f, 0}, 1);
     // From the end with the smaller x; y grows by 4/8 per column.
-    EXPECT_EQ(DrawnPixels(Img()), (Pixels{{2, 6}, {3, 6}, {4, 5}, {5, 5}, {6, 4}, {7, 4},
-                                          {8, 3}, {9, 3}, {10, 2}}));
+    EXPECT_EQ(DrawnPixels(Img()),
+              (Pixels{{2, 6}, {3, 6}, {4, 5}, {5, 5}, {6, 4}, {7, 4}, {8, 3}, {9, 3}, {10, 2}}));
 }
 
 TEST_F(RasterTest, LinesUseTheCheckerboardAndSkipTransparentEntries) {
@@ -189,14 +187,13 @@ TEST_P(OptionalLine, ControlPointsOnOppositeSidesHideIt) {
     EXPECT_EQ(CountDrawn(Img()) > 0, c.drawn);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Sides, OptionalLine,
-    ::testing::Values(OptionalCase{{10, 5, 0}, {20, 15, 0}, false, false},
-                      OptionalCase{{10, 5, 0}, {20, 15, 0}, true, true},
-                      OptionalCase{{10, 5, 0}, {20, 6, 0}, false, true},
-                      OptionalCase{{10, 15, 0}, {20, 12, 0}, false, true},
-                      // A control point on the line never hides it.
-                      OptionalCase{{10, 10, 0}, {20, 15, 0}, false, true}));
+INSTANTIATE_TEST_SUITE_P(Sides, OptionalLine,
+                         ::testing::Values(OptionalCase{{10, 5, 0}, {20, 15, 0}, false, false},
+                                           OptionalCase{{10, 5, 0}, {20, 15, 0}, true, true},
+                                           OptionalCase{{10, 5, 0}, {20, 6, 0}, false, true},
+                                           OptionalCase{{10, 15, 0}, {20, 12, 0}, false, true},
+                                           // A control point on the line never hides it.
+                                           OptionalCase{{10, 10, 0}, {20, 15, 0}, false, true}));
 
 // ---- Triangles ----
 
@@ -343,7 +340,7 @@ TEST_F(RenderTest, ImageTallerThan1200RowsFillsToTheBottom) {
 TEST_F(RasterTest, BoxIsHiddenOnlyBehindNearerPixelsOrOffTheImage) {
     renderer.DrawQuad({0, 0, 5}, {20, 0, 5}, {20, 20, 5}, {0, 20, 5}, 1);
     EXPECT_TRUE(renderer.IsBoxHidden({2, 2, 6}, {8, 8, 0}));
-    EXPECT_FALSE(renderer.IsBoxHidden({2, 2, 5}, {8, 8, 0}));  // equal depth would pass
+    EXPECT_FALSE(renderer.IsBoxHidden({2, 2, 5}, {8, 8, 0}));      // equal depth would pass
     EXPECT_FALSE(renderer.IsBoxHidden({15, 15, 6}, {25, 25, 0}));  // partly over background
     EXPECT_TRUE(renderer.IsBoxHidden({-20, 2, 0}, {-5, 8, 0}));
     EXPECT_TRUE(renderer.IsBoxHidden({2, 50, 0}, {8, 60, 0}));

@@ -21,7 +21,7 @@ std::string Ref(const std::string& colour, const std::string& pos, const std::st
 // Draws models in the front view (view 9, no rotation) with shading off, so pixel
 // colours are palette colours and screen x, y are model x, y moved to the centre.
 class ModelTest : public RenderTest {
-protected:
+  protected:
     void SetUp() override {
         RenderTest::SetUp();
         state.options.shading = false;
@@ -67,8 +67,7 @@ TEST_P(InheritedColour, ResolvesSixteenAndTwentyFour) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, InheritedColour,
-    ::testing::Values(ColourCase{"main16", "16", false, 7, 8},
-                      ColourCase{"red", "4", false, 4, 12},
+    ::testing::Values(ColourCase{"main16", "16", false, 7, 8}, ColourCase{"red", "4", false, 4, 12},
                       ColourCase{"redBlack24", "4", true, 4, 0},
                       ColourCase{"direct", "0x2FF0000", false, -1, 0},
                       // Even x + y shows the high colour (300 / 16) mod 16 = 2.
@@ -187,7 +186,9 @@ TEST_P(LineTypes, EachTypeIsDrawnAndCountedUnlessSwitchedOff) {
           "3 16 -20 -10 0 -20 10 0 20 -10 0\n"
           "4 16 -20 12 0 -20 18 0 20 18 0 20 12 0\n"
           "5 16 -20 20 0 20 20 0 0 30 0 0 10 0\n");
-    ASSERT_EQ(LoadText(Ref("4", "0 0 0", kIdentity, "all.dat") + Ref("4", "0 0 0", kIdentity, "all.dat")), 1);
+    ASSERT_EQ(
+        LoadText(Ref("4", "0 0 0", kIdentity, "all.dat") + Ref("4", "0 0 0", kIdentity, "all.dat")),
+        1);
     if (c.field) state.options.*c.field = false;
     Draw();
     for (int t = 1; t <= 5; ++t) EXPECT_EQ(Count(t), c.counts[t]) << "type " << t;
@@ -263,7 +264,7 @@ TEST_F(ModelTest, SeamsLeavePartsInsidePartsAlone) {
 // ---- Studs ----
 
 class StudTest : public ModelTest {
-protected:
+  protected:
     void SetUp() override {
         ModelTest::SetUp();
         Write("ldraw/p/stud.dat", "4 16 -6 -6 0 6 -6 0 6 6 0 -6 6 0\n");
@@ -322,7 +323,7 @@ TEST_F(StudTest, StudPartlyOffTheImageIsDrawn) {
 
 // Records the corners of the quadrilaterals drawn in colour 4.
 class QuadRecorder : public QzRenderer {
-public:
+  public:
     using QzRenderer::QzRenderer;
     void DrawQuad(const QzVector& p0, const QzVector& p1, const QzVector& p2, const QzVector& p3,
                   int32_t colour) override {
@@ -368,7 +369,7 @@ TEST_F(ModelTest, RefreshAfterEachPartShowsEveryPartThatDrewSomething) {
     state.options.refreshEachPart = true;
     RedrawModel(state, true);
     ASSERT_EQ(sink.rects.size(), 2u);
-    EXPECT_EQ(sink.rects[0].x0, 0);  // the first part together with the clear
+    EXPECT_EQ(sink.rects[0].x0, 0);   // the first part together with the clear
     EXPECT_EQ(sink.rects[1].x0, 37);  // the second face alone
 }
 

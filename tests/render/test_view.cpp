@@ -27,7 +27,7 @@ void ExpectNear(const Values& got, const Values& want, float tolerance = 1e-6f) 
 }
 
 class ViewState : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { testing_support::ResetModelInput(); }
     void TearDown() override { testing_support::ResetModelInput(); }
     QzNullSink sink;
@@ -46,8 +46,8 @@ TEST_F(ViewState, StartsInViewZeroWithTheStartValues) {
     EXPECT_TRUE(o.showType2 && o.showType3 && o.showType4 && o.showType5);
     EXPECT_TRUE(o.shading && o.bfc && o.studsLast && o.ditherTransparency && o.dither256);
     EXPECT_FALSE(o.showAllType5 || o.colour24Black || o.seams || o.refreshEachPart ||
-                 o.lineAsStud || o.edgesType3 || o.edgesType4 || o.vertexLists ||
-                 o.randomColours || o.allTransparent || o.mytest5 || o.mytest6);
+                 o.lineAsStud || o.edgesType3 || o.edgesType4 || o.vertexLists || o.randomColours ||
+                 o.allTransparent || o.mytest5 || o.mytest6);
     EXPECT_FLOAT_EQ(o.seamWidth, 1.0f);
 }
 
@@ -94,8 +94,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         StandardCase{0, Rows({1, 0, 1, .5f, 1, -.5f, -1, 0, 1}), true},
         // Rx(30) x Ry(45).
-        StandardCase{1, Rows({kS, 0, kS, kH * kS, kC, -kH * kS, -kC * kS, kH, kC * kS}), false},
-        StandardCase{5, Rows({kS, 0, kS, -kH * kS, kC, kH * kS, -kC * kS, -kH, kC * kS}), false},
+        StandardCase{1, Rows({kS, 0, kS, kH* kS, kC, -kH* kS, -kC* kS, kH, kC* kS}), false},
+        StandardCase{5, Rows({kS, 0, kS, -kH* kS, kC, kH* kS, -kC* kS, -kH, kC* kS}), false},
         StandardCase{9, Rows({1, 0, 0, 0, 1, 0, 0, 0, 1}), false},
         StandardCase{10, Rows({0, 0, -1, 0, 1, 0, 1, 0, 0}), false},
         StandardCase{13, Rows({0, 0, 1, 1, 0, 0, 0, 1, 0}), false},
@@ -210,7 +210,7 @@ TEST(ZImage, HeadlessViewWidensTheClientAreaToAMultipleOfFour) {
 }
 
 class ImageTest : public RenderTest {
-protected:
+  protected:
     void SetUp() override {
         RenderTest::SetUp();
         options.shading = false;
