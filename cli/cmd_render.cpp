@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <ostream>
 
+#include "cmd_stats.h"
+#include "diagnostics.h"
 #include "drawpass.h"
 #include "headless.h"
 #include "loadmodel.h"
@@ -179,6 +181,8 @@ int RunRender(const RenderOptions& options, std::ostream& out, std::ostream& err
     plat::SetMessageBoxHandler(nullptr);
     LoadResult load = LoadModelForCli(options.ldraw, options.model, false, err);
     plat::SetMessageBoxHandler(&box);
+    // What the desktop program shows in its log window after a load.
+    err << PlainLines(QzInputLog);
     if (!load.loaded) {
         err << "zarvel-cli: could not load " << options.model << "\n";
         return 1;

@@ -84,6 +84,14 @@ TEST_F(RenderCommand, DefaultsToEightHundredBySixHundred) {
     EXPECT_EQ(BigEndian(png, 20), 600u);
 }
 
+TEST_F(RenderCommand, ShowsTheInputLogOfTheLoadOnTheErrorStream) {
+    const std::string odd = Write("odd.ldr", "1 71 0 0 0 1 0 0 0 1 0 0 0 1 cube.dat\n");
+    const CliRun r = Cli({odd, "-o", output});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err.rfind("WARNING \"" + odd + "\" Line 1: ", 0), 0u) << r.err;
+    EXPECT_EQ(r.err.find('\r'), std::string::npos);
+}
+
 TEST_F(RenderCommand, PreviewsDrawBoxesAndCountNothing) {
     for (const char* kind : {"wire", "solid"}) {
         const CliRun r = Cli({model, "-o", output, "--preview", kind, "--fit"});
