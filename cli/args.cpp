@@ -29,7 +29,9 @@ Invocation ParseArgs(int argc, const char* const argv[]) {
     } catch (const CLI::ParseError& e) {
         std::ostringstream out, err;
         inv.finished = true;
-        inv.status = app.exit(e, out, err);
+        // Help and version finish with 0; every usage error with 2, whatever CLI11's own
+        // code for it, so that scripts see one status for a wrong call.
+        inv.status = app.exit(e, out, err) == 0 ? 0 : 2;
         inv.out = out.str();
         inv.err = err.str();
         return inv;

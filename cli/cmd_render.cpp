@@ -154,10 +154,7 @@ int RunRender(const RenderOptions& options, std::ostream& out, std::ostream& err
     QzHeadlessView view;
     QzRenderState& state = view.State();
     StreamMessageBox box(err);
-    plat::SetMessageBoxHandler(&box);
-    struct Restore {
-        ~Restore() { plat::SetMessageBoxHandler(nullptr); }
-    } restore;
+    plat::ScopedMessageBoxHandler scoped(&box);
 
     view.SetColourScheme(options.scheme);
     state.SetStandardView(options.view);
@@ -178,14 +175,12 @@ int RunRender(const RenderOptions& options, std::ostream& out, std::ostream& err
         return 1;
     }
 
-    plat::SetMessageBoxHandler(nullptr);
     LoadResult load = LoadModelForCli(options.ldraw, options.model, false, err);
-    plat::SetMessageBoxHandler(&box);
     // What the desktop program shows in its log window after a load.
     err << PlainLines(QzInputLog);
     if (!load.loaded) {
         err << "zarvel-cli: could not load " << options.model << "\n";
-        return 1;
+        return 2;
     }
 
     // Options that need the loaded model, in the order their commands work.

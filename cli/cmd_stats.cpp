@@ -52,23 +52,18 @@ int RunStats(const StatsOptions& options, std::ostream& out, std::ostream& err) 
     // The view exists before the model is loaded, as in the desktop program.
     QzHeadlessView view;
     StreamMessageBox box(err);
-    plat::SetMessageBoxHandler(&box);
-    struct Restore {
-        ~Restore() { plat::SetMessageBoxHandler(nullptr); }
-    } restore;
+    plat::ScopedMessageBoxHandler scoped(&box);
     view.State().SetStandardView(options.view);
     if (!view.Resize(width, height)) {
         err << "zarvel-cli: not enough memory for a " << width << "x" << height << " image\n";
         return 1;
     }
 
-    plat::SetMessageBoxHandler(nullptr);
     const LoadResult load = LoadModelForCli(options.ldraw, options.model, false, err);
-    plat::SetMessageBoxHandler(&box);
     err << PlainLines(QzInputLog);
     if (!load.loaded) {
         err << "zarvel-cli: could not load " << options.model << "\n";
-        return 1;
+        return 2;
     }
 
     // The drawing fills the statistics the report shows; loadTimeMs came from the load.

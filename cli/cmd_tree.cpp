@@ -66,7 +66,7 @@ int RunTree(const TreeOptions& options, std::ostream& out, std::ostream& err) {
     err << PlainLines(QzInputLog);
     if (!load.loaded) {
         err << "zarvel-cli: could not load " << options.model << "\n";
-        return 1;
+        return 2;
     }
 
     inspect::TreeModel tree;

@@ -33,7 +33,7 @@ LoadResult LoadModelForCli(const std::string& ldraw, const std::string& model, b
     QzLDrawDir = result.ldrawDir;
 
     StreamMessageBox box(err);
-    plat::SetMessageBoxHandler(&box);
+    plat::ScopedMessageBoxHandler scoped(&box);
     if (!keepCache) {
         QzFreeAllParts();
         QzFreeLights();
@@ -42,7 +42,6 @@ LoadResult LoadModelForCli(const std::string& ldraw, const std::string& model, b
     uint32_t start = plat::TickCount();
     result.loaded = QzReadModel(model) != 0;
     loadTimeMs = static_cast<int32_t>(plat::TickCount() - start);
-    plat::SetMessageBoxHandler(nullptr);
 
     result.boxes = box.count;
     result.loadTimeMs = loadTimeMs;

@@ -16,8 +16,10 @@ MessageAnswer StderrMessageBox::Show(const std::string& text, MessageKind kind) 
     return kind == MessageKind::Question ? MessageAnswer::No : MessageAnswer::Ok;
 }
 
-void SetMessageBoxHandler(MessageBoxHandler* handler) {
+MessageBoxHandler* SetMessageBoxHandler(MessageBoxHandler* handler) {
+    MessageBoxHandler* previous = currentHandler;
     currentHandler = handler != nullptr ? handler : &stderrBox;
+    return previous;
 }
 
 MessageAnswer ShowMessage(const std::string& text, MessageKind kind) {

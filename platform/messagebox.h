@@ -24,7 +24,21 @@ public:
 };
 
 // Installs the handler ShowMessage uses; null restores the standard-error one.
-void SetMessageBoxHandler(MessageBoxHandler* handler);
+// Returns the handler that was installed before.
+MessageBoxHandler* SetMessageBoxHandler(MessageBoxHandler* handler);
 MessageAnswer ShowMessage(const std::string& text, MessageKind kind);
+
+// Installs a handler for the lifetime of the object, then puts back the one before.
+class ScopedMessageBoxHandler {
+public:
+    explicit ScopedMessageBoxHandler(MessageBoxHandler* handler)
+        : previous_(SetMessageBoxHandler(handler)) {}
+    ~ScopedMessageBoxHandler() { SetMessageBoxHandler(previous_); }
+    ScopedMessageBoxHandler(const ScopedMessageBoxHandler&) = delete;
+    ScopedMessageBoxHandler& operator=(const ScopedMessageBoxHandler&) = delete;
+
+private:
+    MessageBoxHandler* previous_;
+};
 
 }  // namespace plat

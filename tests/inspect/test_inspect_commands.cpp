@@ -269,12 +269,12 @@ TEST_F(SmallModel, StatsFromTheFrontView) {
 
 TEST_F(SmallModel, MissingModelFails) {
     const RunOutput stats = RunCommand({"stats", "--ldraw", library.string(), model + ".none"});
-    EXPECT_NE(stats.status, 0);
+    EXPECT_EQ(stats.status, 2);
     EXPECT_EQ(stats.out, "");
     EXPECT_NE(stats.err, "");
     ResetAll();
     const RunOutput tree = RunCommand({"tree", "--ldraw", library.string(), model + ".none"});
-    EXPECT_NE(tree.status, 0);
+    EXPECT_EQ(tree.status, 2);
     EXPECT_EQ(tree.out, "");
     EXPECT_NE(tree.err, "");
 }
