@@ -24,12 +24,12 @@ struct Conversion {
     char type = 0;
 };
 
-// Writes one value with a printf specification into `out`, growing the buffer until
+// Writes one value with a printf directive into `out`, growing the buffer until
 // everything fits.
 template <typename T>
-void AppendPrintf(std::string& out, const char* spec, T value) {
+void AppendPrintf(std::string& out, const char* directive, T value) {
     char stack[256];
-    int n = std::snprintf(stack, sizeof stack, spec, value);
+    int n = std::snprintf(stack, sizeof stack, directive, value);
     if (n < 0) return;
     if (static_cast<size_t>(n) < sizeof stack) {
         out.append(stack, static_cast<size_t>(n));
@@ -37,12 +37,12 @@ void AppendPrintf(std::string& out, const char* spec, T value) {
     }
     size_t start = out.size();
     out.resize(start + static_cast<size_t>(n) + 1);
-    std::snprintf(out.data() + start, static_cast<size_t>(n) + 1, spec, value);
+    std::snprintf(out.data() + start, static_cast<size_t>(n) + 1, directive, value);
     out.resize(start + static_cast<size_t>(n));
 }
 
-// The specification handed to snprintf for one conversion, on the stack.
-struct Spec {
+// The directive handed to snprintf for one conversion, on the stack.
+struct Directive {
     char text[48];
     const char* c_str() const { return text; }
 };
@@ -58,11 +58,11 @@ char* WriteNumber(char* p, int value) {
     return p;
 }
 
-// Builds the specification: the flags, the width and precision as numbers (never
+// Builds the directive: the flags, the width and precision as numbers (never
 // '*'), the length modifier and the type.
-Spec BuildSpec(const Conversion& c, bool withWidth) {
-    Spec spec;
-    char* p = spec.text;
+Directive BuildDirective(const Conversion& c, bool withWidth) {
+    Directive directive;
+    char* p = directive.text;
     *p++ = '%';
     if (c.left) *p++ = '-';
     if (c.zero) *p++ = '0';
@@ -77,7 +77,7 @@ Spec BuildSpec(const Conversion& c, bool withWidth) {
     for (char m : c.length) *p++ = m;
     *p++ = c.type;
     *p = '\0';
-    return spec;
+    return directive;
 }
 
 // The exponent of a number in exponent notation gets at least three digits, as the
@@ -186,54 +186,54 @@ std::string VFormat(const char* format, va_list args) {
             break;
         case 'd':
         case 'i': {
-            Spec spec = BuildSpec(c, true);
-            if (len == "ll") AppendPrintf(out, spec.c_str(), va_arg(args, long long));
-            else if (len == "l") AppendPrintf(out, spec.c_str(), va_arg(args, long));
-            else if (len == "j") AppendPrintf(out, spec.c_str(), va_arg(args, intmax_t));
-            else if (len == "z") AppendPrintf(out, spec.c_str(), va_arg(args, ptrdiff_t));
-            else if (len == "t") AppendPrintf(out, spec.c_str(), va_arg(args, ptrdiff_t));
-            else AppendPrintf(out, spec.c_str(), va_arg(args, int));  // also hh, h: promoted
+            Directive directive = BuildDirective(c, true);
+            if (len == "ll") AppendPrintf(out, directive.c_str(), va_arg(args, long long));
+            else if (len == "l") AppendPrintf(out, directive.c_str(), va_arg(args, long));
+            else if (len == "j") AppendPrintf(out, directive.c_str(), va_arg(args, intmax_t));
+            else if (len == "z") AppendPrintf(out, directive.c_str(), va_arg(args, ptrdiff_t));
+            else if (len == "t") AppendPrintf(out, directive.c_str(), va_arg(args, ptrdiff_t));
+            else AppendPrintf(out, directive.c_str(), va_arg(args, int));  // also hh, h: promoted
             break;
         }
         case 'u':
         case 'o':
         case 'x':
         case 'X': {
-            Spec spec = BuildSpec(c, true);
-            if (len == "ll") AppendPrintf(out, spec.c_str(), va_arg(args, unsigned long long));
-            else if (len == "l") AppendPrintf(out, spec.c_str(), va_arg(args, unsigned long));
-            else if (len == "j") AppendPrintf(out, spec.c_str(), va_arg(args, uintmax_t));
-            else if (len == "z") AppendPrintf(out, spec.c_str(), va_arg(args, size_t));
-            else if (len == "t") AppendPrintf(out, spec.c_str(), va_arg(args, size_t));
-            else AppendPrintf(out, spec.c_str(), va_arg(args, unsigned));
+            Directive directive = BuildDirective(c, true);
+            if (len == "ll") AppendPrintf(out, directive.c_str(), va_arg(args, unsigned long long));
+            else if (len == "l") AppendPrintf(out, directive.c_str(), va_arg(args, unsigned long));
+            else if (len == "j") AppendPrintf(out, directive.c_str(), va_arg(args, uintmax_t));
+            else if (len == "z") AppendPrintf(out, directive.c_str(), va_arg(args, size_t));
+            else if (len == "t") AppendPrintf(out, directive.c_str(), va_arg(args, size_t));
+            else AppendPrintf(out, directive.c_str(), va_arg(args, unsigned));
             break;
         }
         case 'c': {
             c.length = {};
-            Spec spec = BuildSpec(c, true);
-            AppendPrintf(out, spec.c_str(), va_arg(args, int));
+            Directive directive = BuildDirective(c, true);
+            AppendPrintf(out, directive.c_str(), va_arg(args, int));
             break;
         }
         case 's': {
             c.length = {};
-            Spec spec = BuildSpec(c, true);
+            Directive directive = BuildDirective(c, true);
             const char* s = va_arg(args, const char*);
-            AppendPrintf(out, spec.c_str(), s != nullptr ? s : "(null)");
+            AppendPrintf(out, directive.c_str(), s != nullptr ? s : "(null)");
             break;
         }
         case 'p': {
             c.length = {};
-            Spec spec = BuildSpec(c, true);
-            AppendPrintf(out, spec.c_str(), va_arg(args, void*));
+            Directive directive = BuildDirective(c, true);
+            AppendPrintf(out, directive.c_str(), va_arg(args, void*));
             break;
         }
         case 'f':
         case 'F':
         case 'a':
         case 'A': {
-            Spec spec = BuildSpec(c, true);
-            if (len == "L") AppendPrintf(out, spec.c_str(), va_arg(args, long double));
-            else AppendPrintf(out, spec.c_str(), va_arg(args, double));
+            Directive directive = BuildDirective(c, true);
+            if (len == "L") AppendPrintf(out, directive.c_str(), va_arg(args, long double));
+            else AppendPrintf(out, directive.c_str(), va_arg(args, double));
             break;
         }
         case 'e':
@@ -241,10 +241,10 @@ std::string VFormat(const char* format, va_list args) {
         case 'g':
         case 'G': {
             // Converted without the width, the exponent widened, then padded.
-            Spec spec = BuildSpec(c, false);
+            Directive directive = BuildDirective(c, false);
             size_t start = out.size();
-            if (len == "L") AppendPrintf(out, spec.c_str(), va_arg(args, long double));
-            else AppendPrintf(out, spec.c_str(), va_arg(args, double));
+            if (len == "L") AppendPrintf(out, directive.c_str(), va_arg(args, long double));
+            else AppendPrintf(out, directive.c_str(), va_arg(args, double));
             WidenExponent(out, start);
             PadField(out, start, c);
             break;
