@@ -9,15 +9,12 @@
 #include "args.h"
 #include "cmd_check.h"
 #include "loader.h"
+#include "cli_run.h"
 #include "test_support.h"
 
 namespace {
 
-struct CheckRun {
-    int status;
-    std::string out;
-    std::string err;
-};
+using CheckRun = testing_support::CliRun;
 
 class CheckCommand : public ::testing::Test {
 protected:
@@ -38,11 +35,8 @@ protected:
         testing_support::ResetModelInput();
     }
     CheckRun Check(std::vector<std::string> args) {
-        std::vector<const char*> argv{"zarvel-cli", "check"};
-        for (const std::string& a : args) argv.push_back(a.c_str());
-        std::ostringstream out, err;
-        int status = cli::RunCli(static_cast<int>(argv.size()), argv.data(), out, err);
-        return {status, out.str(), err.str()};
+        args.insert(args.begin(), "check");
+        return testing_support::RunZarvelCli(args);
     }
 
     testing_support::TempDir dir;

@@ -16,6 +16,7 @@
 #include "loader.h"
 #include "measurements.h"
 #include "model.h"
+#include "cli_run.h"
 #include "test_support.h"
 #include "treeview.h"
 
@@ -28,24 +29,14 @@ cli::Invocation Parse(std::vector<std::string> args) {
     return cli::ParseArgs(static_cast<int>(argv.size()), argv.data());
 }
 
-struct RunOutput {
-    int status;
-    std::string out;
-    std::string err;
-};
+using RunOutput = testing_support::CliRun;
 
-RunOutput RunCommand(std::vector<std::string> args) {
-    args.insert(args.begin(), "zarvel-cli");
-    std::vector<const char*> argv;
-    for (const std::string& a : args) argv.push_back(a.c_str());
-    std::ostringstream out, err;
-    const int status = cli::RunCli(static_cast<int>(argv.size()), argv.data(), out, err);
-    return {status, out.str(), err.str()};
+RunOutput RunCommand(const std::vector<std::string>& args) {
+    return testing_support::RunZarvelCli(args);
 }
 
 void ResetAll() {
     testing_support::ResetModelInput();
-    QzResetReaderState();
     loadTimeMs = 0;
     QzDrawStats = QzDrawStatistics{};
 }

@@ -24,13 +24,11 @@ class StatisticsTest : public ::testing::Test {
   protected:
     void SetUp() override {
         testing_support::ResetModelInput();
-        QzResetReaderState();
         loadTimeMs = 0;
         QzDrawStats = QzDrawStatistics{};
     }
     void TearDown() override {
         testing_support::ResetModelInput();
-        QzResetReaderState();
         loadTimeMs = 0;
         QzDrawStats = QzDrawStatistics{};
     }

@@ -331,11 +331,9 @@ class ReadTreeTest : public ::testing::Test {
   protected:
     void SetUp() override {
         testing_support::ResetModelInput();
-        QzResetReaderState();
     }
     void TearDown() override {
         testing_support::ResetModelInput();
-        QzResetReaderState();
     }
     // Every item below `parent` opened, depth first, each text indented by level.
     void Collect(TreeModel& tree, TreeModel::ItemId parent, int level, std::string& out) {

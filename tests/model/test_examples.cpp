@@ -17,7 +17,6 @@ class Examples : public ::testing::Test {
 protected:
     void SetUp() override {
         testing_support::ResetModelInput();
-        QzResetReaderState();
         QzLDrawDir = testing_support::ExamplesDir().string();
         QzWarningLevel = 3;  // the pedantic checks too
     }

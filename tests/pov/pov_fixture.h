@@ -25,7 +25,6 @@ class PovTest : public ::testing::Test {
 protected:
     void SetUp() override {
         testing_support::ResetModelInput();
-        QzResetReaderState();
         PovResetState();
         QzSelectColourScheme(0);
         plat::SetTimeSource(FixedTime);
@@ -33,7 +32,6 @@ protected:
     void TearDown() override {
         plat::SetTimeSource(nullptr);
         testing_support::ResetModelInput();
-        QzResetReaderState();
         PovResetState();
     }
 

@@ -63,7 +63,6 @@ class RenderTest : public ::testing::Test {
   protected:
     void SetUp() override {
         testing_support::ResetModelInput();
-        QzResetReaderState();
         QzSelectColourScheme(0);
         library = (dir.path() / "ldraw").string();
         std::filesystem::create_directories(dir.path() / "ldraw" / "parts");
@@ -73,7 +72,6 @@ class RenderTest : public ::testing::Test {
     void TearDown() override {
         free_zimage(image);
         testing_support::ResetModelInput();
-        QzResetReaderState();
     }
 
     // A cleared image of this size handed to the renderer.

@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "args.h"
+#include "cli_run.h"
 #include "cmd_render.h"
 #include "headless.h"
 #include "render_fixture.h"
@@ -23,11 +24,7 @@ const char* const kCube =
     "4 16 -10 10 -10 10 10 -10 10 10 10 -10 10 10\n"
     "2 24 -10 -10 -10 10 -10 -10\n";
 
-struct CliRun {
-    int status;
-    std::string out;
-    std::string err;
-};
+using testing_support::CliRun;
 
 class RenderCommand : public RenderTest {
   protected:
@@ -40,11 +37,8 @@ class RenderCommand : public RenderTest {
         output = (dir.path() / "out.png").string();
     }
     CliRun Cli(std::vector<std::string> args) {
-        std::vector<const char*> argv{"zarvel-cli", "render", "--ldraw", library.c_str()};
-        for (const std::string& a : args) argv.push_back(a.c_str());
-        std::ostringstream out, err;
-        const int status = cli::RunCli(static_cast<int>(argv.size()), argv.data(), out, err);
-        return {status, out.str(), err.str()};
+        args.insert(args.begin(), {"render", "--ldraw", library});
+        return testing_support::RunZarvelCli(args);
     }
     std::string ReadOutput() const {
         std::ifstream in(output, std::ios::binary);

@@ -162,7 +162,6 @@ TEST_F(PreviewTest, MirroredPartsShowTheSameWireBoxFaces) {
     const std::vector<uint8_t> plain(View().pixels, View().pixels + 64 * 64 * 3);
     free_zimage(image);
     testing_support::ResetModelInput();
-    QzResetReaderState();
     QzSelectColourScheme(0);
     QzLDrawDir = library;
     ASSERT_EQ(LoadText(Ref("4", "0 0 0", "-1 0 0 0 1 0 0 0 1", "cube.dat"), "mirror.ldr"), 1);
@@ -338,11 +337,9 @@ class RealModels : public ::testing::Test {
   protected:
     void SetUp() override {
         testing_support::ResetModelInput();
-        QzResetReaderState();
     }
     void TearDown() override {
         testing_support::ResetModelInput();
-        QzResetReaderState();
     }
     testing_support::ScopedMessageBox boxes;
 };
@@ -370,7 +367,6 @@ TEST_F(RealModels, EveryModelDrawsInViewsZeroAndOne) {
     QzLDrawDir = ldraw.string();
     for (const auto& entry : std::filesystem::directory_iterator(ldraw / "models")) {
         testing_support::ResetModelInput();
-        QzResetReaderState();
         QzLDrawDir = ldraw.string();
         ASSERT_EQ(QzReadModel(entry.path().string()), 1) << entry.path();
         for (int v : {0, 1}) {
