@@ -1,10 +1,19 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds the Release and the ASan+UBSan configurations, and
-# runs every test in both; then runs the line-reader fuzzer briefly.
+# Installs what is missing, runs the line-reader fuzzer for a minute, then builds the
+# Release and the ASan+UBSan configurations and runs every test in both.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh
+
+echo "== fuzz: line reader, 60 s"
+mkdir -p build
+if ! sh fuzz/run_fuzz.sh 60 build/fuzz > build/fuzz.log 2>&1; then
+  tail -n 60 build/fuzz.log
+  echo "fuzzing failed: see build/fuzz.log" >&2
+  exit 1
+fi
+grep -E '^Done [0-9]+ runs' build/fuzz.log || true
 
 for config in release asan; do
   echo "== $config: build"
@@ -12,6 +21,3 @@ for config in release asan; do
   echo "== $config: test"
   (cd "$dir" && ctest --output-on-failure -j "$(nproc)")
 done
-
-echo "== fuzz: line reader, 60 s"
-sh fuzz/run_fuzz.sh 60 build/fuzz >/dev/null
