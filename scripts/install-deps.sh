@@ -5,7 +5,6 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config
   libcli11-dev libgtest-dev libgmock-dev libbenchmark-dev libpng-dev
-  qt6-base-dev
   clang libclang-rt-14-dev
   povray
 )
