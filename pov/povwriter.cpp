@@ -140,6 +140,9 @@ int PovWriteScene(std::ostream& out, const std::string& inputPath) {
     QzPart* model = &QzParts[0];
     globalsPosition = -1;
     ClearExportMarks(model);
+    // An earlier export's marks also stay on cached parts that this model no longer
+    // references; they were not written to this file, and the trailer must say so.
+    for (int i = 0; i < QzPartCount; ++i) QzParts[i].flags &= ~PF_EXPORTED;
     PovWriteHeader(out, PovBanner, inputPath);
     PovCollectCameraPoints(model);
     PovPut(out, "// Qz flags:\n\n");

@@ -427,6 +427,19 @@ TEST_F(PovExport, WarnsAboutPartsNotWritten) {
     EXPECT_NE(text.find(Crlf(kColour7 + kColour4)), std::string::npos);
 }
 
+// A part that an earlier export wrote, but that the current model does not reference,
+// was not written to this file either.
+TEST_F(PovExport, WarnsAboutPartsOfAnEarlierExport) {
+    ASSERT_TRUE(Load("one.ldr"));
+    Export();
+    ASSERT_TRUE(Load("studonly.ldr"));
+    const std::string text = Export();
+    const std::string tail =
+        "// Size: <12,4,12>\n"
+        "// WARNING: brick.dat not written to POV file\n";
+    EXPECT_EQ(text.substr(text.size() - Crlf(tail).size()), Crlf(tail));
+}
+
 TEST_F(PovExport, ReportsPartsNotReadOrResolved) {
     dir.Write("models/missing.ldr",
               "1 4 0 0 0 1 0 0 0 1 0 0 0 1 brick.dat\n"
