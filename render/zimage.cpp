@@ -61,7 +61,9 @@ int init_zimage(QzZImage& image, int width, int height) {
     image.header->planes = 1;
     image.header->bitCount = 24;
     image.header->compression = 0;
-    image.header->sizeImage = static_cast<uint32_t>(((width * 24 + 31) / 32) * 4 * height);
+    // Wide images overflow 32 bits in the row arithmetic: the product is taken in 64.
+    image.header->sizeImage =
+        static_cast<uint32_t>(((static_cast<int64_t>(width) * 24 + 31) / 32) * 4 * height);
     image.pixels = static_cast<uint8_t*>(block) + sizeof(QzBitmapHeader);
     image.width = width;
     image.height = height;

@@ -199,6 +199,15 @@ TEST(ZImage, SizesBeyondMemoryFailWithoutADepthBuffer) {
     free_zimage(img);
 }
 
+TEST(ZImage, ImageSizeOfAVeryWideRowIsExact) {
+    // 89478488 x 24 bits no longer fits 32 bits; the buffers are never touched, so
+    // the allocation costs no memory.
+    QzZImage img{};
+    ASSERT_EQ(init_zimage(img, 89478488, 1), 0);
+    EXPECT_EQ(img.header->sizeImage, 268435464u);
+    free_zimage(img);
+}
+
 TEST(ZImage, HeadlessViewWidensTheClientAreaToAMultipleOfFour) {
     QzHeadlessView view;
     ASSERT_TRUE(view.Resize(101, 50));
