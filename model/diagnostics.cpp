@@ -19,10 +19,16 @@ bool QzDebugEnabled = false;
 
 void QzCutText(std::string& text, size_t maxLength) {
     if (text.size() <= maxLength) return;
+    auto continuation = [&text](size_t at) {
+        return (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80;
+    };
     size_t cut = maxLength;
     // Never leave half of a UTF-8 sequence at the end: step back over continuation
-    // bytes to the start of the character that does not fit.
-    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+    // bytes to the start of the character that does not fit. A character has at most
+    // three of them; a longer run is not UTF-8 (a Latin-1 line, say) and is cut
+    // where the limit falls rather than far before it.
+    for (int back = 0; back < 3 && cut > 0 && continuation(cut); ++back) --cut;
+    if (continuation(cut)) cut = maxLength;
     text.resize(cut);
 }
 

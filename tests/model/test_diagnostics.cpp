@@ -80,6 +80,20 @@ TEST_F(Diagnostics, CutNeverSplitsACharacter) {
     EXPECT_EQ(QzInputLog, std::string(1998, 'a') + "\r\n");
 }
 
+TEST_F(Diagnostics, CutOfTextThatIsNotUtf8KeepsEverythingThatFits) {
+    // Latin-1 symbols such as the copyright sign (0xA9) look like UTF-8 continuation
+    // bytes; a long run of them must not make the entry lose what came before.
+    QzWarn(0, QZ_ASIS, "(c) %s", std::string(3000, '\xA9').c_str());
+    EXPECT_EQ(QzInputLog, "(c) " + std::string(1995, '\xA9') + "\r\n");
+    // Four-byte characters are still kept whole or dropped whole.
+    QzClearInputLog();
+    QzWarn(0, QZ_ASIS, "%s\xF0\x9F\x98\x80", std::string(1996, 'a').c_str());
+    EXPECT_EQ(QzInputLog, std::string(1996, 'a') + "\r\n");
+    QzClearInputLog();
+    QzWarn(0, QZ_ASIS, "%s\xF0\x9F\x98\x80", std::string(1995, 'a').c_str());
+    EXPECT_EQ(QzInputLog, std::string(1995, 'a') + "\xF0\x9F\x98\x80\r\n");
+}
+
 TEST_F(Diagnostics, ComposeStaysInWorkingBuffer) {
     EXPECT_EQ(QzCompose("Could not find %s\nReferenced by %s", "a.dat", "main.ldr"),
               "Could not find a.dat\nReferenced by main.ldr");
