@@ -24,6 +24,17 @@ inline int32_t TruncClamp(float v) {
     return static_cast<int32_t>(v);
 }
 
+// Truncation toward zero for the line walk, whose end points and their differences
+// must stay consistent however far off the image they lie: a range wide enough that
+// no coordinate of an image-sized line is clipped, and differences of two results
+// still fit 64 bits. NaN lands far off the image.
+inline int64_t TruncWide(float v) {
+    constexpr float kLimit = 1.0e18f;
+    if (!(v > -kLimit)) return -1000000000000000000LL;
+    if (v > kLimit) return 1000000000000000000LL;
+    return static_cast<int64_t>(v);
+}
+
 inline void SetEntry(uint8_t e[4], uint32_t rgb, uint8_t alpha) {
     e[0] = static_cast<uint8_t>(rgb & 0xFF);
     e[1] = static_cast<uint8_t>((rgb >> 8) & 0xFF);
@@ -184,26 +195,25 @@ void QzRenderer::DrawLineSpan(const QzVector& p0, const QzVector& p1, const uint
     if (!img.depth || !img.pixels) return;
     const int32_t w = img.width;
     const int32_t h = img.height;
-    const int32_t dx = TruncClamp(p1.x - p0.x);
-    const int32_t dy = TruncClamp(p1.y - p0.y);
+    const int64_t dx = TruncWide(p1.x - p0.x);
+    const int64_t dy = TruncWide(p1.y - p0.y);
     bool wrote = false;
     if (std::abs(dx) > std::abs(dy)) {
         // x-major: one pixel per column from the end with the smaller truncated x.
-        const int32_t tx0 = TruncClamp(p0.x);
-        const int32_t tx1 = TruncClamp(p1.x);
+        const int64_t tx0 = TruncWide(p0.x);
+        const int64_t tx1 = TruncWide(p1.x);
         const QzVector& s = tx0 <= tx1 ? p0 : p1;
         const QzVector& e = tx0 <= tx1 ? p1 : p0;
-        const int32_t xs = std::min(tx0, tx1);
-        const int32_t xe = std::max(tx0, tx1);
+        const int64_t xs = std::min(tx0, tx1);
+        const int64_t xe = std::max(tx0, tx1);
         const float n = static_cast<float>(std::abs(dx));
         const float sy = (e.y - s.y) / n;
         const float sz = (e.z - s.z) / n;
-        int64_t k0 = std::max<int64_t>(0, -static_cast<int64_t>(xs));
-        int64_t k1 =
-            std::min<int64_t>(static_cast<int64_t>(xe) - xs, static_cast<int64_t>(w) - 1 - xs);
+        int64_t k0 = std::max<int64_t>(0, -xs);
+        int64_t k1 = std::min<int64_t>(xe - xs, static_cast<int64_t>(w) - 1 - xs);
         if (!(s.y >= 0 && s.y < h && e.y >= 0 && e.y < h)) {
             int64_t r0, r1;
-            MinorRange(s.y, sy, h, static_cast<int64_t>(xe) - xs, r0, r1);
+            MinorRange(s.y, sy, h, xe - xs, r0, r1);
             k0 = std::max(k0, r0);
             k1 = std::min(k1, r1);
         }
@@ -216,24 +226,23 @@ void QzRenderer::DrawLineSpan(const QzVector& p0, const QzVector& p1, const uint
         }
     } else {
         // y-major (a single point too): one pixel per row.
-        const int32_t ty0 = TruncClamp(p0.y);
-        const int32_t ty1 = TruncClamp(p1.y);
+        const int64_t ty0 = TruncWide(p0.y);
+        const int64_t ty1 = TruncWide(p1.y);
         const QzVector& s = ty0 <= ty1 ? p0 : p1;
         const QzVector& e = ty0 <= ty1 ? p1 : p0;
-        const int32_t ys = std::min(ty0, ty1);
-        const int32_t ye = std::max(ty0, ty1);
+        const int64_t ys = std::min(ty0, ty1);
+        const int64_t ye = std::max(ty0, ty1);
         float sx = 0, sz = 0;
         if (dy != 0) {
             const float n = static_cast<float>(std::abs(dy));
             sx = (e.x - s.x) / n;
             sz = (e.z - s.z) / n;
         }
-        int64_t k0 = std::max<int64_t>(0, -static_cast<int64_t>(ys));
-        int64_t k1 =
-            std::min<int64_t>(static_cast<int64_t>(ye) - ys, static_cast<int64_t>(h) - 1 - ys);
+        int64_t k0 = std::max<int64_t>(0, -ys);
+        int64_t k1 = std::min<int64_t>(ye - ys, static_cast<int64_t>(h) - 1 - ys);
         if (!(s.x >= 0 && s.x < w && e.x >= 0 && e.x < w)) {
             int64_t r0, r1;
-            MinorRange(s.x, sx, w, static_cast<int64_t>(ye) - ys, r0, r1);
+            MinorRange(s.x, sx, w, ye - ys, r0, r1);
             k0 = std::max(k0, r0);
             k1 = std::min(k1, r1);
         }

@@ -371,6 +371,20 @@ TEST_F(RasterTest, FarLineDrawsTheSamePixelsAsAWalkOverEveryColumn) {
     EXPECT_EQ(drawn, ReferenceXMajor(Img(), s, e));
 }
 
+TEST_F(RasterTest, LineLongerThanABillionPixelsKeepsItsSlope) {
+    // 1.2e9 columns for 11 rows: at the image the line is at y 5.5, so row 5.
+    renderer.DrawLine({-6e8f, 0, 0}, {6e8f, 11, 0}, 4);
+    Pixels row;
+    for (int x = 0; x < Img().width; ++x) row.insert({x, 5});
+    EXPECT_EQ(DrawnPixels(Img()), row);
+    // The same with the roles of x and y exchanged: column 5.
+    renderer.ClearImage(true);
+    renderer.DrawLine({0, -6e8f, 0}, {11, 6e8f, 0}, 4);
+    Pixels column;
+    for (int y = 0; y < Img().height; ++y) column.insert({5, y});
+    EXPECT_EQ(DrawnPixels(Img()), column);
+}
+
 TEST_F(RasterTest, HugeAndInvalidCoordinatesAreClampedNotConverted) {
     const float inf = std::numeric_limits<float>::infinity();
     const float nan = std::numeric_limits<float>::quiet_NaN();
