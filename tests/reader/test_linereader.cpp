@@ -380,6 +380,27 @@ TEST_F(LineReader, InvertNextMustPrecedeAReference) {
     EXPECT_EQ(lines[7]->bfc, LF_CULL);
 }
 
+TEST_F(LineReader, InvertNextWarningComesBeforeTheLinesOwnMessages) {
+    // Lines of type 1 to 5 warn once their type is known, before the count and colour
+    // checks; unparsable lines and unknown types never get the warning; comments get it
+    // before anything else.
+    ASSERT_EQ(LoadText(std::string(kRef) +
+                       "\n0 BFC INVERTNEXT\n2 24 0 0 0 1 1\n0 BFC INVERTNEXT\n3 x 0 0 0 1 0 0 0 1 0\n"
+                       "0 BFC INVERTNEXT\n9 1\n0 BFC INVERTNEXT\nrubbish\n0 BFC INVERTNEXT\n0 BFC cw\n"
+                       "0 BFC INVERTNEXT\n4 24 0 0 0 1 0 0 1 1 0 0 1 0\n0 BFC INVERTNEXT\n"
+                       "1 16 0 0 0 0 0 0 0 0 0 0 0 0 3001.dat\n"),
+              1);
+    const std::string invert = "Line type 1 must follow 0 BFC INVERTNEXT";
+    EXPECT_EQ(QzInputLog, Warning(3, invert, "2 24 0 0 0 1 1") + Skipping(3, "8 arguments expected", "2 24 0 0 0 1 1") +
+                              Warning(5, invert, "3 x 0 0 0 1 0 0 0 1 0") +
+                              Skipping(5, "Bad color", "3 x 0 0 0 1 0 0 0 1 0") +
+                              Skipping(7, "Unknown line type", "9 1") + Skipping(9, "Bad line", "rubbish") +
+                              Warning(11, invert, "0 BFC cw") + Skipping(11, "Illegal BFC option", "0 BFC cw") +
+                              Warning(13, invert, "4 24 0 0 0 1 0 0 1 1 0 0 1 0") +
+                              Warning(13, "Sorry, cannot handle color 24, using 16", "4 24 0 0 0 1 0 0 1 1 0 0 1 0") +
+                              Skipping(15, "Singular matrix", "1 16 0 0 0 0 0 0 0 0 0 0 0 0 3001.dat"));
+}
+
 TEST_F(LineReader, MissingColourRegistration) {
     ASSERT_EQ(LoadText("2 4 0 0 0 1 1 1\n2 24 0 0 0 1 1 1\n2 16 0 0 0 1 1 1\n"), 1);
     // 7 is registered by every load; 16 and 24 never.
