@@ -58,13 +58,7 @@ public:
             plat::TextFile file;
             if (file.Open(path)) {
                 std::string_view raw;
-                while (file.ReadLine(raw, QZ_LINE_BUFFER)) {
-                    while (!raw.empty() && (raw.back() == ' ' || raw.back() == '\t' ||
-                                            raw.back() == '\n' || raw.back() == '\r')) {
-                        raw.remove_suffix(1);
-                    }
-                    lines.emplace_back(raw);
-                }
+                while (file.ReadLine(raw, QZ_LINE_BUFFER)) lines.emplace_back(QzTrimLineEnd(raw));
             }
             it = files_.emplace(path, std::move(lines)).first;
         }

@@ -21,9 +21,7 @@ std::string ResolveLdrawDir(const std::string& option) {
     if (!option.empty()) return option;
     std::optional<std::string> env = plat::GetEnv("LDRAWDIR");
     if (!env) return {};
-    std::string dir = *env;
-    while (dir.size() > 1 && (dir.back() == '/' || dir.back() == '\\')) dir.pop_back();
-    return dir;
+    return QzStripTrailingSeparators(*env);
 }
 
 LoadResult LoadModelForCli(const std::string& ldraw, const std::string& model, bool keepCache,

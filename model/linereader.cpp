@@ -104,6 +104,15 @@ bool QzScanNumber(std::string_view text, size_t& pos, float& value) {
     return true;
 }
 
+std::string_view QzTrimLineEnd(std::string_view raw) {
+    while (!raw.empty()) {
+        char c = raw.back();
+        if (c != ' ' && c != '\t' && c != '\n' && c != '\r') break;
+        raw.remove_suffix(1);
+    }
+    return raw;
+}
+
 QzScannedLine QzScanLine(std::string_view text) {
     QzScannedLine out;
     size_t pos = 0;
@@ -517,11 +526,7 @@ bool FileReader::ReadLine(std::string_view raw) {
     bool inverted = bfc_.invertPending;
     bfc_.invertPending = false;
 
-    while (!raw.empty()) {
-        char c = raw.back();
-        if (c != ' ' && c != '\t' && c != '\n' && c != '\r') break;
-        raw.remove_suffix(1);
-    }
+    raw = QzTrimLineEnd(raw);
     QzCurrentLineText.assign(raw);
     if (raw.empty()) {
         if (inverted) QzWarn(0, QZ_WARNING, "Line type 1 must follow 0 BFC INVERTNEXT");

@@ -37,6 +37,9 @@ struct QzScannedLine {
 };
 
 QzScannedLine QzScanLine(std::string_view text);
+// A physical line without its trailing blanks, tabs, line feeds and carriage returns:
+// the text the reader works on and shows in its messages.
+std::string_view QzTrimLineEnd(std::string_view raw);
 // A number as the line grammar writes it, at text[pos] after white space: sign,
 // digits with an optional point and exponent, or a hexadecimal "0x" form; infinities
 // and NaNs are not numbers. Advances pos past it; false when there is none.

@@ -44,6 +44,12 @@ QzVector BoxCorner(const QzBox& box, int i) {
 
 }  // namespace
 
+std::string QzStripTrailingSeparators(std::string dir) {
+    // On this platform "/" separates as well as "\".
+    while (dir.size() > 1 && IsSeparator(dir.back())) dir.pop_back();
+    return dir;
+}
+
 uint32_t QzPlaceFlags(int place) {
     switch (place) {
         case QZ_PLACE_BFC_P:
@@ -201,10 +207,7 @@ int QzReadModel(const std::string& path) {
             QzError("LDRAWDIR not set.\nSpecify directory in the Edit menu.");
             return 0;
         }
-        // On this platform "/" separates as well as "\"; a lone root stays.
-        std::string dir = *env;
-        while (dir.size() > 1 && IsSeparator(dir.back())) dir.pop_back();
-        QzLDrawDir = dir;
+        QzLDrawDir = QzStripTrailingSeparators(*env);
     }
 
     size_t cut = path.find_last_of("/\\");

@@ -60,6 +60,9 @@ int QzResolvePart(QzPart* part, bool main, const char* referencedBy);
 // Opens the first candidate found for the name into QzPartFile; null when none opens.
 // Sets QzFoundPlace.
 plat::TextFile* QzOpenPartFile(const std::string& name);
+// A directory taken from the environment without its trailing "\" and "/"; a lone
+// separator (the root) stays.
+std::string QzStripTrailingSeparators(std::string dir);
 // The PF_PRIM_DIR / PF_PARTS_DIR bits a part found at the given place gets.
 uint32_t QzPlaceFlags(int place);
 void QzComputeBounds(QzPart* part, bool update, bool camera);
