@@ -18,6 +18,9 @@ QzFileOpenedHook QzFileHook = nullptr;
 
 namespace {
 
+// Parts being resolved at the moment, one inside the other.
+int resolveDepth = 0;
+
 // Library subfolders in search order (places 2 to 6). References and these suffixes
 // write "\" between components; the platform layer resolves either separator.
 constexpr const char* kLibrarySuffixes[5] = {"\\BFC\\P\\", "\\BFC\\Parts\\", "\\P\\", "\\Parts\\",
@@ -151,11 +154,10 @@ bool QzHasTransparent(const QzPart* part) {
     return false;
 }
 
-int QzResolvePart(QzPart* part, bool main, const char* referencedBy) {
-    if (part->flags & PF_BUSY) {
-        QzWarn(0, QZ_ASIS, "%s", QzCompose("Recursive references: %s", part->name.c_str()).c_str());
-        return 2;
-    }
+namespace {
+
+// QzResolvePart once the part is known not to close a cycle.
+int ResolveNewlyBusy(QzPart* part, bool main, const char* referencedBy) {
     part->flags |= PF_BUSY;
 
     if (!(part->flags & PF_READ)) {
@@ -197,6 +199,25 @@ int QzResolvePart(QzPart* part, bool main, const char* referencedBy) {
     part->flags &= ~PF_BUSY;
     part->flags |= PF_RESOLVED;
     return 0;
+}
+
+}  // namespace
+
+int QzResolvePart(QzPart* part, bool main, const char* referencedBy) {
+    if (part->flags & PF_BUSY) {
+        QzWarn(0, QZ_ASIS, "%s", QzCompose("Recursive references: %s", part->name.c_str()).c_str());
+        return 2;
+    }
+    // Every walk over the part tree recurses once per level: a tree deeper than this
+    // would exhaust the stack. It fails the load the way a cycle does.
+    if (resolveDepth >= QZ_MAX_REFERENCE_DEPTH) {
+        QzWarn(0, QZ_ASIS, "%s", QzCompose("References nested too deeply: %s", part->name.c_str()).c_str());
+        return 2;
+    }
+    ++resolveDepth;
+    int result = ResolveNewlyBusy(part, main, referencedBy);
+    --resolveDepth;
+    return result;
 }
 
 int QzReadModel(const std::string& path) {
@@ -252,4 +273,5 @@ void QzResetReaderState() {
     QzFileHook = nullptr;
     QzCoplanarTolerance = 0;
     QzCoplanarRatioTolerance = 0;
+    resolveDepth = 0;
 }

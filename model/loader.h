@@ -17,6 +17,11 @@
 inline constexpr size_t QZ_MAX_LDRAW_DIR = 259;
 inline constexpr size_t QZ_PATH_BUFFER = 264;
 
+// Deepest nesting of references (transform blocks included) that a load accepts:
+// beyond the 2000 parts of the table, which a chain of sections may use up, only a
+// pile of transform blocks reaches it.
+inline constexpr int QZ_MAX_REFERENCE_DEPTH = 2500;
+
 // The places QzOpenPartFile searches, in order (QzFoundPlace).
 inline constexpr int QZ_PLACE_AS_WRITTEN = 1;
 inline constexpr int QZ_PLACE_BFC_P = 2;

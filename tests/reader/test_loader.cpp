@@ -223,6 +223,45 @@ TEST_F(Loader, FileReferencingItself) {
     EXPECT_EQ(QzPartCount, 0);
 }
 
+// Sections 1 to last, each a hundred levels deep: the section and 99 nested blocks,
+// the innermost referencing the next section; the main model's first section too.
+// The last section holds an edge inside tailBlocks nested blocks.
+std::string PiledBlocks(int last, int tailBlocks = 0) {
+    std::string text;
+    for (int i = 0; i <= last; ++i) {
+        int blocks = i == last ? tailBlocks : 99;
+        text += i == 0 ? "0 FILE main.ldr\n" : "0 FILE s" + std::to_string(i) + ".ldr\n";
+        for (int b = 0; b < blocks; ++b) text += "0 SCALE 1\n";
+        text += i == last ? "2 24 0 0 0 1 1 1\n" : "1 16 0 0 0 1 0 0 0 1 0 0 0 1 s" + std::to_string(i + 1) + ".ldr\n";
+        for (int b = 0; b < blocks; ++b) text += "0 SCALE END\n";
+    }
+    return text;
+}
+
+TEST_F(Loader, ReferencesNestedTooDeeplyFailTheLoadLikeACycle) {
+    // s25 sits 2500 levels below the model: one too many.
+    ASSERT_EQ(LoadText(PiledBlocks(QZ_MAX_REFERENCE_DEPTH / 100), "piled.mpd"), 0);
+    std::vector<std::string> log;
+    for (size_t at = 0, end; (end = QzInputLog.find("\r\n", at)) != std::string::npos; at = end + 2) {
+        log.push_back(QzInputLog.substr(at, end - at));
+    }
+    ASSERT_EQ(log.size(), size_t(QZ_MAX_REFERENCE_DEPTH) + 1);
+    EXPECT_EQ(log[0], "References nested too deeply: s25.ldr");
+    EXPECT_EQ(log[1], "referenced by QzTransf2474 line 4901");
+    EXPECT_EQ(log[2], "referenced by QzTransf2473 line 0");
+    EXPECT_EQ(log.back(), "referenced by " + modelPath + " line 0");
+    EXPECT_EQ(Boxes(), std::vector<std::string>{"Recursion detected. See log, fix problem, try again"});
+    EXPECT_EQ(QzPartCount, 0);
+
+    // The deepest block of s24 sits one level higher, and loads.
+    testing_support::ResetModelInput();
+    QzLDrawDir = library;
+    boxes.box.calls.clear();
+    ASSERT_EQ(LoadText(PiledBlocks(QZ_MAX_REFERENCE_DEPTH / 100 - 1, 99), "piled.mpd"), 1);
+    EXPECT_EQ(QzInputLog, "");
+    EXPECT_TRUE(Boxes().empty());
+}
+
 TEST_F(Loader, StudOnlyPartKeepsFullBoundsWithoutStuds) {
     Write("ldraw/p/stud.dat", "2 24 -6 0 -6 6 -4 6\n");
     Write("ldraw/parts/plate.dat", "2 24 -10 0 -10 10 8 10\n1 16 0 -8 0 1 0 0 0 1 0 0 0 1 stud.dat\n");
