@@ -22,3 +22,11 @@ void PovPrintf(std::ostream& out, const char* format, ...) {
     va_end(args);
     PovPut(out, text);
 }
+
+std::string PovCommentText(std::string_view text) {
+    std::string comment(text);
+    for (char& c : comment) {
+        if (c == '\r' || c == '\n') c = ' ';
+    }
+    return comment;
+}

@@ -2,9 +2,13 @@
 #pragma once
 
 #include <ostream>
+#include <string>
 #include <string_view>
 
 // Writes text with every line feed written as carriage return and line feed.
 void PovPut(std::ostream& out, std::string_view text);
 // plat::Format, then PovPut.
 void PovPrintf(std::ostream& out, const char* format, ...) __attribute__((format(printf, 2, 3)));
+// Text for the inside of a "//" comment line: POV-Ray ends such a comment at a carriage
+// return or a line feed and would read the rest as scene code, so both become blanks.
+std::string PovCommentText(std::string_view text);

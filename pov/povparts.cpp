@@ -217,17 +217,6 @@ int NextBlockState(int state, int command) {
 
 const char* TextOf(const QzLine& line) { return line.text ? line.text : ""; }
 
-// A comment's text for a "//" comment line. POV-Ray also ends such a comment at a
-// carriage return, which a file with old Macintosh line ends leaves inside a line;
-// it would read the rest as scene code, so it becomes a blank.
-std::string CommentText(const QzLine& line) {
-    std::string text = TextOf(line);
-    for (char& c : text) {
-        if (c == '\r') c = ' ';
-    }
-    return text;
-}
-
 // ---- Triangles POV-Ray drops ----
 
 // A coordinate as POV-Ray reads it back from the file: the %g text's value.
@@ -512,7 +501,7 @@ void PovDeclarePart(std::ostream& out, QzPart* part) {
                 } else if (state == kPovOnly) {
                     PovPrintf(out, "%s\n", TextOf(*line));
                 } else {
-                    PovPrintf(out, "// %s\n", CommentText(*line).c_str());
+                    PovPrintf(out, "// %s\n", PovCommentText(TextOf(*line)).c_str());
                 }
                 break;
             }

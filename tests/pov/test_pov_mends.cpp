@@ -175,6 +175,16 @@ TEST_F(PovMends, CarriageReturnInsideACommentBecomesABlank) {
         << text;
 }
 
+// A model path may hold a line break (a file name on this system can); in the header
+// comment it would end the comment and leave the rest of the path as scene code.
+TEST_F(PovMends, LineBreakInTheModelPathBecomesABlank) {
+    dir.Write("models/two\nlines\r.ldr", "1 4 0 0 0 1 0 0 0 1 0 0 0 1 brick.dat\n");
+    ASSERT_TRUE(Load("two\nlines\r.ldr"));
+    const std::string text = Export();
+    EXPECT_NE(text.find("\r\n// Input file: two lines .ldr\r\n// Qz flags:\r\n"), std::string::npos)
+        << text;
+}
+
 TEST_F(PovMends, SectionsNamedLikePovRayWords) {
     dir.Write("models/words.mpd",
               "0 FILE words.mpd\n"
