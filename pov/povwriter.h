@@ -44,9 +44,6 @@ inline constexpr int POV_NOT_OPENED = -3;
 // The program's name and version and the maker's notice, as the header names them.
 extern const char* const PovBanner;
 
-// Line end of every line of the scene file.
-inline constexpr const char* kPovEol = "\r\n";
-
 // "<x,y,z>" with each number as %g.
 std::string PovVector(float x, float y, float z);
 std::string PovVector(const QzVector& v);
