@@ -52,6 +52,15 @@ void OnFileOpened(const QzPart& part, const std::string& path) {
 class LineSource {
 public:
     const std::string* Line(const std::string& path, uint32_t n) {
+        const std::vector<std::string>& lines = Lines(path);
+        if (n == 0 || n > lines.size()) return nullptr;
+        return &lines[n - 1];
+    }
+    // The number of the file's last line: where the reader stood at its end.
+    size_t LastLine(const std::string& path) { return Lines(path).size(); }
+
+private:
+    const std::vector<std::string>& Lines(const std::string& path) {
         auto it = files_.find(path);
         if (it == files_.end()) {
             std::vector<std::string> lines;
@@ -62,11 +71,9 @@ public:
             }
             it = files_.emplace(path, std::move(lines)).first;
         }
-        if (n == 0 || n > it->second.size()) return nullptr;
-        return &it->second[n - 1];
+        return it->second;
     }
 
-private:
     std::map<std::string, std::vector<std::string>> files_;
 };
 
@@ -129,12 +136,16 @@ std::string GnuLogLine(const std::string& line,
             return file + ":" + std::to_string(number) + ": " + severity + ": " + std::string(message);
         }
     }
-    // "NAME": End-Of-File, ... (no line number)
+    // "NAME": End-Of-File, ...: placed on the file's last line when the file is known.
     mark = rest.find("\": ");
     if (mark != std::string_view::npos) {
         std::string name(rest.substr(0, mark));
         const std::string* path = PathOf(name, files);
-        return (path ? *path : name) + ": " + severity + ": " + std::string(rest.substr(mark + 3));
+        std::string where = path ? *path : name;
+        if (path && lineSource && lineSource->LastLine(*path) > 0) {
+            where += ":" + std::to_string(lineSource->LastLine(*path));
+        }
+        return where + ": " + severity + ": " + std::string(rest.substr(mark + 3));
     }
     return line;
 }

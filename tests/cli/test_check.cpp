@@ -115,7 +115,7 @@ TEST_F(CheckCommand, GnuFormat) {
     std::string odd = library + "/parts/odd.dat";
     EXPECT_EQ(r.out, "NOTABENE \"" + model + "\" Line 1: 0 ~Moved to x\n" +
                          model + ":3: error: Illegal BFC option\n" +
-                         model + ": warning: End-Of-File, ROTATE END expected\n" +
+                         model + ":4: warning: End-Of-File, ROTATE END expected\n" +
                          odd + ":3: warning: Sorry, cannot handle color 24, using 16\n");
 }
 
@@ -124,6 +124,9 @@ TEST(GnuLogLine, KeepsTheMessageWhenTheLineTextCannotBeMatched) {
     EXPECT_EQ(cli::GnuLogLine("WARNING \"a.dat\" Line 7: Unknown color, using 7: 1 99 x", files),
               "/no/such/a.dat:7: warning: Unknown color, using 7: 1 99 x");
     EXPECT_EQ(cli::GnuLogLine("SKIPPING \"b.dat\" Line 2: Bad line: x", files), "b.dat:2: error: Bad line: x");
+    // Outside a check run no file is read back, so the end of file has no number.
+    EXPECT_EQ(cli::GnuLogLine("WARNING \"a.dat\": End-Of-File, SCALE END expected", files),
+              "/no/such/a.dat: warning: End-Of-File, SCALE END expected");
     EXPECT_EQ(cli::GnuLogLine("Recursive references: a.dat", files), "Recursive references: a.dat");
     EXPECT_EQ(cli::GnuLogLine("referenced by a.dat line 3", files), "referenced by a.dat line 3");
 }
