@@ -22,11 +22,6 @@ constexpr int kBoxFaces[6][4] = {{0, 1, 3, 2}, {1, 5, 7, 3}, {5, 4, 6, 7},
                                  {4, 0, 2, 6}, {0, 4, 5, 1}, {3, 7, 6, 2}};
 constexpr int kMaxVertices = 80000;
 
-QzVector Corner(const QzBox& box, int i) {
-    return {(i & 1) ? box.max.x : box.min.x, (i & 2) ? box.max.y : box.min.y,
-            (i & 4) ? box.max.z : box.min.z};
-}
-
 // Screen coordinates of a corner as whole pixels, kept inside the int range.
 float WholePixel(float v) {
     if (!(v > -1.0e9f)) return -1.0e9f;
@@ -59,7 +54,7 @@ void DrawWireBox(QzRenderer& r, const QzBox& box, const QzMatrix& m, int32_t col
     int64_t ix[8], iy[8];
     for (int i = 0; i < 8; ++i) {
         QzVector s;
-        QzTransform(s, m, Corner(box, i));
+        QzTransform(s, m, QzBoxCorner(box, i));
         c[i] = {WholePixel(s.x), WholePixel(s.y), 0.0f};
         ix[i] = static_cast<int64_t>(c[i].x);
         iy[i] = static_cast<int64_t>(c[i].y);
@@ -83,7 +78,7 @@ void DrawWireBox(QzRenderer& r, const QzBox& box, const QzMatrix& m, int32_t col
 
 void DrawSolidBox(QzRenderer& r, const QzBox& box, const QzMatrix& m, int32_t colour, bool invert) {
     QzVector c[8];
-    for (int i = 0; i < 8; ++i) QzTransform(c[i], m, Corner(box, i));
+    for (int i = 0; i < 8; ++i) QzTransform(c[i], m, QzBoxCorner(box, i));
     for (const auto& f : kBoxFaces) {
         const QzVector& a = c[f[0]];
         const QzVector& b = c[f[1]];
@@ -232,7 +227,7 @@ void DrawModelBox(QzRenderState& state, QzPart* part, int32_t /*colour*/, const 
     if (!part || (part->flags & PF_EMPTY)) return;
     QzRenderer& r = *state.renderer;
     QzVector c[8];
-    for (int i = 0; i < 8; ++i) QzTransform(c[i], matrix, Corner(part->box, i));
+    for (int i = 0; i < 8; ++i) QzTransform(c[i], matrix, QzBoxCorner(part->box, i));
     for (const auto& e : kBoxEdges) r.DrawLine(c[e[0]], c[e[1]], 0);
     r.Flush();
 }

@@ -261,11 +261,8 @@ bool QzRenderer::IsStudHidden(QzPart* sub, const QzMatrix& m) {
     if (sub->flags & PF_EMPTY) return true;
     QzVector lo{}, hi{};
     for (int i = 0; i < 8; ++i) {
-        const QzVector corner{(i & 1) ? sub->box.max.x : sub->box.min.x,
-                              (i & 2) ? sub->box.max.y : sub->box.min.y,
-                              (i & 4) ? sub->box.max.z : sub->box.min.z};
         QzVector s;
-        QzTransform(s, m, corner);
+        QzTransform(s, m, QzBoxCorner(sub->box, i));
         if (i == 0) {
             lo = hi = s;
         } else {

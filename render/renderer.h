@@ -75,7 +75,7 @@ class QzRenderer {
     void PaintAll(void* deviceContext);
 
     // Colour of a stored line under the inherited colour (16, 24, random colours at
-    // the top level, all-transparent). ignoreBlack24 is for the box previews, which
+    // the top level, all-transparent). boxPreview is for the box previews, which
     // resolve 24 by the inherited colour alone and never use random colours.
     int32_t LineColour(const QzLine& line, int32_t inherited, bool top, bool boxPreview) const;
 
