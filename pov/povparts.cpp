@@ -539,7 +539,9 @@ void PovDeclarePart(std::ostream& out, QzPart* part) {
                 skipping = false;
                 if ((!meshOpen || line->colour != meshColour) && state != kPovSkips) {
                     if (!MeshHasTriangles(line)) {
-                        // Nothing of this mesh would survive in POV-Ray.
+                        // Nothing of this mesh would survive in POV-Ray; all else stays
+                        // as if it were written, the end of a stud block included.
+                        closeStuds();
                         closeMesh();
                         skipping = true;
                         skipColour = line->colour;

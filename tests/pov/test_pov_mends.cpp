@@ -86,6 +86,32 @@ TEST_F(PovMends, MeshOfDroppedTrianglesIsLeftOutBesideOthers) {
     EXPECT_EQ(Part("mixed.dat")->frameLevelObjects, 4);
 }
 
+// A mesh left out still ends the stud block before it, as the written mesh would.
+TEST_F(PovMends, MeshLeftOutStillEndsTheStudBlock) {
+    dir.Write("parts/studded.dat",
+              "0 Studded\n"
+              "1 16 -10 0 0 1 0 0 0 1 0 0 0 1 stud.dat\n"
+              "3 16 0 0 0 1 1 1 2 2 2\n"
+              "1 16 10 0 0 1 0 0 0 1 0 0 0 1 stud.dat\n"
+              "1 16 0 0 0 1 0 0 0 1 0 0 0 1 brick.dat\n");
+    dir.Write("models/studded.ldr", "1 4 0 0 0 1 0 0 0 1 0 0 0 1 studded.dat\n");
+    ASSERT_TRUE(Load("studded.ldr"));
+    const std::string text = Export();
+    EXPECT_NE(text.find(Crlf("#else union {\n"
+                             "// Studded\n"
+                             "\t#if (STUDS)\n"
+                             "\t\tobject { stud_dot_dat matrix <1,0,0,0,1,0,0,0,1,-10,0,0> }\n"
+                             "\t#end\n"
+                             "\t#if (STUDS)\n"
+                             "\t\tobject { stud_dot_dat matrix <1,0,0,0,1,0,0,0,1,10,0,0> }\n"
+                             "\t#end\n"
+                             "\tobject { brick_dot_dat matrix <1,0,0,0,1,0,0,0,1,0,0,0> }\n"
+                             "}\n"
+                             "#end\n")),
+              std::string::npos)
+        << text;
+}
+
 // POV-Ray skips what lies after "#else" here without parsing it, so the mesh stays.
 TEST_F(PovMends, DroppedTrianglesBesidePovCodeKeepThePart) {
     dir.Write("parts/ball.dat",
