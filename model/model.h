@@ -125,7 +125,8 @@ bool QzLineTextIsHeap(const QzLine& line);
 // A heap copy of a line, to be appended to a part's list; null when there is no
 // memory. An inline text is re-pointed into the new line's own area; a heap text is
 // taken over by the new line (only the new line frees it afterwards, through
-// QzFreeLines). Every stored line must come from here, as QzFreeLines deletes them.
+// QzFreeLines). Every stored line is a single `new` allocation, as QzFreeLines
+// deletes them.
 QzLine* QzNewLine(const QzLine& copy);
 
 // The vertex array of a part (new[] and delete[]); the renderer allocates through
