@@ -10,17 +10,6 @@
 
 namespace cli {
 
-namespace {
-
-// The input log keeps CR LF line ends; a terminal wants plain line feeds.
-void WriteLog(std::ostream& err, const std::string& log) {
-    for (char c : log) {
-        if (c != '\r') err << c;
-    }
-}
-
-}  // namespace
-
 CLI::App* AddPovCommand(CLI::App& app, PovOptions& options) {
     CLI::App* sub = app.add_subcommand("pov", "Write the model as a POV-Ray scene.");
     sub->add_option("--ldraw", options.ldraw, "LDraw library directory");
@@ -31,7 +20,7 @@ CLI::App* AddPovCommand(CLI::App& app, PovOptions& options) {
 
 int RunPov(const PovOptions& options, std::ostream&, std::ostream& err) {
     const LoadResult load = LoadModelForCli(options.ldraw, options.model, false, err);
-    WriteLog(err, QzInputLog);
+    err << PlainLines(QzInputLog);
     if (!load.loaded) return 2;
 
     // The colours the desktop view starts with.

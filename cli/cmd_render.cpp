@@ -5,7 +5,6 @@
 #include <cstdlib>
 #include <ostream>
 
-#include "cmd_stats.h"
 #include "diagnostics.h"
 #include "drawpass.h"
 #include "headless.h"
@@ -175,13 +174,7 @@ int RunRender(const RenderOptions& options, std::ostream& out, std::ostream& err
         return 1;
     }
 
-    LoadResult load = LoadModelForCli(options.ldraw, options.model, false, err);
-    // What the desktop program shows in its log window after a load.
-    err << PlainLines(QzInputLog);
-    if (!load.loaded) {
-        err << "zarvel-cli: could not load " << options.model << "\n";
-        return 2;
-    }
+    if (!LoadModelForCommand(options.ldraw, options.model, err)) return 2;
 
     // Options that need the loaded model, in the order their commands work.
     if (state.options.randomColours) {

@@ -11,16 +11,6 @@
 
 namespace cli {
 
-std::string PlainLines(const std::string& text) {
-    std::string plain;
-    plain.reserve(text.size());
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
-        plain += text[i];
-    }
-    return plain;
-}
-
 CLI::App* AddStatsCommand(CLI::App& app, StatsOptions& options) {
     CLI::App* sub = app.add_subcommand(
         "stats", "Load a model, draw it once as the view would and print its statistics.");
@@ -59,12 +49,7 @@ int RunStats(const StatsOptions& options, std::ostream& out, std::ostream& err) 
         return 1;
     }
 
-    const LoadResult load = LoadModelForCli(options.ldraw, options.model, false, err);
-    err << PlainLines(QzInputLog);
-    if (!load.loaded) {
-        err << "zarvel-cli: could not load " << options.model << "\n";
-        return 2;
-    }
+    if (!LoadModelForCommand(options.ldraw, options.model, err)) return 2;
 
     // The drawing fills the statistics the report shows; loadTimeMs came from the load.
     view.Draw();

@@ -21,7 +21,4 @@ struct StatsOptions {
 CLI::App* AddStatsCommand(CLI::App& app, StatsOptions& options);
 int RunStats(const StatsOptions& options, std::ostream& out, std::ostream& err);
 
-// A report's "\r\n" line ends as plain newlines.
-std::string PlainLines(const std::string& text);
-
 }  // namespace cli

@@ -5,7 +5,6 @@
 #include <map>
 #include <ostream>
 
-#include "cmd_stats.h"
 #include "diagnostics.h"
 #include "loadmodel.h"
 #include "model.h"
@@ -62,12 +61,7 @@ int RunTree(const TreeOptions& options, std::ostream& out, std::ostream& err) {
         err << "zarvel-cli: mode must be normal, bfc or bbox\n";
         return 2;
     }
-    const LoadResult load = LoadModelForCli(options.ldraw, options.model, false, err);
-    err << PlainLines(QzInputLog);
-    if (!load.loaded) {
-        err << "zarvel-cli: could not load " << options.model << "\n";
-        return 2;
-    }
+    if (!LoadModelForCommand(options.ldraw, options.model, err)) return 2;
 
     inspect::TreeModel tree;
     tree.Open(&QzParts[0]);

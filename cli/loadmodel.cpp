@@ -46,4 +46,21 @@ LoadResult LoadModelForCli(const std::string& ldraw, const std::string& model, b
     return result;
 }
 
+std::string PlainLines(const std::string& text) {
+    std::string plain;
+    plain.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+        plain += text[i];
+    }
+    return plain;
+}
+
+bool LoadModelForCommand(const std::string& ldraw, const std::string& model, std::ostream& err) {
+    const LoadResult load = LoadModelForCli(ldraw, model, false, err);
+    err << PlainLines(QzInputLog);
+    if (!load.loaded) err << "zarvel-cli: could not load " << model << "\n";
+    return load.loaded;
+}
+
 }  // namespace cli

@@ -41,4 +41,12 @@ std::string ResolveLdrawDir(const std::string& option);
 LoadResult LoadModelForCli(const std::string& ldraw, const std::string& model, bool keepCache,
                            std::ostream& err);
 
+// A log's or report's "\r\n" line ends as plain newlines.
+std::string PlainLines(const std::string& text);
+
+// Loads a model for a command that works on one model: cache emptied, the input log
+// written to err as the desktop program's log window would show it, and "could not
+// load" added when the load failed. Returns whether the model loaded.
+bool LoadModelForCommand(const std::string& ldraw, const std::string& model, std::ostream& err);
+
 }  // namespace cli

@@ -12,6 +12,7 @@
 #include "args.h"
 #include "cmd_stats.h"
 #include "cmd_tree.h"
+#include "loadmodel.h"
 #include "diagnostics.h"
 #include "loader.h"
 #include "measurements.h"
