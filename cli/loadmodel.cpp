@@ -27,8 +27,7 @@ std::string ResolveLdrawDir(const std::string& option) {
 LoadResult LoadModelForCli(const std::string& ldraw, const std::string& model, bool keepCache,
                            std::ostream& err) {
     LoadResult result;
-    result.ldrawDir = ResolveLdrawDir(ldraw);
-    QzLDrawDir = result.ldrawDir;
+    QzLDrawDir = ResolveLdrawDir(ldraw);
 
     StreamMessageBox box(err);
     plat::ScopedMessageBoxHandler scoped(&box);
@@ -42,7 +41,6 @@ LoadResult LoadModelForCli(const std::string& ldraw, const std::string& model, b
     loadTimeMs = static_cast<int32_t>(plat::TickCount() - start);
 
     result.boxes = box.count;
-    result.loadTimeMs = loadTimeMs;
     return result;
 }
 

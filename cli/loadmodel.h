@@ -1,6 +1,6 @@
 // Loading a model for a command the way the desktop document does: LDraw directory
 // from --ldraw or LDRAWDIR, optionally an emptied parts cache, a cleared input log,
-// then the loader, timed into loadTimeMs.
+// then the loader, timed into loadTimeMs (model/measurements.h).
 #pragma once
 
 #include <cstdint>
@@ -27,9 +27,6 @@ struct LoadResult {
     bool loaded = false;
     // Error boxes shown during the load (their texts went to the error stream).
     int boxes = 0;
-    int32_t loadTimeMs = 0;
-    // The LDraw directory the load used (empty when none was found).
-    std::string ldrawDir;
 };
 
 // The LDraw directory: the option when given, else LDRAWDIR with its trailing "/" and
