@@ -140,9 +140,10 @@ int PovWriteTrailer(std::ostream& out) {
 int PovWriteScene(std::ostream& out, const std::string& inputPath) {
     QzPart* model = &QzParts[0];
     globalsPosition = -1;
+    // The walk reaches the model's transform blocks, which live outside the table; the
+    // table loop reaches cached parts this model no longer references, whose marks an
+    // earlier export left and which the trailer must list as not written.
     ClearExportMarks(model);
-    // An earlier export's marks also stay on cached parts that this model no longer
-    // references; they were not written to this file, and the trailer must say so.
     for (int i = 0; i < QzPartCount; ++i) QzParts[i].flags &= ~PF_EXPORTED;
     PovWriteHeader(out, PovBanner, inputPath);
     PovCollectCameraPoints(model);
