@@ -23,8 +23,10 @@ void CountBytes(const QzPart&, const std::string& path) {
 }
 
 class QuietBox : public plat::MessageBoxHandler {
-public:
-    plat::MessageAnswer Show(const std::string&, plat::MessageKind) override { return plat::MessageAnswer::Ok; }
+  public:
+    plat::MessageAnswer Show(const std::string&, plat::MessageKind) override {
+        return plat::MessageAnswer::Ok;
+    }
 };
 
 void BM_LoadFalcon(benchmark::State& state) {

@@ -34,12 +34,14 @@ void BM_ResolveSearchOrder(benchmark::State& state) {
         return;
     }
     const std::string base = kLdraw.string();
-    const char* places[] = {"\\BFC\\P\\", "\\BFC\\PARTS\\", "\\P\\", "\\PARTS\\", "\\MODELS\\", "\\", "\\MODELS\\SUB\\"};
+    const char* places[] = {"\\BFC\\P\\", "\\BFC\\PARTS\\", "\\P\\", "\\PARTS\\", "\\MODELS\\",
+                            "\\",         "\\MODELS\\SUB\\"};
     const char* extensions[] = {".DAT", ".LDR", ".MPD"};
     std::vector<std::string> queries;
     for (const std::string& name : names)
         for (const char* place : places)
-            for (const char* extension : extensions) queries.push_back(base + place + name + extension);
+            for (const char* extension : extensions)
+                queries.push_back(base + place + name + extension);
     size_t found = 0;
     for (auto _ : state) {
         plat::ClearPathCache();
@@ -79,8 +81,9 @@ BENCHMARK(BM_ReadLargestModel)->Unit(benchmark::kMicrosecond);
 void BM_FormatTypeOneLine(benchmark::State& state) {
     size_t total = 0;
     for (auto _ : state) {
-        std::string text = plat::Format("%d %s  %g %g %g  %g %g %g  %g %g %g  %g %g %g  %s", 1, "4", 10.0, -24.0,
-                                        1e-5, 1.0, 0.0, 0.0, 0.0, 1.0, 0.0, 0.0, 0.0, 1.0, "3001.dat");
+        std::string text =
+            plat::Format("%d %s  %g %g %g  %g %g %g  %g %g %g  %g %g %g  %s", 1, "4", 10.0, -24.0,
+                         1e-5, 1.0, 0.0, 0.0, 0.0, 1.0, 0.0, 0.0, 0.0, 1.0, "3001.dat");
         total += text.size();
     }
     benchmark::DoNotOptimize(total);

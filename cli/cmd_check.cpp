@@ -1,11 +1,12 @@
 #include "cmd_check.h"
 
+#include <unistd.h>
+
 #include <CLI/CLI.hpp>
 #include <iostream>
 #include <map>
 #include <ostream>
 #include <string_view>
-#include <unistd.h>
 
 #include "clock.h"
 #include "diagnostics.h"
@@ -50,7 +51,7 @@ void OnFileOpened(const QzPart& part, const std::string& path) {
 // Physical line n (from 1) of a file as the reader saw it: split at the reader's
 // buffer size, trailing blanks and line ends removed.
 class LineSource {
-public:
+  public:
     const std::string* Line(const std::string& path, uint32_t n) {
         const std::vector<std::string>& lines = Lines(path);
         if (n == 0 || n > lines.size()) return nullptr;
@@ -59,7 +60,7 @@ public:
     // The number of the file's last line: where the reader stood at its end.
     size_t LastLine(const std::string& path) { return Lines(path).size(); }
 
-private:
+  private:
     const std::vector<std::string>& Lines(const std::string& path) {
         auto it = files_.find(path);
         if (it == files_.end()) {
@@ -133,7 +134,8 @@ std::string GnuLogLine(const std::string& line,
                     }
                 }
             }
-            return file + ":" + std::to_string(number) + ": " + severity + ": " + std::string(message);
+            return file + ":" + std::to_string(number) + ": " + severity + ": " +
+                   std::string(message);
         }
     }
     // "NAME": End-Of-File, ...: placed on the file's last line when the file is known.

@@ -14,12 +14,12 @@ namespace cli {
 // Writes each message box as "Zarvel: ", its text and a newline to a stream, and
 // counts them.
 class StreamMessageBox : public plat::MessageBoxHandler {
-public:
+  public:
     explicit StreamMessageBox(std::ostream& out) : out_(out) {}
     plat::MessageAnswer Show(const std::string& text, plat::MessageKind kind) override;
     int count = 0;
 
-private:
+  private:
     std::ostream& out_;
 };
 

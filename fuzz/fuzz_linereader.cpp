@@ -1,12 +1,13 @@
 // libFuzzer target for the line reader: each input is written to a private folder
 // and read as a main model with no library behind it, so every reference it makes
 // is either one of its own MPD sections or missing.
+#include <unistd.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-#include <unistd.h>
 
 #include "colours.h"
 #include "diagnostics.h"
@@ -18,8 +19,10 @@
 namespace {
 
 class QuietBox : public plat::MessageBoxHandler {
-public:
-    plat::MessageAnswer Show(const std::string&, plat::MessageKind) override { return plat::MessageAnswer::Ok; }
+  public:
+    plat::MessageAnswer Show(const std::string&, plat::MessageKind) override {
+        return plat::MessageAnswer::Ok;
+    }
 };
 
 struct Setup {

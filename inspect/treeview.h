@@ -25,7 +25,7 @@ inline constexpr int kTextBoundingBox = 2;
 std::string ComposeItemText(const QzLine& line, bool showLineNumbers, int textMode);
 
 class TreeModel {
-public:
+  public:
     // Items are numbered from 1 in order of insertion; a number stays valid (and
     // never names another item) for the life of the model, also after the item was
     // deleted. The root is 0 and stands for no line.
@@ -72,7 +72,7 @@ public:
     // Items present now, placeholders included, the root excluded.
     size_t LiveItemCount() const { return liveCount; }
 
-private:
+  private:
     struct Item {
         const QzLine* line = nullptr;  // null: root or placeholder
         ItemId parent = kRoot;

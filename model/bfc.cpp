@@ -1,19 +1,19 @@
 #include "bfc.h"
 
 #include <algorithm>
-#include <initializer_list>
 #include <cmath>
+#include <initializer_list>
 
 #include "colours.h"
 #include "diagnostics.h"
 #include "geometry.h"
 
 const char* const QzFlatPrimitives[26] = {
-    "1-4disc.dat", "1-4edge.dat", "1-4ndis.dat", "1-8disc.dat",  "1-8edge.dat", "1-8ndis.dat",
-    "2-4disc.dat", "2-4edge.dat", "2-4ndis.dat", "2-4ring3.dat", "3-4disc.dat", "3-4edge.dat",
-    "3-4ndis.dat", "3-8edge.dat", "4-4disc.dat", "4-4edge.dat",  "4-4ndis.dat", "axlehol2.dat",
-    "axlehol3.dat", "rect.dat",   "ring1.dat",   "ring2.dat",    "ring3.dat",   "ring4.dat",
-    "ring7.dat",   "ring10.dat"};
+    "1-4disc.dat",  "1-4edge.dat", "1-4ndis.dat", "1-8disc.dat",  "1-8edge.dat", "1-8ndis.dat",
+    "2-4disc.dat",  "2-4edge.dat", "2-4ndis.dat", "2-4ring3.dat", "3-4disc.dat", "3-4edge.dat",
+    "3-4ndis.dat",  "3-8edge.dat", "4-4disc.dat", "4-4edge.dat",  "4-4ndis.dat", "axlehol2.dat",
+    "axlehol3.dat", "rect.dat",    "ring1.dat",   "ring2.dat",    "ring3.dat",   "ring4.dat",
+    "ring7.dat",    "ring10.dat"};
 
 double QzCoplanarTolerance = 0;
 double QzCoplanarRatioTolerance = 0;
@@ -39,7 +39,9 @@ bool WordAt(std::string_view text, size_t pos, std::string_view word) {
     return after == text.size() || IsBlank(text[after]);
 }
 
-bool SameVertex(const QzVector4& a, const QzVector4& b) { return a.x == b.x && a.y == b.y && a.z == b.z; }
+bool SameVertex(const QzVector4& a, const QzVector4& b) {
+    return a.x == b.x && a.y == b.y && a.z == b.z;
+}
 
 QzVector Vec(const QzVector4& v) { return {v.x, v.y, v.z}; }
 
@@ -132,7 +134,8 @@ void CheckCoplanar(const QzLine& line) {
             double length = QzVecLength(n);
             if (length > 0) worst = std::max(worst, det / length);
         }
-        if (worst > QzCoplanarRatioTolerance) QzWarn(2, QZ_WARNING, "Vertices not coplanar (%g)", worst);
+        if (worst > QzCoplanarRatioTolerance)
+            QzWarn(2, QZ_WARNING, "Vertices not coplanar (%g)", worst);
     }
 }
 
@@ -150,10 +153,18 @@ int CheckQuad(QzLine& line) {
         double q = CollinearMeasure(p[kTriples[t][0]], p[kTriples[t][1]], p[kTriples[t][2]]);
         if (q >= QZ_COLLINEAR_LIMIT) continue;
         switch (t) {
-            case 0: QzWarn(1, QZ_WARNING, "Collinear vertices 012 (%g)", q); break;
-            case 1: QzWarn(1, QZ_WARNING, "Collinear vertices 013 (%g)", q); break;
-            case 2: QzWarn(1, QZ_WARNING, "Collinear vertices 023 (%g)", q); break;
-            default: QzWarn(1, QZ_WARNING, "Collinear vertices 123 (%g)", q); break;
+            case 0:
+                QzWarn(1, QZ_WARNING, "Collinear vertices 012 (%g)", q);
+                break;
+            case 1:
+                QzWarn(1, QZ_WARNING, "Collinear vertices 013 (%g)", q);
+                break;
+            case 2:
+                QzWarn(1, QZ_WARNING, "Collinear vertices 023 (%g)", q);
+                break;
+            default:
+                QzWarn(1, QZ_WARNING, "Collinear vertices 123 (%g)", q);
+                break;
         }
         if (line.colour != QZ_COLOUR_CURRENT) return 1;
     }
@@ -334,7 +345,8 @@ int QzCheckLine(QzLine& line, const std::string& name, const QzPart* part) {
     }
 
     if (line.colour == QZ_COLOUR_CURRENT) {
-        if (line.type == 2 || line.type == 5) QzWarn(1, QZ_WARNING, "Lines should not use color 16");
+        if (line.type == 2 || line.type == 5)
+            QzWarn(1, QZ_WARNING, "Lines should not use color 16");
     } else if (line.colour == QZ_COLOUR_EDGE) {
         if (line.type == 1 || line.type == 3 || line.type == 4) {
             QzWarn(0, QZ_WARNING, "Sorry, cannot handle color 24, using 16");

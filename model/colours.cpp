@@ -91,7 +91,9 @@ void WriteGrey(float* rgb) {
     if (rgb) rgb[0] = rgb[1] = rgb[2] = 0.5f;
 }
 
-inline double Channel(uint32_t value, int channel) { return double((value >> (8 * channel)) & 255); }
+inline double Channel(uint32_t value, int channel) {
+    return double((value >> (8 * channel)) & 255);
+}
 
 }  // namespace
 
@@ -99,7 +101,8 @@ int QzColourToRgb(int32_t n, float* rgb) {
     if (n == 0 || (n >= 1 && n <= 63 && QzColourTable[n].rgb[0] != 0)) {
         // Definedness follows the first scheme; the values follow the current palette.
         if (rgb) {
-            for (int c = 0; c < 3; ++c) rgb[c] = static_cast<float>(Channel(QzPalette[n], c) / 255.0);
+            for (int c = 0; c < 3; ++c)
+                rgb[c] = static_cast<float>(Channel(QzPalette[n], c) / 255.0);
         }
         return 0;
     }

@@ -41,9 +41,9 @@ void QzWarn(int level, int kind, const char* format, ...) {
 
     std::string entry;
     if (kind == QZ_WARNING || kind == QZ_SKIPPING) {
-        entry = plat::Format("%s \"%s\" Line %u: %s: %s", kind == QZ_WARNING ? "WARNING" : "SKIPPING",
-                             QzCurrentFile.c_str(), QzCurrentLine, message.c_str(),
-                             QzCurrentLineText.c_str());
+        entry = plat::Format("%s \"%s\" Line %u: %s: %s",
+                             kind == QZ_WARNING ? "WARNING" : "SKIPPING", QzCurrentFile.c_str(),
+                             QzCurrentLine, message.c_str(), QzCurrentLineText.c_str());
     } else {
         entry = std::move(message);
     }

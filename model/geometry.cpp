@@ -78,9 +78,12 @@ void QzMatMulVec4(float d[4], const QzMatrix& mat, const float v[4]) {
 void QzMatTransformPoint(QzVector& d, const QzMatrix& mat, const QzVector& p) {
     ++QzTransformCount;
     const auto& m = mat.m;
-    const double x = double(m[0][0]) * p.x + double(m[0][1]) * p.y + double(m[0][2]) * p.z + m[0][3];
-    const double y = double(m[1][0]) * p.x + double(m[1][1]) * p.y + double(m[1][2]) * p.z + m[1][3];
-    const double z = double(m[2][0]) * p.x + double(m[2][1]) * p.y + double(m[2][2]) * p.z + m[2][3];
+    const double x =
+        double(m[0][0]) * p.x + double(m[0][1]) * p.y + double(m[0][2]) * p.z + m[0][3];
+    const double y =
+        double(m[1][0]) * p.x + double(m[1][1]) * p.y + double(m[1][2]) * p.z + m[1][3];
+    const double z =
+        double(m[2][0]) * p.x + double(m[2][1]) * p.y + double(m[2][2]) * p.z + m[2][3];
     d.x = F(x);
     d.y = F(y);
     d.z = F(z);
@@ -88,11 +91,15 @@ void QzMatTransformPoint(QzVector& d, const QzMatrix& mat, const QzVector& p) {
 
 void QzMatProjectPoint(QzVector& d, const QzMatrix& mat, const QzVector& p) {
     const auto& m = mat.m;
-    const double w = double(m[3][0]) * p.x + double(m[3][1]) * p.y + double(m[3][2]) * p.z + m[3][3];
+    const double w =
+        double(m[3][0]) * p.x + double(m[3][1]) * p.y + double(m[3][2]) * p.z + m[3][3];
     const double inverse = 1.0 / w;
-    const double x = double(m[0][0]) * p.x + double(m[0][1]) * p.y + double(m[0][2]) * p.z + m[0][3];
-    const double y = double(m[1][0]) * p.x + double(m[1][1]) * p.y + double(m[1][2]) * p.z + m[1][3];
-    const double z = double(m[2][0]) * p.x + double(m[2][1]) * p.y + double(m[2][2]) * p.z + m[2][3];
+    const double x =
+        double(m[0][0]) * p.x + double(m[0][1]) * p.y + double(m[0][2]) * p.z + m[0][3];
+    const double y =
+        double(m[1][0]) * p.x + double(m[1][1]) * p.y + double(m[1][2]) * p.z + m[1][3];
+    const double z =
+        double(m[2][0]) * p.x + double(m[2][1]) * p.y + double(m[2][2]) * p.z + m[2][3];
     d.x = F(x * inverse);
     d.y = F(y * inverse);
     d.z = F(z * inverse);

@@ -22,7 +22,9 @@ constexpr double kDegreesToRadians = 0.017453292519943295;
 constexpr size_t kTitleLength = QZ_TITLE_BUFFER - 1;
 
 // White space as the C library's scanf skips it.
-bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
+bool IsSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 bool IsHexDigit(char c) { return IsDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
@@ -96,7 +98,8 @@ bool QzScanNumber(std::string_view text, size_t& pos, float& value) {
     if (ec == std::errc::invalid_argument) return false;
     if (ec == std::errc::result_out_of_range) {
         // Too small for a float reads as zero; too large is no number.
-        if (!HasNegativeExponent(std::string_view(first, static_cast<size_t>(end - first)))) return false;
+        if (!HasNegativeExponent(std::string_view(first, static_cast<size_t>(end - first))))
+            return false;
         v = 0;
     }
     value = negative ? -v : v;
@@ -229,7 +232,7 @@ enum ContentState { kNothingYet = 0, kSections = 1, kCommentsOnly = 2, kCommands
 
 // Reading state of one file.
 class FileReader {
-public:
+  public:
     FileReader(QzPart* part, const char* referencedBy, bool main)
         : current_(part), tail_(&part->lines), referencedBy_(referencedBy), main_(main) {
         bfc_.certified = main;
@@ -240,7 +243,7 @@ public:
     bool ReadLine(std::string_view raw);
     void Finish();
 
-private:
+  private:
     bool ReadComment(std::string_view line, std::string_view whole, bool inverted);
     bool ReadSectionStart(std::string_view name, std::string_view text);
     bool ReadCommand(std::string_view line, std::string_view whole, bool inverted);

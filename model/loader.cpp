@@ -80,8 +80,8 @@ plat::TextFile* QzOpenPartFile(const std::string& name) {
                 formed = MakeCandidate(candidate, "", "", name, extension);
             } else if (place <= QZ_PLACE_MODELS) {
                 if (!libraryUsable) continue;
-                formed = MakeCandidate(candidate, QzLDrawDir, kLibrarySuffixes[place - QZ_PLACE_BFC_P],
-                                       name, extension);
+                formed = MakeCandidate(candidate, QzLDrawDir,
+                                       kLibrarySuffixes[place - QZ_PLACE_BFC_P], name, extension);
             } else {
                 if (QzModelDir.empty()) continue;
                 formed = MakeCandidate(candidate, QzModelDir, "", name, extension);
@@ -211,7 +211,8 @@ int QzResolvePart(QzPart* part, bool main, const char* referencedBy) {
     // Every walk over the part tree recurses once per level: a tree deeper than this
     // would exhaust the stack. It fails the load the way a cycle does.
     if (resolveDepth >= QZ_MAX_REFERENCE_DEPTH) {
-        QzWarn(0, QZ_ASIS, "%s", QzCompose("References nested too deeply: %s", part->name.c_str()).c_str());
+        QzWarn(0, QZ_ASIS, "%s",
+               QzCompose("References nested too deeply: %s", part->name.c_str()).c_str());
         return 2;
     }
     ++resolveDepth;

@@ -185,7 +185,8 @@ QzLine* QzNewLine(const QzLine& copy) {
     if (!line) return nullptr;
     // An inline text must point into the new line's own area; a heap text changes
     // owner.
-    if (copy.text == reinterpret_cast<const char*>(copy.p)) line->text = reinterpret_cast<char*>(line->p);
+    if (copy.text == reinterpret_cast<const char*>(copy.p))
+        line->text = reinterpret_cast<char*>(line->p);
     return line;
 }
 

@@ -39,8 +39,8 @@ std::string DateText(std::time_t t) {
     std::tm tm{};
     if (!LocalTime(t, tm) || tm.tm_wday < 0 || tm.tm_wday > 6 || tm.tm_mon < 0 || tm.tm_mon > 11)
         return "Thu Jan 01 00:00:00 1970";
-    return Format("%s %s %02d %02d:%02d:%02d %d", kDays[tm.tm_wday], kMonths[tm.tm_mon],
-                  tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec, tm.tm_year + 1900);
+    return Format("%s %s %02d %02d:%02d:%02d %d", kDays[tm.tm_wday], kMonths[tm.tm_mon], tm.tm_mday,
+                  tm.tm_hour, tm.tm_min, tm.tm_sec, tm.tm_year + 1900);
 }
 
 void SetTimeSource(TimeSource source) { timeSource = source; }

@@ -42,8 +42,7 @@ struct DirListing {
         names;
 };
 
-using ListingCache =
-    std::unordered_map<std::string, DirListing, TransparentHash, std::equal_to<>>;
+using ListingCache = std::unordered_map<std::string, DirListing, TransparentHash, std::equal_to<>>;
 
 std::mutex cacheMutex;
 ListingCache listingCache;
@@ -255,8 +254,9 @@ bool TextFile::ReadLine(std::string_view& line, size_t bufferSize) {
     size_t limit = std::min(bufferSize - 1, data_.size() - pos_);
     const char* start = data_.data() + pos_;
     const void* newline = std::memchr(start, '\n', limit);
-    size_t length = newline != nullptr ? static_cast<size_t>(static_cast<const char*>(newline) - start) + 1
-                                       : limit;
+    size_t length = newline != nullptr
+                        ? static_cast<size_t>(static_cast<const char*>(newline) - start) + 1
+                        : limit;
     line = std::string_view(start, length);
     pos_ += length;
     return true;

@@ -27,7 +27,7 @@ bool GetLastWriteTime(const std::string& path, FileTime& out);
 // A text file read whole on opening, then handed out line by line the way a C
 // library reads a text file with a fixed buffer.
 class TextFile {
-public:
+  public:
     // Resolves the path case-insensitively; false when it does not open as a file.
     bool Open(std::string_view path);
     bool IsOpen() const { return open_; }
@@ -37,7 +37,7 @@ public:
     bool ReadLine(std::string_view& line, size_t bufferSize);
     const std::string& Path() const { return path_; }
 
-private:
+  private:
     std::string path_;
     std::string data_;
     size_t pos_ = 0;

@@ -13,14 +13,14 @@ namespace {
 
 // One conversion of the format text, taken apart.
 struct Conversion {
-    bool left = false;       // '-'
-    bool zero = false;       // '0'
-    bool plus = false;       // '+'
-    bool space = false;      // ' '
-    bool alternate = false;  // '#'
-    int width = -1;          // -1: none
-    int precision = -1;      // -1: none
-    std::string_view length; // "", "hh", "h", "l", "ll", "j", "z", "t", "L"
+    bool left = false;        // '-'
+    bool zero = false;        // '0'
+    bool plus = false;        // '+'
+    bool space = false;       // ' '
+    bool alternate = false;   // '#'
+    int width = -1;           // -1: none
+    int precision = -1;       // -1: none
+    std::string_view length;  // "", "hh", "h", "l", "ll", "j", "z", "t", "L"
     char type = 0;
 };
 
@@ -129,12 +129,18 @@ std::string VFormat(const char* format, va_list args) {
         const char* q = percent + 1;
         Conversion c;
         for (;; ++q) {
-            if (*q == '-') c.left = true;
-            else if (*q == '0') c.zero = true;
-            else if (*q == '+') c.plus = true;
-            else if (*q == ' ') c.space = true;
-            else if (*q == '#') c.alternate = true;
-            else break;
+            if (*q == '-')
+                c.left = true;
+            else if (*q == '0')
+                c.zero = true;
+            else if (*q == '+')
+                c.plus = true;
+            else if (*q == ' ')
+                c.space = true;
+            else if (*q == '#')
+                c.alternate = true;
+            else
+                break;
         }
         if (*q == '*') {
             int w = va_arg(args, int);
@@ -169,8 +175,10 @@ std::string VFormat(const char* format, va_list args) {
             }
         }
         const char* lengthStart = q;
-        if ((q[0] == 'h' && q[1] == 'h') || (q[0] == 'l' && q[1] == 'l')) q += 2;
-        else if (*q == 'h' || *q == 'l' || *q == 'j' || *q == 'z' || *q == 't' || *q == 'L') ++q;
+        if ((q[0] == 'h' && q[1] == 'h') || (q[0] == 'l' && q[1] == 'l'))
+            q += 2;
+        else if (*q == 'h' || *q == 'l' || *q == 'j' || *q == 'z' || *q == 't' || *q == 'L')
+            ++q;
         c.length = std::string_view(lengthStart, static_cast<size_t>(q - lengthStart));
         c.type = *q;
         if (c.type == '\0') {
@@ -181,83 +189,100 @@ std::string VFormat(const char* format, va_list args) {
         p = q + 1;
         std::string_view len = c.length;
         switch (c.type) {
-        case '%':
-            out += '%';
-            break;
-        case 'd':
-        case 'i': {
-            Directive directive = BuildDirective(c, true);
-            if (len == "ll") AppendPrintf(out, directive.c_str(), va_arg(args, long long));
-            else if (len == "l") AppendPrintf(out, directive.c_str(), va_arg(args, long));
-            else if (len == "j") AppendPrintf(out, directive.c_str(), va_arg(args, intmax_t));
-            else if (len == "z") AppendPrintf(out, directive.c_str(), va_arg(args, ptrdiff_t));
-            else if (len == "t") AppendPrintf(out, directive.c_str(), va_arg(args, ptrdiff_t));
-            else AppendPrintf(out, directive.c_str(), va_arg(args, int));  // also hh, h: promoted
-            break;
-        }
-        case 'u':
-        case 'o':
-        case 'x':
-        case 'X': {
-            Directive directive = BuildDirective(c, true);
-            if (len == "ll") AppendPrintf(out, directive.c_str(), va_arg(args, unsigned long long));
-            else if (len == "l") AppendPrintf(out, directive.c_str(), va_arg(args, unsigned long));
-            else if (len == "j") AppendPrintf(out, directive.c_str(), va_arg(args, uintmax_t));
-            else if (len == "z") AppendPrintf(out, directive.c_str(), va_arg(args, size_t));
-            else if (len == "t") AppendPrintf(out, directive.c_str(), va_arg(args, size_t));
-            else AppendPrintf(out, directive.c_str(), va_arg(args, unsigned));
-            break;
-        }
-        case 'c': {
-            c.length = {};
-            Directive directive = BuildDirective(c, true);
-            AppendPrintf(out, directive.c_str(), va_arg(args, int));
-            break;
-        }
-        case 's': {
-            c.length = {};
-            Directive directive = BuildDirective(c, true);
-            const char* s = va_arg(args, const char*);
-            AppendPrintf(out, directive.c_str(), s != nullptr ? s : "(null)");
-            break;
-        }
-        case 'p': {
-            c.length = {};
-            Directive directive = BuildDirective(c, true);
-            AppendPrintf(out, directive.c_str(), va_arg(args, void*));
-            break;
-        }
-        case 'f':
-        case 'F':
-        case 'a':
-        case 'A': {
-            Directive directive = BuildDirective(c, true);
-            if (len == "L") AppendPrintf(out, directive.c_str(), va_arg(args, long double));
-            else AppendPrintf(out, directive.c_str(), va_arg(args, double));
-            break;
-        }
-        case 'e':
-        case 'E':
-        case 'g':
-        case 'G': {
-            // Converted without the width, the exponent widened, then padded.
-            Directive directive = BuildDirective(c, false);
-            size_t start = out.size();
-            if (len == "L") AppendPrintf(out, directive.c_str(), va_arg(args, long double));
-            else AppendPrintf(out, directive.c_str(), va_arg(args, double));
-            WidenExponent(out, start);
-            PadField(out, start, c);
-            break;
-        }
-        case 'n':
-            // Writing through a pointer argument is never wanted here; the pointer is
-            // consumed and nothing is stored.
-            (void)va_arg(args, void*);
-            break;
-        default:
-            // Not a conversion: written as it stands.
-            out.append(percent, static_cast<size_t>(p - percent));
-            break;
+            case '%':
+                out += '%';
+                break;
+            case 'd':
+            case 'i': {
+                Directive directive = BuildDirective(c, true);
+                if (len == "ll")
+                    AppendPrintf(out, directive.c_str(), va_arg(args, long long));
+                else if (len == "l")
+                    AppendPrintf(out, directive.c_str(), va_arg(args, long));
+                else if (len == "j")
+                    AppendPrintf(out, directive.c_str(), va_arg(args, intmax_t));
+                else if (len == "z")
+                    AppendPrintf(out, directive.c_str(), va_arg(args, ptrdiff_t));
+                else if (len == "t")
+                    AppendPrintf(out, directive.c_str(), va_arg(args, ptrdiff_t));
+                else
+                    AppendPrintf(out, directive.c_str(),
+                                 va_arg(args, int));  // also hh, h: promoted
+                break;
+            }
+            case 'u':
+            case 'o':
+            case 'x':
+            case 'X': {
+                Directive directive = BuildDirective(c, true);
+                if (len == "ll")
+                    AppendPrintf(out, directive.c_str(), va_arg(args, unsigned long long));
+                else if (len == "l")
+                    AppendPrintf(out, directive.c_str(), va_arg(args, unsigned long));
+                else if (len == "j")
+                    AppendPrintf(out, directive.c_str(), va_arg(args, uintmax_t));
+                else if (len == "z")
+                    AppendPrintf(out, directive.c_str(), va_arg(args, size_t));
+                else if (len == "t")
+                    AppendPrintf(out, directive.c_str(), va_arg(args, size_t));
+                else
+                    AppendPrintf(out, directive.c_str(), va_arg(args, unsigned));
+                break;
+            }
+            case 'c': {
+                c.length = {};
+                Directive directive = BuildDirective(c, true);
+                AppendPrintf(out, directive.c_str(), va_arg(args, int));
+                break;
+            }
+            case 's': {
+                c.length = {};
+                Directive directive = BuildDirective(c, true);
+                const char* s = va_arg(args, const char*);
+                AppendPrintf(out, directive.c_str(), s != nullptr ? s : "(null)");
+                break;
+            }
+            case 'p': {
+                c.length = {};
+                Directive directive = BuildDirective(c, true);
+                AppendPrintf(out, directive.c_str(), va_arg(args, void*));
+                break;
+            }
+            case 'f':
+            case 'F':
+            case 'a':
+            case 'A': {
+                Directive directive = BuildDirective(c, true);
+                if (len == "L")
+                    AppendPrintf(out, directive.c_str(), va_arg(args, long double));
+                else
+                    AppendPrintf(out, directive.c_str(), va_arg(args, double));
+                break;
+            }
+            case 'e':
+            case 'E':
+            case 'g':
+            case 'G': {
+                // Converted without the width, the exponent widened, then padded.
+                Directive directive = BuildDirective(c, false);
+                size_t start = out.size();
+                if (len == "L")
+                    AppendPrintf(out, directive.c_str(), va_arg(args, long double));
+                else
+                    AppendPrintf(out, directive.c_str(), va_arg(args, double));
+                WidenExponent(out, start);
+                PadField(out, start, c);
+                break;
+            }
+            case 'n':
+                // Writing through a pointer argument is never wanted here; the pointer is
+                // consumed and nothing is stored.
+                (void)va_arg(args, void*);
+                break;
+            default:
+                // Not a conversion: written as it stands.
+                out.append(percent, static_cast<size_t>(p - percent));
+                break;
         }
     }
     return out;

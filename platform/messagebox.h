@@ -12,14 +12,14 @@ enum class MessageKind { Stop, Exclamation, Information, Question };
 enum class MessageAnswer { Ok, Yes, No };
 
 class MessageBoxHandler {
-public:
+  public:
     virtual ~MessageBoxHandler() = default;
     virtual MessageAnswer Show(const std::string& text, MessageKind kind) = 0;
 };
 
 // Writes "Zarvel: " and the text to standard error; answers No to questions.
 class StderrMessageBox : public MessageBoxHandler {
-public:
+  public:
     MessageAnswer Show(const std::string& text, MessageKind kind) override;
 };
 
@@ -30,14 +30,14 @@ MessageAnswer ShowMessage(const std::string& text, MessageKind kind);
 
 // Installs a handler for the lifetime of the object, then puts back the one before.
 class ScopedMessageBoxHandler {
-public:
+  public:
     explicit ScopedMessageBoxHandler(MessageBoxHandler* handler)
         : previous_(SetMessageBoxHandler(handler)) {}
     ~ScopedMessageBoxHandler() { SetMessageBoxHandler(previous_); }
     ScopedMessageBoxHandler(const ScopedMessageBoxHandler&) = delete;
     ScopedMessageBoxHandler& operator=(const ScopedMessageBoxHandler&) = delete;
 
-private:
+  private:
     MessageBoxHandler* previous_;
 };
 

@@ -150,9 +150,15 @@ void PovWriteCamera(std::ostream& out) {
         int f = 0, s = 0;
         float cf = 0, cs = 0;
         switch (which) {
-            case 'X': f = 1, cf = d.z, s = 2, cs = -d.y; break;  // Dz wy - Dy wz
-            case 'Y': f = 0, cf = d.z, s = 2, cs = -d.x; break;  // Dz wx - Dx wz
-            default: f = 0, cf = d.y, s = 1, cs = -d.x; break;   // Dy wx - Dx wy
+            case 'X':
+                f = 1, cf = d.z, s = 2, cs = -d.y;
+                break;  // Dz wy - Dy wz
+            case 'Y':
+                f = 0, cf = d.z, s = 2, cs = -d.x;
+                break;  // Dz wx - Dx wz
+            default:
+                f = 0, cf = d.y, s = 1, cs = -d.x;
+                break;  // Dy wx - Dx wy
         }
         row[f] = -cf;
         row[3 + f] = cf;

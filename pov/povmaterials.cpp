@@ -17,7 +17,8 @@ enum class ColourClass { Rubber, Chrome, Transparent, Solid };
 ColourClass ClassOf(int32_t colour) {
     if (colour == 256) return ColourClass::Rubber;
     if (colour == 383 || colour == 494 || colour == 503) return ColourClass::Chrome;
-    if ((colour >= 32 && colour <= 63) || ((colour >> 24) & 15) == 3) return ColourClass::Transparent;
+    if ((colour >= 32 && colour <= 63) || ((colour >> 24) & 15) == 3)
+        return ColourClass::Transparent;
     return ColourClass::Solid;
 }
 

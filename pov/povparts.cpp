@@ -208,10 +208,14 @@ constexpr int kPovSkips = 2;  // after IFNOTPOV: POV-Ray skips the contents
 
 int NextBlockState(int state, int command) {
     switch (command) {
-        case 0: return kOutside;
-        case 1: return kPovOnly;
-        case 2: return kPovSkips;
-        default: return 3 - state;  // ELSEPOV
+        case 0:
+            return kOutside;
+        case 1:
+            return kPovOnly;
+        case 2:
+            return kPovSkips;
+        default:
+            return 3 - state;  // ELSEPOV
     }
 }
 
@@ -310,17 +314,37 @@ std::string PovIdentifier(std::string_view name) {
             id += ch;
         } else {
             switch (c) {
-                case '-': id += "_dash_"; break;
-                case '.': id += "_dot_"; break;
-                case '&': id += "_and_"; break;
-                case ':': id += "_colon_"; break;
+                case '-':
+                    id += "_dash_";
+                    break;
+                case '.':
+                    id += "_dot_";
+                    break;
+                case '&':
+                    id += "_and_";
+                    break;
+                case ':':
+                    id += "_colon_";
+                    break;
                 case '/':
-                case '\\': id += "_slash_"; break;
-                case '~': id += "_tilde_"; break;
-                case '#': id += "_crosshatch_"; break;
-                case ' ': id += "_space_"; break;
-                case '_': id += "__"; break;
-                default: id += plat::Format("_%02X_", unsigned(c)); break;
+                case '\\':
+                    id += "_slash_";
+                    break;
+                case '~':
+                    id += "_tilde_";
+                    break;
+                case '#':
+                    id += "_crosshatch_";
+                    break;
+                case ' ':
+                    id += "_space_";
+                    break;
+                case '_':
+                    id += "__";
+                    break;
+                default:
+                    id += plat::Format("_%02X_", unsigned(c));
+                    break;
             }
         }
         if (id.size() > kPovMaxIdentifier) {

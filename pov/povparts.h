@@ -12,8 +12,8 @@ struct QzLine;
 
 struct PovPrimitive {
     const char* name;
-    int32_t objects;  // frame-level objects; -1 marks an alias
-    std::string code; // POV-Ray code, or for an alias the name of the record it stands for
+    int32_t objects;   // frame-level objects; -1 marks an alias
+    std::string code;  // POV-Ray code, or for an alias the name of the record it stands for
 };
 
 inline constexpr int kPovPrimitiveCount = 49;

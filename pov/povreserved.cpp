@@ -10,6 +10,7 @@ namespace {
 // identifiers made of letters and digits only; the others join words with a single "_",
 // which an identifier made from a name never does. Each word here was tried against
 // POV-Ray 3.7.0.10. Sorted, for the binary search.
+// clang-format off
 constexpr std::string_view kReserved[] = {
     "abs", "absorption", "accuracy", "acos", "acosh", "adaptive", "agate", "albedo", "all",
     "alpha", "altitude", "ambient", "angle", "anisotropy", "aoi", "aperture", "append", "array",
@@ -53,6 +54,7 @@ constexpr std::string_view kReserved[] = {
     "vturbulence", "warning", "warp", "waves", "while", "width", "wood", "wrinkles", "write",
     "x", "xyz", "y", "yes", "z",
 };
+// clang-format on
 
 static_assert(std::is_sorted(std::begin(kReserved), std::end(kReserved)));
 

@@ -106,10 +106,10 @@ int PovWriteTrailer(std::ostream& out) {
 
     PovPrintf(out, "\nobject { %s %s }\n\n\n", PovIdentifier(model.name).c_str(),
               PovMaterial(PovOptions.modelColour).c_str());
-    PovPrintf(out, "// Background:\nbackground { color rgb %s}\n",
-              PovVector(PovOptions.background[0], PovOptions.background[1],
-                        PovOptions.background[2])
-                  .c_str());
+    PovPrintf(
+        out, "// Background:\nbackground { color rgb %s}\n",
+        PovVector(PovOptions.background[0], PovOptions.background[1], PovOptions.background[2])
+            .c_str());
     PovWriteCamera(out);
     if (QzLightCount == 0 && !PovAddDefaultLights()) return PovAbandon(out, POV_ERROR);
     PovWriteLights(out);
@@ -172,10 +172,14 @@ int PovWriteSceneFile(const std::string& outPath, const std::string& inputPath) 
 
 std::string PovResultMessage(int result) {
     switch (result) {
-        case POV_EMPTY: return "Empty model, POV file incomplete!";
-        case POV_ERROR: return "Error writing POV file!";
-        case POV_NOT_OPENED: return "Could not open file";
-        default: return "";
+        case POV_EMPTY:
+            return "Empty model, POV file incomplete!";
+        case POV_ERROR:
+            return "Error writing POV file!";
+        case POV_NOT_OPENED:
+            return "Could not open file";
+        default:
+            return "";
     }
 }
 

@@ -7,9 +7,9 @@
 #include <sstream>
 
 #include "args.h"
+#include "cli_run.h"
 #include "cmd_check.h"
 #include "loader.h"
-#include "cli_run.h"
 #include "test_support.h"
 
 namespace {
@@ -17,7 +17,7 @@ namespace {
 using CheckRun = testing_support::CliRun;
 
 class CheckCommand : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         testing_support::ResetModelInput();
         library = (dir.path() / "ldraw").string();
@@ -57,8 +57,11 @@ TEST_F(CheckCommand, LogLinesGoToStandardOutput) {
     std::string model = dir.Write("bad.ldr", "1 99 0 0 0 1 0 0 0 1 0 0 0 1 brick.dat\nrubbish\n");
     CheckRun r = Check({"--ldraw", library, model});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, "WARNING \"" + model + "\" Line 1: Unknown color, using 7: 1 99 0 0 0 1 0 0 0 1 0 0 0 1 brick.dat\n"
-                     "SKIPPING \"" + model + "\" Line 2: Bad line: rubbish\n");
+    EXPECT_EQ(r.out,
+              "WARNING \"" + model +
+                  "\" Line 1: Unknown color, using 7: 1 99 0 0 0 1 0 0 0 1 0 0 0 1 brick.dat\n"
+                  "SKIPPING \"" +
+                  model + "\" Line 2: Bad line: rubbish\n");
     EXPECT_EQ(r.err, "");
 }
 
@@ -94,11 +97,13 @@ TEST_F(CheckCommand, LibraryFromTheEnvironmentOrNowhere) {
 }
 
 TEST_F(CheckCommand, CacheStaysOnBetweenModelsUnlessAskedNot) {
-    std::string mpd = dir.Write("m.mpd", "0 FILE main.ldr\n1 4 0 0 0 1 0 0 0 1 0 0 0 1 sub.ldr\n"
-                                         "0 FILE sub.ldr\n1 4 0 0 0 1 0 0 0 1 0 0 0 1 brick.dat\n");
+    std::string mpd = dir.Write("m.mpd",
+                                "0 FILE main.ldr\n1 4 0 0 0 1 0 0 0 1 0 0 0 1 sub.ldr\n"
+                                "0 FILE sub.ldr\n1 4 0 0 0 1 0 0 0 1 0 0 0 1 brick.dat\n");
     CheckRun r = Check({"--ldraw", library, mpd, mpd});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, "SKIPPING \"" + mpd + "\" Line 3: FILE sub.ldr already read: 0 FILE sub.ldr\n");
+    EXPECT_EQ(r.out,
+              "SKIPPING \"" + mpd + "\" Line 3: FILE sub.ldr already read: 0 FILE sub.ldr\n");
 
     testing_support::ResetModelInput();
     r = Check({"--ldraw", library, "--no-cache", mpd, mpd});
@@ -108,22 +113,24 @@ TEST_F(CheckCommand, CacheStaysOnBetweenModelsUnlessAskedNot) {
 
 TEST_F(CheckCommand, GnuFormat) {
     dir.Write("ldraw/parts/odd.dat", "0 Odd part\n2 24 0 0 0 1 1 1\n3 24 0 0 0 1 0 0 0 1 0\n");
-    std::string model = dir.Write("g.ldr", "0 ~Moved to x\n1 4 0 0 0 1 0 0 0 1 0 0 0 1 ODD.DAT\n"
-                                           "0 BFC certify\n0 ROTATE 90 0 1 0\n");
+    std::string model = dir.Write("g.ldr",
+                                  "0 ~Moved to x\n1 4 0 0 0 1 0 0 0 1 0 0 0 1 ODD.DAT\n"
+                                  "0 BFC certify\n0 ROTATE 90 0 1 0\n");
     CheckRun r = Check({"--gnu", "--ldraw", library, model});
     EXPECT_EQ(r.status, 1);
     std::string odd = library + "/parts/odd.dat";
-    EXPECT_EQ(r.out, "NOTABENE \"" + model + "\" Line 1: 0 ~Moved to x\n" +
-                         model + ":3: error: Illegal BFC option\n" +
-                         model + ":4: warning: End-Of-File, ROTATE END expected\n" +
-                         odd + ":3: warning: Sorry, cannot handle color 24, using 16\n");
+    EXPECT_EQ(r.out, "NOTABENE \"" + model + "\" Line 1: 0 ~Moved to x\n" + model +
+                         ":3: error: Illegal BFC option\n" + model +
+                         ":4: warning: End-Of-File, ROTATE END expected\n" + odd +
+                         ":3: warning: Sorry, cannot handle color 24, using 16\n");
 }
 
 TEST(GnuLogLine, KeepsTheMessageWhenTheLineTextCannotBeMatched) {
     std::vector<std::pair<std::string, std::string>> files{{"a.dat", "/no/such/a.dat"}};
     EXPECT_EQ(cli::GnuLogLine("WARNING \"a.dat\" Line 7: Unknown color, using 7: 1 99 x", files),
               "/no/such/a.dat:7: warning: Unknown color, using 7: 1 99 x");
-    EXPECT_EQ(cli::GnuLogLine("SKIPPING \"b.dat\" Line 2: Bad line: x", files), "b.dat:2: error: Bad line: x");
+    EXPECT_EQ(cli::GnuLogLine("SKIPPING \"b.dat\" Line 2: Bad line: x", files),
+              "b.dat:2: error: Bad line: x");
     // Outside a check run no file is read back, so the end of file has no number.
     EXPECT_EQ(cli::GnuLogLine("WARNING \"a.dat\": End-Of-File, SCALE END expected", files),
               "/no/such/a.dat: warning: End-Of-File, SCALE END expected");
@@ -134,12 +141,13 @@ TEST(GnuLogLine, KeepsTheMessageWhenTheLineTextCannotBeMatched) {
 TEST_F(CheckCommand, RealModels) {
     ZARVEL_REQUIRE_SHARED_LDRAW(ldraw);
     CheckRun r = Check({"--ldraw", ldraw.string(), (ldraw / "models/car.ldr").string(),
-                   (ldraw / "models/10156-1 - LEGO Truck.mpd").string()});
+                        (ldraw / "models/10156-1 - LEGO Truck.mpd").string()});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err, "");
 
-    r = Check({"--ldraw", ldraw.string(), "--gnu", (ldraw / "models/6235 - Buried Treasure.mpd").string()});
+    r = Check({"--ldraw", ldraw.string(), "--gnu",
+               (ldraw / "models/6235 - Buried Treasure.mpd").string()});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "");
     std::istringstream lines(r.out);

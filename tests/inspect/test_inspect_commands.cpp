@@ -10,14 +10,14 @@
 #include <vector>
 
 #include "args.h"
+#include "cli_run.h"
 #include "cmd_stats.h"
 #include "cmd_tree.h"
-#include "loadmodel.h"
 #include "diagnostics.h"
 #include "loader.h"
+#include "loadmodel.h"
 #include "measurements.h"
 #include "model.h"
-#include "cli_run.h"
 #include "test_support.h"
 #include "treeview.h"
 

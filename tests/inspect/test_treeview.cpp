@@ -329,12 +329,8 @@ TEST_F(TreeTest, NoModelGivesAnEmptyTree) {
 
 class ReadTreeTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        testing_support::ResetModelInput();
-    }
-    void TearDown() override {
-        testing_support::ResetModelInput();
-    }
+    void SetUp() override { testing_support::ResetModelInput(); }
+    void TearDown() override { testing_support::ResetModelInput(); }
     // Every item below `parent` opened, depth first, each text indented by level.
     void Collect(TreeModel& tree, TreeModel::ItemId parent, int level, std::string& out) {
         const std::vector<TreeModel::ItemId> children = tree.Children(parent);

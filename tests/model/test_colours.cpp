@@ -8,7 +8,7 @@
 namespace {
 
 class Colours : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { testing_support::ResetModelInput(); }
     void TearDown() override { testing_support::ResetModelInput(); }
 };
@@ -48,15 +48,11 @@ INSTANTIATE_TEST_SUITE_P(
         Conversion{0, 2, 0, 34 / 255.0, 34 / 255.0, 34 / 255.0},
         Conversion{1, 0, 0, 21 / 255.0, 96 / 255.0, 249 / 255.0},
         Conversion{4, 0, 0, 247 / 255.0, 41 / 255.0, 14 / 255.0},
-        Conversion{4, 1, 0, 170 / 255.0, 0, 0},
-        Conversion{4, 2, 0, 204 / 255.0, 0, 0},
-        Conversion{5, 2, 0, 1.0, 51 / 255.0, 153 / 255.0},
-        Conversion{15, 1, 0, 1, 1, 1},
-        Conversion{28, 0, 0, 204 / 255.0, 170 / 255.0, 102 / 255.0},
-        Conversion{47, 0, 0, 1, 1, 1},
+        Conversion{4, 1, 0, 170 / 255.0, 0, 0}, Conversion{4, 2, 0, 204 / 255.0, 0, 0},
+        Conversion{5, 2, 0, 1.0, 51 / 255.0, 153 / 255.0}, Conversion{15, 1, 0, 1, 1, 1},
+        Conversion{28, 0, 0, 204 / 255.0, 170 / 255.0, 102 / 255.0}, Conversion{47, 0, 0, 1, 1, 1},
         Conversion{47, 1, 0, 0, 0, 0},  // defined by scheme 0, black under scheme 1
-        Conversion{57, 2, 0, 0, 0, 0},
-        Conversion{57, 0, 0, 1, 102 / 255.0, 0},
+        Conversion{57, 2, 0, 0, 0, 0}, Conversion{57, 0, 0, 1, 102 / 255.0, 0},
         Conversion{16, 0, -1, G, G, G}, Conversion{24, 0, -1, G, G, G},
         Conversion{29, 0, -1, G, G, G}, Conversion{30, 1, -1, G, G, G},
         Conversion{31, 2, -1, G, G, G}, Conversion{48, 0, -1, G, G, G},
@@ -73,8 +69,7 @@ INSTANTIATE_TEST_SUITE_P(
         Conversion{0x1FF, 0, 0, 1, 1, 1},
         Conversion{0x114, 0, 0, (247 + 21) / 510.0, (41 + 96) / 510.0, (14 + 249) / 510.0},
         // Direct colours.
-        Conversion{0x2000000, 0, 0, 0, 0, 0},
-        Conversion{0x2FF8000, 0, 0, 1, 128 / 255.0, 0},
+        Conversion{0x2000000, 0, 0, 0, 0, 0}, Conversion{0x2FF8000, 0, 0, 1, 128 / 255.0, 0},
         Conversion{0x3123456, 0, 0, 0x12 / 255.0, 0x34 / 255.0, 0x56 / 255.0},
         Conversion{0x4F00F00, 0, 0, 1, 0, 0},
         Conversion{0x4123456, 0, 0, (1 + 4) / 30.0, (2 + 5) / 30.0, (3 + 6) / 30.0},
@@ -82,8 +77,7 @@ INSTANTIATE_TEST_SUITE_P(
         Conversion{0x5ABC123, 0, 0, 10 / 15.0, 11 / 15.0, 12 / 15.0},
         Conversion{0x6000F00, 0, 0, 1, 0, 0},
         Conversion{0x6123ABC, 0, 0, 10 / 15.0, 11 / 15.0, 12 / 15.0},
-        Conversion{0x7000000, 0, 0, 0, 0, 0},
-        Conversion{0x7FFFFFF, 0, 0, 0, 0, 0}));
+        Conversion{0x7000000, 0, 0, 0, 0, 0}, Conversion{0x7FFFFFF, 0, 0, 0, 0, 0}));
 
 TEST_F(Colours, DefinedFollowsFirstScheme) {
     QzSelectColourScheme(1);

@@ -15,7 +15,7 @@ namespace {
 using testing_support::ScopedMessageBox;
 
 class Diagnostics : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         testing_support::ResetModelInput();
         QzCurrentFile = "parts\\3001.dat";
@@ -131,7 +131,7 @@ TEST_F(Diagnostics, ClearInputLogEmptiesTitleAndAuthor) {
 std::time_t FixedTime() { return 1765153845; }
 
 class DebugLog : public Diagnostics {
-protected:
+  protected:
     void SetUp() override {
         Diagnostics::SetUp();
         const char* old = std::getenv("TMPDIR");
@@ -180,9 +180,7 @@ TEST_F(DebugLog, NothingWhenDisabled) {
 
 TEST_F(DebugLog, EachCallAppendsOneLine) {
     EXPECT_EQ(plat::DebugLogPath().rfind(dir_.path().string(), 0), 0u);
-    {
-        std::ofstream(plat::DebugLogPath(), std::ios::binary) << "earlier run\n";
-    }
+    { std::ofstream(plat::DebugLogPath(), std::ios::binary) << "earlier run\n"; }
     QzDebugEnabled = true;
     QzDebugLog("LoadModel: %d (%d %d)\n", 1, 2, 3);
     QzDebugLog("RedrawModel()\n");

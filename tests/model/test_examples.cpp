@@ -14,7 +14,7 @@
 namespace {
 
 class Examples : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         testing_support::ResetModelInput();
         QzLDrawDir = testing_support::ExamplesDir().string();

@@ -11,7 +11,7 @@ namespace {
 using testing_support::ScopedMessageBox;
 
 class ModelData : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { testing_support::ResetModelInput(); }
     void TearDown() override { testing_support::ResetModelInput(); }
     ScopedMessageBox boxes;
@@ -105,7 +105,8 @@ INSTANTIATE_TEST_SUITE_P(All, StudNames,
                                            "studel.dat", "stud.dat", "stud3.dat", "stud4.dat"));
 
 TEST_F(ModelData, NearStudNamesAreNotStuds) {
-    for (const char* name : {"stud6.dat", "stud", "p\\stud.dat", "stud.dat ", "xstud.dat", "stud4o.dat"}) {
+    for (const char* name :
+         {"stud6.dat", "stud", "p\\stud.dat", "stud.dat ", "xstud.dat", "stud4o.dat"}) {
         QzPart* part = QzFindPart(false, name);
         ASSERT_NE(part, nullptr) << name;
         EXPECT_EQ(part->flags & PF_STUD, 0u) << name;

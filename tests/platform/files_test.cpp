@@ -1,6 +1,7 @@
-#include <gtest/gtest.h>
+#include "files.h"
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,7 +11,6 @@
 #include <string>
 #include <vector>
 
-#include "files.h"
 #include "test_support.h"
 
 namespace {
@@ -28,7 +28,7 @@ std::string Under(const TempDir& dir, const std::string& relative) {
 
 // A small library with the directory names written three ways.
 class ResolvePathTest : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
         dir.Write("PARTS/upper.dat", "0 upper\n");
         dir.Write("Parts/mixed.dat", "0 mixed\n");
@@ -75,7 +75,7 @@ TEST_F(ResolvePathTest, TriesEveryFoldedDirectory) {
 TEST_F(ResolvePathTest, Misses) {
     EXPECT_EQ(Resolve(dir, "parts/3001.dat"), std::nullopt);
     EXPECT_EQ(Resolve(dir, "nothere/3001.dat"), std::nullopt);
-    EXPECT_EQ(Resolve(dir, "parts/lower.dat/x"), std::nullopt);   // a file used as a folder
+    EXPECT_EQ(Resolve(dir, "parts/lower.dat/x"), std::nullopt);  // a file used as a folder
     EXPECT_EQ(Resolve(dir, "parts/lower.dat/.."), std::nullopt);
     EXPECT_EQ(Resolve(dir, "parts/lower.da"), std::nullopt);
     EXPECT_EQ(Resolve(dir, "parts/lower.dat "), std::nullopt);
@@ -85,7 +85,8 @@ TEST_F(ResolvePathTest, Misses) {
     std::string withNul = Under(dir, "parts/lower.dat");
     withNul.insert(withNul.size() - 4, 1, '\0');
     EXPECT_EQ(plat::ResolvePath(withNul), std::nullopt);
-    EXPECT_EQ(plat::ResolvePath(Under(dir, "parts/lower.dat") + std::string(1, '\0')), std::nullopt);
+    EXPECT_EQ(plat::ResolvePath(Under(dir, "parts/lower.dat") + std::string(1, '\0')),
+              std::nullopt);
 }
 
 TEST_F(ResolvePathTest, DotsAndEmptyComponents) {
@@ -130,7 +131,8 @@ TEST_F(ResolvePathTest, ClearingTheCacheSeesNewFiles) {
 TEST_F(ResolvePathTest, RealLibraryNames) {
     ZARVEL_REQUIRE_SHARED_LDRAW(ldraw);
     plat::ClearPathCache();
-    std::optional<std::string> subpart = plat::ResolvePath(ldraw.string() + "\\PARTS\\S\\3001S01.DAT");
+    std::optional<std::string> subpart =
+        plat::ResolvePath(ldraw.string() + "\\PARTS\\S\\3001S01.DAT");
     ASSERT_TRUE(subpart);
     EXPECT_TRUE(fs::is_regular_file(*subpart));
     EXPECT_EQ(plat::ResolvePath(ldraw.string() + "\\P\\NO_SUCH_PRIMITIVE.DAT"), std::nullopt);
@@ -248,7 +250,8 @@ TEST(TextFile, CloseAndReopen) {
 TEST(TextFile, BytesAreKeptAsTheyAre) {
     std::string content("0 caf\xC3\xA9\t\x01\n", 10);
     content += std::string("a\0b\n", 4);
-    EXPECT_EQ(ReadText(content), (Lines{std::string("0 caf\xC3\xA9\t\x01\n", 10), std::string("a\0b\n", 4)}));
+    EXPECT_EQ(ReadText(content),
+              (Lines{std::string("0 caf\xC3\xA9\t\x01\n", 10), std::string("a\0b\n", 4)}));
 }
 
 TEST(TextFile, ReadsARealModelWhole) {
@@ -316,18 +319,22 @@ TEST(LastWriteTime, MissingFile) {
 
 // Sets an environment variable for the lifetime of the object.
 class ScopedEnv {
-public:
+  public:
     ScopedEnv(const char* name, const char* value) : name_(name) {
         if (const char* old = std::getenv(name)) old_ = old;
-        if (value != nullptr) setenv(name, value, 1);
-        else unsetenv(name);
+        if (value != nullptr)
+            setenv(name, value, 1);
+        else
+            unsetenv(name);
     }
     ~ScopedEnv() {
-        if (old_) setenv(name_, old_->c_str(), 1);
-        else unsetenv(name_);
+        if (old_)
+            setenv(name_, old_->c_str(), 1);
+        else
+            unsetenv(name_);
     }
 
-private:
+  private:
     const char* name_;
     std::optional<std::string> old_;
 };

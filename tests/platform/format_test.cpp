@@ -1,11 +1,11 @@
+#include "format.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdio>
 #include <limits>
 #include <string>
-
-#include "format.h"
 
 namespace {
 
@@ -29,44 +29,47 @@ TEST_P(FormatDouble, WritesWindowsExponents) {
 
 INSTANTIATE_TEST_SUITE_P(
     General, FormatDouble,
-    testing::Values(
-        DoubleCase{"%g", 0.0, "0"}, DoubleCase{"%g", -0.0, "-0"}, DoubleCase{"%g", 1.0, "1"},
-        DoubleCase{"%g", -2.5, "-2.5"}, DoubleCase{"%g", 0.1, "0.1"},
-        DoubleCase{"%g", 1.0 / 3.0, "0.333333"},
-        // The switch to exponent notation below 1e-4 ...
-        DoubleCase{"%g", 0.0001, "0.0001"}, DoubleCase{"%g", 0.00012345, "0.00012345"},
-        DoubleCase{"%g", 9.99999e-5, "9.99999e-005"}, DoubleCase{"%g", 1e-5, "1e-005"},
-        DoubleCase{"%g", -1e-5, "-1e-005"}, DoubleCase{"%g", 1.25e-7, "1.25e-007"},
-        // ... and at 1e6, also when rounding to six digits reaches it.
-        DoubleCase{"%g", 999999.0, "999999"}, DoubleCase{"%g", 123456.7, "123457"},
-        DoubleCase{"%g", 999999.5, "1e+006"}, DoubleCase{"%g", 1e6, "1e+006"},
-        DoubleCase{"%g", 1234567.0, "1.23457e+006"}, DoubleCase{"%g", -1234567.0, "-1.23457e+006"},
-        DoubleCase{"%g", 1.5e10, "1.5e+010"}, DoubleCase{"%g", 1e100, "1e+100"},
-        DoubleCase{"%g", 1e-100, "1e-100"}, DoubleCase{"%g", 1.7976931348623157e308, "1.79769e+308"},
-        DoubleCase{"%g", 5e-324, "4.94066e-324"}, DoubleCase{"%G", 1e-5, "1E-005"},
-        DoubleCase{"%G", 1.5e10, "1.5E+010"}, DoubleCase{"%#g", 1.0, "1.00000"},
-        DoubleCase{"%#g", 1e-5, "1.00000e-005"}));
+    testing::Values(DoubleCase{"%g", 0.0, "0"}, DoubleCase{"%g", -0.0, "-0"},
+                    DoubleCase{"%g", 1.0, "1"}, DoubleCase{"%g", -2.5, "-2.5"},
+                    DoubleCase{"%g", 0.1, "0.1"}, DoubleCase{"%g", 1.0 / 3.0, "0.333333"},
+                    // The switch to exponent notation below 1e-4 ...
+                    DoubleCase{"%g", 0.0001, "0.0001"}, DoubleCase{"%g", 0.00012345, "0.00012345"},
+                    DoubleCase{"%g", 9.99999e-5, "9.99999e-005"}, DoubleCase{"%g", 1e-5, "1e-005"},
+                    DoubleCase{"%g", -1e-5, "-1e-005"}, DoubleCase{"%g", 1.25e-7, "1.25e-007"},
+                    // ... and at 1e6, also when rounding to six digits reaches it.
+                    DoubleCase{"%g", 999999.0, "999999"}, DoubleCase{"%g", 123456.7, "123457"},
+                    DoubleCase{"%g", 999999.5, "1e+006"}, DoubleCase{"%g", 1e6, "1e+006"},
+                    DoubleCase{"%g", 1234567.0, "1.23457e+006"},
+                    DoubleCase{"%g", -1234567.0, "-1.23457e+006"},
+                    DoubleCase{"%g", 1.5e10, "1.5e+010"}, DoubleCase{"%g", 1e100, "1e+100"},
+                    DoubleCase{"%g", 1e-100, "1e-100"},
+                    DoubleCase{"%g", 1.7976931348623157e308, "1.79769e+308"},
+                    DoubleCase{"%g", 5e-324, "4.94066e-324"}, DoubleCase{"%G", 1e-5, "1E-005"},
+                    DoubleCase{"%G", 1.5e10, "1.5E+010"}, DoubleCase{"%#g", 1.0, "1.00000"},
+                    DoubleCase{"%#g", 1e-5, "1.00000e-005"}));
 
 INSTANTIATE_TEST_SUITE_P(
     Precision, FormatDouble,
-    testing::Values(
-        DoubleCase{"%.4g", 0.70710678, "0.7071"}, DoubleCase{"%.4g", -0.70710678, "-0.7071"},
-        DoubleCase{"%.4g", 1.0, "1"}, DoubleCase{"%.4g", 0.0, "0"}, DoubleCase{"%.4g", 1e-5, "1e-005"},
-        DoubleCase{"%.4g", 12346.0, "1.235e+004"}, DoubleCase{"%.4g", 9999.6, "1e+004"},
-        DoubleCase{"%.4g", 9999.4, "9999"}, DoubleCase{"%.4g", 2.5e-17, "2.5e-017"},
-        DoubleCase{"%.0g", 26.0, "3e+001"}, DoubleCase{"%.10g", 1.0 / 3.0, "0.3333333333"},
-        DoubleCase{"%.10g", 1e-10, "1e-010"}));
+    testing::Values(DoubleCase{"%.4g", 0.70710678, "0.7071"},
+                    DoubleCase{"%.4g", -0.70710678, "-0.7071"}, DoubleCase{"%.4g", 1.0, "1"},
+                    DoubleCase{"%.4g", 0.0, "0"}, DoubleCase{"%.4g", 1e-5, "1e-005"},
+                    DoubleCase{"%.4g", 12346.0, "1.235e+004"}, DoubleCase{"%.4g", 9999.6, "1e+004"},
+                    DoubleCase{"%.4g", 9999.4, "9999"}, DoubleCase{"%.4g", 2.5e-17, "2.5e-017"},
+                    DoubleCase{"%.0g", 26.0, "3e+001"},
+                    DoubleCase{"%.10g", 1.0 / 3.0, "0.3333333333"},
+                    DoubleCase{"%.10g", 1e-10, "1e-010"}));
 
 INSTANTIATE_TEST_SUITE_P(
     Exponent, FormatDouble,
-    testing::Values(
-        DoubleCase{"%e", 1.0, "1.000000e+000"}, DoubleCase{"%e", 0.0, "0.000000e+000"},
-        DoubleCase{"%e", -0.0, "-0.000000e+000"}, DoubleCase{"%E", 12345.678, "1.234568E+004"},
-        DoubleCase{"%.2e", -0.000123, "-1.23e-004"}, DoubleCase{"%.0e", 12346.0, "1e+004"},
-        DoubleCase{"%#.0e", 12346.0, "1.e+004"}, DoubleCase{"%e", 1e-300, "1.000000e-300"},
-        DoubleCase{"%.3e", 1e100, "1.000e+100"}, DoubleCase{"%f", 1e-5, "0.000010"},
-        DoubleCase{"%.2f", -0.0, "-0.00"}, DoubleCase{"%8.3f", 3.14159, "   3.142"},
-        DoubleCase{"%f", 1e20, "100000000000000000000.000000"}));
+    testing::Values(DoubleCase{"%e", 1.0, "1.000000e+000"}, DoubleCase{"%e", 0.0, "0.000000e+000"},
+                    DoubleCase{"%e", -0.0, "-0.000000e+000"},
+                    DoubleCase{"%E", 12345.678, "1.234568E+004"},
+                    DoubleCase{"%.2e", -0.000123, "-1.23e-004"},
+                    DoubleCase{"%.0e", 12346.0, "1e+004"}, DoubleCase{"%#.0e", 12346.0, "1.e+004"},
+                    DoubleCase{"%e", 1e-300, "1.000000e-300"},
+                    DoubleCase{"%.3e", 1e100, "1.000e+100"}, DoubleCase{"%f", 1e-5, "0.000010"},
+                    DoubleCase{"%.2f", -0.0, "-0.00"}, DoubleCase{"%8.3f", 3.14159, "   3.142"},
+                    DoubleCase{"%f", 1e20, "100000000000000000000.000000"}));
 
 // The field width counts the widened exponent.
 INSTANTIATE_TEST_SUITE_P(
@@ -79,7 +82,8 @@ INSTANTIATE_TEST_SUITE_P(
         DoubleCase{"% g", 1e-5, " 1e-005"}, DoubleCase{"%6g", 1e-5, "1e-005"},
         DoubleCase{"%5g", 1e-5, "1e-005"}, DoubleCase{"%5g", 1.0, "    1"},
         DoubleCase{"%05g", -1.0, "-0001"}, DoubleCase{"%15e", 1.0, "  1.000000e+000"},
-        DoubleCase{"%-15e|", -1.0, "-1.000000e+000 |"}, DoubleCase{"%12.4g", 12346.0, "  1.235e+004"},
+        DoubleCase{"%-15e|", -1.0, "-1.000000e+000 |"},
+        DoubleCase{"%12.4g", 12346.0, "  1.235e+004"},
         DoubleCase{"%12.4G", 12346.0, "  1.235E+004"}, DoubleCase{"%3g", 1e100, "1e+100"}));
 
 // Infinities and NaN are written as the C library here writes them, never zero-padded.
@@ -127,8 +131,8 @@ class FormatInt : public testing::TestWithParam<IntCase> {};
 TEST_P(FormatInt, MatchesPrintf) {
     const IntCase& c = GetParam();
     std::string format = c.format;
-    bool isLong = format.find("ld") != std::string::npos || format.find("lu") != std::string::npos ||
-                  format.find("lX") != std::string::npos;
+    bool isLong = format.find("ld") != std::string::npos ||
+                  format.find("lu") != std::string::npos || format.find("lX") != std::string::npos;
     std::string text = isLong ? plat::Format(c.format, c.value)
                               : plat::Format(c.format, static_cast<int>(c.value));
     EXPECT_EQ(text, c.expected);
@@ -138,23 +142,23 @@ INSTANTIATE_TEST_SUITE_P(
     Integers, FormatInt,
     testing::Values(
         IntCase{"%d", 0, "0"}, IntCase{"%d", -42, "-42"}, IntCase{"%i", 42, "42"},
-        IntCase{"%5d", 42, "   42"}, IntCase{"[%-5d]", 42, "[42   ]"}, IntCase{"%05d", -42, "-0042"},
-        IntCase{"%+d", 0, "+0"}, IntCase{"% d", 7, " 7"}, IntCase{"%9d", 123456, "   123456"},
-        IntCase{"%u", -1, "4294967295"}, IntCase{"%x", 255, "ff"}, IntCase{"%X", 255, "FF"},
-        IntCase{"%#x", 255, "0xff"}, IntCase{"%#X", 0, "0"}, IntCase{"0x%X", 0x2FF0000, "0x2FF0000"},
-        IntCase{"%02X", 7, "07"}, IntCase{"_%02X_", 0xE9, "_E9_"},
-        IntCase{"%08lX", 0x2FF0000, "02FF0000"}, IntCase{"Color%ld", 16777215, "Color16777215"},
-        IntCase{"%ld", -123456789, "-123456789"}, IntCase{"%lu", 4000000000L, "4000000000"},
-        IntCase{"%.3d", 7, "007"}, IntCase{"%c", 'A', "A"}, IntCase{"%3c", 'A', "  A"},
-        IntCase{"[%-3c]", 'A', "[A  ]"}));
+        IntCase{"%5d", 42, "   42"}, IntCase{"[%-5d]", 42, "[42   ]"},
+        IntCase{"%05d", -42, "-0042"}, IntCase{"%+d", 0, "+0"}, IntCase{"% d", 7, " 7"},
+        IntCase{"%9d", 123456, "   123456"}, IntCase{"%u", -1, "4294967295"},
+        IntCase{"%x", 255, "ff"}, IntCase{"%X", 255, "FF"}, IntCase{"%#x", 255, "0xff"},
+        IntCase{"%#X", 0, "0"}, IntCase{"0x%X", 0x2FF0000, "0x2FF0000"}, IntCase{"%02X", 7, "07"},
+        IntCase{"_%02X_", 0xE9, "_E9_"}, IntCase{"%08lX", 0x2FF0000, "02FF0000"},
+        IntCase{"Color%ld", 16777215, "Color16777215"}, IntCase{"%ld", -123456789, "-123456789"},
+        IntCase{"%lu", 4000000000L, "4000000000"}, IntCase{"%.3d", 7, "007"},
+        IntCase{"%c", 'A', "A"}, IntCase{"%3c", 'A', "  A"}, IntCase{"[%-3c]", 'A', "[A  ]"}));
 
 TEST(Format, Strings) {
     EXPECT_EQ(plat::Format("%s", "abc"), "abc");
     EXPECT_EQ(plat::Format("%20s|", "Color4"), "              Color4|");
     EXPECT_EQ(plat::Format("%-10s|", "Color4"), "Color4    |");
     EXPECT_EQ(plat::Format("%.3s", "abcdef"), "abc");
-    EXPECT_EQ(plat::Format("%s \"%s\" Line %u: %s: %s", "WARNING", "a.dat", 7u, "Unknown color, using 7",
-                           "2 99 0 0 0 1 1 1"),
+    EXPECT_EQ(plat::Format("%s \"%s\" Line %u: %s: %s", "WARNING", "a.dat", 7u,
+                           "Unknown color, using 7", "2 99 0 0 0 1 1 1"),
               "WARNING \"a.dat\" Line 7: Unknown color, using 7: 2 99 0 0 0 1 1 1");
     const char* volatile none = nullptr;
     EXPECT_EQ(plat::Format("[%s]", none), "[(null)]");
@@ -196,7 +200,8 @@ TEST(Format, SeveralConversionsInOneText) {
 
 TEST(Format, LongTextsAreNeverCut) {
     std::string name(10000, 'x');
-    std::string text = plat::Format("Could not find %s\nReferenced by %s", name.c_str(), name.c_str());
+    std::string text =
+        plat::Format("Could not find %s\nReferenced by %s", name.c_str(), name.c_str());
     EXPECT_EQ(text, "Could not find " + name + "\nReferenced by " + name);
     EXPECT_EQ(plat::Format("%300d|", 1), std::string(299, ' ') + "1|");
     EXPECT_EQ(plat::Format("%300g|", 1e-5), std::string(294, ' ') + "1e-005|");

@@ -48,7 +48,7 @@ TEST(Random, StaysInRangeAndCoversIt) {
 
 // Runs the clock texts in UTC with a fixed current time.
 class ClockTest : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
         if (const char* tz = std::getenv("TZ")) oldTz = tz;
         setenv("TZ", "UTC", 1);
@@ -56,8 +56,10 @@ protected:
     }
     void TearDown() override {
         plat::SetTimeSource(nullptr);
-        if (oldTz) setenv("TZ", oldTz->c_str(), 1);
-        else unsetenv("TZ");
+        if (oldTz)
+            setenv("TZ", oldTz->c_str(), 1);
+        else
+            unsetenv("TZ");
         tzset();
     }
     std::optional<std::string> oldTz;
@@ -105,8 +107,10 @@ TEST(Clock, TickCountMovesForward) {
 TEST(MessageBox, StandardErrorWritesTitleAndText) {
     plat::StderrMessageBox box;
     testing::internal::CaptureStderr();
-    plat::MessageAnswer stop = box.Show("Could not find 3001.dat\nReferenced by car.ldr", plat::MessageKind::Stop);
-    plat::MessageAnswer question = box.Show("Register the file types?", plat::MessageKind::Question);
+    plat::MessageAnswer stop =
+        box.Show("Could not find 3001.dat\nReferenced by car.ldr", plat::MessageKind::Stop);
+    plat::MessageAnswer question =
+        box.Show("Register the file types?", plat::MessageKind::Question);
     plat::MessageAnswer note = box.Show("Done", plat::MessageKind::Information);
     std::string written = testing::internal::GetCapturedStderr();
     EXPECT_EQ(written,
@@ -122,8 +126,10 @@ TEST(MessageBox, ShowMessageGoesToTheInstalledHandler) {
     {
         testing_support::ScopedMessageBox recorder;
         recorder.box.answer = plat::MessageAnswer::Yes;
-        EXPECT_EQ(plat::ShowMessage("Exit?", plat::MessageKind::Question), plat::MessageAnswer::Yes);
-        EXPECT_EQ(plat::ShowMessage("Careful", plat::MessageKind::Exclamation), plat::MessageAnswer::Ok);
+        EXPECT_EQ(plat::ShowMessage("Exit?", plat::MessageKind::Question),
+                  plat::MessageAnswer::Yes);
+        EXPECT_EQ(plat::ShowMessage("Careful", plat::MessageKind::Exclamation),
+                  plat::MessageAnswer::Ok);
         ASSERT_EQ(recorder.box.calls.size(), 2u);
         EXPECT_EQ(recorder.box.calls[0].text, "Exit?");
         EXPECT_EQ(recorder.box.calls[0].kind, plat::MessageKind::Question);

@@ -2,11 +2,11 @@
 // "// Date:" line, and loading fixture models.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <ctime>
 #include <sstream>
 #include <string>
-
-#include <gtest/gtest.h>
 
 #include "clock.h"
 #include "colours.h"
@@ -22,7 +22,7 @@ namespace povtest {
 inline std::time_t FixedTime() { return 1796689821; }
 
 class PovTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         testing_support::ResetModelInput();
         PovResetState();

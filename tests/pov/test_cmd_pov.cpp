@@ -10,7 +10,7 @@ namespace povtest {
 namespace {
 
 class CmdPov : public PovTest {
-protected:
+  protected:
     void SetUp() override {
         PovTest::SetUp();
         WriteLibrary(dir);

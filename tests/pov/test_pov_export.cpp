@@ -10,8 +10,8 @@
 #include "clock.h"
 #include "format.h"
 #include "measurements.h"
-#include "povcamera.h"
 #include "pov_fixture.h"
+#include "povcamera.h"
 #include "povfixtures.h"
 #include "povparts.h"
 
@@ -19,7 +19,7 @@ namespace povtest {
 namespace {
 
 class PovExport : public PovTest {
-protected:
+  protected:
     void SetUp() override {
         PovTest::SetUp();
         WriteLibrary(dir);
@@ -61,7 +61,9 @@ const std::string kFlagsAndGlobals =
 std::string Solid(const std::string& name, const std::string& rgb) {
     return "#ifndef (" + name + ")\n#declare " + name +
            " = #if (version >= 3.1) material { #end texture {\n"
-           "\tpigment { rgb " + rgb + " }\n"
+           "\tpigment { rgb " +
+           rgb +
+           " }\n"
            "\tfinish { ambient AMB diffuse DIF }\n"
            "\t#if (QUAL > 1)\n"
            "\t\tfinish { phong 0.5 phong_size 40 reflection 0.08 }\n"
@@ -98,7 +100,8 @@ TEST_F(PovExport, OnePartModel) {
         Header("one.ldr") + kFlagsAndGlobals + kColour7 + kColour4 + kBrick +
         "#declare one_dot_ldr = object {\n"
         "\tobject { brick_dot_dat matrix <1-SW/20,0,0,0,1-SW/24,0,0,0,1-SW/20,0,SW/2,0> matrix "
-        "<1,0,0,0,1,0,0,0,1,10,-24,30> #if (version >= 3.1) material #else texture #end { Color4 } }\n"
+        "<1,0,0,0,1,0,0,0,1,10,-24,30> #if (version >= 3.1) material #else texture #end { Color4 } "
+        "}\n"
         "}\n"
         "\n"
         "\n"
@@ -114,7 +117,8 @@ TEST_F(PovExport, OnePartModel) {
         "\t#declare STEREO = 0; // Normal view\n"
         "\t//#declare STEREO =  degrees(atan2(1,12))/2; // Left view\n"
         "\t//#declare STEREO = -degrees(atan2(1,12))/2; // Right view\n"
-        "\tlocation vaxis_rotate(<32.4926,-26.7582,7.50742> + PCT/100.0*<21.3882,-17.4634,-21.3882>,\n"
+        "\tlocation vaxis_rotate(<32.4926,-26.7582,7.50742> + "
+        "PCT/100.0*<21.3882,-17.4634,-21.3882>,\n"
         "\t                      <-373.51,-914.908,373.51>,STEREO)\n"
         "\tsky      -y\n"
         "\tright    -4/3*x\n"
@@ -192,112 +196,123 @@ TEST_F(PovExport, ModelOfEverything) {
     const std::string expected =
         Header("all.ldr") + kFlagsAndGlobals + kColour7 + kColour4 +
         Solid("Color1", "<0.0823529,0.376471,0.976471>") + transparent36 + chrome383 +
-        Solid("Color2", "<0.117647,0.627451,0.227451>") + kBrick + "#declare stud_dot_dat = " +
-        PovFindPrimitive("stud.dat")->code + "\n\n" +
-    "#declare s_slash_plateside_dot_dat = #if (QUAL = 0) box { <-20,0,-10>, <20,8,-10> } #else object {\n"
-    "// Side\n"
-    "\tmesh {\n"
-    "\t\ttriangle { <-20,0,-10>, <20,0,-10>, <20,8,-10> }\n"
-    "\t}\n"
-    "}\n"
-    "#end\n"
-    "\n"
-    "#declare s_slash_twostuds_dot_dat = #if (QUAL = 0) box { <-16,-4,-6>, <16,0,6> } #else union {\n"
-    "// Two studs\n"
-    "\tobject { stud_dot_dat matrix <1,0,0,0,1,0,0,0,1,-10,0,0> }\n"
-    "\tobject { stud_dot_dat matrix <1,0,0,0,1,0,0,0,1,10,0,0> }\n"
-    "}\n"
-    "#end\n"
-    "\n"
-    "#declare plate_dot_dat = #if (QUAL = 0) box { <-20,-4,-10>, <20,8,10> } #else union {\n"
-    "// Plate\n"
-    "\t#if (STUDS)\n"
-    "\t\tobject { stud_dot_dat matrix <1,0,0,0,1,0,0,0,1,-10,0,0> }\n"
-    "\t\tobject { stud_dot_dat matrix <1,0,0,0,1,0,0,0,1,10,0,0> }\n"
-    "\t#end\n"
-    "\tmesh {\n"
-    "\t\ttriangle { <-20,8,-10>, <20,8,-10>, <20,8,10> }\n"
-    "\t\ttriangle { <20,8,10>, <-20,8,10>, <-20,8,-10> }\n"
-    "\t}\n"
-    "\t#if (STUDS)\n"
-    "\t\tobject { stud_dot_dat matrix <1,0,0,0,1,0,0,0,1,0,4,0> }\n"
-    "\t#end\n"
-    "\tobject { s_slash_plateside_dot_dat matrix <1,0,0,0,1,0,0,0,1,0,0,0> }\n"
-    "\t#if (STUDS)\n"
-    "\t\tobject { s_slash_twostuds_dot_dat matrix <1,0,0,0,1,0,0,0,1,0,8,0> }\n"
-    "\t#end\n"
-    "}\n"
-    "#end\n"
-    "\n"
-    "#declare _4_dash_4cyli_dot_dat = cylinder { <0,0,0>, <0,1,0>, 1 open }\n"
-    "\n"
-    "#declare _48_slash_4_dash_4cyli_dot_dat = cylinder { <0,0,0>, <0,1,0>, 1 open }\n"
-    "\n"
-    "#declare stud4a_dot_dat = difference {\n"
-    "\tcylinder { <0,0,0>, <0,-4,0>, 8 }\n"
-    "\tcylinder { <0,0.01,0>, <0,-4.01,0>, 6 }\n"
-    "}\n"
-    "\n"
-    "#declare all_dot_ldr = union {\n"
-    "// Everything\n"
-    "\tobject { brick_dot_dat matrix <1-SW/20,0,0,0,1-SW/24,0,0,0,1-SW/20,0,SW/2,0> matrix <1,0,0,0,1,0,0,0,1,0,-24,0> #if (version >= 3.1) material #else texture #end { Color4 } }\n"
-    "\tobject { plate_dot_dat matrix <1-SW/40,0,0,0,1-SW/12,0,0,0,1-SW/20,0,SW/6,0> matrix <1,0,0,0,1,0,0,0,1,40,-8,0> #if (version >= 3.1) material #else texture #end { Color1 } }\n"
-    "\tobject { brick_dot_dat matrix <1-SW/20,0,0,0,1-SW/24,0,0,0,1-SW/20,0,SW/2,0> matrix <1,0,0,0,1,0,0,0,1,0,0,40> #if (version >= 3.1) material #else texture #end { Color36 } }\n"
-    "\tobject { _4_dash_4cyli_dot_dat matrix <6,0,0,0,4,0,0,0,6,-40,0,0> #if (version >= 3.1) material #else texture #end { Color383 } }\n"
-    "\tobject { _48_slash_4_dash_4cyli_dot_dat matrix <6,0,0,0,4,0,0,0,6,-40,0,20> #if (version >= 3.1) material #else texture #end { Color383 } }\n"
-    "\t#if (STUDS)\n"
-    "\t\tobject { stud4a_dot_dat matrix <1,0,0,0,1,0,0,0,1,0,0,-40> }\n"
-    "\t#end\n"
-    "\tmesh {\n"
-    "\t\ttriangle { <-20,0,-20>, <20,0,-20>, <20,0,-40> }\n"
-    "\t\t#if (version >= 3.1) material #else texture #end { Color2 }\n"
-    "\t}\n"
-    "}\n"
-    "\n"
-    "\n" +
-    "object { all_dot_ldr #if (version >= 3.1) material #else texture #end { Color7 } }\n"
-    "\n"
-    "\n"
-    "// Background:\n"
-    "background { color rgb <0,0,0>}\n"
-    "\n"
-    "// Camera (Latitude,Longitude,Radius = 30,45,0)\n"
-    "camera {\n"
-    "\t#declare PCT = 0; // Percentage further away\n"
-    "\t#declare STEREO = 0; // Normal view\n"
-    "\t//#declare STEREO =  degrees(atan2(1,12))/2; // Left view\n"
-    "\t//#declare STEREO = -degrees(atan2(1,12))/2; // Right view\n"
-    "\tlocation vaxis_rotate(<68.4485,-37.8541,-50.3667> + PCT/100.0*<55.3961,-45.2307,-55.3961>,\n"
-    "\t                      <-2505.61,-6137.46,2505.61>,STEREO)\n"
-    "\tsky      -y\n"
-    "\tright    -4/3*x\n"
-    "\tlook_at  <13.0524,7.37664,5.02939>\n"
-    "\tangle    67.3801\n"
-    "\trotate   <0,1e-5,0> // Prevent gap between adjecent quads\n"
-    "\t//orthographic\n"
-    "}\n"
-    "\n"
-    "// Lights:\n"
-    "light_source {\n"
-    "\t<7,-63.9659,-58.9659>  // Latitude,Longitude,Radius: 45,0,90.4615\n"
-    "\tcolor rgb <1,1,1>\n"
-    "}\n"
-    "light_source {\n"
-    "\t<74.8461,-45.2307,44.171>  // Latitude,Longitude,Radius: 30,120,90.4615\n"
-    "\tcolor rgb <1,1,1>\n"
-    "}\n"
-    "light_source {\n"
-    "\t<-32.171,-78.3419,27.6154>  // Latitude,Longitude,Radius: 60,-120,90.4615\n"
-    "\tcolor rgb <1,1,1>\n"
-    "}\n"
-    "\n"
-    "// Number of processed parts = 9\n"
-    "// Frame Level Objects = 203\n"
-    "// Frame Level Objects = 13 (QUAL<3)\n"
-    "// stud.dat = 5\n"
-    "// BoundingBox: <-46,-24,-40> <60,24,50>\n"
-    "// Center: <7,0,5>\n"
-    "// Size: <106,48,90>\n";
+        Solid("Color2", "<0.117647,0.627451,0.227451>") + kBrick +
+        "#declare stud_dot_dat = " + PovFindPrimitive("stud.dat")->code + "\n\n" +
+        "#declare s_slash_plateside_dot_dat = #if (QUAL = 0) box { <-20,0,-10>, <20,8,-10> } #else "
+        "object {\n"
+        "// Side\n"
+        "\tmesh {\n"
+        "\t\ttriangle { <-20,0,-10>, <20,0,-10>, <20,8,-10> }\n"
+        "\t}\n"
+        "}\n"
+        "#end\n"
+        "\n"
+        "#declare s_slash_twostuds_dot_dat = #if (QUAL = 0) box { <-16,-4,-6>, <16,0,6> } #else "
+        "union {\n"
+        "// Two studs\n"
+        "\tobject { stud_dot_dat matrix <1,0,0,0,1,0,0,0,1,-10,0,0> }\n"
+        "\tobject { stud_dot_dat matrix <1,0,0,0,1,0,0,0,1,10,0,0> }\n"
+        "}\n"
+        "#end\n"
+        "\n"
+        "#declare plate_dot_dat = #if (QUAL = 0) box { <-20,-4,-10>, <20,8,10> } #else union {\n"
+        "// Plate\n"
+        "\t#if (STUDS)\n"
+        "\t\tobject { stud_dot_dat matrix <1,0,0,0,1,0,0,0,1,-10,0,0> }\n"
+        "\t\tobject { stud_dot_dat matrix <1,0,0,0,1,0,0,0,1,10,0,0> }\n"
+        "\t#end\n"
+        "\tmesh {\n"
+        "\t\ttriangle { <-20,8,-10>, <20,8,-10>, <20,8,10> }\n"
+        "\t\ttriangle { <20,8,10>, <-20,8,10>, <-20,8,-10> }\n"
+        "\t}\n"
+        "\t#if (STUDS)\n"
+        "\t\tobject { stud_dot_dat matrix <1,0,0,0,1,0,0,0,1,0,4,0> }\n"
+        "\t#end\n"
+        "\tobject { s_slash_plateside_dot_dat matrix <1,0,0,0,1,0,0,0,1,0,0,0> }\n"
+        "\t#if (STUDS)\n"
+        "\t\tobject { s_slash_twostuds_dot_dat matrix <1,0,0,0,1,0,0,0,1,0,8,0> }\n"
+        "\t#end\n"
+        "}\n"
+        "#end\n"
+        "\n"
+        "#declare _4_dash_4cyli_dot_dat = cylinder { <0,0,0>, <0,1,0>, 1 open }\n"
+        "\n"
+        "#declare _48_slash_4_dash_4cyli_dot_dat = cylinder { <0,0,0>, <0,1,0>, 1 open }\n"
+        "\n"
+        "#declare stud4a_dot_dat = difference {\n"
+        "\tcylinder { <0,0,0>, <0,-4,0>, 8 }\n"
+        "\tcylinder { <0,0.01,0>, <0,-4.01,0>, 6 }\n"
+        "}\n"
+        "\n"
+        "#declare all_dot_ldr = union {\n"
+        "// Everything\n"
+        "\tobject { brick_dot_dat matrix <1-SW/20,0,0,0,1-SW/24,0,0,0,1-SW/20,0,SW/2,0> matrix "
+        "<1,0,0,0,1,0,0,0,1,0,-24,0> #if (version >= 3.1) material #else texture #end { Color4 } "
+        "}\n"
+        "\tobject { plate_dot_dat matrix <1-SW/40,0,0,0,1-SW/12,0,0,0,1-SW/20,0,SW/6,0> matrix "
+        "<1,0,0,0,1,0,0,0,1,40,-8,0> #if (version >= 3.1) material #else texture #end { Color1 } "
+        "}\n"
+        "\tobject { brick_dot_dat matrix <1-SW/20,0,0,0,1-SW/24,0,0,0,1-SW/20,0,SW/2,0> matrix "
+        "<1,0,0,0,1,0,0,0,1,0,0,40> #if (version >= 3.1) material #else texture #end { Color36 } "
+        "}\n"
+        "\tobject { _4_dash_4cyli_dot_dat matrix <6,0,0,0,4,0,0,0,6,-40,0,0> #if (version >= 3.1) "
+        "material #else texture #end { Color383 } }\n"
+        "\tobject { _48_slash_4_dash_4cyli_dot_dat matrix <6,0,0,0,4,0,0,0,6,-40,0,20> #if "
+        "(version >= 3.1) material #else texture #end { Color383 } }\n"
+        "\t#if (STUDS)\n"
+        "\t\tobject { stud4a_dot_dat matrix <1,0,0,0,1,0,0,0,1,0,0,-40> }\n"
+        "\t#end\n"
+        "\tmesh {\n"
+        "\t\ttriangle { <-20,0,-20>, <20,0,-20>, <20,0,-40> }\n"
+        "\t\t#if (version >= 3.1) material #else texture #end { Color2 }\n"
+        "\t}\n"
+        "}\n"
+        "\n"
+        "\n" +
+        "object { all_dot_ldr #if (version >= 3.1) material #else texture #end { Color7 } }\n"
+        "\n"
+        "\n"
+        "// Background:\n"
+        "background { color rgb <0,0,0>}\n"
+        "\n"
+        "// Camera (Latitude,Longitude,Radius = 30,45,0)\n"
+        "camera {\n"
+        "\t#declare PCT = 0; // Percentage further away\n"
+        "\t#declare STEREO = 0; // Normal view\n"
+        "\t//#declare STEREO =  degrees(atan2(1,12))/2; // Left view\n"
+        "\t//#declare STEREO = -degrees(atan2(1,12))/2; // Right view\n"
+        "\tlocation vaxis_rotate(<68.4485,-37.8541,-50.3667> + "
+        "PCT/100.0*<55.3961,-45.2307,-55.3961>,\n"
+        "\t                      <-2505.61,-6137.46,2505.61>,STEREO)\n"
+        "\tsky      -y\n"
+        "\tright    -4/3*x\n"
+        "\tlook_at  <13.0524,7.37664,5.02939>\n"
+        "\tangle    67.3801\n"
+        "\trotate   <0,1e-5,0> // Prevent gap between adjecent quads\n"
+        "\t//orthographic\n"
+        "}\n"
+        "\n"
+        "// Lights:\n"
+        "light_source {\n"
+        "\t<7,-63.9659,-58.9659>  // Latitude,Longitude,Radius: 45,0,90.4615\n"
+        "\tcolor rgb <1,1,1>\n"
+        "}\n"
+        "light_source {\n"
+        "\t<74.8461,-45.2307,44.171>  // Latitude,Longitude,Radius: 30,120,90.4615\n"
+        "\tcolor rgb <1,1,1>\n"
+        "}\n"
+        "light_source {\n"
+        "\t<-32.171,-78.3419,27.6154>  // Latitude,Longitude,Radius: 60,-120,90.4615\n"
+        "\tcolor rgb <1,1,1>\n"
+        "}\n"
+        "\n"
+        "// Number of processed parts = 9\n"
+        "// Frame Level Objects = 203\n"
+        "// Frame Level Objects = 13 (QUAL<3)\n"
+        "// stud.dat = 5\n"
+        "// BoundingBox: <-46,-24,-40> <60,24,50>\n"
+        "// Center: <7,0,5>\n"
+        "// Size: <106,48,90>\n";
     EXPECT_EQ(text, Crlf(expected));
 }
 
@@ -575,15 +590,19 @@ struct Fit {
 // bottom planes, Q likewise against the sides, Q - P along D.
 Fit IndependentFit(const std::vector<QzVector>& points, const QzVector& centre) {
     const double lat = 30 * M_PI / 180, lon = 45 * M_PI / 180;
-    const double dv[3] = {-std::sin(lon) * std::cos(lat), std::sin(lat), std::cos(lat) * std::cos(lon)};
+    const double dv[3] = {-std::sin(lon) * std::cos(lat), std::sin(lat),
+                          std::cos(lat) * std::cos(lon)};
     // u = D x (0,-1,0), v = u x D.
     double u[3] = {dv[2], 0, -dv[0]};
     const double ul = std::sqrt(u[0] * u[0] + u[2] * u[2]);
     for (double& c : u) c /= ul;
-    double v[3] = {u[1] * dv[2] - u[2] * dv[1], u[2] * dv[0] - u[0] * dv[2], u[0] * dv[1] - u[1] * dv[0]};
+    double v[3] = {u[1] * dv[2] - u[2] * dv[1], u[2] * dv[0] - u[0] * dv[2],
+                   u[0] * dv[1] - u[1] * dv[0]};
     const double d = 1 / std::tan(std::atan(2.0 / 3.0));
     const double d2 = d * 4 / 3;
-    auto dot = [](const double* a, const QzVector& p) { return a[0] * p.x + a[1] * p.y + a[2] * p.z; };
+    auto dot = [](const double* a, const QzVector& p) {
+        return a[0] * p.x + a[1] * p.y + a[2] * p.z;
+    };
     double m[4] = {1e300, 1e300, 1e300, 1e300};
     for (const QzVector& p : points) {
         const double along = dot(dv, p), up = dot(v, p), side = dot(u, p);
@@ -601,7 +620,8 @@ Fit IndependentFit(const std::vector<QzVector>& points, const QzVector& centre) 
     for (int i = 0; i < 3; ++i) t += (b[i] - l[i]) * dv[i];
     Fit fit;
     fit.location = QzVector{float(l[0]), float(l[1]), float(l[2])};
-    fit.lookAt = QzVector{float(l[0] + t * dv[0]), float(l[1] + t * dv[1]), float(l[2] + t * dv[2])};
+    fit.lookAt =
+        QzVector{float(l[0] + t * dv[0]), float(l[1] + t * dv[1]), float(l[2] + t * dv[2])};
     return fit;
 }
 
@@ -620,14 +640,15 @@ void ExpectNear(const QzVector& a, const QzVector& b, double tolerance) {
 }
 
 class PovCameraFit : public PovExport,
-                     public ::testing::WithParamInterface<std::tuple<float, float, float, float>> {};
+                     public ::testing::WithParamInterface<std::tuple<float, float, float, float>> {
+};
 
 // For one placed and scaled part the camera points are the corners of the part's box in
 // model coordinates, and the camera stands where the whole box just fits.
 TEST_P(PovCameraFit, FitsTheBoxOfOnePart) {
     const auto [x, y, z, scale] = GetParam();
-    dir.Write("models/placed.ldr", plat::Format("1 4 %g %g %g %g 0 0 0 %g 0 0 0 %g brick.dat\n",
-                                                x, y, z, scale, scale, scale));
+    dir.Write("models/placed.ldr", plat::Format("1 4 %g %g %g %g 0 0 0 %g 0 0 0 %g brick.dat\n", x,
+                                                y, z, scale, scale, scale));
     ASSERT_TRUE(Load("placed.ldr"));
     Export();
     const QzBox& box = QzParts[0].box;
@@ -679,7 +700,7 @@ TEST_F(PovExport, LinesInsideReferencedPartsGiveNoCameraPoints) {
     Export();
     const PovCameraState plate = PovCamera;
     ASSERT_TRUE(Load("span.ldr"));
-    Export(); // an empty model still fits its camera before giving up
+    Export();  // an empty model still fits its camera before giving up
     ExpectNear(PovCamera.location, plate.location, 1e-3);
 }
 
@@ -687,10 +708,10 @@ TEST_F(PovExport, LinesInsideReferencedPartsGiveNoCameraPoints) {
 
 // A stream whose storage refuses everything after the first bytes.
 class FailingBuffer : public std::streambuf {
-public:
+  public:
     explicit FailingBuffer(size_t room) : room_(room) {}
 
-protected:
+  protected:
     int overflow(int c) override {
         if (room_ == 0) return traits_type::eof();
         --room_;
@@ -702,7 +723,7 @@ protected:
         return taken;
     }
 
-private:
+  private:
     size_t room_;
 };
 
@@ -717,10 +738,10 @@ TEST_F(PovExport, FailedStreamIsAnError) {
 
 // A stream that keeps everything but cannot go back, like a pipe.
 class ForwardOnlyBuffer : public std::streambuf {
-public:
+  public:
     std::string text;
 
-protected:
+  protected:
     int overflow(int c) override {
         text += char(c);
         return c;

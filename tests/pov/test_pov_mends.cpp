@@ -9,7 +9,7 @@ namespace povtest {
 namespace {
 
 class PovMends : public PovTest {
-protected:
+  protected:
     void SetUp() override {
         PovTest::SetUp();
         WriteLibrary(dir);
@@ -64,21 +64,22 @@ TEST_F(PovMends, MeshOfDroppedTrianglesIsLeftOutBesideOthers) {
     const std::string text = Export();
     // The mesh between the two bricks would hold nothing POV-Ray keeps; the last mesh
     // starts with a dropped triangle but keeps the next one, so it is written whole.
-    EXPECT_NE(text.find(Crlf("#declare mixed_dot_dat = #if (QUAL = 0) box { <-10,0,-10>, <10,24,10> } "
-                             "#else union {\n"
-                             "// Mixed\n"
-                             "\tmesh {\n"
-                             "\t\ttriangle { <0,0,0>, <1,0,0>, <0,1,0> }\n"
-                             "\t}\n"
-                             "\tobject { brick_dot_dat matrix <1,0,0,0,1,0,0,0,1,0,0,0> }\n"
-                             "\tobject { brick_dot_dat matrix <1,0,0,0,1,0,0,0,1,0,0,0> }\n"
-                             "\tmesh {\n"
-                             "\t\ttriangle { <0,0,0>, <1,1,1>, <2,2,2> }\n"
-                             "\t\ttriangle { <0,0,0>, <0,0,1>, <1,0,0> }\n"
-                             "\t}\n"
-                             "}\n"
-                             "#end\n")),
-              std::string::npos)
+    EXPECT_NE(
+        text.find(Crlf("#declare mixed_dot_dat = #if (QUAL = 0) box { <-10,0,-10>, <10,24,10> } "
+                       "#else union {\n"
+                       "// Mixed\n"
+                       "\tmesh {\n"
+                       "\t\ttriangle { <0,0,0>, <1,0,0>, <0,1,0> }\n"
+                       "\t}\n"
+                       "\tobject { brick_dot_dat matrix <1,0,0,0,1,0,0,0,1,0,0,0> }\n"
+                       "\tobject { brick_dot_dat matrix <1,0,0,0,1,0,0,0,1,0,0,0> }\n"
+                       "\tmesh {\n"
+                       "\t\ttriangle { <0,0,0>, <1,1,1>, <2,2,2> }\n"
+                       "\t\ttriangle { <0,0,0>, <0,0,1>, <1,0,0> }\n"
+                       "\t}\n"
+                       "}\n"
+                       "#end\n")),
+        std::string::npos)
         << text;
     // The counts of the first pass stay; only the meshes written are counted as frame
     // level objects.

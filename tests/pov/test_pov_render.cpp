@@ -32,7 +32,7 @@ bool PovrayInstalled() {
     if (!PovrayInstalled()) GTEST_SKIP() << "povray is not installed"
 
 class PovRender : public PovTest {
-protected:
+  protected:
     void SetUp() override {
         PovTest::SetUp();
         WriteLibrary(dir);
@@ -40,7 +40,8 @@ protected:
     }
 
     void WriteMendedCases() {
-        dir.Write("parts/flat.dat", "0 Flat\n3 16 0 0 0 1 1 1 2 2 2\n4 16 0 0 0 1 0 0 2 0 0 3 0 0\n");
+        dir.Write("parts/flat.dat",
+                  "0 Flat\n3 16 0 0 0 1 1 1 2 2 2\n4 16 0 0 0 1 0 0 2 0 0 3 0 0\n");
         dir.Write("parts/nopov.dat",
                   "0 Tolpix IFNOTPOV\n3 16 0 0 0 10 0 0 0 10 0\n0 Tolpix ENDPOV\n");
         dir.Write("parts/coded.dat",
@@ -119,7 +120,8 @@ TEST_F(PovRender, EmptyModelStillParses) {
         EXPECT_EQ(PovWriteScene(file, QzParts[0].name), POV_EMPTY);
     }
     const std::string command =
-        "cd '" + dir.path().string() + "' && povray +Iedges.pov +Oedges.png +W8 +H6 -D -A > /dev/null 2>&1";
+        "cd '" + dir.path().string() +
+        "' && povray +Iedges.pov +Oedges.png +W8 +H6 -D -A > /dev/null 2>&1";
     EXPECT_EQ(std::system(command.c_str()), 0);
 }
 
@@ -133,7 +135,8 @@ TEST_P(PovRenderShared, RealModelRenders) {
     QzLDrawDir = ldraw.string();
     ASSERT_EQ(QzReadModel(model.string()), 1);
     // The two smallest also at the other two levels.
-    const bool small = std::string(GetParam()) == "car.ldr" || std::string(GetParam()) == "pyramid.ldr";
+    const bool small =
+        std::string(GetParam()) == "car.ldr" || std::string(GetParam()) == "pyramid.ldr";
     for (int quality : {0, 1, 2, 3}) {
         if (!small && (quality == 1 || quality == 3)) continue;
         EXPECT_EQ(Render(quality, "real"), "") << GetParam() << " QUAL " << quality;

@@ -1,10 +1,10 @@
 // The small text builders of the scene writer: vectors, identifiers, the primitive
 // table, the POV meta-commands, colour names and materials, and the camera's solver.
+#include <gtest/gtest.h>
+
 #include <cmath>
 #include <sstream>
 #include <string>
-
-#include <gtest/gtest.h>
 
 #include "colours.h"
 #include "model.h"
@@ -53,24 +53,15 @@ INSTANTIATE_TEST_SUITE_P(
         IdentifierCase{"a&b:c~d#e f", "a_and_b_colon_c_tilde_d_crosshatch_e_space_f"},
         IdentifierCase{"C:\\Models\\Car.LDR", "C_colon__slash_Models_slash_Car_dot_LDR"},
         // Bytes above 127 are written as their unsigned value.
-        IdentifierCase{"caf\xc3\xa9.ldr", "caf_C3__A9__dot_ldr"},
-        IdentifierCase{"+=", "_2B__3D_"},
+        IdentifierCase{"caf\xc3\xa9.ldr", "caf_C3__A9__dot_ldr"}, IdentifierCase{"+=", "_2B__3D_"},
         // Names POV-Ray gives a meaning, and names the scene declares itself.
-        IdentifierCase{"box", "box_"},
-        IdentifierCase{"union", "union_"},
-        IdentifierCase{"x", "x_"},
-        IdentifierCase{"pi", "pi_"},
-        IdentifierCase{"QUAL", "QUAL_"},
-        IdentifierCase{"SW", "SW_"},
-        IdentifierCase{"Color4", "Color4_"},
-        IdentifierCase{"Color0x02FF0000", "Color0x02FF0000_"},
+        IdentifierCase{"box", "box_"}, IdentifierCase{"union", "union_"}, IdentifierCase{"x", "x_"},
+        IdentifierCase{"pi", "pi_"}, IdentifierCase{"QUAL", "QUAL_"}, IdentifierCase{"SW", "SW_"},
+        IdentifierCase{"Color4", "Color4_"}, IdentifierCase{"Color0x02FF0000", "Color0x02FF0000_"},
         // Near misses stay as they are.
-        IdentifierCase{"box.dat", "box_dot_dat"},
-        IdentifierCase{"boxes", "boxes"},
-        IdentifierCase{"Box", "Box"},
-        IdentifierCase{"qual", "qual"},
-        IdentifierCase{"Color", "Color"},
-        IdentifierCase{"Colors", "Colors"},
+        IdentifierCase{"box.dat", "box_dot_dat"}, IdentifierCase{"boxes", "boxes"},
+        IdentifierCase{"Box", "Box"}, IdentifierCase{"qual", "qual"},
+        IdentifierCase{"Color", "Color"}, IdentifierCase{"Colors", "Colors"},
         IdentifierCase{"xx", "xx"}));
 
 TEST(PovIdentifierLength, LongNamesAreCutTo119CharactersAndMax125) {
@@ -110,21 +101,16 @@ TEST_P(PovFindPrimitiveTable, Finds) {
 
 INSTANTIATE_TEST_SUITE_P(
     Names, PovFindPrimitiveTable,
-    ::testing::Values(PrimitiveCase{"stud.dat", "stud.dat"},
-                      PrimitiveCase{"stud4a.dat", "stud4.dat"},
-                      PrimitiveCase{"stud2a.dat", "stud2.dat"},
-                      PrimitiveCase{"stud3a.dat", "stud3.dat"},
-                      PrimitiveCase{"4-4con12.dat", "4-4con1.dat"},
-                      PrimitiveCase{"48\\4-4cyli.dat", "4-4cyli.dat"},
-                      PrimitiveCase{"8\\1-4rin14.dat", "1-4rin14.dat"},
-                      PrimitiveCase{"\\box.dat", "box.dat"},
-                      PrimitiveCase{"1-4rin14.dat", "1-4rin14.dat"},
-                      PrimitiveCase{"48/4-4cyli.dat", nullptr},
-                      PrimitiveCase{"x48\\4-4cyli.dat", nullptr},
-                      PrimitiveCase{"STUD.DAT", nullptr},
-                      PrimitiveCase{"stud", nullptr},
-                      PrimitiveCase{"stud5.dat", nullptr},
-                      PrimitiveCase{"", nullptr}));
+    ::testing::Values(
+        PrimitiveCase{"stud.dat", "stud.dat"}, PrimitiveCase{"stud4a.dat", "stud4.dat"},
+        PrimitiveCase{"stud2a.dat", "stud2.dat"}, PrimitiveCase{"stud3a.dat", "stud3.dat"},
+        PrimitiveCase{"4-4con12.dat", "4-4con1.dat"},
+        PrimitiveCase{"48\\4-4cyli.dat", "4-4cyli.dat"},
+        PrimitiveCase{"8\\1-4rin14.dat", "1-4rin14.dat"}, PrimitiveCase{"\\box.dat", "box.dat"},
+        PrimitiveCase{"1-4rin14.dat", "1-4rin14.dat"}, PrimitiveCase{"48/4-4cyli.dat", nullptr},
+        PrimitiveCase{"x48\\4-4cyli.dat", nullptr}, PrimitiveCase{"STUD.DAT", nullptr},
+        PrimitiveCase{"stud", nullptr}, PrimitiveCase{"stud5.dat", nullptr},
+        PrimitiveCase{"", nullptr}));
 
 TEST(PovPrimitiveTable, HoldsTheRecordsInOrder) {
     const char* const names[kPovPrimitiveCount] = {
@@ -202,15 +188,21 @@ TEST(PovPrimitiveTable, StudLogoHas38ElementsInFiveGroups) {
     EXPECT_EQ(code.substr(code.size() - tail.size()), tail);
 
     int spheres = 0, cylinders = 0, tori = 0, empty = 0;
-    std::istringstream lines(code.substr(head.size() - std::string("\t\tsphere {<-60,0,-109>,6}\n").size()));
+    std::istringstream lines(
+        code.substr(head.size() - std::string("\t\tsphere {<-60,0,-109>,6}\n").size()));
     std::string line;
     while (std::getline(lines, line)) {
         if (line.rfind("\t\tmatrix", 0) == 0) break;
-        if (line.empty()) ++empty;
-        else if (line.rfind("\t\tsphere {", 0) == 0) ++spheres;
-        else if (line.rfind("\t\tcylinder {", 0) == 0) ++cylinders;
-        else if (line.rfind("\t\ttorus {", 0) == 0) ++tori;
-        else ADD_FAILURE() << line;
+        if (line.empty())
+            ++empty;
+        else if (line.rfind("\t\tsphere {", 0) == 0)
+            ++spheres;
+        else if (line.rfind("\t\tcylinder {", 0) == 0)
+            ++cylinders;
+        else if (line.rfind("\t\ttorus {", 0) == 0)
+            ++tori;
+        else
+            ADD_FAILURE() << line;
     }
     EXPECT_EQ(spheres, 15);
     EXPECT_EQ(cylinders, 18);
@@ -241,8 +233,8 @@ INSTANTIATE_TEST_SUITE_P(
                       MetaCase{"Tolpix IFPOV ", -1}, MetaCase{"Tolpix  IFPOV", -1},
                       MetaCase{"tolpix IFPOV", -1}, MetaCase{"Tolpix ifpov", -1},
                       MetaCase{"TolpixIFPOV", -1}, MetaCase{"Tolpix ", -1},
-                      MetaCase{"Tolpix IFPOVX", -1}, MetaCase{"Tolpix", -1},
-                      MetaCase{"", -1}, MetaCase{nullptr, -1}));
+                      MetaCase{"Tolpix IFPOVX", -1}, MetaCase{"Tolpix", -1}, MetaCase{"", -1},
+                      MetaCase{nullptr, -1}));
 
 TEST(PovColourNames, DecimalUpTo24BitsElseHex) {
     EXPECT_EQ(PovColourName(4), "Color4");
@@ -255,12 +247,12 @@ TEST(PovColourNames, DecimalUpTo24BitsElseHex) {
 }
 
 class PovColourDeclarations : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         testing_support::ResetModelInput();
         QzSelectColourScheme(0);
-        QzPalette[4] = 0x0000CC;    // red 0.8
-        QzPalette[36] = 0x3399FF;   // 1, 0.6, 0.2
+        QzPalette[4] = 0x0000CC;   // red 0.8
+        QzPalette[36] = 0x3399FF;  // 1, 0.6, 0.2
         QzPalette[0] = 0x000000;
     }
     void TearDown() override { testing_support::ResetModelInput(); }
@@ -318,22 +310,24 @@ TEST_F(PovColourDeclarations, ChromeIgnoresTheScheme) {
 }
 
 TEST_F(PovColourDeclarations, Rubber) {
-    EXPECT_EQ(Declare(256), Crlf("#ifndef (Color256)\n"
-                                 "#declare Color256 = #if (version >= 3.1) material { #end texture {\n"
-                                 "\tpigment { rgb <0,0,0> }\n"
-                                 "\tfinish { ambient AMB diffuse DIF }\n"
-                                 "\t#if (QUAL > 1)\n"
-                                 "\t\tfinish { phong 0.1 phong_size 10 reflection 0 }\n"
-                                 "\t\t#if (BUMPS) normal { BUMPNORMAL } #end\n"
-                                 "\t#end\n"
-                                 "} #if (version >= 3.1) } #end\n"
-                                 "#end\n\n"));
+    EXPECT_EQ(Declare(256),
+              Crlf("#ifndef (Color256)\n"
+                   "#declare Color256 = #if (version >= 3.1) material { #end texture {\n"
+                   "\tpigment { rgb <0,0,0> }\n"
+                   "\tfinish { ambient AMB diffuse DIF }\n"
+                   "\t#if (QUAL > 1)\n"
+                   "\t\tfinish { phong 0.1 phong_size 10 reflection 0 }\n"
+                   "\t\t#if (BUMPS) normal { BUMPNORMAL } #end\n"
+                   "\t#end\n"
+                   "} #if (version >= 3.1) } #end\n"
+                   "#end\n\n"));
 }
 
 TEST_F(PovColourDeclarations, ClassesOfOtherNumbers) {
     // Direct colours: 0x3RRGGBB is transparent, 0x2RRGGBB solid.
-    EXPECT_NE(Declare(0x3FF0000).find("\tpigment { rgb <1,0,0> #if (QUAL > 1) filter 0.85 #end }\r\n"),
-              std::string::npos);
+    EXPECT_NE(
+        Declare(0x3FF0000).find("\tpigment { rgb <1,0,0> #if (QUAL > 1) filter 0.85 #end }\r\n"),
+        std::string::npos);
     EXPECT_NE(Declare(0x3FF0000).find("interior { ior 1.25 }"), std::string::npos);
     EXPECT_NE(Declare(0x2FF0000).find("\tpigment { rgb <1,0,0> }\r\n"), std::string::npos);
     EXPECT_EQ(Declare(0x2FF0000).find("interior"), std::string::npos);
@@ -349,8 +343,8 @@ TEST_F(PovColourDeclarations, ClassesOfOtherNumbers) {
 TEST(PovSolver, SolvesWithRowExchanges) {
     // A zero first pivot and rows of very different scale force exchanges.
     float a[6][6] = {
-        {0, 2, 0, 0, 1, 0},  {3, 0, 1, 0, 0, 0},     {0, 0, 0, 4, 0, 1},
-        {1, 1, 1, 1, 1, 1},  {0, 0, 500, 0, 0, 100}, {0.01f, 0, 0, 0, 0.02f, 0},
+        {0, 2, 0, 0, 1, 0}, {3, 0, 1, 0, 0, 0},     {0, 0, 0, 4, 0, 1},
+        {1, 1, 1, 1, 1, 1}, {0, 0, 500, 0, 0, 100}, {0.01f, 0, 0, 0, 0.02f, 0},
     };
     const double x[6] = {1, -2, 3, 0.5, 4, -1};
     float b[6];

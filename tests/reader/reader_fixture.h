@@ -15,7 +15,7 @@
 namespace reader_test {
 
 class ReaderTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         testing_support::ResetModelInput();
         library = (dir.path() / "ldraw").string();
@@ -66,7 +66,8 @@ protected:
 // The stored lines of a part, in order.
 inline std::vector<const QzLine*> Lines(const QzPart* part) {
     std::vector<const QzLine*> lines;
-    for (const QzLine* line = part ? part->lines : nullptr; line; line = line->next) lines.push_back(line);
+    for (const QzLine* line = part ? part->lines : nullptr; line; line = line->next)
+        lines.push_back(line);
     return lines;
 }
 

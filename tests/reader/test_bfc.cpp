@@ -13,7 +13,7 @@ using reader_test::Lines;
 using reader_test::ReaderTest;
 
 class BfcStatement : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         testing_support::ResetModelInput();
         QzCurrentFile = "f.dat";
@@ -29,7 +29,8 @@ protected:
 TEST_F(BfcStatement, OptionSets) {
     EXPECT_EQ(Parse("BFC CERTIFY CCW INVERTNEXT"), int(BFC_CERTIFY | BFC_CCW | BFC_INVERTNEXT));
     EXPECT_EQ(Parse("BFC\tNOCERTIFY"), int(BFC_NOCERTIFY));
-    EXPECT_EQ(Parse("BFC CLIP  NOCLIP\tCW NOWIND"), int(BFC_CLIP | BFC_NOCLIP | BFC_CW | BFC_NOWIND));
+    EXPECT_EQ(Parse("BFC CLIP  NOCLIP\tCW NOWIND"),
+              int(BFC_CLIP | BFC_NOCLIP | BFC_CW | BFC_NOWIND));
     EXPECT_EQ(Parse("BFC INVERTNEXT INVERTNEXT"), int(BFC_INVERTNEXT));
     EXPECT_EQ(QzInputLog, "");
 }
@@ -75,7 +76,7 @@ TEST(BfcApply, FixedOrderWhateverTheWordOrder) {
 }
 
 class Culling : public ReaderTest {
-protected:
+  protected:
     void SetUp() override {
         ReaderTest::SetUp();
         Write("ldraw/parts/p.dat", "2 24 0 0 0 1 1 1\n");
@@ -102,8 +103,9 @@ TEST_F(Culling, CertifiedCwTriangleIsStoredCounterClockwise) {
 }
 
 TEST_F(Culling, QuadOrderAndClipping) {
-    auto lines = ReadPart("0 BFC CERTIFY CW\n4 4 0 0 0 1 0 0 1 1 0 0 1 0\n0 BFC NOCLIP\n"
-                          "4 4 0 0 0 1 0 0 1 1 0 0 1 0\n0 BFC CLIP CCW\n4 4 0 0 0 1 0 0 1 1 0 0 1 0\n");
+    auto lines = ReadPart(
+        "0 BFC CERTIFY CW\n4 4 0 0 0 1 0 0 1 1 0 0 1 0\n0 BFC NOCLIP\n"
+        "4 4 0 0 0 1 0 0 1 1 0 0 1 0\n0 BFC CLIP CCW\n4 4 0 0 0 1 0 0 1 1 0 0 1 0\n");
     ASSERT_EQ(lines.size(), 6u);
     // CW: 0, 3, 2, 1.
     EXPECT_EQ(lines[1]->bfc, LF_CULL);
@@ -119,7 +121,8 @@ TEST_F(Culling, QuadOrderAndClipping) {
 }
 
 TEST_F(Culling, UncertifiedPartFileGetsNoBits) {
-    auto lines = ReadPart(std::string(kTriangle) + "\n1 16 0 0 0 -1 0 0 0 1 0 0 0 1 p.dat\n0 BFC CW\n" + kTriangle + "\n");
+    auto lines = ReadPart(std::string(kTriangle) +
+                          "\n1 16 0 0 0 -1 0 0 0 1 0 0 0 1 p.dat\n0 BFC CW\n" + kTriangle + "\n");
     ASSERT_EQ(lines.size(), 4u);
     EXPECT_EQ(lines[0]->bfc, 0u);
     EXPECT_EQ(lines[0]->p[1].x, 1);
@@ -129,12 +132,13 @@ TEST_F(Culling, UncertifiedPartFileGetsNoBits) {
 }
 
 TEST_F(Culling, ReferenceBits) {
-    auto lines = ReadPart("0 BFC CERTIFY CCW\n"
-                          "1 16 0 0 0 1 0 0 0 1 0 0 0 1 p.dat\n"
-                          "1 16 0 0 0 -1 0 0 0 1 0 0 0 1 p.dat\n"
-                          "0 BFC INVERTNEXT\n1 16 0 0 0 1 0 0 0 1 0 0 0 1 p.dat\n"
-                          "0 BFC INVERTNEXT\n1 16 0 0 0 -1 0 0 0 1 0 0 0 1 p.dat\n"
-                          "1 16 0 0 0 1 0 0 0 0 0 0 0 1 4-4disc.dat\n");
+    auto lines = ReadPart(
+        "0 BFC CERTIFY CCW\n"
+        "1 16 0 0 0 1 0 0 0 1 0 0 0 1 p.dat\n"
+        "1 16 0 0 0 -1 0 0 0 1 0 0 0 1 p.dat\n"
+        "0 BFC INVERTNEXT\n1 16 0 0 0 1 0 0 0 1 0 0 0 1 p.dat\n"
+        "0 BFC INVERTNEXT\n1 16 0 0 0 -1 0 0 0 1 0 0 0 1 p.dat\n"
+        "1 16 0 0 0 1 0 0 0 0 0 0 0 1 4-4disc.dat\n");
     ASSERT_EQ(lines.size(), 8u);
     EXPECT_EQ(lines[1]->bfc, LF_CULL);
     EXPECT_EQ(lines[2]->bfc, LF_CULL | LF_INVERT | LF_MIRROR);
@@ -147,7 +151,9 @@ TEST_F(Culling, ReferenceBits) {
 }
 
 TEST_F(Culling, MainModelIsCertifiedFromItsStart) {
-    ASSERT_EQ(LoadText("1 16 0 0 0 1 0 0 0 1 0 0 0 1 p.dat\n0 BFC NOCLIP\n1 16 0 0 0 1 0 0 0 1 0 0 0 1 p.dat\n"), 1);
+    ASSERT_EQ(LoadText("1 16 0 0 0 1 0 0 0 1 0 0 0 1 p.dat\n0 BFC NOCLIP\n1 16 0 0 0 1 0 0 0 1 0 0 "
+                       "0 1 p.dat\n"),
+              1);
     auto lines = Lines(&QzParts[0]);
     ASSERT_EQ(lines.size(), 3u);
     EXPECT_EQ(lines[0]->bfc, LF_CULL);
@@ -156,7 +162,7 @@ TEST_F(Culling, MainModelIsCertifiedFromItsStart) {
 
 // QzCheckLine on single records.
 class CheckLine : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         testing_support::ResetModelInput();
         QzCurrentFile = "f.dat";
@@ -243,7 +249,8 @@ TEST_F(CheckLine, DegenerateTriangles) {
     EXPECT_EQ(QzCheckLine(line, "", nullptr), 1);
     line = Polygon(3, 4, {0, 0, 0, 0.001f, 0, 0, 0, 0.001f, 0});
     EXPECT_EQ(QzCheckLine(line, "", nullptr), 1);
-    EXPECT_EQ(QzInputLog, Entry("WARNING", "Collinear vertices (0)") + Entry("WARNING", "Collinear vertices (0)") +
+    EXPECT_EQ(QzInputLog, Entry("WARNING", "Collinear vertices (0)") +
+                              Entry("WARNING", "Collinear vertices (0)") +
                               Entry("WARNING", "Identical vertices") +
                               Entry("WARNING", "Collinear vertices (1e-012)"));
 }
@@ -273,7 +280,8 @@ TEST_P(QuadSequence, ReordersAndReports) {
     QzLine line{};
     line.type = 4;
     line.colour = 4;
-    for (int i = 0; i < 4; ++i) line.p[i] = {c.coordinates[3 * i], c.coordinates[3 * i + 1], c.coordinates[3 * i + 2], 0};
+    for (int i = 0; i < 4; ++i)
+        line.p[i] = {c.coordinates[3 * i], c.coordinates[3 * i + 1], c.coordinates[3 * i + 2], 0};
     QzLine input = line;
     ASSERT_EQ(QzCheckLine(line, "", nullptr), 0);
     for (int i = 0; i < 4; ++i) {
@@ -290,9 +298,15 @@ INSTANTIATE_TEST_SUITE_P(
         // A convex square in order.
         QuadCase{"convex", {0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0}, {0, 1, 2, 3}, ""},
         // Bow-tie written 0132 of the square: back to 0, 1, 3, 2.
-        QuadCase{"bowtie0132", {0, 0, 0, 1, 0, 0, 0, 1, 0, 1, 1, 0}, {0, 1, 3, 2}, "Bad vertex sequence, 0132 used"},
+        QuadCase{"bowtie0132",
+                 {0, 0, 0, 1, 0, 0, 0, 1, 0, 1, 1, 0},
+                 {0, 1, 3, 2},
+                 "Bad vertex sequence, 0132 used"},
         // Bow-tie written 0213: 0, 3, 1, 2.
-        QuadCase{"bowtie0213", {0, 0, 0, 1, 1, 0, 1, 0, 0, 0, 1, 0}, {0, 3, 1, 2}, "Bad vertex sequence, 0312 used"},
+        QuadCase{"bowtie0213",
+                 {0, 0, 0, 1, 1, 0, 1, 0, 0, 0, 1, 0},
+                 {0, 3, 1, 2},
+                 "Bad vertex sequence, 0312 used"},
         // Concave, reflex corner at vertex 1: rotated silently.
         QuadCase{"reflex1", {0, 0, 0, 1, 0.8f, 0, 2, 0, 0, 1, 2, 0}, {1, 2, 3, 0}, ""},
         // Concave, reflex corner at vertex 3: rotated silently.
@@ -313,7 +327,8 @@ TEST_F(CheckLine, DegenerateQuads) {
     EXPECT_EQ(QzCheckLine(line, "", nullptr), 1);
     line = Polygon(4, 16, {0, 0, 0, 1, 0, 0, 2, 0, 0, 0, 1, 0});
     EXPECT_EQ(QzCheckLine(line, "", nullptr), 0);
-    EXPECT_EQ(QzInputLog, Entry("WARNING", "Identical vertices") + Entry("WARNING", "Identical vertices") +
+    EXPECT_EQ(QzInputLog, Entry("WARNING", "Identical vertices") +
+                              Entry("WARNING", "Identical vertices") +
                               Entry("WARNING", "Collinear vertices 012 (0)") +
                               Entry("WARNING", "Collinear vertices 012 (0)"));
 }
@@ -369,13 +384,14 @@ class Duplicates : public ReaderTest {};
 
 TEST_F(Duplicates, ReportedFromLevelOneAndStillStored) {
     Write("ldraw/parts/p.dat", "2 24 0 0 0 1 1 1\n");
-    std::string model = "1 4 0 0 0 1 0 0 0 1 0 0 0 1 p.dat\n"
-                        "1 2 0 0 0 1 0 0 0 1 0 0 0 1 P.DAT\n"
-                        "2 24 0 0 0 1 1 1\n2 24 1 1 1 0 0 0\n"
-                        "3 4 0 0 0 1 0 0 0 1 0\n3 4 0 1 0 0 0 0 1 0 0\n"
-                        "4 4 0 0 0 1 0 0 1 1 0 0 1 0\n4 4 1 1 0 0 1 0 0 0 0 1 0 0\n"
-                        "5 24 0 0 0 1 0 0 0 1 0 0 0 1\n5 24 1 0 0 0 0 0 0 0 1 0 1 0\n"
-                        "5 24 1 0 0 0 0 0 0 0 1 0 2 0\n";
+    std::string model =
+        "1 4 0 0 0 1 0 0 0 1 0 0 0 1 p.dat\n"
+        "1 2 0 0 0 1 0 0 0 1 0 0 0 1 P.DAT\n"
+        "2 24 0 0 0 1 1 1\n2 24 1 1 1 0 0 0\n"
+        "3 4 0 0 0 1 0 0 0 1 0\n3 4 0 1 0 0 0 0 1 0 0\n"
+        "4 4 0 0 0 1 0 0 1 1 0 0 1 0\n4 4 1 1 0 0 1 0 0 0 0 1 0 0\n"
+        "5 24 0 0 0 1 0 0 0 1 0 0 0 1\n5 24 1 0 0 0 0 0 0 0 1 0 1 0\n"
+        "5 24 1 0 0 0 0 0 0 0 1 0 2 0\n";
     ASSERT_EQ(LoadText(model), 1);
     EXPECT_EQ(QzInputLog, "");
     EXPECT_EQ(Lines(&QzParts[0]).size(), 11u);

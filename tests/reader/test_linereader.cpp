@@ -17,7 +17,7 @@ using reader_test::ReaderTest;
 using reader_test::Text;
 
 class LineReader : public ReaderTest {
-protected:
+  protected:
     void SetUp() override {
         ReaderTest::SetUp();
         Write("ldraw/parts/3001.dat", "0 Brick 2 x 4\n2 24 0 0 0 1 1 1\n");
@@ -27,7 +27,8 @@ protected:
 constexpr const char* kRef = "1 16 0 0 0 1 0 0 0 1 0 0 0 1 3001.dat";
 
 TEST_F(LineReader, FreeTextFirstIsACommentLaterABadLine) {
-    ASSERT_EQ(LoadText("This is my model\n1 4 0 0 0 1 0 0 0 1 0 0 0 1 3001.dat\nThis is my model\n"), 1);
+    ASSERT_EQ(
+        LoadText("This is my model\n1 4 0 0 0 1 0 0 0 1 0 0 0 1 3001.dat\nThis is my model\n"), 1);
     EXPECT_EQ(QzInputLog, Skipping(3, "Bad line", "This is my model"));
     auto lines = Lines(&QzParts[0]);
     ASSERT_EQ(lines.size(), 2u);
@@ -43,16 +44,19 @@ TEST_F(LineReader, ArgumentCountsOutsideStateZero) {
                        "\n1 16 0 0 0 1 0 0 0 1 0 0 0 1\n2 24 0 0 0 1 1 1 7\n3 16 0 0 0 1 1 1\n"
                        "4 16 0 0 0 1 0 0 1 1 0 0 1 0 more\n5 24 0 0 0 1 1 1 2 2 2\n"),
               1);
-    EXPECT_EQ(QzInputLog, Skipping(2, "15 arguments expected", "1 16 0 0 0 1 0 0 0 1 0 0 0 1") +
-                              Skipping(3, "8 arguments expected", "2 24 0 0 0 1 1 1 7") +
-                              Skipping(4, "11 arguments expected", "3 16 0 0 0 1 1 1") +
-                              Skipping(5, "14 arguments expected", "4 16 0 0 0 1 0 0 1 1 0 0 1 0 more") +
-                              Skipping(6, "14 arguments expected", "5 24 0 0 0 1 1 1 2 2 2"));
+    EXPECT_EQ(QzInputLog,
+              Skipping(2, "15 arguments expected", "1 16 0 0 0 1 0 0 0 1 0 0 0 1") +
+                  Skipping(3, "8 arguments expected", "2 24 0 0 0 1 1 1 7") +
+                  Skipping(4, "11 arguments expected", "3 16 0 0 0 1 1 1") +
+                  Skipping(5, "14 arguments expected", "4 16 0 0 0 1 0 0 1 1 0 0 1 0 more") +
+                  Skipping(6, "14 arguments expected", "5 24 0 0 0 1 1 1 2 2 2"));
     EXPECT_EQ(Lines(&QzParts[0]).size(), 1u);
 }
 
 TEST_F(LineReader, InStateZeroMalformedLinesBecomeComments) {
-    ASSERT_EQ(LoadText("2 24 0 0 0 1 1 1 7\n9 this is text\n  -3 x\n+0 16\n" + std::string(kRef) + "\n"), 1);
+    ASSERT_EQ(
+        LoadText("2 24 0 0 0 1 1 1 7\n9 this is text\n  -3 x\n+0 16\n" + std::string(kRef) + "\n"),
+        1);
     EXPECT_EQ(QzInputLog, "");
     auto lines = Lines(&QzParts[0]);
     ASSERT_EQ(lines.size(), 5u);
@@ -65,7 +69,8 @@ TEST_F(LineReader, InStateZeroMalformedLinesBecomeComments) {
 
 TEST_F(LineReader, UnknownLineTypesAfterCommands) {
     // A type written with a sign is not a comment: only a leading "0" character is.
-    ASSERT_EQ(LoadText(std::string(kRef) + "\n6 16 0 0 0\n-1 16\n+0 16 x\n-0\n+2 24 0 0 0 1 1 1\n"), 1);
+    ASSERT_EQ(LoadText(std::string(kRef) + "\n6 16 0 0 0\n-1 16\n+0 16 x\n-0\n+2 24 0 0 0 1 1 1\n"),
+              1);
     EXPECT_EQ(QzInputLog, Skipping(2, "Unknown line type", "6 16 0 0 0") +
                               Skipping(3, "Unknown line type", "-1 16") +
                               Skipping(4, "Unknown line type", "+0 16 x") +
@@ -121,7 +126,8 @@ TEST_F(LineReader, LongPhysicalLineIsReadAsTwoLines) {
     std::string comment = "0 " + std::string(1198, 'x');
     ASSERT_EQ(LoadText(std::string(kRef) + "\n" + comment + "\n2 24 0 0 0 1 1 1 0\n"), 1);
     std::string rest(comment.substr(999));
-    EXPECT_EQ(QzInputLog, Skipping(3, "Bad line", rest) + Skipping(4, "8 arguments expected", "2 24 0 0 0 1 1 1 0"));
+    EXPECT_EQ(QzInputLog, Skipping(3, "Bad line", rest) +
+                              Skipping(4, "8 arguments expected", "2 24 0 0 0 1 1 1 0"));
     auto lines = Lines(&QzParts[0]);
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(Text(lines[1]), comment.substr(2, 997));
@@ -130,8 +136,8 @@ TEST_F(LineReader, LongPhysicalLineIsReadAsTwoLines) {
 TEST_F(LineReader, OverlongNameOrColourIsABadLine) {
     std::string longName = std::string(300, 'n') + ".dat";
     std::string longColour(300, '1');
-    ASSERT_EQ(LoadText(std::string(kRef) + "\n1 16 0 0 0 1 0 0 0 1 0 0 0 1 " + longName + "\n2 " + longColour +
-                       " 0 0 0 1 1 1\n"),
+    ASSERT_EQ(LoadText(std::string(kRef) + "\n1 16 0 0 0 1 0 0 0 1 0 0 0 1 " + longName + "\n2 " +
+                       longColour + " 0 0 0 1 1 1\n"),
               1);
     EXPECT_EQ(QzInputLog, Skipping(2, "Bad line", "1 16 0 0 0 1 0 0 0 1 0 0 0 1 " + longName) +
                               Skipping(3, "Bad line", "2 " + longColour + " 0 0 0 1 1 1"));
@@ -139,7 +145,8 @@ TEST_F(LineReader, OverlongNameOrColourIsABadLine) {
 }
 
 TEST_F(LineReader, TitleAndAuthor) {
-    ASSERT_EQ(LoadText("0 Author:   Jane Doe\n0  The Truck\n0 Another comment\n0 Author: Somebody\n"), 1);
+    ASSERT_EQ(
+        LoadText("0 Author:   Jane Doe\n0  The Truck\n0 Another comment\n0 Author: Somebody\n"), 1);
     EXPECT_EQ(QzModelAuthor, "Jane Doe");
     EXPECT_EQ(QzModelTitle, "The Truck");
     auto lines = Lines(&QzParts[0]);
@@ -181,7 +188,8 @@ TEST_F(LineReader, MovedNoticeInTheModelAndInAPart) {
     Write("ldraw/parts/3001a.dat", "2 24 0 0 0 1 1 1\n");
     ASSERT_EQ(LoadText("0  ~Moved to elsewhere\n" + std::string(kRef) + "\n"), 1);
     EXPECT_EQ(QzInputLog, "NOTABENE \"" + modelPath + "\" Line 1: 0  ~Moved to elsewhere\r\n" +
-                              "NOTABENE \"3001.dat\" referenced by \"" + modelPath + "\": Moved to 3001a\r\n");
+                              "NOTABENE \"3001.dat\" referenced by \"" + modelPath +
+                              "\": Moved to 3001a\r\n");
     // Not a notice: the words must match exactly.
     testing_support::ResetModelInput();
     QzLDrawDir = library;
@@ -211,7 +219,8 @@ TEST_F(LineReader, CommandsBeforeTheFirstFileLine) {
 TEST_F(LineReader, MpdSectionsAndForwardReferences) {
     ASSERT_EQ(LoadText("0 FILE main.ldr\n1 4 0 0 0 1 0 0 0 1 0 0 0 1 Sub.ldr\n"
                        "0 FILE sub.ldr\n0 BFC CERTIFY CCW\n3 4 0 0 0 1 0 0 0 1 0\n"
-                       "0 FILE other.ldr\n2 24 0 0 0 1 1 1\n" + std::string(kRef) + "\n",
+                       "0 FILE other.ldr\n2 24 0 0 0 1 1 1\n" +
+                           std::string(kRef) + "\n",
                        "model.mpd"),
               1);
     EXPECT_EQ(QzInputLog, "");
@@ -269,9 +278,10 @@ TEST_F(LineReader, NamesWithoutBlanksAreUnchanged) {
 }
 
 TEST_F(LineReader, FileAlreadyReadOnASecondLoad) {
-    std::string mpd = "0 FILE main.ldr\n1 16 0 0 0 1 0 0 0 1 0 0 0 1 a.ldr\n"
-                      "0 FILE a.ldr\n1 16 0 0 0 1 0 0 0 1 0 0 0 1 b.ldr\n"
-                      "0 FILE b.ldr\n2 24 0 0 0 1 1 1\n";
+    std::string mpd =
+        "0 FILE main.ldr\n1 16 0 0 0 1 0 0 0 1 0 0 0 1 a.ldr\n"
+        "0 FILE a.ldr\n1 16 0 0 0 1 0 0 0 1 0 0 0 1 b.ldr\n"
+        "0 FILE b.ldr\n2 24 0 0 0 1 1 1\n";
     ASSERT_EQ(LoadText(mpd, "m.mpd"), 1);
     EXPECT_EQ(QzInputLog, "");
     QzClearInputLog();
@@ -286,7 +296,9 @@ TEST_F(LineReader, FileAlreadyReadOnASecondLoad) {
 }
 
 TEST_F(LineReader, RotateBlockBecomesAGeneratedPart) {
-    ASSERT_EQ(LoadText("0 ROTATE 90 0 1 0\n" + std::string(kRef) + "\n2 24 0 0 0 1 1 1\n0 ROTATE END\n"), 1);
+    ASSERT_EQ(
+        LoadText("0 ROTATE 90 0 1 0\n" + std::string(kRef) + "\n2 24 0 0 0 1 1 1\n0 ROTATE END\n"),
+        1);
     EXPECT_EQ(QzInputLog, "");
     auto lines = Lines(&QzParts[0]);
     ASSERT_EQ(lines.size(), 3u);
@@ -296,7 +308,8 @@ TEST_F(LineReader, RotateBlockBecomesAGeneratedPart) {
     EXPECT_EQ(lines[1]->lineNo, 0u);
     QzPart* block = lines[1]->part;
     EXPECT_EQ(block->name, "QzTransf0");
-    EXPECT_EQ(block->flags & (PF_INTERNAL | PF_READ | PF_RESOLVED), PF_INTERNAL | PF_READ | PF_RESOLVED);
+    EXPECT_EQ(block->flags & (PF_INTERNAL | PF_READ | PF_RESOLVED),
+              PF_INTERNAL | PF_READ | PF_RESOLVED);
     EXPECT_NEAR(QzLineMatrix(*lines[1]).m[0][2], 1, 1e-6);
     EXPECT_NEAR(QzLineMatrix(*lines[1]).m[2][0], -1, 1e-6);
     auto inner = Lines(block);
@@ -329,7 +342,8 @@ TEST_F(LineReader, MismatchedAndUnexpectedEnds) {
 TEST_F(LineReader, NestedBlocksOpenAtEndOfFile) {
     ASSERT_EQ(LoadText("0 TRANSLATE 1 2 3\n0 SCALE 2\n" + std::string(kRef) + "\n"), 1);
     EXPECT_EQ(QzInputLog, "WARNING \"" + modelPath + "\": End-Of-File, SCALE END expected\r\n" +
-                              "WARNING \"" + modelPath + "\": End-Of-File, TRANSLATE END expected\r\n");
+                              "WARNING \"" + modelPath +
+                              "\": End-Of-File, TRANSLATE END expected\r\n");
     auto lines = Lines(&QzParts[0]);
     ASSERT_EQ(lines.size(), 2u);
     QzPart* outer = lines[1]->part;
@@ -366,12 +380,15 @@ TEST_F(LineReader, IllegalSyntaxIsStoredAsAPlainComment) {
 }
 
 TEST_F(LineReader, InvertNextMustPrecedeAReference) {
-    ASSERT_EQ(LoadText("0 BFC INVERTNEXT\n\n0 BFC INVERTNEXT\n2 24 0 0 0 1 1 1\n0 BFC INVERTNEXT\n0 x\n"
-                       "0 BFC INVERTNEXT\n" + std::string(kRef) + "\n" + kRef + "\n"),
-              1);
-    EXPECT_EQ(QzInputLog, Warning(2, "Line type 1 must follow 0 BFC INVERTNEXT", "") +
-                              Warning(4, "Line type 1 must follow 0 BFC INVERTNEXT", "2 24 0 0 0 1 1 1") +
-                              Warning(6, "Line type 1 must follow 0 BFC INVERTNEXT", "0 x"));
+    ASSERT_EQ(
+        LoadText("0 BFC INVERTNEXT\n\n0 BFC INVERTNEXT\n2 24 0 0 0 1 1 1\n0 BFC INVERTNEXT\n0 x\n"
+                 "0 BFC INVERTNEXT\n" +
+                 std::string(kRef) + "\n" + kRef + "\n"),
+        1);
+    EXPECT_EQ(QzInputLog,
+              Warning(2, "Line type 1 must follow 0 BFC INVERTNEXT", "") +
+                  Warning(4, "Line type 1 must follow 0 BFC INVERTNEXT", "2 24 0 0 0 1 1 1") +
+                  Warning(6, "Line type 1 must follow 0 BFC INVERTNEXT", "0 x"));
     auto lines = Lines(&QzParts[0]);
     ASSERT_EQ(lines.size(), 8u);
     EXPECT_EQ(lines[0]->bfc, BFC_INVERTNEXT);
@@ -384,21 +401,25 @@ TEST_F(LineReader, InvertNextWarningComesBeforeTheLinesOwnMessages) {
     // Lines of type 1 to 5 warn once their type is known, before the count and colour
     // checks; unparsable lines and unknown types never get the warning; comments get it
     // before anything else.
-    ASSERT_EQ(LoadText(std::string(kRef) +
-                       "\n0 BFC INVERTNEXT\n2 24 0 0 0 1 1\n0 BFC INVERTNEXT\n3 x 0 0 0 1 0 0 0 1 0\n"
-                       "0 BFC INVERTNEXT\n9 1\n0 BFC INVERTNEXT\nrubbish\n0 BFC INVERTNEXT\n0 BFC cw\n"
-                       "0 BFC INVERTNEXT\n4 24 0 0 0 1 0 0 1 1 0 0 1 0\n0 BFC INVERTNEXT\n"
-                       "1 16 0 0 0 0 0 0 0 0 0 0 0 0 3001.dat\n"),
-              1);
+    ASSERT_EQ(
+        LoadText(std::string(kRef) +
+                 "\n0 BFC INVERTNEXT\n2 24 0 0 0 1 1\n0 BFC INVERTNEXT\n3 x 0 0 0 1 0 0 0 1 0\n"
+                 "0 BFC INVERTNEXT\n9 1\n0 BFC INVERTNEXT\nrubbish\n0 BFC INVERTNEXT\n0 BFC cw\n"
+                 "0 BFC INVERTNEXT\n4 24 0 0 0 1 0 0 1 1 0 0 1 0\n0 BFC INVERTNEXT\n"
+                 "1 16 0 0 0 0 0 0 0 0 0 0 0 0 3001.dat\n"),
+        1);
     const std::string invert = "Line type 1 must follow 0 BFC INVERTNEXT";
-    EXPECT_EQ(QzInputLog, Warning(3, invert, "2 24 0 0 0 1 1") + Skipping(3, "8 arguments expected", "2 24 0 0 0 1 1") +
-                              Warning(5, invert, "3 x 0 0 0 1 0 0 0 1 0") +
-                              Skipping(5, "Bad color", "3 x 0 0 0 1 0 0 0 1 0") +
-                              Skipping(7, "Unknown line type", "9 1") + Skipping(9, "Bad line", "rubbish") +
-                              Warning(11, invert, "0 BFC cw") + Skipping(11, "Illegal BFC option", "0 BFC cw") +
-                              Warning(13, invert, "4 24 0 0 0 1 0 0 1 1 0 0 1 0") +
-                              Warning(13, "Sorry, cannot handle color 24, using 16", "4 24 0 0 0 1 0 0 1 1 0 0 1 0") +
-                              Skipping(15, "Singular matrix", "1 16 0 0 0 0 0 0 0 0 0 0 0 0 3001.dat"));
+    EXPECT_EQ(
+        QzInputLog,
+        Warning(3, invert, "2 24 0 0 0 1 1") +
+            Skipping(3, "8 arguments expected", "2 24 0 0 0 1 1") +
+            Warning(5, invert, "3 x 0 0 0 1 0 0 0 1 0") +
+            Skipping(5, "Bad color", "3 x 0 0 0 1 0 0 0 1 0") +
+            Skipping(7, "Unknown line type", "9 1") + Skipping(9, "Bad line", "rubbish") +
+            Warning(11, invert, "0 BFC cw") + Skipping(11, "Illegal BFC option", "0 BFC cw") +
+            Warning(13, invert, "4 24 0 0 0 1 0 0 1 1 0 0 1 0") +
+            Warning(13, "Sorry, cannot handle color 24, using 16", "4 24 0 0 0 1 0 0 1 1 0 0 1 0") +
+            Skipping(15, "Singular matrix", "1 16 0 0 0 0 0 0 0 0 0 0 0 0 3001.dat"));
 }
 
 TEST_F(LineReader, MissingColourRegistration) {
@@ -423,8 +444,9 @@ TEST_F(BlockDepth, OpeningLinesBeyondTheLimitAreDropped) {
     for (int i = 0; i < QZ_MAX_BLOCK_DEPTH + 2; ++i) model += "0 SCALE 1\n";
     model += "2 24 0 0 0 1 1 1\n";
     ASSERT_EQ(LoadText(model), 1);
-    std::string expected = Skipping(QZ_MAX_BLOCK_DEPTH + 1, "Transform blocks nested too deeply", "0 SCALE 1") +
-                           Skipping(QZ_MAX_BLOCK_DEPTH + 2, "Transform blocks nested too deeply", "0 SCALE 1");
+    std::string expected =
+        Skipping(QZ_MAX_BLOCK_DEPTH + 1, "Transform blocks nested too deeply", "0 SCALE 1") +
+        Skipping(QZ_MAX_BLOCK_DEPTH + 2, "Transform blocks nested too deeply", "0 SCALE 1");
     for (int i = 0; i < QZ_MAX_BLOCK_DEPTH; ++i) {
         expected += "WARNING \"" + modelPath + "\": End-Of-File, SCALE END expected\r\n";
     }
@@ -443,8 +465,8 @@ TEST_F(BlockDepth, OpeningLinesBeyondTheLimitAreDropped) {
 TEST_F(BlockDepth, DeepChainOfSectionsResolves) {
     std::string model;
     for (int i = 0; i < 1500; ++i) {
-        model += "0 FILE s" + std::to_string(i) + ".ldr\n1 16 0 0 1 1 0 0 0 1 0 0 0 1 s" + std::to_string(i + 1) +
-                 ".ldr\n";
+        model += "0 FILE s" + std::to_string(i) + ".ldr\n1 16 0 0 1 1 0 0 0 1 0 0 0 1 s" +
+                 std::to_string(i + 1) + ".ldr\n";
     }
     model += "0 FILE s1500.ldr\n2 24 0 0 0 1 1 1\n";
     ASSERT_EQ(LoadText(model, "chain.mpd"), 1);

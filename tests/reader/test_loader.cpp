@@ -18,7 +18,7 @@ std::vector<std::string> opened;
 void RecordOpen(const QzPart&, const std::string& path) { opened.push_back(path); }
 
 class Loader : public ReaderTest {
-protected:
+  protected:
     void SetUp() override {
         ReaderTest::SetUp();
         opened.clear();
@@ -51,7 +51,7 @@ TEST_F(Loader, NameAsWrittenBeforeDatEverywhere) {
 
 // Runs a load with the current directory set to a folder of the scratch area.
 class CurrentDirectory : public Loader {
-protected:
+  protected:
     void SetUp() override {
         Loader::SetUp();
         saved = std::filesystem::current_path();
@@ -116,7 +116,9 @@ TEST_F(Loader, LibraryPlacesInOrderWithTheirFlags) {
 TEST_F(Loader, SubpartsAndCaseOfNames) {
     Write("ldraw/parts/s/3001s01.dat", kEdge);
     Write("ldraw/p/48/4-4Cyli.dat", kEdge);
-    Write("ldraw/parts/3001.dat", "1 16 0 0 0 1 0 0 0 1 0 0 0 1 S\\3001S01.DAT\n1 16 0 0 0 1 0 0 0 1 0 0 0 1 48/4-4cyli.dat\n");
+    Write("ldraw/parts/3001.dat",
+          "1 16 0 0 0 1 0 0 0 1 0 0 0 1 S\\3001S01.DAT\n1 16 0 0 0 1 0 0 0 1 0 0 0 1 "
+          "48/4-4cyli.dat\n");
     QzPart* part = LoadReference("3001.dat");
     ASSERT_NE(part, nullptr);
     EXPECT_EQ(QzInputLog, "");
@@ -147,7 +149,8 @@ TEST_F(Loader, CandidateTooLongForItsBufferIsNotFound) {
     QzPart* part = LoadReference(name);
     ASSERT_NE(part, nullptr);
     EXPECT_EQ(part->flags & PF_EMPTY, PF_EMPTY);
-    EXPECT_EQ(Boxes(), std::vector<std::string>{"Could not find " + name + "\nReferenced by " + modelPath});
+    EXPECT_EQ(Boxes(),
+              std::vector<std::string>{"Could not find " + name + "\nReferenced by " + modelPath});
 }
 
 TEST_F(Loader, MissingMainModel) {
@@ -163,10 +166,12 @@ TEST_F(Loader, MissingSubpartReportedOnce) {
     Write("ldraw/parts/a.dat", Ref("gone.dat") + kEdge);
     model += Ref("a.dat");
     ASSERT_EQ(LoadText(model), 1);
-    EXPECT_EQ(Boxes(), std::vector<std::string>{"Could not find gone.dat\nReferenced by " + modelPath});
+    EXPECT_EQ(Boxes(),
+              std::vector<std::string>{"Could not find gone.dat\nReferenced by " + modelPath});
     QzPart* gone = FindEntry("gone.dat");
     ASSERT_NE(gone, nullptr);
-    EXPECT_EQ(gone->flags & (PF_READ | PF_RESOLVED | PF_EMPTY | PF_BUSY), PF_READ | PF_RESOLVED | PF_EMPTY);
+    EXPECT_EQ(gone->flags & (PF_READ | PF_RESOLVED | PF_EMPTY | PF_BUSY),
+              PF_READ | PF_RESOLVED | PF_EMPTY);
     // The empty part adds nothing to its parents' bounds.
     EXPECT_FLOAT_EQ(QzParts[0].box.max.x, 1);
     EXPECT_FLOAT_EQ(QzParts[0].box.min.x, 0);
@@ -202,12 +207,15 @@ TEST_F(Loader, CycleIsReportedInnermostFirstAndEmptiesTheTable) {
     Write("ldraw/parts/b.dat", std::string("0 b\n") + Ref("a.dat"));
     QzNewLight();
     ASSERT_EQ(LoadText("0 model\n" + Ref("ok.dat") + Ref("a.dat")), 0);
-    EXPECT_EQ(QzInputLog, "Recursive references: a.dat\r\n"
-                          "referenced by b.dat line 2\r\n"
-                          "referenced by a.dat line 2\r\n"
-                          "referenced by " + modelPath + " line 3\r\n");
-    EXPECT_EQ(Boxes(), (std::vector<std::string>{"Could not find ok.dat\nReferenced by " + modelPath,
-                                                 "Recursion detected. See log, fix problem, try again"}));
+    EXPECT_EQ(QzInputLog,
+              "Recursive references: a.dat\r\n"
+              "referenced by b.dat line 2\r\n"
+              "referenced by a.dat line 2\r\n"
+              "referenced by " +
+                  modelPath + " line 3\r\n");
+    EXPECT_EQ(Boxes(),
+              (std::vector<std::string>{"Could not find ok.dat\nReferenced by " + modelPath,
+                                        "Recursion detected. See log, fix problem, try again"}));
     EXPECT_EQ(QzPartCount, 0);
     EXPECT_EQ(QzLightCount, 0);
 }
@@ -216,10 +224,13 @@ TEST_F(Loader, FileReferencingItself) {
     std::string path = Write("models/self.ldr", "1 16 0 0 0 1 0 0 0 1 0 0 0 1 a.dat\n");
     Write("ldraw/parts/a.dat", "0 a\n\n1 16 0 0 0 1 0 0 0 1 0 0 0 1 a.dat\n");
     ASSERT_EQ(Load(path), 0);
-    EXPECT_EQ(QzInputLog, "Recursive references: a.dat\r\n"
-                          "referenced by a.dat line 3\r\n"
-                          "referenced by " + path + " line 1\r\n");
-    EXPECT_EQ(Boxes(), std::vector<std::string>{"Recursion detected. See log, fix problem, try again"});
+    EXPECT_EQ(QzInputLog,
+              "Recursive references: a.dat\r\n"
+              "referenced by a.dat line 3\r\n"
+              "referenced by " +
+                  path + " line 1\r\n");
+    EXPECT_EQ(Boxes(),
+              std::vector<std::string>{"Recursion detected. See log, fix problem, try again"});
     EXPECT_EQ(QzPartCount, 0);
 }
 
@@ -232,7 +243,8 @@ std::string PiledBlocks(int last, int tailBlocks = 0) {
         int blocks = i == last ? tailBlocks : 99;
         text += i == 0 ? "0 FILE main.ldr\n" : "0 FILE s" + std::to_string(i) + ".ldr\n";
         for (int b = 0; b < blocks; ++b) text += "0 SCALE 1\n";
-        text += i == last ? "2 24 0 0 0 1 1 1\n" : "1 16 0 0 0 1 0 0 0 1 0 0 0 1 s" + std::to_string(i + 1) + ".ldr\n";
+        text += i == last ? "2 24 0 0 0 1 1 1\n"
+                          : "1 16 0 0 0 1 0 0 0 1 0 0 0 1 s" + std::to_string(i + 1) + ".ldr\n";
         for (int b = 0; b < blocks; ++b) text += "0 SCALE END\n";
     }
     return text;
@@ -242,7 +254,8 @@ TEST_F(Loader, ReferencesNestedTooDeeplyFailTheLoadLikeACycle) {
     // s25 sits 2500 levels below the model: one too many.
     ASSERT_EQ(LoadText(PiledBlocks(QZ_MAX_REFERENCE_DEPTH / 100), "piled.mpd"), 0);
     std::vector<std::string> log;
-    for (size_t at = 0, end; (end = QzInputLog.find("\r\n", at)) != std::string::npos; at = end + 2) {
+    for (size_t at = 0, end; (end = QzInputLog.find("\r\n", at)) != std::string::npos;
+         at = end + 2) {
         log.push_back(QzInputLog.substr(at, end - at));
     }
     ASSERT_EQ(log.size(), size_t(QZ_MAX_REFERENCE_DEPTH) + 1);
@@ -250,7 +263,8 @@ TEST_F(Loader, ReferencesNestedTooDeeplyFailTheLoadLikeACycle) {
     EXPECT_EQ(log[1], "referenced by QzTransf2474 line 4901");
     EXPECT_EQ(log[2], "referenced by QzTransf2473 line 0");
     EXPECT_EQ(log.back(), "referenced by " + modelPath + " line 0");
-    EXPECT_EQ(Boxes(), std::vector<std::string>{"Recursion detected. See log, fix problem, try again"});
+    EXPECT_EQ(Boxes(),
+              std::vector<std::string>{"Recursion detected. See log, fix problem, try again"});
     EXPECT_EQ(QzPartCount, 0);
 
     // The deepest block of s24 sits one level higher, and loads.
@@ -264,8 +278,10 @@ TEST_F(Loader, ReferencesNestedTooDeeplyFailTheLoadLikeACycle) {
 
 TEST_F(Loader, StudOnlyPartKeepsFullBoundsWithoutStuds) {
     Write("ldraw/p/stud.dat", "2 24 -6 0 -6 6 -4 6\n");
-    Write("ldraw/parts/plate.dat", "2 24 -10 0 -10 10 8 10\n1 16 0 -8 0 1 0 0 0 1 0 0 0 1 stud.dat\n");
-    Write("ldraw/parts/studs.dat", "1 16 0 0 0 1 0 0 0 1 0 0 0 1 stud.dat\n1 16 20 0 0 1 0 0 0 1 0 0 0 1 stud.dat\n");
+    Write("ldraw/parts/plate.dat",
+          "2 24 -10 0 -10 10 8 10\n1 16 0 -8 0 1 0 0 0 1 0 0 0 1 stud.dat\n");
+    Write("ldraw/parts/studs.dat",
+          "1 16 0 0 0 1 0 0 0 1 0 0 0 1 stud.dat\n1 16 20 0 0 1 0 0 0 1 0 0 0 1 stud.dat\n");
     ASSERT_EQ(LoadText(Ref("plate.dat") + Ref("studs.dat")), 1);
     QzPart* plate = FindEntry("plate.dat");
     QzPart* studs = FindEntry("studs.dat");
@@ -354,7 +370,7 @@ TEST_F(Loader, ModelDirectory) {
 }
 
 class LibraryDirectory : public Loader {
-protected:
+  protected:
     void SetUp() override {
         Loader::SetUp();
         const char* env = std::getenv("LDRAWDIR");
@@ -378,7 +394,8 @@ TEST_F(LibraryDirectory, NotSet) {
     unsetenv("LDRAWDIR");
     std::string path = Write("m.ldr", kEdge);
     EXPECT_EQ(Load(path), 0);
-    EXPECT_EQ(Boxes(), std::vector<std::string>{"LDRAWDIR not set.\nSpecify directory in the Edit menu."});
+    EXPECT_EQ(Boxes(),
+              std::vector<std::string>{"LDRAWDIR not set.\nSpecify directory in the Edit menu."});
     EXPECT_EQ(QzPartCount, 0);
 }
 

@@ -11,7 +11,7 @@ namespace {
 using reader_test::Lines;
 
 class RealLibrary : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { testing_support::ResetModelInput(); }
     void TearDown() override { testing_support::ResetModelInput(); }
     testing_support::ScopedMessageBox boxes;
@@ -31,7 +31,8 @@ std::vector<std::filesystem::path> FilesIn(const std::filesystem::path& folder) 
 // notices.
 bool ExpectedKind(const std::string& line) {
     return line.rfind("NOTABENE \"", 0) == 0 ||
-           (line.rfind("WARNING \"", 0) == 0 && line.find(": Unknown color, using 7: ") != std::string::npos);
+           (line.rfind("WARNING \"", 0) == 0 &&
+            line.find(": Unknown color, using 7: ") != std::string::npos);
 }
 
 TEST_F(RealLibrary, EveryModelLoads) {

@@ -36,7 +36,8 @@ INSTANTIATE_TEST_SUITE_P(
     Table, ScanNumber,
     ::testing::Values(NumberCase{"1e3", true, 1000, 3}, NumberCase{"+5", true, 5, 2},
                       NumberCase{".5", true, 0.5f, 2}, NumberCase{"5.", true, 5, 2},
-                      NumberCase{"-.25", true, -0.25f, 4}, NumberCase{"  \t-12.5 ", true, -12.5f, 8},
+                      NumberCase{"-.25", true, -0.25f, 4},
+                      NumberCase{"  \t-12.5 ", true, -12.5f, 8},
                       NumberCase{"1.5abc", true, 1.5f, 3}, NumberCase{"1e", true, 1, 1},
                       NumberCase{"2e+", true, 2, 1}, NumberCase{"0x10", true, 16, 4},
                       NumberCase{"-0X1p1", true, -2, 6}, NumberCase{"0xg", true, 0, 1},
@@ -112,18 +113,29 @@ TEST(ParseColour, DecimalOrHexadecimalWithoutSign) {
         const char* text;
         int32_t colour;
     } cases[] = {
-        {"16", 16},        {"0", 0},           {"007", 7},
-        {"0x2FF8000", 0x2FF8000}, {"0X2ff8000", 0x2FF8000}, {"0x7FFFFFFF", 0x7FFFFFFF},
-        {"2147483647", 2147483647}, {"-4", -1},  {"+4", -1},
-        {"", -1},          {"0x", -1},         {"12a", -1},
-        {"0x1G", -1},      {"4.0", -1},        {"2147483648", -1},
-        {"0xFFFFFFFF", -1}, {"99999999999999999999", -1},
+        {"16", 16},
+        {"0", 0},
+        {"007", 7},
+        {"0x2FF8000", 0x2FF8000},
+        {"0X2ff8000", 0x2FF8000},
+        {"0x7FFFFFFF", 0x7FFFFFFF},
+        {"2147483647", 2147483647},
+        {"-4", -1},
+        {"+4", -1},
+        {"", -1},
+        {"0x", -1},
+        {"12a", -1},
+        {"0x1G", -1},
+        {"4.0", -1},
+        {"2147483648", -1},
+        {"0xFFFFFFFF", -1},
+        {"99999999999999999999", -1},
     };
     for (const Case& c : cases) EXPECT_EQ(QzParseColour(c.text), c.colour) << c.text;
 }
 
 class ParseMeta : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { testing_support::ResetModelInput(); }
     void TearDown() override { testing_support::ResetModelInput(); }
     QzMatrix m{};

@@ -131,8 +131,7 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{{"--opt", "bfc"}, 2, "--opt needs NAME=on|off: bfc"},
         Refusal{{"--opt", "seamWidth=wide"}, 2, "seamWidth needs a number: wide"},
         Refusal{{"--matrix", "1 0 0 0 1 0 0 0"}, 2, "--matrix needs nine numbers"},
-        Refusal{{"--view", "15"}, 2, "--view"},
-        Refusal{{"--preview", "dotted"}, 2, "--preview"}));
+        Refusal{{"--view", "15"}, 2, "--view"}, Refusal{{"--preview", "dotted"}, 2, "--preview"}));
 
 TEST_F(RenderCommand, MissingModelAndUnwritableOutputFail) {
     CliRun r = Cli({(dir.path() / "nothere.ldr").string(), "-o", output});

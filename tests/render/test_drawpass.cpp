@@ -335,12 +335,8 @@ namespace {
 
 class RealModels : public ::testing::Test {
   protected:
-    void SetUp() override {
-        testing_support::ResetModelInput();
-    }
-    void TearDown() override {
-        testing_support::ResetModelInput();
-    }
+    void SetUp() override { testing_support::ResetModelInput(); }
+    void TearDown() override { testing_support::ResetModelInput(); }
     testing_support::ScopedMessageBox boxes;
 };
 

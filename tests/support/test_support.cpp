@@ -1,8 +1,9 @@
 #include "test_support.h"
 
+#include <unistd.h>
+
 #include <atomic>
 #include <fstream>
-#include <unistd.h>
 
 #include "colours.h"
 #include "diagnostics.h"

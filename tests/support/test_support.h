@@ -12,7 +12,7 @@ namespace testing_support {
 
 // Records every message box instead of showing it; answers questions with `answer`.
 class RecordingMessageBox : public plat::MessageBoxHandler {
-public:
+  public:
     struct Call {
         std::string text;
         plat::MessageKind kind;
@@ -24,7 +24,7 @@ public:
 
 // Installs a RecordingMessageBox for the lifetime of the object.
 class ScopedMessageBox {
-public:
+  public:
     ScopedMessageBox();
     ~ScopedMessageBox();
     RecordingMessageBox box;
@@ -32,14 +32,14 @@ public:
 
 // A fresh empty folder, removed with everything in it on destruction.
 class TempDir {
-public:
+  public:
     TempDir();
     ~TempDir();
     const std::filesystem::path& path() const { return path_; }
     // Writes a file (creating folders) below the folder and returns its full path.
     std::string Write(const std::string& relative, const std::string& content) const;
 
-private:
+  private:
     std::filesystem::path path_;
 };
 
@@ -56,7 +56,7 @@ void ResetModelInput();
 }  // namespace testing_support
 
 // Skips the current test when the shared LDraw library is absent.
-#define ZARVEL_REQUIRE_SHARED_LDRAW(var)                                   \
-    auto var##_opt = ::testing_support::SharedLdrawDir();                  \
-    if (!var##_opt) GTEST_SKIP() << "shared LDraw library not present";    \
+#define ZARVEL_REQUIRE_SHARED_LDRAW(var)                                \
+    auto var##_opt = ::testing_support::SharedLdrawDir();               \
+    if (!var##_opt) GTEST_SKIP() << "shared LDraw library not present"; \
     const std::filesystem::path var = *var##_opt
