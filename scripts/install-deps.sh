@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config
   libcli11-dev libgtest-dev libgmock-dev libbenchmark-dev libpng-dev
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev clang-format
   povray
 )
 

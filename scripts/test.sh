@@ -6,6 +6,9 @@ cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh
 
+echo "== format"
+bash scripts/check-format.sh
+
 echo "== fuzz: line reader, 60 s"
 mkdir -p build
 if ! sh fuzz/run_fuzz.sh 60 build/fuzz > build/fuzz.log 2>&1; then
