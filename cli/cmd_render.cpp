@@ -72,9 +72,10 @@ bool ApplyOption(QzRenderState& state, const std::string& text, std::string& err
     const std::string name = text.substr(0, eq);
     const std::string value = text.substr(eq + 1);
     if (name == "seamWidth") {
-        char* end = nullptr;
-        const float width = std::strtof(value.c_str(), &end);
-        if (value.empty() || *end != '\0') {
+        float width = 0;
+        const char* last = value.data() + value.size();
+        const auto [end, ec] = std::from_chars(value.data(), last, width);
+        if (value.empty() || ec != std::errc() || end != last) {
             error = "seamWidth needs a number: " + value;
             return false;
         }

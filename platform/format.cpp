@@ -7,6 +7,8 @@
 #include <cstring>
 #include <string_view>
 
+#include "cnumbers.h"
+
 namespace plat {
 
 namespace {
@@ -118,6 +120,7 @@ void PadField(std::string& out, size_t start, const Conversion& c) {
 std::string VFormat(const char* format, va_list args) {
     std::string out;
     if (format == nullptr) return out;
+    const ScopedCNumbers numbers;
     const char* p = format;
     while (*p != '\0') {
         const char* percent = std::strchr(p, '%');

@@ -1,5 +1,6 @@
 #include "povparts.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -224,7 +225,12 @@ const char* TextOf(const QzLine& line) { return line.text ? line.text : ""; }
 // ---- Triangles POV-Ray drops ----
 
 // A coordinate as POV-Ray reads it back from the file: the %g text's value.
-double AsWritten(float v) { return std::strtod(plat::Format("%g", double(v)).c_str(), nullptr); }
+double AsWritten(float v) {
+    const std::string text = plat::Format("%g", double(v));
+    double value = 0;
+    std::from_chars(text.data(), text.data() + text.size(), value);
+    return value;
+}
 
 // POV-Ray leaves a mesh triangle out when the cross product of its edges has length 0,
 // computed from the coordinates it parsed.

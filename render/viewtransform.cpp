@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "cnumbers.h"
 #include "format.h"
 #include "messagebox.h"
 #include "model.h"
@@ -79,6 +80,7 @@ QzRenderState::QzRenderState(QzDisplaySink* sinkIn) : sink(sinkIn) {
 
 bool QzRenderState::SetViewMatrix(const char* text, bool skew) {
     if (!text) return false;
+    const plat::ScopedCNumbers numbers;
     float v[9];
     int n = std::sscanf(text, "%g %g %g %g %g %g %g %g %g", &v[0], &v[1], &v[2], &v[3], &v[4],
                         &v[5], &v[6], &v[7], &v[8]);

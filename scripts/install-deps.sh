@@ -7,6 +7,7 @@ packages=(
   libcli11-dev libgtest-dev libgmock-dev libbenchmark-dev libpng-dev
   clang libclang-rt-14-dev clang-format
   povray
+  locales
 )
 
 missing=()
@@ -22,4 +23,13 @@ if [ ${#missing[@]} -gt 0 ]; then
   fi
   apt-get update -qq
   DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# The tests check that numbers keep their decimal point under a comma locale.
+if ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
+  if [ "$(id -u)" -eq 0 ]; then
+    localedef -i de_DE -f UTF-8 de_DE.UTF-8
+  else
+    echo "Run as root to generate the de_DE.UTF-8 locale the tests use" >&2
+  fi
 fi

@@ -41,21 +41,26 @@ class StatisticsTest : public ::testing::Test {
     }
 };
 
-TEST_F(StatisticsTest, WholeReport) {
-    QzModelTitle = "Small house";
-    QzModelAuthor = "A. Builder";
-    AddPart("/models/house.ldr", QzBox{{-40, -48, -20}, {60, 0, 30}}, PF_READ);
-    AddPart("3001.dat", QzBox{{-40, -24, -20}, {40, 0, 20}}, PF_READ | PF_PARTS_DIR);
-    AddPart("stud.dat", QzBox{{-6, -4, -6}, {6, 0, 6}}, PF_READ | PF_PRIM_DIR);
-    AddPart("missing.dat", QzBox{{0, 0, 0}, {0, 0, 0}}, PF_READ | PF_EMPTY);
-    loadTimeMs = 125;
-    QzDrawStats.drawTimeMs = 31;
-    QzDrawStats.calcTimeMs = 7;
-    QzDrawStats.typeCount[1] = 9;
-    QzDrawStats.typeCount[2] = 120;
-    QzDrawStats.typeCount[3] = 64;
-    QzDrawStats.typeCount[4] = 300;
-    QzDrawStats.typeCount[5] = 44;
+// A small model with every kind of part entry, and its report under view 0.
+class WholeReport : public StatisticsTest {
+  protected:
+    void SetUp() override {
+        StatisticsTest::SetUp();
+        QzModelTitle = "Small house";
+        QzModelAuthor = "A. Builder";
+        AddPart("/models/house.ldr", QzBox{{-40, -48, -20}, {60, 0, 30}}, PF_READ);
+        AddPart("3001.dat", QzBox{{-40, -24, -20}, {40, 0, 20}}, PF_READ | PF_PARTS_DIR);
+        AddPart("stud.dat", QzBox{{-6, -4, -6}, {6, 0, 6}}, PF_READ | PF_PRIM_DIR);
+        AddPart("missing.dat", QzBox{{0, 0, 0}, {0, 0, 0}}, PF_READ | PF_EMPTY);
+        loadTimeMs = 125;
+        QzDrawStats.drawTimeMs = 31;
+        QzDrawStats.calcTimeMs = 7;
+        QzDrawStats.typeCount[1] = 9;
+        QzDrawStats.typeCount[2] = 120;
+        QzDrawStats.typeCount[3] = 64;
+        QzDrawStats.typeCount[4] = 300;
+        QzDrawStats.typeCount[5] = 44;
+    }
 
     const std::string expected =
         "Title:\tSmall house\r\n"
@@ -94,7 +99,18 @@ TEST_F(StatisticsTest, WholeReport) {
         "\r\n"
         "Current view matrix one-liner for LDraw -a option: (except scaling):\r\n"
         "1,0,1,0.5,1,-0.5,-1,0,1\r\n";
-    EXPECT_EQ(StatisticsText(kView0), expected);
+};
+
+TEST_F(WholeReport, MatchesTheFixedText) { EXPECT_EQ(StatisticsText(kView0), expected); }
+
+// The desktop toolkit takes the locale from the environment; numbers in the report and
+// the matrix text of view 0 must still use points.
+TEST_F(WholeReport, IsTheSameUnderACommaLocale) {
+    testing_support::ScopedCommaLocale comma;
+    if (!comma.Active()) GTEST_SKIP() << "no German locale on this machine";
+    QzNullSink sink;
+    QzRenderState state(&sink);
+    EXPECT_EQ(StatisticsText(state), expected);
 }
 
 TEST_F(StatisticsTest, NoModelLoaded) {

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <clocale>
 #include <fstream>
 
 #include "colours.h"
@@ -52,6 +53,19 @@ std::optional<std::filesystem::path> SharedLdrawDir() {
     if (std::filesystem::is_directory(dir / "parts", ec)) return std::filesystem::canonical(dir);
     return std::nullopt;
 }
+
+ScopedCommaLocale::ScopedCommaLocale() {
+    const char* current = std::setlocale(LC_ALL, nullptr);
+    previous_ = current ? current : "C";
+    for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "de_DE"}) {
+        if (std::setlocale(LC_ALL, name)) {
+            active_ = true;
+            return;
+        }
+    }
+}
+
+ScopedCommaLocale::~ScopedCommaLocale() { std::setlocale(LC_ALL, previous_.c_str()); }
 
 void ResetModelInput() {
     QzResetModelState();

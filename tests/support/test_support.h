@@ -49,6 +49,20 @@ std::filesystem::path ExamplesDir();
 // The shared real LDraw library beside the project, when present.
 std::optional<std::filesystem::path> SharedLdrawDir();
 
+// Switches the process to a locale that writes decimal commas (German) for the
+// lifetime of the object, as the desktop toolkit does when the user's environment
+// asks for it. Active() is false when the machine has no such locale.
+class ScopedCommaLocale {
+  public:
+    ScopedCommaLocale();
+    ~ScopedCommaLocale();
+    bool Active() const { return active_; }
+
+  private:
+    std::string previous_;
+    bool active_ = false;
+};
+
 // Resets every program-wide state of the model input (part table, lights, colours,
 // input log, reader counters) and installs nothing else.
 void ResetModelInput();
