@@ -7,7 +7,7 @@
 
 #include "diagnostics.h"
 #include "drawpass.h"
-#include "headless.h"
+#include "viewcore.h"
 #include "loader.h"
 #include "measurements.h"
 #include "messagebox.h"
@@ -27,7 +27,7 @@ class QuietBox : public plat::MessageBoxHandler {
 // One loaded model and one view for all benchmarks of a model.
 struct Scene {
     std::string loaded;
-    QzHeadlessView view;
+    QzViewCore view;
 };
 
 Scene& SceneFor(const std::string& name) {

@@ -2,59 +2,19 @@
 
 #include <CLI/CLI.hpp>
 #include <charconv>
-#include <cstdlib>
 #include <ostream>
 
+#include "commands.h"
 #include "diagnostics.h"
 #include "drawpass.h"
-#include "headless.h"
 #include "loadmodel.h"
 #include "messagebox.h"
 #include "png_writer.h"
+#include "viewcore.h"
 
 namespace cli {
 
 namespace {
-
-struct BoolOption {
-    const char* name;
-    bool QzRenderOptions::*field;
-};
-
-constexpr BoolOption kBoolOptions[] = {
-    {"showType2", &QzRenderOptions::showType2},
-    {"showType3", &QzRenderOptions::showType3},
-    {"showType4", &QzRenderOptions::showType4},
-    {"showType5", &QzRenderOptions::showType5},
-    {"showAllType5", &QzRenderOptions::showAllType5},
-    {"colour24Black", &QzRenderOptions::colour24Black},
-    {"seams", &QzRenderOptions::seams},
-    {"shading", &QzRenderOptions::shading},
-    {"refreshEachPart", &QzRenderOptions::refreshEachPart},
-    {"lineAsStud", &QzRenderOptions::lineAsStud},
-    {"studsLast", &QzRenderOptions::studsLast},
-    {"edgesType3", &QzRenderOptions::edgesType3},
-    {"edgesType4", &QzRenderOptions::edgesType4},
-    {"vertexLists", &QzRenderOptions::vertexLists},
-    {"randomColours", &QzRenderOptions::randomColours},
-    {"allTransparent", &QzRenderOptions::allTransparent},
-    {"ditherTransparency", &QzRenderOptions::ditherTransparency},
-    {"dither256", &QzRenderOptions::dither256},
-    {"bfc", &QzRenderOptions::bfc},
-    {"mytest5", &QzRenderOptions::mytest5},
-    {"mytest6", &QzRenderOptions::mytest6},
-};
-
-struct StateOption {
-    const char* name;
-    bool QzRenderState::*field;
-};
-
-constexpr StateOption kStateOptions[] = {
-    {"showModelBox", &QzRenderState::showModelBox},
-    {"showAxes", &QzRenderState::showAxes},
-    {"timeCalculations", &QzRenderState::timeCalculations},
-};
 
 bool ParseInt(std::string_view text, int& value) {
     const char* end = text.data() + text.size();
@@ -62,8 +22,9 @@ bool ParseInt(std::string_view text, int& value) {
     return ec == std::errc() && ptr == end;
 }
 
-// Applies one NAME=VALUE; false with a reason when it does not name an option.
-bool ApplyOption(QzRenderState& state, const std::string& text, std::string& error) {
+// Checks one NAME=VALUE. seamWidth takes a number, every other name is a drawing switch
+// of the view's commands with on or off. False with a reason when it is neither.
+bool CheckOption(const std::string& text, std::string& error) {
     const size_t eq = text.find('=');
     if (eq == std::string::npos) {
         error = "--opt needs NAME=on|off: " + text;
@@ -79,32 +40,28 @@ bool ApplyOption(QzRenderState& state, const std::string& text, std::string& err
             error = "seamWidth needs a number: " + value;
             return false;
         }
-        state.options.seamWidth = width;
         return true;
     }
-    bool on;
-    if (value == "on") {
-        on = true;
-    } else if (value == "off") {
-        on = false;
-    } else {
+    if (value != "on" && value != "off") {
         error = "--opt value must be on or off: " + text;
         return false;
     }
-    for (const BoolOption& o : kBoolOptions) {
-        if (name == o.name) {
-            state.options.*o.field = on;
-            return true;
-        }
+    if (!QzIsOption(name)) {
+        error = "unknown drawing option: " + name;
+        return false;
     }
-    for (const StateOption& o : kStateOptions) {
-        if (name == o.name) {
-            state.*o.field = on;
-            return true;
-        }
-    }
-    error = "unknown drawing option: " + name;
-    return false;
+    return true;
+}
+
+// Applies one checked NAME=VALUE as the view's command would.
+void ApplyOption(QzRenderState& state, const std::string& text) {
+    const size_t eq = text.find('=');
+    const std::string name = text.substr(0, eq);
+    const std::string value = text.substr(eq + 1);
+    if (name == "seamWidth")
+        std::from_chars(value.data(), value.data() + value.size(), state.options.seamWidth);
+    else
+        QzSetOption(state, name, value == "on");
 }
 
 }  // namespace
@@ -151,7 +108,7 @@ int RunRender(const RenderOptions& options, std::ostream& out, std::ostream& err
         return 2;
     }
 
-    QzHeadlessView view;
+    QzViewCore view;
     QzRenderState& state = view.State();
     StreamMessageBox box(err);
     plat::ScopedMessageBoxHandler scoped(&box);
@@ -165,7 +122,7 @@ int RunRender(const RenderOptions& options, std::ostream& out, std::ostream& err
     state.zoom = options.zoom;
     for (const std::string& opt : options.opts) {
         std::string error;
-        if (!ApplyOption(state, opt, error)) {
+        if (!CheckOption(opt, error)) {
             err << "zarvel-cli: " << error << "\n";
             return 2;
         }
@@ -177,12 +134,9 @@ int RunRender(const RenderOptions& options, std::ostream& out, std::ostream& err
 
     if (!LoadModelForCommand(options.ldraw, options.model, err)) return 2;
 
-    // Options that need the loaded model, in the order their commands work.
-    if (state.options.randomColours) {
-        SetRandomColours(state, true);
-        SetRandomColours(state, true);
-    }
-    if (state.options.vertexLists) BuildVertexLists();
+    // The switches work as the view's commands do, on the loaded model (random colours
+    // and vertex lists need it).
+    for (const std::string& opt : options.opts) ApplyOption(state, opt);
     if (!options.preview.empty()) {
         state.dragging = true;
         state.dragMode = options.preview == "solid" ? 2 : 3;

@@ -5,9 +5,9 @@
 
 #include "cmd_render.h"
 #include "diagnostics.h"
-#include "headless.h"
 #include "loadmodel.h"
 #include "statistics.h"
+#include "viewcore.h"
 
 namespace cli {
 
@@ -40,7 +40,7 @@ int RunStats(const StatsOptions& options, std::ostream& out, std::ostream& err) 
     }
 
     // The view exists before the model is loaded, as in the desktop program.
-    QzHeadlessView view;
+    QzViewCore view;
     StreamMessageBox box(err);
     plat::ScopedMessageBoxHandler scoped(&box);
     view.State().SetStandardView(options.view);

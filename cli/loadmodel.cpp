@@ -2,12 +2,10 @@
 
 #include <ostream>
 
-#include "clock.h"
 #include "diagnostics.h"
-#include "files.h"
+#include "document.h"
+#include "ldrawdir.h"
 #include "loader.h"
-#include "measurements.h"
-#include "model.h"
 
 namespace cli {
 
@@ -19,10 +17,22 @@ plat::MessageAnswer StreamMessageBox::Show(const std::string& text, plat::Messag
 
 std::string ResolveLdrawDir(const std::string& option) {
     if (!option.empty()) return option;
-    std::optional<std::string> env = plat::GetEnv("LDRAWDIR");
-    if (!env) return {};
-    return QzStripTrailingSeparators(*env);
+    return QzLDrawDirFromEnvironment().value_or(std::string());
 }
+
+namespace {
+
+// The command line has no views, no log window and no polling: each command prints
+// what the load logged itself.
+class CommandDocumentHost : public QzDocumentHost {
+  public:
+    void ShowInputLog() override {}
+    void UpdateAllViews(int) override {}
+    uint32_t StartTimer(int) override { return 0; }
+    void StopTimer(uint32_t) override {}
+};
+
+}  // namespace
 
 LoadResult LoadModelForCli(const std::string& ldraw, const std::string& model, bool keepCache,
                            std::ostream& err) {
@@ -31,15 +41,11 @@ LoadResult LoadModelForCli(const std::string& ldraw, const std::string& model, b
 
     StreamMessageBox box(err);
     plat::ScopedMessageBoxHandler scoped(&box);
-    if (!keepCache) {
-        QzFreeAllParts();
-        QzFreeLights();
-    }
-    QzClearInputLog();
-    uint32_t start = plat::TickCount();
-    result.loaded = QzReadModel(model) != 0;
-    loadTimeMs = static_cast<int32_t>(plat::TickCount() - start);
-
+    CommandDocumentHost host;
+    QzDocument document(host);
+    document.cacheSubfiles = keepCache;
+    document.watchesFile = false;
+    result.loaded = document.LoadModel(model) != 0;
     result.boxes = box.count;
     return result;
 }

@@ -1,6 +1,6 @@
-// Loading a model for a command the way the desktop document does: LDraw directory
-// from --ldraw or LDRAWDIR, optionally an emptied parts cache, a cleared input log,
-// then the loader, timed into loadTimeMs (model/measurements.h).
+// Loading a model for a command through the desktop program's document: LDraw
+// directory from --ldraw, LDRAWDIR or ldraw.ini, optionally an emptied parts cache, a
+// cleared input log, then the loader, timed into loadTimeMs (model/measurements.h).
 #pragma once
 
 #include <cstdint>
@@ -30,7 +30,7 @@ struct LoadResult {
 };
 
 // The LDraw directory: the option when given, else LDRAWDIR with its trailing "/" and
-// "\" removed, else empty.
+// "\" removed, else the BaseDirectory of ldraw.ini, else empty.
 std::string ResolveLdrawDir(const std::string& option);
 
 // Loads a model (path as typed). keepCache false empties the part table and the

@@ -188,6 +188,17 @@ bool GetLastWriteTime(const std::string& path, FileTime& out) {
     return true;
 }
 
+bool CanOpenForReading(const std::string& path) {
+    const std::optional<std::string> real = ResolvePath(path);
+    if (!real) return false;
+    const int fd = ::open(real->c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st;
+    const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    ::close(fd);
+    return regular;
+}
+
 // ---------------------------------------------------------------------------------
 // Text files.
 

@@ -24,6 +24,10 @@ void ClearPathCache();
 
 bool GetLastWriteTime(const std::string& path, FileTime& out);
 
+// Whether the path (found in any letter case) names a regular file that opens for
+// reading. Never blocks: a named pipe is not a file to read a model from.
+bool CanOpenForReading(const std::string& path);
+
 // A text file read whole on opening, then handed out line by line the way a C
 // library reads a text file with a fixed buffer.
 class TextFile {

@@ -9,7 +9,7 @@
 #include "args.h"
 #include "cli_run.h"
 #include "cmd_render.h"
-#include "headless.h"
+#include "viewcore.h"
 #include "render_fixture.h"
 
 namespace render_test {
@@ -147,7 +147,7 @@ TEST_F(RenderCommand, MissingModelAndUnwritableOutputFail) {
 TEST_F(RenderTest, FitZoomFillsTheRoomBelowTheCentreFirst) {
     Write("ldraw/parts/cube.dat", kCube);
     ASSERT_EQ(LoadText("1 4 0 0 0 1 0 0 0 1 0 0 0 1 cube.dat\n"), 1);
-    QzHeadlessView view;
+    QzViewCore view;
     ASSERT_TRUE(view.Resize(200, 200));
     view.State().SetStandardView(9);
     // The centre sits at row 133: 66 rows below it less an 8-pixel margin hold 10 units.
@@ -160,7 +160,7 @@ TEST_F(RenderTest, FitZoomFillsTheRoomBelowTheCentreFirst) {
 }
 
 TEST_F(RenderTest, FitZoomWithoutAModelIsOneHundred) {
-    QzHeadlessView view;
+    QzViewCore view;
     ASSERT_TRUE(view.Resize(200, 200));
     EXPECT_EQ(view.FitZoom(), 100);
 }

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "drawpass.h"
-#include "headless.h"
+#include "viewcore.h"
 #include "loader.h"
 #include "measurements.h"
 #include "render_fixture.h"
@@ -344,7 +344,7 @@ TEST_F(RealModels, VertexListsDrawTheSamePixelsAsTheLineWalk) {
     ZARVEL_REQUIRE_SHARED_LDRAW(ldraw);
     QzLDrawDir = ldraw.string();
     ASSERT_EQ(QzReadModel((ldraw / "models" / "car.ldr").string()), 1);
-    QzHeadlessView view;
+    QzViewCore view;
     ASSERT_TRUE(view.Resize(320, 240));
     view.State().SetStandardView(1);
     view.State().zoom = view.FitZoom();
@@ -366,7 +366,7 @@ TEST_F(RealModels, EveryModelDrawsInViewsZeroAndOne) {
         QzLDrawDir = ldraw.string();
         ASSERT_EQ(QzReadModel(entry.path().string()), 1) << entry.path();
         for (int v : {0, 1}) {
-            QzHeadlessView view;
+            QzViewCore view;
             ASSERT_TRUE(view.Resize(256, 192));
             view.State().SetStandardView(v);
             view.State().zoom = view.FitZoom();

@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "headless.h"
+#include "viewcore.h"
 #include "render_fixture.h"
 #include "viewtransform.h"
 
@@ -209,7 +209,7 @@ TEST(ZImage, ImageSizeOfAVeryWideRowIsExact) {
 }
 
 TEST(ZImage, HeadlessViewWidensTheClientAreaToAMultipleOfFour) {
-    QzHeadlessView view;
+    QzViewCore view;
     ASSERT_TRUE(view.Resize(101, 50));
     EXPECT_EQ(view.Image().width, 104);
     EXPECT_EQ(view.Image().header->sizeImage, 15600u);

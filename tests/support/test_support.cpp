@@ -14,6 +14,20 @@
 
 namespace testing_support {
 
+namespace {
+
+// No test reads or writes the user's own configuration (ldraw.ini, settings): every
+// test program starts with a configuration folder of its own that does not exist.
+const bool kPrivateConfig = [] {
+    const std::string dir = (std::filesystem::temp_directory_path() /
+                             ("zarvel-test-config-" + std::to_string(getpid())))
+                                .string();
+    setenv("XDG_CONFIG_HOME", dir.c_str(), 1);
+    return true;
+}();
+
+}  // namespace
+
 plat::MessageAnswer RecordingMessageBox::Show(const std::string& text, plat::MessageKind kind) {
     calls.push_back({text, kind});
     return kind == plat::MessageKind::Question ? answer : plat::MessageAnswer::Ok;

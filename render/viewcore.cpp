@@ -1,4 +1,4 @@
-#include "headless.h"
+#include "viewcore.h"
 
 #include <algorithm>
 #include <cmath>
@@ -7,15 +7,15 @@
 #include "drawpass.h"
 #include "model.h"
 
-QzHeadlessView::QzHeadlessView() : state_(&sink_) {
+QzViewCore::QzViewCore(QzDisplaySink* sink) : state_(sink ? sink : &nullSink_) {
     SetColourScheme(0);
     state_.SetStandardView(0);
     state_.zoom = 100;
 }
 
-QzHeadlessView::~QzHeadlessView() { free_zimage(image_); }
+QzViewCore::~QzViewCore() { free_zimage(image_); }
 
-bool QzHeadlessView::Resize(int width, int height) {
+bool QzViewCore::Resize(int width, int height) {
     if (width <= 0 || height <= 0 || width > 0x10000000) return false;
     const int imageWidth = (width + 3) & ~3;
     if (init_zimage(image_, imageWidth, height) != 0) {
@@ -29,14 +29,14 @@ bool QzHeadlessView::Resize(int width, int height) {
     return true;
 }
 
-void QzHeadlessView::SetColourScheme(int scheme) {
+void QzViewCore::SetColourScheme(int scheme) {
     state_.colourScheme = scheme;
     QzSelectColourScheme(scheme);
 }
 
-void QzHeadlessView::Draw() { RedrawModel(state_, true); }
+void QzViewCore::Redraw(bool full) { RedrawModel(state_, full); }
 
-std::vector<uint8_t> QzHeadlessView::RgbPixels() const {
+std::vector<uint8_t> QzViewCore::RgbPixels() const {
     std::vector<uint8_t> out;
     if (!image_.pixels || width_ <= 0) return out;
     out.resize(static_cast<size_t>(width_) * height_ * 3);
@@ -52,7 +52,7 @@ std::vector<uint8_t> QzHeadlessView::RgbPixels() const {
     return out;
 }
 
-int QzHeadlessView::FitZoom() const {
+int QzViewCore::FitZoom() const {
     if (QzPartCount == 0 || width_ <= 0 || height_ <= 0) return 100;
     const QzBox& box = QzParts[0].box;
     if (!(box.min.x <= box.max.x && box.min.y <= box.max.y && box.min.z <= box.max.z)) return 100;

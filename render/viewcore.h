@@ -1,8 +1,9 @@
-// Drawing the loaded model exactly as the desktop view would, without a window: the
-// view's render state with its start values, an off-screen image of the client size,
-// and a display sink that shows nothing. Used by the command line's render and stats.
+// What a view of the model is without its window: the render state with its start
+// values, an off-screen image of the client size, and the display sink the renderer
+// shows finished rectangles on. The desktop view passes itself as the sink; the
+// command line and the tests pass none, and the drawing is only kept in the image.
 //
-//   QzHeadlessView view;            // start values, colour scheme 0, view 0, zoom 100
+//   QzViewCore view;                // start values, colour scheme 0, view 0, zoom 100
 //   view.Resize(800, 600);
 //   view.State().SetStandardView(1);
 //   view.Draw();                    // full clear, then one drawing; fills QzDrawStats
@@ -15,14 +16,15 @@
 #include "viewtransform.h"
 #include "zimage.h"
 
-class QzHeadlessView {
+class QzViewCore {
   public:
     // Constructs the state as the view does: start values, colour scheme 0 applied,
-    // standard view 0, zoom 100, renderer 3.
-    QzHeadlessView();
-    ~QzHeadlessView();
-    QzHeadlessView(const QzHeadlessView&) = delete;
-    QzHeadlessView& operator=(const QzHeadlessView&) = delete;
+    // standard view 0, zoom 100, renderer 3. A null sink shows nothing; a given one
+    // must outlive the view.
+    explicit QzViewCore(QzDisplaySink* sink = nullptr);
+    ~QzViewCore();
+    QzViewCore(const QzViewCore&) = delete;
+    QzViewCore& operator=(const QzViewCore&) = delete;
 
     // Allocates the image for a client area of width x height pixels (the image is
     // widened to a multiple of 4) and hands it to the renderer. False when the size
@@ -34,7 +36,11 @@ class QzHeadlessView {
     const QzRenderState& State() const { return state_; }
 
     // Clears the whole image and draws the loaded model once (a redraw after resize).
-    void Draw();
+    void Draw() { Redraw(true); }
+    // Clears all of the image (full) or what the last drawing touched, and draws.
+    void Redraw(bool full);
+    // Whether the image has its buffers (a failed resize leaves it without).
+    bool HasImage() const { return image_.depth != nullptr; }
 
     // The image as the renderer sees it, with the rectangles of the last drawing
     // (width a multiple of 4).
@@ -50,7 +56,7 @@ class QzHeadlessView {
     int FitZoom() const;
 
   private:
-    QzNullSink sink_;
+    QzNullSink nullSink_;
     QzRenderState state_;
     QzZImage image_{};
     int width_ = 0;

@@ -1,0 +1,94 @@
+#include "ldrawdir.h"
+
+#include <cctype>
+#include <fstream>
+#include <string_view>
+
+#include "files.h"
+#include "loader.h"
+
+std::string QzLDrawIniPath() {
+    const std::optional<std::string> config = plat::GetEnv("XDG_CONFIG_HOME");
+    if (config && !config->empty()) return *config + "/ldraw.ini";
+    const std::optional<std::string> home = plat::GetEnv("HOME");
+    return (home ? *home : std::string()) + "/.config/ldraw.ini";
+}
+
+namespace {
+
+std::string_view Trim(std::string_view text) {
+    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front())))
+        text.remove_prefix(1);
+    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back())))
+        text.remove_suffix(1);
+    return text;
+}
+
+bool SameIgnoringCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(a[i])) !=
+            std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
+}
+
+}  // namespace
+
+std::optional<std::string> QzReadIniString(const std::string& path, const std::string& section,
+                                           const std::string& key) {
+    if (!plat::CanOpenForReading(path)) return std::nullopt;
+    std::ifstream in(path);
+    std::string line;
+    bool inSection = false;
+    while (std::getline(in, line)) {
+        const std::string_view text = Trim(line);
+        if (text.empty() || text.front() == ';') continue;
+        if (text.front() == '[') {
+            const size_t close = text.find(']');
+            inSection = close != std::string_view::npos &&
+                        SameIgnoringCase(Trim(text.substr(1, close - 1)), section);
+            continue;
+        }
+        if (!inSection) continue;
+        const size_t equals = text.find('=');
+        if (equals == std::string_view::npos ||
+            !SameIgnoringCase(Trim(text.substr(0, equals)), key))
+            continue;
+        std::string_view value = Trim(text.substr(equals + 1));
+        if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+            value.back() == value.front())
+            value = value.substr(1, value.size() - 2);
+        return std::string(value);
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> QzLDrawDirFromEnvironment() {
+    if (const std::optional<std::string> env = plat::GetEnv("LDRAWDIR"))
+        return QzStripTrailingSeparators(*env);
+    const std::optional<std::string> ini =
+        QzReadIniString(QzLDrawIniPath(), "LDraw", "BaseDirectory");
+    if (ini && !ini->empty()) return QzStripTrailingSeparators(*ini);
+    return std::nullopt;
+}
+
+std::string QzFindLDrawDir(const std::string& stored,
+                           const std::function<void(const std::string&)>& store) {
+    QzLDrawDir = stored;
+    if (QzLDrawDir.empty()) {
+        if (const std::optional<std::string> found = QzLDrawDirFromEnvironment()) {
+            QzLDrawDir = *found;
+            if (store) store(QzLDrawDir);
+        }
+    }
+    return QzLDrawDir;
+}
+
+int ExpandLongPath(const std::string& path, std::string& out) {
+    if (path.size() < 2 || path.front() != '/') return -1;
+    const std::optional<std::string> real = plat::ResolvePath(path);
+    if (!real) return -1;
+    out = *real;
+    return 0;
+}
