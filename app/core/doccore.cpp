@@ -1,4 +1,4 @@
-#include "document.h"
+#include "doccore.h"
 
 #include "clock.h"
 #include "diagnostics.h"

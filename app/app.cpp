@@ -1,0 +1,238 @@
+#include "app.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QScreen>
+
+#include "aboutdlg.h"
+#include "diagnostics.h"
+#include "document.h"
+#include "format.h"
+#include "ldrawdir.h"
+#include "ldrawdirdlg.h"
+#include "loader.h"
+#include "logdlg.h"
+#include "mainframe.h"
+#include "messagebox.h"
+#include "modal.h"
+#include "view.h"
+#include "zimage.h"
+
+namespace {
+
+// The open dialog's filter: the name the program has always shown, then the patterns
+// in either letter case.
+const char* const kOpenFilter =
+    "LDraw Files (*.ldr,*.dat;*.mpd) (*.ldr *.dat *.mpd *.LDR *.DAT *.MPD);;All Files (*)";
+
+constexpr const char* kGeneralSettings = "General settings";
+constexpr const char* kViewSettings = "View settings";
+constexpr const char* kRecentSection = "Recent File List";
+
+QString Key(const char* section, const char* value) {
+    return QString::fromLatin1(section) + '/' + QString::fromLatin1(value);
+}
+
+}  // namespace
+
+CQzApp::CQzApp(const QStringList& args) : settings_(kCompany, kApplication) {
+    for (const QString& arg : args) args_.push_back(arg.toStdString());
+    rawCommandLine_ = args.join(' ');
+}
+
+CQzApp::~CQzApp() { ExitInstance(); }
+
+bool CQzApp::InitInstance() {
+    // Settings live under the company and application keys; the recent files with them.
+    for (int i = 1; i <= kRecentFiles; ++i) {
+        const QString path =
+            settings_.value(Key(kRecentSection, "File") + QString::number(i)).toString();
+        if (!path.isEmpty()) recent_ << path;
+    }
+
+    QzDebugLog("***** cmdline: '%s'\n", rawCommandLine_.toUtf8().constData());
+    QzDebugLog("***** Start of Zarvel\n");
+    commandLine_ = QzParseCommandLine(args_);
+    const std::string& name = commandLine_.fileName;
+    switch (commandLine_.command) {
+        case QzCommandLineInfo::FileNew:
+            QzDebugLog("***** FileNew\n");
+            break;
+        case QzCommandLineInfo::FileOpen:
+            QzDebugLog("***** FileOpen '%s'\n", name.c_str());
+            break;
+        case QzCommandLineInfo::FilePrint:
+            QzDebugLog("***** FilePrint '%s'\n", name.c_str());
+            break;
+        case QzCommandLineInfo::FilePrintTo:
+            QzDebugLog("***** FilePrintTo '%s'\n", name.c_str());
+            break;
+    }
+    if (commandLine_.command != QzCommandLineInfo::FileNew && !name.empty()) {
+        QzDebugLog("***** Filename '%s'\n", name.c_str());
+        const std::string full =
+            QDir::cleanPath(QFileInfo(QString::fromStdString(name)).absoluteFilePath())
+                .toStdString();
+        QzDebugLog("***** _tfullpath returned %x\n",
+                   static_cast<unsigned>(reinterpret_cast<uintptr_t>(full.c_str())));
+        QzDebugLog("***** _tfullpath '%s'\n", full.c_str());
+        std::string expanded = full;
+        if (ExpandLongPath(full, expanded) != 0) {
+            plat::ShowMessage(plat::Format("Cannot parse path: \"%s\"", full.c_str()),
+                              plat::MessageKind::Exclamation);
+            expanded = full;
+        }
+        QzDebugLog("***** And the full path is '%s'\n", expanded.c_str());
+        commandLine_.fileName = expanded;
+    }
+
+    QzFindLDrawDir(settings_.value(Key(kGeneralSettings, "LDrawDir")).toString().toStdString(),
+                   [this](const std::string& dir) {
+                       settings_.setValue(Key(kGeneralSettings, "LDrawDir"),
+                                          QString::fromStdString(dir));
+                   });
+
+    const uint8_t background[3] = {119, 215, 242};
+    QzSetBackgroundColours(background, background);
+
+    // The document, the view and the frame around it.
+    document_ = new CQzDoc(args_, this);
+    app::SetModalDocument(&document_->Core());
+    bool schemeKnown = false;
+    const int scheme = settings_.value(Key(kViewSettings, "ColorScheme"), 0).toInt(&schemeKnown);
+    view_ = new CQzView(document_, schemeKnown ? scheme : 0, args_);
+    document_->SetView(view_);
+    frame_ = new CMainFrame(this, document_, view_, QzFrameSizeSwitch(args_));
+    frame_->SetRecentFiles(recent_);
+    messageBox_.SetOwner(frame_);
+    previousMessageBox_ = plat::SetMessageBoxHandler(&messageBox_);
+    inputLog_ = std::make_unique<CLogDlg>(QString::fromLatin1(kInputLogCaption), frame_);
+    SetInputLogWindow(inputLog_.get());
+
+    frame_->show();
+    frame_->ApplyStartSize();
+    frame_->repaint();
+    CheckColourDepth();
+
+    if (commandLine_.command == QzCommandLineInfo::FileNew) return true;
+    const bool opened = OpenDocumentFile(QString::fromStdString(commandLine_.fileName));
+    commandFailed_ = !opened;
+    // Printing is not provided: "-p" and "-pt" only load the model, then end the program.
+    if (commandLine_.command != QzCommandLineInfo::FileOpen) return false;
+    return opened;
+}
+
+int CQzApp::ExitInstance() {
+    if (frame_) {
+        SetInputLogWindow(nullptr);
+        inputLog_.reset();
+        plat::SetMessageBoxHandler(previousMessageBox_);
+        app::SetModalDocument(nullptr);
+        delete frame_;  // the view with it
+        frame_ = nullptr;
+        view_ = nullptr;
+        delete document_;
+        document_ = nullptr;
+        settings_.sync();
+    }
+    return commandFailed_ ? 1 : 0;
+}
+
+void CQzApp::CheckColourDepth() {
+    const QScreen* screen = frame_->screen();
+    const int bits = screen ? screen->depth() : 32;
+    if (bits >= 24) return;
+    const long long colours = 1LL << std::max(bits, 0);
+    plat::ShowMessage(plat::Format("Your display currently only has %lld colors.\nFor the best "
+                                   "drawings you should use true color (24/32 bit)",
+                                   colours),
+                      plat::MessageKind::Information);
+}
+
+void CQzApp::OnFileOpen() {
+    const QString start = document_->PathName().isEmpty()
+                              ? QString()
+                              : QFileInfo(document_->PathName()).absolutePath();
+    QFileDialog dialog(frame_, tr("Open"), start, QString::fromLatin1(kOpenFilter));
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
+    if (app::ExecModal(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+    OpenDocumentFile(dialog.selectedFiles().first());
+}
+
+bool CQzApp::OpenDocumentFile(const QString& path) {
+    const QString full = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    if (!document_->OnOpenDocument(full)) return false;
+    AddToRecentFileList(full);
+    frame_->UpdateFrameTitle();
+    return true;
+}
+
+void CQzApp::OnOpenRecentFile(int index) {
+    if (index < 0 || index >= recent_.size()) return;
+    const QString path = recent_[index];
+    // A file that cannot be opened any more leaves the list.
+    if (!OpenDocumentFile(path)) {
+        recent_.removeAll(path);
+        SaveRecentFileList();
+    }
+}
+
+void CQzApp::AddToRecentFileList(const QString& path) {
+    recent_.removeAll(path);
+    recent_.prepend(path);
+    while (recent_.size() > kRecentFiles) recent_.removeLast();
+    SaveRecentFileList();
+}
+
+void CQzApp::SaveRecentFileList() {
+    for (int i = 1; i <= kRecentFiles; ++i) {
+        const QString key = Key(kRecentSection, "File") + QString::number(i);
+        if (i <= recent_.size())
+            settings_.setValue(key, recent_[i - 1]);
+        else
+            settings_.remove(key);
+    }
+    if (frame_) frame_->SetRecentFiles(recent_);
+}
+
+void CQzApp::OnSetLDrawDir() {
+    CLDrawDirDlg dialog(frame_);
+    std::string directory = QzLDrawDir;
+    if (!dialog.DoModal(directory)) return;
+    // Taken as typed; the next load uses it.
+    QzLDrawDir = directory;
+    settings_.setValue(Key(kGeneralSettings, "LDrawDir"), QString::fromStdString(directory));
+}
+
+void CQzApp::OnAppAbout() {
+    CAboutDlg dialog(frame_);
+    dialog.DoModal();
+}
+
+QString UsageText() {
+    return QStringLiteral(
+        "Usage: zarvel [SWITCHES] [MODEL]\n"
+        "Shows an LDraw model (.ldr, .dat, .mpd), reports its faulty lines and reloads it\n"
+        "when it changes on disk.\n"
+        "\n"
+        "Switches (a switch starts with \"-\"; poll and cache switches are case-sensitive):\n"
+        "  -PollActivate        reload when the file changes, and bring the window forward\n"
+        "  -PollSilent          reload when the file changes, in the background\n"
+        "  -PollAsk             ask whether to reload when the window is activated (default)\n"
+        "  -PollOff             never check; reload with F5\n"
+        "  -NoCache             read every subfile again at each load\n"
+        "  -vN                  window size: 0 320x200, 1 640x200, 2 640x350, 3 640x480,\n"
+        "                       4 800x600, 5 1024x768, 6 1280x1024\n"
+        "  -aA,B,C,D,E,F,G,H,I  start with this view matrix (nine numbers by rows, with\n"
+        "                       commas, or with blanks in one quoted argument)\n"
+        "  -p MODEL             load the model, show its problems, then end\n"
+        "  --help               print this text\n"
+        "  --version            print the version\n"
+        "\n"
+        "The LDraw library folder comes from the setting made with Edit > Set LDrawDir...,\n"
+        "else from LDRAWDIR, else from BaseDirectory in section [LDraw] of\n"
+        "$XDG_CONFIG_HOME/ldraw.ini (~/.config/ldraw.ini).\n");
+}

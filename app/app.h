@@ -1,0 +1,75 @@
+// The application object: start-up in its fixed order (settings, document, frame and
+// view, the LDraw directory, the window, then the file of the command line), the
+// recent files, and the commands that belong to the program as a whole.
+#pragma once
+
+#include <QObject>
+#include <QSettings>
+#include <QStringList>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "qtmessagebox.h"
+#include "switches.h"
+
+class CLogDlg;
+class CMainFrame;
+class CQzDoc;
+class CQzView;
+
+class CQzApp : public QObject {
+    Q_OBJECT
+
+  public:
+    // args: the process arguments after the program name, the toolkit's own removed.
+    explicit CQzApp(const QStringList& args);
+    ~CQzApp() override;
+
+    // True to run the event loop, false to end the program at once (a failed open of the
+    // command line's file, or "-p", which only loads).
+    bool InitInstance();
+    // Frees everything; returns the program's exit status.
+    int ExitInstance();
+
+    // File Open: the open dialog, then OpenDocumentFile.
+    void OnFileOpen();
+    // Opens a model as every way of opening does; true when it loaded.
+    bool OpenDocumentFile(const QString& path);
+    void OnOpenRecentFile(int index);
+    void OnSetLDrawDir();
+    void OnAppAbout();
+
+    QSettings& Settings() { return settings_; }
+    QStringList RecentFiles() const { return recent_; }
+    CMainFrame* Frame() const { return frame_; }
+    CQzDoc* Document() const { return document_; }
+    CQzView* View() const { return view_; }
+    const QzCommandLineInfo& CommandLine() const { return commandLine_; }
+
+    // The settings' company and application keys.
+    static constexpr const char* kCompany = "Veltmark";
+    static constexpr const char* kApplication = "Zarvel";
+    static constexpr int kRecentFiles = 10;
+
+  private:
+    void AddToRecentFileList(const QString& path);
+    void SaveRecentFileList();
+    void CheckColourDepth();
+
+    std::vector<std::string> args_;
+    QString rawCommandLine_;
+    QzCommandLineInfo commandLine_;
+    QSettings settings_;
+    QStringList recent_;
+    app::QtMessageBox messageBox_;
+    plat::MessageBoxHandler* previousMessageBox_ = nullptr;
+    std::unique_ptr<CLogDlg> inputLog_;
+    CQzDoc* document_ = nullptr;
+    CQzView* view_ = nullptr;
+    CMainFrame* frame_ = nullptr;
+    bool commandFailed_ = false;
+};
+
+// The text `zarvel --help` prints.
+QString UsageText();

@@ -1,0 +1,48 @@
+#include "ldrawdirdlg.h"
+
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStandardPaths>
+
+#include "dialogunits.h"
+#include "modal.h"
+
+CLDrawDirDlg::CLDrawDirDlg(QWidget* parent)
+    : QDialog(parent),
+      field_(new QLineEdit(this)),
+      browse_(new QPushButton(tr("Browse..."), this)) {
+    setWindowTitle(tr("LDraw Directory"));
+    connect(browse_, &QPushButton::clicked, this, &CLDrawDirDlg::Browse);
+    auto* buttons =
+        new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, Qt::Vertical, this);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+
+    auto* layout = new QGridLayout(this);
+    layout->addWidget(new QLabel(tr(kLDrawDirPrompt), this), 0, 0, 1, 2);
+    layout->addWidget(field_, 1, 0);
+    layout->addWidget(browse_, 1, 1);
+    layout->addWidget(buttons, 0, 2, 2, 1);
+    layout->setColumnStretch(0, 1);
+    resize(app::DialogUnits(this, 339, 74));
+}
+
+bool CLDrawDirDlg::DoModal(std::string& directory) {
+    field_->setText(QString::fromStdString(directory));
+    if (app::ExecModal(*this) != QDialog::Accepted) return false;
+    directory = field_->text().toStdString();
+    return true;
+}
+
+void CLDrawDirDlg::Browse() {
+    // The picker starts at the desktop, as the folder to look from.
+    const QString start = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+    const QString folder = QFileDialog::getExistingDirectory(
+        this, tr(kLDrawDirPrompt), start.isEmpty() ? QDir::homePath() : start);
+    if (!folder.isEmpty()) field_->setText(QDir::toNativeSeparators(folder));
+}

@@ -1,0 +1,30 @@
+#include <QApplication>
+#include <cstdio>
+#include <cstring>
+
+#include "app.h"
+
+int main(int argc, char** argv) {
+    // Help and version need no window.
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0) {
+            std::fputs(UsageText().toUtf8().constData(), stdout);
+            return 0;
+        }
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::puts("zarvel " ZARVEL_VERSION);
+            return 0;
+        }
+    }
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(CQzApp::kApplication);
+    QApplication::setOrganizationName(CQzApp::kCompany);
+    // The toolkit has taken its own switches out of argv by now.
+    QStringList args = QApplication::arguments();
+    args.removeFirst();
+    CQzApp app(args);
+    if (!app.InitInstance()) return app.ExitInstance();
+    const int status = QApplication::exec();
+    app.ExitInstance();
+    return status;
+}

@@ -1,0 +1,90 @@
+// The main window: menu bar, toolbar and status bar built from the command table, the
+// view as its client, the caption with the model's title and author, the drawing
+// statistics in the status bar, and the goodbye when it closes.
+#pragma once
+
+#include <QMainWindow>
+#include <QStringList>
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <utility>
+
+class CQzApp;
+class CQzDoc;
+class CQzView;
+class QAction;
+class QLabel;
+class QMenu;
+class QToolBar;
+struct QzCommand;
+
+class CMainFrame : public QMainWindow {
+    Q_OBJECT
+
+  public:
+    // size: the outer size the "v" switch asks for, if any.
+    CMainFrame(CQzApp* app, CQzDoc* document, CQzView* view,
+               std::optional<std::pair<int, int>> size, QWidget* parent = nullptr);
+
+    // Runs a command by its identifier, as its menu item or button would.
+    void OnCommand(int id);
+    // Ticks, pressed buttons and enabled states from the current state.
+    void UpdateCommandUI();
+    // Sets the caption: the document's title and the program's, then the model's title
+    // and author.
+    void UpdateFrameTitle();
+    // The recent files, newest first, as the File menu lists them.
+    void SetRecentFiles(const QStringList& paths);
+    // Gives the outer size the "v" switch asked for, once the window has its frame.
+    void ApplyStartSize();
+
+    QAction* Action(int id) const;
+    QMenu* ViewMenu() const { return viewMenu_; }
+    QToolBar* ToolBar() const { return toolBar_; }
+    QLabel* DrawingPane() const { return drawingPane_; }
+    QLabel* IdlePane() const { return idlePane_; }
+    uint32_t CreateTime() const { return frameCreateTime_; }
+
+    // The running time's goodbye box closes itself after this long.
+    static constexpr int kGoodbyeMs = 1000;
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+  private:
+    QAction* MakeAction(int id);
+    QMenu* BuildFileMenu();
+    QMenu* BuildEditMenu();
+    QMenu* BuildViewMenu();
+    QMenu* BuildTestMenu();
+    QMenu* BuildHelpMenu();
+    void BuildToolBar();
+    void BuildStatusBar();
+    void UpdateDrawingPane();
+    void UpdateLockIndicators();
+    // Whether a command has something behind it now.
+    bool HasHandler(int id) const;
+
+    uint32_t frameCreateTime_;
+    CQzApp* app_;
+    CQzDoc* document_;
+    CQzView* view_;
+    std::optional<std::pair<int, int>> startSize_;
+    std::map<int, QAction*> actions_;
+    QMenu* viewMenu_ = nullptr;
+    QMenu* fileMenu_ = nullptr;
+    QAction* recentPlaceholder_ = nullptr;
+    QAction* recentActions_[10] = {};
+    QToolBar* toolBar_ = nullptr;
+    QLabel* idlePane_ = nullptr;
+    QLabel* lockPanes_[3] = {};
+    QLabel* drawingPane_ = nullptr;
+    bool panePending_ = false;
+};
+
+// The status bar's idle text.
+inline constexpr const char* kIdleText = "Try pressing CTRL or SHIFT during dragging";

@@ -1,0 +1,19 @@
+// The program's pictures, drawn by the program itself: its icon, the hand cursor of the
+// view, and the toolbar buttons' images.
+#pragma once
+
+#include <QCursor>
+#include <QIcon>
+
+namespace app {
+
+QIcon AppIcon();
+// The hand the view shows everywhere in its window: 32 x 32, black outline on white,
+// hot spot 15, 15.
+QCursor HandCursor();
+// The image of a toolbar button; an empty icon for an identifier without one.
+QIcon ToolbarIcon(int id);
+// One standard-view button drawn at a size in pixels: a brick seen from that view.
+QPixmap StandardViewPixmap(int view, int size);
+
+}  // namespace app

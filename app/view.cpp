@@ -1,0 +1,202 @@
+#include "view.h"
+
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QFileDialog>
+#include <QMenu>
+#include <QPainter>
+#include <QStandardPaths>
+
+#include "colours.h"
+#include "commands.h"
+#include "diagnostics.h"
+#include "doccore.h"
+#include "frametexts.h"
+#include "messagebox.h"
+#include "resources.h"
+#include "switches.h"
+#include "zoomdlg.h"
+
+CQzView::CQzView(CQzDoc* document, int storedScheme, const std::vector<std::string>& args,
+                 QWidget* parent)
+    : QWidget(parent), document_(document), core_(this) {
+    if (storedScheme >= 0 && storedScheme < QZ_SCHEME_COUNT) core_.SetColourScheme(storedScheme);
+    core_.State().SetStandardView(0);
+    core_.State().zoom = 100;
+    core_.State().SelectRenderer(3);
+    QzApplyViewSwitches(args, core_.State());
+
+    setCursor(app::HandCursor());
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setFocusPolicy(Qt::StrongFocus);
+    setMinimumSize(1, 1);
+}
+
+CQzView::~CQzView() = default;
+
+void CQzView::Paint(const QzZImage&, const QzPixelRect& rect, void*) {
+    repaint(rect.x0, rect.y0, rect.x1 - rect.x0 + 1, rect.y1 - rect.y0 + 1);
+}
+
+void CQzView::SetWaitCursor(bool on) {
+    if (on)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    else
+        QApplication::restoreOverrideCursor();
+}
+
+void CQzView::paintEvent(QPaintEvent* event) {
+    QPainter painter(this);
+    const QRect area = event->rect();
+    if (showingBackground_) {
+        painter.fillRect(area, palette().window());
+        painter.drawImage(area.topLeft(), background_, area);
+        return;
+    }
+    const QzZImage& image = core_.Image();
+    if (!image.pixels) {
+        painter.fillRect(area, palette().window());
+        return;
+    }
+    // The renderer's pixels as they are: blue, green, red, rows from the top.
+    const QImage pixels(image.pixels, image.width, image.height, image.width * 3,
+                        QImage::Format_BGR888);
+    painter.drawImage(area.topLeft(), pixels, area);
+}
+
+void CQzView::resizeEvent(QResizeEvent*) { OnSize(width(), height()); }
+
+void CQzView::showEvent(QShowEvent*) {
+    // The size arrives before the window counts as visible; the first showing draws.
+    if (!core_.HasImage()) OnSize(width(), height());
+}
+
+void CQzView::OnSize(int cx, int cy) {
+    const QWidget* frame = window();
+    const int type = frame->isMinimized() ? 1 : frame->isMaximized() ? 2 : 0;
+    QzDebugLog("OnSize %d %d %d IsIconic=%d IsWindowEnabled=%d IsWindowVisible=%d\n", type, cx, cy,
+               frame->isMinimized() ? 1 : 0, isEnabled() ? 1 : 0, isVisible() ? 1 : 0);
+    if (cx == 0 || cy == 0 || !isVisible()) return;
+    core_.Resize(cx, cy);
+    RedrawModel(true);
+    if (!background_.isNull()) {
+        showingBackground_ = true;
+        repaint();
+        showingBackground_ = false;
+        background_ = QImage();
+    }
+}
+
+void CQzView::OnUpdate(int hint) {
+    QWidget* frame = window();
+    QzDebugLog("## OnUpdate lHint=%d IsIconic=%d IsWindowEnabled=%d IsWindowVisible=%d\n", hint,
+               frame->isMinimized() ? 1 : 0, isEnabled() ? 1 : 0, isVisible() ? 1 : 0);
+    if (hint == HINT_MODEL_LOADED) {
+        if (frame->isMinimized()) frame->showNormal();
+        frame->raise();
+        frame->activateWindow();
+    }
+    if (hint == HINT_MODEL_LOADED || hint == HINT_MODEL_LOADED_SILENT) RedrawModel(false);
+}
+
+void CQzView::RedrawModel(bool full) {
+    core_.Redraw(full);
+    emit Drawn();
+}
+
+void CQzView::RunCommand(const QzCommand& command) {
+    if (!command.apply) return;
+    command.apply(core_.State());
+    RedrawModel(false);
+}
+
+void CQzView::OnZoom() {
+    CZoomDlg dialog(this);
+    if (dialog.DoModal(core_.State().zoom)) RedrawModel(false);
+}
+
+void CQzView::OnBackgroundImage() {
+    const QString path = QFileDialog::getOpenFileName(
+        this, tr("Load background image"),
+        QStandardPaths::writableLocation(QStandardPaths::PicturesLocation),
+        tr("Bitmap files (*.bmp *.BMP);;All Files (*)"));
+    if (path.isEmpty()) return;
+    SetWaitCursor(true);
+    QImage picture;
+    const bool loaded = picture.load(path);
+    SetWaitCursor(false);
+    if (!loaded) {
+        plat::ShowMessage("Could not load bitmap", plat::MessageKind::Stop);
+        return;
+    }
+    // The frame grows or shrinks by what the view lacks or has too much; the picture is
+    // shown once the view has the new size, and the next redraw replaces it.
+    background_ = picture;
+    const QSize change = picture.size() - size();
+    if (change.isNull()) {
+        OnSize(width(), height());
+        return;
+    }
+    window()->resize(window()->size() + change);
+}
+
+void CQzView::SetDragMode(Qt::KeyboardModifiers modifiers) {
+    QzRenderState& s = core_.State();
+    if (modifiers & Qt::ControlModifier)
+        s.dragMode = 1;
+    else if (modifiers & Qt::ShiftModifier)
+        s.dragMode = 2;
+    else
+        s.dragMode = 3;
+}
+
+void CQzView::mousePressEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) return QWidget::mousePressEvent(event);
+    // The window keeps the mouse until the button goes up, also outside it.
+    capture_ = true;
+    last_ = event->position().toPoint();
+    core_.State().dragging = true;
+    SetDragMode(event->modifiers());
+    RedrawModel(false);
+}
+
+void CQzView::DragStep(const QPoint& point) {
+    core_.State().RotateView(point.x() - last_.x(), point.y() - last_.y());
+    RedrawModel(false);
+    last_ = point;
+}
+
+void CQzView::mouseMoveEvent(QMouseEvent* event) {
+    // A burst of movements arrives as one: the toolkit merges the waiting ones, so only
+    // the newest position is drawn.
+    if (!capture_) return;
+    SetDragMode(event->modifiers());
+    DragStep(event->position().toPoint());
+}
+
+void CQzView::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton || !capture_) return QWidget::mouseReleaseEvent(event);
+    SetDragMode(event->modifiers());
+    DragStep(event->position().toPoint());
+    capture_ = false;
+    core_.State().dragging = false;
+    RedrawModel(false);
+}
+
+void CQzView::wheelEvent(QWheelEvent* event) {
+    // One notch is 120; finer wheels add up to whole notches.
+    wheelRest_ += event->angleDelta().y();
+    const int notches = wheelRest_ / 120;
+    wheelRest_ -= notches * 120;
+    event->accept();
+    if (notches == 0) return;
+    QzRenderState& s = core_.State();
+    const int zoom = QzWheelZoom(s.zoom, notches);
+    if (zoom == s.zoom) return;
+    s.zoom = zoom;
+    RedrawModel(false);
+}
+
+void CQzView::contextMenuEvent(QContextMenuEvent* event) {
+    if (contextMenu_) contextMenu_->exec(event->globalPos());
+}

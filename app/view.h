@@ -1,0 +1,81 @@
+// The view: shows the renderer's off-screen image as it is, repaints only what the
+// renderer flushed, turns mouse drags into rotations and runs the drawing commands.
+// The drawing itself stays in the view core; repainting never redraws the model.
+#pragma once
+
+#include <QImage>
+#include <QPoint>
+#include <QWidget>
+#include <string>
+#include <vector>
+
+#include "viewcore.h"
+
+class CQzDoc;
+class QMenu;
+struct QzCommand;
+
+class CQzView : public QWidget, public QzDisplaySink {
+    Q_OBJECT
+
+  public:
+    // Constructs the view's state with its start values, the stored colour scheme when it
+    // is one of those known, and the "a" switches of the process arguments.
+    CQzView(CQzDoc* document, int storedScheme, const std::vector<std::string>& args,
+            QWidget* parent = nullptr);
+    ~CQzView() override;
+
+    // The display sink: copies a rectangle of the image to the same place of the window
+    // at once (a null device context means the window itself).
+    void Paint(const QzZImage& image, const QzPixelRect& rect, void* deviceContext) override;
+    void SetWaitCursor(bool on) override;
+
+    // After a load: 37913 brings the main window forward (restored when minimised) and
+    // redraws, 37914 only redraws, other hints do nothing.
+    void OnUpdate(int hint);
+    // Clears (all of the image when full, else what the last drawing touched) and draws.
+    void RedrawModel(bool full);
+    // A drawing command of the table: its change of the state, then a redraw.
+    void RunCommand(const QzCommand& command);
+    // "Zoom...": the zoom dialog, and a redraw on OK.
+    void OnZoom();
+    // "Load background image": shows a picture file in the window until the next redraw.
+    void OnBackgroundImage();
+    // The View menu, shown at the mouse on a right click.
+    void SetContextMenu(QMenu* menu) { contextMenu_ = menu; }
+
+    QzRenderState& State() { return core_.State(); }
+    QzViewCore& Core() { return core_; }
+    CQzDoc* Document() const { return document_; }
+    // Whether a drag holds the mouse.
+    bool HasCapture() const { return capture_; }
+
+  signals:
+    // After every drawing: the status bar shows its statistics.
+    void Drawn();
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+  private:
+    void OnSize(int cx, int cy);
+    void SetDragMode(Qt::KeyboardModifiers modifiers);
+    void DragStep(const QPoint& point);
+
+    CQzDoc* document_;
+    QzViewCore core_;
+    QMenu* contextMenu_ = nullptr;
+    bool capture_ = false;
+    QPoint last_;
+    int wheelRest_ = 0;
+    // A picture waiting to be shown once the window has its size, and while shown.
+    QImage background_;
+    bool showingBackground_ = false;
+};

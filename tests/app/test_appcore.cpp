@@ -1,0 +1,522 @@
+// The desktop program's logic without windows: switches, the document's loading and
+// polling, the command table, the LDraw directory search and the frame's texts.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <thread>
+
+#include "clock.h"
+#include "commandids.h"
+#include "commands.h"
+#include "diagnostics.h"
+#include "doccore.h"
+#include "files.h"
+#include "frametexts.h"
+#include "ldrawdir.h"
+#include "loader.h"
+#include "measurements.h"
+#include "model.h"
+#include "switches.h"
+#include "test_support.h"
+#include "viewtransform.h"
+
+namespace {
+
+using testing_support::ScopedMessageBox;
+using testing_support::TempDir;
+using Args = std::vector<std::string>;
+
+// ---- Switches ----
+
+TEST(Switches, OnlyADashStartsOne) {
+    EXPECT_TRUE(QzIsSwitch("-PollSilent"));
+    EXPECT_TRUE(QzIsSwitch("--help"));
+    EXPECT_FALSE(QzIsSwitch("/home/user/models/house.mpd"));
+    EXPECT_FALSE(QzIsSwitch("house.mpd"));
+    EXPECT_FALSE(QzIsSwitch(""));
+}
+
+TEST(Switches, StandardIntegerConversion) {
+    const std::pair<const char*, int> cases[] = {{"250abc", 250},
+                                                 {"abc", 0},
+                                                 {"-50", -50},
+                                                 {"  +7", 7},
+                                                 {"", 0},
+                                                 {"- 5", 0},
+                                                 {"4.9", 4},
+                                                 {"99999999999", 2147483647},
+                                                 {"-99999999999", -2147483647 - 1}};
+    for (const auto& [text, value] : cases) EXPECT_EQ(QzStandardToInt(text), value) << text;
+}
+
+TEST(Switches, CommandLineNamesTheFileAndWhatToDoWithIt) {
+    struct Case {
+        Args args;
+        QzCommandLineInfo::Command command;
+        std::string file;
+    };
+    const Case cases[] = {
+        {{}, QzCommandLineInfo::FileNew, ""},
+        {{"-PollSilent", "-v4"}, QzCommandLineInfo::FileNew, ""},
+        {{"/abs/house.mpd"}, QzCommandLineInfo::FileOpen, "/abs/house.mpd"},
+        {{"-NoCache", "a.ldr", "b.ldr"}, QzCommandLineInfo::FileOpen, "a.ldr"},
+        {{"-p", "a.ldr"}, QzCommandLineInfo::FilePrint, "a.ldr"},
+        {{"-pt", "a.ldr", "printer", "driver", "port"}, QzCommandLineInfo::FilePrintTo, "a.ldr"},
+        // Unquoted numbers of an "a" switch: the first loose number is taken for the file.
+        {{"-a1", "0", "0"}, QzCommandLineInfo::FileOpen, "0"},
+    };
+    for (const Case& c : cases) {
+        const QzCommandLineInfo info = QzParseCommandLine(c.args);
+        EXPECT_EQ(info.command, c.command) << ::testing::PrintToString(c.args);
+        EXPECT_EQ(info.fileName, c.file) << ::testing::PrintToString(c.args);
+    }
+}
+
+TEST(Switches, WindowSizes) {
+    using Size = std::optional<std::pair<int, int>>;
+    const std::pair<Args, Size> cases[] = {
+        {{"-v4"}, std::pair{800, 600}}, {{"-V6"}, std::pair{1280, 1024}},
+        {{"-v"}, std::pair{320, 200}},  {{"-vx"}, std::pair{320, 200}},
+        {{"-v9"}, std::nullopt},        {{"-v5", "-v9"}, std::pair{1024, 768}},
+        {{"/v4"}, std::nullopt},        {{"house.mpd"}, std::nullopt},
+    };
+    for (const auto& [args, size] : cases)
+        EXPECT_EQ(QzFrameSizeSwitch(args), size) << ::testing::PrintToString(args);
+}
+
+TEST(Switches, ViewMatrixSwitches) {
+    QzNullSink sink;
+    QzRenderState state(&sink);
+    QzApplyViewSwitches({"-a0,0,1,0,1,0,-1,0,0", "-A1 0 0 0 1 0 0 0 1", "-a1,2,3"}, state);
+    const std::array<float, 16> identity = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+    EXPECT_EQ(state.GetViewMatrix(), identity);
+    EXPECT_TRUE(state.skewView);
+}
+
+// ---- The document ----
+
+class RecordingHost : public QzDocumentHost {
+  public:
+    void ShowInputLog() override { logs.push_back(QzInputLog); }
+    void UpdateAllViews(int hint) override { hints.push_back(hint); }
+    uint32_t StartTimer(int intervalMs) override {
+        EXPECT_EQ(intervalMs, 500);
+        running = true;
+        return ++timers;
+    }
+    void StopTimer(uint32_t) override { running = false; }
+    std::vector<std::string> logs;
+    std::vector<int> hints;
+    bool running = false;
+    uint32_t timers = 0;
+};
+
+class Document : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        testing_support::ResetModelInput();
+        QzLDrawDir = testing_support::ExamplesDir().string();
+        model = dir.Write("model.ldr", "0 Title\n1 4 0 0 0 1 0 0 0 1 0 0 0 1 zb1x1.dat\n");
+    }
+    void TearDown() override { testing_support::ResetModelInput(); }
+    // Rewrites the model with a new last-write time.
+    void Rewrite(const std::string& text) {
+        std::ofstream(model) << text;
+        const auto now = std::filesystem::file_time_type::clock::now();
+        std::filesystem::last_write_time(model, now + std::chrono::seconds(++touches));
+        plat::ClearPathCache();
+    }
+    TempDir dir;
+    std::string model;
+    ScopedMessageBox boxes;
+    RecordingHost host;
+    QzDocument doc{host};
+    int touches = 0;
+};
+
+TEST_F(Document, OpenLoadsShowsTheLogAndTellsTheViews) {
+    ASSERT_TRUE(doc.OpenDocument(model));
+    EXPECT_EQ(doc.pathName, model);
+    EXPECT_EQ(QzModelTitle, "Title");
+    EXPECT_EQ(host.logs, std::vector<std::string>{""});
+    EXPECT_EQ(host.hints, std::vector<int>{HINT_MODEL_LOADED});
+    plat::FileTime onDisk;
+    ASSERT_TRUE(plat::GetLastWriteTime(model, onDisk));
+    EXPECT_EQ(doc.fileTime, onDisk);
+
+    // A file that does not open keeps the previous document.
+    EXPECT_FALSE(doc.OpenDocument(dir.path().string() + "/missing.ldr"));
+    EXPECT_EQ(doc.pathName, model);
+    ASSERT_EQ(boxes.box.calls.size(), 1u);
+    EXPECT_EQ(boxes.box.calls[0].text, "Failed to open document.");
+}
+
+TEST_F(Document, FailedLoadStillShowsTheLogAndTellsTheViews) {
+    doc.pollMode = ID_POLL_SILENT;
+    const std::string first = dir.Write("first.ldr", "1 4 0 0 0 1 0 0 0 1 0 0 0 1 second.ldr\n");
+    dir.Write("second.ldr", "1 4 0 0 0 1 0 0 0 1 0 0 0 1 first.ldr\n");
+    EXPECT_FALSE(doc.OpenDocument(first));
+    EXPECT_EQ(doc.pathName, "");
+    ASSERT_EQ(host.logs.size(), 1u);
+    EXPECT_EQ(host.logs[0].rfind("Recursive references: ", 0), 0u) << host.logs[0];
+    EXPECT_EQ(host.hints, std::vector<int>{HINT_MODEL_LOADED_SILENT});
+    EXPECT_FALSE(host.running);
+}
+
+TEST_F(Document, SwitchesSetPollModeAndCache) {
+    const std::pair<Args, int> modes[] = {
+        {{"-PollActivate"}, ID_POLL_ACTIVATE}, {{"-PollSilent"}, ID_POLL_SILENT},
+        {{"-PollOff"}, ID_POLL_OFF},           {{"-PollSilent", "-PollAsk"}, ID_POLL_ASK},
+        {{"-pollsilent"}, ID_POLL_ASK},        {{"/PollSilent"}, ID_POLL_ASK},
+    };
+    for (const auto& [args, mode] : modes) {
+        QzDocument d(host);
+        d.ReadSwitches(args);
+        EXPECT_EQ(d.pollMode, mode) << args[0];
+        EXPECT_TRUE(d.cacheSubfiles);
+    }
+    QzDocument d(host);
+    d.ReadSwitches({"-NoCache"});
+    EXPECT_FALSE(d.cacheSubfiles);
+}
+
+TEST_F(Document, PollingReloadsAChangedFileWithoutAsking) {
+    doc.SetPollMode(ID_POLL_SILENT);
+    EXPECT_TRUE(host.running);
+    ASSERT_TRUE(doc.OpenDocument(model));
+    doc.OnPollTimer();
+    EXPECT_EQ(host.logs.size(), 1u) << "unchanged file reloaded";
+    Rewrite("0 Second title\n1 4 0 0 0 1 0 0 0 1 0 0 0 1 zb1x1.dat\n");
+    doc.OnPollTimer();
+    EXPECT_EQ(host.logs.size(), 2u);
+    EXPECT_EQ(QzModelTitle, "Second title");
+    EXPECT_TRUE(boxes.box.calls.empty());
+
+    // Choosing the other poll mode keeps the running timer.
+    const uint32_t timer = doc.pollTimer;
+    doc.SetPollMode(ID_POLL_ACTIVATE);
+    EXPECT_EQ(doc.pollTimer, timer);
+
+    // A deleted file is reported once, and polling stops; F5 brings it back.
+    std::filesystem::rename(model, model + ".away");
+    plat::ClearPathCache();
+    doc.OnPollTimer();
+    doc.OnPollTimer();
+    ASSERT_EQ(boxes.box.calls.size(), 1u);
+    EXPECT_EQ(boxes.box.calls[0].text, "Failed read timestamp of '" + model + "'.");
+    EXPECT_FALSE(host.running);
+    std::filesystem::rename(model + ".away", model);
+    plat::ClearPathCache();
+    doc.Reload();
+    EXPECT_TRUE(host.running);
+}
+
+TEST_F(Document, AskOnActivateAsksOncePerChange) {
+    ASSERT_TRUE(doc.OpenDocument(model));
+    Rewrite("0 Changed\n");
+    boxes.box.answer = plat::MessageAnswer::No;
+    doc.OnViewActivated();
+    doc.OnViewActivated();
+    ASSERT_EQ(boxes.box.calls.size(), 1u);
+    EXPECT_EQ(boxes.box.calls[0].text,
+              "The model '" + model + "' has been modified.\nDo you want to reload?");
+    EXPECT_EQ(boxes.box.calls[0].kind, plat::MessageKind::Question);
+    EXPECT_EQ(host.logs.size(), 1u);
+
+    Rewrite("0 Changed again\n");
+    boxes.box.answer = plat::MessageAnswer::Yes;
+    doc.OnViewActivated();
+    EXPECT_EQ(boxes.box.calls.size(), 2u);
+    EXPECT_EQ(host.logs.size(), 2u);
+    EXPECT_EQ(QzModelTitle, "Changed again");
+}
+
+TEST_F(Document, GuardsAgainstChecksInsideLoadsAndQuestions) {
+    ASSERT_TRUE(doc.OpenDocument(model));
+    Rewrite("0 Changed\n");
+    doc.loading = true;
+    doc.OnViewActivated();
+    doc.loading = false;
+    doc.asking = true;
+    doc.OnViewActivated();
+    doc.asking = false;
+    EXPECT_TRUE(boxes.box.calls.empty());
+    EXPECT_EQ(host.logs.size(), 1u);
+}
+
+TEST_F(Document, ChecksWaitWhileAWindowShowsModelData) {
+    doc.SetPollMode(ID_POLL_SILENT);
+    ASSERT_TRUE(doc.OpenDocument(model));
+    const QzLine* shown = QzParts[0].lines;
+    {
+        QzDocument::ReloadHold tree(&doc);
+        {
+            QzDocument::ReloadHold box(&doc);
+            Rewrite("0 Changed\n");
+            doc.OnPollTimer();
+            doc.OnPollTimer();
+        }
+        EXPECT_EQ(host.logs.size(), 1u);
+        EXPECT_EQ(QzParts[0].lines, shown) << "lines the window shows were freed";
+    }
+    // Once the last window has closed, the check runs once.
+    EXPECT_EQ(host.logs.size(), 2u);
+    EXPECT_EQ(QzModelTitle, "Changed");
+}
+
+TEST_F(Document, NoFileOpenNothingHappens) {
+    doc.Reload();
+    doc.OnViewActivated();
+    doc.SetPollMode(ID_POLL_ACTIVATE);
+    EXPECT_TRUE(host.running);
+    doc.OnPollTimer();
+    EXPECT_TRUE(host.logs.empty());
+    EXPECT_TRUE(boxes.box.calls.empty());
+}
+
+TEST_F(Document, WithoutTheCacheEveryLoadRereadsTheSubfiles) {
+    const std::string part = dir.Write("zlocal.dat", "0 Local part\n2 24 0 0 0 1 1 1\n");
+    model = dir.Write("model.ldr", "1 4 0 0 0 1 0 0 0 1 0 0 0 1 zlocal.dat\n");
+    for (bool cache : {true, false}) {
+        doc.cacheSubfiles = cache;
+        ASSERT_TRUE(doc.OpenDocument(model));
+        std::ofstream(part) << "0 Local part\n2 24 0 0 0 1 1 1\n2 24 0 0 0 2 2 2\n";
+        plat::ClearPathCache();
+        doc.Reload();
+        const QzPart* sub = QzParts[0].lines->part;
+        int lines = 0;
+        for (const QzLine* l = sub->lines; l; l = l->next) ++lines;
+        EXPECT_EQ(lines, cache ? 2 : 3) << "cache " << cache;
+        QzFreeAllParts();
+        std::ofstream(part) << "0 Local part\n2 24 0 0 0 1 1 1\n";
+    }
+}
+
+// ---- The command table ----
+
+TEST(CommandTable, IdentifiersAreUniqueAndEveryMenuCommandHasItsTexts) {
+    std::set<int> ids;
+    for (int i = 0; i < QzCommandCount; ++i) {
+        const QzCommand& c = QzCommands[i];
+        EXPECT_TRUE(ids.insert(c.id).second) << c.id;
+        if (c.option) {
+            EXPECT_TRUE(c.apply && c.checked) << c.id;
+        }
+    }
+    for (int id : QzStandardViewIds) EXPECT_NE(QzFindCommand(id), nullptr) << id;
+    const QzCommand* logging = QzFindCommand(ID_LOGGING);
+    ASSERT_NE(logging, nullptr);
+    EXPECT_EQ(QzPromptStatusTip(*logging), "Log debug info to file (" + plat::DebugLogPath() + ")");
+    const QzCommand* shading = QzFindCommand(ID_SHADING);
+    EXPECT_EQ(QzPromptStatusTip(*shading), "Turn shading on or off");
+    EXPECT_EQ(QzPromptToolTip(*shading), "Shading");
+    EXPECT_EQ(QzPromptToolTip(*QzFindCommand(ID_BFC)), "");
+}
+
+class Commands : public ::testing::Test {
+  protected:
+    void SetUp() override { testing_support::ResetModelInput(); }
+    void TearDown() override { testing_support::ResetModelInput(); }
+    void Run(int id) {
+        const QzCommand* c = QzFindCommand(id);
+        ASSERT_NE(c, nullptr);
+        ASSERT_NE(c->apply, nullptr);
+        c->apply(state);
+    }
+    bool Checked(int id) { return QzFindCommand(id)->checked(state); }
+    QzNullSink sink;
+    QzRenderState state{&sink};
+    ScopedMessageBox boxes;
+};
+
+TEST_F(Commands, SeamsOverwriteTheLineTypes) {
+    QzRenderOptions& o = state.options;
+    Run(ID_SEAMS);
+    EXPECT_TRUE(o.seams && !o.showType2 && o.showType3 && o.showType4 && !o.showType5);
+    Run(ID_SHOW_TYPE2);
+    Run(ID_SEAMS);
+    EXPECT_TRUE(!o.seams && o.showType2 && o.showType3 && o.showType4 && o.showType5);
+}
+
+TEST_F(Commands, RefreshAfterEachPartTurnsStudsLastOver) {
+    Run(ID_REFRESH_EACH_PART);
+    EXPECT_TRUE(Checked(ID_REFRESH_EACH_PART));
+    EXPECT_FALSE(Checked(ID_STUDS_LAST));
+    Run(ID_REFRESH_EACH_PART);
+    EXPECT_TRUE(Checked(ID_STUDS_LAST));
+    Run(ID_STUDS_LAST);
+    EXPECT_FALSE(Checked(ID_REFRESH_EACH_PART));
+}
+
+TEST_F(Commands, OnlyRendererThreeIsChosen) {
+    Run(ID_RENDERER_FIRST);
+    ASSERT_EQ(boxes.box.calls.size(), 1u);
+    EXPECT_EQ(boxes.box.calls[0].text, "Renderer type 1 needs to be implemented...");
+    EXPECT_EQ(boxes.box.calls[0].kind, plat::MessageKind::Stop);
+    EXPECT_TRUE(Checked(ID_RENDERER_FIRST + 2));
+    EXPECT_FALSE(Checked(ID_RENDERER_FIRST));
+    Run(ID_REFRESH_DISPLAY);
+    EXPECT_EQ(boxes.box.calls.back().text, "Refresh: needs implementation...");
+    EXPECT_EQ(boxes.box.calls.back().kind, plat::MessageKind::Exclamation);
+}
+
+TEST_F(Commands, LoggingWritesItsTwoLines) {
+    TempDir tmp;
+    const std::optional<std::string> oldTmp = plat::GetEnv("TMPDIR");
+    setenv("TMPDIR", tmp.path().c_str(), 1);
+    plat::SetTimeSource([] { return std::time_t{1796725821}; });
+    Run(ID_LOGGING);
+    EXPECT_TRUE(Checked(ID_LOGGING));
+    Run(ID_LOGGING);
+    EXPECT_FALSE(Checked(ID_LOGGING));
+    plat::SetTimeSource(nullptr);
+    std::ifstream in(tmp.path() / "QzDebug.txt");
+    std::string enabled, rule, disabled;
+    std::getline(in, enabled);
+    std::getline(in, rule);
+    std::getline(in, disabled);
+    const std::string date = plat::DateText(std::time_t{1796725821});
+    ASSERT_EQ(date.size(), 24u);
+    EXPECT_EQ(enabled.substr(enabled.find("Qz ")), "Qz logging enabled " + date);
+    EXPECT_EQ(rule, "---------------------");
+    EXPECT_EQ(disabled.substr(disabled.find("Qz ")), "Qz logging disabled " + date);
+    if (oldTmp)
+        setenv("TMPDIR", oldTmp->c_str(), 1);
+    else
+        unsetenv("TMPDIR");
+}
+
+TEST_F(Commands, SchemesAndStandardViews) {
+    Run(QzSchemeIds[2]);
+    EXPECT_EQ(state.colourScheme, 2);
+    EXPECT_TRUE(Checked(QzSchemeIds[2]));
+    Run(QzStandardViewIds[9]);
+    const std::array<float, 16> front = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+    EXPECT_EQ(state.GetViewMatrix(), front);
+    state.zoom = 250;
+    Run(QzStandardViewIds[1]);
+    EXPECT_EQ(state.zoom, 250);
+}
+
+TEST_F(Commands, CommandLineSwitchesGoThroughTheCommands) {
+    EXPECT_TRUE(QzSetOption(state, "seams", true));
+    EXPECT_FALSE(state.options.showType2);
+    EXPECT_TRUE(QzSetOption(state, "seams", true));  // already on: nothing changes
+    EXPECT_TRUE(state.options.seams);
+    EXPECT_TRUE(QzSetOption(state, "showAxes", true));
+    EXPECT_TRUE(state.showAxes);
+    EXPECT_TRUE(QzSetOption(state, "randomColours", false));
+    EXPECT_FALSE(state.options.randomColours);
+    EXPECT_FALSE(QzSetOption(state, "sparkle", true));
+    EXPECT_FALSE(QzIsOption("seamWidth"));
+}
+
+// ---- LDraw directory ----
+
+class LDrawDirSearch : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        saved = plat::GetEnv("LDRAWDIR");
+        savedConfig = plat::GetEnv("XDG_CONFIG_HOME");
+        setenv("XDG_CONFIG_HOME", config.path().c_str(), 1);
+        unsetenv("LDRAWDIR");
+    }
+    void TearDown() override {
+        if (saved)
+            setenv("LDRAWDIR", saved->c_str(), 1);
+        else
+            unsetenv("LDRAWDIR");
+        setenv("XDG_CONFIG_HOME", savedConfig->c_str(), 1);
+        QzLDrawDir.clear();
+    }
+    std::string Find(const std::string& stored) {
+        stores.clear();
+        return QzFindLDrawDir(stored, [this](const std::string& d) { stores.push_back(d); });
+    }
+    TempDir config;
+    std::optional<std::string> saved, savedConfig;
+    std::vector<std::string> stores;
+};
+
+TEST_F(LDrawDirSearch, StoredThenEnvironmentThenIni) {
+    config.Write("ldraw.ini",
+                 "; comment\n[other]\nBaseDirectory=/wrong\n[LDRAW]\n"
+                 "  basedirectory = \"/from/ini//\"  \n");
+    EXPECT_EQ(Find(""), "/from/ini");
+    EXPECT_EQ(stores, std::vector<std::string>{"/from/ini"});
+
+    setenv("LDRAWDIR", "/from/env\\\\", 1);
+    EXPECT_EQ(Find(""), "/from/env");
+    EXPECT_EQ(stores, std::vector<std::string>{"/from/env"});
+    EXPECT_EQ(QzLDrawDir, "/from/env");
+
+    // A stored value is used as it is; nothing else is consulted or stored.
+    EXPECT_EQ(Find("/stored/\\"), "/stored/\\");
+    EXPECT_TRUE(stores.empty());
+
+    // LDRAWDIR defined but empty ends the search.
+    setenv("LDRAWDIR", "", 1);
+    EXPECT_EQ(Find(""), "");
+    EXPECT_EQ(stores, std::vector<std::string>{""});
+}
+
+TEST_F(LDrawDirSearch, NothingAnywhere) {
+    EXPECT_EQ(Find(""), "");
+    EXPECT_TRUE(stores.empty());
+    config.Write("ldraw.ini", "[LDraw]\nBaseDirectory=\n");
+    EXPECT_EQ(Find(""), "");
+}
+
+TEST(ExpandLongPath, TakesTheNamesAsStoredOnDisk) {
+    TempDir dir;
+    dir.Write("Models/House.MPD", "0\n");
+    std::string out = "unchanged";
+    const std::string base = dir.path().string();
+    EXPECT_EQ(ExpandLongPath(base + "/models/house.mpd", out), 0);
+    EXPECT_EQ(out, base + "/Models/House.MPD");
+    out = "unchanged";
+    EXPECT_EQ(ExpandLongPath(base + "/models/none.mpd", out), -1);
+    EXPECT_EQ(ExpandLongPath("relative/house.mpd", out), -1);
+    EXPECT_EQ(out, "unchanged");
+}
+
+// ---- Frame texts ----
+
+TEST(FrameTexts, Goodbye) {
+    EXPECT_EQ(QzGoodbyeText(0), "Thank you for using Zarvel (0:00)");
+    EXPECT_EQ(QzGoodbyeText(3599), "Thank you for using Zarvel (59:59)");
+    EXPECT_EQ(QzGoodbyeText(3600), "Thank you for using Zarvel (1:00:00)");
+    EXPECT_EQ(QzGoodbyeText(14401), "Thank you for using Zarvel (4:00:01)");
+}
+
+TEST(FrameTexts, CaptionWithTitleAndAuthor) {
+    EXPECT_EQ(QzComposeCaption("house.mpd - Zarvel", "Little House", "Zarvel team"),
+              "house.mpd - Zarvel  \"Little House\"  Author: Zarvel team");
+    EXPECT_EQ(QzComposeCaption("a.ldr - Zarvel", "", "Me"), "a.ldr - Zarvel  Author: Me");
+    EXPECT_EQ(QzComposeCaption("a.ldr - Zarvel", "", ""), "a.ldr - Zarvel");
+    EXPECT_EQ(QzComposeCaption("a - Zarvel", std::string(3000, 't'), "x").size(), QZ_MAX_CAPTION);
+}
+
+TEST(FrameTexts, BuildLine) {
+    std::tm built{};
+    ASSERT_TRUE(QzParseBuildTime("Dec  8 2026", "06:33:26", built));
+    EXPECT_EQ(QzBuildLine(&built), "Release version built 2026.12.08 06:33");
+    EXPECT_EQ(QzBuildLine(nullptr), "Release version");
+    EXPECT_FALSE(QzParseBuildTime("??? ?? ????", "??:??:??", built));
+}
+
+TEST(FrameTexts, WheelZoom) {
+    EXPECT_EQ(QzWheelZoom(100, 1), 110);
+    EXPECT_EQ(QzWheelZoom(100, 2), 121);
+    EXPECT_EQ(QzWheelZoom(110, -1), 100);
+    EXPECT_EQ(QzWheelZoom(5, 1), 6);  // at least one step
+    EXPECT_EQ(QzWheelZoom(5, -1), 4);
+    EXPECT_EQ(QzWheelZoom(1, -3), 1);  // never below 1
+    EXPECT_EQ(QzWheelZoom(2147483600, 1), 2147483647);
+}
+
+}  // namespace
