@@ -3,7 +3,7 @@
 #include <ostream>
 
 #include "diagnostics.h"
-#include "document.h"
+#include "doccore.h"
 #include "ldrawdir.h"
 #include "loader.h"
 
