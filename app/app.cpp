@@ -45,6 +45,8 @@ CQzApp::CQzApp(const QStringList& args) : settings_(kCompany, kApplication) {
 CQzApp::~CQzApp() { ExitInstance(); }
 
 bool CQzApp::InitInstance() {
+    // Boxes shown before the main window exists have no owner.
+    previousMessageBox_ = plat::SetMessageBoxHandler(&messageBox_);
     // Settings live under the company and application keys; the recent files with them.
     for (int i = 1; i <= kRecentFiles; ++i) {
         const QString path =
@@ -107,7 +109,6 @@ bool CQzApp::InitInstance() {
     frame_ = new CMainFrame(this, document_, view_, QzFrameSizeSwitch(args_));
     frame_->SetRecentFiles(recent_);
     messageBox_.SetOwner(frame_);
-    previousMessageBox_ = plat::SetMessageBoxHandler(&messageBox_);
     inputLog_ = std::make_unique<CLogDlg>(QString::fromLatin1(kInputLogCaption), frame_);
     SetInputLogWindow(inputLog_.get());
 
@@ -125,10 +126,13 @@ bool CQzApp::InitInstance() {
 }
 
 int CQzApp::ExitInstance() {
+    if (previousMessageBox_) {
+        plat::SetMessageBoxHandler(previousMessageBox_);
+        previousMessageBox_ = nullptr;
+    }
     if (frame_) {
         SetInputLogWindow(nullptr);
         inputLog_.reset();
-        plat::SetMessageBoxHandler(previousMessageBox_);
         app::SetModalDocument(nullptr);
         delete frame_;  // the view with it
         frame_ = nullptr;

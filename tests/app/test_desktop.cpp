@@ -1,0 +1,397 @@
+// The desktop program's windows, driven as a user would, offscreen: start-up, loading
+// through the document with the log window, dragging, zooming, reloading, the caption,
+// the settings written and the goodbye. Modal windows are answered, never shown.
+#include <QAction>
+#include <QApplication>
+#include <QDialog>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSettings>
+#include <QSlider>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolBar>
+#include <QToolButton>
+#include <QWheelEvent>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+
+#include "app.h"
+#include "commandids.h"
+#include "diagnostics.h"
+#include "doccore.h"
+#include "document.h"
+#include "loader.h"
+#include "logdlg.h"
+#include "mainframe.h"
+#include "measurements.h"
+#include "modal.h"
+#include "model.h"
+#include "test_support.h"
+#include "view.h"
+#include "viewcore.h"
+#include "zoomdlg.h"
+
+namespace {
+
+// What a modal window showed when the test answered it.
+struct Shown {
+    QString kind;     // the dialog's class
+    QString caption;  // its window title
+    QString text;     // a message box's or log window's text
+};
+
+class DesktopTest : public QObject {
+    Q_OBJECT
+
+  private:
+    std::unique_ptr<CQzApp> app;
+    QTemporaryDir models;
+    std::vector<Shown> shown;
+    // Answers the next modal windows; by default every window is closed at once.
+    std::function<int(QDialog&)> answer;
+
+    void Start(const QStringList& args, bool expectRunning = true) {
+        app = std::make_unique<CQzApp>(args);
+        QCOMPARE(app->InitInstance(), expectRunning);
+    }
+    QString Write(const QString& name, const std::string& text) {
+        const QString path = models.filePath(name);
+        std::ofstream(path.toStdString(), std::ios::binary) << text;
+        // A new last-write time even within the file system's time resolution.
+        static int touches = 0;
+        std::filesystem::last_write_time(
+            path.toStdString(),
+            std::filesystem::file_time_type::clock::now() + std::chrono::seconds(++touches));
+        plat::ClearPathCache();
+        return path;
+    }
+    CQzView* View() { return app->View(); }
+    QzRenderState& State() { return app->View()->State(); }
+    void Trigger(int id) { app->Frame()->Action(id)->trigger(); }
+    void Mouse(QEvent::Type type, QPoint at, Qt::KeyboardModifiers keys = Qt::NoModifier) {
+        const Qt::MouseButtons held =
+            type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::MouseButtons(Qt::LeftButton);
+        const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
+        QMouseEvent event(type, at, View()->mapToGlobal(at), button, held, keys);
+        QApplication::sendEvent(View(), &event);
+    }
+
+  private slots:
+    void initTestCase() {
+        QVERIFY(models.isValid());
+        app::SetModalHandler([this](QDialog& dialog) {
+            Shown s{dialog.metaObject()->className(), dialog.windowTitle(), {}};
+            if (auto* box = qobject_cast<QMessageBox*>(&dialog)) s.text = box->text();
+            if (auto* log = qobject_cast<CLogDlg*>(&dialog))
+                s.text = log->TextArea()->toPlainText();
+            shown.push_back(s);
+            return answer ? answer(dialog) : int(QDialog::Rejected);
+        });
+    }
+    void init() {
+        testing_support::ResetModelInput();
+        qputenv("LDRAWDIR", testing_support::ExamplesDir().string().c_str());
+        QSettings(CQzApp::kCompany, CQzApp::kApplication).clear();
+        shown.clear();
+        answer = nullptr;
+    }
+    void cleanup() {
+        app.reset();
+        testing_support::ResetModelInput();
+    }
+
+    void startsEmptyWithItsStartValues() {
+        Start({});
+        QCOMPARE(app->Frame()->windowTitle(), QString("Untitled - Zarvel"));
+        const QzRenderOptions& o = State().options;
+        QVERIFY(o.showType2 && o.showType3 && o.showType4 && o.showType5 && o.shading && o.bfc &&
+                o.studsLast && o.ditherTransparency && o.dither256);
+        QVERIFY(!o.seams && !o.refreshEachPart && !o.randomColours && !o.allTransparent);
+        QCOMPARE(State().colourScheme, 0);
+        QCOMPARE(State().zoom, 100);
+        QVERIFY(State().skewView);
+        QCOMPARE(app->Document()->Core().pollMode, ID_POLL_ASK);
+        QVERIFY(app->Frame()->Action(ID_BFC)->isChecked());
+        QVERIFY(app->Frame()->Action(ID_CACHE_SUBFILES)->isChecked());
+        QVERIFY(app->Frame()->Action(ID_POLL_ASK)->isChecked());
+        for (int id : {ID_EDIT_UNDO, ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE, ID_FILE_STATISTICS,
+                       ID_TOOLBAR_32816, ID_TOOLBAR_32852, ID_TOOLBAR_32853})
+            QVERIFY2(!app->Frame()->Action(id)->isEnabled(), qPrintable(QString::number(id)));
+        QCOMPARE(app->Frame()->IdlePane()->text(), QString(kIdleText));
+        QCOMPARE(app->Frame()->Action(ID_SHADING)->statusTip(), QString("Turn shading on or off"));
+        QCOMPARE(app->Frame()->Action(ID_SHADING)->toolTip(), QString("Shading"));
+        QCOMPARE(app->Frame()->Action(ID_FILE_OPEN)->shortcut(), QKeySequence("Ctrl+O"));
+        QCOMPARE(app->Frame()->Action(ID_RELOAD)->shortcut(), QKeySequence("F5"));
+        QVERIFY(shown.empty());
+    }
+
+    void opensTheModelOfTheCommandLine() {
+        // An absolute path starts with "/" and is a file, not a switch; it opens under the
+        // names stored on disk.
+        const QString path = Write("Tidy.ldr",
+                                   "0 Tidy model\n0 Author: A. Builder\n"
+                                   "1 4 0 0 0 1 0 0 0 1 0 0 0 1 zb1x1.dat\n");
+        Start({models.filePath("tidy.LDR"), "-PollSilent"});
+        QCOMPARE(app->Document()->PathName(), path);
+        QCOMPARE(app->Frame()->windowTitle(),
+                 QString("Tidy.ldr - Zarvel  \"Tidy model\"  Author: A. Builder"));
+        QVERIFY(shown.empty());  // nothing logged: no log window
+        QCOMPARE(app->Document()->Core().pollMode, ID_POLL_SILENT);
+        QVERIFY(app->Document()->Core().pollTimer != 0);
+        QVERIFY(app->Frame()->DrawingPane()->text().startsWith("2:"));
+
+        // The settings: the library folder found in LDRAWDIR, the file among the recent.
+        app.reset();
+        QSettings settings(CQzApp::kCompany, CQzApp::kApplication);
+        QCOMPARE(settings.value("General settings/LDrawDir").toString(),
+                 QString::fromStdString(testing_support::ExamplesDir().string()));
+        QCOMPARE(settings.value("Recent File List/File1").toString(), path);
+        QVERIFY(settings.fileName().startsWith(qEnvironmentVariable("XDG_CONFIG_HOME")));
+    }
+
+    void showsTheInputLogAfterALoad() {
+        const QString path = Write("odd.ldr", "1 999 0 0 0 1 0 0 0 1 0 0 0 1 zb1x1.dat\n");
+        Start({path});
+        QCOMPARE(int(shown.size()), 1);
+        QCOMPARE(shown[0].kind, QString("CLogDlg"));
+        QCOMPARE(shown[0].caption, QString("Warnings and errors during input"));
+        QCOMPARE(shown[0].text, QString("WARNING \"" + path +
+                                        "\" Line 1: Unknown color, using 7: 1 999 0 0 0 1 0 0 "
+                                        "0 1 0 0 0 1 zb1x1.dat\n"));
+    }
+
+    void aModelThatDoesNotOpenEndsTheProgram() {
+        Start({models.filePath("none.ldr")}, false);
+        QCOMPARE(int(shown.size()), 2);
+        QCOMPARE(shown[0].text,
+                 QString("Cannot parse path: \"" + models.filePath("none.ldr") + "\""));
+        QCOMPARE(shown[1].text, QString("Failed to open document."));
+        QCOMPARE(app->ExitInstance(), 1);
+    }
+
+    void printSwitchLoadsAndEnds() {
+        const QString path = Write("print.ldr", "1 4 0 0 0 1 0 0 0 1 0 0 0 1 zb1x1.dat\n");
+        Start({"-p", path}, false);
+        QCOMPARE(QzPartCount > 0, true);
+        QCOMPARE(app->ExitInstance(), 0);
+    }
+
+    void windowSizeAndViewSwitches() {
+        Start({"-v4", "-a0,0,1,0,1,0,-1,0,0"});
+        QCOMPARE(app->Frame()->frameGeometry().size(), QSize(800, 600));
+        const std::array<float, 16> expected = {0, 0, 1, 0, 0, 1, 0, 0, -1, 0, 0, 0, 0, 0, 0, 1};
+        QCOMPARE(State().GetViewMatrix(), expected);
+    }
+
+    void dragTurnsTheModelWithThePreviewOfTheKeys() {
+        const QString path = Write("drag.ldr", "1 4 0 0 0 1 0 0 0 1 0 0 0 1 zb2x2.dat\n");
+        Start({path});
+        const QPoint start(100, 100);
+        struct Case {
+            Qt::KeyboardModifiers keys;
+            int mode;
+        };
+        for (const Case& c :
+             {Case{Qt::NoModifier, 3}, Case{Qt::ShiftModifier, 2}, Case{Qt::ControlModifier, 1},
+              Case{Qt::ControlModifier | Qt::ShiftModifier, 1}}) {
+            Mouse(QEvent::MouseButtonPress, start, c.keys);
+            QVERIFY(View()->HasCapture());
+            QVERIFY(State().dragging);
+            QCOMPARE(State().dragMode, c.mode);
+            // The preview of boxes counts no lines; the full drawing does.
+            QCOMPARE(QzDrawStats.typeCount[3] + QzDrawStats.typeCount[4] > 0, c.mode == 1);
+            Mouse(QEvent::MouseButtonRelease, start, c.keys);
+            QVERIFY(!State().dragging);
+        }
+        // A click starting from the skewed view 0 leaves the pure rotation of 30, 45.
+        QVERIFY(!State().skewView);
+        QzNullSink sink;
+        QzRenderState expected(&sink);
+        expected.SetViewAngles(30, 45);
+        QCOMPARE(State().GetViewMatrix(), expected.GetViewMatrix());
+
+        // 100 pixels to the right, in two steps, the last one the release outside.
+        Mouse(QEvent::MouseButtonPress, start);
+        Mouse(QEvent::MouseMove, start + QPoint(40, 0), Qt::ShiftModifier);
+        QCOMPARE(State().dragMode, 2);
+        Mouse(QEvent::MouseButtonRelease, start + QPoint(100, 0));
+        expected.RotateView(100, 0);
+        const std::array<float, 16> got = State().GetViewMatrix();
+        const std::array<float, 16> want = expected.GetViewMatrix();
+        for (int i = 0; i < 16; ++i) QVERIFY(std::abs(got[i] - want[i]) < 1e-5f);
+        // About the vertical axis by 1.7444 radians: the screen's y row is unchanged.
+        QVERIFY(std::abs(got[4] - want[4]) < 1e-6f);
+        QVERIFY(QzDrawStats.typeCount[3] + QzDrawStats.typeCount[4] > 0);  // full picture
+        // Moves without a pressed button turn nothing.
+        Mouse(QEvent::MouseMove, start + QPoint(300, 300));
+        QCOMPARE(State().GetViewMatrix(), got);
+    }
+
+    void viewShowsWhatTheCommandLineDraws() {
+        const QString path =
+            testing_support::ExamplesDir().string().c_str() + QString("/models/house.mpd");
+        Start({path, "-v3"});
+        app->Frame()->resize(400, 330);
+        QCoreApplication::processEvents();
+        const QSize size = View()->size();
+        const QImage onScreen = View()->grab().toImage().convertToFormat(QImage::Format_RGB888);
+        QCOMPARE(onScreen.size(), size);
+        QzViewCore core;
+        core.State().view = State().view;
+        core.State().skewView = State().skewView;
+        QVERIFY(core.Resize(size.width(), size.height()));
+        core.Draw();
+        const std::vector<uint8_t> rgb = core.RgbPixels();
+        int differing = 0;
+        for (int y = 0; y < onScreen.height(); ++y) {
+            const uchar* line = onScreen.constScanLine(y);
+            const size_t row = size_t(size.width()) * 3;
+            differing += std::memcmp(line, rgb.data() + y * row, row) != 0;
+        }
+        QCOMPARE(differing, 0);
+    }
+
+    void zoomDialogAndWheel() {
+        Start({});
+        struct Case {
+            QString typed;
+            bool ok;
+            int zoom;
+        };
+        for (const Case& c : {Case{"250abc", true, 250}, Case{"abc", true, 0},
+                              Case{"-50", true, -50}, Case{"75", false, -50}}) {
+            answer = [&](QDialog& d) {
+                auto& zoom = static_cast<CZoomDlg&>(d);
+                zoom.Slider()->setValue(zoom.Slider()->maximum());
+                zoom.UpArrow()->click();
+                zoom.Field()->setText(c.typed);
+                return int(c.ok ? QDialog::Accepted : QDialog::Rejected);
+            };
+            Trigger(ID_ZOOM);
+            QCOMPARE(State().zoom, c.zoom);
+        }
+        QCOMPARE(shown.back().caption, QString("Zoom"));
+        State().zoom = 100;
+        QWheelEvent wheel(QPointF(10, 10), View()->mapToGlobal(QPointF(10, 10)), QPoint(),
+                          QPoint(0, 240), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(View(), &wheel);
+        QCOMPARE(State().zoom, 121);
+    }
+
+    void pollingReloadsAndWaitsForModalWindows() {
+        const QString path = Write("poll.ldr", "0 First\n1 4 0 0 0 1 0 0 0 1 0 0 0 1 zb1x1.dat\n");
+        Start({path});
+        Trigger(ID_POLL_SILENT);
+        QVERIFY(app->Frame()->Action(ID_POLL_SILENT)->isChecked());
+        Write("poll.ldr", "0 Second\n1 4 0 0 0 1 0 0 0 1 0 0 0 1 zb1x1.dat\n");
+        QTRY_COMPARE(QString::fromStdString(QzModelTitle), QString("Second"));
+        QTRY_VERIFY(app->Frame()->windowTitle().contains("\"Second\""));
+
+        // While the zoom dialog is open, ticks change nothing; the check runs after it.
+        answer = [&](QDialog&) {
+            Write("poll.ldr", "0 Third\n1 4 0 0 0 1 0 0 0 1 0 0 0 1 zb1x1.dat\n");
+            QTest::qWait(1200);
+            return int(QzModelTitle == "Second" ? QDialog::Rejected : QDialog::Accepted);
+        };
+        const int zoom = State().zoom;
+        Trigger(ID_ZOOM);
+        QCOMPARE(State().zoom, zoom);  // rejected: the model stayed as it was
+        QCOMPARE(QString::fromStdString(QzModelTitle), QString("Third"));
+
+        // Manual reload: nothing until F5.
+        Trigger(ID_POLL_OFF);
+        Write("poll.ldr", "0 Fourth\n");
+        QTest::qWait(700);
+        QCOMPARE(QString::fromStdString(QzModelTitle), QString("Third"));
+        Trigger(ID_RELOAD);
+        QCOMPARE(QString::fromStdString(QzModelTitle), QString("Fourth"));
+    }
+
+    void setLDrawDirStoresTheTypedText() {
+        Start({});
+        answer = [](QDialog& d) {
+            auto* field = d.findChild<QLineEdit*>();
+            field->setText("/some/where/ ");
+            return int(QDialog::Accepted);
+        };
+        Trigger(ID_SET_LDRAW_DIR);
+        QCOMPARE(QzLDrawDir, std::string("/some/where/ "));
+        QCOMPARE(QSettings(CQzApp::kCompany, CQzApp::kApplication)
+                     .value("General settings/LDrawDir")
+                     .toString(),
+                 QString("/some/where/ "));
+    }
+
+    void commandsOfTheMenus() {
+        Start({});
+        Trigger(ID_SEAMS);
+        QVERIFY(State().options.seams && !State().options.showType2);
+        QVERIFY(app->Frame()->Action(ID_SEAMS)->isChecked());
+        QVERIFY(!app->Frame()->Action(ID_SHOW_TYPE2)->isChecked());
+        Trigger(ID_RENDERER_FIRST + 1);
+        QCOMPARE(shown.back().text, QString("Renderer type 2 needs to be implemented..."));
+        QVERIFY(app->Frame()->Action(ID_RENDERER_FIRST + 2)->isChecked());
+        Trigger(ID_VIEW_TOOLBAR);
+        QVERIFY(app->Frame()->ToolBar()->isHidden());
+        QVERIFY(!app->Frame()->Action(ID_VIEW_TOOLBAR)->isChecked());
+        Trigger(ID_APP_ABOUT);
+        QCOMPARE(shown.back().caption, QString("About Zarvel"));
+    }
+
+    void goodbyeWhenTheWindowCloses() {
+        Start({});
+        app->Frame()->close();
+        QCOMPARE(shown.back().kind, QString("QMessageBox"));
+        QCOMPARE(shown.back().caption, QString("Zarvel"));
+        QCOMPARE(shown.back().text, QString("Thank you for using Zarvel (0:00)"));
+    }
+
+    void logWindowLayout() {
+        CLogDlg log("Caption");
+        log.text = "Title:\tHouse\r\nNext\r\n";
+        answer = [&](QDialog& d) {
+            d.show();
+            const QRect area = log.TextArea()->geometry();
+            const QRect ok = log.OkButton()->geometry();
+            d.resize(d.size() + QSize(100, 40));
+            QCoreApplication::processEvents();
+            [&] {
+                QCOMPARE(log.TextArea()->width(), area.width() + 100);
+                QCOMPARE(log.TextArea()->height(), area.height() + 40);
+                QCOMPARE(log.OkButton()->geometry(), ok.translated(100, 0));
+            }();
+            d.resize(10, 10);
+            QCoreApplication::processEvents();
+            [&] { QCOMPARE(d.size(), QSize(175, 110)); }();
+            return int(QDialog::Accepted);
+        };
+        log.DoModal();
+        QCOMPARE(shown.back().text, QString("Title:\tHouse\nNext\n"));
+        QCOMPARE(shown.back().caption, QString("Caption"));
+    }
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // Offscreen, with a configuration folder of the test's own: the user's settings are
+    // never read or written.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QTemporaryDir config;
+    qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, config.path());
+    QApplication application(argc, argv);
+    DesktopTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "test_desktop.moc"
