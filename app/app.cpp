@@ -10,6 +10,7 @@
 #include "diagnostics.h"
 #include "document.h"
 #include "format.h"
+#include "frametexts.h"
 #include "ldrawdir.h"
 #include "ldrawdirdlg.h"
 #include "loader.h"
@@ -146,13 +147,8 @@ int CQzApp::ExitInstance() {
 
 void CQzApp::CheckColourDepth() {
     const QScreen* screen = frame_->screen();
-    const int bits = screen ? screen->depth() : 32;
-    if (bits >= 24) return;
-    const long long colours = 1LL << std::max(bits, 0);
-    plat::ShowMessage(plat::Format("Your display currently only has %lld colors.\nFor the best "
-                                   "drawings you should use true color (24/32 bit)",
-                                   colours),
-                      plat::MessageKind::Information);
+    const std::string warning = QzColourDepthWarning(screen ? screen->depth() : 32);
+    if (!warning.empty()) plat::ShowMessage(warning, plat::MessageKind::Information);
 }
 
 void CQzApp::OnFileOpen() {

@@ -294,7 +294,10 @@ void CMainFrame::BuildStatusBar() {
     }
     drawingPane_ = new QLabel(bar);
     drawingPane_->setObjectName("Drawing time");
-    drawingPane_->setFixedWidth(380);
+    // 380 pixels, or as wide as the statistics of a large model need in this font.
+    const int needed = drawingPane_->fontMetrics().horizontalAdvance(QStringLiteral(
+        "2:1550365 3:484526 4:1151076 5:875071 0.325 seconds (0) M:801942 V:13254891"));
+    drawingPane_->setFixedWidth(std::max(380, needed + 8));
     bar->addPermanentWidget(drawingPane_);
     UpdateDrawingPane();
     UpdateLockIndicators();

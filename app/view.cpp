@@ -13,6 +13,7 @@
 #include "doccore.h"
 #include "frametexts.h"
 #include "messagebox.h"
+#include "modal.h"
 #include "resources.h"
 #include "switches.h"
 #include "zoomdlg.h"
@@ -116,11 +117,12 @@ void CQzView::OnZoom() {
 }
 
 void CQzView::OnBackgroundImage() {
-    const QString path = QFileDialog::getOpenFileName(
-        this, tr("Load background image"),
-        QStandardPaths::writableLocation(QStandardPaths::PicturesLocation),
-        tr("Bitmap files (*.bmp *.BMP);;All Files (*)"));
-    if (path.isEmpty()) return;
+    QFileDialog dialog(this, tr("Load background image"),
+                       QStandardPaths::writableLocation(QStandardPaths::PicturesLocation),
+                       tr("Bitmap files (*.bmp *.BMP);;All Files (*)"));
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    if (app::ExecModal(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+    const QString path = dialog.selectedFiles().first();
     SetWaitCursor(true);
     QImage picture;
     const bool loaded = picture.load(path);

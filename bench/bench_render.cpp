@@ -7,11 +7,11 @@
 
 #include "diagnostics.h"
 #include "drawpass.h"
-#include "viewcore.h"
 #include "loader.h"
 #include "measurements.h"
 #include "messagebox.h"
 #include "model.h"
+#include "viewcore.h"
 
 namespace {
 

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds Zarvel, and runs it on the bundled example library:
-# checks the demo model, renders it to PNG and writes it as a POV-Ray scene.
+# checks the demo model, renders it to PNG, writes it as a POV-Ray scene, and opens it in
+# the desktop program when a display is available.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -8,6 +9,7 @@ bash scripts/install-deps.sh
 bash scripts/build.sh release >/dev/null
 
 cli=build/release/cli/zarvel-cli
+desktop=build/release/app/zarvel
 lib=examples
 model=examples/models/house.mpd
 mkdir -p out
@@ -19,3 +21,14 @@ echo "== zarvel-cli render $model -o out/house.png"
 echo "== zarvel-cli pov $model -o out/house.pov"
 "$cli" pov --ldraw "$lib" "$model" -o out/house.pov
 echo "Wrote out/house.png and out/house.pov"
+
+# The demo keeps its settings apart from the user's own, so that the example library is
+# the one the window uses.
+open_window=(env XDG_CONFIG_HOME="$PWD/out/demo-config" LDRAWDIR="$PWD/$lib" "$desktop" "$PWD/$model")
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+  echo "== zarvel $model (close the window to end the demo)"
+  "${open_window[@]}"
+else
+  echo "No display: to see the model in the desktop program, run on a desktop:"
+  echo "  ${open_window[*]}"
+fi

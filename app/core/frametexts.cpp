@@ -54,6 +54,14 @@ bool QzParseBuildTime(const char* date, const char* time, std::tm& out) {
     return true;
 }
 
+std::string QzColourDepthWarning(int bitsPerPixel) {
+    if (bitsPerPixel >= 24) return {};
+    return plat::Format(
+        "Your display currently only has %lld colors.\nFor the best drawings you should use true "
+        "color (24/32 bit)",
+        1LL << std::max(bitsPerPixel, 0));
+}
+
 int QzWheelZoom(int zoom, int notches) {
     for (; notches > 0; --notches) {
         const double grown = std::round(zoom * 1.1);

@@ -25,6 +25,10 @@ std::string QzBuildLine(const std::tm* built);
 // ("Dec  8 2026", "06:33:26"); false when they cannot be read.
 bool QzParseBuildTime(const char* date, const char* time, std::tm& out);
 
+// The start-up warning for a display of fewer than 24 bits per pixel; empty for one of
+// 24 or more.
+std::string QzColourDepthWarning(int bitsPerPixel);
+
 // The zoom after `notches` steps of the mouse wheel (positive: towards the user, larger):
 // each step multiplies by 1.1, rounded, and moves by at least 1; shrinking stops at 1.
 int QzWheelZoom(int zoom, int notches);

@@ -509,6 +509,15 @@ TEST(FrameTexts, BuildLine) {
     EXPECT_FALSE(QzParseBuildTime("??? ?? ????", "??:??:??", built));
 }
 
+TEST(FrameTexts, ColourDepth) {
+    EXPECT_EQ(QzColourDepthWarning(16),
+              "Your display currently only has 65536 colors.\nFor the best drawings you should "
+              "use true color (24/32 bit)");
+    EXPECT_NE(QzColourDepthWarning(8).find(" 256 colors."), std::string::npos);
+    EXPECT_EQ(QzColourDepthWarning(24), "");
+    EXPECT_EQ(QzColourDepthWarning(32), "");
+}
+
 TEST(FrameTexts, WheelZoom) {
     EXPECT_EQ(QzWheelZoom(100, 1), 110);
     EXPECT_EQ(QzWheelZoom(100, 2), 121);

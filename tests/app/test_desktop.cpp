@@ -3,8 +3,10 @@
 // the settings written and the goodbye. Modal windows are answered, never shown.
 #include <QAction>
 #include <QApplication>
+#include <QBitmap>
 #include <QDialog>
 #include <QFile>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -355,6 +357,37 @@ class DesktopTest : public QObject {
         QCOMPARE(shown.back().text, QString("Thank you for using Zarvel (0:00)"));
     }
 
+    void backgroundImageAndCursor() {
+        Start({});
+        const QString picture = models.filePath("back.bmp");
+        QImage image(64, 48, QImage::Format_RGB888);
+        image.fill(QColor(10, 200, 30));
+        QVERIFY(image.save(picture, "BMP"));
+        answer = [&](QDialog& d) {
+            static_cast<QFileDialog&>(d).selectFile(picture);
+            return int(QDialog::Accepted);
+        };
+        Trigger(ID_BACKGROUND_IMAGE);
+        QTRY_COMPARE(View()->size(), QSize(64, 48));
+        QCOMPARE(View()->Core().Width(), 64);  // the resize drew the model anew
+
+        answer = [&](QDialog& d) {
+            if (auto* files = qobject_cast<QFileDialog*>(&d)) {
+                files->selectFile(models.filePath("garbage.bmp"));
+                return int(QDialog::Accepted);
+            }
+            return int(QDialog::Rejected);
+        };
+        Write("garbage.bmp", "not a picture");
+        Trigger(ID_BACKGROUND_IMAGE);
+        QCOMPARE(shown.back().text, QString("Could not load bitmap"));
+        QCOMPARE(shown.back().kind, QString("QMessageBox"));
+
+        const QCursor hand = View()->cursor();
+        QCOMPARE(hand.hotSpot(), QPoint(15, 15));
+        QCOMPARE(hand.bitmap().size(), QSize(32, 32));
+    }
+
     void logWindowLayout() {
         CLogDlg log("Caption");
         log.text = "Title:\tHouse\r\nNext\r\n";
@@ -386,8 +419,9 @@ int main(int argc, char** argv) {
     // Offscreen, with a configuration folder of the test's own: the user's settings are
     // never read or written.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QTemporaryDir config;
+    QTemporaryDir config, runtime;
     qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
+    qputenv("XDG_RUNTIME_DIR", runtime.path().toUtf8());
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, config.path());
     QApplication application(argc, argv);
     DesktopTest test;

@@ -9,8 +9,8 @@
 #include "args.h"
 #include "cli_run.h"
 #include "cmd_render.h"
-#include "viewcore.h"
 #include "render_fixture.h"
+#include "viewcore.h"
 
 namespace render_test {
 namespace {

@@ -4,10 +4,10 @@
 #include <gtest/gtest.h>
 
 #include "drawpass.h"
-#include "viewcore.h"
 #include "loader.h"
 #include "measurements.h"
 #include "render_fixture.h"
+#include "viewcore.h"
 #include "viewtransform.h"
 
 namespace render_test {

@@ -4,8 +4,8 @@
 
 #include <cmath>
 
-#include "viewcore.h"
 #include "render_fixture.h"
+#include "viewcore.h"
 #include "viewtransform.h"
 
 namespace render_test {
