@@ -18,6 +18,7 @@
 #include "mainframe.h"
 #include "messagebox.h"
 #include "modal.h"
+#include "resources.h"
 #include "view.h"
 #include "zimage.h"
 
@@ -38,7 +39,12 @@ QString Key(const char* section, const char* value) {
 
 }  // namespace
 
-CQzApp::CQzApp(const QStringList& args) : settings_(kCompany, kApplication) {
+CQzApp::CQzApp(const QStringList& args)
+    : settings_(kCompany, kApplication),
+      fileTypes_(std::make_unique<QzXdgFileTypeStore>(
+          [](const std::string& path, int position, int pixels) {
+              return app::IconPixmap(position, pixels).save(QString::fromStdString(path), "PNG");
+          })) {
     for (const QString& arg : args) args_.push_back(arg.toStdString());
     rawCommandLine_ = args.join(' ');
 }
@@ -206,6 +212,8 @@ void CQzApp::OnSetLDrawDir() {
     QzLDrawDir = directory;
     settings_.setValue(Key(kGeneralSettings, "LDrawDir"), QString::fromStdString(directory));
 }
+
+void CQzApp::OnRegisterFileTypes(int types) { RegisterFileTypes(*fileTypes_, types); }
 
 void CQzApp::OnAppAbout() {
     CAboutDlg dialog(frame_);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "qtmessagebox.h"
+#include "registration.h"
 #include "switches.h"
 
 class CLogDlg;
@@ -39,6 +40,10 @@ class CQzApp : public QObject {
     void OnOpenRecentFile(int index);
     void OnSetLDrawDir();
     void OnAppAbout();
+    // "Register File Types": the extensions of the set (QZ_TYPE_DAT, QZ_TYPE_MPD).
+    void OnRegisterFileTypes(int types);
+    // Where registrations are written: the user's freedesktop folders.
+    QzFileTypeStore& FileTypeStore() { return *fileTypes_; }
 
     QSettings& Settings() { return settings_; }
     QStringList RecentFiles() const { return recent_; }
@@ -65,6 +70,7 @@ class CQzApp : public QObject {
     app::QtMessageBox messageBox_;
     plat::MessageBoxHandler* previousMessageBox_ = nullptr;
     std::unique_ptr<CLogDlg> inputLog_;
+    std::unique_ptr<QzFileTypeStore> fileTypes_;
     CQzDoc* document_ = nullptr;
     CQzView* view_ = nullptr;
     CMainFrame* frame_ = nullptr;

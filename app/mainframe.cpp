@@ -26,7 +26,9 @@
 #include "drawpass.h"
 #include "frametexts.h"
 #include "keyboardlocks.h"
+#include "messagebox.h"
 #include "qtmessagebox.h"
+#include "registration.h"
 #include "resources.h"
 #include "view.h"
 
@@ -34,10 +36,11 @@ namespace {
 
 // Commands the program runs itself, besides the drawing commands of the table.
 constexpr int kProgramCommands[] = {
-    ID_FILE_OPEN,        ID_POLL_ACTIVATE, ID_POLL_SILENT,     ID_POLL_ASK,
-    ID_POLL_OFF,         ID_RELOAD,        ID_CACHE_SUBFILES,  ID_APP_EXIT,
-    ID_SET_LDRAW_DIR,    ID_VIEW_TOOLBAR,  ID_VIEW_STATUS_BAR, ID_ZOOM,
-    ID_BACKGROUND_IMAGE, ID_WEB_ZARVEL,    ID_WEB_TOLPIX,      ID_APP_ABOUT,
+    ID_FILE_OPEN,       ID_POLL_ACTIVATE,  ID_POLL_SILENT,      ID_POLL_ASK,      ID_POLL_OFF,
+    ID_RELOAD,          ID_CACHE_SUBFILES, ID_APP_EXIT,         ID_SET_LDRAW_DIR, ID_VIEW_TOOLBAR,
+    ID_VIEW_STATUS_BAR, ID_ZOOM,           ID_BACKGROUND_IMAGE, ID_WEB_ZARVEL,    ID_WEB_TOLPIX,
+    ID_APP_ABOUT,       ID_TREE_VIEW,      ID_STATISTICS,       ID_WRITE_POV,     ID_AUTO_ZOOM,
+    ID_REGISTER_BOTH,   ID_REGISTER_DAT,   ID_REGISTER_MPD,
 };
 
 constexpr int kPollModes[] = {ID_POLL_ACTIVATE, ID_POLL_SILENT, ID_POLL_ASK, ID_POLL_OFF};
@@ -182,6 +185,7 @@ QMenu* CMainFrame::BuildViewMenu() {
         m->addSeparator();
     };
     MakeAction(ID_VIEW_TOOLBAR)->setCheckable(true);
+    MakeAction(ID_AUTO_ZOOM)->setCheckable(true);
     MakeAction(ID_VIEW_STATUS_BAR)->setCheckable(true);
     add({ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR});
     add({ID_TREE_VIEW, ID_ZOOM});
@@ -333,6 +337,7 @@ void CMainFrame::UpdateCommandUI() {
     }
     for (int id : kPollModes) Action(id)->setChecked(doc.pollMode == id);
     Action(ID_CACHE_SUBFILES)->setChecked(doc.cacheSubfiles);
+    Action(ID_AUTO_ZOOM)->setChecked(view_->AutoZoom());
     Action(ID_VIEW_TOOLBAR)->setChecked(toolBar_ && !toolBar_->isHidden());
     Action(ID_VIEW_STATUS_BAR)->setChecked(!statusBar()->isHidden());
 }
@@ -382,6 +387,27 @@ void CMainFrame::OnCommand(int id) {
             case ID_APP_ABOUT:
                 app_->OnAppAbout();
                 break;
+            case ID_TREE_VIEW:
+                view_->OnTreeView();
+                break;
+            case ID_STATISTICS:
+                view_->OnStatistics();
+                break;
+            case ID_WRITE_POV:
+                view_->OnWritePovFile();
+                break;
+            case ID_AUTO_ZOOM:
+                view_->OnAutoZoom();
+                break;
+            case ID_REGISTER_BOTH:
+                app_->OnRegisterFileTypes(QZ_TYPE_DAT | QZ_TYPE_MPD);
+                break;
+            case ID_REGISTER_DAT:
+                app_->OnRegisterFileTypes(QZ_TYPE_DAT);
+                break;
+            case ID_REGISTER_MPD:
+                app_->OnRegisterFileTypes(QZ_TYPE_MPD);
+                break;
             default:
                 if (const QzCommand* command = QzFindCommand(id)) view_->RunCommand(*command);
                 break;
@@ -416,10 +442,22 @@ void CMainFrame::ApplyStartSize() {
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
-    const uint32_t seconds = (plat::TickCount() - frameCreateTime_) / 1000;
+    OnClose((plat::TickCount() - frameCreateTime_) / 1000);
+    event->accept();
+}
+
+void CMainFrame::OnClose(uint32_t seconds) {
     app::ShowTimedMessage(this, QString::fromStdString(QzGoodbyeText(seconds)),
                           QStringLiteral("Zarvel"), QMessageBox::Information, kGoodbyeMs);
-    event->accept();
+    // After more than four hours of use, offer to open LDraw files with this program.
+    constexpr uint32_t kOfferAfter = 4 * 3600;
+    if (seconds <= kOfferAfter) return;
+    const int both = QZ_TYPE_DAT | QZ_TYPE_MPD;
+    if (IsFileTypeRegistered(app_->FileTypeStore(), both)) return;
+    if (plat::ShowMessage("Do you want Zarvel to be the default application\nfor file types .dat "
+                          "and .mpd?",
+                          plat::MessageKind::Question) == plat::MessageAnswer::Yes)
+        RegisterFileTypes(app_->FileTypeStore(), both);
 }
 
 void CMainFrame::changeEvent(QEvent* event) {

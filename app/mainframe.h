@@ -38,6 +38,9 @@ class CMainFrame : public QMainWindow {
     void SetRecentFiles(const QStringList& paths);
     // Gives the outer size the "v" switch asked for, once the window has its frame.
     void ApplyStartSize();
+    // What closing after that many seconds of use shows: the goodbye, and after more
+    // than four hours the offer to open LDraw files with this program.
+    void OnClose(uint32_t seconds);
 
     QAction* Action(int id) const;
     QMenu* ViewMenu() const { return viewMenu_; }

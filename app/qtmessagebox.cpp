@@ -21,6 +21,9 @@ plat::MessageAnswer QtMessageBox::Show(const std::string& text, plat::MessageKin
         case plat::MessageKind::Question:
             icon = QMessageBox::Question;
             break;
+        case plat::MessageKind::Plain:
+            icon = QMessageBox::NoIcon;
+            break;
     }
     const bool question = kind == plat::MessageKind::Question;
     QMessageBox box(icon, plat::kAppTitle, QString::fromStdString(text),

@@ -227,6 +227,40 @@ QIcon AppIcon() {
     return icon;
 }
 
+QPixmap IconPixmap(int position, int pixels) {
+    if (position != 6 && position != 7) return StandardViewPixmap(1, pixels);
+    // A page with a folded corner, a brick on it and the file type below.
+    QPixmap pixmap(pixels, pixels);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    const double u = pixels / 32.0;
+    QPainterPath page;
+    page.moveTo(5 * u, 1 * u);
+    page.lineTo(21 * u, 1 * u);
+    page.lineTo(27 * u, 7 * u);
+    page.lineTo(27 * u, 31 * u);
+    page.lineTo(5 * u, 31 * u);
+    page.closeSubpath();
+    p.setPen(QPen(QColor(90, 90, 90), std::max(1.0, u)));
+    p.setBrush(Qt::white);
+    p.drawPath(page);
+    p.drawLine(QPointF(21 * u, 1 * u), QPointF(21 * u, 7 * u));
+    p.drawLine(QPointF(21 * u, 7 * u), QPointF(27 * u, 7 * u));
+    const QPixmap brick = StandardViewPixmap(1, static_cast<int>(16 * u));
+    p.drawPixmap(QPointF(8 * u, 5 * u), brick);
+    if (pixels >= 24) {
+        QFont font = p.font();
+        font.setPixelSize(std::max(6, static_cast<int>(7 * u)));
+        font.setBold(true);
+        p.setFont(font);
+        p.setPen(position == 6 ? QColor(40, 90, 200) : QColor(40, 150, 60));
+        p.drawText(QRectF(5 * u, 22 * u, 22 * u, 9 * u), Qt::AlignCenter,
+                   position == 6 ? QStringLiteral("DAT") : QStringLiteral("MPD"));
+    }
+    return pixmap;
+}
+
 QPixmap StandardViewPixmap(int view, int size) {
     QPixmap pixmap(size, size);
     pixmap.fill(Qt::transparent);

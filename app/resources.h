@@ -8,6 +8,8 @@
 namespace app {
 
 QIcon AppIcon();
+// The program's icons by position: 0 the program, 6 a .dat file, 7 an .mpd file.
+QPixmap IconPixmap(int position, int pixels);
 // The hand the view shows everywhere in its window: 32 x 32, black outline on white,
 // hot spot 15, 15.
 QCursor HandCursor();

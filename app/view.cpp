@@ -2,7 +2,9 @@
 
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMenu>
 #include <QPainter>
 #include <QStandardPaths>
@@ -12,10 +14,15 @@
 #include "diagnostics.h"
 #include "doccore.h"
 #include "frametexts.h"
+#include "logdlg.h"
 #include "messagebox.h"
 #include "modal.h"
+#include "model.h"
+#include "povwriter.h"
 #include "resources.h"
+#include "statistics.h"
 #include "switches.h"
+#include "treeviewdlg.h"
 #include "zoomdlg.h"
 
 CQzView::CQzView(CQzDoc* document, int storedScheme, const std::vector<std::string>& args,
@@ -79,6 +86,7 @@ void CQzView::OnSize(int cx, int cy) {
                frame->isMinimized() ? 1 : 0, isEnabled() ? 1 : 0, isVisible() ? 1 : 0);
     if (cx == 0 || cy == 0 || !isVisible()) return;
     core_.Resize(cx, cy);
+    FitIfAutoZoom();
     RedrawModel(true);
     if (!background_.isNull()) {
         showingBackground_ = true;
@@ -97,7 +105,10 @@ void CQzView::OnUpdate(int hint) {
         frame->raise();
         frame->activateWindow();
     }
-    if (hint == HINT_MODEL_LOADED || hint == HINT_MODEL_LOADED_SILENT) RedrawModel(false);
+    if (hint == HINT_MODEL_LOADED || hint == HINT_MODEL_LOADED_SILENT) {
+        FitIfAutoZoom();
+        RedrawModel(false);
+    }
 }
 
 void CQzView::RedrawModel(bool full) {
@@ -140,6 +151,69 @@ void CQzView::OnBackgroundImage() {
         return;
     }
     window()->resize(window()->size() + change);
+}
+
+void CQzView::OnStatistics() {
+    CLogDlg report(QString::fromLatin1(inspect::kStatisticsCaption), this);
+    report.text = QString::fromStdString(inspect::StatisticsText(core_.State()));
+    report.DoModal();
+}
+
+void CQzView::OnTreeView() {
+    CTreeViewDlg dialog(this);
+    dialog.DoModal(QzPartCount > 0 ? &QzParts[0] : nullptr);
+}
+
+namespace {
+
+// "Name|patterns|Name|patterns||" as the toolkit's "Name (patterns);;Name (patterns)".
+QString FilterOf(const std::string& pairs) {
+    const QStringList parts = QString::fromStdString(pairs).split('|');
+    QStringList filters;
+    for (int i = 0; i + 1 < parts.size(); i += 2) {
+        if (parts[i].isEmpty()) break;
+        QString patterns = parts[i + 1];
+        patterns.replace(';', ' ');
+        patterns.replace(QStringLiteral("*.*"), QStringLiteral("*"));
+        filters << parts[i] + QStringLiteral(" (") + patterns + ')';
+    }
+    return filters.join(QStringLiteral(";;"));
+}
+
+}  // namespace
+
+void CQzView::OnWritePovFile() {
+    bool waiting = false;
+    WritePovFile([this, &waiting](const PovSaveDialog& ask) -> std::optional<std::string> {
+        // The scene goes beside the model unless the user says otherwise.
+        const QString folder = QFileInfo(QString::fromStdString(QzParts[0].name)).absolutePath();
+        QFileDialog dialog(this, QString::fromStdString(ask.title),
+                           QDir(folder).filePath(QString::fromStdString(ask.initialName)),
+                           FilterOf(ask.filter));
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setFileMode(QFileDialog::AnyFile);
+        dialog.setOption(QFileDialog::HideNameFilterDetails);
+        dialog.setDefaultSuffix(QString::fromStdString(ask.defaultExtension));
+        if (app::ExecModal(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+            return std::nullopt;
+        SetWaitCursor(true);
+        waiting = true;
+        return dialog.selectedFiles().first().toStdString();
+    });
+    if (waiting) SetWaitCursor(false);
+    // The export's time and zero line counts are the statistics now.
+    emit Drawn();
+}
+
+void CQzView::OnAutoZoom() {
+    autoZoom_ = !autoZoom_;
+    if (!autoZoom_) return;
+    FitIfAutoZoom();
+    RedrawModel(false);
+}
+
+void CQzView::FitIfAutoZoom() {
+    if (autoZoom_ && QzPartCount > 0) core_.State().zoom = core_.FitZoom();
 }
 
 void CQzView::SetDragMode(Qt::KeyboardModifiers modifiers) {

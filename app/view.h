@@ -41,6 +41,16 @@ class CQzView : public QWidget, public QzDisplaySink {
     void OnZoom();
     // "Load background image": shows a picture file in the window until the next redraw.
     void OnBackgroundImage();
+    // "Statistics...": the statistics report in its window.
+    void OnStatistics();
+    // "Tree View...": the model's tree in its window.
+    void OnTreeView();
+    // "Write POV file...": the scene export with its save dialog.
+    void OnWritePovFile();
+    // "Auto Zoom": while on, every load and every resize choose the zoom that fits the
+    // model into the view (the view's placement of the model stays).
+    void OnAutoZoom();
+    bool AutoZoom() const { return autoZoom_; }
     // The View menu, shown at the mouse on a right click.
     void SetContextMenu(QMenu* menu) { contextMenu_ = menu; }
 
@@ -72,7 +82,10 @@ class CQzView : public QWidget, public QzDisplaySink {
     CQzDoc* document_;
     QzViewCore core_;
     QMenu* contextMenu_ = nullptr;
+    void FitIfAutoZoom();
+
     bool capture_ = false;
+    bool autoZoom_ = false;
     QPoint last_;
     int wheelRest_ = 0;
     // A picture waiting to be shown once the window has its size, and while shown.

@@ -8,7 +8,7 @@ namespace plat {
 
 inline constexpr const char* kAppTitle = "Zarvel";
 
-enum class MessageKind { Stop, Exclamation, Information, Question };
+enum class MessageKind { Stop, Exclamation, Information, Question, Plain };
 enum class MessageAnswer { Ok, Yes, No };
 
 class MessageBoxHandler {

@@ -7,7 +7,7 @@ packages=(
   libcli11-dev libgtest-dev libgmock-dev libbenchmark-dev libpng-dev
   clang libclang-rt-14-dev clang-format
   povray
-  qt6-base-dev libx11-dev
+  qt6-base-dev libx11-dev shared-mime-info
   locales
 )
 

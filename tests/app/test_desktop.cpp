@@ -4,21 +4,25 @@
 #include <QAction>
 #include <QApplication>
 #include <QBitmap>
+#include <QCheckBox>
 #include <QDialog>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSettings>
 #include <QSlider>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolBar>
 #include <QToolButton>
+#include <QTreeView>
 #include <QWheelEvent>
 #include <cmath>
 #include <filesystem>
@@ -27,6 +31,7 @@
 #include <memory>
 
 #include "app.h"
+#include "cli_run.h"
 #include "commandids.h"
 #include "diagnostics.h"
 #include "doccore.h"
@@ -37,7 +42,9 @@
 #include "measurements.h"
 #include "modal.h"
 #include "model.h"
+#include "statistics.h"
 #include "test_support.h"
+#include "treeviewdlg.h"
 #include "view.h"
 #include "viewcore.h"
 #include "zoomdlg.h"
@@ -55,6 +62,14 @@ class DesktopTest : public QObject {
     Q_OBJECT
 
   private:
+    static std::string ReadWithoutDate(const QString& path) {
+        std::ifstream in(path.toStdString(), std::ios::binary);
+        std::string text, line;
+        while (std::getline(in, line))
+            if (line.rfind("// Date:", 0) != 0) text += line + "\n";
+        return text;
+    }
+
     std::unique_ptr<CQzApp> app;
     QTemporaryDir models;
     std::vector<Shown> shown;
@@ -388,6 +403,171 @@ class DesktopTest : public QObject {
         QCOMPARE(hand.bitmap().size(), QSize(32, 32));
     }
 
+    void treeWindowFillsLazilyAndComposesTexts() {
+        const QString path = Write("tree.ldr",
+                                   "0 Tree model\n"
+                                   "0 BFC CERTIFY CCW\n"
+                                   "1 0x2FF0000 0 0 0 1 0 0 0 1 0 0 0 1 zb1x1.dat\n"
+                                   "1 16 10 0 0 1 0 0 0 1 0 0 0 1 empty.ldr\n"
+                                   "2 24 0 0 0 1 1 1\n");
+        Write("empty.ldr", "0 Nothing\n");
+        Start({path});
+        bool checked = false;
+        answer = [&](QDialog& d) {
+            auto& dialog = static_cast<CTreeViewDlg&>(d);
+            dialog.show();
+            QAbstractItemModel* m = dialog.Tree()->model();
+            auto text = [&](const QModelIndex& i) {
+                return m->data(i, Qt::DisplayRole).toString();
+            };
+            [&] {
+                QCOMPARE(m->rowCount({}), 5);
+                const QModelIndex brick = m->index(2, 0, {});
+                QCOMPARE(text(brick),
+                         QString("1 0x2FF0000  0 0 0  1 0 0  0 1 0  0 0 1  zb1x1.dat"));
+                QVERIFY(m->hasChildren(brick));
+                QVERIFY(!m->hasChildren(m->index(4, 0, {})));
+                QCOMPARE(m->rowCount(brick), 0);  // not filled before it opens
+                dialog.Tree()->expand(brick);
+                QVERIFY(m->rowCount(brick) > 0);
+                const int filled = m->rowCount(brick);
+                dialog.Tree()->collapse(brick);
+                dialog.Tree()->expand(brick);
+                QCOMPARE(m->rowCount(brick), filled);
+                QCOMPARE(m->parent(m->index(0, 0, brick)), brick);
+                // A part without lines opens to nothing and loses its button.
+                const QModelIndex empty = m->index(3, 0, {});
+                dialog.Tree()->expand(empty);
+                QCOMPARE(m->rowCount(empty), 1);  // its comment line
+                // Line numbers and the modes are composed anew.
+                dialog.LineNumbers()->setChecked(true);
+                QCOMPARE(text(m->index(0, 0, {})), QString("1: 0 Tree model"));
+                dialog.ModeButton(1)->setChecked(true);
+                QCOMPARE(text(m->index(1, 0, {})), QString("2: 0x21 0 BFC CERTIFY CCW"));
+                dialog.ModeButton(2)->setChecked(true);
+                QVERIFY(text(brick).startsWith("3: 1 0x2FF0000  <"));
+                QCOMPARE(text(m->index(4, 0, {})), QString("5: 2 24  0 0 0  1 1 1"));
+                // An edited label shows the composed text again.
+                QVERIFY(m->setData(m->index(4, 0, {}), "edited", Qt::EditRole));
+                QCOMPARE(text(m->index(4, 0, {})), QString("5: 2 24  0 0 0  1 1 1"));
+                QCOMPARE(dialog.minimumSize(), QSize(200, 100));
+                checked = true;
+            }();
+            return int(QDialog::Accepted);
+        };
+        Trigger(ID_TREE_VIEW);
+        QVERIFY(checked);
+        QCOMPARE(shown.back().caption, QString("Zarvel Tree View"));
+    }
+
+    void statisticsWindow() {
+        Start({testing_support::ExamplesDir().string().c_str() + QString("/models/house.mpd")});
+        Trigger(ID_STATISTICS);
+        QCOMPARE(shown.back().caption, QString("Zarvel Statistics"));
+        QString expected = QString::fromStdString(inspect::StatisticsText(State()));
+        expected.replace("\r\n", "\n");
+        QCOMPARE(shown.back().text, expected);
+        QVERIFY(expected.startsWith("Title:\tLittle House\n"));
+    }
+
+    void writePovFileAsTheCommandLineDoes() {
+        const QString model =
+            testing_support::ExamplesDir().string().c_str() + QString("/models/house.mpd");
+        Start({model});
+        const QString scene = models.filePath("house-desktop.pov");
+        QString proposed;
+        answer = [&](QDialog& d) {
+            if (auto* files = qobject_cast<QFileDialog*>(&d)) {
+                proposed = QFileInfo(files->selectedFiles().value(0)).fileName();
+                files->selectFile(scene);
+                return int(QDialog::Accepted);
+            }
+            return int(QMessageBox::Ok);
+        };
+        Trigger(ID_WRITE_POV);
+        QCOMPARE(proposed, QString("house.pov"));
+        QCOMPARE(shown[0].text,
+                 QString("WARNING: This has not been tested, you may want to use Tolpix instead"));
+        QCOMPARE(shown.back().caption, QString("Write POV file"));
+        QTRY_COMPARE(app->Frame()->DrawingPane()->text().left(16), QString("2:0 3:0 4:0 5:0 "));
+        const std::string desktop = ReadWithoutDate(scene);
+        const QString cliScene = models.filePath("house-cli.pov");
+        const testing_support::CliRun run = testing_support::RunZarvelCli(
+            {"pov", "--ldraw", testing_support::ExamplesDir().string(), model.toStdString(), "-o",
+             cliScene.toStdString()});
+        QCOMPARE(run.status, 0);
+        QVERIFY(desktop.size() > 1000);
+        QCOMPARE(desktop, ReadWithoutDate(cliScene));
+    }
+
+    void autoZoomFitsEveryLoadAndResize() {
+        const QString model =
+            testing_support::ExamplesDir().string().c_str() + QString("/models/house.mpd");
+        Start({model});
+        QCOMPARE(State().zoom, 100);
+        QVERIFY(!app->Frame()->Action(ID_AUTO_ZOOM)->isChecked());
+        Trigger(ID_AUTO_ZOOM);
+        QVERIFY(app->Frame()->Action(ID_AUTO_ZOOM)->isChecked());
+        const int fitted = View()->Core().FitZoom();
+        QCOMPARE(State().zoom, fitted);
+        QVERIFY(fitted != 100);
+        app->Frame()->resize(app->Frame()->size() / 2);
+        QTRY_VERIFY(State().zoom < fitted);
+        State().zoom = 7;
+        Trigger(ID_RELOAD);
+        QCOMPARE(State().zoom, View()->Core().FitZoom());
+        Trigger(ID_AUTO_ZOOM);
+        State().zoom = 7;
+        Trigger(ID_RELOAD);
+        QCOMPARE(State().zoom, 7);
+    }
+
+    void commandsWithSideEffects() {
+        Start({testing_support::ExamplesDir().string().c_str() + QString("/models/house.mpd")});
+        Trigger(ID_REFRESH_EACH_PART);
+        QVERIFY(app->Frame()->Action(ID_REFRESH_EACH_PART)->isChecked());
+        QVERIFY(!app->Frame()->Action(ID_STUDS_LAST)->isChecked());
+        auto colours = [] {
+            std::vector<int> c;
+            for (const QzLine* l = QzParts[0].lines; l; l = l->next) c.push_back(l->randomColour);
+            return c;
+        };
+        Trigger(ID_RANDOM_COLOURS);
+        const std::vector<int> first = colours();
+        QTest::qWait(20);
+        Trigger(ID_RANDOM_COLOURS);
+        QVERIFY(colours() != first);
+        QVERIFY(app->Frame()->Action(ID_RANDOM_COLOURS)->isChecked());
+        QVERIFY(!app->Frame()->Action(ID_NORMAL_COLOURS)->isChecked());
+        Trigger(ID_NORMAL_COLOURS);
+        QVERIFY(!State().options.randomColours);
+        QVERIFY(app->Frame()->Action(ID_NORMAL_COLOURS)->isChecked());
+        Trigger(QzSchemeIds[1]);
+        QCOMPARE(State().colourScheme, 1);
+        QVERIFY(app->Frame()->Action(QzSchemeIds[1])->isChecked());
+        QCOMPARE(app->Frame()->Action(ID_LOGGING)->statusTip(),
+                 QString::fromStdString("Log debug info to file (" + plat::DebugLogPath() + ")"));
+    }
+
+    void offerToRegisterAfterFourHours() {
+        Start({});
+        app->Frame()->OnClose(14400);
+        QCOMPARE(int(shown.size()), 1);  // the goodbye only
+        answer = [](QDialog& d) {
+            auto* box = qobject_cast<QMessageBox*>(&d);
+            return int(box && box->icon() == QMessageBox::Question ? QMessageBox::Yes
+                                                                   : QMessageBox::Ok);
+        };
+        app->Frame()->OnClose(14401);
+        QCOMPARE(int(shown.size()), 4);
+        QCOMPARE(shown[1].text, QString("Thank you for using Zarvel (4:00:01)"));
+        QCOMPARE(shown[2].text, QString("Do you want Zarvel to be the default application\nfor "
+                                        "file types .dat and .mpd?"));
+        QCOMPARE(shown[3].text, QString("Qz registered, Thank You!"));
+        app->Frame()->OnClose(14401);
+        QCOMPARE(int(shown.size()), 5);  // registered now: no question
+    }
+
     void logWindowLayout() {
         CLogDlg log("Caption");
         log.text = "Title:\tHouse\r\nNext\r\n";
@@ -422,6 +602,7 @@ int main(int argc, char** argv) {
     QTemporaryDir config, runtime;
     qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
     qputenv("XDG_RUNTIME_DIR", runtime.path().toUtf8());
+    qputenv("XDG_DATA_HOME", (config.path() + "/data").toUtf8());
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, config.path());
     QApplication application(argc, argv);
     DesktopTest test;

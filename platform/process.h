@@ -1,0 +1,14 @@
+// Running another program of the system and waiting for it.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace plat {
+
+// Runs the program (looked up in PATH when it has no "/") with the arguments, its output
+// discarded, and waits for it. Its exit status, or -1 when it could not be started or
+// did not end normally.
+int RunProgram(const std::vector<std::string>& argv);
+
+}  // namespace plat
