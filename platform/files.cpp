@@ -276,6 +276,13 @@ bool TextFile::ReadLine(std::string_view& line, size_t bufferSize) {
 // ---------------------------------------------------------------------------------
 // Environment and small file helpers.
 
+bool SameIgnoringCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (FoldAscii(a[i]) != FoldAscii(b[i])) return false;
+    return true;
+}
+
 std::optional<std::string> GetEnv(const char* name) {
     if (name == nullptr) return std::nullopt;
     const char* value = std::getenv(name);

@@ -48,6 +48,9 @@ class TextFile {
     bool open_ = false;
 };
 
+// Whether two texts are equal when ASCII letters are compared without their case.
+bool SameIgnoringCase(std::string_view a, std::string_view b);
+
 // Value of an environment variable, nothing when it is not set.
 std::optional<std::string> GetEnv(const char* name);
 // The folder for temporary files (TMPDIR, else /tmp), without a trailing "/".

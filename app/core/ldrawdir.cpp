@@ -24,15 +24,6 @@ std::string_view Trim(std::string_view text) {
     return text;
 }
 
-bool SameIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
-
 }  // namespace
 
 std::optional<std::string> QzReadIniString(const std::string& path, const std::string& section,
@@ -47,13 +38,13 @@ std::optional<std::string> QzReadIniString(const std::string& path, const std::s
         if (text.front() == '[') {
             const size_t close = text.find(']');
             inSection = close != std::string_view::npos &&
-                        SameIgnoringCase(Trim(text.substr(1, close - 1)), section);
+                        plat::SameIgnoringCase(Trim(text.substr(1, close - 1)), section);
             continue;
         }
         if (!inSection) continue;
         const size_t equals = text.find('=');
         if (equals == std::string_view::npos ||
-            !SameIgnoringCase(Trim(text.substr(0, equals)), key))
+            !plat::SameIgnoringCase(Trim(text.substr(0, equals)), key))
             continue;
         std::string_view value = Trim(text.substr(equals + 1));
         if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&

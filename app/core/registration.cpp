@@ -127,11 +127,11 @@ bool QzXdgFileTypeStore::WriteDescription(const std::string& typeKey,
     return plat::RunProgram({"update-mime-database", mime.string()}) == 0;
 }
 
-bool QzXdgFileTypeStore::WriteIcon(const std::string& typeKey, int iconPosition) {
-    const std::string name = IconNameOf(QzMimeTypeOf(ExtensionOf(typeKey)));
+bool QzXdgFileTypeStore::WriteIconSet(const char* context, const std::string& name,
+                                      int iconPosition) {
     for (int pixels : {16, 32, 48, 64, 128}) {
         const std::string size = std::to_string(pixels) + "x" + std::to_string(pixels);
-        const fs::path folder = fs::path(dataHome_) / "icons" / "hicolor" / size / "mimetypes";
+        const fs::path folder = fs::path(dataHome_) / "icons" / "hicolor" / size / context;
         std::error_code ec;
         fs::create_directories(folder, ec);
         if (ec || !writeIcon_ ||
@@ -141,16 +141,13 @@ bool QzXdgFileTypeStore::WriteIcon(const std::string& typeKey, int iconPosition)
     return true;
 }
 
+bool QzXdgFileTypeStore::WriteIcon(const std::string& typeKey, int iconPosition) {
+    return WriteIconSet("mimetypes", IconNameOf(QzMimeTypeOf(ExtensionOf(typeKey))), iconPosition);
+}
+
 bool QzXdgFileTypeStore::WriteDesktopEntry(const std::string& program) {
     // The program's own icon, for the entry.
-    for (int pixels : {16, 32, 48, 64, 128}) {
-        const std::string size = std::to_string(pixels) + "x" + std::to_string(pixels);
-        const fs::path folder = fs::path(dataHome_) / "icons" / "hicolor" / size / "apps";
-        std::error_code ec;
-        fs::create_directories(folder, ec);
-        if (ec || !writeIcon_ || !writeIcon_((folder / "zarvel.png").string(), 0, pixels))
-            return false;
-    }
+    if (!WriteIconSet("apps", "zarvel", 0)) return false;
     std::string entry =
         "[Desktop Entry]\n"
         "Type=Application\n"
@@ -265,19 +262,22 @@ int RegisterFileType(QzFileTypeStore& store, const std::string& extension,
 }
 
 int RegisterFileTypes(QzFileTypeStore& store, int types) {
-    if (types & QZ_TYPE_DAT) {
-        const int code = RegisterFileType(store, ".dat", "Qz.dat", "Qz dat file", 6, false);
+    static constexpr struct {
+        int bit;
+        const char* extension;
+        const char* typeKey;
+        const char* description;
+        int iconPosition;
+    } kTypes[] = {{QZ_TYPE_DAT, ".dat", "Qz.dat", "Qz dat file", 6},
+                  {QZ_TYPE_MPD, ".mpd", "Qz.mpd", "Qz mpd file", 7}};
+    for (const auto& type : kTypes) {
+        if (!(types & type.bit)) continue;
+        const int code = RegisterFileType(store, type.extension, type.typeKey, type.description,
+                                          type.iconPosition, false);
         if (code != 0) {
-            plat::ShowMessage(plat::Format("Could not register .dat for Qz\nError code: %d", code),
-                              plat::MessageKind::Exclamation);
-            return code;
-        }
-    }
-    if (types & QZ_TYPE_MPD) {
-        const int code = RegisterFileType(store, ".mpd", "Qz.mpd", "Qz mpd file", 7, false);
-        if (code != 0) {
-            plat::ShowMessage(plat::Format("Could not register .mpd for Qz\nError code: %d", code),
-                              plat::MessageKind::Exclamation);
+            plat::ShowMessage(
+                plat::Format("Could not register %s for Qz\nError code: %d", type.extension, code),
+                plat::MessageKind::Exclamation);
             return code;
         }
     }

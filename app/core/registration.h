@@ -61,6 +61,8 @@ class QzXdgFileTypeStore : public QzFileTypeStore {
 
   private:
     bool WriteDesktopEntry(const std::string& program);
+    // The icon at every size of the theme, under the context folder ("apps", ...).
+    bool WriteIconSet(const char* context, const std::string& name, int iconPosition);
 
     IconWriter writeIcon_;
     std::string dataHome_;

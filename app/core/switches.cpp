@@ -4,6 +4,7 @@
 #include <climits>
 #include <string>
 
+#include "files.h"
 #include "viewtransform.h"
 
 bool QzIsSwitch(std::string_view arg) { return !arg.empty() && arg[0] == '-'; }
@@ -26,15 +27,6 @@ int QzStandardToInt(std::string_view text) {
 
 namespace {
 
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
-
 // The text after the switch character when the switch starts with the letter (either
 // case); nothing otherwise.
 std::optional<std::string_view> LetterSwitch(std::string_view arg, char letter) {
@@ -50,9 +42,9 @@ QzCommandLineInfo QzParseCommandLine(const std::vector<std::string>& args) {
     for (const std::string& arg : args) {
         if (QzIsSwitch(arg)) {
             const std::string_view name = std::string_view(arg).substr(1);
-            if (EqualsIgnoringCase(name, "pt"))
+            if (plat::SameIgnoringCase(name, "pt"))
                 info.command = QzCommandLineInfo::FilePrintTo;
-            else if (EqualsIgnoringCase(name, "p"))
+            else if (plat::SameIgnoringCase(name, "p"))
                 info.command = QzCommandLineInfo::FilePrint;
         } else if (info.fileName.empty()) {
             // Later plain arguments are the printer, driver and port of "-pt".
