@@ -1,5 +1,6 @@
 #include "document.h"
 
+#include <QApplication>
 #include <QFileInfo>
 
 #include "logdlg.h"
@@ -38,3 +39,13 @@ uint32_t CQzDoc::StartTimer(int intervalMs) {
 }
 
 void CQzDoc::StopTimer(uint32_t) { pollTimer_.stop(); }
+
+void CQzDoc::Busy(bool on, const std::string& path) {
+    if (on) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        emit Progress(tr("Loading %1...").arg(QFileInfo(QString::fromStdString(path)).fileName()));
+    } else {
+        QApplication::restoreOverrideCursor();
+        emit Progress(QString());
+    }
+}

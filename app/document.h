@@ -38,10 +38,13 @@ class CQzDoc : public QObject, public QzDocumentHost {
     void UpdateAllViews(int hint) override;
     uint32_t StartTimer(int intervalMs) override;
     void StopTimer(uint32_t timer) override;
+    void Busy(bool on, const std::string& path) override;
 
   signals:
     // After every load, good or not: the caption follows the model's title and author.
     void Loaded();
+    // A message for the status bar while a load runs; empty when it is over.
+    void Progress(const QString& message);
 
   private:
     QzDocument core_;

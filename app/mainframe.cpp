@@ -95,6 +95,14 @@ CMainFrame::CMainFrame(CQzApp* app, CQzDoc* document, CQzView* view,
         });
     });
     connect(document_, &CQzDoc::Loaded, this, &CMainFrame::UpdateFrameTitle);
+    connect(document_, &CQzDoc::Progress, this, [this](const QString& message) {
+        if (message.isEmpty()) {
+            statusBar()->clearMessage();
+            return;
+        }
+        statusBar()->showMessage(message);
+        statusBar()->repaint();
+    });
 
     // The default outer size: most of the screen, at most 1024 x 768.
     const QSize available = screen() ? screen()->availableSize() : QSize(1024, 768);

@@ -55,9 +55,11 @@ int QzDocument::LoadModel(const std::string& path) {
         QzFreeLights();
     }
     QzClearInputLog();
+    host_.Busy(true, path);
     const uint32_t start = plat::TickCount();
     const int loaded = QzReadModel(path);
     loadTimeMs = static_cast<int32_t>(plat::TickCount() - start);
+    host_.Busy(false, path);
     if (loaded && watchesFile && !plat::GetLastWriteTime(path, fileTime)) {
         FailedTimestamp(path);
         fileTime = {0, 0};

@@ -23,6 +23,8 @@ class QzDocumentHost {
     // identifier, 0 when it could not be started.
     virtual uint32_t StartTimer(int intervalMs) = 0;
     virtual void StopTimer(uint32_t timer) = 0;
+    // A load of the path starts (on) or has read everything (off): long loads show it.
+    virtual void Busy(bool /*on*/, const std::string& /*path*/) {}
 };
 
 class QzDocument {
