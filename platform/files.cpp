@@ -199,6 +199,12 @@ bool CanOpenForReading(const std::string& path) {
     return regular;
 }
 
+bool IsDirectory(std::string_view path) {
+    std::optional<std::string> real = ResolvePath(path);
+    struct stat st;
+    return real && stat(real->c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
 // ---------------------------------------------------------------------------------
 // Text files.
 
@@ -206,10 +212,14 @@ bool TextFile::Open(std::string_view path) {
     Close();
     std::optional<std::string> real = ResolvePath(path);
     if (!real) return false;
-    int fd = ::open(real->c_str(), O_RDONLY | O_CLOEXEC);
+    // Without O_NONBLOCK, opening a named pipe waits for a writer that may never
+    // come. Only regular files are read: a pipe, a device such as /dev/zero or a
+    // directory counts as not found. The type is checked on the opened descriptor, so
+    // nothing can be swapped in between.
+    int fd = ::open(real->c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return false;
     struct stat st;
-    if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
         return false;
     }
@@ -233,14 +243,23 @@ bool TextFile::Open(std::string_view path) {
     ::close(fd);
     data.resize(filled);
 
-    // Text mode: a carriage return right before a line feed is dropped; any other
-    // carriage return stays.
+    // Text mode: carriage returns right before a line feed are dropped (a run of them,
+    // as files converted twice have); any other carriage return ends a line, as in
+    // files from old Macintosh systems.
     size_t cr = data.find('\r');
     if (cr != std::string::npos) {
         size_t out = cr;
         for (size_t in = cr; in < data.size(); ++in) {
-            if (data[in] == '\r' && in + 1 < data.size() && data[in + 1] == '\n') continue;
-            data[out++] = data[in];
+            if (data[in] != '\r') {
+                data[out++] = data[in];
+                continue;
+            }
+            size_t runEnd = data.find_first_not_of('\r', in);
+            if (runEnd != std::string::npos && data[runEnd] == '\n') {
+                in = runEnd - 1;
+            } else {
+                data[out++] = '\n';
+            }
         }
         data.resize(out);
     }

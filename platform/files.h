@@ -23,6 +23,8 @@ std::optional<std::string> ResolvePath(std::string_view path);
 void ClearPathCache();
 
 bool GetLastWriteTime(const std::string& path, FileTime& out);
+// Whether the path, resolved as ResolvePath does, names a directory.
+bool IsDirectory(std::string_view path);
 
 // Whether the path (found in any letter case) names a regular file that opens for
 // reading. Never blocks: a named pipe is not a file to read a model from.
@@ -32,12 +34,14 @@ bool CanOpenForReading(const std::string& path);
 // library reads a text file with a fixed buffer.
 class TextFile {
   public:
-    // Resolves the path case-insensitively; false when it does not open as a file.
+    // Resolves the path case-insensitively; false when it does not name a regular
+    // file that opens (pipes, devices and directories are not read).
     bool Open(std::string_view path);
     bool IsOpen() const { return open_; }
     void Close();
     // Next line, at most bufferSize - 1 characters, the newline included when it fits
-    // (a longer line comes back in pieces). "\r\n" reads as "\n". False at the end.
+    // (a longer line comes back in pieces). "\r\n" and a lone "\r" read as "\n".
+    // False at the end.
     bool ReadLine(std::string_view& line, size_t bufferSize);
     const std::string& Path() const { return path_; }
 

@@ -168,13 +168,20 @@ TEST(TextFile, LastLineWithoutNewline) {
 
 TEST(TextFile, EmptyFileHasNoLines) { EXPECT_EQ(ReadText(""), Lines{}); }
 
-TEST(TextFile, CarriageReturnBeforeNewlineIsDropped) {
-    EXPECT_EQ(ReadText("0 a\r\n0 b\r\n"), (Lines{"0 a\n", "0 b\n"}));
-    EXPECT_EQ(ReadText("\r\n\r\n"), (Lines{"\n", "\n"}));
-    // Only the one right before the line feed.
-    EXPECT_EQ(ReadText("a\rb\n"), (Lines{"a\rb\n"}));
-    EXPECT_EQ(ReadText("a\r\r\nb"), (Lines{"a\r\n", "b"}));
-    EXPECT_EQ(ReadText("a\n\rb\r"), (Lines{"a\n", "\rb\r"}));
+TEST(TextFile, CarriageReturnsEndLines) {
+    const std::pair<std::string, Lines> cases[] = {
+        {"0 a\r\n0 b\r\n", {"0 a\n", "0 b\n"}},
+        {"\r\n\r\n", {"\n", "\n"}},
+        // Files from old Macintosh systems end their lines with a lone CR.
+        {"0 a\r0 b\r", {"0 a\n", "0 b\n"}},
+        {"a\rb\n", {"a\n", "b\n"}},
+        {"a\r\rb", {"a\n", "\n", "b"}},
+        {"a\n\rb\r", {"a\n", "\n", "b\n"}},
+        // A run of CRs before a LF is one line end, as a file converted twice has.
+        {"a\r\r\nb", {"a\n", "b"}},
+    };
+    for (const auto& [text, lines] : cases)
+        EXPECT_EQ(ReadText(text), lines) << testing::PrintToString(text);
 }
 
 TEST(TextFile, LongLineComesBackInPieces) {
@@ -227,6 +234,27 @@ TEST(TextFile, FailsOnDirectoriesAndMissingFiles) {
     EXPECT_FALSE(file.IsOpen());
     std::string_view line;
     EXPECT_FALSE(file.ReadLine(line, 100));
+}
+
+TEST(TextFile, ReadsOnlyRegularFiles) {
+    TempDir dir;
+    const std::string pipe = Under(dir, "pipe.dat");
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    std::string target = dir.Write("real.dat", "0 real\n");
+    fs::create_symlink(target, Under(dir, "link.dat"));
+    plat::ClearPathCache();
+    plat::TextFile file;
+    // A named pipe without a writer would block the open for good.
+    EXPECT_FALSE(file.Open(pipe));
+    EXPECT_FALSE(file.Open("/dev/zero"));
+    EXPECT_FALSE(file.Open("/dev/null"));
+    EXPECT_FALSE(file.IsOpen());
+    EXPECT_TRUE(plat::IsDirectory(dir.path().string()));
+    EXPECT_FALSE(plat::IsDirectory(pipe));
+    EXPECT_FALSE(plat::IsDirectory(target));
+    // A link to a regular file is read as the file.
+    ASSERT_TRUE(file.Open(Under(dir, "LINK.dat")));
+    EXPECT_EQ(ReadAll(file, 100), Lines{"0 real\n"});
 }
 
 TEST(TextFile, CloseAndReopen) {

@@ -182,9 +182,9 @@ TEST_F(PovMends, SkippedObjectBesideOthersStays) {
         << text;
 }
 
-// A file with old Macintosh line ends reads as one line; POV-Ray would end the comment
-// at the first carriage return and read the rest as scene code.
-TEST_F(PovMends, CarriageReturnInsideACommentBecomesABlank) {
+// Carriage returns end lines, also inside text that a POV-Ray block writes as code;
+// a comment holding one would end in POV-Ray at it and leave the rest as scene code.
+TEST_F(PovMends, CarriageReturnsEndCommentLines) {
     dir.Write("models/mac.ldr",
               "0 Mac title\r0 Author: someone\r\n"
               "0 Tolpix IFPOV\n"
@@ -193,11 +193,15 @@ TEST_F(PovMends, CarriageReturnInsideACommentBecomesABlank) {
               "1 4 0 0 0 1 0 0 0 1 0 0 0 1 brick.dat\n");
     ASSERT_TRUE(Load("mac.ldr"));
     const std::string text = Export();
+    // The part after the carriage return is a line of its own, and no LDraw line.
     EXPECT_NE(text.find(Crlf("#declare mac_dot_ldr = object {\n"
-                             "// Mac title 0 Author: someone\n"
+                             "// Mac title\n"
+                             "// Author: someone\n"
                              "// Tolpix IFPOV\n"
                              "#if (1)\n"
-                             "#declare A = 1;\r#declare B = 2;\n")),
+                             "#declare A = 1;\n"
+                             "// Tolpix ENDPOV\n"
+                             "#end\n")),
               std::string::npos)
         << text;
 }
