@@ -39,19 +39,18 @@ void BM_LoadFalcon(benchmark::State& state) {
     QzLDrawDir = kLdraw.string();
     int parts = 0;
     uint64_t bytes = 0;
+    QzFileObserverList::Scoped count(QzFileObservers, CountBytes);
     for (auto _ : state) {
         state.PauseTiming();
         QzFreeAllParts();
         QzFreeLights();
         QzClearInputLog();
         bytesRead = 0;
-        QzFileHook = CountBytes;
         state.ResumeTiming();
         if (QzReadModel(kFalcon) != 1) state.SkipWithError("load failed");
         parts = QzPartCount;
         bytes = bytesRead;
     }
-    QzFileHook = nullptr;
     plat::SetMessageBoxHandler(nullptr);
     state.counters["parts"] = parts;
     state.counters["MB"] = static_cast<double>(bytes) / 1e6;

@@ -51,3 +51,9 @@ void QzDirectionFromAngles(double a, double b, QzVector& d);
 void QzBoxExtend(const QzVector& p, QzBox& box);
 // Minimum 1e16 and maximum -1e16 on every axis: the first extended point becomes both bounds.
 void QzBoxReset(QzBox& box);
+// Corner i of a box: bit 0 selects the maximum x, bit 1 the maximum y, bit 2 the
+// maximum z.
+inline QzVector QzBoxCorner(const QzBox& box, int i) {
+    return {(i & 1) ? box.max.x : box.min.x, (i & 2) ? box.max.y : box.min.y,
+            (i & 4) ? box.max.z : box.min.z};
+}

@@ -13,8 +13,8 @@ std::string QzModelDir;
 int32_t QzTransfCounter = 0;
 plat::TextFile QzPartFile;
 int QzFoundPlace = 0;
-QzCameraPointHook QzCameraHook = nullptr;
-QzFileOpenedHook QzFileHook = nullptr;
+QzCameraObserverList QzCameraObservers;
+QzFileObserverList QzFileObservers;
 
 namespace {
 
@@ -37,12 +37,6 @@ bool MakeCandidate(std::string& out, std::string_view prefix, std::string_view s
     out.clear();
     out.append(prefix).append(suffix).append(name).append(extension);
     return true;
-}
-
-// The corner of a box picked by the three low bits of i (set: maximum).
-QzVector BoxCorner(const QzBox& box, int i) {
-    return {(i & 1) ? box.max.x : box.min.x, (i & 2) ? box.max.y : box.min.y,
-            (i & 4) ? box.max.z : box.min.z};
 }
 
 }  // namespace
@@ -96,6 +90,7 @@ plat::TextFile* QzOpenPartFile(const std::string& name) {
 }
 
 void QzComputeBounds(QzPart* part, bool update, bool camera) {
+    camera = camera && !QzCameraObservers.Empty();
     if (update) {
         QzBoxReset(part->box);
         part->boxNoStuds = part->box;
@@ -110,13 +105,13 @@ void QzComputeBounds(QzPart* part, bool update, bool camera) {
                 const QzMatrix& m = QzLineMatrix(*line);
                 QzVector p;
                 for (int i = 0; i < 8; ++i) {
-                    QzMatTransformPoint(p, m, BoxCorner(sub->box, i));
+                    QzMatTransformPoint(p, m, QzBoxCorner(sub->box, i));
                     if (update) QzBoxExtend(p, part->box);
-                    if (camera && QzCameraHook) QzCameraHook(p);
+                    if (camera) QzCameraObservers.Notify(p);
                 }
                 if (!(sub->flags & PF_STUD)) {
                     for (int i = 0; i < 8; ++i) {
-                        QzMatTransformPoint(p, m, BoxCorner(sub->boxNoStuds, i));
+                        QzMatTransformPoint(p, m, QzBoxCorner(sub->boxNoStuds, i));
                         if (update) QzBoxExtend(p, part->boxNoStuds);
                     }
                 }
@@ -134,7 +129,7 @@ void QzComputeBounds(QzPart* part, bool update, bool camera) {
                         QzBoxExtend(p, part->box);
                         QzBoxExtend(p, part->boxNoStuds);
                     }
-                    if (camera && QzCameraHook) QzCameraHook(p);
+                    if (camera) QzCameraObservers.Notify(p);
                 }
                 break;
             }
@@ -170,7 +165,7 @@ int ResolveNewlyBusy(QzPart* part, bool main, const char* referencedBy) {
             return 1;
         }
         part->flags = (part->flags & ~(PF_PRIM_DIR | PF_PARTS_DIR)) | QzPlaceFlags(QzFoundPlace);
-        if (QzFileHook) QzFileHook(*part, file->Path());
+        QzFileObservers.Notify(*part, file->Path());
         if (!QzReadPartFile(*file, part, referencedBy, main)) {
             // Left unresolved, but no longer in progress: a later reference must not
             // mistake it for a cycle.
@@ -223,6 +218,7 @@ int QzResolvePart(QzPart* part, bool main, const char* referencedBy) {
 
 int QzReadModel(const std::string& path) {
     plat::ClearPathCache();
+    QzTableFullShown = false;
     if (QzLDrawDir.empty()) {
         std::optional<std::string> env = plat::GetEnv("LDRAWDIR");
         if (!env) {
@@ -270,8 +266,6 @@ void QzResetReaderState() {
     QzTransfCounter = 0;
     QzPartFile.Close();
     QzFoundPlace = 0;
-    QzCameraHook = nullptr;
-    QzFileHook = nullptr;
     QzCoplanarTolerance = 0;
     QzCoplanarRatioTolerance = 0;
     resolveDepth = 0;

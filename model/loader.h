@@ -11,6 +11,7 @@
 #include "files.h"
 #include "geometry.h"
 #include "model.h"
+#include "observers.h"
 
 // Longest LDraw library directory, and the size of the working buffer in which each
 // candidate path is assembled (terminator included).
@@ -46,15 +47,15 @@ extern int32_t QzTransfCounter;
 extern plat::TextFile QzPartFile;
 extern int QzFoundPlace;
 
-// Called with each corner and vertex that QzComputeBounds hands on when its camera
-// flag is on (the POV export's camera fitting); null hands nothing on.
-using QzCameraPointHook = void (*)(const QzVector& point);
-extern QzCameraPointHook QzCameraHook;
+// Told each corner and vertex that QzComputeBounds hands on when its camera flag is
+// on (the POV export's camera fitting).
+using QzCameraObserverList = QzObserverList<const QzVector&>;
+extern QzCameraObserverList QzCameraObservers;
 
-// Called each time a part file is opened for reading, with the part and the path on
-// disk (progress display, and mapping logged names to real files); may be null.
-using QzFileOpenedHook = void (*)(const QzPart& part, const std::string& path);
-extern QzFileOpenedHook QzFileHook;
+// Told each time a part file is opened for reading, with the part and the path on disk
+// (load progress, and mapping logged names to real files).
+using QzFileObserverList = QzObserverList<const QzPart&, const std::string&>;
+extern QzFileObserverList QzFileObservers;
 
 // ---- Operations ----
 
@@ -73,6 +74,6 @@ uint32_t QzPlaceFlags(int place);
 void QzComputeBounds(QzPart* part, bool update, bool camera);
 bool QzHasTransparent(const QzPart* part);
 
-// Back to start-up state: empty directories, counter 0, no file open, no hooks, the
-// coplanarity tolerances off; for tests.
+// Back to start-up state: empty directories, counter 0, no file open, the coplanarity
+// tolerances off; for tests. Observers belong to their scoped installers and stay.
 void QzResetReaderState();

@@ -10,6 +10,7 @@
 // ---- Program-wide state of the in-memory model ----
 QzPart QzParts[QZ_MAX_PARTS];
 int QzPartCount = 0;
+bool QzTableFullShown = false;
 
 QzLight* QzLights = nullptr;
 int QzLightCount = 0;
@@ -65,7 +66,9 @@ QzPart* QzFindPart(bool internal, const std::string& name) {
             if (QzParts[i].name == name) return &QzParts[i];
         }
         if (QzPartCount >= QZ_MAX_PARTS) {
-            QzError(QzCompose("Sorry, max %d parts.", QZ_MAX_PARTS));
+            if (!QzTableFullShown) QzError(QzCompose("Sorry, max %d parts.", QZ_MAX_PARTS));
+            QzTableFullShown = true;
+            QzWarn(0, QZ_SKIPPING, "Sorry, max %d parts: %s left out", QZ_MAX_PARTS, name.c_str());
             return nullptr;
         }
         part = &QzParts[QzPartCount++];
@@ -210,4 +213,5 @@ void QzResetModelState() {
     QzFreeLights();
     for (auto& part : QzParts) part = QzPart{};
     QzPartCount = 0;
+    QzTableFullShown = false;
 }

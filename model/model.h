@@ -107,6 +107,11 @@ extern int QzLightCapacity;
 
 extern const char* const QzStudNames[19];
 
+// Whether the "Sorry, max 2000 parts." box has been shown since the start of the load
+// (QzReadModel clears it): a model with many parts too many shows it once, and the
+// input log names each part left out.
+extern bool QzTableFullShown;
+
 // ---- Operations ----
 QzPart* QzFindPart(bool internal, const std::string& name);
 void QzFreePart(QzPart* part);

@@ -61,10 +61,8 @@ void PovCollectCameraPoints(QzPart* model) {
     // The loader's bounds walk over the model's own lines, changing no bounds: the
     // transformed box corners of every non-empty referenced part and the vertices of
     // the other lines come here.
-    const QzCameraPointHook previous = QzCameraHook;
-    QzCameraHook = PovCameraAccumulate;
+    QzCameraObserverList::Scoped collect(QzCameraObservers, PovCameraAccumulate);
     QzComputeBounds(model, false, true);
-    QzCameraHook = previous;
 }
 
 void LuDecompose(float a[6][6], int pivots[6]) {

@@ -40,10 +40,3 @@ inline void QzMultiply(QzMatrix& r, const QzMatrix& a, const QzVector4 (&rows)[4
     }
     ++QzMatrixMulCount;
 }
-
-// Corner i of a box: bit 0 selects the maximum x, bit 1 the maximum y, bit 2 the
-// maximum z.
-inline QzVector QzBoxCorner(const QzBox& box, int i) {
-    return {(i & 1) ? box.max.x : box.min.x, (i & 2) ? box.max.y : box.min.y,
-            (i & 4) ? box.max.z : box.min.z};
-}

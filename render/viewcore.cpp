@@ -63,9 +63,8 @@ int QzViewCore::FitZoom() const {
     double right = 0, left = 0, up = 0, down = 0;
     const QzMatrix& v = state_.view;
     for (int i = 0; i < 8; ++i) {
-        const double p[3] = {((i & 1) ? box.max.x : box.min.x) - c[0],
-                             ((i & 2) ? box.max.y : box.min.y) - c[1],
-                             ((i & 4) ? box.max.z : box.min.z) - c[2]};
+        const QzVector corner = QzBoxCorner(box, i);
+        const double p[3] = {corner.x - c[0], corner.y - c[1], corner.z - c[2]};
         const double x = v.m[0][0] * p[0] + v.m[0][1] * p[1] + v.m[0][2] * p[2];
         const double y = v.m[1][0] * p[0] + v.m[1][1] * p[1] + v.m[1][2] * p[2];
         right = std::max(right, x);

@@ -14,16 +14,13 @@ using reader_test::FindEntry;
 using reader_test::Lines;
 using reader_test::ReaderTest;
 
-std::vector<std::string> opened;
-void RecordOpen(const QzPart&, const std::string& path) { opened.push_back(path); }
-
 class Loader : public ReaderTest {
   protected:
-    void SetUp() override {
-        ReaderTest::SetUp();
-        opened.clear();
-        QzFileHook = RecordOpen;
-    }
+    std::vector<std::string> opened;
+    QzFileObserverList::Scoped recordOpen{
+        QzFileObservers,
+        [this](const QzPart&, const std::string& path) { opened.push_back(path); }};
+
     std::string Ref(const std::string& name, int colour = 16) {
         return "1 " + std::to_string(colour) + " 0 0 0 1 0 0 0 1 0 0 0 1 " + name + "\n";
     }
@@ -104,7 +101,6 @@ TEST_F(Loader, LibraryPlacesInOrderWithTheirFlags) {
         testing_support::ResetModelInput();
         QzLDrawDir = library;
         opened.clear();
-        QzFileHook = RecordOpen;
         QzPart* part = LoadReference("x.dat");
         ASSERT_NE(part, nullptr) << c.file;
         EXPECT_EQ(QzFoundPlace, c.place) << c.file;
@@ -177,9 +173,10 @@ TEST_F(Loader, MissingSubpartReportedOnce) {
     EXPECT_FLOAT_EQ(QzParts[0].box.min.x, 0);
 }
 
-TEST_F(Loader, FullTableDropsTheReferenceToANewName) {
+TEST_F(Loader, FullTableDropsTheReferencesToNewNamesWithOneBox) {
+    auto Trimmed = [](std::string line) { return line.substr(0, line.size() - 1); };
     std::string model;
-    for (int i = 0; i < QZ_MAX_PARTS; ++i) model += Ref("n" + std::to_string(i) + ".dat");
+    for (int i = 0; i < QZ_MAX_PARTS + 1; ++i) model += Ref("n" + std::to_string(i) + ".dat");
     model += Ref("n5.dat");
     ASSERT_EQ(LoadText(model), 1);
     EXPECT_EQ(QzPartCount, QZ_MAX_PARTS);
@@ -187,10 +184,19 @@ TEST_F(Loader, FullTableDropsTheReferenceToANewName) {
     ASSERT_EQ(boxTexts.size(), static_cast<size_t>(QZ_MAX_PARTS));
     EXPECT_EQ(boxTexts[0], "Sorry, max 2000 parts.");
     EXPECT_EQ(boxTexts[1], "Could not find n0.dat\nReferenced by " + modelPath);
+    EXPECT_EQ(
+        QzInputLog,
+        Skipping(2000, "Sorry, max 2000 parts: n1999.dat left out", Trimmed(Ref("n1999.dat"))) +
+            Skipping(2001, "Sorry, max 2000 parts: n2000.dat left out", Trimmed(Ref("n2000.dat"))));
     auto lines = Lines(&QzParts[0]);
     ASSERT_EQ(lines.size(), static_cast<size_t>(QZ_MAX_PARTS));
     EXPECT_EQ(lines.back()->part->name, "n5.dat");
-    EXPECT_EQ(lines.back()->lineNo, static_cast<uint32_t>(QZ_MAX_PARTS + 1));
+    EXPECT_EQ(lines.back()->lineNo, static_cast<uint32_t>(QZ_MAX_PARTS + 2));
+
+    // The next load shows the box again.
+    boxes.box.calls.clear();
+    ASSERT_EQ(LoadText(Ref("another.dat")), 1);
+    EXPECT_EQ(Boxes().front(), "Sorry, max 2000 parts.");
 }
 
 TEST_F(Loader, PartReferencedManyTimesIsReadOnce) {
@@ -319,16 +325,21 @@ TEST_F(Loader, TransformedBoundsAndOptionalLines) {
     EXPECT_FLOAT_EQ(box.max.z, 0);
 }
 
-std::vector<QzVector> cameraPoints;
-void CollectPoint(const QzVector& p) { cameraPoints.push_back(p); }
-
 TEST_F(Loader, CameraWalkHandsOnPointsWithoutChangingBounds) {
     Write("ldraw/parts/cube.dat", "2 24 0 0 0 1 1 1\n");
     ASSERT_EQ(LoadText(Ref("cube.dat") + "3 4 5 5 5 6 5 5 5 6 5\n"), 1);
     QzBox before = QzParts[0].box;
-    cameraPoints.clear();
-    QzCameraHook = CollectPoint;
+    // Two listeners at once, each with its own context; both go when their scope ends.
+    std::vector<QzVector> cameraPoints;
+    int calls = 0;
+    {
+        QzCameraObserverList::Scoped collect(QzCameraObservers,
+                                             [&](const QzVector& p) { cameraPoints.push_back(p); });
+        QzCameraObserverList::Scoped count(QzCameraObservers, [&](const QzVector&) { ++calls; });
+        QzComputeBounds(&QzParts[0], false, true);
+    }
     QzComputeBounds(&QzParts[0], false, true);
+    EXPECT_EQ(calls, 11);
     EXPECT_EQ(cameraPoints.size(), 11u);
     EXPECT_EQ(cameraPoints[7].x, 1);
     EXPECT_EQ(cameraPoints[10].y, 6);

@@ -92,9 +92,9 @@ TEST_F(RealLibrary, SecondLoadReadsOnlyTheModel) {
     ASSERT_EQ(QzReadModel(car), 1);
     int parts = QzPartCount;
     QzBox box = QzParts[0].box;
-    static int opens;
-    opens = 0;
-    QzFileHook = [](const QzPart&, const std::string&) { ++opens; };
+    int opens = 0;
+    QzFileObserverList::Scoped count(QzFileObservers,
+                                     [&](const QzPart&, const std::string&) { ++opens; });
     ASSERT_EQ(QzReadModel(car), 1);
     EXPECT_EQ(opens, 1);
     EXPECT_EQ(QzPartCount, parts);
