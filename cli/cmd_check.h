@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+struct QzDiagnostic;
+
 namespace CLI {
 class App;
 }
@@ -26,9 +28,9 @@ CLI::App* AddCheckCommand(CLI::App& app, CheckOptions& options);
 // reported; 2: a model failed to load.
 int RunCheck(const CheckOptions& options, std::ostream& out, std::ostream& err);
 
-// One input-log line in the GNU form, given where each logged file name was read from
-// (name, path pairs); lines that name no file position come back unchanged.
-std::string GnuLogLine(const std::string& line,
+// One input-log entry in the GNU form, given where each logged file name was read from
+// (name, path pairs); entries tied to no file position give their text unchanged.
+std::string GnuLogLine(const QzDiagnostic& entry,
                        const std::vector<std::pair<std::string, std::string>>& files);
 
 }  // namespace cli

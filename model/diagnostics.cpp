@@ -9,6 +9,7 @@
 
 // ---- Program-wide state of the three channels ----
 std::string QzInputLog;
+std::vector<QzDiagnostic> QzInputDiagnostics;
 int QzWarningLevel = 0;
 std::string QzCurrentFile;
 uint32_t QzCurrentLine = 0;
@@ -32,6 +33,16 @@ void QzCutText(std::string& text, size_t maxLength) {
     text.resize(cut);
 }
 
+namespace {
+
+void AppendEntry(std::string entry) {
+    QzCutText(entry, QZ_WARN_BUFFER - 1);
+    QzInputLog += entry;
+    QzInputLog += "\r\n";
+}
+
+}  // namespace
+
 void QzWarn(int level, int kind, const char* format, ...) {
     if (level > QzWarningLevel) return;
     va_list args;
@@ -39,17 +50,21 @@ void QzWarn(int level, int kind, const char* format, ...) {
     std::string message = plat::VFormat(format, args);
     va_end(args);
 
-    std::string entry;
     if (kind == QZ_WARNING || kind == QZ_SKIPPING) {
-        entry = plat::Format("%s \"%s\" Line %u: %s: %s",
-                             kind == QZ_WARNING ? "WARNING" : "SKIPPING", QzCurrentFile.c_str(),
-                             QzCurrentLine, message.c_str(), QzCurrentLineText.c_str());
+        AppendEntry(plat::Format("%s \"%s\" Line %u: %s: %s",
+                                 kind == QZ_WARNING ? "WARNING" : "SKIPPING", QzCurrentFile.c_str(),
+                                 QzCurrentLine, message.c_str(), QzCurrentLineText.c_str()));
+        QzInputDiagnostics.push_back(
+            {kind, QzCurrentFile, QzCurrentLine, std::move(message), QzCurrentLineText});
     } else {
-        entry = std::move(message);
+        AppendEntry(message);
+        QzInputDiagnostics.push_back({QZ_ASIS, {}, 0, std::move(message), {}});
     }
-    QzCutText(entry, QZ_WARN_BUFFER - 1);
-    QzInputLog += entry;
-    QzInputLog += "\r\n";
+}
+
+void QzLogAt(const QzDiagnostic& value, const std::string& text) {
+    AppendEntry(text);
+    QzInputDiagnostics.push_back(value);
 }
 
 std::string QzCompose(const char* format, ...) {
@@ -65,6 +80,7 @@ void QzError(const std::string& text) { plat::ShowMessage(text, plat::MessageKin
 
 void QzClearInputLog() {
     QzInputLog.clear();
+    QzInputDiagnostics.clear();
     QzModelTitle.clear();
     QzModelAuthor.clear();
 }
@@ -84,6 +100,7 @@ void QzDebugLog(const char* format, ...) {
 void QzResetDiagnostics() {
     QzInputLog.clear();
     QzInputLog.shrink_to_fit();
+    std::vector<QzDiagnostic>().swap(QzInputDiagnostics);
     QzWarningLevel = 0;
     QzCurrentFile.clear();
     QzCurrentLine = 0;

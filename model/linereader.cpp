@@ -9,6 +9,7 @@
 #include "bfc.h"
 #include "colours.h"
 #include "diagnostics.h"
+#include "format.h"
 #include "loader.h"
 
 const char* const QzBlockKeywords[5] = {"", "TRANSLATE", "ROTATE", "SCALE", "TRANSFORM"};
@@ -239,8 +240,9 @@ class FileReader {
     }
     ~FileReader() { DropScratch(); }
 
-    // False when reading must stop (out of memory; the box was shown).
-    bool ReadLine(std::string_view raw);
+    // False when reading must stop (out of memory; the box was shown). A piece that
+    // continues a line longer than the read buffer carries that line's number.
+    bool ReadLine(std::string_view raw, bool continuation);
     void Finish();
 
   private:
@@ -280,13 +282,12 @@ bool FileReader::Store(const QzLine& record, std::string_view text) {
     if (record.type >= 1 && record.colour != QZ_COLOUR_CURRENT && record.colour != QZ_COLOUR_EDGE) {
         if (QzAddColour(record.colour) != 0) return false;
     }
-    QzLine* line = new (std::nothrow) QzLine(record);
+    QzLine* line = QzNewLine(record);
     if (!line) {
         OutOfMemory();
         return false;
     }
     line->next = nullptr;
-    line->text = nullptr;
     if (record.type == 0 && !QzSetLineText(*line, text.data(), text.size())) {
         delete line;
         OutOfMemory();
@@ -524,8 +525,8 @@ bool FileReader::ReadCommand(std::string_view line, std::string_view whole, bool
     return Store(record, {});
 }
 
-bool FileReader::ReadLine(std::string_view raw) {
-    ++QzCurrentLine;
+bool FileReader::ReadLine(std::string_view raw, bool continuation) {
+    if (!continuation) ++QzCurrentLine;
     bool inverted = bfc_.invertPending;
     bfc_.invertPending = false;
 
@@ -542,10 +543,17 @@ bool FileReader::ReadLine(std::string_view raw) {
 
 void FileReader::Finish() {
     while (openBlock_ != 0) {
-        QzWarn(0, QZ_ASIS, "%s",
-               QzCompose("WARNING \"%s\": End-Of-File, %s END expected", QzCurrentFile.c_str(),
-                         QzBlockKeywords[openBlock_])
-                   .c_str());
+        // Logged as is, but tied to the file's last line for those who jump to it.
+        if (QzWarningLevel >= 0) {
+            const char* keyword = QzBlockKeywords[openBlock_];
+            QzLogAt({QZ_WARNING,
+                     QzCurrentFile,
+                     QzCurrentLine,
+                     plat::Format("End-Of-File, %s END expected", keyword),
+                     {}},
+                    QzCompose("WARNING \"%s\": End-Of-File, %s END expected", QzCurrentFile.c_str(),
+                              keyword));
+        }
         CloseBlock();
     }
     current_->flags |= PF_READ;
@@ -561,11 +569,13 @@ int QzReadPartFile(plat::TextFile& file, QzPart* part, const char* referencedBy,
     FileReader reader(part, referencedBy, main);
     std::string_view raw;
     bool complete = true;
+    bool continuation = false;
     while (file.ReadLine(raw, QZ_LINE_BUFFER)) {
-        if (!reader.ReadLine(raw)) {
+        if (!reader.ReadLine(raw, continuation)) {
             complete = false;
             break;
         }
+        continuation = raw.back() != '\n';
     }
     if (complete) reader.Finish();
     file.Close();

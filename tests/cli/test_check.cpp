@@ -9,6 +9,7 @@
 #include "args.h"
 #include "cli_run.h"
 #include "cmd_check.h"
+#include "diagnostics.h"
 #include "loader.h"
 #include "test_support.h"
 
@@ -125,17 +126,29 @@ TEST_F(CheckCommand, GnuFormat) {
                          ":3: warning: Sorry, cannot handle color 24, using 16\n");
 }
 
-TEST(GnuLogLine, KeepsTheMessageWhenTheLineTextCannotBeMatched) {
+TEST(GnuLogLine, BuiltFromTheEntryNotFromItsText) {
     std::vector<std::pair<std::string, std::string>> files{{"a.dat", "/no/such/a.dat"}};
-    EXPECT_EQ(cli::GnuLogLine("WARNING \"a.dat\" Line 7: Unknown color, using 7: 1 99 x", files),
-              "/no/such/a.dat:7: warning: Unknown color, using 7: 1 99 x");
-    EXPECT_EQ(cli::GnuLogLine("SKIPPING \"b.dat\" Line 2: Bad line: x", files),
-              "b.dat:2: error: Bad line: x");
-    // Outside a check run no file is read back, so the end of file has no number.
-    EXPECT_EQ(cli::GnuLogLine("WARNING \"a.dat\": End-Of-File, SCALE END expected", files),
-              "/no/such/a.dat: warning: End-Of-File, SCALE END expected");
-    EXPECT_EQ(cli::GnuLogLine("Recursive references: a.dat", files), "Recursive references: a.dat");
-    EXPECT_EQ(cli::GnuLogLine("referenced by a.dat line 3", files), "referenced by a.dat line 3");
+    const std::pair<QzDiagnostic, std::string> cases[] = {
+        // The line text may end like the message; only the value tells them apart.
+        {{QZ_WARNING, "a.dat", 7, "Bad vertex sequence, 0132 used", "4 16 x: y"},
+         "/no/such/a.dat:7: warning: Bad vertex sequence, 0132 used"},
+        {{QZ_SKIPPING, "b.dat", 2, "Bad line: x", "x"}, "b.dat:2: error: Bad line: x"},
+        {{QZ_WARNING, "a.dat", 9, "End-Of-File, SCALE END expected", ""},
+         "/no/such/a.dat:9: warning: End-Of-File, SCALE END expected"},
+        {{QZ_ASIS, "", 0, "referenced by a.dat line 3", ""}, "referenced by a.dat line 3"},
+    };
+    for (const auto& [entry, line] : cases) EXPECT_EQ(cli::GnuLogLine(entry, files), line);
+}
+
+TEST_F(CheckCommand, GnuLinesCarryTheFilesOwnLineNumbers) {
+    std::string part = dir.Write("ldraw/parts/long.dat",
+                                 "0 " + std::string(1500, 'x') + "\n3 24 0 0 0 1 0 0 0 1 0\n");
+    std::string model = dir.Write("m.ldr", "1 4 0 0 0 1 0 0 0 1 0 0 0 1 long.dat\n");
+    CheckRun r = Check({"--gnu", "--ldraw", library, model});
+    // The tail of the long line is read on its own but keeps its number; the next line
+    // is line 2.
+    EXPECT_EQ(r.out, part + ":1: error: Bad line\n" + part +
+                         ":2: warning: Sorry, cannot handle color 24, using 16\n");
 }
 
 TEST_F(CheckCommand, RealModels) {

@@ -121,16 +121,26 @@ TEST_F(LineReader, StoredLinesCarryTheirRecord) {
     EXPECT_EQ(lines[0]->colour, 0);
 }
 
-TEST_F(LineReader, LongPhysicalLineIsReadAsTwoLines) {
-    // 999 characters fit the buffer; the rest is the next line, counted as one.
+TEST_F(LineReader, LongPhysicalLineIsReadAsTwoPiecesOfOneLine) {
+    // 999 characters fit the buffer; the rest is read as a line of its own, but under
+    // the number of the line it belongs to.
     std::string comment = "0 " + std::string(1198, 'x');
     ASSERT_EQ(LoadText(std::string(kRef) + "\n" + comment + "\n2 24 0 0 0 1 1 1 0\n"), 1);
     std::string rest(comment.substr(999));
-    EXPECT_EQ(QzInputLog, Skipping(3, "Bad line", rest) +
-                              Skipping(4, "8 arguments expected", "2 24 0 0 0 1 1 1 0"));
+    EXPECT_EQ(QzInputLog, Skipping(2, "Bad line", rest) +
+                              Skipping(3, "8 arguments expected", "2 24 0 0 0 1 1 1 0"));
     auto lines = Lines(&QzParts[0]);
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(Text(lines[1]), comment.substr(2, 997));
+}
+
+TEST_F(LineReader, LoneCarriageReturnsEndLines) {
+    ASSERT_EQ(LoadText("0 Title\r" + std::string(kRef) + "\r\r2 24 0 0 0 1 1 1 0\r"), 1);
+    EXPECT_EQ(QzInputLog, Skipping(4, "8 arguments expected", "2 24 0 0 0 1 1 1 0"));
+    EXPECT_EQ(QzModelTitle, "Title");
+    auto lines = Lines(&QzParts[0]);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[1]->type, 1);
 }
 
 TEST_F(LineReader, OverlongNameOrColourIsABadLine) {
