@@ -20,6 +20,11 @@ namespace {
 
 // Parts being resolved at the moment, one inside the other.
 int resolveDepth = 0;
+// Depth at which the last cycle or too deep nesting was found: the chain of
+// "referenced by" lines logged on the way out is that long.
+int failedDepth = 0;
+// Links of a long chain logged at each end; those between are counted in one line.
+constexpr int kChainEndLinks = 10;
 
 // Library subfolders in search order (places 2 to 6). References and these suffixes
 // write "\" between components; the platform layer resolves either separator.
@@ -151,6 +156,20 @@ bool QzHasTransparent(const QzPart* part) {
 
 namespace {
 
+// One "referenced by" line of the chain that a failed resolution logs on its way out to
+// the model. A chain of thousands of links (mostly transform blocks) shows its first
+// and last ten, and the number of those between.
+void LogChainLink(const QzPart& part, const QzLine& line) {
+    const int fromInside = failedDepth - resolveDepth;  // 0 for the innermost link
+    const int omitted = failedDepth - 2 * kChainEndLinks;
+    if (fromInside < kChainEndLinks || resolveDepth <= kChainEndLinks) {
+        QzWarn(0, QZ_ASIS, "%s",
+               QzCompose("referenced by %s line %u", part.name.c_str(), line.lineNo).c_str());
+    } else if (resolveDepth == kChainEndLinks + 1) {
+        QzWarn(0, QZ_ASIS, "... %d more links ...", omitted);
+    }
+}
+
 // QzResolvePart once the part is known not to close a cycle.
 int ResolveNewlyBusy(QzPart* part, bool main, const char* referencedBy) {
     part->flags |= PF_BUSY;
@@ -179,8 +198,7 @@ int ResolveNewlyBusy(QzPart* part, bool main, const char* referencedBy) {
         QzPart* sub = line->part;
         bool subMain = (sub->flags & PF_INTERNAL) ? main : false;
         if (QzResolvePart(sub, subMain, part->name.c_str()) == 2) {
-            QzWarn(0, QZ_ASIS, "%s",
-                   QzCompose("referenced by %s line %u", part->name.c_str(), line->lineNo).c_str());
+            LogChainLink(*part, *line);
             return 2;
         }
     }
@@ -201,6 +219,7 @@ int ResolveNewlyBusy(QzPart* part, bool main, const char* referencedBy) {
 int QzResolvePart(QzPart* part, bool main, const char* referencedBy) {
     if (part->flags & PF_BUSY) {
         QzWarn(0, QZ_ASIS, "%s", QzCompose("Recursive references: %s", part->name.c_str()).c_str());
+        failedDepth = resolveDepth;
         return 2;
     }
     // Every walk over the part tree recurses once per level: a tree deeper than this
@@ -208,6 +227,7 @@ int QzResolvePart(QzPart* part, bool main, const char* referencedBy) {
     if (resolveDepth >= QZ_MAX_REFERENCE_DEPTH) {
         QzWarn(0, QZ_ASIS, "%s",
                QzCompose("References nested too deeply: %s", part->name.c_str()).c_str());
+        failedDepth = resolveDepth;
         return 2;
     }
     ++resolveDepth;
@@ -269,4 +289,5 @@ void QzResetReaderState() {
     QzCoplanarTolerance = 0;
     QzCoplanarRatioTolerance = 0;
     resolveDepth = 0;
+    failedDepth = 0;
 }

@@ -183,6 +183,9 @@ void PovWriteCamera(std::ostream& out) {
     QzVecSub(toCentre, c.centre, c.location);
     QzVecAddScaled(c.lookAt, c.location, QzVecDot(toCentre, d), d);
 
+    // POV-Ray refuses a camera that stands on its look-at point, as it does when the
+    // two are equal as written (a model tiny against its distance from the origin).
+    if (PovVector(c.location) == PovVector(c.lookAt)) PovOutOfRange = true;
     PovPrintf(out, "\n// Camera");
     PovPrintf(out, " (Latitude,Longitude,Radius = %g,%g,%g)", double(PovOptions.cameraLatitude),
               double(PovOptions.cameraLongitude), double(PovOptions.cameraRadius));
@@ -232,7 +235,7 @@ void PovWriteLights(std::ostream& out) {
         QzDirectionFromAngles(light.placement[0], light.placement[1], direction);
         QzVecAddScaled(position, c.centre, -double(radius), direction);
         PovPrintf(out, "%s  // Latitude,Longitude,Radius: %g,%g,%g", PovVector(position).c_str(),
-                  double(light.placement[0]), double(light.placement[1]), double(radius));
+                  double(light.placement[0]), double(light.placement[1]), PovChecked(radius));
         PovPrintf(out, "\n\tcolor rgb %s\n}\n",
                   PovVector(light.colour[0], light.colour[1], light.colour[2]).c_str());
     }

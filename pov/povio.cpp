@@ -1,8 +1,16 @@
 #include "povio.h"
 
+#include <cmath>
 #include <cstdarg>
 
 #include "format.h"
+
+bool PovOutOfRange = false;
+
+double PovChecked(double value) {
+    if (!std::isfinite(value)) PovOutOfRange = true;
+    return value;
+}
 
 void PovPut(std::ostream& out, std::string_view text) {
     size_t start = 0;

@@ -207,18 +207,43 @@ constexpr int kOutside = 0;
 constexpr int kPovOnly = 1;   // after IFPOV: comments are POV-Ray code
 constexpr int kPovSkips = 2;  // after IFNOTPOV: POV-Ray skips the contents
 
-int NextBlockState(int state, int command) {
-    switch (command) {
-        case 0:
-            return kOutside;
-        case 1:
-            return kPovOnly;
-        case 2:
-            return kPovSkips;
-        default:
-            return 3 - state;  // ELSEPOV
+// The POV-Ray blocks of one declaration: the state the meta-commands leave, and how
+// many "#if" directives are open. An ENDPOV or ELSEPOV with no block open writes only
+// its comment (POV-Ray stops at an unmatched "#end" or "#else"), and the blocks still
+// open are ended with the declaration. Both passes over a part's lines share it.
+class BlockState {
+  public:
+    // Applies meta-command `command`; false for one that has no block to end or switch,
+    // which changes nothing.
+    bool Apply(int command) {
+        switch (command) {
+            case 0:
+                if (open_ == 0) return false;
+                --open_;
+                state_ = kOutside;
+                return true;
+            case 1:
+                ++open_;
+                state_ = kPovOnly;
+                return true;
+            case 2:
+                ++open_;
+                state_ = kPovSkips;
+                return true;
+            default:
+                if (open_ == 0) return false;
+                state_ = 3 - state_;  // ELSEPOV; 3 (from outside) acts as outside
+                return true;
+        }
     }
-}
+    bool PovOnly() const { return state_ == kPovOnly; }
+    bool PovSkips() const { return state_ == kPovSkips; }
+    int Open() const { return open_; }
+
+  private:
+    int state_ = kOutside;
+    int open_ = 0;
+};
 
 const char* TextOf(const QzLine& line) { return line.text ? line.text : ""; }
 
@@ -292,14 +317,14 @@ void WriteSeam(std::ostream& out, const QzBox& box) {
         if (size[axis] == 0.0f)
             PovPut(out, "1");
         else
-            PovPrintf(out, "1-SW/%g", double(size[axis]));
+            PovPrintf(out, "1-SW/%g", PovChecked(size[axis]));
         if (axis < 2) PovPut(out, ",0,0,0,");
     }
     for (int axis = 0; axis < 3; ++axis) {
         if (size[axis] == 0.0f || centre[axis] == 0.0f)
             PovPut(out, ",0");
         else
-            PovPrintf(out, ",SW/%g", double(size[axis] / centre[axis]));
+            PovPrintf(out, ",SW/%g", PovChecked(size[axis] / centre[axis]));
     }
     PovPut(out, "> matrix <");
 }
@@ -396,117 +421,108 @@ void PovWriteTriangle(std::ostream& out, const QzLine& line, int first) {
     PovPut(out, "}\n");
 }
 
-void PovDeclarePart(std::ostream& out, QzPart* part) {
-    if (part->flags & PF_EXPORTED) return;
-    part->flags |= PF_EXPORTED;
-    part->studCount = part->name == "stud.dat" ? 1 : 0;
+namespace {
 
-    PovDeclareUsedColours(out);
+struct ObjectCount {
+    int objects = 0;         // one per referenced part with objects, one per mesh
+    int nonStudObjects = 0;  // the same without references to studs
+};
 
-    if (PovOptions.flags & POV_PRIMITIVES) {
-        if (const PovPrimitive* primitive = PovFindPrimitive(part->name)) {
-            PovPrintf(out, "#declare %s = %s\n\n", PovIdentifier(part->name).c_str(),
-                      primitive->code.c_str());
-            part->povObjects = 1;
-            part->povNonStudObjects = (part->flags & PF_STUD) ? 0 : 1;
-            part->frameLevelObjects = primitive->objects;
-            return;
-        }
-    }
-
-    // First pass: declare what is referenced, count the objects. Besides the counts,
-    // note what POV-Ray will actually see: objects outside IFNOTPOV blocks, meshes with
-    // a triangle it keeps (it parses nothing inside an IFNOTPOV block), and POV-Ray
-    // code lines of IFPOV blocks.
-    int n = 0, m = 0;
+// First pass: declares every referenced part not declared yet and counts the objects.
+// It also notes what POV-Ray will actually see: objects outside IFNOTPOV blocks,
+// meshes with a triangle it keeps (it parses nothing inside an IFNOTPOV block), and
+// POV-Ray code lines of IFPOV blocks. POV-Ray refuses a mesh without triangles and an
+// "object" with nothing inside, so without POV-Ray code of its own, a part whose
+// objects are all such meshes, or whose single object lies in an IFNOTPOV block,
+// counts as a part without objects.
+ObjectCount CountObjects(std::ostream& out, QzPart* part) {
+    ObjectCount count;
     int kept = 0;     // objects other than parsed meshes of dropped triangles only
     int visible = 0;  // kept objects outside IFNOTPOV blocks
     bool povCode = false;
-    {
-        bool meshOpen = false, runKept = false;
-        int32_t runColour = 0;
-        int state = kOutside, runState = kOutside;
-        auto closeRun = [&] {
-            if (meshOpen && runKept) {
-                ++kept;
-                if (runState != kPovSkips) ++visible;
-            }
-            meshOpen = false;
-        };
-        for (QzLine* line = part->lines; line; line = line->next) {
-            switch (line->type) {
-                case 0: {
-                    const int k = PovMetaCommand(line->text);
-                    if (k >= 0) {
-                        closeRun();
-                        state = NextBlockState(state, k);
-                    } else if (state == kPovOnly) {
-                        povCode = true;
-                    }
-                    break;
-                }
-                case 1: {
+    bool meshOpen = false, runKept = false, runSkipped = false;
+    int32_t runColour = 0;
+    BlockState blocks;
+    auto keep = [&](bool skipped) {
+        ++kept;
+        if (!skipped) ++visible;
+    };
+    auto closeRun = [&] {
+        if (meshOpen && runKept) keep(runSkipped);
+        meshOpen = false;
+    };
+    for (QzLine* line = part->lines; line; line = line->next) {
+        switch (line->type) {
+            case 0: {
+                const int k = PovMetaCommand(line->text);
+                if (k >= 0) {
                     closeRun();
-                    QzPart* ref = line->part;
-                    if (!ref) break;
-                    if (!(ref->flags & PF_EXPORTED)) PovDeclarePart(out, ref);
-                    if (ref->povObjects != 0) {
-                        ++n;
-                        if (!(ref->flags & PF_STUD)) ++m;
-                        ++kept;
-                        if (state != kPovSkips) ++visible;
-                    }
-                    break;
+                    blocks.Apply(k);
+                } else if (blocks.PovOnly()) {
+                    povCode = true;
                 }
-                case 3:
-                case 4:
-                    if (meshOpen && line->colour != runColour) closeRun();
-                    if (!meshOpen) {
-                        ++n;
-                        ++m;
-                        runColour = line->colour;
-                        runState = state;
-                        runKept = false;
-                        meshOpen = true;
-                    }
-                    // POV-Ray does not parse what it skips, so there any mesh is fine.
-                    if (!runKept && (state == kPovSkips || !LineDropped(*line))) runKept = true;
-                    break;
-                default:
-                    break;
+                break;
             }
+            case 1: {
+                closeRun();
+                QzPart* ref = line->part;
+                if (!ref) break;
+                if (!(ref->flags & PF_EXPORTED)) PovDeclarePart(out, ref);
+                if (ref->povObjects != 0) {
+                    ++count.objects;
+                    if (!(ref->flags & PF_STUD)) ++count.nonStudObjects;
+                    keep(blocks.PovSkips());
+                }
+                break;
+            }
+            case 3:
+            case 4:
+                if (meshOpen && line->colour != runColour) closeRun();
+                if (!meshOpen) {
+                    ++count.objects;
+                    ++count.nonStudObjects;
+                    runColour = line->colour;
+                    runSkipped = blocks.PovSkips();
+                    runKept = false;
+                    meshOpen = true;
+                }
+                // POV-Ray does not parse what it skips, so there any mesh is fine.
+                if (!runKept && (blocks.PovSkips() || !LineDropped(*line))) runKept = true;
+                break;
+            default:
+                break;
         }
-        closeRun();
     }
-    // POV-Ray refuses a mesh without triangles and an "object" with nothing inside.
-    // Without POV-Ray code of its own, a part whose objects are all such meshes, or
-    // whose single object lies in an IFNOTPOV block, is treated as a part without
-    // objects.
-    if (!povCode && (kept == 0 || (n == 1 && visible == 0))) n = m = 0;
+    closeRun();
+    if (!povCode && (kept == 0 || (count.objects == 1 && visible == 0))) return {};
+    return count;
+}
 
-    part->povObjects = n;
-    part->povNonStudObjects = m;
-    part->frameLevelObjects = 0;
-    if (n == 0) return;
+// "\tobject { NAME matrix <...> MATERIAL }" for a reference to a part with objects,
+// with the seam's scaling first when a part of the parts library is placed in a part
+// from elsewhere.
+void WriteReference(std::ostream& out, const QzLine& line, bool inPartsDir) {
+    const QzPart* ref = line.part;
+    PovPrintf(out, "\tobject { %s matrix <", PovIdentifier(ref->name).c_str());
+    if ((ref->flags & PF_PARTS_DIR) && !inPartsDir) WriteSeam(out, ref->box);
+    const QzMatrix& matrix = QzLineMatrix(line);
+    for (int j = 0; j < 4; ++j) {
+        PovPrintf(out, "%g,%g,%g%c", PovChecked(matrix.m[0][j]), PovChecked(matrix.m[1][j]),
+                  PovChecked(matrix.m[2][j]), j < 3 ? ',' : '>');
+    }
+    if (line.colour != 16) PovPrintf(out, " %s", PovMaterial(line.colour).c_str());
+    PovPut(out, " }\n");
+}
 
+// Second pass: writes the objects of a part that has some, in line order. Consecutive
+// triangles and quads of one colour share a mesh; references to studs (when the part
+// has other objects) share an "#if (STUDS)" block.
+void WriteObjects(std::ostream& out, QzPart* part, int nonStudObjects) {
     const bool partsDir = (part->flags & PF_PARTS_DIR) != 0;
-    PovPrintf(out, "#declare %s = ", PovIdentifier(part->name).c_str());
-    if (partsDir) {
-        PovPrintf(out, "#if (QUAL = 0) box { %s,", PovVector(part->box.min).c_str());
-        PovPrintf(out, " %s } #else ", PovVector(part->box.max).c_str());
-    }
-    if (n == 1)
-        PovPut(out, "object {\n");
-    else if (m == 1)
-        PovPut(out, "#if (STUDS) union #else object #end {\n");
-    else
-        PovPut(out, "union {\n");
-
-    // Second pass: write the objects.
     bool meshOpen = false, studsOpen = false;
     bool skipping = false;  // inside a mesh of dropped triangles only, which is left out
     int32_t meshColour = 0, skipColour = 0;
-    int state = kOutside;
+    BlockState blocks;
     auto closeMesh = [&] {
         skipping = false;
         if (!meshOpen) return;
@@ -526,9 +542,9 @@ void PovDeclarePart(std::ostream& out, QzPart* part) {
                 if (k >= 0) {
                     closeMesh();
                     closeStuds();
-                    PovPrintf(out, "// %s\n#%s\n", TextOf(*line), kMetaDirectives[k]);
-                    state = NextBlockState(state, k);
-                } else if (state == kPovOnly) {
+                    PovPrintf(out, "// %s\n", TextOf(*line));
+                    if (blocks.Apply(k)) PovPrintf(out, "#%s\n", kMetaDirectives[k]);
+                } else if (blocks.PovOnly()) {
                     PovPrintf(out, "%s\n", TextOf(*line));
                 } else {
                     PovPrintf(out, "// %s\n", PovCommentText(TextOf(*line)).c_str());
@@ -541,42 +557,31 @@ void PovDeclarePart(std::ostream& out, QzPart* part) {
                 part->frameLevelObjects += ref->frameLevelObjects;
                 part->studCount += ref->studCount;
                 closeMesh();
-                if (m != 0) {
+                if (nonStudObjects != 0) {
                     if ((ref->flags & PF_STUD) || ref->povNonStudObjects == 0) {
-                        if (!studsOpen) {
-                            PovPut(out, "\t#if (STUDS)\n");
-                            studsOpen = true;
-                        }
+                        if (!studsOpen) PovPut(out, "\t#if (STUDS)\n");
+                        studsOpen = true;
                     } else {
                         closeStuds();
                     }
                 }
                 if (studsOpen) PovPut(out, "\t");
-                PovPrintf(out, "\tobject { %s matrix <", PovIdentifier(ref->name).c_str());
-                if ((ref->flags & PF_PARTS_DIR) && !partsDir) WriteSeam(out, ref->box);
-                const QzMatrix& matrix = QzLineMatrix(*line);
-                for (int j = 0; j < 4; ++j) {
-                    PovPrintf(out, "%g,%g,%g%c", double(matrix.m[0][j]), double(matrix.m[1][j]),
-                              double(matrix.m[2][j]), j < 3 ? ',' : '>');
-                }
-                if (line->colour != 16) PovPrintf(out, " %s", PovMaterial(line->colour).c_str());
-                PovPut(out, " }\n");
+                WriteReference(out, *line, partsDir);
                 break;
             }
             case 3:
             case 4:
                 if (skipping && line->colour == skipColour) break;
                 skipping = false;
-                if ((!meshOpen || line->colour != meshColour) && state != kPovSkips) {
-                    if (!MeshHasTriangles(line)) {
-                        // Nothing of this mesh would survive in POV-Ray; all else stays
-                        // as if it were written, the end of a stud block included.
-                        closeStuds();
-                        closeMesh();
-                        skipping = true;
-                        skipColour = line->colour;
-                        break;
-                    }
+                if ((!meshOpen || line->colour != meshColour) && !blocks.PovSkips() &&
+                    !MeshHasTriangles(line)) {
+                    // Nothing of this mesh would survive in POV-Ray; all else stays as if
+                    // it were written, the end of a stud block included.
+                    closeStuds();
+                    closeMesh();
+                    skipping = true;
+                    skipColour = line->colour;
+                    break;
                 }
                 closeStuds();
                 if (meshOpen && line->colour != meshColour) closeMesh();
@@ -595,5 +600,47 @@ void PovDeclarePart(std::ostream& out, QzPart* part) {
     }
     closeStuds();
     closeMesh();
+    for (int i = 0; i < blocks.Open(); ++i) PovPut(out, "#end\n");
+}
+
+}  // namespace
+
+void PovDeclarePart(std::ostream& out, QzPart* part) {
+    if (part->flags & PF_EXPORTED) return;
+    part->flags |= PF_EXPORTED;
+    part->studCount = part->name == "stud.dat" ? 1 : 0;
+
+    PovDeclareUsedColours(out);
+
+    if (PovOptions.flags & POV_PRIMITIVES) {
+        if (const PovPrimitive* primitive = PovFindPrimitive(part->name)) {
+            PovPrintf(out, "#declare %s = %s\n\n", PovIdentifier(part->name).c_str(),
+                      primitive->code.c_str());
+            part->povObjects = 1;
+            part->povNonStudObjects = (part->flags & PF_STUD) ? 0 : 1;
+            part->frameLevelObjects = primitive->objects;
+            return;
+        }
+    }
+
+    const ObjectCount count = CountObjects(out, part);
+    part->povObjects = count.objects;
+    part->povNonStudObjects = count.nonStudObjects;
+    part->frameLevelObjects = 0;
+    if (count.objects == 0) return;
+
+    const bool partsDir = (part->flags & PF_PARTS_DIR) != 0;
+    PovPrintf(out, "#declare %s = ", PovIdentifier(part->name).c_str());
+    if (partsDir) {
+        PovPrintf(out, "#if (QUAL = 0) box { %s,", PovVector(part->box.min).c_str());
+        PovPrintf(out, " %s } #else ", PovVector(part->box.max).c_str());
+    }
+    if (count.objects == 1)
+        PovPut(out, "object {\n");
+    else if (count.nonStudObjects == 1)
+        PovPut(out, "#if (STUDS) union #else object #end {\n");
+    else
+        PovPut(out, "union {\n");
+    WriteObjects(out, part, count.nonStudObjects);
     PovPut(out, partsDir ? "}\n#end\n\n" : "}\n\n");
 }

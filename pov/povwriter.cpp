@@ -1,5 +1,6 @@
 #include "povwriter.h"
 
+#include <cstdio>
 #include <fstream>
 #include <ostream>
 #include <unordered_set>
@@ -36,7 +37,7 @@ constexpr const char* kDefaultFolder = ".";
 }  // namespace
 
 std::string PovVector(float x, float y, float z) {
-    return plat::Format("<%g,%g,%g>", double(x), double(y), double(z));
+    return plat::Format("<%g,%g,%g>", PovChecked(x), PovChecked(y), PovChecked(z));
 }
 
 std::string PovVector(const QzVector& v) { return PovVector(v.x, v.y, v.z); }
@@ -140,6 +141,7 @@ int PovWriteTrailer(std::ostream& out) {
 int PovWriteScene(std::ostream& out, const std::string& inputPath) {
     QzPart* model = &QzParts[0];
     globalsPosition = -1;
+    PovOutOfRange = false;
     // The walk reaches the model's transform blocks, which live outside the table; the
     // table loop reaches cached parts this model no longer references, whose marks an
     // earlier export left and which the trailer must list as not written.
@@ -154,6 +156,7 @@ int PovWriteScene(std::ostream& out, const std::string& inputPath) {
     out.flush();
     // The writes above cannot see a failure; the stream remembers one.
     if (!out) result = POV_ERROR;
+    if (result == POV_OK && PovOutOfRange) result = POV_TOO_LARGE;
     return result;
 }
 
@@ -166,6 +169,8 @@ int PovWriteSceneFile(const std::string& outPath, const std::string& inputPath) 
     int result = PovWriteScene(file, inputPath);
     file.close();
     if (!file && result == POV_OK) result = POV_ERROR;
+    // What was written would not parse: nothing is left behind.
+    if (result == POV_TOO_LARGE) std::remove(outPath.c_str());
     QzDrawStats.drawTimeMs = static_cast<int32_t>(plat::TickCount() - start);
     return result;
 }
@@ -178,6 +183,8 @@ std::string PovResultMessage(int result) {
             return "Error writing POV file!";
         case POV_NOT_OPENED:
             return "Could not open file";
+        case POV_TOO_LARGE:
+            return "Model too large for a POV scene";
         default:
             return "";
     }
@@ -203,7 +210,7 @@ void WritePovFile(const PovAskPath& askPath) {
     const std::optional<std::string> path = askPath(dialog);
     if (!path) return;
     const int result = PovWriteSceneFile(*path, QzParts[0].name);
-    if (result == POV_NOT_OPENED)
+    if (result == POV_NOT_OPENED || result == POV_TOO_LARGE)
         plat::ShowMessage(PovResultMessage(result), plat::MessageKind::Stop);
     else if (result != POV_OK)
         plat::ShowMessage(PovResultMessage(result), plat::MessageKind::Exclamation);
@@ -213,4 +220,5 @@ void PovResetState() {
     PovOptions = kPovDefaultOptions;
     PovCamera = PovCameraState{};
     globalsPosition = -1;
+    PovOutOfRange = false;
 }

@@ -40,6 +40,9 @@ inline constexpr int POV_ERROR = -1;
 inline constexpr int POV_EMPTY = -2;
 // The output file could not be opened; nothing was written.
 inline constexpr int POV_NOT_OPENED = -3;
+// The model's numbers do not fit a scene (camera or lights out of range); the file
+// is removed.
+inline constexpr int POV_TOO_LARGE = -4;
 
 // The program's name and version and the maker's notice, as the header names them.
 extern const char* const PovBanner;
@@ -59,12 +62,13 @@ int PovAbandon(std::ostream& out, int result);
 
 // One whole export of the loaded model (entry 0 of the part table) onto an open
 // stream: marks, header, camera points, flags line, globals, declarations, trailer.
-// A stream that failed on the way makes the result POV_ERROR.
+// A stream that failed on the way makes the result POV_ERROR; a number that cannot be
+// written makes it POV_TOO_LARGE.
 int PovWriteScene(std::ostream& out, const std::string& inputPath);
 
 // Opens (replacing) the file, writes the scene and closes the file; sets the drawing
 // statistics to the export's duration and zero line counts. No message boxes.
-// POV_OK, POV_ERROR, POV_EMPTY or POV_NOT_OPENED.
+// POV_OK, POV_ERROR, POV_EMPTY, POV_NOT_OPENED or POV_TOO_LARGE (no file left).
 int PovWriteSceneFile(const std::string& outPath, const std::string& inputPath);
 
 // The texts the menu command shows for a result (empty for POV_OK).

@@ -506,8 +506,8 @@ TEST_F(PovExport, MeshRunsFollowColoursReferencesAndMetaCommands) {
         "\t\ttriangle { <0,0,6>, <1,0,6>, <0,1,6> }\n"
         "\t\t#if (version >= 3.1) material #else texture #end { Color1 }\n"
         "\t}\n"
+        // No block is open: the ENDPOV keeps its comment, and no "#end" is written.
         "// Tolpix ENDPOV\n"
-        "#end\n"
         "\tmesh {\n"
         "\t\ttriangle { <0,0,7>, <1,0,7>, <0,1,7> }\n"
         "\t}\n"

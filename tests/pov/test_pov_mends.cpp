@@ -216,6 +216,31 @@ TEST_F(PovMends, LineBreakInTheModelPathBecomesABlank) {
         << text;
 }
 
+// POV meta-commands out of balance: an ENDPOV or ELSEPOV with no block open keeps
+// only its comment, and blocks a part leaves open end with its declaration.
+TEST_F(PovMends, MetaCommandsStayBalancedInEachDeclaration) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"0 Tolpix ENDPOV\n0 Tolpix ELSEPOV\n3 4 0 0 0 1 0 0 0 1 0\n",
+         "// Tolpix ENDPOV\n// Tolpix ELSEPOV\n\tmesh {\n"},
+        {"0 Tolpix IFPOV\n0 #declare Q = 1;\n3 4 0 0 0 1 0 0 0 1 0\n",
+         "#if (1)\n#declare Q = 1;\n\tmesh {\n"
+         "\t\ttriangle { <0,0,0>, <1,0,0>, <0,1,0> }\n"
+         "\t\t#if (version >= 3.1) material #else texture #end { Color4 }\n\t}\n#end\n}\n"},
+        {"0 Tolpix IFNOTPOV\n0 Tolpix IFPOV\n0 Tolpix ENDPOV\n0 Tolpix ELSEPOV\n"
+         "3 4 0 0 0 1 0 0 0 1 0\n0 Tolpix ENDPOV\n0 Tolpix ENDPOV\n",
+         "// Tolpix ELSEPOV\n#else\n\tmesh {\n"
+         "\t\ttriangle { <0,0,0>, <1,0,0>, <0,1,0> }\n"
+         "\t\t#if (version >= 3.1) material #else texture #end { Color4 }\n\t}\n"
+         "// Tolpix ENDPOV\n#end\n// Tolpix ENDPOV\n}\n"},
+    };
+    for (const auto& [model, expected] : cases) {
+        dir.Write("models/blocks.ldr", model);
+        ASSERT_TRUE(Load("blocks.ldr"));
+        const std::string text = Export();
+        EXPECT_NE(text.find(Crlf(expected)), std::string::npos) << model << text;
+    }
+}
+
 TEST_F(PovMends, SectionsNamedLikePovRayWords) {
     dir.Write("models/words.mpd",
               "0 FILE words.mpd\n"

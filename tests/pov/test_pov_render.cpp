@@ -50,6 +50,12 @@ class PovRender : public PovTest {
         dir.Write("parts/ball.dat",
                   "0 Tolpix IFPOV\n0 sphere { <0,0,0>, 10 }\n0 Tolpix ELSEPOV\n"
                   "3 16 0 0 0 1 1 1 2 2 2\n0 Tolpix ENDPOV\n");
+        // POV meta-commands out of balance, in the model and in a part.
+        dir.Write("parts/open.dat", "0 Tolpix IFPOV\n0 #declare Q = 1;\n3 16 0 0 0 9 0 0 0 9 0\n");
+        dir.Write("models/blocks.ldr",
+                  "0 Tolpix ENDPOV\n0 Tolpix ELSEPOV\n1 4 0 0 0 1 0 0 0 1 0 0 0 1 brick.dat\n"
+                  "1 4 0 0 0 1 0 0 0 1 0 0 0 1 open.dat\n0 Tolpix IFNOTPOV\n"
+                  "1 1 9 0 0 1 0 0 0 1 0 0 0 1 brick.dat\n");
         dir.Write("models/mended.mpd",
                   "0 FILE mended.mpd\n"
                   "0 Title\r1 4 0 0 0 1 0 0 0 1 0 0 0 1 brick.dat\n"
@@ -108,7 +114,8 @@ TEST_P(PovRenderFixtures, RendersAtEveryQuality) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Models, PovRenderFixtures,
-                         ::testing::Values("one.ldr", "all.ldr", "studonly.ldr", "mended.mpd"));
+                         ::testing::Values("one.ldr", "all.ldr", "studonly.ldr", "mended.mpd",
+                                           "blocks.ldr"));
 
 TEST_F(PovRender, EmptyModelStillParses) {
     REQUIRE_POVRAY();
