@@ -17,6 +17,10 @@ Invocation ParseArgs(int argc, const char* const argv[]) {
     CLI::App app{"Zarvel: checks, draws and exports LDraw models.", "zarvel-cli"};
     app.set_version_flag("--version", kVersion);
     app.require_subcommand(0, 1);
+    // The parser's own usage errors read like the commands' (UsageError).
+    app.failure_message([](const CLI::App* failed, const CLI::Error& e) {
+        return "zarvel-cli: " + CLI::FailureMessage::simple(failed, e);
+    });
 
     CLI::App* check = AddCheckCommand(app, inv.check);
     CLI::App* render = AddRenderCommand(app, inv.render);
@@ -41,9 +45,10 @@ Invocation ParseArgs(int argc, const char* const argv[]) {
         if (sub->parsed()) inv.command = sub->get_name();
     }
     if (inv.command.empty()) {
+        // No command is a wrong call like any other.
         inv.finished = true;
-        inv.status = 0;
-        inv.out = app.help();
+        inv.status = 2;
+        inv.err = app.help();
     }
     return inv;
 }

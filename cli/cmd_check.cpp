@@ -90,6 +90,7 @@ int RunCheck(const CheckOptions& options, std::ostream& out, std::ostream& err) 
             result = LoadModelForCli(options.ldraw, model, !options.noCache, err);
         }
         if (load.shown) err << "\r\033[K" << std::flush;
+        if (result.libraryNotFound) return 2;
 
         if (!result.loaded) failed = true;
         if (result.boxes > 0 || !QzInputLog.empty()) reported = true;

@@ -20,6 +20,7 @@ CLI::App* AddPovCommand(CLI::App& app, PovOptions& options) {
 
 int RunPov(const PovOptions& options, std::ostream&, std::ostream& err) {
     const LoadResult load = LoadModelForCli(options.ldraw, options.model, false, err);
+    if (load.libraryNotFound) return 2;
     err << PlainLines(QzInputLog);
     if (!load.loaded) return 2;
 

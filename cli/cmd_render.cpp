@@ -2,6 +2,7 @@
 
 #include <CLI/CLI.hpp>
 #include <charconv>
+#include <cmath>
 #include <ostream>
 
 #include "commands.h"
@@ -11,6 +12,7 @@
 #include "messagebox.h"
 #include "png_writer.h"
 #include "viewcore.h"
+#include "usage.h"
 
 namespace cli {
 
@@ -36,8 +38,8 @@ bool CheckOption(const std::string& text, std::string& error) {
         float width = 0;
         const char* last = value.data() + value.size();
         const auto [end, ec] = std::from_chars(value.data(), last, width);
-        if (value.empty() || ec != std::errc() || end != last) {
-            error = "seamWidth needs a number: " + value;
+        if (value.empty() || ec != std::errc() || end != last || !std::isfinite(width)) {
+            error = "--opt seamWidth needs a finite number: " + value;
             return false;
         }
         return true;
@@ -104,7 +106,7 @@ CLI::App* AddRenderCommand(CLI::App& app, RenderOptions& options) {
 int RunRender(const RenderOptions& options, std::ostream& out, std::ostream& err) {
     int width = 0, height = 0;
     if (!ParseImageSize(options.size, width, height)) {
-        err << "zarvel-cli: --size must be WxH with positive numbers: " << options.size << "\n";
+        err << UsageError("--size must be WxH with positive numbers: " + options.size);
         return 2;
     }
 
@@ -116,14 +118,14 @@ int RunRender(const RenderOptions& options, std::ostream& out, std::ostream& err
     view.SetColourScheme(options.scheme);
     state.SetStandardView(options.view);
     if (!options.matrix.empty() && !state.SetViewMatrix(options.matrix.c_str(), true)) {
-        err << "zarvel-cli: --matrix needs nine numbers: " << options.matrix << "\n";
+        err << UsageError("--matrix needs nine finite numbers: " + options.matrix);
         return 2;
     }
     state.zoom = options.zoom;
     for (const std::string& opt : options.opts) {
         std::string error;
         if (!CheckOption(opt, error)) {
-            err << "zarvel-cli: " << error << "\n";
+            err << UsageError(error);
             return 2;
         }
     }

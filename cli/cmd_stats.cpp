@@ -8,6 +8,7 @@
 #include "loadmodel.h"
 #include "statistics.h"
 #include "viewcore.h"
+#include "usage.h"
 
 namespace cli {
 
@@ -35,7 +36,7 @@ CLI::App* AddStatsCommand(CLI::App& app, StatsOptions& options) {
 int RunStats(const StatsOptions& options, std::ostream& out, std::ostream& err) {
     int width = 0, height = 0;
     if (!ParseImageSize(options.size, width, height)) {
-        err << "zarvel-cli: --size must be WxH with positive numbers: " << options.size << "\n";
+        err << UsageError("--size must be WxH with positive numbers: " + options.size);
         return 2;
     }
 

@@ -9,6 +9,7 @@
 #include "loadmodel.h"
 #include "model.h"
 #include "treeview.h"
+#include "usage.h"
 
 namespace cli {
 
@@ -58,7 +59,7 @@ void WriteTree(inspect::TreeModel& tree, int depth, std::ostream& out) {
 int RunTree(const TreeOptions& options, std::ostream& out, std::ostream& err) {
     const auto mode = kModes.find(options.mode);
     if (mode == kModes.end()) {
-        err << "zarvel-cli: mode must be normal, bfc or bbox\n";
+        err << UsageError("--mode must be normal, bfc or bbox");
         return 2;
     }
     if (!LoadModelForCommand(options.ldraw, options.model, err)) return 2;

@@ -6,6 +6,7 @@
 #include "doccore.h"
 #include "ldrawdir.h"
 #include "loader.h"
+#include "usage.h"
 
 namespace cli {
 
@@ -38,6 +39,12 @@ LoadResult LoadModelForCli(const std::string& ldraw, const std::string& model, b
                            std::ostream& err) {
     LoadResult result;
     QzLDrawDir = ResolveLdrawDir(ldraw);
+    if (!QzLDrawDir.empty() && !plat::IsDirectory(QzLDrawDir)) {
+        err << UsageError("LDraw library folder not found: " + QzLDrawDir);
+        result.libraryNotFound = true;
+        return result;
+    }
+    const bool noLibrary = QzLDrawDir.empty();
 
     StreamMessageBox box(err);
     plat::ScopedMessageBoxHandler scoped(&box);
@@ -47,6 +54,9 @@ LoadResult LoadModelForCli(const std::string& ldraw, const std::string& model, b
     document.watchesFile = false;
     result.loaded = document.LoadModel(model) != 0;
     result.boxes = box.count;
+    // The loader's box speaks of the desktop program's menu.
+    if (noLibrary && !result.loaded)
+        err << "zarvel-cli: give the library folder with --ldraw DIR or set LDRAWDIR\n";
     return result;
 }
 
@@ -62,6 +72,7 @@ std::string PlainLines(const std::string& text) {
 
 bool LoadModelForCommand(const std::string& ldraw, const std::string& model, std::ostream& err) {
     const LoadResult load = LoadModelForCli(ldraw, model, false, err);
+    if (load.libraryNotFound) return false;
     err << PlainLines(QzInputLog);
     if (!load.loaded) err << "zarvel-cli: could not load " << model << "\n";
     return load.loaded;

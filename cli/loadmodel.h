@@ -27,6 +27,9 @@ struct LoadResult {
     bool loaded = false;
     // Error boxes shown during the load (their texts went to the error stream).
     int boxes = 0;
+    // The library folder given does not exist (or is no folder): a usage error,
+    // reported on the error stream; nothing was loaded.
+    bool libraryNotFound = false;
 };
 
 // The LDraw directory: the option when given, else LDRAWDIR with its trailing "/" and
@@ -34,7 +37,8 @@ struct LoadResult {
 std::string ResolveLdrawDir(const std::string& option);
 
 // Loads a model (path as typed). keepCache false empties the part table and the
-// light list first. Error boxes shown meanwhile go to err (StreamMessageBox).
+// light list first. Error boxes shown meanwhile go to err (StreamMessageBox); without
+// any library folder, a hint how to give one follows the loader's box.
 LoadResult LoadModelForCli(const std::string& ldraw, const std::string& model, bool keepCache,
                            std::ostream& err);
 

@@ -88,6 +88,10 @@ bool QzRenderState::SetViewMatrix(const char* text, bool skew) {
         n = std::sscanf(text, "%g,%g,%g,%g,%g,%g,%g,%g,%g", &v[0], &v[1], &v[2], &v[3], &v[4],
                         &v[5], &v[6], &v[7], &v[8]);
     if (n != 9) return false;
+    // The C library reads "nan" and "inf", and numbers beyond the float range as
+    // infinite; none of them makes a view.
+    for (float value : v)
+        if (!std::isfinite(value)) return false;
     QzMatrix m{};
     for (int i = 0; i < 3; ++i)
         for (int j = 0; j < 3; ++j) m.m[i][j] = v[i * 3 + j];

@@ -29,20 +29,27 @@ TEST(CliFrame, VersionAndHelpFinishWithStatusZero) {
         EXPECT_NE(h.out.find(sub), std::string::npos) << sub;
 }
 
-TEST(CliFrame, NoSubcommandPrintsHelp) {
+TEST(CliFrame, NoSubcommandIsAUsageErrorWithTheHelp) {
     cli::Invocation inv = Parse({});
     EXPECT_TRUE(inv.finished);
-    EXPECT_EQ(inv.status, 0);
-    EXPECT_NE(inv.out.find("check"), std::string::npos);
+    EXPECT_EQ(inv.status, 2);
+    EXPECT_EQ(inv.out, "");
+    EXPECT_NE(inv.err.find("check"), std::string::npos);
 }
 
-TEST(CliFrame, UnknownArgumentsAreErrorsNotCrashes) {
-    for (std::vector<std::string> args :
-         {std::vector<std::string>{"frobnicate"}, {"--nonsense"}, {"check", "--ldraw"}}) {
+TEST(CliFrame, UsageErrorsOfTheParserReadLikeOurs) {
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{"frobnicate"}, "zarvel-cli: The following argument was not expected: frobnicate\n"},
+        {{"--nonsense"}, "zarvel-cli: The following argument was not expected: --nonsense\n"},
+        {{"check", "--ldraw"}, "zarvel-cli: --ldraw: 1 required TEXT missing\n"},
+        {{"render", "m.ldr", "-o", "x.png", "--view", "-1"},
+         "zarvel-cli: --view: Value -1 not in range 0 to 14\n"},
+    };
+    for (const auto& [args, message] : cases) {
         cli::Invocation inv = Parse(args);
         EXPECT_TRUE(inv.finished) << args[0];
         EXPECT_EQ(inv.status, 2) << args[0];
-        EXPECT_FALSE(inv.err.empty()) << args[0];
+        EXPECT_EQ(inv.err, message + "Run with --help for more information.\n");
     }
 }
 

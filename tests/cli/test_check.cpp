@@ -93,8 +93,39 @@ TEST_F(CheckCommand, LibraryFromTheEnvironmentOrNowhere) {
     unsetenv("LDRAWDIR");
     r = Check({model});
     EXPECT_EQ(r.status, 2);
-    EXPECT_EQ(r.err, "Zarvel: LDRAWDIR not set.\nSpecify directory in the Edit menu.\n");
+    EXPECT_EQ(r.err,
+              "Zarvel: LDRAWDIR not set.\nSpecify directory in the Edit menu.\n"
+              "zarvel-cli: give the library folder with --ldraw DIR or set LDRAWDIR\n");
     EXPECT_EQ(r.out, "");
+}
+
+// A library folder that is not there would report every part missing: a usage error.
+TEST_F(CheckCommand, LibraryFolderNotFound) {
+    std::string model = dir.Write("good.ldr", "1 4 0 0 0 1 0 0 0 1 0 0 0 1 brick.dat\n");
+    std::string file = dir.Write("plain.txt", "not a folder\n");
+    std::string missing = (dir.path() / "nowhere").string();
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{"--ldraw", missing, model, model}, missing},
+        {{"--ldraw", file, model}, file},
+    };
+    for (const auto& [args, folder] : cases) {
+        CheckRun r = Check(args);
+        EXPECT_EQ(r.status, 2);
+        EXPECT_EQ(r.err, "zarvel-cli: LDraw library folder not found: " + folder +
+                             "\nRun with --help for more information.\n");
+        EXPECT_EQ(r.out, "");
+    }
+    setenv("LDRAWDIR", missing.c_str(), 1);
+    for (const char* command : {"render", "pov", "stats", "tree"}) {
+        std::vector<std::string> args{command, model};
+        if (std::string(command) == "render" || std::string(command) == "pov")
+            args.insert(args.end(), {"-o", (dir.path() / "out").string()});
+        CheckRun r = testing_support::RunZarvelCli(args);
+        EXPECT_EQ(r.status, 2) << command;
+        EXPECT_EQ(r.err.rfind("zarvel-cli: LDraw library folder not found: " + missing, 0), 0u)
+            << command << r.err;
+        EXPECT_EQ(r.out, "") << command;
+    }
 }
 
 TEST_F(CheckCommand, CacheStaysOnBetweenModelsUnlessAskedNot) {

@@ -81,8 +81,9 @@ class BadInspectOptions : public ::testing::TestWithParam<std::vector<std::strin
 TEST_P(BadInspectOptions, AreRefusedWithAMessage) {
     cli::Invocation inv = Parse(GetParam());
     EXPECT_TRUE(inv.finished);
-    EXPECT_NE(inv.status, 0);
-    EXPECT_FALSE(inv.err.empty());
+    EXPECT_EQ(inv.status, 2);
+    EXPECT_EQ(inv.err.rfind("zarvel-cli: ", 0), 0u) << inv.err;
+    EXPECT_TRUE(inv.err.ends_with("\nRun with --help for more information.\n")) << inv.err;
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -118,6 +118,9 @@ TEST_P(RenderRefusal, ExplainsWhatIsWrong) {
     EXPECT_EQ(r.status, GetParam().status);
     EXPECT_NE(r.err.find(GetParam().err), std::string::npos) << r.err;
     EXPECT_EQ(r.out, "");
+    // Every usage error reads the same, whoever found it.
+    EXPECT_EQ(r.err.rfind("zarvel-cli: ", 0), 0u) << r.err;
+    EXPECT_TRUE(r.err.ends_with("\nRun with --help for more information.\n")) << r.err;
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -129,9 +132,15 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{{"--opt", "sparkle=on"}, 2, "unknown drawing option: sparkle"},
         Refusal{{"--opt", "bfc=maybe"}, 2, "--opt value must be on or off: bfc=maybe"},
         Refusal{{"--opt", "bfc"}, 2, "--opt needs NAME=on|off: bfc"},
-        Refusal{{"--opt", "seamWidth=wide"}, 2, "seamWidth needs a number: wide"},
-        Refusal{{"--matrix", "1 0 0 0 1 0 0 0"}, 2, "--matrix needs nine numbers"},
-        Refusal{{"--view", "15"}, 2, "--view"}, Refusal{{"--preview", "dotted"}, 2, "--preview"}));
+        Refusal{{"--opt", "seamWidth=wide"}, 2, "--opt seamWidth needs a finite number: wide"},
+        Refusal{{"--opt", "seamWidth=nan"}, 2, "--opt seamWidth needs a finite number: nan"},
+        Refusal{{"--opt", "seamWidth=1e39"}, 2, "--opt seamWidth needs a finite number: 1e39"},
+        Refusal{{"--matrix", "1 0 0 0 1 0 0 0"}, 2, "--matrix needs nine finite numbers"},
+        Refusal{{"--matrix", "nan nan nan nan nan nan nan nan nan"}, 2, "--matrix needs nine"},
+        Refusal{{"--matrix", "inf 0 0 0 1 0 0 0 1"}, 2, "--matrix needs nine finite numbers"},
+        Refusal{{"--matrix", "1e39 0 0 0 1 0 0 0 1"}, 2, "--matrix needs nine finite numbers"},
+        Refusal{{"--zoom", "1e12"}, 2, "--zoom"}, Refusal{{"--view", "15"}, 2, "--view"},
+        Refusal{{"--preview", "dotted"}, 2, "--preview"}));
 
 TEST_F(RenderCommand, MissingModelAndUnwritableOutputFail) {
     CliRun r = Cli({(dir.path() / "nothere.ldr").string(), "-o", output});
