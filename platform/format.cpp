@@ -115,12 +115,169 @@ void PadField(std::string& out, size_t start, const Conversion& c) {
     out.insert(start, fill, ' ');
 }
 
+// Reads the flags, width, precision and length modifier of a conversion whose text
+// starts at q, right after its '%', and returns where its type character stands.
+// A '*' width or precision is taken from the arguments.
+const char* ParseConversion(const char* q, va_list* args, Conversion& c) {
+    for (;; ++q) {
+        if (*q == '-')
+            c.left = true;
+        else if (*q == '0')
+            c.zero = true;
+        else if (*q == '+')
+            c.plus = true;
+        else if (*q == ' ')
+            c.space = true;
+        else if (*q == '#')
+            c.alternate = true;
+        else
+            break;
+    }
+    if (*q == '*') {
+        int w = va_arg(*args, int);
+        if (w < 0) {
+            c.left = true;
+            // Negating INT_MIN is undefined; such a width could never be written anyway.
+            w = (w == INT_MIN) ? INT_MAX : -w;
+        }
+        c.width = w;
+        ++q;
+    } else if (*q >= '0' && *q <= '9') {
+        long w = 0;
+        while (*q >= '0' && *q <= '9') {
+            if (w < INT_MAX / 10) w = w * 10 + (*q - '0');
+            ++q;
+        }
+        c.width = static_cast<int>(w);
+    }
+    if (*q == '.') {
+        ++q;
+        if (*q == '*') {
+            int prec = va_arg(*args, int);
+            c.precision = prec < 0 ? -1 : prec;  // a negative precision counts as none
+            ++q;
+        } else {
+            long prec = 0;
+            while (*q >= '0' && *q <= '9') {
+                if (prec < INT_MAX / 10) prec = prec * 10 + (*q - '0');
+                ++q;
+            }
+            c.precision = static_cast<int>(prec);
+        }
+    }
+    const char* lengthStart = q;
+    if ((q[0] == 'h' && q[1] == 'h') || (q[0] == 'l' && q[1] == 'l'))
+        q += 2;
+    else if (*q == 'h' || *q == 'l' || *q == 'j' || *q == 'z' || *q == 't' || *q == 'L')
+        ++q;
+    c.length = std::string_view(lengthStart, static_cast<size_t>(q - lengthStart));
+    c.type = *q;
+    return q;
+}
+
+void AppendSigned(std::string& out, const Conversion& c, va_list* args) {
+    const Directive directive = BuildDirective(c, true);
+    const std::string_view len = c.length;
+    if (len == "ll")
+        AppendPrintf(out, directive.c_str(), va_arg(*args, long long));
+    else if (len == "l")
+        AppendPrintf(out, directive.c_str(), va_arg(*args, long));
+    else if (len == "j")
+        AppendPrintf(out, directive.c_str(), va_arg(*args, intmax_t));
+    else if (len == "z" || len == "t")
+        AppendPrintf(out, directive.c_str(), va_arg(*args, ptrdiff_t));
+    else
+        AppendPrintf(out, directive.c_str(), va_arg(*args, int));  // also hh, h: promoted
+}
+
+void AppendUnsigned(std::string& out, const Conversion& c, va_list* args) {
+    const Directive directive = BuildDirective(c, true);
+    const std::string_view len = c.length;
+    if (len == "ll")
+        AppendPrintf(out, directive.c_str(), va_arg(*args, unsigned long long));
+    else if (len == "l")
+        AppendPrintf(out, directive.c_str(), va_arg(*args, unsigned long));
+    else if (len == "j")
+        AppendPrintf(out, directive.c_str(), va_arg(*args, uintmax_t));
+    else if (len == "z" || len == "t")
+        AppendPrintf(out, directive.c_str(), va_arg(*args, size_t));
+    else
+        AppendPrintf(out, directive.c_str(), va_arg(*args, unsigned));
+}
+
+// %e and %g are converted without the width, the exponent widened, then padded.
+void AppendFloating(std::string& out, const Conversion& c, va_list* args) {
+    const bool exponent = c.type == 'e' || c.type == 'E' || c.type == 'g' || c.type == 'G';
+    const Directive directive = BuildDirective(c, !exponent);
+    const size_t start = out.size();
+    if (c.length == "L")
+        AppendPrintf(out, directive.c_str(), va_arg(*args, long double));
+    else
+        AppendPrintf(out, directive.c_str(), va_arg(*args, double));
+    if (!exponent) return;
+    WidenExponent(out, start);
+    PadField(out, start, c);
+}
+
+// Appends one argument converted as c says; false when c.type is no conversion.
+bool AppendConversion(std::string& out, Conversion c, va_list* args) {
+    switch (c.type) {
+        case '%':
+            out += '%';
+            return true;
+        case 'd':
+        case 'i':
+            AppendSigned(out, c, args);
+            return true;
+        case 'u':
+        case 'o':
+        case 'x':
+        case 'X':
+            AppendUnsigned(out, c, args);
+            return true;
+        case 'f':
+        case 'F':
+        case 'a':
+        case 'A':
+        case 'e':
+        case 'E':
+        case 'g':
+        case 'G':
+            AppendFloating(out, c, args);
+            return true;
+        case 'c':
+            c.length = {};
+            AppendPrintf(out, BuildDirective(c, true).c_str(), va_arg(*args, int));
+            return true;
+        case 's': {
+            c.length = {};
+            const char* s = va_arg(*args, const char*);
+            AppendPrintf(out, BuildDirective(c, true).c_str(), s != nullptr ? s : "(null)");
+            return true;
+        }
+        case 'p':
+            c.length = {};
+            AppendPrintf(out, BuildDirective(c, true).c_str(), va_arg(*args, void*));
+            return true;
+        case 'n':
+            // Writing through a pointer argument is never wanted here; the pointer is
+            // consumed and nothing is stored.
+            (void)va_arg(*args, void*);
+            return true;
+        default:
+            return false;
+    }
+}
+
 }  // namespace
 
 std::string VFormat(const char* format, va_list args) {
     std::string out;
     if (format == nullptr) return out;
     const ScopedCNumbers numbers;
+    // A copy that the helpers can read on through a pointer.
+    va_list ap;
+    va_copy(ap, args);
     const char* p = format;
     while (*p != '\0') {
         const char* percent = std::strchr(p, '%');
@@ -129,165 +286,18 @@ std::string VFormat(const char* format, va_list args) {
             break;
         }
         out.append(p, static_cast<size_t>(percent - p));
-        const char* q = percent + 1;
         Conversion c;
-        for (;; ++q) {
-            if (*q == '-')
-                c.left = true;
-            else if (*q == '0')
-                c.zero = true;
-            else if (*q == '+')
-                c.plus = true;
-            else if (*q == ' ')
-                c.space = true;
-            else if (*q == '#')
-                c.alternate = true;
-            else
-                break;
-        }
-        if (*q == '*') {
-            int w = va_arg(args, int);
-            if (w < 0) {
-                c.left = true;
-                // Negating INT_MIN is undefined; such a width could never be written anyway.
-                w = (w == INT_MIN) ? INT_MAX : -w;
-            }
-            c.width = w;
-            ++q;
-        } else if (*q >= '0' && *q <= '9') {
-            long w = 0;
-            while (*q >= '0' && *q <= '9') {
-                if (w < INT_MAX / 10) w = w * 10 + (*q - '0');
-                ++q;
-            }
-            c.width = static_cast<int>(w);
-        }
-        if (*q == '.') {
-            ++q;
-            if (*q == '*') {
-                int prec = va_arg(args, int);
-                c.precision = prec < 0 ? -1 : prec;  // a negative precision counts as none
-                ++q;
-            } else {
-                long prec = 0;
-                while (*q >= '0' && *q <= '9') {
-                    if (prec < INT_MAX / 10) prec = prec * 10 + (*q - '0');
-                    ++q;
-                }
-                c.precision = static_cast<int>(prec);
-            }
-        }
-        const char* lengthStart = q;
-        if ((q[0] == 'h' && q[1] == 'h') || (q[0] == 'l' && q[1] == 'l'))
-            q += 2;
-        else if (*q == 'h' || *q == 'l' || *q == 'j' || *q == 'z' || *q == 't' || *q == 'L')
-            ++q;
-        c.length = std::string_view(lengthStart, static_cast<size_t>(q - lengthStart));
-        c.type = *q;
-        if (c.type == '\0') {
+        const char* type = ParseConversion(percent + 1, &ap, c);
+        if (*type == '\0') {
             // An unfinished conversion at the end is written as it stands.
             out.append(percent);
             break;
         }
-        p = q + 1;
-        std::string_view len = c.length;
-        switch (c.type) {
-            case '%':
-                out += '%';
-                break;
-            case 'd':
-            case 'i': {
-                Directive directive = BuildDirective(c, true);
-                if (len == "ll")
-                    AppendPrintf(out, directive.c_str(), va_arg(args, long long));
-                else if (len == "l")
-                    AppendPrintf(out, directive.c_str(), va_arg(args, long));
-                else if (len == "j")
-                    AppendPrintf(out, directive.c_str(), va_arg(args, intmax_t));
-                else if (len == "z")
-                    AppendPrintf(out, directive.c_str(), va_arg(args, ptrdiff_t));
-                else if (len == "t")
-                    AppendPrintf(out, directive.c_str(), va_arg(args, ptrdiff_t));
-                else
-                    AppendPrintf(out, directive.c_str(),
-                                 va_arg(args, int));  // also hh, h: promoted
-                break;
-            }
-            case 'u':
-            case 'o':
-            case 'x':
-            case 'X': {
-                Directive directive = BuildDirective(c, true);
-                if (len == "ll")
-                    AppendPrintf(out, directive.c_str(), va_arg(args, unsigned long long));
-                else if (len == "l")
-                    AppendPrintf(out, directive.c_str(), va_arg(args, unsigned long));
-                else if (len == "j")
-                    AppendPrintf(out, directive.c_str(), va_arg(args, uintmax_t));
-                else if (len == "z")
-                    AppendPrintf(out, directive.c_str(), va_arg(args, size_t));
-                else if (len == "t")
-                    AppendPrintf(out, directive.c_str(), va_arg(args, size_t));
-                else
-                    AppendPrintf(out, directive.c_str(), va_arg(args, unsigned));
-                break;
-            }
-            case 'c': {
-                c.length = {};
-                Directive directive = BuildDirective(c, true);
-                AppendPrintf(out, directive.c_str(), va_arg(args, int));
-                break;
-            }
-            case 's': {
-                c.length = {};
-                Directive directive = BuildDirective(c, true);
-                const char* s = va_arg(args, const char*);
-                AppendPrintf(out, directive.c_str(), s != nullptr ? s : "(null)");
-                break;
-            }
-            case 'p': {
-                c.length = {};
-                Directive directive = BuildDirective(c, true);
-                AppendPrintf(out, directive.c_str(), va_arg(args, void*));
-                break;
-            }
-            case 'f':
-            case 'F':
-            case 'a':
-            case 'A': {
-                Directive directive = BuildDirective(c, true);
-                if (len == "L")
-                    AppendPrintf(out, directive.c_str(), va_arg(args, long double));
-                else
-                    AppendPrintf(out, directive.c_str(), va_arg(args, double));
-                break;
-            }
-            case 'e':
-            case 'E':
-            case 'g':
-            case 'G': {
-                // Converted without the width, the exponent widened, then padded.
-                Directive directive = BuildDirective(c, false);
-                size_t start = out.size();
-                if (len == "L")
-                    AppendPrintf(out, directive.c_str(), va_arg(args, long double));
-                else
-                    AppendPrintf(out, directive.c_str(), va_arg(args, double));
-                WidenExponent(out, start);
-                PadField(out, start, c);
-                break;
-            }
-            case 'n':
-                // Writing through a pointer argument is never wanted here; the pointer is
-                // consumed and nothing is stored.
-                (void)va_arg(args, void*);
-                break;
-            default:
-                // Not a conversion: written as it stands.
-                out.append(percent, static_cast<size_t>(p - percent));
-                break;
-        }
+        p = type + 1;
+        // Not a conversion: written as it stands.
+        if (!AppendConversion(out, c, &ap)) out.append(percent, static_cast<size_t>(p - percent));
     }
+    va_end(ap);
     return out;
 }
 

@@ -105,6 +105,24 @@ void QzRenderer::DrawPolygon(int count, const QzLine& line, const QzVector* pts,
     }
 }
 
+bool QzRenderer::VertexList::Covers(const QzLine& line, int n) const {
+    if (!points) return false;
+    for (int i = 0; i < n; ++i)
+        if (line.vertexIndex[i] < 0 || line.vertexIndex[i] >= count) return false;
+    return true;
+}
+
+QzRenderer::VertexList QzRenderer::TransformVertices(const QzPart& part, const QzMatrix& matrix) {
+    if (!options->vertexLists || !part.vertices || part.vertexCount <= 0) return {};
+    if (static_cast<int>(vertexScratch_.size()) <= walkDepth_)
+        vertexScratch_.resize(walkDepth_ + 1);
+    std::vector<QzVector>& scratch = vertexScratch_[walkDepth_];
+    if (scratch.size() < static_cast<size_t>(part.vertexCount)) scratch.resize(part.vertexCount);
+    for (int32_t i = 0; i < part.vertexCount; ++i)
+        QzTransform(scratch[i], matrix, part.vertices[i]);
+    return {scratch.data(), part.vertexCount};
+}
+
 void QzRenderer::DrawPart(bool top, QzPart* part, int32_t colour, const QzMatrix& matrix, bool cull,
                           bool invert) {
     if (top) {
@@ -117,107 +135,18 @@ void QzRenderer::DrawPart(bool top, QzPart* part, int32_t colour, const QzMatrix
     if (!part) return;
     const QzRenderOptions& o = *options;
     const bool refreshEach = top && o.refreshEachPart && !(part->flags & PF_PARTS_DIR);
-
     // Vertex-list mode: every distinct vertex transformed once into this depth's
     // scratch array. Parts without a list take the per-line path.
-    const QzVector* verts = nullptr;
-    int32_t vertCount = 0;
-    if (o.vertexLists && part->vertices && part->vertexCount > 0) {
-        if (static_cast<int>(vertexScratch_.size()) <= walkDepth_)
-            vertexScratch_.resize(walkDepth_ + 1);
-        std::vector<QzVector>& scratch = vertexScratch_[walkDepth_];
-        if (scratch.size() < static_cast<size_t>(part->vertexCount))
-            scratch.resize(part->vertexCount);
-        for (int32_t i = 0; i < part->vertexCount; ++i)
-            QzTransform(scratch[i], matrix, part->vertices[i]);
-        verts = scratch.data();
-        vertCount = part->vertexCount;
-    }
-    auto indexed = [&](const QzLine& line, int n) {
-        if (!verts) return false;
-        for (int i = 0; i < n; ++i)
-            if (line.vertexIndex[i] < 0 || line.vertexIndex[i] >= vertCount) return false;
-        return true;
-    };
+    const VertexList verts = TransformVertices(*part, matrix);
 
     ++walkDepth_;
-    QzVector pts[4];
     for (QzLine* line = part->lines; line; line = line->next) {
         // Lines are separate heap records: fetch the next one while this one draws.
         if (line->next) __builtin_prefetch(line->next);
-        switch (line->type) {
-            case 1: {
-                QzPart* sub = line->part;
-                if (!sub) break;
-                if ((sub->flags & PF_STUD) && ((o.studsLast && !inStudPass) || o.lineAsStud)) break;
-                const int32_t c = LineColour(*line, colour, top, false);
-                ++QzDrawStats.typeCount[1];
-                QzMatrix m;
-                QzMultiply(m, matrix, line->p);
-                if (o.seams && (sub->flags & PF_PARTS_DIR) && !(part->flags & PF_PARTS_DIR)) {
-                    const QzMatrix shrink = SeamShrink(*sub, o.seamWidth);
-                    QzMatrix shrunk;
-                    QzMultiply(shrunk, m, shrink);
-                    m = shrunk;
-                }
-                if (refreshEach) {
-                    savedLinesDrawn = linesDrawn;
-                    savedTrianglesDrawn = trianglesDrawn;
-                }
-                DrawPart(false, sub, c, m, cull && (line->bfc & LF_CULL),
-                         invert != ((line->bfc & LF_INVERT) != 0));
-                if (refreshEach && (o.mytest5 || linesDrawn != savedLinesDrawn ||
-                                    trianglesDrawn != savedTrianglesDrawn))
-                    Flush();
-                break;
-            }
-            case 2: {
-                if (!o.showType2) break;
-                const int32_t c = LineColour(*line, colour, top, false);
-                ++QzDrawStats.typeCount[2];
-                if (indexed(*line, 2)) {
-                    DrawLine(verts[line->vertexIndex[0]], verts[line->vertexIndex[1]], c);
-                } else {
-                    QzTransform(pts[0], matrix, line->p[0]);
-                    QzTransform(pts[1], matrix, line->p[1]);
-                    DrawLine(pts[0], pts[1], c);
-                }
-                break;
-            }
-            case 3:
-            case 4: {
-                const int n = line->type;
-                if (n == 3 ? !(o.showType3 || o.edgesType3) : !(o.showType4 || o.edgesType4)) break;
-                const int32_t c = LineColour(*line, colour, top, false);
-                if (indexed(*line, n)) {
-                    // The vertex-list path neither culls nor draws edges nor counts.
-                    const int32_t* ix = line->vertexIndex;
-                    if (n == 3)
-                        DrawTriangle(verts[ix[0]], verts[ix[1]], verts[ix[2]], c);
-                    else
-                        DrawQuad(verts[ix[0]], verts[ix[1]], verts[ix[2]], verts[ix[3]], c);
-                    break;
-                }
-                for (int i = 0; i < n; ++i) QzTransform(pts[i], matrix, line->p[i]);
-                DrawPolygon(n, *line, pts, c, cull, invert);
-                break;
-            }
-            case 5: {
-                if (!o.showType5) break;
-                const int32_t c = LineColour(*line, colour, top, false);
-                ++QzDrawStats.typeCount[5];
-                if (indexed(*line, 4)) {
-                    const int32_t* ix = line->vertexIndex;
-                    DrawOptionalLine(verts[ix[0]], verts[ix[1]], verts[ix[2]], verts[ix[3]], c,
-                                     o.showAllType5);
-                } else {
-                    for (int i = 0; i < 4; ++i) QzTransform(pts[i], matrix, line->p[i]);
-                    DrawOptionalLine(pts[0], pts[1], pts[2], pts[3], c, o.showAllType5);
-                }
-                break;
-            }
-            default:
-                break;
+        if (line->type == 1) {
+            DrawReference(*part, *line, colour, matrix, top, refreshEach, cull, invert);
+        } else if (line->type >= 2 && line->type <= 5) {
+            DrawGeometry(*line, colour, top, matrix, verts, cull, invert);
         }
     }
     --walkDepth_;
@@ -228,6 +157,87 @@ void QzRenderer::DrawPart(bool top, QzPart* part, int32_t colour, const QzMatrix
             DrawStuds(true, part, colour, matrix, cull, invert);
         }
         Flush();
+    }
+}
+
+void QzRenderer::DrawReference(const QzPart& part, const QzLine& line, int32_t colour,
+                               const QzMatrix& matrix, bool top, bool refreshEach, bool cull,
+                               bool invert) {
+    const QzRenderOptions& o = *options;
+    QzPart* sub = line.part;
+    if (!sub) return;
+    if ((sub->flags & PF_STUD) && ((o.studsLast && !inStudPass) || o.lineAsStud)) return;
+    const int32_t c = LineColour(line, colour, top, false);
+    ++QzDrawStats.typeCount[1];
+    QzMatrix m;
+    QzMultiply(m, matrix, line.p);
+    if (o.seams && (sub->flags & PF_PARTS_DIR) && !(part.flags & PF_PARTS_DIR)) {
+        const QzMatrix shrink = SeamShrink(*sub, o.seamWidth);
+        QzMatrix shrunk;
+        QzMultiply(shrunk, m, shrink);
+        m = shrunk;
+    }
+    if (refreshEach) {
+        savedLinesDrawn = linesDrawn;
+        savedTrianglesDrawn = trianglesDrawn;
+    }
+    DrawPart(false, sub, c, m, cull && (line.bfc & LF_CULL),
+             invert != ((line.bfc & LF_INVERT) != 0));
+    if (refreshEach &&
+        (o.mytest5 || linesDrawn != savedLinesDrawn || trianglesDrawn != savedTrianglesDrawn))
+        Flush();
+}
+
+void QzRenderer::DrawGeometry(const QzLine& line, int32_t colour, bool top, const QzMatrix& matrix,
+                              const VertexList& verts, bool cull, bool invert) {
+    const QzRenderOptions& o = *options;
+    const int32_t* ix = line.vertexIndex;
+    QzVector pts[4];
+    switch (line.type) {
+        case 2: {
+            if (!o.showType2) return;
+            const int32_t c = LineColour(line, colour, top, false);
+            ++QzDrawStats.typeCount[2];
+            if (verts.Covers(line, 2)) {
+                DrawLine(verts.points[ix[0]], verts.points[ix[1]], c);
+            } else {
+                QzTransform(pts[0], matrix, line.p[0]);
+                QzTransform(pts[1], matrix, line.p[1]);
+                DrawLine(pts[0], pts[1], c);
+            }
+            return;
+        }
+        case 3:
+        case 4: {
+            const int n = line.type;
+            if (n == 3 ? !(o.showType3 || o.edgesType3) : !(o.showType4 || o.edgesType4)) return;
+            const int32_t c = LineColour(line, colour, top, false);
+            if (verts.Covers(line, n)) {
+                // The vertex-list path neither culls nor draws edges nor counts.
+                const QzVector* v = verts.points;
+                if (n == 3)
+                    DrawTriangle(v[ix[0]], v[ix[1]], v[ix[2]], c);
+                else
+                    DrawQuad(v[ix[0]], v[ix[1]], v[ix[2]], v[ix[3]], c);
+                return;
+            }
+            for (int i = 0; i < n; ++i) QzTransform(pts[i], matrix, line.p[i]);
+            DrawPolygon(n, line, pts, c, cull, invert);
+            return;
+        }
+        default: {  // 5
+            if (!o.showType5) return;
+            const int32_t c = LineColour(line, colour, top, false);
+            ++QzDrawStats.typeCount[5];
+            if (verts.Covers(line, 4)) {
+                const QzVector* v = verts.points;
+                DrawOptionalLine(v[ix[0]], v[ix[1]], v[ix[2]], v[ix[3]], c, o.showAllType5);
+            } else {
+                for (int i = 0; i < 4; ++i) QzTransform(pts[i], matrix, line.p[i]);
+                DrawOptionalLine(pts[0], pts[1], pts[2], pts[3], c, o.showAllType5);
+            }
+            return;
+        }
     }
 }
 

@@ -106,6 +106,24 @@ class QzRenderer {
     const QzVector* shadeFace_[3] = {};
     bool shadePending_ = false;
 
+    // A part's vertices transformed for the walk (vertex-list mode), or none.
+    struct VertexList {
+        const QzVector* points = nullptr;
+        int32_t count = 0;
+        // Whether the line's first n vertex indices all lie in the list.
+        bool Covers(const QzLine& line, int n) const;
+    };
+    // Every distinct vertex of the part transformed once into this depth's scratch
+    // array; none when vertex lists are off or the part has no list.
+    VertexList TransformVertices(const QzPart& part, const QzMatrix& matrix);
+    // A type-1 line: the referenced part drawn with the combined matrix (shrunk for
+    // seams), flushed afterwards in refresh-each-part mode.
+    void DrawReference(const QzPart& part, const QzLine& line, int32_t colour,
+                       const QzMatrix& matrix, bool top, bool refreshEach, bool cull, bool invert);
+    // A line of type 2 to 5, from the vertex list when it covers the line.
+    void DrawGeometry(const QzLine& line, int32_t colour, bool top, const QzMatrix& matrix,
+                      const VertexList& verts, bool cull, bool invert);
+
     // Scratch arrays of transformed vertices for vertex-list mode, one per depth of
     // the walk, reused from drawing to drawing.
     std::vector<std::vector<QzVector>> vertexScratch_;
