@@ -6,14 +6,12 @@
 #include <vector>
 
 #include "args.h"
+#include "cli_run.h"
 
 namespace {
 
-cli::Invocation Parse(std::vector<std::string> args) {
-    args.insert(args.begin(), "zarvel-cli");
-    std::vector<const char*> argv;
-    for (const std::string& a : args) argv.push_back(a.c_str());
-    return cli::ParseArgs(static_cast<int>(argv.size()), argv.data());
+cli::Invocation Parse(const std::vector<std::string>& args) {
+    return testing_support::ParseCli(args);
 }
 
 TEST(CliFrame, VersionAndHelpFinishWithStatusZero) {

@@ -23,18 +23,8 @@ class CheckCommand : public ::testing::Test {
         testing_support::ResetModelInput();
         library = (dir.path() / "ldraw").string();
         dir.Write("ldraw/parts/brick.dat", "0 Brick\n2 24 0 0 0 1 1 1\n");
-        const char* env = std::getenv("LDRAWDIR");
-        hadEnv = env != nullptr;
-        if (env) savedEnv = env;
     }
-    void TearDown() override {
-        if (hadEnv) {
-            setenv("LDRAWDIR", savedEnv.c_str(), 1);
-        } else {
-            unsetenv("LDRAWDIR");
-        }
-        testing_support::ResetModelInput();
-    }
+    void TearDown() override { testing_support::ResetModelInput(); }
     CheckRun Check(std::vector<std::string> args) {
         args.insert(args.begin(), "check");
         return testing_support::RunZarvelCli(args);
@@ -42,8 +32,7 @@ class CheckCommand : public ::testing::Test {
 
     testing_support::TempDir dir;
     std::string library;
-    bool hadEnv = false;
-    std::string savedEnv;
+    testing_support::ScopedEnv keep{"LDRAWDIR", std::getenv("LDRAWDIR")};
 };
 
 TEST_F(CheckCommand, CleanModelPrintsNothing) {

@@ -346,26 +346,7 @@ TEST(LastWriteTime, MissingFile) {
 // ---------------------------------------------------------------------------------
 
 // Sets an environment variable for the lifetime of the object.
-class ScopedEnv {
-  public:
-    ScopedEnv(const char* name, const char* value) : name_(name) {
-        if (const char* old = std::getenv(name)) old_ = old;
-        if (value != nullptr)
-            setenv(name, value, 1);
-        else
-            unsetenv(name);
-    }
-    ~ScopedEnv() {
-        if (old_)
-            setenv(name_, old_->c_str(), 1);
-        else
-            unsetenv(name_);
-    }
-
-  private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
+using testing_support::ScopedEnv;
 
 TEST(Environment, GetEnv) {
     ScopedEnv set("ZARVEL_TEST_VARIABLE", "c:\\ldraw");

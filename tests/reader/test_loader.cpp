@@ -388,21 +388,9 @@ class LibraryDirectory : public Loader {
   protected:
     void SetUp() override {
         Loader::SetUp();
-        const char* env = std::getenv("LDRAWDIR");
-        if (env) saved = env;
-        hadEnv = env != nullptr;
         QzLDrawDir.clear();
     }
-    void TearDown() override {
-        if (hadEnv) {
-            setenv("LDRAWDIR", saved.c_str(), 1);
-        } else {
-            unsetenv("LDRAWDIR");
-        }
-        Loader::TearDown();
-    }
-    std::string saved;
-    bool hadEnv = false;
+    testing_support::ScopedEnv keep{"LDRAWDIR", std::getenv("LDRAWDIR")};
 };
 
 TEST_F(LibraryDirectory, NotSet) {

@@ -163,6 +163,36 @@ TEST_F(ParseMeta, KindsAndTheirMatrices) {
     EXPECT_EQ(QzInputLog, "");
 }
 
+// Rotations about the other axes and oblique ones, worked out by hand: each term of the
+// matrix, and the sign of each sine term, shows in at least one row.
+TEST_F(ParseMeta, RotationsAboutAnyAxis) {
+    struct Case {
+        const char* line;
+        float rows[3][4];
+    };
+    const Case cases[] = {
+        {"0 ROTATE 90 1 0 0", {{1, 0, 0, 0}, {0, 0, -1, 0}, {0, 1, 0, 0}}},
+        {"0 ROTATE -90 3 0 0", {{1, 0, 0, 0}, {0, 0, 1, 0}, {0, -1, 0, 0}}},
+        {"0 ROTATE 90 0 0 1", {{0, -1, 0, 0}, {1, 0, 0, 0}, {0, 0, 1, 0}}},
+        {"0 ROTATE 270 0 0 -1", {{0, -1, 0, 0}, {1, 0, 0, 0}, {0, 0, 1, 0}}},
+        // A third of a turn about the diagonal takes x to y, y to z and z to x.
+        {"0 ROTATE 120 1 1 1", {{0, 0, 1, 0}, {1, 0, 0, 0}, {0, 1, 0, 0}}},
+        {"0 ROTATE -120 2 2 2", {{0, 1, 0, 0}, {0, 0, 1, 0}, {1, 0, 0, 0}}},
+        {"0 ROTATE 180 1 0 1", {{0, 0, 1, 0}, {0, -1, 0, 0}, {1, 0, 0, 0}}},
+        // 60 degrees about x and y together: c = 1/2, s = sqrt(3)/2, axis (1, 1, 0)/sqrt(2).
+        {"0 ROTATE 60 1 1 0",
+         {{0.75f, 0.25f, 0.6123724f, 0},
+          {0.25f, 0.75f, -0.6123724f, 0},
+          {-0.6123724f, 0.6123724f, 0.5f, 0}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        ASSERT_EQ(QzParseMeta(c.line, m), QZ_BLOCK_ROTATE);
+        ExpectRows(m, c.rows);
+    }
+    EXPECT_EQ(QzInputLog, "");
+}
+
 TEST_F(ParseMeta, EndFormsAndNonMatches) {
     EXPECT_EQ(QzParseMeta("0 TRANSLATE END", m), -QZ_BLOCK_TRANSLATE);
     EXPECT_EQ(QzParseMeta("0 ROTATE END 1 2", m), -QZ_BLOCK_ROTATE);

@@ -1,6 +1,7 @@
 // zarvel-cli render: options, the PNG it writes, the statistics line, refusals; and
 // the zoom that fits a model to the image.
 #include <gtest/gtest.h>
+#include <png.h>
 
 #include <fstream>
 #include <regex>
@@ -15,14 +16,9 @@
 namespace render_test {
 namespace {
 
-const char* const kCube =
-    "4 16 -10 -10 -10 10 -10 -10 10 10 -10 -10 10 -10\n"
-    "4 16 -10 -10 10 10 -10 10 10 10 10 -10 10 10\n"
-    "4 16 -10 -10 -10 -10 10 -10 -10 10 10 -10 -10 10\n"
-    "4 16 10 -10 -10 10 10 -10 10 10 10 10 -10 10\n"
-    "4 16 -10 -10 -10 10 -10 -10 10 -10 10 -10 -10 10\n"
-    "4 16 -10 10 -10 10 10 -10 10 10 10 -10 10 10\n"
-    "2 24 -10 -10 -10 10 -10 -10\n";
+// Six quads and an edge line.
+const std::string kEdgedCube =
+    std::string(testing_support::kCube) + "2 24 -10 -10 -10 10 -10 -10\n";
 
 using testing_support::CliRun;
 
@@ -30,7 +26,7 @@ class RenderCommand : public RenderTest {
   protected:
     void SetUp() override {
         RenderTest::SetUp();
-        Write("ldraw/parts/cube.dat", kCube);
+        Write("ldraw/parts/cube.dat", kEdgedCube);
         model = Write("model.ldr",
                       "1 4 0 0 0 1 0 0 0 1 0 0 0 1 cube.dat\n"
                       "1 1 40 0 0 1 0 0 0 1 0 0 0 1 cube.dat\n");
@@ -43,6 +39,26 @@ class RenderCommand : public RenderTest {
     std::string ReadOutput() const {
         std::ifstream in(output, std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    // The written picture decoded: red, green, blue per pixel, rows from the top.
+    std::vector<Rgb> ReadPixels() const {
+        png_image png{};
+        png.version = PNG_IMAGE_VERSION;
+        std::vector<uint8_t> bytes;
+        if (png_image_begin_read_from_file(&png, output.c_str())) {
+            png.format = PNG_FORMAT_RGB;
+            bytes.resize(PNG_IMAGE_SIZE(png));
+            if (!png_image_finish_read(&png, nullptr, bytes.data(), 0, nullptr)) bytes.clear();
+        }
+        std::vector<Rgb> pixels;
+        for (size_t i = 0; i + 2 < bytes.size(); i += 3)
+            pixels.push_back({bytes[i], bytes[i + 1], bytes[i + 2]});
+        return pixels;
+    }
+    int CountNotBackground() const {
+        int n = 0;
+        for (const Rgb& p : ReadPixels()) n += p != kBackground ? 1 : 0;
+        return n;
     }
     std::string model;
     std::string output;
@@ -68,6 +84,11 @@ TEST_F(RenderCommand, WritesAPngOfExactlyTheRequestedSizeAndPrintsTheStatistics)
     EXPECT_EQ(BigEndian(png, 20), 50u);
     EXPECT_EQ(png[24], 8);  // bits per channel
     EXPECT_EQ(png[25], 2);  // red, green, blue
+    // Channels in that order: the corner shows the view's background colour.
+    const std::vector<Rgb> pixels = ReadPixels();
+    ASSERT_EQ(pixels.size(), 101u * 50u);
+    EXPECT_EQ(pixels[0], kBackground);
+    EXPECT_EQ(pixels.back(), kBackground);
 }
 
 TEST_F(RenderCommand, DefaultsToEightHundredBySixHundred) {
@@ -87,20 +108,53 @@ TEST_F(RenderCommand, ShowsTheInputLogOfTheLoadOnTheErrorStream) {
 }
 
 TEST_F(RenderCommand, PreviewsDrawBoxesAndCountNothing) {
-    for (const char* kind : {"wire", "solid"}) {
-        const CliRun r = Cli({model, "-o", output, "--preview", kind, "--fit"});
+    int covered[2] = {};
+    for (int i = 0; i < 2; ++i) {
+        const char* kind = i == 0 ? "wire" : "solid";
+        const CliRun r =
+            Cli({model, "-o", output, "--size", "160x120", "--preview", kind, "--fit"});
         ASSERT_EQ(r.status, 0) << r.err;
         EXPECT_EQ(r.out.substr(0, 16), "2:0 3:0 4:0 5:0 ") << kind;
+        covered[i] = CountNotBackground();
     }
+    // Outlines of the boxes, then the boxes filled.
+    EXPECT_GT(covered[0], 0);
+    EXPECT_GT(covered[1], 2 * covered[0]);
 }
 
+// Each option changes what is drawn or counted; the drawing with all of them at once
+// is accepted too.
 TEST_F(RenderCommand, OptionsSwitchDrawing) {
-    const CliRun r =
-        Cli({model, "-o", output, "--opt", "showType2=off", "--opt", "showModelBox=on", "--opt",
-             "timeCalculations=on", "--opt", "seamWidth=2", "--opt", "seams=on", "--scheme", "2",
-             "--matrix", "1,0,0,0,1,0,0,0,1", "--zoom", "250"});
+    const std::vector<std::string> base{model, "-o", output, "--size", "160x120", "--view", "1"};
+    const CliRun plain = Cli(base);
+    ASSERT_EQ(plain.status, 0) << plain.err;
+    const std::vector<Rgb> plainPixels = ReadPixels();
+    const std::vector<std::vector<std::string>> options = {
+        {"--opt", "showType2=off"}, {"--opt", "showModelBox=on"},
+        {"--opt", "seams=on"},      {"--opt", "seams=on", "--opt", "seamWidth=4"},
+        {"--scheme", "2"},          {"--matrix", "1,0,0,0,1,0,0,0,1"},
+        {"--zoom", "250"},          {"--opt", "showType4=off"},
+    };
+    std::vector<std::string> all = base;
+    for (const auto& option : options) {
+        std::vector<std::string> args = base;
+        args.insert(args.end(), option.begin(), option.end());
+        all.insert(all.end(), option.begin(), option.end());
+        const CliRun r = Cli(args);
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_TRUE(ReadPixels() != plainPixels || r.out.substr(0, 16) != plain.out.substr(0, 16))
+            << option[1];
+    }
+    // A wider seam shrinks the parts further than the standard one.
+    Cli({model, "-o", output, "--size", "160x120", "--view", "1", "--opt", "seams=on"});
+    const int standardSeam = CountNotBackground();
+    Cli({model, "-o", output, "--size", "160x120", "--view", "1", "--opt", "seams=on", "--opt",
+         "seamWidth=4"});
+    EXPECT_LT(CountNotBackground(), standardSeam);
+    all.insert(all.end(), {"--opt", "timeCalculations=on"});
+    const CliRun r = Cli(all);
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out.substr(0, 4), "2:0 ");
+    EXPECT_EQ(r.out.substr(0, 8), "2:0 3:0 ");
 }
 
 struct Refusal {
@@ -154,7 +208,7 @@ TEST_F(RenderCommand, MissingModelAndUnwritableOutputFail) {
 // ---- Fitting the zoom ----
 
 TEST_F(RenderTest, FitZoomFillsTheRoomBelowTheCentreFirst) {
-    Write("ldraw/parts/cube.dat", kCube);
+    Write("ldraw/parts/cube.dat", kEdgedCube);
     ASSERT_EQ(LoadText("1 4 0 0 0 1 0 0 0 1 0 0 0 1 cube.dat\n"), 1);
     QzViewCore view;
     ASSERT_TRUE(view.Resize(200, 200));

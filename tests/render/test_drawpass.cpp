@@ -13,21 +13,9 @@
 namespace render_test {
 namespace {
 
-const char* const kIdentity = "1 0 0 0 1 0 0 0 1";
-
-std::string Ref(const std::string& colour, const std::string& pos, const std::string& matrix,
-                const std::string& name) {
-    return "1 " + colour + " " + pos + " " + matrix + " " + name + "\n";
-}
-
-// A cube of 20 units around the origin, as six quads.
-const char* const kCube =
-    "4 16 -10 -10 -10 10 -10 -10 10 10 -10 -10 10 -10\n"
-    "4 16 -10 -10 10 10 -10 10 10 10 10 -10 10 10\n"
-    "4 16 -10 -10 -10 -10 10 -10 -10 10 10 -10 -10 10\n"
-    "4 16 10 -10 -10 10 10 -10 10 10 10 10 -10 10\n"
-    "4 16 -10 -10 -10 10 -10 -10 10 -10 10 -10 -10 10\n"
-    "4 16 -10 10 -10 10 10 -10 10 10 10 -10 10 10\n";
+using testing_support::kCube;
+using testing_support::kIdentity;
+using testing_support::Ref;
 
 class PassTest : public RenderTest {
   protected:

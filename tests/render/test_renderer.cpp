@@ -11,12 +11,9 @@
 namespace render_test {
 namespace {
 
-const char* const kIdentity = "1 0 0 0 1 0 0 0 1";
-
-std::string Ref(const std::string& colour, const std::string& pos, const std::string& matrix,
-                const std::string& name) {
-    return "1 " + colour + " " + pos + " " + matrix + " " + name + "\n";
-}
+using testing_support::kCube;
+using testing_support::kIdentity;
+using testing_support::Ref;
 
 // Draws models in the front view (view 9, no rotation) with shading off, so pixel
 // colours are palette colours and screen x, y are model x, y moved to the centre.
@@ -218,26 +215,37 @@ TEST_F(ModelTest, OptionalLinesAreCountedBeforeTheirControlPointTest) {
 
 TEST_F(ModelTest, SeamsShrinkAPartByTheWidthAboutItsBoxCentre) {
     // A part of 64 x 32 x 16 units (sizes whose shrink factors are exact in binary),
-    // four pixels per unit.
+    // four pixels per unit; once centred on its own origin, once beside it and moved
+    // back by its reference, so that both draw the same picture.
     Write("ldraw/parts/plate.dat",
           "4 16 -32 -16 0 32 -16 0 32 16 0 -32 16 0\n"
           "2 16 0 0 -8 0 0 8\n");
-    ASSERT_EQ(LoadText(Ref("4", "0 0 0", kIdentity, "plate.dat")), 1);
-    state.zoom = 400;
-    Draw(400, 200);
-    EXPECT_EQ(View().drawnRect.x0, 72);
-    EXPECT_EQ(View().drawnRect.x1, 328);
-    EXPECT_EQ(View().drawnRect.y0, 69);
-    EXPECT_EQ(View().drawnRect.y1, 197);
-    EXPECT_FLOAT_EQ(DepthAt(View(), 200, 133), -32.4f);
-    state.options.seams = true;
-    RedrawModel(state, false);
-    // 63/64, 31/32 and 15/16 of the size: half a unit, two pixels, off every side.
-    EXPECT_EQ(View().drawnRect.x0, 74);
-    EXPECT_EQ(View().drawnRect.x1, 326);
-    EXPECT_EQ(View().drawnRect.y0, 71);
-    EXPECT_EQ(View().drawnRect.y1, 195);
-    EXPECT_FLOAT_EQ(DepthAt(View(), 200, 133), -30.4f);
+    Write("ldraw/parts/aside.dat",
+          "4 16 0 -40 0 64 -40 0 64 -8 0 0 -8 0\n"
+          "2 16 32 -24 -8 32 -24 8\n");
+    for (const std::string& ref : {Ref("4", "0 0 0", kIdentity, "plate.dat"),
+                                   Ref("4", "-32 24 0", kIdentity, "aside.dat")}) {
+        SCOPED_TRACE(ref);
+        testing_support::ResetModelInput();
+        QzLDrawDir = library;
+        state.options.seams = false;
+        ASSERT_EQ(LoadText(ref), 1);
+        state.zoom = 400;
+        Draw(400, 200);
+        EXPECT_EQ(View().drawnRect.x0, 72);
+        EXPECT_EQ(View().drawnRect.x1, 328);
+        EXPECT_EQ(View().drawnRect.y0, 69);
+        EXPECT_EQ(View().drawnRect.y1, 197);
+        EXPECT_FLOAT_EQ(DepthAt(View(), 200, 133), -32.4f);
+        state.options.seams = true;
+        RedrawModel(state, false);
+        // 63/64, 31/32 and 15/16 of the size: half a unit, two pixels, off every side.
+        EXPECT_EQ(View().drawnRect.x0, 74);
+        EXPECT_EQ(View().drawnRect.x1, 326);
+        EXPECT_EQ(View().drawnRect.y0, 71);
+        EXPECT_EQ(View().drawnRect.y1, 195);
+        EXPECT_FLOAT_EQ(DepthAt(View(), 200, 133), -30.4f);
+    }
 }
 
 TEST_F(ModelTest, SeamsKeepTheFlatAxisOfAFlatPart) {

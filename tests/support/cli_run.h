@@ -15,6 +15,14 @@ struct CliRun {
     std::string err;
 };
 
+// Parses a command line without running it; the program name is added in front.
+inline cli::Invocation ParseCli(std::vector<std::string> args) {
+    args.insert(args.begin(), "zarvel-cli");
+    std::vector<const char*> argv;
+    for (const std::string& a : args) argv.push_back(a.c_str());
+    return cli::ParseArgs(static_cast<int>(argv.size()), argv.data());
+}
+
 // The program name is added in front of `args`.
 inline CliRun RunZarvelCli(const std::vector<std::string>& args) {
     std::vector<const char*> argv{"zarvel-cli"};

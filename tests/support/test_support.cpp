@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <clocale>
+#include <cstdlib>
 #include <fstream>
 
 #include "colours.h"
@@ -55,6 +56,21 @@ std::string TempDir::Write(const std::string& relative, const std::string& conte
     std::ofstream(full, std::ios::binary) << content;
     plat::ClearPathCache();
     return full.string();
+}
+
+ScopedEnv::ScopedEnv(const char* name, const char* value) : name_(name) {
+    if (const char* old = std::getenv(name)) old_ = old;
+    if (value != nullptr)
+        setenv(name, value, 1);
+    else
+        unsetenv(name);
+}
+
+ScopedEnv::~ScopedEnv() {
+    if (old_)
+        setenv(name_, old_->c_str(), 1);
+    else
+        unsetenv(name_);
 }
 
 std::filesystem::path SourceDir() { return ZARVEL_SOURCE_DIR; }

@@ -63,6 +63,35 @@ class ScopedCommaLocale {
     bool active_ = false;
 };
 
+// Sets (or with null unsets) an environment variable for the lifetime of the object,
+// then puts back what was there before.
+class ScopedEnv {
+  public:
+    ScopedEnv(const char* name, const char* value);
+    ~ScopedEnv();
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+  private:
+    const char* name_;
+    std::optional<std::string> old_;
+};
+
+// Model text used by many tests: the identity matrix as a type-1 line writes it, a
+// reference line, and a cube of 20 units around the origin as six quads of colour 16.
+inline constexpr const char* kIdentity = "1 0 0 0 1 0 0 0 1";
+inline std::string Ref(const std::string& colour, const std::string& pos, const std::string& matrix,
+                       const std::string& name) {
+    return "1 " + colour + " " + pos + " " + matrix + " " + name + "\n";
+}
+inline constexpr const char* kCube =
+    "4 16 -10 -10 -10 10 -10 -10 10 10 -10 -10 10 -10\n"
+    "4 16 -10 -10 10 10 -10 10 10 10 10 -10 10 10\n"
+    "4 16 -10 -10 -10 -10 10 -10 -10 10 10 -10 -10 10\n"
+    "4 16 10 -10 -10 10 10 -10 10 10 10 10 -10 10\n"
+    "4 16 -10 -10 -10 10 -10 -10 10 -10 10 -10 -10 10\n"
+    "4 16 -10 10 -10 10 10 -10 10 10 10 -10 10 10\n";
+
 // Resets every program-wide state of the model input (part table, lights, colours,
 // input log, reader counters) and installs nothing else.
 void ResetModelInput();
