@@ -11,8 +11,8 @@
 #include "loadmodel.h"
 #include "messagebox.h"
 #include "png_writer.h"
-#include "viewcore.h"
 #include "usage.h"
+#include "viewcore.h"
 
 namespace cli {
 

@@ -7,8 +7,8 @@
 #include "diagnostics.h"
 #include "loadmodel.h"
 #include "statistics.h"
-#include "viewcore.h"
 #include "usage.h"
+#include "viewcore.h"
 
 namespace cli {
 
