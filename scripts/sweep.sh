@@ -41,7 +41,8 @@ run_one() {
   status=0
   timeout -k 5 "$limit" "$cli" "$command" "${args[@]}" > /dev/null 2> "$log" < /dev/null || status=$?
   end=$(date +%s.%N)
-  if [ "$status" -ge 128 ] && [ "$status" -ne 124 ]; then crashed=1; fi
+  # 124: the limit was reached; 137: killed five seconds after it.
+  if [ "$status" -ge 128 ] && [ "$status" -ne 137 ]; then crashed=1; fi
   if grep -qE 'AddressSanitizer|LeakSanitizer|runtime error:' "$log"; then crashed=1; fi
   if [ "$crashed" = 1 ]; then
     cp "$log" "$out/crash.$command.$(basename "$file").log"
@@ -53,10 +54,11 @@ export -f run_one
 
 files="$out/files.txt"
 find "$lib" -type f \( -iname '*.dat' -o -iname '*.ldr' -o -iname '*.mpd' \) | sort > "$files"
+grep -iE '/models/|\.(ldr|mpd)$' "$files" > "$out/models.txt" || true
 {
   sed 's/^/check\t/' "$files"
-  grep -iE '/models/|\.(ldr|mpd)$' "$files" | sed 's/^/render\t/'
-  grep -iE '/models/|\.(ldr|mpd)$' "$files" | sed 's/^/pov\t/'
+  sed 's/^/render\t/' "$out/models.txt"
+  sed 's/^/pov\t/' "$out/models.txt"
 } > "$out/work.txt"
 
 echo "sweep: $(wc -l < "$files") files, $(wc -l < "$out/work.txt") runs, $jobs at a time," \
@@ -78,5 +80,6 @@ awk '$4 == 1 { print "  " $1, $2, substr($0, index($0, $5)) }' "$results"
 echo "== time-outs (${limit}s): $timeouts"
 awk '$2 == 124 || $2 == 137 { print "  " $1, substr($0, index($0, $5)) }' "$results"
 echo "== slowest runs (seconds)"
-sort -k3,3 -g -r "$results" | head -n 10 | awk '{ printf "  %8.3f %s %s\n", $3, $1, substr($0, index($0, $5)) }'
+sort -k3,3 -g -r "$results" |
+  awk 'NR <= 10 { printf "  %8.3f %s %s\n", $3, $1, substr($0, index($0, $5)) }'
 [ "$crashes" -eq 0 ] && [ "$timeouts" -eq 0 ]
