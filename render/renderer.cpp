@@ -123,6 +123,63 @@ QzRenderer::VertexList QzRenderer::TransformVertices(const QzPart& part, const Q
     return {scratch.data(), part.vertexCount};
 }
 
+// Inlined into the walk: a call per line costs the full redraw of a large model several
+// percent (render benchmark).
+[[gnu::always_inline]] inline void QzRenderer::DrawGeometry(const QzLine& line, int32_t colour,
+                                                            bool top, const QzMatrix& matrix,
+                                                            const VertexList& verts, bool cull,
+                                                            bool invert) {
+    const QzRenderOptions& o = *options;
+    const int32_t* ix = line.vertexIndex;
+    QzVector pts[4];
+    switch (line.type) {
+        case 2: {
+            if (!o.showType2) return;
+            const int32_t c = LineColour(line, colour, top, false);
+            ++QzDrawStats.typeCount[2];
+            if (verts.Covers(line, 2)) {
+                DrawLine(verts.points[ix[0]], verts.points[ix[1]], c);
+            } else {
+                QzTransform(pts[0], matrix, line.p[0]);
+                QzTransform(pts[1], matrix, line.p[1]);
+                DrawLine(pts[0], pts[1], c);
+            }
+            return;
+        }
+        case 3:
+        case 4: {
+            const int n = line.type;
+            if (n == 3 ? !(o.showType3 || o.edgesType3) : !(o.showType4 || o.edgesType4)) return;
+            const int32_t c = LineColour(line, colour, top, false);
+            if (verts.Covers(line, n)) {
+                // The vertex-list path neither culls nor draws edges nor counts.
+                const QzVector* v = verts.points;
+                if (n == 3)
+                    DrawTriangle(v[ix[0]], v[ix[1]], v[ix[2]], c);
+                else
+                    DrawQuad(v[ix[0]], v[ix[1]], v[ix[2]], v[ix[3]], c);
+                return;
+            }
+            for (int i = 0; i < n; ++i) QzTransform(pts[i], matrix, line.p[i]);
+            DrawPolygon(n, line, pts, c, cull, invert);
+            return;
+        }
+        default: {  // 5
+            if (!o.showType5) return;
+            const int32_t c = LineColour(line, colour, top, false);
+            ++QzDrawStats.typeCount[5];
+            if (verts.Covers(line, 4)) {
+                const QzVector* v = verts.points;
+                DrawOptionalLine(v[ix[0]], v[ix[1]], v[ix[2]], v[ix[3]], c, o.showAllType5);
+            } else {
+                for (int i = 0; i < 4; ++i) QzTransform(pts[i], matrix, line.p[i]);
+                DrawOptionalLine(pts[0], pts[1], pts[2], pts[3], c, o.showAllType5);
+            }
+            return;
+        }
+    }
+}
+
 void QzRenderer::DrawPart(bool top, QzPart* part, int32_t colour, const QzMatrix& matrix, bool cull,
                           bool invert) {
     if (top) {
@@ -186,59 +243,6 @@ void QzRenderer::DrawReference(const QzPart& part, const QzLine& line, int32_t c
     if (refreshEach &&
         (o.mytest5 || linesDrawn != savedLinesDrawn || trianglesDrawn != savedTrianglesDrawn))
         Flush();
-}
-
-void QzRenderer::DrawGeometry(const QzLine& line, int32_t colour, bool top, const QzMatrix& matrix,
-                              const VertexList& verts, bool cull, bool invert) {
-    const QzRenderOptions& o = *options;
-    const int32_t* ix = line.vertexIndex;
-    QzVector pts[4];
-    switch (line.type) {
-        case 2: {
-            if (!o.showType2) return;
-            const int32_t c = LineColour(line, colour, top, false);
-            ++QzDrawStats.typeCount[2];
-            if (verts.Covers(line, 2)) {
-                DrawLine(verts.points[ix[0]], verts.points[ix[1]], c);
-            } else {
-                QzTransform(pts[0], matrix, line.p[0]);
-                QzTransform(pts[1], matrix, line.p[1]);
-                DrawLine(pts[0], pts[1], c);
-            }
-            return;
-        }
-        case 3:
-        case 4: {
-            const int n = line.type;
-            if (n == 3 ? !(o.showType3 || o.edgesType3) : !(o.showType4 || o.edgesType4)) return;
-            const int32_t c = LineColour(line, colour, top, false);
-            if (verts.Covers(line, n)) {
-                // The vertex-list path neither culls nor draws edges nor counts.
-                const QzVector* v = verts.points;
-                if (n == 3)
-                    DrawTriangle(v[ix[0]], v[ix[1]], v[ix[2]], c);
-                else
-                    DrawQuad(v[ix[0]], v[ix[1]], v[ix[2]], v[ix[3]], c);
-                return;
-            }
-            for (int i = 0; i < n; ++i) QzTransform(pts[i], matrix, line.p[i]);
-            DrawPolygon(n, line, pts, c, cull, invert);
-            return;
-        }
-        default: {  // 5
-            if (!o.showType5) return;
-            const int32_t c = LineColour(line, colour, top, false);
-            ++QzDrawStats.typeCount[5];
-            if (verts.Covers(line, 4)) {
-                const QzVector* v = verts.points;
-                DrawOptionalLine(v[ix[0]], v[ix[1]], v[ix[2]], v[ix[3]], c, o.showAllType5);
-            } else {
-                for (int i = 0; i < 4; ++i) QzTransform(pts[i], matrix, line.p[i]);
-                DrawOptionalLine(pts[0], pts[1], pts[2], pts[3], c, o.showAllType5);
-            }
-            return;
-        }
-    }
 }
 
 void QzRenderer::DrawStuds(bool top, QzPart* part, int32_t colour, const QzMatrix& matrix,
