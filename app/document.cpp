@@ -1,6 +1,7 @@
 #include "document.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QFileInfo>
 
 #include "logdlg.h"
@@ -41,11 +42,24 @@ uint32_t CQzDoc::StartTimer(int intervalMs) {
 void CQzDoc::StopTimer(uint32_t) { pollTimer_.stop(); }
 
 void CQzDoc::Busy(bool on, const std::string& path) {
-    if (on) {
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        emit Progress(tr("Loading %1...").arg(QFileInfo(QString::fromStdString(path)).fileName()));
-    } else {
+    if (!on) {
+        loadWatch_.reset();
         QApplication::restoreOverrideCursor();
         emit Progress(QString());
+        return;
     }
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const QString name = QFileInfo(QString::fromStdString(path)).fileName();
+    emit Progress(tr("Loading %1...").arg(name));
+    // A long load tells how far it got, a few times a second.
+    auto clock = std::make_shared<QElapsedTimer>();
+    auto files = std::make_shared<int>(0);
+    clock->start();
+    loadWatch_ = std::make_unique<QzFileObserverList::Scoped>(
+        QzFileObservers, [this, name, clock, files](const QzPart&, const std::string&) {
+            ++*files;
+            if (clock->elapsed() < 250) return;
+            clock->restart();
+            emit Progress(tr("Loading %1: %2 files read").arg(name).arg(*files));
+        });
 }

@@ -6,10 +6,12 @@
 #include <QObject>
 #include <QString>
 #include <QTimer>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "doccore.h"
+#include "loader.h"
 
 class CQzView;
 
@@ -49,5 +51,7 @@ class CQzDoc : public QObject, public QzDocumentHost {
   private:
     QzDocument core_;
     QTimer pollTimer_;
+    // While a load runs: the files read so far, shown now and then.
+    std::unique_ptr<QzFileObserverList::Scoped> loadWatch_;
     CQzView* view_ = nullptr;
 };

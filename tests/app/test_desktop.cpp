@@ -17,6 +17,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSettings>
+#include <QSignalSpy>
 #include <QSlider>
 #include <QTemporaryDir>
 #include <QTest>
@@ -173,6 +174,17 @@ class DesktopTest : public QObject {
                  QString::fromStdString(testing_support::ExamplesDir().string()));
         QCOMPARE(settings.value("Recent File List/File1").toString(), path);
         QVERIFY(settings.fileName().startsWith(qEnvironmentVariable("XDG_CONFIG_HOME")));
+    }
+
+    void aLoadShowsWhatItReads() {
+        const QString path = Write("busy.ldr", "1 4 0 0 0 1 0 0 0 1 0 0 0 1 zb1x1.dat\n");
+        Start({});
+        QSignalSpy progress(app->Document(), &CQzDoc::Progress);
+        QVERIFY(app->OpenDocumentFile(path));
+        QVERIFY(progress.size() >= 2);
+        QCOMPARE(progress.first().at(0).toString(), QString("Loading busy.ldr..."));
+        QCOMPARE(progress.last().at(0).toString(), QString());
+        QVERIFY(!QApplication::overrideCursor());
     }
 
     void showsTheInputLogAfterALoad() {
