@@ -177,6 +177,7 @@ void DrawModel(QzRenderState& state) {
     if (QzPartCount == 0) return;
     if (state.dragging && state.skewView) state.SetViewAngles(30, 45);
     const QzMatrix p = state.ScreenMatrix(r.image.width, r.image.height);
+    r.SetFaceOffsetLimit(p);
     QzPart* model = &QzParts[0];
     for (int t = 1; t <= 5; ++t) QzDrawStats.typeCount[t] = 0;
     const uint32_t start = plat::TickCount();

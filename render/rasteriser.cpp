@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <optional>
 
 #include "colours.h"
 #include "renderer.h"
@@ -99,6 +100,99 @@ inline void MinorRange(float start, float step, int32_t limit, int64_t n, int64_
     if (a > static_cast<double>(k0)) k0 = a > 4e18 ? INT64_MAX / 2 : static_cast<int64_t>(a);
     if (b < static_cast<double>(k1)) k1 = b < -4e18 ? -1 : static_cast<int64_t>(b);
 }
+
+// Depth of a line at a pixel: the depth of the line's point nearest to the pixel's
+// centre, where the faces take theirs; the walk's own running depth belongs to a point
+// that may lie more than a pixel further along the line. The walk's first and last
+// pixels, whose centres may lie beyond the line's ends, take the depth of the end
+// point they hold.
+class LineDepth {
+  public:
+    LineDepth(const QzVector& p0, const QzVector& p1)
+        : x0_(p0.x - 0.5f), y0_(p0.y - 0.5f), z0_(p0.z), dz_(p1.z - p0.z) {
+        const float ux = p1.x - p0.x, uy = p1.y - p0.y;
+        const float length2 = ux * ux + uy * uy;
+        const float inverse = length2 > 0.0f && length2 < 1.0e30f ? 1.0f / length2 : 0.0f;
+        tx_ = ux * inverse;
+        ty_ = uy * inverse;
+    }
+    float At(int32_t x, int32_t y) const {
+        const float t = (static_cast<float>(x) - x0_) * tx_ + (static_cast<float>(y) - y0_) * ty_;
+        return z0_ + t * dz_;
+    }
+
+  private:
+    float x0_, y0_, z0_, dz_;
+    float tx_ = 0.0f, ty_ = 0.0f;
+};
+
+// Depth of a face at the centre of each pixel it covers, from the plane through its
+// three corners. Two parallel faces thus differ at every pixel by exactly the distance
+// between them, however their truncated edges fall, and a face a fraction of a unit
+// in front of another stays in front.
+//
+// The face is also pushed back by the depth it gains over one pixel, at most the given
+// limit: a line lying on the face takes its depth at the pixel centre's nearest point
+// of the line, at most about a pixel away, so it stays in front of the face, as a
+// polygon offset keeps lines on filled faces. Which pixels a face covers does not
+// change.
+class DepthPlane {
+  public:
+    DepthPlane(const QzVector& p0, const QzVector& p1, const QzVector& p2, float offsetLimit)
+        : x0_(p0.x - 0.5f), y0_(p0.y - 0.5f), z0_(p0.z) {
+        const float ux = p1.x - p0.x, uy = p1.y - p0.y, uz = p1.z - p0.z;
+        const float vx = p2.x - p0.x, vy = p2.y - p0.y, vz = p2.z - p0.z;
+        const float nz = ux * vy - uy * vx;
+        const float lo = std::min(std::min(p0.z, p1.z), p2.z);
+        const float hi = std::max(std::max(p0.z, p1.z), p2.z);
+        if (nz != 0.0f) {
+            const float inverse = -1.0f / nz;
+            dzdx_ = (uy * vz - uz * vy) * inverse;
+            dzdy_ = (uz * vx - ux * vz) * inverse;
+        }
+        float slope = std::max(std::fabs(dzdx_), std::fabs(dzdy_));
+        if (!(slope < 1.0e30f)) {
+            // Seen exactly edge-on: no plane, one depth in the middle of the corners'.
+            dzdx_ = dzdy_ = slope = 0.0f;
+            z0_ = lo / 2.0f + hi / 2.0f;
+        }
+        offset_ = std::min(slope, offsetLimit);
+        // A covered pixel's centre lies at most about a pixel and a half off the face
+        // in x and in y, where the plane runs up to three pixels' slope beyond the
+        // corners' depths. A face seen nearly edge-on, thinner than a pixel, gains
+        // more than its whole depth range over a pixel: its depths are kept within
+        // three times that range.
+        limited_ = slope > hi - lo;
+        lo_ = lo - 3.0f * (hi - lo);
+        hi_ = hi + 3.0f * (hi - lo);
+    }
+
+    // Depth at the first column of a span of row y and its step per column.
+    void Span(int32_t y, int32_t c0, int32_t c1, float& z, float& dz) const {
+        const float row = z0_ + dzdy_ * (static_cast<float>(y) - y0_);
+        float zl = row + dzdx_ * (static_cast<float>(c0) - x0_);
+        dz = dzdx_;
+        if (limited_) {
+            const float zr = Limit(row + dzdx_ * (static_cast<float>(c1) - x0_));
+            zl = Limit(zl);
+            dz = c1 > c0 ? (zr - zl) / static_cast<float>(c1 - c0) : 0.0f;
+        }
+        z = zl + offset_;
+    }
+
+  private:
+    float Limit(float v) const {
+        if (!(v >= lo_)) return lo_;  // NaN too
+        return v > hi_ ? hi_ : v;
+    }
+
+    // A corner, moved so that pixel coordinates minus it reach the pixel's centre.
+    float x0_, y0_, z0_;
+    float dzdx_ = 0.0f, dzdy_ = 0.0f;
+    float offset_ = 0.0f;
+    bool limited_ = false;
+    float lo_ = 0.0f, hi_ = 0.0f;
+};
 
 }  // namespace
 
@@ -197,6 +291,7 @@ void QzRenderer::DrawLineSpan(const QzVector& p0, const QzVector& p1, const uint
     const int32_t h = img.height;
     const int64_t dx = TruncWide(p1.x - p0.x);
     const int64_t dy = TruncWide(p1.y - p0.y);
+    const LineDepth depth(p0, p1);
     bool wrote = false;
     if (std::abs(dx) > std::abs(dy)) {
         // x-major: one pixel per column from the end with the smaller truncated x.
@@ -208,7 +303,6 @@ void QzRenderer::DrawLineSpan(const QzVector& p0, const QzVector& p1, const uint
         const int64_t xe = std::max(tx0, tx1);
         const float n = static_cast<float>(std::abs(dx));
         const float sy = (e.y - s.y) / n;
-        const float sz = (e.z - s.z) / n;
         int64_t k0 = std::max<int64_t>(0, -xs);
         int64_t k1 = std::min<int64_t>(xe - xs, static_cast<int64_t>(w) - 1 - xs);
         if (!(s.y >= 0 && s.y < h && e.y >= 0 && e.y < h)) {
@@ -222,7 +316,8 @@ void QzRenderer::DrawLineSpan(const QzVector& p0, const QzVector& p1, const uint
             const float fy = s.y + sy * static_cast<float>(k);
             const int32_t y = TruncClamp(fy);
             if (x < 0 || x >= w || y < 0 || y >= h) continue;
-            wrote |= PlotLinePixel(img, x, y, s.z + sz * static_cast<float>(k), a, b);
+            const float z = k == 0 ? s.z : k == xe - xs ? e.z : depth.At(x, y);
+            wrote |= PlotLinePixel(img, x, y, z, a, b);
         }
     } else {
         // y-major (a single point too): one pixel per row.
@@ -232,12 +327,8 @@ void QzRenderer::DrawLineSpan(const QzVector& p0, const QzVector& p1, const uint
         const QzVector& e = ty0 <= ty1 ? p1 : p0;
         const int64_t ys = std::min(ty0, ty1);
         const int64_t ye = std::max(ty0, ty1);
-        float sx = 0, sz = 0;
-        if (dy != 0) {
-            const float n = static_cast<float>(std::abs(dy));
-            sx = (e.x - s.x) / n;
-            sz = (e.z - s.z) / n;
-        }
+        float sx = 0;
+        if (dy != 0) sx = (e.x - s.x) / static_cast<float>(std::abs(dy));
         int64_t k0 = std::max<int64_t>(0, -ys);
         int64_t k1 = std::min<int64_t>(ye - ys, static_cast<int64_t>(h) - 1 - ys);
         if (!(s.x >= 0 && s.x < w && e.x >= 0 && e.x < w)) {
@@ -250,7 +341,8 @@ void QzRenderer::DrawLineSpan(const QzVector& p0, const QzVector& p1, const uint
             const int32_t y = static_cast<int32_t>(ys + k);
             const int32_t x = TruncClamp(s.x + sx * static_cast<float>(k));
             if (x < 0 || x >= w || y < 0 || y >= h) continue;
-            wrote |= PlotLinePixel(img, x, y, s.z + sz * static_cast<float>(k), a, b);
+            const float z = k == 0 ? s.z : k == ye - ys ? e.z : depth.At(x, y);
+            wrote |= PlotLinePixel(img, x, y, z, a, b);
         }
     }
     if (wrote) {
@@ -259,9 +351,64 @@ void QzRenderer::DrawLineSpan(const QzVector& p0, const QzVector& p1, const uint
     }
 }
 
-void QzRenderer::FillTriangle(const QzVector& p0, const QzVector& p1, const QzVector& p2) {
+void QzRenderer::SetFaceOffsetLimit(const QzMatrix& screen) {
+    // Depth per LDraw unit: the length of the matrix's depth row.
+    const double x = screen.m[2][0], y = screen.m[2][1], z = screen.m[2][2];
+    const double limit = kFaceOffsetUnits * std::sqrt(x * x + y * y + z * z);
+    faceOffsetLimit_ = std::isfinite(limit) ? static_cast<float>(limit) : 1.0e30f;
+}
+
+void QzRenderer::Shade() {
+    ShadeColours(*shadeFace_[0], *shadeFace_[1], *shadeFace_[2], pattern_);
+    shadePending_ = false;
+}
+
+template <QzRenderer::Fill kind>
+void QzRenderer::WriteSpan(int32_t y, int32_t c0, int32_t c1, float z, float dz, int32_t& first,
+                           int32_t& last) {
     const uint8_t* a = pattern_.a;
     const uint8_t* b = pattern_.b;
+    const size_t base = static_cast<size_t>(y) * image.width;
+    float* d = image.depth + base + c0;
+    uint8_t* p = image.pixels + (base + c0) * 3;
+    // The entry a pixel takes (odd x + y takes a) and whether it is written.
+    auto entry = [&](int32_t c) { return kind == Fill::Checker && !((c + y) & 1) ? b : a; };
+    auto passes = [&](int32_t c) { return z <= *d && (kind != Fill::Checker || entry(c)[3] != 0); };
+    int32_t c = c0;
+    if (shadePending_) {
+        // Shading waits for the first pixel written: hidden and empty triangles never
+        // pay for it. It scales both entries alike, so the kind of fill stays.
+        while (c <= c1 && !passes(c)) ++c, ++d, p += 3, z += dz;
+        if (c > c1) return;
+        Shade();
+    }
+    // Pixel stores may alias the pattern: keep the solid colour in locals.
+    const uint8_t sr = a[0], sg = a[1], sb = a[2];
+    for (; c <= c1; ++c, ++d, p += 3, z += dz) {
+        if (!passes(c)) continue;
+        if constexpr (kind == Fill::Blend) {
+            // A quarter of the colour over what is there; the depth stays.
+            p[0] = static_cast<uint8_t>((3 * p[0] + sb) / 4);
+            p[1] = static_cast<uint8_t>((3 * p[1] + sg) / 4);
+            p[2] = static_cast<uint8_t>((3 * p[2] + sr) / 4);
+        } else if constexpr (kind == Fill::Checker) {
+            const uint8_t* e = entry(c);
+            *d = z;
+            p[0] = e[2];
+            p[1] = e[1];
+            p[2] = e[0];
+        } else {
+            *d = z;
+            p[0] = sb;
+            p[1] = sg;
+            p[2] = sr;
+        }
+        if (first < 0) first = c;
+        last = c;
+    }
+}
+
+void QzRenderer::FillTriangle(const QzVector& p0, const QzVector& p1, const QzVector& p2) {
     ++trianglesTried;
     QzZImage& img = image;
     if (!img.depth || !img.pixels) return;
@@ -281,109 +428,57 @@ void QzRenderer::FillTriangle(const QzVector& p0, const QzVector& p1, const QzVe
     if (yb < 0 || yt >= h) return;
     const int32_t xt = TruncClamp(t->x), xm = TruncClamp(m->x), xb = TruncClamp(bt->x);
     if (std::max({xt, xm, xb}) < 0 || std::min({xt, xm, xb}) >= w) return;
-    const float zt = t->z, zm = m->z, zb = bt->z;
 
-    const float dzTm = ym != yt ? (zm - zt) / static_cast<float>(ym - yt) : 0.0f;
-    const float dzMb = yb != ym ? (zb - zm) / static_cast<float>(yb - ym) : 0.0f;
-    const float dzTb = yb != yt ? (zb - zt) / static_cast<float>(yb - yt) : 0.0f;
+    const uint8_t* a = pattern_.a;
+    const uint8_t* b = pattern_.b;
+    Fill fill = Fill::Solid;
+    if (!options->ditherTransparency) {
+        fill = b[3] == 0 ? Fill::Blend : Fill::Solid;
+    } else if (a[3] == 0 && b[3] == 0) {
+        // Nothing of this colour is ever drawn.
+        return;
+    } else if (!(a[0] == b[0] && a[1] == b[1] && a[2] == b[2] && a[3] == 255 && b[3] == 255)) {
+        fill = Fill::Checker;
+    }
+    // Made with the first span: many small triangles have none.
+    std::optional<DepthPlane> plane;
 
+    bool wrote = false;
+    const int32_t y0 = std::max(yt, 0);
+    const int32_t y1 = std::min(yb, h - 1);
     // Edge x at a row: the exact truncation of x0 + k * (x1 - x0) / rows.
     auto edgeX = [](int32_t x0, int32_t x1, int32_t rows, int64_t k) -> int32_t {
         if (rows == 0) return x0;
         const int64_t num = static_cast<int64_t>(x0) * rows + k * (static_cast<int64_t>(x1) - x0);
         return static_cast<int32_t>(num / rows);
     };
-
-    const bool dither = options->ditherTransparency;
-    const bool blend = !dither && b[3] == 0;
-    const bool solid =
-        dither ? (a[0] == b[0] && a[1] == b[1] && a[2] == b[2] && a[3] == 255 && b[3] == 255)
-               : !blend;
-    if (dither && a[3] == 0 && b[3] == 0) {
-        // Nothing of this colour is ever drawn.
-        return;
-    }
-    uint8_t sr = a[0], sg = a[1], sb = a[2];
-    // Shading waits for the first pixel that is written: hidden and empty triangles
-    // never pay for it. It scales both entries alike, so the kind of fill stays.
-    auto shadeNow = [&]() {
-        ShadeColours(*shadeFace_[0], *shadeFace_[1], *shadeFace_[2], pattern_);
-        shadePending_ = false;
-        sr = a[0];
-        sg = a[1];
-        sb = a[2];
-    };
-
-    bool wrote = false;
-    const int32_t y0 = std::max(yt, 0);
-    const int32_t y1 = std::min(yb, h - 1);
     for (int32_t y = y0; y <= y1; ++y) {
-        int32_t x1e, x2e;
-        float z1e, z2e;
+        // Rows above the middle point run from the top-middle edge, the others from the
+        // middle-bottom edge; both end at the top-bottom edge.
         const int64_t kt = static_cast<int64_t>(y) - yt;
-        if (y < ym) {
-            x1e = edgeX(xt, xm, ym - yt, kt);
-            z1e = zt + dzTm * static_cast<float>(kt);
-        } else {
-            const int64_t km = static_cast<int64_t>(y) - ym;
-            x1e = edgeX(xm, xb, yb - ym, km);
-            z1e = zm + dzMb * static_cast<float>(km);
-        }
-        x2e = edgeX(xt, xb, yb - yt, kt);
-        z2e = zt + dzTb * static_cast<float>(kt);
+        const int32_t x1e = y < ym ? edgeX(xt, xm, ym - yt, kt)
+                                   : edgeX(xm, xb, yb - ym, static_cast<int64_t>(y) - ym);
+        const int32_t x2e = edgeX(xt, xb, yb - yt, kt);
         if (x1e == x2e) continue;
-        int32_t xl = x1e, xr = x2e;
-        float zl = z1e, zr = z2e;
-        if (xl > xr) {
-            std::swap(xl, xr);
-            std::swap(zl, zr);
-        }
+        const int32_t xl = std::min(x1e, x2e);
+        const int32_t xr = std::max(x1e, x2e);
         if (xr < 0 || xl >= w) continue;
-        const float dz = (zr - zl) / static_cast<float>(xr - xl);
         const int32_t c0 = std::max(xl, 0);
         const int32_t c1 = std::min(xr, w - 1);
-        float z = c0 == xl ? zl : zl + dz * static_cast<float>(c0 - xl);
-        const size_t base = static_cast<size_t>(y) * w;
-        float* d = img.depth + base + c0;
-        uint8_t* p = img.pixels + (base + c0) * 3;
+        float z, dz;
+        if (!plane) plane.emplace(p0, p1, p2, faceOffsetLimit_);
+        plane->Span(y, c0, c1, z, dz);
         int32_t first = -1, last = -1;
-        if (solid) {
-            for (int32_t c = c0; c <= c1; ++c, ++d, p += 3, z += dz) {
-                if (z <= *d) {
-                    if (shadePending_) shadeNow();
-                    *d = z;
-                    p[0] = sb;
-                    p[1] = sg;
-                    p[2] = sr;
-                    if (first < 0) first = c;
-                    last = c;
-                }
-            }
-        } else if (blend) {
-            for (int32_t c = c0; c <= c1; ++c, ++d, p += 3, z += dz) {
-                if (z <= *d) {
-                    if (shadePending_) shadeNow();
-                    p[0] = static_cast<uint8_t>((3 * p[0] + sb) / 4);
-                    p[1] = static_cast<uint8_t>((3 * p[1] + sg) / 4);
-                    p[2] = static_cast<uint8_t>((3 * p[2] + sr) / 4);
-                    if (first < 0) first = c;
-                    last = c;
-                }
-            }
-        } else {
-            // Checkerboard of the two entries; odd x + y takes a.
-            for (int32_t c = c0; c <= c1; ++c, ++d, p += 3, z += dz) {
-                const uint8_t* e = ((c + y) & 1) ? a : b;
-                if (e[3] != 0 && z <= *d) {
-                    if (shadePending_) shadeNow();
-                    *d = z;
-                    p[0] = e[2];
-                    p[1] = e[1];
-                    p[2] = e[0];
-                    if (first < 0) first = c;
-                    last = c;
-                }
-            }
+        switch (fill) {
+            case Fill::Solid:
+                WriteSpan<Fill::Solid>(y, c0, c1, z, dz, first, last);
+                break;
+            case Fill::Blend:
+                WriteSpan<Fill::Blend>(y, c0, c1, z, dz, first, last);
+                break;
+            case Fill::Checker:
+                WriteSpan<Fill::Checker>(y, c0, c1, z, dz, first, last);
+                break;
         }
         if (first >= 0) {
             wrote = true;

@@ -74,6 +74,13 @@ class QzRenderer {
     void Flush();
     void PaintAll(void* deviceContext);
 
+    // A face is pushed back behind the lines lying on it by the depth it gains over a
+    // pixel, but by no more than the depth of kFaceOffsetUnits LDraw units under the
+    // model-to-screen matrix: at low zoom a pixel spans several units, and detail that
+    // lies a few units under a face (the studs under a tile) must stay hidden.
+    static constexpr float kFaceOffsetUnits = 3.0f;
+    void SetFaceOffsetLimit(const QzMatrix& screen);
+
     // Colour of a stored line under the inherited colour (16, 24, random colours at
     // the top level, all-transparent). boxPreview is for the box previews, which
     // resolve 24 by the inherited colour alone and never use random colours.
@@ -92,14 +99,30 @@ class QzRenderer {
     bool inStudPass = false;
 
   private:
+    // How a triangle's pixels are written: one colour with its depth, a quarter of the
+    // colour blended over the pixel without depth, or the checkerboard of the two
+    // pattern entries with depth.
+    enum class Fill { Solid, Blend, Checker };
+
     // Fills one triangle with the current face's pattern, shading it first if that
     // is still pending.
     void FillTriangle(const QzVector& p0, const QzVector& p1, const QzVector& p2);
+    // Writes the pixels of columns c0 to c1 of row y (inside the image) that pass the
+    // depth test, depth z at c0 growing by dz per column. first, while still -1, gets
+    // the first column written; last gets the last.
+    template <Fill kind>
+    void WriteSpan(int32_t y, int32_t c0, int32_t c1, float z, float dz, int32_t& first,
+                   int32_t& last);
+    // Shades the pattern with the face's points; the pending shading is done.
+    void Shade();
     void DrawLineSpan(const QzVector& p0, const QzVector& p1, const uint8_t a[4],
                       const uint8_t b[4]);
     void ResolvePattern(int32_t colour, uint8_t a[4], uint8_t b[4]) const;
     void DrawPolygon(int count, const QzLine& line, const QzVector* pts, int32_t c, bool cull,
                      bool invert);
+
+    // Most a face is pushed back, in depth units; unlimited until a drawing sets it.
+    float faceOffsetLimit_ = 1.0e30f;
 
     // The pattern of the face being filled, and the points its shading comes from.
     QzPixelPattern pattern_{};

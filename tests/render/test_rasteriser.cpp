@@ -232,10 +232,11 @@ INSTANTIATE_TEST_SUITE_P(Sides, OffImage,
                                            QzVector{-30, 10, 0}, QzVector{70, 10, 0}));
 
 TEST_F(RasterTest, TriangleCrossingTheLeftEdgeHasItsPlaneDepthAtColumnZero) {
-    // Depth z = x + 10 over the whole face.
+    // Depth z = x + 10 over the whole face, taken at pixel centres and pushed back by
+    // one pixel's worth of its slope.
     renderer.DrawTriangle({-10, 0, 0}, {10, 0, 20}, {-10, 20, 0}, 3);
-    for (int y = 0; y < 10; ++y) EXPECT_NEAR(DepthAt(Img(), 0, y), 10.0f, 1e-4) << y;
-    EXPECT_NEAR(DepthAt(Img(), 5, 2), 15.0f, 1e-4);
+    for (int y = 0; y < 10; ++y) EXPECT_NEAR(DepthAt(Img(), 0, y), 11.5f, 1e-4) << y;
+    EXPECT_NEAR(DepthAt(Img(), 5, 2), 16.5f, 1e-4);
     EXPECT_EQ(Img().drawnRect.x0, 0);
 }
 
