@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "clock.h"
+#include "colours.h"
 #include "diagnostics.h"
 #include "files.h"
 #include "loader.h"
@@ -67,6 +68,7 @@ CLI::App* AddCheckCommand(CLI::App& app, CheckOptions& options) {
     sub->add_option("--ldraw", options.ldraw, "LDraw library directory (default: $LDRAWDIR)");
     sub->add_flag("--no-cache", options.noCache, "Read every subfile again for each model");
     sub->add_flag("--gnu", options.gnu, "Report as PATH:LINE: warning|error: MESSAGE");
+    AddSchemeOption(sub, options.scheme);
     sub->add_option("models", options.models, "Model files (.dat, .ldr, .mpd)")->required();
     return sub;
 }
@@ -75,6 +77,7 @@ int RunCheck(const CheckOptions& options, std::ostream& out, std::ostream& err) 
     bool failed = false;
     bool reported = false;
     bool terminal = &err == &std::cerr && isatty(STDERR_FILENO);
+    QzSelectColourScheme(options.scheme);
 
     for (const std::string& model : options.models) {
         LoadWatch load;

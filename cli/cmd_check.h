@@ -21,6 +21,7 @@ struct CheckOptions {
     bool noCache = false;
     // WARNING and SKIPPING lines as "PATH:LINE: warning|error: MESSAGE".
     bool gnu = false;
+    int scheme = 0;
 };
 
 CLI::App* AddCheckCommand(CLI::App& app, CheckOptions& options);

@@ -15,17 +15,17 @@ CLI::App* AddPovCommand(CLI::App& app, PovOptions& options) {
     sub->add_option("--ldraw", options.ldraw, "LDraw library directory");
     sub->add_option("model", options.model, "Model file")->required();
     sub->add_option("-o,--output", options.output, "Scene file to write")->required();
+    AddSchemeOption(sub, options.scheme);
     return sub;
 }
 
 int RunPov(const PovOptions& options, std::ostream&, std::ostream& err) {
+    QzSelectColourScheme(options.scheme);
     const LoadResult load = LoadModelForCli(options.ldraw, options.model, false, err);
     if (load.libraryNotFound) return 2;
     err << PlainLines(QzInputLog);
     if (!load.loaded) return 2;
 
-    // The colours the desktop view starts with.
-    QzSelectColourScheme(0);
     const int result = PovWriteSceneFile(options.output, options.model);
     if (result == POV_OK) return 0;
     err << plat::kAppTitle << ": " << PovResultMessage(result);

@@ -13,6 +13,7 @@ struct PovOptions {
     std::string ldraw;
     std::string model;
     std::string output;
+    int scheme = 0;
 };
 
 CLI::App* AddPovCommand(CLI::App& app, PovOptions& options);

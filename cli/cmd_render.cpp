@@ -5,6 +5,7 @@
 #include <cmath>
 #include <ostream>
 
+#include "colours.h"
 #include "commands.h"
 #include "diagnostics.h"
 #include "drawpass.h"
@@ -93,7 +94,7 @@ CLI::App* AddRenderCommand(CLI::App& app, RenderOptions& options) {
     sub->add_option("--matrix", options.matrix,
                     "View matrix: nine numbers separated by blanks or commas");
     sub->add_option("--zoom", options.zoom, "Zoom in percent: pixels per 100 LDraw units");
-    sub->add_option("--scheme", options.scheme, "Colour scheme 0, 1 or 2")->check(CLI::Range(0, 2));
+    AddSchemeOption(sub, options.scheme);
     sub->add_option("--opt", options.opts,
                     "Drawing option NAME=on|off (a drawing switch, showModelBox, showAxes, "
                     "timeCalculations; seamWidth=NUMBER)");
@@ -135,6 +136,8 @@ int RunRender(const RenderOptions& options, std::ostream& out, std::ostream& err
     }
 
     if (!LoadModelForCommand(options.ldraw, options.model, err)) return 2;
+    // Without a readable LDConfig.ldr the load went on under scheme 0.
+    state.colourScheme = QzColourScheme;
 
     // The switches work as the view's commands do, on the loaded model (random colours
     // and vertex lists need it).

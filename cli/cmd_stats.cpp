@@ -4,6 +4,7 @@
 #include <ostream>
 
 #include "cmd_render.h"
+#include "colours.h"
 #include "diagnostics.h"
 #include "loadmodel.h"
 #include "statistics.h"
@@ -29,6 +30,7 @@ CLI::App* AddStatsCommand(CLI::App& app, StatsOptions& options) {
             },
             "WxH"))
         ->capture_default_str();
+    AddSchemeOption(sub, options.scheme);
     sub->add_option("model", options.model, "Model file (.dat, .ldr, .mpd)")->required();
     return sub;
 }
@@ -44,6 +46,7 @@ int RunStats(const StatsOptions& options, std::ostream& out, std::ostream& err) 
     QzViewCore view;
     StreamMessageBox box(err);
     plat::ScopedMessageBoxHandler scoped(&box);
+    view.SetColourScheme(options.scheme);
     view.State().SetStandardView(options.view);
     if (!view.Resize(width, height)) {
         err << "zarvel-cli: not enough memory for a " << width << "x" << height << " image\n";
@@ -51,6 +54,7 @@ int RunStats(const StatsOptions& options, std::ostream& out, std::ostream& err) 
     }
 
     if (!LoadModelForCommand(options.ldraw, options.model, err)) return 2;
+    view.State().colourScheme = QzColourScheme;
 
     // The drawing fills the statistics the report shows; loadTimeMs came from the load.
     view.Draw();

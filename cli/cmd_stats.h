@@ -16,6 +16,7 @@ struct StatsOptions {
     // Client area of the view that draws the model, "WxH".
     std::string size = "800x600";
     std::string model;
+    int scheme = 0;
 };
 
 CLI::App* AddStatsCommand(CLI::App& app, StatsOptions& options);

@@ -5,6 +5,7 @@
 #include <map>
 #include <ostream>
 
+#include "colours.h"
 #include "diagnostics.h"
 #include "loadmodel.h"
 #include "model.h"
@@ -48,6 +49,7 @@ CLI::App* AddTreeCommand(CLI::App& app, TreeOptions& options) {
     sub->add_option("--depth", options.depth, "Levels to print; 1 is the main model's lines")
         ->check(CLI::Range(1, std::numeric_limits<int>::max()))
         ->capture_default_str();
+    AddSchemeOption(sub, options.scheme);
     sub->add_option("model", options.model, "Model file (.dat, .ldr, .mpd)")->required();
     return sub;
 }
@@ -62,6 +64,7 @@ int RunTree(const TreeOptions& options, std::ostream& out, std::ostream& err) {
         err << UsageError("--mode must be normal, bfc or bbox");
         return 2;
     }
+    QzSelectColourScheme(options.scheme);
     if (!LoadModelForCommand(options.ldraw, options.model, err)) return 2;
 
     inspect::TreeModel tree;

@@ -21,6 +21,7 @@ struct TreeOptions {
     // Levels of items to print: 1 is the main model's lines.
     int depth = 1;
     std::string model;
+    int scheme = 0;
 };
 
 CLI::App* AddTreeCommand(CLI::App& app, TreeOptions& options);

@@ -1,7 +1,9 @@
 #include "loadmodel.h"
 
+#include <CLI/CLI.hpp>
 #include <ostream>
 
+#include "colours.h"
 #include "diagnostics.h"
 #include "doccore.h"
 #include "ldrawdir.h"
@@ -58,6 +60,14 @@ LoadResult LoadModelForCli(const std::string& ldraw, const std::string& model, b
     if (noLibrary && !result.loaded)
         err << "zarvel-cli: give the library folder with --ldraw DIR or set LDRAWDIR\n";
     return result;
+}
+
+void AddSchemeOption(CLI::App* command, int& scheme) {
+    command
+        ->add_option("--scheme", scheme,
+                     "Colour scheme 0, 1 or 2, or 3: the colours of LDConfig.ldr in the LDraw "
+                     "directory (default 0)")
+        ->check(CLI::Range(0, QZ_SCHEME_COUNT - 1));
 }
 
 std::string PlainLines(const std::string& text) {

@@ -9,6 +9,10 @@
 
 #include "messagebox.h"
 
+namespace CLI {
+class App;
+}
+
 namespace cli {
 
 // Writes each message box as "Zarvel: ", its text and a newline to a stream, and
@@ -41,6 +45,11 @@ std::string ResolveLdrawDir(const std::string& option);
 // any library folder, a hint how to give one follows the loader's box.
 LoadResult LoadModelForCli(const std::string& ldraw, const std::string& model, bool keepCache,
                            std::ostream& err);
+
+// The --scheme option of the commands that load a model: colour schemes 0 to 3, 3 being
+// the colours of LDConfig.ldr. It must be selected before the load, which decides
+// which colours are defined.
+void AddSchemeOption(CLI::App* command, int& scheme);
 
 // A log's or report's "\r\n" line ends as plain newlines.
 std::string PlainLines(const std::string& text);

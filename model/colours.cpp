@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "diagnostics.h"
+#include "ldconfig.h"
 
 // Rows 0-63: number, name, then red, green, blue of each scheme as 0x00BBGGRR.
 // A colour 1-63 is defined exactly when its first scheme value is not zero.
@@ -74,12 +75,15 @@ const QzColourRow QzColourTable[64] = {
 };
 
 const char* const QzSchemeMenuTexts[QZ_SCHEME_COUNT] = {"&1 Tolpix v1.1", "&2 LDraw",
-                                                        "&3 LdLite+MLCad"};
+                                                        "&3 LdLite+MLCad", "&4 LDConfig.ldr"};
 const char* const QzSchemePrompts[QZ_SCHEME_COUNT] = {
-    "Use Tolpix v1.1 colors", "Use original LDraw colors", "Use LDLite+MLCad colors"};
+    "Use Tolpix v1.1 colors", "Use original LDraw colors", "Use LDLite+MLCad colors",
+    "Use the colours of LDConfig.ldr in the LDraw directory"};
 
 // ---- Program-wide colour state ----
 uint32_t QzPalette[64] = {};
+int QzColourScheme = 0;
+uint32_t QzColourDefinitions = 0;
 
 QzUsedColour* QzColoursUsed = nullptr;
 int QzColoursUsedCount = 0;
@@ -98,6 +102,13 @@ inline double Channel(uint32_t value, int channel) {
 }  // namespace
 
 int QzColourToRgb(int32_t n, float* rgb) {
+    if (const QzLDConfigColour* defined = QzSchemeColour(n)) {
+        if (rgb) {
+            for (int c = 0; c < 3; ++c)
+                rgb[c] = static_cast<float>(Channel(defined->rgb, c) / 255.0);
+        }
+        return 0;
+    }
     if (n == 0 || (n >= 1 && n <= 63 && QzColourTable[n].rgb[0] != 0)) {
         // Definedness follows the first scheme; the values follow the current palette.
         if (rgb) {
@@ -151,8 +162,28 @@ int QzColourToRgb(int32_t n, float* rgb) {
     return -1;
 }
 
+bool QzIsColourScheme(int scheme) { return scheme >= 0 && scheme < QZ_SCHEME_COUNT; }
+
 void QzSelectColourScheme(int scheme) {
-    for (int i = 0; i < 64; ++i) QzPalette[i] = QzColourTable[i].rgb[scheme];
+    if (!QzIsColourScheme(scheme)) return;
+    const bool ldconfig = scheme == QZ_SCHEME_LDCONFIG;
+    if (ldconfig != (QzColourScheme == QZ_SCHEME_LDCONFIG)) ++QzColourDefinitions;
+    QzColourScheme = scheme;
+    const int column = ldconfig ? 0 : scheme;
+    for (int i = 0; i < 64; ++i) QzPalette[i] = QzColourTable[i].rgb[column];
+    if (ldconfig) {
+        for (const QzLDConfigColour& c : QzLDConfigColours)
+            if (c.code < 64) QzPalette[c.code] = c.rgb;
+    }
+}
+
+const QzLDConfigColour* QzSchemeColour(int32_t n) {
+    return QzColourScheme == QZ_SCHEME_LDCONFIG ? QzFindLDConfigColour(n) : nullptr;
+}
+
+bool QzIsTransparentColour(int32_t n) {
+    if (const QzLDConfigColour* defined = QzSchemeColour(n)) return defined->alpha < 255;
+    return n >= 32 && n <= 63;
 }
 
 int QzAddColour(int32_t n) {
@@ -182,4 +213,7 @@ void QzResetColourState() {
     QzColoursUsedCount = 0;
     QzColoursUsedCapacity = 0;
     for (auto& entry : QzPalette) entry = 0;
+    QzColourScheme = 0;
+    QzColourDefinitions = 0;
+    QzResetLDConfig();
 }

@@ -57,14 +57,6 @@ bool ScanInteger(std::string_view text, size_t& pos, int64_t& value) {
     return true;
 }
 
-// A run of non-white characters.
-std::string_view ScanWord(std::string_view text, size_t& pos) {
-    SkipSpace(text, pos);
-    size_t start = pos;
-    while (pos < text.size() && !IsSpace(text[pos])) ++pos;
-    return text.substr(start, pos - start);
-}
-
 bool HasNegativeExponent(std::string_view number) {
     for (size_t i = 0; i + 1 < number.size(); ++i) {
         char c = number[i];
@@ -74,6 +66,13 @@ bool HasNegativeExponent(std::string_view number) {
 }
 
 }  // namespace
+
+std::string_view QzScanWord(std::string_view text, size_t& pos) {
+    SkipSpace(text, pos);
+    size_t start = pos;
+    while (pos < text.size() && !IsSpace(text[pos])) ++pos;
+    return text.substr(start, pos - start);
+}
 
 bool QzScanNumber(std::string_view text, size_t& pos, float& value) {
     SkipSpace(text, pos);
@@ -122,7 +121,7 @@ QzScannedLine QzScanLine(std::string_view text) {
     size_t pos = 0;
     if (!ScanInteger(text, pos, out.type)) return out;
     out.fields = 1;
-    out.colour = ScanWord(text, pos);
+    out.colour = QzScanWord(text, pos);
     if (out.colour.empty()) return out;
     if (out.colour.size() >= QZ_TOKEN_BUFFER) out.tooLong = true;
     out.fields = 2;
@@ -169,14 +168,14 @@ int QzParseMeta(std::string_view line, QzMatrix& matrix) {
     size_t pos = 0;
     int64_t ignored;
     if (!ScanInteger(line, pos, ignored)) return 0;
-    std::string_view keyword = ScanWord(line, pos);
+    std::string_view keyword = QzScanWord(line, pos);
     int kind = 0;
     for (int k = QZ_BLOCK_TRANSLATE; k <= QZ_BLOCK_TRANSFORM; ++k) {
         if (keyword == QzBlockKeywords[k]) kind = k;
     }
     if (kind == 0) return 0;
     size_t afterKeyword = pos;
-    if (ScanWord(line, pos) == "END") return -kind;
+    if (QzScanWord(line, pos) == "END") return -kind;
 
     pos = afterKeyword;
     float n[12] = {};

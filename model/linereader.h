@@ -40,6 +40,9 @@ QzScannedLine QzScanLine(std::string_view text);
 // A physical line without its trailing blanks, tabs, line feeds and carriage returns:
 // the text the reader works on and shows in its messages.
 std::string_view QzTrimLineEnd(std::string_view raw);
+// The next run of characters other than white space at text[pos], after white space;
+// advances pos past it. Empty at the end of the text.
+std::string_view QzScanWord(std::string_view text, size_t& pos);
 // A number as the line grammar writes it, at text[pos] after white space: sign,
 // digits with an optional point and exponent, or a hexadecimal "0x" form; infinities
 // and NaNs are not numbers. Advances pos past it; false when there is none.

@@ -6,7 +6,9 @@
 #include "bfc.h"
 #include "colours.h"
 #include "diagnostics.h"
+#include "ldconfig.h"
 #include "linereader.h"
+#include "messagebox.h"
 
 std::string QzLDrawDir;
 std::string QzModelDir;
@@ -25,6 +27,9 @@ int resolveDepth = 0;
 int failedDepth = 0;
 // Links of a long chain logged at each end; those between are counted in one line.
 constexpr int kChainEndLinks = 10;
+// QzColourDefinitions when the parts in the table were read: their colours were
+// checked against the numbers defined then.
+uint32_t partsDefinitions = 0;
 
 // Library subfolders in search order (places 2 to 6). References and these suffixes
 // write "\" between components; the platform layer resolves either separator.
@@ -149,7 +154,7 @@ bool QzHasTransparent(const QzPart* part) {
     for (const QzLine* line = part->lines; line; line = line->next) {
         if (line->type < 1 || line->type > 5) continue;
         if (line->type == 1 && line->part && (line->part->flags & PF_TRANSPARENT)) return true;
-        if (line->colour >= 32 && line->colour <= 63) return true;
+        if (QzIsTransparentColour(line->colour)) return true;
     }
     return false;
 }
@@ -248,6 +253,24 @@ int QzReadModel(const std::string& path) {
         QzLDrawDir = QzStripTrailingSeparators(*env);
     }
 
+    // The colours of LDConfig.ldr, once per load; without them the scheme falls back
+    // to the first.
+    if (QzColourScheme == QZ_SCHEME_LDCONFIG) {
+        if (QzReadLDConfig()) {
+            QzSelectColourScheme(QZ_SCHEME_LDCONFIG);
+        } else {
+            plat::ShowMessage(QzCompose("Could not read LDConfig.ldr in %s", QzLDrawDir.c_str()),
+                              plat::MessageKind::Exclamation);
+            QzSelectColourScheme(0);
+        }
+    }
+    // Parts cached under other colour definitions are read again: which colours
+    // they keep and which they report was decided by those.
+    if (partsDefinitions != QzColourDefinitions) {
+        QzFreeAllParts();
+        partsDefinitions = QzColourDefinitions;
+    }
+
     size_t cut = path.find_last_of("/\\");
     QzModelDir = cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
 
@@ -290,4 +313,5 @@ void QzResetReaderState() {
     QzCoplanarRatioTolerance = 0;
     resolveDepth = 0;
     failedDepth = 0;
+    partsDefinitions = 0;
 }

@@ -60,6 +60,10 @@ extern QzFileObserverList QzFileObservers;
 // ---- Operations ----
 
 // 1 when the model was loaded, 0 when it was not (the reason was shown or logged).
+// Under colour scheme 3 it first reads LDConfig.ldr from the library directory; when
+// that fails it shows "Could not read LDConfig.ldr in %s" and goes on under scheme 0.
+// Cached parts read under other colour definitions (QzColourDefinitions) are dropped
+// and read again.
 int QzReadModel(const std::string& path);
 // 0 resolved, 1 file missing or reading failed, 2 reference cycle.
 int QzResolvePart(QzPart* part, bool main, const char* referencedBy);

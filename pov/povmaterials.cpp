@@ -4,6 +4,7 @@
 
 #include "colours.h"
 #include "format.h"
+#include "ldconfig.h"
 #include "povio.h"
 #include "povwriter.h"
 
@@ -15,6 +16,13 @@ constexpr uint32_t kDeclared = 1;
 enum class ColourClass { Rubber, Chrome, Transparent, Solid };
 
 ColourClass ClassOf(int32_t colour) {
+    // The colours of LDConfig.ldr say what they are made of.
+    if (const QzLDConfigColour* defined = QzSchemeColour(colour)) {
+        if (defined->finish & QZ_FINISH_RUBBER) return ColourClass::Rubber;
+        if (defined->finish & (QZ_FINISH_CHROME | QZ_FINISH_METAL)) return ColourClass::Chrome;
+        if (defined->alpha < 255) return ColourClass::Transparent;
+        return ColourClass::Solid;
+    }
     if (colour == 256) return ColourClass::Rubber;
     if (colour == 383 || colour == 494 || colour == 503) return ColourClass::Chrome;
     if ((colour >= 32 && colour <= 63) || ((colour >> 24) & 15) == 3)
@@ -52,8 +60,13 @@ void PovDeclareColour(std::ostream& out, int32_t colour) {
                       vector.c_str());
             break;
         case ColourClass::Chrome:
-            // Chrome looks the same whatever the scheme says.
-            PovPut(out, "\tpigment { rgb <0.9,0.9,0.9> }\n");
+            // The table's chrome colours look the same whatever the scheme says; those
+            // of LDConfig.ldr (gold, silver, ...) keep their own colour.
+            if (QzSchemeColour(colour)) {
+                PovPrintf(out, "\tpigment { rgb %s }\n", vector.c_str());
+            } else {
+                PovPut(out, "\tpigment { rgb <0.9,0.9,0.9> }\n");
+            }
             PovPut(out,
                    "\tfinish {\n\t\tambient 0.25\n\t\tdiffuse 0.6\n\t\t#if (QUAL > 1)\n"
                    "\t\t\tbrilliance 5\n\t\t\tmetallic\n\t\t\tspecular 0.80\n"

@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "colours.h"
+#include "ldconfig.h"
 #include "renderer.h"
 
 namespace {
@@ -200,7 +201,13 @@ QzPixelPattern ResolveColour(int32_t colour, const QzRenderOptions& options) {
     QzPixelPattern p{};
     const uint32_t u = static_cast<uint32_t>(colour);
     const uint32_t top = u >> 24;
-    if (colour >= 0 && colour <= 31) {
+    if (const QzLDConfigColour* defined = QzSchemeColour(colour)) {
+        // Below full alpha it is transparent under the same dither and blend rules as
+        // 32 to 63.
+        SetEntry(p.a, defined->rgb, 255);
+        CopyEntry(p.b, p.a);
+        if (defined->alpha < 255) p.b[3] = 0;
+    } else if (colour >= 0 && colour <= 31) {
         SetEntry(p.a, QzPalette[colour], 255);
         CopyEntry(p.b, p.a);
     } else if (colour >= 32 && colour <= 63) {

@@ -4,7 +4,9 @@
 #include <algorithm>
 #include <cstring>
 
+#include "colours.h"
 #include "diagnostics.h"
+#include "ldconfig.h"
 #include "measurements.h"
 #include "messagebox.h"
 #include "render_math.h"
@@ -51,17 +53,30 @@ int32_t QzRenderer::LineColour(const QzLine& line, int32_t inherited, bool top,
         if (c == 16) {
             c = inherited;
         } else if (c == 24) {
-            if ((o.colour24Black && !boxPreview) || inherited < 0 || inherited > 15)
+            const QzLDConfigColour* defined = QzSchemeColour(inherited);
+            if (o.colour24Black && !boxPreview)
+                c = 0;
+            else if (defined)
+                c = defined->edge;
+            else if (inherited < 0 || inherited > 15)
                 c = 0;
             else
                 c = QzEdgeColours[inherited];
         }
     }
     if (o.allTransparent) {
-        if (c >= 0 && c <= 31)
+        if (const QzLDConfigColour* defined = QzSchemeColour(c)) {
+            // An opaque colour of LDConfig.ldr turns into the direct transparent colour
+            // of its value (0x3RRGGBB).
+            const uint32_t v = defined->rgb;
+            if (defined->alpha == 255)
+                c = static_cast<int32_t>(0x3000000 | (v & 0xFF) << 16 | (v & 0xFF00) |
+                                         (v >> 16 & 0xFF));
+        } else if (c >= 0 && c <= 31) {
             c += 32;
-        else if (c >= 0x2000000 && c <= 0x2FFFFFF)
+        } else if (c >= 0x2000000 && c <= 0x2FFFFFF) {
             c += 0x1000000;
+        }
     }
     return c;
 }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <fstream>
 #include <sstream>
 
 #include "args.h"
@@ -194,6 +195,47 @@ TEST_F(CheckCommand, RealModels) {
         EXPECT_EQ(line.find("\r"), std::string::npos);
     }
     EXPECT_GT(count, 0);
+}
+
+// ---- --scheme: every command that loads a model ----
+
+class SchemeOption : public CheckCommand {
+  protected:
+    void SetUp() override {
+        CheckCommand::SetUp();
+        dir.Write("ldraw/LDConfig.ldr", testing_support::kTestLDConfig);
+        dir.Write("ldraw/parts/tile.dat", "3 16 0 0 0 10 0 0 0 0 10\n");
+        model = dir.Write("grey.ldr", "1 71 0 0 0 1 0 0 0 1 0 0 0 1 tile.dat\n");
+    }
+    // The command with its arguments, the scheme, the library and the model.
+    CheckRun Run(std::vector<std::string> args, const std::string& scheme) {
+        const std::string scene = (dir.path() / "out.pov").string();
+        const std::string picture = (dir.path() / "out.png").string();
+        if (args[0] == "pov") args.insert(args.end(), {"-o", scene});
+        if (args[0] == "render") args.insert(args.end(), {"-o", picture, "--size", "40x30"});
+        args.insert(args.end(), {"--scheme", scheme, "--ldraw", library, model});
+        return testing_support::RunZarvelCli(args);
+    }
+    std::string model;
+};
+
+TEST_F(SchemeOption, ChoosesTheColoursOfLDConfigForEveryCommand) {
+    for (const char* command : {"check", "render", "pov", "stats", "tree"}) {
+        CheckRun r = Run({command}, "0");
+        EXPECT_NE((r.out + r.err).find("Unknown color, using 7"), std::string::npos) << command;
+        r = Run({command}, "3");
+        EXPECT_LE(r.status, 1) << command << r.err;
+        EXPECT_EQ((r.out + r.err).find("Unknown color"), std::string::npos) << command;
+        EXPECT_NE((r.out + r.err).find("Line 9: Bad color definition"), std::string::npos)
+            << command;
+        EXPECT_EQ(Run({command}, "4").status, 2) << command;
+    }
+    // The scene declares the colour as the file defines it.
+    ASSERT_EQ(Run({"pov"}, "3").status, 0);
+    std::ifstream in(dir.path() / "out.pov");
+    const std::string scene(std::istreambuf_iterator<char>(in), {});
+    EXPECT_NE(scene.find("#declare Color71 = "), std::string::npos);
+    EXPECT_NE(scene.find("pigment { rgb <0.533333,0.6,0.666667> }"), std::string::npos);
 }
 
 }  // namespace

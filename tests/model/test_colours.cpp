@@ -123,9 +123,11 @@ TEST_F(Colours, SchemeTexts) {
     EXPECT_STREQ(QzSchemeMenuTexts[0], "&1 Tolpix v1.1");
     EXPECT_STREQ(QzSchemeMenuTexts[1], "&2 LDraw");
     EXPECT_STREQ(QzSchemeMenuTexts[2], "&3 LdLite+MLCad");
+    EXPECT_STREQ(QzSchemeMenuTexts[3], "&4 LDConfig.ldr");
     EXPECT_STREQ(QzSchemePrompts[0], "Use Tolpix v1.1 colors");
     EXPECT_STREQ(QzSchemePrompts[1], "Use original LDraw colors");
     EXPECT_STREQ(QzSchemePrompts[2], "Use LDLite+MLCad colors");
+    EXPECT_STREQ(QzSchemePrompts[3], "Use the colours of LDConfig.ldr in the LDraw directory");
 }
 
 TEST_F(Colours, UsedListKeepsEachColourOnce) {

@@ -7,6 +7,8 @@
 #include <string>
 
 #include "colours.h"
+#include "ldconfig.h"
+#include "loader.h"
 #include "model.h"
 #include "povcamera.h"
 #include "povmaterials.h"
@@ -338,6 +340,36 @@ TEST_F(PovColourDeclarations, ClassesOfOtherNumbers) {
     EXPECT_NE(Declare(100).find("\tpigment { rgb <0.5,0.5,0.5> }\r\n"), std::string::npos);
     EXPECT_EQ(Declare(382).find("0.9,0.9,0.9"), std::string::npos);
     EXPECT_EQ(Declare(257).find("phong 0.1"), std::string::npos);
+}
+
+TEST_F(PovColourDeclarations, ColoursOfLDConfigTakeTheirClassFromTheirKeywords) {
+    testing_support::TempDir dir;
+    dir.Write("LDConfig.ldr", testing_support::kTestLDConfig);
+    QzLDrawDir = dir.path().string();
+    ASSERT_TRUE(QzReadLDConfig());
+    QzSelectColourScheme(QZ_SCHEME_LDCONFIG);
+    struct Case {
+        int32_t colour;
+        const char* pigment;
+        const char* finish;  // a text only the class's body holds
+    };
+    const Case cases[] = {
+        {256, "\tpigment { rgb <0.12549,0.141176,0.156863> }", "phong 0.1 "},
+        // Chrome and metal keep their own value.
+        {383, "\tpigment { rgb <0.815686,0.831373,0.847059> }", "metallic"},
+        {10334, "\tpigment { rgb <0.627451,0.501961,0.12549> }", "metallic"},
+        {43, "\tpigment { rgb <0.333333,0.8,0.933333> #if (QUAL > 1) filter 0.85 #end }",
+         "interior { ior 1.25 }"},
+        {71, "\tpigment { rgb <0.533333,0.6,0.666667> }", "reflection 0.08"},
+        // Numbers the file does not define keep the table's classes.
+        {494, "\tpigment { rgb <0.9,0.9,0.9> }", "metallic"},
+        {36, "filter 0.85", "interior { ior 1.25 }"},
+    };
+    for (const Case& c : cases) {
+        const std::string text = Declare(c.colour);
+        EXPECT_NE(text.find(c.pigment), std::string::npos) << c.colour << "\n" << text;
+        EXPECT_NE(text.find(c.finish), std::string::npos) << c.colour << "\n" << text;
+    }
 }
 
 TEST(PovSolver, SolvesWithRowExchanges) {

@@ -92,6 +92,48 @@ TEST_F(ModelTest, ShadingDimsAFaceTurnedAwayFromTheLight) {
                    static_cast<int>(plain[2] * i)}));
 }
 
+// ---- The colours of LDConfig.ldr ----
+
+struct SchemeCase {
+    const char* name;
+    const char* refColour;
+    bool allTransparent;
+    Rgb face;  // at odd x + y
+    bool dithered;
+    Rgb edge;
+};
+
+class LDConfigColours : public ModelTest, public ::testing::WithParamInterface<SchemeCase> {};
+
+TEST_P(LDConfigColours, DrawTheFilesValuesAndEdges) {
+    const SchemeCase& c = GetParam();
+    Write("ldraw/LDConfig.ldr", testing_support::kTestLDConfig);
+    Write("ldraw/parts/tl.dat",
+          "3 16 -20 -20 0 -20 20 0 20 -20 0\n"
+          "2 24 -20 10 -1 20 10 -1\n");
+    QzSelectColourScheme(QZ_SCHEME_LDCONFIG);
+    ASSERT_EQ(LoadText(Ref(c.refColour, "0 0 0", kIdentity, "tl.dat")), 1);
+    state.options.allTransparent = c.allTransparent;
+    Draw();
+    EXPECT_EQ(PixelAt(View(), 18, 27), c.face);
+    EXPECT_EQ(PixelAt(View(), 17, 27), c.dithered ? kBackground : c.face);
+    EXPECT_EQ(PixelAt(View(), 47, 52), c.edge);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, LDConfigColours,
+    ::testing::Values(
+        // Edges written #RRGGBB and as a colour number; a colour the file does not define
+        // keeps the table's value and edge; one it defines anew takes its value.
+        SchemeCase{"solid", "71", false, {0x88, 0x99, 0xAA}, false, {0x22, 0x33, 0x44}},
+        SchemeCase{"transparent", "43", false, {0x55, 0xCC, 0xEE}, true, {21, 96, 249}},
+        SchemeCase{"tableColour", "5", false, {160, 80, 127}, false, {255, 167, 207}},
+        SchemeCase{"redefined", "4", false, {0xB0, 0x10, 0x08}, false, {0x40, 0x20, 0x20}},
+        // All transparent: the value as a direct transparent colour, whose edges are
+        // black as those of the table's transparent colours are.
+        SchemeCase{"allTransparent", "71", true, {0x88, 0x99, 0xAA}, true, {77, 77, 77}}),
+    [](const auto& info) { return info.param.name; });
+
 // ---- Culling ----
 
 const char* const kFront = "3 16 -20 -20 0 -20 20 0 20 -20 0\n";

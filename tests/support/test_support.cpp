@@ -97,6 +97,18 @@ ScopedCommaLocale::ScopedCommaLocale() {
 
 ScopedCommaLocale::~ScopedCommaLocale() { std::setlocale(LC_ALL, previous_.c_str()); }
 
+const char* const kTestLDConfig =
+    "0 Colours of the tests\n"
+    "0 !COLOUR Test_Grey CODE 71 VALUE #8899AA EDGE #223344\n"
+    "0 !COLOUR Test_Glass CODE 43 VALUE #55CCEE EDGE 1 ALPHA 100\n"
+    "0 !COLOUR Test_Mirror CODE 383 VALUE #D0D4D8 EDGE #707070 CHROME\n"
+    "0 !COLOUR Test_Brass CODE 10334 VALUE #B09030 EDGE #604810 METAL\n"
+    "0 !COLOUR Test_Tyre CODE 256 VALUE #202428 EDGE #606468 RUBBER\n"
+    "0 !COLOUR Test_Red CODE 4 VALUE #B01008 EDGE #402020\n"
+    "0 !COLOUR Test_Edge CODE 24 VALUE #808080 EDGE #404040\n"
+    "0 !COLOUR Test_Broken CODE 72 VALUE #12345G EDGE #000000\n"
+    "0 !COLOUR Test_Brass CODE 10334 VALUE #A08020 EDGE #604810 METAL\n";
+
 void ResetModelInput() {
     QzResetModelState();
     QzResetColourState();

@@ -92,6 +92,12 @@ inline constexpr const char* kCube =
     "4 16 -10 -10 -10 10 -10 -10 10 -10 10 -10 -10 10\n"
     "4 16 -10 10 -10 10 10 -10 10 10 10 -10 10 10\n";
 
+// A small LDConfig.ldr of the tests' own: a solid colour 71 whose edge is written
+// #RRGGBB, a transparent 43 whose edge is colour 1, chrome 383, metal 10334, rubber 256,
+// a new value for colour 4, colour 24 (which keeps its meaning), a malformed
+// definition of 72 on line 9 and a second definition of 10334.
+extern const char* const kTestLDConfig;
+
 // Resets every program-wide state of the model input (part table, lights, colours,
 // input log, reader counters) and installs nothing else.
 void ResetModelInput();

@@ -1,0 +1,173 @@
+#include "ldconfig.h"
+
+#include <algorithm>
+#include <string>
+
+#include "colours.h"
+#include "diagnostics.h"
+#include "files.h"
+#include "linereader.h"
+#include "loader.h"
+
+std::vector<QzLDConfigColour> QzLDConfigColours;
+
+namespace {
+
+// Where each code below this has its definition in the table (-1: none), so that the
+// renderer's lookup of the common codes costs one load; larger codes are searched.
+constexpr int32_t kDirectCodes = 512;
+int16_t directIndex[kDirectCodes];
+bool directIndexBuilt = false;
+
+struct Finish {
+    std::string_view word;
+    uint32_t bit;
+};
+constexpr Finish kFinishes[] = {
+    {"CHROME", QZ_FINISH_CHROME}, {"PEARLESCENT", QZ_FINISH_PEARLESCENT},
+    {"RUBBER", QZ_FINISH_RUBBER}, {"MATTE_METALLIC", QZ_FINISH_MATTE_METALLIC},
+    {"METAL", QZ_FINISH_METAL},   {"MATERIAL", QZ_FINISH_MATERIAL}};
+
+// "#RRGGBB" as 0x00RRGGBB.
+bool ParseHexRgb(std::string_view word, uint32_t& rgb) {
+    if (word.size() != 7 || word[0] != '#') return false;
+    rgb = 0;
+    for (char c : word.substr(1)) {
+        int digit;
+        if (c >= '0' && c <= '9') {
+            digit = c - '0';
+        } else if (c >= 'a' && c <= 'f') {
+            digit = c - 'a' + 10;
+        } else if (c >= 'A' && c <= 'F') {
+            digit = c - 'A' + 10;
+        } else {
+            return false;
+        }
+        rgb = rgb << 4 | static_cast<uint32_t>(digit);
+    }
+    return true;
+}
+
+// 0x00RRGGBB as the palette's 0x00BBGGRR.
+uint32_t PaletteOrder(uint32_t rgb) {
+    return (rgb >> 16 & 0xFF) | (rgb & 0xFF00) | (rgb & 0xFF) << 16;
+}
+
+bool ParseByte(std::string_view word, uint8_t& value) {
+    const int32_t n = QzParseColour(word);
+    if (n < 0 || n > 255) return false;
+    value = static_cast<uint8_t>(n);
+    return true;
+}
+
+void BuildDirectIndex() {
+    std::fill(std::begin(directIndex), std::end(directIndex), int16_t{-1});
+    for (size_t i = 0; i < QzLDConfigColours.size(); ++i) {
+        const int32_t code = QzLDConfigColours[i].code;
+        if (code < kDirectCodes) directIndex[code] = static_cast<int16_t>(i);
+    }
+    directIndexBuilt = true;
+}
+
+}  // namespace
+
+int QzParseColourLine(std::string_view line, QzLDConfigColour& colour) {
+    size_t pos = 0;
+    if (QzScanWord(line, pos) != "0" || QzScanWord(line, pos) != "!COLOUR") return 0;
+    QzLDConfigColour c{};
+    c.alpha = 255;
+    uint32_t rgb = 0;
+    const std::string_view name = QzScanWord(line, pos);
+    if (name.empty() || QzScanWord(line, pos) != "CODE") return -1;
+    c.code = QzParseColour(QzScanWord(line, pos));
+    if (c.code < 0 || QzScanWord(line, pos) != "VALUE") return -1;
+    if (!ParseHexRgb(QzScanWord(line, pos), rgb) || QzScanWord(line, pos) != "EDGE") return -1;
+    c.rgb = PaletteOrder(rgb);
+    const std::string_view edge = QzScanWord(line, pos);
+    uint32_t edgeRgb = 0;
+    if (ParseHexRgb(edge, edgeRgb)) {
+        c.edge = static_cast<int32_t>(0x2000000 | edgeRgb);
+    } else {
+        c.edge = QzParseColour(edge);
+        // The current colour and the edge colour cannot be the colour of an edge.
+        if (c.edge < 0 || c.edge == QZ_COLOUR_CURRENT || c.edge == QZ_COLOUR_EDGE) return -1;
+    }
+    for (std::string_view word = QzScanWord(line, pos); !word.empty();
+         word = QzScanWord(line, pos)) {
+        if (word == "ALPHA") {
+            if (!ParseByte(QzScanWord(line, pos), c.alpha)) return -1;
+            continue;
+        }
+        if (word == "LUMINANCE") {
+            if (!ParseByte(QzScanWord(line, pos), c.luminance)) return -1;
+            continue;
+        }
+        const Finish* finish = std::find_if(std::begin(kFinishes), std::end(kFinishes),
+                                            [&](const Finish& f) { return f.word == word; });
+        if (finish == std::end(kFinishes)) return -1;
+        c.finish |= finish->bit;
+        // The rest of the line describes the material's grains.
+        if (finish->bit == QZ_FINISH_MATERIAL) break;
+    }
+    colour = c;
+    return 1;
+}
+
+bool QzReadLDConfig() {
+    std::vector<int32_t> before;
+    for (const QzLDConfigColour& c : QzLDConfigColours) before.push_back(c.code);
+    QzLDConfigColours.clear();
+    directIndexBuilt = false;
+
+    plat::TextFile file;
+    const bool opened = file.Open(QzLDrawDir + "\\LDConfig.ldr");
+    if (opened) {
+        QzCurrentFile = file.Path();
+        QzCurrentLine = 0;
+        std::string_view raw;
+        while (file.ReadLine(raw, QZ_LINE_BUFFER)) {
+            ++QzCurrentLine;
+            const std::string_view line = QzTrimLineEnd(raw);
+            QzLDConfigColour colour;
+            const int parsed = QzParseColourLine(line, colour);
+            if (parsed < 0) {
+                QzCurrentLineText.assign(line);
+                QzWarn(0, QZ_SKIPPING, "Bad color definition");
+            } else if (parsed > 0 && colour.code != QZ_COLOUR_CURRENT &&
+                       colour.code != QZ_COLOUR_EDGE) {
+                QzLDConfigColours.push_back(colour);
+            }
+        }
+        file.Close();
+    }
+    // Sorted by code, the last definition of a code winning.
+    std::stable_sort(
+        QzLDConfigColours.begin(), QzLDConfigColours.end(),
+        [](const QzLDConfigColour& a, const QzLDConfigColour& b) { return a.code < b.code; });
+    auto last = std::unique(
+        QzLDConfigColours.rbegin(), QzLDConfigColours.rend(),
+        [](const QzLDConfigColour& a, const QzLDConfigColour& b) { return a.code == b.code; });
+    QzLDConfigColours.erase(QzLDConfigColours.begin(), last.base());
+
+    std::vector<int32_t> after;
+    for (const QzLDConfigColour& c : QzLDConfigColours) after.push_back(c.code);
+    if (after != before) ++QzColourDefinitions;
+    return opened;
+}
+
+const QzLDConfigColour* QzFindLDConfigColour(int32_t code) {
+    if (code >= 0 && code < kDirectCodes) {
+        if (!directIndexBuilt) BuildDirectIndex();
+        const int16_t i = directIndex[code];
+        return i < 0 ? nullptr : &QzLDConfigColours[static_cast<size_t>(i)];
+    }
+    auto it =
+        std::lower_bound(QzLDConfigColours.begin(), QzLDConfigColours.end(), code,
+                         [](const QzLDConfigColour& c, int32_t value) { return c.code < value; });
+    return it != QzLDConfigColours.end() && it->code == code ? &*it : nullptr;
+}
+
+void QzResetLDConfig() {
+    QzLDConfigColours.clear();
+    directIndexBuilt = false;
+}
