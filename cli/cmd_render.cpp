@@ -149,7 +149,13 @@ int RunRender(const RenderOptions& options, std::ostream& out, std::ostream& err
         // and the fit must see that orientation.
         if (state.skewView) state.SetViewAngles(30, 45);
     }
-    if (options.fit) state.zoom = view.FitZoom();
+    if (options.fit) {
+        // A picture of its own: the model fills it, centred.
+        const QzFit fit = view.Fit(QzFitPlacement::Centred);
+        state.zoom = fit.zoom;
+        state.shiftX = fit.shiftX;
+        state.shiftY = fit.shiftY;
+    }
 
     view.Draw();
 

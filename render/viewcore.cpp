@@ -1,8 +1,5 @@
 #include "viewcore.h"
 
-#include <algorithm>
-#include <cmath>
-
 #include "colours.h"
 #include "drawpass.h"
 #include "model.h"
@@ -52,41 +49,8 @@ std::vector<uint8_t> QzViewCore::RgbPixels() const {
     return out;
 }
 
-int QzViewCore::FitZoom() const {
-    if (QzPartCount == 0 || width_ <= 0 || height_ <= 0) return 100;
-    const QzBox& box = QzParts[0].box;
-    if (!(box.min.x <= box.max.x && box.min.y <= box.max.y && box.min.z <= box.max.z)) return 100;
-    const double c[3] = {(static_cast<double>(box.min.x) + box.max.x) / 2.0,
-                         (static_cast<double>(box.min.y) + box.max.y) / 2.0,
-                         (static_cast<double>(box.min.z) + box.max.z) / 2.0};
-    // Extent of the turned box beyond the centre, at zoom 1 unit per pixel.
-    double right = 0, left = 0, up = 0, down = 0;
-    const QzMatrix& v = state_.view;
-    for (int i = 0; i < 8; ++i) {
-        const QzVector corner = QzBoxCorner(box, i);
-        const double p[3] = {corner.x - c[0], corner.y - c[1], corner.z - c[2]};
-        const double x = v.m[0][0] * p[0] + v.m[0][1] * p[1] + v.m[0][2] * p[2];
-        const double y = v.m[1][0] * p[0] + v.m[1][1] * p[1] + v.m[1][2] * p[2];
-        right = std::max(right, x);
-        left = std::max(left, -x);
-        down = std::max(down, y);
-        up = std::max(up, -y);
-    }
-    // The centre sits at half the width and two thirds of the height of the image
-    // the renderer draws; the margin keeps the outline off the border.
-    const int cx = image_.width / 2;
-    const int cy = (2 * height_) / 3;
-    const double margin = 0.04 * std::min(width_, height_);
-    const double room[4] = {width_ - 1 - cx - margin, cx - margin, cy - margin,
-                            height_ - 1 - cy - margin};
-    const double extent[4] = {right, left, up, down};
-    double scale = -1;
-    for (int k = 0; k < 4; ++k) {
-        if (extent[k] <= 0) continue;
-        const double s = std::max(room[k], 1.0) / extent[k];
-        if (scale < 0 || s < scale) scale = s;
-    }
-    if (scale < 0) return 100;
-    const double zoom = std::floor(scale * 100.0);
-    return static_cast<int>(std::clamp(zoom, 1.0, 100000000.0));
+QzFit QzViewCore::Fit(QzFitPlacement placement) const {
+    return QzFitModel(state_.view, width_, height_, image_.width, placement);
 }
+
+int QzViewCore::FitZoom() const { return Fit(QzFitPlacement::View).zoom; }

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "fit.h"
 #include "viewtransform.h"
 #include "zimage.h"
 
@@ -50,9 +51,10 @@ class QzViewCore {
     // The client area's pixels, rows from the top, red, green, blue per pixel.
     std::vector<uint8_t> RgbPixels() const;
 
-    // The zoom at which the main model's box, turned by the current view, fits the
-    // client area with a margin, given the centring at half the width and two thirds
-    // of the height. 100 when no model is loaded or the box is empty.
+    // The fit of the loaded model to the client area under the current view
+    // (QzFitModel): the zoom, and with Centred the shift that centres the drawing.
+    QzFit Fit(QzFitPlacement placement) const;
+    // The zoom of the fit in the view's own placement (the desktop's automatic zoom).
     int FitZoom() const;
 
   private:

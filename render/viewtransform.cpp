@@ -151,8 +151,8 @@ QzMatrix QzRenderState::ScreenMatrix(int width, int height) const {
                          (static_cast<double>(box.min.y) + box.max.y) / 2.0,
                          (static_cast<double>(box.min.z) + box.max.z) / 2.0};
     const double s = zoom * 0.01;
-    const double t[3] = {static_cast<double>(width / 2), static_cast<double>((2 * height) / 3),
-                         0.0};
+    const double t[3] = {static_cast<double>(width / 2) + shiftX,
+                         static_cast<double>((2 * height) / 3) + shiftY, 0.0};
     QzMatrix p{};
     for (int i = 0; i < 3; ++i) {
         double shift = 0;

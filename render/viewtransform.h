@@ -46,7 +46,8 @@ class QzRenderState {
     // Only type 3 exists; other types show a message and change nothing.
     void SelectRenderer(int type);
     // Model to screen for an image of this size: centre of the main model's box at
-    // half the width and two thirds of the height, zoom/100 pixels per LDraw unit.
+    // half the width and two thirds of the height (moved by shiftX, shiftY), zoom/100
+    // pixels per LDraw unit.
     QzMatrix ScreenMatrix(int width, int height) const;
 
     bool timeCalculations = false;
@@ -58,6 +59,10 @@ class QzRenderState {
     QzMatrix view{};
     bool skewView = true;
     int32_t zoom = 100;
+    // Pixels the drawing is moved by from the view's placement: the command line's
+    // centred pictures; the view itself keeps 0, 0.
+    float shiftX = 0.0f;
+    float shiftY = 0.0f;
     QzRenderOptions options;
     QzDisplaySink* sink;
     int32_t rendererType = 0;

@@ -207,25 +207,71 @@ TEST_F(RenderCommand, MissingModelAndUnwritableOutputFail) {
 
 // ---- Fitting the zoom ----
 
-TEST_F(RenderTest, FitZoomFillsTheRoomBelowTheCentreFirst) {
+TEST_F(RenderTest, FitInTheViewsPlacementFillsTheRoomBelowTheCentreFirst) {
     Write("ldraw/parts/cube.dat", kEdgedCube);
     ASSERT_EQ(LoadText("1 4 0 0 0 1 0 0 0 1 0 0 0 1 cube.dat\n"), 1);
     QzViewCore view;
     ASSERT_TRUE(view.Resize(200, 200));
     view.State().SetStandardView(9);
-    // The centre sits at row 133: 66 rows below it less an 8-pixel margin hold 10 units.
-    EXPECT_EQ(view.FitZoom(), 580);
-    view.State().zoom = view.FitZoom();
+    // The centre sits at row 133: 67 rows below it less a 10-pixel margin hold 10 units.
+    const QzFit fit = view.Fit(QzFitPlacement::View);
+    EXPECT_EQ(fit.zoom, 570);
+    EXPECT_EQ(fit.shiftX, 0.0f);
+    EXPECT_EQ(fit.shiftY, 0.0f);
+    view.State().zoom = fit.zoom;
     view.State().options.shading = false;
     view.Draw();
-    EXPECT_EQ(view.Image().drawnRect.y1, 191);
-    EXPECT_NEAR(view.Image().drawnRect.y0, 75, 1);
+    EXPECT_NEAR(view.Image().drawnRect.y1, 190, 1);
+    EXPECT_NEAR(view.Image().drawnRect.y0, 76, 1);
 }
 
-TEST_F(RenderTest, FitZoomWithoutAModelIsOneHundred) {
+struct FitCase {
+    int view, width, height;
+};
+
+class CentredFit : public RenderTest, public ::testing::WithParamInterface<FitCase> {};
+
+TEST_P(CentredFit, FillsThePictureToTheMarginAndCentresTheDrawing) {
+    const FitCase& c = GetParam();
+    Write("ldraw/parts/cube.dat", kEdgedCube);
+    // Two cubes side by side and a line far above one of them: the turned box of the
+    // model is much larger than its drawing.
+    ASSERT_EQ(LoadText("1 4 0 0 0 1 0 0 0 1 0 0 0 1 cube.dat\n"
+                       "1 1 40 0 -20 1 0 0 0 1 0 0 0 1 cube.dat\n"
+                       "2 0 0 -60 0 2 -62 0\n"),
+              1);
+    QzViewCore view;
+    ASSERT_TRUE(view.Resize(c.width, c.height));
+    view.State().SetStandardView(c.view);
+    const QzFit fit = view.Fit(QzFitPlacement::Centred);
+    view.State().zoom = fit.zoom;
+    view.State().shiftX = fit.shiftX;
+    view.State().shiftY = fit.shiftY;
+    view.Draw();
+    const QzPixelRect& r = view.Image().drawnRect;
+    EXPECT_NEAR((r.x0 + r.x1 + 1) / 2.0, c.width / 2.0, 2.0);
+    EXPECT_NEAR((r.y0 + r.y1 + 1) / 2.0, c.height / 2.0, 2.0);
+    const double mx = 0.05 * c.width, my = 0.05 * c.height;
+    const bool fillsWidth = std::abs(r.x0 - mx) <= 2 && std::abs(c.width - 1 - r.x1 - mx) <= 2;
+    const bool fillsHeight = std::abs(r.y0 - my) <= 2 && std::abs(c.height - 1 - r.y1 - my) <= 2;
+    EXPECT_TRUE(fillsWidth || fillsHeight) << r.x0 << "-" << r.x1 << ", " << r.y0 << "-" << r.y1;
+    EXPECT_GE(r.x0, mx - 2);
+    EXPECT_GE(r.y0, my - 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(Views, CentredFit,
+                         ::testing::Values(FitCase{1, 320, 240}, FitCase{9, 322, 240},
+                                           FitCase{13, 200, 300}, FitCase{0, 240, 240}));
+
+TEST_F(RenderTest, FitWithoutAModelIsOneHundredWithoutAShift) {
     QzViewCore view;
     ASSERT_TRUE(view.Resize(200, 200));
-    EXPECT_EQ(view.FitZoom(), 100);
+    for (QzFitPlacement placement : {QzFitPlacement::View, QzFitPlacement::Centred}) {
+        const QzFit fit = view.Fit(placement);
+        EXPECT_EQ(fit.zoom, 100);
+        EXPECT_EQ(fit.shiftX, 0.0f);
+        EXPECT_EQ(fit.shiftY, 0.0f);
+    }
 }
 
 }  // namespace
