@@ -27,6 +27,7 @@ bool QzViewCore::Resize(int width, int height) {
 }
 
 void QzViewCore::SetColourScheme(int scheme) {
+    if (!QzIsColourScheme(scheme)) return;
     state_.colourScheme = scheme;
     QzSelectColourScheme(scheme);
 }

@@ -31,7 +31,8 @@ class QzViewCore {
     // widened to a multiple of 4) and hands it to the renderer. False when the size
     // is not positive or memory runs out.
     bool Resize(int width, int height);
-    // Sets colourScheme and applies it to the palette, as the scheme commands do.
+    // Sets colourScheme and applies it to the palette, as the scheme commands do;
+    // numbers outside the schemes (a stored setting, say) change nothing.
     void SetColourScheme(int scheme);
     QzRenderState& State() { return state_; }
     const QzRenderState& State() const { return state_; }

@@ -218,6 +218,16 @@ TEST(ZImage, HeadlessViewWidensTheClientAreaToAMultipleOfFour) {
     EXPECT_FALSE(view.Resize(0, 50));
 }
 
+TEST(ViewCore, SchemesOutsideTheRangeChangeNothing) {
+    testing_support::ResetModelInput();
+    QzViewCore view;
+    view.SetColourScheme(2);
+    for (int scheme : {4, -1, 1000}) view.SetColourScheme(scheme);
+    EXPECT_EQ(view.State().colourScheme, 2);
+    EXPECT_EQ(QzColourScheme, 2);
+    testing_support::ResetModelInput();
+}
+
 class ImageTest : public RenderTest {
   protected:
     void SetUp() override {
