@@ -13,6 +13,7 @@
 #include "commands.h"
 #include "diagnostics.h"
 #include "doccore.h"
+#include "document.h"
 #include "frametexts.h"
 #include "logdlg.h"
 #include "messagebox.h"
@@ -28,7 +29,7 @@
 CQzView::CQzView(CQzDoc* document, int storedScheme, const std::vector<std::string>& args,
                  QWidget* parent)
     : QWidget(parent), document_(document), core_(this) {
-    if (storedScheme >= 0 && storedScheme < QZ_SCHEME_COUNT) core_.SetColourScheme(storedScheme);
+    if (QzIsColourScheme(storedScheme)) core_.SetColourScheme(storedScheme);
     core_.State().SetStandardView(0);
     core_.State().zoom = 100;
     core_.State().SelectRenderer(3);
@@ -106,6 +107,8 @@ void CQzView::OnUpdate(int hint) {
         frame->activateWindow();
     }
     if (hint == HINT_MODEL_LOADED || hint == HINT_MODEL_LOADED_SILENT) {
+        // The library's colours fall back to the first scheme when a load cannot read them.
+        core_.State().colourScheme = QzColourScheme;
         FitIfAutoZoom();
         RedrawModel(false);
     }
@@ -118,8 +121,16 @@ void CQzView::RedrawModel(bool full) {
 
 void CQzView::RunCommand(const QzCommand& command) {
     if (!command.apply) return;
+    const int scheme = QzColourScheme;
     command.apply(core_.State());
-    RedrawModel(false);
+    // Which colours are defined is decided while reading: entering or leaving the
+    // library's colours reads the model again, and the load draws it.
+    const bool rereads = scheme != QzColourScheme &&
+                         (scheme == QZ_SCHEME_LDCONFIG || QzColourScheme == QZ_SCHEME_LDCONFIG);
+    if (rereads && !document_->Core().pathName.empty())
+        document_->Core().Reload();
+    else
+        RedrawModel(false);
 }
 
 void CQzView::OnZoom() {

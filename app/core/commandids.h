@@ -50,8 +50,9 @@ inline constexpr int ID_SHOW_MODEL_BOX = 32839;
 inline constexpr int ID_SHOW_AXES = 32843;
 inline constexpr int ID_NORMAL_COLOURS = 32825;
 inline constexpr int ID_RANDOM_COLOURS = 32826;
-// The colour schemes, by scheme number.
-inline constexpr int QzSchemeIds[3] = {32860, 32861, 32862};
+// The colour schemes, by scheme number; the fourth, the library's own colours, came later
+// and takes the next free number.
+inline constexpr int QzSchemeIds[4] = {32860, 32861, 32862, 32869};
 inline constexpr int ID_ALL_TRANSPARENT = 32851;
 inline constexpr int ID_DITHER_TRANSPARENCY = 32850;
 

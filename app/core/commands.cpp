@@ -153,9 +153,10 @@ const QzCommand QzCommands[] = {
     {ID_SHOW_AXES, "Show &Axes", "Show axes, x: blue, y: green, z: red", ToggleState<&QzRenderState::showAxes>, StateOn<&QzRenderState::showAxes>, "showAxes", -1},
     {ID_NORMAL_COLOURS, "&Normal Colors", "Use original colors of all lines of the part/model\nNormal Colors", NormalColours, NormalColoursChosen, "randomColours", 0},
     {ID_RANDOM_COLOURS, "&Random Colors", "Randomize colors for all lines of the part/model\nRandom Colors", RandomColours, OptionOn<&QzRenderOptions::randomColours>, "randomColours", 1},
-    {QzSchemeIds[0], "&1 Tolpix v1.1", "Use Tolpix v1.1 colors", ColourScheme<0>, SchemeChosen<0>, nullptr, -1},
-    {QzSchemeIds[1], "&2 LDraw", "Use original LDraw colors", ColourScheme<1>, SchemeChosen<1>, nullptr, -1},
-    {QzSchemeIds[2], "&3 LdLite+MLCad", "Use LDLite+MLCad colors", ColourScheme<2>, SchemeChosen<2>, nullptr, -1},
+    {QzSchemeIds[0], QzSchemeMenuTexts[0], QzSchemePrompts[0], ColourScheme<0>, SchemeChosen<0>, nullptr, -1},
+    {QzSchemeIds[1], QzSchemeMenuTexts[1], QzSchemePrompts[1], ColourScheme<1>, SchemeChosen<1>, nullptr, -1},
+    {QzSchemeIds[2], QzSchemeMenuTexts[2], QzSchemePrompts[2], ColourScheme<2>, SchemeChosen<2>, nullptr, -1},
+    {QzSchemeIds[3], QzSchemeMenuTexts[3], QzSchemePrompts[3], ColourScheme<3>, SchemeChosen<3>, nullptr, -1},
     {ID_ALL_TRANSPARENT, "Show all colors as trans&parent", "Show all colors as transparent (useful when viewing parts)\nTransparent Colors (useful when viewing parts)", ToggleOption<&QzRenderOptions::allTransparent>, OptionOn<&QzRenderOptions::allTransparent>, "allTransparent", -1},
     {ID_DITHER_TRANSPARENCY, "&Dither transparency", "Toggles dithering/blending for transparent colors\nDither or blend transparent colors", ToggleOption<&QzRenderOptions::ditherTransparency>, OptionOn<&QzRenderOptions::ditherTransparency>, "ditherTransparency", -1},
 

@@ -580,6 +580,56 @@ class DesktopTest : public QObject {
         QCOMPARE(int(shown.size()), 5);  // registered now: no question
     }
 
+    void libraryColoursReadTheModelAgain() {
+        // A library of the test's own: the examples' parts and the test's colours.
+        QTemporaryDir library;
+        for (const char* folder : {"parts", "p"})
+            std::filesystem::copy(testing_support::ExamplesDir() / folder,
+                                  library.filePath(folder).toStdString(),
+                                  std::filesystem::copy_options::recursive);
+        {
+            std::ofstream(library.filePath("LDConfig.ldr").toStdString())
+                << testing_support::kTestLDConfig;
+        }
+        qputenv("LDRAWDIR", library.path().toUtf8());
+        const QString path = Write("grey.ldr", "1 71 0 0 0 1 0 0 0 1 0 0 0 1 zb1x1.dat\n");
+        Start({path});
+        QCOMPARE(int(shown.size()), 1);
+        QVERIFY(shown[0].text.contains("Unknown color, using 7"));
+
+        // Read again: 71 is a colour now; only the faulty definition is logged.
+        Trigger(QzSchemeIds[3]);
+        QCOMPARE(int(shown.size()), 2);
+        QVERIFY(shown[1].text.contains("Bad color definition"));
+        QVERIFY(!shown[1].text.contains("Unknown color"));
+        QCOMPARE(State().colourScheme, 3);
+        QVERIFY(app->Frame()->Action(QzSchemeIds[3])->isChecked());
+        QCOMPARE(QzParts[0].lines->colour, 71);
+
+        Trigger(QzSchemeIds[1]);
+        QCOMPARE(int(shown.size()), 3);
+        QVERIFY(shown[2].text.contains("Unknown color, using 7"));
+
+        // Without the file the box says so and the first scheme stays.
+        std::filesystem::remove(library.filePath("LDConfig.ldr").toStdString());
+        plat::ClearPathCache();
+        Trigger(QzSchemeIds[3]);
+        QCOMPARE(shown[3].text, QString("Could not read LDConfig.ldr in " + library.path()));
+        QCOMPARE(State().colourScheme, 0);
+        QVERIFY(app->Frame()->Action(QzSchemeIds[0])->isChecked());
+    }
+
+    void storedColourScheme() {
+        for (const auto& [stored, scheme] : {std::pair{2, 2}, {3, 3}, {5, 0}, {-1, 0}}) {
+            QSettings(CQzApp::kCompany, CQzApp::kApplication)
+                .setValue("View settings/ColorScheme", stored);
+            Start({});
+            QCOMPARE(State().colourScheme, scheme);
+            app.reset();
+            testing_support::ResetModelInput();
+        }
+    }
+
     void logWindowLayout() {
         CLogDlg log("Caption");
         log.text = "Title:\tHouse\r\nNext\r\n";
