@@ -46,11 +46,9 @@ class CQzApp : public QObject {
     QzFileTypeStore& FileTypeStore() { return *fileTypes_; }
 
     QSettings& Settings() { return settings_; }
-    QStringList RecentFiles() const { return recent_; }
     CMainFrame* Frame() const { return frame_; }
     CQzDoc* Document() const { return document_; }
     CQzView* View() const { return view_; }
-    const QzCommandLineInfo& CommandLine() const { return commandLine_; }
 
     // The settings' company and application keys.
     static constexpr const char* kCompany = "Veltmark";

@@ -43,11 +43,9 @@ class CMainFrame : public QMainWindow {
     void OnClose(uint32_t seconds);
 
     QAction* Action(int id) const;
-    QMenu* ViewMenu() const { return viewMenu_; }
     QToolBar* ToolBar() const { return toolBar_; }
     QLabel* DrawingPane() const { return drawingPane_; }
     QLabel* IdlePane() const { return idlePane_; }
-    uint32_t CreateTime() const { return frameCreateTime_; }
 
     // The running time's goodbye box closes itself after this long.
     static constexpr int kGoodbyeMs = 1000;

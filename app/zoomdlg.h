@@ -21,7 +21,6 @@ class CZoomDlg : public QDialog {
     QLineEdit* Field() const { return field_; }
     QSlider* Slider() const { return slider_; }
     QToolButton* UpArrow() const { return up_; }
-    QToolButton* DownArrow() const { return down_; }
 
   private:
     QLineEdit* field_;

@@ -73,7 +73,6 @@ class QzDocument {
       private:
         QzDocument* document_;
     };
-    bool ReloadsHeld() const { return holds_ > 0; }
 
     // The framework's part of the document: the path of the open file, empty for none.
     std::string pathName;
