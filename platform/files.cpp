@@ -309,6 +309,12 @@ std::optional<std::string> GetEnv(const char* name) {
     return std::string(value);
 }
 
+std::string UserFolder(const char* variable, const char* fallbackBelowHome) {
+    const std::optional<std::string> set = GetEnv(variable);
+    if (set && !set->empty()) return *set;
+    return GetEnv("HOME").value_or("") + fallbackBelowHome;
+}
+
 std::string TempDir() {
     std::optional<std::string> dir = GetEnv("TMPDIR");
     std::string result = (dir && !dir->empty()) ? *dir : "/tmp";

@@ -57,6 +57,9 @@ bool SameIgnoringCase(std::string_view a, std::string_view b);
 
 // Value of an environment variable, nothing when it is not set.
 std::optional<std::string> GetEnv(const char* name);
+// One of the user's folders, found the freedesktop way: the environment variable when set
+// and not empty, else the fallback below $HOME ("/.config", "/.local/share").
+std::string UserFolder(const char* variable, const char* fallbackBelowHome);
 // The folder for temporary files (TMPDIR, else /tmp), without a trailing "/".
 std::string TempDir();
 // The debug trace file: QzDebug.txt in the temporary folder.

@@ -8,10 +8,7 @@
 #include "loader.h"
 
 std::string QzLDrawIniPath() {
-    const std::optional<std::string> config = plat::GetEnv("XDG_CONFIG_HOME");
-    if (config && !config->empty()) return *config + "/ldraw.ini";
-    const std::optional<std::string> home = plat::GetEnv("HOME");
-    return (home ? *home : std::string()) + "/.config/ldraw.ini";
+    return plat::UserFolder("XDG_CONFIG_HOME", "/.config") + "/ldraw.ini";
 }
 
 namespace {

@@ -18,12 +18,6 @@ namespace {
 
 constexpr const char* kDefaultSection = "[Default Applications]";
 
-std::string HomeFolder(const char* variable, const char* fallback) {
-    const std::optional<std::string> set = plat::GetEnv(variable);
-    if (set && !set->empty()) return *set;
-    return plat::GetEnv("HOME").value_or("") + fallback;
-}
-
 // The extension a type key stands for: "Qz.dat" is ".dat".
 std::string ExtensionOf(const std::string& typeKey) {
     const size_t dot = typeKey.rfind('.');
@@ -104,8 +98,8 @@ std::string QzProgramPath() {
 
 QzXdgFileTypeStore::QzXdgFileTypeStore(IconWriter writeIcon)
     : writeIcon_(std::move(writeIcon)),
-      dataHome_(HomeFolder("XDG_DATA_HOME", "/.local/share")),
-      configHome_(HomeFolder("XDG_CONFIG_HOME", "/.config")) {}
+      dataHome_(plat::UserFolder("XDG_DATA_HOME", "/.local/share")),
+      configHome_(plat::UserFolder("XDG_CONFIG_HOME", "/.config")) {}
 
 bool QzXdgFileTypeStore::WriteDescription(const std::string& typeKey,
                                           const std::string& description) {
