@@ -1,0 +1,163 @@
+#include "atomicfile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <vector>
+
+namespace plat {
+
+namespace {
+
+constexpr int kMaxLinks = 40;
+
+std::string FolderOf(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
+    return path.substr(0, slash);
+}
+
+std::string BaseName(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string Reason(const std::string& path, int error) {
+    return "Cannot write " + path + ": " + std::strerror(error);
+}
+
+// The mode a new file gets: 0666 less the process's umask (read without changing it
+// for good).
+mode_t NewFileMode() {
+    const mode_t mask = umask(0);
+    umask(mask);
+    return 0666 & ~mask;
+}
+
+}  // namespace
+
+std::string FollowLinks(const std::string& path) {
+    std::string current = path;
+    for (int i = 0; i < kMaxLinks; ++i) {
+        struct stat st;
+        if (lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return current;
+        std::vector<char> buffer(static_cast<size_t>(st.st_size > 0 ? st.st_size : 255) + 1);
+        const ssize_t n = readlink(current.c_str(), buffer.data(), buffer.size());
+        if (n < 0) return current;
+        if (static_cast<size_t>(n) >= buffer.size()) {
+            // The link changed while it was read; read it again with more room.
+            --i;
+            continue;
+        }
+        std::string link(buffer.data(), static_cast<size_t>(n));
+        current = (!link.empty() && link[0] == '/') ? link : FolderOf(current) + "/" + link;
+    }
+    return {};
+}
+
+AtomicFile::~AtomicFile() { Abort(); }
+
+bool AtomicFile::Open(const std::string& path, std::string& error) {
+    Abort();
+    shownPath_ = path;
+    const std::string target = FollowLinks(path);
+    if (target.empty()) {
+        error = Reason(path, ELOOP);
+        return false;
+    }
+    struct stat st;
+    const bool exists = stat(target.c_str(), &st) == 0;
+    if (exists && S_ISDIR(st.st_mode)) {
+        error = Reason(path, EISDIR);
+        return false;
+    }
+    if (exists && !S_ISREG(st.st_mode)) {
+        // A device or a named pipe is written where it is. A pipe without a reader
+        // would block the open for good: refuse it instead.
+        const int fd = ::open(target.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) {
+            error = Reason(path, errno);
+            return false;
+        }
+        fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+        file_ = fdopen(fd, "wb");
+        if (!file_) {
+            error = Reason(path, errno);
+            ::close(fd);
+            return false;
+        }
+        target_ = target;
+        return true;
+    }
+
+    std::string pattern = FolderOf(target) + "/." + BaseName(target) + ".XXXXXX";
+    const int fd = mkostemp(pattern.data(), O_CLOEXEC);
+    if (fd < 0) {
+        error = Reason(path, errno);
+        return false;
+    }
+    if (exists) {
+        // The owner is kept where the process may (only root gives a file away).
+        [[maybe_unused]] const int owned = fchown(fd, st.st_uid, st.st_gid);
+        fchmod(fd, st.st_mode & 07777);
+    } else {
+        fchmod(fd, NewFileMode());
+    }
+    file_ = fdopen(fd, "wb");
+    if (!file_) {
+        error = Reason(path, errno);
+        ::close(fd);
+        unlink(pattern.c_str());
+        return false;
+    }
+    target_ = target;
+    temporary_ = pattern;
+    return true;
+}
+
+bool AtomicFile::Commit(std::string& error) {
+    if (!file_) {
+        error = Reason(shownPath_, EBADF);
+        return false;
+    }
+    int failure = 0;
+    if (std::fflush(file_) != 0 || std::ferror(file_)) failure = errno ? errno : EIO;
+    if (!failure && !temporary_.empty() && fsync(fileno(file_)) != 0) failure = errno;
+    if (std::fclose(file_) != 0 && !failure) failure = errno ? errno : EIO;
+    file_ = nullptr;
+    if (!failure && !temporary_.empty() && std::rename(temporary_.c_str(), target_.c_str()) != 0)
+        failure = errno;
+    if (failure) {
+        if (!temporary_.empty()) unlink(temporary_.c_str());
+        temporary_.clear();
+        target_.clear();
+        error = Reason(shownPath_, failure);
+        return false;
+    }
+    temporary_.clear();
+    return true;
+}
+
+void AtomicFile::Abort() {
+    if (file_) {
+        std::fclose(file_);
+        file_ = nullptr;
+    }
+    if (!temporary_.empty()) unlink(temporary_.c_str());
+    temporary_.clear();
+    target_.clear();
+}
+
+bool WriteFileAtomically(const std::string& path, std::string_view content, std::string& error) {
+    AtomicFile out;
+    if (!out.Open(path, error)) return false;
+    // A short write sets the stream's error, which Commit reports.
+    if (!content.empty()) std::fwrite(content.data(), 1, content.size(), out.File());
+    return out.Commit(error);
+}
+
+}  // namespace plat

@@ -1,0 +1,190 @@
+#include "atomicfile.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "test_support.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using testing_support::TempDir;
+
+std::string Slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+mode_t ModeOf(const std::string& path) {
+    struct stat st {};
+    stat(path.c_str(), &st);
+    return st.st_mode & 07777;
+}
+
+// Only the named files are in the folder: no temporary file was left behind.
+std::vector<std::string> Entries(const TempDir& dir) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir.path()))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// Makes every write of this process beyond a few bytes fail, as a full disk does.
+class ScopedFileSizeLimit {
+  public:
+    explicit ScopedFileSizeLimit(rlim_t bytes) {
+        getrlimit(RLIMIT_FSIZE, &saved_);
+        oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = saved_;
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~ScopedFileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &saved_);
+        std::signal(SIGXFSZ, oldHandler_);
+    }
+
+  private:
+    rlimit saved_{};
+    void (*oldHandler_)(int) = nullptr;
+};
+
+TEST(AtomicFile, NewFileGetsTheContentAndNothingElseRemains) {
+    TempDir dir;
+    const std::string path = (dir.path() / "scene.pov").string();
+    std::string error;
+    ASSERT_TRUE(plat::WriteFileAtomically(path, "camera {}\n", error)) << error;
+    EXPECT_EQ(Slurp(path), "camera {}\n");
+    EXPECT_EQ(Entries(dir), std::vector<std::string>{"scene.pov"});
+}
+
+TEST(AtomicFile, ReplacedFileKeepsItsModeEvenWhenReadOnly) {
+    TempDir dir;
+    const std::string path = dir.Write("mine.txt", "old");
+    chmod(path.c_str(), 0444);
+    std::string error;
+    ASSERT_TRUE(plat::WriteFileAtomically(path, "new", error)) << error;
+    EXPECT_EQ(Slurp(path), "new");
+    EXPECT_EQ(ModeOf(path), 0444u);
+    chmod(path.c_str(), 0600);
+    ASSERT_TRUE(plat::WriteFileAtomically(path, "newer", error)) << error;
+    EXPECT_EQ(ModeOf(path), 0600u);
+}
+
+TEST(AtomicFile, SymlinkIsWrittenThroughAndStaysALink) {
+    TempDir dir;
+    const std::string target = dir.Write("dotfiles/mimeapps.list", "old");
+    const std::string link = (dir.path() / "link.list").string();
+    fs::create_symlink("dotfiles/mimeapps.list", link);
+    std::string error;
+    ASSERT_TRUE(plat::WriteFileAtomically(link, "new", error)) << error;
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(Slurp(target), "new");
+    EXPECT_EQ(Entries(dir), (std::vector<std::string>{"dotfiles", "link.list"}));
+}
+
+TEST(AtomicFile, DanglingLinkCreatesTheFileItPointsTo) {
+    TempDir dir;
+    fs::create_directory(dir.path() / "real");
+    const std::string link = (dir.path() / "out.png").string();
+    fs::create_symlink("real/picture.png", link);
+    std::string error;
+    ASSERT_TRUE(plat::WriteFileAtomically(link, "png", error)) << error;
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(Slurp((dir.path() / "real/picture.png").string()), "png");
+}
+
+TEST(AtomicFile, FailedWriteLeavesTheOldFileExactlyAsItWas) {
+    TempDir dir;
+    const std::string path = dir.Write("scene.pov", "the user's scene");
+    std::string error;
+    {
+        ScopedFileSizeLimit limit(4096);
+        plat::AtomicFile out;
+        ASSERT_TRUE(out.Open(path, error)) << error;
+        const std::string block(64 * 1024, 'x');
+        std::fwrite(block.data(), 1, block.size(), out.File());
+        EXPECT_FALSE(out.Commit(error));
+    }
+    EXPECT_NE(error.find("scene.pov"), std::string::npos) << error;
+    EXPECT_EQ(Slurp(path), "the user's scene");
+    EXPECT_EQ(Entries(dir), std::vector<std::string>{"scene.pov"});
+}
+
+TEST(AtomicFile, AbandonedWriteRemovesOnlyItsTemporaryFile) {
+    TempDir dir;
+    const std::string path = dir.Write("a.txt", "kept");
+    {
+        plat::AtomicFile out;
+        std::string error;
+        ASSERT_TRUE(out.Open(path, error));
+        std::fputs("half", out.File());
+    }
+    EXPECT_EQ(Slurp(path), "kept");
+    EXPECT_EQ(Entries(dir), std::vector<std::string>{"a.txt"});
+}
+
+TEST(AtomicFile, DeviceIsWrittenInPlaceAndNeverReplaced) {
+    std::string error;
+    ASSERT_TRUE(plat::WriteFileAtomically("/dev/null", "nothing", error)) << error;
+    struct stat st {};
+    ASSERT_EQ(stat("/dev/null", &st), 0);
+    EXPECT_TRUE(S_ISCHR(st.st_mode));
+}
+
+TEST(AtomicFile, PipeIsWrittenInPlaceAndOneWithoutReaderIsRefused) {
+    TempDir dir;
+    const std::string fifo = (dir.path() / "pipe").string();
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    std::string error;
+    EXPECT_FALSE(plat::WriteFileAtomically(fifo, "x", error));
+    EXPECT_NE(error.find("pipe"), std::string::npos);
+
+    const int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    ASSERT_TRUE(plat::WriteFileAtomically(fifo, "through", error)) << error;
+    char buffer[16] = {};
+    EXPECT_EQ(read(reader, buffer, sizeof buffer), 7);
+    EXPECT_EQ(std::string(buffer), "through");
+    close(reader);
+    struct stat st {};
+    ASSERT_EQ(lstat(fifo.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+}
+
+TEST(AtomicFile, FolderAndMissingFolderAreRefused) {
+    TempDir dir;
+    std::string error;
+    EXPECT_FALSE(plat::WriteFileAtomically(dir.path().string(), "x", error));
+    EXPECT_FALSE(plat::WriteFileAtomically((dir.path() / "no/such/file").string(), "x", error));
+    EXPECT_NE(error.find("no/such/file"), std::string::npos) << error;
+}
+
+TEST(FollowLinks, ChainsRelativeLinksAndStopsAtLoops) {
+    TempDir dir;
+    const fs::path base = dir.path();
+    fs::create_directory(base / "a");
+    fs::create_symlink("a/two", base / "one");
+    fs::create_symlink("../end", base / "a/two");
+    EXPECT_EQ(fs::path(plat::FollowLinks((base / "one").string())).lexically_normal(),
+              (base / "end").lexically_normal());
+    fs::create_symlink("loop2", base / "loop1");
+    fs::create_symlink("loop1", base / "loop2");
+    EXPECT_EQ(plat::FollowLinks((base / "loop1").string()), "");
+    std::string error;
+    EXPECT_FALSE(plat::WriteFileAtomically((base / "loop1").string(), "x", error));
+}
+
+}  // namespace
