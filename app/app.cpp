@@ -13,14 +13,12 @@
 #include "frametexts.h"
 #include "ldrawdir.h"
 #include "ldrawdirdlg.h"
-#include "loader.h"
 #include "logdlg.h"
 #include "mainframe.h"
 #include "messagebox.h"
 #include "modal.h"
 #include "resources.h"
 #include "view.h"
-#include "zimage.h"
 
 namespace {
 
@@ -49,7 +47,9 @@ CQzApp::CQzApp(const QStringList& args)
     rawCommandLine_ = args.join(' ');
 }
 
-CQzApp::~CQzApp() { ExitInstance(); }
+CQzApp::~CQzApp() {
+    if (!exited_) ExitInstance();
+}
 
 bool CQzApp::InitInstance() {
     // Boxes shown before the main window exists have no owner.
@@ -97,27 +97,28 @@ bool CQzApp::InitInstance() {
         commandLine_.fileName = expanded;
     }
 
-    QzFindLDrawDir(settings_.value(Key(kGeneralSettings, "LDrawDir")).toString().toStdString(),
-                   [this](const std::string& dir) {
-                       settings_.setValue(Key(kGeneralSettings, "LDrawDir"),
-                                          QString::fromStdString(dir));
-                   });
-
-    const uint8_t background[3] = {119, 215, 242};
-    QzSetBackgroundColours(background, background);
+    const std::string ldrawDir = QzFindLDrawDir(
+        settings_.value(Key(kGeneralSettings, "LDrawDir")).toString().toStdString(),
+        [this](const std::string& dir) {
+            settings_.setValue(Key(kGeneralSettings, "LDrawDir"), QString::fromStdString(dir));
+        });
 
     // The document, the view and the frame around it.
     document_ = new CQzDoc(args_, this);
+    document_->Core().settings.ldrawDir = ldrawDir;
     app::SetModalDocument(&document_->Core());
     bool schemeKnown = false;
     const int scheme = settings_.value(Key(kViewSettings, "ColorScheme"), 0).toInt(&schemeKnown);
     view_ = new CQzView(document_, schemeKnown ? scheme : 0, args_);
-    document_->SetView(view_);
-    frame_ = new CMainFrame(this, document_, view_, QzFrameSizeSwitch(args_));
+    document_->SetPalette(&view_->State().palette);
+    frame_ = new CMainFrame(*this, *fileTypes_, document_, view_, QzFrameSizeSwitch(args_));
+    connect(frame_, &CMainFrame::RecentFileChosen, this, &CQzApp::OnOpenRecentFile);
+    connect(frame_, &CMainFrame::FileDropped, this,
+            [this](const QString& path) { OpenDocumentFile(path); });
     frame_->SetRecentFiles(recent_);
     messageBox_.SetOwner(frame_);
     inputLog_ = std::make_unique<CLogDlg>(QString::fromLatin1(kInputLogCaption), frame_);
-    SetInputLogWindow(inputLog_.get());
+    document_->SetLogWindow(inputLog_.get());
 
     frame_->show();
     frame_->ApplyStartSize();
@@ -133,12 +134,13 @@ bool CQzApp::InitInstance() {
 }
 
 int CQzApp::ExitInstance() {
+    exited_ = true;
     if (previousMessageBox_) {
         plat::SetMessageBoxHandler(previousMessageBox_);
         previousMessageBox_ = nullptr;
     }
     if (frame_) {
-        SetInputLogWindow(nullptr);
+        document_->SetLogWindow(nullptr);
         inputLog_.reset();
         app::SetModalDocument(nullptr);
         delete frame_;  // the view with it
@@ -172,7 +174,6 @@ bool CQzApp::OpenDocumentFile(const QString& path) {
     const QString full = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
     if (!document_->OnOpenDocument(full)) return false;
     AddToRecentFileList(full);
-    frame_->UpdateFrameTitle();
     return true;
 }
 
@@ -206,19 +207,45 @@ void CQzApp::SaveRecentFileList() {
 
 void CQzApp::OnSetLDrawDir() {
     CLDrawDirDlg dialog(frame_);
-    std::string directory = QzLDrawDir;
+    std::string& current = document_->Core().settings.ldrawDir;
+    std::string directory = current;
     if (!dialog.DoModal(directory)) return;
     // Taken as typed; the next load uses it.
-    QzLDrawDir = directory;
+    current = directory;
     settings_.setValue(Key(kGeneralSettings, "LDrawDir"), QString::fromStdString(directory));
 }
 
-void CQzApp::OnRegisterFileTypes(int types) { RegisterFileTypes(*fileTypes_, types); }
+void CQzApp::OnRegisterFileTypes(int types) { ::RegisterFileTypes(*fileTypes_, types); }
 
 void CQzApp::OnAppAbout() {
     CAboutDlg dialog(frame_);
     dialog.DoModal();
 }
+
+QzRenderState& CQzApp::State() { return view_->State(); }
+QzModel& CQzApp::Model() { return document_->Model(); }
+void CQzApp::SetPollMode(QzCmd mode) { document_->Core().SetPollMode(mode); }
+void CQzApp::Reload() { document_->Core().Reload(); }
+void CQzApp::ToggleCacheSubfiles() { document_->Core().ToggleCacheSubfiles(); }
+void CQzApp::RegisterFileTypes(bool dat, bool mpd) {
+    OnRegisterFileTypes((dat ? QZ_TYPE_DAT : 0) | (mpd ? QZ_TYPE_MPD : 0));
+}
+void CQzApp::WritePovFile() { view_->OnWritePovFile(); }
+void CQzApp::Exit() { frame_->close(); }
+void CQzApp::ToggleToolbar() { frame_->ToggleToolbar(); }
+void CQzApp::ToggleStatusBar() { frame_->ToggleStatusBar(); }
+void CQzApp::ShowTreeView() { view_->OnTreeView(); }
+void CQzApp::ShowZoom() { view_->OnZoom(); }
+void CQzApp::ShowStatistics() { view_->OnStatistics(); }
+void CQzApp::ToggleAutoZoom() { view_->OnAutoZoom(); }
+void CQzApp::LoadBackgroundImage() { view_->OnBackgroundImage(); }
+void CQzApp::OpenZarvelPage() { LaunchBrowser(kZarvelHomePage); }
+void CQzApp::OpenTolpixPage() { LaunchBrowser(kTolpixHomePage); }
+QzCmd CQzApp::PollMode() const { return document_->Core().pollMode; }
+bool CQzApp::CachesSubfiles() const { return document_->Core().cacheSubfiles; }
+bool CQzApp::AutoZoom() const { return view_->AutoZoom(); }
+bool CQzApp::ToolbarShown() const { return frame_ && frame_->ToolbarShown(); }
+bool CQzApp::StatusBarShown() const { return frame_ && frame_->StatusBarShown(); }
 
 QString UsageText() {
     return QStringLiteral(

@@ -1,6 +1,7 @@
 // The application object: start-up in its fixed order (settings, document, frame and
 // view, the LDraw directory, the window, then the file of the command line), the
-// recent files, and the commands that belong to the program as a whole.
+// recent files, and what the commands act on: it runs the program's own commands and
+// hands the others to the document, the view and the frame.
 #pragma once
 
 #include <QObject>
@@ -10,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "commands.h"
 #include "qtmessagebox.h"
 #include "registration.h"
 #include "switches.h"
@@ -19,7 +21,7 @@ class CMainFrame;
 class CQzDoc;
 class CQzView;
 
-class CQzApp : public QObject {
+class CQzApp : public QObject, public QzCommandTarget {
     Q_OBJECT
 
   public:
@@ -30,7 +32,7 @@ class CQzApp : public QObject {
     // True to run the event loop, false to end the program at once (a failed open of the
     // command line's file, or "-p", which only loads).
     bool InitInstance();
-    // Frees everything; returns the program's exit status.
+    // Frees everything, once; returns the program's exit status.
     int ExitInstance();
 
     // File Open: the open dialog, then OpenDocumentFile.
@@ -42,6 +44,33 @@ class CQzApp : public QObject {
     void OnAppAbout();
     // "Register File Types": the extensions of the set (QZ_TYPE_DAT, QZ_TYPE_MPD).
     void OnRegisterFileTypes(int types);
+
+    // QzCommandTarget
+    QzRenderState& State() override;
+    QzModel& Model() override;
+    void OpenFile() override { OnFileOpen(); }
+    void SetPollMode(QzCmd mode) override;
+    void Reload() override;
+    void ToggleCacheSubfiles() override;
+    void RegisterFileTypes(bool dat, bool mpd) override;
+    void WritePovFile() override;
+    void Exit() override;
+    void SetLDrawDir() override { OnSetLDrawDir(); }
+    void ToggleToolbar() override;
+    void ToggleStatusBar() override;
+    void ShowTreeView() override;
+    void ShowZoom() override;
+    void ShowStatistics() override;
+    void ToggleAutoZoom() override;
+    void LoadBackgroundImage() override;
+    void OpenZarvelPage() override;
+    void OpenTolpixPage() override;
+    void ShowAbout() override { OnAppAbout(); }
+    QzCmd PollMode() const override;
+    bool CachesSubfiles() const override;
+    bool AutoZoom() const override;
+    bool ToolbarShown() const override;
+    bool StatusBarShown() const override;
     // Where registrations are written: the user's freedesktop folders.
     QzFileTypeStore& FileTypeStore() { return *fileTypes_; }
 
@@ -73,6 +102,7 @@ class CQzApp : public QObject {
     CQzView* view_ = nullptr;
     CMainFrame* frame_ = nullptr;
     bool commandFailed_ = false;
+    bool exited_ = false;
 };
 
 // The text `zarvel --help` prints.

@@ -1,12 +1,9 @@
 #include "document.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QFileInfo>
 
 #include "logdlg.h"
-#include "model.h"
-#include "view.h"
 
 CQzDoc::CQzDoc(const std::vector<std::string>& args, QObject* parent)
     : QObject(parent), core_(*this) {
@@ -14,24 +11,28 @@ CQzDoc::CQzDoc(const std::vector<std::string>& args, QObject* parent)
     connect(&pollTimer_, &QTimer::timeout, this, [this] { core_.OnPollTimer(); });
 }
 
-CQzDoc::~CQzDoc() {
-    core_.StopPollTimer();
-    QzFreeAllParts();
-    QzFreeLights();
-}
+CQzDoc::~CQzDoc() { core_.StopPollTimer(); }
 
-bool CQzDoc::OnOpenDocument(const QString& path) { return core_.OpenDocument(path.toStdString()); }
+bool CQzDoc::OnOpenDocument(const QString& path) {
+    const bool opened = core_.OpenDocument(path.toStdString());
+    if (opened) emit Changed();
+    return opened;
+}
 
 QString CQzDoc::Title() const {
     if (core_.pathName.empty()) return tr("Untitled");
     return QFileInfo(PathName()).fileName();
 }
 
-void CQzDoc::ShowInputLog() { QzShowInputLog(); }
+void CQzDoc::ShowInputLog() {
+    if (core_.model.inputLog.empty() || !logWindow_) return;
+    logWindow_->text = QString::fromStdString(core_.model.inputLog);
+    logWindow_->DoModal();
+}
 
 void CQzDoc::UpdateAllViews(int hint) {
-    if (view_) view_->OnUpdate(hint);
-    emit Loaded();
+    emit Updated(hint);
+    emit Changed();
 }
 
 uint32_t CQzDoc::StartTimer(int intervalMs) {
@@ -43,23 +44,22 @@ void CQzDoc::StopTimer(uint32_t) { pollTimer_.stop(); }
 
 void CQzDoc::Busy(bool on, const std::string& path) {
     if (!on) {
-        loadWatch_.reset();
+        loadingName_.clear();
         QApplication::restoreOverrideCursor();
         emit Progress(QString());
         return;
     }
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    const QString name = QFileInfo(QString::fromStdString(path)).fileName();
-    emit Progress(tr("Loading %1...").arg(name));
+    loadingName_ = QFileInfo(QString::fromStdString(path)).fileName();
+    filesRead_ = 0;
+    progressClock_.start();
+    emit Progress(tr("Loading %1...").arg(loadingName_));
+}
+
+void CQzDoc::FileOpened(const QzPart&, const std::string&) {
     // A long load tells how far it got, a few times a second.
-    auto clock = std::make_shared<QElapsedTimer>();
-    auto files = std::make_shared<int>(0);
-    clock->start();
-    loadWatch_ = std::make_unique<QzFileObserverList::Scoped>(
-        QzFileObservers, [this, name, clock, files](const QzPart&, const std::string&) {
-            ++*files;
-            if (clock->elapsed() < 250) return;
-            clock->restart();
-            emit Progress(tr("Loading %1: %2 files read").arg(name).arg(*files));
-        });
+    ++filesRead_;
+    if (progressClock_.elapsed() < 250) return;
+    progressClock_.restart();
+    emit Progress(tr("Loading %1: %2 files read").arg(loadingName_).arg(filesRead_));
 }

@@ -4,13 +4,10 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
-#include "diagnostics.h"
 #include "dialogunits.h"
 #include "modal.h"
 
 namespace {
-
-CLogDlg* inputLogWindow = nullptr;
 
 // The window never gets smaller than this many pixels.
 constexpr int kMinWidth = 175;
@@ -54,12 +51,4 @@ void CLogDlg::DoModal() {
     edit_->setTabStopDistance(app::DialogUnitsX(this, 50));
     setWindowTitle(caption_);
     app::ExecModal(*this);
-}
-
-void SetInputLogWindow(CLogDlg* window) { inputLogWindow = window; }
-
-void QzShowInputLog() {
-    if (QzInputLog.empty() || !inputLogWindow) return;
-    inputLogWindow->text = QString::fromStdString(QzInputLog);
-    inputLogWindow->DoModal();
 }

@@ -31,9 +31,4 @@ class CLogDlg : public QDialog {
     QPushButton* ok_;
 };
 
-// The window of the input log, created at start-up; null before.
-void SetInputLogWindow(CLogDlg* window);
-// Shows the input log in that window when it holds text.
-void QzShowInputLog();
-
 inline constexpr const char* kInputLogCaption = "Warnings and errors during input";

@@ -16,10 +16,7 @@
 #include <QToolBar>
 #include <QUrl>
 
-#include "aboutdlg.h"
-#include "app.h"
 #include "clock.h"
-#include "commandids.h"
 #include "commands.h"
 #include "diagnostics.h"
 #include "document.h"
@@ -34,23 +31,8 @@
 
 namespace {
 
-// Commands the program runs itself, besides the drawing commands of the table.
-constexpr int kProgramCommands[] = {
-    ID_FILE_OPEN,       ID_POLL_ACTIVATE,  ID_POLL_SILENT,      ID_POLL_ASK,      ID_POLL_OFF,
-    ID_RELOAD,          ID_CACHE_SUBFILES, ID_APP_EXIT,         ID_SET_LDRAW_DIR, ID_VIEW_TOOLBAR,
-    ID_VIEW_STATUS_BAR, ID_ZOOM,           ID_BACKGROUND_IMAGE, ID_WEB_ZARVEL,    ID_WEB_TOLPIX,
-    ID_APP_ABOUT,       ID_TREE_VIEW,      ID_STATISTICS,       ID_WRITE_POV,     ID_AUTO_ZOOM,
-    ID_REGISTER_BOTH,   ID_REGISTER_DAT,   ID_REGISTER_MPD,
-};
-
-constexpr int kPollModes[] = {ID_POLL_ACTIVATE, ID_POLL_SILENT, ID_POLL_ASK, ID_POLL_OFF};
-
-// The menu text's shortcut, after its tab, for the commands that have one.
-QKeySequence ShortcutOf(int id) {
-    if (id == ID_FILE_OPEN) return QKeySequence(Qt::CTRL | Qt::Key_O);
-    if (id == ID_RELOAD) return QKeySequence(Qt::Key_F5);
-    return {};
-}
+constexpr QzCmd kPollModes[] = {QzCmd::PollActivate, QzCmd::PollSilent, QzCmd::PollAsk,
+                                QzCmd::PollOff};
 
 // A recent file as the File menu shows it: its number as access key, then the path,
 // shortened in the middle when it is long.
@@ -66,11 +48,12 @@ QString RecentText(int index, const QString& path) {
 
 }  // namespace
 
-CMainFrame::CMainFrame(CQzApp* app, CQzDoc* document, CQzView* view,
-                       std::optional<std::pair<int, int>> size, QWidget* parent)
+CMainFrame::CMainFrame(QzCommandTarget& commands, QzFileTypeStore& fileTypes, CQzDoc* document,
+                       CQzView* view, std::optional<std::pair<int, int>> size, QWidget* parent)
     : QMainWindow(parent),
       frameCreateTime_(plat::TickCount()),
-      app_(app),
+      commands_(commands),
+      fileTypes_(fileTypes),
       document_(document),
       view_(view),
       startSize_(size) {
@@ -94,7 +77,7 @@ CMainFrame::CMainFrame(CQzApp* app, CQzDoc* document, CQzView* view,
             UpdateDrawingPane();
         });
     });
-    connect(document_, &CQzDoc::Loaded, this, &CMainFrame::UpdateFrameTitle);
+    connect(document_, &CQzDoc::Changed, this, &CMainFrame::UpdateFrameTitle);
     connect(document_, &CQzDoc::Progress, this, [this](const QString& message) {
         if (message.isEmpty()) {
             statusBar()->clearMessage();
@@ -113,51 +96,39 @@ CMainFrame::CMainFrame(CQzApp* app, CQzDoc* document, CQzView* view,
     UpdateCommandUI();
 }
 
-QAction* CMainFrame::MakeAction(int id) {
-    auto found = actions_.find(id);
-    if (found != actions_.end()) return found->second;
-    const QzCommand* command = QzFindCommand(id);
-    auto* action = new QAction(this);
-    if (command) {
-        if (command->menuText) action->setText(QString::fromUtf8(command->menuText));
-        action->setStatusTip(QString::fromStdString(QzPromptStatusTip(*command)));
-        action->setToolTip(QString::fromStdString(QzPromptToolTip(*command)));
-        action->setCheckable(command->checked != nullptr);
-    }
-    action->setShortcut(ShortcutOf(id));
-    action->setIcon(app::ToolbarIcon(id));
+QAction* CMainFrame::MakeAction(QzCmd cmd) {
+    QAction*& action = actions_[static_cast<int>(cmd)];
+    if (action) return action;
+    const QzCommand& command = QzCommandOf(cmd);
+    action = new QAction(this);
+    if (command.menuText) action->setText(QString::fromUtf8(command.menuText));
+    if (command.shortcut) action->setShortcut(QKeySequence(QString::fromLatin1(command.shortcut)));
+    action->setStatusTip(QString::fromStdString(QzCommandStatusTip(command)));
+    action->setToolTip(QString::fromStdString(QzCommandToolTip(command)));
+    action->setCheckable(command.checked != nullptr);
+    action->setIcon(app::ToolbarIcon(cmd));
     action->setIconVisibleInMenu(false);
-    connect(action, &QAction::triggered, this, [this, id] { OnCommand(id); });
-    actions_[id] = action;
+    connect(action, &QAction::triggered, this, [this, cmd] { OnCommand(cmd); });
     return action;
-}
-
-QAction* CMainFrame::Action(int id) const {
-    auto found = actions_.find(id);
-    return found == actions_.end() ? nullptr : found->second;
 }
 
 QMenu* CMainFrame::BuildFileMenu() {
     fileMenu_ = new QMenu(tr("&File"), this);
     QMenu* m = fileMenu_;
-    m->addAction(MakeAction(ID_FILE_OPEN));
+    m->addAction(MakeAction(QzCmd::FileOpen));
     m->addSeparator();
     QMenu* poll = m->addMenu(tr("Po&ll for changes"));
-    for (int id : kPollModes) {
-        MakeAction(id)->setCheckable(true);
-        poll->addAction(Action(id));
-    }
-    m->addAction(MakeAction(ID_RELOAD));
-    MakeAction(ID_CACHE_SUBFILES)->setCheckable(true);
-    m->addAction(Action(ID_CACHE_SUBFILES));
-    m->addAction(MakeAction(ID_FILE_STATISTICS));
+    for (QzCmd mode : kPollModes) poll->addAction(MakeAction(mode));
+    m->addAction(MakeAction(QzCmd::Reload));
+    m->addAction(MakeAction(QzCmd::CacheSubfiles));
+    m->addAction(MakeAction(QzCmd::FileStatistics));
     QMenu* registration = m->addMenu(tr("Re&gister File Types"));
-    registration->addAction(MakeAction(ID_REGISTER_BOTH));
+    registration->addAction(MakeAction(QzCmd::RegisterBoth));
     registration->addSeparator();
-    registration->addAction(MakeAction(ID_REGISTER_DAT));
-    registration->addAction(MakeAction(ID_REGISTER_MPD));
+    registration->addAction(MakeAction(QzCmd::RegisterDat));
+    registration->addAction(MakeAction(QzCmd::RegisterMpd));
     m->addSeparator();
-    m->addAction(MakeAction(ID_WRITE_POV));
+    m->addAction(MakeAction(QzCmd::WritePov));
     m->addSeparator();
     recentPlaceholder_ = m->addAction(tr("Recent File"));
     recentPlaceholder_->setEnabled(false);
@@ -165,78 +136,78 @@ QMenu* CMainFrame::BuildFileMenu() {
         recentActions_[i] = m->addAction(QString());
         recentActions_[i]->setStatusTip(tr("Open this model"));
         recentActions_[i]->setVisible(false);
-        connect(recentActions_[i], &QAction::triggered, this,
-                [this, i] { OnCommand(ID_FILE_MRU_FIRST + i); });
+        connect(recentActions_[i], &QAction::triggered, this, [this, i] {
+            emit RecentFileChosen(i);
+            UpdateCommandUI();
+        });
     }
     m->addSeparator();
-    m->addAction(MakeAction(ID_APP_EXIT));
+    m->addAction(MakeAction(QzCmd::AppExit));
     connect(m, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandUI);
     return m;
 }
 
 QMenu* CMainFrame::BuildEditMenu() {
     auto* m = new QMenu(tr("&Edit"), this);
-    m->addAction(MakeAction(ID_EDIT_UNDO));
+    m->addAction(MakeAction(QzCmd::EditUndo));
     m->addSeparator();
-    m->addAction(MakeAction(ID_EDIT_CUT));
-    m->addAction(MakeAction(ID_EDIT_COPY));
-    m->addAction(MakeAction(ID_EDIT_PASTE));
+    m->addAction(MakeAction(QzCmd::EditCut));
+    m->addAction(MakeAction(QzCmd::EditCopy));
+    m->addAction(MakeAction(QzCmd::EditPaste));
     m->addSeparator();
-    m->addAction(MakeAction(ID_SET_LDRAW_DIR));
+    m->addAction(MakeAction(QzCmd::SetLDrawDir));
     return m;
 }
 
 QMenu* CMainFrame::BuildViewMenu() {
     auto* m = new QMenu(tr("&View"), this);
-    auto add = [&](std::initializer_list<int> ids) {
-        for (int id : ids) m->addAction(MakeAction(id));
+    auto add = [&](std::initializer_list<QzCmd> commands) {
+        for (QzCmd command : commands) m->addAction(MakeAction(command));
         m->addSeparator();
     };
-    MakeAction(ID_VIEW_TOOLBAR)->setCheckable(true);
-    MakeAction(ID_AUTO_ZOOM)->setCheckable(true);
-    MakeAction(ID_VIEW_STATUS_BAR)->setCheckable(true);
-    add({ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR});
-    add({ID_TREE_VIEW, ID_ZOOM});
-    add({ID_BFC, ID_SHADING, ID_SEAMS, ID_STUDS_LAST, ID_REFRESH_EACH_PART, ID_LINE_AS_STUD,
-         ID_VERTEX_LISTS});
-    add({ID_SHOW_TYPE2, ID_SHOW_TYPE3, ID_SHOW_TYPE4, ID_SHOW_TYPE5, ID_EDGES_TYPE3, ID_EDGES_TYPE4,
-         ID_SHOW_ALL_TYPE5, ID_COLOUR24_BLACK});
-    add({ID_SHOW_MODEL_BOX, ID_SHOW_AXES});
-    m->addAction(MakeAction(ID_NORMAL_COLOURS));
-    m->addAction(MakeAction(ID_RANDOM_COLOURS));
+    add({QzCmd::ViewToolbar, QzCmd::ViewStatusBar});
+    add({QzCmd::TreeView, QzCmd::Zoom});
+    add({QzCmd::Bfc, QzCmd::Shading, QzCmd::Seams, QzCmd::StudsLast, QzCmd::RefreshEachPart,
+         QzCmd::LineAsStud, QzCmd::VertexLists});
+    add({QzCmd::ShowType2, QzCmd::ShowType3, QzCmd::ShowType4, QzCmd::ShowType5, QzCmd::EdgesType3,
+         QzCmd::EdgesType4, QzCmd::ShowAllType5, QzCmd::Colour24Black});
+    add({QzCmd::ShowModelBox, QzCmd::ShowAxes});
+    m->addAction(MakeAction(QzCmd::NormalColours));
+    m->addAction(MakeAction(QzCmd::RandomColours));
     QMenu* schemes = m->addMenu(tr("&Color Scheme"));
-    for (int id : QzSchemeIds) schemes->addAction(MakeAction(id));
+    for (int scheme = 0; scheme < QZ_SCHEME_COUNT; ++scheme)
+        schemes->addAction(MakeAction(QzSchemeCommand(scheme)));
     m->addSeparator();
-    m->addAction(MakeAction(ID_ALL_TRANSPARENT));
-    m->addAction(MakeAction(ID_DITHER_TRANSPARENCY));
+    m->addAction(MakeAction(QzCmd::AllTransparent));
+    m->addAction(MakeAction(QzCmd::DitherTransparency));
     connect(m, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandUI);
     return m;
 }
 
 QMenu* CMainFrame::BuildTestMenu() {
     auto* m = new QMenu(tr("&Test"), this);
-    m->addAction(MakeAction(ID_STATISTICS));
+    m->addAction(MakeAction(QzCmd::Statistics));
     m->addSeparator();
-    m->addAction(MakeAction(ID_TIME_CALCULATIONS));
-    m->addAction(MakeAction(ID_LOGGING));
+    m->addAction(MakeAction(QzCmd::TimeCalculations));
+    m->addAction(MakeAction(QzCmd::Logging));
     m->addSeparator();
-    for (int i = 0; i < 3; ++i) m->addAction(MakeAction(ID_RENDERER_FIRST + i));
+    for (int type = 1; type <= 3; ++type) m->addAction(MakeAction(QzRendererCommand(type)));
     m->addSeparator();
-    m->addAction(MakeAction(ID_MYTEST5));
-    m->addAction(MakeAction(ID_MYTEST6));
+    m->addAction(MakeAction(QzCmd::MyTest5));
+    m->addAction(MakeAction(QzCmd::MyTest6));
     m->addSeparator();
-    m->addAction(MakeAction(ID_REFRESH_DISPLAY));
-    m->addAction(MakeAction(ID_BACKGROUND_IMAGE));
+    m->addAction(MakeAction(QzCmd::RefreshDisplay));
+    m->addAction(MakeAction(QzCmd::BackgroundImage));
     connect(m, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandUI);
     return m;
 }
 
 QMenu* CMainFrame::BuildHelpMenu() {
     auto* m = new QMenu(tr("&Help"), this);
-    m->addAction(MakeAction(ID_WEB_ZARVEL));
-    m->addAction(MakeAction(ID_WEB_TOLPIX));
+    m->addAction(MakeAction(QzCmd::WebZarvel));
+    m->addAction(MakeAction(QzCmd::WebTolpix));
     m->addSeparator();
-    m->addAction(MakeAction(ID_APP_ABOUT));
+    m->addAction(MakeAction(QzCmd::AppAbout));
     return m;
 }
 
@@ -246,49 +217,26 @@ void CMainFrame::BuildToolBar() {
     toolBar_->setAllowedAreas(Qt::AllToolBarAreas);
     toolBar_->setIconSize(QSize(16, 16));
     addToolBar(Qt::TopToolBarArea, toolBar_);
-    // 0 marks a gap between groups.
-    constexpr int kButtons[] = {ID_FILE_OPEN,
-                                0,
-                                32857,
-                                32787,
-                                32778,
-                                32779,
-                                32780,
-                                32788,
-                                32782,
-                                32783,
-                                32784,
-                                0,
-                                32785,
-                                32786,
-                                32789,
-                                32790,
-                                32791,
-                                32792,
-                                0,
-                                ID_AUTO_ZOOM,
-                                ID_TOOLBAR_32816,
-                                0,
-                                ID_NORMAL_COLOURS,
-                                ID_RANDOM_COLOURS,
-                                0,
-                                ID_ALL_TRANSPARENT,
-                                0,
-                                ID_DITHER_TRANSPARENCY,
-                                ID_DITHER_256,
-                                0,
-                                ID_SHADING,
-                                0,
-                                ID_SEAMS,
-                                0,
-                                ID_TOOLBAR_32852,
-                                ID_TOOLBAR_32853};
-    for (int id : kButtons) {
-        if (id == 0)
-            toolBar_->addSeparator();
-        else
-            toolBar_->addAction(MakeAction(id));
-    }
+    // The groups of buttons, a gap between each two.
+    auto group = [this](std::initializer_list<QzCmd> commands) {
+        if (!toolBar_->actions().isEmpty()) toolBar_->addSeparator();
+        for (QzCmd command : commands) toolBar_->addAction(MakeAction(command));
+    };
+    auto views = [this](int first, int last) {
+        toolBar_->addSeparator();
+        for (int view = first; view <= last; ++view)
+            toolBar_->addAction(MakeAction(QzViewCommand(view)));
+    };
+    group({QzCmd::FileOpen});
+    views(0, 8);
+    views(9, 14);
+    group({QzCmd::AutoZoom, QzCmd::Toolbar32816});
+    group({QzCmd::NormalColours, QzCmd::RandomColours});
+    group({QzCmd::AllTransparent});
+    group({QzCmd::DitherTransparency, QzCmd::Dither256});
+    group({QzCmd::Shading});
+    group({QzCmd::Seams});
+    group({QzCmd::Toolbar32852, QzCmd::Toolbar32853});
 }
 
 void CMainFrame::BuildStatusBar() {
@@ -319,7 +267,7 @@ void CMainFrame::BuildStatusBar() {
 }
 
 void CMainFrame::UpdateDrawingPane() {
-    drawingPane_->setText(QString::fromStdString(QzDrawStatusText()));
+    drawingPane_->setText(QString::fromStdString(QzDrawStatusText(view_->Statistics())));
 }
 
 void CMainFrame::UpdateLockIndicators() {
@@ -329,105 +277,38 @@ void CMainFrame::UpdateLockIndicators() {
         lockPanes_[i]->setText(on[i] ? lockPanes_[i]->property("indicator").toString() : QString());
 }
 
-bool CMainFrame::HasHandler(int id) const {
-    for (int own : kProgramCommands)
-        if (own == id) return true;
-    const QzCommand* command = QzFindCommand(id);
-    return command && command->apply;
-}
-
 void CMainFrame::UpdateCommandUI() {
-    const QzDocument& doc = document_->Core();
-    for (auto& [id, action] : actions_) {
-        action->setEnabled(HasHandler(id));
-        const QzCommand* command = QzFindCommand(id);
-        if (command && command->checked) action->setChecked(command->checked(view_->State()));
+    for (int i = 0; i < QZ_COMMAND_COUNT; ++i) {
+        QAction* action = actions_[i];
+        if (!action) continue;
+        const QzCommand& command = QzCommandOf(static_cast<QzCmd>(i));
+        action->setEnabled(QzCommandEnabled(command));
+        if (command.checked) action->setChecked(command.checked(commands_));
     }
-    for (int id : kPollModes) Action(id)->setChecked(doc.pollMode == id);
-    Action(ID_CACHE_SUBFILES)->setChecked(doc.cacheSubfiles);
-    Action(ID_AUTO_ZOOM)->setChecked(view_->AutoZoom());
-    Action(ID_VIEW_TOOLBAR)->setChecked(toolBar_ && !toolBar_->isHidden());
-    Action(ID_VIEW_STATUS_BAR)->setChecked(!statusBar()->isHidden());
 }
 
-void CMainFrame::OnCommand(int id) {
-    QzDocument& doc = document_->Core();
-    if (id >= ID_FILE_MRU_FIRST && id < ID_FILE_MRU_FIRST + 10) {
-        app_->OnOpenRecentFile(id - ID_FILE_MRU_FIRST);
-    } else if (id == ID_POLL_ACTIVATE || id == ID_POLL_SILENT || id == ID_POLL_ASK ||
-               id == ID_POLL_OFF) {
-        doc.SetPollMode(id);
-    } else {
-        switch (id) {
-            case ID_FILE_OPEN:
-                app_->OnFileOpen();
-                break;
-            case ID_RELOAD:
-                doc.Reload();
-                break;
-            case ID_CACHE_SUBFILES:
-                doc.ToggleCacheSubfiles();
-                break;
-            case ID_APP_EXIT:
-                close();
-                break;
-            case ID_SET_LDRAW_DIR:
-                app_->OnSetLDrawDir();
-                break;
-            case ID_VIEW_TOOLBAR:
-                toolBar_->setVisible(toolBar_->isHidden());
-                break;
-            case ID_VIEW_STATUS_BAR:
-                statusBar()->setVisible(statusBar()->isHidden());
-                break;
-            case ID_ZOOM:
-                view_->OnZoom();
-                break;
-            case ID_BACKGROUND_IMAGE:
-                view_->OnBackgroundImage();
-                break;
-            case ID_WEB_ZARVEL:
-                LaunchBrowser(kZarvelHomePage);
-                break;
-            case ID_WEB_TOLPIX:
-                LaunchBrowser(kTolpixHomePage);
-                break;
-            case ID_APP_ABOUT:
-                app_->OnAppAbout();
-                break;
-            case ID_TREE_VIEW:
-                view_->OnTreeView();
-                break;
-            case ID_STATISTICS:
-                view_->OnStatistics();
-                break;
-            case ID_WRITE_POV:
-                view_->OnWritePovFile();
-                break;
-            case ID_AUTO_ZOOM:
-                view_->OnAutoZoom();
-                break;
-            case ID_REGISTER_BOTH:
-                app_->OnRegisterFileTypes(QZ_TYPE_DAT | QZ_TYPE_MPD);
-                break;
-            case ID_REGISTER_DAT:
-                app_->OnRegisterFileTypes(QZ_TYPE_DAT);
-                break;
-            case ID_REGISTER_MPD:
-                app_->OnRegisterFileTypes(QZ_TYPE_MPD);
-                break;
-            default:
-                if (const QzCommand* command = QzFindCommand(id)) view_->RunCommand(*command);
-                break;
-        }
-    }
+void CMainFrame::OnCommand(QzCmd cmd) {
+    const QzCommand& command = QzCommandOf(cmd);
+    if (command.kind == QzCommandKind::Drawing)
+        view_->RunCommand(command, commands_);
+    else if (command.run)
+        command.run(commands_);
     UpdateCommandUI();
 }
 
+void CMainFrame::ToggleToolbar() { toolBar_->setVisible(toolBar_->isHidden()); }
+
+void CMainFrame::ToggleStatusBar() { statusBar()->setVisible(statusBar()->isHidden()); }
+
+bool CMainFrame::ToolbarShown() const { return toolBar_ && !toolBar_->isHidden(); }
+
+bool CMainFrame::StatusBarShown() const { return !statusBar()->isHidden(); }
+
 void CMainFrame::UpdateFrameTitle() {
     const QString framework = document_->Title() + QStringLiteral(" - Zarvel");
+    const QzModel& model = document_->Model();
     QString caption = QString::fromStdString(
-        QzComposeCaption(framework.toStdString(), QzModelTitle, QzModelAuthor));
+        QzComposeCaption(framework.toStdString(), model.modelTitle, model.modelAuthor));
     // "[*]" would be taken for the window's modified mark.
     caption.replace(QStringLiteral("[*]"), QStringLiteral("[*][*]"));
     setWindowTitle(caption);
@@ -461,11 +342,11 @@ void CMainFrame::OnClose(uint32_t seconds) {
     constexpr uint32_t kOfferAfter = 4 * 3600;
     if (seconds <= kOfferAfter) return;
     const int both = QZ_TYPE_DAT | QZ_TYPE_MPD;
-    if (IsFileTypeRegistered(app_->FileTypeStore(), both)) return;
+    if (IsFileTypeRegistered(fileTypes_, both)) return;
     if (plat::ShowMessage("Do you want Zarvel to be the default application\nfor file types .dat "
                           "and .mpd?",
                           plat::MessageKind::Question) == plat::MessageAnswer::Yes)
-        RegisterFileTypes(app_->FileTypeStore(), both);
+        RegisterFileTypes(fileTypes_, both);
 }
 
 void CMainFrame::changeEvent(QEvent* event) {
@@ -489,7 +370,7 @@ void CMainFrame::dropEvent(QDropEvent* event) {
     for (const QUrl& url : event->mimeData()->urls()) {
         if (!url.isLocalFile()) continue;
         event->acceptProposedAction();
-        app_->OpenDocumentFile(url.toLocalFile());
+        emit FileDropped(url.toLocalFile());
         return;
     }
 }

@@ -5,30 +5,33 @@
 
 #include <QMainWindow>
 #include <QStringList>
+#include <array>
 #include <cstdint>
-#include <map>
 #include <optional>
 #include <utility>
 
-class CQzApp;
+#include "commandids.h"
+
 class CQzDoc;
 class CQzView;
 class QAction;
 class QLabel;
 class QMenu;
 class QToolBar;
-struct QzCommand;
+class QzCommandTarget;
+class QzFileTypeStore;
 
 class CMainFrame : public QMainWindow {
     Q_OBJECT
 
   public:
-    // size: the outer size the "v" switch asks for, if any.
-    CMainFrame(CQzApp* app, CQzDoc* document, CQzView* view,
-               std::optional<std::pair<int, int>> size, QWidget* parent = nullptr);
+    // commands: what the commands act on; fileTypes: where the goodbye's offer registers
+    // the file types; size: the outer size the "v" switch asks for, if any.
+    CMainFrame(QzCommandTarget& commands, QzFileTypeStore& fileTypes, CQzDoc* document,
+               CQzView* view, std::optional<std::pair<int, int>> size, QWidget* parent = nullptr);
 
-    // Runs a command by its identifier, as its menu item or button would.
-    void OnCommand(int id);
+    // Runs a command, as its menu item or button would.
+    void OnCommand(QzCmd command);
     // Ticks, pressed buttons and enabled states from the current state.
     void UpdateCommandUI();
     // Sets the caption: the document's title and the program's, then the model's title
@@ -42,13 +45,25 @@ class CMainFrame : public QMainWindow {
     // than four hours the offer to open LDraw files with this program.
     void OnClose(uint32_t seconds);
 
-    QAction* Action(int id) const;
+    QAction* Action(QzCmd command) const { return actions_[static_cast<int>(command)]; }
+    // The recent file entries of the File menu.
+    QAction* RecentAction(int index) const { return recentActions_[index]; }
     QToolBar* ToolBar() const { return toolBar_; }
+    void ToggleToolbar();
+    void ToggleStatusBar();
+    bool ToolbarShown() const;
+    bool StatusBarShown() const;
     QLabel* DrawingPane() const { return drawingPane_; }
     QLabel* IdlePane() const { return idlePane_; }
 
     // The running time's goodbye box closes itself after this long.
     static constexpr int kGoodbyeMs = 1000;
+
+  signals:
+    // A recent file was chosen from the File menu (its index in the list).
+    void RecentFileChosen(int index);
+    // A file was dropped onto the window.
+    void FileDropped(const QString& path);
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -57,7 +72,7 @@ class CMainFrame : public QMainWindow {
     void dropEvent(QDropEvent* event) override;
 
   private:
-    QAction* MakeAction(int id);
+    QAction* MakeAction(QzCmd command);
     QMenu* BuildFileMenu();
     QMenu* BuildEditMenu();
     QMenu* BuildViewMenu();
@@ -67,15 +82,15 @@ class CMainFrame : public QMainWindow {
     void BuildStatusBar();
     void UpdateDrawingPane();
     void UpdateLockIndicators();
-    // Whether a command has something behind it now.
-    bool HasHandler(int id) const;
 
     uint32_t frameCreateTime_;
-    CQzApp* app_;
+    QzCommandTarget& commands_;
+    QzFileTypeStore& fileTypes_;
     CQzDoc* document_;
     CQzView* view_;
     std::optional<std::pair<int, int>> startSize_;
-    std::map<int, QAction*> actions_;
+    // One action per command, made when a menu or the toolbar first shows it.
+    std::array<QAction*, QZ_COMMAND_COUNT> actions_{};
     QMenu* viewMenu_ = nullptr;
     QMenu* fileMenu_ = nullptr;
     QAction* recentPlaceholder_ = nullptr;

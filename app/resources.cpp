@@ -270,44 +270,44 @@ QPixmap StandardViewPixmap(int view, int size) {
     return pixmap;
 }
 
-QIcon ToolbarIcon(int id) {
+QIcon ToolbarIcon(QzCmd command) {
     for (int v = 0; v < 15; ++v) {
-        if (QzStandardViewIds[v] != id) continue;
+        if (QzViewCommand(v) != command) continue;
         QIcon icon;
         for (int size : kIconSizes) icon.addPixmap(StandardViewPixmap(v, size));
         return icon;
     }
     const QColor red(214, 40, 40), grey(150, 150, 150), white(255, 255, 255);
-    switch (id) {
-        case ID_FILE_OPEN:
+    switch (command) {
+        case QzCmd::FileOpen:
             return IconFrom(DrawFolder);
-        case ID_AUTO_ZOOM:
+        case QzCmd::AutoZoom:
             return IconFrom(DrawMagnifier);
-        case ID_NORMAL_COLOURS:
+        case QzCmd::NormalColours:
             return IconFrom([&](QPainter& p, int s) { DrawSquares(p, s, 2, {red, grey}); });
-        case ID_RANDOM_COLOURS:
+        case QzCmd::RandomColours:
             return IconFrom([](QPainter& p, int s) {
                 DrawSquares(p, s, 2,
                             {QColor(245, 205, 40), QColor(40, 90, 200), QColor(40, 150, 60),
                              QColor(214, 40, 40)});
             });
-        case ID_ALL_TRANSPARENT:
+        case QzCmd::AllTransparent:
             return IconFrom(DrawTransparentBrick);
-        case ID_DITHER_TRANSPARENCY:
+        case QzCmd::DitherTransparency:
             return IconFrom([&](QPainter& p, int s) {
                 DrawSquares(p, s, 4, {QColor(40, 90, 200), white, white, QColor(40, 90, 200)});
             });
-        case ID_DITHER_256:
+        case QzCmd::Dither256:
             return IconFrom([&](QPainter& p, int s) {
                 DrawSquares(p, s, 4, {red, QColor(245, 205, 40), QColor(245, 205, 40), red});
             });
-        case ID_SHADING:
+        case QzCmd::Shading:
             return IconFrom(DrawShadedBall);
-        case ID_SEAMS:
+        case QzCmd::Seams:
             return IconFrom(DrawSeams);
-        case ID_TOOLBAR_32816:
-        case ID_TOOLBAR_32852:
-        case ID_TOOLBAR_32853:
+        case QzCmd::Toolbar32816:
+        case QzCmd::Toolbar32852:
+        case QzCmd::Toolbar32853:
             return IconFrom(DrawBlank);
         default:
             return {};

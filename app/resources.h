@@ -5,6 +5,8 @@
 #include <QCursor>
 #include <QIcon>
 
+#include "commandids.h"
+
 namespace app {
 
 QIcon AppIcon();
@@ -14,7 +16,7 @@ QPixmap IconPixmap(int position, int pixels);
 // hot spot 15, 15.
 QCursor HandCursor();
 // The image of a toolbar button; an empty icon for an identifier without one.
-QIcon ToolbarIcon(int id);
+QIcon ToolbarIcon(QzCmd command);
 // One standard-view button drawn at a size in pixels: a brick seen from that view.
 QPixmap StandardViewPixmap(int view, int size);
 

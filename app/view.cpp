@@ -39,11 +39,12 @@ CQzView::CQzView(CQzDoc* document, int storedScheme, const std::vector<std::stri
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::StrongFocus);
     setMinimumSize(1, 1);
+    connect(document_, &CQzDoc::Updated, this, &CQzView::OnUpdate);
 }
 
 CQzView::~CQzView() = default;
 
-void CQzView::Paint(const QzZImage&, const QzPixelRect& rect, void*) {
+void CQzView::Paint(const QzZImage&, const QzPixelRect& rect) {
     repaint(rect.x0, rect.y0, rect.x1 - rect.x0 + 1, rect.y1 - rect.y0 + 1);
 }
 
@@ -107,26 +108,25 @@ void CQzView::OnUpdate(int hint) {
         frame->activateWindow();
     }
     if (hint == HINT_MODEL_LOADED || hint == HINT_MODEL_LOADED_SILENT) {
-        // The library's colours fall back to the first scheme when a load cannot read them.
-        core_.State().colourScheme = QzColourScheme;
         FitIfAutoZoom();
         RedrawModel(false);
     }
 }
 
 void CQzView::RedrawModel(bool full) {
-    core_.Redraw(full);
+    core_.Redraw(document_->Model(), full);
     emit Drawn();
 }
 
-void CQzView::RunCommand(const QzCommand& command) {
-    if (!command.apply) return;
-    const int scheme = QzColourScheme;
-    command.apply(core_.State());
+void CQzView::RunCommand(const QzCommand& command, QzCommandTarget& target) {
+    if (!command.run) return;
+    const int scheme = core_.State().palette.scheme;
+    command.run(target);
+    const int now = core_.State().palette.scheme;
     // Which colours are defined is decided while reading: entering or leaving the
     // library's colours reads the model again, and the load draws it.
-    const bool rereads = scheme != QzColourScheme &&
-                         (scheme == QZ_SCHEME_LDCONFIG || QzColourScheme == QZ_SCHEME_LDCONFIG);
+    const bool rereads =
+        scheme != now && (scheme == QZ_SCHEME_LDCONFIG || now == QZ_SCHEME_LDCONFIG);
     if (rereads && !document_->Core().pathName.empty())
         document_->Core().Reload();
     else
@@ -166,54 +166,55 @@ void CQzView::OnBackgroundImage() {
 
 void CQzView::OnStatistics() {
     CLogDlg report(QString::fromLatin1(inspect::kStatisticsCaption), this);
-    report.text = QString::fromStdString(inspect::StatisticsText(core_.State()));
+    report.text = QString::fromStdString(inspect::StatisticsText(
+        document_->Model(), core_.Statistics(), core_.State().GetViewMatrix()));
     report.DoModal();
 }
 
 void CQzView::OnTreeView() {
     CTreeViewDlg dialog(this);
-    dialog.DoModal(QzPartCount > 0 ? &QzParts[0] : nullptr);
+    const QzModel& model = document_->Model();
+    dialog.DoModal(model.Loaded() ? &model.Main() : nullptr);
 }
-
-namespace {
-
-// "Name|patterns|Name|patterns||" as the toolkit's "Name (patterns);;Name (patterns)".
-QString FilterOf(const std::string& pairs) {
-    const QStringList parts = QString::fromStdString(pairs).split('|');
-    QStringList filters;
-    for (int i = 0; i + 1 < parts.size(); i += 2) {
-        if (parts[i].isEmpty()) break;
-        QString patterns = parts[i + 1];
-        patterns.replace(';', ' ');
-        patterns.replace(QStringLiteral("*.*"), QStringLiteral("*"));
-        filters << parts[i] + QStringLiteral(" (") + patterns + ')';
-    }
-    return filters.join(QStringLiteral(";;"));
-}
-
-}  // namespace
 
 void CQzView::OnWritePovFile() {
-    bool waiting = false;
-    WritePovFile([this, &waiting](const PovSaveDialog& ask) -> std::optional<std::string> {
-        // The scene goes beside the model unless the user says otherwise.
-        const QString folder = QFileInfo(QString::fromStdString(QzParts[0].name)).absolutePath();
-        QFileDialog dialog(this, QString::fromStdString(ask.title),
-                           QDir(folder).filePath(QString::fromStdString(ask.initialName)),
-                           FilterOf(ask.filter));
-        dialog.setAcceptMode(QFileDialog::AcceptSave);
-        dialog.setFileMode(QFileDialog::AnyFile);
-        dialog.setOption(QFileDialog::HideNameFilterDetails);
-        dialog.setDefaultSuffix(QString::fromStdString(ask.defaultExtension));
-        if (app::ExecModal(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-            return std::nullopt;
-        SetWaitCursor(true);
-        waiting = true;
-        return dialog.selectedFiles().first().toStdString();
-    });
-    if (waiting) SetWaitCursor(false);
-    // The export's time and zero line counts are the statistics now.
+    // The export's time and zero line counts become the statistics shown.
+    QzDrawStatistics statistics = core_.Statistics();
+    for (int type = 1; type <= 5; ++type) statistics.typeCount[type] = 0;
+    core_.SetStatistics(statistics);
+    const QzModel& model = document_->Model();
+    if (model.Loaded() && !model.Main().name.empty()) ExportScene(model);
     emit Drawn();
+}
+
+void CQzView::ExportScene(const QzModel& model) {
+    plat::ShowMessage("WARNING: This has not been tested, you may want to use Tolpix instead",
+                      plat::MessageKind::Exclamation);
+    // The scene goes beside the model unless the user says otherwise.
+    const QString modelPath = QString::fromStdString(model.Main().name);
+    const QString name = QString::fromStdString(PovProposedFileName(model.Main().name));
+    QFileDialog dialog(this, tr("Write POV file"),
+                       QDir(QFileInfo(modelPath).absolutePath()).filePath(name),
+                       tr("PoVRay scene files (*.pov);;All Files (*)"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
+    dialog.setDefaultSuffix(QStringLiteral("pov"));
+    if (app::ExecModal(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+    SetWaitCursor(true);
+    const PovExport done =
+        PovWriteSceneFile(dialog.selectedFiles().first().toStdString(), model,
+                          core_.State().palette, kPovDefaultOptions, model.Main().name);
+    SetWaitCursor(false);
+    if (done.result != POV_NOT_OPENED) {
+        QzDrawStatistics statistics = core_.Statistics();
+        statistics.drawTimeMs = done.durationMs;
+        core_.SetStatistics(statistics);
+    }
+    if (done.result == POV_NOT_OPENED || done.result == POV_TOO_LARGE)
+        plat::ShowMessage(PovResultMessage(done.result), plat::MessageKind::Stop);
+    else if (done.result != POV_OK)
+        plat::ShowMessage(PovResultMessage(done.result), plat::MessageKind::Exclamation);
 }
 
 void CQzView::OnAutoZoom() {
@@ -224,7 +225,8 @@ void CQzView::OnAutoZoom() {
 }
 
 void CQzView::FitIfAutoZoom() {
-    if (autoZoom_ && QzPartCount > 0) core_.State().zoom = core_.FitZoom();
+    const QzModel& model = document_->Model();
+    if (autoZoom_ && model.Loaded()) core_.State().zoom = core_.FitZoom(model);
 }
 
 void CQzView::SetDragMode(Qt::KeyboardModifiers modifiers) {

@@ -13,6 +13,7 @@
 
 class CQzDoc;
 class QMenu;
+class QzCommandTarget;
 struct QzCommand;
 
 class CQzView : public QWidget, public QzDisplaySink {
@@ -26,8 +27,8 @@ class CQzView : public QWidget, public QzDisplaySink {
     ~CQzView() override;
 
     // The display sink: copies a rectangle of the image to the same place of the window
-    // at once (a null device context means the window itself).
-    void Paint(const QzZImage& image, const QzPixelRect& rect, void* deviceContext) override;
+    // at once.
+    void Paint(const QzZImage& image, const QzPixelRect& rect) override;
     void SetWaitCursor(bool on) override;
 
     // After a load: 37913 brings the main window forward (restored when minimised) and
@@ -35,8 +36,9 @@ class CQzView : public QWidget, public QzDisplaySink {
     void OnUpdate(int hint);
     // Clears (all of the image when full, else what the last drawing touched) and draws.
     void RedrawModel(bool full);
-    // A drawing command of the table: its change of the state, then a redraw.
-    void RunCommand(const QzCommand& command);
+    // A drawing command of the table: its change of the state, then a redraw (or a
+    // reload, when the colours defined change).
+    void RunCommand(const QzCommand& command, QzCommandTarget& target);
     // "Zoom...": the zoom dialog, and a redraw on OK.
     void OnZoom();
     // "Load background image": shows a picture file in the window until the next redraw.
@@ -56,6 +58,8 @@ class CQzView : public QWidget, public QzDisplaySink {
 
     QzRenderState& State() { return core_.State(); }
     QzViewCore& Core() { return core_; }
+    // The measurements of the last drawing (or export) for the status bar.
+    const QzDrawStatistics& Statistics() const { return core_.Statistics(); }
     CQzDoc* Document() const { return document_; }
     // Whether a drag holds the mouse.
     bool HasCapture() const { return capture_; }
@@ -75,6 +79,8 @@ class CQzView : public QWidget, public QzDisplaySink {
     void contextMenuEvent(QContextMenuEvent* event) override;
 
   private:
+    // The scene export of the model: warning, save dialog, export and its result.
+    void ExportScene(const QzModel& model);
     void OnSize(int cx, int cy);
     void SetDragMode(Qt::KeyboardModifiers modifiers);
     void DragStep(const QPoint& point);

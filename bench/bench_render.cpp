@@ -8,7 +8,6 @@
 #include "diagnostics.h"
 #include "drawpass.h"
 #include "loader.h"
-#include "measurements.h"
 #include "messagebox.h"
 #include "model.h"
 #include "viewcore.h"
@@ -27,6 +26,7 @@ class QuietBox : public plat::MessageBoxHandler {
 // One loaded model and one view for all benchmarks of a model.
 struct Scene {
     std::string loaded;
+    QzModel model;
     QzViewCore view;
 };
 
@@ -35,14 +35,15 @@ Scene& SceneFor(const std::string& name) {
     if (scene.loaded != name) {
         static QuietBox box;
         plat::SetMessageBoxHandler(&box);
-        QzFreeAllParts();
-        QzFreeLights();
-        QzClearInputLog();
-        QzLDrawDir = kLdraw.string();
-        scene.loaded = QzReadModel((kLdraw / "models" / name).string()) == 1 ? name : "";
+        scene.model = QzModel();
+        QzLoadSettings settings;
+        settings.ldrawDir = kLdraw.string();
+        const std::string path = (kLdraw / "models" / name).string();
+        scene.loaded =
+            QzReadModel(scene.model, path, settings, scene.view.State().palette) == 1 ? name : "";
         scene.view.Resize(1024, 768);
         scene.view.State().SetStandardView(1);
-        scene.view.State().zoom = scene.view.FitZoom();
+        scene.view.State().zoom = scene.view.FitZoom(scene.model);
         scene.view.State().dragging = false;
     }
     return scene;
@@ -63,15 +64,10 @@ void Redraw(benchmark::State& st, const std::string& model, Kind kind) {
     QzRenderState& rs = scene.view.State();
     rs.dragging = kind == Kind::Wire || kind == Kind::Solid;
     rs.dragMode = kind == Kind::Solid ? 2 : 3;
-    scene.view.Draw();  // warm up, and leave a drawn area for partial clears
-    for (auto _ : st) {
-        if (kind == Kind::Full)
-            RedrawModel(rs, true);
-        else
-            RedrawModel(rs, false);
-    }
+    scene.view.Draw(scene.model);  // warm up, and leave a drawn area for partial clears
+    for (auto _ : st) scene.view.Redraw(scene.model, kind == Kind::Full);
     rs.dragging = false;
-    const QzDrawStatistics& s = QzDrawStats;
+    const QzDrawStatistics& s = scene.view.Statistics();
     const double faces = s.typeCount[3] + s.typeCount[4];
     const double lines = s.typeCount[2] + s.typeCount[5];
     st.counters["zoom"] = rs.zoom;

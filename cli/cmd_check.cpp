@@ -77,32 +77,30 @@ int RunCheck(const CheckOptions& options, std::ostream& out, std::ostream& err) 
     bool failed = false;
     bool reported = false;
     bool terminal = &err == &std::cerr && isatty(STDERR_FILENO);
-    QzSelectColourScheme(options.scheme);
+    QzPalette palette;
+    QzSelectColourScheme(palette, options.scheme);
+    // One model for all: the parts read for one model are the cache of the next.
+    QzModel loaded;
 
     for (const std::string& model : options.models) {
         LoadWatch load;
         load.model = model;
         load.progress = terminal ? &err : nullptr;
         load.start = plat::TickCount();
-        LoadResult result;
-        {
-            QzFileObserverList::Scoped watch(QzFileObservers,
-                                             [&load](const QzPart& part, const std::string& path) {
-                                                 load.FileOpened(part, path);
-                                             });
-            result = LoadModelForCli(options.ldraw, model, !options.noCache, err);
-        }
+        const LoadResult result = LoadModelForCli(
+            loaded, palette, options.ldraw, model, !options.noCache, err,
+            [&load](const QzPart& part, const std::string& path) { load.FileOpened(part, path); });
         if (load.shown) err << "\r\033[K" << std::flush;
         if (result.libraryNotFound) return 2;
 
         if (!result.loaded) failed = true;
-        if (result.boxes > 0 || !QzInputLog.empty()) reported = true;
+        if (result.boxes > 0 || !loaded.inputLog.empty()) reported = true;
 
         if (options.gnu) {
-            for (const QzDiagnostic& entry : QzInputDiagnostics)
+            for (const QzDiagnostic& entry : loaded.inputDiagnostics)
                 out << GnuLogLine(entry, load.files) << '\n';
         } else {
-            out << PlainLines(QzInputLog);
+            out << PlainLines(loaded.inputLog);
         }
     }
     out.flush();

@@ -20,13 +20,17 @@ CLI::App* AddPovCommand(CLI::App& app, PovOptions& options) {
 }
 
 int RunPov(const PovOptions& options, std::ostream&, std::ostream& err) {
-    QzSelectColourScheme(options.scheme);
-    const LoadResult load = LoadModelForCli(options.ldraw, options.model, false, err);
+    QzPalette palette;
+    QzSelectColourScheme(palette, options.scheme);
+    QzModel model;
+    const LoadResult load =
+        LoadModelForCli(model, palette, options.ldraw, options.model, false, err);
     if (load.libraryNotFound) return 2;
-    err << PlainLines(QzInputLog);
+    err << PlainLines(model.inputLog);
     if (!load.loaded) return 2;
 
-    const int result = PovWriteSceneFile(options.output, options.model);
+    const int result =
+        PovWriteSceneFile(options.output, model, palette, kPovDefaultOptions, options.model).result;
     if (result == POV_OK) return 0;
     err << plat::kAppTitle << ": " << PovResultMessage(result);
     if (result == POV_NOT_OPENED) err << " " << options.output;

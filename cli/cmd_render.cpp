@@ -11,6 +11,7 @@
 #include "drawpass.h"
 #include "loadmodel.h"
 #include "messagebox.h"
+#include "model.h"
 #include "png_writer.h"
 #include "usage.h"
 #include "viewcore.h"
@@ -57,14 +58,14 @@ bool CheckOption(const std::string& text, std::string& error) {
 }
 
 // Applies one checked NAME=VALUE as the view's command would.
-void ApplyOption(QzRenderState& state, const std::string& text) {
+void ApplyOption(QzRenderState& state, QzModel& model, const std::string& text) {
     const size_t eq = text.find('=');
     const std::string name = text.substr(0, eq);
     const std::string value = text.substr(eq + 1);
     if (name == "seamWidth")
         std::from_chars(value.data(), value.data() + value.size(), state.options.seamWidth);
     else
-        QzSetOption(state, name, value == "on");
+        QzSetOption(state, model, name, value == "on");
 }
 
 }  // namespace
@@ -135,13 +136,12 @@ int RunRender(const RenderOptions& options, std::ostream& out, std::ostream& err
         return 1;
     }
 
-    if (!LoadModelForCommand(options.ldraw, options.model, err)) return 2;
-    // Without a readable LDConfig.ldr the load went on under scheme 0.
-    state.colourScheme = QzColourScheme;
+    QzModel model;
+    if (!LoadModelForCommand(model, state.palette, options.ldraw, options.model, err)) return 2;
 
     // The switches work as the view's commands do, on the loaded model (random colours
     // and vertex lists need it).
-    for (const std::string& opt : options.opts) ApplyOption(state, opt);
+    for (const std::string& opt : options.opts) ApplyOption(state, model, opt);
     if (!options.preview.empty()) {
         state.dragging = true;
         state.dragMode = options.preview == "solid" ? 2 : 3;
@@ -151,13 +151,13 @@ int RunRender(const RenderOptions& options, std::ostream& out, std::ostream& err
     }
     if (options.fit) {
         // A picture of its own: the model fills it, centred.
-        const QzFit fit = view.Fit(QzFitPlacement::Centred);
+        const QzFit fit = view.Fit(model, QzFitPlacement::Centred);
         state.zoom = fit.zoom;
         state.shiftX = fit.shiftX;
         state.shiftY = fit.shiftY;
     }
 
-    view.Draw();
+    view.Draw(model);
 
     const std::vector<uint8_t> rgb = view.RgbPixels();
     std::string error;
@@ -165,7 +165,7 @@ int RunRender(const RenderOptions& options, std::ostream& out, std::ostream& err
         err << "zarvel-cli: cannot write " << options.output << ": " << error << "\n";
         return 1;
     }
-    out << QzDrawStatusText() << "\n";
+    out << QzDrawStatusText(view.Statistics()) << "\n";
     return 0;
 }
 

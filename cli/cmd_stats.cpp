@@ -53,12 +53,14 @@ int RunStats(const StatsOptions& options, std::ostream& out, std::ostream& err) 
         return 1;
     }
 
-    if (!LoadModelForCommand(options.ldraw, options.model, err)) return 2;
-    view.State().colourScheme = QzColourScheme;
+    QzModel model;
+    if (!LoadModelForCommand(model, view.State().palette, options.ldraw, options.model, err))
+        return 2;
 
-    // The drawing fills the statistics the report shows; loadTimeMs came from the load.
-    view.Draw();
-    out << PlainLines(inspect::StatisticsText(view.State()));
+    // The report shows the drawing's measurements and the load's time.
+    view.Draw(model);
+    out << PlainLines(
+        inspect::StatisticsText(model, view.Statistics(), view.State().GetViewMatrix()));
     return out ? 0 : 1;
 }
 

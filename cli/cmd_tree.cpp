@@ -64,11 +64,13 @@ int RunTree(const TreeOptions& options, std::ostream& out, std::ostream& err) {
         err << UsageError("--mode must be normal, bfc or bbox");
         return 2;
     }
-    QzSelectColourScheme(options.scheme);
-    if (!LoadModelForCommand(options.ldraw, options.model, err)) return 2;
+    QzPalette palette;
+    QzSelectColourScheme(palette, options.scheme);
+    QzModel model;
+    if (!LoadModelForCommand(model, palette, options.ldraw, options.model, err)) return 2;
 
     inspect::TreeModel tree;
-    tree.Open(&QzParts[0]);
+    tree.Open(&model.Main());
     tree.SetShowLineNumbers(options.lineNumbers);
     tree.SetTextMode(mode->second);
     WriteTree(tree, options.depth, out);

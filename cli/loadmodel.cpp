@@ -5,7 +5,6 @@
 
 #include "colours.h"
 #include "diagnostics.h"
-#include "doccore.h"
 #include "ldrawdir.h"
 #include "loader.h"
 #include "usage.h"
@@ -23,38 +22,23 @@ std::string ResolveLdrawDir(const std::string& option) {
     return QzLDrawDirFromEnvironment().value_or(std::string());
 }
 
-namespace {
-
-// The command line has no views, no log window and no polling: each command prints
-// what the load logged itself.
-class CommandDocumentHost : public QzDocumentHost {
-  public:
-    void ShowInputLog() override {}
-    void UpdateAllViews(int) override {}
-    uint32_t StartTimer(int) override { return 0; }
-    void StopTimer(uint32_t) override {}
-};
-
-}  // namespace
-
-LoadResult LoadModelForCli(const std::string& ldraw, const std::string& model, bool keepCache,
-                           std::ostream& err) {
+LoadResult LoadModelForCli(QzModel& model, QzPalette& palette, const std::string& ldraw,
+                           const std::string& path, bool keepCache, std::ostream& err,
+                           std::function<void(const QzPart&, const std::string&)> onFileOpened) {
     LoadResult result;
-    QzLDrawDir = ResolveLdrawDir(ldraw);
-    if (!QzLDrawDir.empty() && !plat::IsDirectory(QzLDrawDir)) {
-        err << UsageError("LDraw library folder not found: " + QzLDrawDir);
+    QzLoadSettings settings;
+    settings.ldrawDir = ResolveLdrawDir(ldraw);
+    settings.onFileOpened = std::move(onFileOpened);
+    if (!settings.ldrawDir.empty() && !plat::IsDirectory(settings.ldrawDir)) {
+        err << UsageError("LDraw library folder not found: " + settings.ldrawDir);
         result.libraryNotFound = true;
         return result;
     }
-    const bool noLibrary = QzLDrawDir.empty();
+    const bool noLibrary = settings.ldrawDir.empty();
 
     StreamMessageBox box(err);
     plat::ScopedMessageBoxHandler scoped(&box);
-    CommandDocumentHost host;
-    QzDocument document(host);
-    document.cacheSubfiles = keepCache;
-    document.watchesFile = false;
-    result.loaded = document.LoadModel(model) != 0;
+    result.loaded = QzLoadModel(model, path, settings, palette, keepCache) != 0;
     result.boxes = box.count;
     // The loader's box speaks of the desktop program's menu.
     if (noLibrary && !result.loaded)
@@ -80,11 +64,12 @@ std::string PlainLines(const std::string& text) {
     return plain;
 }
 
-bool LoadModelForCommand(const std::string& ldraw, const std::string& model, std::ostream& err) {
-    const LoadResult load = LoadModelForCli(ldraw, model, false, err);
+bool LoadModelForCommand(QzModel& model, QzPalette& palette, const std::string& ldraw,
+                         const std::string& path, std::ostream& err) {
+    const LoadResult load = LoadModelForCli(model, palette, ldraw, path, false, err);
     if (load.libraryNotFound) return false;
-    err << PlainLines(QzInputLog);
-    if (!load.loaded) err << "zarvel-cli: could not load " << model << "\n";
+    err << PlainLines(model.inputLog);
+    if (!load.loaded) err << "zarvel-cli: could not load " << path << "\n";
     return load.loaded;
 }
 

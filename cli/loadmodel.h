@@ -1,13 +1,16 @@
-// Loading a model for a command through the desktop program's document: LDraw
-// directory from --ldraw, LDRAWDIR or ldraw.ini, optionally an emptied parts cache, a
-// cleared input log, then the loader, timed into loadTimeMs (model/measurements.h).
+// Loading a model for a command: LDraw directory from --ldraw, LDRAWDIR or ldraw.ini,
+// then the load sequence of the model layer, with the boxes it shows written to the
+// error stream.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <iosfwd>
 #include <string>
 
+#include "colours.h"
 #include "messagebox.h"
+#include "model.h"
 
 namespace CLI {
 class App;
@@ -40,11 +43,14 @@ struct LoadResult {
 // "\" removed, else the BaseDirectory of ldraw.ini, else empty.
 std::string ResolveLdrawDir(const std::string& option);
 
-// Loads a model (path as typed). keepCache false empties the part table and the
-// light list first. Error boxes shown meanwhile go to err (StreamMessageBox); without
-// any library folder, a hint how to give one follows the loader's box.
-LoadResult LoadModelForCli(const std::string& ldraw, const std::string& model, bool keepCache,
-                           std::ostream& err);
+// Loads a model (path as typed) into `model` under the palette. keepCache false empties
+// the part table first. Error boxes shown meanwhile go to err (StreamMessageBox);
+// without any library folder, a hint how to give one follows the loader's box.
+// onFileOpened, when given, is told of every file the load opens.
+LoadResult LoadModelForCli(
+    QzModel& model, QzPalette& palette, const std::string& ldraw, const std::string& path,
+    bool keepCache, std::ostream& err,
+    std::function<void(const QzPart&, const std::string&)> onFileOpened = {});
 
 // The --scheme option of the commands that load a model: colour schemes 0 to 3, 3 being
 // the colours of LDConfig.ldr. It must be selected before the load, which decides
@@ -54,9 +60,10 @@ void AddSchemeOption(CLI::App* command, int& scheme);
 // A log's or report's "\r\n" line ends as plain newlines.
 std::string PlainLines(const std::string& text);
 
-// Loads a model for a command that works on one model: cache emptied, the input log
-// written to err as the desktop program's log window would show it, and "could not
-// load" added when the load failed. Returns whether the model loaded.
-bool LoadModelForCommand(const std::string& ldraw, const std::string& model, std::ostream& err);
+// Loads a model for a command that works on one model: the input log written to err
+// as the desktop program's log window would show it, and "could not load" added when
+// the load failed. Returns whether the model loaded.
+bool LoadModelForCommand(QzModel& model, QzPalette& palette, const std::string& ldraw,
+                         const std::string& path, std::ostream& err);
 
 }  // namespace cli

@@ -10,7 +10,6 @@
 #include <string>
 
 #include "colours.h"
-#include "diagnostics.h"
 #include "files.h"
 #include "loader.h"
 #include "messagebox.h"
@@ -51,12 +50,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > 0 && std::fwrite(data, 1, size, file) != size) std::abort();
     std::fclose(file);
 
-    QzFreeAllParts();
-    QzFreeLights();
-    QzResetColourState();
-    QzResetDiagnostics();
-    QzLDrawDir = setup.folder + "/no-library";
-    QzReadModel(setup.model);
-    QzFreeAllParts();
+    QzModel model;
+    QzPalette palette;
+    QzLoadSettings settings;
+    settings.ldrawDir = setup.folder + "/no-library";
+    QzReadModel(model, setup.model, settings, palette);
     return 0;
 }

@@ -1,10 +1,6 @@
 #include "statistics.h"
 
-#include "diagnostics.h"
 #include "format.h"
-#include "measurements.h"
-#include "model.h"
-#include "viewtransform.h"
 
 namespace inspect {
 
@@ -33,12 +29,13 @@ std::string OneLiner(const std::array<float, 16>& view, const char* lastSeparato
 
 }  // namespace
 
-std::string StatisticsText(const std::array<float, 16>& view) {
-    const QzPart& model = QzParts[0];
+std::string StatisticsText(const QzModel& loaded, const QzDrawStatistics& drawing,
+                           const std::array<float, 16>& view) {
+    const QzPart& model = loaded.Main();
     std::string text;
 
-    text += "Title:\t" + QzModelTitle + "\r\n";
-    text += "Author:\t" + QzModelAuthor + "\r\n";
+    text += "Title:\t" + loaded.modelTitle + "\r\n";
+    text += "Author:\t" + loaded.modelAuthor + "\r\n";
     text += "\r\n";
 
     QzVector centre, size;
@@ -54,20 +51,20 @@ std::string StatisticsText(const std::array<float, 16>& view) {
     text += "\r\n";
 
     text += "Timing:\r\n";
-    text += plat::Format("\tLoad:\t%d ms\r\n", loadTimeMs);
-    text += plat::Format("\tDraw:\t%d ms\r\n", QzDrawStats.drawTimeMs);
-    text += plat::Format("\tCalc:\t%d ms (only in debug mode)\r\n", QzDrawStats.calcTimeMs);
+    text += plat::Format("\tLoad:\t%d ms\r\n", loaded.loadTimeMs);
+    text += plat::Format("\tDraw:\t%d ms\r\n", drawing.drawTimeMs);
+    text += plat::Format("\tCalc:\t%d ms (only in debug mode)\r\n", drawing.calcTimeMs);
     text += "\r\n";
 
     text += "LineTypes:\r\n";
     for (int type = 1; type <= 5; ++type) {
-        text += plat::Format("\t%d\t%d\r\n", type, QzDrawStats.typeCount[type]);
+        text += plat::Format("\t%d\t%d\r\n", type, drawing.typeCount[type]);
     }
     text += "\r\n";
 
     text += "DatName\tPARTS\tEmpty\tBoundingBox\r\n";
-    for (int i = 0; i < QzPartCount; ++i) {
-        const QzPart& part = QzParts[i];
+    for (int i = 0; i < loaded.partCount; ++i) {
+        const QzPart& part = loaded.parts[i];
         text += part.name;
         text += plat::Format("\t%d\t%d\t", (part.flags & PF_PARTS_DIR) ? 1 : 0,
                              (part.flags & PF_EMPTY) ? 1 : 0);
@@ -86,10 +83,6 @@ std::string StatisticsText(const std::array<float, 16>& view) {
     text += OneLiner(view, "");
     text += "\r\n";
     return text;
-}
-
-std::string StatisticsText(const QzRenderState& state) {
-    return StatisticsText(state.GetViewMatrix());
 }
 
 }  // namespace inspect

@@ -5,19 +5,19 @@
 #include <array>
 #include <string>
 
-class QzRenderState;
+#include "measurements.h"
+#include "model.h"
 
 namespace inspect {
 
 // Caption of the window that shows the report.
 inline constexpr const char* kStatisticsCaption = "Zarvel Statistics";
 
-// The report's body text for the current model, the last load and drawing and the
-// view's orientation (the 16 values of its view matrix, row-major). Every line ends
-// with "\r\n" and columns are separated by tabs. Lines grow as needed: long titles,
-// authors and part names are never cut.
-std::string StatisticsText(const std::array<float, 16>& view);
-// The same for the orientation of a view's render state.
-std::string StatisticsText(const QzRenderState& state);
+// The report's body text for a model, its load and the last drawing's measurements,
+// and the view's orientation (the 16 values of its view matrix, row-major). Every line
+// ends with "\r\n" and columns are separated by tabs. Lines grow as needed: long
+// titles, authors and part names are never cut.
+std::string StatisticsText(const QzModel& model, const QzDrawStatistics& drawing,
+                           const std::array<float, 16>& view);
 
 }  // namespace inspect

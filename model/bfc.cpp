@@ -15,9 +15,6 @@ const char* const QzFlatPrimitives[26] = {
     "axlehol3.dat", "rect.dat",    "ring1.dat",   "ring2.dat",    "ring3.dat",   "ring4.dat",
     "ring7.dat",    "ring10.dat"};
 
-double QzCoplanarTolerance = 0;
-double QzCoplanarRatioTolerance = 0;
-
 namespace {
 
 struct BfcWord {
@@ -76,38 +73,38 @@ bool IsFlatPrimitive(const std::string& name) {
 
 // Type 1 with a singular matrix: flat primitives get a unit y axis where it is
 // missing; anything else is dropped.
-int CheckReference(QzLine& line, const std::string& name) {
+int CheckReference(QzLine& line, const std::string& name, QzLogContext& log) {
     QzMatrix& m = QzLineMatrix(line);
     if (QzMatDet3(m) != 0) return 0;
     if (!IsFlatPrimitive(name)) {
-        QzWarn(0, QZ_SKIPPING, "Singular matrix");
+        QzWarn(log, 0, QZ_SKIPPING, "Singular matrix");
         return 1;
     }
     for (int r = 0; r < 3; ++r) {
         if (m.m[r][0] != 0 || m.m[r][1] != 0 || m.m[r][2] != 0) continue;
         m.m[r][1] = 1;
         if (QzMatDet3(m) != 0) {
-            QzWarn(2, QZ_WARNING, "Row %d all zeros", r);
+            QzWarn(log, 2, QZ_WARNING, "Row %d all zeros", r);
             break;
         }
     }
     if (QzMatDet3(m) == 0 && m.m[0][1] == 0 && m.m[1][1] == 0 && m.m[2][1] == 0) {
         for (int r = 0; r < 3 && QzMatDet3(m) == 0; ++r) m.m[r][1] = 1;
-        QzWarn(2, QZ_WARNING, "Y column all zeros");
+        QzWarn(log, 2, QZ_WARNING, "Y column all zeros");
     }
     if (QzMatDet3(m) == 0) {
-        QzWarn(0, QZ_SKIPPING, "Singular matrix (unfixable)");
+        QzWarn(log, 0, QZ_SKIPPING, "Singular matrix (unfixable)");
         return 1;
     }
     return 0;
 }
 
-int CheckTriangle(const QzLine& line) {
+int CheckTriangle(const QzLine& line, QzLogContext& log) {
     const QzVector4* p = line.p;
     if (SameVertex(p[0], p[1]) || SameVertex(p[1], p[2]) || SameVertex(p[0], p[2])) {
-        QzWarn(1, QZ_WARNING, "Identical vertices");
+        QzWarn(log, 1, QZ_WARNING, "Identical vertices");
     } else if (double q = CollinearMeasure(p[0], p[1], p[2]); q < QZ_COLLINEAR_LIMIT) {
-        QzWarn(1, QZ_WARNING, "Collinear vertices (%g)", q);
+        QzWarn(log, 1, QZ_WARNING, "Collinear vertices (%g)", q);
     } else {
         return 0;
     }
@@ -117,16 +114,16 @@ int CheckTriangle(const QzLine& line) {
 
 // Quads whose corners are not coplanar are only reported; both tolerances are off
 // (0) unless set.
-void CheckCoplanar(const QzLine& line) {
-    if (QzCoplanarTolerance <= 0 && QzCoplanarRatioTolerance <= 0) return;
+void CheckCoplanar(const QzLine& line, QzLogContext& log, const QzCoplanarTolerances& t) {
+    if (t.tolerance <= 0 && t.ratio <= 0) return;
     QzVector a = Edge(line, 3, 0), b = Edge(line, 3, 1), c = Edge(line, 3, 2), cross;
     QzVecCross(cross, b, c);
     double det = std::fabs(QzVecDot(a, cross));
-    if (QzCoplanarTolerance > 0 && det > QzCoplanarTolerance) {
-        QzWarn(2, QZ_WARNING, "Vertices not coplanar (%g)", det);
+    if (t.tolerance > 0 && det > t.tolerance) {
+        QzWarn(log, 2, QZ_WARNING, "Vertices not coplanar (%g)", det);
         return;
     }
-    if (QzCoplanarRatioTolerance > 0) {
+    if (t.ratio > 0) {
         double worst = 0;
         for (int i = 0; i < 4; ++i) {
             QzVector e1 = Edge(line, i, (i + 1) % 4), e2 = Edge(line, i, (i + 3) % 4), n;
@@ -134,17 +131,16 @@ void CheckCoplanar(const QzLine& line) {
             double length = QzVecLength(n);
             if (length > 0) worst = std::max(worst, det / length);
         }
-        if (worst > QzCoplanarRatioTolerance)
-            QzWarn(2, QZ_WARNING, "Vertices not coplanar (%g)", worst);
+        if (worst > t.ratio) QzWarn(log, 2, QZ_WARNING, "Vertices not coplanar (%g)", worst);
     }
 }
 
-int CheckQuad(QzLine& line) {
+int CheckQuad(QzLine& line, QzLogContext& log, const QzCoplanarTolerances& t) {
     const QzVector4* p = line.p;
     for (int i = 0; i < 4; ++i) {
         for (int j = i + 1; j < 4; ++j) {
             if (!SameVertex(p[i], p[j])) continue;
-            QzWarn(1, QZ_WARNING, "Identical vertices");
+            QzWarn(log, 1, QZ_WARNING, "Identical vertices");
             return line.colour == QZ_COLOUR_CURRENT ? 0 : 1;
         }
     }
@@ -154,16 +150,16 @@ int CheckQuad(QzLine& line) {
         if (q >= QZ_COLLINEAR_LIMIT) continue;
         switch (t) {
             case 0:
-                QzWarn(1, QZ_WARNING, "Collinear vertices 012 (%g)", q);
+                QzWarn(log, 1, QZ_WARNING, "Collinear vertices 012 (%g)", q);
                 break;
             case 1:
-                QzWarn(1, QZ_WARNING, "Collinear vertices 013 (%g)", q);
+                QzWarn(log, 1, QZ_WARNING, "Collinear vertices 013 (%g)", q);
                 break;
             case 2:
-                QzWarn(1, QZ_WARNING, "Collinear vertices 023 (%g)", q);
+                QzWarn(log, 1, QZ_WARNING, "Collinear vertices 023 (%g)", q);
                 break;
             default:
-                QzWarn(1, QZ_WARNING, "Collinear vertices 123 (%g)", q);
+                QzWarn(log, 1, QZ_WARNING, "Collinear vertices 123 (%g)", q);
                 break;
         }
         if (line.colour != QZ_COLOUR_CURRENT) return 1;
@@ -188,16 +184,16 @@ int CheckQuad(QzLine& line) {
                 Reorder(line, {1, 2, 3, 0});
             } else {
                 Reorder(line, {0, 3, 1, 2});
-                QzWarn(1, QZ_WARNING, "Bad vertex sequence, 0312 used");
+                QzWarn(log, 1, QZ_WARNING, "Bad vertex sequence, 0312 used");
             }
         } else if (s3 < 0) {
             Reorder(line, {0, 1, 3, 2});
-            QzWarn(1, QZ_WARNING, "Bad vertex sequence, 0132 used");
+            QzWarn(log, 1, QZ_WARNING, "Bad vertex sequence, 0132 used");
         } else {
             Reorder(line, {1, 2, 3, 0});
         }
     }
-    CheckCoplanar(line);
+    CheckCoplanar(line, log, t);
     return 0;
 }
 
@@ -243,7 +239,7 @@ bool Identical(const QzLine& stored, const QzLine& line, const std::string& name
 
 }  // namespace
 
-int QzParseBfc(std::string_view text) {
+int QzParseBfc(std::string_view text, QzLogContext& log) {
     if (!WordAt(text, 0, "BFC")) return 0;
     uint32_t options = 0;
     size_t pos = 0;
@@ -252,7 +248,7 @@ int QzParseBfc(std::string_view text) {
         while (pos < text.size() && IsBlank(text[pos])) ++pos;
         if (pos >= text.size()) {
             if (options == 0) {
-                QzWarn(0, QZ_SKIPPING, "No BFC options specified");
+                QzWarn(log, 0, QZ_SKIPPING, "No BFC options specified");
                 return -1;
             }
             return static_cast<int>(options);
@@ -266,7 +262,7 @@ int QzParseBfc(std::string_view text) {
             }
         }
         if (!known) {
-            QzWarn(0, QZ_SKIPPING, "Illegal BFC option");
+            QzWarn(log, 0, QZ_SKIPPING, "Illegal BFC option");
             return -1;
         }
     }
@@ -313,24 +309,25 @@ void QzSetLineBfc(QzLine& line, const QzBfcState& state, bool inverted, double d
     if (culling && state.winding != QzWinding::None) line.bfc |= LF_CULL;
 }
 
-int QzCheckLine(QzLine& line, const std::string& name, const QzPart* part) {
+int QzCheckLine(QzLine& line, const std::string& name, const QzPart* part, QzLogContext& log,
+                const QzPalette& palette, const QzCoplanarTolerances& tolerances) {
     int drop = 0;
     switch (line.type) {
         case 1:
-            drop = CheckReference(line, name);
+            drop = CheckReference(line, name, log);
             break;
         case 2:
-            if (SameVertex(line.p[0], line.p[1])) QzWarn(1, QZ_WARNING, "Identical vertices");
+            if (SameVertex(line.p[0], line.p[1])) QzWarn(log, 1, QZ_WARNING, "Identical vertices");
             break;
         case 3:
-            drop = CheckTriangle(line);
+            drop = CheckTriangle(line, log);
             break;
         case 4:
-            drop = CheckQuad(line);
+            drop = CheckQuad(line, log, tolerances);
             break;
         case 5:
             if (SameVertex(line.p[0], line.p[1]) || SameVertex(line.p[2], line.p[3])) {
-                QzWarn(1, QZ_WARNING, "Identical vertices");
+                QzWarn(log, 1, QZ_WARNING, "Identical vertices");
                 drop = 1;
             }
             break;
@@ -346,21 +343,21 @@ int QzCheckLine(QzLine& line, const std::string& name, const QzPart* part) {
 
     if (line.colour == QZ_COLOUR_CURRENT) {
         if (line.type == 2 || line.type == 5)
-            QzWarn(1, QZ_WARNING, "Lines should not use color 16");
+            QzWarn(log, 1, QZ_WARNING, "Lines should not use color 16");
     } else if (line.colour == QZ_COLOUR_EDGE) {
         if (line.type == 1 || line.type == 3 || line.type == 4) {
-            QzWarn(0, QZ_WARNING, "Sorry, cannot handle color 24, using 16");
+            QzWarn(log, 0, QZ_WARNING, "Sorry, cannot handle color 24, using 16");
             line.colour = QZ_COLOUR_CURRENT;
         }
-    } else if (QzColourToRgb(line.colour, nullptr) != 0) {
-        QzWarn(0, QZ_WARNING, "Unknown color, using 7");
+    } else if (QzColourToRgb(palette, line.colour, nullptr) != 0) {
+        QzWarn(log, 0, QZ_WARNING, "Unknown color, using 7");
         line.colour = 7;
     }
 
-    if (QzWarningLevel >= 1 && part) {
+    if (log.warningLevel >= 1 && part) {
         for (const QzLine* stored = part->lines; stored; stored = stored->next) {
             if (stored->type == line.type && Identical(*stored, line, name)) {
-                QzWarn(1, QZ_WARNING, "Identical to line %u", stored->lineNo);
+                QzWarn(log, 1, QZ_WARNING, "Identical to line %u", stored->lineNo);
             }
         }
     }

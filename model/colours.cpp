@@ -1,9 +1,6 @@
 #include "colours.h"
 
-#include <cstdlib>
-
 #include "diagnostics.h"
-#include "ldconfig.h"
 
 // Rows 0-63: number, name, then red, green, blue of each scheme as 0x00BBGGRR.
 // A colour 1-63 is defined exactly when its first scheme value is not zero.
@@ -74,20 +71,7 @@ const QzColourRow QzColourTable[64] = {
     {63, "Transparent", {0x000000, 0x000000, 0x000000}},
 };
 
-const char* const QzSchemeMenuTexts[QZ_SCHEME_COUNT] = {"&1 Tolpix v1.1", "&2 LDraw",
-                                                        "&3 LdLite+MLCad", "&4 LDConfig.ldr"};
-const char* const QzSchemePrompts[QZ_SCHEME_COUNT] = {
-    "Use Tolpix v1.1 colors", "Use original LDraw colors", "Use LDLite+MLCad colors",
-    "Use the colours of LDConfig.ldr in the LDraw directory"};
-
-// ---- Program-wide colour state ----
-uint32_t QzPalette[64] = {};
-int QzColourScheme = 0;
-uint32_t QzColourDefinitions = 0;
-
-QzUsedColour* QzColoursUsed = nullptr;
-int QzColoursUsedCount = 0;
-int QzColoursUsedCapacity = 0;
+QzPalette::QzPalette() { QzSelectColourScheme(*this, 0); }
 
 namespace {
 
@@ -101,8 +85,8 @@ inline double Channel(uint32_t value, int channel) {
 
 }  // namespace
 
-int QzColourToRgb(int32_t n, float* rgb) {
-    if (const QzLDConfigColour* defined = QzSchemeColour(n)) {
+int QzColourToRgb(const QzPalette& palette, int32_t n, float* rgb) {
+    if (const QzLDConfigColour* defined = QzSchemeColour(palette, n)) {
         if (rgb) {
             for (int c = 0; c < 3; ++c)
                 rgb[c] = static_cast<float>(Channel(defined->rgb, c) / 255.0);
@@ -113,13 +97,13 @@ int QzColourToRgb(int32_t n, float* rgb) {
         // Definedness follows the first scheme; the values follow the current palette.
         if (rgb) {
             for (int c = 0; c < 3; ++c)
-                rgb[c] = static_cast<float>(Channel(QzPalette[n], c) / 255.0);
+                rgb[c] = static_cast<float>(Channel(palette.rgb[n], c) / 255.0);
         }
         return 0;
     }
     if (n >= 256 && n <= 511) {
-        const uint32_t a = QzPalette[n & 15];
-        const uint32_t b = QzPalette[(n >> 4) & 15];
+        const uint32_t a = palette.rgb[n & 15];
+        const uint32_t b = palette.rgb[(n >> 4) & 15];
         if (rgb) {
             for (int c = 0; c < 3; ++c)
                 rgb[c] = static_cast<float>((Channel(a, c) + Channel(b, c)) / 510.0);
@@ -164,56 +148,37 @@ int QzColourToRgb(int32_t n, float* rgb) {
 
 bool QzIsColourScheme(int scheme) { return scheme >= 0 && scheme < QZ_SCHEME_COUNT; }
 
-void QzSelectColourScheme(int scheme) {
+void QzSelectColourScheme(QzPalette& palette, int scheme) {
     if (!QzIsColourScheme(scheme)) return;
     const bool ldconfig = scheme == QZ_SCHEME_LDCONFIG;
-    if (ldconfig != (QzColourScheme == QZ_SCHEME_LDCONFIG)) ++QzColourDefinitions;
-    QzColourScheme = scheme;
+    palette.scheme = scheme;
     const int column = ldconfig ? 0 : scheme;
-    for (int i = 0; i < 64; ++i) QzPalette[i] = QzColourTable[i].rgb[column];
+    for (int i = 0; i < 64; ++i) palette.rgb[i] = QzColourTable[i].rgb[column];
     if (ldconfig) {
-        for (const QzLDConfigColour& c : QzLDConfigColours)
-            if (c.code < 64) QzPalette[c.code] = c.rgb;
+        for (const QzLDConfigColour& c : palette.ldconfig.Colours())
+            if (c.code < 64) palette.rgb[c.code] = c.rgb;
     }
 }
 
-const QzLDConfigColour* QzSchemeColour(int32_t n) {
-    return QzColourScheme == QZ_SCHEME_LDCONFIG ? QzFindLDConfigColour(n) : nullptr;
+bool QzReadPaletteLDConfig(QzPalette& palette, const std::string& ldrawDir, QzLogContext& log) {
+    return QzReadLDConfig(ldrawDir, palette.ldconfig, log);
 }
 
-bool QzIsTransparentColour(int32_t n) {
-    if (const QzLDConfigColour* defined = QzSchemeColour(n)) return defined->alpha < 255;
+QzColourDefinitions QzDefinitionsOf(const QzPalette& palette) {
+    QzColourDefinitions d;
+    d.ldconfig = palette.scheme == QZ_SCHEME_LDCONFIG;
+    if (d.ldconfig) {
+        for (const QzLDConfigColour& c : palette.ldconfig.Colours())
+            d.codes.emplace_back(c.code, c.alpha);
+    }
+    return d;
+}
+
+const QzLDConfigColour* QzSchemeColour(const QzPalette& palette, int32_t n) {
+    return palette.scheme == QZ_SCHEME_LDCONFIG ? palette.ldconfig.Find(n) : nullptr;
+}
+
+bool QzIsTransparentColour(const QzPalette& palette, int32_t n) {
+    if (const QzLDConfigColour* defined = QzSchemeColour(palette, n)) return defined->alpha < 255;
     return n >= 32 && n <= 63;
-}
-
-int QzAddColour(int32_t n) {
-    // Newest entries first: a model tends to repeat the colours it used last.
-    for (int i = QzColoursUsedCount - 1; i >= 0; --i) {
-        if (QzColoursUsed[i].colour == n) return 0;
-    }
-    if (QzColoursUsedCount >= QzColoursUsedCapacity) {
-        const int capacity = QzColoursUsedCapacity == 0 ? 50 : QzColoursUsedCapacity + 10;
-        void* grown = std::realloc(QzColoursUsed, sizeof(QzUsedColour) * size_t(capacity));
-        if (!grown) {
-            QzError("Out of memory for more colors");
-            return -1;
-        }
-        QzColoursUsed = static_cast<QzUsedColour*>(grown);
-        QzColoursUsedCapacity = capacity;
-    }
-    QzColoursUsed[QzColoursUsedCount].colour = n;
-    QzColoursUsed[QzColoursUsedCount].flags = 0;
-    ++QzColoursUsedCount;
-    return 0;
-}
-
-void QzResetColourState() {
-    std::free(QzColoursUsed);
-    QzColoursUsed = nullptr;
-    QzColoursUsedCount = 0;
-    QzColoursUsedCapacity = 0;
-    for (auto& entry : QzPalette) entry = 0;
-    QzColourScheme = 0;
-    QzColourDefinitions = 0;
-    QzResetLDConfig();
 }

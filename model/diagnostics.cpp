@@ -7,15 +7,6 @@
 #include "format.h"
 #include "messagebox.h"
 
-// ---- Program-wide state of the three channels ----
-std::string QzInputLog;
-std::vector<QzDiagnostic> QzInputDiagnostics;
-int QzWarningLevel = 0;
-std::string QzCurrentFile;
-uint32_t QzCurrentLine = 0;
-std::string QzCurrentLineText;
-std::string QzModelTitle;
-std::string QzModelAuthor;
 bool QzDebugEnabled = false;
 
 void QzCutText(std::string& text, size_t maxLength) {
@@ -33,38 +24,34 @@ void QzCutText(std::string& text, size_t maxLength) {
     text.resize(cut);
 }
 
-namespace {
-
-void AppendEntry(std::string entry) {
-    QzCutText(entry, QZ_WARN_BUFFER - 1);
-    QzInputLog += entry;
-    QzInputLog += "\r\n";
+void QzLogContext::Append(std::string text, QzDiagnostic value) {
+    QzCutText(text, QZ_WARN_BUFFER - 1);
+    log_ += text;
+    log_ += "\r\n";
+    diagnostics_.push_back(std::move(value));
 }
 
-}  // namespace
-
-void QzWarn(int level, int kind, const char* format, ...) {
-    if (level > QzWarningLevel) return;
+void QzWarn(QzLogContext& log, int level, int kind, const char* format, ...) {
+    if (level > log.warningLevel) return;
     va_list args;
     va_start(args, format);
     std::string message = plat::VFormat(format, args);
     va_end(args);
 
     if (kind == QZ_WARNING || kind == QZ_SKIPPING) {
-        AppendEntry(plat::Format("%s \"%s\" Line %u: %s: %s",
-                                 kind == QZ_WARNING ? "WARNING" : "SKIPPING", QzCurrentFile.c_str(),
-                                 QzCurrentLine, message.c_str(), QzCurrentLineText.c_str()));
-        QzInputDiagnostics.push_back(
-            {kind, QzCurrentFile, QzCurrentLine, std::move(message), QzCurrentLineText});
+        std::string text = plat::Format(
+            "%s \"%s\" Line %u: %s: %s", kind == QZ_WARNING ? "WARNING" : "SKIPPING",
+            log.currentFile.c_str(), log.currentLine, message.c_str(), log.currentLineText.c_str());
+        log.Append(std::move(text), {kind, log.currentFile, log.currentLine, std::move(message),
+                                     log.currentLineText});
     } else {
-        AppendEntry(message);
-        QzInputDiagnostics.push_back({QZ_ASIS, {}, 0, std::move(message), {}});
+        std::string text = message;
+        log.Append(std::move(text), {QZ_ASIS, {}, 0, std::move(message), {}});
     }
 }
 
-void QzLogAt(const QzDiagnostic& value, const std::string& text) {
-    AppendEntry(text);
-    QzInputDiagnostics.push_back(value);
+void QzLogAt(QzLogContext& log, const QzDiagnostic& value, const std::string& text) {
+    log.Append(text, value);
 }
 
 std::string QzCompose(const char* format, ...) {
@@ -78,13 +65,6 @@ std::string QzCompose(const char* format, ...) {
 
 void QzError(const std::string& text) { plat::ShowMessage(text, plat::MessageKind::Stop); }
 
-void QzClearInputLog() {
-    QzInputLog.clear();
-    QzInputDiagnostics.clear();
-    QzModelTitle.clear();
-    QzModelAuthor.clear();
-}
-
 void QzDebugLog(const char* format, ...) {
     if (!QzDebugEnabled) return;
     std::string text =
@@ -95,17 +75,4 @@ void QzDebugLog(const char* format, ...) {
     va_end(args);
     // A log that cannot be opened is skipped without a word.
     plat::AppendToFile(plat::DebugLogPath(), text);
-}
-
-void QzResetDiagnostics() {
-    QzInputLog.clear();
-    QzInputLog.shrink_to_fit();
-    std::vector<QzDiagnostic>().swap(QzInputDiagnostics);
-    QzWarningLevel = 0;
-    QzCurrentFile.clear();
-    QzCurrentLine = 0;
-    QzCurrentLineText.clear();
-    QzModelTitle.clear();
-    QzModelAuthor.clear();
-    QzDebugEnabled = false;
 }

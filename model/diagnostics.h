@@ -27,33 +27,45 @@ struct QzDiagnostic {
     std::string lineText;  // the line as read, without trailing blanks and line ends
 };
 
-extern std::string QzInputLog;
-// The entries of QzInputLog as values, in the same order.
-extern std::vector<QzDiagnostic> QzInputDiagnostics;
-extern int QzWarningLevel;
-extern std::string QzCurrentFile;
-extern uint32_t QzCurrentLine;
-extern std::string QzCurrentLineText;
-extern std::string QzModelTitle;
-extern std::string QzModelAuthor;
+// Where the reader reports while it reads: the input log and its entries of the model
+// being read, the warning level, and the place being read, which WARNING and SKIPPING
+// entries name. Each load has its own.
+class QzLogContext {
+  public:
+    QzLogContext(std::string& log, std::vector<QzDiagnostic>& diagnostics, int warningLevel = 0)
+        : warningLevel(warningLevel), log_(log), diagnostics_(diagnostics) {}
+
+    // Appends an entry's text and "\r\n" to the log (cut to its longest length) and
+    // its value to the entries.
+    void Append(std::string text, QzDiagnostic value);
+
+    int warningLevel;
+    std::string currentFile;
+    uint32_t currentLine = 0;
+    std::string currentLineText;
+
+  private:
+    std::string& log_;
+    std::vector<QzDiagnostic>& diagnostics_;
+};
+
+// The debug trace: off until the Logging command switches it on. One switch for the
+// program.
 extern bool QzDebugEnabled;
 
 // Appends "message" (as is) or "WARNING|SKIPPING \"file\" Line n: message: line text"
-// and "\r\n" to the input log when level <= QzWarningLevel. The message is a printf
-// format.
-void QzWarn(int level, int kind, const char* format, ...) __attribute__((format(printf, 3, 4)));
+// and "\r\n" to the input log when level <= the log's warning level. The message is a
+// printf format.
+void QzWarn(QzLogContext& log, int level, int kind, const char* format, ...)
+    __attribute__((format(printf, 4, 5)));
 // Appends an entry whose text the caller composed as is, while its value ties it to a
 // place (the end of a file, say).
-void QzLogAt(const QzDiagnostic& value, const std::string& text);
+void QzLogAt(QzLogContext& log, const QzDiagnostic& value, const std::string& text);
 // Composes a message into the 400-character working buffer (cut, never overrun).
 std::string QzCompose(const char* format, ...) __attribute__((format(printf, 1, 2)));
 // Shortens text to at most maxLength bytes without splitting a UTF-8 character.
 void QzCutText(std::string& text, size_t maxLength);
 // Modal error box with the stop icon.
 void QzError(const std::string& text);
-void QzClearInputLog();
 // Appends "hh:mm:ss tick " and the text to the debug log file when enabled.
 void QzDebugLog(const char* format, ...) __attribute__((format(printf, 1, 2)));
-
-// Back to start-up state: empty log and texts, level 0, debug off; for tests.
-void QzResetDiagnostics();

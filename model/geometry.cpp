@@ -2,9 +2,6 @@
 
 #include <cmath>
 
-uint32_t QzTransformCount = 0;
-uint32_t QzMatrixMulCount = 0;
-
 namespace {
 
 constexpr double kDegreesToRadians = 0.017453292519943295;
@@ -76,7 +73,6 @@ void QzMatMulVec4(float d[4], const QzMatrix& mat, const float v[4]) {
 }
 
 void QzMatTransformPoint(QzVector& d, const QzMatrix& mat, const QzVector& p) {
-    ++QzTransformCount;
     const auto& m = mat.m;
     const double x =
         double(m[0][0]) * p.x + double(m[0][1]) * p.y + double(m[0][2]) * p.z + m[0][3];
@@ -106,7 +102,6 @@ void QzMatProjectPoint(QzVector& d, const QzMatrix& mat, const QzVector& p) {
 }
 
 void QzMatMul(QzMatrix& r, const QzMatrix& a, const QzMatrix& b) {
-    ++QzMatrixMulCount;
     for (int i = 0; i < 4; ++i) {
         for (int j = 0; j < 4; ++j) {
             double sum = 0.0;

@@ -23,10 +23,6 @@ struct QzBox {
     QzVector max;
 };
 
-// Calls of QzMatTransformPoint and QzMatMul; the drawing pass resets and reports them.
-extern uint32_t QzTransformCount;
-extern uint32_t QzMatrixMulCount;
-
 void QzVecCopy(QzVector& d, const QzVector& a);
 void QzVecSub(QzVector& d, const QzVector& a, const QzVector& b);
 void QzVecMid(QzVector& d, const QzVector& a, const QzVector& b);

@@ -3,21 +3,11 @@
 #include <algorithm>
 #include <string>
 
-#include "colours.h"
 #include "diagnostics.h"
 #include "files.h"
-#include "linereader.h"
-#include "loader.h"
-
-std::vector<QzLDConfigColour> QzLDConfigColours;
+#include "tokens.h"
 
 namespace {
-
-// Where each code below this has its definition in the table (-1: none), so that the
-// renderer's lookup of the common codes costs one load; larger codes are searched.
-constexpr int32_t kDirectCodes = 512;
-int16_t directIndex[kDirectCodes];
-bool directIndexBuilt = false;
 
 struct Finish {
     std::string_view word;
@@ -58,15 +48,6 @@ bool ParseByte(std::string_view word, uint8_t& value) {
     if (n < 0 || n > 255) return false;
     value = static_cast<uint8_t>(n);
     return true;
-}
-
-void BuildDirectIndex() {
-    std::fill(std::begin(directIndex), std::end(directIndex), int16_t{-1});
-    for (size_t i = 0; i < QzLDConfigColours.size(); ++i) {
-        const int32_t code = QzLDConfigColours[i].code;
-        if (code < kDirectCodes) directIndex[code] = static_cast<int16_t>(i);
-    }
-    directIndexBuilt = true;
 }
 
 }  // namespace
@@ -113,61 +94,57 @@ int QzParseColourLine(std::string_view line, QzLDConfigColour& colour) {
     return 1;
 }
 
-bool QzReadLDConfig() {
-    std::vector<int32_t> before;
-    for (const QzLDConfigColour& c : QzLDConfigColours) before.push_back(c.code);
-    QzLDConfigColours.clear();
-    directIndexBuilt = false;
-
+bool QzReadLDConfig(const std::string& ldrawDir, QzLDConfigTable& table, QzLogContext& log) {
+    std::vector<QzLDConfigColour> read;
     plat::TextFile file;
-    const bool opened = file.Open(QzLDrawDir + "\\LDConfig.ldr");
+    const bool opened = !ldrawDir.empty() && file.Open(ldrawDir + "\\LDConfig.ldr");
     if (opened) {
-        QzCurrentFile = file.Path();
-        QzCurrentLine = 0;
+        log.currentFile = file.Path();
+        log.currentLine = 0;
         std::string_view raw;
         while (file.ReadLine(raw, QZ_LINE_BUFFER)) {
-            ++QzCurrentLine;
+            ++log.currentLine;
             const std::string_view line = QzTrimLineEnd(raw);
             QzLDConfigColour colour;
             const int parsed = QzParseColourLine(line, colour);
             if (parsed < 0) {
-                QzCurrentLineText.assign(line);
-                QzWarn(0, QZ_SKIPPING, "Bad color definition");
+                log.currentLineText.assign(line);
+                QzWarn(log, 0, QZ_SKIPPING, "Bad color definition");
             } else if (parsed > 0 && colour.code != QZ_COLOUR_CURRENT &&
                        colour.code != QZ_COLOUR_EDGE) {
-                QzLDConfigColours.push_back(colour);
+                read.push_back(colour);
             }
         }
         file.Close();
     }
-    // Sorted by code, the last definition of a code winning.
-    std::stable_sort(
-        QzLDConfigColours.begin(), QzLDConfigColours.end(),
-        [](const QzLDConfigColour& a, const QzLDConfigColour& b) { return a.code < b.code; });
-    auto last = std::unique(
-        QzLDConfigColours.rbegin(), QzLDConfigColours.rend(),
-        [](const QzLDConfigColour& a, const QzLDConfigColour& b) { return a.code == b.code; });
-    QzLDConfigColours.erase(QzLDConfigColours.begin(), last.base());
-
-    std::vector<int32_t> after;
-    for (const QzLDConfigColour& c : QzLDConfigColours) after.push_back(c.code);
-    if (after != before) ++QzColourDefinitions;
+    table.Assign(std::move(read));
     return opened;
 }
 
-const QzLDConfigColour* QzFindLDConfigColour(int32_t code) {
-    if (code >= 0 && code < kDirectCodes) {
-        if (!directIndexBuilt) BuildDirectIndex();
-        const int16_t i = directIndex[code];
-        return i < 0 ? nullptr : &QzLDConfigColours[static_cast<size_t>(i)];
+void QzLDConfigTable::Assign(std::vector<QzLDConfigColour> inFileOrder) {
+    colours_ = std::move(inFileOrder);
+    // Sorted by code, the last definition of a code winning.
+    std::stable_sort(
+        colours_.begin(), colours_.end(),
+        [](const QzLDConfigColour& a, const QzLDConfigColour& b) { return a.code < b.code; });
+    auto last = std::unique(
+        colours_.rbegin(), colours_.rend(),
+        [](const QzLDConfigColour& a, const QzLDConfigColour& b) { return a.code == b.code; });
+    colours_.erase(colours_.begin(), last.base());
+    std::fill(direct_.begin(), direct_.end(), int16_t{-1});
+    for (size_t i = 0; i < colours_.size(); ++i) {
+        const int32_t code = colours_[i].code;
+        if (code < kDirectCodes) direct_[static_cast<size_t>(code)] = static_cast<int16_t>(i);
     }
-    auto it =
-        std::lower_bound(QzLDConfigColours.begin(), QzLDConfigColours.end(), code,
-                         [](const QzLDConfigColour& c, int32_t value) { return c.code < value; });
-    return it != QzLDConfigColours.end() && it->code == code ? &*it : nullptr;
 }
 
-void QzResetLDConfig() {
-    QzLDConfigColours.clear();
-    directIndexBuilt = false;
+const QzLDConfigColour* QzLDConfigTable::Find(int32_t code) const {
+    if (code >= 0 && code < kDirectCodes) {
+        const int16_t i = direct_[static_cast<size_t>(code)];
+        return i < 0 ? nullptr : &colours_[static_cast<size_t>(i)];
+    }
+    auto it =
+        std::lower_bound(colours_.begin(), colours_.end(), code,
+                         [](const QzLDConfigColour& c, int32_t value) { return c.code < value; });
+    return it != colours_.end() && it->code == code ? &*it : nullptr;
 }

@@ -1,12 +1,20 @@
 // The colours of the LDraw library's LDConfig.ldr, behind the fourth colour scheme:
 // each "0 !COLOUR" line defines a colour number with its value, the colour of its
 // edges, its alpha and its finish. The file is read at the start of a load while that
-// scheme is selected (QzReadModel).
+// scheme is selected.
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <vector>
+
+class QzLogContext;
+
+// The two colour numbers with a meaning of their own: the colour a part is placed in,
+// and the edge colour that goes with it.
+inline constexpr int QZ_COLOUR_CURRENT = 16;
+inline constexpr int QZ_COLOUR_EDGE = 24;
 
 // Finish keywords of a definition.
 inline constexpr uint32_t QZ_FINISH_CHROME = 1;
@@ -26,10 +34,24 @@ struct QzLDConfigColour {
     uint32_t finish;  // QZ_FINISH_* bits
 };
 
-// ---- Program-wide state ----
-// The definitions of the last LDConfig.ldr read, sorted by code, each code once (a
-// later line wins). 16 and 24 keep their meaning and are never in it.
-extern std::vector<QzLDConfigColour> QzLDConfigColours;
+// The definitions of one LDConfig.ldr, sorted by code, each code once (a later line
+// wins). 16 and 24 keep their meaning and are never in it.
+class QzLDConfigTable {
+  public:
+    // The definition of a colour number, null when it has none.
+    const QzLDConfigColour* Find(int32_t code) const;
+    const std::vector<QzLDConfigColour>& Colours() const { return colours_; }
+    // Takes the definitions in file order: sorts them and keeps the last of each code.
+    void Assign(std::vector<QzLDConfigColour> inFileOrder);
+    void Clear() { Assign({}); }
+
+  private:
+    // Where each code below this has its definition (-1: none), so that the renderer's
+    // lookup of the common codes costs one load; larger codes are searched.
+    static constexpr int32_t kDirectCodes = 512;
+    std::vector<QzLDConfigColour> colours_;
+    std::vector<int16_t> direct_ = std::vector<int16_t>(kDirectCodes, int16_t{-1});
+};
 
 // 1 with the definition for a "0 !COLOUR" line, 0 for any other line, -1 for a
 // "!COLOUR" line that does not follow the grammar
@@ -37,14 +59,8 @@ extern std::vector<QzLDConfigColour> QzLDConfigColours;
 // [CHROME|PEARLESCENT|RUBBER|MATTE_METALLIC|METAL|MATERIAL ...]".
 int QzParseColourLine(std::string_view line, QzLDConfigColour& colour);
 
-// Reads LDConfig.ldr from the LDraw directory (QzLDrawDir, any letter case) into
-// QzLDConfigColours. A malformed definition is reported in the input log with file
-// and line ("Bad color definition") and skipped. False, with the table emptied, when
-// the file cannot be read.
-bool QzReadLDConfig();
-
-// The definition of a colour number in the table, null when it has none.
-const QzLDConfigColour* QzFindLDConfigColour(int32_t code);
-
-// Empties the table; for tests.
-void QzResetLDConfig();
+// Reads LDConfig.ldr from the LDraw library folder (any letter case) into the table.
+// A malformed definition is reported in the log with file and line ("Bad color
+// definition") and skipped. False, with the table emptied, when the file cannot be
+// read (or no folder is given).
+bool QzReadLDConfig(const std::string& ldrawDir, QzLDConfigTable& table, QzLogContext& log);

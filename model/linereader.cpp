@@ -6,11 +6,7 @@
 #include <new>
 #include <string>
 
-#include "bfc.h"
-#include "colours.h"
-#include "diagnostics.h"
 #include "format.h"
-#include "loader.h"
 
 const char* const QzBlockKeywords[5] = {"", "TRANSLATE", "ROTATE", "SCALE", "TRANSFORM"};
 
@@ -22,17 +18,7 @@ constexpr double kDegreesToRadians = 0.017453292519943295;
 // Longest title or author text kept (terminator excluded).
 constexpr size_t kTitleLength = QZ_TITLE_BUFFER - 1;
 
-// White space as the C library's scanf skips it.
-bool IsSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-bool IsHexDigit(char c) { return IsDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
-
-void SkipSpace(std::string_view text, size_t& pos) {
-    while (pos < text.size() && IsSpace(text[pos])) ++pos;
-}
 
 std::string_view SkipBlanks(std::string_view text) {
     size_t i = 0;
@@ -40,134 +26,12 @@ std::string_view SkipBlanks(std::string_view text) {
     return text.substr(i);
 }
 
-// An integer with an optional sign; saturates far outside the 32-bit range.
-bool ScanInteger(std::string_view text, size_t& pos, int64_t& value) {
-    SkipSpace(text, pos);
-    size_t i = pos;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-    if (i >= text.size() || !IsDigit(text[i])) return false;
-    int64_t v = 0;
-    constexpr int64_t kCap = int64_t{1} << 40;
-    for (; i < text.size() && IsDigit(text[i]); ++i) {
-        if (v < kCap) v = v * 10 + (text[i] - '0');
-    }
-    value = negative ? -v : v;
-    pos = i;
-    return true;
-}
-
-bool HasNegativeExponent(std::string_view number) {
-    for (size_t i = 0; i + 1 < number.size(); ++i) {
-        char c = number[i];
-        if ((c == 'e' || c == 'E' || c == 'p' || c == 'P') && number[i + 1] == '-') return true;
-    }
-    return false;
-}
-
 }  // namespace
 
-std::string_view QzScanWord(std::string_view text, size_t& pos) {
-    SkipSpace(text, pos);
-    size_t start = pos;
-    while (pos < text.size() && !IsSpace(text[pos])) ++pos;
-    return text.substr(start, pos - start);
-}
-
-bool QzScanNumber(std::string_view text, size_t& pos, float& value) {
-    SkipSpace(text, pos);
-    size_t i = pos;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-    // Digits or a point must follow the sign: no infinities, NaNs or second signs.
-    if (i >= text.size() || !(IsDigit(text[i]) || text[i] == '.')) return false;
-
-    const char* first = text.data() + i;
-    const char* last = text.data() + text.size();
-    std::chars_format format = std::chars_format::general;
-    // "0x" followed by a hexadecimal digit (or point and digit) starts a hexadecimal
-    // number, as the C library reads one.
-    std::string_view rest = text.substr(i);
-    if (rest.size() > 2 && rest[0] == '0' && (rest[1] == 'x' || rest[1] == 'X') &&
-        (IsHexDigit(rest[2]) || (rest[2] == '.' && rest.size() > 3 && IsHexDigit(rest[3])))) {
-        first += 2;
-        format = std::chars_format::hex;
-    }
-    float v = 0;
-    auto [end, ec] = std::from_chars(first, last, v, format);
-    if (ec == std::errc::invalid_argument) return false;
-    if (ec == std::errc::result_out_of_range) {
-        // Too small for a float reads as zero; too large is no number.
-        if (!HasNegativeExponent(std::string_view(first, static_cast<size_t>(end - first))))
-            return false;
-        v = 0;
-    }
-    value = negative ? -v : v;
-    pos = static_cast<size_t>(end - text.data());
-    return true;
-}
-
-std::string_view QzTrimLineEnd(std::string_view raw) {
-    while (!raw.empty()) {
-        char c = raw.back();
-        if (c != ' ' && c != '\t' && c != '\n' && c != '\r') break;
-        raw.remove_suffix(1);
-    }
-    return raw;
-}
-
-QzScannedLine QzScanLine(std::string_view text) {
-    QzScannedLine out;
-    size_t pos = 0;
-    if (!ScanInteger(text, pos, out.type)) return out;
-    out.fields = 1;
-    out.colour = QzScanWord(text, pos);
-    if (out.colour.empty()) return out;
-    if (out.colour.size() >= QZ_TOKEN_BUFFER) out.tooLong = true;
-    out.fields = 2;
-    for (float& number : out.numbers) {
-        if (!QzScanNumber(text, pos, number)) return out;
-        ++out.fields;
-    }
-    SkipSpace(text, pos);
-    if (pos >= text.size()) return out;
-    // The name runs to the end of the line: names may hold blanks.
-    out.name = text.substr(pos);
-    if (out.name.size() >= QZ_TOKEN_BUFFER) out.tooLong = true;
-    out.fields = 15;
-    return out;
-}
-
-int32_t QzParseColour(std::string_view text) {
-    int base = 10;
-    if (text.size() >= 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
-        text.remove_prefix(2);
-        base = 16;
-    }
-    if (text.empty()) return -1;
-    int64_t value = 0;
-    for (char c : text) {
-        int digit;
-        if (IsDigit(c)) {
-            digit = c - '0';
-        } else if (base == 16 && c >= 'a' && c <= 'f') {
-            digit = c - 'a' + 10;
-        } else if (base == 16 && c >= 'A' && c <= 'F') {
-            digit = c - 'A' + 10;
-        } else {
-            return -1;
-        }
-        value = value * base + digit;
-        // Numbers beyond the 32-bit range name no colour.
-        if (value > std::numeric_limits<int32_t>::max()) return -1;
-    }
-    return static_cast<int32_t>(value);
-}
-
-int QzParseMeta(std::string_view line, QzMatrix& matrix) {
+int QzParseMeta(std::string_view line, QzMatrix& matrix, QzLogContext& log) {
     size_t pos = 0;
     int64_t ignored;
-    if (!ScanInteger(line, pos, ignored)) return 0;
+    if (!QzScanInteger(line, pos, ignored)) return 0;
     std::string_view keyword = QzScanWord(line, pos);
     int kind = 0;
     for (int k = QZ_BLOCK_TRANSLATE; k <= QZ_BLOCK_TRANSFORM; ++k) {
@@ -182,7 +46,7 @@ int QzParseMeta(std::string_view line, QzMatrix& matrix) {
     int count = 0;
     while (count < 12 && QzScanNumber(line, pos, n[count])) ++count;
     if (count != kMetaCounts[kind]) {
-        QzWarn(0, QZ_SKIPPING, "Illegal syntax");
+        QzWarn(log, 0, QZ_SKIPPING, "Illegal syntax");
         return 0;
     }
 
@@ -198,7 +62,7 @@ int QzParseMeta(std::string_view line, QzMatrix& matrix) {
             double c = std::cos(angle), s = std::sin(angle), t = 1.0 - c;
             QzVector axis{n[1], n[2], n[3]};
             QzVector unit{0, 0, 0};
-            if (QzVecNormalise(unit, axis) != 0) QzWarn(0, QZ_WARNING, "Zero vector");
+            if (QzVecNormalise(unit, axis) != 0) QzWarn(log, 0, QZ_WARNING, "Zero vector");
             double x = unit.x, y = unit.y, z = unit.z;
             matrix.m[0][0] = static_cast<float>(t * x * x + c);
             matrix.m[0][1] = static_cast<float>(t * x * y - s * z);
@@ -233,8 +97,14 @@ enum ContentState { kNothingYet = 0, kSections = 1, kCommentsOnly = 2, kCommands
 // Reading state of one file.
 class FileReader {
   public:
-    FileReader(QzPart* part, const char* referencedBy, bool main)
-        : current_(part), tail_(&part->lines), referencedBy_(referencedBy), main_(main) {
+    FileReader(QzReadContext& context, QzPart* part, const char* referencedBy, bool main)
+        : context_(context),
+          model_(context.model),
+          log_(context.log),
+          current_(part),
+          tail_(&part->lines),
+          referencedBy_(referencedBy),
+          main_(main) {
         bfc_.certified = main;
     }
     ~FileReader() { DropScratch(); }
@@ -256,13 +126,17 @@ class FileReader {
         if (content_ != kSections) content_ = kCommands;
     }
     void OutOfMemory() {
-        QzError(QzCompose("Out of memory in \"%s\" line %u", QzCurrentFile.c_str(), QzCurrentLine));
+        QzError(QzCompose("Out of memory in \"%s\" line %u", log_.currentFile.c_str(),
+                          log_.currentLine));
     }
     void DropScratch() {
         if (scratch_) QzFreePart(scratch_);
         scratch_ = nullptr;
     }
 
+    QzReadContext& context_;
+    QzModel& model_;
+    QzLogContext& log_;
     QzPart* current_;
     QzLine** tail_;
     const char* referencedBy_;
@@ -279,7 +153,7 @@ class FileReader {
 
 bool FileReader::Store(const QzLine& record, std::string_view text) {
     if (record.type >= 1 && record.colour != QZ_COLOUR_CURRENT && record.colour != QZ_COLOUR_EDGE) {
-        if (QzAddColour(record.colour) != 0) return false;
+        if (QzAddColour(model_, record.colour) != 0) return false;
     }
     QzLine* line = QzNewLine(record);
     if (!line) {
@@ -300,14 +174,14 @@ bool FileReader::Store(const QzLine& record, std::string_view text) {
 bool FileReader::StoreComment(std::string_view text, uint32_t bfcBits) {
     QzLine record{};
     record.type = 0;
-    record.lineNo = QzCurrentLine;
+    record.lineNo = log_.currentLine;
     record.bfc = bfcBits;
     return Store(record, text);
 }
 
 bool FileReader::OpenBlock(int kind, const QzMatrix& matrix) {
-    std::string name = "QzTransf" + std::to_string(QzTransfCounter++);
-    QzPart* block = QzFindPart(true, name);
+    std::string name = "QzTransf" + std::to_string(model_.transfCounter++);
+    QzPart* block = QzFindPart(model_, log_, true, name);
     if (!block) return true;  // the box was shown; the lines stay where they are
 
     QzLine reference{};
@@ -342,13 +216,14 @@ void FileReader::CloseBlock() {
 bool FileReader::ReadSectionStart(std::string_view name, std::string_view text) {
     if (firstFilePending_) {
         firstFilePending_ = false;
-        if (content_ == kCommands) QzWarn(0, QZ_WARNING, "LDraw command(s) preceded this line");
+        if (content_ == kCommands)
+            QzWarn(log_, 0, QZ_WARNING, "LDraw command(s) preceded this line");
         content_ = kSections;
-        if (main_) QzModelTitle.clear();
+        if (main_) model_.modelTitle.clear();
         return StoreComment(text);
     }
     while (openBlock_ != 0) {
-        QzWarn(0, QZ_WARNING, "%s END expected", QzBlockKeywords[openBlock_]);
+        QzWarn(log_, 0, QZ_WARNING, "%s END expected", QzBlockKeywords[openBlock_]);
         CloseBlock();
     }
     current_->flags |= PF_READ;
@@ -356,14 +231,15 @@ bool FileReader::ReadSectionStart(std::string_view name, std::string_view text) 
 
     std::string normalised(name);
     QzNormaliseName(normalised);
-    QzPart* section = QzFindPart(false, normalised);
+    QzPart* section = QzFindPart(model_, log_, false, normalised);
     if (section && (section->flags & PF_READ)) {
-        QzWarn(0, QZ_SKIPPING, "FILE %s already read", normalised.c_str());
+        QzWarn(log_, 0, QZ_SKIPPING, "FILE %s already read", normalised.c_str());
         section = nullptr;
     }
     if (!section) {
         // The section's lines still get read and checked, but belong to no part.
-        scratch_ = QzFindPart(true, normalised.size() < QZ_MAX_NAME ? normalised : std::string());
+        scratch_ = QzFindPart(model_, log_, true,
+                              normalised.size() < QZ_MAX_NAME ? normalised : std::string());
         section = scratch_;
         if (!section) return false;
     }
@@ -375,13 +251,13 @@ bool FileReader::ReadSectionStart(std::string_view name, std::string_view text) 
 }
 
 bool FileReader::ReadComment(std::string_view line, std::string_view whole, bool inverted) {
-    if (inverted) QzWarn(0, QZ_WARNING, "Line type 1 must follow 0 BFC INVERTNEXT");
+    if (inverted) QzWarn(log_, 0, QZ_WARNING, "Line type 1 must follow 0 BFC INVERTNEXT");
     std::string_view text = line.substr(1);
     if (!text.empty()) {
         if (IsBlank(text[0])) {
             text.remove_prefix(1);
         } else {
-            QzWarn(3, QZ_WARNING, "Comment lines should have space after 0");
+            QzWarn(log_, 3, QZ_WARNING, "Comment lines should have space after 0");
         }
     }
     std::string_view words = SkipBlanks(text);
@@ -389,18 +265,18 @@ bool FileReader::ReadComment(std::string_view line, std::string_view whole, bool
     // "FILE" and a name after any white space: a section starts.
     if (words.substr(0, 4) == "FILE") {
         size_t pos = 4;
-        SkipSpace(words, pos);
+        QzSkipSpace(words, pos);
         if (pos < words.size()) {
             std::string_view name = words.substr(pos);
             if (name.size() >= QZ_TOKEN_BUFFER) {
-                QzWarn(0, QZ_SKIPPING, "Bad line");
+                QzWarn(log_, 0, QZ_SKIPPING, "Bad line");
                 return true;
             }
             return ReadSectionStart(name, text);
         }
     }
 
-    int options = QzParseBfc(words);
+    int options = QzParseBfc(words, log_);
     if (options < 0) return true;
     if (options > 0) {
         EnterCommands();
@@ -409,10 +285,10 @@ bool FileReader::ReadComment(std::string_view line, std::string_view whole, bool
     }
 
     QzMatrix matrix;
-    int meta = QzParseMeta(line, matrix);
+    int meta = QzParseMeta(line, matrix, log_);
     if (meta > 0) {
         if (depth_ >= QZ_MAX_BLOCK_DEPTH) {
-            QzWarn(0, QZ_SKIPPING, "Transform blocks nested too deeply");
+            QzWarn(log_, 0, QZ_SKIPPING, "Transform blocks nested too deeply");
             return true;
         }
         EnterCommands();
@@ -422,9 +298,9 @@ bool FileReader::ReadComment(std::string_view line, std::string_view whole, bool
     if (meta < 0) {
         int kind = -meta;
         if (openBlock_ == 0) {
-            QzWarn(0, QZ_SKIPPING, "END not expected");
+            QzWarn(log_, 0, QZ_SKIPPING, "END not expected");
         } else if (openBlock_ != kind) {
-            QzWarn(0, QZ_SKIPPING, "%s END expected", QzBlockKeywords[openBlock_]);
+            QzWarn(log_, 0, QZ_SKIPPING, "%s END expected", QzBlockKeywords[openBlock_]);
         } else {
             CloseBlock();
             return StoreComment(text);
@@ -437,23 +313,24 @@ bool FileReader::ReadComment(std::string_view line, std::string_view whole, bool
     constexpr std::string_view kMoved = "~Moved to ";
     if (words.substr(0, kMoved.size()) == kMoved) {
         if (referencedBy_) {
-            QzWarn(0, QZ_ASIS, "%s",
-                   QzCompose("NOTABENE \"%s\" referenced by \"%s\": %.*s", QzCurrentFile.c_str(),
+            QzWarn(log_, 0, QZ_ASIS, "%s",
+                   QzCompose("NOTABENE \"%s\" referenced by \"%s\": %.*s", log_.currentFile.c_str(),
                              referencedBy_, static_cast<int>(words.size() - 1), words.data() + 1)
                        .c_str());
         } else {
-            QzWarn(0, QZ_ASIS, "%s",
-                   QzCompose("NOTABENE \"%s\" Line %u: %.*s", QzCurrentFile.c_str(), QzCurrentLine,
-                             static_cast<int>(whole.size()), whole.data())
+            QzWarn(log_, 0, QZ_ASIS, "%s",
+                   QzCompose("NOTABENE \"%s\" Line %u: %.*s", log_.currentFile.c_str(),
+                             log_.currentLine, static_cast<int>(whole.size()), whole.data())
                        .c_str());
         }
     }
     if (main_) {
         constexpr std::string_view kAuthor = "Author:";
         if (words.substr(0, kAuthor.size()) != kAuthor) {
-            if (QzModelTitle.empty()) QzModelTitle.assign(words.substr(0, kTitleLength));
-        } else if (QzModelAuthor.empty()) {
-            QzModelAuthor.assign(SkipBlanks(words.substr(kAuthor.size())).substr(0, kTitleLength));
+            if (model_.modelTitle.empty()) model_.modelTitle.assign(words.substr(0, kTitleLength));
+        } else if (model_.modelAuthor.empty()) {
+            model_.modelAuthor.assign(
+                SkipBlanks(words.substr(kAuthor.size())).substr(0, kTitleLength));
         }
     }
     return StoreComment(text);
@@ -463,7 +340,7 @@ bool FileReader::ReadCommand(std::string_view line, std::string_view whole, bool
     QzScannedLine scan = QzScanLine(line);
     if (scan.fields == 0 || scan.tooLong) {
         if (content_ == kNothingYet) return StoreComment(whole);
-        QzWarn(0, QZ_SKIPPING, "Bad line");
+        QzWarn(log_, 0, QZ_SKIPPING, "Bad line");
         return true;
     }
     // A type written with a sign ("+1", "-0") takes the same road as other numbers;
@@ -471,19 +348,20 @@ bool FileReader::ReadCommand(std::string_view line, std::string_view whole, bool
     bool signedZero = scan.type == 0;
     if (scan.type < 0 || scan.type > 5 || signedZero) {
         if (content_ == kNothingYet) return StoreComment(whole);
-        QzWarn(0, QZ_SKIPPING, "Unknown line type");
+        QzWarn(log_, 0, QZ_SKIPPING, "Unknown line type");
         return true;
     }
     int type = static_cast<int>(scan.type);
-    if (inverted && type != 1) QzWarn(0, QZ_WARNING, "Line type 1 must follow 0 BFC INVERTNEXT");
+    if (inverted && type != 1)
+        QzWarn(log_, 0, QZ_WARNING, "Line type 1 must follow 0 BFC INVERTNEXT");
     if (scan.fields != QzArgumentCounts[type]) {
         if (content_ == kNothingYet) return StoreComment(whole);
-        QzWarn(0, QZ_SKIPPING, "%d arguments expected", QzArgumentCounts[type]);
+        QzWarn(log_, 0, QZ_SKIPPING, "%d arguments expected", QzArgumentCounts[type]);
         return true;
     }
     int32_t colour = QzParseColour(scan.colour);
     if (colour < 0) {
-        QzWarn(0, QZ_SKIPPING, "Bad color");
+        QzWarn(log_, 0, QZ_SKIPPING, "Bad color");
         return true;
     }
     EnterCommands();
@@ -491,7 +369,7 @@ bool FileReader::ReadCommand(std::string_view line, std::string_view whole, bool
     QzLine record{};
     record.type = type;
     record.colour = colour;
-    record.lineNo = QzCurrentLine;
+    record.lineNo = log_.currentLine;
     const float* n = scan.numbers;
     double det = 0;
     std::string name;
@@ -514,10 +392,11 @@ bool FileReader::ReadCommand(std::string_view line, std::string_view whole, bool
         }
     }
 
-    if (QzCheckLine(record, name, current_) != 0) return true;
+    if (QzCheckLine(record, name, current_, log_, context_.palette, context_.tolerances) != 0)
+        return true;
 
     if (type == 1) {
-        record.part = QzFindPart(false, name);
+        record.part = QzFindPart(model_, log_, false, name);
         if (!record.part) return true;
     }
     if (type == 1 || type == 3 || type == 4) QzSetLineBfc(record, bfc_, inverted, det);
@@ -525,14 +404,14 @@ bool FileReader::ReadCommand(std::string_view line, std::string_view whole, bool
 }
 
 bool FileReader::ReadLine(std::string_view raw, bool continuation) {
-    if (!continuation) ++QzCurrentLine;
+    if (!continuation) ++log_.currentLine;
     bool inverted = bfc_.invertPending;
     bfc_.invertPending = false;
 
     raw = QzTrimLineEnd(raw);
-    QzCurrentLineText.assign(raw);
+    log_.currentLineText.assign(raw);
     if (raw.empty()) {
-        if (inverted) QzWarn(0, QZ_WARNING, "Line type 1 must follow 0 BFC INVERTNEXT");
+        if (inverted) QzWarn(log_, 0, QZ_WARNING, "Line type 1 must follow 0 BFC INVERTNEXT");
         return true;
     }
     std::string_view line = SkipBlanks(raw);
@@ -543,15 +422,16 @@ bool FileReader::ReadLine(std::string_view raw, bool continuation) {
 void FileReader::Finish() {
     while (openBlock_ != 0) {
         // Logged as is, but tied to the file's last line for those who jump to it.
-        if (QzWarningLevel >= 0) {
+        if (log_.warningLevel >= 0) {
             const char* keyword = QzBlockKeywords[openBlock_];
-            QzLogAt({QZ_WARNING,
-                     QzCurrentFile,
-                     QzCurrentLine,
+            QzLogAt(log_,
+                    {QZ_WARNING,
+                     log_.currentFile,
+                     log_.currentLine,
                      plat::Format("End-Of-File, %s END expected", keyword),
                      {}},
-                    QzCompose("WARNING \"%s\": End-Of-File, %s END expected", QzCurrentFile.c_str(),
-                              keyword));
+                    QzCompose("WARNING \"%s\": End-Of-File, %s END expected",
+                              log_.currentFile.c_str(), keyword));
         }
         CloseBlock();
     }
@@ -560,12 +440,13 @@ void FileReader::Finish() {
 
 }  // namespace
 
-int QzReadPartFile(plat::TextFile& file, QzPart* part, const char* referencedBy, bool main) {
+int QzReadPartFile(QzReadContext& context, plat::TextFile& file, QzPart* part,
+                   const char* referencedBy, bool main) {
     if (part->lines) QzFreeLines(part);
-    QzCurrentFile = part->name;
-    QzCurrentLine = 0;
+    context.log.currentFile = part->name;
+    context.log.currentLine = 0;
 
-    FileReader reader(part, referencedBy, main);
+    FileReader reader(context, part, referencedBy, main);
     std::string_view raw;
     bool complete = true;
     bool continuation = false;

@@ -3,33 +3,14 @@
 #include <new>
 #include <string_view>
 
-#include "bfc.h"
-#include "colours.h"
-#include "diagnostics.h"
-#include "ldconfig.h"
+#include "clock.h"
 #include "linereader.h"
 #include "messagebox.h"
 
-std::string QzLDrawDir;
-std::string QzModelDir;
-int32_t QzTransfCounter = 0;
-plat::TextFile QzPartFile;
-int QzFoundPlace = 0;
-QzCameraObserverList QzCameraObservers;
-QzFileObserverList QzFileObservers;
-
 namespace {
 
-// Parts being resolved at the moment, one inside the other.
-int resolveDepth = 0;
-// Depth at which the last cycle or too deep nesting was found: the chain of
-// "referenced by" lines logged on the way out is that long.
-int failedDepth = 0;
 // Links of a long chain logged at each end; those between are counted in one line.
 constexpr int kChainEndLinks = 10;
-// QzColourDefinitions when the parts in the table were read: their colours were
-// checked against the numbers defined then.
-uint32_t partsDefinitions = 0;
 
 // Library subfolders in search order (places 2 to 6). References and these suffixes
 // write "\" between components; the platform layer resolves either separator.
@@ -51,6 +32,14 @@ bool MakeCandidate(std::string& out, std::string_view prefix, std::string_view s
 
 }  // namespace
 
+QzReader::QzReader(QzModel& modelIn, const QzLoadSettings& settingsIn, const QzPalette& paletteIn,
+                   std::string ldrawDirIn)
+    : model(modelIn),
+      settings(settingsIn),
+      palette(paletteIn),
+      log(modelIn.inputLog, modelIn.inputDiagnostics, settingsIn.warningLevel),
+      ldrawDir(std::move(ldrawDirIn)) {}
+
 std::string QzStripTrailingSeparators(std::string dir) {
     // On this platform "/" separates as well as "\".
     while (dir.size() > 1 && IsSeparator(dir.back())) dir.pop_back();
@@ -70,11 +59,11 @@ uint32_t QzPlaceFlags(int place) {
     }
 }
 
-plat::TextFile* QzOpenPartFile(const std::string& name) {
-    QzPartFile.Close();
-    QzFoundPlace = 0;
+plat::TextFile* QzOpenPartFile(QzReader& reader, const std::string& name) {
+    reader.partFile.Close();
+    reader.foundPlace = 0;
     // A library directory too long for its buffer leaves the library places out.
-    bool libraryUsable = QzLDrawDir.size() <= QZ_MAX_LDRAW_DIR;
+    bool libraryUsable = reader.ldrawDir.size() <= QZ_MAX_LDRAW_DIR;
     std::string candidate;
     candidate.reserve(QZ_PATH_BUFFER);
     for (const char* extension : kExtensions) {
@@ -84,45 +73,41 @@ plat::TextFile* QzOpenPartFile(const std::string& name) {
                 formed = MakeCandidate(candidate, "", "", name, extension);
             } else if (place <= QZ_PLACE_MODELS) {
                 if (!libraryUsable) continue;
-                formed = MakeCandidate(candidate, QzLDrawDir,
+                formed = MakeCandidate(candidate, reader.ldrawDir,
                                        kLibrarySuffixes[place - QZ_PLACE_BFC_P], name, extension);
             } else {
-                if (QzModelDir.empty()) continue;
-                formed = MakeCandidate(candidate, QzModelDir, "", name, extension);
+                if (reader.modelDir.empty()) continue;
+                formed = MakeCandidate(candidate, reader.modelDir, "", name, extension);
             }
-            if (formed && QzPartFile.Open(candidate)) {
-                QzFoundPlace = place;
-                return &QzPartFile;
+            if (formed && reader.partFile.Open(candidate)) {
+                reader.foundPlace = place;
+                return &reader.partFile;
             }
         }
     }
     return nullptr;
 }
 
-void QzComputeBounds(QzPart* part, bool update, bool camera) {
-    camera = camera && !QzCameraObservers.Empty();
-    if (update) {
-        QzBoxReset(part->box);
-        part->boxNoStuds = part->box;
-        part->flags |= PF_EMPTY;
-    }
+void QzComputeBounds(QzPart* part) {
+    QzBoxReset(part->box);
+    part->boxNoStuds = part->box;
+    part->flags |= PF_EMPTY;
     for (const QzLine* line = part->lines; line; line = line->next) {
         switch (line->type) {
             case 1: {
                 const QzPart* sub = line->part;
                 if (!sub || (sub->flags & PF_EMPTY)) break;
-                if (update) part->flags &= ~PF_EMPTY;
+                part->flags &= ~PF_EMPTY;
                 const QzMatrix& m = QzLineMatrix(*line);
                 QzVector p;
                 for (int i = 0; i < 8; ++i) {
                     QzMatTransformPoint(p, m, QzBoxCorner(sub->box, i));
-                    if (update) QzBoxExtend(p, part->box);
-                    if (camera) QzCameraObservers.Notify(p);
+                    QzBoxExtend(p, part->box);
                 }
                 if (!(sub->flags & PF_STUD)) {
                     for (int i = 0; i < 8; ++i) {
                         QzMatTransformPoint(p, m, QzBoxCorner(sub->boxNoStuds, i));
-                        if (update) QzBoxExtend(p, part->boxNoStuds);
+                        QzBoxExtend(p, part->boxNoStuds);
                     }
                 }
                 break;
@@ -132,14 +117,11 @@ void QzComputeBounds(QzPart* part, bool update, bool camera) {
             case 4:
             case 5: {
                 int count = line->type == 5 ? 2 : line->type;
-                if (update) part->flags &= ~PF_EMPTY;
+                part->flags &= ~PF_EMPTY;
                 for (int i = 0; i < count; ++i) {
                     QzVector p{line->p[i].x, line->p[i].y, line->p[i].z};
-                    if (update) {
-                        QzBoxExtend(p, part->box);
-                        QzBoxExtend(p, part->boxNoStuds);
-                    }
-                    if (camera) QzCameraObservers.Notify(p);
+                    QzBoxExtend(p, part->box);
+                    QzBoxExtend(p, part->boxNoStuds);
                 }
                 break;
             }
@@ -150,11 +132,29 @@ void QzComputeBounds(QzPart* part, bool update, bool camera) {
     if (part->boxNoStuds.min.x > 1e15f) part->boxNoStuds = part->box;
 }
 
-bool QzHasTransparent(const QzPart* part) {
+void QzBoundsPoints(const QzPart& part, const std::function<void(const QzVector&)>& visit) {
+    for (const QzLine* line = part.lines; line; line = line->next) {
+        if (line->type == 1) {
+            const QzPart* sub = line->part;
+            if (!sub || (sub->flags & PF_EMPTY)) continue;
+            const QzMatrix& m = QzLineMatrix(*line);
+            for (int i = 0; i < 8; ++i) {
+                QzVector p;
+                QzMatTransformPoint(p, m, QzBoxCorner(sub->box, i));
+                visit(p);
+            }
+        } else if (line->type >= 2 && line->type <= 5) {
+            const int count = line->type == 5 ? 2 : line->type;
+            for (int i = 0; i < count; ++i) visit({line->p[i].x, line->p[i].y, line->p[i].z});
+        }
+    }
+}
+
+bool QzHasTransparent(const QzPart* part, const QzPalette& palette) {
     for (const QzLine* line = part->lines; line; line = line->next) {
         if (line->type < 1 || line->type > 5) continue;
         if (line->type == 1 && line->part && (line->part->flags & PF_TRANSPARENT)) return true;
-        if (QzIsTransparentColour(line->colour)) return true;
+        if (QzIsTransparentColour(palette, line->colour)) return true;
     }
     return false;
 }
@@ -164,23 +164,23 @@ namespace {
 // One "referenced by" line of the chain that a failed resolution logs on its way out to
 // the model. A chain of thousands of links (mostly transform blocks) shows its first
 // and last ten, and the number of those between.
-void LogChainLink(const QzPart& part, const QzLine& line) {
-    const int fromInside = failedDepth - resolveDepth;  // 0 for the innermost link
-    const int omitted = failedDepth - 2 * kChainEndLinks;
-    if (fromInside < kChainEndLinks || resolveDepth <= kChainEndLinks) {
-        QzWarn(0, QZ_ASIS, "%s",
+void LogChainLink(QzReader& reader, const QzPart& part, const QzLine& line) {
+    const int fromInside = reader.failedDepth - reader.resolveDepth;  // 0: the innermost link
+    const int omitted = reader.failedDepth - 2 * kChainEndLinks;
+    if (fromInside < kChainEndLinks || reader.resolveDepth <= kChainEndLinks) {
+        QzWarn(reader.log, 0, QZ_ASIS, "%s",
                QzCompose("referenced by %s line %u", part.name.c_str(), line.lineNo).c_str());
-    } else if (resolveDepth == kChainEndLinks + 1) {
-        QzWarn(0, QZ_ASIS, "... %d more links ...", omitted);
+    } else if (reader.resolveDepth == kChainEndLinks + 1) {
+        QzWarn(reader.log, 0, QZ_ASIS, "... %d more links ...", omitted);
     }
 }
 
 // QzResolvePart once the part is known not to close a cycle.
-int ResolveNewlyBusy(QzPart* part, bool main, const char* referencedBy) {
+int ResolveNewlyBusy(QzReader& reader, QzPart* part, bool main, const char* referencedBy) {
     part->flags |= PF_BUSY;
 
     if (!(part->flags & PF_READ)) {
-        plat::TextFile* file = QzOpenPartFile(part->name);
+        plat::TextFile* file = QzOpenPartFile(reader, part->name);
         if (!file) {
             QzError(QzCompose("Could not find %s\nReferenced by %s", part->name.c_str(),
                               referencedBy ? referencedBy : "*"));
@@ -188,9 +188,11 @@ int ResolveNewlyBusy(QzPart* part, bool main, const char* referencedBy) {
             part->flags |= PF_READ | PF_RESOLVED | PF_EMPTY;
             return 1;
         }
-        part->flags = (part->flags & ~(PF_PRIM_DIR | PF_PARTS_DIR)) | QzPlaceFlags(QzFoundPlace);
-        QzFileObservers.Notify(*part, file->Path());
-        if (!QzReadPartFile(*file, part, referencedBy, main)) {
+        part->flags =
+            (part->flags & ~(PF_PRIM_DIR | PF_PARTS_DIR)) | QzPlaceFlags(reader.foundPlace);
+        if (reader.settings.onFileOpened) reader.settings.onFileOpened(*part, file->Path());
+        QzReadContext context{reader.model, reader.log, reader.palette, reader.settings.tolerances};
+        if (!QzReadPartFile(context, *file, part, referencedBy, main)) {
             // Left unresolved, but no longer in progress: a later reference must not
             // mistake it for a cycle.
             part->flags &= ~PF_BUSY;
@@ -202,14 +204,14 @@ int ResolveNewlyBusy(QzPart* part, bool main, const char* referencedBy) {
         if (line->type != 1 || !line->part || (line->part->flags & PF_RESOLVED)) continue;
         QzPart* sub = line->part;
         bool subMain = (sub->flags & PF_INTERNAL) ? main : false;
-        if (QzResolvePart(sub, subMain, part->name.c_str()) == 2) {
-            LogChainLink(*part, *line);
+        if (QzResolvePart(reader, sub, subMain, part->name.c_str()) == 2) {
+            LogChainLink(reader, *part, *line);
             return 2;
         }
     }
 
-    QzComputeBounds(part, true, main);
-    if (QzHasTransparent(part)) {
+    QzComputeBounds(part);
+    if (QzHasTransparent(part, reader.palette)) {
         part->flags |= PF_TRANSPARENT;
     } else {
         part->flags &= ~PF_TRANSPARENT;
@@ -221,97 +223,105 @@ int ResolveNewlyBusy(QzPart* part, bool main, const char* referencedBy) {
 
 }  // namespace
 
-int QzResolvePart(QzPart* part, bool main, const char* referencedBy) {
+int QzResolvePart(QzReader& reader, QzPart* part, bool main, const char* referencedBy) {
     if (part->flags & PF_BUSY) {
-        QzWarn(0, QZ_ASIS, "%s", QzCompose("Recursive references: %s", part->name.c_str()).c_str());
-        failedDepth = resolveDepth;
+        QzWarn(reader.log, 0, QZ_ASIS, "%s",
+               QzCompose("Recursive references: %s", part->name.c_str()).c_str());
+        reader.failedDepth = reader.resolveDepth;
         return 2;
     }
     // Every walk over the part tree recurses once per level: a tree deeper than this
     // would exhaust the stack. It fails the load the way a cycle does.
-    if (resolveDepth >= QZ_MAX_REFERENCE_DEPTH) {
-        QzWarn(0, QZ_ASIS, "%s",
+    if (reader.resolveDepth >= QZ_MAX_REFERENCE_DEPTH) {
+        QzWarn(reader.log, 0, QZ_ASIS, "%s",
                QzCompose("References nested too deeply: %s", part->name.c_str()).c_str());
-        failedDepth = resolveDepth;
+        reader.failedDepth = reader.resolveDepth;
         return 2;
     }
-    ++resolveDepth;
-    int result = ResolveNewlyBusy(part, main, referencedBy);
-    --resolveDepth;
+    ++reader.resolveDepth;
+    int result = ResolveNewlyBusy(reader, part, main, referencedBy);
+    --reader.resolveDepth;
     return result;
 }
 
-int QzReadModel(const std::string& path) {
+int QzReadModel(QzModel& model, const std::string& path, const QzLoadSettings& settings,
+                QzPalette& palette) {
     plat::ClearPathCache();
-    QzTableFullShown = false;
-    if (QzLDrawDir.empty()) {
+    model.tableFullShown = false;
+    std::string ldrawDir = settings.ldrawDir;
+    if (ldrawDir.empty()) {
         std::optional<std::string> env = plat::GetEnv("LDRAWDIR");
         if (!env) {
             QzError("LDRAWDIR not set.\nSpecify directory in the Edit menu.");
             return 0;
         }
-        QzLDrawDir = QzStripTrailingSeparators(*env);
+        ldrawDir = QzStripTrailingSeparators(*env);
     }
+    QzReader reader(model, settings, palette, ldrawDir);
 
     // The colours of LDConfig.ldr, once per load; without them the scheme falls back
     // to the first.
-    if (QzColourScheme == QZ_SCHEME_LDCONFIG) {
-        if (QzReadLDConfig()) {
-            QzSelectColourScheme(QZ_SCHEME_LDCONFIG);
+    if (palette.scheme == QZ_SCHEME_LDCONFIG) {
+        if (QzReadPaletteLDConfig(palette, ldrawDir, reader.log)) {
+            QzSelectColourScheme(palette, QZ_SCHEME_LDCONFIG);
         } else {
-            plat::ShowMessage(QzCompose("Could not read LDConfig.ldr in %s", QzLDrawDir.c_str()),
+            plat::ShowMessage(QzCompose("Could not read LDConfig.ldr in %s", ldrawDir.c_str()),
                               plat::MessageKind::Exclamation);
-            QzSelectColourScheme(0);
+            QzSelectColourScheme(palette, 0);
         }
     }
     // Parts cached under other colour definitions are read again: which colours
     // they keep and which they report was decided by those.
-    if (partsDefinitions != QzColourDefinitions) {
-        QzFreeAllParts();
-        partsDefinitions = QzColourDefinitions;
+    QzColourDefinitions definitions = QzDefinitionsOf(palette);
+    if (model.definitions != definitions) {
+        QzFreeAllParts(model);
+        model.definitions = std::move(definitions);
     }
 
     size_t cut = path.find_last_of("/\\");
-    QzModelDir = cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
+    reader.modelDir = cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
 
-    if (QzPartCount > 0) {
-        QzFreePart(&QzParts[0]);
+    if (model.partCount > 0) {
+        QzFreePart(&model.parts[0]);
     } else {
-        QzPartCount = 1;
+        model.partCount = 1;
     }
-    QzPart& model = QzParts[0];
+    QzPart& main = model.parts[0];
     try {
-        model.name = path;
+        main.name = path;
     } catch (const std::bad_alloc&) {
         QzError("Out of memory for model name");
         return 0;
     }
-    model.lines = nullptr;
+    main.lines = nullptr;
 
-    if (QzAddColour(7) != 0) return 0;
+    if (QzAddColour(model, 7) != 0) return 0;
 
-    switch (QzResolvePart(&model, true, nullptr)) {
+    switch (QzResolvePart(reader, &main, true, nullptr)) {
         case 0:
             return 1;
         case 2:
             QzError("Recursion detected. See log, fix problem, try again");
-            QzFreeAllParts();
-            QzFreeLights();
+            QzFreeAllParts(model);
+            model.lights.clear();
             return 0;
         default:
             return 0;
     }
 }
 
-void QzResetReaderState() {
-    QzLDrawDir.clear();
-    QzModelDir.clear();
-    QzTransfCounter = 0;
-    QzPartFile.Close();
-    QzFoundPlace = 0;
-    QzCoplanarTolerance = 0;
-    QzCoplanarRatioTolerance = 0;
-    resolveDepth = 0;
-    failedDepth = 0;
-    partsDefinitions = 0;
+int QzLoadModel(QzModel& model, const std::string& path, const QzLoadSettings& settings,
+                QzPalette& palette, bool keepCache) {
+    if (!keepCache) {
+        QzFreeAllParts(model);
+        model.lights.clear();
+    }
+    model.inputLog.clear();
+    model.inputDiagnostics.clear();
+    model.modelTitle.clear();
+    model.modelAuthor.clear();
+    const uint32_t start = plat::TickCount();
+    const int loaded = QzReadModel(model, path, settings, palette);
+    model.loadTimeMs = static_cast<int32_t>(plat::TickCount() - start);
+    return loaded;
 }

@@ -1,20 +1,11 @@
 #include "model.h"
 
-#include <cstdlib>
 #include <cstring>
 #include <new>
+#include <utility>
 #include <vector>
 
 #include "diagnostics.h"
-
-// ---- Program-wide state of the in-memory model ----
-QzPart QzParts[QZ_MAX_PARTS];
-int QzPartCount = 0;
-bool QzTableFullShown = false;
-
-QzLight* QzLights = nullptr;
-int QzLightCount = 0;
-int QzLightCapacity = 0;
 
 const char* const QzStudNames[19] = {
     "stud5.dat",  "stu2.dat",   "stu22.dat",    "stu22a.dat",  "stu23.dat",
@@ -48,7 +39,41 @@ void ReleaseRecordStorage(QzPart* part) {
 
 }  // namespace
 
-QzPart* QzFindPart(bool internal, const std::string& name) {
+QzModel::QzModel() : parts(new QzPart[QZ_MAX_PARTS]()) {}
+
+QzModel::~QzModel() {
+    if (parts) QzFreeAllParts(*this);
+}
+
+QzModel::QzModel(QzModel&& other) { *this = std::move(other); }
+
+QzModel& QzModel::operator=(QzModel&& other) {
+    if (this == &other) return *this;
+    if (parts) QzFreeAllParts(*this);
+    parts = std::move(other.parts);
+    partCount = std::exchange(other.partCount, 0);
+    lights = std::move(other.lights);
+    coloursUsed = std::move(other.coloursUsed);
+    inputLog = std::move(other.inputLog);
+    inputDiagnostics = std::move(other.inputDiagnostics);
+    modelTitle = std::move(other.modelTitle);
+    modelAuthor = std::move(other.modelAuthor);
+    loadTimeMs = std::exchange(other.loadTimeMs, 0);
+    transfCounter = std::exchange(other.transfCounter, 0);
+    definitions = std::exchange(other.definitions, {});
+    tableFullShown = std::exchange(other.tableFullShown, false);
+    // The moved-from model is an empty one, ready for a load.
+    other.parts.reset(new QzPart[QZ_MAX_PARTS]());
+    other.lights.clear();
+    other.coloursUsed.clear();
+    other.inputLog.clear();
+    other.inputDiagnostics.clear();
+    other.modelTitle.clear();
+    other.modelAuthor.clear();
+    return *this;
+}
+
+QzPart* QzFindPart(QzModel& model, QzLogContext& log, bool internal, const std::string& name) {
     if (name.size() > size_t(QZ_MAX_NAME)) {
         QzError(QzCompose("Name too long '%s'.", name.c_str()));
         return nullptr;
@@ -62,16 +87,17 @@ QzPart* QzFindPart(bool internal, const std::string& name) {
             return nullptr;
         }
     } else {
-        for (int i = 0; i < QzPartCount; ++i) {
-            if (QzParts[i].name == name) return &QzParts[i];
+        for (int i = 0; i < model.partCount; ++i) {
+            if (model.parts[i].name == name) return &model.parts[i];
         }
-        if (QzPartCount >= QZ_MAX_PARTS) {
-            if (!QzTableFullShown) QzError(QzCompose("Sorry, max %d parts.", QZ_MAX_PARTS));
-            QzTableFullShown = true;
-            QzWarn(0, QZ_SKIPPING, "Sorry, max %d parts: %s left out", QZ_MAX_PARTS, name.c_str());
+        if (model.partCount >= QZ_MAX_PARTS) {
+            if (!model.tableFullShown) QzError(QzCompose("Sorry, max %d parts.", QZ_MAX_PARTS));
+            model.tableFullShown = true;
+            QzWarn(log, 0, QZ_SKIPPING, "Sorry, max %d parts: %s left out", QZ_MAX_PARTS,
+                   name.c_str());
             return nullptr;
         }
-        part = &QzParts[QzPartCount++];
+        part = &model.parts[model.partCount++];
     }
 
     *part = QzPart{};
@@ -83,7 +109,7 @@ QzPart* QzFindPart(bool internal, const std::string& name) {
         if (internal) {
             delete part;
         } else {
-            --QzPartCount;
+            --model.partCount;
         }
         QzError("Out of memory for new part name");
         return nullptr;
@@ -127,31 +153,31 @@ void QzFreePart(QzPart* part) {
     }
 }
 
-void QzFreeAllParts() {
-    for (int i = 0; i < QzPartCount; ++i) QzFreePart(&QzParts[i]);
-    QzPartCount = 0;
+void QzFreeAllParts(QzModel& model) {
+    for (int i = 0; i < model.partCount; ++i) QzFreePart(&model.parts[i]);
+    model.partCount = 0;
 }
 
-QzLight* QzNewLight() {
-    if (QzLightCount >= QzLightCapacity) {
-        const int capacity = QzLightCapacity + 10;
-        void* grown = std::realloc(QzLights, sizeof(QzLight) * size_t(capacity));
-        if (!grown) {
-            QzError("Out of memory for more lights");
-            return nullptr;
-        }
-        QzLights = static_cast<QzLight*>(grown);
-        QzLightCapacity = capacity;
+QzLight* QzNewLight(std::vector<QzLight>& lights) {
+    try {
+        return &lights.emplace_back();
+    } catch (const std::bad_alloc&) {
+        QzError("Out of memory for more lights");
+        return nullptr;
     }
-    return &QzLights[QzLightCount++];
 }
 
-void QzFreeLights() {
-    // Released whenever an array exists, also one whose count is zero.
-    std::free(QzLights);
-    QzLights = nullptr;
-    QzLightCount = 0;
-    QzLightCapacity = 0;
+int QzAddColour(QzModel& model, int32_t n) {
+    // Newest entries first: a model tends to repeat the colours it used last.
+    for (auto it = model.coloursUsed.rbegin(); it != model.coloursUsed.rend(); ++it)
+        if (*it == n) return 0;
+    try {
+        model.coloursUsed.push_back(n);
+    } catch (const std::bad_alloc&) {
+        QzError("Out of memory for more colors");
+        return -1;
+    }
+    return 0;
 }
 
 void QzNormaliseName(std::string& name) {
@@ -206,12 +232,4 @@ void QzFreeVertices(QzPart& part) {
     delete[] part.vertices;
     part.vertices = nullptr;
     part.vertexCount = 0;
-}
-
-void QzResetModelState() {
-    QzFreeAllParts();
-    QzFreeLights();
-    for (auto& part : QzParts) part = QzPart{};
-    QzPartCount = 0;
-    QzTableFullShown = false;
 }

@@ -1,11 +1,16 @@
 // The in-memory model: the part table (entry 0 is the main model, the rest is the
-// parts cache between loads), the stored lines of each part and the light list.
-// All of it is program-wide state of the reader, declared here in one place.
+// parts cache between loads), the stored lines of each part, the light list, and what
+// the reading logged. One QzModel holds one loaded model; its owner passes it to
+// whatever draws, exports or inspects it.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <vector>
 
+#include "colours.h"
+#include "diagnostics.h"
 #include "geometry.h"
 
 inline constexpr int QZ_MAX_PARTS = 2000;
@@ -19,7 +24,6 @@ inline constexpr uint32_t PF_PRIM_DIR = 0x004;
 inline constexpr uint32_t PF_RESOLVED = 0x008;
 inline constexpr uint32_t PF_BUSY = 0x010;
 inline constexpr uint32_t PF_EMPTY = 0x020;
-inline constexpr uint32_t PF_EXPORTED = 0x040;
 inline constexpr uint32_t PF_INTERNAL = 0x080;
 inline constexpr uint32_t PF_STUD = 0x100;
 inline constexpr uint32_t PF_TRANSPARENT = 0x200;
@@ -42,11 +46,6 @@ struct QzPart {
     // transform blocks: "QzTransf%d".
     std::string name;
     QzLine* lines;
-    // Working fields of the POV export; zero when the record is created.
-    int32_t povObjects;
-    int32_t povNonStudObjects;
-    int32_t studCount;
-    int32_t frameLevelObjects;
     QzBox box;
     QzBox boxNoStuds;
     // Distinct vertices, built by the renderer; null until then.
@@ -97,28 +96,67 @@ struct QzLight {
     uint32_t flags;
 };
 
-// ---- Program-wide state ----
-extern QzPart QzParts[QZ_MAX_PARTS];
-extern int QzPartCount;
-
-extern QzLight* QzLights;
-extern int QzLightCount;
-extern int QzLightCapacity;
-
 extern const char* const QzStudNames[19];
 
-// Whether the "Sorry, max 2000 parts." box has been shown since the start of the load
-// (QzReadModel clears it): a model with many parts too many shows it once, and the
-// input log names each part left out.
-extern bool QzTableFullShown;
+// One loaded model and the parts cache it was read with. Loading into the same object
+// again keeps every part already read (unless the colours defined changed); a fresh
+// object reads everything anew. The table lives on the heap, so moving a model keeps
+// every pointer into it valid. Not copyable.
+class QzModel {
+  public:
+    QzModel();
+    // Frees every part and the light list.
+    ~QzModel();
+    QzModel(const QzModel&) = delete;
+    QzModel& operator=(const QzModel&) = delete;
+    // The model moved from is left empty.
+    QzModel(QzModel&& other);
+    QzModel& operator=(QzModel&& other);
+
+    // Whether a model was read into entry 0.
+    bool Loaded() const { return partCount > 0; }
+    QzPart& Main() { return parts[0]; }
+    const QzPart& Main() const { return parts[0]; }
+
+    // The part table: QZ_MAX_PARTS records, entry 0 the main model.
+    std::unique_ptr<QzPart[]> parts;
+    int partCount = 0;
+    // Lights of the scene: a load leaves none; the POV export adds its default ones to
+    // a copy of its own.
+    std::vector<QzLight> lights;
+    // Every colour number the stored lines of type 1 to 5 use, in order of first use.
+    std::vector<int32_t> coloursUsed;
+    // The input log of the last load ("\r\n" after every entry) and its entries as
+    // values, in the same order.
+    std::string inputLog;
+    std::vector<QzDiagnostic> inputDiagnostics;
+    // The main model's first plain comment and first "Author:" text.
+    std::string modelTitle;
+    std::string modelAuthor;
+    // Duration of the last load into this model, in milliseconds.
+    int32_t loadTimeMs = 0;
+
+    // Bookkeeping of the reader between loads. The number given to the next transform
+    // block ("QzTransf%d"), never reset by loading:
+    int32_t transfCounter = 0;
+    // The colour definitions the cached parts were checked against:
+    QzColourDefinitions definitions;
+    // Whether the "Sorry, max 2000 parts." box has been shown during the current load:
+    // a model with many parts too many shows it once, and the log names each part
+    // left out.
+    bool tableFullShown = false;
+};
 
 // ---- Operations ----
-QzPart* QzFindPart(bool internal, const std::string& name);
+// The table entry of a name, made when there is none (internal: a transform block or
+// section scratch record of its own, outside the table). Null, after a box or a log
+// entry, when the name is too long, the table is full or memory ran out.
+QzPart* QzFindPart(QzModel& model, QzLogContext& log, bool internal, const std::string& name);
 void QzFreePart(QzPart* part);
 void QzFreeLines(QzPart* part);
-void QzFreeAllParts();
-QzLight* QzNewLight();
-void QzFreeLights();
+void QzFreeAllParts(QzModel& model);
+// A new light at the end of a list; null (after a box) when there is no memory.
+QzLight* QzNewLight(std::vector<QzLight>& lights);
 void QzNormaliseName(std::string& name);
 
 // Sets a type-0 line's text: inline when short enough, else an owned heap copy.
@@ -134,12 +172,12 @@ bool QzLineTextIsHeap(const QzLine& line);
 // deletes them.
 QzLine* QzNewLine(const QzLine& copy);
 
-// The vertex array of a part (new[] and delete[]); the renderer allocates through
-// here because QzFreePart releases the array with QzFreeVertices. QzAllocVertices
-// replaces any previous array; false (and no array) when there is no memory.
+// The vertex array of a part (new[] and delete[]); QzFreePart releases it with
+// QzFreeVertices. QzAllocVertices replaces any previous array; false (and no array)
+// when there is no memory.
 bool QzAllocVertices(QzPart& part, int32_t count);
 void QzFreeVertices(QzPart& part);
 
-// Frees the whole table and the light list and resets the model's program-wide
-// state to what it is at start-up; for tests and for a clean exit.
-void QzResetModelState();
+// Records a colour number in the model's used list (once). 0 when it is in the list
+// afterwards, -1 (after a box) when there was no memory.
+int QzAddColour(QzModel& model, int32_t n);

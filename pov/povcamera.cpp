@@ -7,10 +7,6 @@
 
 #include "loader.h"
 #include "model.h"
-#include "povio.h"
-#include "povwriter.h"
-
-PovCameraState PovCamera{};
 
 namespace {
 
@@ -29,10 +25,11 @@ constexpr float kDefaultLights[3][2] = {{45.0f, 0.0f}, {30.0f, 120.0f}, {60.0f, 
 
 }  // namespace
 
-void PovCameraSetup() {
-    if (PovOptions.cameraAngle == 0.0f) PovOptions.cameraAngle = kFittingAngle;
-    PovCameraState& c = PovCamera;
-    QzDirectionFromAngles(PovOptions.cameraLatitude, PovOptions.cameraLongitude, c.direction);
+void PovCameraSetup(PovScene& scene) {
+    PovExportOptions& o = scene.options;
+    if (o.cameraAngle == 0.0f) o.cameraAngle = kFittingAngle;
+    PovCameraState& c = scene.camera;
+    QzDirectionFromAngles(o.cameraLatitude, o.cameraLongitude, c.direction);
     const QzVector& d = c.direction;
 
     QzVector u, v, uHat{}, vHat{};
@@ -40,7 +37,7 @@ void PovCameraSetup() {
     QzVecCross(v, u, d);
     QzVecNormalise(uHat, u);
     QzVecNormalise(vHat, v);
-    const double side = 1.0 / std::tan(double(PovOptions.cameraAngle) * kPi / 360.0);
+    const double side = 1.0 / std::tan(double(o.cameraAngle) * kPi / 360.0);
     QzVecAddScaled(c.normal[2], d, -side, uHat);
     QzVecAddScaled(c.normal[3], d, side, uHat);
     // The picture is 4:3: the vertical half-angle's tangent is 3/4 of the horizontal one.
@@ -50,19 +47,17 @@ void PovCameraSetup() {
     for (float& m : c.minimum) m = kNoMinimum;
 }
 
-void PovCameraAccumulate(const QzVector& p) {
+void PovCameraAccumulate(PovCameraState& camera, const QzVector& p) {
     for (int i = 0; i < 4; ++i) {
-        const float value = float(QzVecDot(PovCamera.normal[i], p));
-        if (value < PovCamera.minimum[i]) PovCamera.minimum[i] = value;
+        const float value = float(QzVecDot(camera.normal[i], p));
+        if (value < camera.minimum[i]) camera.minimum[i] = value;
     }
 }
 
-void PovCollectCameraPoints(QzPart* model) {
-    // The loader's bounds walk over the model's own lines, changing no bounds: the
-    // transformed box corners of every non-empty referenced part and the vertices of
-    // the other lines come here.
-    QzCameraObserverList::Scoped collect(QzCameraObservers, PovCameraAccumulate);
-    QzComputeBounds(model, false, true);
+void PovCollectCameraPoints(PovScene& scene, const QzPart& model) {
+    // The loader's bounds walk over the model's own lines: the transformed box corners
+    // of every non-empty referenced part and the vertices of the other lines come here.
+    QzBoundsPoints(model, [&scene](const QzVector& p) { PovCameraAccumulate(scene.camera, p); });
 }
 
 void LuDecompose(float a[6][6], int pivots[6]) {
@@ -125,8 +120,9 @@ void LuBackSubstitute(const float a[6][6], const int pivots[6], float b[6]) {
     }
 }
 
-void PovWriteCamera(std::ostream& out) {
-    PovCameraState& c = PovCamera;
+void PovWriteCamera(PovScene& scene) {
+    PovCameraState& c = scene.camera;
+    const PovExportOptions& o = scene.options;
     const QzVector& d = c.direction;
     c.lookAt = c.centre;
 
@@ -185,59 +181,59 @@ void PovWriteCamera(std::ostream& out) {
 
     // POV-Ray refuses a camera that stands on its look-at point, as it does when the
     // two are equal as written (a model tiny against its distance from the origin).
-    if (PovVector(c.location) == PovVector(c.lookAt)) PovOutOfRange = true;
-    PovPrintf(out, "\n// Camera");
-    PovPrintf(out, " (Latitude,Longitude,Radius = %g,%g,%g)", double(PovOptions.cameraLatitude),
-              double(PovOptions.cameraLongitude), double(PovOptions.cameraRadius));
+    if (PovVector(scene, c.location) == PovVector(scene, c.lookAt)) scene.outOfRange = true;
+    PovPrintf(scene, "\n// Camera");
+    PovPrintf(scene, " (Latitude,Longitude,Radius = %g,%g,%g)", double(o.cameraLatitude),
+              double(o.cameraLongitude), double(o.cameraRadius));
     QzVector view;
     QzVecSub(view, c.location, c.lookAt);
     const double percent = 0.0;
-    PovPrintf(out,
+    PovPrintf(scene,
               "\ncamera {\n\t#declare PCT = %g; // Percentage further away\n"
               "\t#declare STEREO = 0; // Normal view\n"
               "\t//#declare STEREO =  degrees(atan2(1,12))/2; // Left view\n"
               "\t//#declare STEREO = -degrees(atan2(1,12))/2; // Right view\n"
               "\tlocation vaxis_rotate(%s",
-              percent, PovVector(c.location).c_str());
-    PovPrintf(out, " + PCT/100.0*%s,\n", PovVector(view).c_str());
+              percent, PovVector(scene, c.location).c_str());
+    PovPrintf(scene, " + PCT/100.0*%s,\n", PovVector(scene, view).c_str());
     QzVector across, upright;
     QzVecCross(across, view, kUp);
     QzVecCross(upright, across, view);
-    PovPrintf(out, "\t                      %s,STEREO)\n", PovVector(upright).c_str());
-    PovPrintf(out,
+    PovPrintf(scene, "\t                      %s,STEREO)\n", PovVector(scene, upright).c_str());
+    PovPrintf(scene,
               "\tsky      -y\n\tright    -4/3*x\n\tlook_at  %s\n\tangle    %g\n"
               "\trotate   <0,1e-5,0> // Prevent gap between adjecent quads\n"
               "\t//orthographic\n}\n",
-              PovVector(c.lookAt).c_str(), double(PovOptions.cameraAngle));
+              PovVector(scene, c.lookAt).c_str(), double(o.cameraAngle));
 }
 
-bool PovAddDefaultLights() {
+bool PovAddDefaultLights(PovScene& scene) {
     for (const auto& angles : kDefaultLights) {
-        QzLight* light = QzNewLight();
+        QzLight* light = QzNewLight(scene.lights);
         if (!light) return false;
         *light = QzLight{{angles[0], angles[1], 0.0f}, 0.0f, {1.0f, 1.0f, 1.0f}, 0.0f, 1u};
     }
     return true;
 }
 
-void PovWriteLights(std::ostream& out) {
-    const PovCameraState& c = PovCamera;
+void PovWriteLights(PovScene& scene) {
+    const PovCameraState& c = scene.camera;
     QzVector distance;
     QzVecSub(distance, c.lookAt, c.location);
     const double cameraDistance = QzVecLength(distance);
-    PovPut(out, "\n// Lights:\n");
-    for (int i = 0; i < QzLightCount; ++i) {
-        const QzLight& light = QzLights[i];
-        PovPut(out, "light_source {\n\t");
+    PovPut(scene, "\n// Lights:\n");
+    for (const QzLight& light : scene.lights) {
+        PovPut(scene, "light_source {\n\t");
         float radius = light.placement[2];
         if (!(radius > 0.0f)) radius = float((1.0 - radius / 100.0) * cameraDistance);
         QzVector direction, position;
         QzDirectionFromAngles(light.placement[0], light.placement[1], direction);
         QzVecAddScaled(position, c.centre, -double(radius), direction);
-        PovPrintf(out, "%s  // Latitude,Longitude,Radius: %g,%g,%g", PovVector(position).c_str(),
-                  double(light.placement[0]), double(light.placement[1]), PovChecked(radius));
-        PovPrintf(out, "\n\tcolor rgb %s\n}\n",
-                  PovVector(light.colour[0], light.colour[1], light.colour[2]).c_str());
+        PovPrintf(scene, "%s  // Latitude,Longitude,Radius: %g,%g,%g",
+                  PovVector(scene, position).c_str(), double(light.placement[0]),
+                  double(light.placement[1]), PovChecked(scene, radius));
+        PovPrintf(scene, "\n\tcolor rgb %s\n}\n",
+                  PovVector(scene, light.colour[0], light.colour[1], light.colour[2]).c_str());
     }
-    PovPut(out, "\n");
+    PovPut(scene, "\n");
 }

@@ -3,36 +3,21 @@
 // picture, and light sources placed around the model relative to the camera.
 #pragma once
 
-#include <iosfwd>
-
 #include "geometry.h"
-
-struct QzPart;
-
-// Camera state of one export.
-struct PovCameraState {
-    QzVector direction;  // D: unit viewing direction, from the camera towards the model
-    QzVector normal[4];  // N0..N3: inward normals of the top, bottom and side planes
-    float minimum[4];    // m0..m3: smallest Ni.p over the model's points
-    QzVector centre;     // B: model centre
-    QzVector location;   // L
-    QzVector lookAt;     // A
-};
-
-extern PovCameraState PovCamera;
+#include "povbase.h"
 
 // Fixes the viewing angle, prepares D and the four planes, resets the minima.
-void PovCameraSetup();
+void PovCameraSetup(PovScene& scene);
 // Folds one model point into the minima.
-void PovCameraAccumulate(const QzVector& p);
-// Runs the bounds walk over the model's own lines with the camera flag on and its
-// points going to PovCameraAccumulate.
-void PovCollectCameraPoints(QzPart* model);
+void PovCameraAccumulate(PovCameraState& camera, const QzVector& p);
+// Runs the bounds walk over the model's own lines, its points going to
+// PovCameraAccumulate.
+void PovCollectCameraPoints(PovScene& scene, const QzPart& model);
 // Computes L and A from the minima and the centre and writes the camera.
-void PovWriteCamera(std::ostream& out);
-// Appends the three default lights; false when one could not be appended.
-bool PovAddDefaultLights();
-void PovWriteLights(std::ostream& out);
+void PovWriteCamera(PovScene& scene);
+// Appends the three default lights to the scene's; false when one could not be appended.
+bool PovAddDefaultLights(PovScene& scene);
+void PovWriteLights(PovScene& scene);
 
 // Crout LU decomposition with implicit partial pivoting of a 6x6 matrix, in place.
 void LuDecompose(float a[6][6], int pivots[6]);

@@ -4,20 +4,14 @@
 
 #include "colours.h"
 #include "format.h"
-#include "ldconfig.h"
-#include "povio.h"
-#include "povwriter.h"
 
 namespace {
 
-// Bit of a used-colour entry: its material is in the current scene.
-constexpr uint32_t kDeclared = 1;
-
 enum class ColourClass { Rubber, Chrome, Transparent, Solid };
 
-ColourClass ClassOf(int32_t colour) {
+ColourClass ClassOf(const QzPalette& palette, int32_t colour) {
     // The colours of LDConfig.ldr say what they are made of.
-    if (const QzLDConfigColour* defined = QzSchemeColour(colour)) {
+    if (const QzLDConfigColour* defined = QzSchemeColour(palette, colour)) {
         if (defined->finish & QZ_FINISH_RUBBER) return ColourClass::Rubber;
         if (defined->finish & (QZ_FINISH_CHROME | QZ_FINISH_METAL)) return ColourClass::Chrome;
         if (defined->alpha < 255) return ColourClass::Transparent;
@@ -43,17 +37,17 @@ std::string PovMaterial(int32_t colour) {
                         PovColourName(colour).c_str());
 }
 
-void PovDeclareColour(std::ostream& out, int32_t colour) {
+void PovDeclareColour(PovScene& scene, int32_t colour) {
     float rgb[3];
-    QzColourToRgb(colour, rgb);
-    const std::string vector = PovVector(rgb[0], rgb[1], rgb[2]);
+    QzColourToRgb(scene.palette, colour, rgb);
+    const std::string vector = PovVector(scene, rgb[0], rgb[1], rgb[2]);
     const std::string name = PovColourName(colour);
-    PovPrintf(out, "#ifndef (%s)\n#declare %s = #if (version >= 3.1) material { #end texture {\n",
+    PovPrintf(scene, "#ifndef (%s)\n#declare %s = #if (version >= 3.1) material { #end texture {\n",
               name.c_str(), name.c_str());
     const char* interior = "";
-    switch (ClassOf(colour)) {
+    switch (ClassOf(scene.palette, colour)) {
         case ColourClass::Rubber:
-            PovPrintf(out,
+            PovPrintf(scene,
                       "\tpigment { rgb %s }\n\tfinish { ambient AMB diffuse DIF }\n"
                       "\t#if (QUAL > 1)\n\t\tfinish { phong 0.1 phong_size 10 reflection 0 }\n"
                       "\t\t#if (BUMPS) normal { BUMPNORMAL } #end\n\t#end\n",
@@ -62,19 +56,19 @@ void PovDeclareColour(std::ostream& out, int32_t colour) {
         case ColourClass::Chrome:
             // The table's chrome colours look the same whatever the scheme says; those
             // of LDConfig.ldr (gold, silver, ...) keep their own colour.
-            if (QzSchemeColour(colour)) {
-                PovPrintf(out, "\tpigment { rgb %s }\n", vector.c_str());
+            if (QzSchemeColour(scene.palette, colour)) {
+                PovPrintf(scene, "\tpigment { rgb %s }\n", vector.c_str());
             } else {
-                PovPut(out, "\tpigment { rgb <0.9,0.9,0.9> }\n");
+                PovPut(scene, "\tpigment { rgb <0.9,0.9,0.9> }\n");
             }
-            PovPut(out,
+            PovPut(scene,
                    "\tfinish {\n\t\tambient 0.25\n\t\tdiffuse 0.6\n\t\t#if (QUAL > 1)\n"
                    "\t\t\tbrilliance 5\n\t\t\tmetallic\n\t\t\tspecular 0.80\n"
                    "\t\t\troughness 1/100\n\t\t\treflection 0.65\n\t\t#end\n\t}\n"
                    "\t#if (BUMPS & (QUAL>1)) normal { BUMPNORMAL } #end\n");
             break;
         case ColourClass::Transparent:
-            PovPrintf(out,
+            PovPrintf(scene,
                       "\tpigment { rgb %s #if (QUAL > 1) filter 0.85 #end }\n"
                       "\tfinish { ambient AMB diffuse DIF }\n"
                       "\t#if (QUAL > 1)\n\t\tfinish { phong 0.5 phong_size 40 reflection 0.2 }\n"
@@ -84,25 +78,19 @@ void PovDeclareColour(std::ostream& out, int32_t colour) {
             interior = "#if (QUAL > 1) interior { ior 1.25 } #end ";
             break;
         case ColourClass::Solid:
-            PovPrintf(out,
+            PovPrintf(scene,
                       "\tpigment { rgb %s }\n\tfinish { ambient AMB diffuse DIF }\n"
                       "\t#if (QUAL > 1)\n\t\tfinish { phong 0.5 phong_size 40 reflection 0.08 }\n"
                       "\t\t#if (BUMPS) normal { BUMPNORMAL } #end\n\t#end\n",
                       vector.c_str());
             break;
     }
-    PovPrintf(out, "} #if (version >= 3.1) %s} #end\n#end\n\n", interior);
+    PovPrintf(scene, "} #if (version >= 3.1) %s} #end\n#end\n\n", interior);
 }
 
-void PovDeclareUsedColours(std::ostream& out) {
-    for (int i = 0; i < QzColoursUsedCount; ++i) {
-        QzUsedColour& entry = QzColoursUsed[i];
-        if (entry.flags & kDeclared) continue;
-        PovDeclareColour(out, entry.colour);
-        entry.flags |= kDeclared;
+void PovDeclareUsedColours(PovScene& scene) {
+    for (int32_t colour : scene.model.coloursUsed) {
+        if (!scene.declaredColours.insert(colour).second) continue;
+        PovDeclareColour(scene, colour);
     }
-}
-
-void PovClearColourMarks() {
-    for (int i = 0; i < QzColoursUsedCount; ++i) QzColoursUsed[i].flags &= ~kDeclared;
 }

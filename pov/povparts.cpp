@@ -9,9 +9,7 @@
 
 #include "format.h"
 #include "model.h"
-#include "povio.h"
 #include "povmaterials.h"
-#include "povwriter.h"
 
 namespace {
 
@@ -286,7 +284,7 @@ bool LineDropped(const QzLine& line) {
 
 // Whether the mesh the second pass would open at this line holds a triangle that
 // POV-Ray keeps. A mesh of dropped triangles only is refused as a parse error.
-bool MeshHasTriangles(const QzLine* line) {
+bool MeshHasTriangles(PovScene& scene, const QzLine* line) {
     const int32_t colour = line->colour;
     for (; line; line = line->next) {
         switch (line->type) {
@@ -294,7 +292,7 @@ bool MeshHasTriangles(const QzLine* line) {
                 if (PovMetaCommand(line->text) >= 0) return false;
                 break;
             case 1:
-                if (line->part && line->part->povObjects != 0) return false;
+                if (line->part && scene.Figures(line->part).povObjects != 0) return false;
                 break;
             case 3:
             case 4:
@@ -308,25 +306,25 @@ bool MeshHasTriangles(const QzLine* line) {
     return false;
 }
 
-void WriteSeam(std::ostream& out, const QzBox& box) {
+void WriteSeam(PovScene& scene, const QzBox& box) {
     const float size[3] = {box.max.x - box.min.x, box.max.y - box.min.y, box.max.z - box.min.z};
     QzVector mid;
     QzVecMid(mid, box.min, box.max);
     const float centre[3] = {mid.x, mid.y, mid.z};
     for (int axis = 0; axis < 3; ++axis) {
         if (size[axis] == 0.0f)
-            PovPut(out, "1");
+            PovPut(scene, "1");
         else
-            PovPrintf(out, "1-SW/%g", PovChecked(size[axis]));
-        if (axis < 2) PovPut(out, ",0,0,0,");
+            PovPrintf(scene, "1-SW/%g", PovChecked(scene, size[axis]));
+        if (axis < 2) PovPut(scene, ",0,0,0,");
     }
     for (int axis = 0; axis < 3; ++axis) {
         if (size[axis] == 0.0f || centre[axis] == 0.0f)
-            PovPut(out, ",0");
+            PovPut(scene, ",0");
         else
-            PovPrintf(out, ",SW/%g", PovChecked(size[axis] / centre[axis]));
+            PovPrintf(scene, ",SW/%g", PovChecked(scene, size[axis] / centre[axis]));
     }
-    PovPut(out, "> matrix <");
+    PovPut(scene, "> matrix <");
 }
 
 }  // namespace
@@ -411,14 +409,14 @@ int PovMetaCommand(const char* text) {
     return -1;
 }
 
-void PovWriteTriangle(std::ostream& out, const QzLine& line, int first) {
+void PovWriteTriangle(PovScene& scene, const QzLine& line, int first) {
     static constexpr char separators[3] = {',', ',', ' '};
-    PovPut(out, "\t\ttriangle {");
+    PovPut(scene, "\t\ttriangle {");
     for (int k = 0; k < 3; ++k) {
         const QzVector4& v = line.p[(first + k) % 4];
-        PovPrintf(out, " %s%c", PovVector(v.x, v.y, v.z).c_str(), separators[k]);
+        PovPrintf(scene, " %s%c", PovVector(scene, v.x, v.y, v.z).c_str(), separators[k]);
     }
-    PovPut(out, "}\n");
+    PovPut(scene, "}\n");
 }
 
 namespace {
@@ -435,7 +433,7 @@ struct ObjectCount {
 // "object" with nothing inside, so without POV-Ray code of its own, a part whose
 // objects are all such meshes, or whose single object lies in an IFNOTPOV block,
 // counts as a part without objects.
-ObjectCount CountObjects(std::ostream& out, QzPart* part) {
+ObjectCount CountObjects(PovScene& scene, const QzPart* part) {
     ObjectCount count;
     int kept = 0;     // objects other than parsed meshes of dropped triangles only
     int visible = 0;  // kept objects outside IFNOTPOV blocks
@@ -451,7 +449,7 @@ ObjectCount CountObjects(std::ostream& out, QzPart* part) {
         if (meshOpen && runKept) keep(runSkipped);
         meshOpen = false;
     };
-    for (QzLine* line = part->lines; line; line = line->next) {
+    for (const QzLine* line = part->lines; line; line = line->next) {
         switch (line->type) {
             case 0: {
                 const int k = PovMetaCommand(line->text);
@@ -465,10 +463,10 @@ ObjectCount CountObjects(std::ostream& out, QzPart* part) {
             }
             case 1: {
                 closeRun();
-                QzPart* ref = line->part;
+                const QzPart* ref = line->part;
                 if (!ref) break;
-                if (!(ref->flags & PF_EXPORTED)) PovDeclarePart(out, ref);
-                if (ref->povObjects != 0) {
+                if (!scene.Figures(ref).exported) PovDeclarePart(scene, ref);
+                if (scene.Figures(ref).povObjects != 0) {
                     ++count.objects;
                     if (!(ref->flags & PF_STUD)) ++count.nonStudObjects;
                     keep(blocks.PovSkips());
@@ -501,23 +499,25 @@ ObjectCount CountObjects(std::ostream& out, QzPart* part) {
 // "\tobject { NAME matrix <...> MATERIAL }" for a reference to a part with objects,
 // with the seam's scaling first when a part of the parts library is placed in a part
 // from elsewhere.
-void WriteReference(std::ostream& out, const QzLine& line, bool inPartsDir) {
+void WriteReference(PovScene& scene, const QzLine& line, bool inPartsDir) {
     const QzPart* ref = line.part;
-    PovPrintf(out, "\tobject { %s matrix <", PovIdentifier(ref->name).c_str());
-    if ((ref->flags & PF_PARTS_DIR) && !inPartsDir) WriteSeam(out, ref->box);
+    PovPrintf(scene, "\tobject { %s matrix <", PovIdentifier(ref->name).c_str());
+    if ((ref->flags & PF_PARTS_DIR) && !inPartsDir) WriteSeam(scene, ref->box);
     const QzMatrix& matrix = QzLineMatrix(line);
     for (int j = 0; j < 4; ++j) {
-        PovPrintf(out, "%g,%g,%g%c", PovChecked(matrix.m[0][j]), PovChecked(matrix.m[1][j]),
-                  PovChecked(matrix.m[2][j]), j < 3 ? ',' : '>');
+        PovPrintf(scene, "%g,%g,%g%c", PovChecked(scene, matrix.m[0][j]),
+                  PovChecked(scene, matrix.m[1][j]), PovChecked(scene, matrix.m[2][j]),
+                  j < 3 ? ',' : '>');
     }
-    if (line.colour != 16) PovPrintf(out, " %s", PovMaterial(line.colour).c_str());
-    PovPut(out, " }\n");
+    if (line.colour != 16) PovPrintf(scene, " %s", PovMaterial(line.colour).c_str());
+    PovPut(scene, " }\n");
 }
 
 // Second pass: writes the objects of a part that has some, in line order. Consecutive
 // triangles and quads of one colour share a mesh; references to studs (when the part
 // has other objects) share an "#if (STUDS)" block.
-void WriteObjects(std::ostream& out, QzPart* part, int nonStudObjects) {
+void WriteObjects(PovScene& scene, const QzPart* part, int nonStudObjects) {
+    PovScene::PartFigures& figures = scene.Figures(part);
     const bool partsDir = (part->flags & PF_PARTS_DIR) != 0;
     bool meshOpen = false, studsOpen = false;
     bool skipping = false;  // inside a mesh of dropped triangles only, which is left out
@@ -526,47 +526,49 @@ void WriteObjects(std::ostream& out, QzPart* part, int nonStudObjects) {
     auto closeMesh = [&] {
         skipping = false;
         if (!meshOpen) return;
-        if (meshColour != 16) PovPrintf(out, "\t\t%s\n", PovMaterial(meshColour).c_str());
-        PovPut(out, "\t}\n");
+        if (meshColour != 16) PovPrintf(scene, "\t\t%s\n", PovMaterial(meshColour).c_str());
+        PovPut(scene, "\t}\n");
         meshOpen = false;
     };
     auto closeStuds = [&] {
         if (!studsOpen) return;
-        PovPut(out, "\t#end\n");
+        PovPut(scene, "\t#end\n");
         studsOpen = false;
     };
-    for (QzLine* line = part->lines; line; line = line->next) {
+    for (const QzLine* line = part->lines; line; line = line->next) {
         switch (line->type) {
             case 0: {
                 const int k = PovMetaCommand(line->text);
                 if (k >= 0) {
                     closeMesh();
                     closeStuds();
-                    PovPrintf(out, "// %s\n", TextOf(*line));
-                    if (blocks.Apply(k)) PovPrintf(out, "#%s\n", kMetaDirectives[k]);
+                    PovPrintf(scene, "// %s\n", TextOf(*line));
+                    if (blocks.Apply(k)) PovPrintf(scene, "#%s\n", kMetaDirectives[k]);
                 } else if (blocks.PovOnly()) {
-                    PovPrintf(out, "%s\n", TextOf(*line));
+                    PovPrintf(scene, "%s\n", TextOf(*line));
                 } else {
-                    PovPrintf(out, "// %s\n", PovCommentText(TextOf(*line)).c_str());
+                    PovPrintf(scene, "// %s\n", PovCommentText(TextOf(*line)).c_str());
                 }
                 break;
             }
             case 1: {
-                QzPart* ref = line->part;
-                if (!ref || ref->povObjects == 0) break;
-                part->frameLevelObjects += ref->frameLevelObjects;
-                part->studCount += ref->studCount;
+                const QzPart* ref = line->part;
+                if (!ref) break;
+                const PovScene::PartFigures& refFigures = scene.Figures(ref);
+                if (refFigures.povObjects == 0) break;
+                figures.frameLevelObjects += refFigures.frameLevelObjects;
+                figures.studCount += refFigures.studCount;
                 closeMesh();
                 if (nonStudObjects != 0) {
-                    if ((ref->flags & PF_STUD) || ref->povNonStudObjects == 0) {
-                        if (!studsOpen) PovPut(out, "\t#if (STUDS)\n");
+                    if ((ref->flags & PF_STUD) || refFigures.povNonStudObjects == 0) {
+                        if (!studsOpen) PovPut(scene, "\t#if (STUDS)\n");
                         studsOpen = true;
                     } else {
                         closeStuds();
                     }
                 }
-                if (studsOpen) PovPut(out, "\t");
-                WriteReference(out, *line, partsDir);
+                if (studsOpen) PovPut(scene, "\t");
+                WriteReference(scene, *line, partsDir);
                 break;
             }
             case 3:
@@ -574,7 +576,7 @@ void WriteObjects(std::ostream& out, QzPart* part, int nonStudObjects) {
                 if (skipping && line->colour == skipColour) break;
                 skipping = false;
                 if ((!meshOpen || line->colour != meshColour) && !blocks.PovSkips() &&
-                    !MeshHasTriangles(line)) {
+                    !MeshHasTriangles(scene, line)) {
                     // Nothing of this mesh would survive in POV-Ray; all else stays as if
                     // it were written, the end of a stud block included.
                     closeStuds();
@@ -586,13 +588,13 @@ void WriteObjects(std::ostream& out, QzPart* part, int nonStudObjects) {
                 closeStuds();
                 if (meshOpen && line->colour != meshColour) closeMesh();
                 if (!meshOpen) {
-                    ++part->frameLevelObjects;
-                    PovPut(out, "\tmesh {\n");
+                    ++figures.frameLevelObjects;
+                    PovPut(scene, "\tmesh {\n");
                     meshOpen = true;
                     meshColour = line->colour;
                 }
-                PovWriteTriangle(out, *line, 0);
-                if (line->type == 4) PovWriteTriangle(out, *line, 2);
+                PovWriteTriangle(scene, *line, 0);
+                if (line->type == 4) PovWriteTriangle(scene, *line, 2);
                 break;
             default:
                 break;
@@ -600,47 +602,49 @@ void WriteObjects(std::ostream& out, QzPart* part, int nonStudObjects) {
     }
     closeStuds();
     closeMesh();
-    for (int i = 0; i < blocks.Open(); ++i) PovPut(out, "#end\n");
+    for (int i = 0; i < blocks.Open(); ++i) PovPut(scene, "#end\n");
 }
 
 }  // namespace
 
-void PovDeclarePart(std::ostream& out, QzPart* part) {
-    if (part->flags & PF_EXPORTED) return;
-    part->flags |= PF_EXPORTED;
-    part->studCount = part->name == "stud.dat" ? 1 : 0;
+void PovDeclarePart(PovScene& scene, const QzPart* part) {
+    // The figures stay where they are while further parts are declared.
+    PovScene::PartFigures& figures = scene.Figures(part);
+    if (figures.exported) return;
+    figures.exported = true;
+    figures.studCount = part->name == "stud.dat" ? 1 : 0;
 
-    PovDeclareUsedColours(out);
+    PovDeclareUsedColours(scene);
 
-    if (PovOptions.flags & POV_PRIMITIVES) {
+    if (scene.options.flags & POV_PRIMITIVES) {
         if (const PovPrimitive* primitive = PovFindPrimitive(part->name)) {
-            PovPrintf(out, "#declare %s = %s\n\n", PovIdentifier(part->name).c_str(),
+            PovPrintf(scene, "#declare %s = %s\n\n", PovIdentifier(part->name).c_str(),
                       primitive->code.c_str());
-            part->povObjects = 1;
-            part->povNonStudObjects = (part->flags & PF_STUD) ? 0 : 1;
-            part->frameLevelObjects = primitive->objects;
+            figures.povObjects = 1;
+            figures.povNonStudObjects = (part->flags & PF_STUD) ? 0 : 1;
+            figures.frameLevelObjects = primitive->objects;
             return;
         }
     }
 
-    const ObjectCount count = CountObjects(out, part);
-    part->povObjects = count.objects;
-    part->povNonStudObjects = count.nonStudObjects;
-    part->frameLevelObjects = 0;
+    const ObjectCount count = CountObjects(scene, part);
+    figures.povObjects = count.objects;
+    figures.povNonStudObjects = count.nonStudObjects;
+    figures.frameLevelObjects = 0;
     if (count.objects == 0) return;
 
     const bool partsDir = (part->flags & PF_PARTS_DIR) != 0;
-    PovPrintf(out, "#declare %s = ", PovIdentifier(part->name).c_str());
+    PovPrintf(scene, "#declare %s = ", PovIdentifier(part->name).c_str());
     if (partsDir) {
-        PovPrintf(out, "#if (QUAL = 0) box { %s,", PovVector(part->box.min).c_str());
-        PovPrintf(out, " %s } #else ", PovVector(part->box.max).c_str());
+        PovPrintf(scene, "#if (QUAL = 0) box { %s,", PovVector(scene, part->box.min).c_str());
+        PovPrintf(scene, " %s } #else ", PovVector(scene, part->box.max).c_str());
     }
     if (count.objects == 1)
-        PovPut(out, "object {\n");
+        PovPut(scene, "object {\n");
     else if (count.nonStudObjects == 1)
-        PovPut(out, "#if (STUDS) union #else object #end {\n");
+        PovPut(scene, "#if (STUDS) union #else object #end {\n");
     else
-        PovPut(out, "union {\n");
-    WriteObjects(out, part, count.nonStudObjects);
-    PovPut(out, partsDir ? "}\n#end\n\n" : "}\n\n");
+        PovPut(scene, "union {\n");
+    WriteObjects(scene, part, count.nonStudObjects);
+    PovPut(scene, partsDir ? "}\n#end\n\n" : "}\n\n");
 }

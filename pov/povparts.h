@@ -3,12 +3,11 @@
 #pragma once
 
 #include <cstdint>
-#include <iosfwd>
 #include <string>
 #include <string_view>
 
-struct QzPart;
-struct QzLine;
+#include "model.h"
+#include "povbase.h"
 
 struct PovPrimitive {
     const char* name;
@@ -30,5 +29,6 @@ bool PovIsReservedIdentifier(std::string_view identifier);
 const PovPrimitive* PovFindPrimitive(std::string_view name);
 // 0 ENDPOV, 1 IFPOV, 2 IFNOTPOV, 3 ELSEPOV, -1 no POV meta-command.
 int PovMetaCommand(const char* text);
-void PovWriteTriangle(std::ostream& out, const QzLine& line, int first);
-void PovDeclarePart(std::ostream& out, QzPart* part);
+void PovWriteTriangle(PovScene& scene, const QzLine& line, int first);
+// Declares the part once per scene, the parts it references first.
+void PovDeclarePart(PovScene& scene, const QzPart* part);

@@ -1,16 +1,11 @@
 #include "drawpass.h"
 
 #include <cstdint>
-#include <cstring>
-#include <new>
-#include <vector>
 
 #include "clock.h"
 #include "diagnostics.h"
 #include "format.h"
-#include "measurements.h"
 #include "messagebox.h"
-#include "random.h"
 #include "render_math.h"
 
 namespace {
@@ -20,8 +15,6 @@ constexpr int kBoxEdges[12][2] = {{0, 1}, {1, 5}, {4, 5}, {0, 4}, {2, 3}, {3, 7}
                                   {6, 7}, {2, 6}, {0, 2}, {1, 3}, {5, 7}, {4, 6}};
 constexpr int kBoxFaces[6][4] = {{0, 1, 3, 2}, {1, 5, 7, 3}, {5, 4, 6, 7},
                                  {4, 0, 2, 6}, {0, 4, 5, 1}, {3, 7, 6, 2}};
-constexpr int kMaxVertices = 80000;
-
 // Screen coordinates of a corner as whole pixels, kept inside the int range.
 float WholePixel(float v) {
     if (!(v > -1.0e9f)) return -1.0e9f;
@@ -90,11 +83,11 @@ void DrawSolidBox(QzRenderer& r, const QzBox& box, const QzMatrix& m, int32_t co
 }
 
 // The walk shared by the two box previews.
-void DrawBoxes(QzRenderer& r, bool solid, bool top, QzPart* part, int32_t colour,
+void DrawBoxes(QzRenderer& r, bool solid, bool top, const QzPart* part, int32_t colour,
                const QzMatrix& matrix, bool invert) {
     if (!part) return;
     QzVector pts[4];
-    for (QzLine* line = part->lines; line; line = line->next) {
+    for (const QzLine* line = part->lines; line; line = line->next) {
         const int type = line->type;
         if (type == 3 || type == 4) {
             const int32_t c = r.LineColour(*line, colour, top, true);
@@ -108,7 +101,7 @@ void DrawBoxes(QzRenderer& r, bool solid, bool top, QzPart* part, int32_t colour
                 for (int i = 0; i < type; ++i) r.DrawLine(pts[i], pts[(i + 1) % type], c);
             }
         } else if (type == 1) {
-            QzPart* sub = line->part;
+            const QzPart* sub = line->part;
             if (!sub || (sub->flags & PF_EMPTY)) continue;
             const int32_t c = r.LineColour(*line, colour, top, true);
             QzMatrix m;
@@ -127,26 +120,25 @@ void DrawBoxes(QzRenderer& r, bool solid, bool top, QzPart* part, int32_t colour
     if (top) r.Flush();
 }
 
-volatile float gTraverseSink = 0;
-
-void Traverse(const QzRenderOptions& o, QzPart* part, const QzMatrix& matrix, float& sink) {
+void Traverse(const QzRenderOptions& o, const QzPart* part, const QzMatrix& matrix, float& sink,
+              int32_t* typeCount) {
     if (!part) return;
     QzVector pts[4];
-    for (QzLine* line = part->lines; line; line = line->next) {
+    for (const QzLine* line = part->lines; line; line = line->next) {
         const int type = line->type;
         if (type == 1) {
             if (!line->part) continue;
-            ++QzDrawStats.typeCount[1];
+            ++typeCount[1];
             QzMatrix m;
             QzMultiply(m, matrix, line->p);
-            Traverse(o, line->part, m, sink);
+            Traverse(o, line->part, m, sink, typeCount);
         } else if (type >= 2 && type <= 5) {
             const bool shown = type == 2   ? o.showType2
                                : type == 3 ? o.showType3
                                : type == 4 ? o.showType4
                                            : o.showType5;
             if (!shown) continue;
-            ++QzDrawStats.typeCount[type];
+            ++typeCount[type];
             const int n = type == 5 ? 4 : type;
             for (int i = 0; i < n; ++i) {
                 QzTransform(pts[i], matrix, line->p[i]);
@@ -158,28 +150,28 @@ void Traverse(const QzRenderOptions& o, QzPart* part, const QzMatrix& matrix, fl
 
 }  // namespace
 
-void RedrawModel(QzRenderState& state, bool full) {
+std::optional<QzDrawStatistics> RedrawModel(QzRenderState& state, const QzModel& model, bool full) {
     QzDebugLog("RedrawModel()\n");
     state.renderer->ClearImage(full);
-    DrawModel(state);
+    return DrawModel(state, model);
 }
 
-void DrawModel(QzRenderState& state) {
+std::optional<QzDrawStatistics> DrawModel(QzRenderState& state, const QzModel& loaded) {
     QzRenderer& r = *state.renderer;
     const unsigned depthAddress =
         r.image.depth ? static_cast<unsigned>(reinterpret_cast<uintptr_t>(r.image.depth))
                       : static_cast<unsigned>(-1);
-    QzDebugLog("DrawModel()  nParts=%d  zbuffer=%x\n", QzPartCount, depthAddress);
+    QzDebugLog("DrawModel()  nParts=%d  zbuffer=%x\n", loaded.partCount, depthAddress);
     if (!r.image.depth) {
         plat::ShowMessage("buffer NULL", plat::MessageKind::Stop);
-        return;
+        return std::nullopt;
     }
-    if (QzPartCount == 0) return;
+    if (!loaded.Loaded()) return std::nullopt;
     if (state.dragging && state.skewView) state.SetViewAngles(30, 45);
-    const QzMatrix p = state.ScreenMatrix(r.image.width, r.image.height);
+    const QzMatrix p = state.ScreenMatrix(loaded, r.image.width, r.image.height);
     r.SetFaceOffsetLimit(p);
-    QzPart* model = &QzParts[0];
-    for (int t = 1; t <= 5; ++t) QzDrawStats.typeCount[t] = 0;
+    const QzPart* model = &loaded.Main();
+    r.statistics = QzDrawStatistics{};
     const uint32_t start = plat::TickCount();
     if (state.dragging) {
         if (state.dragMode == 1)
@@ -188,43 +180,41 @@ void DrawModel(QzRenderState& state) {
             DrawSolidBoxes(state, true, model, 7, p, false);
         else
             DrawWireBoxes(state, true, model, 7, p, false);
-        if (state.showModelBox) DrawModelBox(state, model, 7, p);
+        if (state.showModelBox) DrawModelBox(state, model, p);
         if (state.showAxes) DrawAxes(state, model, p);
     } else {
         if (state.sink) state.sink->SetWaitCursor(true);
-        QzMatrixMulCount = 0;
-        QzTransformCount = 0;
         r.DrawPart(true, model, 7, p, state.options.bfc, false);
-        QzDrawStats.transformText = plat::Format("M:%d V:%d", static_cast<int>(QzMatrixMulCount),
-                                                 static_cast<int>(QzTransformCount));
-        if (state.showModelBox) DrawModelBox(state, model, 7, p);
+        r.statistics.transformText =
+            plat::Format("M:%d V:%d", static_cast<int>(r.statistics.matrixMulCount),
+                         static_cast<int>(r.statistics.transformCount));
+        if (state.showModelBox) DrawModelBox(state, model, p);
         if (state.showAxes) DrawAxes(state, model, p);
         if (state.sink) state.sink->SetWaitCursor(false);
     }
-    QzDrawStats.drawTimeMs = static_cast<int32_t>(plat::TickCount() - start);
-    QzDrawStats.calcTimeMs = 0;
+    QzDrawStatistics statistics = r.statistics;
+    statistics.drawTimeMs = static_cast<int32_t>(plat::TickCount() - start);
+    statistics.calcTimeMs = 0;
     if (state.timeCalculations && !state.dragging) {
-        const QzDrawStatistics saved = QzDrawStats;
         const uint32_t t0 = plat::TickCount();
-        TraverseTree(state, true, model, 7, p);
-        const int32_t calc = static_cast<int32_t>(plat::TickCount() - t0);
-        QzDrawStats = saved;
-        QzDrawStats.calcTimeMs = calc;
+        TraverseTree(state.options, model, p);
+        statistics.calcTimeMs = static_cast<int32_t>(plat::TickCount() - t0);
     }
-    QzDebugLog("DrawModel()  time: %d  calc: %d\n", QzDrawStats.drawTimeMs, QzDrawStats.calcTimeMs);
+    QzDebugLog("DrawModel()  time: %d  calc: %d\n", statistics.drawTimeMs, statistics.calcTimeMs);
+    return statistics;
 }
 
-void DrawWireBoxes(QzRenderState& state, bool top, QzPart* part, int32_t colour,
+void DrawWireBoxes(QzRenderState& state, bool top, const QzPart* part, int32_t colour,
                    const QzMatrix& matrix, bool invert) {
     DrawBoxes(*state.renderer, false, top, part, colour, matrix, invert);
 }
 
-void DrawSolidBoxes(QzRenderState& state, bool top, QzPart* part, int32_t colour,
+void DrawSolidBoxes(QzRenderState& state, bool top, const QzPart* part, int32_t colour,
                     const QzMatrix& matrix, bool invert) {
     DrawBoxes(*state.renderer, true, top, part, colour, matrix, invert);
 }
 
-void DrawModelBox(QzRenderState& state, QzPart* part, int32_t /*colour*/, const QzMatrix& matrix) {
+void DrawModelBox(QzRenderState& state, const QzPart* part, const QzMatrix& matrix) {
     if (!part || (part->flags & PF_EMPTY)) return;
     QzRenderer& r = *state.renderer;
     QzVector c[8];
@@ -233,7 +223,7 @@ void DrawModelBox(QzRenderState& state, QzPart* part, int32_t /*colour*/, const 
     r.Flush();
 }
 
-void DrawAxes(QzRenderState& state, QzPart* part, const QzMatrix& matrix) {
+void DrawAxes(QzRenderState& state, const QzPart* part, const QzMatrix& matrix) {
     if (!part || (part->flags & PF_EMPTY)) return;
     QzRenderer& r = *state.renderer;
     const float mins[3] = {part->box.min.x, part->box.min.y, part->box.min.z};
@@ -267,155 +257,16 @@ void DrawAxes(QzRenderState& state, QzPart* part, const QzMatrix& matrix) {
     r.Flush();
 }
 
-void TraverseTree(QzRenderState& state, bool /*top*/, QzPart* part, int32_t /*colour*/,
-                  const QzMatrix& matrix) {
-    // The sum keeps the transforms from being optimised away; its value is unused.
+void TraverseTree(const QzRenderOptions& options, const QzPart* part, const QzMatrix& matrix) {
+    // The sum keeps the transforms from being optimised away, the counts the work of
+    // a drawing's counting; neither is kept.
     float sink = 0;
-    Traverse(state.options, part, matrix, sink);
-    gTraverseSink = sink;
+    int32_t typeCount[6] = {};
+    Traverse(options, part, matrix, sink, typeCount);
+    __asm__ volatile("" : : "g"(sink) : "memory");
 }
 
-namespace {
-
-struct VertexKey {
-    uint32_t x, y, z;
-    bool operator==(const VertexKey&) const = default;
-};
-
-uint32_t Bits(float f) {
-    uint32_t u;
-    std::memcpy(&u, &f, 4);
-    return u;
-}
-
-// Finds a vertex among those collected so far by its exact bits: an open-addressing
-// table of fixed size (well over twice the vertex limit), emptied after each part
-// through the slots it used, so building lists allocates nothing per vertex.
-class VertexTable {
-  public:
-    VertexTable() : slots_(kSlots, -1) {
-        keys_.reserve(kMaxVertices);
-        used_.reserve(kMaxVertices);
-    }
-    // The index of the vertex, or -1 with the free slot remembered for Add.
-    int32_t Find(const VertexKey& k) {
-        uint64_t h = k.x * 0x9E3779B97F4A7C15ULL;
-        h ^= (h >> 29) + k.y * 0xBF58476D1CE4E5B9ULL;
-        h ^= (h >> 31) + k.z * 0x94D049BB133111EBULL;
-        size_t slot = static_cast<size_t>(h ^ (h >> 32)) & (kSlots - 1);
-        while (slots_[slot] >= 0) {
-            if (keys_[slots_[slot]] == k) return slots_[slot];
-            slot = (slot + 1) & (kSlots - 1);
-        }
-        free_ = slot;
-        return -1;
-    }
-    // Adds the key Find did not find; returns its index.
-    int32_t Add(const VertexKey& k) {
-        const int32_t index = static_cast<int32_t>(keys_.size());
-        keys_.push_back(k);
-        slots_[free_] = index;
-        used_.push_back(free_);
-        return index;
-    }
-    int32_t Size() const { return static_cast<int32_t>(keys_.size()); }
-    void Clear() {
-        for (size_t slot : used_) slots_[slot] = -1;
-        used_.clear();
-        keys_.clear();
-    }
-
-  private:
-    static constexpr size_t kSlots = size_t{1} << 18;
-    std::vector<int32_t> slots_;
-    std::vector<VertexKey> keys_;
-    std::vector<size_t> used_;
-    size_t free_ = 0;
-};
-
-}  // namespace
-
-bool QzBuildPartVertexList(QzPart* part, int& maxPoints, int& maxVertices) {
-    QzFreeVertices(*part);
-    // The fixed scratch array of vertices and its index.
-    static std::vector<QzVector> scratch;
-    static VertexTable seen;
-    scratch.clear();
-    scratch.reserve(kMaxVertices);
-    seen.Clear();
-    int points = 0;
-    for (QzLine* line = part->lines; line; line = line->next) {
-        int n = 0;
-        if (line->type == 1) {
-            line->vertexIndex[0] = 0;
-        } else if (line->type >= 2 && line->type <= 4) {
-            n = line->type;
-        } else if (line->type == 5) {
-            n = 4;
-        }
-        for (int i = 0; i < n; ++i) {
-            QzVector4& p = line->p[i];
-            // -0.0 and 0.0 are one vertex.
-            if (p.x == 0.0f) p.x = 0.0f;
-            if (p.y == 0.0f) p.y = 0.0f;
-            if (p.z == 0.0f) p.z = 0.0f;
-            const VertexKey key{Bits(p.x), Bits(p.y), Bits(p.z)};
-            int32_t index = seen.Find(key);
-            if (index < 0) {
-                if (seen.Size() >= kMaxVertices) {
-                    plat::ShowMessage(
-                        plat::Format("%s: Max vertices %d\n", part->name.c_str(), kMaxVertices),
-                        plat::MessageKind::Exclamation);
-                    return false;
-                }
-                index = seen.Add(key);
-                scratch.push_back({p.x, p.y, p.z});
-            }
-            line->vertexIndex[i] = index;
-        }
-        points += n;
-    }
-    bool built = false;
-    if (!scratch.empty()) {
-        if (!QzAllocVertices(*part, static_cast<int32_t>(scratch.size()))) {
-            plat::ShowMessage(
-                plat::Format("Could not alloc for %d vertices\n", static_cast<int>(scratch.size())),
-                plat::MessageKind::Exclamation);
-        } else {
-            std::memcpy(part->vertices, scratch.data(), scratch.size() * sizeof(QzVector));
-            built = true;
-        }
-    }
-    if (points > maxPoints) maxPoints = points;
-    if (static_cast<int>(scratch.size()) > maxVertices)
-        maxVertices = static_cast<int>(scratch.size());
-    return built;
-}
-
-void BuildVertexLists() {
-    if (QzPartCount == 0) return;
-    const uint32_t start = plat::TickCount();
-    int maxPoints = 0, maxVertices = 0;
-    for (int i = 0; i < QzPartCount; ++i)
-        QzBuildPartVertexList(&QzParts[i], maxPoints, maxVertices);
-    const int elapsed = static_cast<int>(plat::TickCount() - start);
-    plat::ShowMessage(plat::Format("%d parts in %d ms\nmax vertices: %d\nmax ver.list: %d",
-                                   QzPartCount, elapsed, maxPoints, maxVertices),
-                      plat::MessageKind::Exclamation);
-}
-
-void SetRandomColours(QzRenderState& state, bool on) {
-    state.options.randomColours = on;
-    if (!on || QzPartCount == 0) return;
-    plat::SeedRandom(plat::TickCount());
-    for (QzLine* line = QzParts[0].lines; line; line = line->next) {
-        if (line->type >= 1 && line->type <= 5)
-            line->randomColour = (plat::Random() * 16) / plat::kRandomMax;
-    }
-}
-
-std::string QzDrawStatusText() {
-    const QzDrawStatistics& s = QzDrawStats;
+std::string QzDrawStatusText(const QzDrawStatistics& s) {
     return plat::Format("2:%d 3:%d 4:%d 5:%d %d.%03d seconds (%d) %s", s.typeCount[2],
                         s.typeCount[3], s.typeCount[4], s.typeCount[5], s.drawTimeMs / 1000,
                         s.drawTimeMs % 1000, s.calcTimeMs, s.transformText.c_str());

@@ -63,11 +63,11 @@ void AddPoints(const QzPart& part, const QzMatrix& matrix, int depth, Extent& ex
 
 }  // namespace
 
-QzFit QzFitModel(const QzMatrix& view, int width, int height, int imageWidth,
+QzFit QzFitModel(const QzModel& loaded, const QzMatrix& view, int width, int height, int imageWidth,
                  QzFitPlacement placement) {
     QzFit fit;
-    if (QzPartCount == 0 || width <= 0 || height <= 0) return fit;
-    const QzPart& model = QzParts[0];
+    if (!loaded.Loaded() || width <= 0 || height <= 0) return fit;
+    const QzPart& model = loaded.Main();
     const QzBox& box = model.box;
     if (!(box.min.x <= box.max.x && box.min.y <= box.max.y && box.min.z <= box.max.z)) return fit;
 

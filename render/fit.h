@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "geometry.h"
+#include "model.h"
 
 // Where a fit puts the model.
 enum class QzFitPlacement {
@@ -32,5 +33,5 @@ struct QzFit {
 // touches it. The view draws into an image imageWidth pixels wide (the picture
 // widened to a multiple of 4), which places the box centre at imageWidth / 2. Zoom
 // 100 and no shift when no model with vertices is loaded or the picture is empty.
-QzFit QzFitModel(const QzMatrix& view, int width, int height, int imageWidth,
+QzFit QzFitModel(const QzModel& model, const QzMatrix& view, int width, int height, int imageWidth,
                  QzFitPlacement placement);

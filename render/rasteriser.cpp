@@ -10,7 +10,6 @@
 #include <optional>
 
 #include "colours.h"
-#include "ldconfig.h"
 #include "renderer.h"
 
 namespace {
@@ -197,25 +196,26 @@ class DepthPlane {
 
 }  // namespace
 
-QzPixelPattern ResolveColour(int32_t colour, const QzRenderOptions& options) {
+QzPixelPattern ResolveColour(int32_t colour, const QzRenderOptions& options,
+                             const QzPalette& palette) {
     QzPixelPattern p{};
     const uint32_t u = static_cast<uint32_t>(colour);
     const uint32_t top = u >> 24;
-    if (const QzLDConfigColour* defined = QzSchemeColour(colour)) {
+    if (const QzLDConfigColour* defined = QzSchemeColour(palette, colour)) {
         // Below full alpha it is transparent under the same dither and blend rules as
         // 32 to 63.
         SetEntry(p.a, defined->rgb, 255);
         CopyEntry(p.b, p.a);
         if (defined->alpha < 255) p.b[3] = 0;
     } else if (colour >= 0 && colour <= 31) {
-        SetEntry(p.a, QzPalette[colour], 255);
+        SetEntry(p.a, palette.rgb[colour], 255);
         CopyEntry(p.b, p.a);
     } else if (colour >= 32 && colour <= 63) {
-        SetEntry(p.a, QzPalette[colour - 32], 255);
+        SetEntry(p.a, palette.rgb[colour - 32], 255);
         SetEntryRgb(p.b, kGrey, kGrey, kGrey, 0);
     } else if (colour >= 256 && colour <= 511) {
-        const uint32_t lo = QzPalette[colour % 16];
-        const uint32_t hi = QzPalette[(colour / 16) % 16];
+        const uint32_t lo = palette.rgb[colour % 16];
+        const uint32_t hi = palette.rgb[(colour / 16) % 16];
         if (options.dither256) {
             SetEntry(p.a, lo, 255);
             SetEntry(p.b, hi, 255);
@@ -284,7 +284,7 @@ bool QzOptionalLineHidden(const QzVector& p0, const QzVector& p1, const QzVector
 }
 
 void QzRenderer::ResolvePattern(int32_t colour, uint8_t a[4], uint8_t b[4]) const {
-    const QzPixelPattern p = ResolveColour(colour, *options);
+    const QzPixelPattern p = ResolveColour(colour, *options, *palette);
     CopyEntry(a, p.a);
     CopyEntry(b, p.b);
 }
@@ -512,7 +512,7 @@ void QzRenderer::DrawLine(const QzVector& p0, const QzVector& p1, int32_t colour
 
 void QzRenderer::DrawTriangle(const QzVector& p0, const QzVector& p1, const QzVector& p2,
                               int32_t colour) {
-    pattern_ = ResolveColour(colour, *options);
+    pattern_ = ResolveColour(colour, *options, *palette);
     shadePending_ = options->shading;
     shadeFace_[0] = &p0;
     shadeFace_[1] = &p1;
@@ -522,7 +522,7 @@ void QzRenderer::DrawTriangle(const QzVector& p0, const QzVector& p1, const QzVe
 
 void QzRenderer::DrawQuad(const QzVector& p0, const QzVector& p1, const QzVector& p2,
                           const QzVector& p3, int32_t colour) {
-    pattern_ = ResolveColour(colour, *options);
+    pattern_ = ResolveColour(colour, *options, *palette);
     shadePending_ = options->shading;
     shadeFace_[0] = &p0;
     shadeFace_[1] = &p1;

@@ -7,6 +7,7 @@
 
 #include "geometry.h"
 
+class QzPalette;
 struct QzRenderOptions;
 
 // A colour as two entries of red, green, blue, alpha; alpha 0 means "not drawn".
@@ -16,8 +17,9 @@ struct QzPixelPattern {
     uint8_t b[4];
 };
 
-// The pattern of a colour number under the current palette and the dither256 option.
-QzPixelPattern ResolveColour(int32_t colour, const QzRenderOptions& options);
+// The pattern of a colour number under the palette and the dither256 option.
+QzPixelPattern ResolveColour(int32_t colour, const QzRenderOptions& options,
+                             const QzPalette& palette);
 // Scales red, green and blue of both entries by the light falling on the face
 // p0, p1, p2: 75% edge-on to 100% facing the light, either side alike.
 void ShadeColours(const QzVector& p0, const QzVector& p1, const QzVector& p2,

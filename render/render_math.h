@@ -1,6 +1,6 @@
 // Inline forms of the point transform and the matrix product for the drawing walks:
-// the same arithmetic as QzMatTransformPoint and QzMatMul (double, stored as float)
-// and the same counting, without a call per point.
+// the same arithmetic as QzMatTransformPoint and QzMatMul (double, stored as float),
+// without a call per point.
 #pragma once
 
 #include "geometry.h"
@@ -11,7 +11,6 @@ inline void QzTransform(QzVector& d, const QzMatrix& m, const P& p) {
     d.x = static_cast<float>(m.m[0][0] * x + m.m[0][1] * y + m.m[0][2] * z + m.m[0][3]);
     d.y = static_cast<float>(m.m[1][0] * x + m.m[1][1] * y + m.m[1][2] * z + m.m[1][3]);
     d.z = static_cast<float>(m.m[2][0] * x + m.m[2][1] * y + m.m[2][2] * z + m.m[2][3]);
-    ++QzTransformCount;
 }
 
 // r = a x b; r must not be a or b.
@@ -22,7 +21,6 @@ inline void QzMultiply(QzMatrix& r, const QzMatrix& a, const QzMatrix& b) {
             r.m[i][j] = static_cast<float>(a0 * b.m[0][j] + a1 * b.m[1][j] + a2 * b.m[2][j] +
                                            a3 * b.m[3][j]);
     }
-    ++QzMatrixMulCount;
 }
 
 // r = a x the matrix of a type-1 line, whose four rows are stored as its points.
@@ -38,5 +36,4 @@ inline void QzMultiply(QzMatrix& r, const QzMatrix& a, const QzVector4 (&rows)[4
         r.m[i][3] =
             static_cast<float>(a0 * rows[0].w + a1 * rows[1].w + a2 * rows[2].w + a3 * rows[3].w);
     }
-    ++QzMatrixMulCount;
 }

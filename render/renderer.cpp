@@ -4,12 +4,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "colours.h"
 #include "diagnostics.h"
-#include "ldconfig.h"
-#include "measurements.h"
 #include "messagebox.h"
-#include "render_math.h"
 
 const int32_t QzEdgeColours[16] = {8, 9, 10, 11, 12, 13, 0, 8, 0, 1, 2, 3, 4, 5, 8, 8};
 
@@ -39,8 +35,25 @@ QzMatrix SeamShrink(const QzPart& sub, float width) {
 
 }  // namespace
 
-QzRenderer::QzRenderer(QzDisplaySink* sinkIn, QzRenderOptions* optionsIn)
-    : sink(sinkIn), options(optionsIn) {}
+QzRenderer::QzRenderer(QzDisplaySink* sinkIn, const QzRenderOptions* optionsIn,
+                       const QzPalette* paletteIn)
+    : sink(sinkIn), options(optionsIn), palette(paletteIn) {
+    const uint8_t background[3] = {119, 215, 242};
+    SetBackgroundColours(background, background);
+}
+
+void QzRenderer::SetBackgroundColours(const uint8_t first[3], const uint8_t second[3]) {
+    // The rows alternate the two colours in a checkerboard: row 0 starts with the
+    // first, row 1 with the second.
+    for (int row = 0; row < 2; ++row) {
+        for (int px = 0; px < 4; ++px) {
+            const uint8_t* c = ((px + row) % 2 == 0) ? first : second;
+            background_[row][px * 3 + 0] = c[2];
+            background_[row][px * 3 + 1] = c[1];
+            background_[row][px * 3 + 2] = c[0];
+        }
+    }
+}
 
 int32_t QzRenderer::LineColour(const QzLine& line, int32_t inherited, bool top,
                                bool boxPreview) const {
@@ -53,7 +66,7 @@ int32_t QzRenderer::LineColour(const QzLine& line, int32_t inherited, bool top,
         if (c == 16) {
             c = inherited;
         } else if (c == 24) {
-            const QzLDConfigColour* defined = QzSchemeColour(inherited);
+            const QzLDConfigColour* defined = QzSchemeColour(*palette, inherited);
             if (o.colour24Black && !boxPreview)
                 c = 0;
             else if (defined)
@@ -65,7 +78,7 @@ int32_t QzRenderer::LineColour(const QzLine& line, int32_t inherited, bool top,
         }
     }
     if (o.allTransparent) {
-        if (const QzLDConfigColour* defined = QzSchemeColour(c)) {
+        if (const QzLDConfigColour* defined = QzSchemeColour(*palette, c)) {
             // An opaque colour of LDConfig.ldr turns into the direct transparent colour
             // of its value (0x3RRGGBB).
             const uint32_t v = defined->rgb;
@@ -107,7 +120,7 @@ void QzRenderer::DrawPolygon(int count, const QzLine& line, const QzVector* pts,
         }
     }
     if (o.mytest6 && o.allTransparent) c += 32;
-    if (counted) ++QzDrawStats.typeCount[count];
+    if (counted) ++statistics.typeCount[count];
     if (show) {
         if (count == 3)
             DrawTriangle(p0, p1, p2, c);
@@ -133,8 +146,7 @@ QzRenderer::VertexList QzRenderer::TransformVertices(const QzPart& part, const Q
         vertexScratch_.resize(walkDepth_ + 1);
     std::vector<QzVector>& scratch = vertexScratch_[walkDepth_];
     if (scratch.size() < static_cast<size_t>(part.vertexCount)) scratch.resize(part.vertexCount);
-    for (int32_t i = 0; i < part.vertexCount; ++i)
-        QzTransform(scratch[i], matrix, part.vertices[i]);
+    for (int32_t i = 0; i < part.vertexCount; ++i) Transform(scratch[i], matrix, part.vertices[i]);
     return {scratch.data(), part.vertexCount};
 }
 
@@ -151,12 +163,12 @@ QzRenderer::VertexList QzRenderer::TransformVertices(const QzPart& part, const Q
         case 2: {
             if (!o.showType2) return;
             const int32_t c = LineColour(line, colour, top, false);
-            ++QzDrawStats.typeCount[2];
+            ++statistics.typeCount[2];
             if (verts.Covers(line, 2)) {
                 DrawLine(verts.points[ix[0]], verts.points[ix[1]], c);
             } else {
-                QzTransform(pts[0], matrix, line.p[0]);
-                QzTransform(pts[1], matrix, line.p[1]);
+                Transform(pts[0], matrix, line.p[0]);
+                Transform(pts[1], matrix, line.p[1]);
                 DrawLine(pts[0], pts[1], c);
             }
             return;
@@ -175,19 +187,19 @@ QzRenderer::VertexList QzRenderer::TransformVertices(const QzPart& part, const Q
                     DrawQuad(v[ix[0]], v[ix[1]], v[ix[2]], v[ix[3]], c);
                 return;
             }
-            for (int i = 0; i < n; ++i) QzTransform(pts[i], matrix, line.p[i]);
+            for (int i = 0; i < n; ++i) Transform(pts[i], matrix, line.p[i]);
             DrawPolygon(n, line, pts, c, cull, invert);
             return;
         }
         default: {  // 5
             if (!o.showType5) return;
             const int32_t c = LineColour(line, colour, top, false);
-            ++QzDrawStats.typeCount[5];
+            ++statistics.typeCount[5];
             if (verts.Covers(line, 4)) {
                 const QzVector* v = verts.points;
                 DrawOptionalLine(v[ix[0]], v[ix[1]], v[ix[2]], v[ix[3]], c, o.showAllType5);
             } else {
-                for (int i = 0; i < 4; ++i) QzTransform(pts[i], matrix, line.p[i]);
+                for (int i = 0; i < 4; ++i) Transform(pts[i], matrix, line.p[i]);
                 DrawOptionalLine(pts[0], pts[1], pts[2], pts[3], c, o.showAllType5);
             }
             return;
@@ -195,8 +207,8 @@ QzRenderer::VertexList QzRenderer::TransformVertices(const QzPart& part, const Q
     }
 }
 
-void QzRenderer::DrawPart(bool top, QzPart* part, int32_t colour, const QzMatrix& matrix, bool cull,
-                          bool invert) {
+void QzRenderer::DrawPart(bool top, const QzPart* part, int32_t colour, const QzMatrix& matrix,
+                          bool cull, bool invert) {
     if (top) {
         QzDebugLog("DrawPart %dx%d zbuffer=%x\n", image.width, image.height,
                    static_cast<unsigned>(reinterpret_cast<uintptr_t>(image.depth)));
@@ -212,7 +224,7 @@ void QzRenderer::DrawPart(bool top, QzPart* part, int32_t colour, const QzMatrix
     const VertexList verts = TransformVertices(*part, matrix);
 
     ++walkDepth_;
-    for (QzLine* line = part->lines; line; line = line->next) {
+    for (const QzLine* line = part->lines; line; line = line->next) {
         // Lines are separate heap records: fetch the next one while this one draws.
         if (line->next) __builtin_prefetch(line->next);
         if (line->type == 1) {
@@ -236,17 +248,17 @@ void QzRenderer::DrawReference(const QzPart& part, const QzLine& line, int32_t c
                                const QzMatrix& matrix, bool top, bool refreshEach, bool cull,
                                bool invert) {
     const QzRenderOptions& o = *options;
-    QzPart* sub = line.part;
+    const QzPart* sub = line.part;
     if (!sub) return;
     if ((sub->flags & PF_STUD) && ((o.studsLast && !inStudPass) || o.lineAsStud)) return;
     const int32_t c = LineColour(line, colour, top, false);
-    ++QzDrawStats.typeCount[1];
+    ++statistics.typeCount[1];
     QzMatrix m;
-    QzMultiply(m, matrix, line.p);
+    Multiply(m, matrix, line.p);
     if (o.seams && (sub->flags & PF_PARTS_DIR) && !(part.flags & PF_PARTS_DIR)) {
         const QzMatrix shrink = SeamShrink(*sub, o.seamWidth);
         QzMatrix shrunk;
-        QzMultiply(shrunk, m, shrink);
+        Multiply(shrunk, m, shrink);
         m = shrunk;
     }
     if (refreshEach) {
@@ -260,17 +272,17 @@ void QzRenderer::DrawReference(const QzPart& part, const QzLine& line, int32_t c
         Flush();
 }
 
-void QzRenderer::DrawStuds(bool top, QzPart* part, int32_t colour, const QzMatrix& matrix,
+void QzRenderer::DrawStuds(bool top, const QzPart* part, int32_t colour, const QzMatrix& matrix,
                            bool cull, bool invert) {
     const QzRenderOptions& o = *options;
-    for (QzLine* line = part->lines; line; line = line->next) {
+    for (const QzLine* line = part->lines; line; line = line->next) {
         if (line->next) __builtin_prefetch(line->next);
         if (line->type != 1 || !line->part) continue;
-        QzPart* sub = line->part;
+        const QzPart* sub = line->part;
         if ((sub->flags & PF_STUD) && o.lineAsStud) continue;
         const int32_t c = LineColour(*line, colour, top, false);
         QzMatrix m;
-        QzMultiply(m, matrix, line->p);
+        Multiply(m, matrix, line->p);
         const bool subCull = cull && (line->bfc & LF_CULL);
         const bool subInvert = invert != ((line->bfc & LF_INVERT) != 0);
         if (sub->flags & PF_STUD) {
@@ -278,7 +290,7 @@ void QzRenderer::DrawStuds(bool top, QzPart* part, int32_t colour, const QzMatri
         } else if (o.seams && (sub->flags & PF_PARTS_DIR) && !(part->flags & PF_PARTS_DIR)) {
             // The studs of a shrunk part shrink with it, as the main walk drew the part.
             QzMatrix shrunk;
-            QzMultiply(shrunk, m, SeamShrink(*sub, o.seamWidth));
+            Multiply(shrunk, m, SeamShrink(*sub, o.seamWidth));
             DrawStuds(false, sub, c, shrunk, subCull, subInvert);
         } else {
             DrawStuds(false, sub, c, m, subCull, subInvert);
@@ -286,12 +298,12 @@ void QzRenderer::DrawStuds(bool top, QzPart* part, int32_t colour, const QzMatri
     }
 }
 
-bool QzRenderer::IsStudHidden(QzPart* sub, const QzMatrix& m) {
+bool QzRenderer::IsStudHidden(const QzPart* sub, const QzMatrix& m) {
     if (sub->flags & PF_EMPTY) return true;
     QzVector lo{}, hi{};
     for (int i = 0; i < 8; ++i) {
         QzVector s;
-        QzTransform(s, m, QzBoxCorner(sub->box, i));
+        Transform(s, m, QzBoxCorner(sub->box, i));
         if (i == 0) {
             lo = hi = s;
         } else {
@@ -324,11 +336,11 @@ void QzRenderer::ClearImage(bool full) {
         // Whole groups of 4 pixels, each written as one 12-byte pattern row.
         const int32_t g0 = r.x0 & ~3;
         const int32_t g1 = r.x1 | 3;
-        const bool sameRows = std::memcmp(QzBackgroundPattern[0], QzBackgroundPattern[1], 4) == 0;
+        const bool sameRows = std::memcmp(background_[0], background_[1], 4) == 0;
         for (int32_t y = r.y0; y <= r.y1; ++y) {
             float* d = img.depth + static_cast<size_t>(y) * w;
             std::fill(d + r.x0, d + r.x1 + 1, QZ_FAR_DEPTH);
-            const uint8_t* pat = QzBackgroundPattern[(sameRows || (y % 2 == 0)) ? 0 : 1];
+            const uint8_t* pat = background_[(sameRows || (y % 2 == 0)) ? 0 : 1];
             uint8_t* p = img.pixels + (static_cast<size_t>(y) * w + g0) * 3;
             for (int32_t x = g0; x <= g1; x += 4, p += 12) std::memcpy(p, pat, 12);
         }
@@ -351,12 +363,7 @@ void QzRenderer::Flush() {
     } else if (dirty) {
         r = img.dirtyRect;
     }
-    if ((cleared || dirty) && sink) sink->Paint(img, r, nullptr);
+    if ((cleared || dirty) && sink) sink->Paint(img, r);
     img.clearedRect = QzEmptyRect(img.width, img.height);
     img.dirtyRect = QzEmptyRect(img.width, img.height);
-}
-
-void QzRenderer::PaintAll(void* deviceContext) {
-    if (sink)
-        sink->Paint(image, QzPixelRect{0, image.width - 1, 0, image.height - 1}, deviceContext);
 }

@@ -7,9 +7,12 @@
 #include <cstdint>
 #include <vector>
 
+#include "colours.h"
 #include "geometry.h"
+#include "measurements.h"
 #include "model.h"
 #include "rasteriser.h"
+#include "render_math.h"
 #include "zimage.h"
 
 struct QzRenderOptions {
@@ -41,9 +44,11 @@ struct QzRenderOptions {
 extern const int32_t QzEdgeColours[16];
 
 // The type-3 renderer: single-precision screen coordinates and a float depth buffer.
+// It draws with the options and the palette it is given (both must outlive it) and
+// counts its work into `statistics`, which a drawing resets.
 class QzRenderer {
   public:
-    QzRenderer(QzDisplaySink* sink, QzRenderOptions* options);
+    QzRenderer(QzDisplaySink* sink, const QzRenderOptions* options, const QzPalette* palette);
     virtual ~QzRenderer() = default;
     QzRenderer(const QzRenderer&) = delete;
     QzRenderer& operator=(const QzRenderer&) = delete;
@@ -61,18 +66,32 @@ class QzRenderer {
 
     // Draws a part with the model-to-screen matrix in the inherited colour. The top call
     // draws the whole model and runs the stud pass afterwards.
-    void DrawPart(bool top, QzPart* part, int32_t colour, const QzMatrix& matrix, bool cull,
+    void DrawPart(bool top, const QzPart* part, int32_t colour, const QzMatrix& matrix, bool cull,
                   bool invert);
     // The second walk of studsLast: draws only the studs that can still change a pixel.
-    void DrawStuds(bool top, QzPart* part, int32_t colour, const QzMatrix& matrix, bool cull,
+    void DrawStuds(bool top, const QzPart* part, int32_t colour, const QzMatrix& matrix, bool cull,
                    bool invert);
-    bool IsStudHidden(QzPart* sub, const QzMatrix& m);
+    bool IsStudHidden(const QzPart* sub, const QzMatrix& m);
 
     // Takes a copy of the view's image descriptor, rectangles included.
     void SetImage(const QzZImage& image);
     void ClearImage(bool full);
     void Flush();
-    void PaintAll(void* deviceContext);
+    // The background the image is cleared to: a checkerboard of the two colours (red,
+    // green, blue each); both are red 119, green 215, blue 242 at first.
+    void SetBackgroundColours(const uint8_t first[3], const uint8_t second[3]);
+
+    // A point transform and a matrix product of the walk, counted.
+    template <typename P>
+    void Transform(QzVector& d, const QzMatrix& m, const P& p) {
+        QzTransform(d, m, p);
+        ++statistics.transformCount;
+    }
+    template <typename B>
+    void Multiply(QzMatrix& r, const QzMatrix& a, const B& b) {
+        QzMultiply(r, a, b);
+        ++statistics.matrixMulCount;
+    }
 
     // A face is pushed back behind the lines lying on it by the depth it gains over a
     // pixel, but by no more than the depth of kFaceOffsetUnits LDraw units under the
@@ -87,9 +106,12 @@ class QzRenderer {
     int32_t LineColour(const QzLine& line, int32_t inherited, bool top, bool boxPreview) const;
 
     QzDisplaySink* sink;
-    QzRenderOptions* options;
+    const QzRenderOptions* options;
+    const QzPalette* palette;
     int32_t type = 3;
     QzZImage image{};
+    // What the current drawing counted (line types and the work of the walk).
+    QzDrawStatistics statistics;
     uint32_t trianglesTried = 0;
     uint32_t trianglesDrawn = 0;
     uint32_t linesTried = 0;
@@ -120,6 +142,9 @@ class QzRenderer {
     void ResolvePattern(int32_t colour, uint8_t a[4], uint8_t b[4]) const;
     void DrawPolygon(int count, const QzLine& line, const QzVector* pts, int32_t c, bool cull,
                      bool invert);
+
+    // Blue, green, red of each pixel of a 4 x 2 block of the background.
+    uint8_t background_[2][12];
 
     // Most a face is pushed back, in depth units; unlimited until a drawing sets it.
     float faceOffsetLimit_ = 1.0e30f;

@@ -2,10 +2,8 @@
 
 #include "colours.h"
 #include "drawpass.h"
-#include "model.h"
 
 QzViewCore::QzViewCore(QzDisplaySink* sink) : state_(sink ? sink : &nullSink_) {
-    SetColourScheme(0);
     state_.SetStandardView(0);
     state_.zoom = 100;
 }
@@ -26,13 +24,14 @@ bool QzViewCore::Resize(int width, int height) {
     return true;
 }
 
-void QzViewCore::SetColourScheme(int scheme) {
-    if (!QzIsColourScheme(scheme)) return;
-    state_.colourScheme = scheme;
-    QzSelectColourScheme(scheme);
-}
+void QzViewCore::SetColourScheme(int scheme) { QzSelectColourScheme(state_.palette, scheme); }
 
-void QzViewCore::Redraw(bool full) { RedrawModel(state_, full); }
+void QzViewCore::Redraw(const QzModel& model, bool full) {
+    std::optional<QzDrawStatistics> drawn = RedrawModel(state_, model, full);
+    if (!drawn) return;
+    if (drawn->transformText.empty()) drawn->transformText = statistics_.transformText;
+    statistics_ = std::move(*drawn);
+}
 
 std::vector<uint8_t> QzViewCore::RgbPixels() const {
     std::vector<uint8_t> out;
@@ -50,8 +49,10 @@ std::vector<uint8_t> QzViewCore::RgbPixels() const {
     return out;
 }
 
-QzFit QzViewCore::Fit(QzFitPlacement placement) const {
-    return QzFitModel(state_.view, width_, height_, image_.width, placement);
+QzFit QzViewCore::Fit(const QzModel& model, QzFitPlacement placement) const {
+    return QzFitModel(model, state_.view, width_, height_, image_.width, placement);
 }
 
-int QzViewCore::FitZoom() const { return Fit(QzFitPlacement::View).zoom; }
+int QzViewCore::FitZoom(const QzModel& model) const {
+    return Fit(model, QzFitPlacement::View).zoom;
+}

@@ -1,27 +1,31 @@
-// What a view of the model is without its window: the render state with its start
-// values, an off-screen image of the client size, and the display sink the renderer
-// shows finished rectangles on. The desktop view passes itself as the sink; the
-// command line and the tests pass none, and the drawing is only kept in the image.
+// What a view of a model is without its window: the render state with its start
+// values, an off-screen image of the client size, the measurements of the last
+// drawing, and the display sink the renderer shows finished rectangles on. The desktop
+// view passes itself as the sink; the command line and the tests pass none, and the
+// drawing is only kept in the image.
 //
 //   QzViewCore view;                // start values, colour scheme 0, view 0, zoom 100
 //   view.Resize(800, 600);
 //   view.State().SetStandardView(1);
-//   view.Draw();                    // full clear, then one drawing; fills QzDrawStats
+//   view.Draw(model);               // full clear, then one drawing
 //   std::vector<uint8_t> rgb = view.RgbPixels();
+//   view.Statistics().drawTimeMs;
 #pragma once
 
 #include <cstdint>
 #include <vector>
 
 #include "fit.h"
+#include "measurements.h"
+#include "model.h"
 #include "viewtransform.h"
 #include "zimage.h"
 
 class QzViewCore {
   public:
-    // Constructs the state as the view does: start values, colour scheme 0 applied,
-    // standard view 0, zoom 100, renderer 3. A null sink shows nothing; a given one
-    // must outlive the view.
+    // Constructs the state as the view does: start values, colour scheme 0, standard
+    // view 0, zoom 100, renderer 3. A null sink shows nothing; a given one must outlive
+    // the view.
     explicit QzViewCore(QzDisplaySink* sink = nullptr);
     ~QzViewCore();
     QzViewCore(const QzViewCore&) = delete;
@@ -31,16 +35,21 @@ class QzViewCore {
     // widened to a multiple of 4) and hands it to the renderer. False when the size
     // is not positive or memory runs out.
     bool Resize(int width, int height);
-    // Sets colourScheme and applies it to the palette, as the scheme commands do;
-    // numbers outside the schemes (a stored setting, say) change nothing.
+    // Selects the scheme in the view's palette, as the scheme commands do; numbers
+    // outside the schemes (a stored setting, say) change nothing.
     void SetColourScheme(int scheme);
     QzRenderState& State() { return state_; }
     const QzRenderState& State() const { return state_; }
 
-    // Clears the whole image and draws the loaded model once (a redraw after resize).
-    void Draw() { Redraw(true); }
+    // Clears the whole image and draws the model once (a redraw after resize).
+    void Draw(const QzModel& model) { Redraw(model, true); }
     // Clears all of the image (full) or what the last drawing touched, and draws.
-    void Redraw(bool full);
+    void Redraw(const QzModel& model, bool full);
+    // The measurements of the last drawing (a drag preview keeps the transform counts
+    // of the full drawing before it).
+    const QzDrawStatistics& Statistics() const { return statistics_; }
+    // Replaces them, as the scene export does with its own duration.
+    void SetStatistics(const QzDrawStatistics& statistics) { statistics_ = statistics; }
     // Whether the image has its buffers (a failed resize leaves it without).
     bool HasImage() const { return image_.depth != nullptr; }
 
@@ -52,16 +61,17 @@ class QzViewCore {
     // The client area's pixels, rows from the top, red, green, blue per pixel.
     std::vector<uint8_t> RgbPixels() const;
 
-    // The fit of the loaded model to the client area under the current view
-    // (QzFitModel): the zoom, and with Centred the shift that centres the drawing.
-    QzFit Fit(QzFitPlacement placement) const;
+    // The fit of the model to the client area under the current view (QzFitModel): the
+    // zoom, and with Centred the shift that centres the drawing.
+    QzFit Fit(const QzModel& model, QzFitPlacement placement) const;
     // The zoom of the fit in the view's own placement (the desktop's automatic zoom).
-    int FitZoom() const;
+    int FitZoom(const QzModel& model) const;
 
   private:
     QzNullSink nullSink_;
     QzRenderState state_;
     QzZImage image_{};
+    QzDrawStatistics statistics_;
     int width_ = 0;
     int height_ = 0;
 };

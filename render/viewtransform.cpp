@@ -140,13 +140,13 @@ void QzRenderState::SelectRenderer(int type) {
                           plat::MessageKind::Stop);
         return;
     }
-    if (!floatRenderer) floatRenderer = std::make_unique<QzRenderer>(sink, &options);
+    if (!floatRenderer) floatRenderer = std::make_unique<QzRenderer>(sink, &options, &palette);
     renderer = floatRenderer.get();
     rendererType = 3;
 }
 
-QzMatrix QzRenderState::ScreenMatrix(int width, int height) const {
-    const QzBox& box = QzParts[0].box;
+QzMatrix QzRenderState::ScreenMatrix(const QzModel& model, int width, int height) const {
+    const QzBox& box = model.Main().box;
     const double c[3] = {(static_cast<double>(box.min.x) + box.max.x) / 2.0,
                          (static_cast<double>(box.min.y) + box.max.y) / 2.0,
                          (static_cast<double>(box.min.z) + box.max.z) / 2.0};

@@ -1,13 +1,16 @@
 // The view's rendering state: orientation (one of fifteen standard views, nine typed
-// numbers or the result of mouse drags), zoom, drag state, colour scheme, drawing
-// switches and the current renderer; and the model-to-screen matrix built from it.
+// numbers or the result of mouse drags), zoom, drag state, the palette of its colour
+// scheme, drawing switches and the current renderer; and the model-to-screen matrix
+// built from it.
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <memory>
 
+#include "colours.h"
 #include "geometry.h"
+#include "model.h"
 #include "renderer.h"
 #include "zimage.h"
 
@@ -48,14 +51,16 @@ class QzRenderState {
     // Model to screen for an image of this size: centre of the main model's box at
     // half the width and two thirds of the height (moved by shiftX, shiftY), zoom/100
     // pixels per LDraw unit.
-    QzMatrix ScreenMatrix(int width, int height) const;
+    QzMatrix ScreenMatrix(const QzModel& model, int width, int height) const;
 
     bool timeCalculations = false;
     bool showModelBox = false;
     bool showAxes = false;
     bool dragging = false;
     int32_t dragMode = 3;
-    int32_t colourScheme = 0;
+    // The colour scheme (palette.scheme) and its colours; loads read LDConfig.ldr into
+    // it under scheme 3.
+    QzPalette palette;
     QzMatrix view{};
     bool skewView = true;
     int32_t zoom = 100;

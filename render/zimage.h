@@ -1,6 +1,6 @@
 // The off-screen image every drawing goes into: 24-bit pixels stored top-down in
-// blue, green, red order behind a DIB header, and one float depth per pixel. The
-// renderer only ever writes here; a display sink copies changed rectangles out.
+// blue, green, red order, and one float depth per pixel. The renderer only ever writes
+// here; a display sink copies changed rectangles out.
 #pragma once
 
 #include <cstdint>
@@ -10,25 +10,7 @@ struct QzPixelRect {
     int32_t x0, x1, y0, y1;
 };
 
-// The 40-byte device-independent bitmap header that precedes the pixels.
-struct QzBitmapHeader {
-    uint32_t size;
-    int32_t width;
-    int32_t height;
-    uint16_t planes;
-    uint16_t bitCount;
-    uint32_t compression;
-    uint32_t sizeImage;
-    int32_t xPelsPerMeter;
-    int32_t yPelsPerMeter;
-    uint32_t clrUsed;
-    uint32_t clrImportant;
-};
-static_assert(sizeof(QzBitmapHeader) == 40);
-
 struct QzZImage {
-    // Header and pixels are one block; pixels follow the header directly.
-    QzBitmapHeader* header;
     uint8_t* pixels;
     float* depth;
     int32_t width;  // always a multiple of 4
@@ -46,9 +28,8 @@ inline constexpr float QZ_FAR_DEPTH = 1000000.0f;
 class QzDisplaySink {
   public:
     virtual ~QzDisplaySink() = default;
-    // Copies the rectangle of the image to the same place of the view. A null device
-    // context means the view's own.
-    virtual void Paint(const QzZImage& image, const QzPixelRect& rect, void* deviceContext) = 0;
+    // Copies the rectangle of the image to the same place of the view.
+    virtual void Paint(const QzZImage& image, const QzPixelRect& rect) = 0;
     // A full drawing shows the wait cursor while it runs.
     virtual void SetWaitCursor(bool /*on*/) {}
 };
@@ -56,14 +37,8 @@ class QzDisplaySink {
 // Shows nothing: the sink of headless drawing.
 class QzNullSink : public QzDisplaySink {
   public:
-    void Paint(const QzZImage&, const QzPixelRect&, void*) override {}
+    void Paint(const QzZImage&, const QzPixelRect&) override {}
 };
-
-// The background: two rows of a 4 x 2 pixel block (blue, green, red per pixel). Both
-// colours of the checkerboard are red 119, green 215, blue 242.
-extern uint8_t QzBackgroundPattern[2][12];
-// Fills the background pattern with its two colours (red, green, blue each).
-void QzSetBackgroundColours(const uint8_t first[3], const uint8_t second[3]);
 
 // The empty rectangle of an image of this size.
 QzPixelRect QzEmptyRect(int32_t width, int32_t height);

@@ -1,12 +1,8 @@
 #include "doccore.h"
 
-#include "clock.h"
 #include "diagnostics.h"
 #include "format.h"
-#include "loader.h"
-#include "measurements.h"
 #include "messagebox.h"
-#include "model.h"
 #include "switches.h"
 
 namespace {
@@ -23,11 +19,11 @@ QzDocument::~QzDocument() { StopPollTimer(); }
 void QzDocument::ReadSwitches(const std::vector<std::string>& args) {
     static constexpr struct {
         const char* keyword;
-        int mode;
-    } kModes[] = {{"PollActivate", ID_POLL_ACTIVATE},
-                  {"PollSilent", ID_POLL_SILENT},
-                  {"PollAsk", ID_POLL_ASK},
-                  {"PollOff", ID_POLL_OFF}};
+        QzCmd mode;
+    } kModes[] = {{"PollActivate", QzCmd::PollActivate},
+                  {"PollSilent", QzCmd::PollSilent},
+                  {"PollAsk", QzCmd::PollAsk},
+                  {"PollOff", QzCmd::PollOff}};
     for (const std::string& arg : args) {
         if (!QzIsSwitch(arg)) continue;
         const std::string_view keyword = std::string_view(arg).substr(1);
@@ -50,27 +46,25 @@ bool QzDocument::OpenDocument(const std::string& path) {
 
 int QzDocument::LoadModel(const std::string& path) {
     loading = true;
-    if (!cacheSubfiles) {
-        QzFreeAllParts();
-        QzFreeLights();
-    }
-    QzClearInputLog();
     host_.Busy(true, path);
-    const uint32_t start = plat::TickCount();
-    const int loaded = QzReadModel(path);
-    loadTimeMs = static_cast<int32_t>(plat::TickCount() - start);
+    QzLoadSettings load = settings;
+    load.onFileOpened = [this](const QzPart& part, const std::string& file) {
+        host_.FileOpened(part, file);
+    };
+    const int loaded = QzLoadModel(model, path, load, host_.Palette(), cacheSubfiles);
     host_.Busy(false, path);
-    if (loaded && watchesFile && !plat::GetLastWriteTime(path, fileTime)) {
+    if (loaded && !plat::GetLastWriteTime(path, fileTime)) {
         FailedTimestamp(path);
         fileTime = {0, 0};
     }
-    QzDebugLog("LoadModel: %d (%d %d)\n", loadTimeMs, static_cast<int>(fileTime.low),
+    QzDebugLog("LoadModel: %d (%d %d)\n", model.loadTimeMs, static_cast<int>(fileTime.low),
                static_cast<int>(fileTime.high));
     host_.ShowInputLog();
-    host_.UpdateAllViews(pollMode == ID_POLL_SILENT ? HINT_MODEL_LOADED_SILENT : HINT_MODEL_LOADED);
+    host_.UpdateAllViews(pollMode == QzCmd::PollSilent ? HINT_MODEL_LOADED_SILENT
+                                                       : HINT_MODEL_LOADED);
     if (!loaded)
         StopPollTimer();
-    else if (pollTimer == 0 && (pollMode == ID_POLL_ACTIVATE || pollMode == ID_POLL_SILENT))
+    else if (pollTimer == 0 && (pollMode == QzCmd::PollActivate || pollMode == QzCmd::PollSilent))
         StartPollTimer();
     loading = false;
     return loaded;
@@ -117,15 +111,15 @@ void QzDocument::OnPollTimer() {
 }
 
 void QzDocument::OnViewActivated() {
-    if (pollMode != ID_POLL_ASK || asking) return;
+    if (pollMode != QzCmd::PollAsk || asking) return;
     asking = true;
     CheckForChange(true);
     asking = false;
 }
 
-void QzDocument::SetPollMode(int id) {
-    pollMode = id;
-    if (id == ID_POLL_ACTIVATE || id == ID_POLL_SILENT)
+void QzDocument::SetPollMode(QzCmd mode) {
+    pollMode = mode;
+    if (mode == QzCmd::PollActivate || mode == QzCmd::PollSilent)
         StartPollTimer();
     else
         StopPollTimer();

@@ -1,20 +1,29 @@
-// The document of the program without its window: the path of the open model, its
+// The document of the program without its window: the open model and its path, its
 // loading (with or without the subfiles read before), and the watch on the model file
-// in one of four poll modes. The desktop document and the command line both load
-// through it; what it needs of its surroundings (showing the input log, telling the
-// views, a timer) comes through QzDocumentHost.
+// in one of four poll modes. What it needs of its surroundings (the palette the view
+// draws with, showing the input log, telling the views, a timer) comes through
+// QzDocumentHost.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "colours.h"
 #include "commandids.h"
 #include "files.h"
+#include "loader.h"
+#include "model.h"
+
+// View update hints a load sends.
+inline constexpr int HINT_MODEL_LOADED = 37913;
+inline constexpr int HINT_MODEL_LOADED_SILENT = 37914;
 
 class QzDocumentHost {
   public:
     virtual ~QzDocumentHost() = default;
+    // The palette of the view: loads read the colours of LDConfig.ldr into it.
+    virtual QzPalette& Palette() = 0;
     // Shows the input log if it holds text; returns when the user has closed it.
     virtual void ShowInputLog() = 0;
     // Tells every view to update with the hint (HINT_MODEL_LOADED...).
@@ -25,6 +34,8 @@ class QzDocumentHost {
     virtual void StopTimer(uint32_t timer) = 0;
     // A load of the path starts (on) or has read everything (off): long loads show it.
     virtual void Busy(bool /*on*/, const std::string& /*path*/) {}
+    // A load opened a file for reading (load progress).
+    virtual void FileOpened(const QzPart& /*part*/, const std::string& /*path*/) {}
 };
 
 class QzDocument {
@@ -32,7 +43,7 @@ class QzDocument {
     static constexpr int kPollIntervalMs = 500;
 
     explicit QzDocument(QzDocumentHost& host) : host_(host) {}
-    // Stops the timer. The loaded model stays: the program frees it when it ends.
+    // Stops the timer.
     ~QzDocument();
     QzDocument(const QzDocument&) = delete;
     QzDocument& operator=(const QzDocument&) = delete;
@@ -56,7 +67,7 @@ class QzDocument {
     void OnViewActivated();
 
     // The File menu's document commands.
-    void SetPollMode(int id);
+    void SetPollMode(QzCmd mode);
     void Reload();
     void ToggleCacheSubfiles() { cacheSubfiles = !cacheSubfiles; }
 
@@ -76,16 +87,18 @@ class QzDocument {
 
     // The framework's part of the document: the path of the open file, empty for none.
     std::string pathName;
+    // The loaded model; with "Cache subfiles" on it is also the cache of parts for the
+    // next load.
+    QzModel model;
+    // Where loads look for the library and how strictly they check.
+    QzLoadSettings settings;
 
-    int pollMode = ID_POLL_ASK;
+    QzCmd pollMode = QzCmd::PollAsk;
     bool cacheSubfiles = true;
     uint32_t pollTimer = 0;
     plat::FileTime fileTime{0, 0};
     bool loading = false;
     bool asking = false;
-    // Whether loads record the model file's last-write time. The command line watches
-    // nothing, and finds models in the library that are not where their path says.
-    bool watchesFile = true;
 
   private:
     void Release();

@@ -103,7 +103,8 @@ TEST(Switches, ViewMatrixSwitches) {
 
 class RecordingHost : public QzDocumentHost {
   public:
-    void ShowInputLog() override { logs.push_back(QzInputLog); }
+    QzPalette& Palette() override { return palette; }
+    void ShowInputLog() override { logs.push_back(model ? model->inputLog : std::string()); }
     void UpdateAllViews(int hint) override { hints.push_back(hint); }
     uint32_t StartTimer(int intervalMs) override {
         EXPECT_EQ(intervalMs, 500);
@@ -111,6 +112,9 @@ class RecordingHost : public QzDocumentHost {
         return ++timers;
     }
     void StopTimer(uint32_t) override { running = false; }
+    // The model whose log is shown.
+    const QzModel* model = nullptr;
+    QzPalette palette;
     std::vector<std::string> logs;
     std::vector<int> hints;
     bool running = false;
@@ -120,11 +124,10 @@ class RecordingHost : public QzDocumentHost {
 class Document : public ::testing::Test {
   protected:
     void SetUp() override {
-        testing_support::ResetModelInput();
-        QzLDrawDir = testing_support::ExamplesDir().string();
+        doc.settings.ldrawDir = testing_support::ExamplesDir().string();
+        host.model = &doc.model;
         model = dir.Write("model.ldr", "0 Title\n1 4 0 0 0 1 0 0 0 1 0 0 0 1 zb1x1.dat\n");
     }
-    void TearDown() override { testing_support::ResetModelInput(); }
     // Rewrites the model with a new last-write time.
     void Rewrite(const std::string& text) {
         std::ofstream(model) << text;
@@ -143,7 +146,7 @@ class Document : public ::testing::Test {
 TEST_F(Document, OpenLoadsShowsTheLogAndTellsTheViews) {
     ASSERT_TRUE(doc.OpenDocument(model));
     EXPECT_EQ(doc.pathName, model);
-    EXPECT_EQ(QzModelTitle, "Title");
+    EXPECT_EQ(doc.model.modelTitle, "Title");
     EXPECT_EQ(host.logs, std::vector<std::string>{""});
     EXPECT_EQ(host.hints, std::vector<int>{HINT_MODEL_LOADED});
     plat::FileTime onDisk;
@@ -158,7 +161,7 @@ TEST_F(Document, OpenLoadsShowsTheLogAndTellsTheViews) {
 }
 
 TEST_F(Document, FailedLoadStillShowsTheLogAndTellsTheViews) {
-    doc.pollMode = ID_POLL_SILENT;
+    doc.pollMode = QzCmd::PollSilent;
     const std::string first = dir.Write("first.ldr", "1 4 0 0 0 1 0 0 0 1 0 0 0 1 second.ldr\n");
     dir.Write("second.ldr", "1 4 0 0 0 1 0 0 0 1 0 0 0 1 first.ldr\n");
     EXPECT_FALSE(doc.OpenDocument(first));
@@ -170,15 +173,15 @@ TEST_F(Document, FailedLoadStillShowsTheLogAndTellsTheViews) {
 }
 
 TEST_F(Document, SwitchesSetPollModeAndCache) {
-    const std::pair<Args, int> modes[] = {
-        {{"-PollActivate"}, ID_POLL_ACTIVATE}, {{"-PollSilent"}, ID_POLL_SILENT},
-        {{"-PollOff"}, ID_POLL_OFF},           {{"-PollSilent", "-PollAsk"}, ID_POLL_ASK},
-        {{"-pollsilent"}, ID_POLL_ASK},        {{"/PollSilent"}, ID_POLL_ASK},
+    const std::pair<Args, QzCmd> modes[] = {
+        {{"-PollActivate"}, QzCmd::PollActivate}, {{"-PollSilent"}, QzCmd::PollSilent},
+        {{"-PollOff"}, QzCmd::PollOff},           {{"-PollSilent", "-PollAsk"}, QzCmd::PollAsk},
+        {{"-pollsilent"}, QzCmd::PollAsk},        {{"/PollSilent"}, QzCmd::PollAsk},
     };
     for (const auto& [args, mode] : modes) {
         QzDocument d(host);
         d.ReadSwitches(args);
-        EXPECT_EQ(d.pollMode, mode) << args[0];
+        EXPECT_TRUE(d.pollMode == mode) << args[0];
         EXPECT_TRUE(d.cacheSubfiles);
     }
     QzDocument d(host);
@@ -187,7 +190,7 @@ TEST_F(Document, SwitchesSetPollModeAndCache) {
 }
 
 TEST_F(Document, PollingReloadsAChangedFileWithoutAsking) {
-    doc.SetPollMode(ID_POLL_SILENT);
+    doc.SetPollMode(QzCmd::PollSilent);
     EXPECT_TRUE(host.running);
     ASSERT_TRUE(doc.OpenDocument(model));
     doc.OnPollTimer();
@@ -195,12 +198,12 @@ TEST_F(Document, PollingReloadsAChangedFileWithoutAsking) {
     Rewrite("0 Second title\n1 4 0 0 0 1 0 0 0 1 0 0 0 1 zb1x1.dat\n");
     doc.OnPollTimer();
     EXPECT_EQ(host.logs.size(), 2u);
-    EXPECT_EQ(QzModelTitle, "Second title");
+    EXPECT_EQ(doc.model.modelTitle, "Second title");
     EXPECT_TRUE(boxes.box.calls.empty());
 
     // Choosing the other poll mode keeps the running timer.
     const uint32_t timer = doc.pollTimer;
-    doc.SetPollMode(ID_POLL_ACTIVATE);
+    doc.SetPollMode(QzCmd::PollActivate);
     EXPECT_EQ(doc.pollTimer, timer);
 
     // A deleted file is reported once, and polling stops; F5 brings it back.
@@ -234,7 +237,7 @@ TEST_F(Document, AskOnActivateAsksOncePerChange) {
     doc.OnViewActivated();
     EXPECT_EQ(boxes.box.calls.size(), 2u);
     EXPECT_EQ(host.logs.size(), 2u);
-    EXPECT_EQ(QzModelTitle, "Changed again");
+    EXPECT_EQ(doc.model.modelTitle, "Changed again");
 }
 
 TEST_F(Document, GuardsAgainstChecksInsideLoadsAndQuestions) {
@@ -251,9 +254,9 @@ TEST_F(Document, GuardsAgainstChecksInsideLoadsAndQuestions) {
 }
 
 TEST_F(Document, ChecksWaitWhileAWindowShowsModelData) {
-    doc.SetPollMode(ID_POLL_SILENT);
+    doc.SetPollMode(QzCmd::PollSilent);
     ASSERT_TRUE(doc.OpenDocument(model));
-    const QzLine* shown = QzParts[0].lines;
+    const QzLine* shown = doc.model.parts[0].lines;
     {
         QzDocument::ReloadHold tree(&doc);
         {
@@ -263,17 +266,17 @@ TEST_F(Document, ChecksWaitWhileAWindowShowsModelData) {
             doc.OnPollTimer();
         }
         EXPECT_EQ(host.logs.size(), 1u);
-        EXPECT_EQ(QzParts[0].lines, shown) << "lines the window shows were freed";
+        EXPECT_EQ(doc.model.parts[0].lines, shown) << "lines the window shows were freed";
     }
     // Once the last window has closed, the check runs once.
     EXPECT_EQ(host.logs.size(), 2u);
-    EXPECT_EQ(QzModelTitle, "Changed");
+    EXPECT_EQ(doc.model.modelTitle, "Changed");
 }
 
 TEST_F(Document, NoFileOpenNothingHappens) {
     doc.Reload();
     doc.OnViewActivated();
-    doc.SetPollMode(ID_POLL_ACTIVATE);
+    doc.SetPollMode(QzCmd::PollActivate);
     EXPECT_TRUE(host.running);
     doc.OnPollTimer();
     EXPECT_TRUE(host.logs.empty());
@@ -289,11 +292,11 @@ TEST_F(Document, WithoutTheCacheEveryLoadRereadsTheSubfiles) {
         std::ofstream(part) << "0 Local part\n2 24 0 0 0 1 1 1\n2 24 0 0 0 2 2 2\n";
         plat::ClearPathCache();
         doc.Reload();
-        const QzPart* sub = QzParts[0].lines->part;
+        const QzPart* sub = doc.model.parts[0].lines->part;
         int lines = 0;
         for (const QzLine* l = sub->lines; l; l = l->next) ++lines;
         EXPECT_EQ(lines, cache ? 2 : 3) << "cache " << cache;
-        QzFreeAllParts();
+        doc.model = QzModel();
         std::ofstream(part) << "0 Local part\n2 24 0 0 0 1 1 1\n";
     }
 }
@@ -302,66 +305,84 @@ TEST_F(Document, WithoutTheCacheEveryLoadRereadsTheSubfiles) {
 
 TEST(CommandTable, IdentifiersAreUniqueAndEveryMenuCommandHasItsTexts) {
     std::set<int> ids;
-    for (int i = 0; i < QzCommandCount; ++i) {
-        const QzCommand& c = QzCommands[i];
+    for (int i = 0; i < QZ_COMMAND_COUNT; ++i) {
+        const QzCommand& c = QzCommandOf(static_cast<QzCmd>(i));
         EXPECT_TRUE(ids.insert(c.id).second) << c.id;
+        EXPECT_EQ(QzFindCommand(c.id), &c) << c.id;
         if (c.option) {
-            EXPECT_TRUE(c.apply && c.checked) << c.id;
+            EXPECT_TRUE(c.run && c.checked) << c.id;
         }
     }
-    for (int id : QzStandardViewIds) EXPECT_NE(QzFindCommand(id), nullptr) << id;
-    const QzCommand* logging = QzFindCommand(ID_LOGGING);
-    ASSERT_NE(logging, nullptr);
-    EXPECT_EQ(QzPromptStatusTip(*logging), "Log debug info to file (" + plat::DebugLogPath() + ")");
-    const QzCommand* shading = QzFindCommand(ID_SHADING);
-    EXPECT_EQ(QzPromptStatusTip(*shading), "Turn shading on or off");
-    EXPECT_EQ(QzPromptToolTip(*shading), "Shading");
-    EXPECT_EQ(QzPromptToolTip(*QzFindCommand(ID_BFC)), "");
+    for (int v = 0; v < 15; ++v) EXPECT_NE(QzCommandOf(QzViewCommand(v)).run, nullptr) << v;
+    const QzCommand& logging = QzCommandOf(QzCmd::Logging);
+    EXPECT_EQ(QzCommandStatusTip(logging), "Log debug info to file (" + plat::DebugLogPath() + ")");
+    const QzCommand& shading = QzCommandOf(QzCmd::Shading);
+    EXPECT_EQ(QzCommandStatusTip(shading), "Turn shading on or off");
+    EXPECT_EQ(QzCommandToolTip(shading), "Shading");
+    EXPECT_EQ(QzCommandToolTip(QzCommandOf(QzCmd::Bfc)), "");
 }
 
-class Commands : public ::testing::Test {
+TEST(CommandTable, KeepsTheCommandNumbersAndMenuTexts) {
+    // Hints, settings and the toolbar's images refer to these numbers.
+    EXPECT_EQ(QzCommandOf(QzCmd::FileOpen).id, 57601);
+    EXPECT_EQ(QzCommandOf(QzCmd::PollAsk).id, 32865);
+    EXPECT_EQ(QzCommandOf(QzViewCommand(0)).id, 32857);
+    EXPECT_EQ(QzCommandOf(QzViewCommand(14)).id, 32792);
+    EXPECT_EQ(QzCommandOf(QzSchemeCommand(3)).id, 32869);
+    EXPECT_EQ(QzCommandOf(QzRendererCommand(3)).id, 32799);
+    EXPECT_EQ(QzCommandMenuText(QzCommandOf(QzCmd::FileOpen)), "&Open...\tCtrl+O");
+    EXPECT_EQ(QzCommandMenuText(QzCommandOf(QzCmd::Reload)), "&Reload model\tF5");
+    EXPECT_EQ(QzCommandMenuText(QzCommandOf(QzCmd::Shading)), "S&hading");
+    // Commands with nothing behind them are disabled.
+    EXPECT_FALSE(QzCommandEnabled(QzCommandOf(QzCmd::EditCopy)));
+    EXPECT_FALSE(QzCommandEnabled(QzCommandOf(QzCmd::FileStatistics)));
+    EXPECT_TRUE(QzCommandEnabled(QzCommandOf(QzCmd::AppAbout)));
+}
+
+// A drawing state and a model as the commands see them.
+class Commands : public ::testing::Test, public QzCommandTarget {
   protected:
-    void SetUp() override { testing_support::ResetModelInput(); }
-    void TearDown() override { testing_support::ResetModelInput(); }
-    void Run(int id) {
-        const QzCommand* c = QzFindCommand(id);
-        ASSERT_NE(c, nullptr);
-        ASSERT_NE(c->apply, nullptr);
-        c->apply(state);
+    QzRenderState& State() override { return state; }
+    QzModel& Model() override { return model; }
+    void Run(QzCmd cmd) {
+        const QzCommand& c = QzCommandOf(cmd);
+        ASSERT_NE(c.run, nullptr);
+        c.run(*this);
     }
-    bool Checked(int id) { return QzFindCommand(id)->checked(state); }
+    bool Checked(QzCmd cmd) { return QzCommandOf(cmd).checked(*this); }
     QzNullSink sink;
     QzRenderState state{&sink};
+    QzModel model;
     ScopedMessageBox boxes;
 };
 
 TEST_F(Commands, SeamsOverwriteTheLineTypes) {
     QzRenderOptions& o = state.options;
-    Run(ID_SEAMS);
+    Run(QzCmd::Seams);
     EXPECT_TRUE(o.seams && !o.showType2 && o.showType3 && o.showType4 && !o.showType5);
-    Run(ID_SHOW_TYPE2);
-    Run(ID_SEAMS);
+    Run(QzCmd::ShowType2);
+    Run(QzCmd::Seams);
     EXPECT_TRUE(!o.seams && o.showType2 && o.showType3 && o.showType4 && o.showType5);
 }
 
 TEST_F(Commands, RefreshAfterEachPartTurnsStudsLastOver) {
-    Run(ID_REFRESH_EACH_PART);
-    EXPECT_TRUE(Checked(ID_REFRESH_EACH_PART));
-    EXPECT_FALSE(Checked(ID_STUDS_LAST));
-    Run(ID_REFRESH_EACH_PART);
-    EXPECT_TRUE(Checked(ID_STUDS_LAST));
-    Run(ID_STUDS_LAST);
-    EXPECT_FALSE(Checked(ID_REFRESH_EACH_PART));
+    Run(QzCmd::RefreshEachPart);
+    EXPECT_TRUE(Checked(QzCmd::RefreshEachPart));
+    EXPECT_FALSE(Checked(QzCmd::StudsLast));
+    Run(QzCmd::RefreshEachPart);
+    EXPECT_TRUE(Checked(QzCmd::StudsLast));
+    Run(QzCmd::StudsLast);
+    EXPECT_FALSE(Checked(QzCmd::RefreshEachPart));
 }
 
 TEST_F(Commands, OnlyRendererThreeIsChosen) {
-    Run(ID_RENDERER_FIRST);
+    Run(QzRendererCommand(1));
     ASSERT_EQ(boxes.box.calls.size(), 1u);
     EXPECT_EQ(boxes.box.calls[0].text, "Renderer type 1 needs to be implemented...");
     EXPECT_EQ(boxes.box.calls[0].kind, plat::MessageKind::Stop);
-    EXPECT_TRUE(Checked(ID_RENDERER_FIRST + 2));
-    EXPECT_FALSE(Checked(ID_RENDERER_FIRST));
-    Run(ID_REFRESH_DISPLAY);
+    EXPECT_TRUE(Checked(QzRendererCommand(3)));
+    EXPECT_FALSE(Checked(QzRendererCommand(1)));
+    Run(QzCmd::RefreshDisplay);
     EXPECT_EQ(boxes.box.calls.back().text, "Refresh: needs implementation...");
     EXPECT_EQ(boxes.box.calls.back().kind, plat::MessageKind::Exclamation);
 }
@@ -371,10 +392,10 @@ TEST_F(Commands, LoggingWritesItsTwoLines) {
     const std::optional<std::string> oldTmp = plat::GetEnv("TMPDIR");
     setenv("TMPDIR", tmp.path().c_str(), 1);
     plat::SetTimeSource([] { return std::time_t{1796725821}; });
-    Run(ID_LOGGING);
-    EXPECT_TRUE(Checked(ID_LOGGING));
-    Run(ID_LOGGING);
-    EXPECT_FALSE(Checked(ID_LOGGING));
+    Run(QzCmd::Logging);
+    EXPECT_TRUE(Checked(QzCmd::Logging));
+    Run(QzCmd::Logging);
+    EXPECT_FALSE(Checked(QzCmd::Logging));
     plat::SetTimeSource(nullptr);
     std::ifstream in(tmp.path() / "QzDebug.txt");
     std::string enabled, rule, disabled;
@@ -393,27 +414,27 @@ TEST_F(Commands, LoggingWritesItsTwoLines) {
 }
 
 TEST_F(Commands, SchemesAndStandardViews) {
-    Run(QzSchemeIds[2]);
-    EXPECT_EQ(state.colourScheme, 2);
-    EXPECT_TRUE(Checked(QzSchemeIds[2]));
-    Run(QzStandardViewIds[9]);
+    Run(QzSchemeCommand(2));
+    EXPECT_EQ(state.palette.scheme, 2);
+    EXPECT_TRUE(Checked(QzSchemeCommand(2)));
+    Run(QzViewCommand(9));
     const std::array<float, 16> front = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
     EXPECT_EQ(state.GetViewMatrix(), front);
     state.zoom = 250;
-    Run(QzStandardViewIds[1]);
+    Run(QzViewCommand(1));
     EXPECT_EQ(state.zoom, 250);
 }
 
 TEST_F(Commands, CommandLineSwitchesGoThroughTheCommands) {
-    EXPECT_TRUE(QzSetOption(state, "seams", true));
+    EXPECT_TRUE(QzSetOption(state, model, "seams", true));
     EXPECT_FALSE(state.options.showType2);
-    EXPECT_TRUE(QzSetOption(state, "seams", true));  // already on: nothing changes
+    EXPECT_TRUE(QzSetOption(state, model, "seams", true));  // already on: nothing changes
     EXPECT_TRUE(state.options.seams);
-    EXPECT_TRUE(QzSetOption(state, "showAxes", true));
+    EXPECT_TRUE(QzSetOption(state, model, "showAxes", true));
     EXPECT_TRUE(state.showAxes);
-    EXPECT_TRUE(QzSetOption(state, "randomColours", false));
+    EXPECT_TRUE(QzSetOption(state, model, "randomColours", false));
     EXPECT_FALSE(state.options.randomColours);
-    EXPECT_FALSE(QzSetOption(state, "sparkle", true));
+    EXPECT_FALSE(QzSetOption(state, model, "sparkle", true));
     EXPECT_FALSE(QzIsOption("seamWidth"));
 }
 
@@ -433,7 +454,6 @@ class LDrawDirSearch : public ::testing::Test {
         else
             unsetenv("LDRAWDIR");
         setenv("XDG_CONFIG_HOME", savedConfig->c_str(), 1);
-        QzLDrawDir.clear();
     }
     std::string Find(const std::string& stored) {
         stores.clear();
@@ -454,7 +474,6 @@ TEST_F(LDrawDirSearch, StoredThenEnvironmentThenIni) {
     setenv("LDRAWDIR", "/from/env\\\\", 1);
     EXPECT_EQ(Find(""), "/from/env");
     EXPECT_EQ(stores, std::vector<std::string>{"/from/env"});
-    EXPECT_EQ(QzLDrawDir, "/from/env");
 
     // A stored value is used as it is; nothing else is consulted or stored.
     EXPECT_EQ(Find("/stored/\\"), "/stored/\\");
@@ -633,6 +652,7 @@ TEST(FrameTexts, ColourDepth) {
 
 TEST(FrameTexts, WheelZoom) {
     EXPECT_EQ(QzWheelZoom(100, 1), 110);
+    EXPECT_EQ(QzWheelZoom(25, 1), 28);  // 27.5 rounds up, not down to 27
     EXPECT_EQ(QzWheelZoom(100, 2), 121);
     EXPECT_EQ(QzWheelZoom(110, -1), 100);
     EXPECT_EQ(QzWheelZoom(5, 1), 6);  // at least one step

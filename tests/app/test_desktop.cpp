@@ -94,7 +94,7 @@ class DesktopTest : public QObject {
     }
     CQzView* View() { return app->View(); }
     QzRenderState& State() { return app->View()->State(); }
-    void Trigger(int id) { app->Frame()->Action(id)->trigger(); }
+    void Trigger(QzCmd command) { app->Frame()->Action(command)->trigger(); }
     void Mouse(QEvent::Type type, QPoint at, Qt::KeyboardModifiers keys = Qt::NoModifier) {
         const Qt::MouseButtons held =
             type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::MouseButtons(Qt::LeftButton);
@@ -116,16 +116,12 @@ class DesktopTest : public QObject {
         });
     }
     void init() {
-        testing_support::ResetModelInput();
         qputenv("LDRAWDIR", testing_support::ExamplesDir().string().c_str());
         QSettings(CQzApp::kCompany, CQzApp::kApplication).clear();
         shown.clear();
         answer = nullptr;
     }
-    void cleanup() {
-        app.reset();
-        testing_support::ResetModelInput();
-    }
+    void cleanup() { app.reset(); }
 
     void startsEmptyWithItsStartValues() {
         Start({});
@@ -134,21 +130,24 @@ class DesktopTest : public QObject {
         QVERIFY(o.showType2 && o.showType3 && o.showType4 && o.showType5 && o.shading && o.bfc &&
                 o.studsLast && o.ditherTransparency && o.dither256);
         QVERIFY(!o.seams && !o.refreshEachPart && !o.randomColours && !o.allTransparent);
-        QCOMPARE(State().colourScheme, 0);
+        QCOMPARE(State().palette.scheme, 0);
         QCOMPARE(State().zoom, 100);
         QVERIFY(State().skewView);
-        QCOMPARE(app->Document()->Core().pollMode, ID_POLL_ASK);
-        QVERIFY(app->Frame()->Action(ID_BFC)->isChecked());
-        QVERIFY(app->Frame()->Action(ID_CACHE_SUBFILES)->isChecked());
-        QVERIFY(app->Frame()->Action(ID_POLL_ASK)->isChecked());
-        for (int id : {ID_EDIT_UNDO, ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE, ID_FILE_STATISTICS,
-                       ID_TOOLBAR_32816, ID_TOOLBAR_32852, ID_TOOLBAR_32853})
-            QVERIFY2(!app->Frame()->Action(id)->isEnabled(), qPrintable(QString::number(id)));
+        QVERIFY(app->Document()->Core().pollMode == QzCmd::PollAsk);
+        QVERIFY(app->Frame()->Action(QzCmd::Bfc)->isChecked());
+        QVERIFY(app->Frame()->Action(QzCmd::CacheSubfiles)->isChecked());
+        QVERIFY(app->Frame()->Action(QzCmd::PollAsk)->isChecked());
+        for (QzCmd command :
+             {QzCmd::EditUndo, QzCmd::EditCut, QzCmd::EditCopy, QzCmd::EditPaste,
+              QzCmd::FileStatistics, QzCmd::Toolbar32816, QzCmd::Toolbar32852, QzCmd::Toolbar32853})
+            QVERIFY2(!app->Frame()->Action(command)->isEnabled(),
+                     qPrintable(QString::number(QzCommandOf(command).id)));
         QCOMPARE(app->Frame()->IdlePane()->text(), QString(kIdleText));
-        QCOMPARE(app->Frame()->Action(ID_SHADING)->statusTip(), QString("Turn shading on or off"));
-        QCOMPARE(app->Frame()->Action(ID_SHADING)->toolTip(), QString("Shading"));
-        QCOMPARE(app->Frame()->Action(ID_FILE_OPEN)->shortcut(), QKeySequence("Ctrl+O"));
-        QCOMPARE(app->Frame()->Action(ID_RELOAD)->shortcut(), QKeySequence("F5"));
+        QCOMPARE(app->Frame()->Action(QzCmd::Shading)->statusTip(),
+                 QString("Turn shading on or off"));
+        QCOMPARE(app->Frame()->Action(QzCmd::Shading)->toolTip(), QString("Shading"));
+        QCOMPARE(app->Frame()->Action(QzCmd::FileOpen)->shortcut(), QKeySequence("Ctrl+O"));
+        QCOMPARE(app->Frame()->Action(QzCmd::Reload)->shortcut(), QKeySequence("F5"));
         QVERIFY(shown.empty());
     }
 
@@ -163,7 +162,7 @@ class DesktopTest : public QObject {
         QCOMPARE(app->Frame()->windowTitle(),
                  QString("Tidy.ldr - Zarvel  \"Tidy model\"  Author: A. Builder"));
         QVERIFY(shown.empty());  // nothing logged: no log window
-        QCOMPARE(app->Document()->Core().pollMode, ID_POLL_SILENT);
+        QVERIFY(app->Document()->Core().pollMode == QzCmd::PollSilent);
         QVERIFY(app->Document()->Core().pollTimer != 0);
         QVERIFY(app->Frame()->DrawingPane()->text().startsWith("2:"));
 
@@ -185,6 +184,23 @@ class DesktopTest : public QObject {
         QCOMPARE(progress.first().at(0).toString(), QString("Loading busy.ldr..."));
         QCOMPARE(progress.last().at(0).toString(), QString());
         QVERIFY(!QApplication::overrideCursor());
+    }
+
+    void recentFilesAreNumberedOneToTen() {
+        Start({});
+        QStringList paths;
+        for (int i = 1; i <= 11; ++i) {
+            paths << Write(QString("recent%1.ldr").arg(i),
+                           "1 4 0 0 0 1 0 0 0 1 0 0 0 1 zb1x1.dat\n");
+            QVERIFY(app->OpenDocumentFile(paths.last()));
+        }
+        // Newest first; ten kept; the tenth's access key is the 0 of "10".
+        QCOMPARE(app->Frame()->RecentAction(0)->text(), "&1 " + paths[10]);
+        QCOMPARE(app->Frame()->RecentAction(8)->text(), "&9 " + paths[2]);
+        QCOMPARE(app->Frame()->RecentAction(9)->text(), "1&0 " + paths[1]);
+        // Choosing one opens it.
+        app->Frame()->RecentAction(9)->trigger();
+        QCOMPARE(app->Document()->PathName(), paths[1]);
     }
 
     void showsTheInputLogAfterALoad() {
@@ -210,7 +226,7 @@ class DesktopTest : public QObject {
     void printSwitchLoadsAndEnds() {
         const QString path = Write("print.ldr", "1 4 0 0 0 1 0 0 0 1 0 0 0 1 zb1x1.dat\n");
         Start({"-p", path}, false);
-        QCOMPARE(QzPartCount > 0, true);
+        QCOMPARE(app->Document()->Model().Loaded(), true);
         QCOMPARE(app->ExitInstance(), 0);
     }
 
@@ -237,7 +253,8 @@ class DesktopTest : public QObject {
             QVERIFY(State().dragging);
             QCOMPARE(State().dragMode, c.mode);
             // The preview of boxes counts no lines; the full drawing does.
-            QCOMPARE(QzDrawStats.typeCount[3] + QzDrawStats.typeCount[4] > 0, c.mode == 1);
+            QCOMPARE(View()->Statistics().typeCount[3] + View()->Statistics().typeCount[4] > 0,
+                     c.mode == 1);
             Mouse(QEvent::MouseButtonRelease, start, c.keys);
             QVERIFY(!State().dragging);
         }
@@ -259,7 +276,8 @@ class DesktopTest : public QObject {
         for (int i = 0; i < 16; ++i) QVERIFY(std::abs(got[i] - want[i]) < 1e-5f);
         // About the vertical axis by 1.7444 radians: the screen's y row is unchanged.
         QVERIFY(std::abs(got[4] - want[4]) < 1e-6f);
-        QVERIFY(QzDrawStats.typeCount[3] + QzDrawStats.typeCount[4] > 0);  // full picture
+        QVERIFY(View()->Statistics().typeCount[3] + View()->Statistics().typeCount[4] >
+                0);  // full picture
         // Moves without a pressed button turn nothing.
         Mouse(QEvent::MouseMove, start + QPoint(300, 300));
         QCOMPARE(State().GetViewMatrix(), got);
@@ -278,7 +296,7 @@ class DesktopTest : public QObject {
         core.State().view = State().view;
         core.State().skewView = State().skewView;
         QVERIFY(core.Resize(size.width(), size.height()));
-        core.Draw();
+        core.Draw(app->Document()->Model());
         const std::vector<uint8_t> rgb = core.RgbPixels();
         int differing = 0;
         for (int y = 0; y < onScreen.height(); ++y) {
@@ -305,7 +323,7 @@ class DesktopTest : public QObject {
                 zoom.Field()->setText(c.typed);
                 return int(c.ok ? QDialog::Accepted : QDialog::Rejected);
             };
-            Trigger(ID_ZOOM);
+            Trigger(QzCmd::Zoom);
             QCOMPARE(State().zoom, c.zoom);
         }
         QCOMPARE(shown.back().caption, QString("Zoom"));
@@ -319,30 +337,32 @@ class DesktopTest : public QObject {
     void pollingReloadsAndWaitsForModalWindows() {
         const QString path = Write("poll.ldr", "0 First\n1 4 0 0 0 1 0 0 0 1 0 0 0 1 zb1x1.dat\n");
         Start({path});
-        Trigger(ID_POLL_SILENT);
-        QVERIFY(app->Frame()->Action(ID_POLL_SILENT)->isChecked());
+        Trigger(QzCmd::PollSilent);
+        QVERIFY(app->Frame()->Action(QzCmd::PollSilent)->isChecked());
         Write("poll.ldr", "0 Second\n1 4 0 0 0 1 0 0 0 1 0 0 0 1 zb1x1.dat\n");
-        QTRY_COMPARE(QString::fromStdString(QzModelTitle), QString("Second"));
+        QTRY_COMPARE(QString::fromStdString(app->Document()->Model().modelTitle),
+                     QString("Second"));
         QTRY_VERIFY(app->Frame()->windowTitle().contains("\"Second\""));
 
         // While the zoom dialog is open, ticks change nothing; the check runs after it.
         answer = [&](QDialog&) {
             Write("poll.ldr", "0 Third\n1 4 0 0 0 1 0 0 0 1 0 0 0 1 zb1x1.dat\n");
             QTest::qWait(1200);
-            return int(QzModelTitle == "Second" ? QDialog::Rejected : QDialog::Accepted);
+            return int(app->Document()->Model().modelTitle == "Second" ? QDialog::Rejected
+                                                                       : QDialog::Accepted);
         };
         const int zoom = State().zoom;
-        Trigger(ID_ZOOM);
+        Trigger(QzCmd::Zoom);
         QCOMPARE(State().zoom, zoom);  // rejected: the model stayed as it was
-        QCOMPARE(QString::fromStdString(QzModelTitle), QString("Third"));
+        QCOMPARE(QString::fromStdString(app->Document()->Model().modelTitle), QString("Third"));
 
         // Manual reload: nothing until F5.
-        Trigger(ID_POLL_OFF);
+        Trigger(QzCmd::PollOff);
         Write("poll.ldr", "0 Fourth\n");
         QTest::qWait(700);
-        QCOMPARE(QString::fromStdString(QzModelTitle), QString("Third"));
-        Trigger(ID_RELOAD);
-        QCOMPARE(QString::fromStdString(QzModelTitle), QString("Fourth"));
+        QCOMPARE(QString::fromStdString(app->Document()->Model().modelTitle), QString("Third"));
+        Trigger(QzCmd::Reload);
+        QCOMPARE(QString::fromStdString(app->Document()->Model().modelTitle), QString("Fourth"));
     }
 
     void setLDrawDirStoresTheTypedText() {
@@ -352,8 +372,8 @@ class DesktopTest : public QObject {
             field->setText("/some/where/ ");
             return int(QDialog::Accepted);
         };
-        Trigger(ID_SET_LDRAW_DIR);
-        QCOMPARE(QzLDrawDir, std::string("/some/where/ "));
+        Trigger(QzCmd::SetLDrawDir);
+        QCOMPARE(app->Document()->Core().settings.ldrawDir, std::string("/some/where/ "));
         QCOMPARE(QSettings(CQzApp::kCompany, CQzApp::kApplication)
                      .value("General settings/LDrawDir")
                      .toString(),
@@ -362,17 +382,17 @@ class DesktopTest : public QObject {
 
     void commandsOfTheMenus() {
         Start({});
-        Trigger(ID_SEAMS);
+        Trigger(QzCmd::Seams);
         QVERIFY(State().options.seams && !State().options.showType2);
-        QVERIFY(app->Frame()->Action(ID_SEAMS)->isChecked());
-        QVERIFY(!app->Frame()->Action(ID_SHOW_TYPE2)->isChecked());
-        Trigger(ID_RENDERER_FIRST + 1);
+        QVERIFY(app->Frame()->Action(QzCmd::Seams)->isChecked());
+        QVERIFY(!app->Frame()->Action(QzCmd::ShowType2)->isChecked());
+        Trigger(QzRendererCommand(2));
         QCOMPARE(shown.back().text, QString("Renderer type 2 needs to be implemented..."));
-        QVERIFY(app->Frame()->Action(ID_RENDERER_FIRST + 2)->isChecked());
-        Trigger(ID_VIEW_TOOLBAR);
+        QVERIFY(app->Frame()->Action(QzRendererCommand(3))->isChecked());
+        Trigger(QzCmd::ViewToolbar);
         QVERIFY(app->Frame()->ToolBar()->isHidden());
-        QVERIFY(!app->Frame()->Action(ID_VIEW_TOOLBAR)->isChecked());
-        Trigger(ID_APP_ABOUT);
+        QVERIFY(!app->Frame()->Action(QzCmd::ViewToolbar)->isChecked());
+        Trigger(QzCmd::AppAbout);
         QCOMPARE(shown.back().caption, QString("About Zarvel"));
     }
 
@@ -394,7 +414,7 @@ class DesktopTest : public QObject {
             static_cast<QFileDialog&>(d).selectFile(picture);
             return int(QDialog::Accepted);
         };
-        Trigger(ID_BACKGROUND_IMAGE);
+        Trigger(QzCmd::BackgroundImage);
         QTRY_COMPARE(View()->size(), QSize(64, 48));
         QCOMPARE(View()->Core().Width(), 64);  // the resize drew the model anew
 
@@ -406,7 +426,7 @@ class DesktopTest : public QObject {
             return int(QDialog::Rejected);
         };
         Write("garbage.bmp", "not a picture");
-        Trigger(ID_BACKGROUND_IMAGE);
+        Trigger(QzCmd::BackgroundImage);
         QCOMPARE(shown.back().text, QString("Could not load bitmap"));
         QCOMPARE(shown.back().kind, QString("QMessageBox"));
 
@@ -467,16 +487,17 @@ class DesktopTest : public QObject {
             }();
             return int(QDialog::Accepted);
         };
-        Trigger(ID_TREE_VIEW);
+        Trigger(QzCmd::TreeView);
         QVERIFY(checked);
         QCOMPARE(shown.back().caption, QString("Zarvel Tree View"));
     }
 
     void statisticsWindow() {
         Start({testing_support::ExamplesDir().string().c_str() + QString("/models/house.mpd")});
-        Trigger(ID_STATISTICS);
+        Trigger(QzCmd::Statistics);
         QCOMPARE(shown.back().caption, QString("Zarvel Statistics"));
-        QString expected = QString::fromStdString(inspect::StatisticsText(State()));
+        QString expected = QString::fromStdString(inspect::StatisticsText(
+            app->Document()->Model(), View()->Statistics(), State().GetViewMatrix()));
         expected.replace("\r\n", "\n");
         QCOMPARE(shown.back().text, expected);
         QVERIFY(expected.startsWith("Title:\tLittle House\n"));
@@ -496,7 +517,7 @@ class DesktopTest : public QObject {
             }
             return int(QMessageBox::Ok);
         };
-        Trigger(ID_WRITE_POV);
+        Trigger(QzCmd::WritePov);
         QCOMPARE(proposed, QString("house.pov"));
         QCOMPARE(shown[0].text,
                  QString("WARNING: This has not been tested, you may want to use Tolpix instead"));
@@ -517,47 +538,48 @@ class DesktopTest : public QObject {
             testing_support::ExamplesDir().string().c_str() + QString("/models/house.mpd");
         Start({model});
         QCOMPARE(State().zoom, 100);
-        QVERIFY(!app->Frame()->Action(ID_AUTO_ZOOM)->isChecked());
-        Trigger(ID_AUTO_ZOOM);
-        QVERIFY(app->Frame()->Action(ID_AUTO_ZOOM)->isChecked());
-        const int fitted = View()->Core().FitZoom();
+        QVERIFY(!app->Frame()->Action(QzCmd::AutoZoom)->isChecked());
+        Trigger(QzCmd::AutoZoom);
+        QVERIFY(app->Frame()->Action(QzCmd::AutoZoom)->isChecked());
+        const int fitted = View()->Core().FitZoom(app->Document()->Model());
         QCOMPARE(State().zoom, fitted);
         QVERIFY(fitted != 100);
         app->Frame()->resize(app->Frame()->size() / 2);
         QTRY_VERIFY(State().zoom < fitted);
         State().zoom = 7;
-        Trigger(ID_RELOAD);
-        QCOMPARE(State().zoom, View()->Core().FitZoom());
-        Trigger(ID_AUTO_ZOOM);
+        Trigger(QzCmd::Reload);
+        QCOMPARE(State().zoom, View()->Core().FitZoom(app->Document()->Model()));
+        Trigger(QzCmd::AutoZoom);
         State().zoom = 7;
-        Trigger(ID_RELOAD);
+        Trigger(QzCmd::Reload);
         QCOMPARE(State().zoom, 7);
     }
 
     void commandsWithSideEffects() {
         Start({testing_support::ExamplesDir().string().c_str() + QString("/models/house.mpd")});
-        Trigger(ID_REFRESH_EACH_PART);
-        QVERIFY(app->Frame()->Action(ID_REFRESH_EACH_PART)->isChecked());
-        QVERIFY(!app->Frame()->Action(ID_STUDS_LAST)->isChecked());
-        auto colours = [] {
+        Trigger(QzCmd::RefreshEachPart);
+        QVERIFY(app->Frame()->Action(QzCmd::RefreshEachPart)->isChecked());
+        QVERIFY(!app->Frame()->Action(QzCmd::StudsLast)->isChecked());
+        auto colours = [this] {
             std::vector<int> c;
-            for (const QzLine* l = QzParts[0].lines; l; l = l->next) c.push_back(l->randomColour);
+            for (const QzLine* l = app->Document()->Model().parts[0].lines; l; l = l->next)
+                c.push_back(l->randomColour);
             return c;
         };
-        Trigger(ID_RANDOM_COLOURS);
+        Trigger(QzCmd::RandomColours);
         const std::vector<int> first = colours();
         QTest::qWait(20);
-        Trigger(ID_RANDOM_COLOURS);
+        Trigger(QzCmd::RandomColours);
         QVERIFY(colours() != first);
-        QVERIFY(app->Frame()->Action(ID_RANDOM_COLOURS)->isChecked());
-        QVERIFY(!app->Frame()->Action(ID_NORMAL_COLOURS)->isChecked());
-        Trigger(ID_NORMAL_COLOURS);
+        QVERIFY(app->Frame()->Action(QzCmd::RandomColours)->isChecked());
+        QVERIFY(!app->Frame()->Action(QzCmd::NormalColours)->isChecked());
+        Trigger(QzCmd::NormalColours);
         QVERIFY(!State().options.randomColours);
-        QVERIFY(app->Frame()->Action(ID_NORMAL_COLOURS)->isChecked());
-        Trigger(QzSchemeIds[1]);
-        QCOMPARE(State().colourScheme, 1);
-        QVERIFY(app->Frame()->Action(QzSchemeIds[1])->isChecked());
-        QCOMPARE(app->Frame()->Action(ID_LOGGING)->statusTip(),
+        QVERIFY(app->Frame()->Action(QzCmd::NormalColours)->isChecked());
+        Trigger(QzSchemeCommand(1));
+        QCOMPARE(State().palette.scheme, 1);
+        QVERIFY(app->Frame()->Action(QzSchemeCommand(1))->isChecked());
+        QCOMPARE(app->Frame()->Action(QzCmd::Logging)->statusTip(),
                  QString::fromStdString("Log debug info to file (" + plat::DebugLogPath() + ")"));
     }
 
@@ -598,25 +620,25 @@ class DesktopTest : public QObject {
         QVERIFY(shown[0].text.contains("Unknown color, using 7"));
 
         // Read again: 71 is a colour now; only the faulty definition is logged.
-        Trigger(QzSchemeIds[3]);
+        Trigger(QzSchemeCommand(3));
         QCOMPARE(int(shown.size()), 2);
         QVERIFY(shown[1].text.contains("Bad color definition"));
         QVERIFY(!shown[1].text.contains("Unknown color"));
-        QCOMPARE(State().colourScheme, 3);
-        QVERIFY(app->Frame()->Action(QzSchemeIds[3])->isChecked());
-        QCOMPARE(QzParts[0].lines->colour, 71);
+        QCOMPARE(State().palette.scheme, 3);
+        QVERIFY(app->Frame()->Action(QzSchemeCommand(3))->isChecked());
+        QCOMPARE(app->Document()->Model().parts[0].lines->colour, 71);
 
-        Trigger(QzSchemeIds[1]);
+        Trigger(QzSchemeCommand(1));
         QCOMPARE(int(shown.size()), 3);
         QVERIFY(shown[2].text.contains("Unknown color, using 7"));
 
         // Without the file the box says so and the first scheme stays.
         std::filesystem::remove(library.filePath("LDConfig.ldr").toStdString());
         plat::ClearPathCache();
-        Trigger(QzSchemeIds[3]);
+        Trigger(QzSchemeCommand(3));
         QCOMPARE(shown[3].text, QString("Could not read LDConfig.ldr in " + library.path()));
-        QCOMPARE(State().colourScheme, 0);
-        QVERIFY(app->Frame()->Action(QzSchemeIds[0])->isChecked());
+        QCOMPARE(State().palette.scheme, 0);
+        QVERIFY(app->Frame()->Action(QzSchemeCommand(0))->isChecked());
     }
 
     void storedColourScheme() {
@@ -624,9 +646,8 @@ class DesktopTest : public QObject {
             QSettings(CQzApp::kCompany, CQzApp::kApplication)
                 .setValue("View settings/ColorScheme", stored);
             Start({});
-            QCOMPARE(State().colourScheme, scheme);
+            QCOMPARE(State().palette.scheme, scheme);
             app.reset();
-            testing_support::ResetModelInput();
         }
     }
 

@@ -21,11 +21,9 @@ using CheckRun = testing_support::CliRun;
 class CheckCommand : public ::testing::Test {
   protected:
     void SetUp() override {
-        testing_support::ResetModelInput();
         library = (dir.path() / "ldraw").string();
         dir.Write("ldraw/parts/brick.dat", "0 Brick\n2 24 0 0 0 1 1 1\n");
     }
-    void TearDown() override { testing_support::ResetModelInput(); }
     CheckRun Check(std::vector<std::string> args) {
         args.insert(args.begin(), "check");
         return testing_support::RunZarvelCli(args);
@@ -127,7 +125,6 @@ TEST_F(CheckCommand, CacheStaysOnBetweenModelsUnlessAskedNot) {
     EXPECT_EQ(r.out,
               "SKIPPING \"" + mpd + "\" Line 3: FILE sub.ldr already read: 0 FILE sub.ldr\n");
 
-    testing_support::ResetModelInput();
     r = Check({"--ldraw", library, "--no-cache", mpd, mpd});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "");

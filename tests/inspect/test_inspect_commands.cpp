@@ -16,7 +16,6 @@
 #include "diagnostics.h"
 #include "loader.h"
 #include "loadmodel.h"
-#include "measurements.h"
 #include "model.h"
 #include "test_support.h"
 #include "treeview.h"
@@ -31,12 +30,6 @@ using RunOutput = testing_support::CliRun;
 
 RunOutput RunCommand(const std::vector<std::string>& args) {
     return testing_support::RunZarvelCli(args);
-}
-
-void ResetAll() {
-    testing_support::ResetModelInput();
-    loadTimeMs = 0;
-    QzDrawStats = QzDrawStatistics{};
 }
 
 // ---- Options -------------------------------------------------------------------
@@ -109,7 +102,6 @@ TEST(PlainLines, TurnsCarriageReturnLineFeedIntoNewlines) {
 class SmallModel : public ::testing::Test {
   protected:
     void SetUp() override {
-        ResetAll();
         library = dir.path() / "ldraw";
         dir.Write("ldraw/parts/brick.dat",
                   "0 Test brick\n"
@@ -124,7 +116,6 @@ class SmallModel : public ::testing::Test {
                           "1 1 0 -24 0 1 0 0 0 1 0 0 0 1 Brick.DAT\n"
                           "2 0 0 0 0 0 -10 0\n");
     }
-    void TearDown() override { ResetAll(); }
 
     RunOutput Tree(std::vector<std::string> extra) {
         std::vector<std::string> args = {"tree", "--ldraw", library.string()};
@@ -262,7 +253,6 @@ TEST_F(SmallModel, MissingModelFails) {
     EXPECT_EQ(stats.status, 2);
     EXPECT_EQ(stats.out, "");
     EXPECT_NE(stats.err, "");
-    ResetAll();
     const RunOutput tree = RunCommand({"tree", "--ldraw", library.string(), model + ".none"});
     EXPECT_EQ(tree.status, 2);
     EXPECT_EQ(tree.out, "");
@@ -282,10 +272,19 @@ std::vector<std::filesystem::path> RealModels(const std::filesystem::path& ldraw
 
 size_t CountLines(const std::string& text) { return std::count(text.begin(), text.end(), '\n'); }
 
+// The model as the commands load it.
+void LoadAsTheCommandsDo(QzModel& model, const std::filesystem::path& ldraw,
+                         const std::filesystem::path& path) {
+    QzPalette palette;
+    std::ostringstream err;
+    ASSERT_TRUE(cli::LoadModelForCommand(model, palette, ldraw.string(), path.string(), err))
+        << path << "\n"
+        << err.str();
+}
+
 TEST(RealModels, StatsListsEveryPartOfTheTable) {
     ZARVEL_REQUIRE_SHARED_LDRAW(ldraw);
     for (const std::filesystem::path& model : RealModels(ldraw)) {
-        ResetAll();
         const RunOutput r = RunCommand({"stats", "--ldraw", ldraw.string(), model.string()});
         ASSERT_EQ(r.status, 0) << model << "\n" << r.err;
         const size_t header = r.out.find("DatName\tPARTS\tEmpty\tBoundingBox\n");
@@ -293,25 +292,30 @@ TEST(RealModels, StatsListsEveryPartOfTheTable) {
         ASSERT_NE(header, std::string::npos) << model;
         ASSERT_NE(end, std::string::npos) << model;
         const std::string table = r.out.substr(header, end + 1 - header);
-        EXPECT_EQ(CountLines(table), static_cast<size_t>(QzPartCount) + 1) << model;
+        QzModel loaded;
+        LoadAsTheCommandsDo(loaded, ldraw, model);
+        EXPECT_EQ(CountLines(table), static_cast<size_t>(loaded.partCount) + 1) << model;
         EXPECT_TRUE(table.find("\n" + model.string() + "\t0\t0\t<") != std::string::npos) << model;
-        EXPECT_EQ(CountLines(r.out), 32u + QzPartCount) << model;
-        EXPECT_NE(r.out.find("LineTypes:\n\t1\t"), std::string::npos);
+        EXPECT_EQ(CountLines(r.out), 32u + loaded.partCount) << model;
         // The drawing really ran: the model's references were walked.
-        EXPECT_GT(QzDrawStats.typeCount[1], 0) << model;
+        std::smatch references;
+        ASSERT_TRUE(std::regex_search(r.out, references, std::regex("LineTypes:\n\t1\t([0-9]+)\n")))
+            << model;
+        EXPECT_GT(std::stoi(references[1]), 0) << model;
     }
 }
 
 TEST(RealModels, TreeShowsEveryStoredLine) {
     ZARVEL_REQUIRE_SHARED_LDRAW(ldraw);
     for (const std::filesystem::path& model : RealModels(ldraw)) {
-        ResetAll();
         const RunOutput r = RunCommand(
             {"tree", "--ldraw", ldraw.string(), "--line-numbers", "--depth", "2", model.string()});
         ASSERT_EQ(r.status, 0) << model << "\n" << r.err;
         // One printed line per stored line of the model and of each part it references.
+        QzModel loaded;
+        LoadAsTheCommandsDo(loaded, ldraw, model);
         size_t expected = 0;
-        for (const QzLine* line = QzParts[0].lines; line; line = line->next) {
+        for (const QzLine* line = loaded.Main().lines; line; line = line->next) {
             ++expected;
             if (line->type != 1) continue;
             for (const QzLine* sub = line->part->lines; sub; sub = sub->next) ++expected;

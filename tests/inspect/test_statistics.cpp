@@ -22,23 +22,21 @@ constexpr std::array<float, 16> kView0 = {1, 0, 1, 0, 0.5f, 1, -0.5f, 0, -1, 0, 
 
 class StatisticsTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        testing_support::ResetModelInput();
-        loadTimeMs = 0;
-        QzDrawStats = QzDrawStatistics{};
-    }
-    void TearDown() override {
-        testing_support::ResetModelInput();
-        loadTimeMs = 0;
-        QzDrawStats = QzDrawStatistics{};
-    }
     QzPart& AddPart(const std::string& name, QzBox box, uint32_t flags) {
-        QzPart* part = QzFindPart(false, name);
+        QzLogContext log(model.inputLog, model.inputDiagnostics);
+        QzPart* part = QzFindPart(model, log, false, name);
         EXPECT_NE(part, nullptr);
         part->box = box;
         part->flags |= flags;
         return *part;
     }
+    std::string Report(const std::array<float, 16>& view) {
+        return StatisticsText(model, drawing, view);
+    }
+
+    QzModel model;
+    // The measurements of the last drawing.
+    QzDrawStatistics drawing;
 };
 
 // A small model with every kind of part entry, and its report under view 0.
@@ -46,20 +44,20 @@ class WholeReport : public StatisticsTest {
   protected:
     void SetUp() override {
         StatisticsTest::SetUp();
-        QzModelTitle = "Small house";
-        QzModelAuthor = "A. Builder";
+        model.modelTitle = "Small house";
+        model.modelAuthor = "A. Builder";
         AddPart("/models/house.ldr", QzBox{{-40, -48, -20}, {60, 0, 30}}, PF_READ);
         AddPart("3001.dat", QzBox{{-40, -24, -20}, {40, 0, 20}}, PF_READ | PF_PARTS_DIR);
         AddPart("stud.dat", QzBox{{-6, -4, -6}, {6, 0, 6}}, PF_READ | PF_PRIM_DIR);
         AddPart("missing.dat", QzBox{{0, 0, 0}, {0, 0, 0}}, PF_READ | PF_EMPTY);
-        loadTimeMs = 125;
-        QzDrawStats.drawTimeMs = 31;
-        QzDrawStats.calcTimeMs = 7;
-        QzDrawStats.typeCount[1] = 9;
-        QzDrawStats.typeCount[2] = 120;
-        QzDrawStats.typeCount[3] = 64;
-        QzDrawStats.typeCount[4] = 300;
-        QzDrawStats.typeCount[5] = 44;
+        model.loadTimeMs = 125;
+        drawing.drawTimeMs = 31;
+        drawing.calcTimeMs = 7;
+        drawing.typeCount[1] = 9;
+        drawing.typeCount[2] = 120;
+        drawing.typeCount[3] = 64;
+        drawing.typeCount[4] = 300;
+        drawing.typeCount[5] = 44;
     }
 
     const std::string expected =
@@ -101,7 +99,7 @@ class WholeReport : public StatisticsTest {
         "1,0,1,0.5,1,-0.5,-1,0,1\r\n";
 };
 
-TEST_F(WholeReport, MatchesTheFixedText) { EXPECT_EQ(StatisticsText(kView0), expected); }
+TEST_F(WholeReport, MatchesTheFixedText) { EXPECT_EQ(Report(kView0), expected); }
 
 // The desktop toolkit takes the locale from the environment; numbers in the report and
 // the matrix text of view 0 must still use points.
@@ -110,7 +108,7 @@ TEST_F(WholeReport, IsTheSameUnderACommaLocale) {
     if (!comma.Active()) GTEST_SKIP() << "no German locale on this machine";
     QzNullSink sink;
     QzRenderState state(&sink);
-    EXPECT_EQ(StatisticsText(state), expected);
+    EXPECT_EQ(Report(state.GetViewMatrix()), expected);
 }
 
 TEST_F(StatisticsTest, NoModelLoaded) {
@@ -148,7 +146,7 @@ TEST_F(StatisticsTest, NoModelLoaded) {
         "\r\n"
         "Current view matrix one-liner for LDraw -a option: (except scaling):\r\n"
         "1,0,0,0,1,0,0,0,1\r\n";
-    EXPECT_EQ(StatisticsText(front), expected);
+    EXPECT_EQ(Report(front), expected);
 }
 
 // The one-liner holds only the 3x3 orientation, to four significant digits, and is
@@ -157,7 +155,7 @@ TEST_F(StatisticsTest, OneLinerAndMatrixNumbers) {
     const std::array<float, 16> view = {
         0.70710677f, 0,     -0.70710677f, 11, 0.35355338f, 0.8660254f, 0.35355338f, 22,
         0.61237246f, -0.5f, 0.61237246f,  33, 1e-8f,       0,          0,           1};
-    const std::string text = StatisticsText(view);
+    const std::string text = Report(view);
     const std::string oneLiner =
         "Current view matrix one-liner for LDraw -a option: (except scaling):\r\n"
         "0.7071,0,-0.7071,0.3536,0.866,0.3536,0.6124,-0.5,0.6124\r\n";
@@ -176,7 +174,7 @@ TEST_F(StatisticsTest, OneLinerAndMatrixNumbers) {
 
 TEST_F(StatisticsTest, NumbersUseThreeDigitExponents) {
     AddPart("big.ldr", QzBox{{-1.5e7f, 0, 0}, {1.5e7f, 2e-5f, 1}}, 0);
-    const std::string text = StatisticsText(kView0);
+    const std::string text = Report(kView0);
     EXPECT_NE(text.find("BoundingBox:\t<-1.5e+007,0,0> <1.5e+007,2e-005,1>\r\n"
                         "Center:\t<0,1e-005,0.5>\r\n"
                         "Size:\t<3e+007,2e-005,1>\r\n"),
@@ -186,15 +184,15 @@ TEST_F(StatisticsTest, NumbersUseThreeDigitExponents) {
 
 // Texts longer than a line buffer of 400 characters come out whole.
 TEST_F(StatisticsTest, LongTitleAuthorAndNamesAreNotCut) {
-    QzModelTitle = std::string(399, 't');
-    QzModelAuthor = std::string(399, 'a');
+    model.modelTitle = std::string(399, 't');
+    model.modelAuthor = std::string(399, 'a');
     const std::string name = std::string(255, 'n') + ".dat";
     AddPart("model.ldr", QzBox{}, 0);
     AddPart(name, QzBox{{-1.23457e10f, -1.23457e10f, -1.23457e10f}, {1e-30f, 1e-30f, 1e-30f}},
             PF_PARTS_DIR | PF_EMPTY);
-    const std::string text = StatisticsText(kView0);
-    EXPECT_TRUE(
-        text.starts_with("Title:\t" + QzModelTitle + "\r\nAuthor:\t" + QzModelAuthor + "\r\n\r\n"));
+    const std::string text = Report(kView0);
+    EXPECT_TRUE(text.starts_with("Title:\t" + model.modelTitle + "\r\nAuthor:\t" +
+                                 model.modelAuthor + "\r\n\r\n"));
     EXPECT_NE(text.find("\r\n" + name +
                         "\t1\t1\t<-1.23457e+010,-1.23457e+010,-1.23457e+010> "
                         "<1e-030,1e-030,1e-030>\r\n"),
@@ -213,11 +211,11 @@ std::string LastOneLiner(const std::string& report) {
 TEST_F(StatisticsTest, ViewStateGivesTheOneLinerOfItsStandardView) {
     QzNullSink sink;
     QzRenderState state(&sink);
-    EXPECT_EQ(LastOneLiner(StatisticsText(state)), "1,0,1,0.5,1,-0.5,-1,0,1\r\n");
+    EXPECT_EQ(LastOneLiner(Report(state.GetViewMatrix())), "1,0,1,0.5,1,-0.5,-1,0,1\r\n");
     state.SetStandardView(9);
-    EXPECT_EQ(LastOneLiner(StatisticsText(state)), "1,0,0,0,1,0,0,0,1\r\n");
+    EXPECT_EQ(LastOneLiner(Report(state.GetViewMatrix())), "1,0,0,0,1,0,0,0,1\r\n");
     state.SetStandardView(13);
-    EXPECT_EQ(LastOneLiner(StatisticsText(state)), "0,0,1,1,0,0,0,1,0\r\n");
+    EXPECT_EQ(LastOneLiner(Report(state.GetViewMatrix())), "0,0,1,1,0,0,0,1,0\r\n");
 }
 
 // Passing the one-liner back as a view matrix restores the orientation, to the four
@@ -227,7 +225,7 @@ TEST_F(StatisticsTest, OneLinerReadBackRestoresEveryStandardView) {
     for (int number = 0; number < QZ_STANDARD_VIEWS; ++number) {
         QzRenderState state(&sink);
         state.SetStandardView(number);
-        std::string oneLiner = LastOneLiner(StatisticsText(state));
+        std::string oneLiner = LastOneLiner(Report(state.GetViewMatrix()));
         ASSERT_TRUE(oneLiner.ends_with("\r\n")) << number;
         oneLiner.resize(oneLiner.size() - 2);
 
@@ -237,7 +235,7 @@ TEST_F(StatisticsTest, OneLinerReadBackRestoresEveryStandardView) {
         const std::array<float, 16> a = state.GetViewMatrix();
         const std::array<float, 16> b = restored.GetViewMatrix();
         for (int i = 0; i < 16; ++i) EXPECT_NEAR(a[i], b[i], 1e-4) << number << " " << i;
-        EXPECT_EQ(LastOneLiner(StatisticsText(restored)), oneLiner + "\r\n") << number;
+        EXPECT_EQ(LastOneLiner(Report(restored.GetViewMatrix())), oneLiner + "\r\n") << number;
     }
 }
 
@@ -250,12 +248,15 @@ TEST_F(StatisticsTest, CachedPartsOfAnEarlierModelAreListed) {
     dir.Write("parts/b.dat", "2 24 0 0 0 0 2 0\n");
     const std::string first = dir.Write("first.ldr", "1 4 0 0 0 1 0 0 0 1 0 0 0 1 a.dat\n");
     const std::string second = dir.Write("second.ldr", "1 4 0 0 0 1 0 0 0 1 0 0 0 1 b.dat\n");
-    QzLDrawDir = dir.path().string();
-    ASSERT_EQ(QzReadModel(first), 1);
-    QzClearInputLog();
-    ASSERT_EQ(QzReadModel(second), 1);
+    QzLoadSettings settings;
+    settings.ldrawDir = dir.path().string();
+    QzPalette palette;
+    ASSERT_EQ(QzReadModel(model, first, settings, palette), 1);
+    model.inputLog.clear();
+    model.inputDiagnostics.clear();
+    ASSERT_EQ(QzReadModel(model, second, settings, palette), 1);
     EXPECT_TRUE(boxes.box.calls.empty());
-    const std::string text = StatisticsText(kView0);
+    const std::string text = Report(kView0);
     EXPECT_NE(text.find("DatName\tPARTS\tEmpty\tBoundingBox\r\n" + second +
                         "\t0\t0\t<0,0,0> <0,2,0>\r\n"
                         "a.dat\t1\t0\t<0,0,0> <1,0,0>\r\n"

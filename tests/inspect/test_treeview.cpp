@@ -19,7 +19,7 @@ using inspect::TreeModel;
 
 namespace {
 
-// Owns hand-built lines and parts; the parts are not in the program-wide table.
+// Owns hand-built lines and parts; the parts are in no model's table.
 class Builder {
   public:
     QzLine& Comment(const std::string& text, uint32_t bfc = 0, uint32_t lineNo = 1) {
@@ -329,8 +329,6 @@ TEST_F(TreeTest, NoModelGivesAnEmptyTree) {
 
 class ReadTreeTest : public ::testing::Test {
   protected:
-    void SetUp() override { testing_support::ResetModelInput(); }
-    void TearDown() override { testing_support::ResetModelInput(); }
     // Every item below `parent` opened, depth first, each text indented by level.
     void Collect(TreeModel& tree, TreeModel::ItemId parent, int level, std::string& out) {
         const std::vector<TreeModel::ItemId> children = tree.Children(parent);
@@ -362,13 +360,16 @@ TEST_F(ReadTreeTest, ReaderLinesWithNumbersAndFlags) {
                                         "1 0x2FF0000 0 0 0 1 0 0 0 1 0 0 0 1 edge.dat\n"
                                         "1 16 0 0 0 -1 0 0 0 1 0 0 0 1 edge.dat\n"
                                         "7 0 this line has an unknown type\n");
-    QzLDrawDir = dir.path().string();
-    ASSERT_EQ(QzReadModel(model), 1);
+    QzModel loaded;
+    QzPalette palette;
+    QzLoadSettings settings;
+    settings.ldrawDir = dir.path().string();
+    ASSERT_EQ(QzReadModel(loaded, model, settings, palette), 1);
     EXPECT_TRUE(boxes.box.calls.empty());
-    EXPECT_NE(QzInputLog.find("Unknown line type"), std::string::npos) << QzInputLog;
+    EXPECT_NE(loaded.inputLog.find("Unknown line type"), std::string::npos) << loaded.inputLog;
 
     TreeModel tree;
-    tree.Open(&QzParts[0]);
+    tree.Open(&loaded.Main());
     tree.SetShowLineNumbers(true);
     tree.SetTextMode(kTextBfc);
     std::string out;

@@ -1,16 +1,17 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "colours.h"
+#include "model.h"
 #include "test_support.h"
 
 namespace {
 
 class Colours : public ::testing::Test {
   protected:
-    void SetUp() override { testing_support::ResetModelInput(); }
-    void TearDown() override { testing_support::ResetModelInput(); }
+    QzPalette palette;
 };
 
 struct Conversion {
@@ -28,14 +29,14 @@ class ColourToRgb : public Colours, public ::testing::WithParamInterface<Convers
 
 TEST_P(ColourToRgb, Converts) {
     const Conversion& c = GetParam();
-    QzSelectColourScheme(c.scheme);
+    QzSelectColourScheme(palette, c.scheme);
     float rgb[3] = {-1, -1, -1};
-    EXPECT_EQ(QzColourToRgb(c.colour, rgb), c.result);
+    EXPECT_EQ(QzColourToRgb(palette, c.colour, rgb), c.result);
     EXPECT_FLOAT_EQ(rgb[0], static_cast<float>(c.red));
     EXPECT_FLOAT_EQ(rgb[1], static_cast<float>(c.green));
     EXPECT_FLOAT_EQ(rgb[2], static_cast<float>(c.blue));
     // The result does not depend on whether an output is given.
-    EXPECT_EQ(QzColourToRgb(c.colour, nullptr), c.result);
+    EXPECT_EQ(QzColourToRgb(palette, c.colour, nullptr), c.result);
 }
 
 constexpr double G = 0.5;  // grey of undefined colours
@@ -80,14 +81,14 @@ INSTANTIATE_TEST_SUITE_P(
         Conversion{0x7000000, 0, 0, 0, 0, 0}, Conversion{0x7FFFFFF, 0, 0, 0, 0, 0}));
 
 TEST_F(Colours, DefinedFollowsFirstScheme) {
-    QzSelectColourScheme(1);
+    QzSelectColourScheme(palette, 1);
     for (int n = 0; n < 64; ++n) {
         const bool defined = n == 0 || QzColourTable[n].rgb[0] != 0;
-        EXPECT_EQ(QzColourToRgb(n, nullptr), defined ? 0 : -1) << n;
+        EXPECT_EQ(QzColourToRgb(palette, n, nullptr), defined ? 0 : -1) << n;
     }
     // Exactly the documented set of 64 is defined.
     int count = 0;
-    for (int n = 0; n < 64; ++n) count += QzColourToRgb(n, nullptr) == 0;
+    for (int n = 0; n < 64; ++n) count += QzColourToRgb(palette, n, nullptr) == 0;
     EXPECT_EQ(count, 16 + 11 + 16 + 1);
 }
 
@@ -107,16 +108,19 @@ TEST_F(Colours, TableRows) {
 }
 
 TEST_F(Colours, PaletteFollowsScheme) {
-    for (uint32_t entry : QzPalette) EXPECT_EQ(entry, 0u);
-    QzSelectColourScheme(0);
-    EXPECT_EQ(QzPalette[4], 0x0E29F7u);
-    QzSelectColourScheme(1);
-    EXPECT_EQ(QzPalette[4], 0x0000AAu);
+    // A new palette holds the first scheme.
+    EXPECT_EQ(palette.scheme, 0);
+    for (int n = 0; n < 64; ++n) EXPECT_EQ(palette.rgb[n], QzColourTable[n].rgb[0]) << n;
+    QzSelectColourScheme(palette, 1);
+    QzSelectColourScheme(palette, 0);
+    EXPECT_EQ(palette.rgb[4], 0x0E29F7u);
+    QzSelectColourScheme(palette, 1);
+    EXPECT_EQ(palette.rgb[4], 0x0000AAu);
     float rgb[3];
-    QzColourToRgb(4, rgb);
+    QzColourToRgb(palette, 4, rgb);
     EXPECT_FLOAT_EQ(rgb[0], 170 / 255.0f);
-    QzSelectColourScheme(2);
-    for (int n = 0; n < 64; ++n) EXPECT_EQ(QzPalette[n], QzColourTable[n].rgb[2]);
+    QzSelectColourScheme(palette, 2);
+    for (int n = 0; n < 64; ++n) EXPECT_EQ(palette.rgb[n], QzColourTable[n].rgb[2]);
 }
 
 TEST_F(Colours, SchemeTexts) {
@@ -130,32 +134,28 @@ TEST_F(Colours, SchemeTexts) {
     EXPECT_STREQ(QzSchemePrompts[3], "Use the colours of LDConfig.ldr in the LDraw directory");
 }
 
-TEST_F(Colours, UsedListKeepsEachColourOnce) {
-    EXPECT_EQ(QzAddColour(7), 0);
-    EXPECT_EQ(QzColoursUsedCapacity, 50);
-    QzColoursUsed[0].flags = 1;  // marked by an export
+TEST(ColoursUsed, EachColourOnceInOrderOfFirstUse) {
+    QzModel model;
+    EXPECT_TRUE(model.coloursUsed.empty());
     for (int pass = 0; pass < 2; ++pass) {
-        for (int32_t n : {7, 4, 0x2FF8000, 4, 15}) EXPECT_EQ(QzAddColour(n), 0);
+        for (int32_t n : {7, 4, 0x2FF8000, 4, 15}) EXPECT_EQ(QzAddColour(model, n), 0);
     }
-    ASSERT_EQ(QzColoursUsedCount, 4);
-    EXPECT_EQ(QzColoursUsed[0].colour, 7);
-    EXPECT_EQ(QzColoursUsed[0].flags, 1u);  // an existing entry is not touched
-    EXPECT_EQ(QzColoursUsed[1].colour, 4);
-    EXPECT_EQ(QzColoursUsed[2].colour, 0x2FF8000);
-    EXPECT_EQ(QzColoursUsed[2].flags, 0u);
-    EXPECT_EQ(QzColoursUsed[3].colour, 15);
+    EXPECT_EQ(model.coloursUsed, (std::vector<int32_t>{7, 4, 0x2FF8000, 15}));
 }
 
-TEST_F(Colours, UsedListGrowsByTenAfterFifty) {
-    for (int n = 0; n < 50; ++n) QzAddColour(1000 + n);
-    EXPECT_EQ(QzColoursUsedCapacity, 50);
-    QzAddColour(5000);
-    EXPECT_EQ(QzColoursUsedCapacity, 60);
-    for (int n = 0; n < 10; ++n) QzAddColour(6000 + n);
-    EXPECT_EQ(QzColoursUsedCapacity, 70);
-    EXPECT_EQ(QzColoursUsedCount, 61);
-    EXPECT_EQ(QzColoursUsed[0].colour, 1000);
-    EXPECT_EQ(QzColoursUsed[60].colour, 6009);
+TEST(ColoursUsed, ManyColoursAreAllKept) {
+    QzModel model;
+    for (int n = 0; n < 50; ++n) QzAddColour(model, 1000 + n);
+    QzAddColour(model, 5000);
+    for (int n = 0; n < 10; ++n) QzAddColour(model, 6000 + n);
+    ASSERT_EQ(model.coloursUsed.size(), 61u);
+    EXPECT_EQ(model.coloursUsed[0], 1000);
+    EXPECT_EQ(model.coloursUsed[49], 1049);
+    EXPECT_EQ(model.coloursUsed[50], 5000);
+    EXPECT_EQ(model.coloursUsed[60], 6009);
+    // Repeating one of the first ones adds nothing.
+    EXPECT_EQ(QzAddColour(model, 1000), 0);
+    EXPECT_EQ(model.coloursUsed.size(), 61u);
 }
 
 }  // namespace

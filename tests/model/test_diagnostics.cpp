@@ -4,10 +4,13 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "clock.h"
 #include "diagnostics.h"
 #include "files.h"
+#include "loader.h"
+#include "model.h"
 #include "test_support.h"
 
 namespace {
@@ -17,81 +20,86 @@ using testing_support::ScopedMessageBox;
 class Diagnostics : public ::testing::Test {
   protected:
     void SetUp() override {
-        testing_support::ResetModelInput();
-        QzCurrentFile = "parts\\3001.dat";
-        QzCurrentLine = 7;
-        QzCurrentLineText = "2 99 0 0 0 1 1 1";
+        log.currentFile = "parts\\3001.dat";
+        log.currentLine = 7;
+        log.currentLineText = "2 99 0 0 0 1 1 1";
     }
-    void TearDown() override { testing_support::ResetModelInput(); }
+    void ClearLog() {
+        inputLog.clear();
+        diagnostics.clear();
+    }
+    std::string inputLog;
+    std::vector<QzDiagnostic> diagnostics;
+    QzLogContext log{inputLog, diagnostics};
 };
 
 TEST_F(Diagnostics, WarningLine) {
-    QzWarn(0, QZ_WARNING, "Unknown color, using %d", 7);
-    EXPECT_EQ(QzInputLog,
+    QzWarn(log, 0, QZ_WARNING, "Unknown color, using %d", 7);
+    EXPECT_EQ(inputLog,
               "WARNING \"parts\\3001.dat\" Line 7: Unknown color, using 7: 2 99 0 0 0 1 1 1\r\n");
 }
 
 TEST_F(Diagnostics, SkippingAndAsIsAccumulateInOrder) {
-    QzWarn(0, QZ_SKIPPING, "Bad line");
-    QzCurrentLine = 4000000000u;
-    QzCurrentLineText = "";
-    QzWarn(0, QZ_WARNING, "%s", "Odd");
-    QzWarn(0, QZ_ASIS, "Could not find %s", "x.dat");
-    EXPECT_EQ(QzInputLog,
+    QzWarn(log, 0, QZ_SKIPPING, "Bad line");
+    log.currentLine = 4000000000u;
+    log.currentLineText = "";
+    QzWarn(log, 0, QZ_WARNING, "%s", "Odd");
+    QzWarn(log, 0, QZ_ASIS, "Could not find %s", "x.dat");
+    EXPECT_EQ(inputLog,
               "SKIPPING \"parts\\3001.dat\" Line 7: Bad line: 2 99 0 0 0 1 1 1\r\n"
               "WARNING \"parts\\3001.dat\" Line 4000000000: Odd: \r\n"
               "Could not find x.dat\r\n");
 }
 
 TEST_F(Diagnostics, LevelsAboveWarningLevelAreDropped) {
-    QzWarn(1, QZ_WARNING, "Identical vertices");
-    QzWarn(3, QZ_ASIS, "pedantic");
-    EXPECT_EQ(QzInputLog, "");
-    QzWarningLevel = 1;
-    QzWarn(1, QZ_ASIS, "Identical vertices");
-    QzWarn(2, QZ_ASIS, "not yet");
-    EXPECT_EQ(QzInputLog, "Identical vertices\r\n");
+    QzWarn(log, 1, QZ_WARNING, "Identical vertices");
+    QzWarn(log, 3, QZ_ASIS, "pedantic");
+    EXPECT_EQ(inputLog, "");
+    log.warningLevel = 1;
+    QzWarn(log, 1, QZ_ASIS, "Identical vertices");
+    QzWarn(log, 2, QZ_ASIS, "not yet");
+    EXPECT_EQ(inputLog, "Identical vertices\r\n");
 }
 
 TEST_F(Diagnostics, NumbersUseThreeDigitExponents) {
-    QzWarn(0, QZ_ASIS, "%g %e", 1e-5, 1.5e10);
-    EXPECT_EQ(QzInputLog, "1e-005 1.500000e+010\r\n");
+    QzWarn(log, 0, QZ_ASIS, "%g %e", 1e-5, 1.5e10);
+    EXPECT_EQ(inputLog, "1e-005 1.500000e+010\r\n");
 }
 
 TEST_F(Diagnostics, LongEntryIsCutTo1999Characters) {
-    QzCurrentLineText = std::string(3000, 'L');
-    QzWarn(0, QZ_WARNING, "Bad");
+    log.currentLineText = std::string(3000, 'L');
+    QzWarn(log, 0, QZ_WARNING, "Bad");
     const std::string head = "WARNING \"parts\\3001.dat\" Line 7: Bad: ";
-    ASSERT_EQ(QzInputLog.size(), 1999u + 2u);
-    EXPECT_EQ(QzInputLog.substr(0, head.size()), head);
-    EXPECT_EQ(QzInputLog.substr(head.size()), std::string(1999 - head.size(), 'L') + "\r\n");
+    ASSERT_EQ(inputLog.size(), 1999u + 2u);
+    EXPECT_EQ(inputLog.substr(0, head.size()), head);
+    EXPECT_EQ(inputLog.substr(head.size()), std::string(1999 - head.size(), 'L') + "\r\n");
 
-    QzClearInputLog();
-    QzWarn(0, QZ_ASIS, "%s", std::string(1999, 'a').c_str());
-    EXPECT_EQ(QzInputLog, std::string(1999, 'a') + "\r\n");
-    QzClearInputLog();
-    QzWarn(0, QZ_ASIS, "%s", std::string(2000, 'a').c_str());
-    EXPECT_EQ(QzInputLog, std::string(1999, 'a') + "\r\n");
+    ClearLog();
+    QzWarn(log, 0, QZ_ASIS, "%s", std::string(1999, 'a').c_str());
+    EXPECT_EQ(inputLog, std::string(1999, 'a') + "\r\n");
+    ClearLog();
+    QzWarn(log, 0, QZ_ASIS, "%s", std::string(2000, 'a').c_str());
+    EXPECT_EQ(inputLog, std::string(1999, 'a') + "\r\n");
 }
 
 TEST_F(Diagnostics, CutNeverSplitsACharacter) {
     // 1998 ASCII bytes and a two-byte character: the character does not fit whole.
-    QzWarn(0, QZ_ASIS, "%s\xC3\xA9x", std::string(1998, 'a').c_str());
-    EXPECT_EQ(QzInputLog, std::string(1998, 'a') + "\r\n");
+    QzWarn(log, 0, QZ_ASIS, "%s\xC3\xA9x", std::string(1998, 'a').c_str());
+    EXPECT_EQ(inputLog, std::string(1998, 'a') + "\r\n");
 }
 
 TEST_F(Diagnostics, CutOfTextThatIsNotUtf8KeepsEverythingThatFits) {
     // Latin-1 symbols such as the copyright sign (0xA9) look like UTF-8 continuation
     // bytes; a long run of them must not make the entry lose what came before.
-    QzWarn(0, QZ_ASIS, "(c) %s", std::string(3000, '\xA9').c_str());
-    EXPECT_EQ(QzInputLog, "(c) " + std::string(1995, '\xA9') + "\r\n");
+    QzWarn(log, 0, QZ_ASIS, "(c) %s", std::string(3000, '\xA9').c_str());
+    EXPECT_EQ(inputLog, "(c) " + std::string(1995, '\xA9') + "\r\n");
     // Four-byte characters are still kept whole or dropped whole.
-    QzClearInputLog();
-    QzWarn(0, QZ_ASIS, "%s\xF0\x9F\x98\x80", std::string(1996, 'a').c_str());
-    EXPECT_EQ(QzInputLog, std::string(1996, 'a') + "\r\n");
-    QzClearInputLog();
-    QzWarn(0, QZ_ASIS, "%s\xF0\x9F\x98\x80", std::string(1995, 'a').c_str());
-    EXPECT_EQ(QzInputLog, std::string(1995, 'a') + "\xF0\x9F\x98\x80\r\n");
+    ClearLog();
+    QzWarn(log, 0, QZ_ASIS, "%s\xF0\x9F\x98\x80", std::string(1996, 'a').c_str());
+    EXPECT_EQ(inputLog, std::string(1996, 'a') + "\r\n");
+    ClearLog();
+    QzWarn(log, 0, QZ_ASIS, "%s\xF0\x9F\x98\x80", std::string(1995, 'a').c_str());
+    EXPECT_EQ(inputLog, std::string(1995, 'a') + "\xF0\x9F\x98\x80\r\n");
 }
 
 TEST_F(Diagnostics, ComposeStaysInWorkingBuffer) {
@@ -110,22 +118,31 @@ TEST_F(Diagnostics, ComposeStaysInWorkingBuffer) {
 
 TEST_F(Diagnostics, ErrorShowsStopBoxAndLeavesLog) {
     ScopedMessageBox boxes;
-    QzInputLog = "kept\r\n";
+    inputLog = "kept\r\n";
     QzError("Sorry, max 2000 parts.");
     ASSERT_EQ(boxes.box.calls.size(), 1u);
     EXPECT_EQ(boxes.box.calls[0].text, "Sorry, max 2000 parts.");
     EXPECT_EQ(boxes.box.calls[0].kind, plat::MessageKind::Stop);
-    EXPECT_EQ(QzInputLog, "kept\r\n");
+    EXPECT_EQ(inputLog, "kept\r\n");
 }
 
-TEST_F(Diagnostics, ClearInputLogEmptiesTitleAndAuthor) {
-    QzWarn(0, QZ_ASIS, "x");
-    QzModelTitle = "House";
-    QzModelAuthor = "Zarvel team";
-    QzClearInputLog();
-    EXPECT_EQ(QzInputLog, "");
-    EXPECT_EQ(QzModelTitle, "");
-    EXPECT_EQ(QzModelAuthor, "");
+TEST_F(Diagnostics, LoadEmptiesLogTitleAndAuthor) {
+    ScopedMessageBox boxes;
+    testing_support::TempDir dir;
+    QzModel model;
+    QzLogContext modelLog(model.inputLog, model.inputDiagnostics);
+    QzWarn(modelLog, 0, QZ_ASIS, "x");
+    model.modelTitle = "House";
+    model.modelAuthor = "Zarvel team";
+    QzPalette palette;
+    QzLoadSettings settings;
+    settings.ldrawDir = dir.path().string();
+    // A model that cannot be found adds nothing of its own to the log.
+    EXPECT_EQ(QzLoadModel(model, (dir.path() / "none.ldr").string(), settings, palette, true), 0);
+    EXPECT_EQ(model.inputLog, "");
+    EXPECT_TRUE(model.inputDiagnostics.empty());
+    EXPECT_EQ(model.modelTitle, "");
+    EXPECT_EQ(model.modelAuthor, "");
 }
 
 std::time_t FixedTime() { return 1765153845; }
@@ -139,15 +156,16 @@ class DebugLog : public Diagnostics {
         hadTmp_ = old != nullptr;
         setenv("TMPDIR", dir_.path().c_str(), 1);
         plat::SetTimeSource(FixedTime);
+        QzDebugEnabled = false;
     }
     void TearDown() override {
+        QzDebugEnabled = false;
         plat::SetTimeSource(nullptr);
         if (hadTmp_) {
             setenv("TMPDIR", savedTmp_.c_str(), 1);
         } else {
             unsetenv("TMPDIR");
         }
-        Diagnostics::TearDown();
     }
     std::string ReadLog() {
         std::ifstream in(plat::DebugLogPath(), std::ios::binary);

@@ -16,28 +16,24 @@ namespace {
 class Examples : public ::testing::Test {
   protected:
     void SetUp() override {
-        testing_support::ResetModelInput();
-        QzLDrawDir = testing_support::ExamplesDir().string();
-        QzWarningLevel = 3;  // the pedantic checks too
+        settings.ldrawDir = testing_support::ExamplesDir().string();
+        settings.warningLevel = 3;  // the pedantic checks too
     }
-    void TearDown() override {
-        QzResetReaderState();
-        testing_support::ResetModelInput();
-    }
+    int Read(const std::string& path) { return QzReadModel(model, path, settings, palette); }
     const QzPart* Find(const std::string& name) {
-        for (int i = 0; i < QzPartCount; ++i) {
-            if (QzParts[i].name == name) return &QzParts[i];
+        for (int i = 0; i < model.partCount; ++i) {
+            if (model.parts[i].name == name) return &model.parts[i];
         }
         return nullptr;
     }
+    std::set<int32_t> ColoursInUse() const {
+        return std::set<int32_t>(model.coloursUsed.begin(), model.coloursUsed.end());
+    }
     testing_support::ScopedMessageBox boxes;
+    QzModel model;
+    QzPalette palette;
+    QzLoadSettings settings;
 };
-
-std::set<int32_t> ColoursInUse() {
-    std::set<int32_t> used;
-    for (int i = 0; i < QzColoursUsedCount; ++i) used.insert(QzColoursUsed[i].colour);
-    return used;
-}
 
 void ExpectBox(const QzBox& box, QzVector min, QzVector max) {
     EXPECT_EQ(box.min.x, min.x);
@@ -49,12 +45,12 @@ void ExpectBox(const QzBox& box, QzVector min, QzVector max) {
 }
 
 TEST_F(Examples, HouseLoadsCleanly) {
-    ASSERT_EQ(QzReadModel("house.mpd"), 1);
-    EXPECT_EQ(QzInputLog, "");
+    ASSERT_EQ(Read("house.mpd"), 1);
+    EXPECT_EQ(model.inputLog, "");
     EXPECT_TRUE(boxes.box.calls.empty());
-    EXPECT_EQ(QzParts[0].flags & (PF_READ | PF_RESOLVED | PF_EMPTY | PF_TRANSPARENT),
+    EXPECT_EQ(model.Main().flags & (PF_READ | PF_RESOLVED | PF_EMPTY | PF_TRANSPARENT),
               PF_READ | PF_RESOLVED | PF_TRANSPARENT);
-    ExpectBox(QzParts[0].box, {-40, -132, -40}, {40, 0, 40});
+    ExpectBox(model.Main().box, {-40, -132, -40}, {40, 0, 40});
 
     const uint32_t parts = PF_READ | PF_RESOLVED | PF_PARTS_DIR;
     const uint32_t prims = PF_READ | PF_RESOLVED | PF_PRIM_DIR;
@@ -72,7 +68,7 @@ TEST_F(Examples, HouseLoadsCleanly) {
     ASSERT_NE(Find("4-4edge.dat"), nullptr);
     ASSERT_NE(Find("walls.ldr"), nullptr);
     ASSERT_NE(Find("roof-half.ldr"), nullptr);
-    EXPECT_EQ(QzPartCount, 13);
+    EXPECT_EQ(model.partCount, 13);
 
     // A brick without its studs is the bare body.
     const QzPart* brick = Find("zb1x2.dat");
@@ -83,11 +79,11 @@ TEST_F(Examples, HouseLoadsCleanly) {
 }
 
 TEST_F(Examples, CarLoadsCleanly) {
-    ASSERT_EQ(QzReadModel("car.ldr"), 1);
-    EXPECT_EQ(QzInputLog, "");
+    ASSERT_EQ(Read("car.ldr"), 1);
+    EXPECT_EQ(model.inputLog, "");
     EXPECT_TRUE(boxes.box.calls.empty());
-    ExpectBox(QzParts[0].box, {-40, -84, -20}, {40, 0, 20});
-    EXPECT_TRUE(QzParts[0].flags & PF_TRANSPARENT);
+    ExpectBox(model.Main().box, {-40, -84, -20}, {40, 0, 20});
+    EXPECT_TRUE(model.Main().flags & PF_TRANSPARENT);
     EXPECT_EQ(ColoursInUse(), (std::set<int32_t>{0, 1, 4, 7, 15, 47}));
 }
 

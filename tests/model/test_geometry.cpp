@@ -40,17 +40,15 @@ TEST(Geometry, NormaliseZeroLeavesDestination) {
     EXPECT_FLOAT_EQ(d.z, 0.8f);
 }
 
-TEST(Geometry, MatMulIdentityAndCounter) {
+TEST(Geometry, MatMulIdentity) {
     QzMatrix id;
     QzMatIdentity(id);
     const QzMatrix a = Rows({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 0, 0, 0, 1});
     QzMatrix r;
-    const uint32_t before = QzMatrixMulCount;
     QzMatMul(r, id, a);
     ExpectMatrixEq(r, a);
     QzMatMul(r, a, id);
     ExpectMatrixEq(r, a);
-    EXPECT_EQ(QzMatrixMulCount, before + 2);
 }
 
 TEST(Geometry, MatMulComposesTransforms) {
@@ -61,11 +59,9 @@ TEST(Geometry, MatMulComposesTransforms) {
     QzMatMul(r, a, b);
     const QzVector p{1, 2, 3};
     QzVector viaR, viaB, viaAB;
-    const uint32_t before = QzTransformCount;
     QzMatTransformPoint(viaR, r, p);
     QzMatTransformPoint(viaB, b, p);
     QzMatTransformPoint(viaAB, a, viaB);
-    EXPECT_EQ(QzTransformCount, before + 3);
     EXPECT_EQ(viaR.x, viaAB.x);
     EXPECT_EQ(viaR.y, viaAB.y);
     EXPECT_EQ(viaR.z, viaAB.z);
@@ -101,9 +97,7 @@ TEST(Geometry, TransformPointMayWriteItsSource) {
 TEST(Geometry, ProjectDividesByW) {
     const QzMatrix m = Rows({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 1, 2});
     QzVector d;
-    const uint32_t before = QzTransformCount;
     QzMatProjectPoint(d, m, QzVector{4, 8, 2});
-    EXPECT_EQ(QzTransformCount, before);
     EXPECT_EQ(d.x, 1);
     EXPECT_EQ(d.y, 2);
     EXPECT_EQ(d.z, 0.5f);

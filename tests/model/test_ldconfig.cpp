@@ -68,22 +68,23 @@ TEST(ColourLines, OthersDefineNothingAndNearMissesAreFaulty) {
 class LDConfigScheme : public ::testing::Test {
   protected:
     void SetUp() override {
-        testing_support::ResetModelInput();
         config = dir.Write("ldraw/LDCONFIG.LDR", testing_support::kTestLDConfig);
         dir.Write("ldraw/parts/tile.dat",
                   "3 71 0 0 0 10 0 0 0 0 10\n"
                   "3 72 0 0 0 10 0 0 0 0 10\n"
                   "3 43 0 0 0 10 0 0 0 0 10\n"
                   "2 24 0 0 0 10 0 0\n");
-        model = dir.Write("model.ldr", "1 16 0 0 0 1 0 0 0 1 0 0 0 1 tile.dat\n");
-        QzLDrawDir = (dir.path() / "ldraw").string();
+        modelPath = dir.Write("model.ldr", "1 16 0 0 0 1 0 0 0 1 0 0 0 1 tile.dat\n");
+        settings.ldrawDir = (dir.path() / "ldraw").string();
     }
-    void TearDown() override { testing_support::ResetModelInput(); }
 
     // Loads the model after a cleared log, keeping the parts read before.
     int Load() {
-        QzClearInputLog();
-        return QzReadModel(model);
+        model.inputLog.clear();
+        model.inputDiagnostics.clear();
+        model.modelTitle.clear();
+        model.modelAuthor.clear();
+        return QzReadModel(model, modelPath, settings, palette);
     }
     std::string Unknown(int line) const {
         return "WARNING \"tile.dat\" Line " + std::to_string(line) +
@@ -92,7 +93,7 @@ class LDConfigScheme : public ::testing::Test {
     }
     // Colours of the part's lines as stored.
     std::vector<int32_t> Stored() const {
-        const QzPart* tile = QzParts[0].lines->part;
+        const QzPart* tile = model.Main().lines->part;
         std::vector<int32_t> colours;
         for (const QzLine* line = tile->lines; line; line = line->next)
             colours.push_back(line->colour);
@@ -101,57 +102,59 @@ class LDConfigScheme : public ::testing::Test {
 
     testing_support::TempDir dir;
     testing_support::ScopedMessageBox boxes;
-    std::string config, model;
+    std::string config, modelPath;
+    QzModel model;
+    QzPalette palette;
+    QzLoadSettings settings;
 };
 
 TEST_F(LDConfigScheme, DefinedColoursAreKeptAndOnlyTheFaultyLineIsReported) {
-    QzSelectColourScheme(QZ_SCHEME_LDCONFIG);
+    QzSelectColourScheme(palette, QZ_SCHEME_LDCONFIG);
     ASSERT_EQ(Load(), 1);
-    EXPECT_EQ(QzInputLog, "SKIPPING \"" + config +
-                              "\" Line 9: Bad color definition: 0 !COLOUR Test_Broken CODE 72 "
-                              "VALUE #12345G EDGE #000000\r\n" +
-                              Unknown(2));
+    EXPECT_EQ(model.inputLog, "SKIPPING \"" + config +
+                                  "\" Line 9: Bad color definition: 0 !COLOUR Test_Broken CODE 72 "
+                                  "VALUE #12345G EDGE #000000\r\n" +
+                                  Unknown(2));
     EXPECT_EQ(Stored(), (std::vector<int32_t>{71, 7, 43, 24}));
-    EXPECT_EQ(QzColourScheme, QZ_SCHEME_LDCONFIG);
+    EXPECT_EQ(palette.scheme, QZ_SCHEME_LDCONFIG);
     EXPECT_TRUE(boxes.box.calls.empty());
     // Code 24 keeps its meaning; a later definition of a code wins over an earlier one.
-    EXPECT_EQ(QzLDConfigColours.size(), 6u);
-    EXPECT_EQ(QzFindLDConfigColour(24), nullptr);
-    EXPECT_TRUE(QzParts[0].lines->part->flags & PF_TRANSPARENT);
+    EXPECT_EQ(palette.ldconfig.Colours().size(), 6u);
+    EXPECT_EQ(palette.ldconfig.Find(24), nullptr);
+    EXPECT_TRUE(model.Main().lines->part->flags & PF_TRANSPARENT);
 }
 
 TEST_F(LDConfigScheme, AMissingFileFallsBackToSchemeZeroWithOneMessage) {
     std::filesystem::remove(config);
-    QzSelectColourScheme(QZ_SCHEME_LDCONFIG);
+    QzSelectColourScheme(palette, QZ_SCHEME_LDCONFIG);
     ASSERT_EQ(Load(), 1);
     ASSERT_EQ(boxes.box.calls.size(), 1u);
-    EXPECT_EQ(boxes.box.calls[0].text, "Could not read LDConfig.ldr in " + QzLDrawDir);
-    EXPECT_EQ(QzColourScheme, 0);
-    EXPECT_EQ(QzPalette[4], QzColourTable[4].rgb[0]);
-    EXPECT_EQ(QzInputLog, Unknown(1) + Unknown(2));
+    EXPECT_EQ(boxes.box.calls[0].text, "Could not read LDConfig.ldr in " + settings.ldrawDir);
+    EXPECT_EQ(palette.scheme, 0);
+    EXPECT_EQ(palette.rgb[4], QzColourTable[4].rgb[0]);
+    EXPECT_EQ(model.inputLog, Unknown(1) + Unknown(2));
 }
 
 TEST_F(LDConfigScheme, ChangingIntoOrOutOfTheSchemeReadsCachedPartsAgain) {
-    QzSelectColourScheme(0);
+    QzSelectColourScheme(palette, 0);
     ASSERT_EQ(Load(), 1);
     EXPECT_EQ(Stored()[0], 7);
-    QzSelectColourScheme(QZ_SCHEME_LDCONFIG);
+    QzSelectColourScheme(palette, QZ_SCHEME_LDCONFIG);
     ASSERT_EQ(Load(), 1);
     EXPECT_EQ(Stored()[0], 71);
     // The same definitions again: the cache stays, only the model is read.
     int opens = 0;
-    QzFileObserverList::Scoped count(QzFileObservers,
-                                     [&opens](const QzPart&, const std::string&) { ++opens; });
+    settings.onFileOpened = [&opens](const QzPart&, const std::string&) { ++opens; };
     ASSERT_EQ(Load(), 1);
     EXPECT_EQ(opens, 1);
-    QzSelectColourScheme(2);
+    QzSelectColourScheme(palette, 2);
     ASSERT_EQ(Load(), 1);
     EXPECT_EQ(opens, 3);
     EXPECT_EQ(Stored()[0], 7);
 }
 
 TEST_F(LDConfigScheme, ColoursOfTheFileAndTheRulesForAllOthers) {
-    QzSelectColourScheme(QZ_SCHEME_LDCONFIG);
+    QzSelectColourScheme(palette, QZ_SCHEME_LDCONFIG);
     ASSERT_EQ(Load(), 1);
     // Red, green and blue as the sum of two bytes (255 + 255 is 1), -1 for undefined.
     struct Case {
@@ -171,32 +174,31 @@ TEST_F(LDConfigScheme, ColoursOfTheFileAndTheRulesForAllOthers) {
     };
     for (const Case& c : cases) {
         float rgb[3];
-        ASSERT_EQ(QzColourToRgb(c.colour, rgb), c.r < 0 ? -1 : 0) << c.colour;
+        ASSERT_EQ(QzColourToRgb(palette, c.colour, rgb), c.r < 0 ? -1 : 0) << c.colour;
         if (c.r < 0) continue;
         EXPECT_FLOAT_EQ(rgb[0], c.r / 510.f) << c.colour;
         EXPECT_FLOAT_EQ(rgb[1], c.g / 510.f) << c.colour;
         EXPECT_FLOAT_EQ(rgb[2], c.b / 510.f) << c.colour;
     }
-    EXPECT_TRUE(QzIsTransparentColour(43));
-    EXPECT_FALSE(QzIsTransparentColour(71));
-    EXPECT_TRUE(QzIsTransparentColour(36));
+    EXPECT_TRUE(QzIsTransparentColour(palette, 43));
+    EXPECT_FALSE(QzIsTransparentColour(palette, 71));
+    EXPECT_TRUE(QzIsTransparentColour(palette, 36));
     // The file stays read; the table's schemes do not use it.
-    QzSelectColourScheme(1);
-    EXPECT_EQ(QzColourToRgb(71, nullptr), -1);
-    EXPECT_EQ(QzPalette[4], QzColourTable[4].rgb[1]);
+    QzSelectColourScheme(palette, 1);
+    EXPECT_EQ(QzColourToRgb(palette, 71, nullptr), -1);
+    EXPECT_EQ(palette.rgb[4], QzColourTable[4].rgb[1]);
 }
 
 TEST(ColourSchemes, NumbersOutsideTheSchemesChangeNothing) {
-    testing_support::ResetModelInput();
-    QzSelectColourScheme(2);
+    QzPalette palette;
+    QzSelectColourScheme(palette, 2);
     for (int scheme : {-1, 4, 99}) {
         EXPECT_FALSE(QzIsColourScheme(scheme));
-        QzSelectColourScheme(scheme);
-        EXPECT_EQ(QzColourScheme, 2);
-        EXPECT_EQ(QzPalette[4], QzColourTable[4].rgb[2]);
+        QzSelectColourScheme(palette, scheme);
+        EXPECT_EQ(palette.scheme, 2);
+        EXPECT_EQ(palette.rgb[4], QzColourTable[4].rgb[2]);
     }
     for (int scheme = 0; scheme < QZ_SCHEME_COUNT; ++scheme) EXPECT_TRUE(QzIsColourScheme(scheme));
-    testing_support::ResetModelInput();
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "model.h"
 #include "test_support.h"
@@ -12,9 +13,14 @@ using testing_support::ScopedMessageBox;
 
 class ModelData : public ::testing::Test {
   protected:
-    void SetUp() override { testing_support::ResetModelInput(); }
-    void TearDown() override { testing_support::ResetModelInput(); }
+    QzPart* Find(bool internal, const std::string& name) {
+        return QzFindPart(model, log, internal, name);
+    }
+    QzPart* NewBlock(int number) { return Find(true, "QzTransf" + std::to_string(number)); }
+
     ScopedMessageBox boxes;
+    QzModel model;
+    QzLogContext log{model.inputLog, model.inputDiagnostics};
 };
 
 // Appends a line to a part's list, as the reader does.
@@ -42,8 +48,6 @@ QzLine Reference(QzPart* target) {
     return line;
 }
 
-QzPart* NewBlock(int number) { return QzFindPart(true, "QzTransf" + std::to_string(number)); }
-
 TEST_F(ModelData, NormaliseName) {
     std::string name = "Parts/S/3001S01.DAT";
     QzNormaliseName(name);
@@ -59,31 +63,31 @@ TEST_F(ModelData, NormalisedSpellingsReachOneRecord) {
     std::string b = "parts/3001.dat";
     QzNormaliseName(a);
     QzNormaliseName(b);
-    QzPart* first = QzFindPart(false, a);
+    QzPart* first = Find(false, a);
     ASSERT_NE(first, nullptr);
-    EXPECT_EQ(QzFindPart(false, b), first);
-    EXPECT_EQ(QzPartCount, 1);
+    EXPECT_EQ(Find(false, b), first);
+    EXPECT_EQ(model.partCount, 1);
     EXPECT_EQ(first->name, "parts\\3001.dat");
     EXPECT_EQ(first->flags, 0u);
 }
 
 TEST_F(ModelData, ExistingRecordIsReturnedUntouched) {
-    QzPart* part = QzFindPart(false, "3001.dat");
+    QzPart* part = Find(false, "3001.dat");
     part->flags |= PF_READ | PF_RESOLVED;
     Append(part, Comment("kept"));
-    EXPECT_EQ(QzFindPart(false, "3001.dat"), part);
+    EXPECT_EQ(Find(false, "3001.dat"), part);
     EXPECT_EQ(part->flags, PF_READ | PF_RESOLVED);
     ASSERT_NE(part->lines, nullptr);
     EXPECT_STREQ(part->lines->text, "kept");
 }
 
 TEST_F(ModelData, MainModelMatchedOnlyByIdenticalText) {
-    QzPart* main = QzFindPart(false, "C:/Models/House.LDR");
-    ASSERT_EQ(main, &QzParts[0]);
+    QzPart* main = Find(false, "C:/Models/House.LDR");
+    ASSERT_EQ(main, &model.parts[0]);
     EXPECT_EQ(main->name, "C:/Models/House.LDR");
-    QzPart* other = QzFindPart(false, "c:\\models\\house.ldr");
+    QzPart* other = Find(false, "c:\\models\\house.ldr");
     EXPECT_NE(other, main);
-    EXPECT_EQ(QzPartCount, 2);
+    EXPECT_EQ(model.partCount, 2);
 }
 
 class StudNames : public ModelData, public ::testing::WithParamInterface<const char*> {};
@@ -92,7 +96,7 @@ TEST_P(StudNames, FlaggedAsStud) {
     std::string name = GetParam();
     for (char& c : name) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
     QzNormaliseName(name);
-    QzPart* part = QzFindPart(false, name);
+    QzPart* part = Find(false, name);
     ASSERT_NE(part, nullptr);
     EXPECT_EQ(part->flags, PF_STUD);
 }
@@ -107,7 +111,7 @@ INSTANTIATE_TEST_SUITE_P(All, StudNames,
 TEST_F(ModelData, NearStudNamesAreNotStuds) {
     for (const char* name :
          {"stud6.dat", "stud", "p\\stud.dat", "stud.dat ", "xstud.dat", "stud4o.dat"}) {
-        QzPart* part = QzFindPart(false, name);
+        QzPart* part = Find(false, name);
         ASSERT_NE(part, nullptr) << name;
         EXPECT_EQ(part->flags & PF_STUD, 0u) << name;
     }
@@ -115,24 +119,24 @@ TEST_F(ModelData, NearStudNamesAreNotStuds) {
 
 TEST_F(ModelData, NameLengthLimit) {
     const std::string ok(259, 'a');
-    EXPECT_NE(QzFindPart(false, ok), nullptr);
+    EXPECT_NE(Find(false, ok), nullptr);
     EXPECT_TRUE(boxes.box.calls.empty());
 
     const std::string tooLong(260, 'b');
-    EXPECT_EQ(QzFindPart(false, tooLong), nullptr);
+    EXPECT_EQ(Find(false, tooLong), nullptr);
     ASSERT_EQ(boxes.box.calls.size(), 1u);
     EXPECT_EQ(boxes.box.calls[0].text, "Name too long '" + tooLong + "'.");
     EXPECT_EQ(boxes.box.calls[0].kind, plat::MessageKind::Stop);
-    EXPECT_EQ(QzPartCount, 1);
+    EXPECT_EQ(model.partCount, 1);
 
     // Internal records obey the same limit.
-    EXPECT_EQ(QzFindPart(true, tooLong), nullptr);
+    EXPECT_EQ(Find(true, tooLong), nullptr);
     EXPECT_EQ(boxes.box.calls.size(), 2u);
 }
 
 TEST_F(ModelData, VeryLongNameMessageStaysInWorkingBuffer) {
     const std::string huge(5000, 'c');
-    EXPECT_EQ(QzFindPart(false, huge), nullptr);
+    EXPECT_EQ(Find(false, huge), nullptr);
     ASSERT_EQ(boxes.box.calls.size(), 1u);
     const std::string& text = boxes.box.calls[0].text;
     EXPECT_EQ(text.size(), 399u);
@@ -141,17 +145,17 @@ TEST_F(ModelData, VeryLongNameMessageStaysInWorkingBuffer) {
 
 TEST_F(ModelData, TableHoldsTwoThousandParts) {
     for (int i = 0; i < QZ_MAX_PARTS; ++i) {
-        ASSERT_EQ(QzFindPart(false, "p" + std::to_string(i) + ".dat"), &QzParts[i]);
+        ASSERT_EQ(Find(false, "p" + std::to_string(i) + ".dat"), &model.parts[i]);
     }
     EXPECT_TRUE(boxes.box.calls.empty());
-    EXPECT_EQ(QzFindPart(false, "one-too-many.dat"), nullptr);
+    EXPECT_EQ(Find(false, "one-too-many.dat"), nullptr);
     ASSERT_EQ(boxes.box.calls.size(), 1u);
     EXPECT_EQ(boxes.box.calls[0].text, "Sorry, max 2000 parts.");
-    EXPECT_EQ(QzPartCount, QZ_MAX_PARTS);
+    EXPECT_EQ(model.partCount, QZ_MAX_PARTS);
     // Names already in the table are still found.
-    EXPECT_EQ(QzFindPart(false, "p0.dat"), &QzParts[0]);
-    EXPECT_EQ(QzFindPart(false, "p1000.dat"), &QzParts[1000]);
-    EXPECT_EQ(QzFindPart(false, "p1999.dat"), &QzParts[1999]);
+    EXPECT_EQ(Find(false, "p0.dat"), &model.parts[0]);
+    EXPECT_EQ(Find(false, "p1000.dat"), &model.parts[1000]);
+    EXPECT_EQ(Find(false, "p1999.dat"), &model.parts[1999]);
     // Transform blocks live outside the table and still work.
     QzPart* block = NewBlock(1);
     ASSERT_NE(block, nullptr);
@@ -160,17 +164,17 @@ TEST_F(ModelData, TableHoldsTwoThousandParts) {
 }
 
 TEST_F(ModelData, InternalRecordLivesOutsideTable) {
-    QzFindPart(false, "main.ldr");
-    QzPart* block = QzFindPart(true, "QzTransf1");
+    Find(false, "main.ldr");
+    QzPart* block = Find(true, "QzTransf1");
     ASSERT_NE(block, nullptr);
-    EXPECT_EQ(QzPartCount, 1);
-    EXPECT_TRUE(block < &QzParts[0] || block >= &QzParts[QZ_MAX_PARTS]);
+    EXPECT_EQ(model.partCount, 1);
+    EXPECT_TRUE(block < &model.parts[0] || block >= &model.parts[QZ_MAX_PARTS]);
     EXPECT_EQ(block->flags, PF_INTERNAL);
     EXPECT_EQ(block->name, "QzTransf1");
     EXPECT_EQ(block->lines, nullptr);
     // An internal lookup never returns a table entry, even for a known name.
-    QzPart* again = QzFindPart(true, "main.ldr");
-    EXPECT_NE(again, &QzParts[0]);
+    QzPart* again = Find(true, "main.ldr");
+    EXPECT_NE(again, &model.parts[0]);
     QzFreePart(again);
     QzFreePart(block);
 }
@@ -200,8 +204,8 @@ TEST_F(ModelData, LineTextInlineOrOnHeap) {
 }
 
 TEST_F(ModelData, FreePartFreesNestedBlocksAndNothingElse) {
-    QzPart* main = QzFindPart(false, "main.ldr");
-    QzPart* brick = QzFindPart(false, "3001.dat");
+    QzPart* main = Find(false, "main.ldr");
+    QzPart* brick = Find(false, "3001.dat");
     Append(brick, Comment("Brick  2 x  4"));
     Append(brick, Comment(std::string(200, 'h')));
 
@@ -224,7 +228,7 @@ TEST_F(ModelData, FreePartFreesNestedBlocksAndNothingElse) {
     EXPECT_EQ(main->vertices, nullptr);
     EXPECT_EQ(main->vertexCount, 0);
     EXPECT_TRUE(main->name.empty());
-    EXPECT_EQ(QzPartCount, 2);  // the entry keeps its slot
+    EXPECT_EQ(model.partCount, 2);  // the entry keeps its slot
 
     // The referenced table part is untouched.
     EXPECT_EQ(brick->name, "3001.dat");
@@ -236,7 +240,7 @@ TEST_F(ModelData, FreePartFreesNestedBlocksAndNothingElse) {
 }
 
 TEST_F(ModelData, DeeplyNestedBlocksAreFreed) {
-    QzPart* main = QzFindPart(false, "deep.ldr");
+    QzPart* main = Find(false, "deep.ldr");
     QzPart* outer = main;
     for (int depth = 0; depth < 100000; ++depth) {
         QzPart* block = NewBlock(depth);
@@ -250,7 +254,7 @@ TEST_F(ModelData, DeeplyNestedBlocksAreFreed) {
 }
 
 TEST_F(ModelData, FreeLinesKeepsRecord) {
-    QzPart* part = QzFindPart(false, "a.dat");
+    QzPart* part = Find(false, "a.dat");
     part->flags = PF_READ | PF_STUD;
     Append(part, Reference(NewBlock(1)));
     QzFreeLines(part);
@@ -260,51 +264,68 @@ TEST_F(ModelData, FreeLinesKeepsRecord) {
 }
 
 TEST_F(ModelData, FreeAllPartsEmptiesTable) {
-    QzPart* a = QzFindPart(false, "a.dat");
-    QzPart* b = QzFindPart(false, "b.dat");
+    QzPart* a = Find(false, "a.dat");
+    QzPart* b = Find(false, "b.dat");
     Append(a, Reference(b));
     Append(b, Reference(NewBlock(7)));
     b->flags |= PF_READ;
-    QzFreeAllParts();
-    EXPECT_EQ(QzPartCount, 0);
-    EXPECT_EQ(QzParts[1].flags, 0u);
-    EXPECT_EQ(QzParts[1].lines, nullptr);
+    QzFreeAllParts(model);
+    EXPECT_EQ(model.partCount, 0);
+    EXPECT_EQ(model.parts[1].flags, 0u);
+    EXPECT_EQ(model.parts[1].lines, nullptr);
     // The slots are used again from the start.
-    EXPECT_EQ(QzFindPart(false, "c.dat"), &QzParts[0]);
+    EXPECT_EQ(Find(false, "c.dat"), &model.parts[0]);
 }
 
-TEST_F(ModelData, LightsGrowByTen) {
-    EXPECT_EQ(QzLightCapacity, 0);
+TEST_F(ModelData, LightsAreAddedAtTheEnd) {
+    EXPECT_TRUE(model.lights.empty());
     for (int i = 0; i < 25; ++i) {
-        QzLight* light = QzNewLight();
+        QzLight* light = QzNewLight(model.lights);
         ASSERT_NE(light, nullptr);
-        EXPECT_EQ(light, &QzLights[i]);
+        EXPECT_EQ(light, &model.lights[i]);
         light->flags = static_cast<uint32_t>(i);
-        if (i == 0) {
-            EXPECT_EQ(QzLightCapacity, 10);
-        }
-        if (i == 10) {
-            EXPECT_EQ(QzLightCapacity, 20);
-        }
     }
-    EXPECT_EQ(QzLightCount, 25);
-    EXPECT_EQ(QzLightCapacity, 30);
-    EXPECT_EQ(QzLights[3].flags, 3u);  // kept when the array moved
-    QzFreeLights();
-    EXPECT_EQ(QzLights, nullptr);
-    EXPECT_EQ(QzLightCount, 0);
-    EXPECT_EQ(QzLightCapacity, 0);
+    EXPECT_EQ(model.lights.size(), 25u);
+    EXPECT_EQ(model.lights[3].flags, 3u);  // kept when the array moved
 }
 
-TEST_F(ModelData, ResetClearsEverything) {
-    QzPart* a = QzFindPart(false, "a.dat");
+TEST_F(ModelData, FreshModelIsEmpty) {
+    QzPart* a = Find(false, "a.dat");
     Append(a, Comment(std::string(90, 'q')));
-    QzNewLight();
-    QzResetModelState();
-    EXPECT_EQ(QzPartCount, 0);
-    EXPECT_EQ(QzParts[0].lines, nullptr);
-    EXPECT_TRUE(QzParts[0].name.empty());
-    EXPECT_EQ(QzLightCount, 0);
+    Append(a, Reference(NewBlock(1)));
+    QzNewLight(model.lights);
+    QzAddColour(model, 4);
+    QzWarn(log, 0, QZ_ASIS, "x");
+    model.modelTitle = "House";
+    model.modelAuthor = "Zarvel team";
+    model.transfCounter = 2;
+    model.tableFullShown = true;
+
+    // Moving a model keeps its records where they are; the model moved from has an
+    // empty table of its own.
+    QzModel moved(std::move(model));
+    EXPECT_EQ(&moved.parts[0], a);
+    EXPECT_EQ(moved.partCount, 1);
+    EXPECT_EQ(moved.modelTitle, "House");
+    EXPECT_EQ(model.partCount, 0);
+    EXPECT_NE(&model.parts[0], a);
+
+    const QzModel fresh;
+    moved = QzModel();
+    for (const QzModel* empty : {static_cast<const QzModel*>(&moved), &fresh}) {
+        EXPECT_FALSE(empty->Loaded());
+        EXPECT_EQ(empty->partCount, 0);
+        EXPECT_EQ(empty->parts[0].lines, nullptr);
+        EXPECT_TRUE(empty->parts[0].name.empty());
+        EXPECT_TRUE(empty->lights.empty());
+        EXPECT_TRUE(empty->coloursUsed.empty());
+        EXPECT_EQ(empty->inputLog, "");
+        EXPECT_TRUE(empty->inputDiagnostics.empty());
+        EXPECT_EQ(empty->modelTitle, "");
+        EXPECT_EQ(empty->modelAuthor, "");
+        EXPECT_EQ(empty->transfCounter, 0);
+        EXPECT_FALSE(empty->tableFullShown);
+    }
 }
 
 }  // namespace

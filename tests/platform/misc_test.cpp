@@ -16,26 +16,26 @@
 namespace {
 
 TEST(Random, ClassicSequenceForSeedOne) {
-    plat::SeedRandom(1);
+    plat::RandomGenerator random;
     std::vector<int> values;
-    for (int i = 0; i < 5; ++i) values.push_back(plat::Random());
+    for (int i = 0; i < 5; ++i) values.push_back(random.Next());
     EXPECT_EQ(values, (std::vector<int>{41, 18467, 6334, 26500, 19169}));
 }
 
 TEST(Random, SeedZeroAndReseeding) {
-    plat::SeedRandom(0);
-    EXPECT_EQ(plat::Random(), 38);
-    EXPECT_EQ(plat::Random(), 7719);
-    plat::SeedRandom(1);
-    EXPECT_EQ(plat::Random(), 41);
+    plat::RandomGenerator zero(0);
+    EXPECT_EQ(zero.Next(), 38);
+    EXPECT_EQ(zero.Next(), 7719);
+    plat::RandomGenerator one(1);
+    EXPECT_EQ(one.Next(), 41);
 }
 
 TEST(Random, StaysInRangeAndCoversIt) {
-    plat::SeedRandom(12345);
+    plat::RandomGenerator random(12345);
     int low = plat::kRandomMax;
     int high = 0;
     for (int i = 0; i < 100000; ++i) {
-        int value = plat::Random();
+        int value = random.Next();
         ASSERT_GE(value, 0);
         ASSERT_LE(value, plat::kRandomMax);
         low = std::min(low, value);
@@ -43,7 +43,6 @@ TEST(Random, StaysInRangeAndCoversIt) {
     }
     EXPECT_EQ(low, 0);
     EXPECT_EQ(high, plat::kRandomMax);
-    plat::SeedRandom(1);
 }
 
 // ---------------------------------------------------------------------------------

@@ -1,5 +1,5 @@
-// Shared set-up of the POV export tests: a clean model state, a fixed clock for the
-// "// Date:" line, and loading fixture models.
+// Shared set-up of the POV export tests: a model, palette and export options of the
+// test's own, a fixed clock for the "// Date:" line, and loading fixture models.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -12,6 +12,7 @@
 #include "colours.h"
 #include "loader.h"
 #include "model.h"
+#include "povparts.h"
 #include "povwriter.h"
 #include "test_support.h"
 
@@ -23,33 +24,38 @@ inline std::time_t FixedTime() { return 1796689821; }
 
 class PovTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        testing_support::ResetModelInput();
-        PovResetState();
-        QzSelectColourScheme(0);
-        plat::SetTimeSource(FixedTime);
-    }
-    void TearDown() override {
-        plat::SetTimeSource(nullptr);
-        testing_support::ResetModelInput();
-        PovResetState();
-    }
+    void SetUp() override { plat::SetTimeSource(FixedTime); }
+    void TearDown() override { plat::SetTimeSource(nullptr); }
 
     // Loads a model of the folder's models/ by its bare name, with the folder as the
     // LDraw library, so that the model's name and the input-file line are the name.
-    bool Load(const std::string& model) {
-        QzLDrawDir = dir.path().string();
-        return QzReadModel(model) == 1;
+    // Parts read by an earlier load stay in the model's cache.
+    bool Load(const std::string& name) {
+        settings.ldrawDir = dir.path().string();
+        return QzReadModel(model, name, settings, palette) == 1;
     }
+    // The scene of the loaded model; `exported` keeps what the export returned.
     std::string Export(int* result = nullptr) {
         std::ostringstream out;
-        const int r = PovWriteScene(out, QzParts[0].name);
-        if (result) *result = r;
+        exported = PovWriteScene(out, model, palette, options, model.Main().name);
+        if (result) *result = exported.result;
         return out.str();
+    }
+    // The figures the export's declaration pass gives a part of the loaded model.
+    PovScene::PartFigures FiguresOf(const QzPart* part) {
+        std::ostringstream out;
+        PovScene scene(out, model, palette, options);
+        PovDeclarePart(scene, &model.Main());
+        return scene.Figures(part);
     }
 
     testing_support::TempDir dir;
     testing_support::ScopedMessageBox boxes;
+    QzModel model;
+    QzPalette palette;
+    QzLoadSettings settings;
+    PovExportOptions options = kPovDefaultOptions;
+    ::PovExport exported;
 };
 
 // The text with every "\n" written as CR LF, as the scene file has it.

@@ -38,7 +38,8 @@ TEST_F(CmdPov, WritesTheSceneOfTheMenuCommand) {
     EXPECT_EQ(out.str(), "");
     EXPECT_EQ(err.str(), "");
     const std::string written = Read(path);
-    // The same text as an export of the model just loaded, the path as typed.
+    // The same text as an export of the model loaded alike, the path as typed.
+    ASSERT_TRUE(Load("one.ldr"));
     EXPECT_EQ(written, Export());
     EXPECT_NE(written.find("// Input file: one.ldr\r\n"), std::string::npos);
 }

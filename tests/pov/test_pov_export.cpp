@@ -150,8 +150,13 @@ TEST_F(PovExport, OnePartModel) {
         "// Center: <10,-12,30>\n"
         "// Size: <20,24,20>\n";
     EXPECT_EQ(text, Crlf(expected));
-    // The replaced viewing angle stays in the options.
-    EXPECT_FLOAT_EQ(PovOptions.cameraAngle, 67.380135f);
+    // The viewing angle replaced by the camera is the export's own; the options given
+    // keep theirs.
+    std::ostringstream out;
+    PovScene scene(out, model, palette, options);
+    PovCameraSetup(scene);
+    EXPECT_FLOAT_EQ(scene.options.cameraAngle, 67.380135f);
+    EXPECT_EQ(options.cameraAngle, 0.0f);
 }
 
 // Primitive substitution (also through "48\" and an alias), seams, a stud block, a
@@ -347,7 +352,7 @@ TEST_F(PovExport, AbandonedFileIsNotShortened) {
         std::ofstream old(path, std::ios::binary);
         old << std::string(20000, '@');
     }
-    EXPECT_EQ(PovWriteSceneFile(path, "edges.ldr"), POV_EMPTY);
+    EXPECT_EQ(PovWriteSceneFile(path, model, palette, options, "edges.ldr").result, POV_EMPTY);
     std::ifstream in(path, std::ios::binary);
     const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     // The old file was replaced: the new one ends with the last abandon line.
@@ -391,40 +396,52 @@ TEST_F(PovExport, TwoExportsDifferOnlyInTheDateLine) {
     EXPECT_EQ(differences, 1);
 }
 
+// The default lights go to the export's own list: the model keeps none, and a second
+// export writes the same lights again.
 TEST_F(PovExport, DefaultLightsAreAppendedOnce) {
     ASSERT_TRUE(Load("one.ldr"));
-    EXPECT_EQ(QzLightCount, 0);
+    EXPECT_TRUE(model.lights.empty());
     const std::string first = Export();
-    ASSERT_EQ(QzLightCount, 3);
+    EXPECT_TRUE(model.lights.empty());
+    std::ostringstream out;
+    PovScene scene(out, model, palette, options);
+    ASSERT_TRUE(PovAddDefaultLights(scene));
+    ASSERT_EQ(scene.lights.size(), 3u);
     const float expected[3][2] = {{45, 0}, {30, 120}, {60, -120}};
     for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ(QzLights[i].placement[0], expected[i][0]);
-        EXPECT_EQ(QzLights[i].placement[1], expected[i][1]);
-        EXPECT_EQ(QzLights[i].placement[2], 0.0f);
-        EXPECT_EQ(QzLights[i].colour[0], 1.0f);
-        EXPECT_EQ(QzLights[i].colour[1], 1.0f);
-        EXPECT_EQ(QzLights[i].colour[2], 1.0f);
-        EXPECT_EQ(QzLights[i].flags & 1u, 1u);
+        EXPECT_EQ(scene.lights[i].placement[0], expected[i][0]);
+        EXPECT_EQ(scene.lights[i].placement[1], expected[i][1]);
+        EXPECT_EQ(scene.lights[i].placement[2], 0.0f);
+        EXPECT_EQ(scene.lights[i].colour[0], 1.0f);
+        EXPECT_EQ(scene.lights[i].colour[1], 1.0f);
+        EXPECT_EQ(scene.lights[i].colour[2], 1.0f);
+        EXPECT_EQ(scene.lights[i].flags & 1u, 1u);
     }
     const std::string second = Export();
-    EXPECT_EQ(QzLightCount, 3);
+    EXPECT_TRUE(model.lights.empty());
     EXPECT_EQ(first, second);
 }
 
 TEST_F(PovExport, LightsStandAtTheCameraDistance) {
     ASSERT_TRUE(Load("all.ldr"));
     Export();
+    const PovCameraState& camera = exported.camera;
     QzVector toCamera;
-    QzVecSub(toCamera, PovCamera.lookAt, PovCamera.location);
+    QzVecSub(toCamera, camera.lookAt, camera.location);
     const double distance = QzVecLength(toCamera);
-    for (int i = 0; i < QzLightCount; ++i) {
+    // The lights the export added to its own list.
+    std::ostringstream out;
+    PovScene scene(out, model, palette, options);
+    ASSERT_TRUE(PovAddDefaultLights(scene));
+    ASSERT_EQ(scene.lights.size(), 3u);
+    for (const QzLight& light : scene.lights) {
         QzVector direction, position, offset;
-        QzDirectionFromAngles(QzLights[i].placement[0], QzLights[i].placement[1], direction);
-        QzVecAddScaled(position, PovCamera.centre, -distance, direction);
-        QzVecSub(offset, position, PovCamera.centre);
+        QzDirectionFromAngles(light.placement[0], light.placement[1], direction);
+        QzVecAddScaled(position, camera.centre, -distance, direction);
+        QzVecSub(offset, position, camera.centre);
         EXPECT_NEAR(QzVecLength(offset), distance, 1e-3);
         // Above the model: y points down.
-        EXPECT_LT(position.y, PovCamera.centre.y);
+        EXPECT_LT(position.y, camera.centre.y);
     }
 }
 
@@ -461,7 +478,8 @@ TEST_F(PovExport, ReportsPartsNotReadOrResolved) {
               "1 4 0 0 0 1 0 0 0 1 0 0 0 1 nothere.dat\n");
     ASSERT_TRUE(Load("missing.ldr"));
     // A part that is still being read when the export starts has neither mark.
-    QzPart* extra = QzFindPart(false, "pending.dat");
+    QzLogContext log(model.inputLog, model.inputDiagnostics);
+    QzPart* extra = QzFindPart(model, log, false, "pending.dat");
     ASSERT_NE(extra, nullptr);
     const std::string text = Export();
     const std::string tail =
@@ -515,8 +533,9 @@ TEST_F(PovExport, MeshRunsFollowColoursReferencesAndMetaCommands) {
     EXPECT_NE(text.find(Crlf(expected)), std::string::npos) << text;
     // The first pass counted four runs (the reference to the empty part ends one),
     // the second pass wrote three meshes.
-    EXPECT_EQ(QzParts[0].povObjects, 4);
-    EXPECT_EQ(QzParts[0].frameLevelObjects, 3);
+    const PovScene::PartFigures figures = FiguresOf(&model.Main());
+    EXPECT_EQ(figures.povObjects, 4);
+    EXPECT_EQ(figures.frameLevelObjects, 3);
 }
 
 TEST_F(PovExport, PovBlocksTurnCommentsIntoCode) {
@@ -563,7 +582,7 @@ TEST_F(PovExport, FlatPartGetsNoSeamAcrossItsFlatAxis) {
 TEST_F(PovExport, ColourSchemeChangesPigmentsOnly) {
     ASSERT_TRUE(Load("all.ldr"));
     const std::string first = Export();
-    QzSelectColourScheme(1);
+    QzSelectColourScheme(palette, 1);
     const std::string second = Export();
     EXPECT_NE(first, second);
     auto names = [](const std::string& text) {
@@ -651,17 +670,18 @@ TEST_P(PovCameraFit, FitsTheBoxOfOnePart) {
                                                 y, z, scale, scale, scale));
     ASSERT_TRUE(Load("placed.ldr"));
     Export();
-    const QzBox& box = QzParts[0].box;
+    const QzBox& box = model.Main().box;
     QzVector centre;
     QzVecMid(centre, box.min, box.max);
     const Fit fit = IndependentFit(Corners(box), centre);
     const double tolerance = 1e-4 * scale * 40;
-    ExpectNear(PovCamera.location, fit.location, tolerance);
-    ExpectNear(PovCamera.lookAt, fit.lookAt, tolerance);
-    ExpectNear(PovCamera.centre, centre, 1e-6);
+    const PovCameraState& camera = exported.camera;
+    ExpectNear(camera.location, fit.location, tolerance);
+    ExpectNear(camera.lookAt, fit.lookAt, tolerance);
+    ExpectNear(camera.centre, centre, 1e-6);
     // The view V = L - A does not depend on where the part stands.
     QzVector view, reference;
-    QzVecSub(view, PovCamera.location, PovCamera.lookAt);
+    QzVecSub(view, camera.location, camera.lookAt);
     QzVecSub(reference, fit.location, fit.lookAt);
     ExpectNear(view, reference, tolerance);
 }
@@ -677,31 +697,44 @@ TEST_F(PovExport, MovingTheModelMovesTheCameraAlike) {
     dir.Write("models/there.ldr", "1 4 80 -16 -240 1 0 0 0 1 0 0 0 1 plate.dat\n");
     ASSERT_TRUE(Load("here.ldr"));
     Export();
-    const PovCameraState here = PovCamera;
+    const PovCameraState here = exported.camera;
     ASSERT_TRUE(Load("there.ldr"));
     Export();
     const QzVector shift{80, -16, -240};
     QzVector moved;
     QzVecAddScaled(moved, here.location, 1, shift);
-    ExpectNear(PovCamera.location, moved, 1e-3);
+    ExpectNear(exported.camera.location, moved, 1e-3);
     QzVecAddScaled(moved, here.lookAt, 1, shift);
-    ExpectNear(PovCamera.lookAt, moved, 1e-3);
+    ExpectNear(exported.camera.lookAt, moved, 1e-3);
 }
 
 TEST_F(PovExport, LinesInsideReferencedPartsGiveNoCameraPoints) {
     // The plate's studs stick out of the plate's own box only through the plate's box:
-    // what counts is the box, so a model of the plate and one of the plate's box (as a
-    // quadrilateral pair spanning it) get the same camera.
+    // what counts is the box, so a model of the plate and one of the plate's box (its
+    // eight corners as the ends of the four diagonals spanning it) get the same camera.
     dir.Write("models/plate.ldr", "1 4 0 0 0 1 0 0 0 1 0 0 0 1 plate.dat\n");
     dir.Write("models/span.ldr",
               "2 24 -20 -4 -10 20 8 10\n"
-              "2 24 -20 8 -10 20 -4 10\n");
+              "2 24 -20 8 -10 20 -4 10\n"
+              "2 24 20 -4 -10 -20 8 10\n"
+              "2 24 20 8 -10 -20 -4 10\n");
     ASSERT_TRUE(Load("plate.ldr"));
     Export();
-    const PovCameraState plate = PovCamera;
+    const PovCameraState plate = exported.camera;
     ASSERT_TRUE(Load("span.ldr"));
-    Export();  // an empty model still fits its camera before giving up
-    ExpectNear(PovCamera.location, plate.location, 1e-3);
+    int result = 0;
+    Export(&result);  // an empty model still fits its camera before giving up
+    EXPECT_EQ(result, POV_EMPTY);
+    for (int i = 0; i < 4; ++i)
+        EXPECT_NEAR(exported.camera.minimum[i], plate.minimum[i], 1e-3) << i;
+    // Placed from those points, the camera stands where the plate's does.
+    std::ostringstream out;
+    PovScene scene(out, model, palette, options);
+    PovCameraSetup(scene);
+    PovCollectCameraPoints(scene, model.Main());
+    QzVecMid(scene.camera.centre, model.Main().box.min, model.Main().box.max);
+    PovWriteCamera(scene);
+    ExpectNear(scene.camera.location, plate.location, 1e-3);
 }
 
 // ---- Writing files and the menu command ----
@@ -732,7 +765,7 @@ TEST_F(PovExport, FailedStreamIsAnError) {
     for (size_t room : {size_t(0), size_t(100), size_t(5000)}) {
         FailingBuffer buffer(room);
         std::ostream out(&buffer);
-        EXPECT_EQ(PovWriteScene(out, "all.ldr"), POV_ERROR) << room;
+        EXPECT_EQ(PovWriteScene(out, model, palette, options, "all.ldr").result, POV_ERROR) << room;
     }
 }
 
@@ -756,70 +789,51 @@ TEST_F(PovExport, EmptyModelOnAStreamThatCannotGoBack) {
     ASSERT_TRUE(Load("edges.ldr"));
     ForwardOnlyBuffer buffer;
     std::ostream out(&buffer);
-    EXPECT_EQ(PovWriteScene(out, "edges.ldr"), POV_EMPTY);
+    EXPECT_EQ(PovWriteScene(out, model, palette, options, "edges.ldr").result, POV_EMPTY);
     // The note goes to the end, after what was written.
     const std::string tail = Crlf(kColour7 + AbandonLine("Empty model"));
     ASSERT_GE(buffer.text.size(), tail.size());
     EXPECT_EQ(buffer.text.substr(buffer.text.size() - tail.size()), tail);
 }
 
-TEST_F(PovExport, SceneFileSetsTheDrawingStatistics) {
+// A scene file is timed: the export returns its duration, which the view shows as the
+// drawing's; a file that does not open took no time.
+TEST_F(PovExport, SceneFileReturnsItsDuration) {
     ASSERT_TRUE(Load("one.ldr"));
-    for (int type = 0; type < 6; ++type) QzDrawStats.typeCount[type] = 77;
-    QzDrawStats.drawTimeMs = -5;
     const std::string path = (dir.path() / "one.pov").string();
-    EXPECT_EQ(PovWriteSceneFile(path, "one.ldr"), POV_OK);
-    for (int type = 1; type <= 5; ++type) EXPECT_EQ(QzDrawStats.typeCount[type], 0);
-    EXPECT_GE(QzDrawStats.drawTimeMs, 0);
+    const ::PovExport done = PovWriteSceneFile(path, model, palette, options, "one.ldr");
+    EXPECT_EQ(done.result, POV_OK);
+    EXPECT_GE(done.durationMs, 0);
     std::ifstream in(path, std::ios::binary);
     const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     EXPECT_EQ(text, Export());
-    EXPECT_EQ(PovWriteSceneFile((dir.path() / "no" / "such" / "x.pov").string(), "one.ldr"),
-              POV_NOT_OPENED);
+    const ::PovExport notOpened = PovWriteSceneFile((dir.path() / "no" / "such" / "x.pov").string(),
+                                                    model, palette, options, "one.ldr");
+    EXPECT_EQ(notOpened.result, POV_NOT_OPENED);
+    EXPECT_EQ(notOpened.durationMs, 0);
 }
 
-TEST_F(PovExport, MenuCommandAsksAndReports) {
-    std::vector<PovSaveDialog> asked;
-    std::optional<std::string> answer;
-    auto ask = [&](const PovSaveDialog& dialog) {
-        asked.push_back(dialog);
-        return answer;
-    };
-
-    // Nothing loaded: nothing happens.
-    WritePovFile(ask);
-    EXPECT_TRUE(asked.empty());
-    EXPECT_TRUE(boxes.box.calls.empty());
-
+// What the menu command reports for the results of writing a file.
+TEST_F(PovExport, ResultsOfTheMenuCommandsFileAndTheirMessages) {
     ASSERT_TRUE(Load("one.ldr"));
-    WritePovFile(ask);  // cancelled
-    ASSERT_EQ(asked.size(), 1u);
-    EXPECT_EQ(asked[0].title, "Write POV file");
-    EXPECT_EQ(asked[0].filter, "PoVRay scene files (*.pov)|*.pov|All Files (*.*)|*.*||");
-    EXPECT_EQ(asked[0].defaultExtension, "pov");
-    EXPECT_EQ(asked[0].initialName, "one.pov");
-    ASSERT_EQ(boxes.box.calls.size(), 1u);
-    EXPECT_EQ(boxes.box.calls[0].text,
-              "WARNING: This has not been tested, you may want to use Tolpix instead");
-    EXPECT_EQ(boxes.box.calls[0].kind, plat::MessageKind::Exclamation);
-
-    answer = (dir.path() / "out.pov").string();
-    WritePovFile(ask);
-    EXPECT_EQ(boxes.box.calls.size(), 2u);  // only the warning again
-    EXPECT_TRUE(std::filesystem::exists(*answer));
-
-    answer = (dir.path() / "missing" / "out.pov").string();
-    WritePovFile(ask);
-    ASSERT_EQ(boxes.box.calls.size(), 4u);
-    EXPECT_EQ(boxes.box.calls[3].text, "Could not open file");
-    EXPECT_EQ(boxes.box.calls[3].kind, plat::MessageKind::Stop);
+    const std::string written = (dir.path() / "out.pov").string();
+    EXPECT_EQ(PovWriteSceneFile(written, model, palette, options, "one.ldr").result, POV_OK);
+    EXPECT_TRUE(std::filesystem::exists(written));
+    EXPECT_EQ(PovResultMessage(POV_OK), "");
+    const int notOpened = PovWriteSceneFile((dir.path() / "missing" / "out.pov").string(), model,
+                                            palette, options, "one.ldr")
+                              .result;
+    EXPECT_EQ(notOpened, POV_NOT_OPENED);
+    EXPECT_EQ(PovResultMessage(notOpened), "Could not open file");
+    EXPECT_EQ(PovProposedFileName(model.Main().name), "one.pov");
 
     ASSERT_TRUE(Load("edges.ldr"));
-    answer = (dir.path() / "edges.pov").string();
-    WritePovFile(ask);
-    ASSERT_EQ(boxes.box.calls.size(), 6u);
-    EXPECT_EQ(boxes.box.calls[5].text, "Empty model, POV file incomplete!");
-    EXPECT_EQ(boxes.box.calls[5].kind, plat::MessageKind::Exclamation);
+    const int empty =
+        PovWriteSceneFile((dir.path() / "edges.pov").string(), model, palette, options, "edges.ldr")
+            .result;
+    EXPECT_EQ(empty, POV_EMPTY);
+    EXPECT_EQ(PovResultMessage(empty), "Empty model, POV file incomplete!");
+    EXPECT_TRUE(boxes.box.calls.empty());
 }
 
 struct ProposedName {

@@ -14,9 +14,9 @@ class PovMends : public PovTest {
         PovTest::SetUp();
         WriteLibrary(dir);
     }
-    static QzPart* Part(const std::string& name) {
-        for (int i = 0; i < QzPartCount; ++i)
-            if (QzParts[i].name == name) return &QzParts[i];
+    QzPart* Part(const std::string& name) {
+        for (int i = 0; i < model.partCount; ++i)
+            if (model.parts[i].name == name) return &model.parts[i];
         return nullptr;
     }
     static int LineCount(const QzPart* part) {
@@ -42,7 +42,7 @@ TEST_F(PovMends, PartOfDroppedTrianglesOnlyIsNotDeclared) {
     ASSERT_EQ(LineCount(Part("flat.dat")), 4);  // the reader keeps them all
     const std::string text = Export();
     EXPECT_EQ(text.find("flat_dot_dat"), std::string::npos);
-    EXPECT_EQ(Part("flat.dat")->povObjects, 0);
+    EXPECT_EQ(FiguresOf(Part("flat.dat")).povObjects, 0);
     EXPECT_NE(text.find(Crlf("#declare flat_dot_ldr = object {\n"
                              "\tobject { brick_dot_dat ")),
               std::string::npos);
@@ -83,8 +83,9 @@ TEST_F(PovMends, MeshOfDroppedTrianglesIsLeftOutBesideOthers) {
         << text;
     // The counts of the first pass stay; only the meshes written are counted as frame
     // level objects.
-    EXPECT_EQ(Part("mixed.dat")->povObjects, 5);
-    EXPECT_EQ(Part("mixed.dat")->frameLevelObjects, 4);
+    const PovScene::PartFigures figures = FiguresOf(Part("mixed.dat"));
+    EXPECT_EQ(figures.povObjects, 5);
+    EXPECT_EQ(figures.frameLevelObjects, 4);
 }
 
 // A mesh left out still ends the stud block before it, as the written mesh would.
@@ -154,7 +155,7 @@ TEST_F(PovMends, OnlyObjectInsideIfNotPovIsNotDeclared) {
     ASSERT_TRUE(Load("nopov.ldr"));
     const std::string text = Export();
     EXPECT_EQ(text.find("nopov_dot_dat"), std::string::npos);
-    EXPECT_EQ(Part("nopov.dat")->povObjects, 0);
+    EXPECT_EQ(FiguresOf(Part("nopov.dat")).povObjects, 0);
 }
 
 TEST_F(PovMends, SkippedObjectBesideOthersStays) {

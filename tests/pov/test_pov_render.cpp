@@ -81,12 +81,13 @@ class PovRender : public PovTest {
     // Writes the loaded model's scene at a quality level and has POV-Ray render it;
     // empty when it rendered, else what POV-Ray said.
     std::string Render(int quality, const std::string& name) {
-        PovOptions.quality = quality;
+        options.quality = quality;
         const std::string base = name + "_q" + std::to_string(quality);
         const std::filesystem::path scene = dir.path() / (base + ".pov");
         {
             std::ofstream file(scene, std::ios::binary);
-            const int result = PovWriteScene(file, QzParts[0].name);
+            const int result =
+                PovWriteScene(file, model, palette, options, model.Main().name).result;
             if (result != POV_OK) return "export result " + std::to_string(result);
         }
         const std::string command = "cd '" + dir.path().string() + "' && povray +I" + base +
@@ -120,11 +121,12 @@ INSTANTIATE_TEST_SUITE_P(Models, PovRenderFixtures,
 TEST_F(PovRender, EmptyModelStillParses) {
     REQUIRE_POVRAY();
     ASSERT_TRUE(Load("edges.ldr"));
-    PovOptions.quality = 2;
+    options.quality = 2;
     const std::filesystem::path scene = dir.path() / "edges.pov";
     {
         std::ofstream file(scene, std::ios::binary);
-        EXPECT_EQ(PovWriteScene(file, QzParts[0].name), POV_EMPTY);
+        EXPECT_EQ(PovWriteScene(file, model, palette, options, model.Main().name).result,
+                  POV_EMPTY);
     }
     const std::string command =
         "cd '" + dir.path().string() +
@@ -137,10 +139,10 @@ class PovRenderShared : public PovRender, public ::testing::WithParamInterface<c
 TEST_P(PovRenderShared, RealModelRenders) {
     REQUIRE_POVRAY();
     ZARVEL_REQUIRE_SHARED_LDRAW(ldraw);
-    const std::filesystem::path model = ldraw / "models" / GetParam();
-    ASSERT_TRUE(std::filesystem::exists(model)) << model;
-    QzLDrawDir = ldraw.string();
-    ASSERT_EQ(QzReadModel(model.string()), 1);
+    const std::filesystem::path path = ldraw / "models" / GetParam();
+    ASSERT_TRUE(std::filesystem::exists(path)) << path;
+    settings.ldrawDir = ldraw.string();
+    ASSERT_EQ(QzReadModel(model, path.string(), settings, palette), 1);
     // The two smallest also at the other two levels.
     const bool small =
         std::string(GetParam()) == "car.ldr" || std::string(GetParam()) == "pyramid.ldr";

@@ -28,9 +28,15 @@ std::string Crlf(const std::string& text) {
 }
 
 TEST(PovVectorText, GeneralFormatWithThreeDigitExponents) {
-    EXPECT_EQ(PovVector(1.0f, -2.5f, 0.0f), "<1,-2.5,0>");
-    EXPECT_EQ(PovVector(0.00001f, 1234567.0f, 0.333333343f), "<1e-005,1.23457e+006,0.333333>");
-    EXPECT_EQ(PovVector(QzVector{-10.0f, 24.0f, 100000.0f}), "<-10,24,100000>");
+    std::ostringstream out;
+    const QzModel model;
+    const QzPalette palette;
+    PovScene scene(out, model, palette, kPovDefaultOptions);
+    EXPECT_EQ(PovVector(scene, 1.0f, -2.5f, 0.0f), "<1,-2.5,0>");
+    EXPECT_EQ(PovVector(scene, 0.00001f, 1234567.0f, 0.333333343f),
+              "<1e-005,1.23457e+006,0.333333>");
+    EXPECT_EQ(PovVector(scene, QzVector{-10.0f, 24.0f, 100000.0f}), "<-10,24,100000>");
+    EXPECT_FALSE(scene.outOfRange);
 }
 
 struct IdentifierCase {
@@ -251,18 +257,19 @@ TEST(PovColourNames, DecimalUpTo24BitsElseHex) {
 class PovColourDeclarations : public ::testing::Test {
   protected:
     void SetUp() override {
-        testing_support::ResetModelInput();
-        QzSelectColourScheme(0);
-        QzPalette[4] = 0x0000CC;   // red 0.8
-        QzPalette[36] = 0x3399FF;  // 1, 0.6, 0.2
-        QzPalette[0] = 0x000000;
+        palette.rgb[4] = 0x0000CC;   // red 0.8
+        palette.rgb[36] = 0x3399FF;  // 1, 0.6, 0.2
+        palette.rgb[0] = 0x000000;
     }
-    void TearDown() override { testing_support::ResetModelInput(); }
-    static std::string Declare(int32_t colour) {
+    // The declaration of a colour in a scene of its own.
+    std::string Declare(int32_t colour) {
         std::ostringstream out;
-        PovDeclareColour(out, colour);
+        PovScene scene(out, model, palette, kPovDefaultOptions);
+        PovDeclareColour(scene, colour);
         return out.str();
     }
+    QzModel model;
+    QzPalette palette;
 };
 
 TEST_F(PovColourDeclarations, Solid) {
@@ -345,9 +352,9 @@ TEST_F(PovColourDeclarations, ClassesOfOtherNumbers) {
 TEST_F(PovColourDeclarations, ColoursOfLDConfigTakeTheirClassFromTheirKeywords) {
     testing_support::TempDir dir;
     dir.Write("LDConfig.ldr", testing_support::kTestLDConfig);
-    QzLDrawDir = dir.path().string();
-    ASSERT_TRUE(QzReadLDConfig());
-    QzSelectColourScheme(QZ_SCHEME_LDCONFIG);
+    QzLogContext log(model.inputLog, model.inputDiagnostics);
+    ASSERT_TRUE(QzReadPaletteLDConfig(palette, dir.path().string(), log));
+    QzSelectColourScheme(palette, QZ_SCHEME_LDCONFIG);
     struct Case {
         int32_t colour;
         const char* pigment;

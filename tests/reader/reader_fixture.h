@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "colours.h"
 #include "diagnostics.h"
 #include "loader.h"
 #include "model.h"
@@ -17,12 +18,10 @@ namespace reader_test {
 class ReaderTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        testing_support::ResetModelInput();
         library = (dir.path() / "ldraw").string();
         std::filesystem::create_directories(dir.path() / "ldraw");
-        QzLDrawDir = library;
+        settings.ldrawDir = library;
     }
-    void TearDown() override { testing_support::ResetModelInput(); }
 
     // Writes a file below the scratch folder and returns its full path.
     std::string Write(const std::string& relative, const std::string& content) {
@@ -31,11 +30,24 @@ class ReaderTest : public ::testing::Test {
     // Writes a model file and loads it; returns QzReadModel's result.
     int LoadText(const std::string& content, const std::string& name = "model.ldr") {
         modelPath = Write(name, content);
-        return QzReadModel(modelPath);
+        return QzReadModel(model, modelPath, settings, palette);
     }
     int Load(const std::string& path) {
         modelPath = path;
-        return QzReadModel(path);
+        return QzReadModel(model, path, settings, palette);
+    }
+    // Empties the input log and its entries, the title and the author, keeping the
+    // parts cache, before another load into the same model.
+    void ClearLog() {
+        model.inputLog.clear();
+        model.inputDiagnostics.clear();
+        model.modelTitle.clear();
+        model.modelAuthor.clear();
+    }
+    // Starts again with an empty model and the default palette, as a fresh program.
+    void FreshModel() {
+        model = QzModel();
+        palette = QzPalette();
     }
 
     // "KIND "model path" Line n: message: text" and the line end, as the log writes it.
@@ -56,11 +68,15 @@ class ReaderTest : public ::testing::Test {
         for (const auto& call : boxes.box.calls) texts.push_back(call.text);
         return texts;
     }
+    QzPart* Main() { return &model.Main(); }
 
     testing_support::TempDir dir;
     testing_support::ScopedMessageBox boxes;
     std::string library;
     std::string modelPath;
+    QzModel model;
+    QzPalette palette;
+    QzLoadSettings settings;
 };
 
 // The stored lines of a part, in order.
@@ -71,10 +87,10 @@ inline std::vector<const QzLine*> Lines(const QzPart* part) {
     return lines;
 }
 
-// The table entry with exactly this name, or null.
-inline QzPart* FindEntry(const std::string& name) {
-    for (int i = 0; i < QzPartCount; ++i) {
-        if (QzParts[i].name == name) return &QzParts[i];
+// The table entry of a model with exactly this name, or null.
+inline QzPart* FindEntry(QzModel& model, const std::string& name) {
+    for (int i = 0; i < model.partCount; ++i) {
+        if (model.parts[i].name == name) return &model.parts[i];
     }
     return nullptr;
 }

@@ -15,15 +15,16 @@ using reader_test::ReaderTest;
 class BfcStatement : public ::testing::Test {
   protected:
     void SetUp() override {
-        testing_support::ResetModelInput();
-        QzCurrentFile = "f.dat";
-        QzCurrentLine = 9;
+        log.currentFile = "f.dat";
+        log.currentLine = 9;
     }
-    void TearDown() override { testing_support::ResetModelInput(); }
     int Parse(const std::string& text) {
-        QzCurrentLineText = "0 " + text;
-        return QzParseBfc(text);
+        log.currentLineText = "0 " + text;
+        return QzParseBfc(text, log);
     }
+    std::string inputLog;
+    std::vector<QzDiagnostic> diagnostics;
+    QzLogContext log{inputLog, diagnostics};
 };
 
 TEST_F(BfcStatement, OptionSets) {
@@ -32,7 +33,7 @@ TEST_F(BfcStatement, OptionSets) {
     EXPECT_EQ(Parse("BFC CLIP  NOCLIP\tCW NOWIND"),
               int(BFC_CLIP | BFC_NOCLIP | BFC_CW | BFC_NOWIND));
     EXPECT_EQ(Parse("BFC INVERTNEXT INVERTNEXT"), int(BFC_INVERTNEXT));
-    EXPECT_EQ(QzInputLog, "");
+    EXPECT_EQ(inputLog, "");
 }
 
 TEST_F(BfcStatement, NotAStatement) {
@@ -40,7 +41,7 @@ TEST_F(BfcStatement, NotAStatement) {
     EXPECT_EQ(Parse("bfc CLIP"), 0);
     EXPECT_EQ(Parse("A BFC CLIP"), 0);
     EXPECT_EQ(Parse(""), 0);
-    EXPECT_EQ(QzInputLog, "");
+    EXPECT_EQ(inputLog, "");
 }
 
 TEST_F(BfcStatement, FaultyStatements) {
@@ -49,7 +50,7 @@ TEST_F(BfcStatement, FaultyStatements) {
     EXPECT_EQ(Parse("BFC certify"), -1);
     EXPECT_EQ(Parse("BFC CERTIFYCCW"), -1);
     EXPECT_EQ(Parse("BFC CCW 2"), -1);
-    EXPECT_EQ(QzInputLog,
+    EXPECT_EQ(inputLog,
               "SKIPPING \"f.dat\" Line 9: No BFC options specified: 0 BFC\r\n"
               "SKIPPING \"f.dat\" Line 9: No BFC options specified: 0 BFC   \r\n"
               "SKIPPING \"f.dat\" Line 9: Illegal BFC option: 0 BFC certify\r\n"
@@ -85,7 +86,7 @@ class Culling : public ReaderTest {
     std::vector<const QzLine*> ReadPart(const std::string& content) {
         Write("ldraw/parts/sub.dat", content);
         EXPECT_EQ(LoadText("1 16 0 0 0 1 0 0 0 1 0 0 0 1 sub.dat\n"), 1);
-        return Lines(Lines(&QzParts[0])[0]->part);
+        return Lines(Lines(Main())[0]->part);
     }
 };
 
@@ -154,7 +155,7 @@ TEST_F(Culling, MainModelIsCertifiedFromItsStart) {
     ASSERT_EQ(LoadText("1 16 0 0 0 1 0 0 0 1 0 0 0 1 p.dat\n0 BFC NOCLIP\n1 16 0 0 0 1 0 0 0 1 0 0 "
                        "0 1 p.dat\n"),
               1);
-    auto lines = Lines(&QzParts[0]);
+    auto lines = Lines(Main());
     ASSERT_EQ(lines.size(), 3u);
     EXPECT_EQ(lines[0]->bfc, LF_CULL);
     EXPECT_EQ(lines[2]->bfc, 0u);
@@ -164,12 +165,13 @@ TEST_F(Culling, MainModelIsCertifiedFromItsStart) {
 class CheckLine : public ::testing::Test {
   protected:
     void SetUp() override {
-        testing_support::ResetModelInput();
-        QzCurrentFile = "f.dat";
-        QzCurrentLine = 3;
-        QzCurrentLineText = "line";
+        log.currentFile = "f.dat";
+        log.currentLine = 3;
+        log.currentLineText = "line";
     }
-    void TearDown() override { testing_support::ResetModelInput(); }
+    int Check(QzLine& line, const std::string& name) {
+        return QzCheckLine(line, name, nullptr, log, palette, tolerances);
+    }
 
     static QzLine Reference(std::initializer_list<float> nine, int colour = 16) {
         QzLine line{};
@@ -198,41 +200,47 @@ class CheckLine : public ::testing::Test {
     static std::string Entry(const char* kind, const std::string& message) {
         return std::string(kind) + " \"f.dat\" Line 3: " + message + ": line\r\n";
     }
+
+    std::string inputLog;
+    std::vector<QzDiagnostic> diagnostics;
+    QzLogContext log{inputLog, diagnostics};
+    QzPalette palette;
+    QzCoplanarTolerances tolerances;
 };
 
 TEST_F(CheckLine, FlatPrimitiveRowRepair) {
     QzLine line = Reference({1, 0, 0, 0, 0, 0, 0, 0, 1});
-    EXPECT_EQ(QzCheckLine(line, "4-4disc.dat", nullptr), 0);
-    EXPECT_EQ(QzInputLog, "");
+    EXPECT_EQ(Check(line, "4-4disc.dat"), 0);
+    EXPECT_EQ(inputLog, "");
     EXPECT_EQ(QzLineMatrix(line).m[1][1], 1);
 
-    QzWarningLevel = 2;
+    log.warningLevel = 2;
     line = Reference({1, 0, 0, 0, 0, 0, 0, 0, 1});
-    EXPECT_EQ(QzCheckLine(line, "rect.dat", nullptr), 0);
-    EXPECT_EQ(QzInputLog, Entry("WARNING", "Row 1 all zeros"));
+    EXPECT_EQ(Check(line, "rect.dat"), 0);
+    EXPECT_EQ(inputLog, Entry("WARNING", "Row 1 all zeros"));
 }
 
 TEST_F(CheckLine, SingularNonFlatPartIsDropped) {
     QzLine line = Reference({1, 0, 0, 0, 0, 0, 0, 0, 1});
-    EXPECT_EQ(QzCheckLine(line, "3001.dat", nullptr), 1);
-    EXPECT_EQ(QzInputLog, Entry("SKIPPING", "Singular matrix"));
+    EXPECT_EQ(Check(line, "3001.dat"), 1);
+    EXPECT_EQ(inputLog, Entry("SKIPPING", "Singular matrix"));
 }
 
 TEST_F(CheckLine, AllZeroMatrixIsUnfixable) {
-    QzWarningLevel = 3;
+    log.warningLevel = 3;
     QzLine line = Reference({0, 0, 0, 0, 0, 0, 0, 0, 0});
-    EXPECT_EQ(QzCheckLine(line, "ring1.dat", nullptr), 1);
+    EXPECT_EQ(Check(line, "ring1.dat"), 1);
     // Each row got its 1 in column y; the column step no longer applies.
-    EXPECT_EQ(QzInputLog, Entry("SKIPPING", "Singular matrix (unfixable)"));
+    EXPECT_EQ(inputLog, Entry("SKIPPING", "Singular matrix (unfixable)"));
 }
 
 TEST_F(CheckLine, YColumnRepair) {
-    QzWarningLevel = 2;
+    log.warningLevel = 2;
     // Rows are not zero, the middle column is: rows 0 and 1 get a 1 before the
     // determinant turns non-zero.
     QzLine line = Reference({0, 0, 1, 1, 0, 0, 1, 0, 0});
-    EXPECT_EQ(QzCheckLine(line, "4-4edge.dat", nullptr), 0);
-    EXPECT_EQ(QzInputLog, Entry("WARNING", "Y column all zeros"));
+    EXPECT_EQ(Check(line, "4-4edge.dat"), 0);
+    EXPECT_EQ(inputLog, Entry("WARNING", "Y column all zeros"));
     const QzMatrix& m = QzLineMatrix(line);
     EXPECT_EQ(m.m[0][1], 1);
     EXPECT_EQ(m.m[1][1], 1);
@@ -240,29 +248,38 @@ TEST_F(CheckLine, YColumnRepair) {
 }
 
 TEST_F(CheckLine, DegenerateTriangles) {
-    QzWarningLevel = 1;
+    log.warningLevel = 1;
     QzLine line = Polygon(3, 16, {0, 0, 0, 1, 1, 1, 2, 2, 2});
-    EXPECT_EQ(QzCheckLine(line, "", nullptr), 0);
+    EXPECT_EQ(Check(line, ""), 0);
     line = Polygon(3, 4, {0, 0, 0, 1, 1, 1, 2, 2, 2});
-    EXPECT_EQ(QzCheckLine(line, "", nullptr), 1);
+    EXPECT_EQ(Check(line, ""), 1);
     line = Polygon(3, 4, {0, 0, 0, 0, 0, 0, 2, 2, 2});
-    EXPECT_EQ(QzCheckLine(line, "", nullptr), 1);
+    EXPECT_EQ(Check(line, ""), 1);
     line = Polygon(3, 4, {0, 0, 0, 0.001f, 0, 0, 0, 0.001f, 0});
-    EXPECT_EQ(QzCheckLine(line, "", nullptr), 1);
-    EXPECT_EQ(QzInputLog, Entry("WARNING", "Collinear vertices (0)") +
-                              Entry("WARNING", "Collinear vertices (0)") +
-                              Entry("WARNING", "Identical vertices") +
-                              Entry("WARNING", "Collinear vertices (1e-012)"));
+    EXPECT_EQ(Check(line, ""), 1);
+    EXPECT_EQ(inputLog, Entry("WARNING", "Collinear vertices (0)") +
+                            Entry("WARNING", "Collinear vertices (0)") +
+                            Entry("WARNING", "Identical vertices") +
+                            Entry("WARNING", "Collinear vertices (1e-012)"));
 }
 
 TEST_F(CheckLine, LevelOneMessagesAreSilentAtLevelZeroButActionsHappen) {
     QzLine line = Polygon(3, 4, {0, 0, 0, 1, 1, 1, 2, 2, 2});
-    EXPECT_EQ(QzCheckLine(line, "", nullptr), 1);
+    EXPECT_EQ(Check(line, ""), 1);
     line = Polygon(5, 24, {0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 1, 0});
-    EXPECT_EQ(QzCheckLine(line, "", nullptr), 1);
+    EXPECT_EQ(Check(line, ""), 1);
     line = Polygon(2, 24, {0, 0, 0, 0, 0, 0});
-    EXPECT_EQ(QzCheckLine(line, "", nullptr), 0);
-    EXPECT_EQ(QzInputLog, "");
+    EXPECT_EQ(Check(line, ""), 0);
+    EXPECT_EQ(inputLog, "");
+}
+
+TEST_F(CheckLine, LineWithIdenticalEndsIsReportedAtLevelOneAndKept) {
+    log.warningLevel = 1;
+    QzLine line = Polygon(2, 24, {1, 2, 3, 1, 2, 3});
+    EXPECT_EQ(Check(line, ""), 0);
+    EXPECT_EQ(inputLog, "WARNING \"f.dat\" Line 3: Identical vertices: line\r\n");
+    EXPECT_EQ(line.p[1].x, 1);
+    EXPECT_EQ(line.p[1].w, 1.0f);
 }
 
 struct QuadCase {
@@ -276,20 +293,20 @@ class QuadSequence : public CheckLine, public ::testing::WithParamInterface<Quad
 
 TEST_P(QuadSequence, ReordersAndReports) {
     const QuadCase& c = GetParam();
-    QzWarningLevel = 1;
+    log.warningLevel = 1;
     QzLine line{};
     line.type = 4;
     line.colour = 4;
     for (int i = 0; i < 4; ++i)
         line.p[i] = {c.coordinates[3 * i], c.coordinates[3 * i + 1], c.coordinates[3 * i + 2], 0};
     QzLine input = line;
-    ASSERT_EQ(QzCheckLine(line, "", nullptr), 0);
+    ASSERT_EQ(Check(line, ""), 0);
     for (int i = 0; i < 4; ++i) {
         EXPECT_EQ(line.p[i].x, input.p[c.order[i]].x) << c.name << " vertex " << i;
         EXPECT_EQ(line.p[i].y, input.p[c.order[i]].y) << c.name << " vertex " << i;
         EXPECT_EQ(line.p[i].w, 1.0f);
     }
-    EXPECT_EQ(QzInputLog, c.message[0] ? Entry("WARNING", c.message) : "");
+    EXPECT_EQ(inputLog, c.message[0] ? Entry("WARNING", c.message) : "");
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -317,65 +334,65 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<QuadCase>& info) { return std::string(info.param.name); });
 
 TEST_F(CheckLine, DegenerateQuads) {
-    QzWarningLevel = 1;
+    log.warningLevel = 1;
     QzLine line = Polygon(4, 4, {0, 0, 0, 1, 0, 0, 1, 0, 0, 0, 1, 0});
-    EXPECT_EQ(QzCheckLine(line, "", nullptr), 1);
+    EXPECT_EQ(Check(line, ""), 1);
     // In colour 16 an identical pair keeps the quad and skips the other checks.
     line = Polygon(4, 16, {0, 0, 0, 1, 0, 0, 1, 0, 0, 0, 1, 0});
-    EXPECT_EQ(QzCheckLine(line, "", nullptr), 0);
+    EXPECT_EQ(Check(line, ""), 0);
     line = Polygon(4, 4, {0, 0, 0, 1, 0, 0, 2, 0, 0, 0, 1, 0});
-    EXPECT_EQ(QzCheckLine(line, "", nullptr), 1);
+    EXPECT_EQ(Check(line, ""), 1);
     line = Polygon(4, 16, {0, 0, 0, 1, 0, 0, 2, 0, 0, 0, 1, 0});
-    EXPECT_EQ(QzCheckLine(line, "", nullptr), 0);
-    EXPECT_EQ(QzInputLog, Entry("WARNING", "Identical vertices") +
-                              Entry("WARNING", "Identical vertices") +
-                              Entry("WARNING", "Collinear vertices 012 (0)") +
-                              Entry("WARNING", "Collinear vertices 012 (0)"));
+    EXPECT_EQ(Check(line, ""), 0);
+    EXPECT_EQ(inputLog, Entry("WARNING", "Identical vertices") +
+                            Entry("WARNING", "Identical vertices") +
+                            Entry("WARNING", "Collinear vertices 012 (0)") +
+                            Entry("WARNING", "Collinear vertices 012 (0)"));
 }
 
 TEST_F(CheckLine, Coplanarity) {
-    QzWarningLevel = 2;
+    log.warningLevel = 2;
     QzLine line = Polygon(4, 4, {0, 0, 0, 1, 0, 0, 1, 1, 0.5f, 0, 1, 0});
-    EXPECT_EQ(QzCheckLine(line, "", nullptr), 0);
-    EXPECT_EQ(QzInputLog, "");
-    QzCoplanarTolerance = 0.1;
+    EXPECT_EQ(Check(line, ""), 0);
+    EXPECT_EQ(inputLog, "");
+    tolerances.tolerance = 0.1;
     line = Polygon(4, 4, {0, 0, 0, 1, 0, 0, 1, 1, 0.5f, 0, 1, 0});
-    EXPECT_EQ(QzCheckLine(line, "", nullptr), 0);
-    EXPECT_EQ(QzInputLog, Entry("WARNING", "Vertices not coplanar (0.5)"));
+    EXPECT_EQ(Check(line, ""), 0);
+    EXPECT_EQ(inputLog, Entry("WARNING", "Vertices not coplanar (0.5)"));
 }
 
 TEST_F(CheckLine, ColourRules) {
-    QzWarningLevel = 1;
+    log.warningLevel = 1;
     QzLine line = Polygon(2, 16, {0, 0, 0, 1, 0, 0});
-    EXPECT_EQ(QzCheckLine(line, "", nullptr), 0);
+    EXPECT_EQ(Check(line, ""), 0);
     EXPECT_EQ(line.colour, 16);
     line = Polygon(2, 24, {0, 0, 0, 1, 0, 0});
-    EXPECT_EQ(QzCheckLine(line, "", nullptr), 0);
+    EXPECT_EQ(Check(line, ""), 0);
     EXPECT_EQ(line.colour, 24);
     line = Polygon(3, 24, {0, 0, 0, 1, 0, 0, 0, 1, 0});
-    EXPECT_EQ(QzCheckLine(line, "", nullptr), 0);
+    EXPECT_EQ(Check(line, ""), 0);
     EXPECT_EQ(line.colour, 16);
     line = Polygon(3, 99, {0, 0, 0, 1, 0, 0, 0, 1, 0});
-    EXPECT_EQ(QzCheckLine(line, "", nullptr), 0);
+    EXPECT_EQ(Check(line, ""), 0);
     EXPECT_EQ(line.colour, 7);
     line = Polygon(3, 0x2FF8000, {0, 0, 0, 1, 0, 0, 0, 1, 0});
-    EXPECT_EQ(QzCheckLine(line, "", nullptr), 0);
+    EXPECT_EQ(Check(line, ""), 0);
     EXPECT_EQ(line.colour, 0x2FF8000);
     line = Reference({1, 0, 0, 0, 1, 0, 0, 0, 1}, 24);
-    EXPECT_EQ(QzCheckLine(line, "3001.dat", nullptr), 0);
+    EXPECT_EQ(Check(line, "3001.dat"), 0);
     EXPECT_EQ(line.colour, 16);
-    EXPECT_EQ(QzInputLog, Entry("WARNING", "Lines should not use color 16") +
-                              Entry("WARNING", "Sorry, cannot handle color 24, using 16") +
-                              Entry("WARNING", "Unknown color, using 7") +
-                              Entry("WARNING", "Sorry, cannot handle color 24, using 16"));
+    EXPECT_EQ(inputLog, Entry("WARNING", "Lines should not use color 16") +
+                            Entry("WARNING", "Sorry, cannot handle color 24, using 16") +
+                            Entry("WARNING", "Unknown color, using 7") +
+                            Entry("WARNING", "Sorry, cannot handle color 24, using 16"));
 }
 
 TEST_F(CheckLine, VerticesGetUnitW) {
     QzLine line = Polygon(5, 24, {0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1});
-    ASSERT_EQ(QzCheckLine(line, "", nullptr), 0);
+    ASSERT_EQ(Check(line, ""), 0);
     for (int i = 0; i < 4; ++i) EXPECT_EQ(line.p[i].w, 1.0f);
     line = Polygon(2, 24, {0, 0, 0, 1, 0, 0});
-    ASSERT_EQ(QzCheckLine(line, "", nullptr), 0);
+    ASSERT_EQ(Check(line, ""), 0);
     EXPECT_EQ(line.p[1].w, 1.0f);
     EXPECT_EQ(line.p[2].w, 0.0f);
 }
@@ -384,7 +401,7 @@ class Duplicates : public ReaderTest {};
 
 TEST_F(Duplicates, ReportedFromLevelOneAndStillStored) {
     Write("ldraw/parts/p.dat", "2 24 0 0 0 1 1 1\n");
-    std::string model =
+    std::string text =
         "1 4 0 0 0 1 0 0 0 1 0 0 0 1 p.dat\n"
         "1 2 0 0 0 1 0 0 0 1 0 0 0 1 P.DAT\n"
         "2 24 0 0 0 1 1 1\n2 24 1 1 1 0 0 0\n"
@@ -392,19 +409,42 @@ TEST_F(Duplicates, ReportedFromLevelOneAndStillStored) {
         "4 4 0 0 0 1 0 0 1 1 0 0 1 0\n4 4 1 1 0 0 1 0 0 0 0 1 0 0\n"
         "5 24 0 0 0 1 0 0 0 1 0 0 0 1\n5 24 1 0 0 0 0 0 0 0 1 0 1 0\n"
         "5 24 1 0 0 0 0 0 0 0 1 0 2 0\n";
-    ASSERT_EQ(LoadText(model), 1);
-    EXPECT_EQ(QzInputLog, "");
-    EXPECT_EQ(Lines(&QzParts[0]).size(), 11u);
+    ASSERT_EQ(LoadText(text), 1);
+    EXPECT_EQ(model.inputLog, "");
+    EXPECT_EQ(Lines(Main()).size(), 11u);
 
-    QzWarningLevel = 1;
-    QzClearInputLog();
-    ASSERT_EQ(LoadText(model, "second.ldr"), 1);
-    EXPECT_EQ(QzInputLog, Warning(2, "Identical to line 1", "1 2 0 0 0 1 0 0 0 1 0 0 0 1 P.DAT") +
-                              Warning(4, "Identical to line 3", "2 24 1 1 1 0 0 0") +
-                              Warning(6, "Identical to line 5", "3 4 0 1 0 0 0 0 1 0 0") +
-                              Warning(8, "Identical to line 7", "4 4 1 1 0 0 1 0 0 0 0 1 0 0") +
-                              Warning(10, "Identical to line 9", "5 24 1 0 0 0 0 0 0 0 1 0 1 0"));
-    EXPECT_EQ(Lines(&QzParts[0]).size(), 11u);
+    settings.warningLevel = 1;
+    ClearLog();
+    ASSERT_EQ(LoadText(text, "second.ldr"), 1);
+    EXPECT_EQ(model.inputLog,
+              Warning(2, "Identical to line 1", "1 2 0 0 0 1 0 0 0 1 0 0 0 1 P.DAT") +
+                  Warning(4, "Identical to line 3", "2 24 1 1 1 0 0 0") +
+                  Warning(6, "Identical to line 5", "3 4 0 1 0 0 0 0 1 0 0") +
+                  Warning(8, "Identical to line 7", "4 4 1 1 0 0 1 0 0 0 0 1 0 0") +
+                  Warning(10, "Identical to line 9", "5 24 1 0 0 0 0 0 0 0 1 0 1 0"));
+    EXPECT_EQ(Lines(Main()).size(), 11u);
+}
+
+// A line whose two ends are the same point is reported from level 1 and still stored.
+class IdenticalLineEnds : public ReaderTest {};
+
+TEST_F(IdenticalLineEnds, ReportedFromLevelOneAndStillStored) {
+    const std::string text = "2 24 0 0 0 1 1 1\n2 24 3 4 5 3 4 5\n";
+    ASSERT_EQ(LoadText(text), 1);
+    EXPECT_EQ(model.inputLog, "");
+    EXPECT_EQ(Lines(Main()).size(), 2u);
+
+    settings.warningLevel = 1;
+    ClearLog();
+    ASSERT_EQ(LoadText(text, "second.ldr"), 1);
+    EXPECT_EQ(model.inputLog,
+              "WARNING \"" + modelPath + "\" Line 2: Identical vertices: 2 24 3 4 5 3 4 5\r\n");
+    auto lines = Lines(Main());
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[1]->type, 2);
+    EXPECT_EQ(lines[1]->lineNo, 2u);
+    EXPECT_EQ(lines[1]->p[0].x, 3);
+    EXPECT_EQ(lines[1]->p[1].z, 5);
 }
 
 }  // namespace

@@ -13,9 +13,18 @@ using reader_test::Lines;
 
 class RealLibrary : public ::testing::Test {
   protected:
-    void SetUp() override { testing_support::ResetModelInput(); }
-    void TearDown() override { testing_support::ResetModelInput(); }
+    int Read(const std::string& path) { return QzReadModel(model, path, settings, palette); }
+    // Empties the log, title and author, keeping the parts cache.
+    void ClearLog() {
+        model.inputLog.clear();
+        model.inputDiagnostics.clear();
+        model.modelTitle.clear();
+        model.modelAuthor.clear();
+    }
     testing_support::ScopedMessageBox boxes;
+    QzModel model;
+    QzPalette palette;
+    QzLoadSettings settings;
 };
 
 std::vector<std::filesystem::path> FilesIn(const std::filesystem::path& folder) {
@@ -38,52 +47,53 @@ bool ExpectedKind(const std::string& line, int scheme) {
 
 TEST_F(RealLibrary, EveryModelLoads) {
     ZARVEL_REQUIRE_SHARED_LDRAW(ldraw);
-    QzLDrawDir = ldraw.string();
+    settings.ldrawDir = ldraw.string();
     auto models = FilesIn(ldraw / "models");
     ASSERT_FALSE(models.empty());
     for (int scheme : {0, QZ_SCHEME_LDCONFIG}) {
-        QzSelectColourScheme(scheme);
-        for (const auto& model : models) {
-            QzClearInputLog();
-            EXPECT_EQ(QzReadModel(model.string()), 1) << model;
-            std::istringstream log(QzInputLog);
+        QzSelectColourScheme(palette, scheme);
+        for (const auto& file : models) {
+            ClearLog();
+            EXPECT_EQ(Read(file.string()), 1) << file;
+            std::istringstream log(model.inputLog);
             std::string line;
             while (std::getline(log, line))
-                EXPECT_TRUE(ExpectedKind(line, scheme)) << model << ": " << line;
-            EXPECT_EQ(QzParts[0].flags & (PF_RESOLVED | PF_EMPTY | PF_BUSY), PF_RESOLVED) << model;
+                EXPECT_TRUE(ExpectedKind(line, scheme)) << file << ": " << line;
+            EXPECT_EQ(model.parts[0].flags & (PF_RESOLVED | PF_EMPTY | PF_BUSY), PF_RESOLVED)
+                << file;
         }
-        EXPECT_EQ(QzColourScheme, scheme);
+        EXPECT_EQ(palette.scheme, scheme);
     }
     EXPECT_TRUE(boxes.box.calls.empty());
 }
 
 TEST_F(RealLibrary, FalconSectionsWithBlanksResolve) {
     ZARVEL_REQUIRE_SHARED_LDRAW(ldraw);
-    QzLDrawDir = ldraw.string();
-    ASSERT_EQ(QzReadModel((ldraw / "models/10179-1 - Millennium Falcon - UCS.mpd").string()), 1);
-    EXPECT_EQ(QzInputLog.find("Recursive"), std::string::npos);
-    EXPECT_EQ(QzInputLog.find("already read"), std::string::npos);
+    settings.ldrawDir = ldraw.string();
+    ASSERT_EQ(Read((ldraw / "models/10179-1 - Millennium Falcon - UCS.mpd").string()), 1);
+    EXPECT_EQ(model.inputLog.find("Recursive"), std::string::npos);
+    EXPECT_EQ(model.inputLog.find("already read"), std::string::npos);
     int sections = 0;
-    for (int i = 1; i < QzPartCount; ++i) {
-        if (QzParts[i].name.rfind("10179 - ", 0) == 0) {
+    for (int i = 1; i < model.partCount; ++i) {
+        if (model.parts[i].name.rfind("10179 - ", 0) == 0) {
             ++sections;
-            EXPECT_EQ(QzParts[i].flags & PF_READ, PF_READ) << QzParts[i].name;
-            EXPECT_NE(QzParts[i].lines, nullptr) << QzParts[i].name;
+            EXPECT_EQ(model.parts[i].flags & PF_READ, PF_READ) << model.parts[i].name;
+            EXPECT_NE(model.parts[i].lines, nullptr) << model.parts[i].name;
         }
     }
     EXPECT_GT(sections, 200);
-    EXPECT_EQ(QzModelAuthor, "Roland Dahl [RolandD]");
-    EXPECT_EQ(QzModelTitle, "main");
+    EXPECT_EQ(model.modelAuthor, "Roland Dahl [RolandD]");
+    EXPECT_EQ(model.modelTitle, "main");
 }
 
 TEST_F(RealLibrary, EveryLibraryFileLoadsAsAModel) {
     ZARVEL_REQUIRE_SHARED_LDRAW(ldraw);
-    QzLDrawDir = ldraw.string();
+    settings.ldrawDir = ldraw.string();
     size_t count = 0;
     for (const char* folder : {"parts", "p"}) {
         for (const auto& file : FilesIn(ldraw / folder)) {
-            QzClearInputLog();
-            EXPECT_EQ(QzReadModel(file.string()), 1) << file;
+            ClearLog();
+            EXPECT_EQ(Read(file.string()), 1) << file;
             ++count;
         }
     }
@@ -93,19 +103,18 @@ TEST_F(RealLibrary, EveryLibraryFileLoadsAsAModel) {
 
 TEST_F(RealLibrary, SecondLoadReadsOnlyTheModel) {
     ZARVEL_REQUIRE_SHARED_LDRAW(ldraw);
-    QzLDrawDir = ldraw.string();
+    settings.ldrawDir = ldraw.string();
     std::string car = (ldraw / "models/car.ldr").string();
-    ASSERT_EQ(QzReadModel(car), 1);
-    int parts = QzPartCount;
-    QzBox box = QzParts[0].box;
+    ASSERT_EQ(Read(car), 1);
+    int parts = model.partCount;
+    QzBox box = model.parts[0].box;
     int opens = 0;
-    QzFileObserverList::Scoped count(QzFileObservers,
-                                     [&](const QzPart&, const std::string&) { ++opens; });
-    ASSERT_EQ(QzReadModel(car), 1);
+    settings.onFileOpened = [&](const QzPart&, const std::string&) { ++opens; };
+    ASSERT_EQ(Read(car), 1);
     EXPECT_EQ(opens, 1);
-    EXPECT_EQ(QzPartCount, parts);
-    EXPECT_EQ(QzParts[0].box.min.x, box.min.x);
-    EXPECT_EQ(QzParts[0].box.max.z, box.max.z);
+    EXPECT_EQ(model.partCount, parts);
+    EXPECT_EQ(model.parts[0].box.min.x, box.min.x);
+    EXPECT_EQ(model.parts[0].box.max.z, box.max.z);
 }
 
 }  // namespace

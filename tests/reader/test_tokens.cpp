@@ -3,10 +3,11 @@
 
 #include <cmath>
 #include <string>
+#include <vector>
 
 #include "diagnostics.h"
 #include "linereader.h"
-#include "test_support.h"
+#include "tokens.h"
 
 namespace {
 
@@ -136,9 +137,11 @@ TEST(ParseColour, DecimalOrHexadecimalWithoutSign) {
 
 class ParseMeta : public ::testing::Test {
   protected:
-    void SetUp() override { testing_support::ResetModelInput(); }
-    void TearDown() override { testing_support::ResetModelInput(); }
+    int Parse(const char* line) { return QzParseMeta(line, m, log); }
     QzMatrix m{};
+    std::string inputLog;
+    std::vector<QzDiagnostic> diagnostics;
+    QzLogContext log{inputLog, diagnostics};
 };
 
 void ExpectRows(const QzMatrix& m, const float (&rows)[3][4]) {
@@ -152,15 +155,15 @@ void ExpectRows(const QzMatrix& m, const float (&rows)[3][4]) {
 }
 
 TEST_F(ParseMeta, KindsAndTheirMatrices) {
-    ASSERT_EQ(QzParseMeta("0 TRANSLATE 1 2 3", m), QZ_BLOCK_TRANSLATE);
+    ASSERT_EQ(Parse("0 TRANSLATE 1 2 3"), QZ_BLOCK_TRANSLATE);
     ExpectRows(m, {{1, 0, 0, 1}, {0, 1, 0, 2}, {0, 0, 1, 3}});
-    ASSERT_EQ(QzParseMeta("0 SCALE 2.5", m), QZ_BLOCK_SCALE);
+    ASSERT_EQ(Parse("0 SCALE 2.5"), QZ_BLOCK_SCALE);
     ExpectRows(m, {{2.5, 0, 0, 0}, {0, 2.5, 0, 0}, {0, 0, 2.5, 0}});
-    ASSERT_EQ(QzParseMeta("0 ROTATE 90 0 2 0", m), QZ_BLOCK_ROTATE);
+    ASSERT_EQ(Parse("0 ROTATE 90 0 2 0"), QZ_BLOCK_ROTATE);
     ExpectRows(m, {{0, 0, 1, 0}, {0, 1, 0, 0}, {-1, 0, 0, 0}});
-    ASSERT_EQ(QzParseMeta("0 TRANSFORM 1 2 3 4 5 6 7 8 9 10 11 12", m), QZ_BLOCK_TRANSFORM);
+    ASSERT_EQ(Parse("0 TRANSFORM 1 2 3 4 5 6 7 8 9 10 11 12"), QZ_BLOCK_TRANSFORM);
     ExpectRows(m, {{4, 5, 6, 1}, {7, 8, 9, 2}, {10, 11, 12, 3}});
-    EXPECT_EQ(QzInputLog, "");
+    EXPECT_EQ(inputLog, "");
 }
 
 // Rotations about the other axes and oblique ones, worked out by hand: each term of the
@@ -187,48 +190,48 @@ TEST_F(ParseMeta, RotationsAboutAnyAxis) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.line);
-        ASSERT_EQ(QzParseMeta(c.line, m), QZ_BLOCK_ROTATE);
+        ASSERT_EQ(Parse(c.line), QZ_BLOCK_ROTATE);
         ExpectRows(m, c.rows);
     }
-    EXPECT_EQ(QzInputLog, "");
+    EXPECT_EQ(inputLog, "");
 }
 
 TEST_F(ParseMeta, EndFormsAndNonMatches) {
-    EXPECT_EQ(QzParseMeta("0 TRANSLATE END", m), -QZ_BLOCK_TRANSLATE);
-    EXPECT_EQ(QzParseMeta("0 ROTATE END 1 2", m), -QZ_BLOCK_ROTATE);
-    EXPECT_EQ(QzParseMeta("0 SCALE\tEND", m), -QZ_BLOCK_SCALE);
-    EXPECT_EQ(QzParseMeta("0 TRANSFORM END", m), -QZ_BLOCK_TRANSFORM);
-    EXPECT_EQ(QzParseMeta("0 translate 1 2 3", m), 0);
-    EXPECT_EQ(QzParseMeta("0 TRANSLATED 1 2 3", m), 0);
-    EXPECT_EQ(QzParseMeta("0 STEP", m), 0);
-    EXPECT_EQ(QzParseMeta("0", m), 0);
-    EXPECT_EQ(QzInputLog, "");
+    EXPECT_EQ(Parse("0 TRANSLATE END"), -QZ_BLOCK_TRANSLATE);
+    EXPECT_EQ(Parse("0 ROTATE END 1 2"), -QZ_BLOCK_ROTATE);
+    EXPECT_EQ(Parse("0 SCALE\tEND"), -QZ_BLOCK_SCALE);
+    EXPECT_EQ(Parse("0 TRANSFORM END"), -QZ_BLOCK_TRANSFORM);
+    EXPECT_EQ(Parse("0 translate 1 2 3"), 0);
+    EXPECT_EQ(Parse("0 TRANSLATED 1 2 3"), 0);
+    EXPECT_EQ(Parse("0 STEP"), 0);
+    EXPECT_EQ(Parse("0"), 0);
+    EXPECT_EQ(inputLog, "");
 }
 
 TEST_F(ParseMeta, WrongNumberCountIsIllegalSyntax) {
-    QzCurrentFile = "f.dat";
-    QzCurrentLine = 4;
-    QzCurrentLineText = "0 TRANSLATE 1 2";
-    EXPECT_EQ(QzParseMeta("0 TRANSLATE 1 2", m), 0);
-    QzCurrentLineText = "0 SCALE 1 2";
-    EXPECT_EQ(QzParseMeta("0 SCALE 1 2", m), 0);
-    QzCurrentLineText = "0 ROTATE ENDS";
-    EXPECT_EQ(QzParseMeta("0 ROTATE ENDS", m), 0);
-    EXPECT_EQ(QzInputLog,
+    log.currentFile = "f.dat";
+    log.currentLine = 4;
+    log.currentLineText = "0 TRANSLATE 1 2";
+    EXPECT_EQ(Parse("0 TRANSLATE 1 2"), 0);
+    log.currentLineText = "0 SCALE 1 2";
+    EXPECT_EQ(Parse("0 SCALE 1 2"), 0);
+    log.currentLineText = "0 ROTATE ENDS";
+    EXPECT_EQ(Parse("0 ROTATE ENDS"), 0);
+    EXPECT_EQ(inputLog,
               "SKIPPING \"f.dat\" Line 4: Illegal syntax: 0 TRANSLATE 1 2\r\n"
               "SKIPPING \"f.dat\" Line 4: Illegal syntax: 0 SCALE 1 2\r\n"
               "SKIPPING \"f.dat\" Line 4: Illegal syntax: 0 ROTATE ENDS\r\n");
     // Numbers after the kind's count are not read at all.
-    EXPECT_EQ(QzParseMeta("0 TRANSLATE 1 2 3 x", m), QZ_BLOCK_TRANSLATE);
+    EXPECT_EQ(Parse("0 TRANSLATE 1 2 3 x"), QZ_BLOCK_TRANSLATE);
 }
 
 TEST_F(ParseMeta, ZeroAxisWarnsAndKeepsTheCosineDiagonal) {
-    QzCurrentFile = "f.dat";
-    QzCurrentLine = 2;
-    QzCurrentLineText = "0 ROTATE 60 0 0 0";
-    ASSERT_EQ(QzParseMeta("0 ROTATE 60 0 0 0", m), QZ_BLOCK_ROTATE);
+    log.currentFile = "f.dat";
+    log.currentLine = 2;
+    log.currentLineText = "0 ROTATE 60 0 0 0";
+    ASSERT_EQ(Parse("0 ROTATE 60 0 0 0"), QZ_BLOCK_ROTATE);
     ExpectRows(m, {{0.5, 0, 0, 0}, {0, 0.5, 0, 0}, {0, 0, 0.5, 0}});
-    EXPECT_EQ(QzInputLog, "WARNING \"f.dat\" Line 2: Zero vector: 0 ROTATE 60 0 0 0\r\n");
+    EXPECT_EQ(inputLog, "WARNING \"f.dat\" Line 2: Zero vector: 0 ROTATE 60 0 0 0\r\n");
 }
 
 }  // namespace

@@ -19,12 +19,8 @@ namespace render_test {
 
 class RecordingSink : public QzDisplaySink {
   public:
-    void Paint(const QzZImage&, const QzPixelRect& rect, void* dc) override {
-        rects.push_back(rect);
-        contexts.push_back(dc);
-    }
+    void Paint(const QzZImage&, const QzPixelRect& rect) override { rects.push_back(rect); }
     std::vector<QzPixelRect> rects;
-    std::vector<void*> contexts;
 };
 
 using Rgb = std::array<int, 3>;
@@ -36,8 +32,10 @@ inline Rgb PixelAt(const QzZImage& img, int x, int y) {
 inline float DepthAt(const QzZImage& img, int x, int y) {
     return img.depth[static_cast<size_t>(y) * img.width + x];
 }
+// The colour of a palette entry under scheme 0, the scheme of a new palette.
 inline Rgb PaletteRgb(int n) {
-    const uint32_t c = QzPalette[n];
+    static const QzPalette scheme0;
+    const uint32_t c = scheme0.rgb[n];
     return {static_cast<int>(c & 0xFF), static_cast<int>((c >> 8) & 0xFF),
             static_cast<int>((c >> 16) & 0xFF)};
 }
@@ -57,22 +55,17 @@ inline int CountChanged(const QzZImage& img) {
     return n;
 }
 
-// Rasteriser and model tests: palette of scheme 0, a scratch library, and a renderer
-// with its own image.
+// Rasteriser and model tests: a model, a palette of scheme 0, a scratch library, and a
+// renderer with its own image.
 class RenderTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        testing_support::ResetModelInput();
-        QzSelectColourScheme(0);
         library = (dir.path() / "ldraw").string();
         std::filesystem::create_directories(dir.path() / "ldraw" / "parts");
         std::filesystem::create_directories(dir.path() / "ldraw" / "p");
-        QzLDrawDir = library;
+        settings.ldrawDir = library;
     }
-    void TearDown() override {
-        free_zimage(image);
-        testing_support::ResetModelInput();
-    }
+    void TearDown() override { free_zimage(image); }
 
     // A cleared image of this size handed to the renderer.
     void MakeImage(int width, int height) {
@@ -86,17 +79,23 @@ class RenderTest : public ::testing::Test {
     std::string Write(const std::string& relative, const std::string& content) {
         return dir.Write(relative, content);
     }
-    // Writes a model beside the library and loads it.
+    // Writes a model beside the library and loads it into `model` under `palette`.
     int LoadText(const std::string& content, const std::string& name = "model.ldr") {
-        return QzReadModel(Write(name, content));
+        return LoadText(content, name, palette);
+    }
+    int LoadText(const std::string& content, const std::string& name, QzPalette& under) {
+        return QzReadModel(model, Write(name, content), settings, under);
     }
 
     testing_support::TempDir dir;
     testing_support::ScopedMessageBox boxes;
     std::string library;
+    QzModel model;
+    QzPalette palette;
+    QzLoadSettings settings;
     QzRenderOptions options;
     RecordingSink sink;
-    QzRenderer renderer{&sink, &options};
+    QzRenderer renderer{&sink, &options, &palette};
     QzZImage image{};
 };
 

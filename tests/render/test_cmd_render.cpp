@@ -27,9 +27,9 @@ class RenderCommand : public RenderTest {
     void SetUp() override {
         RenderTest::SetUp();
         Write("ldraw/parts/cube.dat", kEdgedCube);
-        model = Write("model.ldr",
-                      "1 4 0 0 0 1 0 0 0 1 0 0 0 1 cube.dat\n"
-                      "1 1 40 0 0 1 0 0 0 1 0 0 0 1 cube.dat\n");
+        modelPath = Write("model.ldr",
+                          "1 4 0 0 0 1 0 0 0 1 0 0 0 1 cube.dat\n"
+                          "1 1 40 0 0 1 0 0 0 1 0 0 0 1 cube.dat\n");
         output = (dir.path() / "out.png").string();
     }
     CliRun Cli(std::vector<std::string> args) {
@@ -60,7 +60,7 @@ class RenderCommand : public RenderTest {
         for (const Rgb& p : ReadPixels()) n += p != kBackground ? 1 : 0;
         return n;
     }
-    std::string model;
+    std::string modelPath;
     std::string output;
 };
 
@@ -70,7 +70,7 @@ uint32_t BigEndian(const std::string& s, size_t at) {
 }
 
 TEST_F(RenderCommand, WritesAPngOfExactlyTheRequestedSizeAndPrintsTheStatistics) {
-    const CliRun r = Cli({model, "-o", output, "--size", "101x50", "--view", "1"});
+    const CliRun r = Cli({modelPath, "-o", output, "--size", "101x50", "--view", "1"});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err, "");
     EXPECT_TRUE(std::regex_match(
@@ -92,7 +92,7 @@ TEST_F(RenderCommand, WritesAPngOfExactlyTheRequestedSizeAndPrintsTheStatistics)
 }
 
 TEST_F(RenderCommand, DefaultsToEightHundredBySixHundred) {
-    ASSERT_EQ(Cli({model, "-o", output}).status, 0);
+    ASSERT_EQ(Cli({modelPath, "-o", output}).status, 0);
     const std::string png = ReadOutput();
     ASSERT_GT(png.size(), 24u);
     EXPECT_EQ(BigEndian(png, 16), 800u);
@@ -112,7 +112,7 @@ TEST_F(RenderCommand, PreviewsDrawBoxesAndCountNothing) {
     for (int i = 0; i < 2; ++i) {
         const char* kind = i == 0 ? "wire" : "solid";
         const CliRun r =
-            Cli({model, "-o", output, "--size", "160x120", "--preview", kind, "--fit"});
+            Cli({modelPath, "-o", output, "--size", "160x120", "--preview", kind, "--fit"});
         ASSERT_EQ(r.status, 0) << r.err;
         EXPECT_EQ(r.out.substr(0, 16), "2:0 3:0 4:0 5:0 ") << kind;
         covered[i] = CountNotBackground();
@@ -125,7 +125,8 @@ TEST_F(RenderCommand, PreviewsDrawBoxesAndCountNothing) {
 // Each option changes what is drawn or counted; the drawing with all of them at once
 // is accepted too.
 TEST_F(RenderCommand, OptionsSwitchDrawing) {
-    const std::vector<std::string> base{model, "-o", output, "--size", "160x120", "--view", "1"};
+    const std::vector<std::string> base{modelPath, "-o",     output, "--size",
+                                        "160x120", "--view", "1"};
     const CliRun plain = Cli(base);
     ASSERT_EQ(plain.status, 0) << plain.err;
     const std::vector<Rgb> plainPixels = ReadPixels();
@@ -146,9 +147,9 @@ TEST_F(RenderCommand, OptionsSwitchDrawing) {
             << option[1];
     }
     // A wider seam shrinks the parts further than the standard one.
-    Cli({model, "-o", output, "--size", "160x120", "--view", "1", "--opt", "seams=on"});
+    Cli({modelPath, "-o", output, "--size", "160x120", "--view", "1", "--opt", "seams=on"});
     const int standardSeam = CountNotBackground();
-    Cli({model, "-o", output, "--size", "160x120", "--view", "1", "--opt", "seams=on", "--opt",
+    Cli({modelPath, "-o", output, "--size", "160x120", "--view", "1", "--opt", "seams=on", "--opt",
          "seamWidth=4"});
     EXPECT_LT(CountNotBackground(), standardSeam);
     all.insert(all.end(), {"--opt", "timeCalculations=on"});
@@ -166,7 +167,7 @@ struct Refusal {
 class RenderRefusal : public RenderCommand, public ::testing::WithParamInterface<Refusal> {};
 
 TEST_P(RenderRefusal, ExplainsWhatIsWrong) {
-    std::vector<std::string> args{model, "-o", output};
+    std::vector<std::string> args{modelPath, "-o", output};
     for (const std::string& a : GetParam().args) args.push_back(a);
     const CliRun r = Cli(args);
     EXPECT_EQ(r.status, GetParam().status);
@@ -200,7 +201,7 @@ TEST_F(RenderCommand, MissingModelAndUnwritableOutputFail) {
     CliRun r = Cli({(dir.path() / "nothere.ldr").string(), "-o", output});
     EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.err.find("could not load"), std::string::npos) << r.err;
-    r = Cli({model, "-o", (dir.path() / "no" / "such" / "dir.png").string()});
+    r = Cli({modelPath, "-o", (dir.path() / "no" / "such" / "dir.png").string()});
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("cannot write"), std::string::npos) << r.err;
 }
@@ -214,13 +215,13 @@ TEST_F(RenderTest, FitInTheViewsPlacementFillsTheRoomBelowTheCentreFirst) {
     ASSERT_TRUE(view.Resize(200, 200));
     view.State().SetStandardView(9);
     // The centre sits at row 133: 67 rows below it less a 10-pixel margin hold 10 units.
-    const QzFit fit = view.Fit(QzFitPlacement::View);
+    const QzFit fit = view.Fit(model, QzFitPlacement::View);
     EXPECT_EQ(fit.zoom, 570);
     EXPECT_EQ(fit.shiftX, 0.0f);
     EXPECT_EQ(fit.shiftY, 0.0f);
     view.State().zoom = fit.zoom;
     view.State().options.shading = false;
-    view.Draw();
+    view.Draw(model);
     EXPECT_NEAR(view.Image().drawnRect.y1, 190, 1);
     EXPECT_NEAR(view.Image().drawnRect.y0, 76, 1);
 }
@@ -243,11 +244,11 @@ TEST_P(CentredFit, FillsThePictureToTheMarginAndCentresTheDrawing) {
     QzViewCore view;
     ASSERT_TRUE(view.Resize(c.width, c.height));
     view.State().SetStandardView(c.view);
-    const QzFit fit = view.Fit(QzFitPlacement::Centred);
+    const QzFit fit = view.Fit(model, QzFitPlacement::Centred);
     view.State().zoom = fit.zoom;
     view.State().shiftX = fit.shiftX;
     view.State().shiftY = fit.shiftY;
-    view.Draw();
+    view.Draw(model);
     const QzPixelRect& r = view.Image().drawnRect;
     EXPECT_NEAR((r.x0 + r.x1 + 1) / 2.0, c.width / 2.0, 2.0);
     EXPECT_NEAR((r.y0 + r.y1 + 1) / 2.0, c.height / 2.0, 2.0);
@@ -263,11 +264,36 @@ INSTANTIATE_TEST_SUITE_P(Views, CentredFit,
                          ::testing::Values(FitCase{1, 320, 240}, FitCase{9, 322, 240},
                                            FitCase{13, 200, 300}, FitCase{0, 240, 240}));
 
+// A wide flat model in a tall picture is limited by the width: centred, it keeps equal
+// margins left and right, also in a picture whose image is wider (201 pixels drawn into
+// an image of 204) and for a model whose box centre is not the middle of its drawing.
+TEST_F(RenderTest, CentredFitLimitedByTheWidthHasEqualMarginsLeftAndRight) {
+    // A plate 200 units wide, and a line off one corner that moves the box centre.
+    ASSERT_EQ(LoadText("4 4 -100 0 -10 100 0 -10 100 0 10 -100 0 10\n"
+                       "2 0 -100 0 10 -100 0 60\n"),
+              1);
+    QzViewCore view;
+    ASSERT_TRUE(view.Resize(201, 320));
+    view.State().SetStandardView(1);
+    view.State().options.shading = false;
+    const QzFit fit = view.Fit(model, QzFitPlacement::Centred);
+    view.State().zoom = fit.zoom;
+    view.State().shiftX = fit.shiftX;
+    view.State().shiftY = fit.shiftY;
+    view.Draw(model);
+    const QzPixelRect& r = view.Image().drawnRect;
+    const int left = r.x0, right = 200 - r.x1;
+    const int top = r.y0, bottom = 319 - r.y1;
+    EXPECT_LT(std::max(left, right), std::min(top, bottom)) << top << " " << bottom;
+    EXPECT_NEAR(left, right, 1) << r.x0 << "-" << r.x1;
+    EXPECT_NEAR(left, 10, 2);
+}
+
 TEST_F(RenderTest, FitWithoutAModelIsOneHundredWithoutAShift) {
     QzViewCore view;
     ASSERT_TRUE(view.Resize(200, 200));
     for (QzFitPlacement placement : {QzFitPlacement::View, QzFitPlacement::Centred}) {
-        const QzFit fit = view.Fit(placement);
+        const QzFit fit = view.Fit(model, placement);
         EXPECT_EQ(fit.zoom, 100);
         EXPECT_EQ(fit.shiftX, 0.0f);
         EXPECT_EQ(fit.shiftY, 0.0f);

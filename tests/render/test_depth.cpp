@@ -74,7 +74,7 @@ class CoincidentSurfaces : public RenderTest, public ::testing::WithParamInterfa
     // Pixels of a palette colour after a full drawing, with or without the large face.
     int Count(int colour, bool largeFace) {
         state.options.showType3 = largeFace;
-        RedrawModel(state, true);
+        RedrawModel(state, model, true);
         int n = 0;
         const QzZImage& img = state.renderer->image;
         for (int y = 0; y < img.height; ++y)

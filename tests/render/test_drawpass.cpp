@@ -7,6 +7,7 @@
 #include "loader.h"
 #include "measurements.h"
 #include "render_fixture.h"
+#include "vertexlists.h"
 #include "viewcore.h"
 #include "viewtransform.h"
 
@@ -23,7 +24,10 @@ class PassTest : public RenderTest {
         RenderTest::SetUp();
         state.options.shading = false;
         state.SetStandardView(9);
-        QzDrawStats = QzDrawStatistics{};
+    }
+    // Loads under the view's palette, whose scheme the drawing uses.
+    int LoadText(const std::string& content, const std::string& name = "model.ldr") {
+        return RenderTest::LoadText(content, name, state.palette);
     }
     void Allocate(int width, int height) {
         ASSERT_EQ(init_zimage(image, width, height), 0);
@@ -31,17 +35,23 @@ class PassTest : public RenderTest {
     }
     void Draw(int width = 64, int height = 64) {
         Allocate(width, height);
-        RedrawModel(state, true);
+        Redraw(true);
+    }
+    // A drawing; its measurements replace those of the one before when it drew.
+    void Redraw(bool full) {
+        if (std::optional<QzDrawStatistics> drawn = RedrawModel(state, model, full))
+            statistics = *drawn;
     }
     const QzZImage& View() const { return state.renderer->image; }
-    int Count(int type) const { return QzDrawStats.typeCount[type]; }
+    int Count(int type) const { return statistics.typeCount[type]; }
 
     QzRenderState state{&sink};
+    QzDrawStatistics statistics;
 };
 
 TEST_F(PassTest, WithoutAModelTheImageIsClearedAndNothingElseHappens) {
     Allocate(16, 8);
-    RedrawModel(state, true);
+    EXPECT_FALSE(RedrawModel(state, model, true).has_value());
     EXPECT_TRUE(boxes.box.calls.empty());
     EXPECT_TRUE(sink.rects.empty());
     EXPECT_EQ(CountChanged(View()), 0);
@@ -50,7 +60,7 @@ TEST_F(PassTest, WithoutAModelTheImageIsClearedAndNothingElseHappens) {
 
 TEST_F(PassTest, WithoutAnImageBothClearingAndDrawingSayBufferNull) {
     ASSERT_EQ(LoadText("2 4 0 0 0 10 10 10\n"), 1);
-    RedrawModel(state, false);
+    EXPECT_FALSE(RedrawModel(state, model, false).has_value());
     ASSERT_EQ(boxes.box.calls.size(), 2u);
     EXPECT_EQ(boxes.box.calls[0].text, "buffer NULL");
     EXPECT_EQ(boxes.box.calls[0].kind, plat::MessageKind::Exclamation);
@@ -94,7 +104,7 @@ TEST_F(PassTest, ADragFromASkewedViewStartsFromAnglesThirtyAndFortyFive) {
 
     state.SetStandardView(10);
     const auto before = state.GetViewMatrix();
-    RedrawModel(state, false);
+    Redraw(false);
     EXPECT_EQ(state.GetViewMatrix(), before);
 }
 
@@ -149,9 +159,7 @@ TEST_F(PreviewTest, MirroredPartsShowTheSameWireBoxFaces) {
     Draw();
     const std::vector<uint8_t> plain(View().pixels, View().pixels + 64 * 64 * 3);
     free_zimage(image);
-    testing_support::ResetModelInput();
-    QzSelectColourScheme(0);
-    QzLDrawDir = library;
+    model = QzModel();
     ASSERT_EQ(LoadText(Ref("4", "0 0 0", "-1 0 0 0 1 0 0 0 1", "cube.dat"), "mirror.ldr"), 1);
     Draw();
     EXPECT_EQ(std::vector<uint8_t>(View().pixels, View().pixels + 64 * 64 * 3), plain);
@@ -182,10 +190,10 @@ class LineRecorder : public QzRenderer {
 TEST_F(PassTest, AxesRunFromALittleBeforeTheBoxToAFifthBeyondIt) {
     ASSERT_EQ(LoadText("2 4 -20 -20 -20 20 20 20\n"), 1);
     Allocate(64, 64);
-    LineRecorder recorder(&sink, &state.options);
+    LineRecorder recorder(&sink, &state.options, &state.palette);
     recorder.SetImage(image);
     state.renderer = &recorder;
-    DrawAxes(state, &QzParts[0], state.ScreenMatrix(64, 64));
+    DrawAxes(state, &model.Main(), state.ScreenMatrix(model, 64, 64));
     ASSERT_EQ(recorder.lines.size(), 15u);
     // x axis: -24 to 28 (the screen adds 32), arrow from 24 at +-2 to the tip.
     const auto& x = recorder.lines;
@@ -214,58 +222,56 @@ TEST_F(PassTest, TransformTextCountsProductsAndPointsOfTheFullDrawing) {
     ASSERT_EQ(LoadText(Ref("4", "0 0 0", kIdentity, "tri.dat")), 1);
     Draw();
     // The stud walk composes the reference's matrix once more.
-    EXPECT_EQ(QzDrawStats.transformText, "M:2 V:3");
+    EXPECT_EQ(statistics.transformText, "M:2 V:3");
     state.options.studsLast = false;
-    RedrawModel(state, false);
-    EXPECT_EQ(QzDrawStats.transformText, "M:1 V:3");
+    Redraw(false);
+    EXPECT_EQ(statistics.transformText, "M:1 V:3");
 }
 
 TEST_F(PassTest, TimingWalkLeavesTheCountersAsTheDrawingLeftThem) {
     Write("ldraw/parts/cube.dat", kCube);
     ASSERT_EQ(LoadText(Ref("4", "0 0 0", kIdentity, "cube.dat") + "2 4 0 0 0 5 5 5\n"), 1);
     Draw();
-    const QzDrawStatistics plain = QzDrawStats;
+    const QzDrawStatistics plain = statistics;
     state.timeCalculations = true;
-    RedrawModel(state, false);
+    Redraw(false);
     for (int t = 1; t <= 5; ++t) EXPECT_EQ(Count(t), plain.typeCount[t]) << t;
-    EXPECT_EQ(QzDrawStats.transformText, plain.transformText);
-    EXPECT_GE(QzDrawStats.calcTimeMs, 0);
+    EXPECT_EQ(statistics.transformText, plain.transformText);
+    EXPECT_GE(statistics.calcTimeMs, 0);
 }
 
 TEST(StatusText, FormatsCountsSecondsCalculationAndTransforms) {
-    QzDrawStats = QzDrawStatistics{};
-    QzDrawStats.typeCount[2] = 1;
-    QzDrawStats.typeCount[3] = 2;
-    QzDrawStats.typeCount[4] = 3;
-    QzDrawStats.typeCount[5] = 4;
-    QzDrawStats.drawTimeMs = 1234;
-    QzDrawStats.calcTimeMs = 5;
-    QzDrawStats.transformText = "M:6 V:7";
-    EXPECT_EQ(QzDrawStatusText(), "2:1 3:2 4:3 5:4 1.234 seconds (5) M:6 V:7");
-    QzDrawStats.drawTimeMs = 7;
-    QzDrawStats.calcTimeMs = 0;
-    EXPECT_EQ(QzDrawStatusText(), "2:1 3:2 4:3 5:4 0.007 seconds (0) M:6 V:7");
-    QzDrawStats = QzDrawStatistics{};
+    QzDrawStatistics s;
+    s.typeCount[2] = 1;
+    s.typeCount[3] = 2;
+    s.typeCount[4] = 3;
+    s.typeCount[5] = 4;
+    s.drawTimeMs = 1234;
+    s.calcTimeMs = 5;
+    s.transformText = "M:6 V:7";
+    EXPECT_EQ(QzDrawStatusText(s), "2:1 3:2 4:3 5:4 1.234 seconds (5) M:6 V:7");
+    s.drawTimeMs = 7;
+    s.calcTimeMs = 0;
+    EXPECT_EQ(QzDrawStatusText(s), "2:1 3:2 4:3 5:4 0.007 seconds (0) M:6 V:7");
 }
 
 TEST_F(PassTest, RandomColoursGoToTheMainModelsLinesAndColourWholeParts) {
     Write("ldraw/parts/tri.dat", "3 16 -20 -20 0 -20 20 0 20 -20 0\n");
     ASSERT_EQ(LoadText(Ref("4", "0 0 0", kIdentity, "tri.dat") + "2 4 0 0 0 5 5 5\n"), 1);
-    SetRandomColours(state, true);
-    EXPECT_TRUE(state.options.randomColours);
-    for (QzLine* line = QzParts[0].lines; line; line = line->next) {
+    state.options.randomColours = true;
+    QzAssignRandomColours(model);
+    for (QzLine* line = model.Main().lines; line; line = line->next) {
         if (line->type == 0) continue;
         EXPECT_GE(line->randomColour, 0);
         EXPECT_LE(line->randomColour, 16);
     }
-    EXPECT_EQ(QzParts[1].lines->randomColour, 0);
+    EXPECT_EQ(model.parts[1].lines->randomColour, 0);
     // The part takes its reference's random colour.
-    QzParts[0].lines->randomColour = 2;
+    model.Main().lines->randomColour = 2;
     Draw();
     EXPECT_EQ(PixelAt(View(), 17, 27), PaletteRgb(2));
-    SetRandomColours(state, false);
-    EXPECT_FALSE(state.options.randomColours);
-    RedrawModel(state, false);
+    state.options.randomColours = false;
+    Redraw(false);
     EXPECT_EQ(PixelAt(View(), 17, 27), PaletteRgb(4));
 }
 
@@ -281,16 +287,72 @@ TEST_F(PassTest, APartWithTooManyVerticesGetsNoListAndOthersStillDo) {
         LoadText(Ref("4", "0 0 0", kIdentity, "big.dat") + Ref("4", "0 0 0", kIdentity, "tri.dat")),
         1);
     boxes.box.calls.clear();
-    BuildVertexLists();
+    BuildVertexLists(model);
     ASSERT_EQ(boxes.box.calls.size(), 2u);
     EXPECT_EQ(boxes.box.calls[0].text, "big.dat: Max vertices 80000\n");
     EXPECT_EQ(boxes.box.calls[0].kind, plat::MessageKind::Exclamation);
-    EXPECT_EQ(QzParts[1].vertices, nullptr);
-    EXPECT_EQ(QzParts[2].vertexCount, 3);
+    EXPECT_EQ(model.parts[1].vertices, nullptr);
+    EXPECT_EQ(model.parts[2].vertexCount, 3);
     // Drawing in list mode takes the line path for the part without a list.
     state.options.vertexLists = true;
     Draw();
     EXPECT_GT(Count(3), 0);
+}
+
+// The counts of a drawing, without its timings.
+std::string Counts(const QzDrawStatistics& s) {
+    std::string text;
+    for (int t = 1; t <= 5; ++t) text += std::to_string(s.typeCount[t]) + " ";
+    return text + std::to_string(s.matrixMulCount) + " " + std::to_string(s.transformCount) + " " +
+           s.transformText;
+}
+
+// Two models read from different files, each drawn by a view of its own: drawing one
+// changes neither the picture nor the measurements of the other.
+TEST_F(PassTest, TwoModelsInTwoViewsDrawIndependently) {
+    Write("ldraw/parts/cube.dat", kCube);
+    const std::string firstPath = Write("first.ldr", Ref("4", "0 0 0", kIdentity, "cube.dat"));
+    const std::string secondPath = Write(
+        "second.ldr", Ref("1", "-15 0 0", kIdentity, "cube.dat") +
+                          Ref("2", "15 0 0", kIdentity, "cube.dat") + "2 0 -30 -20 0 30 -20 0\n");
+    QzModel first, second;
+    ASSERT_EQ(QzReadModel(first, firstPath, settings, palette), 1);
+    ASSERT_EQ(QzReadModel(second, secondPath, settings, palette), 1);
+    QzViewCore one, two, alone;
+    for (QzViewCore* view : {&one, &two, &alone}) {
+        ASSERT_TRUE(view->Resize(96, 64));
+        view->State().SetStandardView(1);
+    }
+    one.Draw(first);
+    two.Draw(second);
+    const std::vector<uint8_t> onePixels = one.RgbPixels(), twoPixels = two.RgbPixels();
+    const QzDrawStatistics oneStats = one.Statistics(), twoStats = two.Statistics();
+    ASSERT_NE(onePixels, twoPixels);
+    EXPECT_EQ(oneStats.typeCount[4], 6);
+    EXPECT_EQ(twoStats.typeCount[4], 12);
+    EXPECT_EQ(twoStats.typeCount[2], 1);
+
+    // The first view drawn again at another zoom: the second keeps its picture and
+    // every measurement.
+    one.State().zoom = 200;
+    one.Draw(first);
+    EXPECT_NE(one.RgbPixels(), onePixels);
+    EXPECT_EQ(two.RgbPixels(), twoPixels);
+    EXPECT_EQ(Counts(two.Statistics()), Counts(twoStats));
+    EXPECT_EQ(two.Statistics().drawTimeMs, twoStats.drawTimeMs);
+    EXPECT_EQ(two.Statistics().calcTimeMs, twoStats.calcTimeMs);
+    // Either drawn again as before gives what it gave before.
+    two.Draw(second);
+    EXPECT_EQ(two.RgbPixels(), twoPixels);
+    EXPECT_EQ(Counts(two.Statistics()), Counts(twoStats));
+    one.State().zoom = 100;
+    one.Draw(first);
+    EXPECT_EQ(one.RgbPixels(), onePixels);
+    EXPECT_EQ(Counts(one.Statistics()), Counts(oneStats));
+    // The second picture is the one a view of that model alone draws.
+    alone.Draw(second);
+    EXPECT_EQ(alone.RgbPixels(), twoPixels);
+    EXPECT_EQ(Counts(alone.Statistics()), Counts(twoStats));
 }
 
 TEST_F(PassTest, ExtremeZoomRedrawsAtOnce) {
@@ -309,7 +371,7 @@ TEST_F(PassTest, ExtremeZoomRedrawsAtOnce) {
     EXPECT_EQ(CountDrawn(View()), 640 * 480);
     state.options.showAllType5 = true;
     state.zoom = 2000000000;
-    RedrawModel(state, false);
+    Redraw(false);
     EXPECT_GT(CountDrawn(View()), 0);
 }
 
@@ -323,45 +385,45 @@ namespace {
 
 class RealModels : public ::testing::Test {
   protected:
-    void SetUp() override { testing_support::ResetModelInput(); }
-    void TearDown() override { testing_support::ResetModelInput(); }
     testing_support::ScopedMessageBox boxes;
+    QzPalette palette;
+    QzLoadSettings settings;
 };
 
 TEST_F(RealModels, VertexListsDrawTheSamePixelsAsTheLineWalk) {
     ZARVEL_REQUIRE_SHARED_LDRAW(ldraw);
-    QzLDrawDir = ldraw.string();
-    ASSERT_EQ(QzReadModel((ldraw / "models" / "car.ldr").string()), 1);
+    settings.ldrawDir = ldraw.string();
+    QzModel model;
+    ASSERT_EQ(QzReadModel(model, (ldraw / "models" / "car.ldr").string(), settings, palette), 1);
     QzViewCore view;
     ASSERT_TRUE(view.Resize(320, 240));
     view.State().SetStandardView(1);
-    view.State().zoom = view.FitZoom();
+    view.State().zoom = view.FitZoom(model);
     // The list path neither culls nor draws edges: compare without culling.
     view.State().options.bfc = false;
-    BuildVertexLists();
-    view.Draw();
+    BuildVertexLists(model);
+    view.Draw(model);
     const std::vector<uint8_t> lines = view.RgbPixels();
     view.State().options.vertexLists = true;
-    view.Draw();
+    view.Draw(model);
     EXPECT_EQ(view.RgbPixels(), lines);
 }
 
 TEST_F(RealModels, EveryModelDrawsInViewsZeroAndOne) {
     ZARVEL_REQUIRE_SHARED_LDRAW(ldraw);
-    QzLDrawDir = ldraw.string();
+    settings.ldrawDir = ldraw.string();
     for (const auto& entry : std::filesystem::directory_iterator(ldraw / "models")) {
-        testing_support::ResetModelInput();
-        QzLDrawDir = ldraw.string();
-        ASSERT_EQ(QzReadModel(entry.path().string()), 1) << entry.path();
+        QzModel model;
+        ASSERT_EQ(QzReadModel(model, entry.path().string(), settings, palette), 1) << entry.path();
         for (int v : {0, 1}) {
             QzViewCore view;
             ASSERT_TRUE(view.Resize(256, 192));
             view.State().SetStandardView(v);
-            view.State().zoom = view.FitZoom();
-            view.Draw();
+            view.State().zoom = view.FitZoom(model);
+            view.Draw(model);
             const QzZImage& img = view.Image();
             // Fitted: drawn, and inside the image with room to spare at the bottom.
-            EXPECT_GT(QzDrawStats.typeCount[4], 0) << entry.path();
+            EXPECT_GT(view.Statistics().typeCount[4], 0) << entry.path();
             EXPECT_FALSE(QzRectIsEmpty(img.drawnRect)) << entry.path();
             EXPECT_LT(img.drawnRect.y1, 191) << entry.path();
             EXPECT_GT(CountChanged(img), 256 * 192 / 50) << entry.path();

@@ -40,7 +40,8 @@ TEST_P(DirectColour, ResolvesToItsTwoEntries) {
     const DirectCase& c = GetParam();
     QzRenderOptions o;
     o.dither256 = c.dither256;
-    const QzPixelPattern p = ResolveColour(c.colour, o);
+    const QzPalette palette;
+    const QzPixelPattern p = ResolveColour(c.colour, o, palette);
     EXPECT_EQ((std::array<int, 4>{p.a[0], p.a[1], p.a[2], p.a[3]}), c.a);
     EXPECT_EQ((std::array<int, 4>{p.b[0], p.b[1], p.b[2], p.b[3]}), c.b);
 }
@@ -66,27 +67,27 @@ INSTANTIATE_TEST_SUITE_P(
                       DirectCase{-1, true, {127, 127, 127, 255}, {127, 127, 127, 255}}));
 
 TEST(PaletteColour, SolidTransparentAndTwoColourNumbers) {
-    QzSelectColourScheme(0);
+    const QzPalette palette;
     QzRenderOptions o;
     auto entry = [](const uint8_t e[4]) { return Rgb{e[0], e[1], e[2]}; };
 
-    QzPixelPattern p = ResolveColour(4, o);
+    QzPixelPattern p = ResolveColour(4, o, palette);
     EXPECT_EQ(entry(p.a), PaletteRgb(4));
     EXPECT_EQ(entry(p.b), PaletteRgb(4));
     EXPECT_EQ(p.b[3], 255);
 
-    p = ResolveColour(36, o);
+    p = ResolveColour(36, o, palette);
     EXPECT_EQ(entry(p.a), PaletteRgb(4));
     EXPECT_EQ(p.a[3], 255);
     EXPECT_EQ(entry(p.b), (Rgb{127, 127, 127}));
     EXPECT_EQ(p.b[3], 0);
 
     // 300: low colour 300 mod 16 = 12, high colour (300 / 16) mod 16 = 2.
-    p = ResolveColour(300, o);
+    p = ResolveColour(300, o, palette);
     EXPECT_EQ(entry(p.a), PaletteRgb(12));
     EXPECT_EQ(entry(p.b), PaletteRgb(2));
     o.dither256 = false;
-    p = ResolveColour(300, o);
+    p = ResolveColour(300, o, palette);
     const Rgb lo = PaletteRgb(12), hi = PaletteRgb(2);
     const Rgb avg{(lo[0] + hi[0]) / 2, (lo[1] + hi[1]) / 2, (lo[2] + hi[2]) / 2};
     EXPECT_EQ(entry(p.a), avg);

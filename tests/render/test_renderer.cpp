@@ -6,6 +6,7 @@
 #include "drawpass.h"
 #include "measurements.h"
 #include "render_fixture.h"
+#include "vertexlists.h"
 #include "viewtransform.h"
 
 namespace render_test {
@@ -24,15 +25,25 @@ class ModelTest : public RenderTest {
         state.options.shading = false;
         state.SetStandardView(9);
     }
+    // Loads under the view's palette, whose scheme the drawing uses.
+    int LoadText(const std::string& content, const std::string& name = "model.ldr") {
+        return RenderTest::LoadText(content, name, state.palette);
+    }
     void Draw(int width = 64, int height = 64) {
         ASSERT_EQ(init_zimage(image, width, height), 0);
         state.renderer->SetImage(image);
-        RedrawModel(state, true);
+        Redraw(true);
+    }
+    // A drawing; its measurements replace those of the one before when it drew.
+    void Redraw(bool full) {
+        if (std::optional<QzDrawStatistics> drawn = RedrawModel(state, model, full))
+            statistics = *drawn;
     }
     const QzZImage& View() const { return state.renderer->image; }
-    int Count(int type) const { return QzDrawStats.typeCount[type]; }
+    int Count(int type) const { return statistics.typeCount[type]; }
 
     QzRenderState state{&sink};
+    QzDrawStatistics statistics;
 };
 
 // ---- Colours ----
@@ -111,7 +122,7 @@ TEST_P(LDConfigColours, DrawTheFilesValuesAndEdges) {
     Write("ldraw/parts/tl.dat",
           "3 16 -20 -20 0 -20 20 0 20 -20 0\n"
           "2 24 -20 10 -1 20 10 -1\n");
-    QzSelectColourScheme(QZ_SCHEME_LDCONFIG);
+    QzSelectColourScheme(state.palette, QZ_SCHEME_LDCONFIG);
     ASSERT_EQ(LoadText(Ref(c.refColour, "0 0 0", kIdentity, "tl.dat")), 1);
     state.options.allTransparent = c.allTransparent;
     Draw();
@@ -249,7 +260,7 @@ TEST_F(ModelTest, OptionalLinesAreCountedBeforeTheirControlPointTest) {
     EXPECT_EQ(Count(5), 1);
     EXPECT_EQ(CountDrawn(View()), 0);
     state.options.showAllType5 = true;
-    RedrawModel(state, false);
+    Redraw(false);
     EXPECT_GT(CountDrawn(View()), 0);
 }
 
@@ -268,8 +279,7 @@ TEST_F(ModelTest, SeamsShrinkAPartByTheWidthAboutItsBoxCentre) {
     for (const std::string& ref : {Ref("4", "0 0 0", kIdentity, "plate.dat"),
                                    Ref("4", "-32 24 0", kIdentity, "aside.dat")}) {
         SCOPED_TRACE(ref);
-        testing_support::ResetModelInput();
-        QzLDrawDir = library;
+        model = QzModel();
         state.options.seams = false;
         ASSERT_EQ(LoadText(ref), 1);
         state.zoom = 400;
@@ -280,7 +290,7 @@ TEST_F(ModelTest, SeamsShrinkAPartByTheWidthAboutItsBoxCentre) {
         EXPECT_EQ(View().drawnRect.y1, 197);
         EXPECT_FLOAT_EQ(DepthAt(View(), 200, 133), -32.4f);
         state.options.seams = true;
-        RedrawModel(state, false);
+        Redraw(false);
         // 63/64, 31/32 and 15/16 of the size: half a unit, two pixels, off every side.
         EXPECT_EQ(View().drawnRect.x0, 74);
         EXPECT_EQ(View().drawnRect.x1, 326);
@@ -359,7 +369,7 @@ TEST_F(StudTest, LineAsStudDrawsNoStudInEitherWalk) {
     EXPECT_EQ(Count(4), 1);
     EXPECT_EQ(PixelAt(View(), 32, 37), Pal(1));
     state.options.studsLast = false;
-    RedrawModel(state, false);
+    Redraw(false);
     EXPECT_EQ(Count(4), 1);
 }
 
@@ -391,12 +401,12 @@ TEST_F(StudTest, StudsOfAShrunkPartShrinkWithIt) {
           "1 4 16 0 -4 1 0 0 0 1 0 0 0 1 stud.dat\n");
     ASSERT_EQ(LoadText(Ref("1", "0 0 0", kIdentity, "brick.dat")), 1);
     ASSERT_EQ(init_zimage(image, 64, 64), 0);
-    QuadRecorder recorder(&sink, &state.options);
+    QuadRecorder recorder(&sink, &state.options, &state.palette);
     recorder.SetImage(image);
     state.renderer = &recorder;
-    RedrawModel(state, true);
+    Redraw(true);
     state.options.seams = true;
-    RedrawModel(state, true);
+    Redraw(true);
     state.renderer = state.floatRenderer.get();
     ASSERT_EQ(recorder.corners.size(), 2u);
     // The stud's first corner, 10 units right of the centre, moves to 10 x 63/64.
@@ -417,7 +427,7 @@ TEST_F(ModelTest, RefreshAfterEachPartShowsEveryPartThatDrewSomething) {
     EXPECT_EQ(sink.rects.size(), 1u);
     sink.rects.clear();
     state.options.refreshEachPart = true;
-    RedrawModel(state, true);
+    Redraw(true);
     ASSERT_EQ(sink.rects.size(), 2u);
     EXPECT_EQ(sink.rects[0].x0, 0);   // the first part together with the clear
     EXPECT_EQ(sink.rects[1].x0, 37);  // the second face alone
@@ -435,19 +445,19 @@ TEST_F(ModelTest, VertexListsHoldEachDistinctPointOnceAndDrawTheSame) {
     const std::vector<uint8_t> plain(View().pixels, View().pixels + 64 * 64 * 3);
     ASSERT_EQ(Count(3), 2);
 
-    BuildVertexLists();
+    BuildVertexLists(model);
     ASSERT_EQ(boxes.box.calls.size(), 1u);
     EXPECT_EQ(boxes.box.calls[0].kind, plat::MessageKind::Exclamation);
     EXPECT_EQ(boxes.box.calls[0].text.substr(0, 9), "2 parts i");
     EXPECT_NE(boxes.box.calls[0].text.find("\nmax vertices: 8\nmax ver.list: 4"), std::string::npos)
         << boxes.box.calls[0].text;
-    QzPart* pair = &QzParts[1];
+    QzPart* pair = &model.parts[1];
     ASSERT_EQ(pair->name, "pair.dat");
     EXPECT_EQ(pair->vertexCount, 4);  // -0 and 0 are one vertex
-    EXPECT_EQ(QzParts[0].vertexCount, 0);
+    EXPECT_EQ(model.parts[0].vertexCount, 0);
 
     state.options.vertexLists = true;
-    RedrawModel(state, true);
+    Redraw(true);
     EXPECT_EQ(Count(3), 0);  // the list path does not count
     EXPECT_EQ(Count(2), 1);
     EXPECT_EQ(std::vector<uint8_t>(View().pixels, View().pixels + 64 * 64 * 3), plain);

@@ -7,11 +7,7 @@
 #include <cstdlib>
 #include <fstream>
 
-#include "colours.h"
-#include "diagnostics.h"
 #include "files.h"
-#include "loader.h"
-#include "model.h"
 
 namespace testing_support {
 
@@ -108,13 +104,5 @@ const char* const kTestLDConfig =
     "0 !COLOUR Test_Edge CODE 24 VALUE #808080 EDGE #404040\n"
     "0 !COLOUR Test_Broken CODE 72 VALUE #12345G EDGE #000000\n"
     "0 !COLOUR Test_Brass CODE 10334 VALUE #A08020 EDGE #604810 METAL\n";
-
-void ResetModelInput() {
-    QzResetModelState();
-    QzResetColourState();
-    QzResetDiagnostics();
-    QzResetReaderState();
-    plat::ClearPathCache();
-}
 
 }  // namespace testing_support

@@ -98,10 +98,6 @@ inline constexpr const char* kCube =
 // definition of 72 on line 9 and a second definition of 10334.
 extern const char* const kTestLDConfig;
 
-// Resets every program-wide state of the model input (part table, lights, colours,
-// input log, reader counters) and installs nothing else.
-void ResetModelInput();
-
 }  // namespace testing_support
 
 // Skips the current test when the shared LDraw library is absent.

@@ -22,8 +22,8 @@ std::optional<std::string> QzReadIniString(const std::string& path, const std::s
 std::optional<std::string> QzLDrawDirFromEnvironment();
 
 // The start-up search: a non-empty stored value is used as it is; otherwise the
-// environment's directory is used and handed to `store` to be kept. Sets QzLDrawDir
-// and returns it.
+// environment's directory is used and handed to `store` to be kept. Returns the
+// directory found, empty for none.
 std::string QzFindLDrawDir(const std::string& stored,
                            const std::function<void(const std::string&)>& store);
 

@@ -63,14 +63,11 @@ std::optional<std::string> QzLDrawDirFromEnvironment() {
 
 std::string QzFindLDrawDir(const std::string& stored,
                            const std::function<void(const std::string&)>& store) {
-    QzLDrawDir = stored;
-    if (QzLDrawDir.empty()) {
-        if (const std::optional<std::string> found = QzLDrawDirFromEnvironment()) {
-            QzLDrawDir = *found;
-            if (store) store(QzLDrawDir);
-        }
-    }
-    return QzLDrawDir;
+    if (!stored.empty()) return stored;
+    const std::optional<std::string> found = QzLDrawDirFromEnvironment();
+    if (!found) return {};
+    if (store) store(*found);
+    return *found;
 }
 
 int ExpandLongPath(const std::string& path, std::string& out) {
