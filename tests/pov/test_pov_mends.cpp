@@ -20,6 +20,16 @@ class PovMends : public PovTest {
             if (QzParts[i].name == name) return &QzParts[i];
         return nullptr;
     }
+    // Exports each model as blocks.ldr and finds the text expected of it in the scene.
+    template <size_t N>
+    void ExpectSceneTexts(const std::pair<const char*, const char*> (&cases)[N]) {
+        for (const auto& [model, expected] : cases) {
+            dir.Write("models/blocks.ldr", model);
+            ASSERT_TRUE(Load("blocks.ldr"));
+            const std::string text = Export();
+            EXPECT_NE(text.find(Crlf(expected)), std::string::npos) << model << text;
+        }
+    }
     static int LineCount(const QzPart* part) {
         int n = 0;
         for (const QzLine* line = part->lines; line; line = line->next) ++n;
@@ -234,12 +244,7 @@ TEST_F(PovMends, MetaCommandsStayBalancedInEachDeclaration) {
          "\t\t#if (version >= 3.1) material #else texture #end { Color4 }\n\t}\n"
          "// Tolpix ENDPOV\n#end\n// Tolpix ENDPOV\n}\n"},
     };
-    for (const auto& [model, expected] : cases) {
-        dir.Write("models/blocks.ldr", model);
-        ASSERT_TRUE(Load("blocks.ldr"));
-        const std::string text = Export();
-        EXPECT_NE(text.find(Crlf(expected)), std::string::npos) << model << text;
-    }
+    ExpectSceneTexts(cases);
 }
 
 // One ELSEPOV per block: a second one keeps only its comment, and what follows it stays
@@ -271,12 +276,7 @@ TEST_F(PovMends, MetaCommandBlocksAsTheFileMeansThem) {
          "\t\t#if (version >= 3.1) material #else texture #end { Color4 }\n\t}\n"
          "// Tolpix ELSEPOV\n#else\n// Author: someone\n#end\n}\n"},
     };
-    for (const auto& [model, expected] : cases) {
-        dir.Write("models/blocks.ldr", model);
-        ASSERT_TRUE(Load("blocks.ldr"));
-        const std::string text = Export();
-        EXPECT_NE(text.find(Crlf(expected)), std::string::npos) << model << text;
-    }
+    ExpectSceneTexts(cases);
 
     dir.Write("parts/hidden.dat",
               "0 Tolpix IFPOV\n0 Tolpix IFNOTPOV\n0 Tolpix ENDPOV\n0 Tolpix ELSEPOV\n"
