@@ -13,6 +13,7 @@
 #include "messagebox.h"
 #include "modal.h"
 #include "resources.h"
+#include "version.h"
 
 CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     setWindowTitle(tr("About Zarvel"));
@@ -20,7 +21,8 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     const bool known = QzParseBuildTime(__DATE__, __TIME__, built);
     const QString texts[3] = {
         QStringLiteral("Zarvel v1.2 20000616"),
-        tr("A viewer and checker for LDraw models. Free software."),
+        tr("Zarvel %1: a viewer and checker for LDraw models. Free software.")
+            .arg(QStringLiteral(ZARVEL_VERSION)),
         QString::fromStdString(QzBuildLine(known ? &built : nullptr)),
     };
     auto* text = new QVBoxLayout;

@@ -1,4 +1,5 @@
-// The "About Zarvel" box: version, a notice, and when this program was built.
+// The "About Zarvel" box: its fixed version line, a notice with the package version,
+// and when this program was built.
 #pragma once
 
 #include <QDialog>

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "app.h"
+#include "version.h"
 
 int main(int argc, char** argv) {
     // Help and version need no window.

@@ -4,11 +4,13 @@
 #include <ostream>
 #include <sstream>
 
+#include "version.h"
+
 namespace cli {
 
 namespace {
 
-constexpr const char* kVersion = "zarvel-cli 0.1.0";
+constexpr const char* kVersion = "zarvel-cli " ZARVEL_VERSION;
 
 }  // namespace
 

@@ -23,6 +23,14 @@ constexpr QzVector kUp{0.0f, -1.0f, 0.0f};
 // distance from the model centre.
 constexpr float kDefaultLights[3][2] = {{45.0f, 0.0f}, {30.0f, 120.0f}, {60.0f, -120.0f}};
 
+// POV-Ray refuses a camera less than 1e-5 from its look-at point. The distance a camera
+// keeps at least: twice that, and enough for the two points to stay apart in the six
+// digits they are written with, however far from the origin the model lies.
+double SmallestCameraDistance(const QzVector& lookAt) {
+    const double far = std::max({std::fabs(lookAt.x), std::fabs(lookAt.y), std::fabs(lookAt.z)});
+    return std::max(2.0e-5, 1.0e-4 * far);
+}
+
 }  // namespace
 
 void PovCameraSetup(PovScene& scene) {
@@ -178,6 +186,12 @@ void PovWriteCamera(PovScene& scene) {
     QzVector toCentre;
     QzVecSub(toCentre, c.centre, c.location);
     QzVecAddScaled(c.lookAt, c.location, QzVecDot(toCentre, d), d);
+    // A model too small for its fitted camera to stand apart from the look-at point is
+    // seen from the smallest distance that works; the look-at point stays.
+    QzVector offset;
+    QzVecSub(offset, c.location, c.lookAt);
+    const double least = SmallestCameraDistance(c.lookAt);
+    if (QzVecLength(offset) < least) QzVecAddScaled(c.location, c.lookAt, -least, d);
 
     // POV-Ray refuses a camera that stands on its look-at point, as it does when the
     // two are equal as written (a model tiny against its distance from the origin).

@@ -6,6 +6,9 @@
 #include <cstring>
 #include <ostream>
 #include <string>
+#include <unordered_set>
+#include <utility>
+#include <vector>
 
 #include "format.h"
 #include "model.h"
@@ -205,42 +208,81 @@ constexpr int kOutside = 0;
 constexpr int kPovOnly = 1;   // after IFPOV: comments are POV-Ray code
 constexpr int kPovSkips = 2;  // after IFNOTPOV: POV-Ray skips the contents
 
-// The POV-Ray blocks of one declaration: the state the meta-commands leave, and how
-// many "#if" directives are open. An ENDPOV or ELSEPOV with no block open writes only
-// its comment (POV-Ray stops at an unmatched "#end" or "#else"), and the blocks still
-// open are ended with the declaration. Both passes over a part's lines share it.
+// The POV-Ray blocks of one declaration: the state the meta-commands leave, and the
+// "#if" directives still open. An ENDPOV or ELSEPOV with no block open, and a second
+// ELSEPOV in one block, write only their comment (POV-Ray stops at an unmatched "#end"
+// or "#else" and at a second "#else"); the blocks still open are ended with the
+// declaration. Comment lines are POV-Ray code only inside an IFPOV block (or the ELSEPOV
+// half of an IFNOTPOV block) that the file itself ends: in one left open to the end of
+// the file, what follows are the file's ordinary comments. Both passes over a part's
+// lines use the same rules.
 class BlockState {
   public:
-    // Applies meta-command `command`; false for one that has no block to end or switch,
-    // which changes nothing.
-    bool Apply(int command) {
+    // Reads the part's meta-commands ahead to learn which POV-only blocks it ends.
+    explicit BlockState(const QzPart* part) {
+        BlockState scan;
+        for (const QzLine* line = part->lines; line; line = line->next) {
+            if (line->type != 0) continue;
+            const int k = PovMetaCommand(line->text);
+            if (k >= 0) scan.Apply(k, line);
+        }
+        closedCode_ = std::move(scan.closedCode_);
+    }
+
+    // Applies meta-command `command` of `line`; false for one that has no block to end
+    // or switch, which changes nothing.
+    bool Apply(int command, const QzLine* line) {
         switch (command) {
             case 0:
-                if (open_ == 0) return false;
-                --open_;
+                if (open_.empty()) return false;
+                if (open_.back().codeStart) closedCode_.insert(open_.back().codeStart);
+                if (open_.back().skips) --skipping_;
+                open_.pop_back();
                 state_ = kOutside;
-                return true;
+                break;
             case 1:
-                ++open_;
+                open_.push_back({line, false, false});
                 state_ = kPovOnly;
-                return true;
+                break;
             case 2:
-                ++open_;
+                open_.push_back({nullptr, false, true});
+                ++skipping_;
                 state_ = kPovSkips;
-                return true;
-            default:
-                if (open_ == 0) return false;
+                break;
+            default: {
+                if (open_.empty() || open_.back().switched) return false;
+                Block& block = open_.back();
+                if (block.codeStart) closedCode_.insert(block.codeStart);
                 state_ = 3 - state_;  // ELSEPOV; 3 (from outside) acts as outside
-                return true;
+                skipping_ += block.skips ? -1 : 1;
+                block = {state_ == kPovOnly ? line : nullptr, true, !block.skips};
+                break;
+            }
         }
+        code_ = state_ == kPovOnly && closedCode_.count(line) != 0;
+        return true;
     }
-    bool PovOnly() const { return state_ == kPovOnly; }
-    bool PovSkips() const { return state_ == kPovSkips; }
-    int Open() const { return open_; }
+    // Comment lines here are POV-Ray code.
+    bool PovCode() const { return code_; }
+    // POV-Ray skips what stands here: some open block is in its "#if (0)" half, or in
+    // the "#else" half of an "#if (1)".
+    bool PovSkips() const { return skipping_ > 0; }
+    int Open() const { return int(open_.size()); }
 
   private:
+    BlockState() = default;
+
+    struct Block {
+        const QzLine* codeStart;  // the meta-command that began its POV-only half
+        bool switched;            // its ELSEPOV came
+        bool skips;               // POV-Ray skips its current half
+    };
     int state_ = kOutside;
-    int open_ = 0;
+    bool code_ = false;
+    int skipping_ = 0;  // open blocks whose current half POV-Ray skips
+    std::vector<Block> open_;
+    // Meta-commands beginning a POV-only half that a later ENDPOV or ELSEPOV ends.
+    std::unordered_set<const QzLine*> closedCode_;
 };
 
 const char* TextOf(const QzLine& line) { return line.text ? line.text : ""; }
@@ -440,7 +482,7 @@ ObjectCount CountObjects(PovScene& scene, const QzPart* part) {
     bool povCode = false;
     bool meshOpen = false, runKept = false, runSkipped = false;
     int32_t runColour = 0;
-    BlockState blocks;
+    BlockState blocks(part);
     auto keep = [&](bool skipped) {
         ++kept;
         if (!skipped) ++visible;
@@ -455,8 +497,8 @@ ObjectCount CountObjects(PovScene& scene, const QzPart* part) {
                 const int k = PovMetaCommand(line->text);
                 if (k >= 0) {
                     closeRun();
-                    blocks.Apply(k);
-                } else if (blocks.PovOnly()) {
+                    blocks.Apply(k, line);
+                } else if (blocks.PovCode()) {
                     povCode = true;
                 }
                 break;
@@ -522,7 +564,7 @@ void WriteObjects(PovScene& scene, const QzPart* part, int nonStudObjects) {
     bool meshOpen = false, studsOpen = false;
     bool skipping = false;  // inside a mesh of dropped triangles only, which is left out
     int32_t meshColour = 0, skipColour = 0;
-    BlockState blocks;
+    BlockState blocks(part);
     auto closeMesh = [&] {
         skipping = false;
         if (!meshOpen) return;
@@ -543,8 +585,8 @@ void WriteObjects(PovScene& scene, const QzPart* part, int nonStudObjects) {
                     closeMesh();
                     closeStuds();
                     PovPrintf(scene, "// %s\n", TextOf(*line));
-                    if (blocks.Apply(k)) PovPrintf(scene, "#%s\n", kMetaDirectives[k]);
-                } else if (blocks.PovOnly()) {
+                    if (blocks.Apply(k, line)) PovPrintf(scene, "#%s\n", kMetaDirectives[k]);
+                } else if (blocks.PovCode()) {
                     PovPrintf(scene, "%s\n", TextOf(*line));
                 } else {
                     PovPrintf(scene, "// %s\n", PovCommentText(TextOf(*line)).c_str());

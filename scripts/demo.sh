@@ -8,8 +8,9 @@ cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 bash scripts/build.sh release >/dev/null
 
+root=$PWD
 cli=build/release/cli/zarvel-cli
-desktop=build/release/app/zarvel
+desktop=$root/build/release/app/zarvel
 lib=examples
 model=examples/models/house.mpd
 mkdir -p out
@@ -23,12 +24,13 @@ echo "== zarvel-cli pov $model -o out/house.pov"
 echo "Wrote out/house.png and out/house.pov"
 
 # The demo keeps its settings apart from the user's own, so that the example library is
-# the one the window uses.
-open_window=(env XDG_CONFIG_HOME="$PWD/out/demo-config" LDRAWDIR="$PWD/$lib" "$desktop" "$PWD/$model")
+# the one the window uses. Every path is absolute, so the command works from any folder.
+open_window=(env XDG_CONFIG_HOME="$root/out/demo-config" LDRAWDIR="$root/$lib" "$desktop" "$root/$model")
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
   echo "== zarvel $model (close the window to end the demo)"
   "${open_window[@]}"
 else
   echo "No display: to see the model in the desktop program, run on a desktop:"
-  echo "  ${open_window[*]}"
+  printf -v command '%q ' "${open_window[@]}"
+  echo "  ${command% }"
 fi

@@ -9,6 +9,7 @@ packages=(
   povray
   qt6-base-dev libx11-dev shared-mime-info
   locales
+  file  # scripts/package.sh: cpack finds the programs for dpkg-shlibdeps with it
 )
 
 missing=()

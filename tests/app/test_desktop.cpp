@@ -31,6 +31,7 @@
 #include <functional>
 #include <memory>
 
+#include "aboutdlg.h"
 #include "app.h"
 #include "cli_run.h"
 #include "commandids.h"
@@ -46,6 +47,7 @@
 #include "statistics.h"
 #include "test_support.h"
 #include "treeviewdlg.h"
+#include "version.h"
 #include "view.h"
 #include "viewcore.h"
 #include "zoomdlg.h"
@@ -392,8 +394,20 @@ class DesktopTest : public QObject {
         Trigger(QzCmd::ViewToolbar);
         QVERIFY(app->Frame()->ToolBar()->isHidden());
         QVERIFY(!app->Frame()->Action(QzCmd::ViewToolbar)->isChecked());
+        // The About box keeps its fixed first line; its notice carries the package
+        // version that --version prints.
+        QStringList about;
+        answer = [&](QDialog& d) {
+            if (auto* box = qobject_cast<CAboutDlg*>(&d)) about = box->Lines();
+            return int(QDialog::Accepted);
+        };
         Trigger(QzCmd::AppAbout);
         QCOMPARE(shown.back().caption, QString("About Zarvel"));
+        QCOMPARE(about.size(), 3);
+        QCOMPARE(about[0], QString("Zarvel v1.2 20000616"));
+        QCOMPARE(about[1], QString("Zarvel " ZARVEL_VERSION
+                                   ": a viewer and checker for LDraw models. Free software."));
+        QVERIFY(about[2].startsWith("Release version built "));
     }
 
     void goodbyeWhenTheWindowCloses() {

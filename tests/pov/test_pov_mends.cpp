@@ -2,6 +2,7 @@
 // drops, declarations whose only object POV-Ray skips, and part names that are POV-Ray
 // words. Each next to the near misses that stay as they are.
 #include "pov_fixture.h"
+#include "povcamera.h"
 #include "povfixtures.h"
 #include "povparts.h"
 
@@ -18,6 +19,16 @@ class PovMends : public PovTest {
         for (int i = 0; i < model.partCount; ++i)
             if (model.parts[i].name == name) return &model.parts[i];
         return nullptr;
+    }
+    // Exports each model as blocks.ldr and finds the text expected of it in the scene.
+    template <size_t N>
+    void ExpectSceneTexts(const std::pair<const char*, const char*> (&cases)[N]) {
+        for (const auto& [model, expected] : cases) {
+            dir.Write("models/blocks.ldr", model);
+            ASSERT_TRUE(Load("blocks.ldr"));
+            const std::string text = Export();
+            EXPECT_NE(text.find(Crlf(expected)), std::string::npos) << model << text;
+        }
     }
     static int LineCount(const QzPart* part) {
         int n = 0;
@@ -224,7 +235,7 @@ TEST_F(PovMends, MetaCommandsStayBalancedInEachDeclaration) {
         {"0 Tolpix ENDPOV\n0 Tolpix ELSEPOV\n3 4 0 0 0 1 0 0 0 1 0\n",
          "// Tolpix ENDPOV\n// Tolpix ELSEPOV\n\tmesh {\n"},
         {"0 Tolpix IFPOV\n0 #declare Q = 1;\n3 4 0 0 0 1 0 0 0 1 0\n",
-         "#if (1)\n#declare Q = 1;\n\tmesh {\n"
+         "#if (1)\n// #declare Q = 1;\n\tmesh {\n"
          "\t\ttriangle { <0,0,0>, <1,0,0>, <0,1,0> }\n"
          "\t\t#if (version >= 3.1) material #else texture #end { Color4 }\n\t}\n#end\n}\n"},
         {"0 Tolpix IFNOTPOV\n0 Tolpix IFPOV\n0 Tolpix ENDPOV\n0 Tolpix ELSEPOV\n"
@@ -234,12 +245,80 @@ TEST_F(PovMends, MetaCommandsStayBalancedInEachDeclaration) {
          "\t\t#if (version >= 3.1) material #else texture #end { Color4 }\n\t}\n"
          "// Tolpix ENDPOV\n#end\n// Tolpix ENDPOV\n}\n"},
     };
-    for (const auto& [model, expected] : cases) {
-        dir.Write("models/blocks.ldr", model);
-        ASSERT_TRUE(Load("blocks.ldr"));
-        const std::string text = Export();
-        EXPECT_NE(text.find(Crlf(expected)), std::string::npos) << model << text;
+    ExpectSceneTexts(cases);
+}
+
+// One ELSEPOV per block: a second one keeps only its comment, and what follows it stays
+// in the half POV-Ray skips. An IFPOV block the file leaves open ends with the file,
+// and the comments after it are the file's own, not POV-Ray code; a block the file
+// closes keeps its POV-Ray code. A mesh in the "#else" of an "#if (1)" around a nested
+// block is one POV-Ray skips, so a part holding nothing else is not declared.
+TEST_F(PovMends, MetaCommandBlocksAsTheFileMeansThem) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"0 Tolpix IFPOV\n0 sphere { <0,0,0>, 5 }\n0 Tolpix ELSEPOV\n"
+         "3 4 0 0 0 1 0 0 0 1 0\n0 Tolpix ELSEPOV\n0 Author: someone\n0 Tolpix ENDPOV\n",
+         "object {\n// Tolpix IFPOV\n#if (1)\nsphere { <0,0,0>, 5 }\n// Tolpix ELSEPOV\n#else\n"
+         "\tmesh {\n\t\ttriangle { <0,0,0>, <1,0,0>, <0,1,0> }\n"
+         "\t\t#if (version >= 3.1) material #else texture #end { Color4 }\n\t}\n"
+         "// Tolpix ELSEPOV\n// Author: someone\n// Tolpix ENDPOV\n#end\n}\n"},
+        {"0 Tolpix IFPOV\n0 Author: someone\n0 BFC CERTIFY CCW\n3 4 0 0 0 1 0 0 0 1 0\n",
+         "object {\n// Tolpix IFPOV\n#if (1)\n// Author: someone\n// BFC CERTIFY CCW\n"
+         "\tmesh {\n\t\ttriangle { <0,0,0>, <1,0,0>, <0,1,0> }\n"
+         "\t\t#if (version >= 3.1) material #else texture #end { Color4 }\n\t}\n#end\n}\n"},
+        {"0 Tolpix IFPOV\n0 sphere { <0,0,0>, 5 }\n0 Tolpix ENDPOV\n0 Tolpix IFPOV\n"
+         "0 Author: someone\n3 4 0 0 0 1 0 0 0 1 0\n",
+         "object {\n// Tolpix IFPOV\n#if (1)\nsphere { <0,0,0>, 5 }\n// Tolpix ENDPOV\n#end\n"
+         "// Tolpix IFPOV\n#if (1)\n// Author: someone\n\tmesh {\n"},
+        {"0 Tolpix IFNOTPOV\n3 4 0 0 0 1 0 0 0 1 0\n0 Tolpix ELSEPOV\n0 sphere { <0,0,0>, 5 }\n"
+         "0 Tolpix ENDPOV\n0 Tolpix IFNOTPOV\n3 4 0 0 0 1 0 0 0 1 0\n0 Tolpix ELSEPOV\n"
+         "0 Author: someone\n",
+         "// Tolpix ELSEPOV\n#else\nsphere { <0,0,0>, 5 }\n// Tolpix ENDPOV\n#end\n"
+         "// Tolpix IFNOTPOV\n#if (0)\n\tmesh {\n\t\ttriangle { <0,0,0>, <1,0,0>, <0,1,0> }\n"
+         "\t\t#if (version >= 3.1) material #else texture #end { Color4 }\n\t}\n"
+         "// Tolpix ELSEPOV\n#else\n// Author: someone\n#end\n}\n"},
+    };
+    ExpectSceneTexts(cases);
+
+    dir.Write("parts/hidden.dat",
+              "0 Tolpix IFPOV\n0 Tolpix IFNOTPOV\n0 Tolpix ENDPOV\n0 Tolpix ELSEPOV\n"
+              "3 16 0 0 0 10 0 0 0 10 0\n0 Tolpix ENDPOV\n");
+    dir.Write("models/hidden.ldr",
+              "1 4 0 0 0 1 0 0 0 1 0 0 0 1 brick.dat\n"
+              "1 4 0 0 0 1 0 0 0 1 0 0 0 1 hidden.dat\n");
+    ASSERT_TRUE(Load("hidden.ldr"));
+    const std::string text = Export();
+    EXPECT_EQ(text.find("hidden_dot_dat"), std::string::npos) << text;
+}
+
+// The fitted camera of a tiny model would stand on its look-at point; it keeps the
+// smallest distance that POV-Ray accepts with a margin, and enough for six digits to
+// tell the two points apart far from the origin.
+TEST_F(PovMends, TinyModelKeepsACameraDistance) {
+    const struct {
+        const char* model;
+        double least;
+    } cases[] = {
+        {"1 4 0 0 0 1e-8 0 0 0 1e-8 0 0 0 1e-8 brick.dat\n", 2e-5},
+        {"1 4 0 0 0 1 0 0 0 1 0 0 0 1 8-8sphe.dat\n", 2e-5},  // a box of one point
+        {"1 4 5000 0 0 1e-8 0 0 0 1e-8 0 0 0 1e-8 brick.dat\n", 0.5},
+    };
+    dir.Write("p/8-8sphe.dat", "3 16 0 0 0 0 0 0 0 0 0\n");
+    for (const auto& c : cases) {
+        dir.Write("models/tiny.ldr", c.model);
+        ASSERT_TRUE(Load("tiny.ldr"));
+        int result = 0;
+        Export(&result);
+        EXPECT_EQ(result, POV_OK) << c.model;
+        QzVector offset;
+        QzVecSub(offset, exported.camera.location, exported.camera.lookAt);
+        EXPECT_NEAR(QzVecLength(offset), c.least, c.least * 1e-3) << c.model;
     }
+    // A model of ordinary size keeps its fitted camera.
+    ASSERT_TRUE(Load("one.ldr"));
+    Export();
+    QzVector offset;
+    QzVecSub(offset, exported.camera.location, exported.camera.lookAt);
+    EXPECT_GT(QzVecLength(offset), 30.0);
 }
 
 TEST_F(PovMends, SectionsNamedLikePovRayWords) {

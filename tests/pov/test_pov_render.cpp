@@ -50,12 +50,31 @@ class PovRender : public PovTest {
         dir.Write("parts/ball.dat",
                   "0 Tolpix IFPOV\n0 sphere { <0,0,0>, 10 }\n0 Tolpix ELSEPOV\n"
                   "3 16 0 0 0 1 1 1 2 2 2\n0 Tolpix ENDPOV\n");
-        // POV meta-commands out of balance, in the model and in a part.
-        dir.Write("parts/open.dat", "0 Tolpix IFPOV\n0 #declare Q = 1;\n3 16 0 0 0 9 0 0 0 9 0\n");
+        // POV meta-commands out of balance, in the model and in parts: a block left open
+        // before ordinary comments, a second ELSEPOV in one block, and an "#else" of an
+        // "#if (1)" around a nested block that holds a part's only mesh.
+        dir.Write("parts/open.dat",
+                  "0 Tolpix IFPOV\n0 Author: someone\n0 BFC CERTIFY CCW\n"
+                  "3 16 0 0 0 9 0 0 0 9 0\n");
+        dir.Write("parts/twoelse.dat",
+                  "0 Tolpix IFNOTPOV\n3 16 0 0 0 10 0 0 0 10 0\n0 Tolpix ELSEPOV\n"
+                  "0 sphere { <0,0,0>, 5 }\n0 Tolpix ELSEPOV\n3 16 0 0 0 10 0 0 0 10 0\n"
+                  "0 Tolpix ENDPOV\n");
+        dir.Write("parts/hidden.dat",
+                  "0 Tolpix IFPOV\n0 Tolpix IFNOTPOV\n0 Tolpix ENDPOV\n0 Tolpix ELSEPOV\n"
+                  "3 16 0 0 0 10 0 0 0 10 0\n0 Tolpix ENDPOV\n");
         dir.Write("models/blocks.ldr",
                   "0 Tolpix ENDPOV\n0 Tolpix ELSEPOV\n1 4 0 0 0 1 0 0 0 1 0 0 0 1 brick.dat\n"
-                  "1 4 0 0 0 1 0 0 0 1 0 0 0 1 open.dat\n0 Tolpix IFNOTPOV\n"
+                  "1 4 0 0 0 1 0 0 0 1 0 0 0 1 open.dat\n"
+                  "1 2 30 0 0 1 0 0 0 1 0 0 0 1 twoelse.dat\n"
+                  "1 1 60 0 0 1 0 0 0 1 0 0 0 1 hidden.dat\n0 Tolpix IFNOTPOV\n"
                   "1 1 9 0 0 1 0 0 0 1 0 0 0 1 brick.dat\n");
+        // Models too small for their fitted camera: scaled down near the origin and far
+        // from it, and one whose box is a point.
+        dir.Write("models/tiny.ldr", "1 4 0 0 0 1e-8 0 0 0 1e-8 0 0 0 1e-8 brick.dat\n");
+        dir.Write("models/tinyfar.ldr", "1 4 5000 0 0 1e-8 0 0 0 1e-8 0 0 0 1e-8 brick.dat\n");
+        dir.Write("p/8-8sphe.dat", "3 16 0 0 0 0 0 0 0 0 0\n");
+        dir.Write("models/point.ldr", "1 4 0 0 0 1 0 0 0 1 0 0 0 1 8-8sphe.dat\n");
         dir.Write("models/mended.mpd",
                   "0 FILE mended.mpd\n"
                   "0 Title\r1 4 0 0 0 1 0 0 0 1 0 0 0 1 brick.dat\n"
@@ -117,6 +136,18 @@ TEST_P(PovRenderFixtures, RendersAtEveryQuality) {
 INSTANTIATE_TEST_SUITE_P(Models, PovRenderFixtures,
                          ::testing::Values("one.ldr", "all.ldr", "studonly.ldr", "mended.mpd",
                                            "blocks.ldr"));
+
+// The camera does not depend on the quality level: one level each.
+class PovRenderCamera : public PovRender, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(PovRenderCamera, TinyModelRenders) {
+    REQUIRE_POVRAY();
+    ASSERT_TRUE(Load(GetParam()));
+    EXPECT_EQ(Render(2, "tiny"), "") << GetParam();
+}
+
+INSTANTIATE_TEST_SUITE_P(Models, PovRenderCamera,
+                         ::testing::Values("tiny.ldr", "tinyfar.ldr", "point.ldr"));
 
 TEST_F(PovRender, EmptyModelStillParses) {
     REQUIRE_POVRAY();
