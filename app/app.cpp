@@ -41,10 +41,7 @@ QString Key(const char* section, const char* value) {
 
 CQzApp::CQzApp(const QStringList& args)
     : settings_(kCompany, kApplication),
-      fileTypes_(std::make_unique<QzXdgFileTypeStore>(
-          [](const std::string& path, int position, int pixels) {
-              return app::IconPixmap(position, pixels).save(QString::fromStdString(path), "PNG");
-          })) {
+      fileTypes_(std::make_unique<QzXdgFileTypeStore>(app::IconPng)) {
     for (const QString& arg : args) args_.push_back(arg.toStdString());
     rawCommandLine_ = args.join(' ');
 }
