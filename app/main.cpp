@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "app.h"
+#include "files.h"
 
 int main(int argc, char** argv) {
     // Help and version need no window.
@@ -16,6 +17,9 @@ int main(int argc, char** argv) {
             return 0;
         }
     }
+    // The toolkit finds the settings through HOME and XDG_CONFIG_HOME itself: let it
+    // find them where the program's own code does.
+    plat::SettleUserFolderEnvironment();
     QApplication application(argc, argv);
     QApplication::setApplicationName(CQzApp::kApplication);
     QApplication::setOrganizationName(CQzApp::kCompany);
