@@ -40,7 +40,8 @@ QString Key(const char* section, const char* value) {
 }  // namespace
 
 CQzApp::CQzApp(const QStringList& args)
-    : settings_(kCompany, kApplication),
+    : settingsFile_(kCompany, kApplication),
+      settings_(settingsFile_.Path(), QSettings::NativeFormat),
       fileTypes_(std::make_unique<QzXdgFileTypeStore>(app::IconPng)) {
     for (const QString& arg : args) args_.push_back(arg.toStdString());
     rawCommandLine_ = args.join(' ');
@@ -51,6 +52,8 @@ CQzApp::~CQzApp() { ExitInstance(); }
 bool CQzApp::InitInstance() {
     // Boxes shown before the main window exists have no owner.
     previousMessageBox_ = plat::SetMessageBoxHandler(&messageBox_);
+    if (!settingsFile_.IsUsersFile())
+        plat::ShowMessage(settingsFile_.Warning(), plat::MessageKind::Exclamation);
     // Settings live under the company and application keys; the recent files with them.
     for (int i = 1; i <= kRecentFiles; ++i) {
         const QString path =

@@ -12,6 +12,7 @@
 
 #include "qtmessagebox.h"
 #include "registration.h"
+#include "settingsfile.h"
 #include "switches.h"
 
 class CLogDlg;
@@ -63,6 +64,7 @@ class CQzApp : public QObject {
     std::vector<std::string> args_;
     QString rawCommandLine_;
     QzCommandLineInfo commandLine_;
+    app::SettingsFile settingsFile_;
     QSettings settings_;
     QStringList recent_;
     app::QtMessageBox messageBox_;

@@ -1,6 +1,8 @@
 // The desktop program's windows, driven as a user would, offscreen: start-up, loading
 // through the document with the log window, dragging, zooming, reloading, the caption,
 // the settings written and the goodbye. Modal windows are answered, never shown.
+#include <sys/stat.h>
+
 #include <QAction>
 #include <QApplication>
 #include <QBitmap>
@@ -174,6 +176,32 @@ class DesktopTest : public QObject {
                  QString::fromStdString(testing_support::ExamplesDir().string()));
         QCOMPARE(settings.value("Recent File List/File1").toString(), path);
         QVERIFY(settings.fileName().startsWith(qEnvironmentVariable("XDG_CONFIG_HOME")));
+    }
+
+    void aSettingsFileThatIsNoFileIsNeitherReadNorWritten() {
+        // Opening the settings would wait for a writer of the pipe for good.
+        const QString file = QSettings(CQzApp::kCompany, CQzApp::kApplication).fileName();
+        QFile::remove(file);
+        QCOMPARE(mkfifo(QFile::encodeName(file).constData(), 0600), 0);
+        const struct Removal {
+            QString path;
+            ~Removal() { QFile::remove(path); }
+        } removal{file};
+        Start({});
+        QCOMPARE(int(shown.size()), 1);
+        QCOMPARE(shown[0].text, "The settings file " + file +
+                                    " is not a regular file.\nZarvel starts with its default "
+                                    "settings and does not save them.");
+        // The settings of this run work; the pipe stays a pipe.
+        answer = [](QDialog& d) {
+            d.findChild<QLineEdit*>()->setText("/for/this/run");
+            return int(QDialog::Accepted);
+        };
+        Trigger(ID_SET_LDRAW_DIR);
+        QCOMPARE(app->Settings().value("General settings/LDrawDir").toString(),
+                 QString("/for/this/run"));
+        app.reset();
+        QVERIFY(std::filesystem::is_fifo(file.toStdString()));
     }
 
     void aLoadShowsWhatItReads() {
