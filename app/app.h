@@ -3,6 +3,7 @@
 // recent files, and the commands that belong to the program as a whole.
 #pragma once
 
+#include <QByteArrayList>
 #include <QObject>
 #include <QSettings>
 #include <QStringList>
@@ -24,7 +25,9 @@ class CQzApp : public QObject {
     Q_OBJECT
 
   public:
-    // args: the process arguments after the program name, the toolkit's own removed.
+    // args: the process arguments after the program name, the toolkit's own removed,
+    // as the bytes the process got (a file name need not be UTF-8) or as text.
+    explicit CQzApp(std::vector<std::string> args);
     explicit CQzApp(const QStringList& args);
     ~CQzApp() override;
 
@@ -37,6 +40,7 @@ class CQzApp : public QObject {
     // File Open: the open dialog, then OpenDocumentFile.
     void OnFileOpen();
     // Opens a model as every way of opening does; true when it loaded.
+    bool OpenDocumentFile(const std::string& path);
     bool OpenDocumentFile(const QString& path);
     void OnOpenRecentFile(int index);
     void OnSetLDrawDir();
@@ -57,16 +61,16 @@ class CQzApp : public QObject {
     static constexpr int kRecentFiles = 10;
 
   private:
-    void AddToRecentFileList(const QString& path);
+    void AddToRecentFileList(const QByteArray& path);
     void SaveRecentFileList();
     void CheckColourDepth();
 
     std::vector<std::string> args_;
-    QString rawCommandLine_;
+    std::string rawCommandLine_;
     QzCommandLineInfo commandLine_;
     app::SettingsFile settingsFile_;
     QSettings settings_;
-    QStringList recent_;
+    QByteArrayList recent_;  // paths as bytes
     app::QtMessageBox messageBox_;
     plat::MessageBoxHandler* previousMessageBox_ = nullptr;
     std::unique_ptr<CLogDlg> inputLog_;

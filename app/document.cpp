@@ -6,6 +6,7 @@
 
 #include "logdlg.h"
 #include "model.h"
+#include "pathtext.h"
 #include "view.h"
 
 CQzDoc::CQzDoc(const std::vector<std::string>& args, QObject* parent)
@@ -20,7 +21,11 @@ CQzDoc::~CQzDoc() {
     QzFreeLights();
 }
 
-bool CQzDoc::OnOpenDocument(const QString& path) { return core_.OpenDocument(path.toStdString()); }
+bool CQzDoc::OnOpenDocument(const QString& path) { return OnOpenDocument(app::PathBytes(path)); }
+
+bool CQzDoc::OnOpenDocument(const std::string& path) { return core_.OpenDocument(path); }
+
+QString CQzDoc::PathName() const { return app::PathText(core_.pathName); }
 
 QString CQzDoc::Title() const {
     if (core_.pathName.empty()) return tr("Untitled");
@@ -49,7 +54,7 @@ void CQzDoc::Busy(bool on, const std::string& path) {
         return;
     }
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    const QString name = QFileInfo(QString::fromStdString(path)).fileName();
+    const QString name = QFileInfo(app::PathText(path)).fileName();
     emit Progress(tr("Loading %1...").arg(name));
     // A long load tells how far it got, a few times a second.
     auto clock = std::make_shared<QElapsedTimer>();

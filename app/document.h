@@ -27,11 +27,12 @@ class CQzDoc : public QObject, public QzDocumentHost {
     // Opening a file (File Open, a recent file, a dropped file, the command line). True
     // when it loaded; the path is then the document's.
     bool OnOpenDocument(const QString& path);
+    bool OnOpenDocument(const std::string& path);
 
     void SetView(CQzView* view) { view_ = view; }
     QzDocument& Core() { return core_; }
     // The path of the open file, empty for none.
-    QString PathName() const { return QString::fromStdString(core_.pathName); }
+    QString PathName() const;
     // The file's name without its folder, "Untitled" when none is open.
     QString Title() const;
 

@@ -11,6 +11,7 @@
 
 #include "dialogunits.h"
 #include "modal.h"
+#include "pathtext.h"
 
 CLDrawDirDlg::CLDrawDirDlg(QWidget* parent)
     : QDialog(parent),
@@ -33,9 +34,12 @@ CLDrawDirDlg::CLDrawDirDlg(QWidget* parent)
 }
 
 bool CLDrawDirDlg::DoModal(std::string& directory) {
-    field_->setText(QString::fromStdString(directory));
+    const QString shown = app::PathText(directory);
+    field_->setText(shown);
     if (app::ExecModal(*this) != QDialog::Accepted) return false;
-    directory = field_->text().toStdString();
+    // A folder whose name is not UTF-8 has no exact text: unless the text was changed,
+    // the folder stays the one it was.
+    if (field_->text() != shown) directory = app::PathBytes(field_->text());
     return true;
 }
 

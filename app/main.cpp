@@ -23,10 +23,9 @@ int main(int argc, char** argv) {
     QApplication application(argc, argv);
     QApplication::setApplicationName(CQzApp::kApplication);
     QApplication::setOrganizationName(CQzApp::kCompany);
-    // The toolkit has taken its own switches out of argv by now.
-    QStringList args = QApplication::arguments();
-    args.removeFirst();
-    CQzApp app(args);
+    // The toolkit has taken its own switches out of argv by now; the rest are kept as
+    // bytes, so a file name that is not UTF-8 opens.
+    CQzApp app(std::vector<std::string>(argv + 1, argv + argc));
     if (!app.InitInstance()) return app.ExitInstance();
     const int status = QApplication::exec();
     app.ExitInstance();

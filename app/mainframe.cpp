@@ -27,6 +27,7 @@
 #include "frametexts.h"
 #include "keyboardlocks.h"
 #include "messagebox.h"
+#include "pathtext.h"
 #include "qtmessagebox.h"
 #include "registration.h"
 #include "resources.h"
@@ -489,7 +490,7 @@ void CMainFrame::dropEvent(QDropEvent* event) {
     for (const QUrl& url : event->mimeData()->urls()) {
         if (!url.isLocalFile()) continue;
         event->acceptProposedAction();
-        app_->OpenDocumentFile(url.toLocalFile());
+        app_->OpenDocumentFile(app::LocalFilePath(url));
         return;
     }
 }

@@ -19,6 +19,7 @@
 #include "messagebox.h"
 #include "modal.h"
 #include "model.h"
+#include "pathtext.h"
 #include "povwriter.h"
 #include "resources.h"
 #include "statistics.h"
@@ -197,7 +198,7 @@ void CQzView::OnWritePovFile() {
     bool waiting = false;
     WritePovFile([this, &waiting](const PovSaveDialog& ask) -> std::optional<std::string> {
         // The scene goes beside the model unless the user says otherwise.
-        const QString folder = QFileInfo(QString::fromStdString(QzParts[0].name)).absolutePath();
+        const QString folder = QFileInfo(app::PathText(QzParts[0].name)).absolutePath();
         QFileDialog dialog(this, QString::fromStdString(ask.title),
                            QDir(folder).filePath(QString::fromStdString(ask.initialName)),
                            FilterOf(ask.filter));
@@ -209,7 +210,7 @@ void CQzView::OnWritePovFile() {
             return std::nullopt;
         SetWaitCursor(true);
         waiting = true;
-        return dialog.selectedFiles().first().toStdString();
+        return app::PathBytes(dialog.selectedFiles().first());
     });
     if (waiting) SetWaitCursor(false);
     // The export's time and zero line counts are the statistics now.

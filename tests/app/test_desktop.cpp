@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -202,6 +203,66 @@ class DesktopTest : public QObject {
                  QString("/for/this/run"));
         app.reset();
         QVERIFY(std::filesystem::is_fifo(file.toStdString()));
+    }
+
+    void pathsThatAreNotUtf8KeepTheirBytes() {
+        // A library folder and a model named in Latin-1, as older systems wrote them.
+        QTemporaryDir root;
+        const std::string library = QFile::encodeName(root.path()).toStdString() + "/lib\xe9";
+        std::filesystem::copy(testing_support::ExamplesDir(), library,
+                              std::filesystem::copy_options::recursive);
+        qputenv("LDRAWDIR", QByteArray::fromStdString(library));
+        const std::string model = QFile::encodeName(models.path()).toStdString() + "/caf\xe9.ldr";
+        std::ofstream(model) << "0 Cafe\n1 4 0 0 0 1 0 0 0 1 0 0 0 1 zb1x1.dat\n";
+        plat::ClearPathCache();
+        // The toolkit cannot remove what it cannot name.
+        const struct Removal {
+            std::string library, model;
+            ~Removal() {
+                std::filesystem::remove_all(library);
+                std::filesystem::remove(model);
+            }
+        } removal{library, model};
+
+        app = std::make_unique<CQzApp>(std::vector<std::string>{model});
+        QVERIFY(app->InitInstance());
+        QVERIFY(shown.empty());  // neither "Cannot parse path" nor a failed part
+        QCOMPARE(app->Document()->Core().pathName, model);
+        QCOMPARE(QzModelTitle, std::string("Cafe"));
+        QCOMPARE(QzLDrawDir, library);
+
+        // The dialog's OK without an edit keeps the folder as it is.
+        answer = [](QDialog&) { return int(QDialog::Accepted); };
+        Trigger(ID_SET_LDRAW_DIR);
+        QCOMPARE(QzLDrawDir, library);
+
+        // Dropped as a URL, the model opens too.
+        QVERIFY(app->OpenDocumentFile(Write("plain.ldr", "0 Plain\n")));
+        QCOMPARE(QzModelTitle, std::string("Plain"));
+        QMimeData data;
+        data.setData("text/uri-list",
+                     "file://" + QByteArray::fromStdString(model).toPercentEncoding("/") + "\r\n");
+        QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        // Straight to the frame: the application would want a drag in progress.
+        static_cast<QObject*>(app->Frame())->event(&drop);
+        QCOMPARE(app->Document()->Core().pathName, model);
+
+        // The settings hold the bytes, and the next start finds them again.
+        app.reset();
+        {
+            QSettings settings(CQzApp::kCompany, CQzApp::kApplication);
+            QCOMPARE(settings.value("General settings/LDrawDir").toByteArray().toStdString(),
+                     library);
+            QCOMPARE(settings.value("Recent File List/File1").toByteArray().toStdString(), model);
+        }
+        qputenv("LDRAWDIR", "/not/used");
+        testing_support::ResetModelInput();
+        shown.clear();
+        Start({});
+        QCOMPARE(QzLDrawDir, library);
+        app->OnOpenRecentFile(0);
+        QCOMPARE(app->Document()->Core().pathName, model);
+        QVERIFY(shown.empty());
     }
 
     void aLoadShowsWhatItReads() {
