@@ -9,6 +9,8 @@
 #include "aboutdlg.h"
 #include "diagnostics.h"
 #include "document.h"
+#include "files.h"
+#include "firststart.h"
 #include "format.h"
 #include "frametexts.h"
 #include "ldrawdir.h"
@@ -132,10 +134,17 @@ bool CQzApp::InitInstance() {
     CheckColourDepth();
 
     if (commandLine_.command == QzCommandLineInfo::FileNew) return true;
+    const bool libraryKnown = QzLibraryKnown();
     const bool opened = OpenDocumentFile(commandLine_.fileName);
     commandFailed_ = !opened;
     // Printing is not provided: "-p" and "-pt" only load the model, then end the program.
     if (commandLine_.command != QzCommandLineInfo::FileOpen) return false;
+    // A first start without a library: the window stays for the user to choose one.
+    if (!opened && !libraryKnown && plat::CanOpenForReading(commandLine_.fileName)) {
+        commandFailed_ = false;
+        OfferLibraryFolder(commandLine_.fileName);
+        return true;
+    }
     return opened;
 }
 
@@ -215,13 +224,14 @@ void CQzApp::SaveRecentFileList() {
     if (frame_) frame_->SetRecentFiles(app::PathTexts(recent_));
 }
 
-void CQzApp::OnSetLDrawDir() {
+bool CQzApp::OnSetLDrawDir() {
     CLDrawDirDlg dialog(frame_);
     std::string directory = QzLDrawDir;
-    if (!dialog.DoModal(directory)) return;
+    if (!dialog.DoModal(directory)) return false;
     // Taken as typed; the next load uses it.
     QzLDrawDir = directory;
     settings_.setValue(Key(kGeneralSettings, "LDrawDir"), app::PathSetting(directory));
+    return true;
 }
 
 void CQzApp::OnRegisterFileTypes(int types) { RegisterFileTypes(*fileTypes_, types); }

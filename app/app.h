@@ -43,7 +43,8 @@ class CQzApp : public QObject {
     bool OpenDocumentFile(const std::string& path);
     bool OpenDocumentFile(const QString& path);
     void OnOpenRecentFile(int index);
-    void OnSetLDrawDir();
+    // The LDraw directory dialog; true when it was closed with OK.
+    bool OnSetLDrawDir();
     void OnAppAbout();
     // "Register File Types": the extensions of the set (QZ_TYPE_DAT, QZ_TYPE_MPD).
     void OnRegisterFileTypes(int types);
@@ -61,6 +62,9 @@ class CQzApp : public QObject {
     static constexpr int kRecentFiles = 10;
 
   private:
+    // After a model did not open for want of a library: the LDraw directory dialog until
+    // a folder with a library is chosen, then the model. False when the user gave up.
+    bool OfferLibraryFolder(const std::string& model);
     void AddToRecentFileList(const QByteArray& path);
     void SaveRecentFileList();
     void CheckColourDepth();

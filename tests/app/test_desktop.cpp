@@ -40,6 +40,7 @@
 #include "diagnostics.h"
 #include "doccore.h"
 #include "document.h"
+#include "ldrawdirdlg.h"
 #include "loader.h"
 #include "logdlg.h"
 #include "mainframe.h"
@@ -293,6 +294,53 @@ class DesktopTest : public QObject {
         QCOMPARE(shown[0].text,
                  QString("Cannot parse path: \"" + models.filePath("none.ldr") + "\""));
         QCOMPARE(shown[1].text, QString("Failed to open document."));
+        QCOMPARE(app->ExitInstance(), 1);
+    }
+
+    void aFirstStartWithoutALibraryOffersOneThenOpensTheModel() {
+        qunsetenv("LDRAWDIR");
+        const QString path = Write("first.ldr", "0 First\n1 4 0 0 0 1 0 0 0 1 0 0 0 1 zb1x1.dat\n");
+        const QString library = QString::fromStdString(testing_support::ExamplesDir().string());
+        int dialogs = 0;
+        answer = [&](QDialog& d) {
+            if (!qobject_cast<CLDrawDirDlg*>(&d)) return int(QMessageBox::Ok);
+            // A folder without a library first, then the library.
+            d.findChild<QLineEdit*>()->setText(++dialogs == 1 ? models.path() : library);
+            return int(QDialog::Accepted);
+        };
+        Start({path});
+        QCOMPARE(int(shown.size()), 4);
+        QCOMPARE(shown[0].text, QString("LDRAWDIR not set.\nSpecify directory in the Edit menu."));
+        QCOMPARE(shown[1].caption, QString("LDraw Directory"));
+        QCOMPARE(shown[2].text, "There is no LDraw library in\n" + models.path() +
+                                    "\nSelect the folder that holds the folders P and PARTS.");
+        QCOMPARE(shown[3].caption, QString("LDraw Directory"));
+        QCOMPARE(app->Document()->PathName(), path);
+        QCOMPARE(app->Frame()->windowTitle(), QString("first.ldr - Zarvel  \"First\""));
+        QCOMPARE(QSettings(CQzApp::kCompany, CQzApp::kApplication)
+                     .value("General settings/LDrawDir")
+                     .toString(),
+                 library);
+    }
+
+    void aFirstStartWithoutALibraryKeepsTheWindowWhenTheUserCancels() {
+        qunsetenv("LDRAWDIR");
+        const QString path = Write("first.ldr", "1 4 0 0 0 1 0 0 0 1 0 0 0 1 zb1x1.dat\n");
+        Start({path});
+        QCOMPARE(int(shown.size()), 2);
+        QCOMPARE(shown[0].text, QString("LDRAWDIR not set.\nSpecify directory in the Edit menu."));
+        QCOMPARE(shown[1].caption, QString("LDraw Directory"));
+        QVERIFY(app->Frame()->isVisible());
+        QCOMPARE(app->Frame()->windowTitle(), QString("Untitled - Zarvel"));
+        QCOMPARE(app->ExitInstance(), 0);
+    }
+
+    void printSwitchWithoutALibraryEndsTheProgram() {
+        qunsetenv("LDRAWDIR");
+        const QString path = Write("print.ldr", "1 4 0 0 0 1 0 0 0 1 0 0 0 1 zb1x1.dat\n");
+        Start({"-p", path}, false);
+        QCOMPARE(int(shown.size()), 1);
+        QCOMPARE(shown[0].text, QString("LDRAWDIR not set.\nSpecify directory in the Edit menu."));
         QCOMPARE(app->ExitInstance(), 1);
     }
 

@@ -1,0 +1,10 @@
+// Whether the program has an LDraw library to load from, for the first start.
+#pragma once
+
+#include <string>
+
+// Whether a library folder is known: stored or found at start-up, or named by LDRAWDIR
+// (even empty), which a load reads once more. Without one every load fails at once.
+bool QzLibraryKnown();
+// Whether the folder holds an LDraw library: the folders PARTS and P, in any letter case.
+bool QzIsLibraryFolder(const std::string& folder);
