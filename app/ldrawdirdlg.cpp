@@ -45,8 +45,10 @@ bool CLDrawDirDlg::DoModal(std::string& directory) {
 
 void CLDrawDirDlg::Browse() {
     // The picker starts at the desktop, as the folder to look from.
-    const QString start = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
-    const QString folder = QFileDialog::getExistingDirectory(
-        this, tr(kLDrawDirPrompt), start.isEmpty() ? QDir::homePath() : start);
-    if (!folder.isEmpty()) field_->setText(QDir::toNativeSeparators(folder));
+    QFileDialog picker(this, tr(kLDrawDirPrompt),
+                       app::PickerStartFolder(QStandardPaths::DesktopLocation));
+    picker.setFileMode(QFileDialog::Directory);
+    picker.setOption(QFileDialog::ShowDirsOnly);
+    if (app::ExecModal(picker) != QDialog::Accepted || picker.selectedFiles().isEmpty()) return;
+    field_->setText(QDir::toNativeSeparators(picker.selectedFiles().first()));
 }

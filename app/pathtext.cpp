@@ -1,6 +1,8 @@
 #include "pathtext.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <filesystem>
 
 namespace app {
@@ -37,6 +39,12 @@ QVariant PathSetting(const std::string& path) {
 std::string PathFromSetting(const QVariant& value) {
     // A text gives its UTF-8 bytes.
     return value.toByteArray().toStdString();
+}
+
+QString PickerStartFolder(QStandardPaths::StandardLocation location) {
+    const QString folder = QStandardPaths::writableLocation(location);
+    if (!folder.isEmpty() && QFileInfo(folder).isDir()) return folder;
+    return QDir::homePath();
 }
 
 std::string LocalFilePath(const QUrl& url) {

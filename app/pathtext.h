@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QByteArrayList>
+#include <QStandardPaths>
 #include <QString>
 #include <QStringList>
 #include <QUrl>
@@ -28,6 +29,11 @@ std::string AbsolutePath(const std::string& path);
 QVariant PathSetting(const std::string& path);
 // The path a setting holds, whichever form it was stored in.
 std::string PathFromSetting(const QVariant& value);
+
+// The folder a picker starts in: the user's standard folder of that kind (pictures,
+// desktop) when it exists, else the home folder. Handed to a picker as its folder, it
+// leaves the name field empty.
+QString PickerStartFolder(QStandardPaths::StandardLocation location);
 
 // The local file a URL names, its percent-encoded bytes decoded as bytes; empty for a
 // URL that names no local file.

@@ -141,7 +141,7 @@ void CQzView::OnZoom() {
 
 void CQzView::OnBackgroundImage() {
     QFileDialog dialog(this, tr("Load background image"),
-                       QStandardPaths::writableLocation(QStandardPaths::PicturesLocation),
+                       app::PickerStartFolder(QStandardPaths::PicturesLocation),
                        tr("Bitmap files (*.bmp *.BMP);;All Files (*)"));
     dialog.setFileMode(QFileDialog::ExistingFile);
     if (app::ExecModal(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;

@@ -8,6 +8,7 @@
 #include <QBitmap>
 #include <QCheckBox>
 #include <QDialog>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -550,6 +551,50 @@ class DesktopTest : public QObject {
         const QCursor hand = View()->cursor();
         QCOMPARE(hand.hotSpot(), QPoint(15, 15));
         QCOMPARE(hand.bitmap().size(), QSize(32, 32));
+    }
+
+    void pickersStartInFoldersThatExist() {
+        QTemporaryDir home;
+        const struct Restore {
+            QByteArray home;
+            ~Restore() { qputenv("HOME", home); }
+        } restore{qgetenv("HOME")};
+        qputenv("HOME", QFile::encodeName(home.path()));
+        QVERIFY(QDir(home.path()).mkpath("lib"));
+        Start({});
+        struct Seen {
+            QString folder, name;
+        };
+        std::vector<Seen> seen;  // where each picker started, and its name field
+        QString chosen;          // the LDraw directory dialog's text after Browse...
+        answer = [&](QDialog& d) {
+            if (auto* files = qobject_cast<QFileDialog*>(&d)) {
+                auto* name = files->findChild<QLineEdit*>("fileNameEdit");
+                seen.push_back({files->directory().absolutePath(), name ? name->text() : "?"});
+                if (files->fileMode() != QFileDialog::Directory) return int(QDialog::Rejected);
+                files->selectFile(home.filePath("lib"));
+                return int(QDialog::Accepted);
+            }
+            auto& dialog = static_cast<CLDrawDirDlg&>(d);
+            dialog.BrowseButton()->click();
+            chosen = dialog.Field()->text();
+            return int(QDialog::Rejected);
+        };
+        // Without Pictures and Desktop: the home folder; with them: they.
+        for (bool made : {false, true}) {
+            if (made)
+                QVERIFY(QDir(home.path()).mkpath("Pictures") &&
+                        QDir(home.path()).mkpath("Desktop"));
+            seen.clear();
+            Trigger(ID_BACKGROUND_IMAGE);
+            Trigger(ID_SET_LDRAW_DIR);
+            QCOMPARE(int(seen.size()), 2);
+            QCOMPARE(seen[0].folder, made ? home.filePath("Pictures") : home.path());
+            QCOMPARE(seen[0].name, QString());
+            QCOMPARE(seen[1].folder, made ? home.filePath("Desktop") : home.path());
+            QCOMPARE(seen[1].name, QString());
+            QCOMPARE(chosen, home.filePath("lib"));
+        }
     }
 
     void treeWindowFillsLazilyAndComposesTexts() {
