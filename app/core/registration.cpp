@@ -233,6 +233,11 @@ bool QzXdgFileTypeStore::ReadMimeApps(std::string& text) {
     if (st.st_size > kMaxMimeAppsSize) return fail(EFBIG);
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return fail(errno);
+    // The file opened is the one looked at, not one put in its place since.
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return fail(EINVAL);
+    }
     char buffer[65536];
     for (;;) {
         const ssize_t n = ::read(fd, buffer, sizeof buffer);
