@@ -200,7 +200,7 @@ void CQzView::OnWritePovFile() {
         // The scene goes beside the model unless the user says otherwise.
         const QString folder = QFileInfo(app::PathText(QzParts[0].name)).absolutePath();
         QFileDialog dialog(this, QString::fromStdString(ask.title),
-                           QDir(folder).filePath(QString::fromStdString(ask.initialName)),
+                           QDir(folder).filePath(app::PathText(ask.initialName)),
                            FilterOf(ask.filter));
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.setFileMode(QFileDialog::AnyFile);
