@@ -9,6 +9,8 @@
 #include "aboutdlg.h"
 #include "diagnostics.h"
 #include "document.h"
+#include "files.h"
+#include "firststart.h"
 #include "format.h"
 #include "frametexts.h"
 #include "ldrawdir.h"
@@ -17,6 +19,7 @@
 #include "mainframe.h"
 #include "messagebox.h"
 #include "modal.h"
+#include "pathtext.h"
 #include "resources.h"
 #include "view.h"
 
@@ -35,16 +38,23 @@ QString Key(const char* section, const char* value) {
     return QString::fromLatin1(section) + '/' + QString::fromLatin1(value);
 }
 
+std::vector<std::string> ArgumentBytes(const QStringList& args) {
+    std::vector<std::string> bytes;
+    for (const QString& arg : args) bytes.push_back(app::PathBytes(arg));
+    return bytes;
+}
+
 }  // namespace
 
-CQzApp::CQzApp(const QStringList& args)
-    : settings_(kCompany, kApplication),
-      fileTypes_(std::make_unique<QzXdgFileTypeStore>(
-          [](const std::string& path, int position, int pixels) {
-              return app::IconPixmap(position, pixels).save(QString::fromStdString(path), "PNG");
-          })) {
-    for (const QString& arg : args) args_.push_back(arg.toStdString());
-    rawCommandLine_ = args.join(' ');
+CQzApp::CQzApp(const QStringList& args) : CQzApp(ArgumentBytes(args)) {}
+
+CQzApp::CQzApp(std::vector<std::string> args)
+    : args_(std::move(args)),
+      settingsFile_(kCompany, kApplication),
+      settings_(settingsFile_.Path(), QSettings::NativeFormat),
+      fileTypes_(std::make_unique<QzXdgFileTypeStore>(app::IconPng)) {
+    for (const std::string& arg : args_)
+        rawCommandLine_ += (rawCommandLine_.empty() ? "" : " ") + arg;
 }
 
 CQzApp::~CQzApp() {
@@ -54,14 +64,16 @@ CQzApp::~CQzApp() {
 bool CQzApp::InitInstance() {
     // Boxes shown before the main window exists have no owner.
     previousMessageBox_ = plat::SetMessageBoxHandler(&messageBox_);
+    if (!settingsFile_.IsUsersFile())
+        plat::ShowMessage(settingsFile_.Warning(), plat::MessageKind::Exclamation);
     // Settings live under the company and application keys; the recent files with them.
     for (int i = 1; i <= kRecentFiles; ++i) {
-        const QString path =
-            settings_.value(Key(kRecentSection, "File") + QString::number(i)).toString();
-        if (!path.isEmpty()) recent_ << path;
+        const std::string path =
+            app::PathFromSetting(settings_.value(Key(kRecentSection, "File") + QString::number(i)));
+        if (!path.empty()) recent_ << QByteArray::fromStdString(path);
     }
 
-    QzDebugLog("***** cmdline: '%s'\n", rawCommandLine_.toUtf8().constData());
+    QzDebugLog("***** cmdline: '%s'\n", rawCommandLine_.c_str());
     QzDebugLog("***** Start of Zarvel\n");
     commandLine_ = QzParseCommandLine(args_);
     const std::string& name = commandLine_.fileName;
@@ -81,9 +93,7 @@ bool CQzApp::InitInstance() {
     }
     if (commandLine_.command != QzCommandLineInfo::FileNew && !name.empty()) {
         QzDebugLog("***** Filename '%s'\n", name.c_str());
-        const std::string full =
-            QDir::cleanPath(QFileInfo(QString::fromStdString(name)).absoluteFilePath())
-                .toStdString();
+        const std::string full = app::AbsolutePath(name);
         QzDebugLog("***** _tfullpath returned %x\n",
                    static_cast<unsigned>(reinterpret_cast<uintptr_t>(full.c_str())));
         QzDebugLog("***** _tfullpath '%s'\n", full.c_str());
@@ -98,9 +108,9 @@ bool CQzApp::InitInstance() {
     }
 
     const std::string ldrawDir = QzFindLDrawDir(
-        settings_.value(Key(kGeneralSettings, "LDrawDir")).toString().toStdString(),
+        app::PathFromSetting(settings_.value(Key(kGeneralSettings, "LDrawDir"))),
         [this](const std::string& dir) {
-            settings_.setValue(Key(kGeneralSettings, "LDrawDir"), QString::fromStdString(dir));
+            settings_.setValue(Key(kGeneralSettings, "LDrawDir"), app::PathSetting(dir));
         });
 
     // The document, the view and the frame around it.
@@ -114,8 +124,8 @@ bool CQzApp::InitInstance() {
     frame_ = new CMainFrame(*this, *fileTypes_, document_, view_, QzFrameSizeSwitch(args_));
     connect(frame_, &CMainFrame::RecentFileChosen, this, &CQzApp::OnOpenRecentFile);
     connect(frame_, &CMainFrame::FileDropped, this,
-            [this](const QString& path) { OpenDocumentFile(path); });
-    frame_->SetRecentFiles(recent_);
+            [this](const std::string& path) { OpenDocumentFile(path); });
+    frame_->SetRecentFiles(app::PathTexts(recent_));
     messageBox_.SetOwner(frame_);
     inputLog_ = std::make_unique<CLogDlg>(QString::fromLatin1(kInputLogCaption), frame_);
     document_->SetLogWindow(inputLog_.get());
@@ -126,10 +136,17 @@ bool CQzApp::InitInstance() {
     CheckColourDepth();
 
     if (commandLine_.command == QzCommandLineInfo::FileNew) return true;
-    const bool opened = OpenDocumentFile(QString::fromStdString(commandLine_.fileName));
+    const bool libraryKnown = QzLibraryKnown(document_->Core().settings.ldrawDir);
+    const bool opened = OpenDocumentFile(commandLine_.fileName);
     commandFailed_ = !opened;
     // Printing is not provided: "-p" and "-pt" only load the model, then end the program.
     if (commandLine_.command != QzCommandLineInfo::FileOpen) return false;
+    // A first start without a library: the window stays for the user to choose one.
+    if (!opened && !libraryKnown && plat::CanOpenForReading(commandLine_.fileName)) {
+        commandFailed_ = false;
+        OfferLibraryFolder(commandLine_.fileName);
+        return true;
+    }
     return opened;
 }
 
@@ -171,23 +188,27 @@ void CQzApp::OnFileOpen() {
 }
 
 bool CQzApp::OpenDocumentFile(const QString& path) {
-    const QString full = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    return OpenDocumentFile(app::PathBytes(path));
+}
+
+bool CQzApp::OpenDocumentFile(const std::string& path) {
+    const std::string full = app::AbsolutePath(path);
     if (!document_->OnOpenDocument(full)) return false;
-    AddToRecentFileList(full);
+    AddToRecentFileList(QByteArray::fromStdString(full));
     return true;
 }
 
 void CQzApp::OnOpenRecentFile(int index) {
     if (index < 0 || index >= recent_.size()) return;
-    const QString path = recent_[index];
+    const QByteArray path = recent_[index];
     // A file that cannot be opened any more leaves the list.
-    if (!OpenDocumentFile(path)) {
+    if (!OpenDocumentFile(path.toStdString())) {
         recent_.removeAll(path);
         SaveRecentFileList();
     }
 }
 
-void CQzApp::AddToRecentFileList(const QString& path) {
+void CQzApp::AddToRecentFileList(const QByteArray& path) {
     recent_.removeAll(path);
     recent_.prepend(path);
     while (recent_.size() > kRecentFiles) recent_.removeLast();
@@ -198,21 +219,22 @@ void CQzApp::SaveRecentFileList() {
     for (int i = 1; i <= kRecentFiles; ++i) {
         const QString key = Key(kRecentSection, "File") + QString::number(i);
         if (i <= recent_.size())
-            settings_.setValue(key, recent_[i - 1]);
+            settings_.setValue(key, app::PathSetting(recent_[i - 1].toStdString()));
         else
             settings_.remove(key);
     }
-    if (frame_) frame_->SetRecentFiles(recent_);
+    if (frame_) frame_->SetRecentFiles(app::PathTexts(recent_));
 }
 
-void CQzApp::OnSetLDrawDir() {
+bool CQzApp::OnSetLDrawDir() {
     CLDrawDirDlg dialog(frame_);
     std::string& current = document_->Core().settings.ldrawDir;
     std::string directory = current;
-    if (!dialog.DoModal(directory)) return;
+    if (!dialog.DoModal(directory)) return false;
     // Taken as typed; the next load uses it.
     current = directory;
-    settings_.setValue(Key(kGeneralSettings, "LDrawDir"), QString::fromStdString(directory));
+    settings_.setValue(Key(kGeneralSettings, "LDrawDir"), app::PathSetting(directory));
+    return true;
 }
 
 void CQzApp::OnRegisterFileTypes(int types) { ::RegisterFileTypes(*fileTypes_, types); }

@@ -4,6 +4,7 @@
 // hands the others to the document, the view and the frame.
 #pragma once
 
+#include <QByteArrayList>
 #include <QObject>
 #include <QSettings>
 #include <QStringList>
@@ -14,6 +15,7 @@
 #include "commands.h"
 #include "qtmessagebox.h"
 #include "registration.h"
+#include "settingsfile.h"
 #include "switches.h"
 
 class CLogDlg;
@@ -25,7 +27,9 @@ class CQzApp : public QObject, public QzCommandTarget {
     Q_OBJECT
 
   public:
-    // args: the process arguments after the program name, the toolkit's own removed.
+    // args: the process arguments after the program name, the toolkit's own removed,
+    // as the bytes the process got (a file name need not be UTF-8) or as text.
+    explicit CQzApp(std::vector<std::string> args);
     explicit CQzApp(const QStringList& args);
     ~CQzApp() override;
 
@@ -38,9 +42,11 @@ class CQzApp : public QObject, public QzCommandTarget {
     // File Open: the open dialog, then OpenDocumentFile.
     void OnFileOpen();
     // Opens a model as every way of opening does; true when it loaded.
+    bool OpenDocumentFile(const std::string& path);
     bool OpenDocumentFile(const QString& path);
     void OnOpenRecentFile(int index);
-    void OnSetLDrawDir();
+    // The LDraw directory dialog; true when it was closed with OK.
+    bool OnSetLDrawDir();
     void OnAppAbout();
     // "Register File Types": the extensions of the set (QZ_TYPE_DAT, QZ_TYPE_MPD).
     void OnRegisterFileTypes(int types);
@@ -85,15 +91,19 @@ class CQzApp : public QObject, public QzCommandTarget {
     static constexpr int kRecentFiles = 10;
 
   private:
-    void AddToRecentFileList(const QString& path);
+    // After a model did not open for want of a library: the LDraw directory dialog until
+    // a folder with a library is chosen, then the model. False when the user gave up.
+    bool OfferLibraryFolder(const std::string& model);
+    void AddToRecentFileList(const QByteArray& path);
     void SaveRecentFileList();
     void CheckColourDepth();
 
     std::vector<std::string> args_;
-    QString rawCommandLine_;
+    std::string rawCommandLine_;
     QzCommandLineInfo commandLine_;
+    app::SettingsFile settingsFile_;
     QSettings settings_;
-    QStringList recent_;
+    QByteArrayList recent_;  // paths as bytes
     app::QtMessageBox messageBox_;
     plat::MessageBoxHandler* previousMessageBox_ = nullptr;
     std::unique_ptr<CLogDlg> inputLog_;

@@ -4,6 +4,7 @@
 #include <QFileInfo>
 
 #include "logdlg.h"
+#include "pathtext.h"
 
 CQzDoc::CQzDoc(const std::vector<std::string>& args, QObject* parent)
     : QObject(parent), core_(*this) {
@@ -13,11 +14,15 @@ CQzDoc::CQzDoc(const std::vector<std::string>& args, QObject* parent)
 
 CQzDoc::~CQzDoc() { core_.StopPollTimer(); }
 
-bool CQzDoc::OnOpenDocument(const QString& path) {
-    const bool opened = core_.OpenDocument(path.toStdString());
+bool CQzDoc::OnOpenDocument(const QString& path) { return OnOpenDocument(app::PathBytes(path)); }
+
+bool CQzDoc::OnOpenDocument(const std::string& path) {
+    const bool opened = core_.OpenDocument(path);
     if (opened) emit Changed();
     return opened;
 }
+
+QString CQzDoc::PathName() const { return app::PathText(core_.pathName); }
 
 QString CQzDoc::Title() const {
     if (core_.pathName.empty()) return tr("Untitled");
@@ -50,7 +55,7 @@ void CQzDoc::Busy(bool on, const std::string& path) {
         return;
     }
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    loadingName_ = QFileInfo(QString::fromStdString(path)).fileName();
+    loadingName_ = QFileInfo(app::PathText(path)).fileName();
     filesRead_ = 0;
     progressClock_.start();
     emit Progress(tr("Loading %1...").arg(loadingName_));

@@ -26,6 +26,7 @@ class CQzDoc : public QObject, public QzDocumentHost {
     // Opening a file (File Open, a recent file, a dropped file, the command line). True
     // when it loaded; the path is then the document's.
     bool OnOpenDocument(const QString& path);
+    bool OnOpenDocument(const std::string& path);
     // The palette loads read into (the view's) and the window that shows the input log.
     void SetPalette(QzPalette* palette) { palette_ = palette; }
     void SetLogWindow(CLogDlg* window) { logWindow_ = window; }
@@ -34,7 +35,7 @@ class CQzDoc : public QObject, public QzDocumentHost {
     const QzModel& Model() const { return core_.model; }
     QzModel& Model() { return core_.model; }
     // The path of the open file, empty for none.
-    QString PathName() const { return QString::fromStdString(core_.pathName); }
+    QString PathName() const;
     // The file's name without its folder, "Untitled" when none is open.
     QString Title() const;
 

@@ -3,6 +3,7 @@
 // gives FOLDER/SIZE/apps/zarvel.png and FOLDER/SIZE/mimetypes/application-x-ldraw.png,
 // application-x-multi-part-ldraw.png for the sizes of the hicolor theme.
 #include <QDir>
+#include <QFile>
 #include <QGuiApplication>
 #include <QPixmap>
 #include <cstdio>
@@ -15,7 +16,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     QGuiApplication application(argc, argv);
-    const QDir root(QString::fromLocal8Bit(argv[1]));
+    const QDir root(QFile::decodeName(argv[1]));
     struct Icon {
         const char* folder;
         const char* name;

@@ -11,6 +11,7 @@
 
 #include "dialogunits.h"
 #include "modal.h"
+#include "pathtext.h"
 
 CLDrawDirDlg::CLDrawDirDlg(QWidget* parent)
     : QDialog(parent),
@@ -33,16 +34,21 @@ CLDrawDirDlg::CLDrawDirDlg(QWidget* parent)
 }
 
 bool CLDrawDirDlg::DoModal(std::string& directory) {
-    field_->setText(QString::fromStdString(directory));
+    const QString shown = app::PathText(directory);
+    field_->setText(shown);
     if (app::ExecModal(*this) != QDialog::Accepted) return false;
-    directory = field_->text().toStdString();
+    // A folder whose name is not UTF-8 has no exact text: unless the text was changed,
+    // the folder stays the one it was.
+    if (field_->text() != shown) directory = app::PathBytes(field_->text());
     return true;
 }
 
 void CLDrawDirDlg::Browse() {
     // The picker starts at the desktop, as the folder to look from.
-    const QString start = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
-    const QString folder = QFileDialog::getExistingDirectory(
-        this, tr(kLDrawDirPrompt), start.isEmpty() ? QDir::homePath() : start);
-    if (!folder.isEmpty()) field_->setText(QDir::toNativeSeparators(folder));
+    QFileDialog picker(this, tr(kLDrawDirPrompt),
+                       app::PickerStartFolder(QStandardPaths::DesktopLocation));
+    picker.setFileMode(QFileDialog::Directory);
+    picker.setOption(QFileDialog::ShowDirsOnly);
+    if (app::ExecModal(picker) != QDialog::Accepted || picker.selectedFiles().isEmpty()) return;
+    field_->setText(QDir::toNativeSeparators(picker.selectedFiles().first()));
 }

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "app.h"
+#include "files.h"
 #include "version.h"
 
 int main(int argc, char** argv) {
@@ -17,13 +18,15 @@ int main(int argc, char** argv) {
             return 0;
         }
     }
+    // The toolkit finds the settings through HOME and XDG_CONFIG_HOME itself: let it
+    // find them where the program's own code does.
+    plat::SettleUserFolderEnvironment();
     QApplication application(argc, argv);
     QApplication::setApplicationName(CQzApp::kApplication);
     QApplication::setOrganizationName(CQzApp::kCompany);
-    // The toolkit has taken its own switches out of argv by now.
-    QStringList args = QApplication::arguments();
-    args.removeFirst();
-    CQzApp app(args);
+    // The toolkit has taken its own switches out of argv by now; the rest are kept as
+    // bytes, so a file name that is not UTF-8 opens.
+    CQzApp app(std::vector<std::string>(argv + 1, argv + argc));
     if (!app.InitInstance()) return app.ExitInstance();
     const int status = QApplication::exec();
     app.ExitInstance();

@@ -24,6 +24,7 @@
 #include "frametexts.h"
 #include "keyboardlocks.h"
 #include "messagebox.h"
+#include "pathtext.h"
 #include "qtmessagebox.h"
 #include "registration.h"
 #include "resources.h"
@@ -370,7 +371,7 @@ void CMainFrame::dropEvent(QDropEvent* event) {
     for (const QUrl& url : event->mimeData()->urls()) {
         if (!url.isLocalFile()) continue;
         event->acceptProposedAction();
-        emit FileDropped(url.toLocalFile());
+        emit FileDropped(app::LocalFilePath(url));
         return;
     }
 }

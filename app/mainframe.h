@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <utility>
 
 #include "commandids.h"
@@ -63,7 +64,7 @@ class CMainFrame : public QMainWindow {
     // A recent file was chosen from the File menu (its index in the list).
     void RecentFileChosen(int index);
     // A file was dropped onto the window.
-    void FileDropped(const QString& path);
+    void FileDropped(const std::string& path);
 
   protected:
     void closeEvent(QCloseEvent* event) override;

@@ -1,6 +1,7 @@
 #include "resources.h"
 
 #include <QBitmap>
+#include <QBuffer>
 #include <QImage>
 #include <QPainter>
 #include <QPainterPath>
@@ -225,6 +226,15 @@ QIcon AppIcon() {
         return result;
     }();
     return icon;
+}
+
+bool IconPng(int position, int pixels, std::string& png) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    if (!buffer.open(QIODevice::WriteOnly) || !IconPixmap(position, pixels).save(&buffer, "PNG"))
+        return false;
+    png = bytes.toStdString();
+    return true;
 }
 
 QPixmap IconPixmap(int position, int pixels) {

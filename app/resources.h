@@ -4,6 +4,7 @@
 
 #include <QCursor>
 #include <QIcon>
+#include <string>
 
 #include "commandids.h"
 
@@ -12,6 +13,8 @@ namespace app {
 QIcon AppIcon();
 // The program's icons by position: 0 the program, 6 a .dat file, 7 an .mpd file.
 QPixmap IconPixmap(int position, int pixels);
+// The same icon as the bytes of a PNG file; false when it cannot be encoded.
+bool IconPng(int position, int pixels, std::string& png);
 // The hand the view shows everywhere in its window: 32 x 32, black outline on white,
 // hot spot 15, 15.
 QCursor HandCursor();

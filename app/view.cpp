@@ -19,6 +19,7 @@
 #include "messagebox.h"
 #include "modal.h"
 #include "model.h"
+#include "pathtext.h"
 #include "povwriter.h"
 #include "resources.h"
 #include "statistics.h"
@@ -140,7 +141,7 @@ void CQzView::OnZoom() {
 
 void CQzView::OnBackgroundImage() {
     QFileDialog dialog(this, tr("Load background image"),
-                       QStandardPaths::writableLocation(QStandardPaths::PicturesLocation),
+                       app::PickerStartFolder(QStandardPaths::PicturesLocation),
                        tr("Bitmap files (*.bmp *.BMP);;All Files (*)"));
     dialog.setFileMode(QFileDialog::ExistingFile);
     if (app::ExecModal(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
@@ -191,8 +192,8 @@ void CQzView::ExportScene(const QzModel& model) {
     plat::ShowMessage("WARNING: This has not been tested, you may want to use Tolpix instead",
                       plat::MessageKind::Exclamation);
     // The scene goes beside the model unless the user says otherwise.
-    const QString modelPath = QString::fromStdString(model.Main().name);
-    const QString name = QString::fromStdString(PovProposedFileName(model.Main().name));
+    const QString modelPath = app::PathText(model.Main().name);
+    const QString name = app::PathText(PovProposedFileName(model.Main().name));
     QFileDialog dialog(this, tr("Write POV file"),
                        QDir(QFileInfo(modelPath).absolutePath()).filePath(name),
                        tr("PoVRay scene files (*.pov);;All Files (*)"));
@@ -203,7 +204,7 @@ void CQzView::ExportScene(const QzModel& model) {
     if (app::ExecModal(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
     SetWaitCursor(true);
     const PovExport done =
-        PovWriteSceneFile(dialog.selectedFiles().first().toStdString(), model,
+        PovWriteSceneFile(app::PathBytes(dialog.selectedFiles().first()), model,
                           core_.State().palette, kPovDefaultOptions, model.Main().name);
     SetWaitCursor(false);
     if (done.result != POV_NOT_OPENED) {

@@ -8,7 +8,8 @@
 #include "loader.h"
 
 std::string QzLDrawIniPath() {
-    return plat::UserFolder("XDG_CONFIG_HOME", "/.config") + "/ldraw.ini";
+    const std::string folder = plat::UserFolder("XDG_CONFIG_HOME", "/.config");
+    return folder.empty() ? std::string() : folder + "/ldraw.ini";
 }
 
 namespace {

@@ -7,7 +7,7 @@
 #include <string>
 
 // ldraw.ini in the user's configuration folder: $XDG_CONFIG_HOME/ldraw.ini, else
-// ~/.config/ldraw.ini.
+// ~/.config/ldraw.ini; empty when the user has no home folder.
 std::string QzLDrawIniPath();
 
 // A value of an ini file: the section and key are found in any letter case, blanks

@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -309,10 +310,50 @@ std::optional<std::string> GetEnv(const char* name) {
     return std::string(value);
 }
 
+namespace {
+
+bool IsAbsolute(const std::optional<std::string>& path) {
+    return path && !path->empty() && path->front() == '/';
+}
+
+// The names of the freedesktop base folders of a user.
+constexpr const char* kUserFolderVariables[] = {"XDG_CONFIG_HOME", "XDG_DATA_HOME",
+                                                "XDG_CACHE_HOME", "XDG_STATE_HOME"};
+
+}  // namespace
+
+std::string HomeFolder() {
+    const std::optional<std::string> home = GetEnv("HOME");
+    if (IsAbsolute(home)) return *home;
+    // Without a usable HOME: the account's home folder.
+    std::vector<char> buffer(16384);
+    struct passwd entry;
+    struct passwd* found = nullptr;
+    if (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found &&
+        found->pw_dir && found->pw_dir[0] == '/')
+        return found->pw_dir;
+    return {};
+}
+
 std::string UserFolder(const char* variable, const char* fallbackBelowHome) {
+    // A relative path is no base folder: it counts as unset.
     const std::optional<std::string> set = GetEnv(variable);
-    if (set && !set->empty()) return *set;
-    return GetEnv("HOME").value_or("") + fallbackBelowHome;
+    if (IsAbsolute(set)) return *set;
+    std::string home = HomeFolder();
+    if (home.empty()) return {};
+    while (!home.empty() && home.back() == '/') home.pop_back();
+    return home + fallbackBelowHome;
+}
+
+void SettleUserFolderEnvironment() {
+    if (!IsAbsolute(GetEnv("HOME"))) {
+        const std::string home = HomeFolder();
+        if (!home.empty()) setenv("HOME", home.c_str(), 1);
+    }
+    for (const char* variable : kUserFolderVariables) {
+        const std::optional<std::string> set = GetEnv(variable);
+        if (set && !IsAbsolute(set)) unsetenv(variable);
+    }
 }
 
 std::string TempDir() {

@@ -57,9 +57,18 @@ bool SameIgnoringCase(std::string_view a, std::string_view b);
 
 // Value of an environment variable, nothing when it is not set.
 std::optional<std::string> GetEnv(const char* name);
-// One of the user's folders, found the freedesktop way: the environment variable when set
-// and not empty, else the fallback below $HOME ("/.config", "/.local/share").
+// The user's home folder: $HOME when it is an absolute path, else the home folder of the
+// account (from the password database); empty when neither gives one.
+std::string HomeFolder();
+// One of the user's folders, found the freedesktop way: the environment variable when it
+// holds an absolute path (a relative one is ignored), else the fallback below the home
+// folder ("/.config", "/.local/share"). Empty when there is no home folder either.
 std::string UserFolder(const char* variable, const char* fallbackBelowHome);
+// Makes the environment agree with HomeFolder and UserFolder, for the libraries and
+// programs that read it themselves: HOME is set when it is unset, empty or relative, and
+// XDG_CONFIG_HOME, XDG_DATA_HOME, XDG_CACHE_HOME and XDG_STATE_HOME are removed when
+// relative. For the start of a program, before any thread runs.
+void SettleUserFolderEnvironment();
 // The folder for temporary files (TMPDIR, else /tmp), without a trailing "/".
 std::string TempDir();
 // The debug trace file: QzDebug.txt in the temporary folder.

@@ -8,6 +8,8 @@ packages=(
   clang libclang-rt-14-dev clang-format
   povray
   qt6-base-dev libx11-dev shared-mime-info
+  # The registration tests ask the desktops' own tools what opens a model.
+  xdg-utils libglib2.0-bin
   locales
   file  # scripts/package.sh: cpack finds the programs for dpkg-shlibdeps with it
 )

@@ -1,22 +1,29 @@
 #include "registration.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
-#include <vector>
+#include <string_view>
 
+#include "atomicfile.h"
+#include "diagnostics.h"
 #include "files.h"
 #include "format.h"
 #include "messagebox.h"
+#include "mimeapps.h"
 #include "process.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-constexpr const char* kDefaultSection = "[Default Applications]";
+// A mimeapps.list larger than this is no list of defaults; it is left alone.
+constexpr off_t kMaxMimeAppsSize = 16 << 20;
 
 // The extension a type key stands for: "Qz.dat" is ".dat".
 std::string ExtensionOf(const std::string& typeKey) {
@@ -31,78 +38,103 @@ std::string IconNameOf(std::string mimeType) {
     return mimeType;
 }
 
-// Writes the whole text to a file, through a temporary file beside it, so that a
-// failed write never leaves half a file.
-bool WriteFileAtomically(const fs::path& path, const std::string& text) {
-    std::error_code ec;
-    fs::create_directories(path.parent_path(), ec);
-    const fs::path temporary = path.string() + ".zarvel-new";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        if (!out) return false;
-        out << text;
-        out.close();
-        if (!out) {
-            fs::remove(temporary, ec);
+// Whether the text is UTF-8 without control characters (C0, DEL or C1).
+bool IsPrintableUtf8(const std::string& text) {
+    for (size_t i = 0; i < text.size();) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c < 0x80) {
+            if (c < 0x20 || c == 0x7f) return false;
+            ++i;
+            continue;
+        }
+        size_t length;
+        uint32_t code;
+        if (c >= 0xc2 && c <= 0xdf) {
+            length = 2;
+            code = c & 0x1f;
+        } else if (c >= 0xe0 && c <= 0xef) {
+            length = 3;
+            code = c & 0x0f;
+        } else if (c >= 0xf0 && c <= 0xf4) {
+            length = 4;
+            code = c & 0x07;
+        } else {
             return false;
         }
+        if (i + length > text.size()) return false;
+        for (size_t k = 1; k < length; ++k) {
+            const auto next = static_cast<unsigned char>(text[i + k]);
+            if ((next & 0xc0) != 0x80) return false;
+            code = (code << 6) | (next & 0x3f);
+        }
+        // Overlong forms, surrogates, values past U+10FFFF and the C1 controls.
+        if ((length == 3 && code < 0x800) || (length == 4 && code < 0x10000) ||
+            (code >= 0xd800 && code <= 0xdfff) || code > 0x10ffff || (code >= 0x80 && code < 0xa0))
+            return false;
+        i += length;
     }
-    fs::rename(temporary, path, ec);
-    if (ec) fs::remove(temporary, ec);
-    return !ec;
-}
-
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-// A path as a desktop entry's Exec field quotes it: inside double quotes '"', '`', '$'
-// and '\' take a backslash, '%' is doubled, and the value's own escaping doubles every
-// backslash once more.
-std::string ExecQuoted(const std::string& path) {
-    std::string quoted = "\"";
-    for (char c : path) {
-        if (c == '"' || c == '`' || c == '$' || c == '\\') quoted += "\\\\";
-        if (c == '\\')
-            quoted += "\\\\";
-        else if (c == '%')
-            quoted += "%%";
-        else
-            quoted += c;
-    }
-    return quoted + "\"";
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
+    return true;
 }
 
 }  // namespace
+
+std::optional<std::string> QzDesktopExecProgram(const std::string& path) {
+    if (path.empty() || !IsPrintableUtf8(path)) return std::nullopt;
+    // The characters that make an argument need quotes.
+    static constexpr std::string_view kReserved = " \t\n\"'\\><~|&;$*?#()`";
+    const bool quote = path.find_first_of(kReserved) != std::string::npos;
+    std::string argument = quote ? "\"" : "";
+    for (char c : path) {
+        if (quote && (c == '"' || c == '`' || c == '$' || c == '\\')) argument += '\\';
+        argument += c;
+        if (c == '%') argument += '%';  // "%%" is a percent sign, not a field code
+    }
+    if (quote) argument += '"';
+    // The value's own escaping: a backslash is written "\\".
+    std::string value;
+    for (char c : argument) {
+        if (c == '\\') value += '\\';
+        value += c;
+    }
+    return value;
+}
 
 std::string QzMimeTypeOf(const std::string& extension) {
     if (extension == ".mpd") return "application/x-multi-part-ldraw";
     return "application/x-ldraw";
 }
 
-std::string QzProgramPath() {
+QzProgramFile QzRunningProgram() { return QzProgramFileOf("/proc/self/exe"); }
+
+QzProgramFile QzProgramFileOf(const std::string& processLink) {
     std::error_code ec;
-    const fs::path self = fs::read_symlink("/proc/self/exe", ec);
-    return ec ? std::string("zarvel") : self.string();
+    const fs::path self = fs::read_symlink(processLink, ec);
+    if (ec) return {"zarvel", true};
+    // A file deleted or replaced since the start reads as "path (deleted)"; the path
+    // then names no file, or another one.
+    struct stat running, named;
+    const bool current = stat(processLink.c_str(), &running) == 0 &&
+                         stat(self.c_str(), &named) == 0 && running.st_dev == named.st_dev &&
+                         running.st_ino == named.st_ino;
+    return {self.string(), current};
 }
 
-QzXdgFileTypeStore::QzXdgFileTypeStore(IconWriter writeIcon)
-    : writeIcon_(std::move(writeIcon)),
+QzXdgFileTypeStore::QzXdgFileTypeStore(IconPainter paintIcon)
+    : paintIcon_(std::move(paintIcon)),
       dataHome_(plat::UserFolder("XDG_DATA_HOME", "/.local/share")),
       configHome_(plat::UserFolder("XDG_CONFIG_HOME", "/.config")) {}
 
+bool QzXdgFileTypeStore::WriteFile(const std::string& path, const std::string& content) {
+    std::error_code ec;
+    fs::create_directories(fs::path(path).parent_path(), ec);
+    if (plat::WriteFileAtomically(path, content, error_)) return true;
+    QzDebugLog("Registration: %s\n", error_.c_str());
+    return false;
+}
+
 bool QzXdgFileTypeStore::WriteDescription(const std::string& typeKey,
                                           const std::string& description) {
+    if (dataHome_.empty()) return false;
     const std::string extension = ExtensionOf(typeKey);
     const std::string mimeType = QzMimeTypeOf(extension);
     std::string globs = "    <glob pattern=\"*" + extension + "\"/>\n";
@@ -115,21 +147,19 @@ bool QzXdgFileTypeStore::WriteDescription(const std::string& typeKey,
         mimeType + "\">\n    <comment>" + description + "</comment>\n    <icon name=\"" +
         IconNameOf(mimeType) + "\"/>\n" + globs + "  </mime-type>\n</mime-info>\n";
     const fs::path mime = fs::path(dataHome_) / "mime";
-    if (!WriteFileAtomically(mime / "packages" / ("zarvel-" + IconNameOf(mimeType) + ".xml"),
-                             package))
+    if (!WriteFile(mime / "packages" / ("zarvel-" + IconNameOf(mimeType) + ".xml"), package))
         return false;
     return plat::RunProgram({"update-mime-database", mime.string()}) == 0;
 }
 
 bool QzXdgFileTypeStore::WriteIconSet(const char* context, const std::string& name,
                                       int iconPosition) {
+    if (dataHome_.empty() || !paintIcon_) return false;
     for (int pixels : {16, 32, 48, 64, 128}) {
         const std::string size = std::to_string(pixels) + "x" + std::to_string(pixels);
         const fs::path folder = fs::path(dataHome_) / "icons" / "hicolor" / size / context;
-        std::error_code ec;
-        fs::create_directories(folder, ec);
-        if (ec || !writeIcon_ ||
-            !writeIcon_((folder / (name + ".png")).string(), iconPosition, pixels))
+        std::string png;
+        if (!paintIcon_(iconPosition, pixels, png) || !WriteFile(folder / (name + ".png"), png))
             return false;
     }
     return true;
@@ -139,7 +169,13 @@ bool QzXdgFileTypeStore::WriteIcon(const std::string& typeKey, int iconPosition)
     return WriteIconSet("mimetypes", IconNameOf(QzMimeTypeOf(ExtensionOf(typeKey))), iconPosition);
 }
 
+bool QzXdgFileTypeStore::AcceptsProgram(const std::string& program) {
+    return QzDesktopExecProgram(program).has_value();
+}
+
 bool QzXdgFileTypeStore::WriteDesktopEntry(const std::string& program) {
+    const std::optional<std::string> exec = QzDesktopExecProgram(program);
+    if (!exec || dataHome_.empty()) return false;
     // The program's own icon, for the entry.
     if (!WriteIconSet("apps", "zarvel", 0)) return false;
     std::string entry =
@@ -149,7 +185,7 @@ bool QzXdgFileTypeStore::WriteDesktopEntry(const std::string& program) {
         "GenericName=LDraw model viewer\n"
         "Comment=View and check LDraw models\n"
         "Exec=" +
-        ExecQuoted(program) +
+        *exec +
         " %f\n"
         "Icon=zarvel\n"
         "Terminal=false\n"
@@ -157,10 +193,9 @@ bool QzXdgFileTypeStore::WriteDesktopEntry(const std::string& program) {
         "MimeType=application/x-ldraw;application/x-multi-part-ldraw;\n";
     if (printCommands_)
         entry +=
-            "Actions=Load;\n\n[Desktop Action Load]\nName=Load only\nExec=" + ExecQuoted(program) +
-            " -p %f\n";
+            "Actions=Load;\n\n[Desktop Action Load]\nName=Load only\nExec=" + *exec + " -p %f\n";
     const fs::path applications = fs::path(dataHome_) / "applications";
-    if (!WriteFileAtomically(applications / kDesktopFile, entry)) return false;
+    if (!WriteFile(applications / kDesktopFile, entry)) return false;
     // The menu's cache of entries; the default application does not depend on it.
     plat::RunProgram({"update-desktop-database", applications.string()});
     return true;
@@ -181,56 +216,70 @@ bool QzXdgFileTypeStore::WritePrintToCommand(const std::string&, const std::stri
     return WriteDesktopEntry(program);
 }
 
-bool QzXdgFileTypeStore::WriteExtension(const std::string& extension, const std::string&) {
-    const fs::path path = fs::path(configHome_) / "mimeapps.list";
-    const std::string key = QzMimeTypeOf(extension) + "=";
-    std::error_code ec;
-    if (fs::exists(path, ec) && !fs::is_regular_file(path, ec)) return false;
-    std::vector<std::string> lines = Lines(ReadFile(path));
-    auto isHeader = [](const std::string& line) { return !line.empty() && line[0] == '['; };
-    size_t header = 0;
-    while (header < lines.size() && lines[header] != kDefaultSection) ++header;
-    if (header == lines.size()) {
-        // No defaults yet: a section of its own at the end.
-        if (!lines.empty() && !lines.back().empty()) lines.push_back("");
-        lines.push_back(kDefaultSection);
-        lines.push_back(key + kDesktopFile);
-    } else {
-        // Replace the type's line, or add one after the section's last entry.
-        size_t insertAt = header + 1;
-        bool replaced = false;
-        for (size_t i = header + 1; i < lines.size() && !isHeader(lines[i]); ++i) {
-            if (lines[i].rfind(key, 0) == 0) {
-                lines[i] = key + kDesktopFile;
-                replaced = true;
-                break;
-            }
-            if (!lines[i].empty()) insertAt = i + 1;
-        }
-        if (!replaced)
-            lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(insertAt), key + kDesktopFile);
+bool QzXdgFileTypeStore::ReadMimeApps(std::string& text) {
+    text.clear();
+    const std::string path = configHome_ + "/mimeapps.list";
+    auto fail = [&](int error) {
+        error_ = "Cannot read " + path + ": " + std::strerror(error);
+        QzDebugLog("Registration: %s\n", error_.c_str());
+        return false;
+    };
+    if (configHome_.empty()) return fail(ENOENT);
+    // Through links, as the desktops read it; a link to nothing is a list still to make.
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0) return errno == ENOENT ? true : fail(errno);
+    if (S_ISDIR(st.st_mode)) return fail(EISDIR);
+    if (!S_ISREG(st.st_mode)) return fail(EINVAL);  // a pipe or device is no list
+    if (st.st_size > kMaxMimeAppsSize) return fail(EFBIG);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return fail(errno);
+    // The file opened is the one looked at, not one put in its place since.
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return fail(EINVAL);
     }
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n == 0) break;
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 || static_cast<off_t>(text.size()) + n > kMaxMimeAppsSize) {
+            const int error = n < 0 ? errno : EFBIG;
+            ::close(fd);
+            return fail(error);
+        }
+        text.append(buffer, static_cast<size_t>(n));
+    }
+    ::close(fd);
+    return true;
+}
+
+bool QzXdgFileTypeStore::WriteExtension(const std::string& extension, const std::string&) {
+    // The user's list is edited, never made anew: a list that cannot be read or is no
+    // key file stays exactly as it is, and the step fails.
     std::string text;
-    for (const std::string& line : lines) text += line + "\n";
-    return WriteFileAtomically(path, text);
+    if (!ReadMimeApps(text)) return false;
+    const std::string path = configHome_ + "/mimeapps.list";
+    std::string reason;
+    if (!QzSetDefaultApplication(text, QzMimeTypeOf(extension), kDesktopFile, reason)) {
+        error_ = "Cannot edit " + path + ": " + reason;
+        QzDebugLog("Registration: %s\n", error_.c_str());
+        return false;
+    }
+    return WriteFile(path, text);
 }
 
 std::optional<std::string> QzXdgFileTypeStore::ReadExtension(const std::string& extension) {
-    const fs::path path = fs::path(configHome_) / "mimeapps.list";
-    const std::string key = QzMimeTypeOf(extension) + "=";
-    bool inDefaults = false;
-    for (const std::string& line : Lines(ReadFile(path))) {
-        if (!line.empty() && line[0] == '[') {
-            inDefaults = line == kDefaultSection;
-            continue;
-        }
-        if (!inDefaults || line.rfind(key, 0) != 0) continue;
-        // The first of the listed applications is the default one.
-        const std::string first = line.substr(key.size(), line.find(';') - key.size());
-        if (first == kDesktopFile) return "Qz" + extension;
-        return first;
-    }
-    return std::nullopt;
+    std::string text;
+    if (!ReadMimeApps(text)) return std::nullopt;
+    const std::optional<std::vector<std::string>> defaults =
+        QzDefaultApplications(text, QzMimeTypeOf(extension));
+    if (!defaults || defaults->empty()) return std::nullopt;
+    // Readers differ in which of several lines they take: the type is this program's
+    // only when every line names it first.
+    for (const std::string& first : *defaults)
+        if (first != kDesktopFile) return first;
+    return "Qz" + extension;
 }
 
 bool IsFileTypeRegistered(QzFileTypeStore& store, int types) {
@@ -242,8 +291,9 @@ bool IsFileTypeRegistered(QzFileTypeStore& store, int types) {
 
 int RegisterFileType(QzFileTypeStore& store, const std::string& extension,
                      const std::string& typeKey, const std::string& description, int iconPosition,
-                     bool printCommands) {
-    const std::string program = QzProgramPath();
+                     bool printCommands, const QzProgramFile& programFile) {
+    const std::string& program = programFile.path;
+    if (!programFile.current || !store.AcceptsProgram(program)) return QZ_REG_OPEN;
     if (!store.WriteDescription(typeKey, description)) return QZ_REG_DESCRIPTION;
     if (!store.WriteIcon(typeKey, iconPosition)) return QZ_REG_ICON;
     if (!store.WriteOpenCommand(typeKey, program)) return QZ_REG_OPEN;
@@ -256,6 +306,10 @@ int RegisterFileType(QzFileTypeStore& store, const std::string& extension,
 }
 
 int RegisterFileTypes(QzFileTypeStore& store, int types) {
+    return RegisterFileTypes(store, types, QzRunningProgram());
+}
+
+int RegisterFileTypes(QzFileTypeStore& store, int types, const QzProgramFile& program) {
     static constexpr struct {
         int bit;
         const char* extension;
@@ -267,7 +321,7 @@ int RegisterFileTypes(QzFileTypeStore& store, int types) {
     for (const auto& type : kTypes) {
         if (!(types & type.bit)) continue;
         const int code = RegisterFileType(store, type.extension, type.typeKey, type.description,
-                                          type.iconPosition, false);
+                                          type.iconPosition, false, program);
         if (code != 0) {
             plat::ShowMessage(
                 plat::Format("Could not register %s for Qz\nError code: %d", type.extension, code),

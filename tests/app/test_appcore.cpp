@@ -21,7 +21,6 @@
 #include "loader.h"
 #include "measurements.h"
 #include "model.h"
-#include "registration.h"
 #include "switches.h"
 #include "test_support.h"
 #include "viewtransform.h"
@@ -503,117 +502,6 @@ TEST(ExpandLongPath, TakesTheNamesAsStoredOnDisk) {
     EXPECT_EQ(ExpandLongPath(base + "/models/none.mpd", out), -1);
     EXPECT_EQ(ExpandLongPath("relative/house.mpd", out), -1);
     EXPECT_EQ(out, "unchanged");
-}
-
-// ---- File-type registration ----
-
-class Registration : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        for (const char* name : {"XDG_DATA_HOME", "XDG_CONFIG_HOME"})
-            saved.emplace_back(name, plat::GetEnv(name));
-        setenv("XDG_DATA_HOME", (home.path() / "data").c_str(), 1);
-        setenv("XDG_CONFIG_HOME", (home.path() / "config").c_str(), 1);
-    }
-    void TearDown() override {
-        for (const auto& [name, value] : saved) {
-            if (value)
-                setenv(name, value->c_str(), 1);
-            else
-                unsetenv(name);
-        }
-    }
-    // A store whose icons are small files naming their position and size.
-    QzXdgFileTypeStore Store() {
-        return QzXdgFileTypeStore([](const std::string& path, int position, int pixels) {
-            return static_cast<bool>(std::ofstream(path) << position << " " << pixels);
-        });
-    }
-    std::string Read(const std::string& relative) {
-        std::ifstream in(home.path() / relative);
-        std::stringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
-    void Block(const std::string& relative) { home.Write(relative, "in the way"); }
-    TempDir home;
-    ScopedMessageBox boxes;
-    std::vector<std::pair<const char*, std::optional<std::string>>> saved;
-};
-
-TEST_F(Registration, FreshRegistrationOfBoth) {
-    QzXdgFileTypeStore store = Store();
-    EXPECT_FALSE(IsFileTypeRegistered(store, QZ_TYPE_DAT | QZ_TYPE_MPD));
-    EXPECT_FALSE(IsFileTypeRegistered(store, 0));
-    ASSERT_EQ(RegisterFileTypes(store, QZ_TYPE_DAT | QZ_TYPE_MPD), 0);
-    ASSERT_EQ(boxes.box.calls.size(), 1u);
-    EXPECT_EQ(boxes.box.calls[0].text, "Qz registered, Thank You!");
-    EXPECT_EQ(boxes.box.calls[0].kind, plat::MessageKind::Plain);
-    EXPECT_TRUE(IsFileTypeRegistered(store, QZ_TYPE_DAT | QZ_TYPE_MPD));
-
-    EXPECT_EQ(Read("config/mimeapps.list"),
-              "[Default Applications]\n"
-              "application/x-ldraw=zarvel.desktop\n"
-              "application/x-multi-part-ldraw=zarvel.desktop\n");
-    const std::string entry = Read("data/applications/zarvel.desktop");
-    EXPECT_NE(entry.find("\nExec=\"" + QzProgramPath() + "\" %f\n"), std::string::npos) << entry;
-    EXPECT_NE(entry.find("MimeType=application/x-ldraw;application/x-multi-part-ldraw;"),
-              std::string::npos);
-    const std::string package = Read("data/mime/packages/zarvel-application-x-ldraw.xml");
-    EXPECT_NE(package.find("<comment>Qz dat file</comment>"), std::string::npos);
-    EXPECT_NE(package.find("<glob pattern=\"*.ldr\"/>"), std::string::npos);
-    EXPECT_EQ(Read("data/icons/hicolor/48x48/mimetypes/application-x-multi-part-ldraw.png"),
-              "7 48");
-    EXPECT_EQ(Read("data/icons/hicolor/16x16/apps/zarvel.png"), "0 16");
-    // The MIME database was built: the globs are in it.
-    EXPECT_NE(Read("data/mime/globs2").find("application/x-multi-part-ldraw:*.mpd"),
-              std::string::npos);
-}
-
-TEST_F(Registration, KeepsOtherDefaultsAndReplacesTheTypesOwn) {
-    home.Write("config/mimeapps.list",
-               "[Added Associations]\ntext/plain=editor.desktop;\n\n"
-               "[Default Applications]\napplication/x-ldraw=Zarvel.desktop;\n"
-               "image/png=viewer.desktop\n");
-    QzXdgFileTypeStore store = Store();
-    // A default that differs only in letter case is another program's.
-    EXPECT_FALSE(IsFileTypeRegistered(store, QZ_TYPE_DAT));
-    ASSERT_EQ(RegisterFileTypes(store, QZ_TYPE_MPD), 0);
-    EXPECT_FALSE(IsFileTypeRegistered(store, QZ_TYPE_DAT));
-    EXPECT_TRUE(IsFileTypeRegistered(store, QZ_TYPE_MPD));
-    ASSERT_EQ(RegisterFileTypes(store, QZ_TYPE_DAT), 0);
-    ASSERT_EQ(RegisterFileTypes(store, QZ_TYPE_DAT), 0);  // again: nothing doubles
-    EXPECT_EQ(Read("config/mimeapps.list"),
-              "[Added Associations]\ntext/plain=editor.desktop;\n\n"
-              "[Default Applications]\napplication/x-ldraw=zarvel.desktop\n"
-              "image/png=viewer.desktop\napplication/x-multi-part-ldraw=zarvel.desktop\n");
-    EXPECT_TRUE(IsFileTypeRegistered(store, QZ_TYPE_DAT | QZ_TYPE_MPD));
-}
-
-TEST_F(Registration, EachFailingStepHasItsCode) {
-    struct Case {
-        const char* blocked;  // a file where a folder or file must be made
-        int code;
-    };
-    for (const Case& c : {Case{"data/mime", QZ_REG_DESCRIPTION}, Case{"data/icons", QZ_REG_ICON},
-                          Case{"data/applications", QZ_REG_OPEN},
-                          Case{"config/mimeapps.list/", QZ_REG_EXTENSION}}) {
-        SCOPED_TRACE(c.blocked);
-        std::filesystem::remove_all(home.path() / "data");
-        std::filesystem::remove_all(home.path() / "config");
-        if (std::string(c.blocked).back() == '/')
-            std::filesystem::create_directories(home.path() / c.blocked);
-        else
-            Block(c.blocked);
-        QzXdgFileTypeStore store = Store();
-        boxes.box.calls.clear();
-        EXPECT_EQ(RegisterFileTypes(store, QZ_TYPE_DAT | QZ_TYPE_MPD), c.code);
-        // .dat failed: .mpd was not tried.
-        ASSERT_EQ(boxes.box.calls.size(), 1u);
-        EXPECT_EQ(boxes.box.calls[0].text,
-                  "Could not register .dat for Qz\nError code: " + std::to_string(c.code));
-        EXPECT_EQ(boxes.box.calls[0].kind, plat::MessageKind::Exclamation);
-    }
 }
 
 // ---- Frame texts ----

@@ -1,17 +1,21 @@
 // The desktop program's windows, driven as a user would, offscreen: start-up, loading
 // through the document with the log window, dragging, zooming, reloading, the caption,
 // the settings written and the goodbye. Modal windows are answered, never shown.
+#include <sys/stat.h>
+
 #include <QAction>
 #include <QApplication>
 #include <QBitmap>
 #include <QCheckBox>
 #include <QDialog>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -38,6 +42,7 @@
 #include "diagnostics.h"
 #include "doccore.h"
 #include "document.h"
+#include "ldrawdirdlg.h"
 #include "loader.h"
 #include "logdlg.h"
 #include "mainframe.h"
@@ -177,6 +182,91 @@ class DesktopTest : public QObject {
         QVERIFY(settings.fileName().startsWith(qEnvironmentVariable("XDG_CONFIG_HOME")));
     }
 
+    void aSettingsFileThatIsNoFileIsNeitherReadNorWritten() {
+        // Opening the settings would wait for a writer of the pipe for good.
+        const QString file = QSettings(CQzApp::kCompany, CQzApp::kApplication).fileName();
+        QFile::remove(file);
+        QCOMPARE(mkfifo(QFile::encodeName(file).constData(), 0600), 0);
+        const struct Removal {
+            QString path;
+            ~Removal() { QFile::remove(path); }
+        } removal{file};
+        Start({});
+        QCOMPARE(int(shown.size()), 1);
+        QCOMPARE(shown[0].text, "The settings file " + file +
+                                    " is not a regular file.\nZarvel starts with its default "
+                                    "settings and does not save them.");
+        // The settings of this run work; the pipe stays a pipe.
+        answer = [](QDialog& d) {
+            d.findChild<QLineEdit*>()->setText("/for/this/run");
+            return int(QDialog::Accepted);
+        };
+        Trigger(QzCmd::SetLDrawDir);
+        QCOMPARE(app->Settings().value("General settings/LDrawDir").toString(),
+                 QString("/for/this/run"));
+        app.reset();
+        QVERIFY(std::filesystem::is_fifo(file.toStdString()));
+    }
+
+    void pathsThatAreNotUtf8KeepTheirBytes() {
+        // A library folder and a model named in Latin-1, as older systems wrote them.
+        QTemporaryDir root;
+        const std::string library = QFile::encodeName(root.path()).toStdString() + "/lib\xe9";
+        std::filesystem::copy(testing_support::ExamplesDir(), library,
+                              std::filesystem::copy_options::recursive);
+        qputenv("LDRAWDIR", QByteArray::fromStdString(library));
+        const std::string model = QFile::encodeName(models.path()).toStdString() + "/caf\xe9.ldr";
+        std::ofstream(model) << "0 Cafe\n1 4 0 0 0 1 0 0 0 1 0 0 0 1 zb1x1.dat\n";
+        plat::ClearPathCache();
+        // The toolkit cannot remove what it cannot name.
+        const struct Removal {
+            std::string library, model;
+            ~Removal() {
+                std::filesystem::remove_all(library);
+                std::filesystem::remove(model);
+            }
+        } removal{library, model};
+
+        app = std::make_unique<CQzApp>(std::vector<std::string>{model});
+        QVERIFY(app->InitInstance());
+        QVERIFY(shown.empty());  // neither "Cannot parse path" nor a failed part
+        QCOMPARE(app->Document()->Core().pathName, model);
+        QCOMPARE(app->Document()->Model().modelTitle, std::string("Cafe"));
+        QCOMPARE(app->Document()->Core().settings.ldrawDir, library);
+
+        // The dialog's OK without an edit keeps the folder as it is.
+        answer = [](QDialog&) { return int(QDialog::Accepted); };
+        Trigger(QzCmd::SetLDrawDir);
+        QCOMPARE(app->Document()->Core().settings.ldrawDir, library);
+
+        // Dropped as a URL, the model opens too.
+        QVERIFY(app->OpenDocumentFile(Write("plain.ldr", "0 Plain\n")));
+        QCOMPARE(app->Document()->Model().modelTitle, std::string("Plain"));
+        QMimeData data;
+        data.setData("text/uri-list",
+                     "file://" + QByteArray::fromStdString(model).toPercentEncoding("/") + "\r\n");
+        QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        // Straight to the frame: the application would want a drag in progress.
+        static_cast<QObject*>(app->Frame())->event(&drop);
+        QCOMPARE(app->Document()->Core().pathName, model);
+
+        // The settings hold the bytes, and the next start finds them again.
+        app.reset();
+        {
+            QSettings settings(CQzApp::kCompany, CQzApp::kApplication);
+            QCOMPARE(settings.value("General settings/LDrawDir").toByteArray().toStdString(),
+                     library);
+            QCOMPARE(settings.value("Recent File List/File1").toByteArray().toStdString(), model);
+        }
+        qputenv("LDRAWDIR", "/not/used");
+        shown.clear();
+        Start({});
+        QCOMPARE(app->Document()->Core().settings.ldrawDir, library);
+        app->OnOpenRecentFile(0);
+        QCOMPARE(app->Document()->Core().pathName, model);
+        QVERIFY(shown.empty());
+    }
+
     void aLoadShowsWhatItReads() {
         const QString path = Write("busy.ldr", "1 4 0 0 0 1 0 0 0 1 0 0 0 1 zb1x1.dat\n");
         Start({});
@@ -222,6 +312,53 @@ class DesktopTest : public QObject {
         QCOMPARE(shown[0].text,
                  QString("Cannot parse path: \"" + models.filePath("none.ldr") + "\""));
         QCOMPARE(shown[1].text, QString("Failed to open document."));
+        QCOMPARE(app->ExitInstance(), 1);
+    }
+
+    void aFirstStartWithoutALibraryOffersOneThenOpensTheModel() {
+        qunsetenv("LDRAWDIR");
+        const QString path = Write("first.ldr", "0 First\n1 4 0 0 0 1 0 0 0 1 0 0 0 1 zb1x1.dat\n");
+        const QString library = QString::fromStdString(testing_support::ExamplesDir().string());
+        int dialogs = 0;
+        answer = [&](QDialog& d) {
+            if (!qobject_cast<CLDrawDirDlg*>(&d)) return int(QMessageBox::Ok);
+            // A folder without a library first, then the library.
+            d.findChild<QLineEdit*>()->setText(++dialogs == 1 ? models.path() : library);
+            return int(QDialog::Accepted);
+        };
+        Start({path});
+        QCOMPARE(int(shown.size()), 4);
+        QCOMPARE(shown[0].text, QString("LDRAWDIR not set.\nSpecify directory in the Edit menu."));
+        QCOMPARE(shown[1].caption, QString("LDraw Directory"));
+        QCOMPARE(shown[2].text, "There is no LDraw library in\n" + models.path() +
+                                    "\nSelect the folder that holds the folders P and PARTS.");
+        QCOMPARE(shown[3].caption, QString("LDraw Directory"));
+        QCOMPARE(app->Document()->PathName(), path);
+        QCOMPARE(app->Frame()->windowTitle(), QString("first.ldr - Zarvel  \"First\""));
+        QCOMPARE(QSettings(CQzApp::kCompany, CQzApp::kApplication)
+                     .value("General settings/LDrawDir")
+                     .toString(),
+                 library);
+    }
+
+    void aFirstStartWithoutALibraryKeepsTheWindowWhenTheUserCancels() {
+        qunsetenv("LDRAWDIR");
+        const QString path = Write("first.ldr", "1 4 0 0 0 1 0 0 0 1 0 0 0 1 zb1x1.dat\n");
+        Start({path});
+        QCOMPARE(int(shown.size()), 2);
+        QCOMPARE(shown[0].text, QString("LDRAWDIR not set.\nSpecify directory in the Edit menu."));
+        QCOMPARE(shown[1].caption, QString("LDraw Directory"));
+        QVERIFY(app->Frame()->isVisible());
+        QCOMPARE(app->Frame()->windowTitle(), QString("Untitled - Zarvel"));
+        QCOMPARE(app->ExitInstance(), 0);
+    }
+
+    void printSwitchWithoutALibraryEndsTheProgram() {
+        qunsetenv("LDRAWDIR");
+        const QString path = Write("print.ldr", "1 4 0 0 0 1 0 0 0 1 0 0 0 1 zb1x1.dat\n");
+        Start({"-p", path}, false);
+        QCOMPARE(int(shown.size()), 1);
+        QCOMPARE(shown[0].text, QString("LDRAWDIR not set.\nSpecify directory in the Edit menu."));
         QCOMPARE(app->ExitInstance(), 1);
     }
 
@@ -447,6 +584,50 @@ class DesktopTest : public QObject {
         const QCursor hand = View()->cursor();
         QCOMPARE(hand.hotSpot(), QPoint(15, 15));
         QCOMPARE(hand.bitmap().size(), QSize(32, 32));
+    }
+
+    void pickersStartInFoldersThatExist() {
+        QTemporaryDir home;
+        const struct Restore {
+            QByteArray home;
+            ~Restore() { qputenv("HOME", home); }
+        } restore{qgetenv("HOME")};
+        qputenv("HOME", QFile::encodeName(home.path()));
+        QVERIFY(QDir(home.path()).mkpath("lib"));
+        Start({});
+        struct Seen {
+            QString folder, name;
+        };
+        std::vector<Seen> seen;  // where each picker started, and its name field
+        QString chosen;          // the LDraw directory dialog's text after Browse...
+        answer = [&](QDialog& d) {
+            if (auto* files = qobject_cast<QFileDialog*>(&d)) {
+                auto* name = files->findChild<QLineEdit*>("fileNameEdit");
+                seen.push_back({files->directory().absolutePath(), name ? name->text() : "?"});
+                if (files->fileMode() != QFileDialog::Directory) return int(QDialog::Rejected);
+                files->selectFile(home.filePath("lib"));
+                return int(QDialog::Accepted);
+            }
+            auto& dialog = static_cast<CLDrawDirDlg&>(d);
+            dialog.BrowseButton()->click();
+            chosen = dialog.Field()->text();
+            return int(QDialog::Rejected);
+        };
+        // Without Pictures and Desktop: the home folder; with them: they.
+        for (bool made : {false, true}) {
+            if (made)
+                QVERIFY(QDir(home.path()).mkpath("Pictures") &&
+                        QDir(home.path()).mkpath("Desktop"));
+            seen.clear();
+            Trigger(QzCmd::BackgroundImage);
+            Trigger(QzCmd::SetLDrawDir);
+            QCOMPARE(int(seen.size()), 2);
+            QCOMPARE(seen[0].folder, made ? home.filePath("Pictures") : home.path());
+            QCOMPARE(seen[0].name, QString());
+            QCOMPARE(seen[1].folder, made ? home.filePath("Desktop") : home.path());
+            QCOMPARE(seen[1].name, QString());
+            QCOMPARE(chosen, home.filePath("lib"));
+        }
     }
 
     void treeWindowFillsLazilyAndComposesTexts() {
