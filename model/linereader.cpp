@@ -244,6 +244,7 @@ bool FileReader::ReadSectionStart(std::string_view name, std::string_view text) 
         if (!section) return false;
     }
     if (section->lines) QzFreeLines(section);
+    if (main_ && section != scratch_) section->flags |= PF_MAIN_SECTION;
     current_ = section;
     tail_ = &section->lines;
     bfc_ = QzBfcState{};

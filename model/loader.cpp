@@ -221,6 +221,27 @@ int ResolveNewlyBusy(QzReader& reader, QzPart* part, bool main, const char* refe
     return 0;
 }
 
+// The sections of a main model's file belong to that file's content, which may have
+// changed since the last load: they are read again (their records stay, so references
+// of cached parts still lead to them). What is not a library part may lead to one of
+// them and gets its bounds anew; library parts stay as they were read.
+void ForgetMainSections(QzModel& model) {
+    bool forgot = false;
+    for (int i = 1; i < model.partCount; ++i) {
+        QzPart& part = model.parts[i];
+        if (!(part.flags & PF_MAIN_SECTION)) continue;
+        QzFreeLines(&part);
+        QzFreeVertices(part);
+        part.flags &= PF_STUD;
+        forgot = true;
+    }
+    if (!forgot) return;
+    for (int i = 1; i < model.partCount; ++i) {
+        QzPart& part = model.parts[i];
+        if (!(part.flags & (PF_PARTS_DIR | PF_PRIM_DIR))) part.flags &= ~PF_RESOLVED;
+    }
+}
+
 }  // namespace
 
 int QzResolvePart(QzReader& reader, QzPart* part, bool main, const char* referencedBy) {
@@ -277,6 +298,8 @@ int QzReadModel(QzModel& model, const std::string& path, const QzLoadSettings& s
         QzFreeAllParts(model);
         model.definitions = std::move(definitions);
     }
+
+    ForgetMainSections(model);
 
     size_t cut = path.find_last_of("/\\");
     reader.modelDir = cut == std::string::npos ? std::string() : path.substr(0, cut + 1);

@@ -27,6 +27,9 @@ inline constexpr uint32_t PF_EMPTY = 0x020;
 inline constexpr uint32_t PF_INTERNAL = 0x080;
 inline constexpr uint32_t PF_STUD = 0x100;
 inline constexpr uint32_t PF_TRANSPARENT = 0x200;
+// A section of a main model's own file: its lines are read again at every load, as the
+// file being loaded may have changed them.
+inline constexpr uint32_t PF_MAIN_SECTION = 0x400;
 
 // BFC bits of a stored type 1, 3 or 4 line.
 inline constexpr uint32_t LF_CULL = 1;

@@ -51,11 +51,15 @@ int QzDocument::LoadModel(const std::string& path) {
     load.onFileOpened = [this](const QzPart& part, const std::string& file) {
         host_.FileOpened(part, file);
     };
+    // The time is taken before the file is read: a change made while it loads is then
+    // seen by the next check.
+    plat::FileTime before{0, 0};
+    const bool stamped = plat::GetLastWriteTime(path, before);
     const int loaded = QzLoadModel(model, path, load, host_.Palette(), cacheSubfiles);
     host_.Busy(false, path);
-    if (loaded && !plat::GetLastWriteTime(path, fileTime)) {
-        FailedTimestamp(path);
-        fileTime = {0, 0};
+    if (loaded) {
+        fileTime = stamped ? before : plat::FileTime{0, 0};
+        if (!stamped) FailedTimestamp(path);
     }
     QzDebugLog("LoadModel: %d (%d %d)\n", model.loadTimeMs, static_cast<int>(fileTime.low),
                static_cast<int>(fileTime.high));

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <set>
 #include <sstream>
 #include <thread>
@@ -111,6 +112,10 @@ class RecordingHost : public QzDocumentHost {
         return ++timers;
     }
     void StopTimer(uint32_t) override { running = false; }
+    void FileOpened(const QzPart& part, const std::string& path) override {
+        if (opened) opened(part, path);
+    }
+    std::function<void(const QzPart&, const std::string&)> opened;
     // The model whose log is shown.
     const QzModel* model = nullptr;
     QzPalette palette;
@@ -219,6 +224,24 @@ TEST_F(Document, PollingReloadsAChangedFileWithoutAsking) {
     EXPECT_TRUE(host.running);
 }
 
+TEST_F(Document, AChangeWhileTheFileLoadsIsSeenByTheNextCheck) {
+    doc.SetPollMode(QzCmd::PollSilent);
+    // The editor saves again between the time stamp and the reading of the file.
+    host.opened = [this](const QzPart& part, const std::string&) {
+        if (part.name != model) return;
+        host.opened = nullptr;
+        Rewrite("0 Saved during the load\n1 4 0 0 0 1 0 0 0 1 0 0 0 1 zb1x1.dat\n");
+    };
+    ASSERT_TRUE(doc.OpenDocument(model));
+    EXPECT_EQ(doc.model.modelTitle, "Title");  // the file as it was opened
+    // The time stamp is older than the file: the check reads it again, once.
+    doc.OnPollTimer();
+    EXPECT_EQ(host.logs.size(), 2u);
+    EXPECT_EQ(doc.model.modelTitle, "Saved during the load");
+    doc.OnPollTimer();
+    EXPECT_EQ(host.logs.size(), 2u);
+}
+
 TEST_F(Document, AskOnActivateAsksOncePerChange) {
     ASSERT_TRUE(doc.OpenDocument(model));
     Rewrite("0 Changed\n");
@@ -280,6 +303,26 @@ TEST_F(Document, NoFileOpenNothingHappens) {
     doc.OnPollTimer();
     EXPECT_TRUE(host.logs.empty());
     EXPECT_TRUE(boxes.box.calls.empty());
+}
+
+TEST_F(Document, ReloadShowsTheEditOfAnMpdSectionWithTheCacheOn) {
+    model = dir.Write("m.mpd",
+                      "0 FILE m.mpd\n1 16 0 0 0 1 0 0 0 1 0 0 0 1 sub.ldr\n"
+                      "0 FILE sub.ldr\n1 4 0 0 0 1 0 0 0 1 0 0 0 1 zb1x1.dat\n");
+    ASSERT_TRUE(doc.cacheSubfiles);
+    ASSERT_TRUE(doc.OpenDocument(model));
+    Rewrite(
+        "0 FILE m.mpd\n1 16 0 0 0 1 0 0 0 1 0 0 0 1 sub.ldr\n"
+        "0 FILE sub.ldr\n1 2 0 0 0 1 0 0 0 1 0 0 0 1 zb1x1.dat\n");
+    doc.Reload();
+    EXPECT_EQ(host.logs.back(), "");  // no "FILE sub.ldr already read"
+    const QzLine* reference = doc.model.Main().lines;
+    while (reference && reference->type != 1) reference = reference->next;
+    ASSERT_NE(reference, nullptr);
+    const QzLine* line = reference->part->lines;
+    while (line && line->type != 1) line = line->next;
+    ASSERT_NE(line, nullptr);
+    EXPECT_EQ(line->colour, 2);
 }
 
 TEST_F(Document, WithoutTheCacheEveryLoadRereadsTheSubfiles) {

@@ -117,17 +117,34 @@ TEST_F(CheckCommand, LibraryFolderNotFound) {
 }
 
 TEST_F(CheckCommand, CacheStaysOnBetweenModelsUnlessAskedNot) {
+    // A part with a faulty line is reported when it is read: once with the cache, once
+    // per model without it.
+    dir.Write("ldraw/parts/odd.dat", "0 Odd part\n2 24 0 0 0 1 1 1\n9 bad\n");
+    const std::string first = dir.Write("a.ldr", "1 4 0 0 0 1 0 0 0 1 0 0 0 1 odd.dat\n");
+    const std::string second = dir.Write("b.ldr", "1 1 0 0 0 1 0 0 0 1 0 0 0 1 odd.dat\n");
+    const std::string entry = "SKIPPING \"odd.dat\" Line 3: Unknown line type: 9 bad\n";
+    CheckRun r = Check({"--ldraw", library, first, second});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, entry);
+
+    r = Check({"--ldraw", library, "--no-cache", first, second});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, entry + entry);
+}
+
+// The sections of a model's own file are that file's content: a second check of the
+// same file reads them again instead of reporting them as already read.
+TEST_F(CheckCommand, SectionsOfTheSameFileAreReadAgain) {
     std::string mpd = dir.Write("m.mpd",
                                 "0 FILE main.ldr\n1 4 0 0 0 1 0 0 0 1 0 0 0 1 sub.ldr\n"
                                 "0 FILE sub.ldr\n1 4 0 0 0 1 0 0 0 1 0 0 0 1 brick.dat\n");
-    CheckRun r = Check({"--ldraw", library, mpd, mpd});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out,
-              "SKIPPING \"" + mpd + "\" Line 3: FILE sub.ldr already read: 0 FILE sub.ldr\n");
-
-    r = Check({"--ldraw", library, "--no-cache", mpd, mpd});
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, "");
+    for (const char* cache : {"", "--no-cache"}) {
+        std::vector<std::string> args{"--ldraw", library, mpd, mpd};
+        if (*cache) args.insert(args.begin(), cache);
+        CheckRun r = Check(args);
+        EXPECT_EQ(r.status, 0) << cache;
+        EXPECT_EQ(r.out, "") << cache;
+    }
 }
 
 TEST_F(CheckCommand, GnuFormat) {

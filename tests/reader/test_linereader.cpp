@@ -283,22 +283,41 @@ TEST_F(LineReader, NamesWithoutBlanksAreUnchanged) {
     EXPECT_EQ(model.inputLog, "");
 }
 
-TEST_F(LineReader, FileAlreadyReadOnASecondLoad) {
-    std::string mpd =
+// A second load of the same file reads its sections again: the file may have been
+// edited in between. Only a name that appears twice in one file is "already read".
+TEST_F(LineReader, SectionsOfTheLoadedFileAreReadAgainOnEveryLoad) {
+    const std::string first =
         "0 FILE main.ldr\n1 16 0 0 0 1 0 0 0 1 0 0 0 1 a.ldr\n"
         "0 FILE a.ldr\n1 16 0 0 0 1 0 0 0 1 0 0 0 1 b.ldr\n"
         "0 FILE b.ldr\n2 24 0 0 0 1 1 1\n";
-    ASSERT_EQ(LoadText(mpd, "m.mpd"), 1);
+    ASSERT_EQ(LoadText(first, "m.mpd"), 1);
     EXPECT_EQ(model.inputLog, "");
+    const QzPart* a = FindEntry(model, "a.ldr");
+    const QzPart* b = FindEntry(model, "b.ldr");
+    EXPECT_FLOAT_EQ(model.Main().box.max.x, 1);
+
+    // The editor changes b's colour and size and a's placement.
+    const std::string second =
+        "0 FILE main.ldr\n1 16 0 0 0 1 0 0 0 1 0 0 0 1 a.ldr\n"
+        "0 FILE a.ldr\n1 16 10 0 0 1 0 0 0 1 0 0 0 1 b.ldr\n"
+        "0 FILE b.ldr\n2 4 0 0 0 5 5 5\n";
     ClearLog();
-    ASSERT_EQ(Load(modelPath), 1);
-    EXPECT_EQ(model.inputLog, Skipping(3, "FILE a.ldr already read", "0 FILE a.ldr") +
-                                  Skipping(5, "FILE b.ldr already read", "0 FILE b.ldr"));
-    // The sections keep what the first load read; the main model gets only its own
-    // section's lines, not those of the sections that were skipped.
+    ASSERT_EQ(LoadText(second, "m.mpd"), 1);
+    EXPECT_EQ(model.inputLog, "");
+    // The same records, holding the new lines, and the bounds that follow from them.
+    EXPECT_EQ(FindEntry(model, "a.ldr"), a);
+    EXPECT_EQ(FindEntry(model, "b.ldr"), b);
+    ASSERT_EQ(Lines(b).size(), 1u);
+    EXPECT_EQ(Lines(b)[0]->colour, 4);
+    EXPECT_FLOAT_EQ(QzLineMatrix(*Lines(a)[0]).m[0][3], 10);
+    EXPECT_FLOAT_EQ(model.Main().box.max.x, 15);
     EXPECT_EQ(Lines(Main()).size(), 2u);
-    EXPECT_EQ(Lines(FindEntry(model, "a.ldr")).size(), 1u);
-    EXPECT_EQ(Lines(FindEntry(model, "b.ldr")).size(), 1u);
+
+    // One name twice in one file: the second section is read, checked and dropped.
+    ClearLog();
+    ASSERT_EQ(LoadText(second + "0 FILE b.ldr\n2 1 0 0 0 9 9 9\n", "m.mpd"), 1);
+    EXPECT_EQ(model.inputLog, Skipping(7, "FILE b.ldr already read", "0 FILE b.ldr"));
+    EXPECT_EQ(Lines(b)[0]->colour, 4);
 }
 
 TEST_F(LineReader, RotateBlockBecomesAGeneratedPart) {

@@ -409,6 +409,21 @@ TEST_F(Loader, CacheKeepsPartsBetweenLoads) {
     EXPECT_EQ(model.partCount, 2);
 }
 
+TEST_F(Loader, ReloadOfAnMpdReadsItsSectionsButKeepsLibraryParts) {
+    Write("ldraw/parts/brick.dat", kEdge);
+    const std::string mpd =
+        "0 FILE m.mpd\n" + Ref("sub.ldr") + "0 FILE sub.ldr\n" + Ref("brick.dat");
+    ASSERT_EQ(LoadText(mpd, "m.mpd"), 1);
+    ASSERT_EQ(opened.size(), 2u);
+    const QzPart* brick = FindEntry(model, "brick.dat");
+    ASSERT_EQ(LoadText(mpd + "2 4 0 0 0 3 3 3\n", "m.mpd"), 1);
+    // Only the model's file is opened again; its section has the new line.
+    EXPECT_EQ(opened.size(), 3u);
+    EXPECT_EQ(FindEntry(model, "brick.dat"), brick);
+    EXPECT_EQ(Lines(FindEntry(model, "sub.ldr")).size(), 2u);
+    EXPECT_EQ(model.inputLog, "");
+}
+
 TEST_F(Loader, ModelDirectory) {
     Write("models/sub/near.dat", kEdge);
     ASSERT_EQ(LoadText(Ref("near.dat"), "models/sub/m.ldr"), 1);
