@@ -305,13 +305,17 @@ int QzReadModel(QzModel& model, const std::string& path, const QzLoadSettings& s
     reader.modelDir = cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
 
     if (model.partCount > 0) {
-        QzFreePart(&model.parts[0]);
+        QzFreeLines(&model.parts[0]);
+        QzFreeVertices(model.parts[0]);
+        const std::string previous = std::move(model.parts[0].name);
+        model.parts[0] = QzPart{};
+        model.parts[0].name = previous;
     } else {
         model.partCount = 1;
     }
     QzPart& main = model.parts[0];
     try {
-        main.name = path;
+        QzRenameMain(model, path);
     } catch (const std::bad_alloc&) {
         QzError("Out of memory for model name");
         return 0;

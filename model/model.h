@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "colours.h"
@@ -144,6 +145,8 @@ class QzModel {
     int32_t transfCounter = 0;
     // The colour definitions the cached parts were checked against:
     QzColourDefinitions definitions;
+    // Where each name of the table is (its first entry), for the lookup of references.
+    std::unordered_map<std::string, int> partIndex;
     // Whether the "Sorry, max 2000 parts." box has been shown during the current load:
     // a model with many parts too many shows it once, and the log names each part
     // left out.
@@ -180,6 +183,9 @@ QzLine* QzNewLine(const QzLine& copy);
 // when there is no memory.
 bool QzAllocVertices(QzPart& part, int32_t count);
 void QzFreeVertices(QzPart& part);
+
+// Gives entry 0 (the main model) a new name, keeping the name lookup in step.
+void QzRenameMain(QzModel& model, std::string name);
 
 // Records a colour number in the model's used list (once). 0 when it is in the list
 // afterwards, -1 (after a box) when there was no memory.
