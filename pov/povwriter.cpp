@@ -1,12 +1,12 @@
 #include "povwriter.h"
 
-#include <cstdio>
-#include <fstream>
 #include <ostream>
 #include <unordered_set>
 #include <vector>
 
+#include "atomicfile.h"
 #include "clock.h"
+#include "filestream.h"
 #include "format.h"
 #include "measurements.h"
 #include "messagebox.h"
@@ -163,14 +163,16 @@ int PovWriteScene(std::ostream& out, const std::string& inputPath) {
 int PovWriteSceneFile(const std::string& outPath, const std::string& inputPath) {
     for (int type = 1; type <= 5; ++type) QzDrawStats.typeCount[type] = 0;
     const uint32_t start = plat::TickCount();
-    // Binary, so that the CR LF line ends go out unchanged.
-    std::ofstream file(outPath, std::ios::out | std::ios::binary | std::ios::trunc);
-    if (!file.is_open()) return POV_NOT_OPENED;
+    // Written beside the old file and renamed over it when complete: a failed export
+    // leaves what was there (a device or a pipe is written in place).
+    plat::AtomicFile output;
+    std::string error;
+    if (!output.Open(outPath, error)) return POV_NOT_OPENED;
+    plat::FileOStream file(output.File());
     int result = PovWriteScene(file, inputPath);
-    file.close();
-    if (!file && result == POV_OK) result = POV_ERROR;
-    // What was written would not parse: nothing is left behind.
-    if (result == POV_TOO_LARGE) std::remove(outPath.c_str());
+    // A scene that would not parse, or one the disk did not take, replaces nothing; a
+    // scene abandoned with its note does, as it always did.
+    if (result != POV_TOO_LARGE && (!file.flush() || !output.Commit(error))) result = POV_ERROR;
     QzDrawStats.drawTimeMs = static_cast<int32_t>(plat::TickCount() - start);
     return result;
 }

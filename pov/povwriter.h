@@ -40,8 +40,8 @@ inline constexpr int POV_ERROR = -1;
 inline constexpr int POV_EMPTY = -2;
 // The output file could not be opened; nothing was written.
 inline constexpr int POV_NOT_OPENED = -3;
-// The model's numbers do not fit a scene (camera or lights out of range); the file
-// is removed.
+// The model's numbers do not fit a scene (camera or lights out of range); nothing is
+// written and a file that was there stays as it was.
 inline constexpr int POV_TOO_LARGE = -4;
 
 // The program's name and version and the maker's notice, as the header names them.
@@ -66,9 +66,11 @@ int PovAbandon(std::ostream& out, int result);
 // written makes it POV_TOO_LARGE.
 int PovWriteScene(std::ostream& out, const std::string& inputPath);
 
-// Opens (replacing) the file, writes the scene and closes the file; sets the drawing
-// statistics to the export's duration and zero line counts. No message boxes.
-// POV_OK, POV_ERROR, POV_EMPTY, POV_NOT_OPENED or POV_TOO_LARGE (no file left).
+// Writes the scene to a temporary file beside the target and renames it over the
+// target when complete (plat::AtomicFile); sets the drawing statistics to the export's
+// duration and zero line counts. No message boxes. POV_OK, POV_ERROR, POV_EMPTY,
+// POV_NOT_OPENED or POV_TOO_LARGE; after POV_TOO_LARGE or a failed write (POV_ERROR
+// without the abandon note) the target is exactly as it was.
 int PovWriteSceneFile(const std::string& outPath, const std::string& inputPath);
 
 // The texts the menu command shows for a result (empty for POV_OK).
