@@ -94,6 +94,8 @@ plat::TextFile* QzOpenPartFile(const std::string& name) {
                 QzFoundPlace = place;
                 return &QzPartFile;
             }
+            // Found, but too large to read: the search ends here (QzPartFile tells).
+            if (QzPartFile.TooLargeSize() != 0) return nullptr;
         }
     }
     return nullptr;
@@ -182,8 +184,14 @@ int ResolveNewlyBusy(QzPart* part, bool main, const char* referencedBy) {
     if (!(part->flags & PF_READ)) {
         plat::TextFile* file = QzOpenPartFile(part->name);
         if (!file) {
-            QzError(QzCompose("Could not find %s\nReferenced by %s", part->name.c_str(),
-                              referencedBy ? referencedBy : "*"));
+            const char* by = referencedBy ? referencedBy : "*";
+            if (const uint64_t size = QzPartFile.TooLargeSize())
+                QzError(QzCompose(
+                    "%s is too large to read: %llu bytes, more than the 256 MB a "
+                    "file may have\nReferenced by %s",
+                    QzPartFile.Path().c_str(), static_cast<unsigned long long>(size), by));
+            else
+                QzError(QzCompose("Could not find %s\nReferenced by %s", part->name.c_str(), by));
             part->flags &= ~PF_BUSY;
             part->flags |= PF_READ | PF_RESOLVED | PF_EMPTY;
             return 1;

@@ -223,15 +223,27 @@ bool TextFile::Open(std::string_view path) {
         ::close(fd);
         return false;
     }
+    // A file over the limit is refused before anything is read; one that grows past
+    // it while it is read, too.
+    auto refuse = [&](uint64_t size) {
+        ::close(fd);
+        tooLarge_ = size;
+        path_ = std::move(*real);
+        return false;
+    };
+    if (static_cast<uint64_t>(st.st_size) > kMaxTextFileBytes)
+        return refuse(static_cast<uint64_t>(st.st_size));
     std::string data;
-    // One read for the size the file has now; the loop takes whatever else is there
-    // if it grew meanwhile (or when the size is unknown).
-    size_t capacity = st.st_size > 0 ? static_cast<size_t>(st.st_size) + 1 : 4096;
-    data.resize(capacity);
+    // Room for the size the file has now (and a byte to see its end), filled by reads
+    // of at most a chunk; whatever else is there when it grew meanwhile (or when the
+    // size is unknown) is taken a chunk at a time.
+    constexpr size_t kChunk = size_t{1} << 20;
+    data.resize(static_cast<size_t>(st.st_size) + 1);
     size_t filled = 0;
     for (;;) {
-        if (filled == data.size()) data.resize(data.size() * 2);
-        ssize_t n = ::read(fd, data.data() + filled, data.size() - filled);
+        if (filled > kMaxTextFileBytes) return refuse(filled);
+        if (filled == data.size()) data.resize(filled + kChunk);
+        ssize_t n = ::read(fd, data.data() + filled, std::min(data.size() - filled, kChunk));
         if (n < 0) {
             if (errno == EINTR) continue;
             ::close(fd);
@@ -276,6 +288,7 @@ void TextFile::Close() {
     path_.clear();
     pos_ = 0;
     open_ = false;
+    tooLarge_ = 0;
 }
 
 bool TextFile::ReadLine(std::string_view& line, size_t bufferSize) {

@@ -30,13 +30,22 @@ bool IsDirectory(std::string_view path);
 // reading. Never blocks: a named pipe is not a file to read a model from.
 bool CanOpenForReading(const std::string& path);
 
+// The largest file TextFile reads, 256 MB: the biggest file of the LDraw library is
+// under 2 MB and the biggest real model 5 MB, while a file of many gigabytes (a sparse
+// one takes no room on disk) would exhaust the memory.
+inline constexpr uint64_t kMaxTextFileBytes = uint64_t{256} * 1024 * 1024;
+
 // A text file read whole on opening, then handed out line by line the way a C
 // library reads a text file with a fixed buffer.
 class TextFile {
   public:
     // Resolves the path case-insensitively; false when it does not name a regular
-    // file that opens (pipes, devices and directories are not read).
+    // file that opens (pipes, devices and directories are not read) or when the file
+    // is larger than kMaxTextFileBytes (see TooLargeSize).
     bool Open(std::string_view path);
+    // After an Open refused a file over kMaxTextFileBytes: its size in bytes, and
+    // Path() names it. 0 after any other Open or Close.
+    uint64_t TooLargeSize() const { return tooLarge_; }
     bool IsOpen() const { return open_; }
     void Close();
     // Next line, at most bufferSize - 1 characters, the newline included when it fits
@@ -50,6 +59,7 @@ class TextFile {
     std::string data_;
     size_t pos_ = 0;
     bool open_ = false;
+    uint64_t tooLarge_ = 0;
 };
 
 // Whether two texts are equal when ASCII letters are compared without their case.

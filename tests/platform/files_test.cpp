@@ -257,6 +257,25 @@ TEST(TextFile, ReadsOnlyRegularFiles) {
     EXPECT_EQ(ReadAll(file, 100), Lines{"0 real\n"});
 }
 
+// Sparse files: far over the limit, and one byte over it, refused before anything is
+// read, with the size and the path on disk; a refusal is forgotten by the next Open.
+TEST(TextFile, FilesOverTheLimitAreRefusedUnread) {
+    TempDir dir;
+    const std::string small = dir.Write("small.dat", "0 small\n");
+    plat::TextFile file;
+    for (const uint64_t size : {uint64_t{64} << 30, plat::kMaxTextFileBytes + 1}) {
+        const std::string path = dir.Write("Huge.dat", "");
+        ASSERT_EQ(truncate(path.c_str(), static_cast<off_t>(size)), 0);
+        EXPECT_FALSE(file.Open(Under(dir, "HUGE.DAT")));
+        EXPECT_FALSE(file.IsOpen());
+        EXPECT_EQ(file.TooLargeSize(), size);
+        EXPECT_EQ(file.Path(), path);
+        ASSERT_TRUE(file.Open(small));
+        EXPECT_EQ(file.TooLargeSize(), 0u);
+    }
+    EXPECT_EQ(plat::kMaxTextFileBytes, 256u * 1024 * 1024);
+}
+
 TEST(TextFile, CloseAndReopen) {
     TempDir dir;
     std::string a = dir.Write("a.dat", "1\n2\n");
