@@ -17,10 +17,19 @@ struct FileTime {
 
 // Finds the file or directory a path names when its components may be written in any
 // letter case, with "\" or "/" between them. An exact match wins over a case-folded
-// one. Directory listings are cached. Returns the path as it is on disk, or nothing.
+// one. Directory listings are cached, each directory listed once however many paths
+// lead to it, and the cost grows with the number of components, not with the number
+// of ways through case variants of them. Returns the path as it is on disk, or nothing.
 std::optional<std::string> ResolvePath(std::string_view path);
 // Forgets every cached directory listing.
 void ClearPathCache();
+// The work ResolvePath did since the last ClearPathCache: directories listed, and
+// steps of its walk (one per component looked up in a directory).
+struct PathLookupWork {
+    uint64_t listings = 0;
+    uint64_t steps = 0;
+};
+PathLookupWork PathLookupWorkSinceClear();
 
 bool GetLastWriteTime(const std::string& path, FileTime& out);
 // Whether the path, resolved as ResolvePath does, names a directory.

@@ -72,6 +72,30 @@ TEST_F(ResolvePathTest, TriesEveryFoldedDirectory) {
     EXPECT_EQ(Resolve(dir, "Parts\\s\\3001s01.dat"), Under(dir, "parts/s/3001s01.dat"));
 }
 
+// "x -> ." and "X -> .": a reference 20 levels deep has 2^20 spellings on disk. Each
+// directory is listed once and each (directory, depth) walked once, so the work grows
+// with the depth; a name found at the end is found through the exact spelling.
+TEST(ResolvePathWork, CaseVariantLinksToTheSameFolderCostTheDepthNotItsSpellings) {
+    TempDir dir;
+    fs::create_symlink(".", dir.path() / "x");
+    fs::create_symlink(".", dir.path() / "X");
+    dir.Write("real.dat", "0 real\n");
+    std::string deep;
+    for (int i = 0; i < 20; ++i) deep += "x/";
+    for (const auto& [name, found] : {std::pair{"missing.dat", false}, {"real.dat", true}}) {
+        plat::ClearPathCache();
+        EXPECT_EQ(Resolve(dir, deep + name).has_value(), found) << name;
+        const plat::PathLookupWork work = plat::PathLookupWorkSinceClear();
+        // The folders above the test's own, and the test's folder once.
+        const uint64_t levels =
+            static_cast<uint64_t>(std::distance(dir.path().begin(), dir.path().end()));
+        EXPECT_LE(work.listings, levels) << name;
+        EXPECT_LE(work.steps, levels + 2 * 21) << name;
+    }
+    EXPECT_EQ(Resolve(dir, deep + "REAL.DAT"), Under(dir, deep + "real.dat"));
+    EXPECT_EQ(Resolve(dir, "X/x/real.dat"), Under(dir, "X/x/real.dat"));
+}
+
 TEST_F(ResolvePathTest, Misses) {
     EXPECT_EQ(Resolve(dir, "parts/3001.dat"), std::nullopt);
     EXPECT_EQ(Resolve(dir, "nothere/3001.dat"), std::nullopt);
