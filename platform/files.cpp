@@ -432,8 +432,17 @@ std::string DebugLogPath() { return TempDir() + "/QzDebug.txt"; }
 
 bool AppendToFile(const std::string& path, std::string_view text) {
     if (path.find('\0') != std::string::npos) return false;
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+    // The file may lie in a folder others write to (/tmp): never through a symbolic
+    // link, into a pipe or a device, or into a file another user made or linked there.
+    // A new file is the user's alone.
+    int fd = ::open(path.c_str(),
+                    O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600);
     if (fd < 0) return false;
+    struct stat st;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != geteuid() || st.st_nlink != 1) {
+        ::close(fd);
+        return false;
+    }
     bool ok = true;
     while (!text.empty()) {
         ssize_t n = ::write(fd, text.data(), text.size());

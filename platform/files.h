@@ -83,7 +83,9 @@ std::string UserFolder(const char* variable, const char* fallbackBelowHome);
 std::string TempDir();
 // The debug trace file: QzDebug.txt in the temporary folder.
 std::string DebugLogPath();
-// Appends text to a file; false when it cannot be opened.
+// Appends text to a regular file of the user's own, made with mode 0600 when it is
+// new; false when it cannot be opened, or when the path is a symbolic link, a pipe, a
+// device, a file of another user or one with further hard links.
 bool AppendToFile(const std::string& path, std::string_view text);
 
 }  // namespace plat

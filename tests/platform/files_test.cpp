@@ -26,6 +26,11 @@ std::string Under(const TempDir& dir, const std::string& relative) {
     return dir.path().string() + "/" + relative;
 }
 
+std::string Slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
 // A small library with the directory names written three ways.
 class ResolvePathTest : public testing::Test {
   protected:
@@ -434,6 +439,41 @@ TEST(AppendToFile, FailsWhereNothingCanBeWritten) {
     TempDir dir;
     EXPECT_FALSE(plat::AppendToFile(dir.path().string() + "/no/such/folder/log.txt", "x"));
     EXPECT_FALSE(plat::AppendToFile(dir.path().string(), "x"));  // a folder
+}
+
+// The debug trace goes to a fixed name in a shared temporary folder: a new file is
+// the user's alone, and what someone else put there under that name is left alone.
+TEST(AppendToFile, NewFileIsPrivate) {
+    TempDir dir;
+    const std::string path = Under(dir, "QzDebug.txt");
+    ASSERT_TRUE(plat::AppendToFile(path, "x"));
+    struct stat st {};
+    ASSERT_EQ(stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+}
+
+TEST(AppendToFile, RefusesLinksPipesAndFilesOfOthers) {
+    TempDir dir;
+    const std::string victim = dir.Write("victim.txt", "the user's file\n");
+    const std::string link = Under(dir, "link.txt");
+    fs::create_symlink(victim, link);
+    const std::string dangling = Under(dir, "dangling.txt");
+    fs::create_symlink(Under(dir, "made-through-link.txt"), dangling);
+    const std::string hardLink = Under(dir, "hard.txt");
+    fs::create_hard_link(victim, hardLink);
+    const std::string pipe = Under(dir, "pipe.txt");
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0666), 0);
+    for (const std::string& path : {link, dangling, hardLink, pipe})
+        EXPECT_FALSE(plat::AppendToFile(path, "trace\n")) << path;
+    EXPECT_EQ(Slurp(victim), "the user's file\n");
+    EXPECT_FALSE(fs::exists(Under(dir, "made-through-link.txt")));
+
+    if (geteuid() != 0) return;  // only root can give a file away
+    const std::string others = dir.Write("others.txt", "");
+    ASSERT_EQ(chown(others.c_str(), 65534, 65534), 0);
+    ASSERT_EQ(chmod(others.c_str(), 0666), 0);
+    EXPECT_FALSE(plat::AppendToFile(others, "trace\n"));
+    EXPECT_EQ(Slurp(others), "");
 }
 
 }  // namespace
