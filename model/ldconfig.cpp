@@ -120,7 +120,9 @@ bool QzReadLDConfig() {
     directIndexBuilt = false;
 
     plat::TextFile file;
-    const bool opened = file.Open(QzLDrawDir + "\\LDConfig.ldr");
+    // Without a library folder there is no file to read (and "\LDConfig.ldr" would be
+    // looked for in the root folder).
+    const bool opened = !QzLDrawDir.empty() && file.Open(QzLDrawDir + "\\LDConfig.ldr");
     if (opened) {
         QzCurrentFile = file.Path();
         QzCurrentLine = 0;

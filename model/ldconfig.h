@@ -40,7 +40,7 @@ int QzParseColourLine(std::string_view line, QzLDConfigColour& colour);
 // Reads LDConfig.ldr from the LDraw directory (QzLDrawDir, any letter case) into
 // QzLDConfigColours. A malformed definition is reported in the input log with file
 // and line ("Bad color definition") and skipped. False, with the table emptied, when
-// the file cannot be read.
+// the file cannot be read or QzLDrawDir is empty.
 bool QzReadLDConfig();
 
 // The definition of a colour number in the table, null when it has none.

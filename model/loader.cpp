@@ -267,8 +267,11 @@ int QzReadModel(const std::string& path) {
         if (QzReadLDConfig()) {
             QzSelectColourScheme(QZ_SCHEME_LDCONFIG);
         } else {
-            plat::ShowMessage(QzCompose("Could not read LDConfig.ldr in %s", QzLDrawDir.c_str()),
-                              plat::MessageKind::Exclamation);
+            plat::ShowMessage(
+                QzLDrawDir.empty()
+                    ? "Could not read LDConfig.ldr: no LDraw directory is given"
+                    : QzCompose("Could not read LDConfig.ldr in %s", QzLDrawDir.c_str()),
+                plat::MessageKind::Exclamation);
             QzSelectColourScheme(0);
         }
     }

@@ -131,6 +131,19 @@ TEST_F(LDConfigScheme, AMissingFileFallsBackToSchemeZeroWithOneMessage) {
     EXPECT_EQ(QzInputLog, Unknown(1) + Unknown(2));
 }
 
+// LDRAWDIR set but empty: no library, so no LDConfig.ldr to look for (not in the root
+// folder either), and a message that says so.
+TEST_F(LDConfigScheme, NoLibraryFolderFallsBackWithAMessageThatSaysSo) {
+    testing_support::ScopedEnv empty("LDRAWDIR", "");
+    QzLDrawDir.clear();
+    model = dir.Write("plain.ldr", "3 4 0 0 0 10 0 0 0 0 10\n");
+    QzSelectColourScheme(QZ_SCHEME_LDCONFIG);
+    ASSERT_EQ(Load(), 1);
+    ASSERT_EQ(boxes.box.calls.size(), 1u);
+    EXPECT_EQ(boxes.box.calls[0].text, "Could not read LDConfig.ldr: no LDraw directory is given");
+    EXPECT_EQ(QzColourScheme, 0);
+}
+
 TEST_F(LDConfigScheme, ChangingIntoOrOutOfTheSchemeReadsCachedPartsAgain) {
     QzSelectColourScheme(0);
     ASSERT_EQ(Load(), 1);
