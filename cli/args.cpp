@@ -1,6 +1,7 @@
 #include "args.h"
 
 #include <CLI/CLI.hpp>
+#include <new>
 #include <ostream>
 #include <sstream>
 
@@ -55,7 +56,9 @@ Invocation ParseArgs(int argc, const char* const argv[]) {
     return inv;
 }
 
-int RunCli(int argc, const char* const argv[], std::ostream& out, std::ostream& err) {
+namespace {
+
+int RunCommand(int argc, const char* const argv[], std::ostream& out, std::ostream& err) {
     Invocation inv = ParseArgs(argc, argv);
     if (inv.finished) {
         out << inv.out;
@@ -68,6 +71,19 @@ int RunCli(int argc, const char* const argv[], std::ostream& out, std::ostream& 
     if (inv.command == "stats") return RunStats(inv.stats, out, err);
     if (inv.command == "tree") return RunTree(inv.tree, out, err);
     return 2;
+}
+
+}  // namespace
+
+int RunCli(int argc, const char* const argv[], std::ostream& out, std::ostream& err) {
+    try {
+        return RunCommand(argc, argv, out, err);
+    } catch (const std::bad_alloc&) {
+        // Whatever ran out of memory, the command ends with a message, not an abort.
+        out.flush();
+        err << "zarvel-cli: out of memory\n";
+        return 1;
+    }
 }
 
 }  // namespace cli

@@ -32,7 +32,8 @@ struct Invocation {
 
 Invocation ParseArgs(int argc, const char* const argv[]);
 
-// Parses and runs; returns the exit status.
+// Parses and runs; returns the exit status. An allocation that fails anywhere below
+// ends the command with "zarvel-cli: out of memory" on err and status 1, not an abort.
 int RunCli(int argc, const char* const argv[], std::ostream& out, std::ostream& err);
 
 }  // namespace cli

@@ -97,6 +97,8 @@ int QzParseColourLine(std::string_view line, QzLDConfigColour& colour) {
 bool QzReadLDConfig(const std::string& ldrawDir, QzLDConfigTable& table, QzLogContext& log) {
     std::vector<QzLDConfigColour> read;
     plat::TextFile file;
+    // Without a library folder there is no file to read (and "\LDConfig.ldr" would be
+    // looked for in the root folder).
     const bool opened = !ldrawDir.empty() && file.Open(ldrawDir + "\\LDConfig.ldr");
     if (opened) {
         log.currentFile = file.Path();

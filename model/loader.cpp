@@ -83,6 +83,8 @@ plat::TextFile* QzOpenPartFile(QzReader& reader, const std::string& name) {
                 reader.foundPlace = place;
                 return &reader.partFile;
             }
+            // Found, but too large to read: the search ends here (the part file tells).
+            if (reader.partFile.TooLargeSize() != 0) return nullptr;
         }
     }
     return nullptr;
@@ -182,8 +184,14 @@ int ResolveNewlyBusy(QzReader& reader, QzPart* part, bool main, const char* refe
     if (!(part->flags & PF_READ)) {
         plat::TextFile* file = QzOpenPartFile(reader, part->name);
         if (!file) {
-            QzError(QzCompose("Could not find %s\nReferenced by %s", part->name.c_str(),
-                              referencedBy ? referencedBy : "*"));
+            const char* by = referencedBy ? referencedBy : "*";
+            if (const uint64_t size = reader.partFile.TooLargeSize())
+                QzError(QzCompose(
+                    "%s is too large to read: %llu bytes, more than the 256 MB a "
+                    "file may have\nReferenced by %s",
+                    reader.partFile.Path().c_str(), static_cast<unsigned long long>(size), by));
+            else
+                QzError(QzCompose("Could not find %s\nReferenced by %s", part->name.c_str(), by));
             part->flags &= ~PF_BUSY;
             part->flags |= PF_READ | PF_RESOLVED | PF_EMPTY;
             return 1;
@@ -286,8 +294,10 @@ int QzReadModel(QzModel& model, const std::string& path, const QzLoadSettings& s
         if (QzReadPaletteLDConfig(palette, ldrawDir, reader.log)) {
             QzSelectColourScheme(palette, QZ_SCHEME_LDCONFIG);
         } else {
-            plat::ShowMessage(QzCompose("Could not read LDConfig.ldr in %s", ldrawDir.c_str()),
-                              plat::MessageKind::Exclamation);
+            plat::ShowMessage(
+                ldrawDir.empty() ? "Could not read LDConfig.ldr: no LDraw directory is given"
+                                 : QzCompose("Could not read LDConfig.ldr in %s", ldrawDir.c_str()),
+                plat::MessageKind::Exclamation);
             QzSelectColourScheme(palette, 0);
         }
     }

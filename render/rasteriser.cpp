@@ -253,7 +253,19 @@ void ShadeColours(const QzVector& p0, const QzVector& p1, const QzVector& p2,
     double nx = static_cast<double>(u.y) * v.z - static_cast<double>(u.z) * v.y;
     double ny = static_cast<double>(u.z) * v.x - static_cast<double>(u.x) * v.z;
     double nz = static_cast<double>(u.x) * v.y - static_cast<double>(u.y) * v.x;
-    const double len = std::sqrt(nx * nx + ny * ny + nz * nz);
+    double len = std::sqrt(nx * nx + ny * ny + nz * nz);
+    if (!std::isfinite(len)) {
+        // Corners so far apart (near the float limit) that their differences overflow
+        // a float: the same normal from differences taken in double. Corners that are
+        // not finite have none, and shade as a face without area.
+        const double ux = double(p0.x) - p2.x, uy = double(p0.y) - p2.y, uz = double(p0.z) - p2.z;
+        const double vx = double(p1.x) - p2.x, vy = double(p1.y) - p2.y, vz = double(p1.z) - p2.z;
+        nx = uy * vz - uz * vy;
+        ny = uz * vx - ux * vz;
+        nz = ux * vy - uy * vx;
+        len = std::sqrt(nx * nx + ny * ny + nz * nz);
+        if (!std::isfinite(len)) len = 0.0;
+    }
     float fx = 0, fy = 0, fz = 0;
     if (len != 0.0) {
         const double inv = 1.0 / len;

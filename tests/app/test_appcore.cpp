@@ -1,6 +1,7 @@
 // The desktop program's logic without windows: switches, the document's loading and
 // polling, the command table, the LDraw directory search and the frame's texts.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -525,6 +526,17 @@ TEST_F(LDrawDirSearch, StoredThenEnvironmentThenIni) {
     setenv("LDRAWDIR", "", 1);
     EXPECT_EQ(Find(""), "");
     EXPECT_EQ(stores, std::vector<std::string>{""});
+}
+
+// A byte-order mark before the first section, CR LF line ends; a file of a size no
+// settings file has (sparse: no room, no time) is not read.
+TEST_F(LDrawDirSearch, IniWithByteOrderMarkAndIniTooLargeToRead) {
+    config.Write("ldraw.ini", "\xEF\xBB\xBF[LDraw]\r\nBaseDirectory=/with/bom\r\n");
+    EXPECT_EQ(Find(""), "/with/bom");
+    const std::string ini = config.Write("ldraw.ini", "[LDraw]\nBaseDirectory=/huge\n");
+    ASSERT_EQ(truncate(ini.c_str(), off_t{64} << 30), 0);
+    EXPECT_EQ(Find(""), "");
+    EXPECT_TRUE(stores.empty());
 }
 
 TEST_F(LDrawDirSearch, NothingAnywhere) {
