@@ -58,34 +58,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::fclose(file);
     const unsigned choice = size > 0 ? data[0] : 0;
 
-    QzFreeAllParts();
-    QzFreeLights();
-    QzResetColourState();
-    QzResetDiagnostics();
-    PovResetState();
-    QzLDrawDir = ZARVEL_FUZZ_LIBRARY;
-
     QzViewCore view;
     view.SetColourScheme(static_cast<int>(choice / 15 % QZ_SCHEME_COUNT));
     view.State().SetStandardView(static_cast<int>(choice % 15));
-    if (QzReadModel(setup.model) && view.Resize(48, 36)) {
-        // Without a readable LDConfig.ldr the load went on under scheme 0.
-        view.State().colourScheme = QzColourScheme;
+    QzModel model;
+    QzLoadSettings settings;
+    settings.ldrawDir = ZARVEL_FUZZ_LIBRARY;
+    if (QzReadModel(model, setup.model, settings, view.State().palette) && view.Resize(48, 36)) {
         // As the view opens (zoom 100), then fitted, then as a drag's wire preview.
-        view.Draw();
-        const QzFit fit = view.Fit(QzFitPlacement::Centred);
+        view.Draw(model);
+        const QzFit fit = view.Fit(model, QzFitPlacement::Centred);
         view.State().zoom = fit.zoom;
         view.State().shiftX = fit.shiftX;
         view.State().shiftY = fit.shiftY;
-        view.Draw();
+        view.Draw(model);
         view.State().dragging = true;
-        view.Draw();
+        view.Draw(model);
         view.State().dragging = false;
 
         std::ostringstream scene;
-        PovWriteScene(scene, setup.model);
+        PovWriteScene(scene, model, view.State().palette, kPovDefaultOptions, setup.model);
     }
-    QzFreeAllParts();
-    QzFreeLights();
     return 0;
 }
