@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "diagnostics.h"
+#include "drawdata.h"
 
 const char* const QzStudNames[19] = {
     "stud5.dat",  "stu2.dat",   "stu22.dat",    "stu22a.dat",  "stu23.dat",
@@ -31,10 +32,11 @@ void ReleaseLineList(QzLine* line, std::vector<QzPart*>& blocks) {
     }
 }
 
-// Name and vertices of a record; its lines are the caller's business.
+// Name, vertices and drawing form of a record; its lines are the caller's business.
 void ReleaseRecordStorage(QzPart* part) {
     std::string().swap(part->name);
     QzFreeVertices(*part);
+    QzFreeDrawData(*part);
 }
 
 }  // namespace
@@ -133,6 +135,7 @@ QzPart* QzFindPart(QzModel& model, QzLogContext& log, bool internal, const std::
 
 void QzFreeLines(QzPart* part) {
     if (!part) return;
+    QzFreeDrawData(*part);
     QzLine* head = part->lines;
     part->lines = nullptr;
     std::vector<QzPart*> blocks;
@@ -251,6 +254,11 @@ bool QzAllocVertices(QzPart& part, int32_t count) {
     if (!part.vertices) return false;
     part.vertexCount = count;
     return true;
+}
+
+void QzFreeDrawData(const QzPart& part) {
+    delete part.drawData;
+    part.drawData = nullptr;
 }
 
 void QzFreeVertices(QzPart& part) {

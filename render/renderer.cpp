@@ -317,7 +317,10 @@ bool QzRenderer::IsStudHidden(const QzPart* sub, const QzMatrix& m) {
     return IsBoxHidden(lo, hi);
 }
 
-void QzRenderer::SetImage(const QzZImage& img) { image = img; }
+void QzRenderer::SetImage(const QzZImage& img) {
+    image = img;
+    AttachRaster();
+}
 
 void QzRenderer::ClearImage(bool full) {
     QzZImage& img = image;
