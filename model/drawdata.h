@@ -29,11 +29,16 @@ struct QzDrawData {
     std::vector<QzVector> points;
     // Lines of each type 1 to 5.
     int32_t lines[6] = {};
+    // Whether the part has more distinct points than a number holds: its lines are
+    // then transformed one by one, and `points` is empty.
+    bool perLine = false;
     // Whether a stud part is reached through the part's references: the stud pass
     // passes over parts without.
     bool studsBelow = false;
+    // Stud references the stud pass meets below the part; -1 until worked out.
+    int64_t studReferences = -1;
     // The matrix products the stud pass makes below the part, by the options that
-    // change them (lineAsStud, seams); -1 until first asked for.
+    // change them (lineAsStud, seams); -1 until worked out.
     int64_t studPassProducts[2][2] = {{-1, -1}, {-1, -1}};
 };
 

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "bandwalk.h"
 #include "clock.h"
 #include "diagnostics.h"
 #include "format.h"
@@ -184,7 +185,11 @@ std::optional<QzDrawStatistics> DrawModel(QzRenderState& state, const QzModel& l
         if (state.showAxes) DrawAxes(state, model, p);
     } else {
         if (state.sink) state.sink->SetWaitCursor(true);
-        r.DrawPart(true, model, 7, p, state.options.bfc, false);
+        if (QzBandWalkApplies(r) && QzPrepareDrawData(model))
+            QzDrawInBands(r, model, p, state.options.bfc,
+                          state.threads > 0 ? state.threads : QzDefaultDrawThreads());
+        else
+            r.DrawPart(true, model, 7, p, state.options.bfc, false);
         r.statistics.transformText =
             plat::Format("M:%d V:%d", static_cast<int>(r.statistics.matrixMulCount),
                          static_cast<int>(r.statistics.transformCount));

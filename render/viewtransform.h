@@ -69,6 +69,8 @@ class QzRenderState {
     float shiftX = 0.0f;
     float shiftY = 0.0f;
     QzRenderOptions options;
+    // Threads a full drawing uses; 0 for as many as the machine has processors.
+    int threads = 0;
     QzDisplaySink* sink;
     int32_t rendererType = 0;
     QzRenderer* renderer = nullptr;
