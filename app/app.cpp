@@ -193,6 +193,8 @@ bool CQzApp::OpenDocumentFile(const QString& path) {
 
 bool CQzApp::OpenDocumentFile(const std::string& path) {
     const std::string full = app::AbsolutePath(path);
+    // A model opens at its last step, the whole model.
+    view_->State().step = 0;
     if (!document_->OnOpenDocument(full)) return false;
     AddToRecentFileList(QByteArray::fromStdString(full));
     return true;

@@ -23,6 +23,7 @@
 #include "povwriter.h"
 #include "resources.h"
 #include "statistics.h"
+#include "steps.h"
 #include "switches.h"
 #include "treeviewdlg.h"
 #include "zoomdlg.h"
@@ -109,6 +110,10 @@ void CQzView::OnUpdate(int hint) {
         frame->activateWindow();
     }
     if (hint == HINT_MODEL_LOADED || hint == HINT_MODEL_LOADED_SILENT) {
+        // A step the model no longer has gives way to the last one, the whole model.
+        const QzModel& model = document_->Model();
+        QzRenderState& state = core_.State();
+        if (!model.Loaded() || state.step >= QzStepCount(model.Main())) state.step = 0;
         FitIfAutoZoom();
         RedrawModel(false);
     }

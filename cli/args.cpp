@@ -29,6 +29,7 @@ Invocation ParseArgs(int argc, const char* const argv[]) {
     CLI::App* pov = AddPovCommand(app, inv.pov);
     CLI::App* stats = AddStatsCommand(app, inv.stats);
     CLI::App* tree = AddTreeCommand(app, inv.tree);
+    CLI::App* steps = AddStepsCommand(app, inv.steps);
 
     try {
         app.parse(argc, argv);
@@ -43,7 +44,7 @@ Invocation ParseArgs(int argc, const char* const argv[]) {
         return inv;
     }
 
-    for (CLI::App* sub : {check, render, pov, stats, tree}) {
+    for (CLI::App* sub : {check, render, pov, stats, tree, steps}) {
         if (sub->parsed()) inv.command = sub->get_name();
     }
     if (inv.command.empty()) {
@@ -67,6 +68,7 @@ int RunCli(int argc, const char* const argv[], std::ostream& out, std::ostream& 
     if (inv.command == "pov") return RunPov(inv.pov, out, err);
     if (inv.command == "stats") return RunStats(inv.stats, out, err);
     if (inv.command == "tree") return RunTree(inv.tree, out, err);
+    if (inv.command == "steps") return RunSteps(inv.steps, out, err);
     return 2;
 }
 

@@ -9,6 +9,7 @@
 #include "cmd_pov.h"
 #include "cmd_render.h"
 #include "cmd_stats.h"
+#include "cmd_steps.h"
 #include "cmd_tree.h"
 
 namespace cli {
@@ -27,6 +28,7 @@ struct Invocation {
     RenderOptions render;
     PovOptions pov;
     StatsOptions stats;
+    StepsOptions steps;
     TreeOptions tree;
 };
 

@@ -56,6 +56,11 @@ enum class QzCmd : uint8_t {
     Scheme3,
     AllTransparent,
     DitherTransparency,
+    // Building steps.
+    FirstStep,
+    PreviousStep,
+    NextStep,
+    LastStep,
     // Toolbar only.
     Dither256,
     AutoZoom,

@@ -119,6 +119,9 @@ class QzRenderer {
     uint32_t savedLinesDrawn = 0;
     uint32_t savedTrianglesDrawn = 0;
     bool inStudPass = false;
+    // A building step: the top-level walk stops after this line of the main model
+    // (null: every line). Set by the drawing pass for the duration of one drawing.
+    const QzLine* lastTopLine = nullptr;
 
   private:
     // How a triangle's pixels are written: one colour with its depth, a quarter of the

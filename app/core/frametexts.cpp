@@ -16,6 +16,11 @@ std::string QzGoodbyeText(uint32_t seconds) {
                         s % 60);
 }
 
+std::string QzStepText(int step, int count) {
+    if (count <= 0) return {};
+    return plat::Format("Step %d/%d", step, count);
+}
+
 std::string QzComposeCaption(const std::string& frameworkCaption, const std::string& title,
                              const std::string& author) {
     std::string caption = frameworkCaption;
