@@ -259,6 +259,7 @@ void CQzApp::Exit() { frame_->close(); }
 void CQzApp::ToggleToolbar() { frame_->ToggleToolbar(); }
 void CQzApp::ToggleStatusBar() { frame_->ToggleStatusBar(); }
 void CQzApp::ShowTreeView() { view_->OnTreeView(); }
+void CQzApp::ShowPartsList() { view_->OnPartsList(); }
 void CQzApp::ShowZoom() { view_->OnZoom(); }
 void CQzApp::ShowStatistics() { view_->OnStatistics(); }
 void CQzApp::ToggleAutoZoom() { view_->OnAutoZoom(); }

@@ -167,7 +167,7 @@ QMenu* CMainFrame::BuildViewMenu() {
         m->addSeparator();
     };
     add({QzCmd::ViewToolbar, QzCmd::ViewStatusBar});
-    add({QzCmd::TreeView, QzCmd::Zoom});
+    add({QzCmd::TreeView, QzCmd::PartsList, QzCmd::Zoom});
     add({QzCmd::FirstStep, QzCmd::PreviousStep, QzCmd::NextStep, QzCmd::LastStep});
     add({QzCmd::Bfc, QzCmd::Shading, QzCmd::Seams, QzCmd::StudsLast, QzCmd::RefreshEachPart,
          QzCmd::LineAsStud, QzCmd::VertexLists});

@@ -19,6 +19,7 @@
 #include "messagebox.h"
 #include "modal.h"
 #include "model.h"
+#include "partslistdlg.h"
 #include "pathtext.h"
 #include "povwriter.h"
 #include "resources.h"
@@ -221,6 +222,13 @@ void CQzView::ExportScene(const QzModel& model) {
         plat::ShowMessage(PovResultMessage(done.result), plat::MessageKind::Stop);
     else if (done.result != POV_OK)
         plat::ShowMessage(PovResultMessage(done.result), plat::MessageKind::Exclamation);
+}
+
+void CQzView::OnPartsList() {
+    const QzModel& model = document_->Model();
+    CPartsListDlg dialog(inspect::ListParts(model, document_->Core().settings.ldrawDir),
+                         document_->Core().pathName, this);
+    dialog.DoModal();
 }
 
 void CQzView::OnAutoZoom() {

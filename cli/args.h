@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cmd_check.h"
+#include "cmd_parts.h"
 #include "cmd_pov.h"
 #include "cmd_render.h"
 #include "cmd_stats.h"
@@ -29,6 +30,7 @@ struct Invocation {
     PovOptions pov;
     StatsOptions stats;
     StepsOptions steps;
+    PartsOptions parts;
     TreeOptions tree;
 };
 

@@ -30,6 +30,7 @@ enum class QzCmd : uint8_t {
     ViewToolbar,
     ViewStatusBar,
     TreeView,
+    PartsList,
     Zoom,
     Bfc,
     Shading,

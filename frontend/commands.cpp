@@ -150,6 +150,7 @@ constexpr QzCommand kCommands[] = {
     {QzCmd::ViewToolbar, 59392, "&Toolbar", nullptr, "Show or hide the toolbar", "Toggle ToolBar", QzCommandKind::Program, [](QzCommandTarget& t) { t.ToggleToolbar(); }, [](QzCommandTarget& t) { return t.ToolbarShown(); }, nullptr, -1},
     {QzCmd::ViewStatusBar, 59393, "&Status Bar", nullptr, "Show or hide the status bar", "Toggle StatusBar", QzCommandKind::Program, [](QzCommandTarget& t) { t.ToggleStatusBar(); }, [](QzCommandTarget& t) { return t.StatusBarShown(); }, nullptr, -1},
     {QzCmd::TreeView, 32811, "Tree &View...", nullptr, "Show the model and parts in a tree view", nullptr, QzCommandKind::Program, [](QzCommandTarget& t) { t.ShowTreeView(); }, nullptr, nullptr, -1},
+    {QzCmd::PartsList, 32874, "Parts List...", nullptr, "List the parts of the model with their colours and quantities", nullptr, QzCommandKind::Program, [](QzCommandTarget& t) { t.ShowPartsList(); }, nullptr, nullptr, -1},
     {QzCmd::Zoom, 32794, "&Zoom...", nullptr, "Set zoom factor", nullptr, QzCommandKind::Program, [](QzCommandTarget& t) { t.ShowZoom(); }, nullptr, nullptr, -1},
     {QzCmd::Bfc, 32863, "B&FC", nullptr, "Enable Back Face Culling", nullptr, QzCommandKind::Drawing, ToggleOption<&QzRenderOptions::bfc>, OptionOn<&QzRenderOptions::bfc>, "bfc", -1},
     {QzCmd::Shading, 32813, "S&hading", nullptr, "Turn shading on or off", "Shading", QzCommandKind::Drawing, ToggleOption<&QzRenderOptions::shading>, OptionOn<&QzRenderOptions::shading>, "shading", -1},

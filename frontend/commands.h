@@ -35,6 +35,7 @@ class QzCommandTarget {
     virtual void ToggleToolbar() {}
     virtual void ToggleStatusBar() {}
     virtual void ShowTreeView() {}
+    virtual void ShowPartsList() {}
     virtual void ShowZoom() {}
     virtual void ShowStatistics() {}
     virtual void ToggleAutoZoom() {}

@@ -22,6 +22,11 @@ std::string QzComposeCaption(const std::string& frameworkCaption, const std::str
 // of 0).
 std::string QzStepText(int step, int count);
 
+// The name a save dialog proposes for a file made from the model: the model file's name
+// without its folder and extension, then the extension (".png"). The bytes of the name
+// are kept.
+std::string QzProposedFileName(const std::string& modelPath, const std::string& extension);
+
 // The About box's third line for a build time in local time: "Release version" and
 // " built yyyy.mm.dd hh:mm"; null gives "Release version" alone.
 std::string QzBuildLine(const std::tm* built);

@@ -23,6 +23,8 @@
 #include <QSettings>
 #include <QSignalSpy>
 #include <QSlider>
+#include <QStandardItemModel>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolBar>
@@ -49,6 +51,8 @@
 #include "measurements.h"
 #include "modal.h"
 #include "model.h"
+#include "partslist.h"
+#include "partslistdlg.h"
 #include "statistics.h"
 #include "test_support.h"
 #include "treeviewdlg.h"
@@ -512,6 +516,53 @@ class DesktopTest : public QObject {
         Trigger(QzCmd::FirstStep);
         QVERIFY(app->OpenDocumentFile(path));
         QCOMPARE(pane(), QString("Step 3/3"));
+    }
+
+    void partsListWindowAndItsCsv() {
+        const QString path = Write("parts list.ldr",
+                                   "1 4 0 0 0 1 0 0 0 1 0 0 0 1 zb1x1.dat\n"
+                                   "1 4 20 0 0 1 0 0 0 1 0 0 0 1 zb1x1.dat\n"
+                                   "1 1 0 -24 0 1 0 0 0 1 0 0 0 1 zb2x2.dat\n"
+                                   "1 1 0 -48 0 1 0 0 0 1 0 0 0 1 gone.dat\n");
+        Start({path});
+        QList<QStringList> rows;
+        QStringList afterSort;
+        QString total, proposed;
+        const QString csv = models.filePath("saved parts.csv");
+        answer = [&](QDialog& d) {
+            if (auto* parts = qobject_cast<CPartsListDlg*>(&d)) {
+                QStandardItemModel* items = parts->Rows();
+                for (int r = 0; r < items->rowCount(); ++r) {
+                    QStringList row;
+                    for (int c = 0; c < items->columnCount(); ++c) row << items->item(r, c)->text();
+                    rows << row;
+                }
+                total = parts->Total()->text();
+                parts->Table()->sortByColumn(3, Qt::DescendingOrder);
+                for (int r = 0; r < items->rowCount(); ++r) afterSort << items->item(r, 0)->text();
+                parts->SaveButton()->click();
+                return int(QDialog::Accepted);
+            }
+            if (auto* files = qobject_cast<QFileDialog*>(&d)) {
+                proposed = QFileInfo(files->selectedFiles().value(0)).fileName();
+                files->selectFile(csv);
+                return int(QDialog::Accepted);
+            }
+            return int(QDialog::Rejected);
+        };
+        Trigger(QzCmd::PartsList);
+        QCOMPARE(rows.size(), 3);
+        QCOMPARE(rows[0], QStringList({"gone.dat", "1", "Blue", "1", "(missing)"}));
+        QCOMPARE(rows[1], QStringList({"zb1x1.dat", "4", "Red", "2", "Brick  1 x  1"}));
+        QCOMPARE(rows[2], QStringList({"zb2x2.dat", "1", "Blue", "1", "Brick  2 x  2"}));
+        QCOMPARE(total, QString("Total: 4 parts, 1 missing"));
+        QCOMPARE(afterSort.first(), QString("zb1x1.dat"));
+        QCOMPARE(proposed, QString("parts list.csv"));
+        std::ifstream in(csv.toStdString(), std::ios::binary);
+        const std::string written((std::istreambuf_iterator<char>(in)), {});
+        QCOMPARE(written, inspect::PartsCsv(inspect::ListParts(
+                              app->Document()->Model(), testing_support::ExamplesDir().string())));
+        QVERIFY(written.rfind("part,colour,colour_name,quantity,description\r\ngone.dat,", 0) == 0);
     }
 
     void zoomDialogAndWheel() {
