@@ -30,6 +30,8 @@ Invocation ParseArgs(int argc, const char* const argv[]) {
     CLI::App* pov = AddPovCommand(app, inv.pov);
     CLI::App* stats = AddStatsCommand(app, inv.stats);
     CLI::App* tree = AddTreeCommand(app, inv.tree);
+    CLI::App* steps = AddStepsCommand(app, inv.steps);
+    CLI::App* parts = AddPartsCommand(app, inv.parts);
 
     try {
         app.parse(argc, argv);
@@ -44,7 +46,7 @@ Invocation ParseArgs(int argc, const char* const argv[]) {
         return inv;
     }
 
-    for (CLI::App* sub : {check, render, pov, stats, tree}) {
+    for (CLI::App* sub : {check, render, pov, stats, tree, steps, parts}) {
         if (sub->parsed()) inv.command = sub->get_name();
     }
     if (inv.command.empty()) {
@@ -70,6 +72,8 @@ int RunCommand(int argc, const char* const argv[], std::ostream& out, std::ostre
     if (inv.command == "pov") return RunPov(inv.pov, out, err);
     if (inv.command == "stats") return RunStats(inv.stats, out, err);
     if (inv.command == "tree") return RunTree(inv.tree, out, err);
+    if (inv.command == "steps") return RunSteps(inv.steps, out, err);
+    if (inv.command == "parts") return RunParts(inv.parts, out, err);
     return 2;
 }
 

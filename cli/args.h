@@ -6,9 +6,11 @@
 #include <vector>
 
 #include "cmd_check.h"
+#include "cmd_parts.h"
 #include "cmd_pov.h"
 #include "cmd_render.h"
 #include "cmd_stats.h"
+#include "cmd_steps.h"
 #include "cmd_tree.h"
 
 namespace cli {
@@ -27,6 +29,8 @@ struct Invocation {
     RenderOptions render;
     PovOptions pov;
     StatsOptions stats;
+    StepsOptions steps;
+    PartsOptions parts;
     TreeOptions tree;
 };
 

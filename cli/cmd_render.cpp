@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <ostream>
 
+#include "cmd_steps.h"
 #include "cnumbers.h"
 #include "colours.h"
 #include "commands.h"
@@ -133,6 +134,7 @@ CLI::App* AddRenderCommand(CLI::App& app, RenderOptions& options) {
     sub->add_option("--preview", options.preview, "Draw as during a mouse drag: wire or solid")
         ->check(CLI::IsMember({"wire", "solid"}));
     sub->add_flag("--fit", options.fit, "Choose the zoom so that the model fills the image");
+    AddStepOption(sub, options.step);
     return sub;
 }
 
@@ -170,6 +172,7 @@ int RunRender(const RenderOptions& options, std::ostream& out, std::ostream& err
 
     QzModel model;
     if (!LoadModelForCommand(model, state.palette, options.ldraw, options.model, err)) return 2;
+    if (!ChooseStep(state, model, options.step, err)) return 2;
 
     // The switches work as the view's commands do, on the loaded model (random colours
     // and vertex lists need it).

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <iosfwd>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,8 @@ struct RenderOptions {
     std::vector<std::string> opts;
     std::string preview;  // empty, "wire" or "solid"
     bool fit = false;
+    // The building step to draw; the whole model when not given.
+    std::optional<int> step;
 };
 
 CLI::App* AddRenderCommand(CLI::App& app, RenderOptions& options);

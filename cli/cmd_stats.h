@@ -1,6 +1,7 @@
 #pragma once
 
 #include <iosfwd>
+#include <optional>
 #include <string>
 
 namespace CLI {
@@ -17,6 +18,8 @@ struct StatsOptions {
     std::string size = "800x600";
     std::string model;
     int scheme = 0;
+    // The building step to draw; the whole model when not given.
+    std::optional<int> step;
 };
 
 CLI::App* AddStatsCommand(CLI::App& app, StatsOptions& options);

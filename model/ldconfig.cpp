@@ -52,14 +52,14 @@ bool ParseByte(std::string_view word, uint8_t& value) {
 
 }  // namespace
 
-int QzParseColourLine(std::string_view line, QzLDConfigColour& colour) {
+int QzParseColourLine(std::string_view line, QzLDConfigColour& colour, std::string* name) {
     size_t pos = 0;
     if (QzScanWord(line, pos) != "0" || QzScanWord(line, pos) != "!COLOUR") return 0;
     QzLDConfigColour c{};
     c.alpha = 255;
     uint32_t rgb = 0;
-    const std::string_view name = QzScanWord(line, pos);
-    if (name.empty() || QzScanWord(line, pos) != "CODE") return -1;
+    const std::string_view named = QzScanWord(line, pos);
+    if (named.empty() || QzScanWord(line, pos) != "CODE") return -1;
     c.code = QzParseColour(QzScanWord(line, pos));
     if (c.code < 0 || QzScanWord(line, pos) != "VALUE") return -1;
     if (!ParseHexRgb(QzScanWord(line, pos), rgb) || QzScanWord(line, pos) != "EDGE") return -1;
@@ -91,6 +91,7 @@ int QzParseColourLine(std::string_view line, QzLDConfigColour& colour) {
         if (finish->bit == QZ_FINISH_MATERIAL) break;
     }
     colour = c;
+    if (name) name->assign(named);
     return 1;
 }
 

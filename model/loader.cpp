@@ -193,11 +193,11 @@ int ResolveNewlyBusy(QzReader& reader, QzPart* part, bool main, const char* refe
             else
                 QzError(QzCompose("Could not find %s\nReferenced by %s", part->name.c_str(), by));
             part->flags &= ~PF_BUSY;
-            part->flags |= PF_READ | PF_RESOLVED | PF_EMPTY;
+            part->flags |= PF_READ | PF_RESOLVED | PF_EMPTY | PF_MISSING;
             return 1;
         }
-        part->flags =
-            (part->flags & ~(PF_PRIM_DIR | PF_PARTS_DIR)) | QzPlaceFlags(reader.foundPlace);
+        part->flags = (part->flags & ~(PF_PRIM_DIR | PF_PARTS_DIR | PF_MISSING)) |
+                      QzPlaceFlags(reader.foundPlace);
         if (reader.settings.onFileOpened) reader.settings.onFileOpened(*part, file->Path());
         QzReadContext context{reader.model, reader.log, reader.palette, reader.settings.tolerances};
         if (!QzReadPartFile(context, *file, part, referencedBy, main)) {

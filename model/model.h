@@ -31,6 +31,8 @@ inline constexpr uint32_t PF_TRANSPARENT = 0x200;
 // A section of a main model's own file: its lines are read again at every load, as the
 // file being loaded may have changed them.
 inline constexpr uint32_t PF_MAIN_SECTION = 0x400;
+// A referenced file that was not found: the part stays without lines.
+inline constexpr uint32_t PF_MISSING = 0x800;
 
 // BFC bits of a stored type 1, 3 or 4 line.
 inline constexpr uint32_t LF_CULL = 1;
@@ -81,6 +83,9 @@ struct QzLine {
     int32_t randomColour;
     // Types 1, 3, 4: LF_* bits. Type 0: option bits of a "0 BFC" statement.
     uint32_t bfc;
+    // Types 1 to 5: the colour number as the file writes it; `colour` holds what the
+    // reader draws instead of a number it does not know (or of 24 on a reference).
+    int32_t fileColour;
     QzLine* next;
     // Type 1: the referenced part.
     QzPart* part;

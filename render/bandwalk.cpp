@@ -660,7 +660,8 @@ bool QzPrepareDrawData(const QzPart* part) {
 
 bool QzBandWalkApplies(const QzRenderer& renderer) {
     const QzRenderOptions& o = *renderer.options;
-    return typeid(renderer) == typeid(QzRenderer) && !o.vertexLists && !o.refreshEachPart;
+    return typeid(renderer) == typeid(QzRenderer) && !o.vertexLists && !o.refreshEachPart &&
+           !renderer.lastTopLine;
 }
 
 int QzDefaultDrawThreads() { return plat::DrawThreads(); }

@@ -21,7 +21,7 @@
 
 // Whether the walk in bands draws this renderer's drawing: not for a renderer whose
 // operations are replaced, nor with vertex lists or a refresh after each part, which
-// draw their own way.
+// draw their own way, nor for a building step short of the whole model.
 bool QzBandWalkApplies(const QzRenderer& renderer);
 
 // Draws the model as renderer.DrawPart(true, model, 7, screen, cull, false) does, with

@@ -124,6 +124,9 @@ class QzRenderer {
     uint32_t savedLinesDrawn = 0;
     uint32_t savedTrianglesDrawn = 0;
     bool inStudPass = false;
+    // A building step: the top-level walk stops after this line of the main model
+    // (null: every line). Set by the drawing pass for the duration of one drawing.
+    const QzLine* lastTopLine = nullptr;
 
   private:
     // Fills one triangle of the current face.

@@ -376,6 +376,11 @@ TEST(CommandTable, KeepsTheCommandNumbersAndMenuTexts) {
     EXPECT_EQ(QzCommandMenuText(QzCommandOf(QzCmd::FileOpen)), "&Open...\tCtrl+O");
     EXPECT_EQ(QzCommandMenuText(QzCommandOf(QzCmd::Reload)), "&Reload model\tF5");
     EXPECT_EQ(QzCommandMenuText(QzCommandOf(QzCmd::Shading)), "S&hading");
+    EXPECT_EQ(QzCommandMenuText(QzCommandOf(QzCmd::PartsList)), "Parts List...");
+    EXPECT_EQ(QzCommandMenuText(QzCommandOf(QzCmd::FirstStep)), "First Step\tHome");
+    EXPECT_EQ(QzCommandMenuText(QzCommandOf(QzCmd::PreviousStep)), "Previous Step\tPgUp");
+    EXPECT_EQ(QzCommandMenuText(QzCommandOf(QzCmd::NextStep)), "Next Step\tPgDown");
+    EXPECT_EQ(QzCommandMenuText(QzCommandOf(QzCmd::LastStep)), "Last Step\tEnd");
     // Commands with nothing behind them are disabled.
     EXPECT_FALSE(QzCommandEnabled(QzCommandOf(QzCmd::EditCopy)));
     EXPECT_FALSE(QzCommandEnabled(QzCommandOf(QzCmd::FileStatistics)));
@@ -566,6 +571,18 @@ TEST(FrameTexts, Goodbye) {
     EXPECT_EQ(QzGoodbyeText(3599), "Thank you for using Zarvel (59:59)");
     EXPECT_EQ(QzGoodbyeText(3600), "Thank you for using Zarvel (1:00:00)");
     EXPECT_EQ(QzGoodbyeText(14401), "Thank you for using Zarvel (4:00:01)");
+}
+
+TEST(FrameTexts, StepText) {
+    EXPECT_EQ(QzStepText(3, 31), "Step 3/31");
+    EXPECT_EQ(QzStepText(0, 0), "");
+}
+
+TEST(FrameTexts, ProposedFileName) {
+    EXPECT_EQ(QzProposedFileName("/models/car.v2.ldr", ".png"), "car.v2.png");
+    EXPECT_EQ(QzProposedFileName("/models/caf\xe9", ".csv"), "caf\xe9.csv");
+    EXPECT_EQ(QzProposedFileName("/models/.hidden", ".png"), ".hidden.png");
+    EXPECT_EQ(QzProposedFileName("", ".png"), "Untitled.png");
 }
 
 TEST(FrameTexts, CaptionWithTitleAndAuthor) {
