@@ -275,7 +275,7 @@ int QzResolvePart(QzReader& reader, QzPart* part, bool main, const char* referen
 
 int QzReadModel(QzModel& model, const std::string& path, const QzLoadSettings& settings,
                 QzPalette& palette) {
-    plat::ClearPathCache();
+    plat::RevalidatePathCache();
     model.tableFullShown = false;
     std::string ldrawDir = settings.ldrawDir;
     if (ldrawDir.empty()) {

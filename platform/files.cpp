@@ -11,6 +11,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <memory>
 #include <mutex>
 #include <unordered_map>
@@ -24,9 +25,13 @@ namespace {
 // ---------------------------------------------------------------------------------
 // Case-insensitive path resolution.
 //
-// Every directory that a resolution walks through is listed once and kept until
-// ClearPathCache (the loader clears it at the start of each load, so new and renamed
-// files are seen by the next load). A name that is not there costs one hash lookup.
+// Every directory that a resolution walks through is listed once and kept. At the
+// start of each load the loader calls RevalidatePathCache: from then on, the first use
+// of each kept listing looks at the directory again (one stat) and lists it again only
+// when it is another directory now or its modification or change time moved, so new
+// and renamed files are seen by the next load while the library's large folders are
+// not listed at every load. ClearPathCache forgets everything. A name that is not
+// there costs one hash lookup.
 // Listings are kept by the directory itself (device and inode): a directory reached
 // by several paths (through links such as "x -> ." and "X -> .") is listed once, and
 // the path texts it was reached by point to that one listing. Relative paths are
@@ -58,6 +63,14 @@ struct DirListing {
     // Whether id names the directory (false when it could not be looked at).
     bool known = false;
     DirId id;
+    // The directory's times when it was listed, and the round of lookups in which the
+    // listing was last found current.
+    timespec modified{};
+    timespec changed{};
+    uint64_t checked = 0;
+    // Listed so soon after a change that another change in the same tick of the file
+    // system's clock would leave the times as they are: listed again next round.
+    bool racy = false;
     // Lower-cased name -> the names on disk that fold to it, sorted, so the choice
     // among several is the same every time.
     std::unordered_map<std::string, std::vector<std::string>, TransparentHash, std::equal_to<>>
@@ -67,9 +80,11 @@ struct DirListing {
 // The listings, each once; by the path texts they were reached with; by directory.
 std::mutex cacheMutex;
 std::vector<std::unique_ptr<DirListing>> listings;
-std::unordered_map<std::string, const DirListing*, TransparentHash, std::equal_to<>> byText;
-std::unordered_map<DirId, const DirListing*, DirIdHash> byId;
+std::unordered_map<std::string, DirListing*, TransparentHash, std::equal_to<>> byText;
+std::unordered_map<DirId, DirListing*, DirIdHash> byId;
 PathLookupWork work;
+// The round of lookups: RevalidatePathCache starts a new one.
+uint64_t round = 1;
 
 char FoldAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
@@ -79,50 +94,88 @@ void FoldInto(std::string_view text, std::string& out) {
 }
 
 const DirListing& Keep(const std::string& dir, std::unique_ptr<DirListing> listing) {
-    const DirListing* kept = listing.get();
+    DirListing* kept = listing.get();
+    kept->checked = round;
     listings.push_back(std::move(listing));
-    if (kept->known) byId.emplace(kept->id, kept);
-    byText.emplace(dir, kept);
+    if (kept->known) byId.insert_or_assign(kept->id, kept);
+    byText.insert_or_assign(dir, kept);
     return *kept;
 }
 
-// The listing of a directory given as the path built so far ("" is the current
-// directory), read on first use of the directory.
-const DirListing& Listing(const std::string& dir) {
-    auto text = byText.find(std::string_view(dir));
-    if (text != byText.end()) return *text->second;
-    const char* path = dir.empty() ? "." : dir.c_str();
-    auto listing = std::make_unique<DirListing>();
-    struct stat st;
-    if (stat(path, &st) != 0) {
-        // Behind a folder that may not be searched: only the exact name may pass.
-        if (errno == EACCES) listing->searchable = true;
-        return Keep(dir, std::move(listing));
-    }
-    if (!S_ISDIR(st.st_mode)) return Keep(dir, std::move(listing));
-    const DirId id{st.st_dev, st.st_ino};
-    auto same = byId.find(id);
-    if (same != byId.end()) {
-        byText.emplace(dir, same->second);
-        return *same->second;
-    }
-    listing->known = true;
-    listing->id = id;
+bool SameTime(const timespec& a, const timespec& b) {
+    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
+// Whether a listing still describes the directory that stat found.
+bool Current(const DirListing& listing, const struct stat& st) {
+    return listing.known && !listing.racy && S_ISDIR(st.st_mode) &&
+           listing.id == DirId{st.st_dev, st.st_ino} && SameTime(listing.modified, st.st_mtim) &&
+           SameTime(listing.changed, st.st_ctim);
+}
+
+// (Re)reads the names of the directory at path, which stat found as st.
+void Fill(DirListing& listing, const char* path, const struct stat& st) {
+    listing.names.clear();
+    listing.readable = listing.searchable = false;
+    listing.known = true;
+    listing.id = DirId{st.st_dev, st.st_ino};
+    listing.modified = st.st_mtim;
+    listing.changed = st.st_ctim;
+    listing.checked = round;
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    listing.racy = now.tv_sec - st.st_mtim.tv_sec < 2;
     if (DIR* d = opendir(path)) {
         ++work.listings;
-        listing->readable = true;
+        listing.readable = true;
         std::string folded;
         while (dirent* entry = readdir(d)) {
             std::string_view name = entry->d_name;
             if (name == "." || name == "..") continue;
             FoldInto(name, folded);
-            listing->names[folded].emplace_back(name);
+            listing.names[folded].emplace_back(name);
         }
         closedir(d);
-        for (auto& [key, real] : listing->names) std::sort(real.begin(), real.end());
+        for (auto& [key, real] : listing.names) std::sort(real.begin(), real.end());
     } else if (errno == EACCES) {
-        listing->searchable = true;
+        listing.searchable = true;
     }
+}
+
+// The listing of a directory given as the path built so far ("" is the current
+// directory), read on first use of the directory and checked again once per round.
+const DirListing& Listing(const std::string& dir) {
+    auto text = byText.find(std::string_view(dir));
+    if (text != byText.end() && text->second->checked == round) return *text->second;
+    const char* path = dir.empty() ? "." : dir.c_str();
+    struct stat st;
+    const bool found = stat(path, &st) == 0;
+    const int error = errno;
+    if (text != byText.end()) {
+        DirListing& listing = *text->second;
+        if (found && Current(listing, st)) {
+            listing.checked = round;
+            return listing;
+        }
+        byText.erase(text);
+    }
+    auto listing = std::make_unique<DirListing>();
+    if (!found) {
+        // Behind a folder that may not be searched: only the exact name may pass.
+        if (error == EACCES) listing->searchable = true;
+        return Keep(dir, std::move(listing));
+    }
+    if (!S_ISDIR(st.st_mode)) return Keep(dir, std::move(listing));
+    auto same = byId.find(DirId{st.st_dev, st.st_ino});
+    if (same != byId.end()) {
+        // The directory, reached by another path: its listing, read again if it moved.
+        DirListing& kept = *same->second;
+        if (kept.checked != round && !Current(kept, st)) Fill(kept, path, st);
+        kept.checked = round;
+        byText.emplace(dir, &kept);
+        return kept;
+    }
+    Fill(*listing, path, st);
     return Keep(dir, std::move(listing));
 }
 
@@ -254,6 +307,12 @@ void ClearPathCache() {
     byText.clear();
     byId.clear();
     listings.clear();
+    work = {};
+}
+
+void RevalidatePathCache() {
+    std::lock_guard<std::mutex> lock(cacheMutex);
+    ++round;
     work = {};
 }
 

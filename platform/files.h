@@ -23,8 +23,13 @@ struct FileTime {
 std::optional<std::string> ResolvePath(std::string_view path);
 // Forgets every cached directory listing.
 void ClearPathCache();
-// The work ResolvePath did since the last ClearPathCache: directories listed, and
-// steps of its walk (one per component looked up in a directory).
+// Keeps the cached listings, but has the next lookups check each directory once
+// (another directory at the path, or its modification or change time moved) and list
+// again those that changed: what was added, removed or renamed since is seen.
+void RevalidatePathCache();
+// The work ResolvePath did since the last ClearPathCache or RevalidatePathCache:
+// directories listed, and steps of its walk (one per component looked up in a
+// directory).
 struct PathLookupWork {
     uint64_t listings = 0;
     uint64_t steps = 0;

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -155,6 +156,55 @@ TEST_F(ResolvePathTest, ClearingTheCacheSeesNewFiles) {
     fs::remove(Under(dir, "parts/new.dat"));
     plat::ClearPathCache();
     EXPECT_EQ(Resolve(dir, "parts/NEW.DAT"), std::nullopt);
+}
+
+// A new round of lookups keeps the listings of folders that did not change and reads
+// again those that did: added, removed and renamed files, a folder replaced by another
+// of the same name, and the current directory after a change of directory.
+TEST_F(ResolvePathTest, RevalidatingListsOnlyWhatChanged) {
+    // Folders changed within the last seconds are listed again every round, as a change
+    // in the same tick of the clock would not move their times: these are an hour old.
+    const auto hourAgo = fs::file_time_type::clock::now() - std::chrono::hours(1);
+    for (const char* folder : {"", "parts", "x", "p"})
+        fs::last_write_time(Under(dir, folder), hourAgo);
+    ASSERT_TRUE(Resolve(dir, "parts/LOWER.DAT"));
+    ASSERT_TRUE(Resolve(dir, "x/FOO.DAT"));
+    plat::RevalidatePathCache();
+    EXPECT_EQ(Resolve(dir, "parts/LOWER.DAT"), Under(dir, "parts/lower.dat"));
+    EXPECT_EQ(Resolve(dir, "x/FOO.DAT"), Under(dir, "x/Foo.dat"));
+    // Only the folders above the test's own may be listed again (the temporary folder
+    // changes all the time).
+    const uint64_t above = plat::PathLookupWorkSinceClear().listings;
+    EXPECT_LE(above, 2u);
+
+    std::ofstream(Under(dir, "parts/new.dat")) << "0 new\n";
+    fs::remove(Under(dir, "x/Foo.dat"));
+    plat::RevalidatePathCache();
+    EXPECT_EQ(Resolve(dir, "parts/NEW.DAT"), Under(dir, "parts/new.dat"));
+    EXPECT_EQ(Resolve(dir, "x/FOO.DAT"), Under(dir, "x/foo.dat"));
+    EXPECT_EQ(plat::PathLookupWorkSinceClear().listings, above + 2);
+
+    fs::rename(Under(dir, "parts/new.dat"), Under(dir, "parts/renamed.dat"));
+    fs::rename(Under(dir, "p"), Under(dir, "p-old"));
+    dir.Write("p/other.dat", "0 other\n");
+    plat::RevalidatePathCache();
+    EXPECT_EQ(Resolve(dir, "parts/NEW.DAT"), std::nullopt);
+    EXPECT_EQ(Resolve(dir, "parts/Renamed.dat"), Under(dir, "parts/renamed.dat"));
+    EXPECT_EQ(Resolve(dir, "p/STUD.DAT"), std::nullopt);
+    EXPECT_EQ(Resolve(dir, "P/OTHER.DAT"), Under(dir, "p/other.dat"));
+
+    const std::string previous = fs::current_path().string();
+    ASSERT_EQ(chdir(Under(dir, "parts").c_str()), 0);
+    std::optional<std::string> inParts = plat::ResolvePath("LOWER.DAT");
+    ASSERT_EQ(chdir(Under(dir, "x").c_str()), 0);
+    plat::RevalidatePathCache();
+    std::optional<std::string> inX = plat::ResolvePath("LOWER.DAT");
+    std::optional<std::string> fooInX = plat::ResolvePath("foo.DAT");
+    ASSERT_EQ(chdir(previous.c_str()), 0);
+    plat::ClearPathCache();
+    EXPECT_EQ(inParts, "lower.dat");
+    EXPECT_EQ(inX, std::nullopt);
+    EXPECT_EQ(fooInX, "foo.dat");
 }
 
 TEST_F(ResolvePathTest, RealLibraryNames) {
