@@ -53,7 +53,9 @@ bool ScanShortDecimal(const char* first, const char* last, float& value, const c
     // An exponent or a hexadecimal form goes to the general parser.
     if (c < last && (*c == 'e' || *c == 'E' || *c == 'x' || *c == 'X' || *c == 'p' || *c == 'P'))
         return false;
-    value = static_cast<float>(static_cast<double>(digits) / kPowersOfTen[fraction]);
+    // Whole numbers need no division: the digits are exact as a double.
+    const double whole = static_cast<double>(digits);
+    value = static_cast<float>(fraction == 0 ? whole : whole / kPowersOfTen[fraction]);
     end = c;
     return true;
 }
@@ -87,7 +89,9 @@ std::string_view QzScanWord(std::string_view text, size_t& pos) {
     return text.substr(start, pos - start);
 }
 
-bool QzScanNumber(std::string_view text, size_t& pos, float& value) {
+namespace {
+
+bool ScanNumber(std::string_view text, size_t& pos, float& value, bool shortForms) {
     QzSkipSpace(text, pos);
     size_t i = pos;
     bool negative = false;
@@ -108,7 +112,8 @@ bool QzScanNumber(std::string_view text, size_t& pos, float& value) {
     }
     float v = 0;
     const char* shortEnd = nullptr;
-    if (format == std::chars_format::general && ScanShortDecimal(first, last, v, shortEnd)) {
+    if (shortForms && format == std::chars_format::general &&
+        ScanShortDecimal(first, last, v, shortEnd)) {
         value = negative ? -v : v;
         pos = static_cast<size_t>(shortEnd - text.data());
         return true;
@@ -124,6 +129,16 @@ bool QzScanNumber(std::string_view text, size_t& pos, float& value) {
     value = negative ? -v : v;
     pos = static_cast<size_t>(end - text.data());
     return true;
+}
+
+}  // namespace
+
+bool QzScanNumber(std::string_view text, size_t& pos, float& value) {
+    return ScanNumber(text, pos, value, true);
+}
+
+bool QzScanNumberGeneral(std::string_view text, size_t& pos, float& value) {
+    return ScanNumber(text, pos, value, false);
 }
 
 std::string_view QzTrimLineEnd(std::string_view raw) {

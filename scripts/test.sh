@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Installs what is missing, runs the two fuzzers (line reader, whole drawing path) for
+# Installs what is missing, runs the fuzzers (line reader, whole drawing path, numbers) for
 # half a minute each, then builds the Release and the ASan+UBSan configurations and runs
 # every test in both.
 set -euo pipefail
@@ -10,7 +10,7 @@ bash scripts/install-deps.sh
 echo "== format"
 bash scripts/check-format.sh
 
-echo "== fuzz: line reader and drawing path, 30 s each"
+echo "== fuzz: line reader and drawing path, 30 s each; numbers, 11 s"
 mkdir -p build
 if ! sh fuzz/run_fuzz.sh 30 build/fuzz > build/fuzz.log 2>&1; then
   tail -n 60 build/fuzz.log
