@@ -1,8 +1,12 @@
 // Drawing the largest real model at 1024 x 768 in view 1 with the fitted zoom: a full
-// redraw as after a resize, the redraw after a view command, and the drag previews.
+// redraw as after a resize, the redraw after a view command, and the drag previews. Full
+// redraws run with one thread and with two (the argument), and for the Tower Bridge, the
+// Cafe Corner and a generated flat model of 200,000 bricks too.
 #include <benchmark/benchmark.h>
+#include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "diagnostics.h"
@@ -30,6 +34,37 @@ struct Scene {
     QzViewCore view;
 };
 
+// A flat model of 200,000 2 x 4 bricks of six colours laid in a square, written once to
+// a temporary folder.
+struct TempFolder {
+    std::filesystem::path dir = std::filesystem::temp_directory_path() /
+                                ("zarvel-bench-" + std::to_string(static_cast<long>(getpid())));
+    ~TempFolder() {
+        std::error_code ec;
+        std::filesystem::remove_all(dir, ec);
+    }
+};
+
+std::string FlatModel() {
+    static std::string path;
+    if (!path.empty()) return path;
+    static TempFolder folder;
+    const std::filesystem::path& dir = folder.dir;
+    std::filesystem::create_directories(dir);
+    path = (dir / "flat200k.ldr").string();
+    std::ofstream out(path);
+    out << "0 Flat plate of 200000 bricks\n";
+    const int side = 448;
+    for (int i = 0; i < 200000; ++i) {
+        const int x = i % side, z = i / side;
+        out << "1 " << (1 + i % 6) << ' ' << x * 80 << " 0 " << z * 40
+            << " 1 0 0 0 1 0 0 0 1 3001.dat\n";
+    }
+    return path;
+}
+
+const char* const kFlat = "flat200k";
+
 Scene& SceneFor(const std::string& name) {
     static Scene scene;
     if (scene.loaded != name) {
@@ -38,7 +73,7 @@ Scene& SceneFor(const std::string& name) {
         scene.model = QzModel();
         QzLoadSettings settings;
         settings.ldrawDir = kLdraw.string();
-        const std::string path = (kLdraw / "models" / name).string();
+        const std::string path = name == kFlat ? FlatModel() : (kLdraw / "models" / name).string();
         scene.loaded =
             QzReadModel(scene.model, path, settings, scene.view.State().palette) == 1 ? name : "";
         scene.view.Resize(1024, 768);
@@ -51,8 +86,10 @@ Scene& SceneFor(const std::string& name) {
 
 enum class Kind { Full, Partial, Wire, Solid };
 
+const char* const kFalcon = "10179-1 - Millennium Falcon - UCS.mpd";
+
 void Redraw(benchmark::State& st, const std::string& model, Kind kind) {
-    if (!std::filesystem::exists(kLdraw / "models" / model)) {
+    if (!std::filesystem::exists(kLdraw / "models" / kFalcon)) {
         st.SkipWithError("shared LDraw library not present");
         return;
     }
@@ -64,6 +101,7 @@ void Redraw(benchmark::State& st, const std::string& model, Kind kind) {
     QzRenderState& rs = scene.view.State();
     rs.dragging = kind == Kind::Wire || kind == Kind::Solid;
     rs.dragMode = kind == Kind::Solid ? 2 : 3;
+    rs.threads = kind == Kind::Full ? static_cast<int>(st.range(0)) : 0;
     scene.view.Draw(scene.model);  // warm up, and leave a drawn area for partial clears
     for (auto _ : st) scene.view.Redraw(scene.model, kind == Kind::Full);
     rs.dragging = false;
@@ -76,25 +114,27 @@ void Redraw(benchmark::State& st, const std::string& model, Kind kind) {
     if (!rs.dragging && kind != Kind::Wire && kind != Kind::Solid) {
         st.counters["faces/s"] =
             benchmark::Counter(faces, benchmark::Counter::kIsIterationInvariantRate);
-        st.counters["trianglesTried/s"] = benchmark::Counter(
-            rs.renderer->trianglesTried, benchmark::Counter::kIsIterationInvariantRate);
     }
 }
 
-const char* const kFalcon = "10179-1 - Millennium Falcon - UCS.mpd";
 const char* const kBridge = "10214-1 - Tower Bridge.mpd";
+const char* const kCafe = "10182-1 - Cafe Corner.mpd";
 
 void BM_FalconFullRedraw(benchmark::State& st) { Redraw(st, kFalcon, Kind::Full); }
 void BM_FalconRedraw(benchmark::State& st) { Redraw(st, kFalcon, Kind::Partial); }
 void BM_FalconWirePreview(benchmark::State& st) { Redraw(st, kFalcon, Kind::Wire); }
 void BM_FalconSolidPreview(benchmark::State& st) { Redraw(st, kFalcon, Kind::Solid); }
 void BM_BridgeFullRedraw(benchmark::State& st) { Redraw(st, kBridge, Kind::Full); }
+void BM_CafeFullRedraw(benchmark::State& st) { Redraw(st, kCafe, Kind::Full); }
+void BM_FlatFullRedraw(benchmark::State& st) { Redraw(st, kFlat, Kind::Full); }
 
-BENCHMARK(BM_FalconFullRedraw)->Unit(benchmark::kMillisecond)->MinTime(3.0);
+BENCHMARK(BM_FalconFullRedraw)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->MinTime(3.0);
 BENCHMARK(BM_FalconRedraw)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_FalconWirePreview)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_FalconSolidPreview)->Unit(benchmark::kMillisecond)->MinTime(2.0);
-BENCHMARK(BM_BridgeFullRedraw)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_BridgeFullRedraw)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_CafeFullRedraw)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_FlatFullRedraw)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 }  // namespace
 

@@ -35,6 +35,9 @@ struct QzDrawData {
     // Whether a stud part is reached through the part's references: the stud pass
     // passes over parts without.
     bool studsBelow = false;
+    // Lines of types 2 to 5 drawn below the part, its own included (the drawing's work
+    // estimate for sharing rows among threads); -1 until worked out.
+    int64_t work = -1;
     // Stud references the stud pass meets below the part; -1 until worked out.
     int64_t studReferences = -1;
     // The matrix products the stud pass makes below the part, by the options that

@@ -63,8 +63,11 @@ QzDrawData* BuildDrawData(const QzPart& part) {
     PointIndex index(data->points);
     for (const QzLine* line = part.lines; line; line = line->next) {
         if (line->type < 1 || line->type > 5) continue;
-        QzDrawItem item{line, line->colour, static_cast<uint8_t>(line->type),
-                        static_cast<uint8_t>(line->bfc), {0, 0, 0, 0}};
+        QzDrawItem item{line,
+                        line->colour,
+                        static_cast<uint8_t>(line->type),
+                        static_cast<uint8_t>(line->bfc),
+                        {0, 0, 0, 0}};
         const int n = line->type == 1 ? 0 : line->type == 5 ? 4 : line->type;
         for (int i = 0; i < n; ++i) {
             const int32_t number = index.Of(line->p[i]);
@@ -173,7 +176,8 @@ QzMatrix SeamShrink(const QzPart& sub, float width) {
 // of the studs that lie across bands.
 
 struct Shared {
-    explicit Shared(int bands) : arrived(static_cast<size_t>(bands)), inbox(static_cast<size_t>(bands)) {}
+    explicit Shared(int bands)
+        : arrived(static_cast<size_t>(bands)), inbox(static_cast<size_t>(bands)) {}
     // First row of each band; the last band runs to the end of the image.
     std::vector<int32_t> firstRow;
     // Per band: 1 + the number of the stud across bands its thread waits at.
@@ -213,10 +217,7 @@ int64_t Row(float v) {
 class Walker {
   public:
     Walker(const QzRenderer& renderer, int band, Shared& shared, QzZImage image, float faceOffset)
-        : o_(*renderer.options),
-          palette_(*renderer.palette),
-          band_(band),
-          shared_(shared) {
+        : o_(*renderer.options), palette_(*renderer.palette), band_(band), shared_(shared) {
         dirty_ = QzEmptyRect(image.width, image.height);
         drawn_ = dirty_;
         const int32_t top = shared.firstRow[static_cast<size_t>(band)];
@@ -600,7 +601,8 @@ class Walker {
             for (int b = first + 1; b <= last; ++b)
                 shared_.inbox[static_cast<size_t>(b)].store(decision, std::memory_order_release);
         } else {
-            shared_.arrived[static_cast<size_t>(band_)].store(number + 1, std::memory_order_release);
+            shared_.arrived[static_cast<size_t>(band_)].store(number + 1,
+                                                              std::memory_order_release);
             WaitFor(shared_.inbox[static_cast<size_t>(band_)], number + 1, 1);
             hidden = (shared_.inbox[static_cast<size_t>(band_)].load(std::memory_order_acquire) &
                       1) != 0;
@@ -628,27 +630,103 @@ class Walker {
     std::unordered_map<int32_t, Colour> others_;
 };
 
-// First rows of the bands: the model's rows on the screen shared out evenly.
-std::vector<int32_t> SplitRows(const QzPart& model, const QzMatrix& screen, int height, int bands) {
-    float lo = 0, hi = static_cast<float>(height);
-    if (!(model.flags & PF_EMPTY)) {
+// Lines of types 2 to 5 below a part, its own included.
+int64_t Work(const QzPart& part) {
+    QzDrawData& data = *part.drawData;
+    if (data.work >= 0) return data.work;
+    int64_t work = 0;
+    for (const QzDrawItem& item : data.items)
+        work += item.type != 1 ? 1 : item.line->part ? Work(*item.line->part) : 0;
+    data.work = work;
+    return work;
+}
+
+// An estimate of the drawing's work per row of the image: each part's lines spread
+// evenly over the rows its box covers on the screen. Parts that cover much of the
+// picture are looked into, so that a model of a few large submodels spreads as its
+// bricks lie.
+class RowWork {
+  public:
+    explicit RowWork(int height) : height_(height), change_(static_cast<size_t>(height) + 1, 0.0) {}
+
+    void Add(const QzPart& part, const QzMatrix& matrix, int depth) {
+        const QzDrawData& data = *part.drawData;
+        double own = 0;
+        for (const QzDrawItem& item : data.items) {
+            if (item.type != 1) {
+                own += 1;
+                continue;
+            }
+            const QzPart* sub = item.line->part;
+            if (!sub || !sub->drawData) continue;
+            QzMatrix m;
+            QzMultiply(m, matrix, item.line->p);
+            float lo = 0, hi = 0;
+            if (!Rows(*sub, m, lo, hi)) {
+                own += static_cast<double>(Work(*sub));
+            } else if (depth < 8 && hi - lo > height_ / 16.0f && Work(*sub) > 64) {
+                Add(*sub, m, depth + 1);
+            } else {
+                Spread(lo, hi, static_cast<double>(Work(*sub)));
+            }
+        }
+        float lo = 0, hi = static_cast<float>(height_);
+        if (own > 0 && !Rows(part, matrix, lo, hi)) lo = 0, hi = static_cast<float>(height_);
+        if (own > 0) Spread(lo, hi, own);
+    }
+
+    // First rows of `bands` bands of about equal work, each at least a row high.
+    std::vector<int32_t> Split(int bands) const {
+        std::vector<int32_t> rows(static_cast<size_t>(bands), 0);
+        double total = 0, running = 0;
+        for (int y = 0; y < height_; ++y) total += (running += change_[static_cast<size_t>(y)]);
+        double sum = 0;
+        running = 0;
+        int b = 1;
+        for (int y = 0; y < height_ && b < bands; ++y) {
+            sum += (running += change_[static_cast<size_t>(y)]);
+            while (b < bands && sum >= total * b / bands) rows[static_cast<size_t>(b++)] = y + 1;
+        }
+        for (; b < bands; ++b) rows[static_cast<size_t>(b)] = height_;
+        for (int k = 1; k < bands; ++k)
+            rows[static_cast<size_t>(k)] =
+                std::max(rows[static_cast<size_t>(k)], rows[static_cast<size_t>(k - 1)] + 1);
+        return rows;
+    }
+
+  private:
+    // The rows a part's box covers under the matrix; false when it says nothing useful.
+    static bool Rows(const QzPart& part, const QzMatrix& m, float& lo, float& hi) {
+        if (part.flags & PF_EMPTY) return false;
         for (int i = 0; i < 8; ++i) {
             QzVector s;
-            QzTransform(s, screen, QzBoxCorner(model.box, i));
+            QzTransform(s, m, QzBoxCorner(part.box, i));
+            if (!(std::fabs(s.y) < 1.0e6f)) return false;
             lo = i == 0 ? s.y : std::min(lo, s.y);
             hi = i == 0 ? s.y : std::max(hi, s.y);
         }
+        return true;
     }
-    const double top = std::clamp<double>(lo, 0, height);
-    const double bottom = std::clamp<double>(hi, 0, height);
-    std::vector<int32_t> rows(static_cast<size_t>(bands), 0);
-    for (int b = 1; b < bands; ++b)
-        rows[static_cast<size_t>(b)] =
-            static_cast<int32_t>(top + (bottom - top) * b / bands);
-    // Bands of no rows would still walk: keep each at least a row high.
-    for (int b = 1; b < bands; ++b)
-        rows[static_cast<size_t>(b)] = std::max(rows[static_cast<size_t>(b)], rows[static_cast<size_t>(b - 1)] + 1);
-    return rows;
+
+    void Spread(float lo, float hi, double work) {
+        const int a = static_cast<int>(std::clamp(lo, 0.0f, static_cast<float>(height_ - 1)));
+        const int b = static_cast<int>(std::clamp(hi, 0.0f, static_cast<float>(height_ - 1)));
+        const double perRow = work / (b - a + 1);
+        change_[static_cast<size_t>(a)] += perRow;
+        change_[static_cast<size_t>(b) + 1] -= perRow;
+    }
+
+    int height_;
+    // Work per row as its change from the row before.
+    std::vector<double> change_;
+};
+
+// First rows of the bands: rows of about equal work.
+std::vector<int32_t> SplitRows(const QzPart& model, const QzMatrix& screen, int height, int bands) {
+    if (bands == 1) return {0};
+    RowWork work(height);
+    work.Add(model, screen, 0);
+    return work.Split(bands);
 }
 
 }  // namespace
@@ -670,8 +748,8 @@ void QzDrawInBands(QzRenderer& renderer, const QzPart* model, const QzMatrix& sc
                    int threads) {
     QzZImage& image = renderer.image;
     renderer.inStudPass = false;
-    renderer.trianglesTried = renderer.trianglesDrawn = renderer.linesTried =
-        renderer.linesDrawn = 0;
+    renderer.trianglesTried = renderer.trianglesDrawn = renderer.linesTried = renderer.linesDrawn =
+        0;
     if (!model || !image.depth) return;
     threads = std::clamp(threads, 1, std::max(1, image.height));
     PrepareFigures(*model, *renderer.options);
