@@ -411,20 +411,25 @@ bool TextFile::Open(std::string_view path) {
     // Text mode: carriage returns right before a line feed are dropped (a run of them,
     // as files converted twice have); any other carriage return ends a line, as in
     // files from old Macintosh systems.
+    // The text between carriage returns moves as a block.
     size_t cr = data.find('\r');
     if (cr != std::string::npos) {
+        char* d = data.data();
+        const size_t size = data.size();
         size_t out = cr;
-        for (size_t in = cr; in < data.size(); ++in) {
-            if (data[in] != '\r') {
-                data[out++] = data[in];
-                continue;
-            }
-            size_t runEnd = data.find_first_not_of('\r', in);
-            if (runEnd != std::string::npos && data[runEnd] == '\n') {
-                in = runEnd - 1;
-            } else {
-                data[out++] = '\n';
-            }
+        size_t in = cr;
+        while (in < size) {
+            size_t runEnd = in;
+            while (runEnd < size && d[runEnd] == '\r') ++runEnd;
+            if (runEnd == size || d[runEnd] != '\n')
+                for (; in < runEnd; ++in) d[out++] = '\n';
+            in = runEnd;
+            const void* next = std::memchr(d + in, '\r', size - in);
+            const size_t stop =
+                next ? static_cast<size_t>(static_cast<const char*>(next) - d) : size;
+            std::memmove(d + out, d + in, stop - in);
+            out += stop - in;
+            in = stop;
         }
         data.resize(out);
     }
