@@ -146,7 +146,7 @@ int RunThumbnail(const ThumbnailOptions& options, std::ostream&, std::ostream& e
     const std::optional<std::string> path = ThumbnailInputPath(options.input);
     if (!path) {
         err << "zarvel-cli: thumbnail: not a local file: " << options.input << "\n";
-        return 1;
+        return 2;
     }
 
     QzViewCore view;
@@ -162,7 +162,7 @@ int RunThumbnail(const ThumbnailOptions& options, std::ostream&, std::ostream& e
         LoadModelForCli(model, view.State().palette, library, *path, false, err);
     if (!load.loaded) {
         if (!load.libraryNotFound) err << "zarvel-cli: could not load " << *path << "\n";
-        return 1;
+        return 2;
     }
     const std::vector<uint8_t> rgba = DrawThumbnail(view, model);
     if (rgba.empty()) {
