@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <png.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -214,6 +215,12 @@ TEST_F(Thumbnail, LibraryFromTheDesktopSettingsFirst) {
               "[General]\nx=1\n\n[General%20settings]\nLDrawDir=" + Library() + "\n");
     const CliRun run = Run({model, output});
     EXPECT_EQ(run.status, 0) << run.err;
+    // A settings file that is a named pipe is not read (reading it would wait for ever).
+    fs::remove(dir.path() / "config/Veltmark/Zarvel.conf");
+    ASSERT_EQ(mkfifo((dir.path() / "config/Veltmark/Zarvel.conf").c_str(), 0600), 0);
+    EXPECT_NE(Run({model, output}).status, 0);
+    ScopedEnv variable{"LDRAWDIR", Library().c_str()};
+    EXPECT_EQ(Run({model, output}).status, 0);
 }
 
 // The library's colours where it has LDConfig.ldr (71 is a blue grey there), else the
