@@ -46,10 +46,11 @@ class QzFileTypeStore {
 
 // The store of this platform: $XDG_DATA_HOME (~/.local/share) and $XDG_CONFIG_HOME
 // (~/.config). The open command is a desktop entry with a thumbnailer entry beside it
-// (in thumbnailers/), so that file managers show the models too. Every file is written whole beside
-// its target and renamed over it; the user's mimeapps.list is edited in place of its lines, never
-// replaced when it cannot be read or is no list a desktop reads. Icons are drawn by the given
-// function (the PNG of that many pixels for the icon position).
+// (in thumbnailers/), so that file managers show the models too. Every file is written
+// whole beside its target and renamed over it; the user's mimeapps.list is edited in
+// place of its lines, never replaced when it cannot be read or is no list a desktop
+// reads. Icons are drawn by the given function (the PNG of that many pixels for the
+// icon position).
 class QzXdgFileTypeStore : public QzFileTypeStore {
   public:
     using IconPainter = std::function<bool(int iconPosition, int pixels, std::string& png)>;
