@@ -130,6 +130,7 @@ QMenu* CMainFrame::BuildFileMenu() {
     registration->addAction(MakeAction(QzCmd::RegisterMpd));
     m->addSeparator();
     m->addAction(MakeAction(QzCmd::WritePov));
+    m->addAction(MakeAction(QzCmd::SavePicture));
     m->addSeparator();
     recentPlaceholder_ = m->addAction(tr("Recent File"));
     recentPlaceholder_->setEnabled(false);

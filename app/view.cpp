@@ -21,6 +21,7 @@
 #include "model.h"
 #include "partslistdlg.h"
 #include "pathtext.h"
+#include "pngfile.h"
 #include "povwriter.h"
 #include "resources.h"
 #include "statistics.h"
@@ -222,6 +223,33 @@ void CQzView::ExportScene(const QzModel& model) {
         plat::ShowMessage(PovResultMessage(done.result), plat::MessageKind::Stop);
     else if (done.result != POV_OK)
         plat::ShowMessage(PovResultMessage(done.result), plat::MessageKind::Exclamation);
+}
+
+void CQzView::OnSavePicture() {
+    // The picture goes beside the model, named after it; without a model, into the
+    // user's pictures.
+    const std::string& modelPath = document_->Core().pathName;
+    QString proposed;
+    if (modelPath.empty()) {
+        proposed = QDir(app::PickerStartFolder(QStandardPaths::PicturesLocation))
+                       .filePath(QStringLiteral("Untitled.png"));
+    } else {
+        const QFileInfo model(app::PathText(modelPath));
+        proposed = QDir(model.absolutePath()).filePath(model.completeBaseName() + ".png");
+    }
+    QFileDialog dialog(this, tr("Save Picture"), proposed, tr("PNG images (*.png);;All Files (*)"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setDefaultSuffix(QStringLiteral("png"));
+    if (app::ExecModal(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+    const std::string path = app::PathBytes(dialog.selectedFiles().first());
+    // Exactly the pixels the window shows: the image the view paints from.
+    const std::vector<uint8_t> rgb = core_.RgbPixels();
+    std::string error = "there is no picture";
+    if (!rgb.empty() && QzWritePng(path, core_.Width(), core_.Height(), 3, rgb.data(), error))
+        return;
+    plat::ShowMessage("Could not save the picture to " + path + ":\n" + error,
+                      plat::MessageKind::Stop);
 }
 
 void CQzView::OnPartsList() {

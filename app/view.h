@@ -49,6 +49,9 @@ class CQzView : public QWidget, public QzDisplaySink {
     void OnTreeView();
     // "Write POV file...": the scene export with its save dialog.
     void OnWritePovFile();
+    // "Save Picture...": the picture the view shows, as a PNG file chosen in a save
+    // dialog (the model's name with ".png", in its folder).
+    void OnSavePicture();
     // "Parts List...": the parts of the model in their window.
     void OnPartsList();
     // "Auto Zoom": while on, every load and every resize choose the zoom that fits the

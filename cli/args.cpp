@@ -32,6 +32,7 @@ Invocation ParseArgs(int argc, const char* const argv[]) {
     CLI::App* tree = AddTreeCommand(app, inv.tree);
     CLI::App* steps = AddStepsCommand(app, inv.steps);
     CLI::App* parts = AddPartsCommand(app, inv.parts);
+    CLI::App* thumbnail = AddThumbnailCommand(app, inv.thumbnail);
 
     try {
         app.parse(argc, argv);
@@ -46,7 +47,7 @@ Invocation ParseArgs(int argc, const char* const argv[]) {
         return inv;
     }
 
-    for (CLI::App* sub : {check, render, pov, stats, tree, steps, parts}) {
+    for (CLI::App* sub : {check, render, pov, stats, tree, steps, parts, thumbnail}) {
         if (sub->parsed()) inv.command = sub->get_name();
     }
     if (inv.command.empty()) {
@@ -74,6 +75,7 @@ int RunCommand(int argc, const char* const argv[], std::ostream& out, std::ostre
     if (inv.command == "tree") return RunTree(inv.tree, out, err);
     if (inv.command == "steps") return RunSteps(inv.steps, out, err);
     if (inv.command == "parts") return RunParts(inv.parts, out, err);
+    if (inv.command == "thumbnail") return RunThumbnail(inv.thumbnail, out, err);
     return 2;
 }
 

@@ -11,6 +11,7 @@
 #include "cmd_render.h"
 #include "cmd_stats.h"
 #include "cmd_steps.h"
+#include "cmd_thumbnail.h"
 #include "cmd_tree.h"
 
 namespace cli {
@@ -32,6 +33,7 @@ struct Invocation {
     StepsOptions steps;
     PartsOptions parts;
     TreeOptions tree;
+    ThumbnailOptions thumbnail;
 };
 
 Invocation ParseArgs(int argc, const char* const argv[]);

@@ -16,7 +16,7 @@
 #include "loadmodel.h"
 #include "messagebox.h"
 #include "model.h"
-#include "png_writer.h"
+#include "pngfile.h"
 #include "usage.h"
 #include "viewcore.h"
 
@@ -196,7 +196,7 @@ int RunRender(const RenderOptions& options, std::ostream& out, std::ostream& err
 
     const std::vector<uint8_t> rgb = view.RgbPixels();
     std::string error;
-    if (!WritePng(options.output, width, height, rgb.data(), error)) {
+    if (!QzWritePng(options.output, width, height, 3, rgb.data(), error)) {
         err << "zarvel-cli: cannot write " << options.output << ": " << error << "\n";
         return 1;
     }

@@ -19,6 +19,7 @@ enum class QzCmd : uint8_t {
     RegisterDat,
     RegisterMpd,
     WritePov,
+    SavePicture,
     AppExit,
     // Edit menu.
     EditUndo,

@@ -16,6 +16,16 @@ std::string QzLDrawIniPath();
 std::optional<std::string> QzReadIniString(const std::string& path, const std::string& section,
                                            const std::string& key);
 
+// The desktop program's settings file: <configuration folder>/Veltmark/Zarvel.conf
+// ($XDG_CONFIG_HOME, else ~/.config); empty when the user has no home folder.
+std::string QzDesktopSettingsPath();
+
+// The library folder the desktop program keeps in its settings file (the value
+// LDrawDir of the group "General settings", in the window toolkit's escaped form),
+// read without the toolkit; empty when the file, the group or the value is missing,
+// or the file is not a regular one.
+std::string QzStoredLDrawDir(const std::string& settingsPath);
+
 // The directory the environment names, trailing separators removed: LDRAWDIR when it
 // is set (even empty: that stops the search), else a non-empty BaseDirectory of
 // ldraw.ini. Nothing when neither names one.

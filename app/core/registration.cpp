@@ -99,6 +99,34 @@ std::optional<std::string> QzDesktopExecProgram(const std::string& path) {
     return value;
 }
 
+std::string QzCliProgramBeside(const std::string& program) {
+    const size_t slash = program.rfind('/');
+    if (slash != std::string::npos) {
+        const std::string beside = program.substr(0, slash + 1) + "zarvel-cli";
+        struct stat st;
+        if (stat(beside.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+            access(beside.c_str(), X_OK) == 0)
+            return beside;
+    }
+    return "zarvel-cli";
+}
+
+std::optional<std::string> QzThumbnailerEntry(const std::string& cliProgram) {
+    const std::optional<std::string> exec = QzDesktopExecProgram(cliProgram);
+    if (!exec) return std::nullopt;
+    // TryExec names the file as it is: only the value's own escaping.
+    std::string tryExec;
+    for (char c : cliProgram) {
+        if (c == '\\') tryExec += '\\';
+        tryExec += c;
+    }
+    return "[Thumbnailer Entry]\n"
+           "TryExec=" +
+           tryExec + "\nExec=" + *exec +
+           " thumbnail -s %s %u %o\n"
+           "MimeType=application/x-ldraw;application/x-multi-part-ldraw;\n";
+}
+
 std::string QzMimeTypeOf(const std::string& extension) {
     if (extension == ".mpd") return "application/x-multi-part-ldraw";
     return "application/x-ldraw";
@@ -196,6 +224,11 @@ bool QzXdgFileTypeStore::WriteDesktopEntry(const std::string& program) {
             "Actions=Load;\n\n[Desktop Action Load]\nName=Load only\nExec=" + *exec + " -p %f\n";
     const fs::path applications = fs::path(dataHome_) / "applications";
     if (!WriteFile(applications / kDesktopFile, entry)) return false;
+    // The file manager's thumbnails, drawn by the command-line program that came with it.
+    const std::optional<std::string> thumbnailer = QzThumbnailerEntry(QzCliProgramBeside(program));
+    if (!thumbnailer ||
+        !WriteFile(fs::path(dataHome_) / "thumbnailers" / kThumbnailerFile, *thumbnailer))
+        return false;
     // The menu's cache of entries; the default application does not depend on it.
     plat::RunProgram({"update-desktop-database", applications.string()});
     return true;

@@ -45,10 +45,12 @@ class QzFileTypeStore {
 };
 
 // The store of this platform: $XDG_DATA_HOME (~/.local/share) and $XDG_CONFIG_HOME
-// (~/.config). Every file is written whole beside its target and renamed over it; the
-// user's mimeapps.list is edited in place of its lines, never replaced when it cannot
-// be read or is no list a desktop reads. Icons are drawn by the given function (the PNG
-// of that many pixels for the icon position).
+// (~/.config). The open command is a desktop entry with a thumbnailer entry beside it
+// (in thumbnailers/), so that file managers show the models too. Every file is written
+// whole beside its target and renamed over it; the user's mimeapps.list is edited in
+// place of its lines, never replaced when it cannot be read or is no list a desktop
+// reads. Icons are drawn by the given function (the PNG of that many pixels for the
+// icon position).
 class QzXdgFileTypeStore : public QzFileTypeStore {
   public:
     using IconPainter = std::function<bool(int iconPosition, int pixels, std::string& png)>;
@@ -65,6 +67,7 @@ class QzXdgFileTypeStore : public QzFileTypeStore {
     bool AcceptsProgram(const std::string& program) override;
 
     static constexpr const char* kDesktopFile = "zarvel.desktop";
+    static constexpr const char* kThumbnailerFile = "zarvel.thumbnailer";
     // Why the last step failed, naming the file; empty when none did.
     const std::string& LastError() const { return error_; }
 
@@ -103,6 +106,16 @@ QzProgramFile QzProgramFileOf(const std::string& processLink);
 // for the value itself. Nothing when no entry can hold the path safely: empty, not
 // UTF-8, or holding a newline, tab or other control character.
 std::optional<std::string> QzDesktopExecProgram(const std::string& path);
+
+// The command-line program that goes with the desktop program at this path: zarvel-cli
+// in the same folder when that is an executable file, else the name alone (found in
+// PATH).
+std::string QzCliProgramBeside(const std::string& program);
+
+// The thumbnailer entry through which file managers show models: the command-line
+// program (a name or a path) writes the thumbnail. Nothing when no entry can hold the
+// path (see QzDesktopExecProgram).
+std::optional<std::string> QzThumbnailerEntry(const std::string& cliProgram);
 
 // Whether every extension of the set opens with this program by default; false for an
 // empty set.

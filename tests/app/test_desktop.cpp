@@ -44,6 +44,7 @@
 #include "diagnostics.h"
 #include "doccore.h"
 #include "document.h"
+#include "ldrawdir.h"
 #include "ldrawdirdlg.h"
 #include "loader.h"
 #include "logdlg.h"
@@ -53,6 +54,7 @@
 #include "model.h"
 #include "partslist.h"
 #include "partslistdlg.h"
+#include "pathtext.h"
 #include "statistics.h"
 #include "test_support.h"
 #include "treeviewdlg.h"
@@ -847,6 +849,59 @@ class DesktopTest : public QObject {
         QCOMPARE(desktop, ReadWithoutDate(cliScene));
     }
 
+    void savePictureWritesWhatTheViewShows() {
+        const QString model =
+            testing_support::ExamplesDir().string().c_str() + QString("/models/house.mpd");
+        Start({model});
+        Trigger(QzViewCommand(9));  // another picture than the first one drawn
+        const QString picture = models.filePath("house view.png");
+        QString proposed;
+        answer = [&](QDialog& d) {
+            if (auto* files = qobject_cast<QFileDialog*>(&d)) {
+                proposed = files->selectedFiles().value(0);
+                files->selectFile(picture);
+                return int(QDialog::Accepted);
+            }
+            return int(QMessageBox::Ok);
+        };
+        Trigger(QzCmd::SavePicture);
+        QCOMPARE(shown.size(), size_t(1));
+        QCOMPARE(shown[0].caption, QString("Save Picture"));
+        QCOMPARE(proposed, QFileInfo(model).absolutePath() + "/house.png");
+        const QImage saved(picture);
+        QCOMPARE(saved.size(), View()->size());
+        QCOMPARE(saved.convertToFormat(QImage::Format_RGB888),
+                 View()->grab().toImage().convertToFormat(QImage::Format_RGB888));
+        // Another view, another picture.
+        Trigger(QzViewCommand(1));
+        QVERIFY(QImage(picture).convertToFormat(QImage::Format_RGB888) !=
+                View()->grab().toImage().convertToFormat(QImage::Format_RGB888));
+
+        // A folder that is not there: the reason in a box, nothing written.
+        shown.clear();
+        QString nowhere = models.filePath("no such folder/house.png");
+        answer = [&](QDialog& d) {
+            if (auto* files = qobject_cast<QFileDialog*>(&d)) {
+                files->selectFile(nowhere);
+                nowhere = files->selectedFiles().value(0);
+                return int(QDialog::Accepted);
+            }
+            return int(QMessageBox::Ok);
+        };
+        Trigger(QzCmd::SavePicture);
+        QCOMPARE(shown.size(), size_t(2));
+        QCOMPARE(shown[1].text,
+                 "Could not save the picture to " + nowhere + ":\nNo such file or directory");
+        QVERIFY(!QFileInfo::exists(nowhere));
+        // Cancelled: nothing written, no box.
+        shown.clear();
+        answer = nullptr;
+        QFile::remove(picture);
+        Trigger(QzCmd::SavePicture);
+        QCOMPARE(shown.size(), size_t(1));
+        QVERIFY(!QFileInfo::exists(picture));
+    }
+
     void autoZoomFitsEveryLoadAndResize() {
         const QString model =
             testing_support::ExamplesDir().string().c_str() + QString("/models/house.mpd");
@@ -953,6 +1008,39 @@ class DesktopTest : public QObject {
         QCOMPARE(shown[3].text, QString("Could not read LDConfig.ldr in " + library.path()));
         QCOMPARE(State().palette.scheme, 0);
         QVERIFY(app->Frame()->Action(QzSchemeCommand(0))->isChecked());
+    }
+
+    // zarvel-cli (thumbnails) reads the library folder the program stores without the
+    // toolkit: every path comes back byte for byte.
+    void storedLibraryFolderReadWithoutTheToolkit() {
+        Start({});
+        app.reset();  // the folder found in LDRAWDIR is stored
+        const std::string found = QzStoredLDrawDir(QzDesktopSettingsPath());
+        QCOMPARE(QString::fromStdString(found),
+                 QString::fromStdString(testing_support::ExamplesDir().string()));
+        for (const std::string& path : {
+                 std::string("/plain/ldraw"),
+                 std::string("/with blank/ldraw "),
+                 std::string(" /leading"),
+                 std::string("/a,b;c=d#e/ldraw"),
+                 std::string("/say \"hi\"/back\\slash\\"),
+                 std::string("@at/ldraw"),
+                 std::string("/caf\xc3\xa9/\xe2\x82\xac/\xf0\x9f\xa7\xb1"),
+                 std::string("/latin\xe9"
+                             "a/\xff\x80"),
+                 std::string("/tab\there/new\nline\x01"
+                             "1"),
+             }) {
+            QSettings settings(CQzApp::kCompany, CQzApp::kApplication);
+            settings.setValue("General settings/LDrawDir", app::PathSetting(path));
+            settings.sync();
+            QCOMPARE(
+                QString::fromLatin1(
+                    QByteArray::fromStdString(QzStoredLDrawDir(QzDesktopSettingsPath())).toHex()),
+                QString::fromLatin1(QByteArray::fromStdString(path).toHex()));
+        }
+        QSettings(CQzApp::kCompany, CQzApp::kApplication).clear();
+        QCOMPARE(QString::fromStdString(QzStoredLDrawDir(QzDesktopSettingsPath())), QString());
     }
 
     void storedColourScheme() {

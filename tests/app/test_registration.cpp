@@ -310,8 +310,26 @@ TEST_F(Registration, FreshRegistrationOfBoth) {
     // The MIME database was built: the globs are in it.
     EXPECT_NE(Read("data/mime/globs2").find("application/x-multi-part-ldraw:*.mpd"),
               std::string::npos);
+    // File managers find the command-line program in PATH: none lies beside this one.
+    EXPECT_EQ(Read("data/thumbnailers/zarvel.thumbnailer"),
+              "[Thumbnailer Entry]\nTryExec=zarvel-cli\nExec=zarvel-cli thumbnail -s %s %u %o\n"
+              "MimeType=application/x-ldraw;application/x-multi-part-ldraw;\n");
     // Nothing half-written stays behind.
     EXPECT_EQ(Names(home.path() / "config"), std::vector<std::string>{"mimeapps.list"});
+    EXPECT_EQ(Names(home.path() / "data" / "thumbnailers"),
+              std::vector<std::string>{"zarvel.thumbnailer"});
+}
+
+// The package installs the same entry as a registration writes without a program beside.
+TEST(Thumbnailer, InstalledEntryIsTheOneOfTheProgramInPath) {
+    EXPECT_EQ(ReadAll(testing_support::SourceDir() / "cli" / "zarvel.thumbnailer"),
+              QzThumbnailerEntry("zarvel-cli"));
+    EXPECT_EQ(QzThumbnailerEntry("/opt/tab\there/zarvel-cli"), std::nullopt);
+    EXPECT_EQ(QzThumbnailerEntry("/opt/back\\slash/zarvel-cli"),
+              std::optional<std::string>(
+                  "[Thumbnailer Entry]\nTryExec=/opt/back\\\\slash/zarvel-cli\n"
+                  "Exec=\"/opt/back\\\\\\\\slash/zarvel-cli\" thumbnail -s %s %u %o\n"
+                  "MimeType=application/x-ldraw;application/x-multi-part-ldraw;\n"));
 }
 
 TEST_F(Registration, EditsTheUsersListKeepingEveryOtherLine) {
@@ -437,8 +455,9 @@ TEST_F(Registration, EachFailingStepHasItsCode) {
         const char* blocked;  // a file where a folder must be made
         int code;
     };
-    for (const Case& c : {Case{"data/mime", QZ_REG_DESCRIPTION}, Case{"data/icons", QZ_REG_ICON},
-                          Case{"data/applications", QZ_REG_OPEN}}) {
+    for (const Case& c :
+         {Case{"data/mime", QZ_REG_DESCRIPTION}, Case{"data/icons", QZ_REG_ICON},
+          Case{"data/applications", QZ_REG_OPEN}, Case{"data/thumbnailers", QZ_REG_OPEN}}) {
         SCOPED_TRACE(c.blocked);
         fs::remove_all(home.path() / "data");
         home.Write(c.blocked, "in the way");
@@ -572,6 +591,43 @@ TEST_F(DesktopTools, GioOpensAModelWithTheRegisteredProgramWhateverItsPath) {
             ran = ReadAll(home.path() / "ran");
         }
         EXPECT_EQ(ran, expected);
+    }
+}
+
+// A file manager runs the thumbnailer's Exec line with the size, the file's URI and the
+// output: the command-line program beside the registered one gets exactly them.
+TEST_F(DesktopTools, ThumbnailerRunsTheCommandLineProgramBesideWhateverItsPath) {
+    for (const char* folder : {"bin", "my apps", "it's \"odd\"", "$HOME `id` back\\slash",
+                               "a;b|c&d<e>f~g*h?i#j(k)", "100%", "caf\xc3\xa9"}) {
+        SCOPED_TRACE(folder);
+        fs::remove_all(home.path() / "data");
+        fs::remove(home.path() / "ran");
+        const QzProgramFile program = Recorder(home.path() / folder / "zarvel");
+        const QzProgramFile cli = Recorder(home.path() / folder / "zarvel-cli");
+        ASSERT_EQ(RegisterFileTypes(store, QZ_TYPE_DAT | QZ_TYPE_MPD, program), 0);
+        const std::string entry = ReadAll(home.path() / "data/thumbnailers/zarvel.thumbnailer");
+        std::string value, exec;
+        std::istringstream lines(entry);
+        for (std::string line; std::getline(lines, line);)
+            if (line.rfind("Exec=", 0) == 0) value = line.substr(5);
+        // The key file's escaping, then the field codes as a file manager fills them in.
+        for (size_t i = 0; i < value.size(); ++i) {
+            if (value[i] == '\\' && i + 1 < value.size()) {
+                exec += value[++i];
+            } else if (value[i] == '%' && i + 1 < value.size()) {
+                const char code = value[++i];
+                exec += code == 's'   ? "128"
+                        : code == 'u' ? "'file:///m/my%20house.ldr'"
+                        : code == 'o' ? "'/tmp/thumb 1.png'"
+                                      : std::string(1, code);
+            } else {
+                exec += value[i];
+            }
+        }
+        ASSERT_EQ(RunWithEnvironment({"/bin/sh", "-c", exec}, Environment()).status, 0) << exec;
+        EXPECT_EQ(ReadAll(home.path() / "ran"), cli.path +
+                                                    "\nthumbnail\n-s\n128\nfile:///m/"
+                                                    "my%20house.ldr\n/tmp/thumb 1.png\n");
     }
 }
 

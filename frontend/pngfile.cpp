@@ -1,4 +1,4 @@
-#include "png_writer.h"
+#include "pngfile.h"
 
 #include <png.h>
 
@@ -7,8 +7,6 @@
 #include <cstring>
 
 #include "atomicfile.h"
-
-namespace cli {
 
 namespace {
 
@@ -25,7 +23,8 @@ void OnPngError(png_structp png, png_const_charp message) {
 void OnPngWarning(png_structp, png_const_charp) {}
 
 // Everything that libpng's longjmp may skip lives outside this function's frame.
-bool WriteRows(std::FILE* file, int width, int height, const uint8_t* rgb, ErrorText& error) {
+bool WriteRows(std::FILE* file, int width, int height, int channels, const uint8_t* pixels,
+               ErrorText& error) {
     png_structp png =
         png_create_write_struct(PNG_LIBPNG_VER_STRING, &error, OnPngError, OnPngWarning);
     if (!png) {
@@ -44,13 +43,13 @@ bool WriteRows(std::FILE* file, int width, int height, const uint8_t* rgb, Error
     }
     png_init_io(png, file);
     png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
-                 PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-                 PNG_FILTER_TYPE_DEFAULT);
+                 channels == 4 ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_set_compression_level(png, 3);
     png_write_info(png, info);
-    const size_t stride = static_cast<size_t>(width) * 3;
+    const size_t stride = static_cast<size_t>(width) * channels;
     for (int y = 0; y < height; ++y)
-        png_write_row(png, const_cast<png_bytep>(rgb + stride * static_cast<size_t>(y)));
+        png_write_row(png, const_cast<png_bytep>(pixels + stride * static_cast<size_t>(y)));
     png_write_end(png, info);
     png_destroy_write_struct(&png, &info);
     return true;
@@ -58,9 +57,9 @@ bool WriteRows(std::FILE* file, int width, int height, const uint8_t* rgb, Error
 
 }  // namespace
 
-bool WritePng(const std::string& path, int width, int height, const uint8_t* rgb,
-              std::string& error) {
-    if (width <= 0 || height <= 0 || !rgb) {
+bool QzWritePng(const std::string& path, int width, int height, int channels, const uint8_t* pixels,
+                std::string& error) {
+    if (width <= 0 || height <= 0 || !pixels || (channels != 3 && channels != 4)) {
         error = "empty image";
         return false;
     }
@@ -73,7 +72,7 @@ bool WritePng(const std::string& path, int width, int height, const uint8_t* rgb
         return false;
     }
     ErrorText text;
-    bool ok = WriteRows(file.File(), width, height, rgb, text);
+    bool ok = WriteRows(file.File(), width, height, channels, pixels, text);
     if (ok && !file.Commit(reason)) {
         ok = false;
         text.text = std::strerror(file.ErrorNumber());
@@ -81,5 +80,3 @@ bool WritePng(const std::string& path, int width, int height, const uint8_t* rgb
     if (!ok) error = text.text;
     return ok;
 }
-
-}  // namespace cli

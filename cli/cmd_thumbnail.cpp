@@ -1,0 +1,184 @@
+#include "cmd_thumbnail.h"
+
+#include <signal.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <CLI/CLI.hpp>
+#include <algorithm>
+#include <cctype>
+#include <ostream>
+#include <string_view>
+
+#include "ldrawdir.h"
+#include "loadmodel.h"
+#include "model.h"
+#include "pngfile.h"
+#include "viewcore.h"
+
+namespace cli {
+
+namespace {
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+bool StartsWithIgnoringCase(const std::string& text, std::string_view start) {
+    if (text.size() < start.size()) return false;
+    for (size_t i = 0; i < start.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(text[i])) != start[i]) return false;
+    return true;
+}
+
+// Past the processor-time limit: the command ends at once. No temporary file exists
+// while this can run (the limit's signal is ignored from before the output file is
+// made), so there is nothing to remove.
+void OnCpuLimit(int) {
+    static const char kMessage[] = "zarvel-cli: thumbnail: processor time limit reached\n";
+    [[maybe_unused]] const ssize_t written = write(STDERR_FILENO, kMessage, sizeof kMessage - 1);
+    _exit(1);
+}
+
+// Limits the process to `seconds` more of processor time (all threads together).
+void LimitProcessorTime(int seconds) {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const rlim_t used = static_cast<rlim_t>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec);
+    rlimit limit{};
+    getrlimit(RLIMIT_CPU, &limit);
+    // The soft limit sends SIGXCPU; the hard one, a few seconds on, ends the process for
+    // good should the handler not have run.
+    const rlim_t soft = used + static_cast<rlim_t>(seconds);
+    if (limit.rlim_max == RLIM_INFINITY || soft + 5 <= limit.rlim_max) limit.rlim_max = soft + 5;
+    limit.rlim_cur = std::min(soft, limit.rlim_max);
+    struct sigaction action {};
+    action.sa_handler = OnCpuLimit;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGXCPU, &action, nullptr);
+    setrlimit(RLIMIT_CPU, &limit);
+}
+
+}  // namespace
+
+std::optional<std::string> ThumbnailInputPath(const std::string& input) {
+    if (!StartsWithIgnoringCase(input, "file:")) return input;
+    std::string rest = input.substr(5);
+    if (rest.starts_with("//")) {
+        // The authority: none or this machine.
+        const size_t slash = rest.find('/', 2);
+        if (slash == std::string::npos) return std::nullopt;
+        const std::string host = rest.substr(2, slash - 2);
+        if (!host.empty() && !(host.size() == 9 && StartsWithIgnoringCase(host, "localhost")))
+            return std::nullopt;
+        rest.erase(0, slash);
+    }
+    if (!rest.starts_with("/") || rest.find('#') != std::string::npos) return std::nullopt;
+    std::string path;
+    for (size_t i = 0; i < rest.size(); ++i) {
+        if (rest[i] != '%') {
+            path += rest[i];
+            continue;
+        }
+        const int high = i + 2 < rest.size() ? HexDigit(rest[i + 1]) : -1;
+        const int low = i + 2 < rest.size() ? HexDigit(rest[i + 2]) : -1;
+        if (high < 0 || low < 0 || (high == 0 && low == 0)) return std::nullopt;
+        path += static_cast<char>(high * 16 + low);
+        i += 2;
+    }
+    return path;
+}
+
+void SetUpThumbnailDrawing(QzViewCore& view) {
+    view.SetColourScheme(QZ_SCHEME_LDCONFIG);
+    view.State().SetStandardView(1);
+}
+
+std::vector<uint8_t> DrawThumbnail(QzViewCore& view, const QzModel& model) {
+    QzRenderState& state = view.State();
+    const QzFit fit = view.Fit(model, QzFitPlacement::Centred);
+    state.zoom = fit.zoom;
+    state.shiftX = fit.shiftX;
+    state.shiftY = fit.shiftY;
+    view.Draw(model);
+
+    const QzZImage& image = view.Image();
+    const int width = view.Width();
+    const int height = view.Height();
+    std::vector<uint8_t> rgba(static_cast<size_t>(width) * height * 4);
+    bool drawn = false;
+    for (int y = 0; y < height; ++y) {
+        const size_t row = static_cast<size_t>(y) * image.width;
+        for (int x = 0; x < width; ++x) {
+            const size_t at = row + x;
+            uint8_t* out = rgba.data() + (static_cast<size_t>(y) * width + x) * 4;
+            if (!(image.depth[at] < QZ_FAR_DEPTH)) continue;  // stays transparent black
+            const uint8_t* in = image.pixels + at * 3;
+            out[0] = in[2];
+            out[1] = in[1];
+            out[2] = in[0];
+            out[3] = 255;
+            drawn = true;
+        }
+    }
+    if (!drawn) rgba.clear();
+    return rgba;
+}
+
+CLI::App* AddThumbnailCommand(CLI::App& app, ThumbnailOptions& options) {
+    CLI::App* sub = app.add_subcommand(
+        "thumbnail", "Write a file manager's thumbnail of a model: a square PNG with alpha.");
+    sub->add_option("-s,--size", options.size,
+                    "Width and height in pixels (default " + std::to_string(kThumbnailSize) + ")")
+        ->check(CLI::Range(1, kMaxThumbnailSize));
+    sub->add_option("input", options.input, "Model file or file:// URI")->required();
+    sub->add_option("output", options.output, "PNG file to write")->required();
+    // For the tests: a shorter limit, or none when they run the command in-process.
+    sub->add_option("--cpu-limit", options.cpuLimit)->check(CLI::Range(0, 3600))->group("");
+    return sub;
+}
+
+int RunThumbnail(const ThumbnailOptions& options, std::ostream&, std::ostream& err) {
+    if (options.cpuLimit > 0) LimitProcessorTime(options.cpuLimit);
+    const std::optional<std::string> path = ThumbnailInputPath(options.input);
+    if (!path) {
+        err << "zarvel-cli: thumbnail: not a local file: " << options.input << "\n";
+        return 2;
+    }
+
+    QzViewCore view;
+    SetUpThumbnailDrawing(view);
+    if (!view.Resize(options.size, options.size)) {
+        err << "zarvel-cli: thumbnail: not enough memory for the image\n";
+        return 1;
+    }
+    // The library folder as the desktop program finds it; nothing is stored.
+    const std::string library = QzFindLDrawDir(QzStoredLDrawDir(QzDesktopSettingsPath()), nullptr);
+    QzModel model;
+    const LoadResult load =
+        LoadModelForCli(model, view.State().palette, library, *path, false, err);
+    if (!load.loaded) {
+        if (!load.libraryNotFound) err << "zarvel-cli: could not load " << *path << "\n";
+        return 2;
+    }
+    const std::vector<uint8_t> rgba = DrawThumbnail(view, model);
+    if (rgba.empty()) {
+        err << "zarvel-cli: thumbnail: the model draws nothing: " << *path << "\n";
+        return 1;
+    }
+
+    // The picture is complete: from here on the limit no longer ends the command, so no
+    // temporary file can be left behind.
+    if (options.cpuLimit > 0) signal(SIGXCPU, SIG_IGN);
+    std::string error;
+    if (!QzWritePng(options.output, options.size, options.size, 4, rgba.data(), error)) {
+        err << "zarvel-cli: cannot write " << options.output << ": " << error << "\n";
+        return 1;
+    }
+    return 0;
+}
+
+}  // namespace cli
