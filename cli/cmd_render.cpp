@@ -194,9 +194,11 @@ int RunRender(const RenderOptions& options, std::ostream& out, std::ostream& err
 
     view.Draw(model);
 
-    const std::vector<uint8_t> rgb = view.RgbPixels();
+    // Straight from the renderer's image: its rows, blue first.
+    const QzZImage& image = view.Image();
     std::string error;
-    if (!QzWritePng(options.output, width, height, 3, rgb.data(), error)) {
+    const QzPngLayout layout{static_cast<size_t>(image.width) * 3, true};
+    if (!QzWritePng(options.output, width, height, 3, image.pixels, error, layout)) {
         err << "zarvel-cli: cannot write " << options.output << ": " << error << "\n";
         return 1;
     }

@@ -24,7 +24,7 @@ void OnPngWarning(png_structp, png_const_charp) {}
 
 // Everything that libpng's longjmp may skip lives outside this function's frame.
 bool WriteRows(std::FILE* file, int width, int height, int channels, const uint8_t* pixels,
-               ErrorText& error) {
+               QzPngLayout layout, ErrorText& error) {
     png_structp png =
         png_create_write_struct(PNG_LIBPNG_VER_STRING, &error, OnPngError, OnPngWarning);
     if (!png) {
@@ -47,7 +47,9 @@ bool WriteRows(std::FILE* file, int width, int height, int channels, const uint8
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_set_compression_level(png, 3);
     png_write_info(png, info);
-    const size_t stride = static_cast<size_t>(width) * channels;
+    if (layout.bgr) png_set_bgr(png);
+    const size_t stride =
+        layout.stride ? layout.stride : static_cast<size_t>(width) * static_cast<size_t>(channels);
     for (int y = 0; y < height; ++y)
         png_write_row(png, const_cast<png_bytep>(pixels + stride * static_cast<size_t>(y)));
     png_write_end(png, info);
@@ -58,8 +60,9 @@ bool WriteRows(std::FILE* file, int width, int height, int channels, const uint8
 }  // namespace
 
 bool QzWritePng(const std::string& path, int width, int height, int channels, const uint8_t* pixels,
-                std::string& error) {
-    if (width <= 0 || height <= 0 || !pixels || (channels != 3 && channels != 4)) {
+                std::string& error, QzPngLayout layout) {
+    if (width <= 0 || height <= 0 || !pixels || (channels != 3 && channels != 4) ||
+        (layout.stride != 0 && layout.stride < static_cast<size_t>(width) * channels)) {
         error = "empty image";
         return false;
     }
@@ -72,7 +75,7 @@ bool QzWritePng(const std::string& path, int width, int height, int channels, co
         return false;
     }
     ErrorText text;
-    bool ok = WriteRows(file.File(), width, height, channels, pixels, text);
+    bool ok = WriteRows(file.File(), width, height, channels, pixels, layout, text);
     if (ok && !file.Commit(reason)) {
         ok = false;
         text.text = std::strerror(file.ErrorNumber());
