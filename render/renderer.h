@@ -98,6 +98,11 @@ class QzRenderer {
     // model-to-screen matrix: at low zoom a pixel spans several units, and detail that
     // lies a few units under a face (the studs under a tile) must stay hidden.
     static constexpr float kFaceOffsetUnits = 3.0f;
+    // Beyond its corners a face's plane may come nearer than its nearest corner (pushed
+    // back) by no more than the depth of this many LDraw units: a face that much in
+    // front of a parallel face keeps its corner pixels, a small face behind another
+    // stays behind it.
+    static constexpr float kNearSlackUnits = 0.25f;
     void SetFaceOffsetLimit(const QzMatrix& screen);
 
     // Colour of a stored line under the inherited colour (16, 24, random colours at
@@ -130,11 +135,11 @@ class QzRenderer {
     // is still pending.
     void FillTriangle(const QzVector& p0, const QzVector& p1, const QzVector& p2);
     // Writes the pixels of columns c0 to c1 of row y (inside the image) that pass the
-    // depth test, depth z at c0 growing by dz per column. first, while still -1, gets
-    // the first column written; last gets the last.
+    // depth test, depth z at c0 growing by dz per column but never below nearest.
+    // first, while still -1, gets the first column written; last gets the last.
     template <Fill kind>
-    void WriteSpan(int32_t y, int32_t c0, int32_t c1, float z, float dz, int32_t& first,
-                   int32_t& last);
+    void WriteSpan(int32_t y, int32_t c0, int32_t c1, float z, float dz, float nearest,
+                   int32_t& first, int32_t& last);
     // Shades the pattern with the face's points; the pending shading is done.
     void Shade();
     void DrawLineSpan(const QzVector& p0, const QzVector& p1, const uint8_t a[4],
@@ -148,6 +153,8 @@ class QzRenderer {
 
     // Most a face is pushed back, in depth units; unlimited until a drawing sets it.
     float faceOffsetLimit_ = 1.0e30f;
+    // How much nearer than its nearest corner a face may come, in depth units.
+    float nearSlack_ = 1.0e30f;
 
     // The pattern of the face being filled, and the points its shading comes from.
     QzPixelPattern pattern_{};
