@@ -25,6 +25,7 @@ struct RenderOptions {
     // seamWidth=NUMBER.
     std::vector<std::string> opts;
     std::string preview;  // empty, "wire" or "solid"
+    std::string quality = "normal";  // or "high"
     bool fit = false;
 };
 

@@ -17,6 +17,7 @@ struct StatsOptions {
     std::string size = "800x600";
     std::string model;
     int scheme = 0;
+    std::string quality = "normal";  // or "high"
 };
 
 CLI::App* AddStatsCommand(CLI::App& app, StatsOptions& options);

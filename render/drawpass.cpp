@@ -5,6 +5,7 @@
 #include "clock.h"
 #include "diagnostics.h"
 #include "format.h"
+#include "hqrender.h"
 #include "messagebox.h"
 #include "render_math.h"
 
@@ -184,7 +185,10 @@ std::optional<QzDrawStatistics> DrawModel(QzRenderState& state, const QzModel& l
         if (state.showAxes) DrawAxes(state, model, p);
     } else {
         if (state.sink) state.sink->SetWaitCursor(true);
-        r.DrawPart(true, model, 7, p, state.options.bfc, false);
+        if (state.options.highQuality)
+            QzDrawHighQuality(state, loaded, p);
+        else
+            r.DrawPart(true, model, 7, p, state.options.bfc, false);
         r.statistics.transformText =
             plat::Format("M:%d V:%d", static_cast<int>(r.statistics.matrixMulCount),
                          static_cast<int>(r.statistics.transformCount));

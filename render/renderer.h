@@ -38,6 +38,8 @@ struct QzRenderOptions {
     bool bfc = true;
     bool mytest5 = false;
     bool mytest6 = false;
+    // "High &Quality": full drawings are made by the high-quality drawing (hqrender.h).
+    bool highQuality = false;
 };
 
 // Edge colours of colours 0 to 15.
