@@ -193,6 +193,8 @@ bool CQzApp::OpenDocumentFile(const QString& path) {
 
 bool CQzApp::OpenDocumentFile(const std::string& path) {
     const std::string full = app::AbsolutePath(path);
+    // A model opens at its last step, the whole model.
+    view_->State().step = 0;
     if (!document_->OnOpenDocument(full)) return false;
     AddToRecentFileList(QByteArray::fromStdString(full));
     return true;
@@ -257,6 +259,7 @@ void CQzApp::Exit() { frame_->close(); }
 void CQzApp::ToggleToolbar() { frame_->ToggleToolbar(); }
 void CQzApp::ToggleStatusBar() { frame_->ToggleStatusBar(); }
 void CQzApp::ShowTreeView() { view_->OnTreeView(); }
+void CQzApp::ShowPartsList() { view_->OnPartsList(); }
 void CQzApp::ShowZoom() { view_->OnZoom(); }
 void CQzApp::ShowStatistics() { view_->OnStatistics(); }
 void CQzApp::ToggleAutoZoom() { view_->OnAutoZoom(); }

@@ -65,6 +65,7 @@ class CQzApp : public QObject, public QzCommandTarget {
     void ToggleToolbar() override;
     void ToggleStatusBar() override;
     void ShowTreeView() override;
+    void ShowPartsList() override;
     void ShowZoom() override;
     void ShowStatistics() override;
     void ToggleAutoZoom() override;

@@ -1,6 +1,8 @@
 #include <QApplication>
+#include <QMessageBox>
 #include <cstdio>
 #include <cstring>
+#include <new>
 
 #include "app.h"
 #include "files.h"
@@ -24,11 +26,23 @@ int main(int argc, char** argv) {
     QApplication application(argc, argv);
     QApplication::setApplicationName(CQzApp::kApplication);
     QApplication::setOrganizationName(CQzApp::kCompany);
-    // The toolkit has taken its own switches out of argv by now; the rest are kept as
-    // bytes, so a file name that is not UTF-8 opens.
-    CQzApp app(std::vector<std::string>(argv + 1, argv + argc));
-    if (!app.InitInstance()) return app.ExitInstance();
-    const int status = QApplication::exec();
-    app.ExitInstance();
-    return status;
+    try {
+        // The toolkit has taken its own switches out of argv by now; the rest are kept as
+        // bytes, so a file name that is not UTF-8 opens.
+        CQzApp app(std::vector<std::string>(argv + 1, argv + argc));
+        if (!app.InitInstance()) return app.ExitInstance();
+        const int status = QApplication::exec();
+        app.ExitInstance();
+        return status;
+    } catch (const std::bad_alloc&) {
+        // Whatever ran out of memory, the program ends with a message, not an abort; what
+        // failed was freed on the way here, so the box has room.
+        std::fputs("zarvel: out of memory\n", stderr);
+        try {
+            QMessageBox::critical(nullptr, QStringLiteral("Zarvel"),
+                                  QStringLiteral("Out of memory: Zarvel has to close."));
+        } catch (const std::bad_alloc&) {
+        }
+        return 1;
+    }
 }

@@ -167,7 +167,8 @@ QMenu* CMainFrame::BuildViewMenu() {
         m->addSeparator();
     };
     add({QzCmd::ViewToolbar, QzCmd::ViewStatusBar});
-    add({QzCmd::TreeView, QzCmd::Zoom});
+    add({QzCmd::TreeView, QzCmd::PartsList, QzCmd::Zoom});
+    add({QzCmd::FirstStep, QzCmd::PreviousStep, QzCmd::NextStep, QzCmd::LastStep});
     add({QzCmd::Bfc, QzCmd::Shading, QzCmd::Seams, QzCmd::StudsLast, QzCmd::RefreshEachPart,
          QzCmd::LineAsStud, QzCmd::VertexLists});
     add({QzCmd::ShowType2, QzCmd::ShowType3, QzCmd::ShowType4, QzCmd::ShowType5, QzCmd::EdgesType3,
@@ -238,6 +239,8 @@ void CMainFrame::BuildToolBar() {
     group({QzCmd::Shading});
     group({QzCmd::Seams});
     group({QzCmd::Toolbar32852, QzCmd::Toolbar32853});
+    // The building steps.
+    group({QzCmd::FirstStep, QzCmd::PreviousStep, QzCmd::NextStep, QzCmd::LastStep});
 }
 
 void CMainFrame::BuildStatusBar() {
@@ -253,6 +256,12 @@ void CMainFrame::BuildStatusBar() {
         lockPanes_[i]->setProperty("indicator", QString::fromLatin1(names[i]));
         bar->addPermanentWidget(lockPanes_[i]);
     }
+    stepPane_ = new QLabel(bar);
+    stepPane_->setObjectName("Step");
+    stepPane_->setAlignment(Qt::AlignCenter);
+    stepPane_->setMinimumWidth(
+        stepPane_->fontMetrics().horizontalAdvance(QStringLiteral("Step 8888/8888")) + 8);
+    bar->addPermanentWidget(stepPane_);
     drawingPane_ = new QLabel(bar);
     drawingPane_->setObjectName("Drawing time");
     // 380 pixels, or as wide as the statistics of a large model need in this font.
@@ -269,6 +278,8 @@ void CMainFrame::BuildStatusBar() {
 
 void CMainFrame::UpdateDrawingPane() {
     drawingPane_->setText(QString::fromStdString(QzDrawStatusText(view_->Statistics())));
+    const QzStepPosition at = QzShownStep(view_->State(), document_->Model());
+    stepPane_->setText(QString::fromStdString(QzStepText(at.step, at.count)));
 }
 
 void CMainFrame::UpdateLockIndicators() {

@@ -56,6 +56,8 @@ class CMainFrame : public QMainWindow {
     bool StatusBarShown() const;
     QLabel* DrawingPane() const { return drawingPane_; }
     QLabel* IdlePane() const { return idlePane_; }
+    // "Step 3/31": the building step the view shows.
+    QLabel* StepPane() const { return stepPane_; }
 
     // The running time's goodbye box closes itself after this long.
     static constexpr int kGoodbyeMs = 1000;
@@ -99,6 +101,7 @@ class CMainFrame : public QMainWindow {
     QToolBar* toolBar_ = nullptr;
     QLabel* idlePane_ = nullptr;
     QLabel* lockPanes_[3] = {};
+    QLabel* stepPane_ = nullptr;
     QLabel* drawingPane_ = nullptr;
     bool panePending_ = false;
 };

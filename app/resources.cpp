@@ -217,6 +217,23 @@ void DrawBlank(QPainter& p, int s) {
     p.drawRect(QRectF(2, 2, s - 4.0, s - 4.0));
 }
 
+// A step button: a triangle pointing left (direction -1) or right (1), with a bar at
+// its tip for the first and last step.
+void DrawStepArrow(QPainter& p, int s, int direction, bool bar) {
+    const double m = s / 8.0;
+    const double tip = direction < 0 ? 2 * m : s - 2 * m;
+    const double base = direction < 0 ? s - 2.5 * m : 2.5 * m;
+    QPolygonF triangle;
+    triangle << QPointF(tip, s / 2.0) << QPointF(base, m * 1.5) << QPointF(base, s - m * 1.5);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(40, 90, 200));
+    p.drawPolygon(triangle);
+    if (bar) {
+        const double x = direction < 0 ? tip - m : tip;
+        p.drawRect(QRectF(x, m * 1.5, m, s - 3 * m));
+    }
+}
+
 }  // namespace
 
 QIcon AppIcon() {
@@ -315,6 +332,14 @@ QIcon ToolbarIcon(QzCmd command) {
             return IconFrom(DrawShadedBall);
         case QzCmd::Seams:
             return IconFrom(DrawSeams);
+        case QzCmd::FirstStep:
+            return IconFrom([](QPainter& p, int s) { DrawStepArrow(p, s, -1, true); });
+        case QzCmd::PreviousStep:
+            return IconFrom([](QPainter& p, int s) { DrawStepArrow(p, s, -1, false); });
+        case QzCmd::NextStep:
+            return IconFrom([](QPainter& p, int s) { DrawStepArrow(p, s, 1, false); });
+        case QzCmd::LastStep:
+            return IconFrom([](QPainter& p, int s) { DrawStepArrow(p, s, 1, true); });
         case QzCmd::Toolbar32816:
         case QzCmd::Toolbar32852:
         case QzCmd::Toolbar32853:

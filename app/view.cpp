@@ -19,10 +19,12 @@
 #include "messagebox.h"
 #include "modal.h"
 #include "model.h"
+#include "partslistdlg.h"
 #include "pathtext.h"
 #include "povwriter.h"
 #include "resources.h"
 #include "statistics.h"
+#include "steps.h"
 #include "switches.h"
 #include "treeviewdlg.h"
 #include "zoomdlg.h"
@@ -109,6 +111,10 @@ void CQzView::OnUpdate(int hint) {
         frame->activateWindow();
     }
     if (hint == HINT_MODEL_LOADED || hint == HINT_MODEL_LOADED_SILENT) {
+        // A step the model no longer has gives way to the last one, the whole model.
+        const QzModel& model = document_->Model();
+        QzRenderState& state = core_.State();
+        if (!model.Loaded() || state.step >= QzStepCount(model.Main())) state.step = 0;
         FitIfAutoZoom();
         RedrawModel(false);
     }
@@ -216,6 +222,13 @@ void CQzView::ExportScene(const QzModel& model) {
         plat::ShowMessage(PovResultMessage(done.result), plat::MessageKind::Stop);
     else if (done.result != POV_OK)
         plat::ShowMessage(PovResultMessage(done.result), plat::MessageKind::Exclamation);
+}
+
+void CQzView::OnPartsList() {
+    const QzModel& model = document_->Model();
+    CPartsListDlg dialog(inspect::ListParts(model, document_->Core().settings.ldrawDir),
+                         document_->Core().pathName, this);
+    dialog.DoModal();
 }
 
 void CQzView::OnAutoZoom() {

@@ -49,6 +49,8 @@ class CQzView : public QWidget, public QzDisplaySink {
     void OnTreeView();
     // "Write POV file...": the scene export with its save dialog.
     void OnWritePovFile();
+    // "Parts List...": the parts of the model in their window.
+    void OnPartsList();
     // "Auto Zoom": while on, every load and every resize choose the zoom that fits the
     // model into the view (the view's placement of the model stays).
     void OnAutoZoom();

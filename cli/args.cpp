@@ -1,6 +1,7 @@
 #include "args.h"
 
 #include <CLI/CLI.hpp>
+#include <new>
 #include <ostream>
 #include <sstream>
 
@@ -29,6 +30,8 @@ Invocation ParseArgs(int argc, const char* const argv[]) {
     CLI::App* pov = AddPovCommand(app, inv.pov);
     CLI::App* stats = AddStatsCommand(app, inv.stats);
     CLI::App* tree = AddTreeCommand(app, inv.tree);
+    CLI::App* steps = AddStepsCommand(app, inv.steps);
+    CLI::App* parts = AddPartsCommand(app, inv.parts);
 
     try {
         app.parse(argc, argv);
@@ -43,7 +46,7 @@ Invocation ParseArgs(int argc, const char* const argv[]) {
         return inv;
     }
 
-    for (CLI::App* sub : {check, render, pov, stats, tree}) {
+    for (CLI::App* sub : {check, render, pov, stats, tree, steps, parts}) {
         if (sub->parsed()) inv.command = sub->get_name();
     }
     if (inv.command.empty()) {
@@ -55,7 +58,9 @@ Invocation ParseArgs(int argc, const char* const argv[]) {
     return inv;
 }
 
-int RunCli(int argc, const char* const argv[], std::ostream& out, std::ostream& err) {
+namespace {
+
+int RunCommand(int argc, const char* const argv[], std::ostream& out, std::ostream& err) {
     Invocation inv = ParseArgs(argc, argv);
     if (inv.finished) {
         out << inv.out;
@@ -67,7 +72,22 @@ int RunCli(int argc, const char* const argv[], std::ostream& out, std::ostream& 
     if (inv.command == "pov") return RunPov(inv.pov, out, err);
     if (inv.command == "stats") return RunStats(inv.stats, out, err);
     if (inv.command == "tree") return RunTree(inv.tree, out, err);
+    if (inv.command == "steps") return RunSteps(inv.steps, out, err);
+    if (inv.command == "parts") return RunParts(inv.parts, out, err);
     return 2;
+}
+
+}  // namespace
+
+int RunCli(int argc, const char* const argv[], std::ostream& out, std::ostream& err) {
+    try {
+        return RunCommand(argc, argv, out, err);
+    } catch (const std::bad_alloc&) {
+        // Whatever ran out of memory, the command ends with a message, not an abort.
+        out.flush();
+        err << "zarvel-cli: out of memory\n";
+        return 1;
+    }
 }
 
 }  // namespace cli

@@ -6,9 +6,11 @@
 #include <vector>
 
 #include "cmd_check.h"
+#include "cmd_parts.h"
 #include "cmd_pov.h"
 #include "cmd_render.h"
 #include "cmd_stats.h"
+#include "cmd_steps.h"
 #include "cmd_tree.h"
 
 namespace cli {
@@ -27,12 +29,15 @@ struct Invocation {
     RenderOptions render;
     PovOptions pov;
     StatsOptions stats;
+    StepsOptions steps;
+    PartsOptions parts;
     TreeOptions tree;
 };
 
 Invocation ParseArgs(int argc, const char* const argv[]);
 
-// Parses and runs; returns the exit status.
+// Parses and runs; returns the exit status. An allocation that fails anywhere below
+// ends the command with "zarvel-cli: out of memory" on err and status 1, not an abort.
 int RunCli(int argc, const char* const argv[], std::ostream& out, std::ostream& err);
 
 }  // namespace cli

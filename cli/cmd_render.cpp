@@ -1,10 +1,14 @@
 #include "cmd_render.h"
 
 #include <CLI/CLI.hpp>
+#include <cctype>
 #include <charconv>
 #include <cmath>
+#include <cstdlib>
 #include <ostream>
 
+#include "cmd_steps.h"
+#include "cnumbers.h"
 #include "colours.h"
 #include "commands.h"
 #include "diagnostics.h"
@@ -57,6 +61,31 @@ bool CheckOption(const std::string& text, std::string& error) {
     return true;
 }
 
+// Whether the text holds nine numbers and nothing else, with blanks or commas between
+// them. The view's own reading takes the first nine and ignores what follows.
+bool IsNineNumbers(const std::string& text) {
+    int count = 0;
+    size_t pos = 0;
+    while (pos < text.size()) {
+        const char c = text[pos];
+        if (c == ',' || std::isspace(static_cast<unsigned char>(c))) {
+            ++pos;
+            continue;
+        }
+        size_t end = text.find_first_of(", \t\n\v\f\r", pos);
+        if (end == std::string::npos) end = text.size();
+        // Read as the view reads them (the C library's way, in the C conventions).
+        const plat::ScopedCNumbers numbers;
+        const std::string word = text.substr(pos, end - pos);
+        char* stop = nullptr;
+        std::strtof(word.c_str(), &stop);
+        if (stop != word.c_str() + word.size()) return false;
+        ++count;
+        pos = end;
+    }
+    return count == 9;
+}
+
 // Applies one checked NAME=VALUE as the view's command would.
 void ApplyOption(QzRenderState& state, QzModel& model, const std::string& text) {
     const size_t eq = text.find('=');
@@ -94,7 +123,10 @@ CLI::App* AddRenderCommand(CLI::App& app, RenderOptions& options) {
         ->check(CLI::Range(0, 14));
     sub->add_option("--matrix", options.matrix,
                     "View matrix: nine numbers separated by blanks or commas");
-    sub->add_option("--zoom", options.zoom, "Zoom in percent: pixels per 100 LDraw units");
+    sub->add_option("--zoom", options.zoom, "Zoom in percent: pixels per 100 LDraw units")
+        ->check(CLI::Validator(
+            [](std::string& text) { return text.empty() ? std::string("needs a number") : ""; }, "",
+            "number"));
     AddSchemeOption(sub, options.scheme);
     sub->add_option("--opt", options.opts,
                     "Drawing option NAME=on|off (a drawing switch, showModelBox, showAxes, "
@@ -103,6 +135,7 @@ CLI::App* AddRenderCommand(CLI::App& app, RenderOptions& options) {
         ->check(CLI::IsMember({"wire", "solid"}));
     sub->add_flag("--fit", options.fit, "Choose the zoom so that the model fills the image");
     AddQualityOption(sub, options.quality);
+    AddStepOption(sub, options.step);
     return sub;
 }
 
@@ -120,7 +153,8 @@ int RunRender(const RenderOptions& options, std::ostream& out, std::ostream& err
 
     view.SetColourScheme(options.scheme);
     state.SetStandardView(options.view);
-    if (!options.matrix.empty() && !state.SetViewMatrix(options.matrix.c_str(), true)) {
+    if (!options.matrix.empty() &&
+        (!IsNineNumbers(options.matrix) || !state.SetViewMatrix(options.matrix.c_str(), true))) {
         err << UsageError("--matrix needs nine finite numbers: " + options.matrix);
         return 2;
     }
@@ -139,6 +173,7 @@ int RunRender(const RenderOptions& options, std::ostream& out, std::ostream& err
 
     QzModel model;
     if (!LoadModelForCommand(model, state.palette, options.ldraw, options.model, err)) return 2;
+    if (!ChooseStep(state, model, options.step, err)) return 2;
 
     // The switches work as the view's commands do, on the loaded model (random colours
     // and vertex lists need it).

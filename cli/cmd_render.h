@@ -3,6 +3,7 @@
 #pragma once
 
 #include <iosfwd>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,8 @@ struct RenderOptions {
     std::string preview;  // empty, "wire" or "solid"
     std::string quality = "normal";  // or "high"
     bool fit = false;
+    // The building step to draw; the whole model when not given.
+    std::optional<int> step;
 };
 
 CLI::App* AddRenderCommand(CLI::App& app, RenderOptions& options);

@@ -4,6 +4,7 @@
 #include <ostream>
 
 #include "cmd_render.h"
+#include "cmd_steps.h"
 #include "colours.h"
 #include "diagnostics.h"
 #include "loadmodel.h"
@@ -32,6 +33,7 @@ CLI::App* AddStatsCommand(CLI::App& app, StatsOptions& options) {
         ->capture_default_str();
     AddSchemeOption(sub, options.scheme);
     AddQualityOption(sub, options.quality);
+    AddStepOption(sub, options.step);
     sub->add_option("model", options.model, "Model file (.dat, .ldr, .mpd)")->required();
     return sub;
 }
@@ -58,6 +60,7 @@ int RunStats(const StatsOptions& options, std::ostream& out, std::ostream& err) 
     QzModel model;
     if (!LoadModelForCommand(model, view.State().palette, options.ldraw, options.model, err))
         return 2;
+    if (!ChooseStep(view.State(), model, options.step, err)) return 2;
 
     // The report shows the drawing's measurements and the load's time.
     view.Draw(model);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <iosfwd>
+#include <optional>
 #include <string>
 
 namespace CLI {
@@ -18,6 +19,8 @@ struct StatsOptions {
     std::string model;
     int scheme = 0;
     std::string quality = "normal";  // or "high"
+    // The building step to draw; the whole model when not given.
+    std::optional<int> step;
 };
 
 CLI::App* AddStatsCommand(CLI::App& app, StatsOptions& options);

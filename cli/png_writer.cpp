@@ -2,10 +2,11 @@
 
 #include <png.h>
 
-#include <cerrno>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
+
+#include "atomicfile.h"
 
 namespace cli {
 
@@ -63,20 +64,19 @@ bool WritePng(const std::string& path, int width, int height, const uint8_t* rgb
         error = "empty image";
         return false;
     }
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file) {
-        error = std::strerror(errno);
+    // Written beside the old file and renamed over it when complete: a failure leaves
+    // what was there (a device or a pipe is written in place).
+    plat::AtomicFile file;
+    std::string reason;
+    if (!file.Open(path, reason)) {
+        error = std::strerror(file.ErrorNumber());
         return false;
     }
     ErrorText text;
-    bool ok = WriteRows(file, width, height, rgb, text);
-    if (std::fflush(file) != 0 && ok) {
+    bool ok = WriteRows(file.File(), width, height, rgb, text);
+    if (ok && !file.Commit(reason)) {
         ok = false;
-        text.text = std::strerror(errno);
-    }
-    if (std::fclose(file) != 0 && ok) {
-        ok = false;
-        text.text = std::strerror(errno);
+        text.text = std::strerror(file.ErrorNumber());
     }
     if (!ok) error = text.text;
     return ok;

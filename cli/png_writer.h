@@ -7,7 +7,8 @@
 namespace cli {
 
 // Writes width x height pixels (rows from the top, red, green, blue per pixel) to a
-// PNG file. On failure returns false with a reason in error.
+// PNG file, through plat::AtomicFile: a failure leaves the file that was there. On
+// failure returns false with a reason in error.
 bool WritePng(const std::string& path, int width, int height, const uint8_t* rgb,
               std::string& error);
 

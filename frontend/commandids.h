@@ -30,6 +30,7 @@ enum class QzCmd : uint8_t {
     ViewToolbar,
     ViewStatusBar,
     TreeView,
+    PartsList,
     Zoom,
     Bfc,
     Shading,
@@ -56,6 +57,11 @@ enum class QzCmd : uint8_t {
     Scheme3,
     AllTransparent,
     DitherTransparency,
+    // Building steps.
+    FirstStep,
+    PreviousStep,
+    NextStep,
+    LastStep,
     // Toolbar only.
     Dither256,
     AutoZoom,

@@ -9,6 +9,7 @@
 #include "format.h"
 #include "messagebox.h"
 #include "model.h"
+#include "steps.h"
 #include "vertexlists.h"
 #include "viewtransform.h"
 
@@ -110,6 +111,20 @@ void RefreshDisplay(QzCommandTarget&) {
     plat::ShowMessage("Refresh: needs implementation...", plat::MessageKind::Exclamation);
 }
 
+// Building steps: the first, one back, one on, the last.
+enum class StepMove { First, Previous, Next, Last };
+template <StepMove Move>
+void GoToStep(QzCommandTarget& t) {
+    const QzModel& model = t.Model();
+    if (!model.Loaded()) return;
+    const QzStepPosition at = QzShownStep(t.State(), model);
+    const int step = Move == StepMove::First      ? 1
+                     : Move == StepMove::Previous ? at.step - 1
+                     : Move == StepMove::Next     ? at.step + 1
+                                                  : at.count;
+    QzShowStep(t.State(), model, step);
+}
+
 constexpr const char* kLoggingPrompt = "Log debug info to file (%s)";
 
 // clang-format off
@@ -135,6 +150,7 @@ constexpr QzCommand kCommands[] = {
     {QzCmd::ViewToolbar, 59392, "&Toolbar", nullptr, "Show or hide the toolbar", "Toggle ToolBar", QzCommandKind::Program, [](QzCommandTarget& t) { t.ToggleToolbar(); }, [](QzCommandTarget& t) { return t.ToolbarShown(); }, nullptr, -1},
     {QzCmd::ViewStatusBar, 59393, "&Status Bar", nullptr, "Show or hide the status bar", "Toggle StatusBar", QzCommandKind::Program, [](QzCommandTarget& t) { t.ToggleStatusBar(); }, [](QzCommandTarget& t) { return t.StatusBarShown(); }, nullptr, -1},
     {QzCmd::TreeView, 32811, "Tree &View...", nullptr, "Show the model and parts in a tree view", nullptr, QzCommandKind::Program, [](QzCommandTarget& t) { t.ShowTreeView(); }, nullptr, nullptr, -1},
+    {QzCmd::PartsList, 32874, "Parts List...", nullptr, "List the parts of the model with their colours and quantities", nullptr, QzCommandKind::Program, [](QzCommandTarget& t) { t.ShowPartsList(); }, nullptr, nullptr, -1},
     {QzCmd::Zoom, 32794, "&Zoom...", nullptr, "Set zoom factor", nullptr, QzCommandKind::Program, [](QzCommandTarget& t) { t.ShowZoom(); }, nullptr, nullptr, -1},
     {QzCmd::Bfc, 32863, "B&FC", nullptr, "Enable Back Face Culling", nullptr, QzCommandKind::Drawing, ToggleOption<&QzRenderOptions::bfc>, OptionOn<&QzRenderOptions::bfc>, "bfc", -1},
     {QzCmd::Shading, 32813, "S&hading", nullptr, "Turn shading on or off", "Shading", QzCommandKind::Drawing, ToggleOption<&QzRenderOptions::shading>, OptionOn<&QzRenderOptions::shading>, "shading", -1},
@@ -161,6 +177,10 @@ constexpr QzCommand kCommands[] = {
     {QzCmd::Scheme3, 32869, QzSchemeMenuTexts[3], nullptr, QzSchemePrompts[3], nullptr, QzCommandKind::Drawing, ColourScheme<3>, SchemeChosen<3>, nullptr, -1},
     {QzCmd::AllTransparent, 32851, "Show all colors as trans&parent", nullptr, "Show all colors as transparent (useful when viewing parts)", "Transparent Colors (useful when viewing parts)", QzCommandKind::Drawing, ToggleOption<&QzRenderOptions::allTransparent>, OptionOn<&QzRenderOptions::allTransparent>, "allTransparent", -1},
     {QzCmd::DitherTransparency, 32850, "&Dither transparency", nullptr, "Toggles dithering/blending for transparent colors", "Dither or blend transparent colors", QzCommandKind::Drawing, ToggleOption<&QzRenderOptions::ditherTransparency>, OptionOn<&QzRenderOptions::ditherTransparency>, "ditherTransparency", -1},
+    {QzCmd::FirstStep, 32870, "First Step", "Home", "Show the first building step", "First Step", QzCommandKind::Drawing, GoToStep<StepMove::First>, nullptr, nullptr, -1},
+    {QzCmd::PreviousStep, 32871, "Previous Step", "PgUp", "Show the previous building step", "Previous Step", QzCommandKind::Drawing, GoToStep<StepMove::Previous>, nullptr, nullptr, -1},
+    {QzCmd::NextStep, 32872, "Next Step", "PgDown", "Show the next building step", "Next Step", QzCommandKind::Drawing, GoToStep<StepMove::Next>, nullptr, nullptr, -1},
+    {QzCmd::LastStep, 32873, "Last Step", "End", "Show the last building step: the whole model", "Last Step", QzCommandKind::Drawing, GoToStep<StepMove::Last>, nullptr, nullptr, -1},
     {QzCmd::Dither256, 32858, nullptr, nullptr, "Toggles dithering/blending for colors 256-511", "Dither or blend colors 256-511", QzCommandKind::Drawing, ToggleOption<&QzRenderOptions::dither256>, OptionOn<&QzRenderOptions::dither256>, "dither256", -1},
     {QzCmd::AutoZoom, 32795, nullptr, nullptr, "Toggle Auto Zoom on/off", "Auto Zoom", QzCommandKind::Program, [](QzCommandTarget& t) { t.ToggleAutoZoom(); }, [](QzCommandTarget& t) { return t.AutoZoom(); }, nullptr, -1},
     {QzCmd::Toolbar32816, 32816, nullptr, nullptr, nullptr, nullptr, QzCommandKind::Program, nullptr, nullptr, nullptr, -1},
@@ -232,6 +252,17 @@ std::string QzCommandMenuText(const QzCommand& command) {
     std::string text = command.menuText ? command.menuText : "";
     if (command.shortcut) text.append("\t").append(command.shortcut);
     return text;
+}
+
+QzStepPosition QzShownStep(const QzRenderState& state, const QzModel& model) {
+    if (!model.Loaded()) return {};
+    const int count = QzStepCount(model.Main());
+    return {state.step <= 0 || state.step >= count ? count : state.step, count};
+}
+
+void QzShowStep(QzRenderState& state, const QzModel& model, int step) {
+    const int count = model.Loaded() ? QzStepCount(model.Main()) : 1;
+    state.step = step >= count ? 0 : step < 1 ? 1 : step;
 }
 
 bool QzIsOption(std::string_view name) {

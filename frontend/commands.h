@@ -35,6 +35,7 @@ class QzCommandTarget {
     virtual void ToggleToolbar() {}
     virtual void ToggleStatusBar() {}
     virtual void ShowTreeView() {}
+    virtual void ShowPartsList() {}
     virtual void ShowZoom() {}
     virtual void ShowStatistics() {}
     virtual void ToggleAutoZoom() {}
@@ -94,6 +95,17 @@ std::string QzCommandToolTip(const QzCommand& command);
 std::string QzCommandMenuText(const QzCommand& command);
 // Whether a command does anything (the menu enables it).
 inline bool QzCommandEnabled(const QzCommand& command) { return command.run != nullptr; }
+
+// The building step a view shows and the number of steps of the model: the view's
+// step 0 (and any beyond the count) is the last step. Both 0 when no model is loaded.
+struct QzStepPosition {
+    int step = 0;
+    int count = 0;
+};
+QzStepPosition QzShownStep(const QzRenderState& state, const QzModel& model);
+// Makes the view show a step of the model: 1 to the count, the last one as the whole
+// model (step 0). Numbers outside are taken as the nearest step.
+void QzShowStep(QzRenderState& state, const QzModel& model, int step);
 
 // Whether a command stands for the drawing switch of that command-line name.
 bool QzIsOption(std::string_view name);

@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <fstream>
+#include <sstream>
 #include <string_view>
 
 #include "files.h"
@@ -27,7 +28,17 @@ std::string_view Trim(std::string_view text) {
 std::optional<std::string> QzReadIniString(const std::string& path, const std::string& section,
                                            const std::string& key) {
     if (!plat::CanOpenForReading(path)) return std::nullopt;
-    std::ifstream in(path);
+    // A settings file of a few lines: one over a megabyte is no such file and is not
+    // read (it might be one of many gigabytes).
+    constexpr std::streamsize kMaxIniBytes = 1 << 20;
+    std::ifstream file(path, std::ios::binary);
+    std::string content(static_cast<size_t>(kMaxIniBytes) + 1, '\0');
+    file.read(content.data(), kMaxIniBytes + 1);
+    if (file.gcount() > kMaxIniBytes) return std::nullopt;
+    content.resize(static_cast<size_t>(file.gcount()));
+    // Editors on other systems start a UTF-8 file with a byte-order mark.
+    if (content.starts_with("\xEF\xBB\xBF")) content.erase(0, 3);
+    std::istringstream in(content);
     std::string line;
     bool inSection = false;
     while (std::getline(in, line)) {

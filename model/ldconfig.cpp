@@ -52,14 +52,14 @@ bool ParseByte(std::string_view word, uint8_t& value) {
 
 }  // namespace
 
-int QzParseColourLine(std::string_view line, QzLDConfigColour& colour) {
+int QzParseColourLine(std::string_view line, QzLDConfigColour& colour, std::string* name) {
     size_t pos = 0;
     if (QzScanWord(line, pos) != "0" || QzScanWord(line, pos) != "!COLOUR") return 0;
     QzLDConfigColour c{};
     c.alpha = 255;
     uint32_t rgb = 0;
-    const std::string_view name = QzScanWord(line, pos);
-    if (name.empty() || QzScanWord(line, pos) != "CODE") return -1;
+    const std::string_view named = QzScanWord(line, pos);
+    if (named.empty() || QzScanWord(line, pos) != "CODE") return -1;
     c.code = QzParseColour(QzScanWord(line, pos));
     if (c.code < 0 || QzScanWord(line, pos) != "VALUE") return -1;
     if (!ParseHexRgb(QzScanWord(line, pos), rgb) || QzScanWord(line, pos) != "EDGE") return -1;
@@ -91,12 +91,15 @@ int QzParseColourLine(std::string_view line, QzLDConfigColour& colour) {
         if (finish->bit == QZ_FINISH_MATERIAL) break;
     }
     colour = c;
+    if (name) name->assign(named);
     return 1;
 }
 
 bool QzReadLDConfig(const std::string& ldrawDir, QzLDConfigTable& table, QzLogContext& log) {
     std::vector<QzLDConfigColour> read;
     plat::TextFile file;
+    // Without a library folder there is no file to read (and "\LDConfig.ldr" would be
+    // looked for in the root folder).
     const bool opened = !ldrawDir.empty() && file.Open(ldrawDir + "\\LDConfig.ldr");
     if (opened) {
         log.currentFile = file.Path();

@@ -56,8 +56,9 @@ class QzLDConfigTable {
 // 1 with the definition for a "0 !COLOUR" line, 0 for any other line, -1 for a
 // "!COLOUR" line that does not follow the grammar
 // "0 !COLOUR name CODE n VALUE #RRGGBB EDGE #RRGGBB|n [ALPHA a] [LUMINANCE l]
-// [CHROME|PEARLESCENT|RUBBER|MATTE_METALLIC|METAL|MATERIAL ...]".
-int QzParseColourLine(std::string_view line, QzLDConfigColour& colour);
+// [CHROME|PEARLESCENT|RUBBER|MATTE_METALLIC|METAL|MATERIAL ...]". The colour's name
+// goes to `name` when one is given.
+int QzParseColourLine(std::string_view line, QzLDConfigColour& colour, std::string* name = nullptr);
 
 // Reads LDConfig.ldr from the LDraw library folder (any letter case) into the table.
 // A malformed definition is reported in the log with file and line ("Bad color

@@ -187,6 +187,7 @@ bool FileReader::OpenBlock(int kind, const QzMatrix& matrix) {
     QzLine reference{};
     reference.type = 1;
     reference.colour = QZ_COLOUR_CURRENT;
+    reference.fileColour = QZ_COLOUR_CURRENT;
     reference.lineNo = 0;
     QzLineMatrix(reference) = matrix;
     reference.part = block;
@@ -370,6 +371,7 @@ bool FileReader::ReadCommand(std::string_view line, std::string_view whole, bool
     QzLine record{};
     record.type = type;
     record.colour = colour;
+    record.fileColour = colour;
     record.lineNo = log_.currentLine;
     const float* n = scan.numbers;
     double det = 0;

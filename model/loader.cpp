@@ -83,6 +83,8 @@ plat::TextFile* QzOpenPartFile(QzReader& reader, const std::string& name) {
                 reader.foundPlace = place;
                 return &reader.partFile;
             }
+            // Found, but too large to read: the search ends here (the part file tells).
+            if (reader.partFile.TooLargeSize() != 0) return nullptr;
         }
     }
     return nullptr;
@@ -182,14 +184,20 @@ int ResolveNewlyBusy(QzReader& reader, QzPart* part, bool main, const char* refe
     if (!(part->flags & PF_READ)) {
         plat::TextFile* file = QzOpenPartFile(reader, part->name);
         if (!file) {
-            QzError(QzCompose("Could not find %s\nReferenced by %s", part->name.c_str(),
-                              referencedBy ? referencedBy : "*"));
+            const char* by = referencedBy ? referencedBy : "*";
+            if (const uint64_t size = reader.partFile.TooLargeSize())
+                QzError(QzCompose(
+                    "%s is too large to read: %llu bytes, more than the 256 MB a "
+                    "file may have\nReferenced by %s",
+                    reader.partFile.Path().c_str(), static_cast<unsigned long long>(size), by));
+            else
+                QzError(QzCompose("Could not find %s\nReferenced by %s", part->name.c_str(), by));
             part->flags &= ~PF_BUSY;
-            part->flags |= PF_READ | PF_RESOLVED | PF_EMPTY;
+            part->flags |= PF_READ | PF_RESOLVED | PF_EMPTY | PF_MISSING;
             return 1;
         }
-        part->flags =
-            (part->flags & ~(PF_PRIM_DIR | PF_PARTS_DIR)) | QzPlaceFlags(reader.foundPlace);
+        part->flags = (part->flags & ~(PF_PRIM_DIR | PF_PARTS_DIR | PF_MISSING)) |
+                      QzPlaceFlags(reader.foundPlace);
         if (reader.settings.onFileOpened) reader.settings.onFileOpened(*part, file->Path());
         QzReadContext context{reader.model, reader.log, reader.palette, reader.settings.tolerances};
         if (!QzReadPartFile(context, *file, part, referencedBy, main)) {
@@ -286,8 +294,10 @@ int QzReadModel(QzModel& model, const std::string& path, const QzLoadSettings& s
         if (QzReadPaletteLDConfig(palette, ldrawDir, reader.log)) {
             QzSelectColourScheme(palette, QZ_SCHEME_LDCONFIG);
         } else {
-            plat::ShowMessage(QzCompose("Could not read LDConfig.ldr in %s", ldrawDir.c_str()),
-                              plat::MessageKind::Exclamation);
+            plat::ShowMessage(
+                ldrawDir.empty() ? "Could not read LDConfig.ldr: no LDraw directory is given"
+                                 : QzCompose("Could not read LDConfig.ldr in %s", ldrawDir.c_str()),
+                plat::MessageKind::Exclamation);
             QzSelectColourScheme(palette, 0);
         }
     }
@@ -305,13 +315,17 @@ int QzReadModel(QzModel& model, const std::string& path, const QzLoadSettings& s
     reader.modelDir = cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
 
     if (model.partCount > 0) {
-        QzFreePart(&model.parts[0]);
+        QzFreeLines(&model.parts[0]);
+        QzFreeVertices(model.parts[0]);
+        const std::string previous = std::move(model.parts[0].name);
+        model.parts[0] = QzPart{};
+        model.parts[0].name = previous;
     } else {
         model.partCount = 1;
     }
     QzPart& main = model.parts[0];
     try {
-        main.name = path;
+        QzRenameMain(model, path);
     } catch (const std::bad_alloc&) {
         QzError("Out of memory for model name");
         return 0;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "diagnostics.h"
+#include "drawdata.h"
 
 const char* const QzStudNames[19] = {
     "stud5.dat",  "stu2.dat",   "stu22.dat",    "stu22a.dat",  "stu23.dat",
@@ -31,10 +32,11 @@ void ReleaseLineList(QzLine* line, std::vector<QzPart*>& blocks) {
     }
 }
 
-// Name and vertices of a record; its lines are the caller's business.
+// Name, vertices and drawing form of a record; its lines are the caller's business.
 void ReleaseRecordStorage(QzPart* part) {
     std::string().swap(part->name);
     QzFreeVertices(*part);
+    QzFreeDrawData(*part);
 }
 
 }  // namespace
@@ -61,6 +63,7 @@ QzModel& QzModel::operator=(QzModel&& other) {
     loadTimeMs = std::exchange(other.loadTimeMs, 0);
     transfCounter = std::exchange(other.transfCounter, 0);
     definitions = std::exchange(other.definitions, {});
+    partIndex = std::exchange(other.partIndex, {});
     tableFullShown = std::exchange(other.tableFullShown, false);
     // The moved-from model is an empty one, ready for a load.
     other.parts.reset(new QzPart[QZ_MAX_PARTS]());
@@ -87,9 +90,8 @@ QzPart* QzFindPart(QzModel& model, QzLogContext& log, bool internal, const std::
             return nullptr;
         }
     } else {
-        for (int i = 0; i < model.partCount; ++i) {
-            if (model.parts[i].name == name) return &model.parts[i];
-        }
+        const auto found = model.partIndex.find(name);
+        if (found != model.partIndex.end()) return &model.parts[found->second];
         if (model.partCount >= QZ_MAX_PARTS) {
             if (!model.tableFullShown) QzError(QzCompose("Sorry, max %d parts.", QZ_MAX_PARTS));
             model.tableFullShown = true;
@@ -115,6 +117,13 @@ QzPart* QzFindPart(QzModel& model, QzLogContext& log, bool internal, const std::
         return nullptr;
     }
 
+    if (!internal) {
+        try {
+            model.partIndex.emplace(part->name, static_cast<int>(part - model.parts.get()));
+        } catch (const std::bad_alloc&) {
+            // Found by name no more, the part is read again when named again: only slower.
+        }
+    }
     for (int i = 18; i >= 0; --i) {
         if (part->name == QzStudNames[i]) {
             part->flags |= PF_STUD;
@@ -126,6 +135,7 @@ QzPart* QzFindPart(QzModel& model, QzLogContext& log, bool internal, const std::
 
 void QzFreeLines(QzPart* part) {
     if (!part) return;
+    QzFreeDrawData(*part);
     QzLine* head = part->lines;
     part->lines = nullptr;
     std::vector<QzPart*> blocks;
@@ -156,6 +166,24 @@ void QzFreePart(QzPart* part) {
 void QzFreeAllParts(QzModel& model) {
     for (int i = 0; i < model.partCount; ++i) QzFreePart(&model.parts[i]);
     model.partCount = 0;
+    model.partIndex.clear();
+}
+
+void QzRenameMain(QzModel& model, std::string name) {
+    QzPart& main = model.parts[0];
+    const auto old = model.partIndex.find(main.name);
+    if (old != model.partIndex.end() && old->second == 0) {
+        // The first other entry of that name, if any, is found by it from now on.
+        model.partIndex.erase(old);
+        for (int i = 1; i < model.partCount; ++i) {
+            if (model.parts[i].name == main.name) {
+                model.partIndex.emplace(main.name, i);
+                break;
+            }
+        }
+    }
+    main.name = std::move(name);
+    model.partIndex[main.name] = 0;
 }
 
 QzLight* QzNewLight(std::vector<QzLight>& lights) {
@@ -226,6 +254,11 @@ bool QzAllocVertices(QzPart& part, int32_t count) {
     if (!part.vertices) return false;
     part.vertexCount = count;
     return true;
+}
+
+void QzFreeDrawData(const QzPart& part) {
+    delete part.drawData;
+    part.drawData = nullptr;
 }
 
 void QzFreeVertices(QzPart& part) {

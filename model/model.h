@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "colours.h"
@@ -30,6 +31,8 @@ inline constexpr uint32_t PF_TRANSPARENT = 0x200;
 // A section of a main model's own file: its lines are read again at every load, as the
 // file being loaded may have changed them.
 inline constexpr uint32_t PF_MAIN_SECTION = 0x400;
+// A referenced file that was not found: the part stays without lines.
+inline constexpr uint32_t PF_MISSING = 0x800;
 
 // BFC bits of a stored type 1, 3 or 4 line.
 inline constexpr uint32_t LF_CULL = 1;
@@ -43,6 +46,7 @@ inline constexpr int QZ_BLOCK_SCALE = 3;
 inline constexpr int QZ_BLOCK_TRANSFORM = 4;
 
 struct QzLine;
+struct QzDrawData;
 
 struct QzPart {
     // Entry 0: the model path as given; others: the normalised reference name;
@@ -51,9 +55,12 @@ struct QzPart {
     QzLine* lines;
     QzBox box;
     QzBox boxNoStuds;
-    // Distinct vertices, built by the renderer; null until then.
+    // Distinct vertices, built by the "Vertex lists" command; null until then.
     QzVector* vertices;
     int32_t vertexCount;
+    // What the drawing walk reads of the part, built on its first drawing (a cache of
+    // the renderer's, built before a drawing's threads start); null until then.
+    mutable QzDrawData* drawData;
     uint32_t flags;
     // Transform blocks only: where the block was opened.
     QzPart* parent;
@@ -76,6 +83,9 @@ struct QzLine {
     int32_t randomColour;
     // Types 1, 3, 4: LF_* bits. Type 0: option bits of a "0 BFC" statement.
     uint32_t bfc;
+    // Types 1 to 5: the colour number as the file writes it; `colour` holds what the
+    // reader draws instead of a number it does not know (or of 24 on a reference).
+    int32_t fileColour;
     QzLine* next;
     // Type 1: the referenced part.
     QzPart* part;
@@ -144,6 +154,8 @@ class QzModel {
     int32_t transfCounter = 0;
     // The colour definitions the cached parts were checked against:
     QzColourDefinitions definitions;
+    // Where each name of the table is (its first entry), for the lookup of references.
+    std::unordered_map<std::string, int> partIndex;
     // Whether the "Sorry, max 2000 parts." box has been shown during the current load:
     // a model with many parts too many shows it once, and the log names each part
     // left out.
@@ -180,6 +192,11 @@ QzLine* QzNewLine(const QzLine& copy);
 // when there is no memory.
 bool QzAllocVertices(QzPart& part, int32_t count);
 void QzFreeVertices(QzPart& part);
+// Drops what the renderer keeps of a part (its lines changed).
+void QzFreeDrawData(const QzPart& part);
+
+// Gives entry 0 (the main model) a new name, keeping the name lookup in step.
+void QzRenameMain(QzModel& model, std::string name);
 
 // Records a colour number in the model's used list (once). 0 when it is in the list
 // afterwards, -1 (after a box) when there was no memory.

@@ -20,6 +20,44 @@ bool HasNegativeExponent(std::string_view number) {
     return false;
 }
 
+// Powers of ten that doubles hold exactly, for the short decimal forms.
+constexpr double kPowersOfTen[9] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8};
+
+// The common decimal forms of LDraw numbers ("-40", "0.5", "-0.707107"), read without
+// the general parser: at most 15 significant digits and 8 after the point, no exponent.
+// Then the quotient of the digits and the power of ten, correctly rounded as a double,
+// rounds to the same float as the exact decimal does: a float halfway point lies at
+// least 2^-53 of the value away from such a decimal unless it equals it. False (and
+// nothing read) for every other form, which the general parser takes.
+bool ScanShortDecimal(const char* first, const char* last, float& value, const char*& end) {
+    uint64_t digits = 0;
+    int significant = 0;
+    int fraction = 0;
+    bool point = false;
+    bool any = false;
+    const char* c = first;
+    for (; c < last; ++c) {
+        if (IsDigit(*c)) {
+            any = true;
+            if (point) ++fraction;
+            if (digits != 0 || *c != '0') ++significant;
+            digits = digits * 10 + static_cast<uint64_t>(*c - '0');
+            if (significant > 15 || fraction > 8) return false;
+        } else if (*c == '.' && !point) {
+            point = true;
+        } else {
+            break;
+        }
+    }
+    if (!any) return false;
+    // An exponent or a hexadecimal form goes to the general parser.
+    if (c < last && (*c == 'e' || *c == 'E' || *c == 'x' || *c == 'X' || *c == 'p' || *c == 'P'))
+        return false;
+    value = static_cast<float>(static_cast<double>(digits) / kPowersOfTen[fraction]);
+    end = c;
+    return true;
+}
+
 }  // namespace
 
 void QzSkipSpace(std::string_view text, size_t& pos) {
@@ -69,6 +107,12 @@ bool QzScanNumber(std::string_view text, size_t& pos, float& value) {
         format = std::chars_format::hex;
     }
     float v = 0;
+    const char* shortEnd = nullptr;
+    if (format == std::chars_format::general && ScanShortDecimal(first, last, v, shortEnd)) {
+        value = negative ? -v : v;
+        pos = static_cast<size_t>(shortEnd - text.data());
+        return true;
+    }
     auto [end, ec] = std::from_chars(first, last, v, format);
     if (ec == std::errc::invalid_argument) return false;
     if (ec == std::errc::result_out_of_range) {

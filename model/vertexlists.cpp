@@ -89,6 +89,8 @@ bool QzBuildPartVertexList(QzPart* part, int& maxPoints, int& maxVertices) {
 
 bool ListBuilder::Build(QzPart* part, int& maxPoints, int& maxVertices) {
     QzFreeVertices(*part);
+    // The points may change below (-0 becomes 0): what the renderer kept of them goes.
+    QzFreeDrawData(*part);
     scratch.clear();
     scratch.reserve(kMaxVertices);
     seen.Clear();

@@ -30,6 +30,12 @@ std::string Reason(const std::string& path, int error) {
     return "Cannot write " + path + ": " + std::strerror(error);
 }
 
+// A failure of a member: its message, and its number kept for ErrorNumber.
+std::string Failure(const std::string& path, int error, int& kept) {
+    kept = error;
+    return Reason(path, error);
+}
+
 // The mode a new file gets: 0666 less the process's umask (read without changing it
 // for good).
 mode_t NewFileMode() {
@@ -64,15 +70,16 @@ AtomicFile::~AtomicFile() { Abort(); }
 bool AtomicFile::Open(const std::string& path, std::string& error) {
     Abort();
     shownPath_ = path;
+    errorNumber_ = 0;
     const std::string target = FollowLinks(path);
     if (target.empty()) {
-        error = Reason(path, ELOOP);
+        error = Failure(path, ELOOP, errorNumber_);
         return false;
     }
     struct stat st;
     const bool exists = stat(target.c_str(), &st) == 0;
     if (exists && S_ISDIR(st.st_mode)) {
-        error = Reason(path, EISDIR);
+        error = Failure(path, EISDIR, errorNumber_);
         return false;
     }
     if (exists && !S_ISREG(st.st_mode)) {
@@ -80,13 +87,13 @@ bool AtomicFile::Open(const std::string& path, std::string& error) {
         // would block the open for good: refuse it instead.
         const int fd = ::open(target.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0) {
-            error = Reason(path, errno);
+            error = Failure(path, errno, errorNumber_);
             return false;
         }
         fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
         file_ = fdopen(fd, "wb");
         if (!file_) {
-            error = Reason(path, errno);
+            error = Failure(path, errno, errorNumber_);
             ::close(fd);
             return false;
         }
@@ -97,7 +104,7 @@ bool AtomicFile::Open(const std::string& path, std::string& error) {
     std::string pattern = FolderOf(target) + "/." + BaseName(target) + ".XXXXXX";
     const int fd = mkostemp(pattern.data(), O_CLOEXEC);
     if (fd < 0) {
-        error = Reason(path, errno);
+        error = Failure(path, errno, errorNumber_);
         return false;
     }
     if (exists) {
@@ -109,7 +116,7 @@ bool AtomicFile::Open(const std::string& path, std::string& error) {
     }
     file_ = fdopen(fd, "wb");
     if (!file_) {
-        error = Reason(path, errno);
+        error = Failure(path, errno, errorNumber_);
         ::close(fd);
         unlink(pattern.c_str());
         return false;
@@ -121,7 +128,7 @@ bool AtomicFile::Open(const std::string& path, std::string& error) {
 
 bool AtomicFile::Commit(std::string& error) {
     if (!file_) {
-        error = Reason(shownPath_, EBADF);
+        error = Failure(shownPath_, EBADF, errorNumber_);
         return false;
     }
     int failure = 0;
@@ -135,7 +142,7 @@ bool AtomicFile::Commit(std::string& error) {
         if (!temporary_.empty()) unlink(temporary_.c_str());
         temporary_.clear();
         target_.clear();
-        error = Reason(shownPath_, failure);
+        error = Failure(shownPath_, failure, errorNumber_);
         return false;
     }
     temporary_.clear();

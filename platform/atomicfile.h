@@ -40,12 +40,16 @@ class AtomicFile {
 
     // The file actually replaced (the end of a chain of links); empty when not open.
     const std::string& Target() const { return target_; }
+    // The system's error number behind the last failed Open or Commit (0 when none),
+    // for callers that name the path in their own words.
+    int ErrorNumber() const { return errorNumber_; }
 
   private:
     std::FILE* file_ = nullptr;
     std::string target_;
     std::string temporary_;  // empty when writing in place
     std::string shownPath_;  // the path as the caller gave it, for messages
+    int errorNumber_ = 0;
 };
 
 // Writes the whole text to path as AtomicFile does; false with a message on failure.

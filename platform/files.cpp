@@ -11,8 +11,10 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 namespace plat {
@@ -25,28 +27,49 @@ namespace {
 // Every directory that a resolution walks through is listed once and kept until
 // ClearPathCache (the loader clears it at the start of each load, so new and renamed
 // files are seen by the next load). A name that is not there costs one hash lookup.
-// Relative paths are listed against the current directory and cached under their
-// relative text, so a change of directory also calls for ClearPathCache.
+// Listings are kept by the directory itself (device and inode): a directory reached
+// by several paths (through links such as "x -> ." and "X -> .") is listed once, and
+// the path texts it was reached by point to that one listing. Relative paths are
+// looked up against the current directory, so a change of directory also calls for
+// ClearPathCache.
 
 struct TransparentHash {
     using is_transparent = void;
     size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
 };
 
+struct DirId {
+    dev_t device = 0;
+    ino_t inode = 0;
+    bool operator==(const DirId&) const = default;
+};
+
+struct DirIdHash {
+    size_t operator()(const DirId& id) const {
+        return std::hash<uint64_t>{}(static_cast<uint64_t>(id.inode) * 0x9E3779B97F4A7C15ULL ^
+                                     static_cast<uint64_t>(id.device));
+    }
+};
+
 struct DirListing {
     bool readable = false;
     // Not listable but a directory all the same (no read permission).
     bool searchable = false;
+    // Whether id names the directory (false when it could not be looked at).
+    bool known = false;
+    DirId id;
     // Lower-cased name -> the names on disk that fold to it, sorted, so the choice
     // among several is the same every time.
     std::unordered_map<std::string, std::vector<std::string>, TransparentHash, std::equal_to<>>
         names;
 };
 
-using ListingCache = std::unordered_map<std::string, DirListing, TransparentHash, std::equal_to<>>;
-
+// The listings, each once; by the path texts they were reached with; by directory.
 std::mutex cacheMutex;
-ListingCache listingCache;
+std::vector<std::unique_ptr<DirListing>> listings;
+std::unordered_map<std::string, const DirListing*, TransparentHash, std::equal_to<>> byText;
+std::unordered_map<DirId, const DirListing*, DirIdHash> byId;
+PathLookupWork work;
 
 char FoldAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
@@ -55,27 +78,52 @@ void FoldInto(std::string_view text, std::string& out) {
     for (size_t i = 0; i < text.size(); ++i) out[i] = FoldAscii(text[i]);
 }
 
+const DirListing& Keep(const std::string& dir, std::unique_ptr<DirListing> listing) {
+    const DirListing* kept = listing.get();
+    listings.push_back(std::move(listing));
+    if (kept->known) byId.emplace(kept->id, kept);
+    byText.emplace(dir, kept);
+    return *kept;
+}
+
 // The listing of a directory given as the path built so far ("" is the current
-// directory), read on first use.
+// directory), read on first use of the directory.
 const DirListing& Listing(const std::string& dir) {
-    auto it = listingCache.find(std::string_view(dir));
-    if (it != listingCache.end()) return it->second;
-    DirListing listing;
-    if (DIR* d = opendir(dir.empty() ? "." : dir.c_str())) {
-        listing.readable = true;
+    auto text = byText.find(std::string_view(dir));
+    if (text != byText.end()) return *text->second;
+    const char* path = dir.empty() ? "." : dir.c_str();
+    auto listing = std::make_unique<DirListing>();
+    struct stat st;
+    if (stat(path, &st) != 0) {
+        // Behind a folder that may not be searched: only the exact name may pass.
+        if (errno == EACCES) listing->searchable = true;
+        return Keep(dir, std::move(listing));
+    }
+    if (!S_ISDIR(st.st_mode)) return Keep(dir, std::move(listing));
+    const DirId id{st.st_dev, st.st_ino};
+    auto same = byId.find(id);
+    if (same != byId.end()) {
+        byText.emplace(dir, same->second);
+        return *same->second;
+    }
+    listing->known = true;
+    listing->id = id;
+    if (DIR* d = opendir(path)) {
+        ++work.listings;
+        listing->readable = true;
         std::string folded;
         while (dirent* entry = readdir(d)) {
             std::string_view name = entry->d_name;
             if (name == "." || name == "..") continue;
             FoldInto(name, folded);
-            listing.names[folded].emplace_back(name);
+            listing->names[folded].emplace_back(name);
         }
         closedir(d);
-        for (auto& [key, real] : listing.names) std::sort(real.begin(), real.end());
+        for (auto& [key, real] : listing->names) std::sort(real.begin(), real.end());
     } else if (errno == EACCES) {
-        listing.searchable = true;
+        listing->searchable = true;
     }
-    return listingCache.emplace(dir, std::move(listing)).first->second;
+    return Keep(dir, std::move(listing));
 }
 
 bool IsSeparator(char c) { return c == '/' || c == '\\'; }
@@ -90,20 +138,40 @@ bool PathExists(const std::string& path) {
     return stat(path.empty() ? "." : path.c_str(), &st) == 0;
 }
 
+// One resolution: its components, and the (directory, component index) pairs from
+// which no whole match was found. Which path text led to a directory changes nothing
+// below it, so a second way into the same directory at the same component is not
+// walked again: the walk costs the number of directories times the depth at most,
+// never the number of ways through them.
+struct Walk {
+    struct Failed {
+        DirId dir;
+        size_t index;
+        bool operator==(const Failed&) const = default;
+    };
+    struct FailedHash {
+        size_t operator()(const Failed& f) const { return DirIdHash{}(f.dir) ^ (f.index << 1); }
+    };
+    const std::vector<std::string_view>& components;
+    std::unordered_set<Failed, FailedHash> failed;
+    // Candidates still waiting in the directories above the current step.
+    size_t alternatives = 0;
+};
+
+bool ResolveFrom(Walk& walk, size_t index, std::string& dir);
+
 // Walks the components from `index` on below `dir`. Where several entries match a
 // component apart from letter case, the exact one is tried first, then the others in
 // sorted order, and the first that leads to a whole match wins.
-bool ResolveFrom(const std::vector<std::string_view>& components, size_t index, std::string& dir) {
-    if (index == components.size()) return true;
-    std::string_view component = components[index];
-    const DirListing& listing = Listing(dir);
+bool ResolveBelow(Walk& walk, const DirListing& listing, size_t index, std::string& dir) {
+    std::string_view component = walk.components[index];
     if (component == "." || component == "..") {
         // Only a directory has them; a file followed by "/.." names nothing.
         if (!listing.readable && !listing.searchable) return false;
-        if (component == ".") return ResolveFrom(components, index + 1, dir);
+        if (component == ".") return ResolveFrom(walk, index + 1, dir);
         size_t before = dir.size();
         AppendComponent(dir, component);
-        if (ResolveFrom(components, index + 1, dir)) return true;
+        if (ResolveFrom(walk, index + 1, dir)) return true;
         dir.resize(before);
         return false;
     }
@@ -113,7 +181,7 @@ bool ResolveFrom(const std::vector<std::string_view>& components, size_t index, 
         // tried.
         if (!listing.searchable) return false;
         AppendComponent(dir, component);
-        if (PathExists(dir) && ResolveFrom(components, index + 1, dir)) return true;
+        if (PathExists(dir) && ResolveFrom(walk, index + 1, dir)) return true;
         dir.resize(before);
         return false;
     }
@@ -122,18 +190,34 @@ bool ResolveFrom(const std::vector<std::string_view>& components, size_t index, 
     auto it = listing.names.find(std::string_view(folded));
     if (it == listing.names.end()) return false;
     const std::vector<std::string>& candidates = it->second;
+    size_t left = candidates.size();
+    auto attempt = [&](const std::string& name) {
+        // While another candidate waits here, what fails below is noted for it.
+        const bool others = --left > 0;
+        walk.alternatives += others;
+        AppendComponent(dir, name);
+        const bool found = ResolveFrom(walk, index + 1, dir);
+        walk.alternatives -= others;
+        if (!found) dir.resize(before);
+        return found;
+    };
     auto exact = std::find(candidates.begin(), candidates.end(), component);
-    if (exact != candidates.end()) {
-        AppendComponent(dir, *exact);
-        if (ResolveFrom(components, index + 1, dir)) return true;
-        dir.resize(before);
-    }
+    if (exact != candidates.end() && attempt(*exact)) return true;
     for (auto candidate = candidates.begin(); candidate != candidates.end(); ++candidate) {
-        if (candidate == exact) continue;
-        AppendComponent(dir, *candidate);
-        if (ResolveFrom(components, index + 1, dir)) return true;
-        dir.resize(before);
+        if (candidate != exact && attempt(*candidate)) return true;
     }
+    return false;
+}
+
+bool ResolveFrom(Walk& walk, size_t index, std::string& dir) {
+    if (index == walk.components.size()) return true;
+    ++work.steps;
+    const DirListing& listing = Listing(dir);
+    if (listing.known && !walk.failed.empty() && walk.failed.count({listing.id, index}))
+        return false;
+    if (ResolveBelow(walk, listing, index, dir)) return true;
+    // Only a walk that may come back this way again needs to remember.
+    if (listing.known && walk.alternatives > 0) walk.failed.insert({listing.id, index});
     return false;
 }
 
@@ -159,14 +243,23 @@ std::optional<std::string> ResolvePath(std::string_view path) {
     std::string result;
     if (IsSeparator(path.front())) result = "/";
     std::lock_guard<std::mutex> lock(cacheMutex);
-    if (!ResolveFrom(components, 0, result)) return std::nullopt;
+    Walk walk{components, {}, 0};
+    if (!ResolveFrom(walk, 0, result)) return std::nullopt;
     if (result.empty()) return std::string(".");  // the path was only "." components
     return result;
 }
 
 void ClearPathCache() {
     std::lock_guard<std::mutex> lock(cacheMutex);
-    listingCache.clear();
+    byText.clear();
+    byId.clear();
+    listings.clear();
+    work = {};
+}
+
+PathLookupWork PathLookupWorkSinceClear() {
+    std::lock_guard<std::mutex> lock(cacheMutex);
+    return work;
 }
 
 bool GetLastWriteTime(const std::string& path, FileTime& out) {
@@ -224,15 +317,27 @@ bool TextFile::Open(std::string_view path) {
         ::close(fd);
         return false;
     }
+    // A file over the limit is refused before anything is read; one that grows past
+    // it while it is read, too.
+    auto refuse = [&](uint64_t size) {
+        ::close(fd);
+        tooLarge_ = size;
+        path_ = std::move(*real);
+        return false;
+    };
+    if (static_cast<uint64_t>(st.st_size) > kMaxTextFileBytes)
+        return refuse(static_cast<uint64_t>(st.st_size));
     std::string data;
-    // One read for the size the file has now; the loop takes whatever else is there
-    // if it grew meanwhile (or when the size is unknown).
-    size_t capacity = st.st_size > 0 ? static_cast<size_t>(st.st_size) + 1 : 4096;
-    data.resize(capacity);
+    // Room for the size the file has now (and a byte to see its end), filled by reads
+    // of at most a chunk; whatever else is there when it grew meanwhile (or when the
+    // size is unknown) is taken a chunk at a time.
+    constexpr size_t kChunk = size_t{1} << 20;
+    data.resize(static_cast<size_t>(st.st_size) + 1);
     size_t filled = 0;
     for (;;) {
-        if (filled == data.size()) data.resize(data.size() * 2);
-        ssize_t n = ::read(fd, data.data() + filled, data.size() - filled);
+        if (filled > kMaxTextFileBytes) return refuse(filled);
+        if (filled == data.size()) data.resize(filled + kChunk);
+        ssize_t n = ::read(fd, data.data() + filled, std::min(data.size() - filled, kChunk));
         if (n < 0) {
             if (errno == EINTR) continue;
             ::close(fd);
@@ -277,6 +382,7 @@ void TextFile::Close() {
     path_.clear();
     pos_ = 0;
     open_ = false;
+    tooLarge_ = 0;
 }
 
 bool TextFile::ReadLine(std::string_view& line, size_t bufferSize) {
@@ -367,8 +473,17 @@ std::string DebugLogPath() { return TempDir() + "/QzDebug.txt"; }
 
 bool AppendToFile(const std::string& path, std::string_view text) {
     if (path.find('\0') != std::string::npos) return false;
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+    // The file may lie in a folder others write to (/tmp): never through a symbolic
+    // link, into a pipe or a device, or into a file another user made or linked there.
+    // A new file is the user's alone.
+    int fd = ::open(path.c_str(),
+                    O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600);
     if (fd < 0) return false;
+    struct stat st;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != geteuid() || st.st_nlink != 1) {
+        ::close(fd);
+        return false;
+    }
     bool ok = true;
     while (!text.empty()) {
         ssize_t n = ::write(fd, text.data(), text.size());

@@ -17,10 +17,19 @@ struct FileTime {
 
 // Finds the file or directory a path names when its components may be written in any
 // letter case, with "\" or "/" between them. An exact match wins over a case-folded
-// one. Directory listings are cached. Returns the path as it is on disk, or nothing.
+// one. Directory listings are cached, each directory listed once however many paths
+// lead to it, and the cost grows with the number of components, not with the number
+// of ways through case variants of them. Returns the path as it is on disk, or nothing.
 std::optional<std::string> ResolvePath(std::string_view path);
 // Forgets every cached directory listing.
 void ClearPathCache();
+// The work ResolvePath did since the last ClearPathCache: directories listed, and
+// steps of its walk (one per component looked up in a directory).
+struct PathLookupWork {
+    uint64_t listings = 0;
+    uint64_t steps = 0;
+};
+PathLookupWork PathLookupWorkSinceClear();
 
 bool GetLastWriteTime(const std::string& path, FileTime& out);
 // Whether the path, resolved as ResolvePath does, names a directory.
@@ -30,13 +39,22 @@ bool IsDirectory(std::string_view path);
 // reading. Never blocks: a named pipe is not a file to read a model from.
 bool CanOpenForReading(const std::string& path);
 
+// The largest file TextFile reads, 256 MB: the biggest file of the LDraw library is
+// under 2 MB and the biggest real model 5 MB, while a file of many gigabytes (a sparse
+// one takes no room on disk) would exhaust the memory.
+inline constexpr uint64_t kMaxTextFileBytes = uint64_t{256} * 1024 * 1024;
+
 // A text file read whole on opening, then handed out line by line the way a C
 // library reads a text file with a fixed buffer.
 class TextFile {
   public:
     // Resolves the path case-insensitively; false when it does not name a regular
-    // file that opens (pipes, devices and directories are not read).
+    // file that opens (pipes, devices and directories are not read) or when the file
+    // is larger than kMaxTextFileBytes (see TooLargeSize).
     bool Open(std::string_view path);
+    // After an Open refused a file over kMaxTextFileBytes: its size in bytes, and
+    // Path() names it. 0 after any other Open or Close.
+    uint64_t TooLargeSize() const { return tooLarge_; }
     bool IsOpen() const { return open_; }
     void Close();
     // Next line, at most bufferSize - 1 characters, the newline included when it fits
@@ -50,6 +68,7 @@ class TextFile {
     std::string data_;
     size_t pos_ = 0;
     bool open_ = false;
+    uint64_t tooLarge_ = 0;
 };
 
 // Whether two texts are equal when ASCII letters are compared without their case.
@@ -73,7 +92,9 @@ void SettleUserFolderEnvironment();
 std::string TempDir();
 // The debug trace file: QzDebug.txt in the temporary folder.
 std::string DebugLogPath();
-// Appends text to a file; false when it cannot be opened.
+// Appends text to a regular file of the user's own, made with mode 0600 when it is
+// new; false when it cannot be opened, or when the path is a symbolic link, a pipe, a
+// device, a file of another user or one with further hard links.
 bool AppendToFile(const std::string& path, std::string_view text);
 
 }  // namespace plat

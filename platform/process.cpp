@@ -5,7 +5,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <thread>
 
 extern char** environ;
 
@@ -30,6 +34,16 @@ int RunProgram(const std::vector<std::string>& argv) {
         if (errno != EINTR) return -1;
     }
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+int DrawThreads() {
+    if (const char* value = std::getenv("ZARVEL_THREADS"); value && *value) {
+        char* end = nullptr;
+        const long n = std::strtol(value, &end, 10);
+        if (*end == '\0' && n >= 1 && n <= 64) return static_cast<int>(n);
+    }
+    const unsigned n = std::thread::hardware_concurrency();
+    return n == 0 ? 1 : static_cast<int>(std::min(n, 64u));
 }
 
 }  // namespace plat

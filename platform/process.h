@@ -11,4 +11,9 @@ namespace plat {
 // did not end normally.
 int RunProgram(const std::vector<std::string>& argv);
 
+// How many threads a drawing may use: ZARVEL_THREADS when it holds a number from 1 to 64
+// (to measure or compare drawings on fewer processors), else the machine's processors,
+// at most 64.
+int DrawThreads();
+
 }  // namespace plat

@@ -1,9 +1,10 @@
 #include "povwriter.h"
 
-#include <fstream>
 #include <ostream>
 
+#include "atomicfile.h"
 #include "clock.h"
+#include "filestream.h"
 #include "format.h"
 #include "povcamera.h"
 #include "povmaterials.h"
@@ -128,17 +129,20 @@ PovExport PovWriteSceneFile(const std::string& outPath, const QzModel& model,
                             const std::string& inputPath) {
     const uint32_t start = plat::TickCount();
     PovExport done;
-    // Binary, so that the CR LF line ends go out unchanged.
-    std::ofstream file(outPath, std::ios::out | std::ios::binary | std::ios::trunc);
-    if (!file.is_open()) {
+    // Written beside the old file and renamed over it when complete: a failed export
+    // leaves what was there (a device or a pipe is written in place).
+    plat::AtomicFile output;
+    std::string error;
+    if (!output.Open(outPath, error)) {
         done.result = POV_NOT_OPENED;
         return done;
     }
+    plat::FileOStream file(output.File());
     done = PovWriteScene(file, model, palette, options, inputPath);
-    file.close();
-    if (!file && done.result == POV_OK) done.result = POV_ERROR;
-    // What was written would not parse: nothing is left behind.
-    if (done.result == POV_TOO_LARGE) std::remove(outPath.c_str());
+    // A scene that would not parse, or one the disk did not take, replaces nothing; a
+    // scene abandoned with its note does, as it always did.
+    if (done.result != POV_TOO_LARGE && (!file.flush() || !output.Commit(error)))
+        done.result = POV_ERROR;
     done.durationMs = static_cast<int32_t>(plat::TickCount() - start);
     return done;
 }

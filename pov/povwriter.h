@@ -35,8 +35,11 @@ struct PovExport {
 // POV_TOO_LARGE.
 PovExport PovWriteScene(std::ostream& out, const QzModel& model, const QzPalette& palette,
                         const PovExportOptions& options, const std::string& inputPath);
-// Writes the scene into a file: POV_OK, POV_ERROR, POV_EMPTY, POV_NOT_OPENED or
-// POV_TOO_LARGE, and the time it took (none when the file did not open).
+// Writes the scene to a temporary file beside the target and renames it over the
+// target when complete (plat::AtomicFile): POV_OK, POV_ERROR, POV_EMPTY, POV_NOT_OPENED
+// or POV_TOO_LARGE, and the time it took (none when the file did not open). After
+// POV_TOO_LARGE or a failed write (POV_ERROR without the abandon note) the target is
+// exactly as it was.
 PovExport PovWriteSceneFile(const std::string& outPath, const QzModel& model,
                             const QzPalette& palette, const PovExportOptions& options,
                             const std::string& inputPath);

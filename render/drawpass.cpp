@@ -2,12 +2,14 @@
 
 #include <cstdint>
 
+#include "bandwalk.h"
 #include "clock.h"
 #include "diagnostics.h"
 #include "format.h"
 #include "hqrender.h"
 #include "messagebox.h"
 #include "render_math.h"
+#include "steps.h"
 
 namespace {
 
@@ -88,7 +90,8 @@ void DrawBoxes(QzRenderer& r, bool solid, bool top, const QzPart* part, int32_t 
                const QzMatrix& matrix, bool invert) {
     if (!part) return;
     QzVector pts[4];
-    for (const QzLine* line = part->lines; line; line = line->next) {
+    const QzLine* const stop = top ? r.lastTopLine : nullptr;  // a building step's end
+    for (const QzLine* line = part->lines; line; line = line == stop ? nullptr : line->next) {
         const int type = line->type;
         if (type == 3 || type == 4) {
             const int32_t c = r.LineColour(*line, colour, top, true);
@@ -172,6 +175,8 @@ std::optional<QzDrawStatistics> DrawModel(QzRenderState& state, const QzModel& l
     const QzMatrix p = state.ScreenMatrix(loaded, r.image.width, r.image.height);
     r.SetFaceOffsetLimit(p);
     const QzPart* model = &loaded.Main();
+    // A building step: the walks stop after the step's last line of the main model.
+    r.lastTopLine = QzStepLastLine(*model, state.step);
     r.statistics = QzDrawStatistics{};
     const uint32_t start = plat::TickCount();
     if (state.dragging) {
@@ -187,6 +192,9 @@ std::optional<QzDrawStatistics> DrawModel(QzRenderState& state, const QzModel& l
         if (state.sink) state.sink->SetWaitCursor(true);
         if (state.options.highQuality)
             QzDrawHighQuality(state, loaded, p);
+        else if (QzBandWalkApplies(r) && QzPrepareDrawData(model))
+            QzDrawInBands(r, model, p, state.options.bfc,
+                          state.threads > 0 ? state.threads : QzDefaultDrawThreads());
         else
             r.DrawPart(true, model, 7, p, state.options.bfc, false);
         r.statistics.transformText =
@@ -196,6 +204,7 @@ std::optional<QzDrawStatistics> DrawModel(QzRenderState& state, const QzModel& l
         if (state.showAxes) DrawAxes(state, model, p);
         if (state.sink) state.sink->SetWaitCursor(false);
     }
+    r.lastTopLine = nullptr;
     QzDrawStatistics statistics = r.statistics;
     statistics.drawTimeMs = static_cast<int32_t>(plat::TickCount() - start);
     statistics.calcTimeMs = 0;

@@ -8,7 +8,6 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
-#include <optional>
 
 #include "colours.h"
 #include "renderer.h"
@@ -64,37 +63,38 @@ inline void CopyEntry(uint8_t d[4], const uint8_t s[4]) {
 }
 
 // Writes pixel (x, y) of a line with the entry of its parity.
-inline bool PlotLinePixel(QzZImage& img, int32_t x, int32_t y, float z, const uint8_t a[4],
-                          const uint8_t b[4]) {
+inline bool PlotLinePixel(uint8_t* pixels, float* depth, int32_t width, QzPixelRect& dirty,
+                          int32_t x, int32_t y, float z, const uint8_t a[4], const uint8_t b[4]) {
     const uint8_t* e = ((x + y) & 1) ? a : b;
     if (e[3] == 0) return false;
-    const size_t i = static_cast<size_t>(y) * img.width + x;
-    float& d = img.depth[i];
+    const size_t i = static_cast<size_t>(y) * width + x;
+    float& d = depth[i];
     if (!(z <= d)) return false;
     d = z;
-    uint8_t* p = img.pixels + i * 3;
+    uint8_t* p = pixels + i * 3;
     p[0] = e[2];
     p[1] = e[1];
     p[2] = e[0];
-    if (x < img.dirtyRect.x0) img.dirtyRect.x0 = x;
-    if (x > img.dirtyRect.x1) img.dirtyRect.x1 = x;
-    if (y < img.dirtyRect.y0) img.dirtyRect.y0 = y;
-    if (y > img.dirtyRect.y1) img.dirtyRect.y1 = y;
+    if (x < dirty.x0) dirty.x0 = x;
+    if (x > dirty.x1) dirty.x1 = x;
+    if (y < dirty.y0) dirty.y0 = y;
+    if (y > dirty.y1) dirty.y1 = y;
     return true;
 }
 
 // The steps k = 0..n of a walk whose minor coordinate is start + k * step and must
-// truncate into [0, limit): a range a little wider than exact, so the per-pixel
+// truncate into [first, limit): a range a little wider than exact, so the per-pixel
 // test stays the only judge.
-inline void MinorRange(float start, float step, int32_t limit, int64_t n, int64_t& k0,
-                       int64_t& k1) {
+inline void MinorRange(float start, float step, int32_t first, int32_t limit, int64_t n,
+                       int64_t& k0, int64_t& k1) {
     k0 = 0;
     k1 = n;
     if (step == 0.0f) {
-        if (!(start > -1.0f && start < static_cast<float>(limit))) k1 = -1;
+        if (!(start > static_cast<float>(first) - 1.0f && start < static_cast<float>(limit)))
+            k1 = -1;
         return;
     }
-    const double lo = (-1.0 - start) / step;
+    const double lo = (static_cast<double>(first) - 1.0 - start) / step;
     const double hi = (static_cast<double>(limit) - start) / step;
     double a = std::min(lo, hi) - 2.0;
     double b = std::max(lo, hi) + 2.0;
@@ -152,6 +152,7 @@ class LineDepth {
 // far as the plane's slope says (the limit for a face exactly edge-on).
 class DepthPlane {
   public:
+    DepthPlane() = default;
     DepthPlane(const QzVector& p0, const QzVector& p1, const QzVector& p2, float offsetLimit,
                float nearSlack)
         : x0_(p0.x - 0.5f), y0_(p0.y - 0.5f), z0_(p0.z) {
@@ -213,7 +214,7 @@ class DepthPlane {
     }
 
     // A corner, moved so that pixel coordinates minus it reach the pixel's centre.
-    float x0_, y0_, z0_;
+    float x0_ = 0.0f, y0_ = 0.0f, z0_ = 0.0f;
     float dzdx_ = 0.0f, dzdy_ = 0.0f;
     float offset_ = 0.0f;
     bool edges_ = false;
@@ -279,7 +280,19 @@ void ShadeColours(const QzVector& p0, const QzVector& p1, const QzVector& p2,
     double nx = static_cast<double>(u.y) * v.z - static_cast<double>(u.z) * v.y;
     double ny = static_cast<double>(u.z) * v.x - static_cast<double>(u.x) * v.z;
     double nz = static_cast<double>(u.x) * v.y - static_cast<double>(u.y) * v.x;
-    const double len = std::sqrt(nx * nx + ny * ny + nz * nz);
+    double len = std::sqrt(nx * nx + ny * ny + nz * nz);
+    if (!std::isfinite(len)) {
+        // Corners so far apart (near the float limit) that their differences overflow
+        // a float: the same normal from differences taken in double. Corners that are
+        // not finite have none, and shade as a face without area.
+        const double ux = double(p0.x) - p2.x, uy = double(p0.y) - p2.y, uz = double(p0.z) - p2.z;
+        const double vx = double(p1.x) - p2.x, vy = double(p1.y) - p2.y, vz = double(p1.z) - p2.z;
+        nx = uy * vz - uz * vy;
+        ny = uz * vx - ux * vz;
+        nz = ux * vy - uy * vx;
+        len = std::sqrt(nx * nx + ny * ny + nz * nz);
+        if (!std::isfinite(len)) len = 0.0;
+    }
     float fx = 0, fy = 0, fz = 0;
     if (len != 0.0) {
         const double inv = 1.0 / len;
@@ -315,16 +328,38 @@ void QzRenderer::ResolvePattern(int32_t colour, uint8_t a[4], uint8_t b[4]) cons
     CopyEntry(b, p.b);
 }
 
-void QzRenderer::DrawLineSpan(const QzVector& p0, const QzVector& p1, const uint8_t a[4],
-                              const uint8_t b[4]) {
-    ++linesTried;
-    QzZImage& img = image;
-    if (!img.depth || !img.pixels) return;
-    const int32_t w = img.width;
-    const int32_t h = img.height;
+QzFill QzFillOf(const QzPixelPattern& pattern, bool ditherTransparency) {
+    const uint8_t* a = pattern.a;
+    const uint8_t* b = pattern.b;
+    if (!ditherTransparency) return b[3] == 0 ? QzFill::Blend : QzFill::Solid;
+    // Nothing of this colour is ever drawn.
+    if (a[3] == 0 && b[3] == 0) return QzFill::None;
+    if (a[0] == b[0] && a[1] == b[1] && a[2] == b[2] && a[3] == 255 && b[3] == 255)
+        return QzFill::Solid;
+    return QzFill::Checker;
+}
+
+void QzRasterBand::Attach(const QzZImage& image, int32_t y0, int32_t y1, QzPixelRect* dirty,
+                          QzPixelRect* drawn) {
+    pixels_ = image.pixels;
+    depth_ = image.depth;
+    width_ = image.width;
+    height_ = image.height;
+    y0_ = std::max(y0, 0);
+    y1_ = std::min(y1, image.height - 1);
+    dirty_ = dirty;
+    drawn_ = drawn;
+}
+
+bool QzRasterBand::LineSpan(const QzVector& p0, const QzVector& p1, const uint8_t a[4],
+                            const uint8_t b[4]) {
+    if (!depth_ || !pixels_ || y0_ > y1_) return false;
+    const int32_t w = width_;
+    const int32_t top = y0_;
+    const int32_t bottom = y1_;
     const int64_t dx = TruncWide(p1.x - p0.x);
     const int64_t dy = TruncWide(p1.y - p0.y);
-    const LineDepth depth(p0, p1);
+    QzPixelRect& dirty = *dirty_;
     bool wrote = false;
     if (std::abs(dx) > std::abs(dy)) {
         // x-major: one pixel per column from the end with the smaller truncated x.
@@ -338,19 +373,22 @@ void QzRenderer::DrawLineSpan(const QzVector& p0, const QzVector& p1, const uint
         const float sy = (e.y - s.y) / n;
         int64_t k0 = std::max<int64_t>(0, -xs);
         int64_t k1 = std::min<int64_t>(xe - xs, static_cast<int64_t>(w) - 1 - xs);
-        if (!(s.y >= 0 && s.y < h && e.y >= 0 && e.y < h)) {
+        if (!(s.y >= static_cast<float>(top) && s.y < static_cast<float>(bottom + 1) &&
+              e.y >= static_cast<float>(top) && e.y < static_cast<float>(bottom + 1))) {
             int64_t r0, r1;
-            MinorRange(s.y, sy, h, xe - xs, r0, r1);
+            MinorRange(s.y, sy, top, bottom + 1, xe - xs, r0, r1);
             k0 = std::max(k0, r0);
             k1 = std::min(k1, r1);
         }
+        if (k0 > k1) return false;
+        const LineDepth depth(p0, p1);
         for (int64_t k = k0; k <= k1; ++k) {
             const int32_t x = static_cast<int32_t>(xs + k);
             const float fy = s.y + sy * static_cast<float>(k);
             const int32_t y = TruncClamp(fy);
-            if (x < 0 || x >= w || y < 0 || y >= h) continue;
+            if (x < 0 || x >= w || y < top || y > bottom) continue;
             const float z = k == 0 ? s.z : k == xe - xs ? e.z : depth.At(x, y);
-            wrote |= PlotLinePixel(img, x, y, z, a, b);
+            wrote |= PlotLinePixel(pixels_, depth_, w, dirty, x, y, z, a, b);
         }
     } else {
         // y-major (a single point too): one pixel per row.
@@ -360,78 +398,83 @@ void QzRenderer::DrawLineSpan(const QzVector& p0, const QzVector& p1, const uint
         const QzVector& e = ty0 <= ty1 ? p1 : p0;
         const int64_t ys = std::min(ty0, ty1);
         const int64_t ye = std::max(ty0, ty1);
+        int64_t k0 = std::max<int64_t>(0, static_cast<int64_t>(top) - ys);
+        int64_t k1 = std::min<int64_t>(ye - ys, static_cast<int64_t>(bottom) - ys);
+        if (k0 > k1) return false;
         float sx = 0;
         if (dy != 0) sx = (e.x - s.x) / static_cast<float>(std::abs(dy));
-        int64_t k0 = std::max<int64_t>(0, -ys);
-        int64_t k1 = std::min<int64_t>(ye - ys, static_cast<int64_t>(h) - 1 - ys);
         if (!(s.x >= 0 && s.x < w && e.x >= 0 && e.x < w)) {
             int64_t r0, r1;
-            MinorRange(s.x, sx, w, ye - ys, r0, r1);
+            MinorRange(s.x, sx, 0, w, ye - ys, r0, r1);
             k0 = std::max(k0, r0);
             k1 = std::min(k1, r1);
         }
+        if (k0 > k1) return false;
+        const LineDepth depth(p0, p1);
         for (int64_t k = k0; k <= k1; ++k) {
             const int32_t y = static_cast<int32_t>(ys + k);
             const int32_t x = TruncClamp(s.x + sx * static_cast<float>(k));
-            if (x < 0 || x >= w || y < 0 || y >= h) continue;
+            if (x < 0 || x >= w || y < top || y > bottom) continue;
             const float z = k == 0 ? s.z : k == ye - ys ? e.z : depth.At(x, y);
-            wrote |= PlotLinePixel(img, x, y, z, a, b);
+            wrote |= PlotLinePixel(pixels_, depth_, w, dirty, x, y, z, a, b);
         }
     }
-    if (wrote) {
-        ++linesDrawn;
-        QzRectGrow(img.drawnRect, img.dirtyRect);
-    }
+    if (wrote) QzRectGrow(*drawn_, dirty);
+    return wrote;
 }
 
 void QzRenderer::SetFaceOffsetLimit(const QzMatrix& screen) {
+    faceOffset_ = QzFaceOffsetLimit(screen);
+    AttachRaster();
+}
+
+QzFaceOffset QzFaceOffsetLimit(const QzMatrix& screen) {
     // Depth per LDraw unit: the length of the matrix's depth row.
     const double x = screen.m[2][0], y = screen.m[2][1], z = screen.m[2][2];
     const double unit = std::sqrt(x * x + y * y + z * z);
-    const double limit = kFaceOffsetUnits * unit;
-    const double slack = kNearSlackUnits * unit;
-    faceOffsetLimit_ = std::isfinite(limit) ? static_cast<float>(limit) : 1.0e30f;
-    nearSlack_ = std::isfinite(slack) ? static_cast<float>(slack) : 1.0e30f;
+    const double limit = QzRenderer::kFaceOffsetUnits * unit;
+    const double slack = QzRenderer::kNearSlackUnits * unit;
+    QzFaceOffset offset;
+    offset.limit = std::isfinite(limit) ? static_cast<float>(limit) : 1.0e30f;
+    offset.nearSlack = std::isfinite(slack) ? static_cast<float>(slack) : 1.0e30f;
+    return offset;
 }
 
-void QzRenderer::Shade() {
-    ShadeColours(*shadeFace_[0], *shadeFace_[1], *shadeFace_[2], pattern_);
-    shadePending_ = false;
-}
-
-template <QzRenderer::Fill kind>
-void QzRenderer::WriteSpan(int32_t y, int32_t c0, int32_t c1, float z, float dz, float nearest,
-                           int32_t& first, int32_t& last) {
-    const uint8_t* a = pattern_.a;
-    const uint8_t* b = pattern_.b;
-    const size_t base = static_cast<size_t>(y) * image.width;
-    float* d = image.depth + base + c0;
-    uint8_t* p = image.pixels + (base + c0) * 3;
+template <QzFill kind>
+void QzRasterBand::WriteSpan(int32_t y, int32_t c0, int32_t c1, float z, float dz, float nearest,
+                             QzFace& face, int32_t& first, int32_t& last) {
+    const uint8_t* a = face.pattern.a;
+    const uint8_t* b = face.pattern.b;
+    const size_t base = static_cast<size_t>(y) * width_;
+    float* d = depth_ + base + c0;
+    uint8_t* p = pixels_ + (base + c0) * 3;
     // The entry a pixel takes (odd x + y takes a) and whether it is written.
-    auto entry = [&](int32_t c) { return kind == Fill::Checker && !((c + y) & 1) ? b : a; };
+    auto entry = [&](int32_t c) { return kind == QzFill::Checker && !((c + y) & 1) ? b : a; };
     // The face's depth at the pixel: the plane's, but never nearer than allowed.
     auto depth = [&]() { return std::max(z, nearest); };
     auto passes = [&](int32_t c) {
-        return depth() <= *d && (kind != Fill::Checker || entry(c)[3] != 0);
+        return depth() <= *d && (kind != QzFill::Checker || entry(c)[3] != 0);
     };
     int32_t c = c0;
-    if (shadePending_) {
+    if (face.shadePending) {
         // Shading waits for the first pixel written: hidden and empty triangles never
         // pay for it. It scales both entries alike, so the kind of fill stays.
         while (c <= c1 && !passes(c)) ++c, ++d, p += 3, z += dz;
         if (c > c1) return;
-        Shade();
+        ShadeColours(*face.shadePoints[0], *face.shadePoints[1], *face.shadePoints[2],
+                     face.pattern);
+        face.shadePending = false;
     }
     // Pixel stores may alias the pattern: keep the solid colour in locals.
     const uint8_t sr = a[0], sg = a[1], sb = a[2];
     for (; c <= c1; ++c, ++d, p += 3, z += dz) {
         if (!passes(c)) continue;
-        if constexpr (kind == Fill::Blend) {
+        if constexpr (kind == QzFill::Blend) {
             // A quarter of the colour over what is there; the depth stays.
             p[0] = static_cast<uint8_t>((3 * p[0] + sb) / 4);
             p[1] = static_cast<uint8_t>((3 * p[1] + sg) / 4);
             p[2] = static_cast<uint8_t>((3 * p[2] + sr) / 4);
-        } else if constexpr (kind == Fill::Checker) {
+        } else if constexpr (kind == QzFill::Checker) {
             const uint8_t* e = entry(c);
             *d = depth();
             p[0] = e[2];
@@ -448,12 +491,27 @@ void QzRenderer::WriteSpan(int32_t y, int32_t c0, int32_t c1, float z, float dz,
     }
 }
 
-void QzRenderer::FillTriangle(const QzVector& p0, const QzVector& p1, const QzVector& p2) {
-    ++trianglesTried;
-    QzZImage& img = image;
-    if (!img.depth || !img.pixels) return;
-    const int32_t w = img.width;
-    const int32_t h = img.height;
+namespace {
+
+// x0 + k * (x1 - x0) / rows truncated toward zero, as integer division gives it. The
+// quotient is taken in double where that is exact: with the numerator below 2^53 and
+// fewer than 2^23 rows, no integer lies within the double's rounding of a quotient
+// that falls short of it. Far-off corners take the integer division.
+inline int32_t EdgeX(int32_t x0, int32_t x1, int32_t rows, int64_t k) {
+    if (rows == 0) return x0;
+    const int64_t num = static_cast<int64_t>(x0) * rows + k * (static_cast<int64_t>(x1) - x0);
+    constexpr int64_t kExact = int64_t{1} << 52;
+    if (rows < (1 << 23) && num < kExact && num > -kExact)
+        return static_cast<int32_t>(static_cast<double>(num) / static_cast<double>(rows));
+    return static_cast<int32_t>(num / rows);
+}
+
+}  // namespace
+
+bool QzRasterBand::FillTriangle(const QzVector& p0, const QzVector& p1, const QzVector& p2,
+                                QzFace& face) {
+    if (!depth_ || !pixels_ || face.fill == QzFill::None) return false;
+    const int32_t w = width_;
 
     // Sort by y; equal y keeps the earlier point first.
     const QzVector* t = &p0;
@@ -465,75 +523,98 @@ void QzRenderer::FillTriangle(const QzVector& p0, const QzVector& p1, const QzVe
         if (m->y < t->y) std::swap(t, m);
     }
     const int32_t yt = TruncClamp(t->y), ym = TruncClamp(m->y), yb = TruncClamp(bt->y);
-    if (yb < 0 || yt >= h) return;
+    if (yb < y0_ || yt > y1_) return false;
     const int32_t xt = TruncClamp(t->x), xm = TruncClamp(m->x), xb = TruncClamp(bt->x);
-    if (std::max({xt, xm, xb}) < 0 || std::min({xt, xm, xb}) >= w) return;
+    if (std::max({xt, xm, xb}) < 0 || std::min({xt, xm, xb}) >= w) return false;
+    // All three corners in one column: every row's edges meet, nothing is filled.
+    if (xt == xm && xm == xb) return false;
 
-    const uint8_t* a = pattern_.a;
-    const uint8_t* b = pattern_.b;
-    Fill fill = Fill::Solid;
-    if (!options->ditherTransparency) {
-        fill = b[3] == 0 ? Fill::Blend : Fill::Solid;
-    } else if (a[3] == 0 && b[3] == 0) {
-        // Nothing of this colour is ever drawn.
-        return;
-    } else if (!(a[0] == b[0] && a[1] == b[1] && a[2] == b[2] && a[3] == 255 && b[3] == 255)) {
-        fill = Fill::Checker;
-    }
     // Made with the first span: many small triangles have none.
-    std::optional<DepthPlane> plane;
+    DepthPlane plane;
+    bool planeMade = false;
 
     bool wrote = false;
-    const int32_t y0 = std::max(yt, 0);
-    const int32_t y1 = std::min(yb, h - 1);
-    // Edge x at a row: the exact truncation of x0 + k * (x1 - x0) / rows.
-    auto edgeX = [](int32_t x0, int32_t x1, int32_t rows, int64_t k) -> int32_t {
-        if (rows == 0) return x0;
-        const int64_t num = static_cast<int64_t>(x0) * rows + k * (static_cast<int64_t>(x1) - x0);
-        return static_cast<int32_t>(num / rows);
-    };
+    QzPixelRect& r = *dirty_;
+    const int32_t y0 = std::max(yt, y0_);
+    const int32_t y1 = std::min(yb, y1_);
     for (int32_t y = y0; y <= y1; ++y) {
         // Rows above the middle point run from the top-middle edge, the others from the
         // middle-bottom edge; both end at the top-bottom edge.
         const int64_t kt = static_cast<int64_t>(y) - yt;
-        const int32_t x1e = y < ym ? edgeX(xt, xm, ym - yt, kt)
-                                   : edgeX(xm, xb, yb - ym, static_cast<int64_t>(y) - ym);
-        const int32_t x2e = edgeX(xt, xb, yb - yt, kt);
+        const int32_t x1e = y < ym ? EdgeX(xt, xm, ym - yt, kt)
+                                   : EdgeX(xm, xb, yb - ym, static_cast<int64_t>(y) - ym);
+        const int32_t x2e = EdgeX(xt, xb, yb - yt, kt);
         if (x1e == x2e) continue;
         const int32_t xl = std::min(x1e, x2e);
         const int32_t xr = std::max(x1e, x2e);
         if (xr < 0 || xl >= w) continue;
         const int32_t c0 = std::max(xl, 0);
         const int32_t c1 = std::min(xr, w - 1);
+        if (!planeMade) {
+            plane = DepthPlane(p0, p1, p2, faceOffset_.limit, faceOffset_.nearSlack);
+            planeMade = true;
+        }
         float z, dz;
-        if (!plane) plane.emplace(p0, p1, p2, faceOffsetLimit_, nearSlack_);
-        plane->Span(y, c0, c1, ym, x1e, x2e, *t, *m, *bt, z, dz);
-        const float nearest = plane->Nearest();
+        plane.Span(y, c0, c1, ym, x1e, x2e, *t, *m, *bt, z, dz);
+        const float nearest = plane.Nearest();
         int32_t first = -1, last = -1;
-        switch (fill) {
-            case Fill::Solid:
-                WriteSpan<Fill::Solid>(y, c0, c1, z, dz, nearest, first, last);
+        switch (face.fill) {
+            case QzFill::Solid:
+                WriteSpan<QzFill::Solid>(y, c0, c1, z, dz, nearest, face, first, last);
                 break;
-            case Fill::Blend:
-                WriteSpan<Fill::Blend>(y, c0, c1, z, dz, nearest, first, last);
+            case QzFill::Blend:
+                WriteSpan<QzFill::Blend>(y, c0, c1, z, dz, nearest, face, first, last);
                 break;
-            case Fill::Checker:
-                WriteSpan<Fill::Checker>(y, c0, c1, z, dz, nearest, first, last);
+            case QzFill::Checker:
+                WriteSpan<QzFill::Checker>(y, c0, c1, z, dz, nearest, face, first, last);
+                break;
+            case QzFill::None:
                 break;
         }
         if (first >= 0) {
             wrote = true;
-            QzPixelRect& r = img.dirtyRect;
             if (first < r.x0) r.x0 = first;
             if (last > r.x1) r.x1 = last;
             if (y < r.y0) r.y0 = y;
             if (y > r.y1) r.y1 = y;
         }
     }
-    if (wrote) {
-        ++trianglesDrawn;
-        QzRectGrow(img.drawnRect, img.dirtyRect);
+    if (wrote) QzRectGrow(*drawn_, r);
+    return wrote;
+}
+
+bool QzRasterBand::BoxHidden(const QzVector& nearCorner, const QzVector& farCorner) const {
+    if (!depth_) return true;
+    int32_t x0 = TruncClamp(nearCorner.x), x1 = TruncClamp(farCorner.x);
+    int32_t y0 = TruncClamp(nearCorner.y), y1 = TruncClamp(farCorner.y);
+    if (x1 < 0 || x0 >= width_ || y1 < 0 || y0 >= height_) return true;
+    x0 = std::max(x0, 0);
+    y0 = std::max(y0, 0);
+    x1 = std::min(x1, width_ - 1);
+    y1 = std::min(y1, height_ - 1);
+    const float z = nearCorner.z;
+    for (int32_t y = y0; y <= y1; ++y) {
+        const float* d = depth_ + static_cast<size_t>(y) * width_;
+        for (int32_t x = x0; x <= x1; ++x)
+            if (d[x] >= z) return false;
     }
+    return true;
+}
+
+void QzRenderer::AttachRaster() {
+    raster_.Attach(image, 0, image.height - 1, &image.dirtyRect, &image.drawnRect);
+    raster_.SetFaceOffsetLimit(faceOffset_);
+}
+
+void QzRenderer::DrawLineSpan(const QzVector& p0, const QzVector& p1, const uint8_t a[4],
+                              const uint8_t b[4]) {
+    ++linesTried;
+    if (raster_.LineSpan(p0, p1, a, b)) ++linesDrawn;
+}
+
+void QzRenderer::FillTriangle(const QzVector& p0, const QzVector& p1, const QzVector& p2) {
+    ++trianglesTried;
+    if (raster_.FillTriangle(p0, p1, p2, face_)) ++trianglesDrawn;
 }
 
 void QzRenderer::DrawLine(const QzVector& p0, const QzVector& p1, int32_t colour) {
@@ -544,23 +625,25 @@ void QzRenderer::DrawLine(const QzVector& p0, const QzVector& p1, int32_t colour
     DrawLineSpan(q0, q1, a, b);
 }
 
+void QzRenderer::BeginFace(int32_t colour, const QzVector& p0, const QzVector& p1,
+                           const QzVector& p2) {
+    face_.pattern = ResolveColour(colour, *options, *palette);
+    face_.fill = QzFillOf(face_.pattern, options->ditherTransparency);
+    face_.shadePending = options->shading;
+    face_.shadePoints[0] = &p0;
+    face_.shadePoints[1] = &p1;
+    face_.shadePoints[2] = &p2;
+}
+
 void QzRenderer::DrawTriangle(const QzVector& p0, const QzVector& p1, const QzVector& p2,
                               int32_t colour) {
-    pattern_ = ResolveColour(colour, *options, *palette);
-    shadePending_ = options->shading;
-    shadeFace_[0] = &p0;
-    shadeFace_[1] = &p1;
-    shadeFace_[2] = &p2;
+    BeginFace(colour, p0, p1, p2);
     FillTriangle(p0, p1, p2);
 }
 
 void QzRenderer::DrawQuad(const QzVector& p0, const QzVector& p1, const QzVector& p2,
                           const QzVector& p3, int32_t colour) {
-    pattern_ = ResolveColour(colour, *options, *palette);
-    shadePending_ = options->shading;
-    shadeFace_[0] = &p0;
-    shadeFace_[1] = &p1;
-    shadeFace_[2] = &p2;
+    BeginFace(colour, p0, p1, p2);
     FillTriangle(p0, p1, p2);
     FillTriangle(p0, p2, p3);
     // A reflex corner at p1 or p3 leaves part of the outline uncovered by the two
@@ -577,20 +660,5 @@ void QzRenderer::DrawOptionalLine(const QzVector& p0, const QzVector& p1, const 
 }
 
 bool QzRenderer::IsBoxHidden(const QzVector& nearCorner, const QzVector& farCorner) {
-    const QzZImage& img = image;
-    if (!img.depth) return true;
-    int32_t x0 = TruncClamp(nearCorner.x), x1 = TruncClamp(farCorner.x);
-    int32_t y0 = TruncClamp(nearCorner.y), y1 = TruncClamp(farCorner.y);
-    if (x1 < 0 || x0 >= img.width || y1 < 0 || y0 >= img.height) return true;
-    x0 = std::max(x0, 0);
-    y0 = std::max(y0, 0);
-    x1 = std::min(x1, img.width - 1);
-    y1 = std::min(y1, img.height - 1);
-    const float z = nearCorner.z;
-    for (int32_t y = y0; y <= y1; ++y) {
-        const float* d = img.depth + static_cast<size_t>(y) * img.width;
-        for (int32_t x = x0; x <= x1; ++x)
-            if (d[x] >= z) return false;
-    }
-    return true;
+    return raster_.BoxHidden(nearCorner, farCorner);
 }

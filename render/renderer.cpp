@@ -224,7 +224,9 @@ void QzRenderer::DrawPart(bool top, const QzPart* part, int32_t colour, const Qz
     const VertexList verts = TransformVertices(*part, matrix);
 
     ++walkDepth_;
-    for (const QzLine* line = part->lines; line; line = line->next) {
+    // A building step leaves out the main model's lines after its last one.
+    const QzLine* const stop = top ? lastTopLine : nullptr;
+    for (const QzLine* line = part->lines; line; line = line == stop ? nullptr : line->next) {
         // Lines are separate heap records: fetch the next one while this one draws.
         if (line->next) __builtin_prefetch(line->next);
         if (line->type == 1) {
@@ -275,7 +277,8 @@ void QzRenderer::DrawReference(const QzPart& part, const QzLine& line, int32_t c
 void QzRenderer::DrawStuds(bool top, const QzPart* part, int32_t colour, const QzMatrix& matrix,
                            bool cull, bool invert) {
     const QzRenderOptions& o = *options;
-    for (const QzLine* line = part->lines; line; line = line->next) {
+    const QzLine* const stop = top ? lastTopLine : nullptr;
+    for (const QzLine* line = part->lines; line; line = line == stop ? nullptr : line->next) {
         if (line->next) __builtin_prefetch(line->next);
         if (line->type != 1 || !line->part) continue;
         const QzPart* sub = line->part;
@@ -317,7 +320,10 @@ bool QzRenderer::IsStudHidden(const QzPart* sub, const QzMatrix& m) {
     return IsBoxHidden(lo, hi);
 }
 
-void QzRenderer::SetImage(const QzZImage& img) { image = img; }
+void QzRenderer::SetImage(const QzZImage& img) {
+    image = img;
+    AttachRaster();
+}
 
 void QzRenderer::ClearImage(bool full) {
     QzZImage& img = image;

@@ -45,6 +45,10 @@ struct QzRenderOptions {
 // Edge colours of colours 0 to 15.
 extern const int32_t QzEdgeColours[16];
 
+// How far a face's depth may move under the model-to-screen matrix (see
+// QzRenderer::SetFaceOffsetLimit).
+QzFaceOffset QzFaceOffsetLimit(const QzMatrix& screen);
+
 // The type-3 renderer: single-precision screen coordinates and a float depth buffer.
 // It draws with the options and the palette it is given (both must outlive it) and
 // counts its work into `statistics`, which a drawing resets.
@@ -106,6 +110,7 @@ class QzRenderer {
     // stays behind it.
     static constexpr float kNearSlackUnits = 0.25f;
     void SetFaceOffsetLimit(const QzMatrix& screen);
+    const QzFaceOffset& FaceOffsetLimit() const { return faceOffset_; }
 
     // Colour of a stored line under the inherited colour (16, 24, random colours at
     // the top level, all-transparent). boxPreview is for the box previews, which
@@ -126,26 +131,19 @@ class QzRenderer {
     uint32_t savedLinesDrawn = 0;
     uint32_t savedTrianglesDrawn = 0;
     bool inStudPass = false;
+    // A building step: the top-level walk stops after this line of the main model
+    // (null: every line). Set by the drawing pass for the duration of one drawing.
+    const QzLine* lastTopLine = nullptr;
 
   private:
-    // How a triangle's pixels are written: one colour with its depth, a quarter of the
-    // colour blended over the pixel without depth, or the checkerboard of the two
-    // pattern entries with depth.
-    enum class Fill { Solid, Blend, Checker };
-
-    // Fills one triangle with the current face's pattern, shading it first if that
-    // is still pending.
+    // Fills one triangle of the current face.
     void FillTriangle(const QzVector& p0, const QzVector& p1, const QzVector& p2);
-    // Writes the pixels of columns c0 to c1 of row y (inside the image) that pass the
-    // depth test, depth z at c0 growing by dz per column but never below nearest.
-    // first, while still -1, gets the first column written; last gets the last.
-    template <Fill kind>
-    void WriteSpan(int32_t y, int32_t c0, int32_t c1, float z, float dz, float nearest,
-                   int32_t& first, int32_t& last);
-    // Shades the pattern with the face's points; the pending shading is done.
-    void Shade();
+    // Starts a face of the colour, shaded (when shading is on) by the three points.
+    void BeginFace(int32_t colour, const QzVector& p0, const QzVector& p1, const QzVector& p2);
     void DrawLineSpan(const QzVector& p0, const QzVector& p1, const uint8_t a[4],
                       const uint8_t b[4]);
+    // Points the band of every row at the current image and face offset.
+    void AttachRaster();
     void ResolvePattern(int32_t colour, uint8_t a[4], uint8_t b[4]) const;
     void DrawPolygon(int count, const QzLine& line, const QzVector* pts, int32_t c, bool cull,
                      bool invert);
@@ -153,15 +151,12 @@ class QzRenderer {
     // Blue, green, red of each pixel of a 4 x 2 block of the background.
     uint8_t background_[2][12];
 
-    // Most a face is pushed back, in depth units; unlimited until a drawing sets it.
-    float faceOffsetLimit_ = 1.0e30f;
-    // How much nearer than its nearest corner a face may come, in depth units.
-    float nearSlack_ = 1.0e30f;
+    // How far a face's depth may move, in depth units; unlimited until a drawing sets it.
+    QzFaceOffset faceOffset_{};
 
-    // The pattern of the face being filled, and the points its shading comes from.
-    QzPixelPattern pattern_{};
-    const QzVector* shadeFace_[3] = {};
-    bool shadePending_ = false;
+    // Every row of the image, and the face being filled.
+    QzRasterBand raster_;
+    QzFace face_{};
 
     // A part's vertices transformed for the walk (vertex-list mode), or none.
     struct VertexList {

@@ -70,7 +70,13 @@ class QzRenderState {
     // centred pictures; the view itself keeps 0, 0.
     float shiftX = 0.0f;
     float shiftY = 0.0f;
+    // The building step shown: 0 for the whole model, k for the main model's lines up to
+    // the end of its k-th step (QzStepLastLine). Placement and zoom stay the whole
+    // model's.
+    int32_t step = 0;
     QzRenderOptions options;
+    // Threads a full drawing uses; 0 for as many as the machine has processors.
+    int threads = 0;
     QzDisplaySink* sink;
     int32_t rendererType = 0;
     QzRenderer* renderer = nullptr;

@@ -16,6 +16,21 @@ std::string QzGoodbyeText(uint32_t seconds) {
                         s % 60);
 }
 
+std::string QzStepText(int step, int count) {
+    if (count <= 0) return {};
+    return plat::Format("Step %d/%d", step, count);
+}
+
+std::string QzProposedFileName(const std::string& modelPath, const std::string& extension) {
+    std::string name = modelPath;
+    const size_t slash = name.find_last_of('/');
+    if (slash != std::string::npos) name.erase(0, slash + 1);
+    const size_t dot = name.find_last_of('.');
+    if (dot != std::string::npos && dot > 0) name.erase(dot);
+    if (name.empty()) name = "Untitled";
+    return name + extension;
+}
+
 std::string QzComposeCaption(const std::string& frameworkCaption, const std::string& title,
                              const std::string& author) {
     std::string caption = frameworkCaption;

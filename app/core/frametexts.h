@@ -18,6 +18,15 @@ inline constexpr size_t QZ_MAX_CAPTION = 1999;
 std::string QzComposeCaption(const std::string& frameworkCaption, const std::string& title,
                              const std::string& author);
 
+// The status bar's building step: "Step 3/31"; empty when no model is loaded (a count
+// of 0).
+std::string QzStepText(int step, int count);
+
+// The name a save dialog proposes for a file made from the model: the model file's name
+// without its folder and extension, then the extension (".png"). The bytes of the name
+// are kept.
+std::string QzProposedFileName(const std::string& modelPath, const std::string& extension);
+
 // The About box's third line for a build time in local time: "Release version" and
 // " built yyyy.mm.dd hh:mm"; null gives "Release version" alone.
 std::string QzBuildLine(const std::tm* built);

@@ -1,6 +1,7 @@
 // The desktop program's logic without windows: switches, the document's loading and
 // polling, the command table, the LDraw directory search and the frame's texts.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -375,6 +376,11 @@ TEST(CommandTable, KeepsTheCommandNumbersAndMenuTexts) {
     EXPECT_EQ(QzCommandMenuText(QzCommandOf(QzCmd::FileOpen)), "&Open...\tCtrl+O");
     EXPECT_EQ(QzCommandMenuText(QzCommandOf(QzCmd::Reload)), "&Reload model\tF5");
     EXPECT_EQ(QzCommandMenuText(QzCommandOf(QzCmd::Shading)), "S&hading");
+    EXPECT_EQ(QzCommandMenuText(QzCommandOf(QzCmd::PartsList)), "Parts List...");
+    EXPECT_EQ(QzCommandMenuText(QzCommandOf(QzCmd::FirstStep)), "First Step\tHome");
+    EXPECT_EQ(QzCommandMenuText(QzCommandOf(QzCmd::PreviousStep)), "Previous Step\tPgUp");
+    EXPECT_EQ(QzCommandMenuText(QzCommandOf(QzCmd::NextStep)), "Next Step\tPgDown");
+    EXPECT_EQ(QzCommandMenuText(QzCommandOf(QzCmd::LastStep)), "Last Step\tEnd");
     // Commands with nothing behind them are disabled.
     EXPECT_FALSE(QzCommandEnabled(QzCommandOf(QzCmd::EditCopy)));
     EXPECT_FALSE(QzCommandEnabled(QzCommandOf(QzCmd::FileStatistics)));
@@ -527,6 +533,17 @@ TEST_F(LDrawDirSearch, StoredThenEnvironmentThenIni) {
     EXPECT_EQ(stores, std::vector<std::string>{""});
 }
 
+// A byte-order mark before the first section, CR LF line ends; a file of a size no
+// settings file has (sparse: no room, no time) is not read.
+TEST_F(LDrawDirSearch, IniWithByteOrderMarkAndIniTooLargeToRead) {
+    config.Write("ldraw.ini", "\xEF\xBB\xBF[LDraw]\r\nBaseDirectory=/with/bom\r\n");
+    EXPECT_EQ(Find(""), "/with/bom");
+    const std::string ini = config.Write("ldraw.ini", "[LDraw]\nBaseDirectory=/huge\n");
+    ASSERT_EQ(truncate(ini.c_str(), off_t{64} << 30), 0);
+    EXPECT_EQ(Find(""), "");
+    EXPECT_TRUE(stores.empty());
+}
+
 TEST_F(LDrawDirSearch, NothingAnywhere) {
     EXPECT_EQ(Find(""), "");
     EXPECT_TRUE(stores.empty());
@@ -554,6 +571,18 @@ TEST(FrameTexts, Goodbye) {
     EXPECT_EQ(QzGoodbyeText(3599), "Thank you for using Zarvel (59:59)");
     EXPECT_EQ(QzGoodbyeText(3600), "Thank you for using Zarvel (1:00:00)");
     EXPECT_EQ(QzGoodbyeText(14401), "Thank you for using Zarvel (4:00:01)");
+}
+
+TEST(FrameTexts, StepText) {
+    EXPECT_EQ(QzStepText(3, 31), "Step 3/31");
+    EXPECT_EQ(QzStepText(0, 0), "");
+}
+
+TEST(FrameTexts, ProposedFileName) {
+    EXPECT_EQ(QzProposedFileName("/models/car.v2.ldr", ".png"), "car.v2.png");
+    EXPECT_EQ(QzProposedFileName("/models/caf\xe9", ".csv"), "caf\xe9.csv");
+    EXPECT_EQ(QzProposedFileName("/models/.hidden", ".png"), ".hidden.png");
+    EXPECT_EQ(QzProposedFileName("", ".png"), "Untitled.png");
 }
 
 TEST(FrameTexts, CaptionWithTitleAndAuthor) {

@@ -23,6 +23,8 @@
 #include <QSettings>
 #include <QSignalSpy>
 #include <QSlider>
+#include <QStandardItemModel>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolBar>
@@ -49,6 +51,8 @@
 #include "measurements.h"
 #include "modal.h"
 #include "model.h"
+#include "partslist.h"
+#include "partslistdlg.h"
 #include "statistics.h"
 #include "test_support.h"
 #include "treeviewdlg.h"
@@ -444,6 +448,121 @@ class DesktopTest : public QObject {
             differing += std::memcmp(line, rgb.data() + y * row, row) != 0;
         }
         QCOMPARE(differing, 0);
+    }
+
+    void stepCommandsAndTheStatusBar() {
+        const std::string threeSteps =
+            "1 4 -40 0 0 1 0 0 0 1 0 0 0 1 zb1x1.dat\n1 1 40 0 0 1 0 0 0 1 0 0 0 1 zb1x1.dat\n"
+            "0 STEP\n1 2 0 0 0 1 0 0 0 1 0 0 0 1 zb1x1.dat\n0 ROTSTEP 0 90 0 ABS\n"
+            "1 14 20 0 0 1 0 0 0 1 0 0 0 1 zb1x1.dat\n";
+        const QString path = Write("steps.ldr", threeSteps);
+        Start({path, "-PollOff"});
+        CMainFrame* frame = app->Frame();
+        const auto pane = [&] {
+            QCoreApplication::processEvents();
+            return frame->StepPane()->text();
+        };
+        QCOMPARE(pane(), QString("Step 3/3"));
+        const QzCmd steps[] = {QzCmd::FirstStep, QzCmd::PreviousStep, QzCmd::NextStep,
+                               QzCmd::LastStep};
+        const char* keys[] = {"Home", "PgUp", "PgDown", "End"};
+        const char* texts[] = {"First Step", "Previous Step", "Next Step", "Last Step"};
+        for (int i = 0; i < 4; ++i) {
+            QCOMPARE(frame->Action(steps[i])->shortcut(), QKeySequence(keys[i]));
+            QCOMPARE(frame->Action(steps[i])->text(), QString(texts[i]));
+            QVERIFY(frame->ToolBar()->actions().contains(frame->Action(steps[i])));
+        }
+        const int whole = View()->Statistics().typeCount[4];
+        Trigger(QzCmd::FirstStep);
+        QCOMPARE(pane(), QString("Step 1/3"));
+        QCOMPARE(View()->Statistics().typeCount[4], whole / 2);  // two bricks of four
+        Trigger(QzCmd::PreviousStep);
+        QCOMPARE(pane(), QString("Step 1/3"));
+        Trigger(QzCmd::NextStep);
+        QCOMPARE(pane(), QString("Step 2/3"));
+        // The view shows what the command line draws for the step.
+        const QImage onScreen = View()->grab().toImage().convertToFormat(QImage::Format_RGB888);
+        QzViewCore core;
+        core.State().view = State().view;
+        core.State().step = 2;
+        QVERIFY(core.Resize(View()->width(), View()->height()));
+        core.Draw(app->Document()->Model());
+        const std::vector<uint8_t> rgb = core.RgbPixels();
+        for (int y = 0; y < onScreen.height(); ++y)
+            QVERIFY(std::memcmp(onScreen.constScanLine(y), rgb.data() + y * View()->width() * 3,
+                                size_t(View()->width()) * 3) == 0);
+        Trigger(QzCmd::NextStep);
+        QCOMPARE(pane(), QString("Step 3/3"));
+        QCOMPARE(View()->Statistics().typeCount[4], whole);
+        Trigger(QzCmd::NextStep);
+        QCOMPARE(pane(), QString("Step 3/3"));
+        Trigger(QzCmd::PreviousStep);
+        Trigger(QzCmd::LastStep);
+        QCOMPARE(pane(), QString("Step 3/3"));
+
+        // A reload keeps a step that still exists ...
+        Trigger(QzCmd::PreviousStep);
+        Write("steps.ldr", threeSteps + "0 STEP\n1 15 0 -24 0 1 0 0 0 1 0 0 0 1 zb1x1.dat\n");
+        Trigger(QzCmd::Reload);
+        QCOMPARE(pane(), QString("Step 2/4"));
+        // ... else shows the last; at the last step it follows the new last step.
+        Write("steps.ldr", "1 4 0 0 0 1 0 0 0 1 0 0 0 1 zb1x1.dat\n");
+        Trigger(QzCmd::Reload);
+        QCOMPARE(pane(), QString("Step 1/1"));
+        Write("steps.ldr", threeSteps);
+        Trigger(QzCmd::Reload);
+        QCOMPARE(pane(), QString("Step 3/3"));
+        // Opening a model shows its last step.
+        Trigger(QzCmd::FirstStep);
+        QVERIFY(app->OpenDocumentFile(path));
+        QCOMPARE(pane(), QString("Step 3/3"));
+    }
+
+    void partsListWindowAndItsCsv() {
+        const QString path = Write("parts list.ldr",
+                                   "1 4 0 0 0 1 0 0 0 1 0 0 0 1 zb1x1.dat\n"
+                                   "1 4 20 0 0 1 0 0 0 1 0 0 0 1 zb1x1.dat\n"
+                                   "1 1 0 -24 0 1 0 0 0 1 0 0 0 1 zb2x2.dat\n"
+                                   "1 1 0 -48 0 1 0 0 0 1 0 0 0 1 gone.dat\n");
+        Start({path});
+        QList<QStringList> rows;
+        QStringList afterSort;
+        QString total, proposed;
+        const QString csv = models.filePath("saved parts.csv");
+        answer = [&](QDialog& d) {
+            if (auto* parts = qobject_cast<CPartsListDlg*>(&d)) {
+                QStandardItemModel* items = parts->Rows();
+                for (int r = 0; r < items->rowCount(); ++r) {
+                    QStringList row;
+                    for (int c = 0; c < items->columnCount(); ++c) row << items->item(r, c)->text();
+                    rows << row;
+                }
+                total = parts->Total()->text();
+                parts->Table()->sortByColumn(3, Qt::DescendingOrder);
+                for (int r = 0; r < items->rowCount(); ++r) afterSort << items->item(r, 0)->text();
+                parts->SaveButton()->click();
+                return int(QDialog::Accepted);
+            }
+            if (auto* files = qobject_cast<QFileDialog*>(&d)) {
+                proposed = QFileInfo(files->selectedFiles().value(0)).fileName();
+                files->selectFile(csv);
+                return int(QDialog::Accepted);
+            }
+            return int(QDialog::Rejected);
+        };
+        Trigger(QzCmd::PartsList);
+        QCOMPARE(rows.size(), 3);
+        QCOMPARE(rows[0], QStringList({"gone.dat", "1", "Blue", "1", "(missing)"}));
+        QCOMPARE(rows[1], QStringList({"zb1x1.dat", "4", "Red", "2", "Brick  1 x  1"}));
+        QCOMPARE(rows[2], QStringList({"zb2x2.dat", "1", "Blue", "1", "Brick  2 x  2"}));
+        QCOMPARE(total, QString("Total: 4 parts, 1 missing"));
+        QCOMPARE(afterSort.first(), QString("zb1x1.dat"));
+        QCOMPARE(proposed, QString("parts list.csv"));
+        std::ifstream in(csv.toStdString(), std::ios::binary);
+        const std::string written((std::istreambuf_iterator<char>(in)), {});
+        QCOMPARE(written, inspect::PartsCsv(inspect::ListParts(
+                              app->Document()->Model(), testing_support::ExamplesDir().string())));
+        QVERIFY(written.rfind("part,colour,colour_name,quantity,description\r\ngone.dat,", 0) == 0);
     }
 
     void zoomDialogAndWheel() {

@@ -2,7 +2,10 @@
 // error after the caption "Zarvel: ", the exit status tells what happened, and --gnu
 // points editors at lines.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -70,6 +73,42 @@ TEST_F(CheckCommand, FailedLoadAndTheModelsAfterIt) {
     EXPECT_EQ(r.err, "Zarvel: Could not find " + missing + "\nReferenced by *\n");
     EXPECT_EQ(r.out, "");
 }
+
+// A model far over the size limit is refused with its size; the next model is read.
+TEST_F(CheckCommand, ModelOverTheSizeLimit) {
+    const std::string huge = dir.Write("huge.ldr", "");
+    ASSERT_EQ(truncate(huge.c_str(), off_t{1} << 40), 0);
+    std::string good = dir.Write("good.ldr", "1 4 0 0 0 1 0 0 0 1 0 0 0 1 brick.dat\n");
+    CheckRun r = Check({"--ldraw", library, huge, good});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, "Zarvel: " + huge +
+                         " is too large to read: 1099511627776 bytes, more than the 256 MB a "
+                         "file may have\nReferenced by *\n");
+}
+
+// A file within the limit that does not fit the memory there is: the command ends
+// with a message and status 1, not an abort. Run in a child process whose address
+// space is cut to a little more than it uses. Not built under AddressSanitizer, which
+// reserves more address space than any such limit allows.
+#if !defined(__SANITIZE_ADDRESS__)
+TEST_F(CheckCommand, OutOfMemoryEndsTheCommandWithAMessage) {
+    const std::string model = dir.Write("big.ldr", "");
+    ASSERT_EQ(truncate(model.c_str(), off_t{200} << 20), 0);
+    auto checkWithLittleMemory = [&] {
+        long pages = 0;
+        std::ifstream("/proc/self/statm") >> pages;
+        rlimit limit{};
+        limit.rlim_cur = limit.rlim_max =
+            static_cast<rlim_t>(pages) * static_cast<rlim_t>(getpagesize()) + (rlim_t{64} << 20);
+        setrlimit(RLIMIT_AS, &limit);
+        const CheckRun r = Check({"--ldraw", library, model});
+        std::fputs(r.err.c_str(), stderr);
+        std::_Exit(r.status);
+    };
+    EXPECT_EXIT(checkWithLittleMemory(), ::testing::ExitedWithCode(1),
+                "^zarvel-cli: out of memory\n$");
+}
+#endif
 
 TEST_F(CheckCommand, LibraryFromTheEnvironmentOrNowhere) {
     std::string model = dir.Write("good.ldr", "1 4 0 0 0 1 0 0 0 1 0 0 0 1 brick.dat\n");

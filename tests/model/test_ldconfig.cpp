@@ -135,6 +135,19 @@ TEST_F(LDConfigScheme, AMissingFileFallsBackToSchemeZeroWithOneMessage) {
     EXPECT_EQ(model.inputLog, Unknown(1) + Unknown(2));
 }
 
+// LDRAWDIR set but empty: no library, so no LDConfig.ldr to look for (not in the root
+// folder either), and a message that says so.
+TEST_F(LDConfigScheme, NoLibraryFolderFallsBackWithAMessageThatSaysSo) {
+    testing_support::ScopedEnv empty("LDRAWDIR", "");
+    settings.ldrawDir.clear();
+    modelPath = dir.Write("plain.ldr", "3 4 0 0 0 10 0 0 0 0 10\n");
+    QzSelectColourScheme(palette, QZ_SCHEME_LDCONFIG);
+    ASSERT_EQ(Load(), 1);
+    ASSERT_EQ(boxes.box.calls.size(), 1u);
+    EXPECT_EQ(boxes.box.calls[0].text, "Could not read LDConfig.ldr: no LDraw directory is given");
+    EXPECT_EQ(palette.scheme, 0);
+}
+
 TEST_F(LDConfigScheme, ChangingIntoOrOutOfTheSchemeReadsCachedPartsAgain) {
     QzSelectColourScheme(palette, 0);
     ASSERT_EQ(Load(), 1);

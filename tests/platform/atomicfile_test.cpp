@@ -2,11 +2,9 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -17,6 +15,7 @@
 namespace {
 
 namespace fs = std::filesystem;
+using testing_support::ScopedFileSizeLimit;
 using testing_support::TempDir;
 
 std::string Slurp(const std::string& path) {
@@ -40,26 +39,6 @@ std::vector<std::string> Entries(const TempDir& dir) {
     std::sort(names.begin(), names.end());
     return names;
 }
-
-// Makes every write of this process beyond a few bytes fail, as a full disk does.
-class ScopedFileSizeLimit {
-  public:
-    explicit ScopedFileSizeLimit(rlim_t bytes) {
-        getrlimit(RLIMIT_FSIZE, &saved_);
-        oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = saved_;
-        limit.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~ScopedFileSizeLimit() {
-        setrlimit(RLIMIT_FSIZE, &saved_);
-        std::signal(SIGXFSZ, oldHandler_);
-    }
-
-  private:
-    rlimit saved_{};
-    void (*oldHandler_)(int) = nullptr;
-};
 
 TEST(AtomicFile, NewFileGetsTheContentAndNothingElseRemains) {
     TempDir dir;

@@ -26,6 +26,11 @@ std::string Under(const TempDir& dir, const std::string& relative) {
     return dir.path().string() + "/" + relative;
 }
 
+std::string Slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
 // A small library with the directory names written three ways.
 class ResolvePathTest : public testing::Test {
   protected:
@@ -70,6 +75,30 @@ TEST_F(ResolvePathTest, TriesEveryFoldedDirectory) {
     EXPECT_EQ(Resolve(dir, "pArTs/MIXED.DAT"), Under(dir, "Parts/mixed.dat"));
     EXPECT_EQ(Resolve(dir, "PARTS/LOWER.DAT"), Under(dir, "parts/lower.dat"));
     EXPECT_EQ(Resolve(dir, "Parts\\s\\3001s01.dat"), Under(dir, "parts/s/3001s01.dat"));
+}
+
+// "x -> ." and "X -> .": a reference 20 levels deep has 2^20 spellings on disk. Each
+// directory is listed once and each (directory, depth) walked once, so the work grows
+// with the depth; a name found at the end is found through the exact spelling.
+TEST(ResolvePathWork, CaseVariantLinksToTheSameFolderCostTheDepthNotItsSpellings) {
+    TempDir dir;
+    fs::create_symlink(".", dir.path() / "x");
+    fs::create_symlink(".", dir.path() / "X");
+    dir.Write("real.dat", "0 real\n");
+    std::string deep;
+    for (int i = 0; i < 20; ++i) deep += "x/";
+    for (const auto& [name, found] : {std::pair{"missing.dat", false}, {"real.dat", true}}) {
+        plat::ClearPathCache();
+        EXPECT_EQ(Resolve(dir, deep + name).has_value(), found) << name;
+        const plat::PathLookupWork work = plat::PathLookupWorkSinceClear();
+        // The folders above the test's own, and the test's folder once.
+        const uint64_t levels =
+            static_cast<uint64_t>(std::distance(dir.path().begin(), dir.path().end()));
+        EXPECT_LE(work.listings, levels) << name;
+        EXPECT_LE(work.steps, levels + 2 * 21) << name;
+    }
+    EXPECT_EQ(Resolve(dir, deep + "REAL.DAT"), Under(dir, deep + "real.dat"));
+    EXPECT_EQ(Resolve(dir, "X/x/real.dat"), Under(dir, "X/x/real.dat"));
 }
 
 TEST_F(ResolvePathTest, Misses) {
@@ -257,6 +286,25 @@ TEST(TextFile, ReadsOnlyRegularFiles) {
     EXPECT_EQ(ReadAll(file, 100), Lines{"0 real\n"});
 }
 
+// Sparse files: far over the limit, and one byte over it, refused before anything is
+// read, with the size and the path on disk; a refusal is forgotten by the next Open.
+TEST(TextFile, FilesOverTheLimitAreRefusedUnread) {
+    TempDir dir;
+    const std::string small = dir.Write("small.dat", "0 small\n");
+    plat::TextFile file;
+    for (const uint64_t size : {uint64_t{64} << 30, plat::kMaxTextFileBytes + 1}) {
+        const std::string path = dir.Write("Huge.dat", "");
+        ASSERT_EQ(truncate(path.c_str(), static_cast<off_t>(size)), 0);
+        EXPECT_FALSE(file.Open(Under(dir, "HUGE.DAT")));
+        EXPECT_FALSE(file.IsOpen());
+        EXPECT_EQ(file.TooLargeSize(), size);
+        EXPECT_EQ(file.Path(), path);
+        ASSERT_TRUE(file.Open(small));
+        EXPECT_EQ(file.TooLargeSize(), 0u);
+    }
+    EXPECT_EQ(plat::kMaxTextFileBytes, 256u * 1024 * 1024);
+}
+
 TEST(TextFile, CloseAndReopen) {
     TempDir dir;
     std::string a = dir.Write("a.dat", "1\n2\n");
@@ -391,6 +439,41 @@ TEST(AppendToFile, FailsWhereNothingCanBeWritten) {
     TempDir dir;
     EXPECT_FALSE(plat::AppendToFile(dir.path().string() + "/no/such/folder/log.txt", "x"));
     EXPECT_FALSE(plat::AppendToFile(dir.path().string(), "x"));  // a folder
+}
+
+// The debug trace goes to a fixed name in a shared temporary folder: a new file is
+// the user's alone, and what someone else put there under that name is left alone.
+TEST(AppendToFile, NewFileIsPrivate) {
+    TempDir dir;
+    const std::string path = Under(dir, "QzDebug.txt");
+    ASSERT_TRUE(plat::AppendToFile(path, "x"));
+    struct stat st {};
+    ASSERT_EQ(stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+}
+
+TEST(AppendToFile, RefusesLinksPipesAndFilesOfOthers) {
+    TempDir dir;
+    const std::string victim = dir.Write("victim.txt", "the user's file\n");
+    const std::string link = Under(dir, "link.txt");
+    fs::create_symlink(victim, link);
+    const std::string dangling = Under(dir, "dangling.txt");
+    fs::create_symlink(Under(dir, "made-through-link.txt"), dangling);
+    const std::string hardLink = Under(dir, "hard.txt");
+    fs::create_hard_link(victim, hardLink);
+    const std::string pipe = Under(dir, "pipe.txt");
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0666), 0);
+    for (const std::string& path : {link, dangling, hardLink, pipe})
+        EXPECT_FALSE(plat::AppendToFile(path, "trace\n")) << path;
+    EXPECT_EQ(Slurp(victim), "the user's file\n");
+    EXPECT_FALSE(fs::exists(Under(dir, "made-through-link.txt")));
+
+    if (geteuid() != 0) return;  // only root can give a file away
+    const std::string others = dir.Write("others.txt", "");
+    ASSERT_EQ(chown(others.c_str(), 65534, 65534), 0);
+    ASSERT_EQ(chmod(others.c_str(), 0666), 0);
+    EXPECT_FALSE(plat::AppendToFile(others, "trace\n"));
+    EXPECT_EQ(Slurp(others), "");
 }
 
 }  // namespace

@@ -64,8 +64,9 @@ TEST_F(CmdPov, OutputThatCannotBeOpened) {
     EXPECT_EQ(err.str(), "Zarvel: Could not open file " + path + "\n");
 }
 
-// Numbers whose camera or lights leave the float range: no scene POV-Ray would refuse
-// is left behind.
+// Numbers whose camera or lights leave the float range, and a camera that would stand
+// on its look-at point: no scene POV-Ray would refuse is written, and the file that
+// was there stays as it was, also behind a symbolic link.
 TEST_F(CmdPov, ModelTooLargeForAScene) {
     std::string rotated;
     for (int i = 0; i < 100; ++i) rotated += "0 ROTATE 45 1 1 1\n";
@@ -77,13 +78,23 @@ TEST_F(CmdPov, ModelTooLargeForAScene) {
         rotated,
     };
     const std::string path = (dir.path() / "large.pov").string();
+    const std::string scene = dir.Write("scenes/mine.pov", "the user's scene");
+    const std::string link = (dir.path() / "link.pov").string();
+    std::filesystem::create_symlink("scenes/mine.pov", link);
     for (const std::string& model : models) {
         dir.Write("models/large.ldr", model);
         std::ofstream(path) << "an older file";
         EXPECT_EQ(Run({"--ldraw", Library(), "large.ldr", "-o", path}), 1) << model;
         EXPECT_EQ(err.str(), "Zarvel: Model too large for a POV scene\n") << model;
-        EXPECT_FALSE(std::filesystem::exists(path)) << model;
+        EXPECT_EQ(Read(path), "an older file") << model;
+        EXPECT_EQ(Run({"--ldraw", Library(), "large.ldr", "-o", link}), 1) << model;
+        EXPECT_TRUE(std::filesystem::is_symlink(link)) << model;
+        EXPECT_EQ(Read(scene), "the user's scene") << model;
     }
+    // Nothing else was left behind.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path() / "scenes"),
+                            std::filesystem::directory_iterator()),
+              1);
 }
 
 TEST_F(CmdPov, ProblemsOfTheLoadGoToStandardError) {

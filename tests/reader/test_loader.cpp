@@ -1,6 +1,7 @@
 // Finding files in the seven places, resolving references, cycles, missing files,
 // bounds, transparency and the parts cache.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -193,6 +194,34 @@ TEST_F(Loader, MissingMainModel) {
     EXPECT_EQ(Load(path), 0);
     EXPECT_EQ(Boxes(), std::vector<std::string>{"Could not find " + path + "\nReferenced by *"});
     EXPECT_EQ(model.partCount, 1);
+}
+
+// A file far over the 256 MB limit (sparse: it takes no room and no time) is refused
+// before it is read, with its path and size, wherever it is referenced; the search
+// does not go on to a smaller file of the same name further down the places.
+TEST_F(Loader, FilesOverTheSizeLimitAreRefusedWithTheirSize) {
+    const uint64_t size = uint64_t{64} << 30;
+    auto makeHuge = [&](const std::string& relative) {
+        const std::string path = Write(relative, "");
+        EXPECT_EQ(truncate(path.c_str(), static_cast<off_t>(size)), 0);
+        return path;
+    };
+    const std::string huge = makeHuge("ldraw/parts/huge.dat");
+    Write("ldraw/models/huge.dat", kEdge);
+    ASSERT_EQ(LoadText(Ref("huge.dat") + kEdge), 1);
+    EXPECT_EQ(Boxes(), std::vector<std::string>{
+                           huge +
+                           " is too large to read: 68719476736 bytes, more than the 256 MB "
+                           "a file may have\nReferenced by " +
+                           modelPath});
+    EXPECT_EQ(FindEntry(model, "huge.dat")->flags & PF_EMPTY, PF_EMPTY);
+
+    boxes.box.calls.clear();
+    const std::string model = makeHuge("big.ldr");
+    EXPECT_EQ(Load(model), 0);
+    EXPECT_EQ(Boxes(), std::vector<std::string>{
+                           model + " is too large to read: 68719476736 bytes, more than the 256 "
+                                   "MB a file may have\nReferenced by *"});
 }
 
 TEST_F(Loader, MissingSubpartReportedOnce) {

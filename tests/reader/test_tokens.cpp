@@ -1,7 +1,11 @@
 // Numbers, words, colour fields and meta-commands as the line grammar reads them.
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <charconv>
 #include <cmath>
+#include <cstdint>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -54,6 +58,45 @@ TEST(ScanNumberSign, MinusZeroKeepsItsSign) {
     ASSERT_TRUE(QzScanNumber("-0", pos, value));
     EXPECT_EQ(value, 0.0f);
     EXPECT_TRUE(std::signbit(value));
+}
+
+// The short decimal forms are read without the general parser; whatever form a number
+// takes, the value and the end are those the general parser gives.
+TEST(ScanNumberDecimals, AgreeWithTheGeneralParserBitForBit) {
+    auto general = [](const std::string& text, float& value, size_t& end) {
+        size_t i = 0;
+        bool negative = false;
+        if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+        float v = 0;
+        const auto [last, ec] = std::from_chars(text.data() + i, text.data() + text.size(), v);
+        if (ec != std::errc()) return false;
+        value = negative ? -v : v;
+        end = static_cast<size_t>(last - text.data());
+        return true;
+    };
+    uint64_t state = 88172645463325252ULL;
+    auto next = [&state] {
+        state ^= state << 13;
+        state ^= state >> 7;
+        state ^= state << 17;
+        return state;
+    };
+    const char* tails[] = {"", " ", "e", "e2", "x", "abc", ".", "..5", "E-3"};
+    for (int n = 0; n < 400000; ++n) {
+        std::string text = (next() & 1) ? "-" : "";
+        const int whole = static_cast<int>(next() % 12), fraction = static_cast<int>(next() % 12);
+        for (int k = 0; k < whole; ++k) text += static_cast<char>('0' + next() % 10);
+        if (fraction > 0 || (next() & 1)) text += '.';
+        for (int k = 0; k < fraction; ++k) text += static_cast<char>('0' + next() % 10);
+        text += tails[next() % std::size(tails)];
+        float expected = 0, got = 0;
+        size_t expectedEnd = 0, gotEnd = 0;
+        const bool ok = general(text, expected, expectedEnd);
+        ASSERT_EQ(QzScanNumber(text, gotEnd, got), ok) << text;
+        if (!ok) continue;
+        ASSERT_EQ(std::bit_cast<uint32_t>(got), std::bit_cast<uint32_t>(expected)) << text;
+        ASSERT_EQ(gotEnd, expectedEnd) << text;
+    }
 }
 
 TEST(ScanLine, CountsFieldsAsThePatternDoes) {

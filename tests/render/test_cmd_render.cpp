@@ -194,8 +194,15 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{{"--matrix", "nan nan nan nan nan nan nan nan nan"}, 2, "--matrix needs nine"},
         Refusal{{"--matrix", "inf 0 0 0 1 0 0 0 1"}, 2, "--matrix needs nine finite numbers"},
         Refusal{{"--matrix", "1e39 0 0 0 1 0 0 0 1"}, 2, "--matrix needs nine finite numbers"},
-        Refusal{{"--zoom", "1e12"}, 2, "--zoom"}, Refusal{{"--view", "15"}, 2, "--view"},
-        Refusal{{"--preview", "dotted"}, 2, "--preview"}));
+        // Nine numbers and nothing after them: the tenth is not silently dropped.
+        Refusal{{"--matrix", "1 0 0 0 1 0 0 0 1 5"},
+                2,
+                "--matrix needs nine finite numbers: 1 0 0 0 1 0 0 0 1 5"},
+        Refusal{{"--matrix", "1,0,0,0,1,0,0,0,1,5"}, 2, "--matrix needs nine finite numbers"},
+        Refusal{{"--matrix", "1 0 0 0 1 0 0 0 1x"}, 2, "--matrix needs nine finite numbers"},
+        Refusal{{"--zoom", "1e12"}, 2, "--zoom"},
+        Refusal{{"--zoom", ""}, 2, "zarvel-cli: --zoom: needs a number\n"},
+        Refusal{{"--view", "15"}, 2, "--view"}, Refusal{{"--preview", "dotted"}, 2, "--preview"}));
 
 TEST_F(RenderCommand, MissingModelAndUnwritableOutputFail) {
     CliRun r = Cli({(dir.path() / "nothere.ldr").string(), "-o", output});

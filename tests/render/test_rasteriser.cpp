@@ -124,7 +124,14 @@ INSTANTIATE_TEST_SUITE_P(Faces, Shading,
                              // Normal across the light: 75%.
                              ShadeCase{{0, 0, 0}, {0, 0, 10}, {10, 10, 0}, 150},
                              // A degenerate face has no normal and gets the 75% floor.
-                             ShadeCase{{0, 0, 0}, {1, 1, 1}, {2, 2, 2}, 150}));
+                             ShadeCase{{0, 0, 0}, {1, 1, 1}, {2, 2, 2}, 150},
+                             // Corners near the float limit, whose differences overflow a
+                             // float, shade as the same face at an ordinary size.
+                             ShadeCase{{-3e38f, -3e38f, 5}, {3e38f, -3e38f, 5}, {0, 3e38f, 5}, 178},
+                             ShadeCase{{3e38f, 0, 0}, {0, 3e38f, 0}, {0, 0, 3e38f}, 199},
+                             // Corners that are not numbers at all: no normal either.
+                             ShadeCase{{NAN, 0, 0}, {0, 1, 0}, {0, 0, 1}, 150},
+                             ShadeCase{{INFINITY, 0, 0}, {0, 1, 0}, {0, 0, 1}, 150}));
 
 // ---- Lines ----
 

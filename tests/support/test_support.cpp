@@ -1,9 +1,11 @@
 #include "test_support.h"
 
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <clocale>
+#include <csignal>
 #include <cstdlib>
 #include <fstream>
 
@@ -67,6 +69,23 @@ ScopedEnv::~ScopedEnv() {
         setenv(name_, old_->c_str(), 1);
     else
         unsetenv(name_);
+}
+
+ScopedFileSizeLimit::ScopedFileSizeLimit(uint64_t bytes) {
+    rlimit limit{};
+    getrlimit(RLIMIT_FSIZE, &limit);
+    savedCurrent_ = limit.rlim_cur;
+    oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+    limit.rlim_cur = static_cast<rlim_t>(bytes);
+    setrlimit(RLIMIT_FSIZE, &limit);
+}
+
+ScopedFileSizeLimit::~ScopedFileSizeLimit() {
+    rlimit limit{};
+    getrlimit(RLIMIT_FSIZE, &limit);
+    limit.rlim_cur = static_cast<rlim_t>(savedCurrent_);
+    setrlimit(RLIMIT_FSIZE, &limit);
+    std::signal(SIGXFSZ, oldHandler_);
 }
 
 std::filesystem::path SourceDir() { return ZARVEL_SOURCE_DIR; }

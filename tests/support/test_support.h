@@ -1,6 +1,7 @@
 // Shared helpers of the tests.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -75,6 +76,21 @@ class ScopedEnv {
   private:
     const char* name_;
     std::optional<std::string> old_;
+};
+
+// Makes every write of this process beyond `bytes` into a file fail for the lifetime
+// of the object, as a full disk does (RLIMIT_FSIZE, with SIGXFSZ ignored so that the
+// write fails with EFBIG instead of ending the process).
+class ScopedFileSizeLimit {
+  public:
+    explicit ScopedFileSizeLimit(uint64_t bytes);
+    ~ScopedFileSizeLimit();
+    ScopedFileSizeLimit(const ScopedFileSizeLimit&) = delete;
+    ScopedFileSizeLimit& operator=(const ScopedFileSizeLimit&) = delete;
+
+  private:
+    uint64_t savedCurrent_ = 0;
+    void (*oldHandler_)(int) = nullptr;
 };
 
 // Model text used by many tests: the identity matrix as a type-1 line writes it, a

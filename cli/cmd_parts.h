@@ -1,0 +1,26 @@
+// zarvel-cli parts: the parts list of a model (part, colour, quantity, description) as
+// aligned text, CSV or JSON.
+#pragma once
+
+#include <iosfwd>
+#include <string>
+
+namespace CLI {
+class App;
+}
+
+namespace cli {
+
+struct PartsOptions {
+    std::string ldraw;
+    std::string model;
+    // "text", "csv" or "json".
+    std::string format = "text";
+};
+
+CLI::App* AddPartsCommand(CLI::App& app, PartsOptions& options);
+// 0 when every reference resolved, 1 when some are missing (they are listed, marked),
+// 2 when the model did not load.
+int RunParts(const PartsOptions& options, std::ostream& out, std::ostream& err);
+
+}  // namespace cli

@@ -1,0 +1,48 @@
+#include "cmd_steps.h"
+
+#include <CLI/CLI.hpp>
+#include <ostream>
+
+#include "loadmodel.h"
+#include "model.h"
+#include "steps.h"
+#include "usage.h"
+#include "viewtransform.h"
+
+namespace cli {
+
+CLI::App* AddStepsCommand(CLI::App& app, StepsOptions& options) {
+    CLI::App* sub = app.add_subcommand("steps", "Print the number of building steps of a model.");
+    sub->add_option("--ldraw", options.ldraw, "LDraw library directory (default: LDRAWDIR)");
+    sub->add_option("model", options.model, "Model file (.dat, .ldr, .mpd)")->required();
+    return sub;
+}
+
+int RunSteps(const StepsOptions& options, std::ostream& out, std::ostream& err) {
+    QzModel model;
+    QzPalette palette;
+    if (!LoadModelForCommand(model, palette, options.ldraw, options.model, err)) return 2;
+    out << QzStepCount(model.Main()) << "\n";
+    return out ? 0 : 1;
+}
+
+void AddStepOption(CLI::App* command, std::optional<int>& step) {
+    command->add_option("--step", step,
+                        "Draw building step K of the main model (1 to the number of steps), "
+                        "placed as the whole model");
+}
+
+bool ChooseStep(QzRenderState& state, const QzModel& model, const std::optional<int>& step,
+                std::ostream& err) {
+    if (!step) return true;
+    const int count = QzStepCount(model.Main());
+    if (*step < 1 || *step > count) {
+        err << UsageError("--step " + std::to_string(*step) + ": the model has " +
+                          std::to_string(count) + (count == 1 ? " step" : " steps"));
+        return false;
+    }
+    state.step = *step;
+    return true;
+}
+
+}  // namespace cli

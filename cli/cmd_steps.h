@@ -1,0 +1,36 @@
+// Building steps on the command line: zarvel-cli steps prints how many steps a model
+// has; render and stats draw one step with --step K.
+#pragma once
+
+#include <iosfwd>
+#include <optional>
+#include <string>
+
+namespace CLI {
+class App;
+}
+
+class QzModel;
+class QzRenderState;
+
+namespace cli {
+
+struct StepsOptions {
+    std::string ldraw;
+    std::string model;
+};
+
+CLI::App* AddStepsCommand(CLI::App& app, StepsOptions& options);
+int RunSteps(const StepsOptions& options, std::ostream& out, std::ostream& err);
+
+// The --step option of the commands that draw (any whole number; the range is checked
+// against the loaded model).
+void AddStepOption(CLI::App* command, std::optional<int>& step);
+
+// Makes the view draw the given step of the loaded model. True when no step was asked
+// for or it lies in 1 to the model's count; otherwise a usage error naming the count
+// goes to err and nothing changes.
+bool ChooseStep(QzRenderState& state, const QzModel& model, const std::optional<int>& step,
+                std::ostream& err);
+
+}  // namespace cli

@@ -1,0 +1,71 @@
+// The parts list of a model: one row per part and colour with the quantity the whole
+// model uses. Submodels (sections of a multi-part file, other model files, anything not
+// found in the library's parts folder) are walked into, their parts multiplied by the
+// number of times they are referenced; a file of the library's parts folder (not of
+// parts/s, not a primitive) is a part and is not walked into. Colour 16 takes the
+// colour of the reference that brought it in, the main model's being 7 as drawn.
+//
+//   std::vector<inspect::PartsRow> rows = inspect::ListParts(model, ldrawDir);
+//   std::cout << inspect::PartsCsv(rows);
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "model.h"
+
+namespace inspect {
+
+struct PartsRow {
+    // The part's file name as the library stores it; for a reference that did not
+    // resolve, its name as referenced.
+    std::string part;
+    // The colour number as the file writes it (never the reader's stand-in for a
+    // number its colour scheme does not know).
+    int32_t colour = 0;
+    std::string colourName;
+    uint64_t quantity = 0;
+    // The part's first line's comment text; kMissingText for a missing reference.
+    std::string description;
+    bool missing = false;
+    bool operator==(const PartsRow&) const = default;
+};
+
+// The description of a reference that did not resolve.
+inline constexpr const char* kMissingText = "(missing)";
+
+// Colour names by number: those LDConfig.ldr in the library folder defines (its last
+// definition of a number winning); empty when the file cannot be read.
+std::map<int32_t, std::string> ReadColourNames(const std::string& ldrawDir);
+
+// The rows of a loaded model, sorted by part name (bytes), then colour number. Names of
+// colours come from `names` (ReadColourNames), else from the table of the colour
+// schemes; part names are looked up as stored below the library folder. Quantities stop
+// growing at the largest number they hold.
+std::vector<PartsRow> ListParts(const QzModel& model, const std::string& ldrawDir,
+                                const std::map<int32_t, std::string>& names);
+// The same with the names of LDConfig.ldr in the library folder.
+std::vector<PartsRow> ListParts(const QzModel& model, const std::string& ldrawDir);
+
+// The sum of the quantities, and whether any reference is missing.
+uint64_t TotalQuantity(const std::vector<PartsRow>& rows);
+bool AnyMissing(const std::vector<PartsRow>& rows);
+// "1234 parts", with ", 2 missing" when references are missing.
+std::string TotalText(const std::vector<PartsRow>& rows);
+
+// A colour number as the lists write it: decimal, direct colours (0x2000000 and up)
+// as 0x and seven hexadecimal digits.
+std::string ColourText(int32_t colour);
+
+// The three forms of the list. Text: aligned columns under a header, then the total.
+// CSV (RFC 4180): the header line part,colour,colour_name,quantity,description, one
+// record per row, lines ending in CR LF, fields quoted when they hold a comma, a
+// quote or a line break. JSON: an array of objects with those keys (colour and
+// quantity as numbers), UTF-8; bytes that are not UTF-8 are taken as Latin-1.
+std::string PartsText(const std::vector<PartsRow>& rows);
+std::string PartsCsv(const std::vector<PartsRow>& rows);
+std::string PartsJson(const std::vector<PartsRow>& rows);
+
+}  // namespace inspect

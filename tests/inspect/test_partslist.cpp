@@ -1,0 +1,176 @@
+// The parts list: quantities through nested submodels referenced several times, colour
+// 16 taking the colour of the reference, the file's own colour numbers, names from
+// LDConfig.ldr, subparts and sections named like parts walked into, missing references
+// marked; the three forms written whole; zarvel-cli parts.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "cli_run.h"
+#include "loader.h"
+#include "model.h"
+#include "partslist.h"
+#include "test_support.h"
+
+namespace {
+
+using testing_support::CliRun;
+
+constexpr const char* kModel =
+    "0 FILE main.ldr\n"
+    "0 Main model\n"
+    "1 16 0 0 0 1 0 0 0 1 0 0 0 1 wing.ldr\n"
+    "1 4 0 0 0 1 0 0 0 1 0 0 0 1 wing.ldr\n"
+    // A colour scheme 0 does not know: drawn as 7, listed as the file writes it.
+    "1 71 0 0 0 1 0 0 0 1 0 0 0 1 Brick.DAT\n"
+    "1 0x2FF8000 0 0 0 1 0 0 0 1 0 0 0 1 brick.dat\n"
+    "1 2 0 0 0 1 0 0 0 1 0 0 0 1 missing.dat\n"
+    "1 2 0 0 0 1 0 0 0 1 0 0 0 1 missing.dat\n"
+    "1 5 0 0 0 1 0 0 0 1 0 0 0 1 s\\brick-s01.dat\n"
+    "1 14 0 0 0 1 0 0 0 1 0 0 0 1 own.dat\n"
+    "0 FILE wing.ldr\n"
+    "1 16 0 0 0 1 0 0 0 1 0 0 0 1 pod.ldr\n"
+    "1 16 0 0 0 1 0 0 0 1 0 0 0 1 pod.ldr\n"
+    "1 1 0 0 0 1 0 0 0 1 0 0 0 1 pod.ldr\n"
+    "0 FILE pod.ldr\n"
+    "1 16 0 0 0 1 0 0 0 1 0 0 0 1 brick.dat\n"
+    "1 0 0 0 0 1 0 0 0 1 0 0 0 1 plate.dat\n"
+    // A section named like a part is a submodel of this file.
+    "0 FILE own.dat\n"
+    "1 16 0 0 0 1 0 0 0 1 0 0 0 1 plate.dat\n";
+
+class PartsList : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        library = dir.Write("ldraw/LDConfig.ldr", testing_support::kTestLDConfig);
+        library = (dir.path() / "ldraw").string();
+        dir.Write("ldraw/parts/brick.dat",
+                  std::string("0 Brick, \"big\" 2 x 4\n") + testing_support::kCube);
+        dir.Write("ldraw/parts/plate.dat",
+                  std::string("0 Plate  1 x 2\n") + testing_support::kCube);
+        // A subpart is walked into: what it references counts.
+        dir.Write("ldraw/parts/s/brick-s01.dat",
+                  "0 ~Brick side\n1 16 0 0 0 1 0 0 0 1 0 0 0 1 plate.dat\n");
+        dir.Write("ldraw/p/.keep", "");
+        settings.ldrawDir = library;
+    }
+    std::vector<inspect::PartsRow> List(const std::string& text) {
+        EXPECT_EQ(QzReadModel(model, dir.Write("model.mpd", text), settings, palette), 1);
+        return inspect::ListParts(model, library);
+    }
+
+    testing_support::TempDir dir;
+    testing_support::ScopedMessageBox boxes;
+    std::string library;
+    QzLoadSettings settings;
+    QzModel model;
+    QzPalette palette;  // scheme 0
+};
+
+TEST_F(PartsList, CountsThroughNestedSubmodelsInTheReferencesColours) {
+    using Row = inspect::PartsRow;
+    const std::string brick = "Brick, \"big\" 2 x 4";
+    const std::vector<Row> expected = {
+        // pod.ldr holds a brick in 16 and a black plate; wing.ldr three pods, two in 16
+        // and one blue; the main model two wings, one in 16 (that is 7) and one red.
+        {"brick.dat", 1, "Blue", 2, brick, false},
+        {"brick.dat", 4, "Test_Red", 2, brick, false},
+        {"brick.dat", 7, "Grey", 2, brick, false},
+        {"brick.dat", 71, "Test_Grey", 1, brick, false},
+        {"brick.dat", 0x2FF8000, "", 1, brick, false},
+        {"missing.dat", 2, "Green", 2, "(missing)", true},
+        {"plate.dat", 0, "Black", 6, "Plate  1 x 2", false},
+        {"plate.dat", 5, "Magenta (LDLite: dk_pink)", 1, "Plate  1 x 2", false},
+        {"plate.dat", 14, "Yellow", 1, "Plate  1 x 2", false},
+    };
+    EXPECT_EQ(List(kModel), expected);
+}
+
+TEST_F(PartsList, WritesTheThreeFormsWhole) {
+    const std::vector<inspect::PartsRow> rows = List(kModel);
+    EXPECT_EQ(inspect::PartsCsv(rows),
+              "part,colour,colour_name,quantity,description\r\n"
+              "brick.dat,1,Blue,2,\"Brick, \"\"big\"\" 2 x 4\"\r\n"
+              "brick.dat,4,Test_Red,2,\"Brick, \"\"big\"\" 2 x 4\"\r\n"
+              "brick.dat,7,Grey,2,\"Brick, \"\"big\"\" 2 x 4\"\r\n"
+              "brick.dat,71,Test_Grey,1,\"Brick, \"\"big\"\" 2 x 4\"\r\n"
+              "brick.dat,0x2FF8000,,1,\"Brick, \"\"big\"\" 2 x 4\"\r\n"
+              "missing.dat,2,Green,2,(missing)\r\n"
+              "plate.dat,0,Black,6,Plate  1 x 2\r\n"
+              "plate.dat,5,Magenta (LDLite: dk_pink),1,Plate  1 x 2\r\n"
+              "plate.dat,14,Yellow,1,Plate  1 x 2\r\n");
+    EXPECT_EQ(inspect::PartsText(rows),
+              "Part            Colour  Name                       Quantity  Description\n"
+              "brick.dat            1  Blue                              2  Brick, \"big\" 2 x 4\n"
+              "brick.dat            4  Test_Red                          2  Brick, \"big\" 2 x 4\n"
+              "brick.dat            7  Grey                              2  Brick, \"big\" 2 x 4\n"
+              "brick.dat           71  Test_Grey                         1  Brick, \"big\" 2 x 4\n"
+              "brick.dat    0x2FF8000                                    1  Brick, \"big\" 2 x 4\n"
+              "missing.dat          2  Green                             2  (missing)\n"
+              "plate.dat            0  Black                             6  Plate  1 x 2\n"
+              "plate.dat            5  Magenta (LDLite: dk_pink)         1  Plate  1 x 2\n"
+              "plate.dat           14  Yellow                            1  Plate  1 x 2\n"
+              "Total: 18 parts, 2 missing\n");
+    const std::vector<inspect::PartsRow> two(rows.begin() + 4, rows.begin() + 6);
+    EXPECT_EQ(inspect::PartsJson(two),
+              "[\n"
+              "  {\"part\": \"brick.dat\", \"colour\": 50298880, \"colour_name\": \"\", "
+              "\"quantity\": 1, \"description\": \"Brick, \\\"big\\\" 2 x 4\"},\n"
+              "  {\"part\": \"missing.dat\", \"colour\": 2, \"colour_name\": \"Green\", "
+              "\"quantity\": 2, \"description\": \"(missing)\"}\n"
+              "]\n");
+    EXPECT_EQ(inspect::PartsJson({}), "[]\n");
+}
+
+TEST_F(PartsList, JsonIsUtf8AndEscapesControlCharacters) {
+    inspect::PartsRow row{"a\\b.dat", 4, "Red", 1, "Caf\xc3\xa9 \xe9\ttab", false};
+    EXPECT_EQ(inspect::PartsJson({row}),
+              "[\n  {\"part\": \"a\\\\b.dat\", \"colour\": 4, \"colour_name\": \"Red\", "
+              "\"quantity\": 1, \"description\": \"Caf\xc3\xa9 \xc3\xa9\\u0009tab\"}\n]\n");
+}
+
+TEST_F(PartsList, WithoutLDConfigTheSchemeTableNamesTheColours) {
+    const std::vector<inspect::PartsRow> rows = List(kModel);
+    const std::vector<inspect::PartsRow> plain = inspect::ListParts(model, library, {});
+    ASSERT_EQ(plain.size(), rows.size());
+    EXPECT_EQ(plain[1].colourName, "Red");  // 4
+    EXPECT_EQ(plain[3].colourName, "");     // 71: no table row
+}
+
+TEST_F(PartsList, NamesPartsAsTheLibraryStoresThem) {
+    dir.Write("ldraw/parts/Tall.DAT", "0 Tall part\n" + std::string(testing_support::kCube));
+    const std::vector<inspect::PartsRow> rows = List("1 4 0 0 0 1 0 0 0 1 0 0 0 1 TALL.dat\n");
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].part, "Tall.DAT");
+    EXPECT_EQ(rows[0].description, "Tall part");
+}
+
+// ---- zarvel-cli parts ----
+
+TEST_F(PartsList, CommandWritesTheFormsAndFailsWithMissingParts) {
+    const std::string path = dir.Write("model.mpd", kModel);
+    CliRun r =
+        testing_support::RunZarvelCli({"parts", "--ldraw", library, "--format", "csv", path});
+    EXPECT_EQ(r.status, 1);  // missing.dat
+    EXPECT_EQ(r.out, inspect::PartsCsv(List(kModel)));
+    EXPECT_NE(r.err.find("Could not find missing.dat"), std::string::npos) << r.err;
+
+    const std::string whole = dir.Write("whole.ldr", "1 4 0 0 0 1 0 0 0 1 0 0 0 1 plate.dat\n");
+    r = testing_support::RunZarvelCli({"parts", "--ldraw", library, whole});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out,
+              "Part       Colour  Name      Quantity  Description\n"
+              "plate.dat       4  Test_Red         1  Plate  1 x 2\n"
+              "Total: 1 part\n");
+    r = testing_support::RunZarvelCli({"parts", "--ldraw", library, "--format", "json", whole});
+    EXPECT_EQ(r.out,
+              "[\n  {\"part\": \"plate.dat\", \"colour\": 4, \"colour_name\": \"Test_Red\", "
+              "\"quantity\": 1, \"description\": \"Plate  1 x 2\"}\n]\n");
+
+    r = testing_support::RunZarvelCli({"parts", "--format", "xml", whole});
+    EXPECT_EQ(r.status, 2);
+    r = testing_support::RunZarvelCli({"parts", "--ldraw", library, whole + ".none"});
+    EXPECT_EQ(r.status, 2);
+}
+
+}  // namespace
