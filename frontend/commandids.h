@@ -34,6 +34,7 @@ enum class QzCmd : uint8_t {
     Zoom,
     Bfc,
     Shading,
+    HighQuality,
     Seams,
     StudsLast,
     RefreshEachPart,

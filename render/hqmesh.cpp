@@ -62,7 +62,8 @@ class Welder {
 struct Transform {
     double m[3][4];
     void Apply(const QzVector4& p, double out[3]) const {
-        for (int i = 0; i < 3; ++i) out[i] = m[i][0] * p.x + m[i][1] * p.y + m[i][2] * p.z + m[i][3];
+        for (int i = 0; i < 3; ++i)
+            out[i] = m[i][0] * p.x + m[i][1] * p.y + m[i][2] * p.z + m[i][3];
     }
     Transform Times(const QzLine& ref) const {
         const QzMatrix& r = QzLineMatrix(ref);
@@ -158,7 +159,8 @@ uint32_t Builder::NormalIndex(const double n[3]) {
     uint32_t bits[3];
     std::memcpy(bits, &f, sizeof bits);
     key = (static_cast<uint64_t>(bits[0]) * 0x9E3779B97F4A7C15ull) ^
-          (static_cast<uint64_t>(bits[1]) * 0xC2B2AE3D27D4EB4Full) ^ (bits[2] + 0x165667B19E3779F9ull);
+          (static_cast<uint64_t>(bits[1]) * 0xC2B2AE3D27D4EB4Full) ^
+          (bits[2] + 0x165667B19E3779F9ull);
     auto it = normalIndex_.find(key);
     if (it != normalIndex_.end()) {
         const QzVector& g = mesh_.normals[it->second];
@@ -255,13 +257,14 @@ void Builder::Normals() {
             const double lv = std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
             double angle = 0;
             if (lu > 0 && lv > 0)
-                angle = std::acos(std::clamp((u[0] * v[0] + u[1] * v[1] + u[2] * v[2]) / (lu * lv),
-                                             -1.0, 1.0));
+                angle = std::acos(
+                    std::clamp((u[0] * v[0] + u[1] * v[1] + u[2] * v[2]) / (lu * lv), -1.0, 1.0));
             if (!seen[g]) {
                 seen[g] = 1;
                 for (int k = 0; k < 3; ++k) reference[g * 3 + k] = p.normal[k];
             }
-            const double agree = p.normal[0] * reference[g * 3] + p.normal[1] * reference[g * 3 + 1] +
+            const double agree = p.normal[0] * reference[g * 3] +
+                                 p.normal[1] * reference[g * 3 + 1] +
                                  p.normal[2] * reference[g * 3 + 2];
             const double s = agree < 0 ? -angle : angle;
             for (int k = 0; k < 3; ++k) sum[g * 3 + k] += s * p.normal[k];

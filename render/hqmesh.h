@@ -26,11 +26,11 @@ struct QzHqColour {
 };
 
 // Flags of a stored face, line or optional line.
-inline constexpr uint8_t QZ_HQ_CULL = 1;        // certified: may be culled when facing away
-inline constexpr uint8_t QZ_HQ_FROM_QUAD = 2;   // part of a type-4 line (else type 3)
-inline constexpr uint8_t QZ_HQ_EDGE_01 = 4;     // the face's edges 0-1, 1-2, 2-0 that are
-inline constexpr uint8_t QZ_HQ_EDGE_12 = 8;     // edges of its line (for the options that
-inline constexpr uint8_t QZ_HQ_EDGE_20 = 16;    // draw the edges of faces)
+inline constexpr uint8_t QZ_HQ_CULL = 1;       // certified: may be culled when facing away
+inline constexpr uint8_t QZ_HQ_FROM_QUAD = 2;  // part of a type-4 line (else type 3)
+inline constexpr uint8_t QZ_HQ_EDGE_01 = 4;    // the face's edges 0-1, 1-2, 2-0 that are
+inline constexpr uint8_t QZ_HQ_EDGE_12 = 8;    // edges of its line (for the options that
+inline constexpr uint8_t QZ_HQ_EDGE_20 = 16;   // draw the edges of faces)
 
 struct QzHqTriangle {
     uint32_t v[3];  // positions; front faces run counter-clockwise on the screen

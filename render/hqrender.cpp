@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
+#include <thread>
 
+#include "bandwalk.h"
 #include "colours.h"
 #include "rasteriser.h"
 #include "render_math.h"
@@ -39,6 +42,13 @@ inline uint32_t Pack(float r, float g, float b) {
         return static_cast<uint32_t>(v <= 0.0f ? 0.0f : v >= 255.0f ? 255.0f : v + 0.5f);
     };
     return c(r) << 16 | c(g) << 8 | c(b);
+}
+
+// A coordinate as an int within lo..hi (NaN: lo).
+inline int Clamped(float v, int lo, int hi) {
+    if (!(v > static_cast<float>(lo))) return lo;
+    if (v >= static_cast<float>(hi)) return hi;
+    return static_cast<int>(v);
 }
 
 inline bool TopLeft(float dx, float dy) { return dy < 0.0f || (dy == 0.0f && dx > 0.0f); }
@@ -104,17 +114,20 @@ void QzHqRenderer::Walk(const QzPart* part, int32_t colour, const QzMatrix& m, b
     if (part->flags & (PF_PARTS_DIR | PF_PRIM_DIR)) {
         const bool stud = (part->flags & PF_STUD) != 0;
         if (stud && o.lineAsStud) return;
-        const Instance instance{&meshes_.Mesh(*part, true), m, colour, cull, invert, stud};
+        Instance instance{&meshes_.Mesh(*part, true), m, colour, cull, invert, stud, Pass::All};
         for (int t = 1; t <= 5; ++t) statistics_->typeCount[t] += instance.mesh->typeCount[t];
         statistics_->matrixMulCount += instance.mesh->references;
         if (!o.studsLast) {
-            DrawInstance(instance, Pass::All);
+            Add(instance);
         } else if (stud) {
+            instance.pass = Pass::Studs;
             studs_.push_back(instance);
         } else {
-            DrawInstance(instance, Pass::Body);
+            instance.pass = Pass::Body;
+            Add(instance);
             for (const QzHqGroup& g : instance.mesh->groups)
                 if (g.stud) {
+                    instance.pass = Pass::Studs;
                     studs_.push_back(instance);
                     break;
                 }
@@ -125,10 +138,11 @@ void QzHqRenderer::Walk(const QzPart* part, int32_t colour, const QzMatrix& m, b
     const QzHqMesh& own = meshes_.Mesh(*part, false);
     if (!own.groups.empty()) {
         for (int t = 2; t <= 5; ++t) statistics_->typeCount[t] += own.typeCount[t];
-        DrawInstance({&own, m, colour, cull, invert, false}, Pass::All);
+        Add({&own, m, colour, cull, invert, false, Pass::All});
     }
     QzRenderer& r = *state_->renderer;
-    for (const QzLine* line = part->lines; line; line = line->next) {
+    const QzLine* const stop = top ? r.lastTopLine : nullptr;  // a building step's end
+    for (const QzLine* line = part->lines; line; line = line == stop ? nullptr : line->next) {
         if (line->type != 1 || !line->part) continue;
         const QzPart* sub = line->part;
         if ((sub->flags & PF_STUD) && o.lineAsStud) continue;
@@ -147,16 +161,105 @@ void QzHqRenderer::Walk(const QzPart* part, int32_t colour, const QzMatrix& m, b
     }
 }
 
-const QzVector& QzHqRenderer::Position(uint32_t v) {
+void QzHqRenderer::Add(const Instance& instance) {
+    instances_.push_back(instance);
+    // Every point of the mesh is transformed once per instance (and band it reaches).
+    statistics_->transformCount += static_cast<int64_t>(instance.mesh->positions.size());
+}
+
+// ---- A band of sample rows ----
+
+class QzHqRenderer::Band {
+  public:
+    Band(QzHqRenderer& renderer, int top, int bottom)
+        : r_(renderer),
+          look(renderer.look),
+          state_(renderer.state_),
+          width_(renderer.width_),
+          height_(renderer.height_),
+          colour_(renderer.colour_),
+          depth_(renderer.depth_),
+          top_(top),
+          bottom_(bottom) {}
+
+    // Draws everything the walk found into the band's rows and filters them down into
+    // the image's pixel rows they make up.
+    void Run(QzZImage& image);
+    // The pixels written, in the image.
+    QzPixelRect Written() const { return written_; }
+
+  private:
+    using Rgba = QzHqRenderer::Rgba;
+    using Instance = QzHqRenderer::Instance;
+    using Pass = QzHqRenderer::Pass;
+    struct Glass {
+        float x[3], y[3], z[3], shade[3], gloss[3];
+        Rgba colour;
+        float depth;  // for sorting: the farthest corner's
+    };
+
+    void DrawInstance(const Instance& instance, Pass pass);
+    void DrawGroup(const Instance& instance, const QzHqGroup& group);
+    // Transformed position and lit normal of a mesh's vertex, made on first use.
+    const QzVector& Position(uint32_t v);
+    float Light(uint32_t n);
+    bool BoxHidden(const QzHqGroup& group, const QzMatrix& m);
+    void FillTriangle(const QzVector& a, const QzVector& b, const QzVector& c, const float shade[3],
+                      const float gloss[3], const Rgba& colour);
+    void BlendTriangle(const Glass& glass);
+    void DrawSegment(const QzVector& a, const QzVector& b, float pull, uint32_t rgb);
+    void Filter(QzZImage& image);
+    Rgba Resolve(int32_t number) const { return r_.Resolve(number); }
+    int32_t Number(const QzHqColour& colour, int32_t instanceColour) const {
+        return r_.Number(colour, instanceColour);
+    }
+    void Wrote(int x0, int x1, int y0, int y1) {
+        drawn_[0] = std::min(drawn_[0], x0);
+        drawn_[1] = std::max(drawn_[1], x1);
+        drawn_[2] = std::min(drawn_[2], y0);
+        drawn_[3] = std::max(drawn_[3], y1);
+    }
+
+    QzHqRenderer& r_;
+    const QzHqLook& look;
+    QzRenderState* state_;
+    const int width_, height_;
+    std::vector<uint32_t>& colour_;
+    std::vector<float>& depth_;
+    // The band's first and last sample rows.
+    const int top_, bottom_;
+    std::vector<Glass> glass_;
+    // x0, x1, y0, y1 of the samples written.
+    int32_t drawn_[4] = {width_, -1, height_, -1};
+    QzPixelRect written_{};
+
+    // Scratch of the instance being drawn.
+    const Instance* instance_ = nullptr;
+    double normalMatrix_[3][3];
+    bool mirrored_ = false;
+    std::vector<QzVector> positions_;
+    std::vector<uint32_t> positionStamp_;
+    std::vector<float> light_;
+    std::vector<QzVector> unitNormals_;
+    std::vector<uint32_t> lightStamp_;
+    uint32_t stamp_ = 0;
+    // Colours of the instance: its own and a few others.
+    int32_t cachedNumber_[8];
+    Rgba cachedColour_[8];
+    int cached_ = 0;
+    float lineWeight_ = 1;
+    Rgba instanceColour_{};
+};
+
+const QzVector& QzHqRenderer::Band::Position(uint32_t v) {
     if (positionStamp_[v] != stamp_) {
         positionStamp_[v] = stamp_;
         QzTransform(positions_[v], instance_->matrix, instance_->mesh->positions[v]);
-        ++statistics_->transformCount;
     }
     return positions_[v];
 }
 
-float QzHqRenderer::Light(uint32_t n) {
+float QzHqRenderer::Band::Light(uint32_t n) {
     if (lightStamp_[n] != stamp_) {
         lightStamp_[n] = stamp_;
         const QzVector& v = instance_->mesh->normals[n];
@@ -165,19 +268,19 @@ float QzHqRenderer::Light(uint32_t n) {
             normalMatrix_[1][0] * v.x + normalMatrix_[1][1] * v.y + normalMatrix_[1][2] * v.z,
             normalMatrix_[2][0] * v.x + normalMatrix_[2][1] * v.y + normalMatrix_[2][2] * v.z};
         const double len = std::sqrt(t[0] * t[0] + t[1] * t[1] + t[2] * t[2]);
-        light_[n] = len > 0 ? static_cast<float>((t[0] * lightDir_[0] + t[1] * lightDir_[1] +
-                                                  t[2] * lightDir_[2]) /
+        light_[n] = len > 0 ? static_cast<float>((t[0] * r_.lightDir_[0] + t[1] * r_.lightDir_[1] +
+                                                  t[2] * r_.lightDir_[2]) /
                                                  len)
                             : 0.0f;
-        unitNormals_[n] = len > 0 ? QzVector{static_cast<float>(t[0] / len),
-                                             static_cast<float>(t[1] / len),
-                                             static_cast<float>(t[2] / len)}
-                                  : QzVector{0, 0, 0};
+        unitNormals_[n] =
+            len > 0 ? QzVector{static_cast<float>(t[0] / len), static_cast<float>(t[1] / len),
+                               static_cast<float>(t[2] / len)}
+                    : QzVector{0, 0, 0};
     }
     return light_[n];
 }
 
-void QzHqRenderer::DrawInstance(const Instance& instance, Pass pass) {
+void QzHqRenderer::Band::DrawInstance(const Instance& instance, Pass pass) {
     const QzHqMesh& mesh = *instance.mesh;
     instance_ = &instance;
     if (++stamp_ == 0) {
@@ -232,6 +335,9 @@ void QzHqRenderer::DrawInstance(const Instance& instance, Pass pass) {
         }
         // Off the picture altogether: nothing to draw.
         if (x1 < 0 || y1 < 0 || x0 >= width_ || y0 >= height_) return;
+        // Nothing in this band's rows (lines reach a sample beyond the points).
+        if (y1 + 2.0f < static_cast<float>(top_) || y0 - 2.0f > static_cast<float>(bottom_ + 1))
+            return;
         const float pixels = std::hypot(x1 - x0, y1 - y0) / S;
         lineWeight_ = std::clamp(pixels / look.fullLinePixels, look.minimumLineWeight, 1.0f);
     }
@@ -244,7 +350,7 @@ void QzHqRenderer::DrawInstance(const Instance& instance, Pass pass) {
     }
 }
 
-bool QzHqRenderer::BoxHidden(const QzHqGroup& group, const QzMatrix& m) {
+bool QzHqRenderer::Band::BoxHidden(const QzHqGroup& group, const QzMatrix& m) {
     float x0 = 1e30f, x1 = -1e30f, y0 = 1e30f, y1 = -1e30f, z0 = 1e30f;
     for (int i = 0; i < 8; ++i) {
         QzVector p;
@@ -255,18 +361,25 @@ bool QzHqRenderer::BoxHidden(const QzHqGroup& group, const QzMatrix& m) {
         y1 = std::max(y1, p.y);
         z0 = std::min(z0, p.z);
     }
-    if (!(x1 >= 0 && y1 >= 0 && x0 < width_ && y0 < height_)) return true;
-    const int c0 = std::max(0, static_cast<int>(x0)), c1 = std::min(width_ - 1, static_cast<int>(x1));
-    const int r0 = std::max(0, static_cast<int>(y0)), r1 = std::min(height_ - 1, static_cast<int>(y1));
+    // Every sample the group could write: its box's rectangle and a sample around it
+    // (lines), no nearer than its nearest corner less the pull of lines. Where every
+    // depth of the band is nearer still, drawing it would change nothing: the test of
+    // the band's own rows decides as well as a test of the whole picture would.
+    if (!(x1 >= -1.0f && y1 >= -1.0f && x0 < width_ + 1.0f && y0 < height_ + 1.0f)) return true;
+    const float near = z0 - 0.5f - std::fabs(z0) * 1.0e-5f;
+    const int c0 = std::max(0, static_cast<int>(std::floor(x0)) - 1);
+    const int c1 = std::min(width_ - 1, static_cast<int>(std::floor(x1)) + 1);
+    const int r0 = std::max(top_, static_cast<int>(std::floor(y0)) - 1);
+    const int r1 = std::min(bottom_, static_cast<int>(std::floor(y1)) + 1);
     for (int y = r0; y <= r1; ++y) {
         const float* d = depth_.data() + static_cast<size_t>(y) * width_;
         for (int x = c0; x <= c1; ++x)
-            if (d[x] >= z0) return false;
+            if (!(d[x] < near)) return false;
     }
     return true;
 }
 
-void QzHqRenderer::DrawGroup(const Instance& instance, const QzHqGroup& group) {
+void QzHqRenderer::Band::DrawGroup(const Instance& instance, const QzHqGroup& group) {
     const QzHqMesh& mesh = *instance.mesh;
     const QzRenderOptions& o = state_->options;
     auto colourOf = [&](const QzHqColour& c) -> const Rgba& {
@@ -312,9 +425,10 @@ void QzHqRenderer::DrawGroup(const Instance& instance, const QzHqGroup& group) {
                 QzVector nn = unitNormals_[tri.n[i]];
                 if (behind) nn = {-nn.x, -nn.y, -nn.z};
                 const QzVector& q = *corner[i];
-                const float v[3] = {(q.x / S - viewOrigin_[0]) / viewScale_,
-                                    (q.y / S - viewOrigin_[1]) / viewScale_, q.z / viewScale_};
-                const float k = look.relative ? radius_ : 1.0f;
+                const float v[3] = {(q.x / S - r_.viewOrigin_[0]) / r_.viewScale_,
+                                    (q.y / S - r_.viewOrigin_[1]) / r_.viewScale_,
+                                    q.z / r_.viewScale_};
+                const float k = look.relative ? r_.radius_ : 1.0f;
                 float l[3] = {look.lightPosition[0] * k - v[0], look.lightPosition[1] * k - v[1],
                               look.lightPosition[2] * k - v[2]};
                 const float ll = std::sqrt(l[0] * l[0] + l[1] * l[1] + l[2] * l[2]);
@@ -384,8 +498,9 @@ void QzHqRenderer::DrawGroup(const Instance& instance, const QzHqGroup& group) {
 
 // ---- Samples ----
 
-void QzHqRenderer::FillTriangle(const QzVector& a, const QzVector& b0, const QzVector& c0,
-                                const float shade[3], const float gloss[3], const Rgba& colour) {
+void QzHqRenderer::Band::FillTriangle(const QzVector& a, const QzVector& b0, const QzVector& c0,
+                                      const float shade[3], const float gloss[3],
+                                      const Rgba& colour) {
     const QzVector* b = &b0;
     const QzVector* c = &c0;
     const float ia = shade[0];
@@ -403,10 +518,11 @@ void QzHqRenderer::FillTriangle(const QzVector& a, const QzVector& b0, const QzV
     const float minX = std::min({a.x, b->x, c->x}), maxX = std::max({a.x, b->x, c->x});
     const float minY = std::min({a.y, b->y, c->y}), maxY = std::max({a.y, b->y, c->y});
     if (!(maxX >= 0.5f && maxY >= 0.5f && minX < width_ + 0.5f && minY < height_ + 0.5f)) return;
-    const int x0 = std::max(0, static_cast<int>(std::ceil(minX - 0.5f)));
-    const int x1 = std::min(width_ - 1, static_cast<int>(std::floor(maxX - 0.5f)));
-    const int y0 = std::max(0, static_cast<int>(std::ceil(minY - 0.5f)));
-    const int y1 = std::min(height_ - 1, static_cast<int>(std::floor(maxY - 0.5f)));
+    const int x0 = Clamped(std::ceil(minX - 0.5f), 0, width_);
+    const int x1 = Clamped(std::floor(maxX - 0.5f), -1, width_ - 1);
+    // The band's rows of the triangle.
+    const int y0 = Clamped(std::ceil(minY - 0.5f), top_, bottom_ + 1);
+    const int y1 = Clamped(std::floor(maxY - 0.5f), top_ - 1, bottom_);
     if (x0 > x1 || y0 > y1) return;
     // Edge functions, positive inside: e0 of b-c, e1 of c-a, e2 of a-b.
     const float e0dx = -(c->y - b->y), e0dy = c->x - b->x;
@@ -415,30 +531,30 @@ void QzHqRenderer::FillTriangle(const QzVector& a, const QzVector& b0, const QzV
     const bool t0 = TopLeft(c->x - b->x, c->y - b->y);
     const bool t1 = TopLeft(a.x - c->x, a.y - c->y);
     const bool t2 = TopLeft(b->x - a.x, b->y - a.y);
-    const float px = x0 + 0.5f, py = y0 + 0.5f;
-    float r0 = (c->x - b->x) * (py - b->y) - (c->y - b->y) * (px - b->x);
-    float r1 = (a.x - c->x) * (py - c->y) - (a.y - c->y) * (px - c->x);
-    float r2 = (b->x - a.x) * (py - a.y) - (b->y - a.y) * (px - a.x);
+    const float px = x0 + 0.5f;
     // Depth and shade as planes over the samples.
     const float inv = 1.0f / area;
     const float dzdx = (e0dx * a.z + e1dx * b->z + e2dx * c->z) * inv;
-    const float dzdy = (e0dy * a.z + e1dy * b->z + e2dy * c->z) * inv;
+    const float dzdy = (e0dy * a.z + e1dy * b->z + e2dy * c->z) * inv;  // for the offset
     const float dsdx = (e0dx * ia + e1dx * ib + e2dx * ic) * inv;
-    const float dsdy = (e0dy * ia + e1dy * ib + e2dy * ic) * inv;
     const bool glossy = ga > 0 || gb > 0 || gc > 0;
     const float dgdx = (e0dx * ga + e1dx * gb + e2dx * gc) * inv;
-    const float dgdy = (e0dy * ga + e1dy * gb + e2dy * gc) * inv;
     // Pushed back by the depth it gains over a sample, as the normal drawing pushes
     // faces back behind the lines on them.
-    const float offset = std::min(std::max(std::fabs(dzdx), std::fabs(dzdy)), offsetLimit_);
-    float zr = (r0 * a.z + r1 * b->z + r2 * c->z) * inv + offset;
-    float sr = (r0 * ia + r1 * ib + r2 * ic) * inv;
-    float gr = (r0 * ga + r1 * gb + r2 * gc) * inv;
+    const float offset = std::min(std::max(std::fabs(dzdx), std::fabs(dzdy)), r_.offsetLimit_);
     const float cr = colour.r, cg = colour.g, cb = colour.b;
     bool wrote = false;
     int wx0 = x1, wx1 = x0;
     for (int y = y0; y <= y1; ++y) {
-        float w0 = r0, w1 = r1, w2 = r2, z = zr, s = sr, g = gr;
+        // Each row from the corners (not stepped from the row above): a band starting
+        // at any row gets the same values.
+        const float py = y + 0.5f;
+        float w0 = (c->x - b->x) * (py - b->y) - (c->y - b->y) * (px - b->x);
+        float w1 = (a.x - c->x) * (py - c->y) - (a.y - c->y) * (px - c->x);
+        float w2 = (b->x - a.x) * (py - a.y) - (b->y - a.y) * (px - a.x);
+        float z = (w0 * a.z + w1 * b->z + w2 * c->z) * inv + offset;
+        float s = (w0 * ia + w1 * ib + w2 * ic) * inv;
+        float g = (w0 * ga + w1 * gb + w2 * gc) * inv;
         float* d = depth_.data() + static_cast<size_t>(y) * width_;
         uint32_t* col = colour_.data() + static_cast<size_t>(y) * width_;
         for (int x = x0; x <= x1; ++x) {
@@ -462,22 +578,11 @@ void QzHqRenderer::FillTriangle(const QzVector& a, const QzVector& b0, const QzV
             s += dsdx;
             g += dgdx;
         }
-        r0 += e0dy;
-        r1 += e1dy;
-        r2 += e2dy;
-        zr += dzdy;
-        sr += dsdy;
-        gr += dgdy;
     }
-    if (wrote) {
-        drawn_[0] = std::min(drawn_[0], wx0);
-        drawn_[1] = std::max(drawn_[1], wx1);
-        drawn_[2] = std::min(drawn_[2], y0);
-        drawn_[3] = std::max(drawn_[3], y1);
-    }
+    if (wrote) Wrote(wx0, wx1, y0, y1);
 }
 
-void QzHqRenderer::BlendTriangle(const Glass& g) {
+void QzHqRenderer::Band::BlendTriangle(const Glass& g) {
     int ia = 0, ib = 1, ic = 2;
     float area = (g.x[1] - g.x[0]) * (g.y[2] - g.y[0]) - (g.y[1] - g.y[0]) * (g.x[2] - g.x[0]);
     if (!(area != 0.0f) || !std::isfinite(area)) return;
@@ -489,10 +594,10 @@ void QzHqRenderer::BlendTriangle(const Glass& g) {
     const float minX = std::min({ax, bx, cx}), maxX = std::max({ax, bx, cx});
     const float minY = std::min({ay, by, cy}), maxY = std::max({ay, by, cy});
     if (!(maxX >= 0.5f && maxY >= 0.5f && minX < width_ + 0.5f && minY < height_ + 0.5f)) return;
-    const int x0 = std::max(0, static_cast<int>(std::ceil(minX - 0.5f)));
-    const int x1 = std::min(width_ - 1, static_cast<int>(std::floor(maxX - 0.5f)));
-    const int y0 = std::max(0, static_cast<int>(std::ceil(minY - 0.5f)));
-    const int y1 = std::min(height_ - 1, static_cast<int>(std::floor(maxY - 0.5f)));
+    const int x0 = Clamped(std::ceil(minX - 0.5f), 0, width_);
+    const int x1 = Clamped(std::floor(maxX - 0.5f), -1, width_ - 1);
+    const int y0 = Clamped(std::ceil(minY - 0.5f), top_, bottom_ + 1);
+    const int y1 = Clamped(std::floor(maxY - 0.5f), top_ - 1, bottom_);
     if (x0 > x1 || y0 > y1) return;
     const bool t0 = TopLeft(cx - bx, cy - by), t1 = TopLeft(ax - cx, ay - cy),
                t2 = TopLeft(bx - ax, by - ay);
@@ -514,23 +619,21 @@ void QzHqRenderer::BlendTriangle(const Glass& g) {
             const float z = (w0 * g.z[ia] + w1 * g.z[ib] + w2 * g.z[ic]) * inv;
             if (!(z < d[x])) continue;
             const float s = (w0 * g.shade[ia] + w1 * g.shade[ib] + w2 * g.shade[ic]) * inv;
-            const float white = 255.0f * (w0 * g.gloss[ia] + w1 * g.gloss[ib] + w2 * g.gloss[ic]) * inv;
+            const float white =
+                255.0f * (w0 * g.gloss[ia] + w1 * g.gloss[ib] + w2 * g.gloss[ic]) * inv;
             const uint32_t old = col[x];
-            col[x] = Pack((g.colour.r * s + white) * alpha + static_cast<float>(old >> 16 & 0xFF) * keep,
-                          (g.colour.g * s + white) * alpha + static_cast<float>(old >> 8 & 0xFF) * keep,
-                          (g.colour.b * s + white) * alpha + static_cast<float>(old & 0xFF) * keep);
+            col[x] =
+                Pack((g.colour.r * s + white) * alpha + static_cast<float>(old >> 16 & 0xFF) * keep,
+                     (g.colour.g * s + white) * alpha + static_cast<float>(old >> 8 & 0xFF) * keep,
+                     (g.colour.b * s + white) * alpha + static_cast<float>(old & 0xFF) * keep);
             wrote = true;
         }
     }
-    if (wrote) {
-        drawn_[0] = std::min(drawn_[0], x0);
-        drawn_[1] = std::max(drawn_[1], x1);
-        drawn_[2] = std::min(drawn_[2], y0);
-        drawn_[3] = std::max(drawn_[3], y1);
-    }
+    if (wrote) Wrote(x0, x1, y0, y1);
 }
 
-void QzHqRenderer::DrawSegment(const QzVector& a, const QzVector& b, float pull, uint32_t rgb) {
+void QzHqRenderer::Band::DrawSegment(const QzVector& a, const QzVector& b, float pull,
+                                     uint32_t rgb) {
     if (look.lineSamples == 0) return;
     const float dx = b.x - a.x, dy = b.y - a.y;
     if (!std::isfinite(dx) || !std::isfinite(dy)) return;
@@ -539,112 +642,66 @@ void QzHqRenderer::DrawSegment(const QzVector& a, const QzVector& b, float pull,
     // spans; the minor coordinate and the depth at each.
     const float s0 = xMajor ? a.x : a.y, s1 = xMajor ? b.x : b.y;
     const float lo = std::min(s0, s1), hi = std::max(s0, s1);
-    const int majorLimit = xMajor ? width_ : height_;
-    const int minorLimit = xMajor ? height_ : width_;
-    int k0 = static_cast<int>(std::ceil(std::max(lo, -1.0f) - 0.5f));
-    int k1 = static_cast<int>(std::floor(std::min(hi, static_cast<float>(majorLimit) + 1.0f) - 0.5f));
-    k0 = std::max(k0, 0);
-    k1 = std::min(k1, majorLimit - 1);
+    // The band's rows: along the major axis when it runs down, else of the minor one.
+    const int majorFirst = xMajor ? 0 : top_, majorLast = xMajor ? width_ - 1 : bottom_;
+    const int minorFirst = xMajor ? top_ : 0, minorLast = xMajor ? bottom_ : width_ - 1;
+    const int k0 = Clamped(std::ceil(lo - 0.5f), majorFirst, majorLast + 1);
+    const int k1 = Clamped(std::floor(hi - 0.5f), majorFirst - 1, majorLast);
     const float span = s1 - s0;
     if (span == 0.0f) return;
     const float m0 = xMajor ? a.y : a.x, m1 = xMajor ? b.y : b.x;
-    bool wrote = false;
     for (int k = k0; k <= k1; ++k) {
         const float t = (k + 0.5f - s0) / span;
         const float minor = m0 + t * (m1 - m0);
         const float z = a.z + t * (b.z - a.z) - pull;
-        int rows[2] = {static_cast<int>(std::floor(minor)), -1};
+        const float below = std::floor(minor);
+        if (!(below >= static_cast<float>(minorFirst - 1) &&
+              below <= static_cast<float>(minorLast + 1)))
+            continue;
+        int rows[2] = {static_cast<int>(below), minorFirst - 1};
         if (look.lineSamples > 1) {
-            const float frac = minor - rows[0];
+            const float frac = minor - below;
             rows[1] = frac < 0.5f ? rows[0] - 1 : rows[0] + 1;
         }
         for (int r : rows) {
-            if (r < 0 || r >= minorLimit) continue;
-            const size_t i = xMajor ? static_cast<size_t>(r) * width_ + k
-                                    : static_cast<size_t>(k) * width_ + r;
+            if (r < minorFirst || r > minorLast) continue;
+            const size_t i =
+                xMajor ? static_cast<size_t>(r) * width_ + k : static_cast<size_t>(k) * width_ + r;
             if (!(z <= depth_[i])) continue;
             depth_[i] = z;
             colour_[i] = rgb;
-            wrote = true;
             const int x = xMajor ? k : r, y = xMajor ? r : k;
-            drawn_[0] = std::min(drawn_[0], x);
-            drawn_[1] = std::max(drawn_[1], x);
-            drawn_[2] = std::min(drawn_[2], y);
-            drawn_[3] = std::max(drawn_[3], y);
+            Wrote(x, x, y, y);
         }
     }
-    (void)wrote;
 }
 
 // ---- The drawing ----
 
-void QzHqRenderer::Draw(QzRenderState& state, const QzModel& model, const QzMatrix& screen,
-                        QzDrawStatistics& statistics) {
-    state_ = &state;
-    statistics_ = &statistics;
-    QzRenderer& r = *state.renderer;
-    QzZImage& image = r.image;
-    if (!image.pixels || !image.depth || !model.Loaded()) return;
-    width_ = image.width * S;
-    height_ = image.height * S;
-    const size_t count = static_cast<size_t>(width_) * height_;
-    colour_.resize(count);
-    depth_.assign(count, QZ_FAR_DEPTH);
+void QzHqRenderer::Band::Run(QzZImage& image) {
     // Every sample starts as the pixel it lies in (the cleared background).
-    for (int y = 0; y < height_; ++y) {
+    for (int y = top_; y <= bottom_; ++y) {
         const uint8_t* src = image.pixels + static_cast<size_t>(y / S) * image.width * 3;
         uint32_t* dst = colour_.data() + static_cast<size_t>(y) * width_;
+        float* d = depth_.data() + static_cast<size_t>(y) * width_;
         for (int x = 0; x < width_; ++x) {
             const uint8_t* p = src + (x / S) * 3;
             dst[x] = static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[1]) << 8 | p[0];
+            d[x] = QZ_FAR_DEPTH;
         }
     }
-    drawn_[0] = width_;
-    drawn_[1] = -1;
-    drawn_[2] = height_;
-    drawn_[3] = -1;
-    // Model to samples: x and y scaled, depth as in the normal drawing.
-    QzMatrix m = screen;
-    for (int j = 0; j < 4; ++j) {
-        m.m[0][j] *= S;
-        m.m[1][j] *= S;
-    }
-    const double unit = std::sqrt(static_cast<double>(screen.m[2][0]) * screen.m[2][0] +
-                                  static_cast<double>(screen.m[2][1]) * screen.m[2][1] +
-                                  static_cast<double>(screen.m[2][2]) * screen.m[2][2]);
-    offsetLimit_ = std::isfinite(unit) ? static_cast<float>(QzRenderer::kFaceOffsetUnits * unit)
-                                       : 1.0e30f;
-    const double ll = std::sqrt(look.light[0] * look.light[0] + look.light[1] * look.light[1] +
-                                look.light[2] * look.light[2]);
-    for (int i = 0; i < 3; ++i) lightDir_[i] = static_cast<float>(look.light[i] / ll);
-
-    viewScale_ = static_cast<float>(state.zoom * 0.01);
-    {
-        const QzBox& box = model.Main().box;
-        const double dx = box.max.x - static_cast<double>(box.min.x);
-        const double dy = box.max.y - static_cast<double>(box.min.y);
-        const double dz = box.max.z - static_cast<double>(box.min.z);
-        radius_ = static_cast<float>(std::sqrt(dx * dx + dy * dy + dz * dz) / 2.0);
-        if (!(radius_ > 0)) radius_ = 1;
-    }
-    viewOrigin_[0] = static_cast<float>(image.width / 2) + state.shiftX;
-    viewOrigin_[1] = static_cast<float>((2 * image.height) / 3) + state.shiftY;
-    meshes_.BeginDrawing();
-    studs_.clear();
-    glass_.clear();
-    Walk(&model.Main(), 7, m, state.options.bfc, false, true);
+    for (const Instance& instance : r_.instances_) DrawInstance(instance, instance.pass);
     // Studs last, each only when something of its box could still show.
-    for (const Instance& instance : studs_) DrawInstance(instance, Pass::Studs);
+    for (const Instance& instance : r_.studs_) DrawInstance(instance, Pass::Studs);
     // Glass over everything opaque, the farthest first, so that layers add up.
     std::stable_sort(glass_.begin(), glass_.end(),
                      [](const Glass& a, const Glass& b) { return a.depth > b.depth; });
     for (const Glass& g : glass_) BlendTriangle(g);
-    meshes_.Prune();
-    Resolve(image);
-    r.Flush();
+    Filter(image);
 }
 
-void QzHqRenderer::Resolve(QzZImage& image) {
+void QzHqRenderer::Band::Filter(QzZImage& image) {
+    written_ = QzEmptyRect(image.width, image.height);
     if (drawn_[1] < drawn_[0]) return;
     const int px0 = drawn_[0] / S, px1 = drawn_[1] / S;
     const int py0 = drawn_[2] / S, py1 = drawn_[3] / S;
@@ -670,9 +727,88 @@ void QzHqRenderer::Resolve(QzZImage& image) {
             image.depth[static_cast<size_t>(y) * image.width + x] = z;
         }
     }
-    const QzPixelRect rect{px0, px1, py0, py1};
-    QzRectGrow(image.dirtyRect, rect);
-    QzRectGrow(image.drawnRect, rect);
+    written_ = QzPixelRect{px0, px1, py0, py1};
+}
+
+void QzHqRenderer::Draw(QzRenderState& state, const QzModel& model, const QzMatrix& screen,
+                        QzDrawStatistics& statistics) {
+    state_ = &state;
+    statistics_ = &statistics;
+    QzRenderer& r = *state.renderer;
+    QzZImage& image = r.image;
+    if (!image.pixels || !image.depth || !model.Loaded()) return;
+    width_ = image.width * S;
+    height_ = image.height * S;
+    const size_t count = static_cast<size_t>(width_) * height_;
+    colour_.resize(count);
+    depth_.resize(count);
+    // Model to samples: x and y scaled, depth as in the normal drawing.
+    QzMatrix m = screen;
+    for (int j = 0; j < 4; ++j) {
+        m.m[0][j] *= S;
+        m.m[1][j] *= S;
+    }
+    const double unit = std::sqrt(static_cast<double>(screen.m[2][0]) * screen.m[2][0] +
+                                  static_cast<double>(screen.m[2][1]) * screen.m[2][1] +
+                                  static_cast<double>(screen.m[2][2]) * screen.m[2][2]);
+    offsetLimit_ =
+        std::isfinite(unit) ? static_cast<float>(QzRenderer::kFaceOffsetUnits * unit) : 1.0e30f;
+    const double ll = std::sqrt(look.light[0] * look.light[0] + look.light[1] * look.light[1] +
+                                look.light[2] * look.light[2]);
+    for (int i = 0; i < 3; ++i) lightDir_[i] = static_cast<float>(look.light[i] / ll);
+
+    viewScale_ = static_cast<float>(state.zoom * 0.01);
+    {
+        const QzBox& box = model.Main().box;
+        const double dx = box.max.x - static_cast<double>(box.min.x);
+        const double dy = box.max.y - static_cast<double>(box.min.y);
+        const double dz = box.max.z - static_cast<double>(box.min.z);
+        radius_ = static_cast<float>(std::sqrt(dx * dx + dy * dy + dz * dz) / 2.0);
+        if (!(radius_ > 0)) radius_ = 1;
+    }
+    viewOrigin_[0] = static_cast<float>(image.width / 2) + state.shiftX;
+    viewOrigin_[1] = static_cast<float>((2 * image.height) / 3) + state.shiftY;
+    meshes_.BeginDrawing();
+    instances_.clear();
+    studs_.clear();
+    Walk(&model.Main(), 7, m, state.options.bfc, false, true);
+
+    // Bands of whole pixel rows, splitting the rows the model covers evenly.
+    const int threads = std::clamp(state.threads > 0 ? state.threads : QzDefaultDrawThreads(), 1,
+                                   std::max(1, image.height / 16));
+    float top = 1e30f, bottom = -1e30f;
+    for (int i = 0; i < 8; ++i) {
+        QzVector p;
+        QzTransform(p, m, QzBoxCorner(model.Main().box, i));
+        top = std::min(top, p.y);
+        bottom = std::max(bottom, p.y);
+    }
+    const int first = Clamped(top / S, 0, image.height - 1);
+    const int last = Clamped(bottom / S, first, image.height - 1);
+    std::vector<int> rows(static_cast<size_t>(threads) + 1, 0);
+    for (int b = 1; b < threads; ++b)
+        rows[static_cast<size_t>(b)] = std::max(rows[static_cast<size_t>(b - 1)] + 1,
+                                                first + (last + 1 - first) * b / threads);
+    rows[static_cast<size_t>(threads)] = image.height;
+    std::vector<std::unique_ptr<Band>> bands;
+    for (int b = 0; b < threads; ++b) {
+        const int y0 = std::min(rows[static_cast<size_t>(b)], image.height);
+        const int y1 = std::min(rows[static_cast<size_t>(b + 1)], image.height);
+        if (y0 < y1) bands.push_back(std::make_unique<Band>(*this, y0 * S, y1 * S - 1));
+    }
+    std::vector<std::thread> workers;
+    for (size_t b = 1; b < bands.size(); ++b)
+        workers.emplace_back([&image, band = bands[b].get()] { band->Run(image); });
+    bands[0]->Run(image);
+    for (std::thread& worker : workers) worker.join();
+    for (const auto& band : bands) {
+        const QzPixelRect rect = band->Written();
+        if (rect.x1 < rect.x0) continue;
+        QzRectGrow(image.dirtyRect, rect);
+        QzRectGrow(image.drawnRect, rect);
+    }
+    meshes_.Prune();
+    r.Flush();
 }
 
 void QzDrawHighQuality(QzRenderState& state, const QzModel& model, const QzMatrix& screen) {

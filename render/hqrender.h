@@ -48,7 +48,9 @@ class QzHqRenderer {
     static constexpr int kSamples = 2;
 
     // Draws the model into the state's image (cleared by the caller) with the
-    // model-to-screen matrix, counting its work into statistics, and shows it.
+    // model-to-screen matrix, counting its work into statistics, and shows it. The
+    // samples are split into bands of rows, one thread each (the state's thread count,
+    // else the machine's); the picture is the same for any number of threads.
     void Draw(QzRenderState& state, const QzModel& model, const QzMatrix& screen,
               QzDrawStatistics& statistics);
 
@@ -58,6 +60,9 @@ class QzHqRenderer {
     struct Rgba {
         float r, g, b, a;  // 0..255, alpha 0..1
     };
+    // What of an instance a pass draws: everything, all but its studs, or its studs
+    // whose boxes are not hidden.
+    enum class Pass : uint8_t { All, Body, Studs };
     struct Instance {
         const QzHqMesh* mesh;
         QzMatrix matrix;  // part to samples
@@ -65,68 +70,35 @@ class QzHqRenderer {
         bool cull;
         bool invert;
         bool stud;  // a stud file drawn on its own: all of it is a stud
+        Pass pass;
     };
-    // What of an instance a pass draws: everything, all but its studs, or its studs
-    // whose boxes are not hidden.
-    enum class Pass { All, Body, Studs };
-    struct Glass {
-        float x[3], y[3], z[3], shade[3], gloss[3];
-        Rgba colour;
-        float depth;  // for sorting: the farthest corner's
-    };
+    // The drawing of one band of sample rows (hqrender.cpp).
+    class Band;
 
     void Walk(const QzPart* part, int32_t colour, const QzMatrix& m, bool cull, bool invert,
               bool top);
-    void DrawInstance(const Instance& instance, Pass pass);
-    void DrawGroup(const Instance& instance, const QzHqGroup& group);
-    // Transformed position and lit normal of a mesh's vertex, made on first use.
-    const QzVector& Position(uint32_t v);
-    float Light(uint32_t n);
-    bool BoxHidden(const QzHqGroup& group, const QzMatrix& m);
-
-    void FillTriangle(const QzVector& a, const QzVector& b, const QzVector& c, const float shade[3],
-                      const float gloss[3], const Rgba& colour);
-    void BlendTriangle(const Glass& glass);
-    void DrawSegment(const QzVector& a, const QzVector& b, float pull, uint32_t rgb);
+    void Add(const Instance& instance);
     Rgba Resolve(int32_t number) const;
     int32_t Number(const QzHqColour& colour, int32_t instanceColour) const;
-    void Resolve(QzZImage& image);
 
     // The drawing's state.
     QzRenderState* state_ = nullptr;
     QzHqMeshCache meshes_;
     QzDrawStatistics* statistics_ = nullptr;
+    // What the walk found to draw, in order; the studs after everything else.
+    std::vector<Instance> instances_;
     std::vector<Instance> studs_;
-    std::vector<Glass> glass_;
     float offsetLimit_ = 0;
     float lightDir_[3] = {0, 0, 1};
+    // Samples to view space: (sample / S - origin) / scale.
+    float viewOrigin_[2] = {0, 0};
+    float viewScale_ = 1;
+    float radius_ = 1;
 
     // The samples: colour (0xRRGGBB) and depth, width_ x height_.
     int width_ = 0, height_ = 0;
     std::vector<uint32_t> colour_;
     std::vector<float> depth_;
-    int32_t drawn_[4];  // x0, x1, y0, y1 of the samples written
-
-    // Scratch of the instance being drawn.
-    const Instance* instance_ = nullptr;
-    double normalMatrix_[3][3];
-    bool mirrored_ = false;
-    std::vector<QzVector> positions_;
-    std::vector<uint32_t> positionStamp_;
-    std::vector<float> light_;
-    std::vector<QzVector> unitNormals_;
-    // Samples to view space: (sample / S - origin) / scale.
-    float viewOrigin_[2] = {0, 0};
-    float viewScale_ = 1;
-    float radius_ = 1;
-    std::vector<uint32_t> lightStamp_;
-    uint32_t stamp_ = 0;
-    // Colours of the instance: its own and a few others.
-    int32_t cachedNumber_[8];
-    Rgba cachedColour_[8];
-    int cached_ = 0;
-    float lineWeight_ = 1;
-    Rgba instanceColour_{};
 };
 
 // The high-quality drawing of the state (its renderer, made on first use and kept in

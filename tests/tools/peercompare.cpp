@@ -88,8 +88,7 @@ bool ComparePictures(const Picture& ours, const Picture& theirs, const PeerOptio
     const int k = std::max(1, static_cast<int>(std::ceil(1.0 / s)) + 1);
     const int w = ours.width, h = ours.height;
     // Theirs scaled and flattened, premultiplied while sampling.
-    std::vector<float> tr(static_cast<size_t>(w) * h), tg(tr.size()), tb(tr.size()),
-        ta(tr.size());
+    std::vector<float> tr(static_cast<size_t>(w) * h), tg(tr.size()), tb(tr.size()), ta(tr.size());
     auto fetch = [&](int x, int y, double f[4]) {
         if (x < 0 || y < 0 || x >= theirs.width || y >= theirs.height) {
             f[0] = f[1] = f[2] = f[3] = 0;
@@ -111,7 +110,8 @@ bool ComparePictures(const Picture& ours, const Picture& theirs, const PeerOptio
                     const double px = x + (i + 0.5) / k, py = y + (j + 0.5) / k;
                     const double u = b.x0 + (px - a.x0) / s - 0.5;
                     const double v = b.y0 + (py - a.y0) / s - 0.5;
-                    const int u0 = static_cast<int>(std::floor(u)), v0 = static_cast<int>(std::floor(v));
+                    const int u0 = static_cast<int>(std::floor(u)),
+                              v0 = static_cast<int>(std::floor(v));
                     const double fu = u - u0, fv = v - v0;
                     double c00[4], c10[4], c01[4], c11[4];
                     fetch(u0, v0, c00);
@@ -135,9 +135,12 @@ bool ComparePictures(const Picture& ours, const Picture& theirs, const PeerOptio
         aligned->height = h;
         aligned->rgba.resize(static_cast<size_t>(w) * h * 4);
         for (size_t n = 0; n < tr.size(); ++n) {
-            aligned->rgba[n * 4 + 0] = static_cast<uint8_t>(std::lround(std::clamp(tr[n], 0.f, 255.f)));
-            aligned->rgba[n * 4 + 1] = static_cast<uint8_t>(std::lround(std::clamp(tg[n], 0.f, 255.f)));
-            aligned->rgba[n * 4 + 2] = static_cast<uint8_t>(std::lround(std::clamp(tb[n], 0.f, 255.f)));
+            aligned->rgba[n * 4 + 0] =
+                static_cast<uint8_t>(std::lround(std::clamp(tr[n], 0.f, 255.f)));
+            aligned->rgba[n * 4 + 1] =
+                static_cast<uint8_t>(std::lround(std::clamp(tg[n], 0.f, 255.f)));
+            aligned->rgba[n * 4 + 2] =
+                static_cast<uint8_t>(std::lround(std::clamp(tb[n], 0.f, 255.f)));
             aligned->rgba[n * 4 + 3] = 255;
         }
     }

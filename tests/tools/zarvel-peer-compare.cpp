@@ -22,7 +22,8 @@ int main(int argc, char** argv) {
         i += 2;
     }
     if (argc - i != 2) {
-        std::fprintf(stderr, "usage: zarvel-peer-compare [--aligned OUT.png] OURS.png THEIRS.png\n");
+        std::fprintf(stderr,
+                     "usage: zarvel-peer-compare [--aligned OUT.png] OURS.png THEIRS.png\n");
         return 2;
     }
     pictures::Picture ours, theirs, aligned;
@@ -42,8 +43,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "zarvel-peer-compare: %s: %s\n", alignedPath.c_str(), error.c_str());
         return 1;
     }
-    std::printf("scale %.4f %.4f pixels %ld dE %.2f dL %+.2f dark %.1f %.1f checker %ld\n", r.scaleX,
-                r.scaleY, r.pixels, r.deltaE, r.lightness, r.darkOurs, r.darkTheirs,
+    std::printf("scale %.4f %.4f pixels %ld dE %.2f dL %+.2f dark %.1f %.1f checker %ld\n",
+                r.scaleX, r.scaleY, r.pixels, r.deltaE, r.lightness, r.darkOurs, r.darkTheirs,
                 r.checkerboard);
     return 0;
 }
