@@ -120,6 +120,9 @@ bool CQzApp::InitInstance() {
     bool schemeKnown = false;
     const int scheme = settings_.value(Key(kViewSettings, "ColorScheme"), 0).toInt(&schemeKnown);
     view_ = new CQzView(document_, schemeKnown ? scheme : 0, args_);
+    // The drawing mode the user chose last; the normal drawing at first start.
+    view_->State().options.highQuality =
+        settings_.value(Key(kViewSettings, "HighQuality"), false).toBool();
     document_->SetPalette(&view_->State().palette);
     frame_ = new CMainFrame(*this, *fileTypes_, document_, view_, QzFrameSizeSwitch(args_));
     connect(frame_, &CMainFrame::RecentFileChosen, this, &CQzApp::OnOpenRecentFile);
@@ -226,6 +229,10 @@ void CQzApp::SaveRecentFileList() {
             settings_.remove(key);
     }
     if (frame_) frame_->SetRecentFiles(app::PathTexts(recent_));
+}
+
+void CQzApp::RememberHighQuality(bool on) {
+    settings_.setValue(Key(kViewSettings, "HighQuality"), on);
 }
 
 bool CQzApp::OnSetLDrawDir() {

@@ -74,6 +74,7 @@ class CQzApp : public QObject, public QzCommandTarget {
     void OpenZarvelPage() override;
     void OpenTolpixPage() override;
     void ShowAbout() override { OnAppAbout(); }
+    void RememberHighQuality(bool on) override;
     QzCmd PollMode() const override;
     bool CachesSubfiles() const override;
     bool AutoZoom() const override;

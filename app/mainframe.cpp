@@ -170,8 +170,8 @@ QMenu* CMainFrame::BuildViewMenu() {
     add({QzCmd::ViewToolbar, QzCmd::ViewStatusBar});
     add({QzCmd::TreeView, QzCmd::PartsList, QzCmd::Zoom});
     add({QzCmd::FirstStep, QzCmd::PreviousStep, QzCmd::NextStep, QzCmd::LastStep});
-    add({QzCmd::Bfc, QzCmd::Shading, QzCmd::Seams, QzCmd::StudsLast, QzCmd::RefreshEachPart,
-         QzCmd::LineAsStud, QzCmd::VertexLists});
+    add({QzCmd::Bfc, QzCmd::Shading, QzCmd::HighQuality, QzCmd::Seams, QzCmd::StudsLast,
+         QzCmd::RefreshEachPart, QzCmd::LineAsStud, QzCmd::VertexLists});
     add({QzCmd::ShowType2, QzCmd::ShowType3, QzCmd::ShowType4, QzCmd::ShowType5, QzCmd::EdgesType3,
          QzCmd::EdgesType4, QzCmd::ShowAllType5, QzCmd::Colour24Black});
     add({QzCmd::ShowModelBox, QzCmd::ShowAxes});
@@ -237,7 +237,7 @@ void CMainFrame::BuildToolBar() {
     group({QzCmd::NormalColours, QzCmd::RandomColours});
     group({QzCmd::AllTransparent});
     group({QzCmd::DitherTransparency, QzCmd::Dither256});
-    group({QzCmd::Shading});
+    group({QzCmd::Shading, QzCmd::HighQuality});
     group({QzCmd::Seams});
     group({QzCmd::Toolbar32852, QzCmd::Toolbar32853});
     // The building steps.

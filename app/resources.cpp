@@ -171,6 +171,23 @@ void DrawMagnifier(QPainter& p, int s) {
     p.drawLine(QPointF(6 * u, 4 * u), QPointF(6 * u, 8 * u));
 }
 
+// A lit round stud over a smooth slope: the high-quality drawing.
+void DrawSmoothEdge(QPainter& p, int s) {
+    const double u = s / 16.0;
+    QLinearGradient ground(0, 0, s, s);
+    ground.setColorAt(0, QColor(250, 250, 250));
+    ground.setColorAt(1, QColor(150, 160, 175));
+    p.setPen(QPen(QColor(30, 30, 30), std::max(1.0, s / 24.0)));
+    p.setBrush(ground);
+    p.drawRect(QRectF(1, 1, s - 2.0, s - 2.0));
+    QRadialGradient ball(QPointF(6 * u, 6 * u), 7 * u);
+    ball.setColorAt(0, QColor(255, 140, 140));
+    ball.setColorAt(1, QColor(150, 20, 20));
+    p.setPen(Qt::NoPen);
+    p.setBrush(ball);
+    p.drawEllipse(QRectF(3 * u, 3 * u, 10 * u, 10 * u));
+}
+
 // A grid of squares in the given colours, row by row.
 void DrawSquares(QPainter& p, int s, int n, const std::vector<QColor>& colours) {
     const double cell = (s - 2.0) / n;
@@ -330,6 +347,8 @@ QIcon ToolbarIcon(QzCmd command) {
             });
         case QzCmd::Shading:
             return IconFrom(DrawShadedBall);
+        case QzCmd::HighQuality:
+            return IconFrom(DrawSmoothEdge);
         case QzCmd::Seams:
             return IconFrom(DrawSeams);
         case QzCmd::FirstStep:

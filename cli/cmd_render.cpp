@@ -134,6 +134,7 @@ CLI::App* AddRenderCommand(CLI::App& app, RenderOptions& options) {
     sub->add_option("--preview", options.preview, "Draw as during a mouse drag: wire or solid")
         ->check(CLI::IsMember({"wire", "solid"}));
     sub->add_flag("--fit", options.fit, "Choose the zoom so that the model fills the image");
+    AddQualityOption(sub, options.quality);
     AddStepOption(sub, options.step);
     return sub;
 }
@@ -177,6 +178,7 @@ int RunRender(const RenderOptions& options, std::ostream& out, std::ostream& err
     // The switches work as the view's commands do, on the loaded model (random colours
     // and vertex lists need it).
     for (const std::string& opt : options.opts) ApplyOption(state, model, opt);
+    state.options.highQuality = options.quality == "high";
     if (!options.preview.empty()) {
         state.dragging = true;
         state.dragMode = options.preview == "solid" ? 2 : 3;

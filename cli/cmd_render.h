@@ -25,7 +25,8 @@ struct RenderOptions {
     // NAME=on|off, NAME a drawing option, showModelBox, showAxes or timeCalculations;
     // seamWidth=NUMBER.
     std::vector<std::string> opts;
-    std::string preview;  // empty, "wire" or "solid"
+    std::string preview;             // empty, "wire" or "solid"
+    std::string quality = "normal";  // or "high"
     bool fit = false;
     // The building step to draw; the whole model when not given.
     std::optional<int> step;

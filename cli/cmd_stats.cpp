@@ -32,6 +32,7 @@ CLI::App* AddStatsCommand(CLI::App& app, StatsOptions& options) {
             "WxH"))
         ->capture_default_str();
     AddSchemeOption(sub, options.scheme);
+    AddQualityOption(sub, options.quality);
     AddStepOption(sub, options.step);
     sub->add_option("model", options.model, "Model file (.dat, .ldr, .mpd)")->required();
     return sub;
@@ -50,6 +51,7 @@ int RunStats(const StatsOptions& options, std::ostream& out, std::ostream& err) 
     plat::ScopedMessageBoxHandler scoped(&box);
     view.SetColourScheme(options.scheme);
     view.State().SetStandardView(options.view);
+    view.State().options.highQuality = options.quality == "high";
     if (!view.Resize(width, height)) {
         err << "zarvel-cli: not enough memory for a " << width << "x" << height << " image\n";
         return 1;

@@ -18,6 +18,7 @@ struct StatsOptions {
     std::string size = "800x600";
     std::string model;
     int scheme = 0;
+    std::string quality = "normal";  // or "high"
     // The building step to draw; the whole model when not given.
     std::optional<int> step;
 };

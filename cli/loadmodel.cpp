@@ -54,6 +54,14 @@ void AddSchemeOption(CLI::App* command, int& scheme) {
         ->check(CLI::Range(0, QZ_SCHEME_COUNT - 1));
 }
 
+void AddQualityOption(CLI::App* command, std::string& quality) {
+    command
+        ->add_option("--quality", quality,
+                     "normal (default): the drawing of the view; high: anti-aliased, lit and "
+                     "with blended transparency, slower")
+        ->check(CLI::IsMember({"normal", "high"}));
+}
+
 std::string PlainLines(const std::string& text) {
     std::string plain;
     plain.reserve(text.size());

@@ -35,6 +35,7 @@ enum class QzCmd : uint8_t {
     Zoom,
     Bfc,
     Shading,
+    HighQuality,
     Seams,
     StudsLast,
     RefreshEachPart,

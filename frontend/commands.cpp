@@ -72,6 +72,13 @@ void Seams(QzCommandTarget& t) {
     o.showType5 = !o.seams;
 }
 
+// The drawing mode is the user's choice across sessions: the program keeps it.
+void HighQuality(QzCommandTarget& t) {
+    QzRenderOptions& o = t.State().options;
+    o.highQuality = !o.highQuality;
+    t.RememberHighQuality(o.highQuality);
+}
+
 // Drawing part by part only pays with studs drawn in their turn.
 void RefreshEachPart(QzCommandTarget& t) {
     QzRenderOptions& o = t.State().options;
@@ -155,6 +162,7 @@ constexpr QzCommand kCommands[] = {
     {QzCmd::Zoom, 32794, "&Zoom...", nullptr, "Set zoom factor", nullptr, QzCommandKind::Program, [](QzCommandTarget& t) { t.ShowZoom(); }, nullptr, nullptr, -1},
     {QzCmd::Bfc, 32863, "B&FC", nullptr, "Enable Back Face Culling", nullptr, QzCommandKind::Drawing, ToggleOption<&QzRenderOptions::bfc>, OptionOn<&QzRenderOptions::bfc>, "bfc", -1},
     {QzCmd::Shading, 32813, "S&hading", nullptr, "Turn shading on or off", "Shading", QzCommandKind::Drawing, ToggleOption<&QzRenderOptions::shading>, OptionOn<&QzRenderOptions::shading>, "shading", -1},
+    {QzCmd::HighQuality, 32876, "High &Quality", nullptr, "Draw the full picture anti-aliased, lit and with blended transparency (slower)", "High Quality", QzCommandKind::Drawing, HighQuality, OptionOn<&QzRenderOptions::highQuality>, nullptr, -1},
     {QzCmd::Seams, 32856, "Sea&ms", nullptr, "Show seam (gap) between parts", "Seams", QzCommandKind::Drawing, Seams, OptionOn<&QzRenderOptions::seams>, "seams", -1},
     {QzCmd::StudsLast, 32820, "St&uds Last", nullptr, "Draw all studs at the end for faster redraw", nullptr, QzCommandKind::Drawing, ToggleOption<&QzRenderOptions::studsLast>, OptionOn<&QzRenderOptions::studsLast>, "studsLast", -1},
     {QzCmd::RefreshEachPart, 32821, "Refr&esh after each part", nullptr, "Update display after each part rather than after drawing entire model in memory", nullptr, QzCommandKind::Drawing, RefreshEachPart, OptionOn<&QzRenderOptions::refreshEachPart>, "refreshEachPart", -1},

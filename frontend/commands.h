@@ -44,6 +44,8 @@ class QzCommandTarget {
     virtual void OpenZarvelPage() {}
     virtual void OpenTolpixPage() {}
     virtual void ShowAbout() {}
+    // Keeps the drawing mode ("High Quality" on or off) for the next start.
+    virtual void RememberHighQuality(bool /*on*/) {}
 
     // The desktop program's ticks.
     virtual QzCmd PollMode() const { return QzCmd::PollAsk; }

@@ -216,7 +216,8 @@ int64_t Row(float v) {
 
 class Walker {
   public:
-    Walker(const QzRenderer& renderer, int band, Shared& shared, QzZImage image, float faceOffset)
+    Walker(const QzRenderer& renderer, int band, Shared& shared, QzZImage image,
+           const QzFaceOffset& faceOffset)
         : o_(*renderer.options), palette_(*renderer.palette), band_(band), shared_(shared) {
         dirty_ = QzEmptyRect(image.width, image.height);
         drawn_ = dirty_;

@@ -6,6 +6,7 @@
 #include "clock.h"
 #include "diagnostics.h"
 #include "format.h"
+#include "hqrender.h"
 #include "messagebox.h"
 #include "render_math.h"
 #include "steps.h"
@@ -189,7 +190,9 @@ std::optional<QzDrawStatistics> DrawModel(QzRenderState& state, const QzModel& l
         if (state.showAxes) DrawAxes(state, model, p);
     } else {
         if (state.sink) state.sink->SetWaitCursor(true);
-        if (QzBandWalkApplies(r) && QzPrepareDrawData(model))
+        if (state.options.highQuality)
+            QzDrawHighQuality(state, loaded, p);
+        else if (QzBandWalkApplies(r) && QzPrepareDrawData(model))
             QzDrawInBands(r, model, p, state.options.bfc,
                           state.threads > 0 ? state.threads : QzDefaultDrawThreads());
         else

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 
 #include "colours.h"
 #include "renderer.h"
@@ -136,10 +137,24 @@ class LineDepth {
 // of the line, at most about a pixel away, so it stays in front of the face, as a
 // polygon offset keeps lines on filled faces. Which pixels a face covers does not
 // change.
+//
+// The truncated edges cover pixels whose centres lie up to about a pixel and a half
+// off the face, where the plane runs on beyond the corners' depths. A small face seen
+// at a steep angle would come forward there by several times its offset, in front of
+// the face that hides it: its depth is kept no nearer than its nearest corner pushed
+// back, less nearSlack (a quarter unit's depth, so that a face that much in front of
+// a parallel one keeps its corner pixels).
+//
+// A face thinner than a pixel across its depth gradient (seen nearly or exactly
+// edge-on) has no useful plane: its corners are almost in line on the screen, and the
+// plane through them tilts wildly with their rounding. It takes its depth along the
+// two edges that bound each row instead, between its corners' depths, pushed back as
+// far as the plane's slope says (the limit for a face exactly edge-on).
 class DepthPlane {
   public:
     DepthPlane() = default;
-    DepthPlane(const QzVector& p0, const QzVector& p1, const QzVector& p2, float offsetLimit)
+    DepthPlane(const QzVector& p0, const QzVector& p1, const QzVector& p2, float offsetLimit,
+               float nearSlack)
         : x0_(p0.x - 0.5f), y0_(p0.y - 0.5f), z0_(p0.z) {
         const float ux = p1.x - p0.x, uy = p1.y - p0.y, uz = p1.z - p0.z;
         const float vx = p2.x - p0.x, vy = p2.y - p0.y, vz = p2.z - p0.z;
@@ -151,48 +166,59 @@ class DepthPlane {
             dzdx_ = (uy * vz - uz * vy) * inverse;
             dzdy_ = (uz * vx - ux * vz) * inverse;
         }
-        float slope = std::max(std::fabs(dzdx_), std::fabs(dzdy_));
-        if (!(slope < 1.0e30f)) {
-            // Seen exactly edge-on: no plane, one depth in the middle of the corners'.
-            dzdx_ = dzdy_ = slope = 0.0f;
-            z0_ = lo / 2.0f + hi / 2.0f;
+        const float slope = std::max(std::fabs(dzdx_), std::fabs(dzdy_));
+        if (nz != 0.0f && slope <= hi - lo) {
+            offset_ = std::min(slope, offsetLimit);
+            nearest_ = lo + offset_ - nearSlack;
+        } else if (hi > lo) {
+            // Seen (nearly) edge-on: a line on it may lie a pixel away, where the face
+            // gains more than its whole depth range.
+            edges_ = true;
+            offset_ = std::isfinite(slope) ? std::min(slope, offsetLimit) : offsetLimit;
+        } else {
+            // All corners at one depth, in line on the screen.
+            dzdx_ = dzdy_ = 0.0f;
         }
-        offset_ = std::min(slope, offsetLimit);
-        // A covered pixel's centre lies at most about a pixel and a half off the face
-        // in x and in y, where the plane runs up to three pixels' slope beyond the
-        // corners' depths. A face seen nearly edge-on, thinner than a pixel, gains
-        // more than its whole depth range over a pixel: its depths are kept within
-        // three times that range.
-        limited_ = slope > hi - lo;
-        lo_ = lo - 3.0f * (hi - lo);
-        hi_ = hi + 3.0f * (hi - lo);
     }
 
-    // Depth at the first column of a span of row y and its step per column.
-    void Span(int32_t y, int32_t c0, int32_t c1, float& z, float& dz) const {
-        const float row = z0_ + dzdy_ * (static_cast<float>(y) - y0_);
-        float zl = row + dzdx_ * (static_cast<float>(c0) - x0_);
-        dz = dzdx_;
-        if (limited_) {
-            const float zr = Limit(row + dzdx_ * (static_cast<float>(c1) - x0_));
-            zl = Limit(zl);
-            dz = c1 > c0 ? (zr - zl) / static_cast<float>(c1 - c0) : 0.0f;
+    // Depth at the first column of a span of row y and its step per column. The
+    // filler's edges at this row lie at columns x1 (the top-middle or middle-bottom
+    // edge, as middleRow says) and x2 (the top-bottom edge), whose corners are t, m, b
+    // from the top.
+    void Span(int32_t y, int32_t c0, int32_t c1, int32_t middleRow, int32_t x1, int32_t x2,
+              const QzVector& t, const QzVector& m, const QzVector& b, float& z, float& dz) const {
+        if (!edges_) {
+            const float row = z0_ + dzdy_ * (static_cast<float>(y) - y0_);
+            z = row + dzdx_ * (static_cast<float>(c0) - x0_) + offset_;
+            dz = dzdx_;
+            return;
         }
+        const float centre = static_cast<float>(y) + 0.5f;
+        const float z1 = y < middleRow ? EdgeDepth(t, m, centre) : EdgeDepth(m, b, centre);
+        const float z2 = EdgeDepth(t, b, centre);
+        const float step = (z2 - z1) / static_cast<float>(x2 - x1);
+        const float zl = z1 + step * static_cast<float>(c0 - x1);
+        const float zr = z1 + step * static_cast<float>(c1 - x1);
+        dz = c1 > c0 ? (zr - zl) / static_cast<float>(c1 - c0) : 0.0f;
         z = zl + offset_;
     }
+    // The nearest depth a pixel of the face may take.
+    float Nearest() const { return nearest_; }
 
   private:
-    float Limit(float v) const {
-        if (!(v >= lo_)) return lo_;  // NaN too
-        return v > hi_ ? hi_ : v;
+    // Depth of the edge a-b (a above b) at screen row y, kept between its ends.
+    static float EdgeDepth(const QzVector& a, const QzVector& b, float y) {
+        if (!(b.y > a.y)) return std::min(a.z, b.z);
+        const float f = std::min(std::max((y - a.y) / (b.y - a.y), 0.0f), 1.0f);
+        return a.z + f * (b.z - a.z);
     }
 
     // A corner, moved so that pixel coordinates minus it reach the pixel's centre.
     float x0_ = 0.0f, y0_ = 0.0f, z0_ = 0.0f;
     float dzdx_ = 0.0f, dzdy_ = 0.0f;
     float offset_ = 0.0f;
-    bool limited_ = false;
-    float lo_ = 0.0f, hi_ = 0.0f;
+    bool edges_ = false;
+    float nearest_ = -std::numeric_limits<float>::infinity();
 };
 
 }  // namespace
@@ -398,20 +424,25 @@ bool QzRasterBand::LineSpan(const QzVector& p0, const QzVector& p1, const uint8_
 }
 
 void QzRenderer::SetFaceOffsetLimit(const QzMatrix& screen) {
-    faceOffsetLimit_ = QzFaceOffsetLimit(screen);
+    faceOffset_ = QzFaceOffsetLimit(screen);
     AttachRaster();
 }
 
-float QzFaceOffsetLimit(const QzMatrix& screen) {
+QzFaceOffset QzFaceOffsetLimit(const QzMatrix& screen) {
     // Depth per LDraw unit: the length of the matrix's depth row.
     const double x = screen.m[2][0], y = screen.m[2][1], z = screen.m[2][2];
-    const double limit = QzRenderer::kFaceOffsetUnits * std::sqrt(x * x + y * y + z * z);
-    return std::isfinite(limit) ? static_cast<float>(limit) : 1.0e30f;
+    const double unit = std::sqrt(x * x + y * y + z * z);
+    const double limit = QzRenderer::kFaceOffsetUnits * unit;
+    const double slack = QzRenderer::kNearSlackUnits * unit;
+    QzFaceOffset offset;
+    offset.limit = std::isfinite(limit) ? static_cast<float>(limit) : 1.0e30f;
+    offset.nearSlack = std::isfinite(slack) ? static_cast<float>(slack) : 1.0e30f;
+    return offset;
 }
 
 template <QzFill kind>
-void QzRasterBand::WriteSpan(int32_t y, int32_t c0, int32_t c1, float z, float dz, QzFace& face,
-                             int32_t& first, int32_t& last) {
+void QzRasterBand::WriteSpan(int32_t y, int32_t c0, int32_t c1, float z, float dz, float nearest,
+                             QzFace& face, int32_t& first, int32_t& last) {
     const uint8_t* a = face.pattern.a;
     const uint8_t* b = face.pattern.b;
     const size_t base = static_cast<size_t>(y) * width_;
@@ -419,8 +450,10 @@ void QzRasterBand::WriteSpan(int32_t y, int32_t c0, int32_t c1, float z, float d
     uint8_t* p = pixels_ + (base + c0) * 3;
     // The entry a pixel takes (odd x + y takes a) and whether it is written.
     auto entry = [&](int32_t c) { return kind == QzFill::Checker && !((c + y) & 1) ? b : a; };
+    // The face's depth at the pixel: the plane's, but never nearer than allowed.
+    auto depth = [&]() { return std::max(z, nearest); };
     auto passes = [&](int32_t c) {
-        return z <= *d && (kind != QzFill::Checker || entry(c)[3] != 0);
+        return depth() <= *d && (kind != QzFill::Checker || entry(c)[3] != 0);
     };
     int32_t c = c0;
     if (face.shadePending) {
@@ -443,12 +476,12 @@ void QzRasterBand::WriteSpan(int32_t y, int32_t c0, int32_t c1, float z, float d
             p[2] = static_cast<uint8_t>((3 * p[2] + sr) / 4);
         } else if constexpr (kind == QzFill::Checker) {
             const uint8_t* e = entry(c);
-            *d = z;
+            *d = depth();
             p[0] = e[2];
             p[1] = e[1];
             p[2] = e[0];
         } else {
-            *d = z;
+            *d = depth();
             p[0] = sb;
             p[1] = sg;
             p[2] = sr;
@@ -518,21 +551,22 @@ bool QzRasterBand::FillTriangle(const QzVector& p0, const QzVector& p1, const Qz
         const int32_t c0 = std::max(xl, 0);
         const int32_t c1 = std::min(xr, w - 1);
         if (!planeMade) {
-            plane = DepthPlane(p0, p1, p2, faceOffsetLimit_);
+            plane = DepthPlane(p0, p1, p2, faceOffset_.limit, faceOffset_.nearSlack);
             planeMade = true;
         }
         float z, dz;
-        plane.Span(y, c0, c1, z, dz);
+        plane.Span(y, c0, c1, ym, x1e, x2e, *t, *m, *bt, z, dz);
+        const float nearest = plane.Nearest();
         int32_t first = -1, last = -1;
         switch (face.fill) {
             case QzFill::Solid:
-                WriteSpan<QzFill::Solid>(y, c0, c1, z, dz, face, first, last);
+                WriteSpan<QzFill::Solid>(y, c0, c1, z, dz, nearest, face, first, last);
                 break;
             case QzFill::Blend:
-                WriteSpan<QzFill::Blend>(y, c0, c1, z, dz, face, first, last);
+                WriteSpan<QzFill::Blend>(y, c0, c1, z, dz, nearest, face, first, last);
                 break;
             case QzFill::Checker:
-                WriteSpan<QzFill::Checker>(y, c0, c1, z, dz, face, first, last);
+                WriteSpan<QzFill::Checker>(y, c0, c1, z, dz, nearest, face, first, last);
                 break;
             case QzFill::None:
                 break;
@@ -569,7 +603,7 @@ bool QzRasterBand::BoxHidden(const QzVector& nearCorner, const QzVector& farCorn
 
 void QzRenderer::AttachRaster() {
     raster_.Attach(image, 0, image.height - 1, &image.dirtyRect, &image.drawnRect);
-    raster_.SetFaceOffsetLimit(faceOffsetLimit_);
+    raster_.SetFaceOffsetLimit(faceOffset_);
 }
 
 void QzRenderer::DrawLineSpan(const QzVector& p0, const QzVector& p1, const uint8_t a[4],

@@ -49,6 +49,14 @@ struct QzFace {
     const QzVector* shadePoints[3];
 };
 
+// How far a face's depth may move from its plane: pushed back by at most `limit`, and
+// at pixels beyond its corners no nearer than its nearest corner (pushed back) less
+// `nearSlack` (see QzRenderer::SetFaceOffsetLimit). Unlimited until a drawing sets it.
+struct QzFaceOffset {
+    float limit = 1.0e30f;
+    float nearSlack = 1.0e30f;
+};
+
 // Rows y0 to y1 of an image, and the rectangles the drawing in them touched. Pixels
 // outside the rows are left to other bands; a band reads only its own rows except in
 // BoxHidden, which reads the whole image.
@@ -59,8 +67,8 @@ class QzRasterBand {
     // triangle wrote something).
     void Attach(const QzZImage& image, int32_t y0, int32_t y1, QzPixelRect* dirty,
                 QzPixelRect* drawn);
-    // The depth a face may be pushed back by (see QzRenderer::SetFaceOffsetLimit).
-    void SetFaceOffsetLimit(float limit) { faceOffsetLimit_ = limit; }
+    // How far a face's depth may move from its plane (see QzRenderer::SetFaceOffsetLimit).
+    void SetFaceOffsetLimit(const QzFaceOffset& offset) { faceOffset_ = offset; }
 
     // Fills a triangle of the face; true when it wrote a pixel.
     bool FillTriangle(const QzVector& p0, const QzVector& p1, const QzVector& p2, QzFace& face);
@@ -74,9 +82,11 @@ class QzRasterBand {
     int32_t Bottom() const { return y1_; }
 
   private:
+    // Writes the pixels of columns c0 to c1 of row y that pass the depth test, depth z
+    // at c0 growing by dz per column but never below nearest.
     template <QzFill kind>
-    void WriteSpan(int32_t y, int32_t c0, int32_t c1, float z, float dz, QzFace& face,
-                   int32_t& first, int32_t& last);
+    void WriteSpan(int32_t y, int32_t c0, int32_t c1, float z, float dz, float nearest,
+                   QzFace& face, int32_t& first, int32_t& last);
 
     uint8_t* pixels_ = nullptr;
     float* depth_ = nullptr;
@@ -86,6 +96,6 @@ class QzRasterBand {
     int32_t y1_ = -1;
     QzPixelRect* dirty_ = nullptr;
     QzPixelRect* drawn_ = nullptr;
-    // Most a face is pushed back, in depth units; unlimited until a drawing sets it.
-    float faceOffsetLimit_ = 1.0e30f;
+    // How far a face's depth may move, in depth units; unlimited until a drawing sets it.
+    QzFaceOffset faceOffset_{};
 };

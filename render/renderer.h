@@ -38,14 +38,16 @@ struct QzRenderOptions {
     bool bfc = true;
     bool mytest5 = false;
     bool mytest6 = false;
+    // "High &Quality": full drawings are made by the high-quality drawing (hqrender.h).
+    bool highQuality = false;
 };
 
 // Edge colours of colours 0 to 15.
 extern const int32_t QzEdgeColours[16];
 
-// Most a face is pushed back under the model-to-screen matrix (see
+// How far a face's depth may move under the model-to-screen matrix (see
 // QzRenderer::SetFaceOffsetLimit).
-float QzFaceOffsetLimit(const QzMatrix& screen);
+QzFaceOffset QzFaceOffsetLimit(const QzMatrix& screen);
 
 // The type-3 renderer: single-precision screen coordinates and a float depth buffer.
 // It draws with the options and the palette it is given (both must outlive it) and
@@ -102,8 +104,13 @@ class QzRenderer {
     // model-to-screen matrix: at low zoom a pixel spans several units, and detail that
     // lies a few units under a face (the studs under a tile) must stay hidden.
     static constexpr float kFaceOffsetUnits = 3.0f;
+    // Beyond its corners a face's plane may come nearer than its nearest corner (pushed
+    // back) by no more than the depth of this many LDraw units: a face that much in
+    // front of a parallel face keeps its corner pixels, a small face behind another
+    // stays behind it.
+    static constexpr float kNearSlackUnits = 0.25f;
     void SetFaceOffsetLimit(const QzMatrix& screen);
-    float FaceOffsetLimit() const { return faceOffsetLimit_; }
+    const QzFaceOffset& FaceOffsetLimit() const { return faceOffset_; }
 
     // Colour of a stored line under the inherited colour (16, 24, random colours at
     // the top level, all-transparent). boxPreview is for the box previews, which
@@ -144,8 +151,8 @@ class QzRenderer {
     // Blue, green, red of each pixel of a 4 x 2 block of the background.
     uint8_t background_[2][12];
 
-    // Most a face is pushed back, in depth units; unlimited until a drawing sets it.
-    float faceOffsetLimit_ = 1.0e30f;
+    // How far a face's depth may move, in depth units; unlimited until a drawing sets it.
+    QzFaceOffset faceOffset_{};
 
     // Every row of the image, and the face being filled.
     QzRasterBand raster_;

@@ -14,6 +14,8 @@
 #include "renderer.h"
 #include "zimage.h"
 
+class QzHqRenderer;
+
 inline constexpr int QZ_STANDARD_VIEWS = 15;
 
 struct QzStandardView {
@@ -79,6 +81,8 @@ class QzRenderState {
     int32_t rendererType = 0;
     QzRenderer* renderer = nullptr;
     std::unique_ptr<QzRenderer> floatRenderer;
+    // The high-quality drawing, made on its first use (it keeps its meshes).
+    std::shared_ptr<QzHqRenderer> hqRenderer;
 };
 
 // Rx(a) x Ry(b) for angles in radians, as a view matrix.

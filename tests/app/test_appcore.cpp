@@ -11,6 +11,7 @@
 #include <set>
 #include <sstream>
 #include <thread>
+#include <vector>
 
 #include "clock.h"
 #include "commandids.h"
@@ -398,6 +399,8 @@ class Commands : public ::testing::Test, public QzCommandTarget {
         c.run(*this);
     }
     bool Checked(QzCmd cmd) { return QzCommandOf(cmd).checked(*this); }
+    void RememberHighQuality(bool on) override { remembered.push_back(on); }
+    std::vector<bool> remembered;
     QzNullSink sink;
     QzRenderState state{&sink};
     QzModel model;
@@ -411,6 +414,20 @@ TEST_F(Commands, SeamsOverwriteTheLineTypes) {
     Run(QzCmd::ShowType2);
     Run(QzCmd::Seams);
     EXPECT_TRUE(!o.seams && o.showType2 && o.showType3 && o.showType4 && o.showType5);
+}
+
+TEST_F(Commands, HighQualityIsADrawingSwitchTheProgramKeeps) {
+    const QzCommand& c = QzCommandOf(QzCmd::HighQuality);
+    EXPECT_EQ(c.id, 32876);
+    EXPECT_EQ(QzCommandMenuText(c), "High &Quality");
+    EXPECT_EQ(QzCommandToolTip(c), "High Quality");
+    EXPECT_EQ(c.kind, QzCommandKind::Drawing);
+    EXPECT_FALSE(Checked(QzCmd::HighQuality));
+    Run(QzCmd::HighQuality);
+    EXPECT_TRUE(state.options.highQuality && Checked(QzCmd::HighQuality));
+    Run(QzCmd::HighQuality);
+    EXPECT_FALSE(state.options.highQuality);
+    EXPECT_EQ(remembered, (std::vector<bool>{true, false}));
 }
 
 TEST_F(Commands, RefreshAfterEachPartTurnsStudsLastOver) {

@@ -14,6 +14,8 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QMouseEvent>
@@ -1051,6 +1053,45 @@ class DesktopTest : public QObject {
             QCOMPARE(State().palette.scheme, scheme);
             app.reset();
         }
+    }
+
+    void highQualityIsOffAtFirstStartAndKeptForTheNext() {
+        Start({});
+        CMainFrame* frame = app->Frame();
+        QAction* action = frame->Action(QzCmd::HighQuality);
+        QVERIFY(!State().options.highQuality);
+        QCOMPARE(action->text(), QString("High &Quality"));
+        QCOMPARE(action->statusTip(),
+                 QString("Draw the full picture anti-aliased, lit and with blended transparency "
+                         "(slower)"));
+        QCOMPARE(action->toolTip(), QString("High Quality"));
+        QVERIFY(action->isCheckable() && !action->isChecked());
+        QVERIFY(!action->icon().isNull());
+        QVERIFY(frame->ToolBar()->actions().contains(action));
+        // In the View menu right after the shading switch.
+        QMenu* view = nullptr;
+        for (QAction* entry : frame->menuBar()->actions())
+            if (entry->text() == "&View") view = entry->menu();
+        QVERIFY(view);
+        const QList<QAction*> entries = view->actions();
+        const qsizetype shading = entries.indexOf(frame->Action(QzCmd::Shading));
+        QVERIFY(shading >= 0 && shading + 1 < entries.size());
+        QCOMPARE(entries[shading + 1], action);
+        Trigger(QzCmd::HighQuality);
+        QVERIFY(State().options.highQuality);
+        QVERIFY(action->isChecked());
+        app.reset();
+        QCOMPARE(QSettings(CQzApp::kCompany, CQzApp::kApplication)
+                     .value("View settings/HighQuality")
+                     .toBool(),
+                 true);
+        Start({});
+        QVERIFY(State().options.highQuality);
+        QVERIFY(app->Frame()->Action(QzCmd::HighQuality)->isChecked());
+        Trigger(QzCmd::HighQuality);
+        app.reset();
+        Start({});
+        QVERIFY(!State().options.highQuality);
     }
 
     void logWindowLayout() {

@@ -1,0 +1,421 @@
+#include "hqmesh.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <numeric>
+
+namespace {
+
+// A polygon of the flattened part before it is split into triangles.
+struct Polygon {
+    uint32_t v[4];
+    int count;
+    QzHqColour colour;
+    uint8_t flags;
+    uint32_t group;
+    double normal[3];  // unit, or zero when degenerate
+};
+
+struct Segment {
+    uint32_t v[2];
+    uint32_t c[2];
+    QzHqColour colour;
+    uint32_t group;
+};
+
+// Positions welded on a grid of 1/1024 unit: the corners shared by neighbouring
+// primitives land a rounding apart.
+class Welder {
+  public:
+    uint32_t Add(double x, double y, double z) {
+        const Key key{Cell(x), Cell(y), Cell(z)};
+        const auto [it, added] = index_.try_emplace(key, static_cast<uint32_t>(points.size()));
+        if (added)
+            points.push_back({static_cast<float>(x), static_cast<float>(y), static_cast<float>(z)});
+        return it->second;
+    }
+    std::vector<QzVector> points;
+
+  private:
+    static int64_t Cell(double v) {
+        const double c = std::nearbyint(v * 1024.0);
+        if (!(c > -4.0e18 && c < 4.0e18)) return 0;
+        return static_cast<int64_t>(c);
+    }
+    struct Key {
+        int64_t x, y, z;
+        bool operator==(const Key&) const = default;
+    };
+    struct Hash {
+        size_t operator()(const Key& k) const {
+            uint64_t h = static_cast<uint64_t>(k.x) * 0x9E3779B97F4A7C15ull;
+            h ^= static_cast<uint64_t>(k.y) + 0x7F4A7C159E3779B9ull + (h << 6) + (h >> 2);
+            h ^= static_cast<uint64_t>(k.z) + 0x94D049BB133111EBull + (h << 6) + (h >> 2);
+            return static_cast<size_t>(h);
+        }
+    };
+    std::unordered_map<Key, uint32_t, Hash> index_;
+};
+
+// A matrix in double: the product of the references down to the current file.
+struct Transform {
+    double m[3][4];
+    void Apply(const QzVector4& p, double out[3]) const {
+        for (int i = 0; i < 3; ++i)
+            out[i] = m[i][0] * p.x + m[i][1] * p.y + m[i][2] * p.z + m[i][3];
+    }
+    Transform Times(const QzLine& ref) const {
+        const QzMatrix& r = QzLineMatrix(ref);
+        Transform t{};
+        for (int i = 0; i < 3; ++i)
+            for (int j = 0; j < 4; ++j) {
+                double s = 0;
+                for (int k = 0; k < 3; ++k) s += m[i][k] * r.m[k][j];
+                if (j == 3) s += m[i][3];
+                t.m[i][j] = s;
+            }
+        return t;
+    }
+};
+
+QzHqColour Under(int32_t colour, const QzHqColour& inherited) {
+    if (colour == QZ_COLOUR_CURRENT) return inherited;
+    if (colour == QZ_COLOUR_EDGE) return {inherited.number, true};
+    return {colour, false};
+}
+
+class Builder {
+  public:
+    explicit Builder(QzHqMesh& mesh) : mesh_(mesh) {}
+
+    void Walk(const QzPart& part, const Transform& t, const QzHqColour& colour, bool cull,
+              bool invert, uint32_t group, bool flatten) {
+        for (const QzLine* line = part.lines; line; line = line->next) {
+            const int type = line->type;
+            if (type >= 1 && type <= 5) ++mesh_.typeCount[type];
+            if (type == 1) {
+                const QzPart* sub = line->part;
+                if (!sub || !flatten) continue;
+                ++mesh_.references;
+                uint32_t subGroup = group;
+                if ((sub->flags & PF_STUD) && group == 0) {
+                    subGroup = static_cast<uint32_t>(studGroups_++) + 1;
+                }
+                Walk(*sub, t.Times(*line), Under(line->colour, colour),
+                     cull && (line->bfc & LF_CULL), invert != ((line->bfc & LF_INVERT) != 0),
+                     subGroup, true);
+            } else if (type == 2 || type == 5) {
+                Segment s{};
+                for (int i = 0; i < 2; ++i) s.v[i] = Add(t, line->p[i]);
+                if (type == 5)
+                    for (int i = 0; i < 2; ++i) s.c[i] = Add(t, line->p[i + 2]);
+                s.colour = Under(line->colour, colour);
+                s.group = group;
+                (type == 2 ? lines_ : optional_).push_back(s);
+            } else if (type == 3 || type == 4) {
+                Polygon p{};
+                p.count = type;
+                for (int i = 0; i < type; ++i) p.v[i] = Add(t, line->p[i]);
+                if (invert) {
+                    // The stored order runs counter-clockwise for the front.
+                    std::swap(p.v[1], p.v[type - 1]);
+                }
+                p.colour = Under(line->colour, colour);
+                p.flags = static_cast<uint8_t>((cull && (line->bfc & LF_CULL) ? QZ_HQ_CULL : 0) |
+                                               (type == 4 ? QZ_HQ_FROM_QUAD : 0));
+                p.group = group;
+                polygons_.push_back(p);
+            }
+        }
+    }
+
+    void Finish();
+
+  private:
+    uint32_t Add(const Transform& t, const QzVector4& p) {
+        double q[3];
+        t.Apply(p, q);
+        return welder_.Add(q[0], q[1], q[2]);
+    }
+    void Normals();
+    // Index of a normal, added when new.
+    uint32_t NormalIndex(const double n[3]);
+
+    QzHqMesh& mesh_;
+    Welder welder_;
+    std::vector<Polygon> polygons_;
+    std::vector<Segment> lines_, optional_;
+    int studGroups_ = 0;
+    // The normal of every corner of every polygon (4 per polygon).
+    std::vector<uint32_t> cornerNormals_;
+    std::unordered_map<uint64_t, uint32_t> normalIndex_;
+};
+
+uint32_t Builder::NormalIndex(const double n[3]) {
+    const QzVector f{static_cast<float>(n[0]), static_cast<float>(n[1]), static_cast<float>(n[2])};
+    uint64_t key = 0;
+    // Normals equal to the last bit share an entry.
+    uint32_t bits[3];
+    std::memcpy(bits, &f, sizeof bits);
+    key = (static_cast<uint64_t>(bits[0]) * 0x9E3779B97F4A7C15ull) ^
+          (static_cast<uint64_t>(bits[1]) * 0xC2B2AE3D27D4EB4Full) ^
+          (bits[2] + 0x165667B19E3779F9ull);
+    auto it = normalIndex_.find(key);
+    if (it != normalIndex_.end()) {
+        const QzVector& g = mesh_.normals[it->second];
+        if (g.x == f.x && g.y == f.y && g.z == f.z) return it->second;
+        // A different normal with the same key: kept apart without sharing.
+        mesh_.normals.push_back(f);
+        return static_cast<uint32_t>(mesh_.normals.size() - 1);
+    }
+    mesh_.normals.push_back(f);
+    const uint32_t index = static_cast<uint32_t>(mesh_.normals.size() - 1);
+    normalIndex_.emplace(key, index);
+    return index;
+}
+
+// Corner normals: the corners of faces that meet at an edge marked smooth by an
+// optional line (at either end of that edge) form one group, whose normal is the mean
+// of its faces' normals weighted by the corners' angles. Every other corner keeps its
+// face's normal.
+void Builder::Normals() {
+    const std::vector<QzVector>& pts = welder_.points;
+    for (Polygon& p : polygons_) {
+        // Newell's method: a robust normal of a polygon, also of a quadrilateral
+        // that is not quite flat.
+        double n[3] = {0, 0, 0};
+        for (int i = 0; i < p.count; ++i) {
+            const QzVector& a = pts[p.v[i]];
+            const QzVector& b = pts[p.v[(i + 1) % p.count]];
+            n[0] += (static_cast<double>(a.y) - b.y) * (static_cast<double>(a.z) + b.z);
+            n[1] += (static_cast<double>(a.z) - b.z) * (static_cast<double>(a.x) + b.x);
+            n[2] += (static_cast<double>(a.x) - b.x) * (static_cast<double>(a.y) + b.y);
+        }
+        const double len = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
+        for (int k = 0; k < 3; ++k) p.normal[k] = len > 1e-12 ? n[k] / len : 0.0;
+    }
+    const size_t corners = polygons_.size() * 4;
+    std::vector<uint32_t> parent(corners);
+    std::iota(parent.begin(), parent.end(), 0u);
+    auto find = [&](uint32_t c) {
+        while (parent[c] != c) c = parent[c] = parent[parent[c]];
+        return c;
+    };
+    auto unite = [&](uint32_t a, uint32_t b) {
+        a = find(a);
+        b = find(b);
+        if (a != b) parent[std::max(a, b)] = std::min(a, b);
+    };
+    // The smooth edges, and for each the corners of the faces along it.
+    auto edgeKey = [](uint32_t a, uint32_t b) {
+        if (a > b) std::swap(a, b);
+        return static_cast<uint64_t>(a) << 32 | b;
+    };
+    std::unordered_map<uint64_t, std::vector<uint32_t>> smooth;
+    for (const Segment& s : optional_)
+        if (s.v[0] != s.v[1]) smooth.try_emplace(edgeKey(s.v[0], s.v[1]));
+    if (!smooth.empty()) {
+        for (size_t f = 0; f < polygons_.size(); ++f) {
+            const Polygon& p = polygons_[f];
+            if (p.normal[0] == 0 && p.normal[1] == 0 && p.normal[2] == 0) continue;
+            for (int i = 0; i < p.count; ++i) {
+                const int j = (i + 1) % p.count;
+                auto it = smooth.find(edgeKey(p.v[i], p.v[j]));
+                if (it == smooth.end()) continue;
+                // Corners i and j of face f lie on the edge, in the order of its key.
+                const bool forward = p.v[i] < p.v[j];
+                const uint32_t first = static_cast<uint32_t>(f * 4 + (forward ? i : j));
+                const uint32_t second = static_cast<uint32_t>(f * 4 + (forward ? j : i));
+                it->second.push_back(first);
+                it->second.push_back(second);
+            }
+        }
+        for (const auto& [key, list] : smooth)
+            for (size_t k = 2; k + 1 < list.size(); k += 2) {
+                unite(list[0], list[k]);
+                unite(list[1], list[k + 1]);
+            }
+    }
+    // Sum the faces' normals per group, each turned to agree with the group's first.
+    std::vector<double> sum(corners * 3, 0.0);
+    std::vector<double> reference(corners * 3, 0.0);
+    std::vector<uint8_t> seen(corners, 0);
+    for (size_t f = 0; f < polygons_.size(); ++f) {
+        const Polygon& p = polygons_[f];
+        for (int i = 0; i < p.count; ++i) {
+            const uint32_t c = static_cast<uint32_t>(f * 4 + i);
+            const uint32_t g = find(c);
+            const QzVector& a = pts[p.v[(i + p.count - 1) % p.count]];
+            const QzVector& o = pts[p.v[i]];
+            const QzVector& b = pts[p.v[(i + 1) % p.count]];
+            const double u[3] = {a.x - static_cast<double>(o.x), a.y - static_cast<double>(o.y),
+                                 a.z - static_cast<double>(o.z)};
+            const double v[3] = {b.x - static_cast<double>(o.x), b.y - static_cast<double>(o.y),
+                                 b.z - static_cast<double>(o.z)};
+            const double lu = std::sqrt(u[0] * u[0] + u[1] * u[1] + u[2] * u[2]);
+            const double lv = std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
+            double angle = 0;
+            if (lu > 0 && lv > 0)
+                angle = std::acos(
+                    std::clamp((u[0] * v[0] + u[1] * v[1] + u[2] * v[2]) / (lu * lv), -1.0, 1.0));
+            if (!seen[g]) {
+                seen[g] = 1;
+                for (int k = 0; k < 3; ++k) reference[g * 3 + k] = p.normal[k];
+            }
+            const double agree = p.normal[0] * reference[g * 3] +
+                                 p.normal[1] * reference[g * 3 + 1] +
+                                 p.normal[2] * reference[g * 3 + 2];
+            const double s = agree < 0 ? -angle : angle;
+            for (int k = 0; k < 3; ++k) sum[g * 3 + k] += s * p.normal[k];
+        }
+    }
+    cornerNormals_.assign(corners, 0);
+    for (size_t f = 0; f < polygons_.size(); ++f) {
+        const Polygon& p = polygons_[f];
+        for (int i = 0; i < p.count; ++i) {
+            const uint32_t c = static_cast<uint32_t>(f * 4 + i);
+            const uint32_t g = find(c);
+            double n[3] = {sum[g * 3], sum[g * 3 + 1], sum[g * 3 + 2]};
+            const double len = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
+            if (g == c && len == 0) {
+                for (int k = 0; k < 3; ++k) n[k] = p.normal[k];
+            } else if (len > 0) {
+                for (double& v : n) v /= len;
+            }
+            // Every corner's normal points to the side its own face's does.
+            if (n[0] * p.normal[0] + n[1] * p.normal[1] + n[2] * p.normal[2] < 0)
+                for (double& v : n) v = -v;
+            cornerNormals_[c] = NormalIndex(n);
+        }
+    }
+}
+
+void Builder::Finish() {
+    Normals();
+    mesh_.positions = std::move(welder_.points);
+    const uint32_t groups = static_cast<uint32_t>(studGroups_) + 1;
+    std::vector<std::vector<QzHqTriangle>> triangles(groups);
+    std::vector<std::vector<QzHqLine>> lines(groups);
+    std::vector<std::vector<QzHqOptionalLine>> optional(groups);
+    for (size_t f = 0; f < polygons_.size(); ++f) {
+        const Polygon& p = polygons_[f];
+        auto emit = [&](int a, int b, int c, uint8_t edges) {
+            QzHqTriangle tri{};
+            const int k[3] = {a, b, c};
+            for (int i = 0; i < 3; ++i) {
+                tri.v[i] = p.v[k[i]];
+                tri.n[i] = cornerNormals_[f * 4 + k[i]];
+            }
+            tri.colour = p.colour;
+            tri.flags = static_cast<uint8_t>(p.flags | edges);
+            triangles[p.group].push_back(tri);
+        };
+        if (p.count == 3) {
+            emit(0, 1, 2, QZ_HQ_EDGE_01 | QZ_HQ_EDGE_12 | QZ_HQ_EDGE_20);
+            continue;
+        }
+        emit(0, 1, 2, QZ_HQ_EDGE_01 | QZ_HQ_EDGE_12);
+        emit(0, 2, 3, QZ_HQ_EDGE_12 | QZ_HQ_EDGE_20);
+        // A quadrilateral with a reflex corner at 1 or 3 (1 and 3 on the same side of
+        // the diagonal 0-2 in its own plane) leaves part of its outline to a third
+        // triangle.
+        const QzVector& a = mesh_.positions[p.v[0]];
+        const QzVector& c = mesh_.positions[p.v[2]];
+        auto side = [&](const QzVector& q) {
+            const double d[3] = {c.x - static_cast<double>(a.x), c.y - static_cast<double>(a.y),
+                                 c.z - static_cast<double>(a.z)};
+            const double e[3] = {q.x - static_cast<double>(a.x), q.y - static_cast<double>(a.y),
+                                 q.z - static_cast<double>(a.z)};
+            const double x[3] = {d[1] * e[2] - d[2] * e[1], d[2] * e[0] - d[0] * e[2],
+                                 d[0] * e[1] - d[1] * e[0]};
+            return x[0] * p.normal[0] + x[1] * p.normal[1] + x[2] * p.normal[2];
+        };
+        const double s1 = side(mesh_.positions[p.v[1]]);
+        const double s3 = side(mesh_.positions[p.v[3]]);
+        if (s1 != 0 && s3 != 0 && (s1 > 0) == (s3 > 0)) emit(1, 2, 3, 0);
+    }
+    for (const Segment& s : lines_) lines[s.group].push_back({{s.v[0], s.v[1]}, s.colour});
+    for (const Segment& s : optional_)
+        optional[s.group].push_back({{s.v[0], s.v[1]}, {s.c[0], s.c[1]}, s.colour});
+    for (uint32_t g = 0; g < groups; ++g) {
+        if (triangles[g].empty() && lines[g].empty() && optional[g].empty()) continue;
+        QzHqGroup group;
+        group.stud = g > 0;
+        QzBoxReset(group.box);
+        auto extend = [&](uint32_t v) { QzBoxExtend(mesh_.positions[v], group.box); };
+        group.triangleBegin = static_cast<uint32_t>(mesh_.triangles.size());
+        for (const QzHqTriangle& t : triangles[g]) {
+            for (uint32_t v : t.v) extend(v);
+            mesh_.triangles.push_back(t);
+        }
+        group.triangleEnd = static_cast<uint32_t>(mesh_.triangles.size());
+        group.lineBegin = static_cast<uint32_t>(mesh_.lines.size());
+        for (const QzHqLine& l : lines[g]) {
+            for (uint32_t v : l.v) extend(v);
+            mesh_.lines.push_back(l);
+        }
+        group.lineEnd = static_cast<uint32_t>(mesh_.lines.size());
+        group.optionalBegin = static_cast<uint32_t>(mesh_.optionalLines.size());
+        for (const QzHqOptionalLine& l : optional[g]) {
+            for (uint32_t v : l.v) extend(v);
+            mesh_.optionalLines.push_back(l);
+        }
+        group.optionalEnd = static_cast<uint32_t>(mesh_.optionalLines.size());
+        mesh_.groups.push_back(group);
+    }
+}
+
+uint64_t Mix(uint64_t h, uint64_t v) {
+    h ^= v + 0x9E3779B97F4A7C15ull + (h << 6) + (h >> 2);
+    return h * 0xBF58476D1CE4E5B9ull;
+}
+
+}  // namespace
+
+QzHqMesh QzBuildHqMesh(const QzPart& part, bool flatten) {
+    QzHqMesh mesh;
+    Builder builder(mesh);
+    Transform identity{};
+    for (int i = 0; i < 3; ++i) identity.m[i][i] = 1.0;
+    builder.Walk(part, identity, QzHqColour{}, true, false, 0, flatten);
+    builder.Finish();
+    return mesh;
+}
+
+void QzHqMeshCache::BeginDrawing() {
+    fingerprints_.clear();
+    for (auto& [part, entry] : entries_) entry.used = false;
+}
+
+void QzHqMeshCache::Prune() {
+    std::erase_if(entries_, [](const auto& item) { return !item.second.used; });
+}
+
+uint64_t QzHqMeshCache::Fingerprint(const QzPart& part) {
+    if (auto it = fingerprints_.find(&part); it != fingerprints_.end()) return it->second;
+    uint64_t h = Mix(0x51ED270B27A8F3D1ull, part.flags & (PF_STUD | PF_PARTS_DIR | PF_PRIM_DIR));
+    for (const QzLine* line = part.lines; line; line = line->next) {
+        if (line->type < 1 || line->type > 5) continue;
+        h = Mix(h, static_cast<uint64_t>(line->type) << 40 ^ static_cast<uint32_t>(line->colour) ^
+                       static_cast<uint64_t>(line->bfc) << 48);
+        uint64_t words[8];
+        std::memcpy(words, line->p, sizeof words);
+        for (uint64_t w : words) h = Mix(h, w);
+        if (line->type == 1) h = Mix(h, line->part ? Fingerprint(*line->part) : 0);
+    }
+    fingerprints_[&part] = h;
+    return h;
+}
+
+const QzHqMesh& QzHqMeshCache::Mesh(const QzPart& part, bool flatten) {
+    const uint64_t fingerprint = Fingerprint(part);
+    Entry& entry = entries_[&part];
+    if (!entry.mesh || entry.fingerprint != fingerprint || entry.flatten != flatten) {
+        entry.mesh = std::make_unique<QzHqMesh>(QzBuildHqMesh(part, flatten));
+        entry.fingerprint = fingerprint;
+        entry.flatten = flatten;
+    }
+    entry.used = true;
+    return *entry.mesh;
+}

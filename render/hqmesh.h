@@ -1,0 +1,108 @@
+// The geometry the high-quality drawing draws a part with: every face, line and
+// optional line of the part and of everything it references, in the part's own
+// coordinates, with shared corners welded and a normal at every corner of a face.
+// Normals are averaged across the edges the part marks as smooth with optional lines
+// (the outlines of curved surfaces), so that studs and tyres look round, while faces
+// meeting at any other edge keep their own flat normal.
+//
+// Meshes are built on first use and kept in a cache; a part whose lines (or the lines
+// of anything it references) changed since is built again.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <unordered_map>
+#include <vector>
+
+#include "geometry.h"
+#include "model.h"
+
+// A colour as a mesh stores it: a colour number, 16 standing for the colour the part
+// is drawn in; with `edge` the edge colour of that colour (a colour 24 line).
+struct QzHqColour {
+    int32_t number = 16;
+    bool edge = false;
+    bool operator==(const QzHqColour&) const = default;
+};
+
+// Flags of a stored face, line or optional line.
+inline constexpr uint8_t QZ_HQ_CULL = 1;       // certified: may be culled when facing away
+inline constexpr uint8_t QZ_HQ_FROM_QUAD = 2;  // part of a type-4 line (else type 3)
+inline constexpr uint8_t QZ_HQ_EDGE_01 = 4;    // the face's edges 0-1, 1-2, 2-0 that are
+inline constexpr uint8_t QZ_HQ_EDGE_12 = 8;    // edges of its line (for the options that
+inline constexpr uint8_t QZ_HQ_EDGE_20 = 16;   // draw the edges of faces)
+
+struct QzHqTriangle {
+    uint32_t v[3];  // positions; front faces run counter-clockwise on the screen
+    uint32_t n[3];  // normals
+    QzHqColour colour;
+    uint8_t flags;
+};
+
+struct QzHqLine {
+    uint32_t v[2];
+    QzHqColour colour;
+};
+
+struct QzHqOptionalLine {
+    uint32_t v[2];  // the line
+    uint32_t c[2];  // its control points
+    QzHqColour colour;
+};
+
+// A run of the mesh's faces, lines and optional lines that came from one stud (drawn
+// last, and only when its box is not hidden), or everything else (`stud` false).
+struct QzHqGroup {
+    bool stud = false;
+    QzBox box{};  // of the run's positions
+    uint32_t triangleBegin = 0, triangleEnd = 0;
+    uint32_t lineBegin = 0, lineEnd = 0;
+    uint32_t optionalBegin = 0, optionalEnd = 0;
+};
+
+struct QzHqMesh {
+    std::vector<QzVector> positions;
+    std::vector<QzVector> normals;  // unit length, or zero for a degenerate face
+    std::vector<QzHqTriangle> triangles;
+    std::vector<QzHqLine> lines;
+    std::vector<QzHqOptionalLine> optionalLines;
+    // The first group holds what is not a stud; studs follow, one group each.
+    std::vector<QzHqGroup> groups;
+    // The lines of the part's own file and of what it references, by type (1 to 5), as
+    // the walk of the normal drawing would count them.
+    int32_t typeCount[6] = {};
+    // Matrix products the mesh was built with (its type-1 lines).
+    int32_t references = 0;
+};
+
+// Builds a mesh of a part's geometry. With `flatten`, referenced files are drawn into
+// it (a part from the library and everything below it); without, only the part's own
+// lines of types 2 to 5 are (a model file, whose references are drawn one by one).
+QzHqMesh QzBuildHqMesh(const QzPart& part, bool flatten);
+
+// The meshes of the parts drawn, by part. A part's entry is built again when the
+// fingerprint of its lines (and of everything it references) changed.
+class QzHqMeshCache {
+  public:
+    // The mesh of a part; flatten as for QzBuildHqMesh. The reference stays valid until
+    // the next call of Prune.
+    const QzHqMesh& Mesh(const QzPart& part, bool flatten);
+    // Forgets the fingerprints computed so far: the next drawing checks every part it
+    // uses again (a load may have changed any of them).
+    void BeginDrawing();
+    // Drops the meshes of parts that the last drawing did not use.
+    void Prune();
+    size_t Size() const { return entries_.size(); }
+
+  private:
+    uint64_t Fingerprint(const QzPart& part);
+    struct Entry {
+        uint64_t fingerprint = 0;
+        bool flatten = false;
+        bool used = false;
+        std::unique_ptr<QzHqMesh> mesh;
+    };
+    std::unordered_map<const QzPart*, Entry> entries_;
+    // Fingerprints of this drawing, including what each part references.
+    std::unordered_map<const QzPart*, uint64_t> fingerprints_;
+};

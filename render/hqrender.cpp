@@ -1,0 +1,817 @@
+#include "hqrender.h"
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+#include <thread>
+
+#include "bandwalk.h"
+#include "colours.h"
+#include "rasteriser.h"
+#include "render_math.h"
+#include "renderer.h"
+#include "viewtransform.h"
+
+namespace {
+
+constexpr int S = QzHqRenderer::kSamples;
+
+// Scale about the centre of the part's box so that it becomes `width` smaller along
+// every axis that has an extent (the seams between parts).
+QzMatrix SeamShrink(const QzPart& sub, float width) {
+    QzMatrix s{};
+    const float mins[3] = {sub.box.min.x, sub.box.min.y, sub.box.min.z};
+    const float maxs[3] = {sub.box.max.x, sub.box.max.y, sub.box.max.z};
+    for (int k = 0; k < 3; ++k) {
+        const double e = static_cast<double>(maxs[k]) - mins[k];
+        const double mid = (static_cast<double>(mins[k]) + maxs[k]) / 2.0;
+        if (e == 0.0) {
+            s.m[k][k] = 1.0f;
+        } else {
+            const double r = width / e;
+            s.m[k][k] = static_cast<float>(1.0 - r);
+            s.m[k][3] = mid == 0.0 ? 0.0f : static_cast<float>(r * mid);
+        }
+    }
+    s.m[3][3] = 1.0f;
+    return s;
+}
+
+inline uint32_t Pack(float r, float g, float b) {
+    auto c = [](float v) {
+        return static_cast<uint32_t>(v <= 0.0f ? 0.0f : v >= 255.0f ? 255.0f : v + 0.5f);
+    };
+    return c(r) << 16 | c(g) << 8 | c(b);
+}
+
+// A coordinate as an int within lo..hi (NaN: lo).
+inline int Clamped(float v, int lo, int hi) {
+    if (!(v > static_cast<float>(lo))) return lo;
+    if (v >= static_cast<float>(hi)) return hi;
+    return static_cast<int>(v);
+}
+
+inline bool TopLeft(float dx, float dy) { return dy < 0.0f || (dy == 0.0f && dx > 0.0f); }
+
+}  // namespace
+
+// ---- Colours ----
+
+int32_t QzHqRenderer::Number(const QzHqColour& colour, int32_t instanceColour) const {
+    const QzRenderOptions& o = state_->options;
+    const QzPalette& palette = state_->palette;
+    int32_t c = colour.number == QZ_COLOUR_CURRENT ? instanceColour : colour.number;
+    if (colour.edge) {
+        const QzLDConfigColour* defined = QzSchemeColour(palette, c);
+        if (o.colour24Black)
+            c = 0;
+        else if (defined)
+            c = defined->edge;
+        else if (c < 0 || c > 15)
+            c = 0;
+        else
+            c = QzEdgeColours[c];
+    }
+    if (o.allTransparent && colour.number != QZ_COLOUR_CURRENT) {
+        // The colour of the instance came through the walk's own rule already.
+        if (const QzLDConfigColour* defined = QzSchemeColour(palette, c)) {
+            const uint32_t v = defined->rgb;
+            if (defined->alpha == 255)
+                c = static_cast<int32_t>(0x3000000 | (v & 0xFF) << 16 | (v & 0xFF00) |
+                                         (v >> 16 & 0xFF));
+        } else if (c >= 0 && c <= 31) {
+            c += 32;
+        } else if (c >= 0x2000000 && c <= 0x2FFFFFF) {
+            c += 0x1000000;
+        }
+    }
+    return c;
+}
+
+QzHqRenderer::Rgba QzHqRenderer::Resolve(int32_t number) const {
+    // Both entries of the pattern, never averaged by the option: blending takes their
+    // mean instead of a checkerboard.
+    QzRenderOptions options = state_->options;
+    options.dither256 = true;
+    const QzPixelPattern p = ResolveColour(number, options, state_->palette);
+    const bool a = p.a[3] != 0, b = p.b[3] != 0;
+    if (a && b)
+        return {(p.a[0] + p.b[0]) / 2.0f, (p.a[1] + p.b[1]) / 2.0f, (p.a[2] + p.b[2]) / 2.0f, 1.0f};
+    if (!a && !b) return {0, 0, 0, 0};
+    const uint8_t* e = a ? p.a : p.b;
+    float alpha = 0.5f;
+    if (const QzLDConfigColour* defined = QzSchemeColour(state_->palette, number))
+        if (defined->alpha < 255) alpha = defined->alpha / 255.0f;
+    return {static_cast<float>(e[0]), static_cast<float>(e[1]), static_cast<float>(e[2]), alpha};
+}
+
+// ---- The walk ----
+
+void QzHqRenderer::Walk(const QzPart* part, int32_t colour, const QzMatrix& m, bool cull,
+                        bool invert, bool top) {
+    if (!part) return;
+    const QzRenderOptions& o = state_->options;
+    if (part->flags & (PF_PARTS_DIR | PF_PRIM_DIR)) {
+        const bool stud = (part->flags & PF_STUD) != 0;
+        if (stud && o.lineAsStud) return;
+        Instance instance{&meshes_.Mesh(*part, true), m, colour, cull, invert, stud, Pass::All};
+        for (int t = 1; t <= 5; ++t) statistics_->typeCount[t] += instance.mesh->typeCount[t];
+        statistics_->matrixMulCount += instance.mesh->references;
+        if (!o.studsLast) {
+            Add(instance);
+        } else if (stud) {
+            instance.pass = Pass::Studs;
+            studs_.push_back(instance);
+        } else {
+            instance.pass = Pass::Body;
+            Add(instance);
+            for (const QzHqGroup& g : instance.mesh->groups)
+                if (g.stud) {
+                    instance.pass = Pass::Studs;
+                    studs_.push_back(instance);
+                    break;
+                }
+        }
+        return;
+    }
+    // A model file: its own faces and lines, then each reference in turn.
+    const QzHqMesh& own = meshes_.Mesh(*part, false);
+    if (!own.groups.empty()) {
+        for (int t = 2; t <= 5; ++t) statistics_->typeCount[t] += own.typeCount[t];
+        Add({&own, m, colour, cull, invert, false, Pass::All});
+    }
+    QzRenderer& r = *state_->renderer;
+    const QzLine* const stop = top ? r.lastTopLine : nullptr;  // a building step's end
+    for (const QzLine* line = part->lines; line; line = line == stop ? nullptr : line->next) {
+        if (line->type != 1 || !line->part) continue;
+        const QzPart* sub = line->part;
+        if ((sub->flags & PF_STUD) && o.lineAsStud) continue;
+        ++statistics_->typeCount[1];
+        const int32_t c = r.LineColour(*line, colour, top, false);
+        QzMatrix sm;
+        QzMultiply(sm, m, line->p);
+        ++statistics_->matrixMulCount;
+        if (o.seams && (sub->flags & PF_PARTS_DIR) && !(part->flags & PF_PARTS_DIR)) {
+            QzMatrix shrunk;
+            QzMultiply(shrunk, sm, SeamShrink(*sub, o.seamWidth));
+            sm = shrunk;
+        }
+        Walk(sub, c, sm, cull && (line->bfc & LF_CULL), invert != ((line->bfc & LF_INVERT) != 0),
+             false);
+    }
+}
+
+void QzHqRenderer::Add(const Instance& instance) {
+    instances_.push_back(instance);
+    // Every point of the mesh is transformed once per instance (and band it reaches).
+    statistics_->transformCount += static_cast<int64_t>(instance.mesh->positions.size());
+}
+
+// ---- A band of sample rows ----
+
+class QzHqRenderer::Band {
+  public:
+    Band(QzHqRenderer& renderer, int top, int bottom)
+        : r_(renderer),
+          look(renderer.look),
+          state_(renderer.state_),
+          width_(renderer.width_),
+          height_(renderer.height_),
+          colour_(renderer.colour_),
+          depth_(renderer.depth_),
+          top_(top),
+          bottom_(bottom) {}
+
+    // Draws everything the walk found into the band's rows and filters them down into
+    // the image's pixel rows they make up.
+    void Run(QzZImage& image);
+    // The pixels written, in the image.
+    QzPixelRect Written() const { return written_; }
+
+  private:
+    using Rgba = QzHqRenderer::Rgba;
+    using Instance = QzHqRenderer::Instance;
+    using Pass = QzHqRenderer::Pass;
+    struct Glass {
+        float x[3], y[3], z[3], shade[3], gloss[3];
+        Rgba colour;
+        float depth;  // for sorting: the farthest corner's
+    };
+
+    void DrawInstance(const Instance& instance, Pass pass);
+    void DrawGroup(const Instance& instance, const QzHqGroup& group);
+    // Transformed position and lit normal of a mesh's vertex, made on first use.
+    const QzVector& Position(uint32_t v);
+    float Light(uint32_t n);
+    bool BoxHidden(const QzHqGroup& group, const QzMatrix& m);
+    void FillTriangle(const QzVector& a, const QzVector& b, const QzVector& c, const float shade[3],
+                      const float gloss[3], const Rgba& colour);
+    void BlendTriangle(const Glass& glass);
+    void DrawSegment(const QzVector& a, const QzVector& b, float pull, uint32_t rgb);
+    void Filter(QzZImage& image);
+    Rgba Resolve(int32_t number) const { return r_.Resolve(number); }
+    int32_t Number(const QzHqColour& colour, int32_t instanceColour) const {
+        return r_.Number(colour, instanceColour);
+    }
+    void Wrote(int x0, int x1, int y0, int y1) {
+        drawn_[0] = std::min(drawn_[0], x0);
+        drawn_[1] = std::max(drawn_[1], x1);
+        drawn_[2] = std::min(drawn_[2], y0);
+        drawn_[3] = std::max(drawn_[3], y1);
+    }
+
+    QzHqRenderer& r_;
+    const QzHqLook& look;
+    QzRenderState* state_;
+    const int width_, height_;
+    std::vector<uint32_t>& colour_;
+    std::vector<float>& depth_;
+    // The band's first and last sample rows.
+    const int top_, bottom_;
+    std::vector<Glass> glass_;
+    // x0, x1, y0, y1 of the samples written.
+    int32_t drawn_[4] = {width_, -1, height_, -1};
+    QzPixelRect written_{};
+
+    // Scratch of the instance being drawn.
+    const Instance* instance_ = nullptr;
+    double normalMatrix_[3][3];
+    bool mirrored_ = false;
+    std::vector<QzVector> positions_;
+    std::vector<uint32_t> positionStamp_;
+    std::vector<float> light_;
+    std::vector<QzVector> unitNormals_;
+    std::vector<uint32_t> lightStamp_;
+    uint32_t stamp_ = 0;
+    // Colours of the instance: its own and a few others.
+    int32_t cachedNumber_[8];
+    Rgba cachedColour_[8];
+    int cached_ = 0;
+    float lineWeight_ = 1;
+    Rgba instanceColour_{};
+};
+
+const QzVector& QzHqRenderer::Band::Position(uint32_t v) {
+    if (positionStamp_[v] != stamp_) {
+        positionStamp_[v] = stamp_;
+        QzTransform(positions_[v], instance_->matrix, instance_->mesh->positions[v]);
+    }
+    return positions_[v];
+}
+
+float QzHqRenderer::Band::Light(uint32_t n) {
+    if (lightStamp_[n] != stamp_) {
+        lightStamp_[n] = stamp_;
+        const QzVector& v = instance_->mesh->normals[n];
+        const double t[3] = {
+            normalMatrix_[0][0] * v.x + normalMatrix_[0][1] * v.y + normalMatrix_[0][2] * v.z,
+            normalMatrix_[1][0] * v.x + normalMatrix_[1][1] * v.y + normalMatrix_[1][2] * v.z,
+            normalMatrix_[2][0] * v.x + normalMatrix_[2][1] * v.y + normalMatrix_[2][2] * v.z};
+        const double len = std::sqrt(t[0] * t[0] + t[1] * t[1] + t[2] * t[2]);
+        light_[n] = len > 0 ? static_cast<float>((t[0] * r_.lightDir_[0] + t[1] * r_.lightDir_[1] +
+                                                  t[2] * r_.lightDir_[2]) /
+                                                 len)
+                            : 0.0f;
+        unitNormals_[n] =
+            len > 0 ? QzVector{static_cast<float>(t[0] / len), static_cast<float>(t[1] / len),
+                               static_cast<float>(t[2] / len)}
+                    : QzVector{0, 0, 0};
+    }
+    return light_[n];
+}
+
+void QzHqRenderer::Band::DrawInstance(const Instance& instance, Pass pass) {
+    const QzHqMesh& mesh = *instance.mesh;
+    instance_ = &instance;
+    if (++stamp_ == 0) {
+        std::fill(positionStamp_.begin(), positionStamp_.end(), 0u);
+        std::fill(lightStamp_.begin(), lightStamp_.end(), 0u);
+        stamp_ = 1;
+    }
+    if (positions_.size() < mesh.positions.size()) {
+        positions_.resize(mesh.positions.size());
+        positionStamp_.resize(mesh.positions.size(), 0u);
+    }
+    if (light_.size() < mesh.normals.size()) {
+        light_.resize(mesh.normals.size());
+        unitNormals_.resize(mesh.normals.size());
+        lightStamp_.resize(mesh.normals.size(), 0u);
+    }
+    // Normals turn with the cofactors of the matrix (its inverse transposed, up to a
+    // positive scale), depth scaled like x and y so that the light keeps its angle.
+    const QzMatrix& m = instance.matrix;
+    double a[3][3];
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j) a[i][j] = m.m[i][j] * (i == 2 ? static_cast<double>(S) : 1.0);
+    const double det = a[0][0] * (a[1][1] * a[2][2] - a[1][2] * a[2][1]) -
+                       a[0][1] * (a[1][0] * a[2][2] - a[1][2] * a[2][0]) +
+                       a[0][2] * (a[1][0] * a[2][1] - a[1][1] * a[2][0]);
+    mirrored_ = det < 0;
+    const double sign = mirrored_ ? -1.0 : 1.0;
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j) {
+            const int i1 = (i + 1) % 3, i2 = (i + 2) % 3, j1 = (j + 1) % 3, j2 = (j + 2) % 3;
+            normalMatrix_[i][j] = sign * (a[i1][j1] * a[i2][j2] - a[i1][j2] * a[i2][j1]);
+        }
+    // The instance's colour, and how strong its lines are for its size on the screen.
+    cached_ = 0;
+    instanceColour_ = Resolve(instance.colour);
+    lineWeight_ = 1.0f;
+    if (!mesh.groups.empty()) {
+        QzBox box;
+        QzBoxReset(box);
+        for (const QzHqGroup& g : mesh.groups) {
+            QzBoxExtend(g.box.min, box);
+            QzBoxExtend(g.box.max, box);
+        }
+        float x0 = 1e30f, x1 = -1e30f, y0 = 1e30f, y1 = -1e30f;
+        for (int i = 0; i < 8; ++i) {
+            QzVector p;
+            QzTransform(p, m, QzBoxCorner(box, i));
+            x0 = std::min(x0, p.x);
+            x1 = std::max(x1, p.x);
+            y0 = std::min(y0, p.y);
+            y1 = std::max(y1, p.y);
+        }
+        // Off the picture altogether: nothing to draw.
+        if (x1 < 0 || y1 < 0 || x0 >= width_ || y0 >= height_) return;
+        // Nothing in this band's rows (lines reach a sample beyond the points).
+        if (y1 + 2.0f < static_cast<float>(top_) || y0 - 2.0f > static_cast<float>(bottom_ + 1))
+            return;
+        const float pixels = std::hypot(x1 - x0, y1 - y0) / S;
+        lineWeight_ = std::clamp(pixels / look.fullLinePixels, look.minimumLineWeight, 1.0f);
+    }
+    for (const QzHqGroup& group : mesh.groups) {
+        const bool stud = group.stud || instance.stud;
+        if (stud && state_->options.lineAsStud) continue;
+        if (pass == Pass::Body && stud) continue;
+        if (pass == Pass::Studs && (!stud || BoxHidden(group, m))) continue;
+        DrawGroup(instance, group);
+    }
+}
+
+bool QzHqRenderer::Band::BoxHidden(const QzHqGroup& group, const QzMatrix& m) {
+    float x0 = 1e30f, x1 = -1e30f, y0 = 1e30f, y1 = -1e30f, z0 = 1e30f;
+    for (int i = 0; i < 8; ++i) {
+        QzVector p;
+        QzTransform(p, m, QzBoxCorner(group.box, i));
+        x0 = std::min(x0, p.x);
+        x1 = std::max(x1, p.x);
+        y0 = std::min(y0, p.y);
+        y1 = std::max(y1, p.y);
+        z0 = std::min(z0, p.z);
+    }
+    // Every sample the group could write: its box's rectangle and a sample around it
+    // (lines), no nearer than its nearest corner less the pull of lines. Where every
+    // depth of the band is nearer still, drawing it would change nothing: the test of
+    // the band's own rows decides as well as a test of the whole picture would.
+    if (!(x1 >= -1.0f && y1 >= -1.0f && x0 < width_ + 1.0f && y0 < height_ + 1.0f)) return true;
+    const float near = z0 - 0.5f - std::fabs(z0) * 1.0e-5f;
+    const int c0 = std::max(0, static_cast<int>(std::floor(x0)) - 1);
+    const int c1 = std::min(width_ - 1, static_cast<int>(std::floor(x1)) + 1);
+    const int r0 = std::max(top_, static_cast<int>(std::floor(y0)) - 1);
+    const int r1 = std::min(bottom_, static_cast<int>(std::floor(y1)) + 1);
+    for (int y = r0; y <= r1; ++y) {
+        const float* d = depth_.data() + static_cast<size_t>(y) * width_;
+        for (int x = c0; x <= c1; ++x)
+            if (!(d[x] < near)) return false;
+    }
+    return true;
+}
+
+void QzHqRenderer::Band::DrawGroup(const Instance& instance, const QzHqGroup& group) {
+    const QzHqMesh& mesh = *instance.mesh;
+    const QzRenderOptions& o = state_->options;
+    auto colourOf = [&](const QzHqColour& c) -> const Rgba& {
+        if (c.number == QZ_COLOUR_CURRENT && !c.edge) return instanceColour_;
+        const int32_t n = Number(c, instance.colour);
+        for (int i = 0; i < cached_; ++i)
+            if (cachedNumber_[i] == n) return cachedColour_[i];
+        const int slot = cached_ < 8 ? cached_++ : 7;
+        cachedNumber_[slot] = n;
+        cachedColour_[slot] = Resolve(n);
+        return cachedColour_[slot];
+    };
+    const bool cullAll = o.bfc && instance.cull;
+    const float ambient = o.shading ? look.ambient : 1.0f;
+    const float diffuse = o.shading ? look.diffuse : 0.0f;
+    for (uint32_t t = group.triangleBegin; t < group.triangleEnd; ++t) {
+        const QzHqTriangle& tri = mesh.triangles[t];
+        const bool quad = (tri.flags & QZ_HQ_FROM_QUAD) != 0;
+        const bool show = quad ? o.showType4 : o.showType3;
+        const bool edges = quad ? o.edgesType4 : o.edgesType3;
+        if (!show && !edges) continue;
+        const QzVector& p0 = Position(tri.v[0]);
+        const QzVector& p1 = Position(tri.v[1]);
+        const QzVector& p2 = Position(tri.v[2]);
+        const float cross = (p1.x - p0.x) * (p2.y - p0.y) - (p1.y - p0.y) * (p2.x - p0.x);
+        // The normal drawing's facing rule: counter-clockwise on the screen (y down)
+        // is the front, after the inversions of the references.
+        const bool front = instance.invert ? cross > 0 : cross < 0;
+        const Rgba& colour = colourOf(tri.colour);
+        // Glass shows its far side through its near side: only opaque faces are culled.
+        if (cullAll && (tri.flags & QZ_HQ_CULL) && !front && colour.a >= 1.0f) continue;
+        if (show && colour.a > 0) {
+            // Seen from behind its own normals: lit as the side facing the viewer.
+            const bool behind = mirrored_ ? cross < 0 : cross > 0;
+            float shade[3], gloss[3] = {0, 0, 0};
+            const QzVector* corner[3] = {&p0, &p1, &p2};
+            for (int i = 0; i < 3; ++i) {
+                const float d = Light(tri.n[i]);
+                if (!look.positional || !o.shading) {
+                    shade[i] = ambient + diffuse * std::max(0.0f, behind ? -d : d);
+                    continue;
+                }
+                QzVector nn = unitNormals_[tri.n[i]];
+                if (behind) nn = {-nn.x, -nn.y, -nn.z};
+                const QzVector& q = *corner[i];
+                const float v[3] = {(q.x / S - r_.viewOrigin_[0]) / r_.viewScale_,
+                                    (q.y / S - r_.viewOrigin_[1]) / r_.viewScale_,
+                                    q.z / r_.viewScale_};
+                const float k = look.relative ? r_.radius_ : 1.0f;
+                float l[3] = {look.lightPosition[0] * k - v[0], look.lightPosition[1] * k - v[1],
+                              look.lightPosition[2] * k - v[2]};
+                const float ll = std::sqrt(l[0] * l[0] + l[1] * l[1] + l[2] * l[2]);
+                for (float& c : l) c /= ll;
+                const float nl = nn.x * l[0] + nn.y * l[1] + nn.z * l[2];
+                shade[i] = std::min(1.0f, ambient + diffuse * std::max(0.0f, nl));
+                float e[3] = {-v[0], -v[1], look.eyeZ * k - v[2]};
+                const float el = std::sqrt(e[0] * e[0] + e[1] * e[1] + e[2] * e[2]);
+                float h[3] = {l[0] + e[0] / el, l[1] + e[1] / el, l[2] + e[2] / el};
+                const float hl = std::sqrt(h[0] * h[0] + h[1] * h[1] + h[2] * h[2]);
+                const float nh = (nn.x * h[0] + nn.y * h[1] + nn.z * h[2]) / hl;
+                gloss[i] = nh > 0 ? look.gloss * std::pow(nh, look.shininess) : 0.0f;
+            }
+            if (colour.a >= 1.0f) {
+                FillTriangle(p0, p1, p2, shade, gloss, colour);
+            } else {
+                Glass g;
+                const QzVector* p[3] = {&p0, &p1, &p2};
+                for (int i = 0; i < 3; ++i) {
+                    g.x[i] = p[i]->x;
+                    g.y[i] = p[i]->y;
+                    g.z[i] = p[i]->z;
+                    g.shade[i] = shade[i];
+                    g.gloss[i] = gloss[i];
+                }
+                g.colour = colour;
+                g.depth = std::max({p0.z, p1.z, p2.z});
+                glass_.push_back(g);
+            }
+        }
+        if (edges) {
+            const int32_t n = Number(tri.colour, instance.colour);
+            const Rgba e = Resolve(QzEdgeColours[n & 15]);
+            const uint32_t rgb = Pack(e.r, e.g, e.b);
+            const QzVector* p[3] = {&p0, &p1, &p2};
+            const uint8_t bits[3] = {QZ_HQ_EDGE_01, QZ_HQ_EDGE_12, QZ_HQ_EDGE_20};
+            for (int i = 0; i < 3; ++i)
+                if (tri.flags & bits[i]) DrawSegment(*p[i], *p[(i + 1) % 3], 0.4f, rgb);
+        }
+    }
+    // Lines in their colour, mixed towards the part's on small parts.
+    auto lineColour = [&](const QzHqColour& c) {
+        const Rgba& e = colourOf(c);
+        const float w = lineWeight_;
+        const Rgba& f = instanceColour_;
+        const float k = 0.85f * (1.0f - w);
+        return Pack(e.r * w + f.r * k, e.g * w + f.g * k, e.b * w + f.b * k);
+    };
+    if (o.showType2) {
+        for (uint32_t l = group.lineBegin; l < group.lineEnd; ++l) {
+            const QzHqLine& line = mesh.lines[l];
+            DrawSegment(Position(line.v[0]), Position(line.v[1]), 0.4f, lineColour(line.colour));
+        }
+    }
+    if (o.showType5) {
+        for (uint32_t l = group.optionalBegin; l < group.optionalEnd; ++l) {
+            const QzHqOptionalLine& line = mesh.optionalLines[l];
+            const QzVector& a = Position(line.v[0]);
+            const QzVector& b = Position(line.v[1]);
+            if (!o.showAllType5 &&
+                QzOptionalLineHidden(a, b, Position(line.c[0]), Position(line.c[1])))
+                continue;
+            DrawSegment(a, b, 0.0f, lineColour(line.colour));
+        }
+    }
+}
+
+// ---- Samples ----
+
+void QzHqRenderer::Band::FillTriangle(const QzVector& a, const QzVector& b0, const QzVector& c0,
+                                      const float shade[3], const float gloss[3],
+                                      const Rgba& colour) {
+    const QzVector* b = &b0;
+    const QzVector* c = &c0;
+    const float ia = shade[0];
+    float ib = shade[1], ic = shade[2];
+    const float ga = gloss[0];
+    float gb = gloss[1], gc = gloss[2];
+    float area = (b->x - a.x) * (c->y - a.y) - (b->y - a.y) * (c->x - a.x);
+    if (!(area != 0.0f) || !std::isfinite(area)) return;
+    if (area < 0) {
+        std::swap(b, c);
+        std::swap(ib, ic);
+        std::swap(gb, gc);
+        area = -area;
+    }
+    const float minX = std::min({a.x, b->x, c->x}), maxX = std::max({a.x, b->x, c->x});
+    const float minY = std::min({a.y, b->y, c->y}), maxY = std::max({a.y, b->y, c->y});
+    if (!(maxX >= 0.5f && maxY >= 0.5f && minX < width_ + 0.5f && minY < height_ + 0.5f)) return;
+    const int x0 = Clamped(std::ceil(minX - 0.5f), 0, width_);
+    const int x1 = Clamped(std::floor(maxX - 0.5f), -1, width_ - 1);
+    // The band's rows of the triangle.
+    const int y0 = Clamped(std::ceil(minY - 0.5f), top_, bottom_ + 1);
+    const int y1 = Clamped(std::floor(maxY - 0.5f), top_ - 1, bottom_);
+    if (x0 > x1 || y0 > y1) return;
+    // Edge functions, positive inside: e0 of b-c, e1 of c-a, e2 of a-b.
+    const float e0dx = -(c->y - b->y), e0dy = c->x - b->x;
+    const float e1dx = -(a.y - c->y), e1dy = a.x - c->x;
+    const float e2dx = -(b->y - a.y), e2dy = b->x - a.x;
+    const bool t0 = TopLeft(c->x - b->x, c->y - b->y);
+    const bool t1 = TopLeft(a.x - c->x, a.y - c->y);
+    const bool t2 = TopLeft(b->x - a.x, b->y - a.y);
+    const float px = x0 + 0.5f;
+    // Depth and shade as planes over the samples.
+    const float inv = 1.0f / area;
+    const float dzdx = (e0dx * a.z + e1dx * b->z + e2dx * c->z) * inv;
+    const float dzdy = (e0dy * a.z + e1dy * b->z + e2dy * c->z) * inv;  // for the offset
+    const float dsdx = (e0dx * ia + e1dx * ib + e2dx * ic) * inv;
+    const bool glossy = ga > 0 || gb > 0 || gc > 0;
+    const float dgdx = (e0dx * ga + e1dx * gb + e2dx * gc) * inv;
+    // Pushed back by the depth it gains over a sample, as the normal drawing pushes
+    // faces back behind the lines on them.
+    const float offset = std::min(std::max(std::fabs(dzdx), std::fabs(dzdy)), r_.offsetLimit_);
+    const float cr = colour.r, cg = colour.g, cb = colour.b;
+    bool wrote = false;
+    int wx0 = x1, wx1 = x0;
+    for (int y = y0; y <= y1; ++y) {
+        // Each row from the corners (not stepped from the row above): a band starting
+        // at any row gets the same values.
+        const float py = y + 0.5f;
+        float w0 = (c->x - b->x) * (py - b->y) - (c->y - b->y) * (px - b->x);
+        float w1 = (a.x - c->x) * (py - c->y) - (a.y - c->y) * (px - c->x);
+        float w2 = (b->x - a.x) * (py - a.y) - (b->y - a.y) * (px - a.x);
+        float z = (w0 * a.z + w1 * b->z + w2 * c->z) * inv + offset;
+        float s = (w0 * ia + w1 * ib + w2 * ic) * inv;
+        float g = (w0 * ga + w1 * gb + w2 * gc) * inv;
+        float* d = depth_.data() + static_cast<size_t>(y) * width_;
+        uint32_t* col = colour_.data() + static_cast<size_t>(y) * width_;
+        for (int x = x0; x <= x1; ++x) {
+            if ((w0 > 0 || (w0 == 0 && t0)) && (w1 > 0 || (w1 == 0 && t1)) &&
+                (w2 > 0 || (w2 == 0 && t2)) && z <= d[x]) {
+                d[x] = z;
+                if (glossy) {
+                    const float white = 255.0f * g;
+                    col[x] = Pack(cr * s + white, cg * s + white, cb * s + white);
+                } else {
+                    col[x] = Pack(cr * s, cg * s, cb * s);
+                }
+                wrote = true;
+                wx0 = std::min(wx0, x);
+                wx1 = std::max(wx1, x);
+            }
+            w0 += e0dx;
+            w1 += e1dx;
+            w2 += e2dx;
+            z += dzdx;
+            s += dsdx;
+            g += dgdx;
+        }
+    }
+    if (wrote) Wrote(wx0, wx1, y0, y1);
+}
+
+void QzHqRenderer::Band::BlendTriangle(const Glass& g) {
+    int ia = 0, ib = 1, ic = 2;
+    float area = (g.x[1] - g.x[0]) * (g.y[2] - g.y[0]) - (g.y[1] - g.y[0]) * (g.x[2] - g.x[0]);
+    if (!(area != 0.0f) || !std::isfinite(area)) return;
+    if (area < 0) {
+        std::swap(ib, ic);
+        area = -area;
+    }
+    const float ax = g.x[ia], ay = g.y[ia], bx = g.x[ib], by = g.y[ib], cx = g.x[ic], cy = g.y[ic];
+    const float minX = std::min({ax, bx, cx}), maxX = std::max({ax, bx, cx});
+    const float minY = std::min({ay, by, cy}), maxY = std::max({ay, by, cy});
+    if (!(maxX >= 0.5f && maxY >= 0.5f && minX < width_ + 0.5f && minY < height_ + 0.5f)) return;
+    const int x0 = Clamped(std::ceil(minX - 0.5f), 0, width_);
+    const int x1 = Clamped(std::floor(maxX - 0.5f), -1, width_ - 1);
+    const int y0 = Clamped(std::ceil(minY - 0.5f), top_, bottom_ + 1);
+    const int y1 = Clamped(std::floor(maxY - 0.5f), top_ - 1, bottom_);
+    if (x0 > x1 || y0 > y1) return;
+    const bool t0 = TopLeft(cx - bx, cy - by), t1 = TopLeft(ax - cx, ay - cy),
+               t2 = TopLeft(bx - ax, by - ay);
+    const float inv = 1.0f / area;
+    const float alpha = g.colour.a, keep = 1.0f - alpha;
+    bool wrote = false;
+    for (int y = y0; y <= y1; ++y) {
+        const float py = y + 0.5f;
+        float* d = depth_.data() + static_cast<size_t>(y) * width_;
+        uint32_t* col = colour_.data() + static_cast<size_t>(y) * width_;
+        for (int x = x0; x <= x1; ++x) {
+            const float px = x + 0.5f;
+            const float w0 = (cx - bx) * (py - by) - (cy - by) * (px - bx);
+            const float w1 = (ax - cx) * (py - cy) - (ay - cy) * (px - cx);
+            const float w2 = (bx - ax) * (py - ay) - (by - ay) * (px - ax);
+            if (!((w0 > 0 || (w0 == 0 && t0)) && (w1 > 0 || (w1 == 0 && t1)) &&
+                  (w2 > 0 || (w2 == 0 && t2))))
+                continue;
+            const float z = (w0 * g.z[ia] + w1 * g.z[ib] + w2 * g.z[ic]) * inv;
+            if (!(z < d[x])) continue;
+            const float s = (w0 * g.shade[ia] + w1 * g.shade[ib] + w2 * g.shade[ic]) * inv;
+            const float white =
+                255.0f * (w0 * g.gloss[ia] + w1 * g.gloss[ib] + w2 * g.gloss[ic]) * inv;
+            const uint32_t old = col[x];
+            col[x] =
+                Pack((g.colour.r * s + white) * alpha + static_cast<float>(old >> 16 & 0xFF) * keep,
+                     (g.colour.g * s + white) * alpha + static_cast<float>(old >> 8 & 0xFF) * keep,
+                     (g.colour.b * s + white) * alpha + static_cast<float>(old & 0xFF) * keep);
+            wrote = true;
+        }
+    }
+    if (wrote) Wrote(x0, x1, y0, y1);
+}
+
+void QzHqRenderer::Band::DrawSegment(const QzVector& a, const QzVector& b, float pull,
+                                     uint32_t rgb) {
+    if (look.lineSamples == 0) return;
+    const float dx = b.x - a.x, dy = b.y - a.y;
+    if (!std::isfinite(dx) || !std::isfinite(dy)) return;
+    const bool xMajor = std::fabs(dx) >= std::fabs(dy);
+    // Along the major axis, one sample per step at the sample centres the segment
+    // spans; the minor coordinate and the depth at each.
+    const float s0 = xMajor ? a.x : a.y, s1 = xMajor ? b.x : b.y;
+    const float lo = std::min(s0, s1), hi = std::max(s0, s1);
+    // The band's rows: along the major axis when it runs down, else of the minor one.
+    const int majorFirst = xMajor ? 0 : top_, majorLast = xMajor ? width_ - 1 : bottom_;
+    const int minorFirst = xMajor ? top_ : 0, minorLast = xMajor ? bottom_ : width_ - 1;
+    const int k0 = Clamped(std::ceil(lo - 0.5f), majorFirst, majorLast + 1);
+    const int k1 = Clamped(std::floor(hi - 0.5f), majorFirst - 1, majorLast);
+    const float span = s1 - s0;
+    if (span == 0.0f) return;
+    const float m0 = xMajor ? a.y : a.x, m1 = xMajor ? b.y : b.x;
+    for (int k = k0; k <= k1; ++k) {
+        const float t = (k + 0.5f - s0) / span;
+        const float minor = m0 + t * (m1 - m0);
+        const float z = a.z + t * (b.z - a.z) - pull;
+        const float below = std::floor(minor);
+        if (!(below >= static_cast<float>(minorFirst - 1) &&
+              below <= static_cast<float>(minorLast + 1)))
+            continue;
+        int rows[2] = {static_cast<int>(below), minorFirst - 1};
+        if (look.lineSamples > 1) {
+            const float frac = minor - below;
+            rows[1] = frac < 0.5f ? rows[0] - 1 : rows[0] + 1;
+        }
+        for (int r : rows) {
+            if (r < minorFirst || r > minorLast) continue;
+            const size_t i =
+                xMajor ? static_cast<size_t>(r) * width_ + k : static_cast<size_t>(k) * width_ + r;
+            if (!(z <= depth_[i])) continue;
+            depth_[i] = z;
+            colour_[i] = rgb;
+            const int x = xMajor ? k : r, y = xMajor ? r : k;
+            Wrote(x, x, y, y);
+        }
+    }
+}
+
+// ---- The drawing ----
+
+void QzHqRenderer::Band::Run(QzZImage& image) {
+    // Every sample starts as the pixel it lies in (the cleared background).
+    for (int y = top_; y <= bottom_; ++y) {
+        const uint8_t* src = image.pixels + static_cast<size_t>(y / S) * image.width * 3;
+        uint32_t* dst = colour_.data() + static_cast<size_t>(y) * width_;
+        float* d = depth_.data() + static_cast<size_t>(y) * width_;
+        for (int x = 0; x < width_; ++x) {
+            const uint8_t* p = src + (x / S) * 3;
+            dst[x] = static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[1]) << 8 | p[0];
+            d[x] = QZ_FAR_DEPTH;
+        }
+    }
+    for (const Instance& instance : r_.instances_) DrawInstance(instance, instance.pass);
+    // Studs last, each only when something of its box could still show.
+    for (const Instance& instance : r_.studs_) DrawInstance(instance, Pass::Studs);
+    // Glass over everything opaque, the farthest first, so that layers add up.
+    std::stable_sort(glass_.begin(), glass_.end(),
+                     [](const Glass& a, const Glass& b) { return a.depth > b.depth; });
+    for (const Glass& g : glass_) BlendTriangle(g);
+    Filter(image);
+}
+
+void QzHqRenderer::Band::Filter(QzZImage& image) {
+    written_ = QzEmptyRect(image.width, image.height);
+    if (drawn_[1] < drawn_[0]) return;
+    const int px0 = drawn_[0] / S, px1 = drawn_[1] / S;
+    const int py0 = drawn_[2] / S, py1 = drawn_[3] / S;
+    for (int y = py0; y <= py1; ++y) {
+        for (int x = px0; x <= px1; ++x) {
+            uint32_t r = 0, g = 0, b = 0;
+            float z = QZ_FAR_DEPTH;
+            for (int j = 0; j < S; ++j) {
+                const size_t row = static_cast<size_t>(y * S + j) * width_ + x * S;
+                for (int i = 0; i < S; ++i) {
+                    const uint32_t c = colour_[row + i];
+                    r += c >> 16 & 0xFF;
+                    g += c >> 8 & 0xFF;
+                    b += c & 0xFF;
+                    z = std::min(z, depth_[row + i]);
+                }
+            }
+            constexpr uint32_t n = S * S;
+            uint8_t* p = image.pixels + (static_cast<size_t>(y) * image.width + x) * 3;
+            p[0] = static_cast<uint8_t>((b + n / 2) / n);
+            p[1] = static_cast<uint8_t>((g + n / 2) / n);
+            p[2] = static_cast<uint8_t>((r + n / 2) / n);
+            image.depth[static_cast<size_t>(y) * image.width + x] = z;
+        }
+    }
+    written_ = QzPixelRect{px0, px1, py0, py1};
+}
+
+void QzHqRenderer::Draw(QzRenderState& state, const QzModel& model, const QzMatrix& screen,
+                        QzDrawStatistics& statistics) {
+    state_ = &state;
+    statistics_ = &statistics;
+    QzRenderer& r = *state.renderer;
+    QzZImage& image = r.image;
+    if (!image.pixels || !image.depth || !model.Loaded()) return;
+    width_ = image.width * S;
+    height_ = image.height * S;
+    const size_t count = static_cast<size_t>(width_) * height_;
+    colour_.resize(count);
+    depth_.resize(count);
+    // Model to samples: x and y scaled, depth as in the normal drawing.
+    QzMatrix m = screen;
+    for (int j = 0; j < 4; ++j) {
+        m.m[0][j] *= S;
+        m.m[1][j] *= S;
+    }
+    const double unit = std::sqrt(static_cast<double>(screen.m[2][0]) * screen.m[2][0] +
+                                  static_cast<double>(screen.m[2][1]) * screen.m[2][1] +
+                                  static_cast<double>(screen.m[2][2]) * screen.m[2][2]);
+    offsetLimit_ =
+        std::isfinite(unit) ? static_cast<float>(QzRenderer::kFaceOffsetUnits * unit) : 1.0e30f;
+    const double ll = std::sqrt(look.light[0] * look.light[0] + look.light[1] * look.light[1] +
+                                look.light[2] * look.light[2]);
+    for (int i = 0; i < 3; ++i) lightDir_[i] = static_cast<float>(look.light[i] / ll);
+
+    viewScale_ = static_cast<float>(state.zoom * 0.01);
+    {
+        const QzBox& box = model.Main().box;
+        const double dx = box.max.x - static_cast<double>(box.min.x);
+        const double dy = box.max.y - static_cast<double>(box.min.y);
+        const double dz = box.max.z - static_cast<double>(box.min.z);
+        radius_ = static_cast<float>(std::sqrt(dx * dx + dy * dy + dz * dz) / 2.0);
+        if (!(radius_ > 0)) radius_ = 1;
+    }
+    viewOrigin_[0] = static_cast<float>(image.width / 2) + state.shiftX;
+    viewOrigin_[1] = static_cast<float>((2 * image.height) / 3) + state.shiftY;
+    meshes_.BeginDrawing();
+    instances_.clear();
+    studs_.clear();
+    Walk(&model.Main(), 7, m, state.options.bfc, false, true);
+
+    // Bands of whole pixel rows, splitting the rows the model covers evenly.
+    const int threads = std::clamp(state.threads > 0 ? state.threads : QzDefaultDrawThreads(), 1,
+                                   std::max(1, image.height / 16));
+    float top = 1e30f, bottom = -1e30f;
+    for (int i = 0; i < 8; ++i) {
+        QzVector p;
+        QzTransform(p, m, QzBoxCorner(model.Main().box, i));
+        top = std::min(top, p.y);
+        bottom = std::max(bottom, p.y);
+    }
+    const int first = Clamped(top / S, 0, image.height - 1);
+    const int last = Clamped(bottom / S, first, image.height - 1);
+    std::vector<int> rows(static_cast<size_t>(threads) + 1, 0);
+    for (int b = 1; b < threads; ++b)
+        rows[static_cast<size_t>(b)] = std::max(rows[static_cast<size_t>(b - 1)] + 1,
+                                                first + (last + 1 - first) * b / threads);
+    rows[static_cast<size_t>(threads)] = image.height;
+    std::vector<std::unique_ptr<Band>> bands;
+    for (int b = 0; b < threads; ++b) {
+        const int y0 = std::min(rows[static_cast<size_t>(b)], image.height);
+        const int y1 = std::min(rows[static_cast<size_t>(b + 1)], image.height);
+        if (y0 < y1) bands.push_back(std::make_unique<Band>(*this, y0 * S, y1 * S - 1));
+    }
+    std::vector<std::thread> workers;
+    for (size_t b = 1; b < bands.size(); ++b)
+        workers.emplace_back([&image, band = bands[b].get()] { band->Run(image); });
+    bands[0]->Run(image);
+    for (std::thread& worker : workers) worker.join();
+    for (const auto& band : bands) {
+        const QzPixelRect rect = band->Written();
+        if (rect.x1 < rect.x0) continue;
+        QzRectGrow(image.dirtyRect, rect);
+        QzRectGrow(image.drawnRect, rect);
+    }
+    meshes_.Prune();
+    r.Flush();
+}
+
+void QzDrawHighQuality(QzRenderState& state, const QzModel& model, const QzMatrix& screen) {
+    if (!state.hqRenderer) state.hqRenderer = std::make_shared<QzHqRenderer>();
+    state.hqRenderer->Draw(state, model, screen, state.renderer->statistics);
+}

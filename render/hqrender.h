@@ -1,0 +1,106 @@
+// The high-quality drawing: the same model, view and switches as the normal drawing,
+// made a different way. Every pixel is drawn as 2 x 2 samples and filtered down, faces
+// and lines alike; faces are lit by a fixed light with normals averaged across the
+// edges the model marks as smooth; transparent colours are blended by their alpha
+// over what lies behind them, farthest first; edge lines are drawn half a pixel wide,
+// and lighter on parts that are small on the screen. The drag previews and the
+// decorations (model box, axes) stay those of the normal drawing.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "geometry.h"
+#include "hqmesh.h"
+#include "measurements.h"
+#include "model.h"
+
+class QzRenderState;
+struct QzZImage;
+
+// The fixed light and how lines are drawn.
+struct QzHqLook {
+    // Towards the light, in screen space (x right, y down, z away from the viewer).
+    float light[3] = {-0.40f, -0.70f, -0.59f};
+    // A face turned to the light gets ambient + diffuse (1: its full colour).
+    float ambient = 0.55f;
+    float diffuse = 0.45f;
+    // Edge lines are drawn in their colour on parts at least this many pixels across,
+    // mixed towards the part's own colour on smaller ones, down to minimum.
+    float fullLinePixels = 60.0f;
+    float minimumLineWeight = 0.35f;
+    // Width of edge lines in samples (2 samples: one pixel).
+    int lineSamples = 1;
+    // A light at a point instead (view space, LDraw units from the model's centre),
+    // with a white highlight seen from an eye at eyeZ.
+    bool positional = false;
+    float lightPosition[3] = {626.5f, -628.2f, -1542.5f};
+    float eyeZ = -934.0f;
+    float gloss = 0.407f;
+    float shininess = 50.6f;
+    // The light's and the eye's positions in multiples of the model's radius.
+    bool relative = false;
+};
+
+class QzHqRenderer {
+  public:
+    // Samples per pixel along each axis.
+    static constexpr int kSamples = 2;
+
+    // Draws the model into the state's image (cleared by the caller) with the
+    // model-to-screen matrix, counting its work into statistics, and shows it. The
+    // samples are split into bands of rows, one thread each (the state's thread count,
+    // else the machine's); the picture is the same for any number of threads.
+    void Draw(QzRenderState& state, const QzModel& model, const QzMatrix& screen,
+              QzDrawStatistics& statistics);
+
+    QzHqLook look;
+
+  private:
+    struct Rgba {
+        float r, g, b, a;  // 0..255, alpha 0..1
+    };
+    // What of an instance a pass draws: everything, all but its studs, or its studs
+    // whose boxes are not hidden.
+    enum class Pass : uint8_t { All, Body, Studs };
+    struct Instance {
+        const QzHqMesh* mesh;
+        QzMatrix matrix;  // part to samples
+        int32_t colour;
+        bool cull;
+        bool invert;
+        bool stud;  // a stud file drawn on its own: all of it is a stud
+        Pass pass;
+    };
+    // The drawing of one band of sample rows (hqrender.cpp).
+    class Band;
+
+    void Walk(const QzPart* part, int32_t colour, const QzMatrix& m, bool cull, bool invert,
+              bool top);
+    void Add(const Instance& instance);
+    Rgba Resolve(int32_t number) const;
+    int32_t Number(const QzHqColour& colour, int32_t instanceColour) const;
+
+    // The drawing's state.
+    QzRenderState* state_ = nullptr;
+    QzHqMeshCache meshes_;
+    QzDrawStatistics* statistics_ = nullptr;
+    // What the walk found to draw, in order; the studs after everything else.
+    std::vector<Instance> instances_;
+    std::vector<Instance> studs_;
+    float offsetLimit_ = 0;
+    float lightDir_[3] = {0, 0, 1};
+    // Samples to view space: (sample / S - origin) / scale.
+    float viewOrigin_[2] = {0, 0};
+    float viewScale_ = 1;
+    float radius_ = 1;
+
+    // The samples: colour (0xRRGGBB) and depth, width_ x height_.
+    int width_ = 0, height_ = 0;
+    std::vector<uint32_t> colour_;
+    std::vector<float> depth_;
+};
+
+// The high-quality drawing of the state (its renderer, made on first use and kept in
+// the state): what DrawModel does instead of the normal walk when the switch is on.
+void QzDrawHighQuality(QzRenderState& state, const QzModel& model, const QzMatrix& screen);

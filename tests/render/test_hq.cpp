@@ -1,0 +1,234 @@
+// The high-quality drawing: glass blended rather than dithered, stacked glass adding
+// up, flat faces one shade, curved surfaces shaded smoothly across their optional
+// lines, anti-aliased edges, the same picture for any number of threads, and the
+// normal drawing left as it was.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <set>
+#include <sstream>
+
+#include "drawpass.h"
+#include "render_fixture.h"
+#include "viewtransform.h"
+
+namespace render_test {
+namespace {
+
+// A closed box from (x0, y0, z0) to (x1, y1, z1) as six quadrilaterals in colour 16
+// facing outwards, with its twelve edges in colour 24.
+std::string Box(double x0, double y0, double z0, double x1, double y1, double z1) {
+    const double xs[2] = {x0, x1}, ys[2] = {y0, y1}, zs[2] = {z0, z1};
+    auto corner = [&](int i) {
+        std::ostringstream s;
+        s << xs[i & 1] << ' ' << ys[(i >> 1) & 1] << ' ' << zs[(i >> 2) & 1];
+        return s.str();
+    };
+    const int faces[6][4] = {{0, 1, 3, 2}, {1, 5, 7, 3}, {5, 4, 6, 7},
+                             {4, 0, 2, 6}, {0, 4, 5, 1}, {3, 7, 6, 2}};
+    const int edges[12][2] = {{0, 1}, {1, 5}, {4, 5}, {0, 4}, {2, 3}, {3, 7},
+                              {6, 7}, {2, 6}, {0, 2}, {1, 3}, {5, 7}, {4, 6}};
+    std::string text;
+    for (const auto& f : faces)
+        text += "4 16 " + corner(f[0]) + ' ' + corner(f[1]) + ' ' + corner(f[2]) + ' ' +
+                corner(f[3]) + '\n';
+    for (const auto& e : edges) text += "2 24 " + corner(e[0]) + ' ' + corner(e[1]) + '\n';
+    return text;
+}
+
+// The side of a cylinder of 24 facets along x from x0 to x1 about the x axis, with an
+// optional line along every edge between two facets when smooth.
+std::string Cylinder(double x0, double x1, double radius, bool smooth) {
+    std::ostringstream s;
+    const double pi = 3.14159265358979;
+    const int n = 24;
+    auto y = [&](int i) { return radius * std::cos(2 * pi * i / n); };
+    auto z = [&](int i) { return radius * std::sin(2 * pi * i / n); };
+    for (int i = 0; i < n; ++i) {
+        s << "4 16 " << x0 << ' ' << y(i) << ' ' << z(i) << ' ' << x1 << ' ' << y(i) << ' ' << z(i)
+          << ' ' << x1 << ' ' << y(i + 1) << ' ' << z(i + 1) << ' ' << x0 << ' ' << y(i + 1) << ' '
+          << z(i + 1) << '\n';
+        if (smooth)
+            s << "5 24 " << x0 << ' ' << y(i) << ' ' << z(i) << ' ' << x1 << ' ' << y(i) << ' '
+              << z(i) << ' ' << x0 << ' ' << y(i - 1) << ' ' << z(i - 1) << ' ' << x0 << ' '
+              << y(i + 1) << ' ' << z(i + 1) << '\n';
+    }
+    return s.str();
+}
+
+int Sum(const Rgb& c) { return c[0] + c[1] + c[2]; }
+
+class HighQuality : public RenderTest {
+  protected:
+    void SetUp() override {
+        RenderTest::SetUp();
+        ASSERT_EQ(init_zimage(image, kWidth, kHeight), 0);
+        state.renderer->SetImage(image);
+        state.SetStandardView(9);  // from the front: x right, y down, nearer is less z
+        state.zoom = 100;          // a pixel per unit
+        state.options.highQuality = true;
+        Write("ldraw/parts/wall.dat", Box(-60, -60, 0, 60, 60, 10));
+        Write("ldraw/parts/pane.dat", Box(-30, -30, -2, 30, 30, 2));
+        Write("ldraw/parts/half.dat", Box(0, -30, -2, 30, 30, 2));
+        Write("ldraw/parts/block.dat", Box(-40, -40, -40, 40, 40, 40));
+        Write("ldraw/parts/round.dat", Cylinder(-60, 60, 50, true));
+        Write("ldraw/parts/faceted.dat", Cylinder(-60, 60, 50, false));
+    }
+    void Load(const std::string& text) { ASSERT_EQ(LoadText(text, "model.ldr", state.palette), 1); }
+    // Draws the loaded model; its pixels from the top row.
+    std::vector<Rgb> Draw() {
+        RedrawModel(state, model, true);
+        std::vector<Rgb> out;
+        const QzZImage& img = state.renderer->image;
+        for (int y = 0; y < img.height; ++y)
+            for (int x = 0; x < img.width; ++x) out.push_back(PixelAt(img, x, y));
+        return out;
+    }
+    Rgb At(int x, int y) const { return PixelAt(state.renderer->image, x, y); }
+    // The pixel a point of the model falls in.
+    void ScreenOf(double x, double y, double z, int& px, int& py) {
+        const QzMatrix m = state.ScreenMatrix(model, kWidth, kHeight);
+        QzVector p;
+        QzTransform(p, m,
+                    QzVector{static_cast<float>(x), static_cast<float>(y), static_cast<float>(z)});
+        px = static_cast<int>(p.x);
+        py = static_cast<int>(p.y);
+    }
+
+    static constexpr int kWidth = 200, kHeight = 240;
+    // The wall's centre lands on (100, 160): a model centred on x and y.
+    static constexpr int kX = 100, kY = 160;
+    QzRenderState state{&sink};
+};
+
+// A white wall, a blue glass pane in front of its middle, and a second pane in front of
+// the pane's right half.
+const char* const kGlass =
+    "1 15 0 0 0 1 0 0 0 1 0 0 0 1 wall.dat\n"
+    "1 33 0 0 -30 1 0 0 0 1 0 0 0 1 pane.dat\n"
+    "1 33 0 0 -50 1 0 0 0 1 0 0 0 1 half.dat\n";
+
+TEST_F(HighQuality, GlassOverAWhiteWallBlendsInEveryPixel) {
+    Load(kGlass);
+    Draw();
+    const Rgb wall = At(kX - 45, kY);
+    EXPECT_GT(Sum(wall), 600);  // white, lit
+    // Inside one layer of glass: one colour in every pixel, between the wall's and
+    // the glass's own.
+    const Rgb glass = At(kX - 15, kY);
+    for (int y = kY - 25; y <= kY + 25; ++y)
+        for (int x = kX - 25; x <= kX - 5; ++x) ASSERT_EQ(At(x, y), glass) << x << ',' << y;
+    EXPECT_LT(glass[0], wall[0] - 40);  // the blue takes red away
+    EXPECT_GT(glass[0], 40);            // the white still shows through
+    EXPECT_GT(glass[2], glass[0] + 40);
+
+    // The normal drawing dithers the same glass: neighbouring pixels alternate.
+    state.options.highQuality = false;
+    Draw();
+    EXPECT_NE(At(kX - 15, kY), At(kX - 14, kY));
+    EXPECT_EQ(At(kX - 15, kY), At(kX - 13, kY));
+}
+
+TEST_F(HighQuality, TwoLayersOfGlassAreDarkerThanOne) {
+    Load(kGlass);
+    Draw();
+    const Rgb one = At(kX - 15, kY), two = At(kX + 15, kY);
+    EXPECT_LT(Sum(two), Sum(one) - 30);
+    EXPECT_LT(two[0], one[0]);
+    for (int y = kY - 25; y <= kY + 25; ++y)
+        for (int x = kX + 5; x <= kX + 25; ++x) ASSERT_EQ(At(x, y), two) << x << ',' << y;
+}
+
+TEST_F(HighQuality, AFlatFaceIsOneShade) {
+    Load("1 4 0 0 0 1 0 0 0 1 0 0 0 1 block.dat\n");
+    // The middle of the faces each view shows: front, top, right.
+    const std::array<double, 3> front{0, 0, -40}, top{0, -40, 0}, right{40, 0, 0};
+    const std::vector<std::pair<int, std::vector<std::array<double, 3>>>> views = {
+        {1, {front, top, right}}, {9, {front}}, {13, {top}}};
+    for (const auto& [view, faces] : views) {
+        state.SetStandardView(view);
+        Draw();
+        for (const auto& c : faces) {
+            int px, py;
+            ScreenOf(c[0], c[1], c[2], px, py);
+            const Rgb middle = At(px, py);
+            EXPECT_NE(middle, kBackground);
+            for (int y = py - 6; y <= py + 6; ++y)
+                for (int x = px - 6; x <= px + 6; ++x)
+                    ASSERT_EQ(At(x, y), middle) << "view " << view << " at " << x << ',' << y;
+        }
+    }
+}
+
+TEST_F(HighQuality, ACylinderIsShadedSmoothlyAcrossItsOptionalLines) {
+    state.options.showType5 = false;
+    // The largest step between two pixels down the middle of the cylinder, and the
+    // difference between its top and its middle.
+    auto steps = [&](const char* part, int& largest, int& range) {
+        Load(std::string("1 4 0 0 0 1 0 0 0 1 0 0 0 1 ") + part + "\n");
+        Draw();
+        largest = 0;
+        int lo = 1000, hi = 0;
+        for (int y = kY - 40; y < kY + 40; ++y) {
+            largest = std::max(largest, std::abs(Sum(At(kX, y + 1)) - Sum(At(kX, y))));
+            lo = std::min(lo, Sum(At(kX, y)));
+            hi = std::max(hi, Sum(At(kX, y)));
+        }
+        range = hi - lo;
+    };
+    int smoothStep, smoothRange, facetStep, facetRange;
+    steps("round.dat", smoothStep, smoothRange);
+    steps("faceted.dat", facetStep, facetRange);
+    EXPECT_GT(smoothRange, 30);  // the light falls differently across it
+    EXPECT_LE(smoothStep, 8);
+    EXPECT_GE(facetStep, 3 * smoothStep);
+}
+
+TEST_F(HighQuality, EdgesAreAntiAliased) {
+    state.options.showType2 = false;
+    Load("1 4 0 0 0 1 0 0 0 1 0 0 0 1 block.dat\n");
+    state.SetStandardView(1);
+    // The normal drawing: the background and one shade per face, nothing between.
+    state.options.highQuality = false;
+    const std::vector<Rgb> normal = Draw();
+    EXPECT_LE(std::set<Rgb>(normal.begin(), normal.end()).size(), 4u);
+    state.options.highQuality = true;
+    const std::vector<Rgb> high = Draw();
+    // Along the outline, pixels part background and part face.
+    int between = 0;
+    for (const Rgb& c : high)
+        if (c != kBackground && c[2] > c[0] && c[1] > 20) ++between;  // red over sky blue
+    EXPECT_GT(between, 40);
+}
+
+TEST_F(HighQuality, ThePictureIsTheSameForAnyNumberOfThreads) {
+    Write("ldraw/parts/stud.dat", Cylinder(-6, 6, 6, true));
+    Load(std::string(kGlass) +
+         "1 4 0 -70 -20 1 0 0 0 1 0 0 0 1 block.dat\n"
+         "1 14 20 -120 -20 0 1 0 -1 0 0 0 0 1 round.dat\n");
+    for (int view : {1, 5, 9}) {
+        state.SetStandardView(view);
+        state.threads = 1;
+        const std::vector<Rgb> one = Draw();
+        for (int threads : {2, 3, 7}) {
+            state.threads = threads;
+            EXPECT_EQ(Draw(), one) << "view " << view << ", " << threads << " threads";
+        }
+    }
+}
+
+TEST_F(HighQuality, TheNormalDrawingStaysAsItWas) {
+    Load(std::string(kGlass) + "1 4 0 -70 -20 1 0 0 0 1 0 0 0 1 block.dat\n");
+    state.SetStandardView(1);
+    state.options.highQuality = false;
+    const std::vector<Rgb> before = Draw();
+    state.options.highQuality = true;
+    const std::vector<Rgb> high = Draw();
+    EXPECT_NE(high, before);
+    state.options.highQuality = false;
+    EXPECT_EQ(Draw(), before);
+}
+
+}  // namespace
+}  // namespace render_test
