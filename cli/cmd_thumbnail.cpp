@@ -95,6 +95,9 @@ std::optional<std::string> ThumbnailInputPath(const std::string& input) {
 void SetUpThumbnailDrawing(QzViewCore& view) {
     view.SetColourScheme(QZ_SCHEME_LDCONFIG);
     view.State().SetStandardView(1);
+    // Anti-aliased, lit and with blended glass: at thumbnail size the normal drawing's
+    // hard edge lines cover most of a large model.
+    view.State().options.highQuality = true;
 }
 
 std::vector<uint8_t> DrawThumbnail(QzViewCore& view, const QzModel& model) {

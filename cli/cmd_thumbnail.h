@@ -42,7 +42,8 @@ int RunThumbnail(const ThumbnailOptions& options, std::ostream& out, std::ostrea
 std::optional<std::string> ThumbnailInputPath(const std::string& input);
 
 // Every drawing setting of a thumbnail, in one place: the library's colours (falling
-// back to the first scheme when the library has no LDConfig.ldr), standard view 1.
+// back to the first scheme when the library has no LDConfig.ldr), standard view 1, the
+// high-quality drawing.
 // Called before the model is loaded (the scheme decides which colours are defined).
 void SetUpThumbnailDrawing(QzViewCore& view);
 
