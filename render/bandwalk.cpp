@@ -192,11 +192,25 @@ struct Shared {
     }
 };
 
+// Waits until value >> shift is wanted: a short spin (the other thread is usually a
+// moment away), then asleep in the kernel until notified, so that a thread waiting on
+// one that is not running gives up its processor instead of spinning through its time.
 void WaitFor(const std::atomic<uint64_t>& value, uint64_t wanted, uint64_t shift) {
-    int spins = 0;
-    while ((value.load(std::memory_order_acquire) >> shift) != wanted) {
-        if (++spins > 64) std::this_thread::yield();
+    for (int spins = 0; spins < 256; ++spins) {
+        if ((value.load(std::memory_order_acquire) >> shift) == wanted) return;
+        __builtin_ia32_pause();
     }
+    for (;;) {
+        const uint64_t seen = value.load(std::memory_order_acquire);
+        if ((seen >> shift) == wanted) return;
+        value.wait(seen, std::memory_order_acquire);
+    }
+}
+
+// Stores and wakes a thread waiting in WaitFor.
+void Post(std::atomic<uint64_t>& value, uint64_t stored) {
+    value.store(stored, std::memory_order_release);
+    value.notify_all();
 }
 
 // The bands that walk a part: the first counts it.
@@ -600,10 +614,9 @@ class Walker {
             hidden = raster_.BoxHidden(lo, hi);
             const uint64_t decision = ((number + 1) << 1) | (hidden ? 1 : 0);
             for (int b = first + 1; b <= last; ++b)
-                shared_.inbox[static_cast<size_t>(b)].store(decision, std::memory_order_release);
+                Post(shared_.inbox[static_cast<size_t>(b)], decision);
         } else {
-            shared_.arrived[static_cast<size_t>(band_)].store(number + 1,
-                                                              std::memory_order_release);
+            Post(shared_.arrived[static_cast<size_t>(band_)], number + 1);
             WaitFor(shared_.inbox[static_cast<size_t>(band_)], number + 1, 1);
             hidden = (shared_.inbox[static_cast<size_t>(band_)].load(std::memory_order_acquire) &
                       1) != 0;
