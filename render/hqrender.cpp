@@ -414,33 +414,23 @@ void QzHqRenderer::Band::DrawGroup(const Instance& instance, const QzHqGroup& gr
         if (show && colour.a > 0) {
             // Seen from behind its own normals: lit as the side facing the viewer.
             const bool behind = mirrored_ ? cross < 0 : cross > 0;
+            // Light and highlight from fixed directions: a flat face is one shade, and
+            // normals shared across smooth edges shade curved surfaces smoothly.
             float shade[3], gloss[3] = {0, 0, 0};
-            const QzVector* corner[3] = {&p0, &p1, &p2};
             for (int i = 0; i < 3; ++i) {
-                const float d = Light(tri.n[i]);
-                if (!look.positional || !o.shading) {
-                    shade[i] = ambient + diffuse * std::max(0.0f, behind ? -d : d);
+                if (!o.shading) {
+                    shade[i] = ambient;
                     continue;
                 }
-                QzVector nn = unitNormals_[tri.n[i]];
-                if (behind) nn = {-nn.x, -nn.y, -nn.z};
-                const QzVector& q = *corner[i];
-                const float v[3] = {(q.x / S - r_.viewOrigin_[0]) / r_.viewScale_,
-                                    (q.y / S - r_.viewOrigin_[1]) / r_.viewScale_,
-                                    q.z / r_.viewScale_};
-                const float k = look.relative ? r_.radius_ : 1.0f;
-                float l[3] = {look.lightPosition[0] * k - v[0], look.lightPosition[1] * k - v[1],
-                              look.lightPosition[2] * k - v[2]};
-                const float ll = std::sqrt(l[0] * l[0] + l[1] * l[1] + l[2] * l[2]);
-                for (float& c : l) c /= ll;
-                const float nl = nn.x * l[0] + nn.y * l[1] + nn.z * l[2];
-                shade[i] = std::min(1.0f, ambient + diffuse * std::max(0.0f, nl));
-                float e[3] = {-v[0], -v[1], look.eyeZ * k - v[2]};
-                const float el = std::sqrt(e[0] * e[0] + e[1] * e[1] + e[2] * e[2]);
-                float h[3] = {l[0] + e[0] / el, l[1] + e[1] / el, l[2] + e[2] / el};
-                const float hl = std::sqrt(h[0] * h[0] + h[1] * h[1] + h[2] * h[2]);
-                const float nh = (nn.x * h[0] + nn.y * h[1] + nn.z * h[2]) / hl;
-                gloss[i] = nh > 0 ? look.gloss * std::pow(nh, look.shininess) : 0.0f;
+                const float d = Light(tri.n[i]);
+                shade[i] = std::min(1.0f, ambient + diffuse * std::max(0.0f, behind ? -d : d));
+                if (look.gloss > 0) {
+                    const QzVector& u = unitNormals_[tri.n[i]];
+                    const float* h = r_.halfway_;
+                    const float nh =
+                        (behind ? -1.0f : 1.0f) * (u.x * h[0] + u.y * h[1] + u.z * h[2]);
+                    gloss[i] = nh > 0 ? look.gloss * std::pow(nh, look.shininess) : 0.0f;
+                }
             }
             if (colour.a >= 1.0f) {
                 FillTriangle(p0, p1, p2, shade, gloss, colour);
@@ -756,18 +746,15 @@ void QzHqRenderer::Draw(QzRenderState& state, const QzModel& model, const QzMatr
     const double ll = std::sqrt(look.light[0] * look.light[0] + look.light[1] * look.light[1] +
                                 look.light[2] * look.light[2]);
     for (int i = 0; i < 3; ++i) lightDir_[i] = static_cast<float>(look.light[i] / ll);
-
-    viewScale_ = static_cast<float>(state.zoom * 0.01);
+    // Halfway between the light and the eye (towards the viewer, -z) for highlights.
     {
-        const QzBox& box = model.Main().box;
-        const double dx = box.max.x - static_cast<double>(box.min.x);
-        const double dy = box.max.y - static_cast<double>(box.min.y);
-        const double dz = box.max.z - static_cast<double>(box.min.z);
-        radius_ = static_cast<float>(std::sqrt(dx * dx + dy * dy + dz * dz) / 2.0);
-        if (!(radius_ > 0)) radius_ = 1;
+        double h[3] = {lightDir_[0], lightDir_[1], lightDir_[2] - 1.0};
+        if (look.highlight[0] != 0 || look.highlight[1] != 0 || look.highlight[2] != 0)
+            for (int i = 0; i < 3; ++i) h[i] = look.highlight[i];
+        const double hl = std::sqrt(h[0] * h[0] + h[1] * h[1] + h[2] * h[2]);
+        for (int i = 0; i < 3; ++i) halfway_[i] = hl > 0 ? static_cast<float>(h[i] / hl) : 0.0f;
     }
-    viewOrigin_[0] = static_cast<float>(image.width / 2) + state.shiftX;
-    viewOrigin_[1] = static_cast<float>((2 * image.height) / 3) + state.shiftY;
+
     meshes_.BeginDrawing();
     instances_.clear();
     studs_.clear();
