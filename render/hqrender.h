@@ -88,6 +88,8 @@ class QzHqRenderer {
     float offsetLimit_ = 0;
     float lightDir_[3] = {0, 0, 1};
     float halfway_[3] = {0, 0, -1};
+    // Below this n . h the highlight adds less than a quarter of a level: none.
+    float glossFloor_ = 2.0f;
 
     // The samples: colour (0xRRGGBB) and depth, width_ x height_.
     int width_ = 0, height_ = 0;
