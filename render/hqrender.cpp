@@ -240,7 +240,7 @@ class QzHqRenderer::Band {
     std::vector<QzVector> positions_;
     std::vector<uint32_t> positionStamp_;
     std::vector<float> light_;
-    std::vector<QzVector> unitNormals_;
+    std::vector<float> highlight_;  // n . h
     std::vector<uint32_t> lightStamp_;
     uint32_t stamp_ = 0;
     // Colours of the instance: its own and a few others.
@@ -272,10 +272,12 @@ float QzHqRenderer::Band::Light(uint32_t n) {
                                                   t[2] * r_.lightDir_[2]) /
                                                  len)
                             : 0.0f;
-        unitNormals_[n] =
+        const QzVector u =
             len > 0 ? QzVector{static_cast<float>(t[0] / len), static_cast<float>(t[1] / len),
                                static_cast<float>(t[2] / len)}
                     : QzVector{0, 0, 0};
+        const float* h = r_.halfway_;
+        highlight_[n] = u.x * h[0] + u.y * h[1] + u.z * h[2];
     }
     return light_[n];
 }
@@ -294,7 +296,7 @@ void QzHqRenderer::Band::DrawInstance(const Instance& instance, Pass pass) {
     }
     if (light_.size() < mesh.normals.size()) {
         light_.resize(mesh.normals.size());
-        unitNormals_.resize(mesh.normals.size());
+        highlight_.resize(mesh.normals.size());
         lightStamp_.resize(mesh.normals.size(), 0u);
     }
     // Normals turn with the cofactors of the matrix (its inverse transposed, up to a
@@ -345,7 +347,9 @@ void QzHqRenderer::Band::DrawInstance(const Instance& instance, Pass pass) {
         const bool stud = group.stud || instance.stud;
         if (stud && state_->options.lineAsStud) continue;
         if (pass == Pass::Body && stud) continue;
-        if (pass == Pass::Studs && (!stud || BoxHidden(group, m))) continue;
+        if (pass == Pass::Studs && !stud) continue;
+        // Whatever lies wholly behind what is drawn already would write no sample.
+        if (BoxHidden(group, m)) continue;
         DrawGroup(instance, group);
     }
 }
@@ -414,33 +418,19 @@ void QzHqRenderer::Band::DrawGroup(const Instance& instance, const QzHqGroup& gr
         if (show && colour.a > 0) {
             // Seen from behind its own normals: lit as the side facing the viewer.
             const bool behind = mirrored_ ? cross < 0 : cross > 0;
+            // Light and highlight from fixed directions: a flat face is one shade, and
+            // normals shared across smooth edges shade curved surfaces smoothly.
             float shade[3], gloss[3] = {0, 0, 0};
-            const QzVector* corner[3] = {&p0, &p1, &p2};
             for (int i = 0; i < 3; ++i) {
-                const float d = Light(tri.n[i]);
-                if (!look.positional || !o.shading) {
-                    shade[i] = ambient + diffuse * std::max(0.0f, behind ? -d : d);
+                if (!o.shading) {
+                    shade[i] = ambient;
                     continue;
                 }
-                QzVector nn = unitNormals_[tri.n[i]];
-                if (behind) nn = {-nn.x, -nn.y, -nn.z};
-                const QzVector& q = *corner[i];
-                const float v[3] = {(q.x / S - r_.viewOrigin_[0]) / r_.viewScale_,
-                                    (q.y / S - r_.viewOrigin_[1]) / r_.viewScale_,
-                                    q.z / r_.viewScale_};
-                const float k = look.relative ? r_.radius_ : 1.0f;
-                float l[3] = {look.lightPosition[0] * k - v[0], look.lightPosition[1] * k - v[1],
-                              look.lightPosition[2] * k - v[2]};
-                const float ll = std::sqrt(l[0] * l[0] + l[1] * l[1] + l[2] * l[2]);
-                for (float& c : l) c /= ll;
-                const float nl = nn.x * l[0] + nn.y * l[1] + nn.z * l[2];
-                shade[i] = std::min(1.0f, ambient + diffuse * std::max(0.0f, nl));
-                float e[3] = {-v[0], -v[1], look.eyeZ * k - v[2]};
-                const float el = std::sqrt(e[0] * e[0] + e[1] * e[1] + e[2] * e[2]);
-                float h[3] = {l[0] + e[0] / el, l[1] + e[1] / el, l[2] + e[2] / el};
-                const float hl = std::sqrt(h[0] * h[0] + h[1] * h[1] + h[2] * h[2]);
-                const float nh = (nn.x * h[0] + nn.y * h[1] + nn.z * h[2]) / hl;
-                gloss[i] = nh > 0 ? look.gloss * std::pow(nh, look.shininess) : 0.0f;
+                const float d = Light(tri.n[i]);
+                shade[i] = std::min(1.0f, ambient + diffuse * std::max(0.0f, behind ? -d : d));
+                // Only where the highlight adds a quarter of a level or more.
+                const float nh = behind ? -highlight_[tri.n[i]] : highlight_[tri.n[i]];
+                if (nh > r_.glossFloor_) gloss[i] = look.gloss * std::pow(nh, look.shininess);
             }
             if (colour.a >= 1.0f) {
                 FillTriangle(p0, p1, p2, shade, gloss, colour);
@@ -552,12 +542,37 @@ void QzHqRenderer::Band::FillTriangle(const QzVector& a, const QzVector& b0, con
         float w0 = (c->x - b->x) * (py - b->y) - (c->y - b->y) * (px - b->x);
         float w1 = (a.x - c->x) * (py - c->y) - (a.y - c->y) * (px - c->x);
         float w2 = (b->x - a.x) * (py - a.y) - (b->y - a.y) * (px - a.x);
-        float z = (w0 * a.z + w1 * b->z + w2 * c->z) * inv + offset;
-        float s = (w0 * ia + w1 * ib + w2 * ic) * inv;
-        float g = (w0 * ga + w1 * gb + w2 * gc) * inv;
+        // The columns each edge lets in, a column wider than exact: the test of every
+        // pixel below decides.
+        int xs = x0, xe = x1;
+        bool empty = false;
+        auto limit = [&](float w, float dx) {
+            if (dx > 0)
+                xs = std::max(xs, x0 + Clamped(std::floor(-w / dx), -1, x1 - x0 + 1) - 1);
+            else if (dx < 0)
+                xe = std::min(xe, x0 + Clamped(std::ceil(w / -dx), -1, x1 - x0 + 1) + 1);
+            else if (w < 0)
+                empty = true;
+        };
+        if (x1 - x0 > 6) {  // narrower ones are tested pixel by pixel
+            limit(w0, e0dx);
+            limit(w1, e1dx);
+            limit(w2, e2dx);
+            if (empty || xs > xe) continue;
+        }
+        // Every value from the row's first column: the same whatever the span.
+        const float k = static_cast<float>(xs - x0);
+        const float r0 = w0, r1 = w1, r2 = w2;
+        float z = (r0 * a.z + r1 * b->z + r2 * c->z) * inv + offset + dzdx * k;
+        float s = (r0 * ia + r1 * ib + r2 * ic) * inv + dsdx * k;
+        float g = (r0 * ga + r1 * gb + r2 * gc) * inv + dgdx * k;
         float* d = depth_.data() + static_cast<size_t>(y) * width_;
         uint32_t* col = colour_.data() + static_cast<size_t>(y) * width_;
-        for (int x = x0; x <= x1; ++x) {
+        for (int x = xs; x <= xe; ++x, z += dzdx, s += dsdx, g += dgdx) {
+            const float f = static_cast<float>(x - x0);
+            w0 = r0 + e0dx * f;
+            w1 = r1 + e1dx * f;
+            w2 = r2 + e2dx * f;
             if ((w0 > 0 || (w0 == 0 && t0)) && (w1 > 0 || (w1 == 0 && t1)) &&
                 (w2 > 0 || (w2 == 0 && t2)) && z <= d[x]) {
                 d[x] = z;
@@ -571,12 +586,6 @@ void QzHqRenderer::Band::FillTriangle(const QzVector& a, const QzVector& b0, con
                 wx0 = std::min(wx0, x);
                 wx1 = std::max(wx1, x);
             }
-            w0 += e0dx;
-            w1 += e1dx;
-            w2 += e2dx;
-            z += dzdx;
-            s += dsdx;
-            g += dgdx;
         }
     }
     if (wrote) Wrote(wx0, wx1, y0, y1);
@@ -756,40 +765,74 @@ void QzHqRenderer::Draw(QzRenderState& state, const QzModel& model, const QzMatr
     const double ll = std::sqrt(look.light[0] * look.light[0] + look.light[1] * look.light[1] +
                                 look.light[2] * look.light[2]);
     for (int i = 0; i < 3; ++i) lightDir_[i] = static_cast<float>(look.light[i] / ll);
-
-    viewScale_ = static_cast<float>(state.zoom * 0.01);
+    // Halfway between the light and the eye (towards the viewer, -z) for highlights.
     {
-        const QzBox& box = model.Main().box;
-        const double dx = box.max.x - static_cast<double>(box.min.x);
-        const double dy = box.max.y - static_cast<double>(box.min.y);
-        const double dz = box.max.z - static_cast<double>(box.min.z);
-        radius_ = static_cast<float>(std::sqrt(dx * dx + dy * dy + dz * dz) / 2.0);
-        if (!(radius_ > 0)) radius_ = 1;
+        double h[3] = {lightDir_[0], lightDir_[1], lightDir_[2] - 1.0};
+        if (look.highlight[0] != 0 || look.highlight[1] != 0 || look.highlight[2] != 0)
+            for (int i = 0; i < 3; ++i) h[i] = look.highlight[i];
+        const double hl = std::sqrt(h[0] * h[0] + h[1] * h[1] + h[2] * h[2]);
+        for (int i = 0; i < 3; ++i) halfway_[i] = hl > 0 ? static_cast<float>(h[i] / hl) : 0.0f;
     }
-    viewOrigin_[0] = static_cast<float>(image.width / 2) + state.shiftX;
-    viewOrigin_[1] = static_cast<float>((2 * image.height) / 3) + state.shiftY;
+    glossFloor_ =
+        look.gloss > 0 && look.shininess > 0
+            ? static_cast<float>(std::pow(0.25 / (255.0 * look.gloss), 1.0 / look.shininess))
+            : 2.0f;
+
     meshes_.BeginDrawing();
     instances_.clear();
     studs_.clear();
     Walk(&model.Main(), 7, m, state.options.bfc, false, true);
+    // Nearest first, so that more of what lies behind is found hidden and skipped. Only
+    // which of two faces at the same depth shows depends on the order.
+    {
+        std::vector<std::pair<float, size_t>> order;
+        order.reserve(instances_.size());
+        for (size_t i = 0; i < instances_.size(); ++i) {
+            float z = 1e30f;
+            for (const QzHqGroup& g : instances_[i].mesh->groups)
+                for (int c = 0; c < 8; ++c) {
+                    QzVector p;
+                    QzTransform(p, instances_[i].matrix, QzBoxCorner(g.box, c));
+                    z = std::min(z, p.z);
+                }
+            order.emplace_back(std::isnan(z) ? 1e30f : z, i);
+        }
+        std::stable_sort(order.begin(), order.end(),
+                         [](const auto& a, const auto& b) { return a.first < b.first; });
+        std::vector<Instance> sorted;
+        sorted.reserve(instances_.size());
+        for (const auto& entry : order) sorted.push_back(instances_[entry.second]);
+        instances_.swap(sorted);
+    }
 
-    // Bands of whole pixel rows, splitting the rows the model covers evenly.
+    // Bands of whole pixel rows with about the same work each: every instance's faces
+    // and lines counted at the row of its origin.
     const int threads = std::clamp(state.threads > 0 ? state.threads : QzDefaultDrawThreads(), 1,
                                    std::max(1, image.height / 16));
-    float top = 1e30f, bottom = -1e30f;
-    for (int i = 0; i < 8; ++i) {
-        QzVector p;
-        QzTransform(p, m, QzBoxCorner(model.Main().box, i));
-        top = std::min(top, p.y);
-        bottom = std::max(bottom, p.y);
+    std::vector<double> work(static_cast<size_t>(image.height), 0.0);
+    double total = 0;
+    for (const std::vector<Instance>* list : {&instances_, &studs_})
+        for (const Instance& instance : *list) {
+            const double w = 1.0 + static_cast<double>(instance.mesh->triangles.size()) +
+                             static_cast<double>(instance.mesh->lines.size());
+            work[static_cast<size_t>(Clamped(instance.matrix.m[1][3] / S, 0, image.height - 1))] +=
+                w;
+            total += w;
+        }
+    std::vector<int> rows(static_cast<size_t>(threads) + 1, image.height);
+    rows[0] = 0;
+    {
+        double sum = 0;
+        int b = 1;
+        for (int y = 0; y < image.height && b < threads; ++y) {
+            sum += work[static_cast<size_t>(y)];
+            while (b < threads && sum >= total * b / threads)
+                rows[static_cast<size_t>(b++)] = y + 1;
+        }
+        for (b = 1; b < threads; ++b)
+            rows[static_cast<size_t>(b)] = std::clamp(
+                rows[static_cast<size_t>(b)], rows[static_cast<size_t>(b - 1)] + 1, image.height);
     }
-    const int first = Clamped(top / S, 0, image.height - 1);
-    const int last = Clamped(bottom / S, first, image.height - 1);
-    std::vector<int> rows(static_cast<size_t>(threads) + 1, 0);
-    for (int b = 1; b < threads; ++b)
-        rows[static_cast<size_t>(b)] = std::max(rows[static_cast<size_t>(b - 1)] + 1,
-                                                first + (last + 1 - first) * b / threads);
-    rows[static_cast<size_t>(threads)] = image.height;
     std::vector<std::unique_ptr<Band>> bands;
     for (int b = 0; b < threads; ++b) {
         const int y0 = std::min(rows[static_cast<size_t>(b)], image.height);

@@ -2,7 +2,7 @@
 // made a different way. Every pixel is drawn as 2 x 2 samples and filtered down, faces
 // and lines alike; faces are lit by a fixed light with normals averaged across the
 // edges the model marks as smooth; transparent colours are blended by their alpha
-// over what lies behind them, farthest first; edge lines are drawn half a pixel wide,
+// over what lies behind them, farthest first; edge lines are drawn a pixel wide,
 // and lighter on parts that are small on the screen. The drag previews and the
 // decorations (model box, axes) stay those of the normal drawing.
 #pragma once
@@ -18,28 +18,25 @@
 class QzRenderState;
 struct QzZImage;
 
-// The fixed light and how lines are drawn.
+// The fixed light and how lines are drawn (chosen so that pictures come close to
+// those of today's LDraw viewers).
 struct QzHqLook {
     // Towards the light, in screen space (x right, y down, z away from the viewer).
-    float light[3] = {-0.40f, -0.70f, -0.59f};
-    // A face turned to the light gets ambient + diffuse (1: its full colour).
-    float ambient = 0.55f;
-    float diffuse = 0.45f;
+    float light[3] = {0.461f, -0.414f, -0.856f};
+    // A face turned to the light gets ambient + diffuse, at most its full colour.
+    float ambient = 0.74f;
+    float diffuse = 0.36f;
+    // A white highlight of gloss x (n . h)^shininess, h this direction (screen space;
+    // zero: halfway between the light and the viewer).
+    float highlight[3] = {-0.707f, 0.354f, -0.612f};
+    float gloss = 0.1f;
+    float shininess = 20.0f;
     // Edge lines are drawn in their colour on parts at least this many pixels across,
     // mixed towards the part's own colour on smaller ones, down to minimum.
-    float fullLinePixels = 60.0f;
-    float minimumLineWeight = 0.35f;
+    float fullLinePixels = 40.0f;
+    float minimumLineWeight = 0.7f;
     // Width of edge lines in samples (2 samples: one pixel).
-    int lineSamples = 1;
-    // A light at a point instead (view space, LDraw units from the model's centre),
-    // with a white highlight seen from an eye at eyeZ.
-    bool positional = false;
-    float lightPosition[3] = {626.5f, -628.2f, -1542.5f};
-    float eyeZ = -934.0f;
-    float gloss = 0.407f;
-    float shininess = 50.6f;
-    // The light's and the eye's positions in multiples of the model's radius.
-    bool relative = false;
+    int lineSamples = 2;
 };
 
 class QzHqRenderer {
@@ -90,10 +87,9 @@ class QzHqRenderer {
     std::vector<Instance> studs_;
     float offsetLimit_ = 0;
     float lightDir_[3] = {0, 0, 1};
-    // Samples to view space: (sample / S - origin) / scale.
-    float viewOrigin_[2] = {0, 0};
-    float viewScale_ = 1;
-    float radius_ = 1;
+    float halfway_[3] = {0, 0, -1};
+    // Below this n . h the highlight adds less than a quarter of a level: none.
+    float glossFloor_ = 2.0f;
 
     // The samples: colour (0xRRGGBB) and depth, width_ x height_.
     int width_ = 0, height_ = 0;

@@ -158,6 +158,37 @@ TEST_F(RenderCommand, OptionsSwitchDrawing) {
     EXPECT_EQ(r.out.substr(0, 8), "2:0 3:0 ");
 }
 
+TEST_F(RenderCommand, QualityHighDrawsAnotherPictureOfTheSameModel) {
+    const std::vector<std::string> base{modelPath, "-o",     output, "--size",
+                                        "160x120", "--view", "1"};
+    ASSERT_EQ(Cli(base).status, 0);
+    const std::vector<Rgb> plain = ReadPixels();
+    std::vector<std::string> normal = base;
+    normal.insert(normal.end(), {"--quality", "normal"});
+    ASSERT_EQ(Cli(normal).status, 0);
+    EXPECT_EQ(ReadPixels(), plain);
+    std::vector<std::string> high = base;
+    high.insert(high.end(), {"--quality", "high"});
+    const CliRun r = Cli(high);
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::vector<Rgb> smooth = ReadPixels();
+    ASSERT_EQ(smooth.size(), plain.size());
+    EXPECT_NE(smooth, plain);
+    // The same model in the same place: the pixels it covers differ only along its
+    // outline.
+    int both = 0, either = 0;
+    for (size_t i = 0; i < plain.size(); ++i) {
+        const bool a = plain[i] != kBackground, b = smooth[i] != kBackground;
+        both += a && b;
+        either += a || b;
+    }
+    EXPECT_GT(both, either * 9 / 10);
+    // stats takes it too.
+    const CliRun stats = testing_support::RunZarvelCli(
+        {"stats", "--ldraw", library, "--quality", "high", modelPath});
+    EXPECT_EQ(stats.status, 0) << stats.err;
+}
+
 struct Refusal {
     std::vector<std::string> args;
     int status;
@@ -202,7 +233,8 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{{"--matrix", "1 0 0 0 1 0 0 0 1x"}, 2, "--matrix needs nine finite numbers"},
         Refusal{{"--zoom", "1e12"}, 2, "--zoom"},
         Refusal{{"--zoom", ""}, 2, "zarvel-cli: --zoom: needs a number\n"},
-        Refusal{{"--view", "15"}, 2, "--view"}, Refusal{{"--preview", "dotted"}, 2, "--preview"}));
+        Refusal{{"--view", "15"}, 2, "--view"}, Refusal{{"--preview", "dotted"}, 2, "--preview"},
+        Refusal{{"--quality", "best"}, 2, "--quality"}));
 
 TEST_F(RenderCommand, MissingModelAndUnwritableOutputFail) {
     CliRun r = Cli({(dir.path() / "nothere.ldr").string(), "-o", output});
