@@ -90,8 +90,8 @@ class Builder {
     explicit Builder(QzHqMesh& mesh) : mesh_(mesh) {}
 
     void Walk(const QzPart& part, const Transform& t, const QzHqColour& colour, bool cull,
-              bool invert, uint32_t group, bool flatten) {
-        for (const QzLine* line = part.lines; line; line = line->next) {
+              bool invert, uint32_t group, bool flatten, const QzLine* stop = nullptr) {
+        for (const QzLine* line = part.lines; line; line = line == stop ? nullptr : line->next) {
             const int type = line->type;
             if (type >= 1 && type <= 5) ++mesh_.typeCount[type];
             if (type == 1) {
@@ -373,12 +373,12 @@ uint64_t Mix(uint64_t h, uint64_t v) {
 
 }  // namespace
 
-QzHqMesh QzBuildHqMesh(const QzPart& part, bool flatten) {
+QzHqMesh QzBuildHqMesh(const QzPart& part, bool flatten, const QzLine* stop) {
     QzHqMesh mesh;
     Builder builder(mesh);
     Transform identity{};
     for (int i = 0; i < 3; ++i) identity.m[i][i] = 1.0;
-    builder.Walk(part, identity, QzHqColour{}, true, false, 0, flatten);
+    builder.Walk(part, identity, QzHqColour{}, true, false, 0, flatten, stop);
     builder.Finish();
     return mesh;
 }

@@ -78,7 +78,9 @@ struct QzHqMesh {
 // Builds a mesh of a part's geometry. With `flatten`, referenced files are drawn into
 // it (a part from the library and everything below it); without, only the part's own
 // lines of types 2 to 5 are (a model file, whose references are drawn one by one).
-QzHqMesh QzBuildHqMesh(const QzPart& part, bool flatten);
+// With `stop`, the part's own lines end after that one (a building step's last line of
+// the main model).
+QzHqMesh QzBuildHqMesh(const QzPart& part, bool flatten, const QzLine* stop = nullptr);
 
 // The meshes of the parts drawn, by part. A part's entry is built again when the
 // fingerprint of its lines (and of everything it references) changed.

@@ -135,13 +135,16 @@ void QzHqRenderer::Walk(const QzPart* part, int32_t colour, const QzMatrix& m, b
         return;
     }
     // A model file: its own faces and lines, then each reference in turn.
-    const QzHqMesh& own = meshes_.Mesh(*part, false);
+    QzRenderer& r = *state_->renderer;
+    const QzLine* const stop = top ? r.lastTopLine : nullptr;  // a building step's end
+    // A building step short of the whole model takes the main model's own lines up to
+    // its end, in a mesh of this drawing's own.
+    if (stop) stepMesh_ = QzBuildHqMesh(*part, false, stop);
+    const QzHqMesh& own = stop ? stepMesh_ : meshes_.Mesh(*part, false);
     if (!own.groups.empty()) {
         for (int t = 2; t <= 5; ++t) statistics_->typeCount[t] += own.typeCount[t];
         Add({&own, m, colour, cull, invert, false, Pass::All});
     }
-    QzRenderer& r = *state_->renderer;
-    const QzLine* const stop = top ? r.lastTopLine : nullptr;  // a building step's end
     for (const QzLine* line = part->lines; line; line = line == stop ? nullptr : line->next) {
         if (line->type != 1 || !line->part) continue;
         const QzPart* sub = line->part;

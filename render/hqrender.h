@@ -81,6 +81,8 @@ class QzHqRenderer {
     // The drawing's state.
     QzRenderState* state_ = nullptr;
     QzHqMeshCache meshes_;
+    // The main model's own lines up to a building step's end, for one drawing.
+    QzHqMesh stepMesh_;
     QzDrawStatistics* statistics_ = nullptr;
     // What the walk found to draw, in order; the studs after everything else.
     std::vector<Instance> instances_;

@@ -110,8 +110,10 @@ class StepDrawing : public RenderTest {
         std::vector<uint8_t> rgb;
         QzDrawStatistics statistics;
     };
-    // Draws a model file at a step (0: all) with the preview of a drag mode (0: none).
-    Drawing Draw(const std::string& text, const std::string& name, int step, int dragMode = 0) {
+    // Draws a model file at a step (0: all) with the preview of a drag mode (0: none), in
+    // the normal or the high-quality drawing.
+    Drawing Draw(const std::string& text, const std::string& name, int step, int dragMode = 0,
+                 bool highQuality = false) {
         QzModel loaded;
         QzPalette colours;
         EXPECT_EQ(QzReadModel(loaded, Write(name, text), settings, colours), 1);
@@ -120,6 +122,7 @@ class StepDrawing : public RenderTest {
         view.State().SetStandardView(1);
         view.State().zoom = 60;
         view.State().step = step;
+        view.State().options.highQuality = highQuality;
         if (dragMode) {
             view.State().dragging = true;
             view.State().dragMode = dragMode;
@@ -142,6 +145,10 @@ TEST_F(StepDrawing, EachStepDrawsWhatTheFileCutAfterItsStepLineDraws) {
         SCOPED_TRACE(step);
         const Drawing cut = Draw(Pieces(step), "cut.ldr", 0);
         ExpectSame(Draw(whole, "whole.ldr", step), cut);
+        // The high-quality drawing leaves out the main model's own lines after the step
+        // too (step 2 adds an edge line of its own).
+        ExpectSame(Draw(whole, "whole.ldr", step, 0, true),
+                   Draw(Pieces(step), "cut.ldr", 0, 0, true));
         // The drag previews leave the same lines out.
         for (int mode : {1, 2, 3}) {
             SCOPED_TRACE(mode);
