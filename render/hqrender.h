@@ -22,19 +22,19 @@ struct QzZImage;
 // those of today's LDraw viewers).
 struct QzHqLook {
     // Towards the light, in screen space (x right, y down, z away from the viewer).
-    float light[3] = {0.461f, -0.414f, -0.856f};
+    float light[3] = {0.5f, -0.414f, -0.856f};
     // A face turned to the light gets ambient + diffuse, at most its full colour.
     float ambient = 0.74f;
     float diffuse = 0.36f;
     // A white highlight of gloss x (n . h)^shininess, h this direction (screen space;
     // zero: halfway between the light and the viewer).
-    float highlight[3] = {-0.707f, 0.354f, -0.612f};
-    float gloss = 0.1f;
-    float shininess = 20.0f;
+    float highlight[3] = {-0.8f, 0.3f, -0.52f};
+    float gloss = 0.09f;
+    float shininess = 25.0f;
     // Edge lines are drawn in their colour on parts at least this many pixels across,
     // mixed towards the part's own colour on smaller ones, down to minimum.
-    float fullLinePixels = 40.0f;
-    float minimumLineWeight = 0.7f;
+    float fullLinePixels = 60.0f;
+    float minimumLineWeight = 0.75f;
     // Width of edge lines in samples (2 samples: one pixel).
     int lineSamples = 2;
 };
