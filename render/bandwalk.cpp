@@ -149,28 +149,6 @@ void PrepareFigures(const QzPart& model, const QzRenderOptions& o) {
     StudPassProducts(model, o);
 }
 
-// Scale about the centre of the part's box so that it becomes `width` smaller along
-// every axis that has an extent (as the renderer's walk shrinks parts for seams).
-QzMatrix SeamShrink(const QzPart& sub, float width) {
-    QzMatrix s{};
-    const float mins[3] = {sub.box.min.x, sub.box.min.y, sub.box.min.z};
-    const float maxs[3] = {sub.box.max.x, sub.box.max.y, sub.box.max.z};
-    for (int k = 0; k < 3; ++k) {
-        const double e = static_cast<double>(maxs[k]) - mins[k];
-        const double mid = (static_cast<double>(mins[k]) + maxs[k]) / 2.0;
-        if (e == 0.0) {
-            s.m[k][k] = 1.0f;
-            s.m[k][3] = 0.0f;
-        } else {
-            const double r = width / e;
-            s.m[k][k] = static_cast<float>(1.0 - r);
-            s.m[k][3] = mid == 0.0 ? 0.0f : static_cast<float>(r * mid);
-        }
-    }
-    s.m[3][3] = 1.0f;
-    return s;
-}
-
 // ---------------------------------------------------------------------------------
 // What the threads of one drawing share: the rows of each band, and the meeting points
 // of the studs that lie across bands.
@@ -283,18 +261,7 @@ class Walker {
                     c = QzEdgeColours[inherited];
             }
         }
-        if (o_.allTransparent) {
-            if (const QzLDConfigColour* defined = QzSchemeColour(palette_, c)) {
-                const uint32_t v = defined->rgb;
-                if (defined->alpha == 255)
-                    c = static_cast<int32_t>(0x3000000 | (v & 0xFF) << 16 | (v & 0xFF00) |
-                                             (v >> 16 & 0xFF));
-            } else if (c >= 0 && c <= 31) {
-                c += 32;
-            } else if (c >= 0x2000000 && c <= 0x2FFFFFF) {
-                c += 0x1000000;
-            }
-        }
+        if (o_.allTransparent) c = QzAllTransparentColour(palette_, c);
         return c;
     }
 
@@ -523,7 +490,7 @@ class Walker {
         if (Shrinks(o_, part, *sub)) {
             if (counting) ++counts.matrixMulCount;
             QzMatrix shrunk;
-            QzMultiply(shrunk, m, SeamShrink(*sub, o_.seamWidth));
+            QzMultiply(shrunk, m, QzSeamShrink(*sub, o_.seamWidth));
             m = shrunk;
         }
         const Bands subBands = WorthTesting(*sub) ? BandsOf(*sub, m, bands) : bands;
@@ -564,7 +531,7 @@ class Walker {
             if (Shrinks(o_, part, *sub)) {
                 if (counting) ++counts.matrixMulCount;
                 QzMatrix shrunk;
-                QzMultiply(shrunk, m, SeamShrink(*sub, o_.seamWidth));
+                QzMultiply(shrunk, m, QzSeamShrink(*sub, o_.seamWidth));
                 m = shrunk;
             }
             const Bands subBands = WorthTesting(*sub) ? BandsOf(*sub, m, bands) : bands;

@@ -16,27 +16,6 @@ namespace {
 
 constexpr int S = QzHqRenderer::kSamples;
 
-// Scale about the centre of the part's box so that it becomes `width` smaller along
-// every axis that has an extent (the seams between parts).
-QzMatrix SeamShrink(const QzPart& sub, float width) {
-    QzMatrix s{};
-    const float mins[3] = {sub.box.min.x, sub.box.min.y, sub.box.min.z};
-    const float maxs[3] = {sub.box.max.x, sub.box.max.y, sub.box.max.z};
-    for (int k = 0; k < 3; ++k) {
-        const double e = static_cast<double>(maxs[k]) - mins[k];
-        const double mid = (static_cast<double>(mins[k]) + maxs[k]) / 2.0;
-        if (e == 0.0) {
-            s.m[k][k] = 1.0f;
-        } else {
-            const double r = width / e;
-            s.m[k][k] = static_cast<float>(1.0 - r);
-            s.m[k][3] = mid == 0.0 ? 0.0f : static_cast<float>(r * mid);
-        }
-    }
-    s.m[3][3] = 1.0f;
-    return s;
-}
-
 inline uint32_t Pack(float r, float g, float b) {
     auto c = [](float v) {
         return static_cast<uint32_t>(v <= 0.0f ? 0.0f : v >= 255.0f ? 255.0f : v + 0.5f);
@@ -72,19 +51,9 @@ int32_t QzHqRenderer::Number(const QzHqColour& colour, int32_t instanceColour) c
         else
             c = QzEdgeColours[c];
     }
-    if (o.allTransparent && colour.number != QZ_COLOUR_CURRENT) {
-        // The colour of the instance came through the walk's own rule already.
-        if (const QzLDConfigColour* defined = QzSchemeColour(palette, c)) {
-            const uint32_t v = defined->rgb;
-            if (defined->alpha == 255)
-                c = static_cast<int32_t>(0x3000000 | (v & 0xFF) << 16 | (v & 0xFF00) |
-                                         (v >> 16 & 0xFF));
-        } else if (c >= 0 && c <= 31) {
-            c += 32;
-        } else if (c >= 0x2000000 && c <= 0x2FFFFFF) {
-            c += 0x1000000;
-        }
-    }
+    // The colour of the instance came through the walk's own rule already.
+    if (o.allTransparent && colour.number != QZ_COLOUR_CURRENT)
+        c = QzAllTransparentColour(palette, c);
     return c;
 }
 
@@ -156,7 +125,7 @@ void QzHqRenderer::Walk(const QzPart* part, int32_t colour, const QzMatrix& m, b
         ++statistics_->matrixMulCount;
         if (o.seams && (sub->flags & PF_PARTS_DIR) && !(part->flags & PF_PARTS_DIR)) {
             QzMatrix shrunk;
-            QzMultiply(shrunk, sm, SeamShrink(*sub, o.seamWidth));
+            QzMultiply(shrunk, sm, QzSeamShrink(*sub, o.seamWidth));
             sm = shrunk;
         }
         Walk(sub, c, sm, cull && (line->bfc & LF_CULL), invert != ((line->bfc & LF_INVERT) != 0),

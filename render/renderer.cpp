@@ -9,31 +9,7 @@
 
 const int32_t QzEdgeColours[16] = {8, 9, 10, 11, 12, 13, 0, 8, 0, 1, 2, 3, 4, 5, 8, 8};
 
-namespace {
-
-// Scale about the centre of the part's box so that it becomes `width` smaller along
-// every axis that has an extent.
-QzMatrix SeamShrink(const QzPart& sub, float width) {
-    QzMatrix s{};
-    const float mins[3] = {sub.box.min.x, sub.box.min.y, sub.box.min.z};
-    const float maxs[3] = {sub.box.max.x, sub.box.max.y, sub.box.max.z};
-    for (int k = 0; k < 3; ++k) {
-        const double e = static_cast<double>(maxs[k]) - mins[k];
-        const double mid = (static_cast<double>(mins[k]) + maxs[k]) / 2.0;
-        if (e == 0.0) {
-            s.m[k][k] = 1.0f;
-            s.m[k][3] = 0.0f;
-        } else {
-            const double r = width / e;
-            s.m[k][k] = static_cast<float>(1.0 - r);
-            s.m[k][3] = mid == 0.0 ? 0.0f : static_cast<float>(r * mid);
-        }
-    }
-    s.m[3][3] = 1.0f;
-    return s;
-}
-
-}  // namespace
+namespace {}  // namespace
 
 QzRenderer::QzRenderer(QzDisplaySink* sinkIn, const QzRenderOptions* optionsIn,
                        const QzPalette* paletteIn)
@@ -77,20 +53,7 @@ int32_t QzRenderer::LineColour(const QzLine& line, int32_t inherited, bool top,
                 c = QzEdgeColours[inherited];
         }
     }
-    if (o.allTransparent) {
-        if (const QzLDConfigColour* defined = QzSchemeColour(*palette, c)) {
-            // An opaque colour of LDConfig.ldr turns into the direct transparent colour
-            // of its value (0x3RRGGBB).
-            const uint32_t v = defined->rgb;
-            if (defined->alpha == 255)
-                c = static_cast<int32_t>(0x3000000 | (v & 0xFF) << 16 | (v & 0xFF00) |
-                                         (v >> 16 & 0xFF));
-        } else if (c >= 0 && c <= 31) {
-            c += 32;
-        } else if (c >= 0x2000000 && c <= 0x2FFFFFF) {
-            c += 0x1000000;
-        }
-    }
+    if (o.allTransparent) c = QzAllTransparentColour(*palette, c);
     return c;
 }
 
@@ -258,7 +221,7 @@ void QzRenderer::DrawReference(const QzPart& part, const QzLine& line, int32_t c
     QzMatrix m;
     Multiply(m, matrix, line.p);
     if (o.seams && (sub->flags & PF_PARTS_DIR) && !(part.flags & PF_PARTS_DIR)) {
-        const QzMatrix shrink = SeamShrink(*sub, o.seamWidth);
+        const QzMatrix shrink = QzSeamShrink(*sub, o.seamWidth);
         QzMatrix shrunk;
         Multiply(shrunk, m, shrink);
         m = shrunk;
@@ -293,7 +256,7 @@ void QzRenderer::DrawStuds(bool top, const QzPart* part, int32_t colour, const Q
         } else if (o.seams && (sub->flags & PF_PARTS_DIR) && !(part->flags & PF_PARTS_DIR)) {
             // The studs of a shrunk part shrink with it, as the main walk drew the part.
             QzMatrix shrunk;
-            Multiply(shrunk, m, SeamShrink(*sub, o.seamWidth));
+            Multiply(shrunk, m, QzSeamShrink(*sub, o.seamWidth));
             DrawStuds(false, sub, c, shrunk, subCull, subInvert);
         } else {
             DrawStuds(false, sub, c, m, subCull, subInvert);
@@ -372,4 +335,38 @@ void QzRenderer::Flush() {
     if ((cleared || dirty) && sink) sink->Paint(img, r);
     img.clearedRect = QzEmptyRect(img.width, img.height);
     img.dirtyRect = QzEmptyRect(img.width, img.height);
+}
+
+QzMatrix QzSeamShrink(const QzPart& sub, float width) {
+    QzMatrix s{};
+    const float mins[3] = {sub.box.min.x, sub.box.min.y, sub.box.min.z};
+    const float maxs[3] = {sub.box.max.x, sub.box.max.y, sub.box.max.z};
+    for (int k = 0; k < 3; ++k) {
+        const double e = static_cast<double>(maxs[k]) - mins[k];
+        const double mid = (static_cast<double>(mins[k]) + maxs[k]) / 2.0;
+        if (e == 0.0) {
+            s.m[k][k] = 1.0f;
+            s.m[k][3] = 0.0f;
+        } else {
+            const double r = width / e;
+            s.m[k][k] = static_cast<float>(1.0 - r);
+            s.m[k][3] = mid == 0.0 ? 0.0f : static_cast<float>(r * mid);
+        }
+    }
+    s.m[3][3] = 1.0f;
+    return s;
+}
+
+int32_t QzAllTransparentColour(const QzPalette& palette, int32_t c) {
+    if (const QzLDConfigColour* defined = QzSchemeColour(palette, c)) {
+        const uint32_t v = defined->rgb;
+        if (defined->alpha == 255)
+            c = static_cast<int32_t>(0x3000000 | (v & 0xFF) << 16 | (v & 0xFF00) |
+                                     (v >> 16 & 0xFF));
+    } else if (c >= 0 && c <= 31) {
+        c += 32;
+    } else if (c >= 0x2000000 && c <= 0x2FFFFFF) {
+        c += 0x1000000;
+    }
+    return c;
 }

@@ -181,3 +181,13 @@ class QzRenderer {
     std::vector<std::vector<QzVector>> vertexScratch_;
     int walkDepth_ = 0;
 };
+
+// Scale about the centre of the part's box so that it becomes `width` smaller along
+// every axis that has an extent: the seams between parts, as every walk shrinks them.
+QzMatrix QzSeamShrink(const QzPart& sub, float width);
+
+// The colour a line of colour c takes under "Show all colors as transparent": an opaque
+// colour of LDConfig.ldr turns into the direct transparent colour of its value
+// (0x3RRGGBB), a classic colour into its transparent one, a direct opaque colour into
+// its direct transparent one.
+int32_t QzAllTransparentColour(const QzPalette& palette, int32_t c);
