@@ -7,9 +7,10 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
+#include <sstream>
 #include <string>
 
+#include "atomicfile.h"
 #include "diagnostics.h"
 #include "drawpass.h"
 #include "loader.h"
@@ -53,14 +54,16 @@ std::string FlatModel() {
     const std::filesystem::path& dir = folder.dir;
     std::filesystem::create_directories(dir);
     path = (dir / "flat200k.ldr").string();
-    std::ofstream out(path);
-    out << "0 Flat plate of 200000 bricks\n";
+    std::ostringstream text;
+    text << "0 Flat plate of 200000 bricks\n";
     const int side = 448;
     for (int i = 0; i < 200000; ++i) {
         const int x = i % side, z = i / side;
-        out << "1 " << (1 + i % 6) << ' ' << x * 80 << " 0 " << z * 40
-            << " 1 0 0 0 1 0 0 0 1 3001.dat\n";
+        text << "1 " << (1 + i % 6) << ' ' << x * 80 << " 0 " << z * 40
+             << " 1 0 0 0 1 0 0 0 1 3001.dat\n";
     }
+    std::string error;
+    if (!plat::WriteFileAtomically(path, text.str(), error)) path.clear();
     return path;
 }
 

@@ -4,8 +4,6 @@
 // and exported as a POV-Ray scene into memory. The first byte also picks the standard
 // view and the colour scheme, so every view and the LDConfig.ldr-less fallback of
 // scheme 3 are reached.
-#include <unistd.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -16,46 +14,16 @@
 #include "colours.h"
 #include "diagnostics.h"
 #include "files.h"
+#include "fuzzinput.h"
 #include "loader.h"
 #include "messagebox.h"
 #include "model.h"
 #include "povwriter.h"
 #include "viewcore.h"
 
-namespace {
-
-class QuietBox : public plat::MessageBoxHandler {
-  public:
-    plat::MessageAnswer Show(const std::string&, plat::MessageKind) override {
-        return plat::MessageAnswer::Ok;
-    }
-};
-
-struct Setup {
-    Setup() {
-        std::string pattern = plat::TempDir() + "/zarvel-fuzz-XXXXXX";
-        if (!mkdtemp(pattern.data())) std::abort();
-        folder = pattern;
-        model = folder + "/input.mpd";
-        plat::SetMessageBoxHandler(&box);
-    }
-    ~Setup() {
-        std::remove(model.c_str());
-        rmdir(folder.c_str());
-    }
-    QuietBox box;
-    std::string folder;
-    std::string model;
-};
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static Setup setup;
-    FILE* file = std::fopen(setup.model.c_str(), "wb");
-    if (!file) std::abort();
-    if (size > 0 && std::fwrite(data, 1, size, file) != size) std::abort();
-    std::fclose(file);
+    static const FuzzInputFolder setup;
+    setup.Write(data, size);
     const unsigned choice = size > 0 ? data[0] : 0;
 
     QzViewCore view;

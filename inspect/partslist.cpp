@@ -13,6 +13,7 @@
 #include "format.h"
 #include "ldconfig.h"
 #include "tokens.h"
+#include "utf8.h"
 
 namespace inspect {
 
@@ -122,40 +123,11 @@ std::string CsvField(const std::string& text) {
     return quoted + "\"";
 }
 
-// The length of the UTF-8 sequence at text[i], 0 when it is none.
-size_t Utf8Length(std::string_view text, size_t i) {
-    const auto c = static_cast<unsigned char>(text[i]);
-    size_t length;
-    uint32_t code;
-    if (c < 0x80) return 1;
-    if (c >= 0xc2 && c <= 0xdf) {
-        length = 2;
-        code = c & 0x1f;
-    } else if (c >= 0xe0 && c <= 0xef) {
-        length = 3;
-        code = c & 0x0f;
-    } else if (c >= 0xf0 && c <= 0xf4) {
-        length = 4;
-        code = c & 0x07;
-    } else {
-        return 0;
-    }
-    if (i + length > text.size()) return 0;
-    for (size_t k = 1; k < length; ++k) {
-        const auto next = static_cast<unsigned char>(text[i + k]);
-        if ((next & 0xc0) != 0x80) return 0;
-        code = (code << 6) | (next & 0x3f);
-    }
-    if ((length == 3 && code < 0x800) || (length == 4 && code < 0x10000) ||
-        (code >= 0xd800 && code <= 0xdfff) || code > 0x10ffff)
-        return 0;
-    return length;
-}
-
 std::string JsonString(std::string_view text) {
     std::string out = "\"";
     for (size_t i = 0; i < text.size();) {
         const auto c = static_cast<unsigned char>(text[i]);
+        uint32_t code = 0;
         if (c == '"' || c == '\\') {
             out += '\\';
             out += static_cast<char>(c);
@@ -163,7 +135,7 @@ std::string JsonString(std::string_view text) {
         } else if (c < 0x20 || c == 0x7f) {
             out += plat::Format("\\u%04x", c);
             ++i;
-        } else if (const size_t length = Utf8Length(text, i)) {
+        } else if (const size_t length = plat::Utf8Sequence(text, i, code)) {
             out.append(text.substr(i, length));
             i += length;
         } else {

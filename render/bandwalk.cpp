@@ -326,26 +326,10 @@ class Walker {
                  bool invert, bool counting) {
         const bool show = n == 3 ? o_.showType3 : o_.showType4;
         const bool edges = n == 3 ? o_.edgesType3 : o_.edgesType4;
-        const QzVector& p0 = pts[0];
-        bool counted = true;
-        const bool cullHere = o_.bfc && cull && (item.bfc & LF_CULL);
-        const bool inv = o_.bfc && invert;
-        const QzVector& q1 = inv ? pts[2] : pts[1];
-        const QzVector& q2 = inv ? pts[1] : pts[2];
-        const bool front = (q1.y - p0.y) * (q2.x - p0.x) > (q1.x - p0.x) * (q2.y - p0.y);
-        if (o_.bfc && !cullHere) {
-            if (o_.mytest6) c = 1;
-        } else if (front) {
-            if (o_.mytest6) c = 2;
-        } else {
-            if (cullHere && !o_.mytest6) return;
-            if (o_.mytest6) {
-                c = 4;
-                counted = false;
-            }
-        }
-        if (o_.mytest6 && o_.allTransparent) c += 32;
-        if (counted && counting) ++counts.typeCount[n];
+        const QzFaceDecision face = QzDecideFace(o_, item.bfc, pts, c, cull, invert);
+        if (!face.drawn) return;
+        c = face.colour;
+        if (face.counted && counting) ++counts.typeCount[n];
         if (show) Face(n, pts, c);
         if (edges) {
             const int32_t ec = QzEdgeColours[c & 15];

@@ -65,25 +65,10 @@ void QzRenderer::DrawPolygon(int count, const QzLine& line, const QzVector* pts,
     const QzVector& p0 = pts[0];
     const QzVector& p1 = pts[1];
     const QzVector& p2 = pts[2];
-    bool counted = true;
-    const bool cullHere = o.bfc && cull && (line.bfc & LF_CULL);
-    const bool inv = o.bfc && invert;
-    const QzVector& q1 = inv ? p2 : p1;
-    const QzVector& q2 = inv ? p1 : p2;
-    const bool front = (q1.y - p0.y) * (q2.x - p0.x) > (q1.x - p0.x) * (q2.y - p0.y);
-    if (o.bfc && !cullHere) {
-        if (o.mytest6) c = 1;
-    } else if (front) {
-        if (o.mytest6) c = 2;
-    } else {
-        if (cullHere && !o.mytest6) return;
-        if (o.mytest6) {
-            c = 4;
-            counted = false;
-        }
-    }
-    if (o.mytest6 && o.allTransparent) c += 32;
-    if (counted) ++statistics.typeCount[count];
+    const QzFaceDecision face = QzDecideFace(o, line.bfc, pts, c, cull, invert);
+    if (!face.drawn) return;
+    c = face.colour;
+    if (face.counted) ++statistics.typeCount[count];
     if (show) {
         if (count == 3)
             DrawTriangle(p0, p1, p2, c);

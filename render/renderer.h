@@ -191,3 +191,36 @@ QzMatrix QzSeamShrink(const QzPart& sub, float width);
 // (0x3RRGGBB), a classic colour into its transparent one, a direct opaque colour into
 // its direct transparent one.
 int32_t QzAllTransparentColour(const QzPalette& palette, int32_t c);
+
+// How a walk treats a triangle or quadrilateral with screen points pts (type-3 or
+// type-4 line of BFC bits lineBfc, in colour c): whether it is drawn at all (false: culled
+// as certified and facing away), the colour it is drawn in (the BFC test colours
+// replace c), and whether it counts as a line of its type.
+struct QzFaceDecision {
+    bool drawn;
+    bool counted;
+    int32_t colour;
+};
+inline QzFaceDecision QzDecideFace(const QzRenderOptions& o, uint32_t lineBfc, const QzVector* pts,
+                                   int32_t c, bool cull, bool invert) {
+    const QzVector& p0 = pts[0];
+    const bool cullHere = o.bfc && cull && (lineBfc & LF_CULL);
+    const bool inv = o.bfc && invert;
+    const QzVector& q1 = inv ? pts[2] : pts[1];
+    const QzVector& q2 = inv ? pts[1] : pts[2];
+    const bool front = (q1.y - p0.y) * (q2.x - p0.x) > (q1.x - p0.x) * (q2.y - p0.y);
+    bool counted = true;
+    if (o.bfc && !cullHere) {
+        if (o.mytest6) c = 1;
+    } else if (front) {
+        if (o.mytest6) c = 2;
+    } else {
+        if (cullHere && !o.mytest6) return {false, false, c};
+        if (o.mytest6) {
+            c = 4;
+            counted = false;
+        }
+    }
+    if (o.mytest6 && o.allTransparent) c += 32;
+    return {true, counted, c};
+}

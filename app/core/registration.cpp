@@ -17,6 +17,7 @@
 #include "messagebox.h"
 #include "mimeapps.h"
 #include "process.h"
+#include "utf8.h"
 
 namespace fs = std::filesystem;
 
@@ -41,36 +42,9 @@ std::string IconNameOf(std::string mimeType) {
 // Whether the text is UTF-8 without control characters (C0, DEL or C1).
 bool IsPrintableUtf8(const std::string& text) {
     for (size_t i = 0; i < text.size();) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        if (c < 0x80) {
-            if (c < 0x20 || c == 0x7f) return false;
-            ++i;
-            continue;
-        }
-        size_t length;
-        uint32_t code;
-        if (c >= 0xc2 && c <= 0xdf) {
-            length = 2;
-            code = c & 0x1f;
-        } else if (c >= 0xe0 && c <= 0xef) {
-            length = 3;
-            code = c & 0x0f;
-        } else if (c >= 0xf0 && c <= 0xf4) {
-            length = 4;
-            code = c & 0x07;
-        } else {
-            return false;
-        }
-        if (i + length > text.size()) return false;
-        for (size_t k = 1; k < length; ++k) {
-            const auto next = static_cast<unsigned char>(text[i + k]);
-            if ((next & 0xc0) != 0x80) return false;
-            code = (code << 6) | (next & 0x3f);
-        }
-        // Overlong forms, surrogates, values past U+10FFFF and the C1 controls.
-        if ((length == 3 && code < 0x800) || (length == 4 && code < 0x10000) ||
-            (code >= 0xd800 && code <= 0xdfff) || code > 0x10ffff || (code >= 0x80 && code < 0xa0))
-            return false;
+        uint32_t code = 0;
+        const size_t length = plat::Utf8Sequence(text, i, code);
+        if (length == 0 || code < 0x20 || (code >= 0x7f && code < 0xa0)) return false;
         i += length;
     }
     return true;
