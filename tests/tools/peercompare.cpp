@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
 #include <vector>
 
 namespace pictures {
@@ -66,6 +67,25 @@ void SrgbToLab(double r, double g, double b, double lab[3]) {
     lab[2] = 200.0 * (fy - fz);
 }
 
+void TheirBackground(const Picture& theirs, double background[3]) {
+    std::map<uint32_t, long> counts;
+    for (int y = 0; y < theirs.height; ++y)
+        for (int x = 0; x < theirs.width; ++x) {
+            const uint8_t* p = theirs.At(x, y);
+            if (p[3] == 0) ++counts[(uint32_t{p[0]} << 16) | (uint32_t{p[1]} << 8) | p[2]];
+        }
+    uint32_t best = 0;
+    long most = 0;
+    for (const auto& [rgb, n] : counts)
+        if (n > most) {
+            most = n;
+            best = rgb;
+        }
+    background[0] = (best >> 16) & 0xff;
+    background[1] = (best >> 8) & 0xff;
+    background[2] = best & 0xff;
+}
+
 bool ComparePictures(const Picture& ours, const Picture& theirs, const PeerOptions& o,
                      PeerComparison& result, Picture* aligned) {
     result = PeerComparison{};
@@ -87,7 +107,12 @@ bool ComparePictures(const Picture& ours, const Picture& theirs, const PeerOptio
     // Samples per pixel and axis: enough to average what a shrunk pixel covers.
     const int k = std::max(1, static_cast<int>(std::ceil(1.0 / s)) + 1);
     const int w = ours.width, h = ours.height;
-    // Theirs scaled and flattened, premultiplied while sampling.
+    // Theirs scaled and flattened, premultiplied while sampling. Their colours already
+    // hold their own background, weighted by what the alpha leaves uncovered (pixels
+    // along the outline and behind glass): that share is taken out again, so that our
+    // background alone shows through.
+    double theirBackground[3];
+    TheirBackground(theirs, theirBackground);
     std::vector<float> tr(static_cast<size_t>(w) * h), tg(tr.size()), tb(tr.size()), ta(tr.size());
     auto fetch = [&](int x, int y, double f[4]) {
         if (x < 0 || y < 0 || x >= theirs.width || y >= theirs.height) {
@@ -96,9 +121,7 @@ bool ComparePictures(const Picture& ours, const Picture& theirs, const PeerOptio
         }
         const uint8_t* p = theirs.At(x, y);
         const double al = p[3] / 255.0;
-        f[0] = p[0] * al;
-        f[1] = p[1] * al;
-        f[2] = p[2] * al;
+        for (int c = 0; c < 3; ++c) f[c] = std::max(0.0, p[c] - (1 - al) * theirBackground[c]);
         f[3] = al;
     };
     for (int y = 0; y < h; ++y)

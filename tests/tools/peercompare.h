@@ -35,6 +35,10 @@ struct PeerOptions {
     double darkLuma = 70;
 };
 
+// The colour of the fully transparent pixels of theirs (the most common), which its
+// other pixels hold in the share their alpha leaves uncovered; black when none.
+void TheirBackground(const Picture& theirs, double background[3]);
+
 // theirs is scaled onto ours (bilinear, several samples per pixel when it shrinks);
 // aligned is set to the scaled and flattened picture when not null. False when either
 // picture shows no model.
