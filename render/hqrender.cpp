@@ -212,7 +212,10 @@ class QzHqRenderer::Band {
     std::vector<QzVector> positions_;
     std::vector<uint32_t> positionStamp_;
     std::vector<float> light_;
-    std::vector<float> highlight_;  // n . h
+    std::vector<float> highlight_;  // n . eye
+    // Towards the light and the eye from the instance's middle, and their dot product.
+    double towardsLight_[3] = {0, 0, -1}, towardsEye_[3] = {0, 0, -1};
+    float lightDotEye_ = 1;
     std::vector<uint32_t> lightStamp_;
     uint32_t stamp_ = 0;
     // Colours of the instance: its own and a few others.
@@ -240,16 +243,14 @@ float QzHqRenderer::Band::Light(uint32_t n) {
             normalMatrix_[1][0] * v.x + normalMatrix_[1][1] * v.y + normalMatrix_[1][2] * v.z,
             normalMatrix_[2][0] * v.x + normalMatrix_[2][1] * v.y + normalMatrix_[2][2] * v.z};
         const double len = std::sqrt(t[0] * t[0] + t[1] * t[1] + t[2] * t[2]);
-        light_[n] = len > 0 ? static_cast<float>((t[0] * r_.lightDir_[0] + t[1] * r_.lightDir_[1] +
-                                                  t[2] * r_.lightDir_[2]) /
-                                                 len)
-                            : 0.0f;
-        const QzVector u =
-            len > 0 ? QzVector{static_cast<float>(t[0] / len), static_cast<float>(t[1] / len),
-                               static_cast<float>(t[2] / len)}
-                    : QzVector{0, 0, 0};
-        const float* h = r_.halfway_;
-        highlight_[n] = u.x * h[0] + u.y * h[1] + u.z * h[2];
+        if (len > 0) {
+            const double* l = towardsLight_;
+            const double* e = towardsEye_;
+            light_[n] = static_cast<float>((t[0] * l[0] + t[1] * l[1] + t[2] * l[2]) / len);
+            highlight_[n] = static_cast<float>((t[0] * e[0] + t[1] * e[1] + t[2] * e[2]) / len);
+        } else {
+            light_[n] = highlight_[n] = 0.0f;
+        }
     }
     return light_[n];
 }
@@ -314,6 +315,31 @@ void QzHqRenderer::Band::DrawInstance(const Instance& instance, Pass pass) {
             return;
         const float pixels = std::hypot(x1 - x0, y1 - y0) / S;
         lineWeight_ = std::clamp(pixels / look.fullLinePixels, look.minimumLineWeight, 1.0f);
+        // The light and the eye as seen from the middle of the instance: one direction
+        // each for all its faces, so that each flat face is one shade.
+        QzVector mid, c;
+        QzVecMid(mid, box.min, box.max);
+        QzTransform(c, m, mid);
+        const double centre[3] = {c.x, c.y, static_cast<double>(c.z) * S};
+        auto aim = [&](double* d, const float* point) {
+            double v[3], length = 0;
+            for (int i = 0; i < 3; ++i) {
+                v[i] = point[i] - centre[i];
+                length += v[i] * v[i];
+            }
+            length = std::sqrt(length);
+            if (!(length > 0) || !std::isfinite(length)) {
+                v[0] = v[1] = 0;
+                v[2] = -1;
+                length = 1;
+            }
+            for (int i = 0; i < 3; ++i) d[i] = v[i] / length;
+        };
+        aim(towardsLight_, r_.lightPoint_);
+        aim(towardsEye_, r_.eyePoint_);
+        lightDotEye_ = static_cast<float>(towardsLight_[0] * towardsEye_[0] +
+                                          towardsLight_[1] * towardsEye_[1] +
+                                          towardsLight_[2] * towardsEye_[2]);
     }
     for (const QzHqGroup& group : mesh.groups) {
         const bool stud = group.stud || instance.stud;
@@ -388,10 +414,9 @@ void QzHqRenderer::Band::DrawGroup(const Instance& instance, const QzHqGroup& gr
         // Glass shows its far side through its near side: only opaque faces are culled.
         if (cullAll && (tri.flags & QZ_HQ_CULL) && !front && colour.a >= 1.0f) continue;
         if (show && colour.a > 0) {
-            // Seen from behind its own normals: lit as the side facing the viewer.
-            const bool behind = mirrored_ ? cross < 0 : cross > 0;
-            // Light and highlight from fixed directions: a flat face is one shade, and
-            // normals shared across smooth edges shade curved surfaces smoothly.
+            // One light direction for all of an instance's faces: a flat face is one
+            // shade, and normals shared across smooth edges shade curved surfaces
+            // smoothly. Both sides of a face are lit alike.
             float shade[3], gloss[3] = {0, 0, 0};
             for (int i = 0; i < 3; ++i) {
                 if (!o.shading) {
@@ -399,10 +424,12 @@ void QzHqRenderer::Band::DrawGroup(const Instance& instance, const QzHqGroup& gr
                     continue;
                 }
                 const float d = Light(tri.n[i]);
-                shade[i] = std::min(1.0f, ambient + diffuse * std::max(0.0f, behind ? -d : d));
-                // Only where the highlight adds a quarter of a level or more.
-                const float nh = behind ? -highlight_[tri.n[i]] : highlight_[tri.n[i]];
-                if (nh > r_.glossFloor_) gloss[i] = look.gloss * std::pow(nh, look.shininess);
+                shade[i] = std::min(1.0f, ambient + diffuse * std::fabs(d));
+                // The light reflected by the face, against the eye:
+                // r . eye = 2 (n . light)(n . eye) - light . eye.
+                const float re = std::fabs(2.0f * d * highlight_[tri.n[i]] - lightDotEye_);
+                if (re > r_.glossFloor_)
+                    gloss[i] = look.gloss * std::min(1.0f, std::pow(re, look.shininess));
             }
             if (colour.a >= 1.0f) {
                 FillTriangle(p0, p1, p2, shade, gloss, colour);
@@ -711,6 +738,44 @@ void QzHqRenderer::Band::Filter(QzZImage& image) {
     written_ = QzPixelRect{px0, px1, py0, py1};
 }
 
+void QzHqRenderer::AimLight(double scale, double aspect) {
+    // Straight from the front, at a great distance, when nothing is drawn.
+    lightPoint_[0] = eyePoint_[0] = static_cast<float>(width_) / 2;
+    lightPoint_[1] = eyePoint_[1] = static_cast<float>(height_) / 2;
+    lightPoint_[2] = eyePoint_[2] = -1.0e20f;
+    // The boxes of everything drawn, in samples, depth scaled like x and y.
+    double lo[3] = {1e300, 1e300, 1e300}, hi[3] = {-1e300, -1e300, -1e300};
+    for (const std::vector<Instance>* list : {&instances_, &studs_})
+        for (const Instance& instance : *list)
+            for (const QzHqGroup& g : instance.mesh->groups)
+                for (int c = 0; c < 8; ++c) {
+                    QzVector p;
+                    QzTransform(p, instance.matrix, QzBoxCorner(g.box, c));
+                    const double q[3] = {p.x, p.y, static_cast<double>(p.z) * S};
+                    for (int i = 0; i < 3; ++i) {
+                        lo[i] = std::min(lo[i], q[i]);
+                        hi[i] = std::max(hi[i], q[i]);
+                    }
+                }
+    const double tangent = std::tan(look.fieldOfView * (3.14159265358979323846 / 360.0));
+    const double unit = scale * S;  // samples per model unit
+    if (!(lo[0] <= hi[0]) || !(lo[1] <= hi[1]) || !(lo[2] <= hi[2]) || !(tangent > 0) ||
+        !(unit > 0) || !std::isfinite(hi[0] - lo[0] + hi[1] - lo[1] + hi[2] - lo[2] + unit))
+        return;
+    // The eye looks at the middle of it all from where a camera with the field of view
+    // would just take it in; the light stands beside the eye.
+    const double eye =
+        std::max((hi[1] - lo[1]) / 2, (hi[0] - lo[0]) / 2 / std::max(aspect, 1e-6)) / tangent;
+    const double centre[3] = {(lo[0] + hi[0]) / 2, (lo[1] + hi[1]) / 2, (lo[2] + hi[2]) / 2};
+    eyePoint_[0] = static_cast<float>(centre[0]);
+    eyePoint_[1] = static_cast<float>(centre[1]);
+    eyePoint_[2] = static_cast<float>(centre[2] - eye);
+    // Right of and above the eye: +x and -y on the screen.
+    lightPoint_[0] = static_cast<float>(centre[0] + look.lightRight * unit);
+    lightPoint_[1] = static_cast<float>(centre[1] - look.lightUp * unit);
+    lightPoint_[2] = eyePoint_[2];
+}
+
 void QzHqRenderer::Draw(QzRenderState& state, const QzModel& model, const QzMatrix& screen,
                         QzDrawStatistics& statistics) {
     state_ = &state;
@@ -734,17 +799,6 @@ void QzHqRenderer::Draw(QzRenderState& state, const QzModel& model, const QzMatr
                                   static_cast<double>(screen.m[2][2]) * screen.m[2][2]);
     offsetLimit_ =
         std::isfinite(unit) ? static_cast<float>(QzRenderer::kFaceOffsetUnits * unit) : 1.0e30f;
-    const double ll = std::sqrt(look.light[0] * look.light[0] + look.light[1] * look.light[1] +
-                                look.light[2] * look.light[2]);
-    for (int i = 0; i < 3; ++i) lightDir_[i] = static_cast<float>(look.light[i] / ll);
-    // Halfway between the light and the eye (towards the viewer, -z) for highlights.
-    {
-        double h[3] = {lightDir_[0], lightDir_[1], lightDir_[2] - 1.0};
-        if (look.highlight[0] != 0 || look.highlight[1] != 0 || look.highlight[2] != 0)
-            for (int i = 0; i < 3; ++i) h[i] = look.highlight[i];
-        const double hl = std::sqrt(h[0] * h[0] + h[1] * h[1] + h[2] * h[2]);
-        for (int i = 0; i < 3; ++i) halfway_[i] = hl > 0 ? static_cast<float>(h[i] / hl) : 0.0f;
-    }
     glossFloor_ =
         look.gloss > 0 && look.shininess > 0
             ? static_cast<float>(std::pow(0.25 / (255.0 * look.gloss), 1.0 / look.shininess))
@@ -754,6 +808,10 @@ void QzHqRenderer::Draw(QzRenderState& state, const QzModel& model, const QzMatr
     instances_.clear();
     studs_.clear();
     Walk(&model.Main(), 7, m, state.options.bfc, false, true);
+    AimLight(std::sqrt(static_cast<double>(screen.m[0][0]) * screen.m[0][0] +
+                       static_cast<double>(screen.m[0][1]) * screen.m[0][1] +
+                       static_cast<double>(screen.m[0][2]) * screen.m[0][2]),
+             static_cast<double>(image.width) / std::max(1, image.height));
     // Nearest first, so that more of what lies behind is found hidden and skipped. Only
     // which of two faces at the same depth shows depends on the order.
     {

@@ -1,6 +1,6 @@
 // The high-quality drawing: the same model, view and switches as the normal drawing,
 // made a different way. Every pixel is drawn as 2 x 2 samples and filtered down, faces
-// and lines alike; faces are lit by a fixed light with normals averaged across the
+// and lines alike; faces are lit by a light placed beside the eye, with normals averaged across the
 // edges the model marks as smooth; transparent colours are blended by their alpha
 // over what lies behind them, farthest first; edge lines are drawn a pixel wide,
 // and lighter on parts that are small on the screen. The drag previews and the
@@ -18,19 +18,25 @@
 class QzRenderState;
 struct QzZImage;
 
-// The fixed light and how lines are drawn (chosen so that pictures come close to
-// those of today's LDraw viewers).
+// The light and how lines are drawn (chosen so that pictures come close to those of
+// today's LDraw viewers).
 struct QzHqLook {
-    // Towards the light, in screen space (x right, y down, z away from the viewer).
-    float light[3] = {0.5f, -0.414f, -0.856f};
-    // A face turned to the light gets ambient + diffuse, at most its full colour.
-    float ambient = 0.74f;
-    float diffuse = 0.36f;
-    // A white highlight of gloss x (n . h)^shininess, h this direction (screen space;
-    // zero: halfway between the light and the viewer).
-    float highlight[3] = {-0.8f, 0.3f, -0.52f};
-    float gloss = 0.09f;
-    float shininess = 25.0f;
+    // The light stands this far (model units) right of and above an eye placed where a
+    // camera with this field of view (degrees, across the picture's height) would just
+    // take in everything drawn. Each part is lit from that spot as seen from its own
+    // middle, one direction for all its faces. Big models are so lit nearly from the
+    // front, small ones more from the upper right.
+    float lightRight = 300.0f;
+    float lightUp = 300.0f;
+    float fieldOfView = 30.0f;
+    // A face gets ambient + diffuse x |n . light|, at most its full colour: the side
+    // turned away from the light is lit like the side turned to it.
+    float ambient = 0.65f;
+    float diffuse = 0.6f;
+    // A white highlight of gloss x |r . eye|^shininess, r the light reflected by the
+    // face, at most gloss.
+    float gloss = 0.25f;
+    float shininess = 8.0f;
     // Edge lines are drawn in their colour on parts at least this many pixels across,
     // mixed towards the part's own colour on smaller ones, down to minimum.
     float fullLinePixels = 60.0f;
@@ -75,6 +81,9 @@ class QzHqRenderer {
     void Walk(const QzPart* part, int32_t colour, const QzMatrix& m, bool cull, bool invert,
               bool top);
     void Add(const Instance& instance);
+    // Places the eye and the light for what the walk found, drawn on a picture of this
+    // aspect at this many pixels per model unit.
+    void AimLight(double scale, double aspect);
     Rgba Resolve(int32_t number) const;
     int32_t Number(const QzHqColour& colour, int32_t instanceColour) const;
 
@@ -88,9 +97,11 @@ class QzHqRenderer {
     std::vector<Instance> instances_;
     std::vector<Instance> studs_;
     float offsetLimit_ = 0;
-    float lightDir_[3] = {0, 0, 1};
-    float halfway_[3] = {0, 0, -1};
-    // Below this n . h the highlight adds less than a quarter of a level: none.
+    // Where the light and the eye stand, in samples (x right, y down, z away from the
+    // viewer, depth scaled like x and y).
+    float lightPoint_[3] = {0, 0, -1.0e20f};
+    float eyePoint_[3] = {0, 0, -1.0e20f};
+    // Below this |r . eye| the highlight adds less than a quarter of a level: none.
     float glossFloor_ = 2.0f;
 
     // The samples: colour (0xRRGGBB) and depth, width_ x height_.

@@ -161,6 +161,61 @@ TEST_F(HighQuality, AFlatFaceIsOneShade) {
     }
 }
 
+TEST_F(HighQuality, BothSidesOfAFaceAreLitAlike) {
+    // One square facing the viewer, wound one way and the other.
+    Write("ldraw/parts/front.dat", "4 16 -30 -30 0 30 -30 0 30 30 0 -30 30 0\n");
+    Write("ldraw/parts/back.dat", "4 16 -30 30 0 30 30 0 30 -30 0 -30 -30 0\n");
+    for (int view : {1, 9}) {
+        state.SetStandardView(view);
+        Load("1 4 0 0 0 1 0 0 0 1 0 0 0 1 front.dat\n");
+        const std::vector<Rgb> front = Draw();
+        Load("1 4 0 0 0 1 0 0 0 1 0 0 0 1 back.dat\n");
+        EXPECT_EQ(Draw(), front) << "view " << view;
+        EXPECT_NE(At(kX, kY), kBackground);
+    }
+}
+
+TEST_F(HighQuality, TheLightFollowsTheModelNotItsOrigin) {
+    const std::string parts =
+        "1 4 0 0 0 1 0 0 0 1 0 0 0 1 block.dat\n"
+        "1 14 0 -90 0 1 0 0 0 1 0 0 0 1 round.dat\n";
+    const std::string moved =
+        "1 4 900 -400 1500 1 0 0 0 1 0 0 0 1 block.dat\n"
+        "1 14 900 -490 1500 1 0 0 0 1 0 0 0 1 round.dat\n";
+    for (int view : {1, 9}) {
+        state.SetStandardView(view);
+        Load(parts);
+        const std::vector<Rgb> here = Draw();
+        Load(moved);
+        const std::vector<Rgb> there = Draw();
+        // The same picture, but for rounding along the outlines.
+        size_t differ = 0;
+        for (size_t i = 0; i < here.size(); ++i)
+            if (std::abs(Sum(here[i]) - Sum(there[i])) > 6) ++differ;
+        EXPECT_LT(differ, here.size() / 200) << "view " << view;
+    }
+}
+
+TEST_F(HighQuality, ABigModelIsLitMoreFromTheFrontThanASmallOne) {
+    // The block's front face, seen straight on: alone, the light stands well to the
+    // upper right of it; with a wall far to its right, nearly in front of it.
+    state.zoom = 25;
+    auto frontOfTheBlock = [&](const std::string& text) {
+        Load(text);
+        Draw();
+        int x, y;
+        ScreenOf(0, 0, -40, x, y);
+        return At(x, y);
+    };
+    const std::string block = "1 4 0 0 0 1 0 0 0 1 0 0 0 1 block.dat\n";
+    const Rgb alone = frontOfTheBlock(block);
+    const Rgb beside = frontOfTheBlock(block + "1 15 600 0 0 1 0 0 0 1 0 0 0 1 wall.dat\n");
+    const Rgb red = PaletteRgb(4);
+    EXPECT_GT(alone[0], red[0] / 2);
+    EXPECT_LT(alone[0], red[0] - 15);
+    EXPECT_GE(beside[0], red[0]);
+}
+
 TEST_F(HighQuality, ACylinderIsShadedSmoothlyAcrossItsOptionalLines) {
     state.options.showType5 = false;
     // The largest step between two pixels down the middle of the cylinder, and the
