@@ -170,11 +170,13 @@ struct Shared {
     }
 };
 
-// Waits until value >> shift is wanted: a short spin (the other thread is usually a
-// moment away), then asleep in the kernel until notified, so that a thread waiting on
-// one that is not running gives up its processor instead of spinning through its time.
+// Waits until value >> shift is wanted: a spin of some tens of microseconds first (the
+// other thread is usually that close: bands meet at every stud lying across them, and a
+// sleep and wake-up there costs more than the stud), then asleep in the kernel until
+// notified, so that a thread waiting on one that is not running gives up its processor
+// instead of spinning through its time.
 void WaitFor(const std::atomic<uint64_t>& value, uint64_t wanted, uint64_t shift) {
-    for (int spins = 0; spins < 256; ++spins) {
+    for (int spins = 0; spins < 1024; ++spins) {
         if ((value.load(std::memory_order_acquire) >> shift) == wanted) return;
         __builtin_ia32_pause();
     }
