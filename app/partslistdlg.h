@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "partslist.h"
+#include "inventory.h"
 
 class QLabel;
 class QPushButton;

@@ -3,8 +3,8 @@
 #include <CLI/CLI.hpp>
 #include <ostream>
 
+#include "inventory.h"
 #include "loadmodel.h"
-#include "partslist.h"
 
 namespace cli {
 

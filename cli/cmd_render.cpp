@@ -188,10 +188,7 @@ int RunRender(const RenderOptions& options, std::ostream& out, std::ostream& err
     }
     if (options.fit) {
         // A picture of its own: the model fills it, centred.
-        const QzFit fit = view.Fit(model, QzFitPlacement::Centred);
-        state.zoom = fit.zoom;
-        state.shiftX = fit.shiftX;
-        state.shiftY = fit.shiftY;
+        view.FitCentred(model);
     }
 
     view.Draw(model);

@@ -101,11 +101,7 @@ void SetUpThumbnailDrawing(QzViewCore& view) {
 }
 
 std::vector<uint8_t> DrawThumbnail(QzViewCore& view, const QzModel& model) {
-    QzRenderState& state = view.State();
-    const QzFit fit = view.Fit(model, QzFitPlacement::Centred);
-    state.zoom = fit.zoom;
-    state.shiftX = fit.shiftX;
-    state.shiftY = fit.shiftY;
+    view.FitCentred(model);
     view.Draw(model);
 
     const QzZImage& image = view.Image();

@@ -35,10 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (QzReadModel(model, setup.model, settings, view.State().palette) && view.Resize(48, 36)) {
         // As the view opens (zoom 100), then fitted, then as a drag's wire preview.
         view.Draw(model);
-        const QzFit fit = view.Fit(model, QzFitPlacement::Centred);
-        view.State().zoom = fit.zoom;
-        view.State().shiftX = fit.shiftX;
-        view.State().shiftY = fit.shiftY;
+        view.FitCentred(model);
         view.Draw(model);
         view.State().dragging = true;
         view.Draw(model);

@@ -118,11 +118,6 @@ int64_t StudReferences(const QzPart& part) {
     return count;
 }
 
-// Whether the seams shrink a part placed in this one.
-bool Shrinks(const QzRenderOptions& o, const QzPart& parent, const QzPart& sub) {
-    return o.seams && (sub.flags & PF_PARTS_DIR) && !(parent.flags & PF_PARTS_DIR);
-}
-
 // The matrix products the stud pass makes below a part without studs.
 int64_t StudPassProducts(const QzPart& part, const QzRenderOptions& o) {
     QzDrawData& data = *part.drawData;
@@ -135,7 +130,7 @@ int64_t StudPassProducts(const QzPart& part, const QzRenderOptions& o) {
         if ((sub->flags & PF_STUD) && o.lineAsStud) continue;
         count += 1;
         if (sub->flags & PF_STUD) continue;
-        if (Shrinks(o, part, *sub)) count += 1;
+        if (QzShrinksForSeams(o, part, *sub)) count += 1;
         count += StudPassProducts(*sub, o);
     }
     memo = count;
@@ -252,15 +247,7 @@ class Walker {
             if (c == 16) {
                 c = inherited;
             } else if (c == 24) {
-                const QzLDConfigColour* defined = QzSchemeColour(palette_, inherited);
-                if (o_.colour24Black)
-                    c = 0;
-                else if (defined)
-                    c = defined->edge;
-                else if (inherited < 0 || inherited > 15)
-                    c = 0;
-                else
-                    c = QzEdgeColours[inherited];
+                c = QzEdgeColour(palette_, inherited, o_.colour24Black);
             }
         }
         if (o_.allTransparent) c = QzAllTransparentColour(palette_, c);
@@ -473,16 +460,21 @@ class Walker {
         }
         QzMatrix m;
         QzMultiply(m, matrix, line.p);
-        if (Shrinks(o_, part, *sub)) {
-            if (counting) ++counts.matrixMulCount;
-            QzMatrix shrunk;
-            QzMultiply(shrunk, m, QzSeamShrink(*sub, o_.seamWidth));
-            m = shrunk;
-        }
+        ShrinkForSeams(part, *sub, m, counting);
         const Bands subBands = WorthTesting(*sub) ? BandsOf(*sub, m, bands) : bands;
         if (band_ < subBands.lo || band_ > subBands.hi) return;
         Part(*sub, c, m, cull && (line.bfc & LF_CULL), invert != ((line.bfc & LF_INVERT) != 0),
              false, subBands, depth + 1);
+    }
+
+    // A part of the parts folder placed in a model shrinks about its middle for seams,
+    // as every walk shrinks it.
+    void ShrinkForSeams(const QzPart& part, const QzPart& sub, QzMatrix& m, bool counting) {
+        if (!QzShrinksForSeams(o_, part, sub)) return;
+        if (counting) ++counts.matrixMulCount;
+        QzMatrix shrunk;
+        QzMultiply(shrunk, m, QzSeamShrink(sub, o_.seamWidth));
+        m = shrunk;
     }
 
     // ---- The stud pass ----
@@ -503,8 +495,9 @@ class Walker {
             if (!(sub->flags & PF_STUD) && !sub->drawData->studsBelow) {
                 // Nothing below can be a stud: only the products are counted.
                 if (counting)
-                    counts.matrixMulCount += static_cast<uint32_t>(
-                        1 + (Shrinks(o_, part, *sub) ? 1 : 0) + StudPassProducts(*sub, o_));
+                    counts.matrixMulCount +=
+                        static_cast<uint32_t>(1 + (QzShrinksForSeams(o_, part, *sub) ? 1 : 0) +
+                                              StudPassProducts(*sub, o_));
                 continue;
             }
             if (counting) ++counts.matrixMulCount;
@@ -514,12 +507,7 @@ class Walker {
                 Stud(*sub, c, m, subCull, subInvert, bands, counting);
                 continue;
             }
-            if (Shrinks(o_, part, *sub)) {
-                if (counting) ++counts.matrixMulCount;
-                QzMatrix shrunk;
-                QzMultiply(shrunk, m, QzSeamShrink(*sub, o_.seamWidth));
-                m = shrunk;
-            }
+            ShrinkForSeams(part, *sub, m, counting);
             const Bands subBands = WorthTesting(*sub) ? BandsOf(*sub, m, bands) : bands;
             if (band_ < subBands.lo || band_ > subBands.hi) {
                 studIndex_ += static_cast<uint64_t>(StudReferences(*sub));
@@ -536,19 +524,7 @@ class Walker {
         if (stud.flags & PF_EMPTY) return;
         if (counting) counts.transformCount += 8;
         QzVector lo{}, hi{};
-        for (int i = 0; i < 8; ++i) {
-            QzVector s;
-            QzTransform(s, m, QzBoxCorner(stud.box, i));
-            if (i == 0) {
-                lo = hi = s;
-            } else {
-                lo.x = std::min(lo.x, s.x);
-                lo.y = std::min(lo.y, s.y);
-                lo.z = std::min(lo.z, s.z);
-                hi.x = std::max(hi.x, s.x);
-                hi.y = std::max(hi.y, s.y);
-            }
-        }
+        QzStudScreenBox(stud, m, lo, hi);
         // Off the image it is hidden for everyone. Else the bands its drawing may touch
         // (its rectangle with the rows of slack its lines' rounding may reach), within
         // those walking it, meet: the first decides on the depths of the rectangle.

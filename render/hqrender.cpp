@@ -40,17 +40,7 @@ int32_t QzHqRenderer::Number(const QzHqColour& colour, int32_t instanceColour) c
     const QzRenderOptions& o = state_->options;
     const QzPalette& palette = state_->palette;
     int32_t c = colour.number == QZ_COLOUR_CURRENT ? instanceColour : colour.number;
-    if (colour.edge) {
-        const QzLDConfigColour* defined = QzSchemeColour(palette, c);
-        if (o.colour24Black)
-            c = 0;
-        else if (defined)
-            c = defined->edge;
-        else if (c < 0 || c > 15)
-            c = 0;
-        else
-            c = QzEdgeColours[c];
-    }
+    if (colour.edge) c = QzEdgeColour(palette, c, o.colour24Black);
     // The colour of the instance came through the walk's own rule already.
     if (o.allTransparent && colour.number != QZ_COLOUR_CURRENT)
         c = QzAllTransparentColour(palette, c);
@@ -123,7 +113,7 @@ void QzHqRenderer::Walk(const QzPart* part, int32_t colour, const QzMatrix& m, b
         QzMatrix sm;
         QzMultiply(sm, m, line->p);
         ++statistics_->matrixMulCount;
-        if (o.seams && (sub->flags & PF_PARTS_DIR) && !(part->flags & PF_PARTS_DIR)) {
+        if (QzShrinksForSeams(o, *part, *sub)) {
             QzMatrix shrunk;
             QzMultiply(shrunk, sm, QzSeamShrink(*sub, o.seamWidth));
             sm = shrunk;
@@ -179,6 +169,10 @@ class QzHqRenderer::Band {
     void FillTriangle(const QzVector& a, const QzVector& b, const QzVector& c, const float shade[3],
                       const float gloss[3], const Rgba& colour);
     void BlendTriangle(const Glass& glass);
+    // The samples whose centres a triangle with these corners may cover, in the band's
+    // rows: columns x0 to x1, rows y0 to y1; false when there are none.
+    bool SampleRange(float ax, float ay, float bx, float by, float cx, float cy, int& x0, int& x1,
+                     int& y0, int& y1) const;
     void DrawSegment(const QzVector& a, const QzVector& b, float pull, uint32_t rgb);
     void Filter(QzZImage& image);
     Rgba Resolve(int32_t number) const { return r_.Resolve(number); }
@@ -208,7 +202,6 @@ class QzHqRenderer::Band {
     // Scratch of the instance being drawn.
     const Instance* instance_ = nullptr;
     double normalMatrix_[3][3];
-    bool mirrored_ = false;
     std::vector<QzVector> positions_;
     std::vector<uint32_t> positionStamp_;
     std::vector<float> light_;
@@ -273,20 +266,16 @@ void QzHqRenderer::Band::DrawInstance(const Instance& instance, Pass pass) {
         lightStamp_.resize(mesh.normals.size(), 0u);
     }
     // Normals turn with the cofactors of the matrix (its inverse transposed, up to a
-    // positive scale), depth scaled like x and y so that the light keeps its angle.
+    // scale), depth scaled like x and y so that the light keeps its angle.
     const QzMatrix& m = instance.matrix;
     double a[3][3];
     for (int i = 0; i < 3; ++i)
         for (int j = 0; j < 3; ++j) a[i][j] = m.m[i][j] * (i == 2 ? static_cast<double>(S) : 1.0);
-    const double det = a[0][0] * (a[1][1] * a[2][2] - a[1][2] * a[2][1]) -
-                       a[0][1] * (a[1][0] * a[2][2] - a[1][2] * a[2][0]) +
-                       a[0][2] * (a[1][0] * a[2][1] - a[1][1] * a[2][0]);
-    mirrored_ = det < 0;
-    const double sign = mirrored_ ? -1.0 : 1.0;
+    // Which way a normal points does not matter: both sides of a face are lit alike.
     for (int i = 0; i < 3; ++i)
         for (int j = 0; j < 3; ++j) {
             const int i1 = (i + 1) % 3, i2 = (i + 2) % 3, j1 = (j + 1) % 3, j2 = (j + 2) % 3;
-            normalMatrix_[i][j] = sign * (a[i1][j1] * a[i2][j2] - a[i1][j2] * a[i2][j1]);
+            normalMatrix_[i][j] = a[i1][j1] * a[i2][j2] - a[i1][j2] * a[i2][j1];
         }
     // The instance's colour, and how strong its lines are for its size on the screen.
     cached_ = 0;
@@ -504,15 +493,8 @@ void QzHqRenderer::Band::FillTriangle(const QzVector& a, const QzVector& b0, con
         std::swap(gb, gc);
         area = -area;
     }
-    const float minX = std::min({a.x, b->x, c->x}), maxX = std::max({a.x, b->x, c->x});
-    const float minY = std::min({a.y, b->y, c->y}), maxY = std::max({a.y, b->y, c->y});
-    if (!(maxX >= 0.5f && maxY >= 0.5f && minX < width_ + 0.5f && minY < height_ + 0.5f)) return;
-    const int x0 = Clamped(std::ceil(minX - 0.5f), 0, width_);
-    const int x1 = Clamped(std::floor(maxX - 0.5f), -1, width_ - 1);
-    // The band's rows of the triangle.
-    const int y0 = Clamped(std::ceil(minY - 0.5f), top_, bottom_ + 1);
-    const int y1 = Clamped(std::floor(maxY - 0.5f), top_ - 1, bottom_);
-    if (x0 > x1 || y0 > y1) return;
+    int x0, x1, y0, y1;
+    if (!SampleRange(a.x, a.y, b->x, b->y, c->x, c->y, x0, x1, y0, y1)) return;
     // Edge functions, positive inside: e0 of b-c, e1 of c-a, e2 of a-b.
     const float e0dx = -(c->y - b->y), e0dy = c->x - b->x;
     const float e1dx = -(a.y - c->y), e1dy = a.x - c->x;
@@ -590,6 +572,19 @@ void QzHqRenderer::Band::FillTriangle(const QzVector& a, const QzVector& b0, con
     if (wrote) Wrote(wx0, wx1, y0, y1);
 }
 
+bool QzHqRenderer::Band::SampleRange(float ax, float ay, float bx, float by, float cx, float cy,
+                                     int& x0, int& x1, int& y0, int& y1) const {
+    const float minX = std::min({ax, bx, cx}), maxX = std::max({ax, bx, cx});
+    const float minY = std::min({ay, by, cy}), maxY = std::max({ay, by, cy});
+    if (!(maxX >= 0.5f && maxY >= 0.5f && minX < width_ + 0.5f && minY < height_ + 0.5f))
+        return false;
+    x0 = Clamped(std::ceil(minX - 0.5f), 0, width_);
+    x1 = Clamped(std::floor(maxX - 0.5f), -1, width_ - 1);
+    y0 = Clamped(std::ceil(minY - 0.5f), top_, bottom_ + 1);
+    y1 = Clamped(std::floor(maxY - 0.5f), top_ - 1, bottom_);
+    return x0 <= x1 && y0 <= y1;
+}
+
 void QzHqRenderer::Band::BlendTriangle(const Glass& g) {
     int ia = 0, ib = 1, ic = 2;
     float area = (g.x[1] - g.x[0]) * (g.y[2] - g.y[0]) - (g.y[1] - g.y[0]) * (g.x[2] - g.x[0]);
@@ -599,14 +594,8 @@ void QzHqRenderer::Band::BlendTriangle(const Glass& g) {
         area = -area;
     }
     const float ax = g.x[ia], ay = g.y[ia], bx = g.x[ib], by = g.y[ib], cx = g.x[ic], cy = g.y[ic];
-    const float minX = std::min({ax, bx, cx}), maxX = std::max({ax, bx, cx});
-    const float minY = std::min({ay, by, cy}), maxY = std::max({ay, by, cy});
-    if (!(maxX >= 0.5f && maxY >= 0.5f && minX < width_ + 0.5f && minY < height_ + 0.5f)) return;
-    const int x0 = Clamped(std::ceil(minX - 0.5f), 0, width_);
-    const int x1 = Clamped(std::floor(maxX - 0.5f), -1, width_ - 1);
-    const int y0 = Clamped(std::ceil(minY - 0.5f), top_, bottom_ + 1);
-    const int y1 = Clamped(std::floor(maxY - 0.5f), top_ - 1, bottom_);
-    if (x0 > x1 || y0 > y1) return;
+    int x0, x1, y0, y1;
+    if (!SampleRange(ax, ay, bx, by, cx, cy, x0, x1, y0, y1)) return;
     const bool t0 = TopLeft(cx - bx, cy - by), t1 = TopLeft(ax - cx, ay - cy),
                t2 = TopLeft(bx - ax, by - ay);
     const float inv = 1.0f / area;
@@ -738,25 +727,11 @@ void QzHqRenderer::Band::Filter(QzZImage& image) {
     written_ = QzPixelRect{px0, px1, py0, py1};
 }
 
-void QzHqRenderer::AimLight(double scale, double aspect) {
+void QzHqRenderer::AimLight(const double lo[3], const double hi[3], double scale, double aspect) {
     // Straight from the front, at a great distance, when nothing is drawn.
     lightPoint_[0] = eyePoint_[0] = static_cast<float>(width_) / 2;
     lightPoint_[1] = eyePoint_[1] = static_cast<float>(height_) / 2;
     lightPoint_[2] = eyePoint_[2] = -1.0e20f;
-    // The boxes of everything drawn, in samples, depth scaled like x and y.
-    double lo[3] = {1e300, 1e300, 1e300}, hi[3] = {-1e300, -1e300, -1e300};
-    for (const std::vector<Instance>* list : {&instances_, &studs_})
-        for (const Instance& instance : *list)
-            for (const QzHqGroup& g : instance.mesh->groups)
-                for (int c = 0; c < 8; ++c) {
-                    QzVector p;
-                    QzTransform(p, instance.matrix, QzBoxCorner(g.box, c));
-                    const double q[3] = {p.x, p.y, static_cast<double>(p.z) * S};
-                    for (int i = 0; i < 3; ++i) {
-                        lo[i] = std::min(lo[i], q[i]);
-                        hi[i] = std::max(hi[i], q[i]);
-                    }
-                }
     const double tangent = std::tan(look.fieldOfView * (3.14159265358979323846 / 360.0));
     const double unit = scale * S;  // samples per model unit
     if (!(lo[0] <= hi[0]) || !(lo[1] <= hi[1]) || !(lo[2] <= hi[2]) || !(tangent > 0) ||
@@ -808,23 +783,32 @@ void QzHqRenderer::Draw(QzRenderState& state, const QzModel& model, const QzMatr
     instances_.clear();
     studs_.clear();
     Walk(&model.Main(), 7, m, state.options.bfc, false, true);
-    AimLight(std::sqrt(static_cast<double>(screen.m[0][0]) * screen.m[0][0] +
-                       static_cast<double>(screen.m[0][1]) * screen.m[0][1] +
-                       static_cast<double>(screen.m[0][2]) * screen.m[0][2]),
-             static_cast<double>(image.width) / std::max(1, image.height));
+    // The box of everything drawn, in samples with depth scaled like x and y, for the
+    // light; and the nearest depth of each instance.
+    double lo[3] = {1e300, 1e300, 1e300}, hi[3] = {-1e300, -1e300, -1e300};
+    auto nearest = [&](const Instance& instance) {
+        float z = 1e30f;
+        for (const QzHqGroup& g : instance.mesh->groups)
+            for (int c = 0; c < 8; ++c) {
+                QzVector p;
+                QzTransform(p, instance.matrix, QzBoxCorner(g.box, c));
+                z = std::min(z, p.z);
+                const double q[3] = {p.x, p.y, static_cast<double>(p.z) * S};
+                for (int i = 0; i < 3; ++i) {
+                    lo[i] = std::min(lo[i], q[i]);
+                    hi[i] = std::max(hi[i], q[i]);
+                }
+            }
+        return z;
+    };
+    for (const Instance& stud : studs_) nearest(stud);
     // Nearest first, so that more of what lies behind is found hidden and skipped. Only
     // which of two faces at the same depth shows depends on the order.
     {
         std::vector<std::pair<float, size_t>> order;
         order.reserve(instances_.size());
         for (size_t i = 0; i < instances_.size(); ++i) {
-            float z = 1e30f;
-            for (const QzHqGroup& g : instances_[i].mesh->groups)
-                for (int c = 0; c < 8; ++c) {
-                    QzVector p;
-                    QzTransform(p, instances_[i].matrix, QzBoxCorner(g.box, c));
-                    z = std::min(z, p.z);
-                }
+            const float z = nearest(instances_[i]);
             order.emplace_back(std::isnan(z) ? 1e30f : z, i);
         }
         std::stable_sort(order.begin(), order.end(),
@@ -834,6 +818,11 @@ void QzHqRenderer::Draw(QzRenderState& state, const QzModel& model, const QzMatr
         for (const auto& entry : order) sorted.push_back(instances_[entry.second]);
         instances_.swap(sorted);
     }
+    AimLight(lo, hi,
+             std::sqrt(static_cast<double>(screen.m[0][0]) * screen.m[0][0] +
+                       static_cast<double>(screen.m[0][1]) * screen.m[0][1] +
+                       static_cast<double>(screen.m[0][2]) * screen.m[0][2]),
+             static_cast<double>(image.width) / std::max(1, image.height));
 
     // Bands of whole pixel rows with about the same work each: every instance's faces
     // and lines counted at the row of its origin.

@@ -81,9 +81,10 @@ class QzHqRenderer {
     void Walk(const QzPart* part, int32_t colour, const QzMatrix& m, bool cull, bool invert,
               bool top);
     void Add(const Instance& instance);
-    // Places the eye and the light for what the walk found, drawn on a picture of this
-    // aspect at this many pixels per model unit.
-    void AimLight(double scale, double aspect);
+    // Places the eye and the light for what the walk found, within the box lo to hi (in
+    // samples, depth scaled like x and y), drawn on a picture of this aspect at this many
+    // pixels per model unit.
+    void AimLight(const double lo[3], const double hi[3], double scale, double aspect);
     Rgba Resolve(int32_t number) const;
     int32_t Number(const QzHqColour& colour, int32_t instanceColour) const;
 

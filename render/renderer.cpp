@@ -31,6 +31,13 @@ void QzRenderer::SetBackgroundColours(const uint8_t first[3], const uint8_t seco
     }
 }
 
+int32_t QzEdgeColour(const QzPalette& palette, int32_t inherited, bool black24) {
+    if (black24) return 0;
+    if (const QzLDConfigColour* defined = QzSchemeColour(palette, inherited)) return defined->edge;
+    if (inherited < 0 || inherited > 15) return 0;
+    return QzEdgeColours[inherited];
+}
+
 int32_t QzRenderer::LineColour(const QzLine& line, int32_t inherited, bool top,
                                bool boxPreview) const {
     const QzRenderOptions& o = *options;
@@ -42,15 +49,7 @@ int32_t QzRenderer::LineColour(const QzLine& line, int32_t inherited, bool top,
         if (c == 16) {
             c = inherited;
         } else if (c == 24) {
-            const QzLDConfigColour* defined = QzSchemeColour(*palette, inherited);
-            if (o.colour24Black && !boxPreview)
-                c = 0;
-            else if (defined)
-                c = defined->edge;
-            else if (inherited < 0 || inherited > 15)
-                c = 0;
-            else
-                c = QzEdgeColours[inherited];
+            c = QzEdgeColour(*palette, inherited, o.colour24Black && !boxPreview);
         }
     }
     if (o.allTransparent) c = QzAllTransparentColour(*palette, c);
@@ -205,7 +204,7 @@ void QzRenderer::DrawReference(const QzPart& part, const QzLine& line, int32_t c
     ++statistics.typeCount[1];
     QzMatrix m;
     Multiply(m, matrix, line.p);
-    if (o.seams && (sub->flags & PF_PARTS_DIR) && !(part.flags & PF_PARTS_DIR)) {
+    if (QzShrinksForSeams(o, part, *sub)) {
         const QzMatrix shrink = QzSeamShrink(*sub, o.seamWidth);
         QzMatrix shrunk;
         Multiply(shrunk, m, shrink);
@@ -238,7 +237,7 @@ void QzRenderer::DrawStuds(bool top, const QzPart* part, int32_t colour, const Q
         const bool subInvert = invert != ((line->bfc & LF_INVERT) != 0);
         if (sub->flags & PF_STUD) {
             if (!IsStudHidden(sub, m)) DrawPart(false, sub, c, m, subCull, subInvert);
-        } else if (o.seams && (sub->flags & PF_PARTS_DIR) && !(part->flags & PF_PARTS_DIR)) {
+        } else if (QzShrinksForSeams(o, *part, *sub)) {
             // The studs of a shrunk part shrink with it, as the main walk drew the part.
             QzMatrix shrunk;
             Multiply(shrunk, m, QzSeamShrink(*sub, o.seamWidth));
@@ -249,12 +248,10 @@ void QzRenderer::DrawStuds(bool top, const QzPart* part, int32_t colour, const Q
     }
 }
 
-bool QzRenderer::IsStudHidden(const QzPart* sub, const QzMatrix& m) {
-    if (sub->flags & PF_EMPTY) return true;
-    QzVector lo{}, hi{};
+void QzStudScreenBox(const QzPart& stud, const QzMatrix& m, QzVector& lo, QzVector& hi) {
     for (int i = 0; i < 8; ++i) {
         QzVector s;
-        Transform(s, m, QzBoxCorner(sub->box, i));
+        QzTransform(s, m, QzBoxCorner(stud.box, i));
         if (i == 0) {
             lo = hi = s;
         } else {
@@ -265,6 +262,13 @@ bool QzRenderer::IsStudHidden(const QzPart* sub, const QzMatrix& m) {
             hi.y = std::max(hi.y, s.y);
         }
     }
+}
+
+bool QzRenderer::IsStudHidden(const QzPart* sub, const QzMatrix& m) {
+    if (sub->flags & PF_EMPTY) return true;
+    QzVector lo{}, hi{};
+    QzStudScreenBox(*sub, m, lo, hi);
+    statistics.transformCount += 8;
     return IsBoxHidden(lo, hi);
 }
 

@@ -185,6 +185,20 @@ class QzRenderer {
 // Scale about the centre of the part's box so that it becomes `width` smaller along
 // every axis that has an extent: the seams between parts, as every walk shrinks them.
 QzMatrix QzSeamShrink(const QzPart& sub, float width);
+// Whether the seams shrink a part sub placed in parent: a part of the parts folder placed
+// in a model, with "Seams" on.
+inline bool QzShrinksForSeams(const QzRenderOptions& o, const QzPart& parent, const QzPart& sub) {
+    return o.seams && (sub.flags & PF_PARTS_DIR) && !(parent.flags & PF_PARTS_DIR);
+}
+
+// The screen rectangle of a stud's box placed by m, for the stud pass's occlusion test:
+// lo holds the least x and y and the nearest depth, hi the greatest x and y.
+void QzStudScreenBox(const QzPart& stud, const QzMatrix& m, QzVector& lo, QzVector& hi);
+
+// The colour that colour 24 (the edge colour) stands for under colour `inherited`: black
+// when black24 ("Color 24 as black"), else the edge colour LDConfig.ldr gives it, else
+// the classic edge colour of colours 0 to 15, else black.
+int32_t QzEdgeColour(const QzPalette& palette, int32_t inherited, bool black24);
 
 // The colour a line of colour c takes under "Show all colors as transparent": an opaque
 // colour of LDConfig.ldr turns into the direct transparent colour of its value

@@ -53,6 +53,13 @@ QzFit QzViewCore::Fit(const QzModel& model, QzFitPlacement placement) const {
     return QzFitModel(model, state_.view, width_, height_, image_.width, placement);
 }
 
+void QzViewCore::FitCentred(const QzModel& model) {
+    const QzFit fit = Fit(model, QzFitPlacement::Centred);
+    state_.zoom = fit.zoom;
+    state_.shiftX = fit.shiftX;
+    state_.shiftY = fit.shiftY;
+}
+
 int QzViewCore::FitZoom(const QzModel& model) const {
     return Fit(model, QzFitPlacement::View).zoom;
 }

@@ -64,6 +64,8 @@ class QzViewCore {
     // The fit of the model to the client area under the current view (QzFitModel): the
     // zoom, and with Centred the shift that centres the drawing.
     QzFit Fit(const QzModel& model, QzFitPlacement placement) const;
+    // Sets the zoom and shift of the centred fit: the model fills the picture, centred.
+    void FitCentred(const QzModel& model);
     // The zoom of the fit in the view's own placement (the desktop's automatic zoom).
     int FitZoom(const QzModel& model) const;
 

@@ -21,20 +21,9 @@
 namespace {
 
 namespace fs = std::filesystem;
+using testing_support::Entries;
+using testing_support::Slurp;
 using testing_support::TempDir;
-
-std::string Slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-std::vector<std::string> Entries(const fs::path& folder) {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
 
 struct Writer {
     const char* name;

@@ -20,13 +20,10 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing_support::CliRun;
+using testing_support::Entries;
 using testing_support::ScopedEnv;
+using testing_support::Slurp;
 using testing_support::TempDir;
-
-std::string Slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 struct Picture {
     int width = 0;
@@ -48,14 +45,6 @@ Picture ReadPng(const std::string& path) {
     picture.width = static_cast<int>(png.width);
     picture.height = static_cast<int>(png.height);
     return picture;
-}
-
-std::vector<std::string> Entries(const fs::path& folder) {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
 }
 
 class Thumbnail : public ::testing::Test {

@@ -16,14 +16,8 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing_support::ScopedFileSizeLimit;
+using testing_support::Slurp;
 using testing_support::TempDir;
-
-std::string Slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 mode_t ModeOf(const std::string& path) {
     struct stat st {};
@@ -33,11 +27,7 @@ mode_t ModeOf(const std::string& path) {
 
 // Only the named files are in the folder: no temporary file was left behind.
 std::vector<std::string> Entries(const TempDir& dir) {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(dir.path()))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
+    return testing_support::Entries(dir.path());
 }
 
 TEST(AtomicFile, NewFileGetsTheContentAndNothingElseRemains) {

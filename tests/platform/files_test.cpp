@@ -12,11 +12,13 @@
 #include <string>
 #include <vector>
 
+#include "atomicfile.h"
 #include "test_support.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using testing_support::Slurp;
 using testing_support::TempDir;
 
 std::optional<std::string> Resolve(const TempDir& dir, const std::string& relative) {
@@ -27,9 +29,11 @@ std::string Under(const TempDir& dir, const std::string& relative) {
     return dir.path().string() + "/" + relative;
 }
 
-std::string Slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
+// Adds a file the way the program writes one, leaving the lookup cache alone (unlike
+// TempDir::Write, which clears it).
+void AddFile(const TempDir& dir, const std::string& relative, const std::string& content) {
+    std::string error;
+    ASSERT_TRUE(plat::WriteFileAtomically(Under(dir, relative), content, error)) << error;
 }
 
 // A small library with the directory names written three ways.
@@ -148,7 +152,7 @@ TEST_F(ResolvePathTest, RootAndRelativePaths) {
 // found only after ClearPathCache.
 TEST_F(ResolvePathTest, ClearingTheCacheSeesNewFiles) {
     EXPECT_EQ(Resolve(dir, "parts/NEW.DAT"), std::nullopt);
-    std::ofstream(Under(dir, "parts/new.dat")) << "0 new\n";
+    AddFile(dir, "parts/new.dat", "0 new\n");
     EXPECT_EQ(Resolve(dir, "parts/NEW.DAT"), std::nullopt);
     plat::ClearPathCache();
     EXPECT_EQ(Resolve(dir, "parts/NEW.DAT"), Under(dir, "parts/new.dat"));
@@ -177,7 +181,7 @@ TEST_F(ResolvePathTest, RevalidatingListsOnlyWhatChanged) {
     const uint64_t above = plat::PathLookupWorkSinceClear().listings;
     EXPECT_LE(above, 2u);
 
-    std::ofstream(Under(dir, "parts/new.dat")) << "0 new\n";
+    AddFile(dir, "parts/new.dat", "0 new\n");
     fs::remove(Under(dir, "x/Foo.dat"));
     plat::RevalidatePathCache();
     EXPECT_EQ(Resolve(dir, "parts/NEW.DAT"), Under(dir, "parts/new.dat"));

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,27 @@ class RecordingSink : public QzDisplaySink {
 };
 
 using Rgb = std::array<int, 3>;
+
+// The text of a closed box from (x0, y0, z0) to (x1, y1, z1): six quadrilaterals in
+// colour 16 facing outwards, and its twelve edges in colour 24.
+inline std::string Box(double x0, double y0, double z0, double x1, double y1, double z1) {
+    const double xs[2] = {x0, x1}, ys[2] = {y0, y1}, zs[2] = {z0, z1};
+    auto corner = [&](int i) {
+        std::ostringstream s;
+        s << xs[i & 1] << ' ' << ys[(i >> 1) & 1] << ' ' << zs[(i >> 2) & 1];
+        return s.str();
+    };
+    const int faces[6][4] = {{0, 1, 3, 2}, {1, 5, 7, 3}, {5, 4, 6, 7},
+                             {4, 0, 2, 6}, {0, 4, 5, 1}, {3, 7, 6, 2}};
+    const int edges[12][2] = {{0, 1}, {1, 5}, {4, 5}, {0, 4}, {2, 3}, {3, 7},
+                              {6, 7}, {2, 6}, {0, 2}, {1, 3}, {5, 7}, {4, 6}};
+    std::string text;
+    for (const auto& f : faces)
+        text += "4 16 " + corner(f[0]) + ' ' + corner(f[1]) + ' ' + corner(f[2]) + ' ' +
+                corner(f[3]) + '\n';
+    for (const auto& e : edges) text += "2 24 " + corner(e[0]) + ' ' + corner(e[1]) + '\n';
+    return text;
+}
 
 inline Rgb PixelAt(const QzZImage& img, int x, int y) {
     const uint8_t* p = img.pixels + (static_cast<size_t>(y) * img.width + x) * 3;

@@ -283,10 +283,7 @@ TEST_P(CentredFit, FillsThePictureToTheMarginAndCentresTheDrawing) {
     QzViewCore view;
     ASSERT_TRUE(view.Resize(c.width, c.height));
     view.State().SetStandardView(c.view);
-    const QzFit fit = view.Fit(model, QzFitPlacement::Centred);
-    view.State().zoom = fit.zoom;
-    view.State().shiftX = fit.shiftX;
-    view.State().shiftY = fit.shiftY;
+    view.FitCentred(model);
     view.Draw(model);
     const QzPixelRect& r = view.Image().drawnRect;
     EXPECT_NEAR((r.x0 + r.x1 + 1) / 2.0, c.width / 2.0, 2.0);
@@ -315,10 +312,7 @@ TEST_F(RenderTest, CentredFitLimitedByTheWidthHasEqualMarginsLeftAndRight) {
     ASSERT_TRUE(view.Resize(201, 320));
     view.State().SetStandardView(1);
     view.State().options.shading = false;
-    const QzFit fit = view.Fit(model, QzFitPlacement::Centred);
-    view.State().zoom = fit.zoom;
-    view.State().shiftX = fit.shiftX;
-    view.State().shiftY = fit.shiftY;
+    view.FitCentred(model);
     view.Draw(model);
     const QzPixelRect& r = view.Image().drawnRect;
     const int left = r.x0, right = 200 - r.x1;

@@ -16,27 +16,6 @@
 namespace render_test {
 namespace {
 
-// A closed box from (x0, y0, z0) to (x1, y1, z1) as six quadrilaterals in colour 16
-// facing outwards, with its twelve edges in colour 24.
-std::string Box(double x0, double y0, double z0, double x1, double y1, double z1) {
-    const double xs[2] = {x0, x1}, ys[2] = {y0, y1}, zs[2] = {z0, z1};
-    auto corner = [&](int i) {
-        std::ostringstream s;
-        s << xs[i & 1] << ' ' << ys[(i >> 1) & 1] << ' ' << zs[(i >> 2) & 1];
-        return s.str();
-    };
-    const int faces[6][4] = {{0, 1, 3, 2}, {1, 5, 7, 3}, {5, 4, 6, 7},
-                             {4, 0, 2, 6}, {0, 4, 5, 1}, {3, 7, 6, 2}};
-    const int edges[12][2] = {{0, 1}, {1, 5}, {4, 5}, {0, 4}, {2, 3}, {3, 7},
-                              {6, 7}, {2, 6}, {0, 2}, {1, 3}, {5, 7}, {4, 6}};
-    std::string text;
-    for (const auto& f : faces)
-        text += "4 16 " + corner(f[0]) + ' ' + corner(f[1]) + ' ' + corner(f[2]) + ' ' +
-                corner(f[3]) + '\n';
-    for (const auto& e : edges) text += "2 24 " + corner(e[0]) + ' ' + corner(e[1]) + '\n';
-    return text;
-}
-
 // The side of a cylinder of 24 facets along x from x0 to x1 about the x axis, with an
 // optional line along every edge between two facets when smooth.
 std::string Cylinder(double x0, double x1, double radius, bool smooth) {

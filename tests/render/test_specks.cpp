@@ -78,10 +78,7 @@ TEST_P(CafeCorner, ShowsNoHiddenFaces) {
               1);
     ASSERT_TRUE(view.Resize(2400, 1800));
     view.State().SetStandardView(GetParam());
-    const QzFit fit = view.Fit(model, QzFitPlacement::Centred);
-    view.State().zoom = fit.zoom;
-    view.State().shiftX = fit.shiftX;
-    view.State().shiftY = fit.shiftY;
+    view.FitCentred(model);
     view.Draw(model);
     const std::vector<pictures::Speck> specks =
         pictures::FindSpecks(pictures::FromRgb(view.RgbPixels(), 2400, 1800),

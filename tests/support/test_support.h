@@ -44,6 +44,11 @@ class TempDir {
     std::filesystem::path path_;
 };
 
+// The whole content of a file (empty when it cannot be read).
+std::string Slurp(const std::string& path);
+// The names in a folder, sorted.
+std::vector<std::string> Entries(const std::filesystem::path& folder);
+
 // The project's source folder and its bundled example library.
 std::filesystem::path SourceDir();
 std::filesystem::path ExamplesDir();

@@ -1,4 +1,4 @@
-#include "partslist.h"
+#include "inventory.h"
 
 #include <algorithm>
 #include <array>

@@ -7,9 +7,9 @@
 #include <string>
 
 #include "cli_run.h"
+#include "inventory.h"
 #include "loader.h"
 #include "model.h"
-#include "partslist.h"
 #include "test_support.h"
 
 namespace {
