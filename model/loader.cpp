@@ -59,6 +59,21 @@ uint32_t QzPlaceFlags(int place) {
     }
 }
 
+namespace {
+
+// The folder a place's candidates lie in, as it is on disk, found at the first lookup of
+// a load: every lookup then walks only the reference's own components below it.
+const std::optional<std::string>& PlaceFolder(QzReader::Place& place, const std::string& dir) {
+    if (!place.looked) {
+        place.looked = true;
+        // An empty library directory puts the library folders at the root.
+        place.real = plat::ResolvePath(dir.empty() ? "/" : dir);
+    }
+    return place.real;
+}
+
+}  // namespace
+
 plat::TextFile* QzOpenPartFile(QzReader& reader, const std::string& name) {
     reader.partFile.Close();
     reader.foundPlace = 0;
@@ -66,20 +81,27 @@ plat::TextFile* QzOpenPartFile(QzReader& reader, const std::string& name) {
     bool libraryUsable = reader.ldrawDir.size() <= QZ_MAX_LDRAW_DIR;
     std::string candidate;
     candidate.reserve(QZ_PATH_BUFFER);
+    // The candidates are looked for one right after the other: each folder on the way is
+    // checked against the disk once for all of them.
+    plat::PathLookupScope oneLookup;
     for (const char* extension : kExtensions) {
         for (int place = QZ_PLACE_AS_WRITTEN; place <= QZ_PLACE_MODEL_DIR; ++place) {
-            bool formed = false;
+            bool opened = false;
             if (place == QZ_PLACE_AS_WRITTEN) {
-                formed = MakeCandidate(candidate, "", "", name, extension);
-            } else if (place <= QZ_PLACE_MODELS) {
-                if (!libraryUsable) continue;
-                formed = MakeCandidate(candidate, reader.ldrawDir,
-                                       kLibrarySuffixes[place - QZ_PLACE_BFC_P], name, extension);
+                opened = MakeCandidate(candidate, "", "", name, extension) &&
+                         reader.partFile.Open(candidate);
             } else {
-                if (reader.modelDir.empty()) continue;
-                formed = MakeCandidate(candidate, reader.modelDir, "", name, extension);
+                const bool library = place <= QZ_PLACE_MODELS;
+                if (library ? !libraryUsable : reader.modelDir.empty()) continue;
+                const std::string& prefix = library ? reader.ldrawDir : reader.modelDir;
+                const std::optional<std::string>& folder =
+                    PlaceFolder(library ? reader.libraryFolder : reader.modelFolder, prefix);
+                const char* suffix = library ? kLibrarySuffixes[place - QZ_PLACE_BFC_P] : "";
+                opened = folder && MakeCandidate(candidate, "", suffix, name, extension) &&
+                         prefix.size() + candidate.size() < QZ_PATH_BUFFER &&
+                         reader.partFile.OpenBelow(*folder, candidate);
             }
-            if (formed && reader.partFile.Open(candidate)) {
+            if (opened) {
                 reader.foundPlace = place;
                 return &reader.partFile;
             }
@@ -275,7 +297,6 @@ int QzResolvePart(QzReader& reader, QzPart* part, bool main, const char* referen
 
 int QzReadModel(QzModel& model, const std::string& path, const QzLoadSettings& settings,
                 QzPalette& palette) {
-    plat::RevalidatePathCache();
     model.tableFullShown = false;
     std::string ldrawDir = settings.ldrawDir;
     if (ldrawDir.empty()) {

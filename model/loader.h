@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "bfc.h"
@@ -66,6 +67,14 @@ class QzReader {
     std::string ldrawDir;
     // The main model's path up to and including its last "/" or "\"; empty without one.
     std::string modelDir;
+    // The library folder and the model's folder as they are on disk, found at their
+    // first use in a load; nothing when they are not there.
+    struct Place {
+        bool looked = false;
+        std::optional<std::string> real;
+    };
+    Place libraryFolder;
+    Place modelFolder;
     plat::TextFile partFile;
     // Where QzOpenPartFile found the last file (1 to 7; 0 when nothing was found).
     int foundPlace = 0;

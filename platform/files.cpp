@@ -25,18 +25,19 @@ namespace {
 // ---------------------------------------------------------------------------------
 // Case-insensitive path resolution.
 //
-// Every directory that a resolution walks through is listed once and kept. At the
-// start of each load the loader calls RevalidatePathCache: from then on, the first use
-// of each kept listing looks at the directory again (one stat) and lists it again only
-// when it is another directory now or its modification or change time moved, so new
-// and renamed files are seen by the next load while the library's large folders are
-// not listed at every load. ClearPathCache forgets everything. A name that is not
-// there costs one hash lookup.
+// Every directory that a resolution walks through is listed once and kept. Every
+// lookup that uses a kept listing first looks at the directory again (one stat, far
+// cheaper than a listing) and lists it again only when it is another directory now or
+// its modification or change time moved: whatever was added, removed or renamed since
+// is seen by the very next lookup, during a load or between loads, while the library's
+// large folders are listed once. A directory changed within the last tick of the file
+// system's clock is listed again, as a second change in the same tick would leave its
+// times as they are. ClearPathCache forgets everything. A name that is not there
+// costs one hash lookup once the directory is known to be current.
 // Listings are kept by the directory itself (device and inode): a directory reached
 // by several paths (through links such as "x -> ." and "X -> .") is listed once, and
 // the path texts it was reached by point to that one listing. Relative paths are
-// looked up against the current directory, so a change of directory also calls for
-// ClearPathCache.
+// looked up against the current directory, which is looked at again like any other.
 
 struct TransparentHash {
     using is_transparent = void;
@@ -63,8 +64,8 @@ struct DirListing {
     // Whether id names the directory (false when it could not be looked at).
     bool known = false;
     DirId id;
-    // The directory's times when it was listed, and the round of lookups in which the
-    // listing was last found current.
+    // The directory's times when it was listed, and the lookup in which the listing was
+    // last found current.
     timespec modified{};
     timespec changed{};
     uint64_t checked = 0;
@@ -83,8 +84,12 @@ std::vector<std::unique_ptr<DirListing>> listings;
 std::unordered_map<std::string, DirListing*, TransparentHash, std::equal_to<>> byText;
 std::unordered_map<DirId, DirListing*, DirIdHash> byId;
 PathLookupWork work;
-// The round of lookups: RevalidatePathCache starts a new one.
+// The number of the current lookup: a listing is checked against the disk once per
+// lookup, however often the walk of that lookup passes through its directory.
 uint64_t round = 1;
+// The lookups of a PathLookupScope on this thread share one round.
+thread_local int scopeDepth = 0;
+thread_local uint64_t scopeRound = 0;
 
 char FoldAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
@@ -106,6 +111,21 @@ bool SameTime(const timespec& a, const timespec& b) {
     return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
 }
 
+// Whether the directory changed so recently that another change in the same tick of
+// the file system's clock would leave its times as they are: then a listing of it now
+// may miss that change. File systems that keep times to the nanosecond tick with the
+// kernel's coarse clock (a few milliseconds); those that keep whole seconds (or two, as
+// FAT does) tick that slowly.
+bool WithinTick(const struct stat& st) {
+    const bool fine = st.st_mtim.tv_nsec != 0;
+    const int64_t tickNs = fine ? int64_t{50'000'000} : int64_t{2'000'000'000};
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    const int64_t since = (static_cast<int64_t>(now.tv_sec) - st.st_mtim.tv_sec) * 1'000'000'000 +
+                          (now.tv_nsec - st.st_mtim.tv_nsec);
+    return since < tickNs;
+}
+
 // Whether a listing still describes the directory that stat found.
 bool Current(const DirListing& listing, const struct stat& st) {
     return listing.known && !listing.racy && S_ISDIR(st.st_mode) &&
@@ -122,9 +142,7 @@ void Fill(DirListing& listing, const char* path, const struct stat& st) {
     listing.modified = st.st_mtim;
     listing.changed = st.st_ctim;
     listing.checked = round;
-    timespec now{};
-    clock_gettime(CLOCK_REALTIME, &now);
-    listing.racy = now.tv_sec - st.st_mtim.tv_sec < 2;
+    listing.racy = WithinTick(st);
     if (DIR* d = opendir(path)) {
         ++work.listings;
         listing.readable = true;
@@ -143,7 +161,7 @@ void Fill(DirListing& listing, const char* path, const struct stat& st) {
 }
 
 // The listing of a directory given as the path built so far ("" is the current
-// directory), read on first use of the directory and checked again once per round.
+// directory), read on first use of the directory and checked again once per lookup.
 const DirListing& Listing(const std::string& dir) {
     auto text = byText.find(std::string_view(dir));
     if (text != byText.end() && text->second->checked == round) return *text->second;
@@ -274,14 +292,11 @@ bool ResolveFrom(Walk& walk, size_t index, std::string& dir) {
     return false;
 }
 
-}  // namespace
-
-std::optional<std::string> ResolvePath(std::string_view path) {
-    if (path.empty()) return std::nullopt;
+// The components of a path between its separators; false when one cannot name
+// anything on disk.
+bool SplitComponents(std::string_view path, std::vector<std::string_view>& components) {
     // A name holding a NUL byte cannot name anything on disk.
-    if (path.find('\0') != std::string_view::npos) return std::nullopt;
-
-    std::vector<std::string_view> components;
+    if (path.find('\0') != std::string_view::npos) return false;
     size_t pos = 0;
     while (pos < path.size()) {
         size_t end = pos;
@@ -289,17 +304,42 @@ std::optional<std::string> ResolvePath(std::string_view path) {
         std::string_view component = path.substr(pos, end - pos);
         pos = end + 1;
         if (component.empty()) continue;  // doubled or trailing separator
-        if (component.size() > NAME_MAX) return std::nullopt;
+        if (component.size() > NAME_MAX) return false;
         components.push_back(component);
     }
+    return true;
+}
 
-    std::string result;
-    if (IsSeparator(path.front())) result = "/";
+// One lookup of the components below `start` (a path on disk, "" for the current
+// directory).
+std::optional<std::string> Lookup(std::string start,
+                                  const std::vector<std::string_view>& components) {
     std::lock_guard<std::mutex> lock(cacheMutex);
+    // A scope's lookups share its round while no other lookup came between them.
+    if (scopeDepth == 0 || scopeRound != round) {
+        ++round;
+        if (scopeDepth > 0) scopeRound = round;
+    }
     Walk walk{components, {}, 0};
-    if (!ResolveFrom(walk, 0, result)) return std::nullopt;
-    if (result.empty()) return std::string(".");  // the path was only "." components
-    return result;
+    if (!ResolveFrom(walk, 0, start)) return std::nullopt;
+    if (start.empty()) return std::string(".");  // the path was only "." components
+    return start;
+}
+
+}  // namespace
+
+std::optional<std::string> ResolvePath(std::string_view path) {
+    std::vector<std::string_view> components;
+    if (path.empty() || !SplitComponents(path, components)) return std::nullopt;
+    return Lookup(IsSeparator(path.front()) ? "/" : "", components);
+}
+
+std::optional<std::string> ResolvePathBelow(const std::string& base, std::string_view relative) {
+    std::vector<std::string_view> components;
+    if (base.empty() || base.find('\0') != std::string::npos ||
+        !SplitComponents(relative, components))
+        return std::nullopt;
+    return Lookup(base, components);
 }
 
 void ClearPathCache() {
@@ -310,9 +350,14 @@ void ClearPathCache() {
     work = {};
 }
 
-void RevalidatePathCache() {
+PathLookupScope::PathLookupScope() {
+    if (scopeDepth++ == 0) scopeRound = 0;
+}
+
+PathLookupScope::~PathLookupScope() { --scopeDepth; }
+
+void ResetPathLookupWork() {
     std::lock_guard<std::mutex> lock(cacheMutex);
-    ++round;
     work = {};
 }
 
@@ -363,7 +408,15 @@ bool IsDirectory(std::string_view path) {
 
 bool TextFile::Open(std::string_view path) {
     Close();
-    std::optional<std::string> real = ResolvePath(path);
+    return OpenFound(ResolvePath(path));
+}
+
+bool TextFile::OpenBelow(const std::string& base, std::string_view relative) {
+    Close();
+    return OpenFound(ResolvePathBelow(base, relative));
+}
+
+bool TextFile::OpenFound(std::optional<std::string> real) {
     if (!real) return false;
     // Without O_NONBLOCK, opening a named pipe waits for a writer that may never
     // come. Only regular files are read: a pipe, a device such as /dev/zero or a

@@ -19,15 +19,30 @@ struct FileTime {
 // letter case, with "\" or "/" between them. An exact match wins over a case-folded
 // one. Directory listings are cached, each directory listed once however many paths
 // lead to it, and the cost grows with the number of components, not with the number
-// of ways through case variants of them. Returns the path as it is on disk, or nothing.
+// of ways through case variants of them. Each lookup checks every kept listing it uses
+// against the directory on disk (one stat) and lists again what changed, so it sees
+// the disk as it is. Returns the path as it is on disk, or nothing.
 std::optional<std::string> ResolvePath(std::string_view path);
 // Forgets every cached directory listing.
 void ClearPathCache();
-// Keeps the cached listings, but has the next lookups check each directory once
-// (another directory at the path, or its modification or change time moved) and list
-// again those that changed: what was added, removed or renamed since is seen.
-void RevalidatePathCache();
-// The work ResolvePath did since the last ClearPathCache or RevalidatePathCache:
+// ResolvePath for a relative path below `base`, a directory given as a path on disk
+// (as ResolvePath returns it): the walk starts at that directory, whose listing is
+// checked against the disk like every other. For many lookups in the same folders (a
+// load's library folders), which need not walk the folders above them each time.
+std::optional<std::string> ResolvePathBelow(const std::string& base, std::string_view relative);
+// The lookups made on this thread while a scope lives count as one: each directory they
+// use is checked against the disk once. For the lookups of one file in its candidate
+// places, made one right after the other.
+class PathLookupScope {
+  public:
+    PathLookupScope();
+    ~PathLookupScope();
+    PathLookupScope(const PathLookupScope&) = delete;
+    PathLookupScope& operator=(const PathLookupScope&) = delete;
+};
+// Starts counting the work of ResolvePath anew (PathLookupWorkSinceClear).
+void ResetPathLookupWork();
+// The work ResolvePath did since the last ClearPathCache or ResetPathLookupWork:
 // directories listed, and steps of its walk (one per component looked up in a
 // directory).
 struct PathLookupWork {
@@ -57,6 +72,8 @@ class TextFile {
     // file that opens (pipes, devices and directories are not read) or when the file
     // is larger than kMaxTextFileBytes (see TooLargeSize).
     bool Open(std::string_view path);
+    // Open of a path relative to a directory on disk, as ResolvePathBelow finds it.
+    bool OpenBelow(const std::string& base, std::string_view relative);
     // After an Open refused a file over kMaxTextFileBytes: its size in bytes, and
     // Path() names it. 0 after any other Open or Close.
     uint64_t TooLargeSize() const { return tooLarge_; }
@@ -69,6 +86,8 @@ class TextFile {
     const std::string& Path() const { return path_; }
 
   private:
+    bool OpenFound(std::optional<std::string> real);
+
     std::string path_;
     std::string data_;
     size_t pos_ = 0;
