@@ -1,14 +1,20 @@
-// The form of a part the drawing walk reads: its lines of types 1 to 5 in their order,
-// without the comments between them, each with the numbers of its points in the list
-// of the part's distinct points, and figures of the part that do not depend on where it
-// is drawn. The renderer builds it the first time it draws the part (see render/) and
-// keeps it with the part; it goes when the part's lines go.
+// What the walks keep of a part, in one cache per part (QzPart::cache): the form the
+// drawing walk reads (its lines of types 1 to 5 in their order, without the comments
+// between them, each with the numbers of its points in the list of the part's distinct
+// points), figures of the part that do not depend on where it is drawn, and the mesh
+// the high-quality drawing and the exports draw it with. The cache is made on first
+// use, before a drawing's threads start, and dropped whenever the part's lines change
+// (QzFreeDrawData); a mesh that flattens other parts is made again when one of them
+// changed (QzPartMeshOf).
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <unordered_map>
 #include <vector>
 
 #include "geometry.h"
+#include "partmesh.h"
 
 struct QzLine;
 struct QzPart;
@@ -19,12 +25,16 @@ struct QzDrawItem {
     int32_t colour;
     uint8_t type;
     uint8_t bfc;
-    // Numbers of the line's points in QzDrawData::points (types 2 to 5).
+    // Numbers of the line's points in QzPartCache::points (types 2 to 5).
     uint16_t point[4];
 };
 
-struct QzDrawData {
+struct QzPartCache {
+    // A number no other cache had: a mesh made with the part knows it by this.
+    uint64_t version = 0;
     std::vector<QzDrawItem> items;
+    // The positions in `items` of the references (type 1), in order.
+    std::vector<uint32_t> references;
     // The distinct points of the part's lines of types 2 to 5 (bit for bit distinct).
     std::vector<QzVector> points;
     // Lines of each type 1 to 5.
@@ -40,10 +50,40 @@ struct QzDrawData {
     int64_t work = -1;
     // Stud references the stud pass meets below the part; -1 until worked out.
     int64_t studReferences = -1;
-    // The matrix products the stud pass makes below the part, by the options that
-    // change them (lineAsStud, seams); -1 until worked out.
+    // The matrix products the stud pass makes below the part, by whether studs are
+    // walked and whether seams shrink parts; -1 until worked out.
     int64_t studPassProducts[2][2] = {{-1, -1}, {-1, -1}};
+    // The meshes of the part: with everything it references flattened into it, and of
+    // its own lines alone; each with the key of the parts it was made from.
+    std::unique_ptr<QzPartMesh> mesh[2];
+    uint64_t meshKey[2] = {0, 0};
 };
 
 // A part with more distinct points than this is walked line by line instead.
 inline constexpr size_t QZ_MAX_DRAW_POINTS = 65535;
+
+// Makes the cache of the part and of every part it reaches, where missing; false when
+// memory ran out.
+bool QzPrepareDrawData(const QzPart* part);
+
+// Figures of a prepared part, worked out on first use (before a drawing's threads read
+// them): lines of types 2 to 5 below it, its own included; stud references the stud
+// pass meets below it; the matrix products the stud pass makes below a part that leads
+// to no stud (references to studs skipped or not; parts shrunk for seams or not).
+int64_t QzDrawWork(const QzPart& part);
+int64_t QzStudReferences(const QzPart& part);
+int64_t QzStudPassProducts(const QzPart& part, bool skipStuds, bool seams);
+
+// The keys of meshes for one drawing: a mesh is current while the versions of the part
+// and of every part it reaches are those it was made from.
+class QzMeshKeys {
+  public:
+    uint64_t Of(const QzPart& part);
+
+  private:
+    std::unordered_map<const QzPart*, uint64_t> keys_;
+};
+
+// The mesh of a prepared part (flatten: with everything it references), made again
+// when its key changed. Stays valid until the part's lines change.
+const QzPartMesh& QzPartMeshOf(const QzPart& part, bool flatten, QzMeshKeys& keys);

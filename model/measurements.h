@@ -15,6 +15,9 @@ struct QzDrawStatistics {
     // Matrix products and point transforms of the last full drawing.
     uint32_t matrixMulCount = 0;
     uint32_t transformCount = 0;
+    // Whether the drawing stopped before its end: the model places more than a drawing
+    // walks (QZ_MAX_PLACEMENTS), or memory ran out.
+    bool incomplete = false;
     // "M:%d V:%d" of the two counts of the last full drawing: the drag previews and the
     // export keep the text of the one before them.
     std::string transformText;

@@ -257,8 +257,8 @@ bool QzAllocVertices(QzPart& part, int32_t count) {
 }
 
 void QzFreeDrawData(const QzPart& part) {
-    delete part.drawData;
-    part.drawData = nullptr;
+    delete part.cache;
+    part.cache = nullptr;
 }
 
 void QzFreeVertices(QzPart& part) {

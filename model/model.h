@@ -46,7 +46,7 @@ inline constexpr int QZ_BLOCK_SCALE = 3;
 inline constexpr int QZ_BLOCK_TRANSFORM = 4;
 
 struct QzLine;
-struct QzDrawData;
+struct QzPartCache;
 
 struct QzPart {
     // Entry 0: the model path as given; others: the normalised reference name;
@@ -58,9 +58,9 @@ struct QzPart {
     // Distinct vertices, built by the "Vertex lists" command; null until then.
     QzVector* vertices;
     int32_t vertexCount;
-    // What the drawing walk reads of the part, built on its first drawing (a cache of
-    // the renderer's, built before a drawing's threads start); null until then.
-    mutable QzDrawData* drawData;
+    // What the walks keep of the part (drawdata.h): made on first use, before a
+    // drawing's threads start, and dropped whenever its lines change; null until then.
+    mutable QzPartCache* cache;
     uint32_t flags;
     // Transform blocks only: where the block was opened.
     QzPart* parent;
@@ -192,7 +192,7 @@ QzLine* QzNewLine(const QzLine& copy);
 // when there is no memory.
 bool QzAllocVertices(QzPart& part, int32_t count);
 void QzFreeVertices(QzPart& part);
-// Drops what the renderer keeps of a part (its lines changed).
+// Drops what the walks keep of a part (its lines changed).
 void QzFreeDrawData(const QzPart& part);
 
 // Gives entry 0 (the main model) a new name, keeping the name lookup in step.

@@ -2,14 +2,16 @@
 
 #include <cstdint>
 
-#include "bandwalk.h"
 #include "clock.h"
 #include "diagnostics.h"
+#include "drawdata.h"
+#include "drawlist.h"
 #include "format.h"
 #include "hqrender.h"
 #include "messagebox.h"
 #include "render_math.h"
 #include "steps.h"
+#include "walk.h"
 
 namespace {
 
@@ -85,71 +87,116 @@ void DrawSolidBox(QzRenderer& r, const QzBox& box, const QzMatrix& m, int32_t co
     }
 }
 
-// The walk shared by the two box previews.
-void DrawBoxes(QzRenderer& r, bool solid, bool top, const QzPart* part, int32_t colour,
-               const QzMatrix& matrix, bool invert) {
-    if (!part) return;
-    QzVector pts[4];
-    const QzLine* const stop = top ? r.lastTopLine : nullptr;  // a building step's end
-    for (const QzLine* line = part->lines; line; line = line == stop ? nullptr : line->next) {
-        const int type = line->type;
-        if (type == 3 || type == 4) {
-            const int32_t c = r.LineColour(*line, colour, top, true);
-            for (int i = 0; i < type; ++i) QzTransform(pts[i], matrix, line->p[i]);
-            if (solid) {
-                if (type == 3)
-                    r.DrawTriangle(pts[0], pts[1], pts[2], c);
-                else
-                    r.DrawQuad(pts[0], pts[1], pts[2], pts[3], c);
+// The box previews: each part of the library as its box, the faces of model files as
+// they are (solid) or as outlines (wire).
+class BoxPreview {
+  public:
+    using Frame = QzMatrix;
+    BoxPreview(QzRenderer& r, bool solid, const QzWalkRules& rules)
+        : r_(r), solid_(solid), rules_(rules) {}
+
+    Frame Place(const Frame& parent, const QzPlaced& child) {
+        QzMatrix m;
+        QzMultiply(m, parent, child.line->p);
+        return m;
+    }
+    bool Enter(const QzPlaced& placed, const Frame& m, const QzDrawItem*, const QzDrawItem*) {
+        if (!placed.line || !(placed.part->flags & (PF_PARTS_DIR | PF_PRIM_DIR))) return true;
+        if (solid_)
+            DrawSolidBox(r_, placed.part->boxNoStuds, m, placed.colour, placed.invert);
+        else
+            DrawWireBox(r_, placed.part->box, m, placed.colour, placed.invert);
+        return false;
+    }
+    void Run(const QzPlaced& placed, const Frame& m, const QzDrawItem* begin,
+             const QzDrawItem* end) {
+        QzVector pts[4];
+        for (const QzDrawItem* item = begin; item != end; ++item) {
+            const int type = item->type;
+            if (type != 3 && type != 4) continue;
+            const QzLine& line = *item->line;
+            const int32_t c = QzLineColour(rules_, line, placed.colour, placed.top);
+            for (int i = 0; i < type; ++i) QzTransform(pts[i], m, line.p[i]);
+            if (!solid_) {
+                for (int i = 0; i < type; ++i) r_.DrawLine(pts[i], pts[(i + 1) % type], c);
+            } else if (type == 3) {
+                r_.DrawTriangle(pts[0], pts[1], pts[2], c);
             } else {
-                for (int i = 0; i < type; ++i) r.DrawLine(pts[i], pts[(i + 1) % type], c);
-            }
-        } else if (type == 1) {
-            const QzPart* sub = line->part;
-            if (!sub || (sub->flags & PF_EMPTY)) continue;
-            const int32_t c = r.LineColour(*line, colour, top, true);
-            QzMatrix m;
-            QzMultiply(m, matrix, line->p);
-            const bool inv = invert != ((line->bfc & LF_MIRROR) != 0);
-            if (sub->flags & (PF_PARTS_DIR | PF_PRIM_DIR)) {
-                if (solid)
-                    DrawSolidBox(r, sub->boxNoStuds, m, c, inv);
-                else
-                    DrawWireBox(r, sub->box, m, c, inv);
-            } else {
-                DrawBoxes(r, solid, false, sub, c, m, inv);
+                r_.DrawQuad(pts[0], pts[1], pts[2], pts[3], c);
             }
         }
     }
-    if (top) r.Flush();
-}
+    void Leave(const QzPlaced&, const Frame&) {}
+    void Passed(const QzPlaced&) {}
+    bool Full() const { return false; }
 
-void Traverse(const QzRenderOptions& o, const QzPart* part, const QzMatrix& matrix, float& sink,
-              int32_t* typeCount) {
-    if (!part) return;
-    QzVector pts[4];
-    for (const QzLine* line = part->lines; line; line = line->next) {
-        const int type = line->type;
-        if (type == 1) {
-            if (!line->part) continue;
-            ++typeCount[1];
-            QzMatrix m;
-            QzMultiply(m, matrix, line->p);
-            Traverse(o, line->part, m, sink, typeCount);
-        } else if (type >= 2 && type <= 5) {
-            const bool shown = type == 2   ? o.showType2
-                               : type == 3 ? o.showType3
-                               : type == 4 ? o.showType4
-                                           : o.showType5;
+  private:
+    QzRenderer& r_;
+    const bool solid_;
+    const QzWalkRules& rules_;
+};
+
+// Walks the model as a drawing does, transforming every point of every line shown,
+// without drawing.
+class Traversal {
+  public:
+    using Frame = QzMatrix;
+    explicit Traversal(const QzRenderOptions& o) : o_(o) {}
+    Frame Place(const Frame& parent, const QzPlaced& child) {
+        ++typeCount[1];
+        QzMatrix m;
+        QzMultiply(m, parent, child.line->p);
+        return m;
+    }
+    bool Enter(const QzPlaced&, const Frame&, const QzDrawItem*, const QzDrawItem*) { return true; }
+    void Run(const QzPlaced&, const Frame& m, const QzDrawItem* begin, const QzDrawItem* end) {
+        for (const QzDrawItem* item = begin; item != end; ++item) {
+            const int type = item->type;
+            const bool shown = type == 2   ? o_.showType2
+                               : type == 3 ? o_.showType3
+                               : type == 4 ? o_.showType4
+                                           : o_.showType5;
             if (!shown) continue;
             ++typeCount[type];
             const int n = type == 5 ? 4 : type;
             for (int i = 0; i < n; ++i) {
-                QzTransform(pts[i], matrix, line->p[i]);
-                sink += pts[i].z;
+                QzVector p;
+                QzTransform(p, m, item->line->p[i]);
+                sink += p.z;
             }
         }
     }
+    void Leave(const QzPlaced&, const Frame&) {}
+    void Passed(const QzPlaced&) {}
+    bool Full() const { return false; }
+
+    float sink = 0;
+    int32_t typeCount[6] = {};
+
+  private:
+    const QzRenderOptions& o_;
+};
+
+// The rules of the box previews: colours without random colours or black edges, boxes
+// turned by the mirror bit, empty parts left out, no seams.
+QzWalkRules PreviewRules(const QzRenderState& state) {
+    QzWalkRules rules = QzDrawingRules(state.options, state.palette);
+    rules.colours = QzColourRule::Preview;
+    rules.studs = QzStudRule::Walk;
+    rules.skipStuds = false;
+    rules.seams = false;
+    rules.invertByMirror = true;
+    rules.skipEmpty = true;
+    return rules;
+}
+
+void DrawBoxes(QzRenderState& state, bool solid, const QzPart* part, const QzLine* stop,
+               const QzMatrix& matrix) {
+    if (!part || !QzPrepareDrawData(part)) return;
+    const QzWalkRules rules = PreviewRules(state);
+    BoxPreview preview(*state.renderer, solid, rules);
+    QzWalk(rules, *part, stop, 7, false, matrix, preview);
+    state.renderer->Flush();
 }
 
 }  // namespace
@@ -175,28 +222,30 @@ std::optional<QzDrawStatistics> DrawModel(QzRenderState& state, const QzModel& l
     const QzMatrix p = state.ScreenMatrix(loaded, r.image.width, r.image.height);
     r.SetFaceOffsetLimit(p);
     const QzPart* model = &loaded.Main();
+    QzDrawJob job;
+    job.top = model;
     // A building step: the walks stop after the step's last line of the main model.
-    r.lastTopLine = QzStepLastLine(*model, state.step);
+    job.stop = QzStepLastLine(*model, state.step);
+    job.screen = p;
+    job.options = &state.options;
+    job.palette = &state.palette;
+    job.threads = state.threads > 0 ? state.threads : QzDefaultDrawThreads();
     r.statistics = QzDrawStatistics{};
     const uint32_t start = plat::TickCount();
+    QzDrawOutcome outcome = QzDrawOutcome::Drawn;
     if (state.dragging) {
         if (state.dragMode == 1)
-            r.DrawPart(true, model, 7, p, state.options.bfc, false);
-        else if (state.dragMode == 2)
-            DrawSolidBoxes(state, true, model, 7, p, false);
+            outcome = QzDrawNormal(r, job);
         else
-            DrawWireBoxes(state, true, model, 7, p, false);
+            DrawBoxes(state, state.dragMode == 2, model, job.stop, p);
         if (state.showModelBox) DrawModelBox(state, model, p);
         if (state.showAxes) DrawAxes(state, model, p);
     } else {
         if (state.sink) state.sink->SetWaitCursor(true);
         if (state.options.highQuality)
-            QzDrawHighQuality(state, loaded, p);
-        else if (QzBandWalkApplies(r) && QzPrepareDrawData(model))
-            QzDrawInBands(r, model, p, state.options.bfc,
-                          state.threads > 0 ? state.threads : QzDefaultDrawThreads());
+            outcome = QzDrawHighQuality(state, job);
         else
-            r.DrawPart(true, model, 7, p, state.options.bfc, false);
+            outcome = QzDrawNormal(r, job);
         r.statistics.transformText =
             plat::Format("M:%d V:%d", static_cast<int>(r.statistics.matrixMulCount),
                          static_cast<int>(r.statistics.transformCount));
@@ -204,8 +253,8 @@ std::optional<QzDrawStatistics> DrawModel(QzRenderState& state, const QzModel& l
         if (state.showAxes) DrawAxes(state, model, p);
         if (state.sink) state.sink->SetWaitCursor(false);
     }
-    r.lastTopLine = nullptr;
     QzDrawStatistics statistics = r.statistics;
+    statistics.incomplete = outcome != QzDrawOutcome::Drawn;
     statistics.drawTimeMs = static_cast<int32_t>(plat::TickCount() - start);
     statistics.calcTimeMs = 0;
     if (state.timeCalculations && !state.dragging) {
@@ -217,14 +266,14 @@ std::optional<QzDrawStatistics> DrawModel(QzRenderState& state, const QzModel& l
     return statistics;
 }
 
-void DrawWireBoxes(QzRenderState& state, bool top, const QzPart* part, int32_t colour,
-                   const QzMatrix& matrix, bool invert) {
-    DrawBoxes(*state.renderer, false, top, part, colour, matrix, invert);
+void DrawWireBoxes(QzRenderState& state, const QzPart* part, const QzLine* stop,
+                   const QzMatrix& matrix) {
+    DrawBoxes(state, false, part, stop, matrix);
 }
 
-void DrawSolidBoxes(QzRenderState& state, bool top, const QzPart* part, int32_t colour,
-                    const QzMatrix& matrix, bool invert) {
-    DrawBoxes(*state.renderer, true, top, part, colour, matrix, invert);
+void DrawSolidBoxes(QzRenderState& state, const QzPart* part, const QzLine* stop,
+                    const QzMatrix& matrix) {
+    DrawBoxes(state, true, part, stop, matrix);
 }
 
 void DrawModelBox(QzRenderState& state, const QzPart* part, const QzMatrix& matrix) {
@@ -271,12 +320,14 @@ void DrawAxes(QzRenderState& state, const QzPart* part, const QzMatrix& matrix) 
 }
 
 void TraverseTree(const QzRenderOptions& options, const QzPart* part, const QzMatrix& matrix) {
+    if (!part || !QzPrepareDrawData(part)) return;
     // The sum keeps the transforms from being optimised away, the counts the work of
     // a drawing's counting; neither is kept.
-    float sink = 0;
-    int32_t typeCount[6] = {};
-    Traverse(options, part, matrix, sink, typeCount);
-    __asm__ volatile("" : : "g"(sink) : "memory");
+    Traversal traversal(options);
+    QzWalkRules rules;
+    rules.maxPlacements = QZ_MAX_PLACEMENTS;
+    QzWalk(rules, *part, nullptr, 7, false, QzMatrix(matrix), traversal);
+    __asm__ volatile("" : : "g"(traversal.sink) : "memory");
 }
 
 std::string QzDrawStatusText(const QzDrawStatistics& s) {

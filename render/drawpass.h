@@ -17,11 +17,12 @@
 std::optional<QzDrawStatistics> RedrawModel(QzRenderState& state, const QzModel& model, bool full);
 std::optional<QzDrawStatistics> DrawModel(QzRenderState& state, const QzModel& model);
 
-// The drag previews and decorations; each ends with a flush of the renderer.
-void DrawWireBoxes(QzRenderState& state, bool top, const QzPart* part, int32_t colour,
-                   const QzMatrix& matrix, bool invert);
-void DrawSolidBoxes(QzRenderState& state, bool top, const QzPart* part, int32_t colour,
-                    const QzMatrix& matrix, bool invert);
+// The drag previews (the model up to its line `stop`, all of it for null) and the
+// decorations; each ends with a flush of the renderer.
+void DrawWireBoxes(QzRenderState& state, const QzPart* part, const QzLine* stop,
+                   const QzMatrix& matrix);
+void DrawSolidBoxes(QzRenderState& state, const QzPart* part, const QzLine* stop,
+                    const QzMatrix& matrix);
 void DrawModelBox(QzRenderState& state, const QzPart* part, const QzMatrix& matrix);
 void DrawAxes(QzRenderState& state, const QzPart* part, const QzMatrix& matrix);
 // Walks the model like a drawing without drawing; only its running time matters.

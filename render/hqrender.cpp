@@ -5,12 +5,12 @@
 #include <memory>
 #include <thread>
 
-#include "bandwalk.h"
 #include "colours.h"
 #include "rasteriser.h"
 #include "render_math.h"
 #include "renderer.h"
 #include "viewtransform.h"
+#include "walk.h"
 
 namespace {
 
@@ -36,9 +36,9 @@ inline bool TopLeft(float dx, float dy) { return dy < 0.0f || (dy == 0.0f && dx 
 
 // ---- Colours ----
 
-int32_t QzHqRenderer::Number(const QzHqColour& colour, int32_t instanceColour) const {
-    const QzRenderOptions& o = state_->options;
-    const QzPalette& palette = state_->palette;
+int32_t QzHqRenderer::Number(const QzMeshColour& colour, int32_t instanceColour) const {
+    const QzRenderOptions& o = *job_->options;
+    const QzPalette& palette = *job_->palette;
     int32_t c = colour.number == QZ_COLOUR_CURRENT ? instanceColour : colour.number;
     if (colour.edge) c = QzEdgeColour(palette, c, o.colour24Black);
     // The colour of the instance came through the walk's own rule already.
@@ -50,78 +50,100 @@ int32_t QzHqRenderer::Number(const QzHqColour& colour, int32_t instanceColour) c
 QzHqRenderer::Rgba QzHqRenderer::Resolve(int32_t number) const {
     // Both entries of the pattern, never averaged by the option: blending takes their
     // mean instead of a checkerboard.
-    QzRenderOptions options = state_->options;
+    QzRenderOptions options = *job_->options;
     options.dither256 = true;
-    const QzPixelPattern p = ResolveColour(number, options, state_->palette);
+    const QzPixelPattern p = ResolveColour(number, options, *job_->palette);
     const bool a = p.a[3] != 0, b = p.b[3] != 0;
     if (a && b)
         return {(p.a[0] + p.b[0]) / 2.0f, (p.a[1] + p.b[1]) / 2.0f, (p.a[2] + p.b[2]) / 2.0f, 1.0f};
     if (!a && !b) return {0, 0, 0, 0};
     const uint8_t* e = a ? p.a : p.b;
     float alpha = 0.5f;
-    if (const QzLDConfigColour* defined = QzSchemeColour(state_->palette, number))
+    if (const QzLDConfigColour* defined = QzSchemeColour(*job_->palette, number))
         if (defined->alpha < 255) alpha = defined->alpha / 255.0f;
     return {static_cast<float>(e[0]), static_cast<float>(e[1]), static_cast<float>(e[2]), alpha};
 }
 
 // ---- The walk ----
 
-void QzHqRenderer::Walk(const QzPart* part, int32_t colour, const QzMatrix& m, bool cull,
-                        bool invert, bool top) {
-    if (!part) return;
-    const QzRenderOptions& o = state_->options;
-    if (part->flags & (PF_PARTS_DIR | PF_PRIM_DIR)) {
-        const bool stud = (part->flags & PF_STUD) != 0;
-        if (stud && o.lineAsStud) return;
-        Instance instance{&meshes_.Mesh(*part, true), m, colour, cull, invert, stud, Pass::All};
-        for (int t = 1; t <= 5; ++t) statistics_->typeCount[t] += instance.mesh->typeCount[t];
-        statistics_->matrixMulCount += instance.mesh->references;
-        if (!o.studsLast) {
-            Add(instance);
+// Finds what to draw through the one walk: every part of the library placed, as an
+// instance of its mesh (its studs apart, for the stud pass, when studs go last), and
+// the own lines of every model file, as an instance of their mesh.
+class QzHqRenderer::Finder {
+  public:
+    using Frame = QzMatrix;
+    Finder(QzHqRenderer& r, QzMeshKeys& keys) : r_(r), keys_(keys) {}
+
+    Frame Place(const Frame& parent, const QzPlaced& child) {
+        ++r_.statistics_->typeCount[1];
+        ++r_.statistics_->matrixMulCount;
+        QzMatrix m;
+        QzMultiply(m, parent, child.line->p);
+        if (child.shrink) {
+            QzMatrix shrunk;
+            QzMultiply(shrunk, m, QzSeamShrink(*child.part, r_.job_->options->seamWidth));
+            m = shrunk;
+        }
+        return m;
+    }
+    bool Enter(const QzPlaced& placed, const Frame& m, const QzDrawItem*, const QzDrawItem*) {
+        const QzPart& part = *placed.part;
+        if (part.flags & (PF_PARTS_DIR | PF_PRIM_DIR)) {
+            Part(placed, m);
+            return false;
+        }
+        // A model file: its own faces and lines, then each reference in turn. A building
+        // step short of the whole model takes the top file's lines up to its end, in a
+        // mesh of this drawing's own.
+        const QzLine* stop = placed.top ? r_.job_->stop : nullptr;
+        if (stop) r_.stepMesh_ = QzBuildPartMesh(part, false, stop);
+        const QzPartMesh& own = stop ? r_.stepMesh_ : QzPartMeshOf(part, false, keys_);
+        if (!own.groups.empty()) {
+            for (int t = 2; t <= 5; ++t) r_.statistics_->typeCount[t] += own.typeCount[t];
+            r_.Add({&own, m, placed.colour, placed.cull, placed.invert, false, Pass::All});
+        }
+        return true;
+    }
+    void Run(const QzPlaced&, const Frame&, const QzDrawItem*, const QzDrawItem*) {}
+    void Leave(const QzPlaced&, const Frame&) {}
+    void Passed(const QzPlaced&) {}
+    // A part too large for a mesh stops the drawing.
+    bool Full() const { return tooLarge; }
+
+    bool tooLarge = false;
+
+  private:
+    void Part(const QzPlaced& placed, const QzMatrix& m) {
+        const QzPartMesh& mesh = QzPartMeshOf(*placed.part, true, keys_);
+        if (!mesh.complete) {
+            tooLarge = true;
+            return;
+        }
+        const bool stud = (placed.part->flags & PF_STUD) != 0;
+        Instance instance{&mesh, m, placed.colour, placed.cull, placed.invert, stud, Pass::All};
+        QzDrawStatistics& counts = *r_.statistics_;
+        for (int t = 1; t <= 5; ++t) counts.typeCount[t] += mesh.typeCount[t];
+        counts.matrixMulCount += mesh.references;
+        if (!r_.job_->options->studsLast) {
+            r_.Add(instance);
         } else if (stud) {
             instance.pass = Pass::Studs;
-            studs_.push_back(instance);
+            r_.studs_.push_back(instance);
         } else {
             instance.pass = Pass::Body;
-            Add(instance);
-            for (const QzHqGroup& g : instance.mesh->groups)
+            r_.Add(instance);
+            for (const QzMeshGroup& g : mesh.groups)
                 if (g.stud) {
                     instance.pass = Pass::Studs;
-                    studs_.push_back(instance);
+                    r_.studs_.push_back(instance);
                     break;
                 }
         }
-        return;
     }
-    // A model file: its own faces and lines, then each reference in turn.
-    QzRenderer& r = *state_->renderer;
-    const QzLine* const stop = top ? r.lastTopLine : nullptr;  // a building step's end
-    // A building step short of the whole model takes the main model's own lines up to
-    // its end, in a mesh of this drawing's own.
-    if (stop) stepMesh_ = QzBuildHqMesh(*part, false, stop);
-    const QzHqMesh& own = stop ? stepMesh_ : meshes_.Mesh(*part, false);
-    if (!own.groups.empty()) {
-        for (int t = 2; t <= 5; ++t) statistics_->typeCount[t] += own.typeCount[t];
-        Add({&own, m, colour, cull, invert, false, Pass::All});
-    }
-    for (const QzLine* line = part->lines; line; line = line == stop ? nullptr : line->next) {
-        if (line->type != 1 || !line->part) continue;
-        const QzPart* sub = line->part;
-        if ((sub->flags & PF_STUD) && o.lineAsStud) continue;
-        ++statistics_->typeCount[1];
-        const int32_t c = r.LineColour(*line, colour, top, false);
-        QzMatrix sm;
-        QzMultiply(sm, m, line->p);
-        ++statistics_->matrixMulCount;
-        if (QzShrinksForSeams(o, *part, *sub)) {
-            QzMatrix shrunk;
-            QzMultiply(shrunk, sm, QzSeamShrink(*sub, o.seamWidth));
-            sm = shrunk;
-        }
-        Walk(sub, c, sm, cull && (line->bfc & LF_CULL), invert != ((line->bfc & LF_INVERT) != 0),
-             false);
-    }
-}
+
+    QzHqRenderer& r_;
+    QzMeshKeys& keys_;
+};
 
 void QzHqRenderer::Add(const Instance& instance) {
     instances_.push_back(instance);
@@ -136,7 +158,7 @@ class QzHqRenderer::Band {
     Band(QzHqRenderer& renderer, int top, int bottom)
         : r_(renderer),
           look(renderer.look),
-          state_(renderer.state_),
+          options_(*renderer.job_->options),
           width_(renderer.width_),
           height_(renderer.height_),
           colour_(renderer.colour_),
@@ -161,11 +183,11 @@ class QzHqRenderer::Band {
     };
 
     void DrawInstance(const Instance& instance, Pass pass);
-    void DrawGroup(const Instance& instance, const QzHqGroup& group);
+    void DrawGroup(const Instance& instance, const QzMeshGroup& group);
     // Transformed position and lit normal of a mesh's vertex, made on first use.
     const QzVector& Position(uint32_t v);
     float Light(uint32_t n);
-    bool BoxHidden(const QzHqGroup& group, const QzMatrix& m);
+    bool BoxHidden(const QzMeshGroup& group, const QzMatrix& m);
     void FillTriangle(const QzVector& a, const QzVector& b, const QzVector& c, const float shade[3],
                       const float gloss[3], const Rgba& colour);
     void BlendTriangle(const Glass& glass);
@@ -176,7 +198,7 @@ class QzHqRenderer::Band {
     void DrawSegment(const QzVector& a, const QzVector& b, float pull, uint32_t rgb);
     void Filter(QzZImage& image);
     Rgba Resolve(int32_t number) const { return r_.Resolve(number); }
-    int32_t Number(const QzHqColour& colour, int32_t instanceColour) const {
+    int32_t Number(const QzMeshColour& colour, int32_t instanceColour) const {
         return r_.Number(colour, instanceColour);
     }
     void Wrote(int x0, int x1, int y0, int y1) {
@@ -188,7 +210,7 @@ class QzHqRenderer::Band {
 
     QzHqRenderer& r_;
     const QzHqLook& look;
-    QzRenderState* state_;
+    const QzRenderOptions& options_;
     const int width_, height_;
     std::vector<uint32_t>& colour_;
     std::vector<float>& depth_;
@@ -249,7 +271,7 @@ float QzHqRenderer::Band::Light(uint32_t n) {
 }
 
 void QzHqRenderer::Band::DrawInstance(const Instance& instance, Pass pass) {
-    const QzHqMesh& mesh = *instance.mesh;
+    const QzPartMesh& mesh = *instance.mesh;
     instance_ = &instance;
     if (++stamp_ == 0) {
         std::fill(positionStamp_.begin(), positionStamp_.end(), 0u);
@@ -284,7 +306,7 @@ void QzHqRenderer::Band::DrawInstance(const Instance& instance, Pass pass) {
     if (!mesh.groups.empty()) {
         QzBox box;
         QzBoxReset(box);
-        for (const QzHqGroup& g : mesh.groups) {
+        for (const QzMeshGroup& g : mesh.groups) {
             QzBoxExtend(g.box.min, box);
             QzBoxExtend(g.box.max, box);
         }
@@ -330,9 +352,9 @@ void QzHqRenderer::Band::DrawInstance(const Instance& instance, Pass pass) {
                                           towardsLight_[1] * towardsEye_[1] +
                                           towardsLight_[2] * towardsEye_[2]);
     }
-    for (const QzHqGroup& group : mesh.groups) {
+    for (const QzMeshGroup& group : mesh.groups) {
         const bool stud = group.stud || instance.stud;
-        if (stud && state_->options.lineAsStud) continue;
+        if (stud && options_.lineAsStud) continue;
         if (pass == Pass::Body && stud) continue;
         if (pass == Pass::Studs && !stud) continue;
         // Whatever lies wholly behind what is drawn already would write no sample.
@@ -341,7 +363,7 @@ void QzHqRenderer::Band::DrawInstance(const Instance& instance, Pass pass) {
     }
 }
 
-bool QzHqRenderer::Band::BoxHidden(const QzHqGroup& group, const QzMatrix& m) {
+bool QzHqRenderer::Band::BoxHidden(const QzMeshGroup& group, const QzMatrix& m) {
     float x0 = 1e30f, x1 = -1e30f, y0 = 1e30f, y1 = -1e30f, z0 = 1e30f;
     for (int i = 0; i < 8; ++i) {
         QzVector p;
@@ -370,10 +392,10 @@ bool QzHqRenderer::Band::BoxHidden(const QzHqGroup& group, const QzMatrix& m) {
     return true;
 }
 
-void QzHqRenderer::Band::DrawGroup(const Instance& instance, const QzHqGroup& group) {
-    const QzHqMesh& mesh = *instance.mesh;
-    const QzRenderOptions& o = state_->options;
-    auto colourOf = [&](const QzHqColour& c) -> const Rgba& {
+void QzHqRenderer::Band::DrawGroup(const Instance& instance, const QzMeshGroup& group) {
+    const QzPartMesh& mesh = *instance.mesh;
+    const QzRenderOptions& o = options_;
+    auto colourOf = [&](const QzMeshColour& c) -> const Rgba& {
         if (c.number == QZ_COLOUR_CURRENT && !c.edge) return instanceColour_;
         const int32_t n = Number(c, instance.colour);
         for (int i = 0; i < cached_; ++i)
@@ -387,8 +409,8 @@ void QzHqRenderer::Band::DrawGroup(const Instance& instance, const QzHqGroup& gr
     const float ambient = o.shading ? look.ambient : 1.0f;
     const float diffuse = o.shading ? look.diffuse : 0.0f;
     for (uint32_t t = group.triangleBegin; t < group.triangleEnd; ++t) {
-        const QzHqTriangle& tri = mesh.triangles[t];
-        const bool quad = (tri.flags & QZ_HQ_FROM_QUAD) != 0;
+        const QzMeshTriangle& tri = mesh.triangles[t];
+        const bool quad = (tri.flags & QZ_MESH_FROM_QUAD) != 0;
         const bool show = quad ? o.showType4 : o.showType3;
         const bool edges = quad ? o.edgesType4 : o.edgesType3;
         if (!show && !edges) continue;
@@ -401,7 +423,7 @@ void QzHqRenderer::Band::DrawGroup(const Instance& instance, const QzHqGroup& gr
         const bool front = instance.invert ? cross > 0 : cross < 0;
         const Rgba& colour = colourOf(tri.colour);
         // Glass shows its far side through its near side: only opaque faces are culled.
-        if (cullAll && (tri.flags & QZ_HQ_CULL) && !front && colour.a >= 1.0f) continue;
+        if (cullAll && (tri.flags & QZ_MESH_CULL) && !front && colour.a >= 1.0f) continue;
         if (show && colour.a > 0) {
             // One light direction for all of an instance's faces: a flat face is one
             // shade, and normals shared across smooth edges shade curved surfaces
@@ -442,13 +464,13 @@ void QzHqRenderer::Band::DrawGroup(const Instance& instance, const QzHqGroup& gr
             const Rgba e = Resolve(QzEdgeColours[n & 15]);
             const uint32_t rgb = Pack(e.r, e.g, e.b);
             const QzVector* p[3] = {&p0, &p1, &p2};
-            const uint8_t bits[3] = {QZ_HQ_EDGE_01, QZ_HQ_EDGE_12, QZ_HQ_EDGE_20};
+            const uint8_t bits[3] = {QZ_MESH_EDGE_01, QZ_MESH_EDGE_12, QZ_MESH_EDGE_20};
             for (int i = 0; i < 3; ++i)
                 if (tri.flags & bits[i]) DrawSegment(*p[i], *p[(i + 1) % 3], 0.4f, rgb);
         }
     }
     // Lines in their colour, mixed towards the part's on small parts.
-    auto lineColour = [&](const QzHqColour& c) {
+    auto lineColour = [&](const QzMeshColour& c) {
         const Rgba& e = colourOf(c);
         const float w = lineWeight_;
         const Rgba& f = instanceColour_;
@@ -457,13 +479,13 @@ void QzHqRenderer::Band::DrawGroup(const Instance& instance, const QzHqGroup& gr
     };
     if (o.showType2) {
         for (uint32_t l = group.lineBegin; l < group.lineEnd; ++l) {
-            const QzHqLine& line = mesh.lines[l];
+            const QzMeshLine& line = mesh.lines[l];
             DrawSegment(Position(line.v[0]), Position(line.v[1]), 0.4f, lineColour(line.colour));
         }
     }
     if (o.showType5) {
         for (uint32_t l = group.optionalBegin; l < group.optionalEnd; ++l) {
-            const QzHqOptionalLine& line = mesh.optionalLines[l];
+            const QzMeshOptionalLine& line = mesh.optionalLines[l];
             const QzVector& a = Position(line.v[0]);
             const QzVector& b = Position(line.v[1]);
             if (!o.showAllType5 &&
@@ -751,44 +773,29 @@ void QzHqRenderer::AimLight(const double lo[3], const double hi[3], double scale
     lightPoint_[2] = eyePoint_[2];
 }
 
-void QzHqRenderer::Draw(QzRenderState& state, const QzModel& model, const QzMatrix& screen,
-                        QzDrawStatistics& statistics) {
-    state_ = &state;
-    statistics_ = &statistics;
-    QzRenderer& r = *state.renderer;
-    QzZImage& image = r.image;
-    if (!image.pixels || !image.depth || !model.Loaded()) return;
+void QzHqRenderer::Prepare(const QzZImage& image, const QzMatrix& screen) {
     width_ = image.width * S;
     height_ = image.height * S;
     const size_t count = static_cast<size_t>(width_) * height_;
     colour_.resize(count);
     depth_.resize(count);
-    // Model to samples: x and y scaled, depth as in the normal drawing.
-    QzMatrix m = screen;
-    for (int j = 0; j < 4; ++j) {
-        m.m[0][j] *= S;
-        m.m[1][j] *= S;
-    }
     const double unit = std::sqrt(static_cast<double>(screen.m[2][0]) * screen.m[2][0] +
                                   static_cast<double>(screen.m[2][1]) * screen.m[2][1] +
                                   static_cast<double>(screen.m[2][2]) * screen.m[2][2]);
-    offsetLimit_ =
-        std::isfinite(unit) ? static_cast<float>(QzRenderer::kFaceOffsetUnits * unit) : 1.0e30f;
+    offsetLimit_ = std::isfinite(unit) ? static_cast<float>(QZ_FACE_OFFSET_UNITS * unit) : 1.0e30f;
     glossFloor_ =
         look.gloss > 0 && look.shininess > 0
             ? static_cast<float>(std::pow(0.25 / (255.0 * look.gloss), 1.0 / look.shininess))
             : 2.0f;
+}
 
-    meshes_.BeginDrawing();
-    instances_.clear();
-    studs_.clear();
-    Walk(&model.Main(), 7, m, state.options.bfc, false, true);
+void QzHqRenderer::SortAndAim(const QzMatrix& screen, const QzZImage& image) {
     // The box of everything drawn, in samples with depth scaled like x and y, for the
     // light; and the nearest depth of each instance.
     double lo[3] = {1e300, 1e300, 1e300}, hi[3] = {-1e300, -1e300, -1e300};
     auto nearest = [&](const Instance& instance) {
         float z = 1e30f;
-        for (const QzHqGroup& g : instance.mesh->groups)
+        for (const QzMeshGroup& g : instance.mesh->groups)
             for (int c = 0; c < 8; ++c) {
                 QzVector p;
                 QzTransform(p, instance.matrix, QzBoxCorner(g.box, c));
@@ -804,54 +811,37 @@ void QzHqRenderer::Draw(QzRenderState& state, const QzModel& model, const QzMatr
     for (const Instance& stud : studs_) nearest(stud);
     // Nearest first, so that more of what lies behind is found hidden and skipped. Only
     // which of two faces at the same depth shows depends on the order.
-    {
-        std::vector<std::pair<float, size_t>> order;
-        order.reserve(instances_.size());
-        for (size_t i = 0; i < instances_.size(); ++i) {
-            const float z = nearest(instances_[i]);
-            order.emplace_back(std::isnan(z) ? 1e30f : z, i);
-        }
-        std::stable_sort(order.begin(), order.end(),
-                         [](const auto& a, const auto& b) { return a.first < b.first; });
-        std::vector<Instance> sorted;
-        sorted.reserve(instances_.size());
-        for (const auto& entry : order) sorted.push_back(instances_[entry.second]);
-        instances_.swap(sorted);
+    std::vector<std::pair<float, size_t>> order;
+    order.reserve(instances_.size());
+    for (size_t i = 0; i < instances_.size(); ++i) {
+        const float z = nearest(instances_[i]);
+        order.emplace_back(std::isnan(z) ? 1e30f : z, i);
     }
+    std::stable_sort(order.begin(), order.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::vector<Instance> sorted;
+    sorted.reserve(instances_.size());
+    for (const auto& entry : order) sorted.push_back(instances_[entry.second]);
+    instances_.swap(sorted);
     AimLight(lo, hi,
              std::sqrt(static_cast<double>(screen.m[0][0]) * screen.m[0][0] +
                        static_cast<double>(screen.m[0][1]) * screen.m[0][1] +
                        static_cast<double>(screen.m[0][2]) * screen.m[0][2]),
              static_cast<double>(image.width) / std::max(1, image.height));
+}
 
+void QzHqRenderer::DrawBands(QzZImage& image, int threads) {
     // Bands of whole pixel rows with about the same work each: every instance's faces
     // and lines counted at the row of its origin.
-    const int threads = std::clamp(state.threads > 0 ? state.threads : QzDefaultDrawThreads(), 1,
-                                   std::max(1, image.height / 16));
+    threads = std::clamp(threads, 1, std::max(1, image.height / 16));
     std::vector<double> work(static_cast<size_t>(image.height), 0.0);
-    double total = 0;
     for (const std::vector<Instance>* list : {&instances_, &studs_})
-        for (const Instance& instance : *list) {
-            const double w = 1.0 + static_cast<double>(instance.mesh->triangles.size()) +
-                             static_cast<double>(instance.mesh->lines.size());
+        for (const Instance& instance : *list)
             work[static_cast<size_t>(Clamped(instance.matrix.m[1][3] / S, 0, image.height - 1))] +=
-                w;
-            total += w;
-        }
-    std::vector<int> rows(static_cast<size_t>(threads) + 1, image.height);
-    rows[0] = 0;
-    {
-        double sum = 0;
-        int b = 1;
-        for (int y = 0; y < image.height && b < threads; ++y) {
-            sum += work[static_cast<size_t>(y)];
-            while (b < threads && sum >= total * b / threads)
-                rows[static_cast<size_t>(b++)] = y + 1;
-        }
-        for (b = 1; b < threads; ++b)
-            rows[static_cast<size_t>(b)] = std::clamp(
-                rows[static_cast<size_t>(b)], rows[static_cast<size_t>(b - 1)] + 1, image.height);
-    }
+                1.0 + static_cast<double>(instance.mesh->triangles.size()) +
+                static_cast<double>(instance.mesh->lines.size());
+    std::vector<int32_t> rows = QzSplitRows(work, threads);
+    rows.push_back(image.height);
     std::vector<std::unique_ptr<Band>> bands;
     for (int b = 0; b < threads; ++b) {
         const int y0 = std::min(rows[static_cast<size_t>(b)], image.height);
@@ -869,11 +859,45 @@ void QzHqRenderer::Draw(QzRenderState& state, const QzModel& model, const QzMatr
         QzRectGrow(image.dirtyRect, rect);
         QzRectGrow(image.drawnRect, rect);
     }
-    meshes_.Prune();
-    r.Flush();
 }
 
-void QzDrawHighQuality(QzRenderState& state, const QzModel& model, const QzMatrix& screen) {
+QzDrawOutcome QzHqRenderer::Draw(const QzDrawJob& job, QzZImage& image,
+                                 QzDrawStatistics& statistics) {
+    job_ = &job;
+    statistics_ = &statistics;
+    if (!image.pixels || !image.depth || !job.top) return QzDrawOutcome::Drawn;
+    if (!QzPrepareDrawData(job.top)) return QzDrawOutcome::NoMemory;
+    Prepare(image, job.screen);
+    // Model to samples: x and y scaled, depth as in the normal drawing.
+    QzMatrix m = job.screen;
+    for (int j = 0; j < 4; ++j) {
+        m.m[0][j] *= S;
+        m.m[1][j] *= S;
+    }
+    instances_.clear();
+    studs_.clear();
+    QzMeshKeys keys;
+    Finder finder(*this, keys);
+    QzWalkRules rules = QzDrawingRules(*job.options, *job.palette);
+    rules.studs = QzStudRule::Walk;
+    // Every instance is kept until the picture is drawn: fewer placements than the
+    // normal drawing walks.
+    rules.maxPlacements = QZ_MAX_HQ_PLACEMENTS;
+    const bool complete = QzWalk(rules, *job.top, job.stop, 7, job.options->bfc, m, finder);
+    if (!complete) {
+        instances_.clear();
+        studs_.clear();
+        return QzDrawOutcome::TooManyPlacements;
+    }
+    SortAndAim(job.screen, image);
+    DrawBands(image, job.threads);
+    return QzDrawOutcome::Drawn;
+}
+
+QzDrawOutcome QzDrawHighQuality(QzRenderState& state, const QzDrawJob& job) {
     if (!state.hqRenderer) state.hqRenderer = std::make_shared<QzHqRenderer>();
-    state.hqRenderer->Draw(state, model, screen, state.renderer->statistics);
+    QzRenderer& r = *state.renderer;
+    const QzDrawOutcome outcome = state.hqRenderer->Draw(job, r.image, r.statistics);
+    r.Flush();
+    return outcome;
 }

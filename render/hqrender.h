@@ -10,13 +10,19 @@
 #include <cstdint>
 #include <vector>
 
+#include "drawdata.h"
+#include "drawlist.h"
 #include "geometry.h"
-#include "hqmesh.h"
 #include "measurements.h"
 #include "model.h"
+#include "partmesh.h"
 
 class QzRenderState;
 struct QzZImage;
+
+// The most placements the high-quality drawing walks: it keeps an instance of every part
+// placed until the picture is drawn.
+inline constexpr uint64_t QZ_MAX_HQ_PLACEMENTS = 4'000'000;
 
 // The light and how lines are drawn (chosen so that pictures come close to those of
 // today's LDraw viewers).
@@ -50,12 +56,10 @@ class QzHqRenderer {
     // Samples per pixel along each axis.
     static constexpr int kSamples = 2;
 
-    // Draws the model into the state's image (cleared by the caller) with the
-    // model-to-screen matrix, counting its work into statistics, and shows it. The
-    // samples are split into bands of rows, one thread each (the state's thread count,
-    // else the machine's); the picture is the same for any number of threads.
-    void Draw(QzRenderState& state, const QzModel& model, const QzMatrix& screen,
-              QzDrawStatistics& statistics);
+    // Draws the job into the image (cleared by the caller), counting its work into
+    // statistics. The samples are split into bands of rows, one thread each (the job's
+    // threads); the picture is the same for any number of threads. The caller shows it.
+    QzDrawOutcome Draw(const QzDrawJob& job, QzZImage& image, QzDrawStatistics& statistics);
 
     QzHqLook look;
 
@@ -67,7 +71,7 @@ class QzHqRenderer {
     // whose boxes are not hidden.
     enum class Pass : uint8_t { All, Body, Studs };
     struct Instance {
-        const QzHqMesh* mesh;
+        const QzPartMesh* mesh;
         QzMatrix matrix;  // part to samples
         int32_t colour;
         bool cull;
@@ -75,24 +79,29 @@ class QzHqRenderer {
         bool stud;  // a stud file drawn on its own: all of it is a stud
         Pass pass;
     };
-    // The drawing of one band of sample rows (hqrender.cpp).
+    // The drawing of one band of sample rows, and the walk that finds the instances
+    // (hqrender.cpp).
     class Band;
+    class Finder;
 
-    void Walk(const QzPart* part, int32_t colour, const QzMatrix& m, bool cull, bool invert,
-              bool top);
     void Add(const Instance& instance);
+    // Sizes the samples for the image and works out the drawing's constants.
+    void Prepare(const QzZImage& image, const QzMatrix& screen);
+    // Orders the instances nearest first and places the eye and the light by their boxes.
+    void SortAndAim(const QzMatrix& screen, const QzZImage& image);
+    // Draws the instances in bands of rows, one thread each, into the image.
+    void DrawBands(QzZImage& image, int threads);
     // Places the eye and the light for what the walk found, within the box lo to hi (in
     // samples, depth scaled like x and y), drawn on a picture of this aspect at this many
     // pixels per model unit.
     void AimLight(const double lo[3], const double hi[3], double scale, double aspect);
     Rgba Resolve(int32_t number) const;
-    int32_t Number(const QzHqColour& colour, int32_t instanceColour) const;
+    int32_t Number(const QzMeshColour& colour, int32_t instanceColour) const;
 
-    // The drawing's state.
-    QzRenderState* state_ = nullptr;
-    QzHqMeshCache meshes_;
+    // The drawing.
+    const QzDrawJob* job_ = nullptr;
     // The main model's own lines up to a building step's end, for one drawing.
-    QzHqMesh stepMesh_;
+    QzPartMesh stepMesh_;
     QzDrawStatistics* statistics_ = nullptr;
     // What the walk found to draw, in order; the studs after everything else.
     std::vector<Instance> instances_;
@@ -111,6 +120,7 @@ class QzHqRenderer {
     std::vector<float> depth_;
 };
 
-// The high-quality drawing of the state (its renderer, made on first use and kept in
-// the state): what DrawModel does instead of the normal walk when the switch is on.
-void QzDrawHighQuality(QzRenderState& state, const QzModel& model, const QzMatrix& screen);
+// The high-quality drawing of a job into the state's image (its high-quality renderer
+// made on first use and kept in the state), shown when done: what DrawModel does instead
+// of the normal drawing when the switch is on.
+QzDrawOutcome QzDrawHighQuality(QzRenderState& state, const QzDrawJob& job);

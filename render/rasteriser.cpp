@@ -10,7 +10,7 @@
 #include <limits>
 
 #include "colours.h"
-#include "renderer.h"
+#include "options.h"
 
 namespace {
 
@@ -308,11 +308,6 @@ void ShadeColours(const QzVector& p0, const QzVector& p1, const QzVector& p2,
     }
 }
 
-bool QzIsBelowDiagonal(const QzVector& a, const QzVector& b, const QzVector& c) {
-    if (a.x == b.x) return true;
-    return c.y > a.y + (b.y - a.y) / (b.x - a.x) * (c.x - a.x);
-}
-
 bool QzOptionalLineHidden(const QzVector& p0, const QzVector& p1, const QzVector& c0,
                           const QzVector& c1) {
     const float dx = p0.y - p1.y;
@@ -320,12 +315,6 @@ bool QzOptionalLineHidden(const QzVector& p0, const QzVector& p1, const QzVector
     const float s0 = (c0.x - p0.x) * dx + (c0.y - p0.y) * dy;
     const float s1 = (c1.x - p0.x) * dx + (c1.y - p0.y) * dy;
     return (s0 < 0 && s1 > 0) || (s1 < 0 && s0 > 0);
-}
-
-void QzRenderer::ResolvePattern(int32_t colour, uint8_t a[4], uint8_t b[4]) const {
-    const QzPixelPattern p = ResolveColour(colour, *options, *palette);
-    CopyEntry(a, p.a);
-    CopyEntry(b, p.b);
 }
 
 QzFill QzFillOf(const QzPixelPattern& pattern, bool ditherTransparency) {
@@ -423,17 +412,12 @@ bool QzRasterBand::LineSpan(const QzVector& p0, const QzVector& p1, const uint8_
     return wrote;
 }
 
-void QzRenderer::SetFaceOffsetLimit(const QzMatrix& screen) {
-    faceOffset_ = QzFaceOffsetLimit(screen);
-    AttachRaster();
-}
-
 QzFaceOffset QzFaceOffsetLimit(const QzMatrix& screen) {
     // Depth per LDraw unit: the length of the matrix's depth row.
     const double x = screen.m[2][0], y = screen.m[2][1], z = screen.m[2][2];
     const double unit = std::sqrt(x * x + y * y + z * z);
-    const double limit = QzRenderer::kFaceOffsetUnits * unit;
-    const double slack = QzRenderer::kNearSlackUnits * unit;
+    const double limit = QZ_FACE_OFFSET_UNITS * unit;
+    const double slack = QZ_NEAR_SLACK_UNITS * unit;
     QzFaceOffset offset;
     offset.limit = std::isfinite(limit) ? static_cast<float>(limit) : 1.0e30f;
     offset.nearSlack = std::isfinite(slack) ? static_cast<float>(slack) : 1.0e30f;
@@ -601,64 +585,32 @@ bool QzRasterBand::BoxHidden(const QzVector& nearCorner, const QzVector& farCorn
     return true;
 }
 
-void QzRenderer::AttachRaster() {
-    raster_.Attach(image, 0, image.height - 1, &image.dirtyRect, &image.drawnRect);
-    raster_.SetFaceOffsetLimit(faceOffset_);
+QzPrimitiveWriter::QzPrimitiveWriter(const QzRenderOptions& options, const QzPalette& palette)
+    : options_(options), palette_(palette), direct_(kDirect), known_(kDirect, 0) {}
+
+const QzPrimitiveWriter::Colour& QzPrimitiveWriter::Resolve(int32_t c) {
+    if (c >= 0 && c < kDirect) {
+        Colour& slot = direct_[static_cast<size_t>(c)];
+        slot.pattern = ResolveColour(c, options_, palette_);
+        slot.fill = QzFillOf(slot.pattern, options_.ditherTransparency);
+        known_[static_cast<size_t>(c)] = 1;
+        return slot;
+    }
+    auto found = others_.find(c);
+    if (found != others_.end()) return found->second;
+    Colour colour{ResolveColour(c, options_, palette_), QzFill::None};
+    colour.fill = QzFillOf(colour.pattern, options_.ditherTransparency);
+    return others_.emplace(c, colour).first->second;
 }
 
-void QzRenderer::DrawLineSpan(const QzVector& p0, const QzVector& p1, const uint8_t a[4],
-                              const uint8_t b[4]) {
-    ++linesTried;
-    if (raster_.LineSpan(p0, p1, a, b)) ++linesDrawn;
+QzPrimitiveWriter::Result QzPrimitiveWriter::Line(const QzVector& p0, const QzVector& p1,
+                                                  const QzPixelPattern& pattern) {
+    const QzVector q0{p0.x, p0.y, p0.z - QZ_LINE_PULL};
+    const QzVector q1{p1.x, p1.y, p1.z - QZ_LINE_PULL};
+    return {1, band_.LineSpan(q0, q1, pattern.a, pattern.b) ? 1u : 0u};
 }
 
-void QzRenderer::FillTriangle(const QzVector& p0, const QzVector& p1, const QzVector& p2) {
-    ++trianglesTried;
-    if (raster_.FillTriangle(p0, p1, p2, face_)) ++trianglesDrawn;
-}
-
-void QzRenderer::DrawLine(const QzVector& p0, const QzVector& p1, int32_t colour) {
-    uint8_t a[4], b[4];
-    ResolvePattern(colour, a, b);
-    const QzVector q0{p0.x, p0.y, p0.z - 0.4f};
-    const QzVector q1{p1.x, p1.y, p1.z - 0.4f};
-    DrawLineSpan(q0, q1, a, b);
-}
-
-void QzRenderer::BeginFace(int32_t colour, const QzVector& p0, const QzVector& p1,
-                           const QzVector& p2) {
-    face_.pattern = ResolveColour(colour, *options, *palette);
-    face_.fill = QzFillOf(face_.pattern, options->ditherTransparency);
-    face_.shadePending = options->shading;
-    face_.shadePoints[0] = &p0;
-    face_.shadePoints[1] = &p1;
-    face_.shadePoints[2] = &p2;
-}
-
-void QzRenderer::DrawTriangle(const QzVector& p0, const QzVector& p1, const QzVector& p2,
-                              int32_t colour) {
-    BeginFace(colour, p0, p1, p2);
-    FillTriangle(p0, p1, p2);
-}
-
-void QzRenderer::DrawQuad(const QzVector& p0, const QzVector& p1, const QzVector& p2,
-                          const QzVector& p3, int32_t colour) {
-    BeginFace(colour, p0, p1, p2);
-    FillTriangle(p0, p1, p2);
-    FillTriangle(p0, p2, p3);
-    // A reflex corner at p1 or p3 leaves part of the outline uncovered by the two
-    // halves; the third triangle covers it.
-    if (QzIsBelowDiagonal(p0, p2, p1) == QzIsBelowDiagonal(p0, p2, p3)) FillTriangle(p1, p2, p3);
-}
-
-void QzRenderer::DrawOptionalLine(const QzVector& p0, const QzVector& p1, const QzVector& c0,
-                                  const QzVector& c1, int32_t colour, bool drawAll) {
-    if (!drawAll && QzOptionalLineHidden(p0, p1, c0, c1)) return;
-    uint8_t a[4], b[4];
-    ResolvePattern(colour, a, b);
-    DrawLineSpan(p0, p1, a, b);
-}
-
-bool QzRenderer::IsBoxHidden(const QzVector& nearCorner, const QzVector& farCorner) {
-    return raster_.BoxHidden(nearCorner, farCorner);
+QzPrimitiveWriter::Result QzPrimitiveWriter::OptionalLine(const QzVector& p0, const QzVector& p1,
+                                                          const QzPixelPattern& pattern) {
+    return {1, band_.LineSpan(p0, p1, pattern.a, pattern.b) ? 1u : 0u};
 }

@@ -1,17 +1,31 @@
 // The rasteriser: colour patterns and shading, and lines and triangles written into a
-// band of rows of the image with a per-pixel depth test. The renderer's five virtual
-// operations (lines, optional lines, triangles, quadrilaterals, the box occlusion test),
-// defined in rasteriser.cpp, draw through a band that holds every row; the threads of a
-// drawing each draw through a band of their own.
+// band of rows of the image with a per-pixel depth test. QzPrimitiveWriter is the one
+// writer of faces and lines in colour numbers: the drawing's bands write through one
+// each, the renderer's own operations (previews and decorations) through one that
+// holds every row.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
+#include <unordered_map>
+#include <vector>
 
 #include "geometry.h"
+#include "options.h"
 #include "zimage.h"
 
-class QzPalette;
-struct QzRenderOptions;
+// Lines lie this much nearer than the faces they are drawn on (in depth units).
+inline constexpr float QZ_LINE_PULL = 0.4f;
+// A face is pushed back behind the lines lying on it by the depth it gains over a
+// pixel, but by no more than the depth of this many LDraw units under the
+// model-to-screen matrix: at low zoom a pixel spans several units, and detail that lies
+// a few units under a face (the studs under a tile) must stay hidden.
+inline constexpr float QZ_FACE_OFFSET_UNITS = 3.0f;
+// Beyond its corners a face's plane may come nearer than its nearest corner (pushed
+// back) by no more than the depth of this many LDraw units: a face that much in front
+// of a parallel face keeps its corner pixels, a small face behind another stays behind
+// it.
+inline constexpr float QZ_NEAR_SLACK_UNITS = 0.25f;
 
 // A colour as two entries of red, green, blue, alpha; alpha 0 means "not drawn".
 // Pixel (x, y) uses a when x + y is odd and b when it is even.
@@ -28,7 +42,10 @@ QzPixelPattern ResolveColour(int32_t colour, const QzRenderOptions& options,
 void ShadeColours(const QzVector& p0, const QzVector& p1, const QzVector& p2,
                   QzPixelPattern& pattern);
 // Which side of the diagonal a-b a point lies on (the quadrilateral split test).
-bool QzIsBelowDiagonal(const QzVector& a, const QzVector& b, const QzVector& c);
+inline bool QzIsBelowDiagonal(const QzVector& a, const QzVector& b, const QzVector& c) {
+    if (a.x == b.x) return true;
+    return c.y > a.y + (b.y - a.y) / (b.x - a.x) * (c.x - a.x);
+}
 // True when the control points lie strictly on opposite sides of the line p0-p1.
 bool QzOptionalLineHidden(const QzVector& p0, const QzVector& p1, const QzVector& c0,
                           const QzVector& c1);
@@ -51,11 +68,13 @@ struct QzFace {
 
 // How far a face's depth may move from its plane: pushed back by at most `limit`, and
 // at pixels beyond its corners no nearer than its nearest corner (pushed back) less
-// `nearSlack` (see QzRenderer::SetFaceOffsetLimit). Unlimited until a drawing sets it.
+// `nearSlack`. Unlimited until a drawing sets it.
 struct QzFaceOffset {
     float limit = 1.0e30f;
     float nearSlack = 1.0e30f;
 };
+// The face offsets of a drawing under its model-to-screen matrix.
+QzFaceOffset QzFaceOffsetLimit(const QzMatrix& screen);
 
 // Rows y0 to y1 of an image, and the rectangles the drawing in them touched. Pixels
 // outside the rows are left to other bands; a band reads only its own rows except in
@@ -67,7 +86,7 @@ class QzRasterBand {
     // triangle wrote something).
     void Attach(const QzZImage& image, int32_t y0, int32_t y1, QzPixelRect* dirty,
                 QzPixelRect* drawn);
-    // How far a face's depth may move from its plane (see QzRenderer::SetFaceOffsetLimit).
+    // How far a face's depth may move from its plane.
     void SetFaceOffsetLimit(const QzFaceOffset& offset) { faceOffset_ = offset; }
 
     // Fills a triangle of the face; true when it wrote a pixel.
@@ -98,4 +117,97 @@ class QzRasterBand {
     QzPixelRect* drawn_ = nullptr;
     // How far a face's depth may move, in depth units; unlimited until a drawing sets it.
     QzFaceOffset faceOffset_{};
+};
+
+// Faces and lines in colour numbers into a band of rows: each colour resolved once,
+// edge lines pulled QZ_LINE_PULL in front of the faces they lie on, quadrilaterals split
+// in two triangles (three with a reflex corner).
+class QzPrimitiveWriter {
+  public:
+    QzPrimitiveWriter(const QzRenderOptions& options, const QzPalette& palette);
+
+    void Attach(const QzZImage& image, int32_t y0, int32_t y1, QzPixelRect* dirty,
+                QzPixelRect* drawn) {
+        band_.Attach(image, y0, y1, dirty, drawn);
+    }
+    void SetFaceOffsetLimit(const QzFaceOffset& offset) { band_.SetFaceOffsetLimit(offset); }
+
+    // What a primitive did: triangles filled (a quadrilateral fills two or three) and
+    // how many of them wrote a pixel; for lines, 1 and whether it wrote one.
+    struct Result {
+        uint32_t tried = 0;
+        uint32_t wrote = 0;
+    };
+    // An edge line, pulled in front.
+    Result Line(const QzVector& p0, const QzVector& p1, int32_t colour) {
+        return Line(p0, p1, ColourOf(colour).pattern);
+    }
+    Result Line(const QzVector& p0, const QzVector& p1, const QzPixelPattern& pattern);
+    // The line of an optional line, as it is (whether it shows is the caller's test).
+    Result OptionalLine(const QzVector& p0, const QzVector& p1, int32_t colour) {
+        return OptionalLine(p0, p1, ColourOf(colour).pattern);
+    }
+    Result OptionalLine(const QzVector& p0, const QzVector& p1, const QzPixelPattern& pattern);
+    // A triangle (count 3) or quadrilateral (4) with corners p.
+    Result Face(int count, const QzVector* const p[4], int32_t colour) {
+        const Colour& c = ColourOf(colour);
+        return Face(count, p, c.pattern, c.fill);
+    }
+    Result Face(int count, const QzVector* const p[4], const QzPixelPattern& pattern, QzFill fill) {
+        QzFace face{pattern, fill, options_.shading, {p[0], p[1], p[2]}};
+        Result result;
+        auto fill3 = [&](const QzVector& a, const QzVector& b, const QzVector& c) {
+            ++result.tried;
+            if (band_.FillTriangle(a, b, c, face)) ++result.wrote;
+        };
+        fill3(*p[0], *p[1], *p[2]);
+        if (count == 4) {
+            fill3(*p[0], *p[2], *p[3]);
+            // A reflex corner at p1 or p3 leaves part of the outline uncovered by the two
+            // halves; the third triangle covers it.
+            if (QzIsBelowDiagonal(*p[0], *p[2], *p[1]) == QzIsBelowDiagonal(*p[0], *p[2], *p[3]))
+                fill3(*p[1], *p[2], *p[3]);
+        }
+        return result;
+    }
+    bool BoxHidden(const QzVector& nearCorner, const QzVector& farCorner) const {
+        return band_.BoxHidden(nearCorner, farCorner);
+    }
+    // Whether a primitive whose rows run from ya to yb may touch the band (a row of
+    // slack each way for the line walk's own rounding).
+    bool MayTouch(float ya, float yb) const {
+        const int64_t lo = Row(std::min(ya, yb)) - 1;
+        const int64_t hi = Row(std::max(ya, yb)) + 1;
+        return hi >= band_.Top() && lo <= band_.Bottom();
+    }
+    int32_t Top() const { return band_.Top(); }
+    int32_t Bottom() const { return band_.Bottom(); }
+
+  private:
+    struct Colour {
+        QzPixelPattern pattern;
+        QzFill fill;
+    };
+    const Colour& ColourOf(int32_t colour) {
+        if (colour >= 0 && colour < kDirect && known_[static_cast<size_t>(colour)])
+            return direct_[static_cast<size_t>(colour)];
+        return Resolve(colour);
+    }
+    const Colour& Resolve(int32_t colour);
+    // A screen row as the rasteriser truncates it, kept well inside the int range; NaN
+    // lands far off.
+    static int64_t Row(float v) {
+        if (!(v > -1.0e9f)) return -1000000000;
+        if (v > 1.0e9f) return 1000000000;
+        return static_cast<int64_t>(v);
+    }
+
+    static constexpr int kDirect = 512;
+    const QzRenderOptions& options_;
+    const QzPalette& palette_;
+    QzRasterBand band_;
+    // Colours 0 to 511 by number, the others by a map.
+    std::vector<Colour> direct_;
+    std::vector<uint8_t> known_;
+    std::unordered_map<int32_t, Colour> others_;
 };

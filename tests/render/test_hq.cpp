@@ -11,6 +11,7 @@
 
 #include "drawpass.h"
 #include "render_fixture.h"
+#include "render_math.h"
 #include "viewtransform.h"
 
 namespace render_test {

@@ -1,9 +1,12 @@
-#include "hqmesh.h"
+#include "partmesh.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <numeric>
+
+#include "drawdata.h"
+#include "walk.h"
 
 namespace {
 
@@ -11,7 +14,7 @@ namespace {
 struct Polygon {
     uint32_t v[4];
     int count;
-    QzHqColour colour;
+    QzMeshColour colour;
     uint8_t flags;
     uint32_t group;
     double normal[3];  // unit, or zero when degenerate
@@ -20,7 +23,7 @@ struct Polygon {
 struct Segment {
     uint32_t v[2];
     uint32_t c[2];
-    QzHqColour colour;
+    QzMeshColour colour;
     uint32_t group;
 };
 
@@ -79,70 +82,105 @@ struct Transform {
     }
 };
 
-QzHqColour Under(int32_t colour, const QzHqColour& inherited) {
-    if (colour == QZ_COLOUR_CURRENT) return inherited;
-    if (colour == QZ_COLOUR_EDGE) return {inherited.number, true};
-    return {colour, false};
+// A colour of the walk's symbolic rule as a mesh keeps it.
+QzMeshColour MeshColour(int32_t symbolic) {
+    return {symbolic & ~QZ_EDGE_OF, (symbolic & QZ_EDGE_OF) != 0};
 }
 
+// A part's meshes hold at most this many faces and lines, made from at most this many
+// placements of files: a part that places more is not drawn (a file of ten levels of
+// ten references would place ten thousand million).
+constexpr size_t kMaxPrimitives = 8'000'000;
+constexpr uint64_t kMaxPlacements = 2'000'000;
+
+// Flattens a part through the one walk: every face, line and optional line of the part
+// and (with flatten) of everything it references, in the part's coordinates.
 class Builder {
   public:
-    explicit Builder(QzHqMesh& mesh) : mesh_(mesh) {}
+    // The product of the references down to a file (in double), and the run of the
+    // mesh it adds to: 0, or the stud it lies in.
+    struct Frame {
+        Transform t;
+        uint32_t group;
+    };
 
-    void Walk(const QzPart& part, const Transform& t, const QzHqColour& colour, bool cull,
-              bool invert, uint32_t group, bool flatten, const QzLine* stop = nullptr) {
-        for (const QzLine* line = part.lines; line; line = line == stop ? nullptr : line->next) {
-            const int type = line->type;
-            if (type >= 1 && type <= 5) ++mesh_.typeCount[type];
-            if (type == 1) {
-                const QzPart* sub = line->part;
-                if (!sub || !flatten) continue;
-                ++mesh_.references;
-                uint32_t subGroup = group;
-                if ((sub->flags & PF_STUD) && group == 0) {
-                    subGroup = static_cast<uint32_t>(studGroups_++) + 1;
-                }
-                Walk(*sub, t.Times(*line), Under(line->colour, colour),
-                     cull && (line->bfc & LF_CULL), invert != ((line->bfc & LF_INVERT) != 0),
-                     subGroup, true);
-            } else if (type == 2 || type == 5) {
-                Segment s{};
-                for (int i = 0; i < 2; ++i) s.v[i] = Add(t, line->p[i]);
-                if (type == 5)
-                    for (int i = 0; i < 2; ++i) s.c[i] = Add(t, line->p[i + 2]);
-                s.colour = Under(line->colour, colour);
-                s.group = group;
-                (type == 2 ? lines_ : optional_).push_back(s);
-            } else if (type == 3 || type == 4) {
-                Polygon p{};
-                p.count = type;
-                for (int i = 0; i < type; ++i) p.v[i] = Add(t, line->p[i]);
-                if (invert) {
-                    // The stored order runs counter-clockwise for the front.
-                    std::swap(p.v[1], p.v[type - 1]);
-                }
-                p.colour = Under(line->colour, colour);
-                p.flags = static_cast<uint8_t>((cull && (line->bfc & LF_CULL) ? QZ_HQ_CULL : 0) |
-                                               (type == 4 ? QZ_HQ_FROM_QUAD : 0));
-                p.group = group;
-                polygons_.push_back(p);
-            }
-        }
+    Builder(QzPartMesh& mesh, bool flatten) : mesh_(mesh), flatten_(flatten) {}
+
+    Frame Place(const Frame& parent, const QzPlaced& child) {
+        if (!flatten_) return parent;  // not walked into
+        ++mesh_.references;
+        Frame f{parent.t.Times(*child.line), parent.group};
+        if ((child.part->flags & PF_STUD) && parent.group == 0)
+            f.group = static_cast<uint32_t>(++studGroups_);
+        return f;
+    }
+    bool Enter(const QzPlaced& placed, const Frame&, const QzDrawItem* begin,
+               const QzDrawItem* end) {
+        if (!flatten_ && !placed.top) return false;
+        for (const QzDrawItem* item = begin; item != end; ++item) ++mesh_.typeCount[item->type];
+        return true;
+    }
+    void Run(const QzPlaced& placed, const Frame& frame, const QzDrawItem* begin,
+             const QzDrawItem* end) {
+        for (const QzDrawItem* item = begin; item != end; ++item) Add(placed, frame, *item->line);
+    }
+    void Leave(const QzPlaced&, const Frame&) {}
+    void Passed(const QzPlaced&) {}
+    bool Full() const {
+        return polygons_.size() + lines_.size() + optional_.size() > kMaxPrimitives;
     }
 
     void Finish();
 
   private:
+    void Add(const QzPlaced& placed, const Frame& frame, const QzLine& line) {
+        const int type = line.type;
+        const QzMeshColour colour = MeshColour(QzLineColour(rules_, line, placed.colour, false));
+        if (type == 2 || type == 5) {
+            Segment s{};
+            for (int i = 0; i < 2; ++i) s.v[i] = Add(frame.t, line.p[i]);
+            if (type == 5)
+                for (int i = 0; i < 2; ++i) s.c[i] = Add(frame.t, line.p[i + 2]);
+            s.colour = colour;
+            s.group = frame.group;
+            (type == 2 ? lines_ : optional_).push_back(s);
+        } else {
+            Polygon p{};
+            p.count = type;
+            for (int i = 0; i < type; ++i) p.v[i] = Add(frame.t, line.p[i]);
+            if (placed.invert) {
+                // The stored order runs counter-clockwise for the front.
+                std::swap(p.v[1], p.v[type - 1]);
+            }
+            p.colour = colour;
+            p.flags =
+                static_cast<uint8_t>((placed.cull && (line.bfc & LF_CULL) ? QZ_MESH_CULL : 0) |
+                                     (type == 4 ? QZ_MESH_FROM_QUAD : 0));
+            p.group = frame.group;
+            polygons_.push_back(p);
+        }
+    }
     uint32_t Add(const Transform& t, const QzVector4& p) {
         double q[3];
         t.Apply(p, q);
         return welder_.Add(q[0], q[1], q[2]);
     }
     void Normals();
+    // Each polygon's own unit normal (zero when degenerate).
+    void FaceNormals();
+    // Joins the corners of faces meeting at edges marked smooth into groups.
+    template <class Unite>
+    void JoinAlongSmoothEdges(Unite unite);
     // Index of a normal, added when new.
     uint32_t NormalIndex(const double n[3]);
 
-    QzHqMesh& mesh_;
+    const QzWalkRules rules_ = [] {
+        QzWalkRules r;
+        r.colours = QzColourRule::Symbolic;
+        return r;
+    }();
+    QzPartMesh& mesh_;
+    const bool flatten_;
     Welder welder_;
     std::vector<Polygon> polygons_;
     std::vector<Segment> lines_, optional_;
@@ -175,11 +213,7 @@ uint32_t Builder::NormalIndex(const double n[3]) {
     return index;
 }
 
-// Corner normals: the corners of faces that meet at an edge marked smooth by an
-// optional line (at either end of that edge) form one group, whose normal is the mean
-// of its faces' normals weighted by the corners' angles. Every other corner keeps its
-// face's normal.
-void Builder::Normals() {
+void Builder::FaceNormals() {
     const std::vector<QzVector>& pts = welder_.points;
     for (Polygon& p : polygons_) {
         // Newell's method: a robust normal of a polygon, also of a quadrilateral
@@ -195,18 +229,10 @@ void Builder::Normals() {
         const double len = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
         for (int k = 0; k < 3; ++k) p.normal[k] = len > 1e-12 ? n[k] / len : 0.0;
     }
-    const size_t corners = polygons_.size() * 4;
-    std::vector<uint32_t> parent(corners);
-    std::iota(parent.begin(), parent.end(), 0u);
-    auto find = [&](uint32_t c) {
-        while (parent[c] != c) c = parent[c] = parent[parent[c]];
-        return c;
-    };
-    auto unite = [&](uint32_t a, uint32_t b) {
-        a = find(a);
-        b = find(b);
-        if (a != b) parent[std::max(a, b)] = std::min(a, b);
-    };
+}
+
+template <class Unite>
+void Builder::JoinAlongSmoothEdges(Unite unite) {
     // The smooth edges, and for each the corners of the faces along it.
     auto edgeKey = [](uint32_t a, uint32_t b) {
         if (a > b) std::swap(a, b);
@@ -215,28 +241,48 @@ void Builder::Normals() {
     std::unordered_map<uint64_t, std::vector<uint32_t>> smooth;
     for (const Segment& s : optional_)
         if (s.v[0] != s.v[1]) smooth.try_emplace(edgeKey(s.v[0], s.v[1]));
-    if (!smooth.empty()) {
-        for (size_t f = 0; f < polygons_.size(); ++f) {
-            const Polygon& p = polygons_[f];
-            if (p.normal[0] == 0 && p.normal[1] == 0 && p.normal[2] == 0) continue;
-            for (int i = 0; i < p.count; ++i) {
-                const int j = (i + 1) % p.count;
-                auto it = smooth.find(edgeKey(p.v[i], p.v[j]));
-                if (it == smooth.end()) continue;
-                // Corners i and j of face f lie on the edge, in the order of its key.
-                const bool forward = p.v[i] < p.v[j];
-                const uint32_t first = static_cast<uint32_t>(f * 4 + (forward ? i : j));
-                const uint32_t second = static_cast<uint32_t>(f * 4 + (forward ? j : i));
-                it->second.push_back(first);
-                it->second.push_back(second);
-            }
+    if (smooth.empty()) return;
+    for (size_t f = 0; f < polygons_.size(); ++f) {
+        const Polygon& p = polygons_[f];
+        if (p.normal[0] == 0 && p.normal[1] == 0 && p.normal[2] == 0) continue;
+        for (int i = 0; i < p.count; ++i) {
+            const int j = (i + 1) % p.count;
+            auto it = smooth.find(edgeKey(p.v[i], p.v[j]));
+            if (it == smooth.end()) continue;
+            // Corners i and j of face f lie on the edge, in the order of its key.
+            const bool forward = p.v[i] < p.v[j];
+            const uint32_t first = static_cast<uint32_t>(f * 4 + (forward ? i : j));
+            const uint32_t second = static_cast<uint32_t>(f * 4 + (forward ? j : i));
+            it->second.push_back(first);
+            it->second.push_back(second);
         }
-        for (const auto& [key, list] : smooth)
-            for (size_t k = 2; k + 1 < list.size(); k += 2) {
-                unite(list[0], list[k]);
-                unite(list[1], list[k + 1]);
-            }
     }
+    for (const auto& [key, list] : smooth)
+        for (size_t k = 2; k + 1 < list.size(); k += 2) {
+            unite(list[0], list[k]);
+            unite(list[1], list[k + 1]);
+        }
+}
+
+// Corner normals: the corners of faces that meet at an edge marked smooth by an
+// optional line (at either end of that edge) form one group, whose normal is the mean
+// of its faces' normals weighted by the corners' angles. Every other corner keeps its
+// face's normal.
+void Builder::Normals() {
+    const std::vector<QzVector>& pts = welder_.points;
+    FaceNormals();
+    const size_t corners = polygons_.size() * 4;
+    std::vector<uint32_t> parent(corners);
+    std::iota(parent.begin(), parent.end(), 0u);
+    auto find = [&](uint32_t c) {
+        while (parent[c] != c) c = parent[c] = parent[parent[c]];
+        return c;
+    };
+    JoinAlongSmoothEdges([&](uint32_t a, uint32_t b) {
+        a = find(a);
+        b = find(b);
+        if (a != b) parent[std::max(a, b)] = std::min(a, b);
+    });
     // Sum the faces' normals per group, each turned to agree with the group's first.
     std::vector<double> sum(corners * 3, 0.0);
     std::vector<double> reference(corners * 3, 0.0);
@@ -295,13 +341,13 @@ void Builder::Finish() {
     Normals();
     mesh_.positions = std::move(welder_.points);
     const uint32_t groups = static_cast<uint32_t>(studGroups_) + 1;
-    std::vector<std::vector<QzHqTriangle>> triangles(groups);
-    std::vector<std::vector<QzHqLine>> lines(groups);
-    std::vector<std::vector<QzHqOptionalLine>> optional(groups);
+    std::vector<std::vector<QzMeshTriangle>> triangles(groups);
+    std::vector<std::vector<QzMeshLine>> lines(groups);
+    std::vector<std::vector<QzMeshOptionalLine>> optional(groups);
     for (size_t f = 0; f < polygons_.size(); ++f) {
         const Polygon& p = polygons_[f];
         auto emit = [&](int a, int b, int c, uint8_t edges) {
-            QzHqTriangle tri{};
+            QzMeshTriangle tri{};
             const int k[3] = {a, b, c};
             for (int i = 0; i < 3; ++i) {
                 tri.v[i] = p.v[k[i]];
@@ -312,11 +358,11 @@ void Builder::Finish() {
             triangles[p.group].push_back(tri);
         };
         if (p.count == 3) {
-            emit(0, 1, 2, QZ_HQ_EDGE_01 | QZ_HQ_EDGE_12 | QZ_HQ_EDGE_20);
+            emit(0, 1, 2, QZ_MESH_EDGE_01 | QZ_MESH_EDGE_12 | QZ_MESH_EDGE_20);
             continue;
         }
-        emit(0, 1, 2, QZ_HQ_EDGE_01 | QZ_HQ_EDGE_12);
-        emit(0, 2, 3, QZ_HQ_EDGE_12 | QZ_HQ_EDGE_20);
+        emit(0, 1, 2, QZ_MESH_EDGE_01 | QZ_MESH_EDGE_12);
+        emit(0, 2, 3, QZ_MESH_EDGE_12 | QZ_MESH_EDGE_20);
         // A quadrilateral with a reflex corner at 1 or 3 (1 and 3 on the same side of
         // the diagonal 0-2 in its own plane) leaves part of its outline to a third
         // triangle.
@@ -340,24 +386,24 @@ void Builder::Finish() {
         optional[s.group].push_back({{s.v[0], s.v[1]}, {s.c[0], s.c[1]}, s.colour});
     for (uint32_t g = 0; g < groups; ++g) {
         if (triangles[g].empty() && lines[g].empty() && optional[g].empty()) continue;
-        QzHqGroup group;
+        QzMeshGroup group;
         group.stud = g > 0;
         QzBoxReset(group.box);
         auto extend = [&](uint32_t v) { QzBoxExtend(mesh_.positions[v], group.box); };
         group.triangleBegin = static_cast<uint32_t>(mesh_.triangles.size());
-        for (const QzHqTriangle& t : triangles[g]) {
+        for (const QzMeshTriangle& t : triangles[g]) {
             for (uint32_t v : t.v) extend(v);
             mesh_.triangles.push_back(t);
         }
         group.triangleEnd = static_cast<uint32_t>(mesh_.triangles.size());
         group.lineBegin = static_cast<uint32_t>(mesh_.lines.size());
-        for (const QzHqLine& l : lines[g]) {
+        for (const QzMeshLine& l : lines[g]) {
             for (uint32_t v : l.v) extend(v);
             mesh_.lines.push_back(l);
         }
         group.lineEnd = static_cast<uint32_t>(mesh_.lines.size());
         group.optionalBegin = static_cast<uint32_t>(mesh_.optionalLines.size());
-        for (const QzHqOptionalLine& l : optional[g]) {
+        for (const QzMeshOptionalLine& l : optional[g]) {
             for (uint32_t v : l.v) extend(v);
             mesh_.optionalLines.push_back(l);
         }
@@ -366,56 +412,21 @@ void Builder::Finish() {
     }
 }
 
-uint64_t Mix(uint64_t h, uint64_t v) {
-    h ^= v + 0x9E3779B97F4A7C15ull + (h << 6) + (h >> 2);
-    return h * 0xBF58476D1CE4E5B9ull;
-}
-
 }  // namespace
 
-QzHqMesh QzBuildHqMesh(const QzPart& part, bool flatten, const QzLine* stop) {
-    QzHqMesh mesh;
-    Builder builder(mesh);
-    Transform identity{};
-    for (int i = 0; i < 3; ++i) identity.m[i][i] = 1.0;
-    builder.Walk(part, identity, QzHqColour{}, true, false, 0, flatten, stop);
+QzPartMesh QzBuildPartMesh(const QzPart& part, bool flatten, const QzLine* stop) {
+    QzPartMesh mesh;
+    if (!QzPrepareDrawData(&part)) {
+        mesh.complete = false;
+        return mesh;
+    }
+    Builder builder(mesh, flatten);
+    Builder::Frame identity{};
+    for (int i = 0; i < 3; ++i) identity.t.m[i][i] = 1.0;
+    QzWalkRules rules;
+    rules.colours = QzColourRule::Symbolic;
+    rules.maxPlacements = kMaxPlacements;
+    mesh.complete = QzWalk(rules, part, stop, QZ_COLOUR_CURRENT, true, identity, builder);
     builder.Finish();
     return mesh;
-}
-
-void QzHqMeshCache::BeginDrawing() {
-    fingerprints_.clear();
-    for (auto& [part, entry] : entries_) entry.used = false;
-}
-
-void QzHqMeshCache::Prune() {
-    std::erase_if(entries_, [](const auto& item) { return !item.second.used; });
-}
-
-uint64_t QzHqMeshCache::Fingerprint(const QzPart& part) {
-    if (auto it = fingerprints_.find(&part); it != fingerprints_.end()) return it->second;
-    uint64_t h = Mix(0x51ED270B27A8F3D1ull, part.flags & (PF_STUD | PF_PARTS_DIR | PF_PRIM_DIR));
-    for (const QzLine* line = part.lines; line; line = line->next) {
-        if (line->type < 1 || line->type > 5) continue;
-        h = Mix(h, static_cast<uint64_t>(line->type) << 40 ^ static_cast<uint32_t>(line->colour) ^
-                       static_cast<uint64_t>(line->bfc) << 48);
-        uint64_t words[8];
-        std::memcpy(words, line->p, sizeof words);
-        for (uint64_t w : words) h = Mix(h, w);
-        if (line->type == 1) h = Mix(h, line->part ? Fingerprint(*line->part) : 0);
-    }
-    fingerprints_[&part] = h;
-    return h;
-}
-
-const QzHqMesh& QzHqMeshCache::Mesh(const QzPart& part, bool flatten) {
-    const uint64_t fingerprint = Fingerprint(part);
-    Entry& entry = entries_[&part];
-    if (!entry.mesh || entry.fingerprint != fingerprint || entry.flatten != flatten) {
-        entry.mesh = std::make_unique<QzHqMesh>(QzBuildHqMesh(part, flatten));
-        entry.fingerprint = fingerprint;
-        entry.flatten = flatten;
-    }
-    entry.used = true;
-    return *entry.mesh;
 }

@@ -1,0 +1,83 @@
+// The geometry the high-quality drawing draws a part with: every face, line and
+// optional line of the part and of everything it references, in the part's own
+// coordinates, with shared corners welded and a normal at every corner of a face.
+// Normals are averaged across the edges the part marks as smooth with optional lines
+// (the outlines of curved surfaces), so that studs and tyres look round, while faces
+// meeting at any other edge keep their own flat normal.
+//
+// A part's meshes are kept with the part (drawdata.h, QzPartMeshOf).
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "geometry.h"
+#include "model.h"
+
+// A colour as a mesh stores it: a colour number, 16 standing for the colour the part
+// is drawn in; with `edge` the edge colour of that colour (a colour 24 line).
+struct QzMeshColour {
+    int32_t number = 16;
+    bool edge = false;
+    bool operator==(const QzMeshColour&) const = default;
+};
+
+// Flags of a stored face, line or optional line.
+inline constexpr uint8_t QZ_MESH_CULL = 1;       // certified: may be culled when facing away
+inline constexpr uint8_t QZ_MESH_FROM_QUAD = 2;  // part of a type-4 line (else type 3)
+inline constexpr uint8_t QZ_MESH_EDGE_01 = 4;    // the face's edges 0-1, 1-2, 2-0 that are
+inline constexpr uint8_t QZ_MESH_EDGE_12 = 8;    // edges of its line (for the options that
+inline constexpr uint8_t QZ_MESH_EDGE_20 = 16;   // draw the edges of faces)
+
+struct QzMeshTriangle {
+    uint32_t v[3];  // positions; front faces run counter-clockwise on the screen
+    uint32_t n[3];  // normals
+    QzMeshColour colour;
+    uint8_t flags;
+};
+
+struct QzMeshLine {
+    uint32_t v[2];
+    QzMeshColour colour;
+};
+
+struct QzMeshOptionalLine {
+    uint32_t v[2];  // the line
+    uint32_t c[2];  // its control points
+    QzMeshColour colour;
+};
+
+// A run of the mesh's faces, lines and optional lines that came from one stud (drawn
+// last, and only when its box is not hidden), or everything else (`stud` false).
+struct QzMeshGroup {
+    bool stud = false;
+    QzBox box{};  // of the run's positions
+    uint32_t triangleBegin = 0, triangleEnd = 0;
+    uint32_t lineBegin = 0, lineEnd = 0;
+    uint32_t optionalBegin = 0, optionalEnd = 0;
+};
+
+struct QzPartMesh {
+    std::vector<QzVector> positions;
+    std::vector<QzVector> normals;  // unit length, or zero for a degenerate face
+    std::vector<QzMeshTriangle> triangles;
+    std::vector<QzMeshLine> lines;
+    std::vector<QzMeshOptionalLine> optionalLines;
+    // The first group holds what is not a stud; studs follow, one group each.
+    std::vector<QzMeshGroup> groups;
+    // The lines of the part's own file and of what it references, by type (1 to 5), as
+    // the walk of the normal drawing would count them.
+    int32_t typeCount[6] = {};
+    // Matrix products the mesh was built with (its type-1 lines).
+    int32_t references = 0;
+    // False when the part places too much to be held (or memory ran out): the mesh
+    // holds only part of it, and is not drawn.
+    bool complete = true;
+};
+
+// Builds a mesh of a part's geometry through the one walk (walk.h). With `flatten`,
+// referenced files are drawn into it (a part from the library and everything below
+// it); without, only the part's own lines of types 2 to 5 are (a model file, whose
+// references are drawn one by one). With `stop`, the part's own lines end after that
+// one (a building step's last line of the main model).
+QzPartMesh QzBuildPartMesh(const QzPart& part, bool flatten, const QzLine* stop = nullptr);

@@ -1,0 +1,838 @@
+#include "drawlist.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "drawdata.h"
+#include "process.h"
+#include "rasteriser.h"
+#include "render_math.h"
+#include "walk.h"
+
+namespace {
+
+// ---------------------------------------------------------------------------------
+// The list.
+
+// The bands that draw an instance: the first counts it.
+struct Bands {
+    int lo, hi;
+};
+
+enum class Kind : uint8_t {
+    // Lines of a placed file between its references.
+    Run,
+    // A stud of the stud pass: drawn (its runs up to its StudEnd) when it can still
+    // change a pixel.
+    StudBegin,
+    StudEnd,
+    // "Refresh after each part": a reference of the top file begins, and ends (shown
+    // when it drew something).
+    Save,
+    Flush,
+};
+
+inline constexpr uint8_t kCull = 1;
+inline constexpr uint8_t kInvert = 2;
+inline constexpr uint8_t kTop = 4;
+// The first run of its placement: the points of the file are transformed here.
+inline constexpr uint8_t kFirst = 8;
+
+struct Instance {
+    QzMatrix matrix;
+    const QzPart* part;
+    // The run's walk-form items; a StudBegin's and StudEnd's record in Chunk::studs.
+    uint32_t begin, end;
+    int32_t colour;
+    int16_t lo, hi;
+    uint16_t depth;
+    Kind kind;
+    uint8_t flags;
+};
+
+struct StudRecord {
+    // Studs are numbered in the order of the pass: the bands meet by these numbers.
+    uint64_t number;
+    // The screen rectangle of the stud's box (lo: least x, y and nearest depth).
+    QzVector lo, hi;
+    // What drawing the stud counts besides its lines: references and products inside.
+    uint32_t references, products;
+};
+
+struct Chunk {
+    std::vector<Instance> instances;
+    std::vector<StudRecord> studs;
+    // Bands that have not drawn it yet.
+    int pending = 0;
+};
+
+// Truncation of a screen coordinate kept well inside the int range (as the rasteriser
+// truncates); NaN lands far off.
+int64_t Row(float v) {
+    if (!(v > -1.0e9f)) return -1000000000;
+    if (v > 1.0e9f) return 1000000000;
+    return static_cast<int64_t>(v);
+}
+
+// ---------------------------------------------------------------------------------
+// What the threads of one drawing share: the rows of each band, the chunks of the
+// list, and the meeting points of the studs that lie across bands.
+
+class Shared {
+  public:
+    Shared(std::vector<int32_t> firstRows, int ring)
+        : firstRow(std::move(firstRows)),
+          arrived(firstRow.size()),
+          inbox(firstRow.size()),
+          chunks_(static_cast<size_t>(ring)) {}
+
+    // First row of each band; the last band runs to the end of the image.
+    const std::vector<int32_t> firstRow;
+    // Per band: 1 + the number of the stud across bands its thread waits at.
+    std::vector<std::atomic<uint64_t>> arrived;
+    // Per band: the decision on that stud, (1 + number) * 2 + hidden, from the first band.
+    std::vector<std::atomic<uint64_t>> inbox;
+
+    int bands() const { return static_cast<int>(firstRow.size()); }
+    int BandOfRow(int64_t row) const {
+        int band = 0;
+        while (band + 1 < bands() && row >= firstRow[static_cast<size_t>(band + 1)]) ++band;
+        return band;
+    }
+
+    // The producer: a free chunk to fill (it waits while every chunk is being drawn),
+    // and the filled chunk handed to the bands.
+    Chunk& Free() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        Chunk& chunk = chunks_[produced_ % chunks_.size()];
+        space_.wait(lock, [&] { return chunk.pending == 0; });
+        chunk.instances.clear();
+        chunk.studs.clear();
+        return chunk;
+    }
+    void Publish() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            chunks_[produced_ % chunks_.size()].pending = bands();
+            ++produced_;
+        }
+        data_.notify_all();
+    }
+    void Finish() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            finished_ = true;
+        }
+        data_.notify_all();
+    }
+    // A band: chunk number k once it is there; null after the last.
+    const Chunk* Wait(uint64_t k) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        data_.wait(lock, [&] { return produced_ > k || finished_; });
+        return produced_ > k ? &chunks_[k % chunks_.size()] : nullptr;
+    }
+    void Done(uint64_t k) {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            --chunks_[k % chunks_.size()].pending;
+        }
+        space_.notify_all();
+    }
+
+  private:
+    std::mutex mutex_;
+    std::condition_variable space_, data_;
+    std::vector<Chunk> chunks_;
+    uint64_t produced_ = 0;
+    bool finished_ = false;
+};
+
+// Waits until value >> shift is wanted: a spin of some tens of microseconds first (the
+// other thread is usually that close: bands meet at every stud lying across them, and a
+// sleep and wake-up there costs more than the stud), then asleep in the kernel until
+// notified, so that a thread waiting on one that is not running gives up its processor
+// instead of spinning through its time.
+void WaitFor(const std::atomic<uint64_t>& value, uint64_t wanted, uint64_t shift) {
+    for (int spins = 0; spins < 1024; ++spins) {
+        if ((value.load(std::memory_order_acquire) >> shift) == wanted) return;
+        __builtin_ia32_pause();
+    }
+    for (;;) {
+        const uint64_t seen = value.load(std::memory_order_acquire);
+        if ((seen >> shift) == wanted) return;
+        value.wait(seen, std::memory_order_acquire);
+    }
+}
+
+// Stores and wakes a thread waiting in WaitFor.
+void Post(std::atomic<uint64_t>& value, uint64_t stored) {
+    value.store(stored, std::memory_order_release);
+    value.notify_all();
+}
+
+// ---------------------------------------------------------------------------------
+// The producer: the one walk's placements as instances, chunk by chunk.
+
+// Chunks of this many instances (a stud's runs may take a chunk past it).
+constexpr size_t kChunkInstances = 1024;
+// Chunks being drawn or filled at once.
+constexpr int kRing = 8;
+
+class Producer {
+  public:
+    struct Frame {
+        QzMatrix m;
+        Bands bands;
+    };
+
+    Producer(const QzDrawJob& job, Shared* shared, QzDrawStatistics& counts,
+             std::function<void(Chunk&)> hand)
+        : o_(*job.options),
+          shared_(shared),
+          counts_(counts),
+          hand_(std::move(hand)),
+          refreshEach_(job.options->refreshEachPart && !(job.top->flags & PF_PARTS_DIR)) {}
+
+    void BeginPass(bool studPass) {
+        studPass_ = studPass;
+        if (!chunk_) chunk_ = &Next();
+    }
+    void End() {
+        if (chunk_ && !chunk_->instances.empty()) hand_(*chunk_);
+        chunk_ = nullptr;
+    }
+
+    Frame Place(const Frame& parent, const QzPlaced& child) {
+        Frame f;
+        QzMultiply(f.m, parent.m, child.line->p);
+        uint32_t products = 1;
+        if (child.shrink) {
+            QzMatrix shrunk;
+            QzMultiply(shrunk, f.m, QzSeamShrink(*child.part, o_.seamWidth));
+            f.m = shrunk;
+            ++products;
+        }
+        // A stud of the stud pass (the files inside it are inStud as well).
+        const bool studRoot = studPass_ && child.inStud && studDepth_ < 0;
+        if (!studPass_) {
+            ++counts_.typeCount[1];
+            counts_.matrixMulCount += products;
+        } else if (child.inStud && !studRoot) {
+            // Inside a stud: counted when the stud is drawn.
+            ++studReferences_;
+            studProducts_ += products;
+        } else {
+            counts_.matrixMulCount += products;
+        }
+        // A stud of the stud pass is decided within the bands of the file that places it.
+        f.bands = studRoot ? parent.bands : BandsOf(*child.part, f.m, parent.bands);
+        return f;
+    }
+
+    bool Enter(const QzPlaced& placed, const Frame& frame, const QzDrawItem*, const QzDrawItem*) {
+        if (static_cast<size_t>(placed.depth) >= first_.size()) first_.resize(placed.depth + 1);
+        first_[static_cast<size_t>(placed.depth)] = 1;
+        if (refreshEach_ && !studPass_ && placed.depth == 1) Emit(Kind::Save, frame, placed);
+        if (studPass_ && placed.inStud && studDepth_ < 0) {
+            // A stud of the stud pass.
+            if (placed.part->flags & PF_EMPTY) return false;
+            counts_.transformCount += 8;
+            StudRecord record{studNumber_++, {}, {}, 0, 0};
+            QzStudScreenBox(*placed.part, frame.m, record.lo, record.hi);
+            // The record goes into the chunk the instance went into.
+            Instance& begin = Emit(Kind::StudBegin, frame, placed);
+            begin.begin = static_cast<uint32_t>(chunk_->studs.size());
+            chunk_->studs.push_back(record);
+            studDepth_ = placed.depth;
+            studReferences_ = studProducts_ = 0;
+        }
+        return true;
+    }
+
+    void Run(const QzPlaced& placed, const Frame& frame, const QzDrawItem* begin,
+             const QzDrawItem* end) {
+        // The stud pass draws nothing of the files on the way to a stud.
+        if (studPass_ && studDepth_ < 0) return;
+        const QzDrawItem* items = placed.part->cache->items.data();
+        Instance& run = Emit(Kind::Run, frame, placed);
+        run.begin = static_cast<uint32_t>(begin - items);
+        run.end = static_cast<uint32_t>(end - items);
+        uint8_t& first = first_[static_cast<size_t>(placed.depth)];
+        if (first) run.flags |= kFirst;
+        first = 0;
+    }
+
+    void Leave(const QzPlaced& placed, const Frame& frame) {
+        if (refreshEach_ && !studPass_ && placed.depth == 1) Emit(Kind::Flush, frame, placed);
+        if (studPass_ && placed.depth == studDepth_) {
+            Instance& end = Emit(Kind::StudEnd, frame, placed);
+            end.begin = static_cast<uint32_t>(chunk_->studs.size());
+            chunk_->studs.push_back({0, {}, {}, studReferences_, studProducts_});
+            studDepth_ = -1;
+        }
+    }
+
+    bool Full() const { return false; }
+
+    void Passed(const QzPlaced& child) {
+        // Nothing below leads to a stud: only the products of the walk are counted.
+        counts_.matrixMulCount += static_cast<uint32_t>(
+            1 + (child.shrink ? 1 : 0) + QzStudPassProducts(*child.part, o_.lineAsStud, o_.seams));
+    }
+
+  private:
+    Chunk& Next() { return shared_ ? shared_->Free() : own_; }
+
+    Instance& Emit(Kind kind, const Frame& frame, const QzPlaced& placed) {
+        if (chunk_->instances.size() >= kChunkInstances) {
+            hand_(*chunk_);
+            chunk_ = &Next();
+        }
+        Instance& i = chunk_->instances.emplace_back();
+        i.matrix = frame.m;
+        i.part = placed.part;
+        i.begin = i.end = 0;
+        i.colour = placed.colour;
+        i.lo = static_cast<int16_t>(frame.bands.lo);
+        i.hi = static_cast<int16_t>(frame.bands.hi);
+        i.depth = static_cast<uint16_t>(placed.depth);
+        i.kind = kind;
+        i.flags = static_cast<uint8_t>((placed.cull ? kCull : 0) | (placed.invert ? kInvert : 0) |
+                                       (placed.top ? kTop : 0));
+        return i;
+    }
+
+    // The bands a part's box covers under the matrix, within the bands that walk its
+    // parent; the parent's bands when the box says nothing reliable or the part has too
+    // few lines to be worth the test.
+    Bands BandsOf(const QzPart& sub, const QzMatrix& m, const Bands& parent) const {
+        if (parent.lo == parent.hi || (sub.flags & PF_EMPTY) || sub.cache->items.size() < 8)
+            return parent;
+        float lo = 0, hi = 0;
+        for (int i = 0; i < 8; ++i) {
+            QzVector s;
+            QzTransform(s, m, QzBoxCorner(sub.box, i));
+            if (!(std::fabs(s.x) < 1.0e6f && std::fabs(s.y) < 1.0e6f)) return parent;
+            lo = i == 0 ? s.y : std::min(lo, s.y);
+            hi = i == 0 ? s.y : std::max(hi, s.y);
+        }
+        // Rows of slack each way: the parts' points are placed through a chain of
+        // rounded matrices, the box through another.
+        constexpr int64_t kSlack = 2;
+        const int first = shared_->BandOfRow(Row(lo) - kSlack);
+        const int last = shared_->BandOfRow(Row(hi) + kSlack);
+        return {std::clamp(first, parent.lo, parent.hi), std::clamp(last, parent.lo, parent.hi)};
+    }
+
+    const QzRenderOptions& o_;
+    Shared* shared_;
+    QzDrawStatistics& counts_;
+    std::function<void(Chunk&)> hand_;
+    const bool refreshEach_;
+    bool studPass_ = false;
+    Chunk own_;
+    Chunk* chunk_ = nullptr;
+    // Per depth of the walk: whether the placement there has had its first run.
+    std::vector<uint8_t> first_;
+    // The stud being walked in the stud pass (its depth, -1 for none), and what it counts.
+    int studDepth_ = -1;
+    uint64_t studNumber_ = 0;
+    uint32_t studReferences_ = 0, studProducts_ = 0;
+};
+
+// ---------------------------------------------------------------------------------
+// A band: draws the instances that may touch its rows.
+
+class Band {
+  public:
+    Band(const QzDrawJob& job, int band, Shared* shared, const QzZImage& image,
+         const QzFaceOffset& faceOffset, QzRenderer& renderer)
+        : o_(*job.options),
+          rules_(QzDrawingRules(*job.options, *job.palette)),
+          band_(band),
+          shared_(shared),
+          renderer_(renderer),
+          writer_(*job.options, *job.palette) {
+        dirty = QzEmptyRect(image.width, image.height);
+        drawn = dirty;
+        const int32_t top = shared ? shared->firstRow[static_cast<size_t>(band)] : 0;
+        const int32_t bottom = shared && band + 1 < shared->bands()
+                                   ? shared->firstRow[static_cast<size_t>(band + 1)] - 1
+                                   : image.height - 1;
+        writer_.Attach(image, top, bottom, &dirty, &drawn);
+        writer_.SetFaceOffsetLimit(faceOffset);
+        width_ = image.width;
+        height_ = image.height;
+        // Vertex lists are drawn by one band.
+        vertexLists_ = o_.vertexLists && !shared;
+    }
+
+    void Draw(const Chunk& chunk) {
+        for (const Instance& i : chunk.instances) {
+            switch (i.kind) {
+                case Kind::Run:
+                    if (inStud_) {
+                        if (studShown_) DrawRun(i, band_ == studFirst_);
+                    } else if (band_ >= i.lo && band_ <= i.hi) {
+                        DrawRun(i, band_ == i.lo);
+                    }
+                    break;
+                case Kind::StudBegin:
+                    BeginStud(i, chunk.studs[i.begin]);
+                    break;
+                case Kind::StudEnd:
+                    if (studShown_ && band_ == studFirst_) {
+                        counts.typeCount[1] +=
+                            static_cast<int32_t>(chunk.studs[i.begin].references);
+                        counts.matrixMulCount += chunk.studs[i.begin].products;
+                    }
+                    inStud_ = studShown_ = false;
+                    break;
+                case Kind::Save:
+                    savedLines_ = linesDrawn_;
+                    savedTriangles_ = trianglesDrawn_;
+                    break;
+                case Kind::Flush:
+                    if (o_.mytest5 || linesDrawn_ != savedLines_ ||
+                        trianglesDrawn_ != savedTriangles_) {
+                        QzRectGrow(renderer_.image.dirtyRect, dirty);
+                        QzRectGrow(renderer_.image.drawnRect, drawn);
+                        dirty = drawn = QzEmptyRect(width_, height_);
+                        renderer_.Flush();
+                    }
+                    break;
+            }
+        }
+    }
+
+    QzDrawStatistics counts;
+    QzPixelRect dirty{}, drawn{};
+
+  private:
+    // ---- Runs ----
+
+    // Where the points of a run's lines come from: the placement's distinct points
+    // transformed once, each line's own points transformed as it is drawn (a part with
+    // too many points), or the part's vertex list (vertex-list mode).
+    enum class Source { Points, PerLine, VertexList };
+
+    // The placement's points under its matrix, transformed once for all its runs.
+    void DrawRun(const Instance& i, bool counting) {
+        const QzPartCache& data = *i.part->cache;
+        const size_t depth = i.depth;
+        if (scratch_.size() <= depth) scratch_.resize(depth + 1);
+        std::vector<QzVector>& pts = scratch_[depth];
+        const bool vertices = vertexLists_ && i.part->vertices && i.part->vertexCount > 0;
+        if (i.flags & kFirst) {
+            if (vertices) {
+                // Every distinct vertex of the part's list, counted as transformed.
+                const size_t n = static_cast<size_t>(i.part->vertexCount);
+                if (pts.size() < n) pts.resize(n);
+                for (size_t k = 0; k < n; ++k) QzTransform(pts[k], i.matrix, i.part->vertices[k]);
+                if (counting) counts.transformCount += static_cast<uint32_t>(n);
+            } else if (!data.perLine) {
+                if (pts.size() < data.points.size()) pts.resize(data.points.size());
+                for (size_t k = 0; k < data.points.size(); ++k)
+                    QzTransform(pts[k], i.matrix, data.points[k]);
+            }
+        }
+        const QzDrawItem* begin = data.items.data() + i.begin;
+        const QzDrawItem* end = data.items.data() + i.end;
+        if (vertices) {
+            Lines<Source::VertexList>(i, begin, end, pts.data(), i.part->vertexCount, counting);
+            return;
+        }
+        if (counting) CountRun(data, begin, end);
+        if (data.perLine)
+            Lines<Source::PerLine>(i, begin, end, nullptr, 0, counting);
+        else
+            Lines<Source::Points>(i, begin, end, pts.data(), 0, counting);
+    }
+
+    // The lines and point transforms a run counts, as the line-by-line walk counted them:
+    // from the part's figures when the run is all of the part.
+    void CountRun(const QzPartCache& data, const QzDrawItem* begin, const QzDrawItem* end) {
+        int64_t lines[6] = {};
+        if (begin == data.items.data() && end == begin + data.items.size()) {
+            for (int t = 2; t <= 5; ++t) lines[t] = data.lines[t];
+        } else {
+            for (const QzDrawItem* item = begin; item != end; ++item) ++lines[item->type];
+        }
+        int64_t transforms = 0;
+        if (o_.showType2) {
+            counts.typeCount[2] += static_cast<int32_t>(lines[2]);
+            transforms += 2 * lines[2];
+        }
+        if (o_.showType3 || o_.edgesType3) transforms += 3 * lines[3];
+        if (o_.showType4 || o_.edgesType4) transforms += 4 * lines[4];
+        if (o_.showType5) {
+            counts.typeCount[5] += static_cast<int32_t>(lines[5]);
+            transforms += 4 * lines[5];
+        }
+        counts.transformCount += static_cast<uint32_t>(transforms);
+    }
+
+    template <Source kSource>
+    void Lines(const Instance& i, const QzDrawItem* begin, const QzDrawItem* end,
+               const QzVector* points, int32_t listed, bool counting) {
+        for (const QzDrawItem* item = begin; item != end; ++item) {
+            const int type = item->type;
+            switch (type) {
+                case 2:
+                    if (!o_.showType2) continue;
+                    break;
+                case 3:
+                    if (!(o_.showType3 || o_.edgesType3)) continue;
+                    break;
+                case 4:
+                    if (!(o_.showType4 || o_.edgesType4)) continue;
+                    break;
+                default:
+                    if (!o_.showType5) continue;
+                    break;
+            }
+            const int n = type == 5 ? 4 : type;
+            const QzLine& line = *item->line;
+            QzVector own[4];
+            const QzVector* p[4];
+            bool fromList = false;
+            if constexpr (kSource == Source::VertexList) {
+                // From the part's list where it holds the line's points.
+                fromList = true;
+                for (int k = 0; fromList && k < n; ++k)
+                    fromList = line.vertexIndex[k] >= 0 && line.vertexIndex[k] < listed;
+                if (counting) {
+                    if (type == 2) ++counts.typeCount[2];
+                    if (type == 5) ++counts.typeCount[5];
+                    if (!fromList) counts.transformCount += static_cast<uint32_t>(n);
+                }
+            }
+            if constexpr (kSource == Source::Points) {
+                for (int k = 0; k < n; ++k) p[k] = &points[item->point[k]];
+            } else {
+                for (int k = 0; k < n; ++k) {
+                    if (fromList) {
+                        p[k] = &points[line.vertexIndex[k]];
+                    } else {
+                        QzTransform(own[k], i.matrix, line.p[k]);
+                        p[k] = &own[k];
+                    }
+                }
+            }
+            const int32_t c = QzLineColourBy<QzColourRule::Drawing>(rules_, line, i.colour,
+                                                                    (i.flags & kTop) != 0);
+            switch (type) {
+                case 2:
+                    if (writer_.MayTouch(p[0]->y, p[1]->y))
+                        Wrote(writer_.Line(*p[0], *p[1], c), true);
+                    break;
+                case 3:
+                case 4:
+                    if (fromList) {
+                        // The vertex-list path neither culls nor draws edges nor counts.
+                        Wrote(writer_.Face(n, p, c), false);
+                        break;
+                    }
+                    Polygon(n, *item, p, c, i, counting);
+                    break;
+                default:
+                    if (!o_.showAllType5 && QzOptionalLineHidden(*p[0], *p[1], *p[2], *p[3])) break;
+                    if (writer_.MayTouch(p[0]->y, p[1]->y))
+                        Wrote(writer_.OptionalLine(*p[0], *p[1], c), true);
+                    break;
+            }
+        }
+    }
+
+    // A triangle or quadrilateral: culled, counted, filled, and its edges drawn.
+    void Polygon(int n, const QzDrawItem& item, const QzVector* const p[4], int32_t c,
+                 const Instance& i, bool counting) {
+        const QzVector corners[4] = {*p[0], *p[1], *p[2], n == 4 ? *p[3] : *p[0]};
+        const QzFaceDecision face = QzDecideFace(o_, item.bfc, corners, c, (i.flags & kCull) != 0,
+                                                 (i.flags & kInvert) != 0);
+        if (!face.drawn) return;
+        c = face.colour;
+        if (face.counted && counting) ++counts.typeCount[n];
+        const bool show = n == 3 ? o_.showType3 : o_.showType4;
+        const bool edges = n == 3 ? o_.edgesType3 : o_.edgesType4;
+        if (show) {
+            float lo = p[0]->y, hi = p[0]->y;
+            for (int k = 1; k < n; ++k) {
+                lo = std::min(lo, p[k]->y);
+                hi = std::max(hi, p[k]->y);
+            }
+            if (writer_.MayTouch(lo, hi)) Wrote(writer_.Face(n, p, c), false);
+        }
+        if (edges) {
+            const int32_t ec = QzEdgeColours[c & 15];
+            for (int k = 0; k < n; ++k) {
+                const QzVector& a = *p[k];
+                const QzVector& b = *p[(k + 1) % n];
+                if (writer_.MayTouch(a.y, b.y)) Wrote(writer_.Line(a, b, ec), true);
+            }
+        }
+    }
+
+    void Wrote(const QzPrimitiveWriter::Result& r, bool line) {
+        (line ? linesDrawn_ : trianglesDrawn_) += r.wrote;
+    }
+
+    // ---- The stud pass ----
+
+    // A stud: drawn when it can still change a pixel. Off the image it is hidden for
+    // everyone. Else the bands its drawing may touch (its rectangle with the rows of
+    // slack its lines' rounding may reach), within those walking the file that places
+    // it, meet: the first decides on the depths of the rectangle.
+    void BeginStud(const Instance& i, const StudRecord& s) {
+        inStud_ = true;
+        studShown_ = false;
+        const QzVector& lo = s.lo;
+        const QzVector& hi = s.hi;
+        if (Row(hi.x) < 0 || Row(lo.x) >= width_ || Row(hi.y) < 0 || Row(lo.y) >= height_) return;
+        constexpr int64_t kSlack = 2;
+        const int first = shared_ ? std::clamp(shared_->BandOfRow(Row(lo.y) - kSlack),
+                                               static_cast<int>(i.lo), static_cast<int>(i.hi))
+                                  : 0;
+        const int last = shared_ ? std::clamp(shared_->BandOfRow(Row(hi.y) + kSlack),
+                                              static_cast<int>(i.lo), static_cast<int>(i.hi))
+                                 : 0;
+        if (band_ < first || band_ > last) return;
+        bool hidden;
+        if (first == last) {
+            hidden = writer_.BoxHidden(lo, hi);
+        } else if (band_ == first) {
+            // Across bands: the first decides once the others have drawn all before it.
+            for (int b = first + 1; b <= last; ++b)
+                WaitFor(shared_->arrived[static_cast<size_t>(b)], s.number + 1, 0);
+            hidden = writer_.BoxHidden(lo, hi);
+            const uint64_t decision = ((s.number + 1) << 1) | (hidden ? 1 : 0);
+            for (int b = first + 1; b <= last; ++b)
+                Post(shared_->inbox[static_cast<size_t>(b)], decision);
+        } else {
+            Post(shared_->arrived[static_cast<size_t>(band_)], s.number + 1);
+            WaitFor(shared_->inbox[static_cast<size_t>(band_)], s.number + 1, 1);
+            hidden = (shared_->inbox[static_cast<size_t>(band_)].load(std::memory_order_acquire) &
+                      1) != 0;
+        }
+        studShown_ = !hidden;
+        studFirst_ = first;
+    }
+
+    const QzRenderOptions& o_;
+    const QzWalkRules rules_;
+    const int band_;
+    Shared* shared_;
+    QzRenderer& renderer_;
+    QzPrimitiveWriter writer_;
+    int32_t width_ = 0, height_ = 0;
+    bool vertexLists_ = false;
+    // Points of the placements being drawn, one array per depth of the walk.
+    std::vector<std::vector<QzVector>> scratch_;
+    // The stud being drawn: whether it shows, and the band that counts it.
+    bool inStud_ = false;
+    bool studShown_ = false;
+    int studFirst_ = 0;
+    // Lines and triangles that wrote a pixel, and their numbers where a reference of the
+    // top file began ("Refresh after each part").
+    uint64_t linesDrawn_ = 0, trianglesDrawn_ = 0;
+    uint64_t savedLines_ = 0, savedTriangles_ = 0;
+};
+
+// ---------------------------------------------------------------------------------
+// Sharing rows among bands: an estimate of the drawing's work per row, each file's
+// lines spread evenly over the rows its box covers. Files that cover much of the
+// picture are looked into, so that a model of a few large submodels spreads as its
+// bricks lie.
+
+class RowWork {
+  public:
+    struct Frame {
+        QzMatrix m;
+    };
+    explicit RowWork(int height) : height_(height), change_(static_cast<size_t>(height) + 1, 0.0) {}
+
+    Frame Place(const Frame& parent, const QzPlaced& child) {
+        Frame f;
+        QzMultiply(f.m, parent.m, child.line->p);
+        return f;
+    }
+    bool Enter(const QzPlaced& placed, const Frame& frame, const QzDrawItem*, const QzDrawItem*) {
+        if (!placed.line) {
+            own_.push_back(0);
+            return true;
+        }
+        const int64_t work = QzDrawWork(*placed.part);
+        float lo = 0, hi = 0;
+        if (!Rows(*placed.part, frame.m, lo, hi)) {
+            own_.back() += static_cast<double>(work);
+            return false;
+        }
+        if (placed.depth < 8 && hi - lo > height_ / 16.0f && work > 64) {
+            own_.push_back(0);
+            return true;
+        }
+        Spread(lo, hi, static_cast<double>(work));
+        return false;
+    }
+    void Run(const QzPlaced&, const Frame&, const QzDrawItem* begin, const QzDrawItem* end) {
+        own_.back() += static_cast<double>(end - begin);
+    }
+    void Leave(const QzPlaced& placed, const Frame& frame) {
+        const double own = own_.back();
+        own_.pop_back();
+        if (own <= 0) return;
+        float lo = 0, hi = static_cast<float>(height_);
+        if (!Rows(*placed.part, frame.m, lo, hi)) lo = 0, hi = static_cast<float>(height_);
+        Spread(lo, hi, own);
+    }
+    void Passed(const QzPlaced&) {}
+    bool Full() const { return false; }
+
+    std::vector<double> PerRow() const {
+        std::vector<double> rows(static_cast<size_t>(height_));
+        double running = 0;
+        for (int y = 0; y < height_; ++y) rows[static_cast<size_t>(y)] = running += change_[y];
+        return rows;
+    }
+
+  private:
+    // The rows a part's box covers under the matrix; false when it says nothing useful.
+    static bool Rows(const QzPart& part, const QzMatrix& m, float& lo, float& hi) {
+        if (part.flags & PF_EMPTY) return false;
+        for (int i = 0; i < 8; ++i) {
+            QzVector s;
+            QzTransform(s, m, QzBoxCorner(part.box, i));
+            if (!(std::fabs(s.y) < 1.0e6f)) return false;
+            lo = i == 0 ? s.y : std::min(lo, s.y);
+            hi = i == 0 ? s.y : std::max(hi, s.y);
+        }
+        return true;
+    }
+
+    void Spread(float lo, float hi, double work) {
+        const int a = static_cast<int>(std::clamp(lo, 0.0f, static_cast<float>(height_ - 1)));
+        const int b = static_cast<int>(std::clamp(hi, 0.0f, static_cast<float>(height_ - 1)));
+        const double perRow = work / (b - a + 1);
+        change_[static_cast<size_t>(a)] += perRow;
+        change_[static_cast<size_t>(b) + 1] -= perRow;
+    }
+
+    int height_;
+    // Work per row as its change from the row before.
+    std::vector<double> change_;
+    // The lines of each file being walked into, spread over its rows when it ends.
+    std::vector<double> own_;
+};
+
+std::vector<int32_t> SplitRows(const QzDrawJob& job, int height, int bands) {
+    if (bands == 1) return {0};
+    RowWork work(height);
+    QzWalkRules rules;
+    rules.palette = job.palette;
+    // An estimate: a model that places more than this is shared by what was seen.
+    rules.maxPlacements = 100000;
+    QzWalk(rules, *job.top, job.stop, 7, false, RowWork::Frame{job.screen}, work);
+    return QzSplitRows(work.PerRow(), bands);
+}
+
+}  // namespace
+
+const char* QzTooManyPlacementsText() { return "The model places too many parts to draw."; }
+
+std::vector<int32_t> QzSplitRows(const std::vector<double>& workPerRow, int bands) {
+    const int height = static_cast<int>(workPerRow.size());
+    std::vector<int32_t> rows(static_cast<size_t>(std::max(bands, 1)), 0);
+    double total = 0;
+    for (double w : workPerRow) total += w;
+    double sum = 0;
+    int b = 1;
+    for (int y = 0; y < height && b < bands; ++y) {
+        sum += workPerRow[static_cast<size_t>(y)];
+        while (b < bands && sum >= total * b / bands) rows[static_cast<size_t>(b++)] = y + 1;
+    }
+    for (; b < bands; ++b) rows[static_cast<size_t>(b)] = height;
+    for (int k = 1; k < bands; ++k)
+        rows[static_cast<size_t>(k)] =
+            std::max(rows[static_cast<size_t>(k)], rows[static_cast<size_t>(k - 1)] + 1);
+    return rows;
+}
+
+int QzDefaultDrawThreads() { return plat::DrawThreads(); }
+
+QzDrawOutcome QzDrawNormal(QzRenderer& renderer, const QzDrawJob& job) {
+    QzZImage& image = renderer.image;
+    if (!job.top || !image.depth) return QzDrawOutcome::Drawn;
+    if (!QzPrepareDrawData(job.top)) return QzDrawOutcome::NoMemory;
+    const QzRenderOptions& o = *job.options;
+    // "Refresh after each part" shows the picture as it grows, and vertex lists draw
+    // from the parts' own lists: both in one band.
+    int threads = o.refreshEachPart || o.vertexLists ? 1 : job.threads;
+    threads = std::clamp(threads, 1, std::max(1, image.height));
+    renderer.SetFaceOffsetLimit(job.screen);
+
+    QzDrawStatistics& counts = renderer.statistics;
+    QzWalkRules rules = QzDrawingRules(o, *job.palette);
+    const QzMatrix& screen = job.screen;
+    bool complete = true;
+    std::vector<std::unique_ptr<Band>> bands;
+    auto walk = [&](Producer& producer) {
+        const Producer::Frame top{screen, {0, threads - 1}};
+        producer.BeginPass(false);
+        complete = QzWalk(rules, *job.top, job.stop, 7, o.bfc, top, producer);
+        if (complete && o.studsLast) {
+            QzWalkRules studs = rules;
+            studs.studs = QzStudRule::Only;
+            producer.BeginPass(true);
+            complete = QzWalk(studs, *job.top, job.stop, 7, o.bfc, top, producer);
+        }
+        producer.End();
+    };
+
+    if (threads == 1) {
+        // One band, drawn by this thread chunk by chunk as the walk makes them.
+        bands.push_back(
+            std::make_unique<Band>(job, 0, nullptr, image, renderer.FaceOffsetLimit(), renderer));
+        Producer producer(job, nullptr, counts, [&](Chunk& chunk) {
+            bands[0]->Draw(chunk);
+            chunk.instances.clear();
+            chunk.studs.clear();
+        });
+        walk(producer);
+    } else {
+        Shared shared(SplitRows(job, image.height, threads), kRing);
+        for (int b = 0; b < threads; ++b)
+            bands.push_back(std::make_unique<Band>(job, b, &shared, image,
+                                                   renderer.FaceOffsetLimit(), renderer));
+        std::vector<std::thread> workers;
+        for (int b = 0; b < threads; ++b)
+            workers.emplace_back([&shared, band = bands[static_cast<size_t>(b)].get()] {
+                for (uint64_t k = 0;; ++k) {
+                    const Chunk* chunk = shared.Wait(k);
+                    if (!chunk) break;
+                    band->Draw(*chunk);
+                    shared.Done(k);
+                }
+            });
+        Producer producer(job, &shared, counts, [&shared](Chunk&) { shared.Publish(); });
+        walk(producer);
+        shared.Finish();
+        for (std::thread& t : workers) t.join();
+    }
+
+    for (const auto& band : bands) {
+        for (int t = 1; t <= 5; ++t) counts.typeCount[t] += band->counts.typeCount[t];
+        counts.matrixMulCount += band->counts.matrixMulCount;
+        counts.transformCount += band->counts.transformCount;
+        if (!QzRectIsEmpty(band->dirty)) QzRectGrow(image.dirtyRect, band->dirty);
+        if (!QzRectIsEmpty(band->drawn)) QzRectGrow(image.drawnRect, band->drawn);
+    }
+    renderer.Flush();
+    return complete ? QzDrawOutcome::Drawn : QzDrawOutcome::TooManyPlacements;
+}
