@@ -87,6 +87,9 @@ CMainFrame::CMainFrame(QzCommandTarget& commands, QzFileTypeStore& fileTypes, CQ
         statusBar()->showMessage(message);
         statusBar()->repaint();
     });
+    connect(document_, &CQzDoc::MissingFile, this, [this](const QString& message) {
+        idlePane_->setText(message.isEmpty() ? tr(kIdleText) : message);
+    });
 
     // The default outer size: most of the screen, at most 1024 x 768.
     const QSize available = screen() ? screen()->availableSize() : QSize(1024, 768);

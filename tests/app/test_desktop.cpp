@@ -33,6 +33,7 @@
 #include <QToolButton>
 #include <QTreeView>
 #include <QWheelEvent>
+#include <chrono>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -96,16 +97,27 @@ class DesktopTest : public QObject {
         app = std::make_unique<CQzApp>(args);
         QCOMPARE(app->InitInstance(), expectRunning);
     }
-    QString Write(const QString& name, const std::string& text) {
+    // Writes a file of the test's folder as an editor saves one, with a new last-write
+    // time even within the file system's time resolution. What the program has listed
+    // of the folder is left as it is.
+    QString Save(const QString& name, const std::string& text) {
         const QString path = models.filePath(name);
         std::ofstream(path.toStdString(), std::ios::binary) << text;
-        // A new last-write time even within the file system's time resolution.
         static int touches = 0;
         std::filesystem::last_write_time(
             path.toStdString(),
             std::filesystem::file_time_type::clock::now() + std::chrono::seconds(++touches));
+        return path;
+    }
+    // The same at the start of a test: the program has listed nothing yet.
+    QString Write(const QString& name, const std::string& text) {
+        const QString path = Save(name, text);
         plat::ClearPathCache();
         return path;
+    }
+    QString Title() const { return QString::fromStdString(app->Document()->Model().modelTitle); }
+    static QString MissingText(const QString& name) {
+        return "Model file not found: " + name + "; waiting for it to come back";
     }
     CQzView* View() { return app->View(); }
     QzRenderState& State() { return app->View()->State(); }
@@ -625,6 +637,48 @@ class DesktopTest : public QObject {
         QCOMPARE(QString::fromStdString(app->Document()->Model().modelTitle), QString("Third"));
         Trigger(QzCmd::Reload);
         QCOMPARE(QString::fromStdString(app->Document()->Model().modelTitle), QString("Fourth"));
+    }
+
+    // Editors that save by renaming the old file away (m.ldr~) and writing a new one a
+    // moment later: the status bar says the file is missing meanwhile, and each save is
+    // reloaded, without a box, in both polling modes.
+    void pollingFollowsSavesByRename() {
+        for (const char* mode : {"-PollSilent", "-PollActivate"}) {
+            const QString path = Write("renamed.ldr", "0 First\n");
+            Start({path, mode});
+            const QLabel* idle = app->Frame()->IdlePane();
+            for (int save = 1; save <= 3; ++save) {
+                std::filesystem::rename(path.toStdString(), path.toStdString() + "~");
+                QTRY_COMPARE(idle->text(), MissingText("renamed.ldr"));
+                const QString title = QString("Save %1").arg(save);
+                Save("renamed.ldr", "0 " + title.toStdString() + "\n");
+                QTRY_COMPARE(Title(), title);
+                QCOMPARE(idle->text(), QString(kIdleText));
+                QVERIFY(app->Document()->Core().pollTimer != 0);
+            }
+            QVERIFY2(shown.empty(), qPrintable(shown.empty() ? "" : shown[0].text));
+            app.reset();
+        }
+    }
+
+    void aModelFileGoneForGoodGivesOneBox() {
+        const QString path = Write("gone.ldr", "0 Here\n");
+        Start({path, "-PollSilent"});
+        std::filesystem::rename(path.toStdString(), path.toStdString() + "~");
+        QTRY_COMPARE(app->Frame()->IdlePane()->text(), MissingText("gone.ldr"));
+        QVERIFY(shown.empty());
+        QTRY_COMPARE_WITH_TIMEOUT(int(shown.size()), 1, 2 * QzDocument::kMissingReportMs);
+        QCOMPARE(shown[0].kind, QString("QMessageBox"));
+        QCOMPARE(shown[0].text, "Failed read timestamp of '" + path + "'.");
+        // The ticks go on without a second box (nothing to wait for but time) ...
+        QTest::qWait(4 * QzDocument::kPollIntervalMs);
+        QCOMPARE(int(shown.size()), 1);
+        QCOMPARE(app->Frame()->IdlePane()->text(), MissingText("gone.ldr"));
+        // ... and find the file when it is back.
+        Save("gone.ldr", "0 Back\n");
+        QTRY_COMPARE(Title(), QString("Back"));
+        QCOMPARE(app->Frame()->IdlePane()->text(), QString(kIdleText));
+        QCOMPARE(int(shown.size()), 1);
     }
 
     void setLDrawDirStoresTheTypedText() {
