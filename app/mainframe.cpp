@@ -199,8 +199,8 @@ QMenu* CMainFrame::BuildTestMenu() {
     m->addSeparator();
     for (int type = 1; type <= 3; ++type) m->addAction(MakeAction(QzRendererCommand(type)));
     m->addSeparator();
-    m->addAction(MakeAction(QzCmd::MyTest5));
-    m->addAction(MakeAction(QzCmd::MyTest6));
+    m->addAction(MakeAction(QzCmd::FlushAfterEveryPart));
+    m->addAction(MakeAction(QzCmd::BfcTestColours));
     m->addSeparator();
     m->addAction(MakeAction(QzCmd::RefreshDisplay));
     m->addAction(MakeAction(QzCmd::BackgroundImage));

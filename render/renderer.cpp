@@ -9,8 +9,6 @@
 
 const int32_t QzEdgeColours[16] = {8, 9, 10, 11, 12, 13, 0, 8, 0, 1, 2, 3, 4, 5, 8, 8};
 
-namespace {}  // namespace
-
 QzRenderer::QzRenderer(QzDisplaySink* sinkIn, const QzRenderOptions* optionsIn,
                        const QzPalette* paletteIn)
     : sink(sinkIn), options(optionsIn), palette(paletteIn) {
@@ -216,8 +214,8 @@ void QzRenderer::DrawReference(const QzPart& part, const QzLine& line, int32_t c
     }
     DrawPart(false, sub, c, m, cull && (line.bfc & LF_CULL),
              invert != ((line.bfc & LF_INVERT) != 0));
-    if (refreshEach &&
-        (o.mytest5 || linesDrawn != savedLinesDrawn || trianglesDrawn != savedTrianglesDrawn))
+    if (refreshEach && (o.flushAfterEveryPart || linesDrawn != savedLinesDrawn ||
+                        trianglesDrawn != savedTrianglesDrawn))
         Flush();
 }
 

@@ -36,8 +36,12 @@ struct QzRenderOptions {
     bool ditherTransparency = true;
     bool dither256 = true;
     bool bfc = true;
-    bool mytest5 = false;
-    bool mytest6 = false;
+    // With refreshEachPart: the display is updated after every part, also one that drew
+    // nothing.
+    bool flushAfterEveryPart = false;
+    // Faces are drawn in the colour of their culling (front 2, back 4, not certified 1)
+    // instead of being culled.
+    bool bfcTestColours = false;
     // "High &Quality": full drawings are made by the high-quality drawing (hqrender.h).
     bool highQuality = false;
 };
@@ -225,16 +229,16 @@ inline QzFaceDecision QzDecideFace(const QzRenderOptions& o, uint32_t lineBfc, c
     const bool front = (q1.y - p0.y) * (q2.x - p0.x) > (q1.x - p0.x) * (q2.y - p0.y);
     bool counted = true;
     if (o.bfc && !cullHere) {
-        if (o.mytest6) c = 1;
+        if (o.bfcTestColours) c = 1;
     } else if (front) {
-        if (o.mytest6) c = 2;
+        if (o.bfcTestColours) c = 2;
     } else {
-        if (cullHere && !o.mytest6) return {false, false, c};
-        if (o.mytest6) {
+        if (cullHere && !o.bfcTestColours) return {false, false, c};
+        if (o.bfcTestColours) {
             c = 4;
             counted = false;
         }
     }
-    if (o.mytest6 && o.allTransparent) c += 32;
+    if (o.bfcTestColours && o.allTransparent) c += 32;
     return {true, counted, c};
 }

@@ -603,6 +603,39 @@ TEST_F(Commands, CommandLineSwitchesGoThroughTheCommands) {
     EXPECT_FALSE(QzIsOption("seamWidth"));
 }
 
+// The Test menu's two switches: named on the command line for what they do, the names
+// scripts may have used before still taken; their menu texts as they always were.
+TEST_F(Commands, TestMenuSwitchesByTheirNamesAndTheirFormerOnes) {
+    struct Case {
+        const char* name;
+        bool QzRenderOptions::*field;
+        QzCmd command;
+        const char* menuText;
+    };
+    for (const Case& c : {
+             Case{"bfcTestColours", &QzRenderOptions::bfcTestColours, QzCmd::BfcTestColours,
+                  "mytest&6"},
+             Case{"mytest6", &QzRenderOptions::bfcTestColours, QzCmd::BfcTestColours, "mytest&6"},
+             Case{"flushAfterEveryPart", &QzRenderOptions::flushAfterEveryPart,
+                  QzCmd::FlushAfterEveryPart, "mytest&5"},
+             Case{"mytest5", &QzRenderOptions::flushAfterEveryPart, QzCmd::FlushAfterEveryPart,
+                  "mytest&5"},
+         }) {
+        SCOPED_TRACE(c.name);
+        EXPECT_TRUE(QzIsOption(c.name));
+        state.options.*c.field = false;
+        EXPECT_TRUE(QzSetOption(state, model, c.name, true));
+        EXPECT_TRUE(state.options.*c.field);
+        EXPECT_TRUE(QzSetOption(state, model, c.name, false));
+        EXPECT_FALSE(state.options.*c.field);
+        const QzCommand& command = QzCommandOf(c.command);
+        EXPECT_STREQ(command.menuText, c.menuText);
+        EXPECT_GT(QzCommandStatusTip(command).size(), 20u);  // says what it does
+    }
+    EXPECT_EQ(QzCommandStatusTip(QzCommandOf(QzCmd::VertexLists)).find("NOT IMPLEMENTED"),
+              std::string::npos);
+}
+
 // ---- LDraw directory ----
 
 class LDrawDirSearch : public ::testing::Test {
