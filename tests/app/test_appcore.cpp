@@ -230,6 +230,8 @@ struct MissingCase {
     const char* name;
 };
 
+void PrintTo(const MissingCase& c, std::ostream* out) { *out << c.name; }
+
 class MissingModelFile : public Document, public ::testing::WithParamInterface<MissingCase> {
   protected:
     void SetUp() override {
