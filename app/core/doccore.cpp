@@ -135,6 +135,9 @@ void QzDocument::StartPollTimer() {
 void QzDocument::StopPollTimer() {
     if (pollTimer != 0) host_.StopTimer(pollTimer);
     pollTimer = 0;
+    // Only an activation checks now, and only in "Ask on activate": else nothing
+    // waits for a missing file any more.
+    if (pollMode != QzCmd::PollAsk) ClearMissing();
 }
 
 void QzDocument::OnPollTimer() {
@@ -150,8 +153,6 @@ void QzDocument::OnViewActivated() {
 
 void QzDocument::SetPollMode(QzCmd mode) {
     pollMode = mode;
-    // Without checks, nothing tells when a missing file is back.
-    if (mode == QzCmd::PollOff) ClearMissing();
     if (mode == QzCmd::PollActivate || mode == QzCmd::PollSilent)
         StartPollTimer();
     else

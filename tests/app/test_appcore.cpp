@@ -317,15 +317,32 @@ INSTANTIATE_TEST_SUITE_P(PollModes, MissingModelFile,
                                            MissingCase{QzCmd::PollAsk, "PollAsk"}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(Document, ManualReloadForgetsTheMissingFile) {
-    doc.SetPollMode(QzCmd::PollSilent);
-    ASSERT_TRUE(doc.OpenDocument(model));
+// The status bar says the file is waited for only while something checks for it: not
+// after Manual reload is chosen, nor after a reload failed and stopped the timer.
+TEST_F(Document, NothingWaitsForAMissingFileWhenNothingChecks) {
+    for (const bool manual : {true, false}) {
+        SCOPED_TRACE(manual ? "manual reload" : "failed reload");
+        doc.SetPollMode(QzCmd::PollSilent);
+        ASSERT_TRUE(doc.OpenDocument(model));
+        host.missing.clear();
+        std::filesystem::rename(model, model + "~");
+        doc.OnPollTimer();
+        ASSERT_TRUE(doc.ModelFileMissing());
+        if (manual)
+            doc.SetPollMode(QzCmd::PollOff);
+        else
+            doc.Reload();
+        EXPECT_FALSE(host.running);
+        EXPECT_FALSE(doc.ModelFileMissing());
+        EXPECT_EQ(host.missing, (std::vector<std::string>{model, ""}));
+        std::filesystem::rename(model + "~", model);
+    }
+    // In "Ask on activate" the activations go on checking.
+    doc.SetPollMode(QzCmd::PollAsk);
     std::filesystem::rename(model, model + "~");
-    doc.OnPollTimer();
-    ASSERT_TRUE(doc.ModelFileMissing());
-    doc.SetPollMode(QzCmd::PollOff);
-    EXPECT_FALSE(doc.ModelFileMissing());
-    EXPECT_EQ(host.missing, (std::vector<std::string>{model, ""}));
+    doc.OnViewActivated();
+    doc.SetPollMode(QzCmd::PollAsk);
+    EXPECT_TRUE(doc.ModelFileMissing());
 }
 
 TEST_F(Document, AChangeWhileTheFileLoadsIsSeenByTheNextCheck) {
