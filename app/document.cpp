@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QFileInfo>
 
+#include "frametexts.h"
 #include "logdlg.h"
 #include "pathtext.h"
 
@@ -67,4 +68,8 @@ void CQzDoc::FileOpened(const QzPart&, const std::string&) {
     if (progressClock_.elapsed() < 250) return;
     progressClock_.restart();
     emit Progress(tr("Loading %1: %2 files read").arg(loadingName_).arg(filesRead_));
+}
+
+void CQzDoc::ModelFileMissing(bool missing, const std::string& path) {
+    emit MissingFile(missing ? app::PathText(QzMissingModelText(path)) : QString());
 }

@@ -47,6 +47,7 @@ class CQzDoc : public QObject, public QzDocumentHost {
     void StopTimer(uint32_t timer) override;
     void Busy(bool on, const std::string& path) override;
     void FileOpened(const QzPart& part, const std::string& path) override;
+    void ModelFileMissing(bool missing, const std::string& path) override;
 
   signals:
     // After every load, good or not, with the view's update hint.
@@ -55,6 +56,9 @@ class CQzDoc : public QObject, public QzDocumentHost {
     void Changed();
     // A message for the status bar while a load runs; empty when it is over.
     void Progress(const QString& message);
+    // While the model file is missing at its path, what the status bar says instead of
+    // its idle text; empty once the file is back.
+    void MissingFile(const QString& message);
 
   private:
     QzDocument core_;

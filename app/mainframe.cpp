@@ -87,6 +87,9 @@ CMainFrame::CMainFrame(QzCommandTarget& commands, QzFileTypeStore& fileTypes, CQ
         statusBar()->showMessage(message);
         statusBar()->repaint();
     });
+    connect(document_, &CQzDoc::MissingFile, this, [this](const QString& message) {
+        idlePane_->setText(message.isEmpty() ? tr(kIdleText) : message);
+    });
 
     // The default outer size: most of the screen, at most 1024 x 768.
     const QSize available = screen() ? screen()->availableSize() : QSize(1024, 768);
@@ -196,8 +199,8 @@ QMenu* CMainFrame::BuildTestMenu() {
     m->addSeparator();
     for (int type = 1; type <= 3; ++type) m->addAction(MakeAction(QzRendererCommand(type)));
     m->addSeparator();
-    m->addAction(MakeAction(QzCmd::MyTest5));
-    m->addAction(MakeAction(QzCmd::MyTest6));
+    m->addAction(MakeAction(QzCmd::FlushAfterEveryPart));
+    m->addAction(MakeAction(QzCmd::BfcTestColours));
     m->addSeparator();
     m->addAction(MakeAction(QzCmd::RefreshDisplay));
     m->addAction(MakeAction(QzCmd::BackgroundImage));

@@ -93,8 +93,8 @@ enum class QzCmd : uint8_t {
     Renderer1,
     Renderer2,
     Renderer3,
-    MyTest5,
-    MyTest6,
+    FlushAfterEveryPart,
+    BfcTestColours,
     RefreshDisplay,
     BackgroundImage,
     // Help menu.

@@ -167,7 +167,7 @@ constexpr QzCommand kCommands[] = {
     {QzCmd::StudsLast, 32820, "St&uds Last", nullptr, "Draw all studs at the end for faster redraw", nullptr, QzCommandKind::Drawing, ToggleOption<&QzRenderOptions::studsLast>, OptionOn<&QzRenderOptions::studsLast>, "studsLast", -1},
     {QzCmd::RefreshEachPart, 32821, "Refr&esh after each part", nullptr, "Update display after each part rather than after drawing entire model in memory", nullptr, QzCommandKind::Drawing, RefreshEachPart, OptionOn<&QzRenderOptions::refreshEachPart>, "refreshEachPart", -1},
     {QzCmd::LineAsStud, 32815, "&Line As Stud", nullptr, "Just draw a line for each stud (centerline of cylinder) for faster redraw", nullptr, QzCommandKind::Drawing, ToggleOption<&QzRenderOptions::lineAsStud>, OptionOn<&QzRenderOptions::lineAsStud>, "lineAsStud", -1},
-    {QzCmd::VertexLists, 32846, "Verte&x lists", nullptr, "NOT IMPLEMENTED YET", nullptr, QzCommandKind::Drawing, VertexLists, OptionOn<&QzRenderOptions::vertexLists>, "vertexLists", -1},
+    {QzCmd::VertexLists, 32846, "Verte&x lists", nullptr, "Transform each distinct vertex of a part once, from the part's vertex list", nullptr, QzCommandKind::Drawing, VertexLists, OptionOn<&QzRenderOptions::vertexLists>, "vertexLists", -1},
     {QzCmd::ShowType2, 32771, "Show Line Type &2", nullptr, "Line type 2 (lines) are drawn", nullptr, QzCommandKind::Drawing, ToggleOption<&QzRenderOptions::showType2>, OptionOn<&QzRenderOptions::showType2>, "showType2", -1},
     {QzCmd::ShowType3, 32772, "Show Line Type &3", nullptr, "Line type 3 (triangles) are drawn", nullptr, QzCommandKind::Drawing, ToggleOption<&QzRenderOptions::showType3>, OptionOn<&QzRenderOptions::showType3>, "showType3", -1},
     {QzCmd::ShowType4, 32773, "Show Line Type &4", nullptr, "Line type 4 (quadrilaterals) are drawn", nullptr, QzCommandKind::Drawing, ToggleOption<&QzRenderOptions::showType4>, OptionOn<&QzRenderOptions::showType4>, "showType4", -1},
@@ -216,8 +216,8 @@ constexpr QzCommand kCommands[] = {
     {QzCmd::Renderer1, 32797, "&1 LDLlite engine", nullptr, "Use render routines from LDLite", nullptr, QzCommandKind::Drawing, Renderer<1>, RendererChosen<1>, nullptr, -1},
     {QzCmd::Renderer2, 32798, "&2 Orv engine int", nullptr, "Use the renderer with integer coordinates", nullptr, QzCommandKind::Drawing, Renderer<2>, RendererChosen<2>, nullptr, -1},
     {QzCmd::Renderer3, 32799, "&3 Orv renderer float", nullptr, "Use the renderer with floating-point coordinates and depth", nullptr, QzCommandKind::Drawing, Renderer<3>, RendererChosen<3>, nullptr, -1},
-    {QzCmd::MyTest5, 32801, "mytest&5", nullptr, "xx", nullptr, QzCommandKind::Drawing, ToggleOption<&QzRenderOptions::mytest5>, OptionOn<&QzRenderOptions::mytest5>, "mytest5", -1},
-    {QzCmd::MyTest6, 32802, "mytest&6", nullptr, "xx", nullptr, QzCommandKind::Drawing, ToggleOption<&QzRenderOptions::mytest6>, OptionOn<&QzRenderOptions::mytest6>, "mytest6", -1},
+    {QzCmd::FlushAfterEveryPart, 32801, "mytest&5", nullptr, "With Refresh after each part, update the display after every part, also one that drew nothing", nullptr, QzCommandKind::Drawing, ToggleOption<&QzRenderOptions::flushAfterEveryPart>, OptionOn<&QzRenderOptions::flushAfterEveryPart>, "flushAfterEveryPart", -1},
+    {QzCmd::BfcTestColours, 32802, "mytest&6", nullptr, "Colour faces by back-face culling instead of culling them: front green, back red, not certified blue", nullptr, QzCommandKind::Drawing, ToggleOption<&QzRenderOptions::bfcTestColours>, OptionOn<&QzRenderOptions::bfcTestColours>, "bfcTestColours", -1},
     {QzCmd::RefreshDisplay, 32822, "Refresh display", nullptr, "Copy DIB to display", nullptr, QzCommandKind::Drawing, RefreshDisplay, nullptr, nullptr, -1},
     {QzCmd::BackgroundImage, 32834, "Load &background image", nullptr, "Load a background image (*.bmp)", nullptr, QzCommandKind::Program, [](QzCommandTarget& t) { t.LoadBackgroundImage(); }, nullptr, nullptr, -1},
     {QzCmd::WebZarvel, 32809, "&Zarvel on the Internet...", nullptr, "Launch your Internet Browser with Zarvel's homepage", nullptr, QzCommandKind::Program, [](QzCommandTarget& t) { t.OpenZarvelPage(); }, nullptr, nullptr, -1},
@@ -274,7 +274,24 @@ void QzShowStep(QzRenderState& state, const QzModel& model, int step) {
     state.step = step >= count ? 0 : step < 1 ? 1 : step;
 }
 
+namespace {
+
+// Names the command line took for switches before they were named for what they do:
+// scripts may still use them.
+constexpr struct {
+    std::string_view old, now;
+} kFormerOptionNames[] = {{"mytest5", "flushAfterEveryPart"}, {"mytest6", "bfcTestColours"}};
+
+std::string_view CurrentOptionName(std::string_view name) {
+    for (const auto& former : kFormerOptionNames)
+        if (name == former.old) return former.now;
+    return name;
+}
+
+}  // namespace
+
 bool QzIsOption(std::string_view name) {
+    name = CurrentOptionName(name);
     for (const QzCommand& c : kCommands)
         if (c.option && name == c.option) return true;
     return false;
@@ -298,6 +315,7 @@ class SwitchTarget : public QzCommandTarget {
 
 bool QzSetOption(QzRenderState& state, QzModel& model, std::string_view name, bool on) {
     SwitchTarget target(state, model);
+    name = CurrentOptionName(name);
     bool found = false;
     for (const QzCommand& c : kCommands) {
         if (!c.option || name != c.option) continue;

@@ -400,7 +400,7 @@ class Band {
                     savedTriangles_ = trianglesDrawn_;
                     break;
                 case Kind::Flush:
-                    if (o_.mytest5 || linesDrawn_ != savedLines_ ||
+                    if (o_.flushAfterEveryPart || linesDrawn_ != savedLines_ ||
                         trianglesDrawn_ != savedTriangles_) {
                         QzRectGrow(renderer_.image.dirtyRect, dirty);
                         QzRectGrow(renderer_.image.drawnRect, drawn);

@@ -26,8 +26,12 @@ struct QzRenderOptions {
     bool ditherTransparency = true;
     bool dither256 = true;
     bool bfc = true;
-    bool mytest5 = false;
-    bool mytest6 = false;
+    // With refreshEachPart: the display is updated after every part, also one that drew
+    // nothing.
+    bool flushAfterEveryPart = false;
+    // Faces are drawn in the colour of their culling (front 2, back 4, not certified 1)
+    // instead of being culled.
+    bool bfcTestColours = false;
     // "High &Quality": full drawings are made by the high-quality drawing (hqrender.h).
     bool highQuality = false;
 };

@@ -95,16 +95,16 @@ inline QzFaceDecision QzDecideFace(const QzRenderOptions& o, uint32_t lineBfc, c
     const bool front = (q1.y - p0.y) * (q2.x - p0.x) > (q1.x - p0.x) * (q2.y - p0.y);
     bool counted = true;
     if (o.bfc && !cullHere) {
-        if (o.mytest6) c = 1;
+        if (o.bfcTestColours) c = 1;
     } else if (front) {
-        if (o.mytest6) c = 2;
+        if (o.bfcTestColours) c = 2;
     } else {
-        if (cullHere && !o.mytest6) return {false, false, c};
-        if (o.mytest6) {
+        if (cullHere && !o.bfcTestColours) return {false, false, c};
+        if (o.bfcTestColours) {
             c = 4;
             counted = false;
         }
     }
-    if (o.mytest6 && o.allTransparent) c += 32;
+    if (o.bfcTestColours && o.allTransparent) c += 32;
     return {true, counted, c};
 }

@@ -1,5 +1,6 @@
 #include "doccore.h"
 
+#include "clock.h"
 #include "diagnostics.h"
 #include "format.h"
 #include "messagebox.h"
@@ -13,6 +14,8 @@ void FailedTimestamp(const std::string& path) {
 }
 
 }  // namespace
+
+uint32_t QzDocumentHost::ClockMs() { return plat::TickCount(); }
 
 QzDocument::~QzDocument() { StopPollTimer(); }
 
@@ -59,7 +62,10 @@ int QzDocument::LoadModel(const std::string& path) {
     host_.Busy(false, path);
     if (loaded) {
         fileTime = stamped ? before : plat::FileTime{0, 0};
-        if (!stamped) FailedTimestamp(path);
+        if (stamped)
+            ClearMissing();
+        else
+            FailedTimestamp(path);
     }
     QzDebugLog("LoadModel: %d (%d %d)\n", model.loadTimeMs, static_cast<int>(fileTime.low),
                static_cast<int>(fileTime.high));
@@ -83,10 +89,10 @@ void QzDocument::CheckForChange(bool prompt) {
     }
     plat::FileTime now;
     if (!plat::GetLastWriteTime(pathName, now)) {
-        StopPollTimer();
-        FailedTimestamp(pathName);
+        MissingAtCheck();
         return;
     }
+    ClearMissing();
     if (now == fileTime) return;
     if (prompt) {
         const std::string question = plat::Format(
@@ -99,6 +105,27 @@ void QzDocument::CheckForChange(bool prompt) {
     LoadModel(pathName);
 }
 
+void QzDocument::MissingAtCheck() {
+    const uint32_t now = host_.ClockMs();
+    if (!missing_) {
+        missing_ = true;
+        missingSince_ = now;
+        missingReported_ = false;
+        host_.ModelFileMissing(true, pathName);
+        return;
+    }
+    if (missingReported_ || now - missingSince_ <= kMissingReportMs) return;
+    // Noted before the box: it runs an event loop of its own, in which the timer ticks.
+    missingReported_ = true;
+    FailedTimestamp(pathName);
+}
+
+void QzDocument::ClearMissing() {
+    if (!missing_) return;
+    missing_ = false;
+    host_.ModelFileMissing(false, pathName);
+}
+
 void QzDocument::StartPollTimer() {
     if (pollTimer != 0) return;
     pollTimer = host_.StartTimer(kPollIntervalMs);
@@ -108,6 +135,9 @@ void QzDocument::StartPollTimer() {
 void QzDocument::StopPollTimer() {
     if (pollTimer != 0) host_.StopTimer(pollTimer);
     pollTimer = 0;
+    // Only an activation checks now, and only in "Ask on activate": else nothing
+    // waits for a missing file any more.
+    if (pollMode != QzCmd::PollAsk) ClearMissing();
 }
 
 void QzDocument::OnPollTimer() {

@@ -36,11 +36,21 @@ class QzDocumentHost {
     virtual void Busy(bool /*on*/, const std::string& /*path*/) {}
     // A load opened a file for reading (load progress).
     virtual void FileOpened(const QzPart& /*part*/, const std::string& /*path*/) {}
+    // The model file was not found by a check (missing), or is there again: the status
+    // bar says so while it is missing.
+    virtual void ModelFileMissing(bool /*missing*/, const std::string& /*path*/) {}
+    // Milliseconds since an arbitrary start, for how long the model file has been
+    // missing.
+    virtual uint32_t ClockMs();
 };
 
 class QzDocument {
   public:
     static constexpr int kPollIntervalMs = 500;
+    // Editors that save by renaming the old file away and writing a new one leave the
+    // model file missing for a moment: a check that misses it says so in the status bar
+    // and goes on. Missing for longer than this, it is reported in a box, once.
+    static constexpr uint32_t kMissingReportMs = 5000;
 
     explicit QzDocument(QzDocumentHost& host) : host_(host) {}
     // Stops the timer.
@@ -58,7 +68,8 @@ class QzDocument {
     // Nonzero when the model loaded. Shows the input log and tells the views either way.
     int LoadModel(const std::string& path);
     // Reloads when the model file's last-write time differs from the one recorded,
-    // asking first when prompt is set.
+    // asking first when prompt is set. A model file that is not there is waited for:
+    // the checks go on, and it is reloaded once it is back (when it changed).
     void CheckForChange(bool prompt);
     void StartPollTimer();
     void StopPollTimer();
@@ -100,11 +111,22 @@ class QzDocument {
     bool loading = false;
     bool asking = false;
 
+    // Whether the last check found the model file missing.
+    bool ModelFileMissing() const { return missing_; }
+
   private:
     void Release();
+    // A check did not find the model file / found it (or a load read it).
+    void MissingAtCheck();
+    void ClearMissing();
 
     QzDocumentHost& host_;
     int holds_ = 0;
     bool pendingCheck_ = false;
     bool pendingPrompt_ = false;
+    // The model file as the checks found it: missing since when, and whether that was
+    // reported in a box.
+    bool missing_ = false;
+    uint32_t missingSince_ = 0;
+    bool missingReported_ = false;
 };

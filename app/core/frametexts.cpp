@@ -21,6 +21,12 @@ std::string QzStepText(int step, int count) {
     return plat::Format("Step %d/%d", step, count);
 }
 
+std::string QzMissingModelText(const std::string& modelPath) {
+    const size_t slash = modelPath.find_last_of('/');
+    const std::string name = slash == std::string::npos ? modelPath : modelPath.substr(slash + 1);
+    return "Model file not found: " + name + "; waiting for it to come back";
+}
+
 std::string QzProposedFileName(const std::string& modelPath, const std::string& extension) {
     std::string name = modelPath;
     const size_t slash = name.find_last_of('/');

@@ -22,6 +22,11 @@ std::string QzComposeCaption(const std::string& frameworkCaption, const std::str
 // of 0).
 std::string QzStepText(int step, int count);
 
+// The status bar's text while a check does not find the model file at its path:
+// "Model file not found: house.ldr; waiting for it to come back" (the name without its
+// folder, its bytes kept).
+std::string QzMissingModelText(const std::string& modelPath);
+
 // The name a save dialog proposes for a file made from the model: the model file's name
 // without its folder and extension, then the extension (".png"). The bytes of the name
 // are kept.

@@ -117,7 +117,15 @@ class RecordingHost : public QzDocumentHost {
     void FileOpened(const QzPart& part, const std::string& path) override {
         if (opened) opened(part, path);
     }
+    void ModelFileMissing(bool now, const std::string& path) override {
+        missing.push_back(now ? path : "");
+    }
+    uint32_t ClockMs() override { return clock; }
     std::function<void(const QzPart&, const std::string&)> opened;
+    // What the status bar was told about the model file: its path while it is missing,
+    // "" once it is back.
+    std::vector<std::string> missing;
+    uint32_t clock = 4000000000u;  // wraps during the tests
     // The model whose log is shown.
     const QzModel* model = nullptr;
     QzPalette palette;
@@ -211,19 +219,130 @@ TEST_F(Document, PollingReloadsAChangedFileWithoutAsking) {
     const uint32_t timer = doc.pollTimer;
     doc.SetPollMode(QzCmd::PollActivate);
     EXPECT_EQ(doc.pollTimer, timer);
+}
 
-    // A deleted file is reported once, and polling stops; F5 brings it back.
-    std::filesystem::rename(model, model + ".away");
-    plat::ClearPathCache();
-    doc.OnPollTimer();
-    doc.OnPollTimer();
+// Editors that save by renaming the old file away and writing a new one: the model file
+// is missing for a moment. Each way of checking waits for it quietly, tells the status
+// bar, and reloads once it is back; only a file missing for longer than a few seconds is
+// reported, in one box.
+struct MissingCase {
+    QzCmd mode;
+    const char* name;
+};
+
+void PrintTo(const MissingCase& c, std::ostream* out) { *out << c.name; }
+
+class MissingModelFile : public Document, public ::testing::WithParamInterface<MissingCase> {
+  protected:
+    void SetUp() override {
+        Document::SetUp();
+        doc.SetPollMode(GetParam().mode);
+        ASSERT_TRUE(doc.OpenDocument(model));
+        host.missing.clear();
+    }
+    // A check as the mode makes it: a tick of the timer, or the window activated.
+    void Check(uint32_t atMs) {
+        host.clock = start + atMs;
+        if (GetParam().mode == QzCmd::PollAsk)
+            doc.OnViewActivated();
+        else
+            doc.OnPollTimer();
+    }
+    void MoveAway() { std::filesystem::rename(model, model + "~"); }
+    const uint32_t start = 4294965000u;
+};
+
+TEST_P(MissingModelFile, ASaveByRenameIsWaitedForAndReloaded) {
+    boxes.box.answer = plat::MessageAnswer::Yes;  // PollAsk: reload
+    for (int save = 1; save <= 3; ++save) {
+        MoveAway();
+        Check(0);
+        Check(600);
+        EXPECT_TRUE(boxes.box.calls.empty()) << boxes.box.calls[0].text;
+        EXPECT_TRUE(doc.ModelFileMissing());
+        EXPECT_EQ(host.missing, std::vector<std::string>{model});
+        const std::string title = "Save " + std::to_string(save);
+        Rewrite("0 " + title + "\n1 4 0 0 0 1 0 0 0 1 0 0 0 1 zb1x1.dat\n");
+        Check(1100);
+        EXPECT_EQ(doc.model.modelTitle, title);
+        EXPECT_FALSE(doc.ModelFileMissing());
+        EXPECT_EQ(host.missing, (std::vector<std::string>{model, ""}));
+        EXPECT_EQ(host.running, GetParam().mode != QzCmd::PollAsk);
+        host.missing.clear();
+        if (GetParam().mode == QzCmd::PollAsk) boxes.box.calls.clear();  // the question
+    }
+    EXPECT_TRUE(boxes.box.calls.empty());
+}
+
+TEST_P(MissingModelFile, AFileGoneForGoodGivesOneBox) {
+    MoveAway();
+    for (uint32_t at = 0; at <= QzDocument::kMissingReportMs; at += 500) Check(at);
+    EXPECT_TRUE(boxes.box.calls.empty()) << "reported within the grace time";
+    for (uint32_t at = QzDocument::kMissingReportMs + 1; at < 20000; at += 500) Check(at);
     ASSERT_EQ(boxes.box.calls.size(), 1u);
     EXPECT_EQ(boxes.box.calls[0].text, "Failed read timestamp of '" + model + "'.");
-    EXPECT_FALSE(host.running);
-    std::filesystem::rename(model + ".away", model);
-    plat::ClearPathCache();
-    doc.Reload();
-    EXPECT_TRUE(host.running);
+    EXPECT_EQ(boxes.box.calls[0].kind, plat::MessageKind::Stop);
+    EXPECT_EQ(host.missing, std::vector<std::string>{model});
+    EXPECT_EQ(host.running, GetParam().mode != QzCmd::PollAsk);
+    EXPECT_EQ(host.logs.size(), 1u);
+
+    // Back much later: the checks went on, and a changed file is read.
+    boxes.box.answer = plat::MessageAnswer::Yes;
+    Rewrite("0 Back\n");
+    Check(60000);
+    EXPECT_EQ(doc.model.modelTitle, "Back");
+    EXPECT_EQ(host.missing, (std::vector<std::string>{model, ""}));
+    // Missing again: a new absence, with its own grace time and box.
+    boxes.box.calls.clear();
+    MoveAway();
+    Check(70000);
+    EXPECT_TRUE(boxes.box.calls.empty());
+    Check(70000 + QzDocument::kMissingReportMs + 1);
+    EXPECT_EQ(boxes.box.calls.size(), 1u);
+}
+
+TEST_P(MissingModelFile, TheSameFileBackUnchangedIsNotReloaded) {
+    MoveAway();
+    Check(0);
+    std::filesystem::rename(model + "~", model);
+    Check(500);
+    EXPECT_EQ(host.logs.size(), 1u);
+    EXPECT_TRUE(boxes.box.calls.empty());
+    EXPECT_EQ(host.missing, (std::vector<std::string>{model, ""}));
+}
+
+INSTANTIATE_TEST_SUITE_P(PollModes, MissingModelFile,
+                         ::testing::Values(MissingCase{QzCmd::PollSilent, "PollSilent"},
+                                           MissingCase{QzCmd::PollActivate, "PollActivate"},
+                                           MissingCase{QzCmd::PollAsk, "PollAsk"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// The status bar says the file is waited for only while something checks for it: not
+// after Manual reload is chosen, nor after a reload failed and stopped the timer.
+TEST_F(Document, NothingWaitsForAMissingFileWhenNothingChecks) {
+    for (const bool manual : {true, false}) {
+        SCOPED_TRACE(manual ? "manual reload" : "failed reload");
+        doc.SetPollMode(QzCmd::PollSilent);
+        ASSERT_TRUE(doc.OpenDocument(model));
+        host.missing.clear();
+        std::filesystem::rename(model, model + "~");
+        doc.OnPollTimer();
+        ASSERT_TRUE(doc.ModelFileMissing());
+        if (manual)
+            doc.SetPollMode(QzCmd::PollOff);
+        else
+            doc.Reload();
+        EXPECT_FALSE(host.running);
+        EXPECT_FALSE(doc.ModelFileMissing());
+        EXPECT_EQ(host.missing, (std::vector<std::string>{model, ""}));
+        std::filesystem::rename(model + "~", model);
+    }
+    // In "Ask on activate" the activations go on checking.
+    doc.SetPollMode(QzCmd::PollAsk);
+    std::filesystem::rename(model, model + "~");
+    doc.OnViewActivated();
+    doc.SetPollMode(QzCmd::PollAsk);
+    EXPECT_TRUE(doc.ModelFileMissing());
 }
 
 TEST_F(Document, AChangeWhileTheFileLoadsIsSeenByTheNextCheck) {
@@ -503,6 +622,39 @@ TEST_F(Commands, CommandLineSwitchesGoThroughTheCommands) {
     EXPECT_FALSE(QzIsOption("seamWidth"));
 }
 
+// The Test menu's two switches: named on the command line for what they do, the names
+// scripts may have used before still taken; their menu texts as they always were.
+TEST_F(Commands, TestMenuSwitchesByTheirNamesAndTheirFormerOnes) {
+    struct Case {
+        const char* name;
+        bool QzRenderOptions::*field;
+        QzCmd command;
+        const char* menuText;
+    };
+    for (const Case& c : {
+             Case{"bfcTestColours", &QzRenderOptions::bfcTestColours, QzCmd::BfcTestColours,
+                  "mytest&6"},
+             Case{"mytest6", &QzRenderOptions::bfcTestColours, QzCmd::BfcTestColours, "mytest&6"},
+             Case{"flushAfterEveryPart", &QzRenderOptions::flushAfterEveryPart,
+                  QzCmd::FlushAfterEveryPart, "mytest&5"},
+             Case{"mytest5", &QzRenderOptions::flushAfterEveryPart, QzCmd::FlushAfterEveryPart,
+                  "mytest&5"},
+         }) {
+        SCOPED_TRACE(c.name);
+        EXPECT_TRUE(QzIsOption(c.name));
+        state.options.*c.field = false;
+        EXPECT_TRUE(QzSetOption(state, model, c.name, true));
+        EXPECT_TRUE(state.options.*c.field);
+        EXPECT_TRUE(QzSetOption(state, model, c.name, false));
+        EXPECT_FALSE(state.options.*c.field);
+        const QzCommand& command = QzCommandOf(c.command);
+        EXPECT_STREQ(command.menuText, c.menuText);
+        EXPECT_GT(QzCommandStatusTip(command).size(), 20u);  // says what it does
+    }
+    EXPECT_EQ(QzCommandStatusTip(QzCommandOf(QzCmd::VertexLists)).find("NOT IMPLEMENTED"),
+              std::string::npos);
+}
+
 // ---- LDraw directory ----
 
 class LDrawDirSearch : public ::testing::Test {
@@ -593,6 +745,10 @@ TEST(FrameTexts, Goodbye) {
 TEST(FrameTexts, StepText) {
     EXPECT_EQ(QzStepText(3, 31), "Step 3/31");
     EXPECT_EQ(QzStepText(0, 0), "");
+    EXPECT_EQ(QzMissingModelText("/models/m.ldr"),
+              "Model file not found: m.ldr; waiting for it to come back");
+    EXPECT_EQ(QzMissingModelText("caf\xe9.ldr"),
+              "Model file not found: caf\xe9.ldr; waiting for it to come back");
 }
 
 TEST(FrameTexts, ProposedFileName) {

@@ -32,7 +32,9 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeView>
+#include <QUrl>
 #include <QWheelEvent>
+#include <chrono>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -96,16 +98,29 @@ class DesktopTest : public QObject {
         app = std::make_unique<CQzApp>(args);
         QCOMPARE(app->InitInstance(), expectRunning);
     }
-    QString Write(const QString& name, const std::string& text) {
+    // Writes a file of the test's folder as an editor saves one, with a new last-write
+    // time even within the file system's time resolution. What the program has listed
+    // of the folder is left as it is.
+    QString Save(const QString& name, const std::string& text) {
         const QString path = models.filePath(name);
         std::ofstream(path.toStdString(), std::ios::binary) << text;
-        // A new last-write time even within the file system's time resolution.
         static int touches = 0;
         std::filesystem::last_write_time(
             path.toStdString(),
             std::filesystem::file_time_type::clock::now() + std::chrono::seconds(++touches));
+        return path;
+    }
+    // The same at the start of a test: the program has listed nothing yet.
+    QString Write(const QString& name, const std::string& text) {
+        const QString path = Save(name, text);
         plat::ClearPathCache();
         return path;
+    }
+    QString Title() const { return QString::fromStdString(app->Document()->Model().modelTitle); }
+    // The text of the last modal window, for messages of failed checks.
+    QString LastShown() const { return shown.empty() ? QString() : shown.back().text; }
+    static QString MissingText(const QString& name) {
+        return "Model file not found: " + name + "; waiting for it to come back";
     }
     CQzView* View() { return app->View(); }
     QzRenderState& State() { return app->View()->State(); }
@@ -625,6 +640,192 @@ class DesktopTest : public QObject {
         QCOMPARE(QString::fromStdString(app->Document()->Model().modelTitle), QString("Third"));
         Trigger(QzCmd::Reload);
         QCOMPARE(QString::fromStdString(app->Document()->Model().modelTitle), QString("Fourth"));
+    }
+
+    // Editors that save by renaming the old file away (m.ldr~) and writing a new one a
+    // moment later: the status bar says the file is missing meanwhile, and each save is
+    // reloaded, without a box, in both polling modes.
+    void pollingFollowsSavesByRename() {
+        for (const char* mode : {"-PollSilent", "-PollActivate"}) {
+            const QString path = Write("renamed.ldr", "0 First\n");
+            Start({path, mode});
+            const QLabel* idle = app->Frame()->IdlePane();
+            for (int save = 1; save <= 3; ++save) {
+                std::filesystem::rename(path.toStdString(), path.toStdString() + "~");
+                QTRY_COMPARE(idle->text(), MissingText("renamed.ldr"));
+                const QString title = QString("Save %1").arg(save);
+                Save("renamed.ldr", "0 " + title.toStdString() + "\n");
+                QTRY_COMPARE(Title(), title);
+                QCOMPARE(idle->text(), QString(kIdleText));
+                QVERIFY(app->Document()->Core().pollTimer != 0);
+            }
+            QVERIFY2(shown.empty(), qPrintable(LastShown()));
+            app.reset();
+        }
+    }
+
+    void aModelFileGoneForGoodGivesOneBox() {
+        const QString path = Write("gone.ldr", "0 Here\n");
+        Start({path, "-PollSilent"});
+        std::filesystem::rename(path.toStdString(), path.toStdString() + "~");
+        QTRY_COMPARE(app->Frame()->IdlePane()->text(), MissingText("gone.ldr"));
+        QVERIFY(shown.empty());
+        QTRY_COMPARE_WITH_TIMEOUT(int(shown.size()), 1, 2 * QzDocument::kMissingReportMs);
+        QCOMPARE(shown[0].kind, QString("QMessageBox"));
+        QCOMPARE(shown[0].text, "Failed read timestamp of '" + path + "'.");
+        // The ticks go on without a second box (nothing to wait for but time) ...
+        QTest::qWait(4 * QzDocument::kPollIntervalMs);
+        QCOMPARE(int(shown.size()), 1);
+        QCOMPARE(app->Frame()->IdlePane()->text(), MissingText("gone.ldr"));
+        // ... and find the file when it is back.
+        Save("gone.ldr", "0 Back\n");
+        QTRY_COMPARE(Title(), QString("Back"));
+        QCOMPARE(app->Frame()->IdlePane()->text(), QString(kIdleText));
+        QCOMPARE(int(shown.size()), 1);
+    }
+
+    // What the user does with files the program listed before: every way of opening sees
+    // the folder as it is now, not as the last load found it.
+    void aModelSavedBesideTheOpenOneOpens() {
+        const QString first = Write("beside.ldr", "0 Beside\n");
+        const QString recent = models.filePath("beside-recent.ldr");
+        QFile::remove(recent);
+        QSettings(CQzApp::kCompany, CQzApp::kApplication)
+            .setValue("Recent File List/File1", recent);
+        Start({first});
+        QCOMPARE(Title(), QString("Beside"));
+
+        const QString byOpen = Save("beside-open.ldr", "0 By Open\n");
+        answer = [&](QDialog& d) {
+            if (auto* files = qobject_cast<QFileDialog*>(&d)) {
+                files->selectFile(byOpen);
+                return int(QDialog::Accepted);
+            }
+            return int(QDialog::Rejected);
+        };
+        Trigger(QzCmd::FileOpen);
+        QVERIFY2(shown.size() == 1, qPrintable(LastShown()));  // the file dialog only
+        QCOMPARE(app->Document()->PathName(), byOpen);
+        QCOMPARE(Title(), QString("By Open"));
+
+        const QString byDrop = Save("beside-drop.ldr", "0 By Drop\n");
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(byDrop)});
+        QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        static_cast<QObject*>(app->Frame())->event(&drop);
+        QVERIFY2(shown.size() == 1, qPrintable(LastShown()));
+        QCOMPARE(app->Document()->PathName(), byDrop);
+
+        // The recent entry of an earlier run, made again after the last load.
+        Save("beside-recent.ldr", "0 By Recent\n");
+        QCOMPARE(app->Frame()->RecentAction(3)->text(), "&4 " + recent);
+        app->Frame()->RecentAction(3)->trigger();
+        QVERIFY2(shown.size() == 1, qPrintable(LastShown()));
+        QCOMPARE(app->Document()->PathName(), recent);
+        QCOMPARE(Title(), QString("By Recent"));
+    }
+
+    void aModelRenamedToOtherLetterCaseOpens() {
+        const QString lower = Write("case.ldr", "0 Case\n");
+        Start({lower});
+        const QString upper = models.filePath("CASE.ldr");
+        std::filesystem::rename(lower.toStdString(), upper.toStdString());
+        const bool opened = app->OpenDocumentFile(upper);
+        QVERIFY2(shown.empty(), qPrintable(LastShown()));
+        QVERIFY(opened);
+        QCOMPARE(app->Document()->PathName(), upper);
+    }
+
+    void aRecentFileBackOnDiskOpensAndStaysInTheList() {
+        const QString away = Write("away.ldr", "0 Away\n");
+        const QString other = Write("other.ldr", "0 Other\n");
+        Start({away});
+        QVERIFY(app->OpenDocumentFile(other));
+        QCOMPARE(app->Frame()->RecentAction(1)->text(), "&2 " + away);
+        // Listed while it was away (the reload lists the changed folder again), then back.
+        std::filesystem::rename(away.toStdString(), away.toStdString() + ".bak");
+        Trigger(QzCmd::Reload);
+        std::filesystem::rename(away.toStdString() + ".bak", away.toStdString());
+        app->OnOpenRecentFile(1);
+        QVERIFY2(shown.empty(), qPrintable(LastShown()));
+        QCOMPARE(app->Document()->PathName(), away);
+        QCOMPARE(app->Frame()->RecentAction(0)->text(), "&1 " + away);
+        QCOMPARE(app->Frame()->RecentAction(1)->text(), "&2 " + other);
+        app.reset();
+        QSettings settings(CQzApp::kCompany, CQzApp::kApplication);
+        QCOMPARE(settings.value("Recent File List/File1").toString(), away);
+        QCOMPARE(settings.value("Recent File List/File2").toString(), other);
+    }
+
+    void aModelThroughALinkedFolderOrDotDotOpens() {
+        QTemporaryDir root;
+        QVERIFY(QDir(root.path()).mkpath("models") && QDir(root.path()).mkpath("other"));
+        QVERIFY(QFile::link(root.filePath("models"), root.filePath("linked")));
+        const QString first = root.filePath("models/first.ldr");
+        std::ofstream(first.toStdString()) << "0 First\n";
+        plat::ClearPathCache();
+        Start({first});
+        QCOMPARE(Title(), QString("First"));
+        struct Case {
+            const char* written;
+            const char* opened;
+        };
+        for (const Case& c : {Case{"models/linked.ldr", "linked/linked.ldr"},
+                              Case{"models/dots.ldr", "other/../models/dots.ldr"}}) {
+            std::ofstream(root.filePath(c.written).toStdString()) << "0 " << c.written << "\n";
+            const bool opened = app->OpenDocumentFile(root.path() + "/" + c.opened);
+            QVERIFY2(shown.empty(), qPrintable(c.opened + (": " + LastShown())));
+            QVERIFY(opened);
+            QCOMPARE(Title(), QString(c.written));
+        }
+    }
+
+    // First start without a library: the folder the user picks is empty, so it is
+    // refused; the user puts the library into it and picks it again.
+    void aLibraryFolderIsAcceptedOnceItHoldsPAndParts() {
+        qunsetenv("LDRAWDIR");
+        const QString path =
+            Write("unpacked.ldr", "0 Unpacked\n1 4 0 0 0 1 0 0 0 1 0 0 0 1 zb1x1.dat\n");
+        QTemporaryDir library;
+        int dialogs = 0;
+        answer = [&](QDialog& d) {
+            if (qobject_cast<CLDrawDirDlg*>(&d)) {
+                if (++dialogs > 2) return int(QDialog::Rejected);
+                d.findChild<QLineEdit*>()->setText(library.path());
+                return int(QDialog::Accepted);
+            }
+            auto* box = qobject_cast<QMessageBox*>(&d);
+            if (box && box->text().startsWith("There is no LDraw library") &&
+                !QFileInfo::exists(library.filePath("p")))
+                for (const char* folder : {"parts", "p"})
+                    std::filesystem::copy(testing_support::ExamplesDir() / folder,
+                                          library.filePath(folder).toStdString(),
+                                          std::filesystem::copy_options::recursive);
+            return int(QMessageBox::Ok);
+        };
+        Start({path});
+        QCOMPARE(shown[2].text, "There is no LDraw library in\n" + library.path() +
+                                    "\nSelect the folder that holds the folders P and PARTS.");
+        QCOMPARE(shown[3].caption, QString("LDraw Directory"));
+        // Not refused again.
+        QVERIFY2(shown.size() == 4, qPrintable(shown.size() > 4 ? shown[4].text : QString()));
+        QCOMPARE(dialogs, 2);
+        QCOMPARE(app->Document()->PathName(), path);
+        QCOMPARE(Title(), QString("Unpacked"));
+    }
+
+    // A rename that changes only the letter case of the model (a.ldr to a.LDR) is no
+    // missing file: polling goes on and reads the file's next save.
+    void pollingFollowsACaseOnlyRenameOfTheModel() {
+        const QString path = Write("renamedcase.ldr", "0 First\n");
+        Start({path, "-PollSilent"});
+        std::filesystem::rename(path.toStdString(),
+                                models.filePath("renamedcase.LDR").toStdString());
+        Save("renamedcase.LDR", "0 Second\n");
+        QTRY_VERIFY2(Title() == "Second", qPrintable(app->Frame()->IdlePane()->text()));
+        QVERIFY2(shown.empty(), qPrintable(LastShown()));
+        QVERIFY(app->Document()->Core().pollTimer != 0);
+        QCOMPARE(app->Frame()->IdlePane()->text(), QString(kIdleText));
     }
 
     void setLDrawDirStoresTheTypedText() {

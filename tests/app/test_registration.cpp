@@ -115,6 +115,45 @@ TEST(DesktopExec, QuotesOnlyWhatTheEntrySyntaxReserves) {
     }
 }
 
+// Each character the entry syntax reserves makes the argument quoted on its own; within
+// the quotes four of them take a backslash, which the value's own escaping doubles.
+TEST(DesktopExec, EachReservedCharacterAloneQuotesTheArgument) {
+    struct Case {
+        char reserved;
+        const char* value;
+    };
+    for (const Case& c : {
+             Case{' ', "\"/opt/a b/zarvel\""},
+             Case{'"', "\"/opt/a\\\\\"b/zarvel\""},
+             Case{'\'', "\"/opt/a'b/zarvel\""},
+             Case{'\\', "\"/opt/a\\\\\\\\b/zarvel\""},
+             Case{'>', "\"/opt/a>b/zarvel\""},
+             Case{'<', "\"/opt/a<b/zarvel\""},
+             Case{'~', "\"/opt/a~b/zarvel\""},
+             Case{'|', "\"/opt/a|b/zarvel\""},
+             Case{'&', "\"/opt/a&b/zarvel\""},
+             Case{';', "\"/opt/a;b/zarvel\""},
+             Case{'$', "\"/opt/a\\\\$b/zarvel\""},
+             Case{'*', "\"/opt/a*b/zarvel\""},
+             Case{'?', "\"/opt/a?b/zarvel\""},
+             Case{'#', "\"/opt/a#b/zarvel\""},
+             Case{'(', "\"/opt/a(b/zarvel\""},
+             Case{')', "\"/opt/a)b/zarvel\""},
+             Case{'`', "\"/opt/a\\\\`b/zarvel\""},
+         }) {
+        const std::string path = std::string("/opt/a") + c.reserved + "b/zarvel";
+        SCOPED_TRACE(path);
+        EXPECT_EQ(QzDesktopExecProgram(path), std::optional<std::string>(c.value));
+    }
+    // Characters that are not reserved stay bare.
+    for (const char plain : std::string("=+,.-_:@!%^[]{}")) {
+        const std::string path = std::string("/opt/a") + plain + "b/zarvel";
+        const std::optional<std::string> value = QzDesktopExecProgram(path);
+        ASSERT_TRUE(value) << path;
+        EXPECT_NE(value->front(), '"') << path;
+    }
+}
+
 TEST(DesktopExec, RefusesPathsNoEntryCanHold) {
     for (const std::string& path : {
              std::string(),
@@ -198,6 +237,28 @@ TEST(MimeAppsEdit, ChangesOnlyTheTypesLines) {
                   "[Default Applications]\napplication/x-ldraw[de]=a.desktop\n",
                   "[Default Applications]\napplication/x-ldraw[de]=a.desktop\n"
                   "application/x-ldraw=zarvel.desktop;\n"},
+             Case{"an empty group", "[Default Applications]\n",
+                  "[Default Applications]\napplication/x-ldraw=zarvel.desktop;\n"},
+             Case{"an empty group before another",
+                  "[Default Applications]\n[Added Associations]\nimage/png=b.desktop;\n",
+                  "[Default Applications]\napplication/x-ldraw=zarvel.desktop;\n"
+                  "[Added Associations]\nimage/png=b.desktop;\n"},
+             Case{"an empty group, no final newline", "[Default Applications]",
+                  "[Default Applications]\napplication/x-ldraw=zarvel.desktop;\n"},
+             Case{"the user's last line, no final newline, stays whole",
+                  "[Default Applications]\nimage/png=viewer.desktop",
+                  "[Default Applications]\nimage/png=viewer.desktop\n"
+                  "application/x-ldraw=zarvel.desktop;\n"},
+             Case{"the same in CRLF", "[Default Applications]\r\nimage/png=viewer.desktop",
+                  "[Default Applications]\r\nimage/png=viewer.desktop\r\n"
+                  "application/x-ldraw=zarvel.desktop;\r\n"},
+             Case{"a comment last, no final newline",
+                  "[Default Applications]\nimage/png=viewer.desktop\n# mine",
+                  "[Default Applications]\nimage/png=viewer.desktop\n"
+                  "application/x-ldraw=zarvel.desktop;\n# mine"},
+             Case{"the type's own line last, no final newline",
+                  "[Default Applications]\napplication/x-ldraw=other.desktop",
+                  "[Default Applications]\napplication/x-ldraw=zarvel.desktop;other.desktop;"},
              Case{"bytes that are not UTF-8 in other lines stay",
                   "# caf\xe9\n[Default Applications]\nx/y=\xff\xfe\n",
                   "# caf\xe9\n[Default Applications]\nx/y=\xff\xfe\n"

@@ -145,6 +145,108 @@ TEST_F(PartsList, NamesPartsAsTheLibraryStoresThem) {
     EXPECT_EQ(rows[0].description, "Tall part");
 }
 
+// Colour 24 on a reference is drawn as 16: the part takes the colour of the reference
+// that brought its submodel in.
+TEST_F(PartsList, Colour24TakesTheColourOfItsSubmodel) {
+    const std::string plate24 = "1 24 0 0 0 1 0 0 0 1 0 0 0 1 plate.dat\n";
+    struct Case {
+        const char* name;
+        std::string text;
+        int32_t colour;
+        const char* colourName;
+    };
+    for (const Case& c : {
+             Case{
+                 "in a red submodel",
+                 "0 FILE main.ldr\n1 4 0 0 0 1 0 0 0 1 0 0 0 1 sub.ldr\n0 FILE sub.ldr\n" + plate24,
+                 4, "Test_Red"},
+             Case{"in the main model", plate24, 7, "Grey"},
+             Case{"in a submodel of colour 16 inside a blue one",
+                  "0 FILE main.ldr\n1 1 0 0 0 1 0 0 0 1 0 0 0 1 mid.ldr\n"
+                  "0 FILE mid.ldr\n1 16 0 0 0 1 0 0 0 1 0 0 0 1 sub.ldr\n0 FILE sub.ldr\n" +
+                      plate24,
+                  1, "Blue"},
+             Case{"in a red submodel's green submodel",
+                  "0 FILE main.ldr\n1 4 0 0 0 1 0 0 0 1 0 0 0 1 mid.ldr\n"
+                  "0 FILE mid.ldr\n1 2 0 0 0 1 0 0 0 1 0 0 0 1 sub.ldr\n0 FILE sub.ldr\n" +
+                      plate24,
+                  2, "Green"},
+         }) {
+        SCOPED_TRACE(c.name);
+        model = QzModel();
+        const std::vector<inspect::PartsRow> rows = List(c.text);
+        ASSERT_EQ(rows.size(), 1u);
+        EXPECT_EQ(rows[0], (inspect::PartsRow{"plate.dat", c.colour, c.colourName, 1,
+                                              "Plate  1 x 2", false}));
+    }
+}
+
+// Records and fields as a spreadsheet reads CSV: quotes hold commas, quotes and line
+// breaks; outside them a CR, a LF or a CR LF ends the record.
+std::vector<std::vector<std::string>> ReadCsv(const std::string& text) {
+    std::vector<std::vector<std::string>> records;
+    std::vector<std::string> fields;
+    std::string field;
+    bool quoted = false;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (quoted) {
+            if (c != '"')
+                field += c;
+            else if (i + 1 < text.size() && text[i + 1] == '"')
+                field += text[++i];
+            else
+                quoted = false;
+        } else if (c == '"') {
+            quoted = true;
+        } else if (c == ',') {
+            fields.push_back(std::move(field));
+            field.clear();
+        } else if (c == '\r' || c == '\n') {
+            if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+            fields.push_back(std::move(field));
+            field.clear();
+            records.push_back(std::move(fields));
+            fields.clear();
+        } else {
+            field += c;
+        }
+    }
+    if (!field.empty() || !fields.empty()) {
+        fields.push_back(std::move(field));
+        records.push_back(std::move(fields));
+    }
+    return records;
+}
+
+// A field holding a CR, a LF or both is written so that it stays one field of its one
+// record: the records after it are read as written.
+TEST_F(PartsList, CsvKeepsFieldsWithLineBreaksWhole) {
+    for (const std::string text : {"\r", "\n", "\r\n", "first\rsecond", "first\nsecond",
+                                   "first\r\nsecond", "ends\n", "\nstarts"}) {
+        SCOPED_TRACE(testing::PrintToString(text));
+        const std::vector<inspect::PartsRow> rows = {
+            {"a.dat", 4, "Red", 2, text, false},
+            {"b.dat", 1, "Blue" + text, 1, "after", false},
+            {"c.dat", 2, "Green", 3, "last", false},
+        };
+        const std::vector<std::vector<std::string>> records = ReadCsv(inspect::PartsCsv(rows));
+        ASSERT_EQ(records.size(), 4u);
+        for (const auto& record : records) ASSERT_EQ(record.size(), 5u);
+        EXPECT_EQ(records[1][0], "a.dat");
+        EXPECT_EQ(records[1][3], "2");
+        EXPECT_EQ(records[2][0], "b.dat");
+        EXPECT_EQ(records[2][4], "after");
+        EXPECT_EQ(records[3], (std::vector<std::string>{"c.dat", "2", "Green", "3", "last"}));
+        // What is not a line break comes through.
+        for (const char* word : {"first", "second", "ends", "starts"}) {
+            if (text.find(word) != std::string::npos) {
+                EXPECT_NE(records[1][4].find(word), std::string::npos) << word;
+            }
+        }
+    }
+}
+
 // ---- zarvel-cli parts ----
 
 TEST_F(PartsList, CommandWritesTheFormsAndFailsWithMissingParts) {

@@ -39,6 +39,25 @@ TEST(AtomicFile, NewFileGetsTheContentAndNothingElseRemains) {
     EXPECT_EQ(Entries(dir), std::vector<std::string>{"scene.pov"});
 }
 
+// A file that did not exist gets the mode any new file of the user's gets: 0666 less the
+// umask, not the temporary file's 0600.
+TEST(AtomicFile, NewFileGetsTheModeOfTheUmask) {
+    TempDir dir;
+    struct Case {
+        mode_t umask, mode;
+    };
+    for (const Case& c : {Case{022, 0644}, Case{077, 0600}, Case{002, 0664}, Case{0, 0666},
+                          Case{027, 0640}, Case{0777, 0}}) {
+        const mode_t before = umask(c.umask);
+        const std::string path = (dir.path() / ("new" + std::to_string(c.umask))).string();
+        std::string error;
+        const bool written = plat::WriteFileAtomically(path, "x", error);
+        umask(before);
+        ASSERT_TRUE(written) << error;
+        EXPECT_EQ(ModeOf(path), c.mode) << "umask " << std::oct << c.umask;
+    }
+}
+
 TEST(AtomicFile, ReplacedFileKeepsItsModeEvenWhenReadOnly) {
     TempDir dir;
     const std::string path = dir.Write("mine.txt", "old");

@@ -220,6 +220,72 @@ TEST_F(ResolvePathTest, LookupsListAgainOnlyWhatChanged) {
     EXPECT_EQ(fooInX, "foo.dat");
 }
 
+// The times of a folder tell a change only when the change falls in a later tick of the
+// file system's clock than the listing: a folder whose time is that recent is listed
+// again at the next lookup, even when its times are still those of its listing.
+TEST(ResolvePathClockTick, AFolderChangedWithinTheTickOfItsListingIsListedAgain) {
+    TempDir dir;
+    dir.Write("settled/a.dat", "0 a\n");
+    dir.Write("fresh/a.dat", "0 a\n");
+    const auto hourAgo = fs::file_time_type::clock::now() - std::chrono::hours(1);
+    for (const char* folder : {"", "settled"}) fs::last_write_time(Under(dir, folder), hourAgo);
+    plat::ClearPathCache();
+    ASSERT_TRUE(Resolve(dir, "SETTLED/A.DAT"));
+    fs::last_write_time(Under(dir, "fresh"), fs::file_time_type::clock::now());
+    ASSERT_TRUE(Resolve(dir, "FRESH/A.DAT"));
+
+    // Nothing changed: the settled folder keeps its listing, the fresh one is listed again.
+    plat::ResetPathLookupWork();
+    ASSERT_TRUE(Resolve(dir, "SETTLED/A.DAT"));
+    const uint64_t above = plat::PathLookupWorkSinceClear().listings;
+    ASSERT_TRUE(Resolve(dir, "FRESH/A.DAT"));
+    EXPECT_GE(plat::PathLookupWorkSinceClear().listings, above + 1);
+
+    // A file added right after the listing, the folder's time set back to the listed one:
+    // the next lookup finds the file.
+    plat::ClearPathCache();
+    fs::last_write_time(Under(dir, "fresh"), fs::file_time_type::clock::now());
+    const fs::file_time_type listed = fs::last_write_time(Under(dir, "fresh"));
+    ASSERT_EQ(Resolve(dir, "FRESH/B.DAT"), std::nullopt);
+    AddFile(dir, "fresh/b.dat", "0 b\n");
+    fs::last_write_time(Under(dir, "fresh"), listed);
+    EXPECT_EQ(Resolve(dir, "FRESH/B.DAT"), Under(dir, "fresh/b.dat"));
+}
+
+// "x -> .": the folder reached as itself and through the link is one folder, listed once
+// after a change however many paths lead to it. Looked up from within, so that no folder
+// above it (the temporary folder changes all the time) is counted.
+TEST(ResolvePathLinks, AFolderReachedThroughASecondPathIsListedOncePerRound) {
+    TempDir dir;
+    dir.Write("a.dat", "0 a\n");
+    fs::create_symlink(".", dir.path() / "x");
+    const struct Within {
+        std::string previous = fs::current_path().string();
+        explicit Within(const fs::path& folder) {
+            fs::current_path(folder);
+            plat::ClearPathCache();
+        }
+        ~Within() {
+            fs::current_path(previous);
+            plat::ClearPathCache();
+        }
+    } within(dir.path());
+    ASSERT_EQ(plat::ResolvePath("A.DAT"), "a.dat");
+    ASSERT_EQ(plat::ResolvePath("x/A.DAT"), "x/a.dat");
+    for (int round = 0; round < 2; ++round) {
+        const std::string name = "new" + std::to_string(round) + ".dat";
+        AddFile(dir, name, "0 new\n");
+        // An hour old: listed again for the change alone, not for being recent.
+        fs::last_write_time(dir.path(), fs::file_time_type::clock::now() - std::chrono::hours(1));
+        plat::ResetPathLookupWork();
+        for (const std::string way : {"x/", "", "x/x/", "X/"})
+            EXPECT_EQ(plat::ResolvePath(way + "NEW" + std::to_string(round) + ".DAT"),
+                      (way == "X/" ? "x/" : way) + name)
+                << way;
+        EXPECT_EQ(plat::PathLookupWorkSinceClear().listings, 1u) << "round " << round;
+    }
+}
+
 TEST_F(ResolvePathTest, RealLibraryNames) {
     ZARVEL_REQUIRE_SHARED_LDRAW(ldraw);
     plat::ClearPathCache();

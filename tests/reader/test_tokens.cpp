@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -97,6 +98,124 @@ TEST(ScanNumberDecimals, AgreeWithTheGeneralParserBitForBit) {
         ASSERT_EQ(std::bit_cast<uint32_t>(got), std::bit_cast<uint32_t>(expected)) << text;
         ASSERT_EQ(gotEnd, expectedEnd) << text;
     }
+}
+
+// Decimals one unit in their last digit either side of the point halfway between two
+// floats, and on it: where a reading that is not exact rounds the wrong way. Random
+// digits never land there. Every length from 6 to 17 significant digits, for floats from
+// the smallest steps to those of many digits before the point, where the short form of
+// the reading meets the general one.
+std::string Exact(double value) {
+    char text[400];
+    std::snprintf(text, sizeof text, "%.120f", value);  // every digit of the double
+    std::string digits = text;
+    digits.erase(digits.find_last_not_of('0') + 1);
+    if (digits.back() == '.') digits.pop_back();
+    return digits;
+}
+
+// The digits of a positive decimal text, its point taken out, and where the point was.
+struct Decimal {
+    std::string digits;  // without leading zeros
+    int exponent = 0;    // the value is 0.digits x 10^exponent
+};
+
+Decimal Parse(const std::string& text) {
+    Decimal d;
+    const size_t point = text.find('.');
+    std::string whole = text.substr(0, point);
+    std::string fraction = point == std::string::npos ? "" : text.substr(point + 1);
+    d.digits = whole + fraction;
+    d.exponent = static_cast<int>(whole.size());
+    while (!d.digits.empty() && d.digits[0] == '0') {
+        d.digits.erase(0, 1);
+        --d.exponent;
+    }
+    return d;
+}
+
+std::string Text(const Decimal& d) {
+    std::string digits = d.digits;
+    int exponent = d.exponent;
+    if (exponent <= 0) return "0." + std::string(static_cast<size_t>(-exponent), '0') + digits;
+    if (digits.size() <= static_cast<size_t>(exponent))
+        return digits + std::string(static_cast<size_t>(exponent) - digits.size(), '0');
+    return digits.substr(0, static_cast<size_t>(exponent)) + "." +
+           digits.substr(static_cast<size_t>(exponent));
+}
+
+// Adds (+1) or takes (-1) one unit of the last digit.
+Decimal Step(Decimal d, int by) {
+    int i = static_cast<int>(d.digits.size()) - 1;
+    if (by > 0) {
+        for (; i >= 0 && d.digits[static_cast<size_t>(i)] == '9'; --i)
+            d.digits[static_cast<size_t>(i)] = '0';
+        if (i < 0) {
+            d.digits.insert(0, "1");
+            ++d.exponent;
+        } else {
+            ++d.digits[static_cast<size_t>(i)];
+        }
+    } else {
+        for (; i >= 0 && d.digits[static_cast<size_t>(i)] == '0'; --i)
+            d.digits[static_cast<size_t>(i)] = '9';
+        --d.digits[static_cast<size_t>(i)];
+        while (d.digits.size() > 1 && d.digits[0] == '0') {
+            d.digits.erase(0, 1);
+            --d.exponent;
+        }
+    }
+    return d;
+}
+
+TEST(ScanNumberDecimals, NextToHalfwayBetweenTwoFloatsRoundLikeTheExactValue) {
+    std::vector<float> floats = {1.0f,         0.1f,         3.3554432e7f, 1.6777216e7f,
+                                 1.6777218e7f, 100000004.0f, 99999992.0f,  123456792.0f,
+                                 0.00123f,     7.5e-7f};
+    uint64_t state = 0x9E3779B97F4A7C15ULL;
+    for (int i = 0; i < 3000; ++i) {
+        state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+        // Exponents of two from 2^-20 to 2^49, every bit pattern of the fraction.
+        const uint32_t exponent = 107 + static_cast<uint32_t>((state >> 33) % 70);
+        floats.push_back(
+            std::bit_cast<float>(exponent << 23 | static_cast<uint32_t>(state & 0x7FFFFF)));
+    }
+    int checked = 0;
+    for (const float f : floats) {
+        const double halfway =
+            (static_cast<double>(f) + static_cast<double>(std::nextafter(f, 2 * f))) / 2;
+        const Decimal exact = Parse(Exact(halfway));
+        for (size_t length = 6; length <= 17; ++length) {
+            Decimal near = exact;
+            if (near.digits.size() > length) {
+                near.digits.resize(length);  // just below halfway: the next is just above
+            } else {
+                near.digits.append(length - near.digits.size(), '0');  // halfway itself
+                near = Step(near, -1);
+            }
+            for (int step = 0; step < 3; ++step, near = Step(near, 1)) {
+                for (const char* sign : {"", "-"}) {
+                    const std::string text = sign + Text(near);
+                    float expected = 0;
+                    std::from_chars(text.data(), text.data() + text.size(), expected);
+                    size_t pos = 0;
+                    float got = 0;
+                    ASSERT_TRUE(QzScanNumber(text, pos, got)) << text;
+                    ASSERT_EQ(std::bit_cast<uint32_t>(got), std::bit_cast<uint32_t>(expected))
+                        << text << " read as " << got << " instead of " << expected;
+                    ASSERT_EQ(pos, text.size()) << text;
+                    ++checked;
+                }
+            }
+        }
+    }
+    EXPECT_GT(checked, 200000);
+    // The case that shows it: 17 digits, one unit above halfway between 100000000 and
+    // 100000008.
+    size_t pos = 0;
+    float value = 0;
+    ASSERT_TRUE(QzScanNumber("100000004.00000001", pos, value));
+    EXPECT_EQ(value, 100000008.0f);
 }
 
 TEST(ScanLine, CountsFieldsAsThePatternDoes) {

@@ -122,6 +122,25 @@ TEST_F(RenderCommand, PreviewsDrawBoxesAndCountNothing) {
     EXPECT_GT(covered[1], 2 * covered[0]);
 }
 
+// The Test menu's switches by their names and by the names they had before.
+TEST_F(RenderCommand, TestMenuSwitchesKeepTheirFormerNames) {
+    const std::vector<std::string> base{modelPath, "-o",     output, "--size",
+                                        "160x120", "--view", "1"};
+    auto draw = [&](const std::vector<std::string>& option) {
+        std::vector<std::string> args = base;
+        args.insert(args.end(), option.begin(), option.end());
+        const CliRun r = Cli(args);
+        EXPECT_EQ(r.status, 0) << r.err;
+        return ReadPixels();
+    };
+    const std::vector<Rgb> plain = draw({});
+    const std::vector<Rgb> testColours = draw({"--opt", "bfcTestColours=on"});
+    EXPECT_NE(testColours, plain);
+    EXPECT_EQ(draw({"--opt", "mytest6=on"}), testColours);
+    EXPECT_EQ(draw({"--opt", "flushAfterEveryPart=on"}), plain);
+    EXPECT_EQ(draw({"--opt", "mytest5=on"}), plain);
+}
+
 // Each option changes what is drawn or counted; the drawing with all of them at once
 // is accepted too.
 TEST_F(RenderCommand, OptionsSwitchDrawing) {

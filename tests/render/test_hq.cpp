@@ -120,6 +120,49 @@ TEST_F(HighQuality, TwoLayersOfGlassAreDarkerThanOne) {
         for (int x = kX + 5; x <= kX + 25; ++x) ASSERT_EQ(At(x, y), two) << x << ',' << y;
 }
 
+// Two panes of glass of different colours, one before the other, over the white wall:
+// the farther is blended first, so the nearer colour leads, whichever comes first in
+// the file.
+TEST_F(HighQuality, GlassOfTwoColoursBlendsTheFarthestFirst) {
+    auto seen = [&](int nearColour, int farColour, bool nearListedFirst) {
+        const std::string nearPane =
+            "1 " + std::to_string(nearColour) + " 0 0 -50 1 0 0 0 1 0 0 0 1 pane.dat\n";
+        const std::string farPane =
+            "1 " + std::to_string(farColour) + " 0 0 -30 1 0 0 0 1 0 0 0 1 pane.dat\n";
+        Load("1 15 0 0 0 1 0 0 0 1 0 0 0 1 wall.dat\n" +
+             (nearListedFirst ? nearPane + farPane : farPane + nearPane));
+        Draw();
+        return At(kX, kY);
+    };
+    constexpr int kBlue = 33, kRed = 36;
+    const Rgb blueBeforeRed = seen(kBlue, kRed, true);
+    EXPECT_EQ(seen(kBlue, kRed, false), blueBeforeRed);
+    const Rgb redBeforeBlue = seen(kRed, kBlue, true);
+    EXPECT_EQ(seen(kRed, kBlue, false), redBeforeBlue);
+    EXPECT_GT(blueBeforeRed[2], blueBeforeRed[0] + 30);
+    EXPECT_GT(redBeforeBlue[0], redBeforeBlue[2] + 30);
+}
+
+// The light stands above the eye: seen from the front, a slope turned up towards it is
+// lighter than its mirror turned down at the same angle.
+TEST_F(HighQuality, TheLightComesFromAbove) {
+    // Planes through the origin at 45 degrees: y + z = 0 faces up and to the viewer,
+    // y - z = 0 down and to the viewer (up is -y, the viewer at -z).
+    Write("ldraw/parts/up.dat", "4 16 -40 -20 20 40 -20 20 40 20 -20 -40 20 -20\n");
+    Write("ldraw/parts/down.dat", "4 16 -40 -20 -20 40 -20 -20 40 20 20 -40 20 20\n");
+    state.options.showType2 = false;
+    auto middle = [&](const char* part) {
+        Load(std::string("1 7 0 0 0 1 0 0 0 1 0 0 0 1 ") + part + "\n");
+        Draw();
+        int x, y;
+        ScreenOf(0, 0, 0, x, y);
+        EXPECT_NE(At(x, y), kBackground) << part;
+        return Sum(At(x, y));
+    };
+    const int up = middle("up.dat"), down = middle("down.dat");
+    EXPECT_GT(up, down + 20);
+}
+
 TEST_F(HighQuality, AFlatFaceIsOneShade) {
     Load("1 4 0 0 0 1 0 0 0 1 0 0 0 1 block.dat\n");
     // The middle of the faces each view shows: front, top, right.

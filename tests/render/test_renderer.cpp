@@ -205,7 +205,7 @@ TEST_P(CullRecolouring, PaintsFacesByTheirCullingStatus) {
     Write("ldraw/parts/t.dat", std::string(c.certified ? "0 BFC CERTIFY CCW\n" : "") + c.triangle);
     ASSERT_EQ(LoadText(Ref("14", "0 0 0", kIdentity, "t.dat")), 1);
     state.options.bfc = c.bfc;
-    state.options.mytest6 = true;
+    state.options.bfcTestColours = true;
     Draw();
     EXPECT_EQ(PixelAt(View(), 17, 27), Pal(c.colour));
     EXPECT_EQ(Count(3), c.counted);

@@ -47,7 +47,7 @@ TEST_F(ViewState, StartsInViewZeroWithTheStartValues) {
     EXPECT_TRUE(o.shading && o.bfc && o.studsLast && o.ditherTransparency && o.dither256);
     EXPECT_FALSE(o.showAllType5 || o.colour24Black || o.seams || o.refreshEachPart ||
                  o.lineAsStud || o.edgesType3 || o.edgesType4 || o.vertexLists || o.randomColours ||
-                 o.allTransparent || o.mytest5 || o.mytest6);
+                 o.allTransparent || o.flushAfterEveryPart || o.bfcTestColours);
     EXPECT_FLOAT_EQ(o.seamWidth, 1.0f);
 }
 
