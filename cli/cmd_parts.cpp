@@ -8,15 +8,12 @@
 
 namespace cli {
 
-CLI::App* AddPartsCommand(CLI::App& app, PartsOptions& options) {
-    CLI::App* sub =
-        app.add_subcommand("parts", "List the parts of a model by colour with their quantities.");
-    sub->add_option("--ldraw", options.ldraw, "LDraw library directory (default: LDRAWDIR)");
-    sub->add_option("--format", options.format, "text, csv (RFC 4180) or json")
+void AddPartsOptions(CLI::App& command, PartsOptions& options) {
+    command.add_option("--ldraw", options.ldraw, "LDraw library directory (default: LDRAWDIR)");
+    command.add_option("--format", options.format, "text, csv (RFC 4180) or json")
         ->check(CLI::IsMember({"text", "csv", "json"}))
         ->capture_default_str();
-    sub->add_option("model", options.model, "Model file (.dat, .ldr, .mpd)")->required();
-    return sub;
+    command.add_option("model", options.model, "Model file (.dat, .ldr, .mpd)")->required();
 }
 
 int RunParts(const PartsOptions& options, std::ostream& out, std::ostream& err) {

@@ -18,7 +18,8 @@ struct PartsOptions {
     std::string format = "text";
 };
 
-CLI::App* AddPartsCommand(CLI::App& app, PartsOptions& options);
+// Gives the command its options, bound to `options`.
+void AddPartsOptions(CLI::App& command, PartsOptions& options);
 // 0 when every reference resolved, 1 when some are missing (they are listed, marked),
 // 2 when the model did not load.
 int RunParts(const PartsOptions& options, std::ostream& out, std::ostream& err);

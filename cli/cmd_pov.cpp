@@ -10,13 +10,11 @@
 
 namespace cli {
 
-CLI::App* AddPovCommand(CLI::App& app, PovOptions& options) {
-    CLI::App* sub = app.add_subcommand("pov", "Write the model as a POV-Ray scene.");
-    sub->add_option("--ldraw", options.ldraw, "LDraw library directory");
-    sub->add_option("model", options.model, "Model file")->required();
-    sub->add_option("-o,--output", options.output, "Scene file to write")->required();
-    AddSchemeOption(sub, options.scheme);
-    return sub;
+void AddPovOptions(CLI::App& command, PovOptions& options) {
+    command.add_option("--ldraw", options.ldraw, "LDraw library directory");
+    command.add_option("model", options.model, "Model file")->required();
+    command.add_option("-o,--output", options.output, "Scene file to write")->required();
+    AddSchemeOption(command, options.scheme);
 }
 
 int RunPov(const PovOptions& options, std::ostream&, std::ostream& err) {

@@ -112,31 +112,28 @@ bool ParseImageSize(const std::string& text, int& width, int& height) {
     return true;
 }
 
-CLI::App* AddRenderCommand(CLI::App& app, RenderOptions& options) {
-    CLI::App* sub =
-        app.add_subcommand("render", "Draw a model once, as the view would, into a PNG file.");
-    sub->add_option("--ldraw", options.ldraw, "LDraw library directory (default: LDRAWDIR)");
-    sub->add_option("model", options.model, "Model file (.dat, .ldr, .mpd)")->required();
-    sub->add_option("-o,--output", options.output, "PNG file to write")->required();
-    sub->add_option("--size", options.size, "Image size WxH (default 800x600)");
-    sub->add_option("--view", options.view, "Standard view 0 to 14 (default 0)")
+void AddRenderOptions(CLI::App& command, RenderOptions& options) {
+    command.add_option("--ldraw", options.ldraw, "LDraw library directory (default: LDRAWDIR)");
+    command.add_option("model", options.model, "Model file (.dat, .ldr, .mpd)")->required();
+    command.add_option("-o,--output", options.output, "PNG file to write")->required();
+    command.add_option("--size", options.size, "Image size WxH (default 800x600)");
+    command.add_option("--view", options.view, "Standard view 0 to 14 (default 0)")
         ->check(CLI::Range(0, 14));
-    sub->add_option("--matrix", options.matrix,
-                    "View matrix: nine numbers separated by blanks or commas");
-    sub->add_option("--zoom", options.zoom, "Zoom in percent: pixels per 100 LDraw units")
+    command.add_option("--matrix", options.matrix,
+                       "View matrix: nine numbers separated by blanks or commas");
+    command.add_option("--zoom", options.zoom, "Zoom in percent: pixels per 100 LDraw units")
         ->check(CLI::Validator(
             [](std::string& text) { return text.empty() ? std::string("needs a number") : ""; }, "",
             "number"));
-    AddSchemeOption(sub, options.scheme);
-    sub->add_option("--opt", options.opts,
-                    "Drawing option NAME=on|off (a drawing switch, showModelBox, showAxes, "
-                    "timeCalculations; seamWidth=NUMBER)");
-    sub->add_option("--preview", options.preview, "Draw as during a mouse drag: wire or solid")
+    AddSchemeOption(command, options.scheme);
+    command.add_option("--opt", options.opts,
+                       "Drawing option NAME=on|off (a drawing switch, showModelBox, showAxes, "
+                       "timeCalculations; seamWidth=NUMBER)");
+    command.add_option("--preview", options.preview, "Draw as during a mouse drag: wire or solid")
         ->check(CLI::IsMember({"wire", "solid"}));
-    sub->add_flag("--fit", options.fit, "Choose the zoom so that the model fills the image");
-    AddQualityOption(sub, options.quality);
-    AddStepOption(sub, options.step);
-    return sub;
+    command.add_flag("--fit", options.fit, "Choose the zoom so that the model fills the image");
+    AddQualityOption(command, options.quality);
+    AddStepOption(command, options.step);
 }
 
 int RunRender(const RenderOptions& options, std::ostream& out, std::ostream& err) {

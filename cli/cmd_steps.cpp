@@ -11,11 +11,9 @@
 
 namespace cli {
 
-CLI::App* AddStepsCommand(CLI::App& app, StepsOptions& options) {
-    CLI::App* sub = app.add_subcommand("steps", "Print the number of building steps of a model.");
-    sub->add_option("--ldraw", options.ldraw, "LDraw library directory (default: LDRAWDIR)");
-    sub->add_option("model", options.model, "Model file (.dat, .ldr, .mpd)")->required();
-    return sub;
+void AddStepsOptions(CLI::App& command, StepsOptions& options) {
+    command.add_option("--ldraw", options.ldraw, "LDraw library directory (default: LDRAWDIR)");
+    command.add_option("model", options.model, "Model file (.dat, .ldr, .mpd)")->required();
 }
 
 int RunSteps(const StepsOptions& options, std::ostream& out, std::ostream& err) {
@@ -26,10 +24,10 @@ int RunSteps(const StepsOptions& options, std::ostream& out, std::ostream& err) 
     return out ? 0 : 1;
 }
 
-void AddStepOption(CLI::App* command, std::optional<int>& step) {
-    command->add_option("--step", step,
-                        "Draw building step K of the main model (1 to the number of steps), "
-                        "placed as the whole model");
+void AddStepOption(CLI::App& command, std::optional<int>& step) {
+    command.add_option("--step", step,
+                       "Draw building step K of the main model (1 to the number of steps), "
+                       "placed as the whole model");
 }
 
 bool ChooseStep(QzRenderState& state, const QzModel& model, const std::optional<int>& step,

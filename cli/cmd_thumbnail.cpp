@@ -127,17 +127,15 @@ std::vector<uint8_t> DrawThumbnail(QzViewCore& view, const QzModel& model) {
     return rgba;
 }
 
-CLI::App* AddThumbnailCommand(CLI::App& app, ThumbnailOptions& options) {
-    CLI::App* sub = app.add_subcommand(
-        "thumbnail", "Write a file manager's thumbnail of a model: a square PNG with alpha.");
-    sub->add_option("-s,--size", options.size,
+void AddThumbnailOptions(CLI::App& command, ThumbnailOptions& options) {
+    command
+        .add_option("-s,--size", options.size,
                     "Width and height in pixels (default " + std::to_string(kThumbnailSize) + ")")
         ->check(CLI::Range(1, kMaxThumbnailSize));
-    sub->add_option("input", options.input, "Model file or file:// URI")->required();
-    sub->add_option("output", options.output, "PNG file to write")->required();
+    command.add_option("input", options.input, "Model file or file:// URI")->required();
+    command.add_option("output", options.output, "PNG file to write")->required();
     // For the tests: a shorter limit, or none when they run the command in-process.
-    sub->add_option("--cpu-limit", options.cpuLimit)->check(CLI::Range(0, 3600))->group("");
-    return sub;
+    command.add_option("--cpu-limit", options.cpuLimit)->check(CLI::Range(0, 3600))->group("");
 }
 
 int RunThumbnail(const ThumbnailOptions& options, std::ostream&, std::ostream& err) {

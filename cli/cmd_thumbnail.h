@@ -33,7 +33,8 @@ struct ThumbnailOptions {
     int cpuLimit = kThumbnailCpuSeconds;
 };
 
-CLI::App* AddThumbnailCommand(CLI::App& app, ThumbnailOptions& options);
+// Gives the command its options, bound to `options`.
+void AddThumbnailOptions(CLI::App& command, ThumbnailOptions& options);
 int RunThumbnail(const ThumbnailOptions& options, std::ostream& out, std::ostream& err);
 
 // The local path an input names: a path as it is; a file URI ("file:///path",

@@ -46,19 +46,19 @@ LoadResult LoadModelForCli(QzModel& model, QzPalette& palette, const std::string
     return result;
 }
 
-void AddSchemeOption(CLI::App* command, int& scheme) {
+void AddSchemeOption(CLI::App& command, int& scheme) {
     command
-        ->add_option("--scheme", scheme,
-                     "Colour scheme 0, 1 or 2, or 3: the colours of LDConfig.ldr in the LDraw "
-                     "directory (default 0)")
+        .add_option("--scheme", scheme,
+                    "Colour scheme 0, 1 or 2, or 3: the colours of LDConfig.ldr in the LDraw "
+                    "directory (default 0)")
         ->check(CLI::Range(0, QZ_SCHEME_COUNT - 1));
 }
 
-void AddQualityOption(CLI::App* command, std::string& quality) {
+void AddQualityOption(CLI::App& command, std::string& quality) {
     command
-        ->add_option("--quality", quality,
-                     "normal (default): the drawing of the view; high: anti-aliased, lit and "
-                     "with blended transparency, slower")
+        .add_option("--quality", quality,
+                    "normal (default): the drawing of the view; high: anti-aliased, lit and "
+                    "with blended transparency, slower")
         ->check(CLI::IsMember({"normal", "high"}));
 }
 

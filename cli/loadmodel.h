@@ -55,9 +55,9 @@ LoadResult LoadModelForCli(
 // The --scheme option of the commands that load a model: colour schemes 0 to 3, 3 being
 // the colours of LDConfig.ldr. It must be selected before the load, which decides
 // which colours are defined.
-void AddSchemeOption(CLI::App* command, int& scheme);
+void AddSchemeOption(CLI::App& command, int& scheme);
 // --quality normal|high: how a drawing is made (the desktop's "High Quality").
-void AddQualityOption(CLI::App* command, std::string& quality);
+void AddQualityOption(CLI::App& command, std::string& quality);
 
 // A log's or report's "\r\n" line ends as plain newlines.
 std::string PlainLines(const std::string& text);

@@ -1,12 +1,21 @@
 // The command-line frame: help, version and errors come back as values.
 #include <gtest/gtest.h>
 
+#include <any>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "args.h"
 #include "cli_run.h"
+#include "cmd_check.h"
+#include "cmd_parts.h"
+#include "cmd_pov.h"
+#include "cmd_render.h"
+#include "cmd_stats.h"
+#include "cmd_steps.h"
+#include "cmd_thumbnail.h"
+#include "cmd_tree.h"
 #include "version.h"
 
 namespace {
@@ -26,6 +35,75 @@ TEST(CliFrame, VersionAndHelpFinishWithStatusZero) {
     EXPECT_EQ(h.status, 0);
     for (const char* sub : {"check", "render", "pov", "stats", "tree"})
         EXPECT_NE(h.out.find(sub), std::string::npos) << sub;
+}
+
+TEST(CliFrame, TheCommandsAreTheProgramsEightInHelpOrder) {
+    EXPECT_EQ(cli::CommandNames(),
+              (std::vector<std::string>{"check", "render", "pov", "stats", "tree", "steps", "parts",
+                                        "thumbnail"}));
+}
+
+TEST(CliFrame, EveryCommandHasItsOwnHelp) {
+    const std::string help = Parse({"--help"}).out;
+    size_t last = 0;
+    for (const std::string& name : cli::CommandNames()) {
+        // Listed in the program's help, in the table's order.
+        const size_t at = help.find("\n  " + name + " ");
+        EXPECT_NE(at, std::string::npos) << name;
+        EXPECT_GT(at, last) << name;
+        last = at;
+
+        cli::Invocation inv = Parse({name, "--help"});
+        EXPECT_TRUE(inv.finished) << name;
+        EXPECT_EQ(inv.status, 0) << name;
+        EXPECT_NE(inv.out.find("\nUsage: zarvel-cli " + name + " [OPTIONS]"), std::string::npos)
+            << inv.out;
+    }
+}
+
+// Each command line reaches the options of its own command, filled in by its row.
+template <class Options>
+std::string ModelOf(const cli::Invocation& inv) {
+    return inv.OptionsOf<Options>().model;
+}
+
+TEST(CliFrame, EachCommandParsesIntoItsOwnOptions) {
+    struct Case {
+        std::vector<std::string> args;
+        std::string (*model)(const cli::Invocation&);
+    };
+    const Case cases[] = {
+        {{"render", "m.ldr", "-o", "m.png"}, ModelOf<cli::RenderOptions>},
+        {{"pov", "m.ldr", "-o", "m.pov"}, ModelOf<cli::PovOptions>},
+        {{"stats", "m.ldr"}, ModelOf<cli::StatsOptions>},
+        {{"tree", "m.ldr"}, ModelOf<cli::TreeOptions>},
+        {{"steps", "m.ldr"}, ModelOf<cli::StepsOptions>},
+        {{"parts", "m.ldr"}, ModelOf<cli::PartsOptions>},
+    };
+    for (const Case& c : cases) {
+        cli::Invocation inv = Parse(c.args);
+        ASSERT_FALSE(inv.finished) << inv.err;
+        EXPECT_EQ(inv.command, c.args[0]);
+        EXPECT_EQ(c.model(inv), "m.ldr") << c.args[0];
+        // Another command's options are not there to be read by mistake.
+        EXPECT_THROW(inv.OptionsOf<cli::CheckOptions>(), std::bad_any_cast) << c.args[0];
+    }
+    cli::Invocation check = Parse({"check", "a.ldr", "b.ldr"});
+    EXPECT_EQ(check.OptionsOf<cli::CheckOptions>().models,
+              (std::vector<std::string>{"a.ldr", "b.ldr"}));
+    cli::Invocation thumbnail = Parse({"thumbnail", "-s", "64", "in.ldr", "out.png"});
+    EXPECT_EQ(thumbnail.OptionsOf<cli::ThumbnailOptions>().input, "in.ldr");
+    EXPECT_EQ(thumbnail.OptionsOf<cli::ThumbnailOptions>().size, 64);
+}
+
+TEST(CliFrame, RunCliRunsTheChosenCommand) {
+    // steps of a file that does not exist: its own message and status, not another's.
+    const testing_support::CliRun run =
+        testing_support::RunZarvelCli({"steps", "--ldraw", ".", "/nonexistent/zarvel/m.ldr"});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.out, "");
+    EXPECT_NE(run.err.find("could not load /nonexistent/zarvel/m.ldr"), std::string::npos)
+        << run.err;
 }
 
 TEST(CliFrame, NoSubcommandIsAUsageErrorWithTheHelp) {
