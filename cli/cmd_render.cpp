@@ -16,6 +16,7 @@
 #include "loadmodel.h"
 #include "messagebox.h"
 #include "model.h"
+#include "numbers.h"
 #include "pngfile.h"
 #include "usage.h"
 #include "viewcore.h"
@@ -61,8 +62,8 @@ bool CheckOption(const std::string& text, std::string& error) {
     return true;
 }
 
-// Whether the text holds nine numbers and nothing else, with blanks or commas between
-// them. The view's own reading takes the first nine and ignores what follows.
+// Whether the text holds nine decimal numbers and nothing else, with blanks or commas
+// between them. The view's own reading takes the first nine and ignores what follows.
 bool IsNineNumbers(const std::string& text) {
     int count = 0;
     size_t pos = 0;
@@ -74,9 +75,12 @@ bool IsNineNumbers(const std::string& text) {
         }
         size_t end = text.find_first_of(", \t\n\v\f\r", pos);
         if (end == std::string::npos) end = text.size();
+        // Decimal numbers only: the C library would also take hexadecimal ("0x1p3"),
+        // "inf" and "nan".
+        const std::string word = text.substr(pos, end - pos);
+        if (word.find_first_not_of("0123456789.+-eE") != std::string::npos) return false;
         // Read as the view reads them (the C library's way, in the C conventions).
         const plat::ScopedCNumbers numbers;
-        const std::string word = text.substr(pos, end - pos);
         char* stop = nullptr;
         std::strtof(word.c_str(), &stop);
         if (stop != word.c_str() + word.size()) return false;
@@ -118,13 +122,11 @@ void AddRenderOptions(CLI::App& command, RenderOptions& options) {
     command.add_option("-o,--output", options.output, "PNG file to write")->required();
     command.add_option("--size", options.size, "Image size WxH (default 800x600)");
     command.add_option("--view", options.view, "Standard view 0 to 14 (default 0)")
-        ->check(CLI::Range(0, 14));
+        ->transform(Decimal(0, 14));
     command.add_option("--matrix", options.matrix,
                        "View matrix: nine numbers separated by blanks or commas");
     command.add_option("--zoom", options.zoom, "Zoom in percent: pixels per 100 LDraw units")
-        ->check(CLI::Validator(
-            [](std::string& text) { return text.empty() ? std::string("needs a number") : ""; }, "",
-            "number"));
+        ->transform(Decimal());
     AddSchemeOption(command, options.scheme);
     command.add_option("--opt", options.opts,
                        "Drawing option NAME=on|off (a drawing switch, showModelBox, showAxes, "

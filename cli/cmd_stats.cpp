@@ -8,6 +8,7 @@
 #include "colours.h"
 #include "diagnostics.h"
 #include "loadmodel.h"
+#include "numbers.h"
 #include "statistics.h"
 #include "usage.h"
 #include "viewcore.h"
@@ -17,7 +18,7 @@ namespace cli {
 void AddStatsOptions(CLI::App& command, StatsOptions& options) {
     command.add_option("--ldraw", options.ldraw, "LDraw library directory (default: LDRAWDIR)");
     command.add_option("--view", options.view, "Standard view 0 to 14")
-        ->check(CLI::Range(0, 14))
+        ->transform(Decimal(0, 14))
         ->capture_default_str();
     command.add_option("--size", options.size, "Size of the view's drawing, WxH pixels")
         ->check(CLI::Validator(

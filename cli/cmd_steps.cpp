@@ -5,6 +5,7 @@
 
 #include "loadmodel.h"
 #include "model.h"
+#include "numbers.h"
 #include "steps.h"
 #include "usage.h"
 #include "viewtransform.h"
@@ -25,9 +26,11 @@ int RunSteps(const StepsOptions& options, std::ostream& out, std::ostream& err) 
 }
 
 void AddStepOption(CLI::App& command, std::optional<int>& step) {
-    command.add_option("--step", step,
-                       "Draw building step K of the main model (1 to the number of steps), "
-                       "placed as the whole model");
+    command
+        .add_option("--step", step,
+                    "Draw building step K of the main model (1 to the number of steps), "
+                    "placed as the whole model")
+        ->transform(Decimal());
 }
 
 bool ChooseStep(QzRenderState& state, const QzModel& model, const std::optional<int>& step,

@@ -13,6 +13,7 @@
 #include "ldrawdir.h"
 #include "loadmodel.h"
 #include "model.h"
+#include "numbers.h"
 #include "pngfile.h"
 #include "viewcore.h"
 
@@ -131,11 +132,11 @@ void AddThumbnailOptions(CLI::App& command, ThumbnailOptions& options) {
     command
         .add_option("-s,--size", options.size,
                     "Width and height in pixels (default " + std::to_string(kThumbnailSize) + ")")
-        ->check(CLI::Range(1, kMaxThumbnailSize));
+        ->transform(Decimal(1, kMaxThumbnailSize));
     command.add_option("input", options.input, "Model file or file:// URI")->required();
     command.add_option("output", options.output, "PNG file to write")->required();
     // For the tests: a shorter limit, or none when they run the command in-process.
-    command.add_option("--cpu-limit", options.cpuLimit)->check(CLI::Range(0, 3600))->group("");
+    command.add_option("--cpu-limit", options.cpuLimit)->transform(Decimal(0, 3600))->group("");
 }
 
 int RunThumbnail(const ThumbnailOptions& options, std::ostream&, std::ostream& err) {

@@ -1,7 +1,6 @@
 #include "cmd_tree.h"
 
 #include <CLI/CLI.hpp>
-#include <limits>
 #include <map>
 #include <ostream>
 
@@ -9,6 +8,7 @@
 #include "diagnostics.h"
 #include "loadmodel.h"
 #include "model.h"
+#include "numbers.h"
 #include "treeview.h"
 #include "usage.h"
 
@@ -45,7 +45,7 @@ void AddTreeOptions(CLI::App& command, TreeOptions& options) {
         ->capture_default_str();
     command.add_flag("--line-numbers", options.lineNumbers, "Start each item with its line number");
     command.add_option("--depth", options.depth, "Levels to print; 1 is the main model's lines")
-        ->check(CLI::Range(1, std::numeric_limits<int>::max()))
+        ->transform(Decimal(1))
         ->capture_default_str();
     AddSchemeOption(command, options.scheme);
     command.add_option("model", options.model, "Model file (.dat, .ldr, .mpd)")->required();

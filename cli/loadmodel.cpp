@@ -7,6 +7,7 @@
 #include "diagnostics.h"
 #include "ldrawdir.h"
 #include "loader.h"
+#include "numbers.h"
 #include "usage.h"
 
 namespace cli {
@@ -51,7 +52,7 @@ void AddSchemeOption(CLI::App& command, int& scheme) {
         .add_option("--scheme", scheme,
                     "Colour scheme 0, 1 or 2, or 3: the colours of LDConfig.ldr in the LDraw "
                     "directory (default 0)")
-        ->check(CLI::Range(0, QZ_SCHEME_COUNT - 1));
+        ->transform(Decimal(0, QZ_SCHEME_COUNT - 1));
 }
 
 void AddQualityOption(CLI::App& command, std::string& quality) {

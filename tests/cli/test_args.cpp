@@ -143,4 +143,98 @@ TEST(CliFrame, RunCliWritesHelpToOut) {
     EXPECT_EQ(out.str(), "zarvel-cli " ZARVEL_VERSION "\n");
 }
 
+// ---- Numbers ----------------------------------------------------------------------
+
+TEST(NumberOptions, ZeroPaddedNumbersAreReadAsDecimal) {
+    struct Case {
+        std::vector<std::string> args;
+        int expected;
+        int (*value)(const cli::Invocation&);
+    };
+    const Case cases[] = {
+        {{"render", "m.ldr", "-o", "m.png", "--step", "010"},
+         10,
+         [](const cli::Invocation& i) { return *i.OptionsOf<cli::RenderOptions>().step; }},
+        {{"stats", "--step", "08", "m.ldr"},
+         8,
+         [](const cli::Invocation& i) { return *i.OptionsOf<cli::StatsOptions>().step; }},
+        {{"render", "m.ldr", "-o", "m.png", "--view", "010"},
+         10,
+         [](const cli::Invocation& i) { return i.OptionsOf<cli::RenderOptions>().view; }},
+        {{"stats", "--view", "09", "m.ldr"},
+         9,
+         [](const cli::Invocation& i) { return i.OptionsOf<cli::StatsOptions>().view; }},
+        {{"render", "m.ldr", "-o", "m.png", "--zoom", "0100"},
+         100,
+         [](const cli::Invocation& i) { return i.OptionsOf<cli::RenderOptions>().zoom; }},
+        {{"render", "m.ldr", "-o", "m.png", "--zoom", "-050"},
+         -50,
+         [](const cli::Invocation& i) { return i.OptionsOf<cli::RenderOptions>().zoom; }},
+        {{"check", "--scheme", "03", "m.ldr"},
+         3,
+         [](const cli::Invocation& i) { return i.OptionsOf<cli::CheckOptions>().scheme; }},
+        {{"tree", "--depth", "010", "m.ldr"},
+         10,
+         [](const cli::Invocation& i) { return i.OptionsOf<cli::TreeOptions>().depth; }},
+        {{"thumbnail", "-s", "010", "in.ldr", "out.png"},
+         10,
+         [](const cli::Invocation& i) { return i.OptionsOf<cli::ThumbnailOptions>().size; }},
+        {{"thumbnail", "--cpu-limit", "010", "in.ldr", "out.png"},
+         10,
+         [](const cli::Invocation& i) { return i.OptionsOf<cli::ThumbnailOptions>().cpuLimit; }},
+    };
+    for (const Case& c : cases) {
+        const cli::Invocation inv = Parse(c.args);
+        ASSERT_FALSE(inv.finished) << inv.err;
+        EXPECT_EQ(c.value(inv), c.expected) << ::testing::PrintToString(c.args);
+    }
+}
+
+TEST(NumberOptions, EmptyOrMalformedNumberIsAUsageErrorNamingTheOption) {
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{"render", "m.ldr", "-o", "m.png", "--step", ""}, "--step: the number is empty"},
+        {{"render", "m.ldr", "-o", "m.png", "--step", "0x2"}, "--step: not a decimal number: 0x2"},
+        {{"stats", "--step", "2.5", "m.ldr"}, "--step: not a decimal number: 2.5"},
+        {{"stats", "--step", " 2", "m.ldr"}, "--step: not a decimal number:  2"},
+        {{"stats", "--step", "+2", "m.ldr"}, "--step: not a decimal number: +2"},
+        {{"render", "m.ldr", "-o", "m.png", "--view", "0x2"}, "--view: not a decimal number: 0x2"},
+        {{"render", "m.ldr", "-o", "m.png", "--view", "015"},
+         "--view: Value 015 not in range 0 to 14"},
+        {{"render", "m.ldr", "-o", "m.png", "--zoom", ""}, "--zoom: the number is empty"},
+        {{"render", "m.ldr", "-o", "m.png", "--zoom", "1e3"}, "--zoom: not a decimal number: 1e3"},
+        {{"stats", "--view", "", "m.ldr"}, "--view: the number is empty"},
+        {{"pov", "m.ldr", "-o", "m.pov", "--scheme", "0x1"}, "--scheme: not a decimal number: 0x1"},
+        {{"tree", "--depth", "00", "m.ldr"}, "--depth: Value 00 not in range 1 to 2147483647"},
+        {{"thumbnail", "-s", "", "in.ldr", "out.png"}, "--size: the number is empty"},
+        {{"thumbnail", "-s", "010x", "in.ldr", "out.png"}, "--size: not a decimal number: 010x"},
+        {{"stats", "--step", "99999999999", "m.ldr"},
+         "--step: Value 99999999999 not in range -2147483648 to 2147483647"},
+    };
+    for (const auto& [args, message] : cases) {
+        const cli::Invocation inv = Parse(args);
+        EXPECT_TRUE(inv.finished) << ::testing::PrintToString(args);
+        EXPECT_EQ(inv.status, 2) << ::testing::PrintToString(args);
+        EXPECT_EQ(inv.err, "zarvel-cli: " + message + "\nRun with --help for more information.\n");
+    }
+}
+
+TEST(NumberOptions, HelpShowsEveryWholeNumberOptionAsDecimal) {
+    // A number option added without the decimal check would show its type alone.
+    for (const std::string& name : cli::CommandNames()) {
+        const std::string help = Parse({name, "--help"}).out;
+        for (size_t at = help.find(" INT"); at != std::string::npos; at = help.find(" INT", at + 1))
+            EXPECT_EQ(help.compare(at, 13, " INT:decimal "), 0)
+                << name << ": " << help.substr(at, help.find('\n', at) - at);
+    }
+}
+
+TEST(NumberOptions, HexadecimalMatrixNumbersAreRefused) {
+    const testing_support::CliRun run = testing_support::RunZarvelCli(
+        {"render", "m.ldr", "-o", "m.png", "--matrix", "0x1p0 0 0 0 1 0 0 0 1"});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.err,
+              "zarvel-cli: --matrix needs nine finite numbers: 0x1p0 0 0 0 1 0 0 0 1\n"
+              "Run with --help for more information.\n");
+}
+
 }  // namespace
