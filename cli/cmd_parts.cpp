@@ -22,14 +22,20 @@ int RunParts(const PartsOptions& options, std::ostream& out, std::ostream& err) 
     if (!LoadModelForCommand(model, palette, options.ldraw, options.model, err)) return 2;
     const std::vector<inspect::PartsRow> rows =
         inspect::ListParts(model, ResolveLdrawDir(options.ldraw));
+    // A list the full part table cut short says so: in the text after the total, beside
+    // the data forms on the error stream.
+    const std::string incomplete = inspect::IncompleteText(model);
     if (options.format == "csv")
         out << inspect::PartsCsv(rows);
     else if (options.format == "json")
         out << inspect::PartsJson(rows);
     else
-        out << inspect::PartsText(rows);
+        out << inspect::PartsText(rows, incomplete);
+    out.flush();
+    if (!incomplete.empty() && options.format != "text")
+        err << "zarvel-cli: " << incomplete << "\n";
     if (!out) return 1;
-    return inspect::AnyMissing(rows) ? 1 : 0;
+    return inspect::AnyMissing(rows) || !incomplete.empty() ? 1 : 0;
 }
 
 }  // namespace cli

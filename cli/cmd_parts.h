@@ -20,8 +20,8 @@ struct PartsOptions {
 
 // Gives the command its options, bound to `options`.
 void AddPartsOptions(CLI::App& command, PartsOptions& options);
-// 0 when every reference resolved, 1 when some are missing (they are listed, marked),
-// 2 when the model did not load.
+// 0 when every reference resolved, 1 when some are missing (they are listed, marked)
+// or the list is incomplete (the part table was full), 2 when the model did not load.
 int RunParts(const PartsOptions& options, std::ostream& out, std::ostream& err);
 
 }  // namespace cli
