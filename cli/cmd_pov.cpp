@@ -6,6 +6,7 @@
 #include "colours.h"
 #include "diagnostics.h"
 #include "loadmodel.h"
+#include "output.h"
 #include "povwriter.h"
 
 namespace cli {
@@ -18,6 +19,7 @@ void AddPovOptions(CLI::App& command, PovOptions& options) {
 }
 
 int RunPov(const PovOptions& options, std::ostream&, std::ostream& err) {
+    if (!CheckOutputPath(options.output, options.model, err)) return 2;
     QzPalette palette;
     QzSelectColourScheme(palette, options.scheme);
     QzModel model;

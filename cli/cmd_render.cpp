@@ -17,6 +17,7 @@
 #include "messagebox.h"
 #include "model.h"
 #include "numbers.h"
+#include "output.h"
 #include "pngfile.h"
 #include "usage.h"
 #include "viewcore.h"
@@ -139,6 +140,7 @@ void AddRenderOptions(CLI::App& command, RenderOptions& options) {
 }
 
 int RunRender(const RenderOptions& options, std::ostream& out, std::ostream& err) {
+    if (!CheckOutputPath(options.output, options.model, err)) return 2;
     int width = 0, height = 0;
     if (!ParseImageSize(options.size, width, height)) {
         err << UsageError("--size must be WxH with positive numbers: " + options.size);

@@ -25,7 +25,8 @@ std::string ResolveLdrawDir(const std::string& option) {
 
 LoadResult LoadModelForCli(QzModel& model, QzPalette& palette, const std::string& ldraw,
                            const std::string& path, bool keepCache, std::ostream& err,
-                           std::function<void(const QzPart&, const std::string&)> onFileOpened) {
+                           std::function<void(const QzPart&, const std::string&)> onFileOpened,
+                           const char* libraryHint) {
     LoadResult result;
     QzLoadSettings settings;
     settings.ldrawDir = ResolveLdrawDir(ldraw);
@@ -42,8 +43,7 @@ LoadResult LoadModelForCli(QzModel& model, QzPalette& palette, const std::string
     result.loaded = QzLoadModel(model, path, settings, palette, keepCache) != 0;
     result.boxes = box.count;
     // The loader's box speaks of the desktop program's menu.
-    if (noLibrary && !result.loaded)
-        err << "zarvel-cli: give the library folder with --ldraw DIR or set LDRAWDIR\n";
+    if (noLibrary && !result.loaded) err << libraryHint;
     return result;
 }
 

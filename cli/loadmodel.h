@@ -43,14 +43,18 @@ struct LoadResult {
 // "\" removed, else the BaseDirectory of ldraw.ini, else empty.
 std::string ResolveLdrawDir(const std::string& option);
 
+// How to give the library folder to a command that takes --ldraw.
+inline constexpr const char* kLdrawHint =
+    "zarvel-cli: give the library folder with --ldraw DIR or set LDRAWDIR\n";
+
 // Loads a model (path as typed) into `model` under the palette. keepCache false empties
 // the part table first. Error boxes shown meanwhile go to err (StreamMessageBox);
-// without any library folder, a hint how to give one follows the loader's box.
+// without any library folder, `libraryHint` (how to give one) follows the loader's box.
 // onFileOpened, when given, is told of every file the load opens.
-LoadResult LoadModelForCli(
-    QzModel& model, QzPalette& palette, const std::string& ldraw, const std::string& path,
-    bool keepCache, std::ostream& err,
-    std::function<void(const QzPart&, const std::string&)> onFileOpened = {});
+LoadResult LoadModelForCli(QzModel& model, QzPalette& palette, const std::string& ldraw,
+                           const std::string& path, bool keepCache, std::ostream& err,
+                           std::function<void(const QzPart&, const std::string&)> onFileOpened = {},
+                           const char* libraryHint = kLdrawHint);
 
 // The --scheme option of the commands that load a model: colour schemes 0 to 3, 3 being
 // the colours of LDConfig.ldr. It must be selected before the load, which decides

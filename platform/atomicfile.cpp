@@ -71,6 +71,11 @@ bool AtomicFile::Open(const std::string& path, std::string& error) {
     Abort();
     shownPath_ = path;
     errorNumber_ = 0;
+    // No name names no file (rather than the loop of links an empty target stands for).
+    if (path.empty()) {
+        error = Failure(path, ENOENT, errorNumber_);
+        return false;
+    }
     const std::string target = FollowLinks(path);
     if (target.empty()) {
         error = Failure(path, ELOOP, errorNumber_);

@@ -3,12 +3,14 @@
 // their fallback, models that give no picture, and the limit of processor time.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <limits.h>
 #include <png.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <fstream>
 
@@ -137,7 +139,9 @@ TEST(ThumbnailInput, PathsAndFileUris) {
              Case{"/models/car.ldr", "/models/car.ldr"},
              Case{"models/car 1.ldr", "models/car 1.ldr"},
              Case{"file:///models/my%20car.ldr", "/models/my car.ldr"},
-             Case{"FILE:///models/a%2fb%25c", "/models/a/b%c"},
+             Case{"FILE:///models/a%2fb%25c", std::nullopt},  // no "/" within a name
+             Case{"file:///models/a%2Fb", std::nullopt},
+             Case{"file:///models/a%25b%3Fc", "/models/a%b?c"},
              Case{"file://localhost/m/%C3%A9.ldr", "/m/\xc3\xa9.ldr"},
              Case{"file://LocalHost/m.ldr", "/m.ldr"},
              Case{"file:/m.ldr", "/m.ldr"},
@@ -155,6 +159,30 @@ TEST(ThumbnailInput, PathsAndFileUris) {
         SCOPED_TRACE(c.input);
         EXPECT_EQ(cli::ThumbnailInputPath(c.input), c.path);
     }
+}
+
+TEST(ThumbnailInput, AFileUriNamingThisMachineIsLocal) {
+    char name[HOST_NAME_MAX + 1] = {};
+    ASSERT_EQ(gethostname(name, sizeof name - 1), 0);
+    std::string host = name;
+    EXPECT_EQ(cli::ThumbnailInputPath("file://" + host + "/m/car.ldr"), "/m/car.ldr");
+    for (char& c : host) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    EXPECT_EQ(cli::ThumbnailInputPath("file://" + host + "/m/car.ldr"), "/m/car.ldr");
+    EXPECT_EQ(cli::ThumbnailInputPath("file://" + host + "x/m/car.ldr"), std::nullopt);
+}
+
+TEST_F(Thumbnail, WithoutALibrarySaysWhereItLooks) {
+    ScopedEnv noVariable{"LDRAWDIR", nullptr};
+    const CliRun run = Run({model, output});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(
+        run.err.find("\nzarvel-cli: thumbnail: no LDraw library folder: choose one in the desktop "
+                     "program (Edit > Set LDrawDir...), set LDRAWDIR, or name it as BaseDirectory "
+                     "in ldraw.ini\n"),
+        std::string::npos)
+        << run.err;
+    EXPECT_EQ(run.err.find("--ldraw"), std::string::npos) << run.err;
+    EXPECT_FALSE(fs::exists(output));
 }
 
 TEST_F(Thumbnail, NoPictureNoFile) {

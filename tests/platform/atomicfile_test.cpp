@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -139,6 +140,14 @@ TEST(AtomicFile, FolderAndMissingFolderAreRefused) {
     EXPECT_FALSE(plat::WriteFileAtomically(dir.path().string(), "x", error));
     EXPECT_FALSE(plat::WriteFileAtomically((dir.path() / "no/such/file").string(), "x", error));
     EXPECT_NE(error.find("no/such/file"), std::string::npos) << error;
+}
+
+TEST(AtomicFile, AnEmptyNameIsNoFile) {
+    std::string error;
+    plat::AtomicFile file;
+    EXPECT_FALSE(file.Open("", error));
+    EXPECT_EQ(error, "Cannot write : No such file or directory");
+    EXPECT_EQ(file.ErrorNumber(), ENOENT);
 }
 
 TEST(FollowLinks, ChainsRelativeLinksAndStopsAtLoops) {
