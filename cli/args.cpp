@@ -21,6 +21,7 @@ namespace cli {
 namespace {
 
 constexpr const char* kVersion = "zarvel-cli " ZARVEL_VERSION;
+constexpr size_t kHelpColumn = 40;
 
 // One command of the program: its name and the line --help shows for it, the function
 // that gives its subcommand the options (bound to the command's options struct) and the
@@ -83,6 +84,8 @@ Invocation ParseArgs(int argc, const char* const argv[]) {
     CLI::App app{"Zarvel: checks, draws and exports LDraw models.", "zarvel-cli"};
     app.set_version_flag("--version", kVersion);
     app.require_subcommand(0, 1);
+    // Room for an option and its type ("--view INT:decimal 0 to 14") before its text.
+    app.get_formatter()->column_width(kHelpColumn);
     // The parser's own usage errors read like the commands' (UsageError).
     app.failure_message([](const CLI::App* failed, const CLI::Error& e) {
         return "zarvel-cli: " + CLI::FailureMessage::simple(failed, e);

@@ -64,7 +64,7 @@ std::string GnuLogLine(const QzDiagnostic& entry,
 }
 
 void AddCheckOptions(CLI::App& command, CheckOptions& options) {
-    command.add_option("--ldraw", options.ldraw, "LDraw library directory (default: $LDRAWDIR)");
+    AddLdrawOption(command, options.ldraw);
     command.add_flag("--no-cache", options.noCache, "Read every subfile again for each model");
     command.add_flag("--gnu", options.gnu, "Report as PATH:LINE: warning|error: MESSAGE");
     AddSchemeOption(command, options.scheme);

@@ -9,19 +9,22 @@
 namespace cli {
 
 void AddPartsOptions(CLI::App& command, PartsOptions& options) {
-    command.add_option("--ldraw", options.ldraw, "LDraw library directory (default: LDRAWDIR)");
+    AddLdrawOption(command, options.ldraw);
     command.add_option("--format", options.format, "text, csv (RFC 4180) or json")
         ->check(CLI::IsMember({"text", "csv", "json"}))
         ->capture_default_str();
+    AddSchemeOption(command, options.scheme, kListSchemeDefault);
     command.add_option("model", options.model, "Model file (.dat, .ldr, .mpd)")->required();
 }
 
 int RunParts(const PartsOptions& options, std::ostream& out, std::ostream& err) {
+    const std::string ldrawDir = ResolveLdrawDir(options.ldraw);
     QzModel model;
     QzPalette palette;
+    // Read in the colours the list names, so that current colours are no news.
+    QzSelectColourScheme(palette, ListScheme(options.scheme, ldrawDir));
     if (!LoadModelForCommand(model, palette, options.ldraw, options.model, err)) return 2;
-    const std::vector<inspect::PartsRow> rows =
-        inspect::ListParts(model, ResolveLdrawDir(options.ldraw));
+    const std::vector<inspect::PartsRow> rows = inspect::ListParts(model, ldrawDir);
     // A list the full part table cut short says so: in the text after the total, beside
     // the data forms on the error stream.
     const std::string incomplete = inspect::IncompleteText(model);

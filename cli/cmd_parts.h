@@ -16,6 +16,8 @@ struct PartsOptions {
     std::string model;
     // "text", "csv" or "json".
     std::string format = "text";
+    // The colour scheme; -1: the one the list names colours by (ListScheme).
+    int scheme = -1;
 };
 
 // Gives the command its options, bound to `options`.

@@ -12,7 +12,7 @@
 namespace cli {
 
 void AddPovOptions(CLI::App& command, PovOptions& options) {
-    command.add_option("--ldraw", options.ldraw, "LDraw library directory");
+    AddLdrawOption(command, options.ldraw);
     command.add_option("model", options.model, "Model file")->required();
     command.add_option("-o,--output", options.output, "Scene file to write")->required();
     AddSchemeOption(command, options.scheme);

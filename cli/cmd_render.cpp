@@ -32,6 +32,13 @@ bool ParseInt(std::string_view text, int& value) {
     return ec == std::errc() && ptr == end;
 }
 
+// The names of the drawing switches --opt sets on or off, those of the view's commands.
+std::string SwitchNames() {
+    std::string text;
+    for (const std::string& name : QzOptionNames()) text += (text.empty() ? "" : ", ") + name;
+    return text;
+}
+
 // Checks one NAME=VALUE. seamWidth takes a number, every other name is a drawing switch
 // of the view's commands with on or off. False with a reason when it is neither.
 bool CheckOption(const std::string& text, std::string& error) {
@@ -57,7 +64,8 @@ bool CheckOption(const std::string& text, std::string& error) {
         return false;
     }
     if (!QzIsOption(name)) {
-        error = "unknown drawing option: " + name;
+        error = "unknown drawing option: " + name + " (the options are " + SwitchNames() +
+                " and seamWidth)";
         return false;
     }
     return true;
@@ -118,20 +126,20 @@ bool ParseImageSize(const std::string& text, int& width, int& height) {
 }
 
 void AddRenderOptions(CLI::App& command, RenderOptions& options) {
-    command.add_option("--ldraw", options.ldraw, "LDraw library directory (default: LDRAWDIR)");
+    AddLdrawOption(command, options.ldraw);
     command.add_option("model", options.model, "Model file (.dat, .ldr, .mpd)")->required();
     command.add_option("-o,--output", options.output, "PNG file to write")->required();
     command.add_option("--size", options.size, "Image size WxH (default 800x600)");
-    command.add_option("--view", options.view, "Standard view 0 to 14 (default 0)")
-        ->transform(Decimal(0, 14));
+    AddViewOption(command, options.view);
     command.add_option("--matrix", options.matrix,
                        "View matrix: nine numbers separated by blanks or commas");
     command.add_option("--zoom", options.zoom, "Zoom in percent: pixels per 100 LDraw units")
         ->transform(Decimal());
     AddSchemeOption(command, options.scheme);
     command.add_option("--opt", options.opts,
-                       "Drawing option NAME=on|off (a drawing switch, showModelBox, showAxes, "
-                       "timeCalculations; seamWidth=NUMBER)");
+                       "Drawing switch NAME=on|off, working as its View menu command does (NAME "
+                       "one of " +
+                           SwitchNames() + "), or seamWidth=NUMBER, the width of seams");
     command.add_option("--preview", options.preview, "Draw as during a mouse drag: wire or solid")
         ->check(CLI::IsMember({"wire", "solid"}));
     command.add_flag("--fit", options.fit, "Choose the zoom so that the model fills the image");

@@ -16,10 +16,8 @@
 namespace cli {
 
 void AddStatsOptions(CLI::App& command, StatsOptions& options) {
-    command.add_option("--ldraw", options.ldraw, "LDraw library directory (default: LDRAWDIR)");
-    command.add_option("--view", options.view, "Standard view 0 to 14")
-        ->transform(Decimal(0, 14))
-        ->capture_default_str();
+    AddLdrawOption(command, options.ldraw);
+    AddViewOption(command, options.view);
     command.add_option("--size", options.size, "Size of the view's drawing, WxH pixels")
         ->check(CLI::Validator(
             [](std::string& text) {

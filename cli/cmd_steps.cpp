@@ -13,13 +13,15 @@
 namespace cli {
 
 void AddStepsOptions(CLI::App& command, StepsOptions& options) {
-    command.add_option("--ldraw", options.ldraw, "LDraw library directory (default: LDRAWDIR)");
+    AddLdrawOption(command, options.ldraw);
+    AddSchemeOption(command, options.scheme, kListSchemeDefault);
     command.add_option("model", options.model, "Model file (.dat, .ldr, .mpd)")->required();
 }
 
 int RunSteps(const StepsOptions& options, std::ostream& out, std::ostream& err) {
     QzModel model;
     QzPalette palette;
+    QzSelectColourScheme(palette, ListScheme(options.scheme, ResolveLdrawDir(options.ldraw)));
     if (!LoadModelForCommand(model, palette, options.ldraw, options.model, err)) return 2;
     out << QzStepCount(model.Main()) << "\n";
     return out ? 0 : 1;

@@ -18,6 +18,8 @@ namespace cli {
 struct StepsOptions {
     std::string ldraw;
     std::string model;
+    // The colour scheme; -1: the library's colours where it has them (ListScheme).
+    int scheme = -1;
 };
 
 // Gives the command its options, bound to `options`.

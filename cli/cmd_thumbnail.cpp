@@ -27,7 +27,8 @@ namespace {
 // The ways a thumbnail finds the library (it takes no --ldraw: file managers give none).
 constexpr const char* kThumbnailLibraryHint =
     "zarvel-cli: thumbnail: no LDraw library folder: choose one in the desktop program "
-    "(Edit > Set LDrawDir...), set LDRAWDIR, or name it as BaseDirectory in ldraw.ini\n";
+    "(Edit > Set LDrawDir...), set LDRAWDIR, name it as BaseDirectory in ldraw.ini, or "
+    "install it in /usr/share/ldraw\n";
 
 int HexDigit(char c) {
     if (c >= '0' && c <= '9') return c - '0';
@@ -172,8 +173,10 @@ int RunThumbnail(const ThumbnailOptions& options, std::ostream&, std::ostream& e
         err << "zarvel-cli: thumbnail: not enough memory for the image\n";
         return 1;
     }
-    // The library folder as the desktop program finds it; nothing is stored.
-    const std::string library = QzFindLDrawDir(QzStoredLDrawDir(QzDesktopSettingsPath()), nullptr);
+    // The library folder as the desktop program finds it, else the system's; nothing is
+    // stored.
+    std::string library = QzFindLDrawDir(QzStoredLDrawDir(QzDesktopSettingsPath()), nullptr);
+    if (library.empty()) library = QzSystemLDrawDir();
     QzModel model;
     const LoadResult load = LoadModelForCli(model, view.State().palette, library, *path, false, err,
                                             {}, kThumbnailLibraryHint);

@@ -39,7 +39,7 @@ void WriteItems(inspect::TreeModel& tree, inspect::TreeModel::ItemId parent, int
 }  // namespace
 
 void AddTreeOptions(CLI::App& command, TreeOptions& options) {
-    command.add_option("--ldraw", options.ldraw, "LDraw library directory (default: LDRAWDIR)");
+    AddLdrawOption(command, options.ldraw);
     command.add_option("--mode", options.mode, "Item texts: normal, bfc (flags) or bbox (boxes)")
         ->check(CLI::IsMember({"normal", "bfc", "bbox"}))
         ->capture_default_str();

@@ -4,7 +4,9 @@
 #include <ostream>
 
 #include "colours.h"
+#include "commands.h"
 #include "diagnostics.h"
+#include "files.h"
 #include "ldrawdir.h"
 #include "loader.h"
 #include "numbers.h"
@@ -20,7 +22,8 @@ plat::MessageAnswer StreamMessageBox::Show(const std::string& text, plat::Messag
 
 std::string ResolveLdrawDir(const std::string& option) {
     if (!option.empty()) return option;
-    return QzLDrawDirFromEnvironment().value_or(std::string());
+    const std::string found = QzLDrawDirFromEnvironment().value_or(std::string());
+    return found.empty() ? QzSystemLDrawDir() : found;
 }
 
 LoadResult LoadModelForCli(QzModel& model, QzPalette& palette, const std::string& ldraw,
@@ -47,19 +50,42 @@ LoadResult LoadModelForCli(QzModel& model, QzPalette& palette, const std::string
     return result;
 }
 
-void AddSchemeOption(CLI::App& command, int& scheme) {
+void AddLdrawOption(CLI::App& command, std::string& ldraw) {
+    command.add_option("--ldraw", ldraw,
+                       "LDraw library folder (default: $LDRAWDIR, else BaseDirectory in "
+                       "ldraw.ini, else /usr/share/ldraw)");
+}
+
+void AddSchemeOption(CLI::App& command, int& scheme, const char* byDefault) {
     command
         .add_option("--scheme", scheme,
-                    "Colour scheme 0, 1 or 2, or 3: the colours of LDConfig.ldr in the LDraw "
-                    "directory (default 0)")
+                    std::string("Colour scheme 0, 1 or 2, or 3: the colours of LDConfig.ldr in "
+                                "the LDraw library (") +
+                        byDefault + ")")
         ->transform(Decimal(0, QZ_SCHEME_COUNT - 1));
+}
+
+int ListScheme(int scheme, const std::string& ldrawDir) {
+    if (scheme >= 0) return scheme;
+    if (!ldrawDir.empty() && plat::CanOpenForReading(ldrawDir + "/LDConfig.ldr"))
+        return QZ_SCHEME_LDCONFIG;
+    return 0;
+}
+
+void AddViewOption(CLI::App& command, int& view) {
+    std::string help = "Standard view (default 0):";
+    for (int n = 0; n <= 14; ++n)
+        help += std::string(n == 0 ? " " : ", ") + std::to_string(n) + " " +
+                QzCommandToolTip(QzCommandOf(QzViewCommand(n)));
+    command.add_option("--view", view, help)->transform(Decimal(0, 14));
 }
 
 void AddQualityOption(CLI::App& command, std::string& quality) {
     command
         .add_option("--quality", quality,
-                    "normal (default): the drawing of the view; high: anti-aliased, lit and "
-                    "with blended transparency, slower")
+                    "How the picture is drawn: normal (default), the drawing of the view; high, "
+                    "the view's High Quality: anti-aliased, lit, with blended transparency, "
+                    "slower")
         ->check(CLI::IsMember({"normal", "high"}));
 }
 

@@ -1,6 +1,7 @@
 // The command-line frame: help, version and errors come back as values.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <any>
 #include <sstream>
 #include <string>
@@ -16,6 +17,8 @@
 #include "cmd_steps.h"
 #include "cmd_thumbnail.h"
 #include "cmd_tree.h"
+#include "commands.h"
+#include "test_support.h"
 #include "version.h"
 
 namespace {
@@ -235,6 +238,89 @@ TEST(NumberOptions, HexadecimalMatrixNumbersAreRefused) {
     EXPECT_EQ(run.err,
               "zarvel-cli: --matrix needs nine finite numbers: 0x1p0 0 0 0 1 0 0 0 1\n"
               "Run with --help for more information.\n");
+}
+
+// ---- Help -------------------------------------------------------------------------
+
+// The options of a command's help, each with its description ("" when it has none): an
+// option's text starts in the help's second column, on the option's line or the next.
+std::vector<std::pair<std::string, std::string>> HelpOptions(const std::string& help) {
+    constexpr size_t kColumn = 40;
+    std::vector<std::pair<std::string, std::string>> options;
+    std::istringstream in(help.substr(help.find("\nOptions:\n") + 10));
+    for (std::string line; std::getline(in, line) && !line.empty();) {
+        const std::string text = line.size() > kColumn ? line.substr(kColumn) : "";
+        if (line.starts_with("  -")) {
+            // The option and its type end before the column, with a blank to spare.
+            EXPECT_TRUE(line.size() <= kColumn || line[kColumn - 1] == ' ') << line;
+            options.emplace_back(line.substr(2, line.find(' ', 2) - 2), text);
+        } else if (!options.empty() && options.back().second.empty()) {
+            EXPECT_EQ(line.find_first_not_of(' '), kColumn) << line;
+            options.back().second = text;
+        }
+    }
+    return options;
+}
+
+TEST(Help, EveryOptionOfEveryCommandSaysWhatItDoes) {
+    for (const std::string& name : cli::CommandNames()) {
+        const auto options = HelpOptions(Parse({name, "--help"}).out);
+        EXPECT_GT(options.size(), 1u) << name;
+        for (const auto& [option, text] : options) {
+            SCOPED_TRACE(name + " " + option);
+            EXPECT_GT(text.size(), 10u) << text;
+            EXPECT_NE(text.front(), ' ') << text;
+        }
+    }
+    const auto stats = HelpOptions(Parse({"stats", "--help"}).out);
+    const auto view =
+        std::find_if(stats.begin(), stats.end(), [](const auto& o) { return o.first == "--view"; });
+    ASSERT_NE(view, stats.end());
+    EXPECT_NE(view->second.find("1 Front-Upper-Right, 2 Back-Upper-Right"), std::string::npos);
+}
+
+TEST(Help, TheLibraryFolderDefaultReadsTheSameEverywhereAndNamesLdrawIni) {
+    const std::string expected =
+        "LDraw library folder (default: $LDRAWDIR, else BaseDirectory in ldraw.ini, else "
+        "/usr/share/ldraw)";
+    int commands = 0;
+    for (const std::string& name : cli::CommandNames()) {
+        for (const auto& [option, text] : HelpOptions(Parse({name, "--help"}).out)) {
+            if (option != "--ldraw") continue;
+            EXPECT_EQ(text, expected) << name;
+            ++commands;
+        }
+    }
+    EXPECT_EQ(commands, 7);  // all but thumbnail
+}
+
+TEST(Help, AnUnknownDrawingOptionIsAnsweredWithTheList) {
+    const testing_support::CliRun run =
+        testing_support::RunZarvelCli({"render", "m.ldr", "-o", "m.png", "--opt", "studs=on"});
+    EXPECT_EQ(run.status, 2);
+    std::string names;
+    for (const std::string& name : QzOptionNames()) names += (names.empty() ? "" : ", ") + name;
+    EXPECT_EQ(run.err, "zarvel-cli: unknown drawing option: studs (the options are " + names +
+                           " and seamWidth)\nRun with --help for more information.\n");
+    EXPECT_NE(names.find("bfc, shading, seams, "), std::string::npos) << names;
+}
+
+TEST(Help, TheReadmeAndTheManualListEveryDrawingOption) {
+    // The README writes each name as code, the manual each in bold on a line of its own.
+    const std::string readme =
+        testing_support::Slurp((testing_support::SourceDir() / "README.md").string());
+    const std::string manual =
+        testing_support::Slurp((testing_support::SourceDir() / "man/zarvel-cli.1").string());
+    ASSERT_FALSE(readme.empty());
+    ASSERT_FALSE(manual.empty());
+    for (const std::string& name : QzOptionNames()) {
+        EXPECT_NE(readme.find("`" + name + "`"), std::string::npos) << name;
+        EXPECT_TRUE(manual.find("\n.BR " + name + " ") != std::string::npos ||
+                    manual.find("\n.BR " + name + "\n") != std::string::npos)
+            << name;
+    }
+    EXPECT_NE(readme.find("`seamWidth=NUMBER`"), std::string::npos);
+    EXPECT_NE(manual.find("\n.BI seamWidth= number\n"), std::string::npos);
 }
 
 }  // namespace

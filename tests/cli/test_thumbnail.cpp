@@ -16,6 +16,7 @@
 
 #include "cli_run.h"
 #include "cmd_thumbnail.h"
+#include "ldrawdir.h"
 #include "test_support.h"
 
 namespace {
@@ -171,17 +172,45 @@ TEST(ThumbnailInput, AFileUriNamingThisMachineIsLocal) {
     EXPECT_EQ(cli::ThumbnailInputPath("file://" + host + "x/m/car.ldr"), std::nullopt);
 }
 
+// Points the search for the system-wide library at a folder for the lifetime of the
+// object.
+struct ScopedSystemLibrary {
+    explicit ScopedSystemLibrary(const std::string& folder) { QzSetSystemLDrawDir(folder); }
+    ~ScopedSystemLibrary() { QzSetSystemLDrawDir(kSystemLDrawDir); }
+};
+
 TEST_F(Thumbnail, WithoutALibrarySaysWhereItLooks) {
     ScopedEnv noVariable{"LDRAWDIR", nullptr};
+    const ScopedSystemLibrary none((dir.path() / "no system library").string());
     const CliRun run = Run({model, output});
     EXPECT_EQ(run.status, 2);
     EXPECT_NE(
         run.err.find("\nzarvel-cli: thumbnail: no LDraw library folder: choose one in the desktop "
-                     "program (Edit > Set LDrawDir...), set LDRAWDIR, or name it as BaseDirectory "
-                     "in ldraw.ini\n"),
+                     "program (Edit > Set LDrawDir...), set LDRAWDIR, name it as BaseDirectory in "
+                     "ldraw.ini, or install it in /usr/share/ldraw\n"),
         std::string::npos)
         << run.err;
     EXPECT_EQ(run.err.find("--ldraw"), std::string::npos) << run.err;
+    EXPECT_FALSE(fs::exists(output));
+}
+
+// A file manager's sandbox may show only /usr: a library in /usr/share/ldraw is found
+// when nothing else names one, by thumbnail and by the commands that take --ldraw.
+TEST_F(Thumbnail, ALibraryInUsrShareLdrawIsFoundAfterTheOtherWays) {
+    const ScopedSystemLibrary system(Library());
+    ScopedEnv noVariable{"LDRAWDIR", nullptr};
+    const CliRun run = Run({model, output});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(ReadPng(output).width, 256);
+    const std::string picture = (dir.path() / "out" / "render.png").string();
+    const CliRun render = testing_support::RunZarvelCli({"render", model, "-o", picture});
+    EXPECT_EQ(render.status, 0) << render.err;
+    EXPECT_TRUE(fs::exists(picture));
+
+    // Only after the other ways: a folder LDRAWDIR names comes first, even a wrong one.
+    fs::remove(output);
+    ScopedEnv wrong{"LDRAWDIR", (dir.path() / "no such library").c_str()};
+    EXPECT_NE(Run({model, output}).status, 0);
     EXPECT_FALSE(fs::exists(output));
 }
 

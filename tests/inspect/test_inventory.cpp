@@ -230,6 +230,43 @@ TEST_F(PartsList, AListPastThePartTableSaysWhatWasLeftOut) {
 
 // ---- zarvel-cli parts ----
 
+TEST_F(PartsList, PartsAndStepsReadCurrentColoursWithoutWarnings) {
+    const std::string path = dir.Write("current.ldr",
+                                       "1 71 0 0 0 1 0 0 0 1 0 0 0 1 plate.dat\n0 STEP\n"
+                                       "1 4 0 0 0 1 0 0 0 1 0 0 0 1 plate.dat\n");
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        std::string out;
+        bool warned;
+    };
+    const std::string list =
+        "Part       Colour  Name       Quantity  Description\n"
+        "plate.dat       4  Test_Red          1  Plate  1 x 2\n"
+        "plate.dat      71  Test_Grey         1  Plate  1 x 2\n"
+        "Total: 2 parts\n";
+    const Case cases[] = {
+        {{"parts", "--ldraw", library, path}, 0, list, false},
+        {{"steps", "--ldraw", library, path}, 0, "2\n", false},
+        {{"parts", "--ldraw", library, "--scheme", "3", path}, 0, list, false},
+        // The classic colours on request, with what they say of 71.
+        {{"parts", "--ldraw", library, "--scheme", "0", path}, 0, list, true},
+        {{"steps", "--ldraw", library, "--scheme", "1", path}, 0, "2\n", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.args));
+        const CliRun r = testing_support::RunZarvelCli(c.args);
+        EXPECT_EQ(r.status, c.status) << r.err;
+        EXPECT_EQ(r.out, c.out);
+        EXPECT_EQ(r.err.find("Unknown color") != std::string::npos, c.warned) << r.err;
+    }
+    // A library without LDConfig.ldr: the classic colours, without a word about the file.
+    std::filesystem::remove(dir.path() / "ldraw/LDConfig.ldr");
+    const CliRun r = testing_support::RunZarvelCli({"steps", "--ldraw", library, path});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err.find("LDConfig"), std::string::npos) << r.err;
+}
+
 TEST_F(PartsList, CommandWritesTheFormsAndFailsWithMissingParts) {
     const std::string path = dir.Write("model.mpd", kModel);
     CliRun r =
