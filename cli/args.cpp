@@ -14,6 +14,8 @@
 #include "cmd_steps.h"
 #include "cmd_thumbnail.h"
 #include "cmd_tree.h"
+#include "process.h"
+#include "usage.h"
 #include "version.h"
 
 namespace cli {
@@ -137,6 +139,11 @@ int RunCommand(int argc, const char* const argv[], std::ostream& out, std::ostre
         out << inv.out;
         err << inv.err;
         return inv.status;
+    }
+    // A thread count the README does not allow is a wrong call, not one quietly ignored.
+    if (const std::string problem = plat::DrawThreadsProblem(); !problem.empty()) {
+        err << UsageError(problem);
+        return 2;
     }
     const CommandRow* row = FindCommand(inv.command);
     return row ? row->run(inv.options, out, err) : 2;

@@ -240,6 +240,18 @@ TEST(NumberOptions, HexadecimalMatrixNumbersAreRefused) {
               "Run with --help for more information.\n");
 }
 
+TEST(CliFrame, AThreadCountOutsideOneToSixtyFourIsAWrongCall) {
+    testing_support::ScopedEnv threads("ZARVEL_THREADS", "65");
+    const testing_support::CliRun run =
+        testing_support::RunZarvelCli({"steps", "/nonexistent/zarvel/m.ldr"});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.err,
+              "zarvel-cli: ZARVEL_THREADS must be a whole number from 1 to 64: 65\n"
+              "Run with --help for more information.\n");
+    // Help still helps.
+    EXPECT_EQ(testing_support::RunZarvelCli({"--help"}).status, 0);
+}
+
 // ---- Help -------------------------------------------------------------------------
 
 // The options of a command's help, each with its description ("" when it has none): an

@@ -320,6 +320,25 @@ CliRun RunProgram(const std::vector<std::string>& args) {
     return run;
 }
 
+// As Thunar's thumbnail service (tumbler) does it: it makes an empty file, runs the
+// thumbnailer on its name and reads the picture through the descriptor it kept open.
+TEST_F(Thumbnail, AThumbnailServiceReadsThePictureThroughTheFileItMade) {
+    std::string name = (dir.path() / "out" / "tumbler-XXXXXX").string();
+    const int held = mkstemp(name.data());
+    ASSERT_GE(held, 0);
+    const CliRun run = RunProgram({"thumbnail", "-s", "64", model, name});
+    EXPECT_EQ(run.status, 0) << run.err;
+    std::string picture;
+    char buffer[4096];
+    for (ssize_t n; (n = read(held, buffer, sizeof buffer)) > 0;) picture.append(buffer, n);
+    close(held);
+    ASSERT_GT(picture.size(), 100u);
+    EXPECT_EQ(picture.substr(0, 4), "\x89PNG");
+    EXPECT_EQ(picture, Slurp(name));
+    EXPECT_EQ(ReadPng(name).width, 64);
+    EXPECT_EQ(Entries(dir.path() / "out").size(), 1u);
+}
+
 // A small file of 10^9 references: far more than a second of drawing. The command ends
 // at its limit, with no file and no temporary one, and the old file as it was.
 TEST_F(Thumbnail, EndsAtItsLimitOfProcessorTime) {
