@@ -140,7 +140,7 @@ int RunCommand(int argc, const char* const argv[], std::ostream& out, std::ostre
         err << inv.err;
         return inv.status;
     }
-    // A thread count the README does not allow is a wrong call, not one quietly ignored.
+    // A thread count outside 1 to 64 is a wrong call, not one quietly ignored.
     if (const std::string problem = plat::DrawThreadsProblem(); !problem.empty()) {
         err << UsageError(problem);
         return 2;

@@ -56,13 +56,15 @@ class PartsFolders {
     std::optional<std::string> Classify(const std::string& path) const {
         // The folder with its links and "." or ".." resolved, the file's own name as
         // it is (a file that is a link to elsewhere stays where it was found).
+        if (path.empty()) return std::nullopt;
         const size_t slash = path.rfind('/');
-        if (path.empty() || slash == std::string::npos) return std::nullopt;
         const std::optional<std::string> folder =
-            plat::RealPath(slash == 0 ? "/" : path.substr(0, slash));
+            plat::RealPath(slash == std::string::npos ? "."
+                           : slash == 0               ? "/"
+                                                      : path.substr(0, slash));
         if (!folder) return std::nullopt;
-        const std::string file =
-            (folder->ends_with('/') ? *folder : *folder + "/") + path.substr(slash + 1);
+        const std::string file = (folder->ends_with('/') ? *folder : *folder + "/") +
+                                 (slash == std::string::npos ? path : path.substr(slash + 1));
         for (const std::string& parts : folders_) {
             if (!file.starts_with(parts)) continue;
             std::string name = file.substr(parts.size());

@@ -161,6 +161,17 @@ TEST_F(PartsList, ReferencesThroughDotDotAreClassedByWhereTheFileIs) {
     EXPECT_EQ(rows, expected);
 }
 
+TEST_F(PartsList, AListMadeInsideThePartsFolderCountsItsParts) {
+    // The reader finds "plate.dat" in the current folder first: the parts folder.
+    const std::filesystem::path before = std::filesystem::current_path();
+    std::filesystem::current_path(dir.path() / "ldraw" / "parts");
+    const std::vector<inspect::PartsRow> rows = List("1 4 0 0 0 1 0 0 0 1 0 0 0 1 plate.dat\n");
+    std::filesystem::current_path(before);
+    const std::vector<inspect::PartsRow> expected = {
+        {"plate.dat", 4, "Test_Red", 1, "Plate  1 x 2", false}};
+    EXPECT_EQ(rows, expected);
+}
+
 TEST_F(PartsList, SpreadsheetsAndTerminalsGetPlainTextFromDescriptions) {
     using Row = inspect::PartsRow;
     const std::vector<Row> rows = {
