@@ -6,6 +6,7 @@
 
 #include "app.h"
 #include "files.h"
+#include "process.h"
 #include "version.h"
 
 int main(int argc, char** argv) {
@@ -19,6 +20,11 @@ int main(int argc, char** argv) {
             std::puts("zarvel " ZARVEL_VERSION);
             return 0;
         }
+    }
+    // A thread count outside 1 to 64 is refused before any window opens.
+    if (const std::string problem = plat::DrawThreadsProblem(); !problem.empty()) {
+        std::fprintf(stderr, "zarvel: %s\n", problem.c_str());
+        return 2;
     }
     // The toolkit finds the settings through HOME and XDG_CONFIG_HOME itself: let it
     // find them where the program's own code does.

@@ -37,7 +37,7 @@ QStandardItem* TextItem(const std::string& text) {
 }  // namespace
 
 CPartsListDlg::CPartsListDlg(std::vector<inspect::PartsRow> rows, std::string modelPath,
-                             QWidget* parent)
+                             std::string incomplete, QWidget* parent)
     : QDialog(parent),
       rows_(std::move(rows)),
       modelPath_(std::move(modelPath)),
@@ -72,7 +72,13 @@ CPartsListDlg::CPartsListDlg(std::vector<inspect::PartsRow> rows, std::string mo
     table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 6);
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
     table_->resizeColumnsToContents();
-    total_->setText(tr("Total: %1").arg(QString::fromStdString(inspect::TotalText(rows_))));
+    QString total = tr("Total: %1").arg(QString::fromStdString(inspect::TotalText(rows_)));
+    if (!incomplete.empty()) {
+        total += "\n" + QString::fromStdString(incomplete);
+        total_->setStyleSheet(QStringLiteral("color: #c00000"));
+    }
+    total_->setText(total);
+    total_->setWordWrap(true);
 
     auto* ok = new QPushButton(tr("OK"), this);
     ok->setDefault(true);

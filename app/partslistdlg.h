@@ -19,8 +19,10 @@ class CPartsListDlg : public QDialog {
 
   public:
     // modelPath: the model file, whose folder and name the save dialog proposes.
+    // incomplete: the line that says what the full part table left out of the list
+    // (inspect::IncompleteText), shown under the total; empty for a complete list.
     CPartsListDlg(std::vector<inspect::PartsRow> rows, std::string modelPath,
-                  QWidget* parent = nullptr);
+                  std::string incomplete = {}, QWidget* parent = nullptr);
 
     void DoModal();
 

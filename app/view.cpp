@@ -255,7 +255,7 @@ void CQzView::OnSavePicture() {
 void CQzView::OnPartsList() {
     const QzModel& model = document_->Model();
     CPartsListDlg dialog(inspect::ListParts(model, document_->Core().settings.ldrawDir),
-                         document_->Core().pathName, this);
+                         document_->Core().pathName, inspect::IncompleteText(model), this);
     dialog.DoModal();
 }
 

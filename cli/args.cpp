@@ -1,10 +1,21 @@
 #include "args.h"
 
 #include <CLI/CLI.hpp>
+#include <iterator>
 #include <new>
 #include <ostream>
 #include <sstream>
 
+#include "cmd_check.h"
+#include "cmd_parts.h"
+#include "cmd_pov.h"
+#include "cmd_render.h"
+#include "cmd_stats.h"
+#include "cmd_steps.h"
+#include "cmd_thumbnail.h"
+#include "cmd_tree.h"
+#include "process.h"
+#include "usage.h"
 #include "version.h"
 
 namespace cli {
@@ -12,27 +23,86 @@ namespace cli {
 namespace {
 
 constexpr const char* kVersion = "zarvel-cli " ZARVEL_VERSION;
+constexpr size_t kHelpColumn = 40;
+
+// One command of the program: its name and the line --help shows for it, the function
+// that gives its subcommand the options (bound to the command's options struct) and the
+// function that runs it with what was parsed. Parsing, dispatch and --help are all
+// driven from the table below.
+struct CommandRow {
+    const char* name;
+    const char* summary;
+    // The command's options with their defaults, held in a std::any of their own type.
+    std::any (*makeOptions)();
+    void (*addOptions)(CLI::App& command, std::any& options);
+    int (*run)(const std::any& options, std::ostream& out, std::ostream& err);
+};
+
+// A row from a command's typed functions:
+//   void AddXOptions(CLI::App& command, XOptions& options);
+//   int RunX(const XOptions& options, std::ostream& out, std::ostream& err);
+template <class Options, void (*Add)(CLI::App&, Options&),
+          int (*Run)(const Options&, std::ostream&, std::ostream&)>
+constexpr CommandRow Row(const char* name, const char* summary) {
+    return {name, summary, [] { return std::any(Options{}); },
+            [](CLI::App& command, std::any& options) {
+                Add(command, *std::any_cast<Options>(&options));
+            },
+            [](const std::any& options, std::ostream& out, std::ostream& err) {
+                return Run(std::any_cast<const Options&>(options), out, err);
+            }};
+}
+
+// One row per command; a new command is one more row.
+// clang-format off
+constexpr CommandRow kCommands[] = {
+    Row<CheckOptions, AddCheckOptions, RunCheck>("check", "Load models and print what the reader reports."),
+    Row<RenderOptions, AddRenderOptions, RunRender>("render", "Draw a model once, as the view would, into a PNG file."),
+    Row<PovOptions, AddPovOptions, RunPov>("pov", "Write the model as a POV-Ray scene."),
+    Row<StatsOptions, AddStatsOptions, RunStats>("stats", "Load a model, draw it once as the view would and print its statistics."),
+    Row<TreeOptions, AddTreeOptions, RunTree>("tree", "Print the model's lines as the tree view shows them, opened to a depth."),
+    Row<StepsOptions, AddStepsOptions, RunSteps>("steps", "Print the number of building steps of a model."),
+    Row<PartsOptions, AddPartsOptions, RunParts>("parts", "List the parts of a model by colour with their quantities."),
+    Row<ThumbnailOptions, AddThumbnailOptions, RunThumbnail>("thumbnail", "Write a file manager's thumbnail of a model: a square PNG with alpha."),
+};
+// clang-format on
+
+const CommandRow* FindCommand(const std::string& name) {
+    for (const CommandRow& row : kCommands)
+        if (name == row.name) return &row;
+    return nullptr;
+}
 
 }  // namespace
+
+std::vector<std::string> CommandNames() {
+    std::vector<std::string> names;
+    for (const CommandRow& row : kCommands) names.emplace_back(row.name);
+    return names;
+}
 
 Invocation ParseArgs(int argc, const char* const argv[]) {
     Invocation inv;
     CLI::App app{"Zarvel: checks, draws and exports LDraw models.", "zarvel-cli"};
     app.set_version_flag("--version", kVersion);
     app.require_subcommand(0, 1);
+    // Room for an option and its type ("--view INT:decimal 0 to 14") before its text.
+    app.get_formatter()->column_width(kHelpColumn);
     // The parser's own usage errors read like the commands' (UsageError).
     app.failure_message([](const CLI::App* failed, const CLI::Error& e) {
         return "zarvel-cli: " + CLI::FailureMessage::simple(failed, e);
     });
 
-    CLI::App* check = AddCheckCommand(app, inv.check);
-    CLI::App* render = AddRenderCommand(app, inv.render);
-    CLI::App* pov = AddPovCommand(app, inv.pov);
-    CLI::App* stats = AddStatsCommand(app, inv.stats);
-    CLI::App* tree = AddTreeCommand(app, inv.tree);
-    CLI::App* steps = AddStepsCommand(app, inv.steps);
-    CLI::App* parts = AddPartsCommand(app, inv.parts);
-    CLI::App* thumbnail = AddThumbnailCommand(app, inv.thumbnail);
+    // Every command's options exist while parsing (the parser writes into them); the
+    // chosen command's are kept.
+    constexpr size_t kCount = std::size(kCommands);
+    std::any options[kCount];
+    CLI::App* commands[kCount];
+    for (size_t i = 0; i < kCount; ++i) {
+        options[i] = kCommands[i].makeOptions();
+        commands[i] = app.add_subcommand(kCommands[i].name, kCommands[i].summary);
+        kCommands[i].addOptions(*commands[i], options[i]);
+    }
 
     try {
         app.parse(argc, argv);
@@ -47,8 +117,10 @@ Invocation ParseArgs(int argc, const char* const argv[]) {
         return inv;
     }
 
-    for (CLI::App* sub : {check, render, pov, stats, tree, steps, parts, thumbnail}) {
-        if (sub->parsed()) inv.command = sub->get_name();
+    for (size_t i = 0; i < kCount; ++i) {
+        if (!commands[i]->parsed()) continue;
+        inv.command = kCommands[i].name;
+        inv.options = std::move(options[i]);
     }
     if (inv.command.empty()) {
         // No command is a wrong call like any other.
@@ -62,21 +134,19 @@ Invocation ParseArgs(int argc, const char* const argv[]) {
 namespace {
 
 int RunCommand(int argc, const char* const argv[], std::ostream& out, std::ostream& err) {
-    Invocation inv = ParseArgs(argc, argv);
+    const Invocation inv = ParseArgs(argc, argv);
     if (inv.finished) {
         out << inv.out;
         err << inv.err;
         return inv.status;
     }
-    if (inv.command == "check") return RunCheck(inv.check, out, err);
-    if (inv.command == "render") return RunRender(inv.render, out, err);
-    if (inv.command == "pov") return RunPov(inv.pov, out, err);
-    if (inv.command == "stats") return RunStats(inv.stats, out, err);
-    if (inv.command == "tree") return RunTree(inv.tree, out, err);
-    if (inv.command == "steps") return RunSteps(inv.steps, out, err);
-    if (inv.command == "parts") return RunParts(inv.parts, out, err);
-    if (inv.command == "thumbnail") return RunThumbnail(inv.thumbnail, out, err);
-    return 2;
+    // A thread count outside 1 to 64 is a wrong call, not one quietly ignored.
+    if (const std::string problem = plat::DrawThreadsProblem(); !problem.empty()) {
+        err << UsageError(problem);
+        return 2;
+    }
+    const CommandRow* row = FindCommand(inv.command);
+    return row ? row->run(inv.options, out, err) : 2;
 }
 
 }  // namespace

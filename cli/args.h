@@ -2,17 +2,10 @@
 // to print and the exit status, so every option can be tested.
 #pragma once
 
+#include <any>
+#include <iosfwd>
 #include <string>
 #include <vector>
-
-#include "cmd_check.h"
-#include "cmd_parts.h"
-#include "cmd_pov.h"
-#include "cmd_render.h"
-#include "cmd_stats.h"
-#include "cmd_steps.h"
-#include "cmd_thumbnail.h"
-#include "cmd_tree.h"
 
 namespace cli {
 
@@ -26,17 +19,19 @@ struct Invocation {
     std::string out;
     std::string err;
 
-    CheckOptions check;
-    RenderOptions render;
-    PovOptions pov;
-    StatsOptions stats;
-    StepsOptions steps;
-    PartsOptions parts;
-    TreeOptions tree;
-    ThumbnailOptions thumbnail;
+    // The chosen command's options as parsed (its CheckOptions, RenderOptions, ...).
+    std::any options;
+    // The options as their own type; throws std::bad_any_cast for another command's.
+    template <class Options>
+    const Options& OptionsOf() const {
+        return std::any_cast<const Options&>(options);
+    }
 };
 
 Invocation ParseArgs(int argc, const char* const argv[]);
+
+// The names of the commands, in the order --help lists them.
+std::vector<std::string> CommandNames();
 
 // Parses and runs; returns the exit status. An allocation that fails anywhere below
 // ends the command with "zarvel-cli: out of memory" on err and status 1, not an abort.

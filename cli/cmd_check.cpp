@@ -63,14 +63,12 @@ std::string GnuLogLine(const QzDiagnostic& entry,
            (entry.kind == QZ_WARNING ? "warning" : "error") + ": " + entry.message;
 }
 
-CLI::App* AddCheckCommand(CLI::App& app, CheckOptions& options) {
-    CLI::App* sub = app.add_subcommand("check", "Load models and print what the reader reports.");
-    sub->add_option("--ldraw", options.ldraw, "LDraw library directory (default: $LDRAWDIR)");
-    sub->add_flag("--no-cache", options.noCache, "Read every subfile again for each model");
-    sub->add_flag("--gnu", options.gnu, "Report as PATH:LINE: warning|error: MESSAGE");
-    AddSchemeOption(sub, options.scheme);
-    sub->add_option("models", options.models, "Model files (.dat, .ldr, .mpd)")->required();
-    return sub;
+void AddCheckOptions(CLI::App& command, CheckOptions& options) {
+    AddLdrawOption(command, options.ldraw);
+    command.add_flag("--no-cache", options.noCache, "Read every subfile again for each model");
+    command.add_flag("--gnu", options.gnu, "Report as PATH:LINE: warning|error: MESSAGE");
+    AddSchemeOption(command, options.scheme);
+    command.add_option("models", options.models, "Model files (.dat, .ldr, .mpd)")->required();
 }
 
 int RunCheck(const CheckOptions& options, std::ostream& out, std::ostream& err) {

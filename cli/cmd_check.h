@@ -24,7 +24,8 @@ struct CheckOptions {
     int scheme = 0;
 };
 
-CLI::App* AddCheckCommand(CLI::App& app, CheckOptions& options);
+// Gives the command its options, bound to `options`.
+void AddCheckOptions(CLI::App& command, CheckOptions& options);
 // 0: every model loaded and nothing was reported; 1: every model loaded, something was
 // reported; 2: a model failed to load.
 int RunCheck(const CheckOptions& options, std::ostream& out, std::ostream& err);

@@ -8,31 +8,37 @@
 
 namespace cli {
 
-CLI::App* AddPartsCommand(CLI::App& app, PartsOptions& options) {
-    CLI::App* sub =
-        app.add_subcommand("parts", "List the parts of a model by colour with their quantities.");
-    sub->add_option("--ldraw", options.ldraw, "LDraw library directory (default: LDRAWDIR)");
-    sub->add_option("--format", options.format, "text, csv (RFC 4180) or json")
+void AddPartsOptions(CLI::App& command, PartsOptions& options) {
+    AddLdrawOption(command, options.ldraw);
+    command.add_option("--format", options.format, "text, csv (RFC 4180) or json")
         ->check(CLI::IsMember({"text", "csv", "json"}))
         ->capture_default_str();
-    sub->add_option("model", options.model, "Model file (.dat, .ldr, .mpd)")->required();
-    return sub;
+    AddSchemeOption(command, options.scheme, kListSchemeDefault);
+    command.add_option("model", options.model, "Model file (.dat, .ldr, .mpd)")->required();
 }
 
 int RunParts(const PartsOptions& options, std::ostream& out, std::ostream& err) {
+    const std::string ldrawDir = ResolveLdrawDir(options.ldraw);
     QzModel model;
     QzPalette palette;
+    // Read in the colours the list names, so that current colours are no news.
+    QzSelectColourScheme(palette, ListScheme(options.scheme, ldrawDir));
     if (!LoadModelForCommand(model, palette, options.ldraw, options.model, err)) return 2;
-    const std::vector<inspect::PartsRow> rows =
-        inspect::ListParts(model, ResolveLdrawDir(options.ldraw));
+    const std::vector<inspect::PartsRow> rows = inspect::ListParts(model, ldrawDir);
+    // A list the full part table cut short says so: in the text after the total, beside
+    // the data forms on the error stream.
+    const std::string incomplete = inspect::IncompleteText(model);
     if (options.format == "csv")
         out << inspect::PartsCsv(rows);
     else if (options.format == "json")
         out << inspect::PartsJson(rows);
     else
-        out << inspect::PartsText(rows);
+        out << inspect::PartsText(rows, incomplete);
+    out.flush();
+    if (!incomplete.empty() && options.format != "text")
+        err << "zarvel-cli: " << incomplete << "\n";
     if (!out) return 1;
-    return inspect::AnyMissing(rows) ? 1 : 0;
+    return inspect::AnyMissing(rows) || !incomplete.empty() ? 1 : 0;
 }
 
 }  // namespace cli

@@ -16,11 +16,14 @@ struct PartsOptions {
     std::string model;
     // "text", "csv" or "json".
     std::string format = "text";
+    // The colour scheme; -1: the one the list names colours by (ListScheme).
+    int scheme = -1;
 };
 
-CLI::App* AddPartsCommand(CLI::App& app, PartsOptions& options);
-// 0 when every reference resolved, 1 when some are missing (they are listed, marked),
-// 2 when the model did not load.
+// Gives the command its options, bound to `options`.
+void AddPartsOptions(CLI::App& command, PartsOptions& options);
+// 0 when every reference resolved, 1 when some are missing (they are listed, marked)
+// or the list is incomplete (the part table was full), 2 when the model did not load.
 int RunParts(const PartsOptions& options, std::ostream& out, std::ostream& err);
 
 }  // namespace cli

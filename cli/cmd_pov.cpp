@@ -6,20 +6,20 @@
 #include "colours.h"
 #include "diagnostics.h"
 #include "loadmodel.h"
+#include "output.h"
 #include "povwriter.h"
 
 namespace cli {
 
-CLI::App* AddPovCommand(CLI::App& app, PovOptions& options) {
-    CLI::App* sub = app.add_subcommand("pov", "Write the model as a POV-Ray scene.");
-    sub->add_option("--ldraw", options.ldraw, "LDraw library directory");
-    sub->add_option("model", options.model, "Model file")->required();
-    sub->add_option("-o,--output", options.output, "Scene file to write")->required();
-    AddSchemeOption(sub, options.scheme);
-    return sub;
+void AddPovOptions(CLI::App& command, PovOptions& options) {
+    AddLdrawOption(command, options.ldraw);
+    command.add_option("model", options.model, "Model file")->required();
+    command.add_option("-o,--output", options.output, "Scene file to write")->required();
+    AddSchemeOption(command, options.scheme);
 }
 
 int RunPov(const PovOptions& options, std::ostream&, std::ostream& err) {
+    if (!CheckOutputPath(options.output, options.model, err)) return 2;
     QzPalette palette;
     QzSelectColourScheme(palette, options.scheme);
     QzModel model;

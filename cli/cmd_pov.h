@@ -16,7 +16,8 @@ struct PovOptions {
     int scheme = 0;
 };
 
-CLI::App* AddPovCommand(CLI::App& app, PovOptions& options);
+// Gives the command its options, bound to `options`.
+void AddPovOptions(CLI::App& command, PovOptions& options);
 // Loads the model and writes its POV-Ray scene. Exit status 0 when the scene was
 // written, 1 for an empty model or a writing error, 2 when the model did not load.
 int RunPov(const PovOptions& options, std::ostream& out, std::ostream& err);

@@ -16,6 +16,8 @@
 #include "loadmodel.h"
 #include "messagebox.h"
 #include "model.h"
+#include "numbers.h"
+#include "output.h"
 #include "pngfile.h"
 #include "usage.h"
 #include "viewcore.h"
@@ -28,6 +30,13 @@ bool ParseInt(std::string_view text, int& value) {
     const char* end = text.data() + text.size();
     auto [ptr, ec] = std::from_chars(text.data(), end, value);
     return ec == std::errc() && ptr == end;
+}
+
+// The names of the drawing switches --opt sets on or off, those of the view's commands.
+std::string SwitchNames() {
+    std::string text;
+    for (const std::string& name : QzOptionNames()) text += (text.empty() ? "" : ", ") + name;
+    return text;
 }
 
 // Checks one NAME=VALUE. seamWidth takes a number, every other name is a drawing switch
@@ -55,14 +64,15 @@ bool CheckOption(const std::string& text, std::string& error) {
         return false;
     }
     if (!QzIsOption(name)) {
-        error = "unknown drawing option: " + name;
+        error = "unknown drawing option: " + name + " (the options are " + SwitchNames() +
+                " and seamWidth)";
         return false;
     }
     return true;
 }
 
-// Whether the text holds nine numbers and nothing else, with blanks or commas between
-// them. The view's own reading takes the first nine and ignores what follows.
+// Whether the text holds nine decimal numbers and nothing else, with blanks or commas
+// between them. The view's own reading takes the first nine and ignores what follows.
 bool IsNineNumbers(const std::string& text) {
     int count = 0;
     size_t pos = 0;
@@ -74,9 +84,12 @@ bool IsNineNumbers(const std::string& text) {
         }
         size_t end = text.find_first_of(", \t\n\v\f\r", pos);
         if (end == std::string::npos) end = text.size();
+        // Decimal numbers only: the C library would also take hexadecimal ("0x1p3"),
+        // "inf" and "nan".
+        const std::string word = text.substr(pos, end - pos);
+        if (word.find_first_not_of("0123456789.+-eE") != std::string::npos) return false;
         // Read as the view reads them (the C library's way, in the C conventions).
         const plat::ScopedCNumbers numbers;
-        const std::string word = text.substr(pos, end - pos);
         char* stop = nullptr;
         std::strtof(word.c_str(), &stop);
         if (stop != word.c_str() + word.size()) return false;
@@ -112,34 +125,30 @@ bool ParseImageSize(const std::string& text, int& width, int& height) {
     return true;
 }
 
-CLI::App* AddRenderCommand(CLI::App& app, RenderOptions& options) {
-    CLI::App* sub =
-        app.add_subcommand("render", "Draw a model once, as the view would, into a PNG file.");
-    sub->add_option("--ldraw", options.ldraw, "LDraw library directory (default: LDRAWDIR)");
-    sub->add_option("model", options.model, "Model file (.dat, .ldr, .mpd)")->required();
-    sub->add_option("-o,--output", options.output, "PNG file to write")->required();
-    sub->add_option("--size", options.size, "Image size WxH (default 800x600)");
-    sub->add_option("--view", options.view, "Standard view 0 to 14 (default 0)")
-        ->check(CLI::Range(0, 14));
-    sub->add_option("--matrix", options.matrix,
-                    "View matrix: nine numbers separated by blanks or commas");
-    sub->add_option("--zoom", options.zoom, "Zoom in percent: pixels per 100 LDraw units")
-        ->check(CLI::Validator(
-            [](std::string& text) { return text.empty() ? std::string("needs a number") : ""; }, "",
-            "number"));
-    AddSchemeOption(sub, options.scheme);
-    sub->add_option("--opt", options.opts,
-                    "Drawing option NAME=on|off (a drawing switch, showModelBox, showAxes, "
-                    "timeCalculations; seamWidth=NUMBER)");
-    sub->add_option("--preview", options.preview, "Draw as during a mouse drag: wire or solid")
+void AddRenderOptions(CLI::App& command, RenderOptions& options) {
+    AddLdrawOption(command, options.ldraw);
+    command.add_option("model", options.model, "Model file (.dat, .ldr, .mpd)")->required();
+    command.add_option("-o,--output", options.output, "PNG file to write")->required();
+    command.add_option("--size", options.size, "Image size WxH (default 800x600)");
+    AddViewOption(command, options.view);
+    command.add_option("--matrix", options.matrix,
+                       "View matrix: nine numbers separated by blanks or commas");
+    command.add_option("--zoom", options.zoom, "Zoom in percent: pixels per 100 LDraw units")
+        ->transform(Decimal());
+    AddSchemeOption(command, options.scheme);
+    command.add_option("--opt", options.opts,
+                       "Drawing switch NAME=on|off, working as its View menu command does (NAME "
+                       "one of " +
+                           SwitchNames() + "), or seamWidth=NUMBER, the width of seams");
+    command.add_option("--preview", options.preview, "Draw as during a mouse drag: wire or solid")
         ->check(CLI::IsMember({"wire", "solid"}));
-    sub->add_flag("--fit", options.fit, "Choose the zoom so that the model fills the image");
-    AddQualityOption(sub, options.quality);
-    AddStepOption(sub, options.step);
-    return sub;
+    command.add_flag("--fit", options.fit, "Choose the zoom so that the model fills the image");
+    AddQualityOption(command, options.quality);
+    AddStepOption(command, options.step);
 }
 
 int RunRender(const RenderOptions& options, std::ostream& out, std::ostream& err) {
+    if (!CheckOutputPath(options.output, options.model, err)) return 2;
     int width = 0, height = 0;
     if (!ParseImageSize(options.size, width, height)) {
         err << UsageError("--size must be WxH with positive numbers: " + options.size);

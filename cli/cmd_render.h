@@ -32,7 +32,8 @@ struct RenderOptions {
     std::optional<int> step;
 };
 
-CLI::App* AddRenderCommand(CLI::App& app, RenderOptions& options);
+// Gives the command its options, bound to `options`.
+void AddRenderOptions(CLI::App& command, RenderOptions& options);
 int RunRender(const RenderOptions& options, std::ostream& out, std::ostream& err);
 
 // "WxH" with both numbers positive; false for anything else.

@@ -8,20 +8,17 @@
 #include "colours.h"
 #include "diagnostics.h"
 #include "loadmodel.h"
+#include "numbers.h"
 #include "statistics.h"
 #include "usage.h"
 #include "viewcore.h"
 
 namespace cli {
 
-CLI::App* AddStatsCommand(CLI::App& app, StatsOptions& options) {
-    CLI::App* sub = app.add_subcommand(
-        "stats", "Load a model, draw it once as the view would and print its statistics.");
-    sub->add_option("--ldraw", options.ldraw, "LDraw library directory (default: LDRAWDIR)");
-    sub->add_option("--view", options.view, "Standard view 0 to 14")
-        ->check(CLI::Range(0, 14))
-        ->capture_default_str();
-    sub->add_option("--size", options.size, "Size of the view's drawing, WxH pixels")
+void AddStatsOptions(CLI::App& command, StatsOptions& options) {
+    AddLdrawOption(command, options.ldraw);
+    AddViewOption(command, options.view);
+    command.add_option("--size", options.size, "Size of the view's drawing, WxH pixels")
         ->check(CLI::Validator(
             [](std::string& text) {
                 int width = 0, height = 0;
@@ -31,11 +28,10 @@ CLI::App* AddStatsCommand(CLI::App& app, StatsOptions& options) {
             },
             "WxH"))
         ->capture_default_str();
-    AddSchemeOption(sub, options.scheme);
-    AddQualityOption(sub, options.quality);
-    AddStepOption(sub, options.step);
-    sub->add_option("model", options.model, "Model file (.dat, .ldr, .mpd)")->required();
-    return sub;
+    AddSchemeOption(command, options.scheme);
+    AddQualityOption(command, options.quality);
+    AddStepOption(command, options.step);
+    command.add_option("model", options.model, "Model file (.dat, .ldr, .mpd)")->required();
 }
 
 int RunStats(const StatsOptions& options, std::ostream& out, std::ostream& err) {

@@ -23,7 +23,8 @@ struct StatsOptions {
     std::optional<int> step;
 };
 
-CLI::App* AddStatsCommand(CLI::App& app, StatsOptions& options);
+// Gives the command its options, bound to `options`.
+void AddStatsOptions(CLI::App& command, StatsOptions& options);
 int RunStats(const StatsOptions& options, std::ostream& out, std::ostream& err);
 
 }  // namespace cli

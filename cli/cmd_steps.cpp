@@ -5,31 +5,34 @@
 
 #include "loadmodel.h"
 #include "model.h"
+#include "numbers.h"
 #include "steps.h"
 #include "usage.h"
 #include "viewtransform.h"
 
 namespace cli {
 
-CLI::App* AddStepsCommand(CLI::App& app, StepsOptions& options) {
-    CLI::App* sub = app.add_subcommand("steps", "Print the number of building steps of a model.");
-    sub->add_option("--ldraw", options.ldraw, "LDraw library directory (default: LDRAWDIR)");
-    sub->add_option("model", options.model, "Model file (.dat, .ldr, .mpd)")->required();
-    return sub;
+void AddStepsOptions(CLI::App& command, StepsOptions& options) {
+    AddLdrawOption(command, options.ldraw);
+    AddSchemeOption(command, options.scheme, kListSchemeDefault);
+    command.add_option("model", options.model, "Model file (.dat, .ldr, .mpd)")->required();
 }
 
 int RunSteps(const StepsOptions& options, std::ostream& out, std::ostream& err) {
     QzModel model;
     QzPalette palette;
+    QzSelectColourScheme(palette, ListScheme(options.scheme, ResolveLdrawDir(options.ldraw)));
     if (!LoadModelForCommand(model, palette, options.ldraw, options.model, err)) return 2;
     out << QzStepCount(model.Main()) << "\n";
     return out ? 0 : 1;
 }
 
-void AddStepOption(CLI::App* command, std::optional<int>& step) {
-    command->add_option("--step", step,
-                        "Draw building step K of the main model (1 to the number of steps), "
-                        "placed as the whole model");
+void AddStepOption(CLI::App& command, std::optional<int>& step) {
+    command
+        .add_option("--step", step,
+                    "Draw building step K of the main model (1 to the number of steps), "
+                    "placed as the whole model")
+        ->transform(Decimal());
 }
 
 bool ChooseStep(QzRenderState& state, const QzModel& model, const std::optional<int>& step,

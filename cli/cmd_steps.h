@@ -18,14 +18,17 @@ namespace cli {
 struct StepsOptions {
     std::string ldraw;
     std::string model;
+    // The colour scheme; -1: the library's colours where it has them (ListScheme).
+    int scheme = -1;
 };
 
-CLI::App* AddStepsCommand(CLI::App& app, StepsOptions& options);
+// Gives the command its options, bound to `options`.
+void AddStepsOptions(CLI::App& command, StepsOptions& options);
 int RunSteps(const StepsOptions& options, std::ostream& out, std::ostream& err);
 
 // The --step option of the commands that draw (any whole number; the range is checked
 // against the loaded model).
-void AddStepOption(CLI::App* command, std::optional<int>& step);
+void AddStepOption(CLI::App& command, std::optional<int>& step);
 
 // Makes the view draw the given step of the loaded model. True when no step was asked
 // for or it lies in 1 to the model's count; otherwise a usage error naming the count

@@ -1,5 +1,6 @@
 #include "cmd_thumbnail.h"
 
+#include <limits.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -10,15 +11,24 @@
 #include <ostream>
 #include <string_view>
 
+#include "files.h"
 #include "ldrawdir.h"
 #include "loadmodel.h"
 #include "model.h"
+#include "numbers.h"
+#include "output.h"
 #include "pngfile.h"
 #include "viewcore.h"
 
 namespace cli {
 
 namespace {
+
+// The ways a thumbnail finds the library (it takes no --ldraw: file managers give none).
+constexpr const char* kThumbnailLibraryHint =
+    "zarvel-cli: thumbnail: no LDraw library folder: choose one in the desktop program "
+    "(Edit > Set LDrawDir...), set LDRAWDIR, name it as BaseDirectory in ldraw.ini, or "
+    "install it in /usr/share/ldraw\n";
 
 int HexDigit(char c) {
     if (c >= '0' && c <= '9') return c - '0';
@@ -32,6 +42,15 @@ bool StartsWithIgnoringCase(const std::string& text, std::string_view start) {
     for (size_t i = 0; i < start.size(); ++i)
         if (std::tolower(static_cast<unsigned char>(text[i])) != start[i]) return false;
     return true;
+}
+
+// Whether the host of a file URI is this machine: none, "localhost", or the machine's
+// own name (host names are compared without their letter case).
+bool IsThisMachine(const std::string& host) {
+    if (host.empty() || plat::SameIgnoringCase(host, "localhost")) return true;
+    char name[HOST_NAME_MAX + 1] = {};
+    if (gethostname(name, sizeof name - 1) != 0 || name[0] == '\0') return false;
+    return plat::SameIgnoringCase(host, name);
 }
 
 // Past the processor-time limit: the command ends at once. No temporary file exists
@@ -71,9 +90,7 @@ std::optional<std::string> ThumbnailInputPath(const std::string& input) {
         // The authority: none or this machine.
         const size_t slash = rest.find('/', 2);
         if (slash == std::string::npos) return std::nullopt;
-        const std::string host = rest.substr(2, slash - 2);
-        if (!host.empty() && !(host.size() == 9 && StartsWithIgnoringCase(host, "localhost")))
-            return std::nullopt;
+        if (!IsThisMachine(rest.substr(2, slash - 2))) return std::nullopt;
         rest.erase(0, slash);
     }
     if (!rest.starts_with("/") || rest.find('#') != std::string::npos) return std::nullopt;
@@ -85,8 +102,11 @@ std::optional<std::string> ThumbnailInputPath(const std::string& input) {
         }
         const int high = i + 2 < rest.size() ? HexDigit(rest[i + 1]) : -1;
         const int low = i + 2 < rest.size() ? HexDigit(rest[i + 2]) : -1;
-        if (high < 0 || low < 0 || (high == 0 && low == 0)) return std::nullopt;
-        path += static_cast<char>(high * 16 + low);
+        // A name holds neither a NUL nor a "/": an escaped one names no file (it must not
+        // become a separator between folders).
+        const int byte = high * 16 + low;
+        if (high < 0 || low < 0 || byte == 0 || byte == '/') return std::nullopt;
+        path += static_cast<char>(byte);
         i += 2;
     }
     return path;
@@ -127,17 +147,15 @@ std::vector<uint8_t> DrawThumbnail(QzViewCore& view, const QzModel& model) {
     return rgba;
 }
 
-CLI::App* AddThumbnailCommand(CLI::App& app, ThumbnailOptions& options) {
-    CLI::App* sub = app.add_subcommand(
-        "thumbnail", "Write a file manager's thumbnail of a model: a square PNG with alpha.");
-    sub->add_option("-s,--size", options.size,
+void AddThumbnailOptions(CLI::App& command, ThumbnailOptions& options) {
+    command
+        .add_option("-s,--size", options.size,
                     "Width and height in pixels (default " + std::to_string(kThumbnailSize) + ")")
-        ->check(CLI::Range(1, kMaxThumbnailSize));
-    sub->add_option("input", options.input, "Model file or file:// URI")->required();
-    sub->add_option("output", options.output, "PNG file to write")->required();
+        ->transform(Decimal(1, kMaxThumbnailSize));
+    command.add_option("input", options.input, "Model file or file:// URI")->required();
+    command.add_option("output", options.output, "PNG file to write")->required();
     // For the tests: a shorter limit, or none when they run the command in-process.
-    sub->add_option("--cpu-limit", options.cpuLimit)->check(CLI::Range(0, 3600))->group("");
-    return sub;
+    command.add_option("--cpu-limit", options.cpuLimit)->transform(Decimal(0, 3600))->group("");
 }
 
 int RunThumbnail(const ThumbnailOptions& options, std::ostream&, std::ostream& err) {
@@ -147,6 +165,7 @@ int RunThumbnail(const ThumbnailOptions& options, std::ostream&, std::ostream& e
         err << "zarvel-cli: thumbnail: not a local file: " << options.input << "\n";
         return 2;
     }
+    if (!CheckOutputPath(options.output, *path, err)) return 2;
 
     QzViewCore view;
     SetUpThumbnailDrawing(view);
@@ -154,11 +173,13 @@ int RunThumbnail(const ThumbnailOptions& options, std::ostream&, std::ostream& e
         err << "zarvel-cli: thumbnail: not enough memory for the image\n";
         return 1;
     }
-    // The library folder as the desktop program finds it; nothing is stored.
-    const std::string library = QzFindLDrawDir(QzStoredLDrawDir(QzDesktopSettingsPath()), nullptr);
+    // The library folder as the desktop program finds it, else the system's; nothing is
+    // stored.
+    std::string library = QzFindLDrawDir(QzStoredLDrawDir(QzDesktopSettingsPath()), nullptr);
+    if (library.empty()) library = QzSystemLDrawDir();
     QzModel model;
-    const LoadResult load =
-        LoadModelForCli(model, view.State().palette, library, *path, false, err);
+    const LoadResult load = LoadModelForCli(model, view.State().palette, library, *path, false, err,
+                                            {}, kThumbnailLibraryHint);
     if (!load.loaded) {
         if (!load.libraryNotFound) err << "zarvel-cli: could not load " << *path << "\n";
         return 2;

@@ -33,12 +33,14 @@ struct ThumbnailOptions {
     int cpuLimit = kThumbnailCpuSeconds;
 };
 
-CLI::App* AddThumbnailCommand(CLI::App& app, ThumbnailOptions& options);
+// Gives the command its options, bound to `options`.
+void AddThumbnailOptions(CLI::App& command, ThumbnailOptions& options);
 int RunThumbnail(const ThumbnailOptions& options, std::ostream& out, std::ostream& err);
 
 // The local path an input names: a path as it is; a file URI ("file:///path",
-// "file://localhost/path" or "file:/path") percent-decoded. Nothing for a file URI of
-// another host, with a fragment, or with a broken or NUL escape.
+// "file://localhost/path", "file://<this machine's name>/path" or "file:/path")
+// percent-decoded. Nothing for a file URI of another host, with a fragment, or with a
+// broken escape or one of a NUL or a "/" (which no file name holds).
 std::optional<std::string> ThumbnailInputPath(const std::string& input);
 
 // Every drawing setting of a thumbnail, in one place: the library's colours (falling

@@ -1,7 +1,6 @@
 #include "cmd_tree.h"
 
 #include <CLI/CLI.hpp>
-#include <limits>
 #include <map>
 #include <ostream>
 
@@ -9,6 +8,7 @@
 #include "diagnostics.h"
 #include "loadmodel.h"
 #include "model.h"
+#include "numbers.h"
 #include "treeview.h"
 #include "usage.h"
 
@@ -38,20 +38,17 @@ void WriteItems(inspect::TreeModel& tree, inspect::TreeModel::ItemId parent, int
 
 }  // namespace
 
-CLI::App* AddTreeCommand(CLI::App& app, TreeOptions& options) {
-    CLI::App* sub = app.add_subcommand(
-        "tree", "Print the model's lines as the tree view shows them, opened to a depth.");
-    sub->add_option("--ldraw", options.ldraw, "LDraw library directory (default: LDRAWDIR)");
-    sub->add_option("--mode", options.mode, "Item texts: normal, bfc (flags) or bbox (boxes)")
+void AddTreeOptions(CLI::App& command, TreeOptions& options) {
+    AddLdrawOption(command, options.ldraw);
+    command.add_option("--mode", options.mode, "Item texts: normal, bfc (flags) or bbox (boxes)")
         ->check(CLI::IsMember({"normal", "bfc", "bbox"}))
         ->capture_default_str();
-    sub->add_flag("--line-numbers", options.lineNumbers, "Start each item with its line number");
-    sub->add_option("--depth", options.depth, "Levels to print; 1 is the main model's lines")
-        ->check(CLI::Range(1, std::numeric_limits<int>::max()))
+    command.add_flag("--line-numbers", options.lineNumbers, "Start each item with its line number");
+    command.add_option("--depth", options.depth, "Levels to print; 1 is the main model's lines")
+        ->transform(Decimal(1))
         ->capture_default_str();
-    AddSchemeOption(sub, options.scheme);
-    sub->add_option("model", options.model, "Model file (.dat, .ldr, .mpd)")->required();
-    return sub;
+    AddSchemeOption(command, options.scheme);
+    command.add_option("model", options.model, "Model file (.dat, .ldr, .mpd)")->required();
 }
 
 void WriteTree(inspect::TreeModel& tree, int depth, std::ostream& out) {

@@ -24,7 +24,8 @@ struct TreeOptions {
     int scheme = 0;
 };
 
-CLI::App* AddTreeCommand(CLI::App& app, TreeOptions& options);
+// Gives the command its options, bound to `options`.
+void AddTreeOptions(CLI::App& command, TreeOptions& options);
 int RunTree(const TreeOptions& options, std::ostream& out, std::ostream& err);
 
 // Prints the tree's items down to `depth` levels, opening every reference above the

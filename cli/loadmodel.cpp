@@ -4,9 +4,12 @@
 #include <ostream>
 
 #include "colours.h"
+#include "commands.h"
 #include "diagnostics.h"
+#include "files.h"
 #include "ldrawdir.h"
 #include "loader.h"
+#include "numbers.h"
 #include "usage.h"
 
 namespace cli {
@@ -19,12 +22,14 @@ plat::MessageAnswer StreamMessageBox::Show(const std::string& text, plat::Messag
 
 std::string ResolveLdrawDir(const std::string& option) {
     if (!option.empty()) return option;
-    return QzLDrawDirFromEnvironment().value_or(std::string());
+    const std::string found = QzLDrawDirFromEnvironment().value_or(std::string());
+    return found.empty() ? QzSystemLDrawDir() : found;
 }
 
 LoadResult LoadModelForCli(QzModel& model, QzPalette& palette, const std::string& ldraw,
                            const std::string& path, bool keepCache, std::ostream& err,
-                           std::function<void(const QzPart&, const std::string&)> onFileOpened) {
+                           std::function<void(const QzPart&, const std::string&)> onFileOpened,
+                           const char* libraryHint) {
     LoadResult result;
     QzLoadSettings settings;
     settings.ldrawDir = ResolveLdrawDir(ldraw);
@@ -41,24 +46,46 @@ LoadResult LoadModelForCli(QzModel& model, QzPalette& palette, const std::string
     result.loaded = QzLoadModel(model, path, settings, palette, keepCache) != 0;
     result.boxes = box.count;
     // The loader's box speaks of the desktop program's menu.
-    if (noLibrary && !result.loaded)
-        err << "zarvel-cli: give the library folder with --ldraw DIR or set LDRAWDIR\n";
+    if (noLibrary && !result.loaded) err << libraryHint;
     return result;
 }
 
-void AddSchemeOption(CLI::App* command, int& scheme) {
-    command
-        ->add_option("--scheme", scheme,
-                     "Colour scheme 0, 1 or 2, or 3: the colours of LDConfig.ldr in the LDraw "
-                     "directory (default 0)")
-        ->check(CLI::Range(0, QZ_SCHEME_COUNT - 1));
+void AddLdrawOption(CLI::App& command, std::string& ldraw) {
+    command.add_option("--ldraw", ldraw,
+                       "LDraw library folder (default: $LDRAWDIR, else BaseDirectory in "
+                       "ldraw.ini, else /usr/share/ldraw)");
 }
 
-void AddQualityOption(CLI::App* command, std::string& quality) {
+void AddSchemeOption(CLI::App& command, int& scheme, const char* byDefault) {
     command
-        ->add_option("--quality", quality,
-                     "normal (default): the drawing of the view; high: anti-aliased, lit and "
-                     "with blended transparency, slower")
+        .add_option("--scheme", scheme,
+                    std::string("Colour scheme 0, 1 or 2, or 3: the colours of LDConfig.ldr in "
+                                "the LDraw library (") +
+                        byDefault + ")")
+        ->transform(Decimal(0, QZ_SCHEME_COUNT - 1));
+}
+
+int ListScheme(int scheme, const std::string& ldrawDir) {
+    if (scheme >= 0) return scheme;
+    if (!ldrawDir.empty() && plat::CanOpenForReading(ldrawDir + "/LDConfig.ldr"))
+        return QZ_SCHEME_LDCONFIG;
+    return 0;
+}
+
+void AddViewOption(CLI::App& command, int& view) {
+    std::string help = "Standard view (default 0):";
+    for (int n = 0; n <= 14; ++n)
+        help += std::string(n == 0 ? " " : ", ") + std::to_string(n) + " " +
+                QzCommandToolTip(QzCommandOf(QzViewCommand(n)));
+    command.add_option("--view", view, help)->transform(Decimal(0, 14));
+}
+
+void AddQualityOption(CLI::App& command, std::string& quality) {
+    command
+        .add_option("--quality", quality,
+                    "How the picture is drawn: normal (default), the drawing of the view; high, "
+                    "the view's High Quality: anti-aliased, lit, with blended transparency, "
+                    "slower")
         ->check(CLI::IsMember({"normal", "high"}));
 }
 

@@ -40,24 +40,41 @@ struct LoadResult {
 };
 
 // The LDraw directory: the option when given, else LDRAWDIR with its trailing "/" and
-// "\" removed, else the BaseDirectory of ldraw.ini, else empty.
+// "\" removed, else the BaseDirectory of ldraw.ini, else /usr/share/ldraw when it holds
+// a library, else empty.
 std::string ResolveLdrawDir(const std::string& option);
+
+// How to give the library folder to a command that takes --ldraw.
+inline constexpr const char* kLdrawHint =
+    "zarvel-cli: give the library folder with --ldraw DIR or set LDRAWDIR\n";
 
 // Loads a model (path as typed) into `model` under the palette. keepCache false empties
 // the part table first. Error boxes shown meanwhile go to err (StreamMessageBox);
-// without any library folder, a hint how to give one follows the loader's box.
+// without any library folder, `libraryHint` (how to give one) follows the loader's box.
 // onFileOpened, when given, is told of every file the load opens.
-LoadResult LoadModelForCli(
-    QzModel& model, QzPalette& palette, const std::string& ldraw, const std::string& path,
-    bool keepCache, std::ostream& err,
-    std::function<void(const QzPart&, const std::string&)> onFileOpened = {});
+LoadResult LoadModelForCli(QzModel& model, QzPalette& palette, const std::string& ldraw,
+                           const std::string& path, bool keepCache, std::ostream& err,
+                           std::function<void(const QzPart&, const std::string&)> onFileOpened = {},
+                           const char* libraryHint = kLdrawHint);
+
+// --ldraw DIR, the library folder, of every command that loads a model.
+void AddLdrawOption(CLI::App& command, std::string& ldraw);
 
 // The --scheme option of the commands that load a model: colour schemes 0 to 3, 3 being
 // the colours of LDConfig.ldr. It must be selected before the load, which decides
 // which colours are defined.
-void AddSchemeOption(CLI::App* command, int& scheme);
+// `byDefault` says what the command does without it.
+void AddSchemeOption(CLI::App& command, int& scheme, const char* byDefault = "default 0");
+// For the commands that list what a model holds (parts, steps), whose --scheme is -1 when
+// not given: the colours the list names them by, those of the library's LDConfig.ldr
+// (scheme 3) where it has one, else scheme 0. A given scheme is kept.
+inline constexpr const char* kListSchemeDefault =
+    "default 3 where the library has LDConfig.ldr, else 0";
+int ListScheme(int scheme, const std::string& ldrawDir);
+// --view N, the standard view a drawing is made in (its help names the fifteen).
+void AddViewOption(CLI::App& command, int& view);
 // --quality normal|high: how a drawing is made (the desktop's "High Quality").
-void AddQualityOption(CLI::App* command, std::string& quality);
+void AddQualityOption(CLI::App& command, std::string& quality);
 
 // A log's or report's "\r\n" line ends as plain newlines.
 std::string PlainLines(const std::string& text);

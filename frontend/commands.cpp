@@ -1,5 +1,6 @@
 #include "commands.h"
 
+#include <algorithm>
 #include <array>
 
 #include "clock.h"
@@ -295,6 +296,14 @@ bool QzIsOption(std::string_view name) {
     for (const QzCommand& c : kCommands)
         if (c.option && name == c.option) return true;
     return false;
+}
+
+std::vector<std::string> QzOptionNames() {
+    std::vector<std::string> names;
+    for (const QzCommand& c : kCommands)
+        if (c.option && std::find(names.begin(), names.end(), c.option) == names.end())
+            names.emplace_back(c.option);
+    return names;
 }
 
 namespace {

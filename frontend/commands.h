@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "commandids.h"
 
@@ -112,6 +113,8 @@ void QzShowStep(QzRenderState& state, const QzModel& model, int step);
 
 // Whether a command stands for the drawing switch of that command-line name.
 bool QzIsOption(std::string_view name);
+// The command-line names of the drawing switches, each once, in the table's order.
+std::vector<std::string> QzOptionNames();
 // Sets a drawing switch by its command-line name as the view's commands do, side
 // effects included (Seams also switches the line types, Random Colors assigns new
 // colours to the model's lines). False when no command stands for the name.

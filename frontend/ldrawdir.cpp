@@ -188,6 +188,22 @@ std::optional<std::string> QzLDrawDirFromEnvironment() {
     return std::nullopt;
 }
 
+namespace {
+
+std::string& SystemLDrawDirSetting() {
+    static std::string folder = kSystemLDrawDir;
+    return folder;
+}
+
+}  // namespace
+
+std::string QzSystemLDrawDir() {
+    const std::string& folder = SystemLDrawDirSetting();
+    return plat::IsDirectory(folder + "/parts") ? folder : std::string();
+}
+
+void QzSetSystemLDrawDir(std::string folder) { SystemLDrawDirSetting() = std::move(folder); }
+
 std::string QzFindLDrawDir(const std::string& stored,
                            const std::function<void(const std::string&)>& store) {
     if (!stored.empty()) return stored;

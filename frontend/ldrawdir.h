@@ -31,6 +31,16 @@ std::string QzStoredLDrawDir(const std::string& settingsPath);
 // ldraw.ini. Nothing when neither names one.
 std::optional<std::string> QzLDrawDirFromEnvironment();
 
+// The conventional system-wide place of a library, where the commands look after every
+// other way (a thumbnailer's sandbox may show nothing outside /usr).
+inline constexpr const char* kSystemLDrawDir = "/usr/share/ldraw";
+
+// kSystemLDrawDir when it holds a library (a "parts" folder, in any letter case); empty
+// otherwise.
+std::string QzSystemLDrawDir();
+// Looks for the system-wide library in another folder from now on (for the tests).
+void QzSetSystemLDrawDir(std::string folder);
+
 // The start-up search: a non-empty stored value is used as it is; otherwise the
 // environment's directory is used and handed to `store` to be kept. Returns the
 // directory found, empty for none.

@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "colours.h"
+#include "fileidentity.h"
 #include "files.h"
 #include "format.h"
 #include "ldconfig.h"
@@ -20,17 +21,65 @@ namespace inspect {
 namespace {
 
 constexpr uint64_t kMaxQuantity = std::numeric_limits<uint64_t>::max();
+// Names of files left out that the line saying so lists; the rest are counted.
+constexpr size_t kLeftOutNamesShown = 10;
 
 uint64_t SaturatingAdd(uint64_t a, uint64_t b) {
     return a > kMaxQuantity - b ? kMaxQuantity : a + b;
 }
 
-// A file of the library's parts folder, not of its subparts folder "s".
-bool IsPart(const QzPart& part) {
-    if (!(part.flags & PF_PARTS_DIR)) return false;
-    const std::string& name = part.name;
-    return !(name.size() > 2 && name[0] == 's' && (name[1] == '\\' || name[1] == '/'));
-}
+// Files classed by where they were read from, whatever way the reference was written
+// ("s\\..\\3001.dat", "..\\parts\\3001.dat" and "./s/3001s01.dat" included): a file
+// that lies in one of the library's parts folders, not in its subparts folder "s", is
+// a part, named by its path below that folder.
+class PartsFolders {
+  public:
+    explicit PartsFolders(const std::string& ldrawDir) {
+        if (ldrawDir.empty()) return;
+        for (const char* folder : {"/BFC/Parts", "/Parts"}) {
+            const std::optional<std::string> found = plat::ResolvePath(ldrawDir + folder);
+            if (!found || !plat::IsDirectory(*found)) continue;
+            if (const std::optional<std::string> real = plat::RealPath(*found))
+                folders_.push_back(*real + "/");
+        }
+    }
+
+    // The part's name below its parts folder ("3001.dat", "foo\\bar.dat", as stored on
+    // disk) when it is a part; nothing for anything else.
+    const std::optional<std::string>& PartName(const QzPart& part) {
+        auto [at, added] = names_.try_emplace(&part);
+        if (added) at->second = Classify(part.path);
+        return at->second;
+    }
+
+  private:
+    std::optional<std::string> Classify(const std::string& path) const {
+        // The folder with its links and "." or ".." resolved, the file's own name as
+        // it is (a file that is a link to elsewhere stays where it was found).
+        if (path.empty()) return std::nullopt;
+        const size_t slash = path.rfind('/');
+        const std::optional<std::string> folder =
+            plat::RealPath(slash == std::string::npos ? "."
+                           : slash == 0               ? "/"
+                                                      : path.substr(0, slash));
+        if (!folder) return std::nullopt;
+        const std::string file = (folder->ends_with('/') ? *folder : *folder + "/") +
+                                 (slash == std::string::npos ? path : path.substr(slash + 1));
+        for (const std::string& parts : folders_) {
+            if (!file.starts_with(parts)) continue;
+            std::string name = file.substr(parts.size());
+            const size_t first = name.find('/');
+            if (first != std::string::npos && plat::SameIgnoringCase(name.substr(0, first), "s"))
+                return std::nullopt;
+            std::replace(name.begin(), name.end(), '/', '\\');
+            return name;
+        }
+        return std::nullopt;
+    }
+
+    std::vector<std::string> folders_;
+    std::map<const QzPart*, std::optional<std::string>> names_;
+};
 
 // What a walk counts: a part or a missing reference, in a colour.
 using Leaf = std::pair<const QzPart*, int32_t>;
@@ -40,6 +89,8 @@ using Counts = std::map<Leaf, uint64_t>;
 // once however often it is referenced.
 class Walk {
   public:
+    explicit Walk(PartsFolders& folders) : folders_(folders) {}
+
     const Counts& Of(const QzPart& part, int32_t colour) {
         const Leaf key{&part, colour};
         if (const auto found = done_.find(key); found != done_.end()) return found->second;
@@ -56,7 +107,7 @@ class Walk {
                 int32_t c = line->fileColour;
                 if (c == QZ_COLOUR_EDGE) c = line->colour;
                 if (c == QZ_COLOUR_CURRENT) c = colour;
-                if (IsPart(sub) || (sub.flags & PF_MISSING)) {
+                if ((sub.flags & PF_MISSING) || folders_.PartName(sub)) {
                     uint64_t& n = counts[{&sub, c}];
                     n = SaturatingAdd(n, 1);
                     continue;
@@ -72,34 +123,10 @@ class Walk {
     }
 
   private:
+    PartsFolders& folders_;
     std::map<Leaf, Counts> done_;
     std::set<Leaf> busy_;
 };
-
-// The name of a part as the library stores it: found as the reader finds it in the
-// parts folders, with the on-disk letter case of as many trailing components as the
-// reference has. The reference's name when it is not found there.
-std::string StoredName(const QzPart& part, const std::string& ldrawDir) {
-    if (ldrawDir.empty()) return part.name;
-    std::string relative = part.name;
-    std::replace(relative.begin(), relative.end(), '\\', '/');
-    const size_t components =
-        1 + static_cast<size_t>(std::count(relative.begin(), relative.end(), '/'));
-    for (const char* folder : {"/BFC/Parts/", "/Parts/"}) {
-        for (const char* extension : {"", ".dat", ".mpd"}) {
-            const std::optional<std::string> real =
-                plat::ResolvePath(ldrawDir + folder + relative + extension);
-            if (!real || plat::IsDirectory(*real)) continue;
-            size_t start = real->size();
-            for (size_t k = 0; k < components && start != std::string::npos && start > 0; ++k)
-                start = real->rfind('/', start - 1);
-            std::string name = real->substr(start == std::string::npos ? 0 : start + 1);
-            std::replace(name.begin(), name.end(), '/', '\\');
-            return name;
-        }
-    }
-    return part.name;
-}
 
 std::string Description(const QzPart& part) {
     const QzLine* first = part.lines;
@@ -113,9 +140,52 @@ std::string ColourName(int32_t colour, const std::map<int32_t, std::string>& nam
     return {};
 }
 
-std::string CsvField(const std::string& text) {
-    if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
-    std::string quoted = "\"";
+// Text as a terminal or a spreadsheet may show it: a tab becomes a blank and every other
+// control character (C0, DEL, and C1 whether written in UTF-8 or as a lone byte) a "?",
+// so that a description cannot move the cursor, recolour or retitle a terminal, or
+// split a record. Everything else stays as it is, bytes that are not UTF-8 included.
+std::string Printable(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size();) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        uint32_t code = 0;
+        if (c == '\t') {
+            out += ' ';
+            ++i;
+        } else if (c < 0x20 || c == 0x7f) {
+            out += '?';
+            ++i;
+        } else if (c < 0x80) {
+            out += static_cast<char>(c);
+            ++i;
+        } else if (const size_t length = plat::Utf8Sequence(text, i, code)) {
+            if (code <= 0x9f)
+                out += '?';
+            else
+                out.append(text.substr(i, length));
+            i += length;
+        } else {
+            out += c <= 0x9f ? '?' : static_cast<char>(c);
+            ++i;
+        }
+    }
+    return out;
+}
+
+// The characters with which a spreadsheet starts a formula.
+bool StartsAFormula(std::string_view text) {
+    return !text.empty() && std::string_view("=+-@").find(text.front()) != std::string_view::npos;
+}
+
+// One CSV field: printable, quoted when it holds a comma or a quote, and a text a
+// spreadsheet would run as a formula ("=Brick", "-1+2") made plain text by a leading
+// apostrophe inside the quotes.
+std::string CsvField(std::string_view field) {
+    std::string text = Printable(field);
+    const bool formula = StartsAFormula(text);
+    if (!formula && text.find_first_of(",\"") == std::string::npos) return text;
+    std::string quoted = formula ? "\"'" : "\"";
     for (char c : text) {
         if (c == '"') quoted += '"';
         quoted += c;
@@ -167,18 +237,17 @@ std::vector<PartsRow> ListParts(const QzModel& model, const std::string& ldrawDi
                                 const std::map<int32_t, std::string>& names) {
     std::vector<PartsRow> rows;
     if (!model.Loaded()) return rows;
-    Walk walk;
-    // Rows by what they show: two references that name one file are one part.
+    PartsFolders folders(ldrawDir);
+    Walk walk(folders);
+    // Rows by what they show: two references that lead to one file are one part.
     std::map<std::tuple<std::string, int32_t, bool>, PartsRow> byName;
-    std::map<const QzPart*, std::string> stored;
     for (const auto& [leaf, quantity] : walk.Of(model.Main(), 7)) {
         const QzPart& part = *leaf.first;
         const bool missing = (part.flags & PF_MISSING) != 0;
-        auto [at, added] = stored.try_emplace(&part);
-        if (added) at->second = missing ? part.name : StoredName(part, ldrawDir);
-        PartsRow& row = byName[{at->second, leaf.second, missing}];
+        const std::string& name = missing ? part.name : *folders.PartName(part);
+        PartsRow& row = byName[{name, leaf.second, missing}];
         if (row.quantity == 0) {
-            row.part = at->second;
+            row.part = name;
             row.colour = leaf.second;
             row.colourName = ColourName(leaf.second, names);
             row.description = missing ? kMissingText : Description(part);
@@ -214,18 +283,34 @@ std::string TotalText(const std::vector<PartsRow>& rows) {
     return text;
 }
 
+std::string IncompleteText(const QzModel& model) {
+    if (!model.tableFullShown || model.leftOut.empty()) return {};
+    std::vector<std::string> names;
+    std::set<std::string> seen;
+    for (const std::string& name : model.leftOut)
+        if (seen.insert(name).second) names.push_back(name);
+    std::string text = plat::Format("Incomplete: past the part table's %d files, ", QZ_MAX_PARTS) +
+                       std::to_string(names.size()) +
+                       (names.size() == 1 ? " file was left out: " : " files were left out: ");
+    for (size_t i = 0; i < names.size() && i < kLeftOutNamesShown; ++i)
+        text += (i == 0 ? "" : ", ") + Printable(names[i]);
+    if (names.size() > kLeftOutNamesShown)
+        text += " and " + std::to_string(names.size() - kLeftOutNamesShown) + " more";
+    return text;
+}
+
 std::string ColourText(int32_t colour) {
     if (colour >= 0x2000000) return plat::Format("0x%07X", static_cast<unsigned>(colour));
     return std::to_string(colour);
 }
 
-std::string PartsText(const std::vector<PartsRow>& rows) {
+std::string PartsText(const std::vector<PartsRow>& rows, const std::string& incomplete) {
     const char* const header[5] = {"Part", "Colour", "Name", "Quantity", "Description"};
     std::vector<std::array<std::string, 5>> cells;
     cells.push_back({header[0], header[1], header[2], header[3], header[4]});
     for (const PartsRow& row : rows)
-        cells.push_back({row.part, ColourText(row.colour), row.colourName,
-                         std::to_string(row.quantity), row.description});
+        cells.push_back({Printable(row.part), ColourText(row.colour), Printable(row.colourName),
+                         std::to_string(row.quantity), Printable(row.description)});
     size_t width[4] = {};
     for (const auto& line : cells)
         for (int k = 0; k < 4; ++k) width[k] = std::max(width[k], line[k].size());
@@ -243,6 +328,7 @@ std::string PartsText(const std::vector<PartsRow>& rows) {
         text += out + "\n";
     }
     text += "Total: " + TotalText(rows) + "\n";
+    if (!incomplete.empty()) text += incomplete + "\n";
     return text;
 }
 

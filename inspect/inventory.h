@@ -2,8 +2,10 @@
 // model uses. Submodels (sections of a multi-part file, other model files, anything not
 // found in the library's parts folder) are walked into, their parts multiplied by the
 // number of times they are referenced; a file of the library's parts folder (not of
-// parts/s, not a primitive) is a part and is not walked into. Colour 16 takes the
-// colour of the reference that brought it in, the main model's being 7 as drawn.
+// parts/s, not a primitive) is a part and is not walked into. A file is classed by the
+// folder it was found in, however the reference reaches it ("s\..\3001.dat" is the
+// part 3001.dat). Colour 16 takes the colour of the reference that brought it in, the
+// main model's being 7 as drawn.
 //
 //   std::vector<inspect::PartsRow> rows = inspect::ListParts(model, ldrawDir);
 //   std::cout << inspect::PartsCsv(rows);
@@ -42,7 +44,7 @@ std::map<int32_t, std::string> ReadColourNames(const std::string& ldrawDir);
 
 // The rows of a loaded model, sorted by part name (bytes), then colour number. Names of
 // colours come from `names` (ReadColourNames), else from the table of the colour
-// schemes; part names are looked up as stored below the library folder. Quantities stop
+// schemes; a part is named by its path below the parts folder, as stored. Quantities stop
 // growing at the largest number they hold.
 std::vector<PartsRow> ListParts(const QzModel& model, const std::string& ldrawDir,
                                 const std::map<int32_t, std::string>& names);
@@ -54,17 +56,25 @@ uint64_t TotalQuantity(const std::vector<PartsRow>& rows);
 bool AnyMissing(const std::vector<PartsRow>& rows);
 // "1234 parts", with ", 2 missing" when references are missing.
 std::string TotalText(const std::vector<PartsRow>& rows);
+// Whether the list lacks parts because the part table was full during the load: the
+// line that says so and names the files left out (the first ten, and how many more);
+// empty when the list is complete.
+std::string IncompleteText(const QzModel& model);
 
 // A colour number as the lists write it: decimal, direct colours (0x2000000 and up)
 // as 0x and seven hexadecimal digits.
 std::string ColourText(int32_t colour);
 
-// The three forms of the list. Text: aligned columns under a header, then the total.
-// CSV (RFC 4180): the header line part,colour,colour_name,quantity,description, one
-// record per row, lines ending in CR LF, fields quoted when they hold a comma, a
-// quote or a line break. JSON: an array of objects with those keys (colour and
-// quantity as numbers), UTF-8; bytes that are not UTF-8 are taken as Latin-1.
-std::string PartsText(const std::vector<PartsRow>& rows);
+// The three forms of the list. Text: aligned columns under a header, then the total
+// and, for a list that is not complete, the IncompleteText line. CSV (RFC 4180): the
+// header line part,colour,colour_name,quantity,description, one record per row, lines
+// ending in CR LF, fields quoted when they hold a comma or a quote; a field that a
+// spreadsheet would take for a formula (starting with "=", "+", "-" or "@") quoted
+// with an apostrophe in front. Text and CSV show a tab as a blank and other control
+// characters as "?". JSON: an array of objects with those keys (colour and quantity as
+// numbers), UTF-8, control characters escaped; bytes that are not UTF-8 are taken as
+// Latin-1.
+std::string PartsText(const std::vector<PartsRow>& rows, const std::string& incomplete = {});
 std::string PartsCsv(const std::vector<PartsRow>& rows);
 std::string PartsJson(const std::vector<PartsRow>& rows);
 

@@ -220,6 +220,7 @@ int ResolveNewlyBusy(QzReader& reader, QzPart* part, bool main, const char* refe
         }
         part->flags = (part->flags & ~(PF_PRIM_DIR | PF_PARTS_DIR | PF_MISSING)) |
                       QzPlaceFlags(reader.foundPlace);
+        part->path = file->Path();
         if (reader.settings.onFileOpened) reader.settings.onFileOpened(*part, file->Path());
         QzReadContext context{reader.model, reader.log, reader.palette, reader.settings.tolerances};
         if (!QzReadPartFile(context, *file, part, referencedBy, main)) {

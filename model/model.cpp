@@ -65,6 +65,7 @@ QzModel& QzModel::operator=(QzModel&& other) {
     definitions = std::exchange(other.definitions, {});
     partIndex = std::exchange(other.partIndex, {});
     tableFullShown = std::exchange(other.tableFullShown, false);
+    leftOut = std::exchange(other.leftOut, {});
     // The moved-from model is an empty one, ready for a load.
     other.parts.reset(new QzPart[QZ_MAX_PARTS]());
     other.lights.clear();
@@ -93,8 +94,12 @@ QzPart* QzFindPart(QzModel& model, QzLogContext& log, bool internal, const std::
         const auto found = model.partIndex.find(name);
         if (found != model.partIndex.end()) return &model.parts[found->second];
         if (model.partCount >= QZ_MAX_PARTS) {
-            if (!model.tableFullShown) QzError(QzCompose("Sorry, max %d parts.", QZ_MAX_PARTS));
+            if (!model.tableFullShown) {
+                QzError(QzCompose("Sorry, max %d parts.", QZ_MAX_PARTS));
+                model.leftOut.clear();
+            }
             model.tableFullShown = true;
+            model.leftOut.push_back(name);
             QzWarn(log, 0, QZ_SKIPPING, "Sorry, max %d parts: %s left out", QZ_MAX_PARTS,
                    name.c_str());
             return nullptr;

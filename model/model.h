@@ -52,6 +52,9 @@ struct QzPart {
     // Entry 0: the model path as given; others: the normalised reference name;
     // transform blocks: "QzTransf%d".
     std::string name;
+    // The file the part was read from, as the file system names it; empty for a part
+    // not read from a file of its own (a section, a transform block, a missing file).
+    std::string path;
     QzLine* lines;
     QzBox box;
     QzBox boxNoStuds;
@@ -160,6 +163,9 @@ class QzModel {
     // a model with many parts too many shows it once, and the log names each part
     // left out.
     bool tableFullShown = false;
+    // While tableFullShown: the names the full table left out during the load, in the
+    // order they came, one for each time (a name referenced twice is there twice).
+    std::vector<std::string> leftOut;
 };
 
 // ---- Operations ----

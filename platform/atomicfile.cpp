@@ -44,6 +44,9 @@ mode_t NewFileMode() {
     return 0666 & ~mask;
 }
 
+// Empties a file again (a write into a file that was empty failed or was abandoned).
+void EmptyFile(int fd) { [[maybe_unused]] const int emptied = ftruncate(fd, 0); }
+
 }  // namespace
 
 std::string FollowLinks(const std::string& path) {
@@ -71,6 +74,11 @@ bool AtomicFile::Open(const std::string& path, std::string& error) {
     Abort();
     shownPath_ = path;
     errorNumber_ = 0;
+    // No name names no file (rather than the loop of links an empty target stands for).
+    if (path.empty()) {
+        error = Failure(path, ENOENT, errorNumber_);
+        return false;
+    }
     const std::string target = FollowLinks(path);
     if (target.empty()) {
         error = Failure(path, ELOOP, errorNumber_);
@@ -101,6 +109,8 @@ bool AtomicFile::Open(const std::string& path, std::string& error) {
         return true;
     }
 
+    if (exists && st.st_size == 0 && OpenEmptyInPlace(target, st)) return true;
+
     std::string pattern = FolderOf(target) + "/." + BaseName(target) + ".XXXXXX";
     const int fd = mkostemp(pattern.data(), O_CLOEXEC);
     if (fd < 0) {
@@ -126,6 +136,30 @@ bool AtomicFile::Open(const std::string& path, std::string& error) {
     return true;
 }
 
+bool AtomicFile::OpenEmptyInPlace(const std::string& target, const struct stat& seen) {
+    // An empty file has no content to lose; a program that made it (a file manager's
+    // thumbnail service) may read the result through the descriptor it holds, which a
+    // file renamed over it would never reach. It is written where it is, and emptied
+    // again should the write fail. Anything else found at the path (the file grew or
+    // was replaced meanwhile) goes the usual way.
+    const int fd = ::open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0) return false;
+    struct stat st;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size != 0 ||
+        st.st_dev != seen.st_dev || st.st_ino != seen.st_ino) {
+        ::close(fd);
+        return false;
+    }
+    file_ = fdopen(fd, "wb");
+    if (!file_) {
+        ::close(fd);
+        return false;
+    }
+    target_ = target;
+    emptyInPlace_ = true;
+    return true;
+}
+
 bool AtomicFile::Commit(std::string& error) {
     if (!file_) {
         error = Failure(shownPath_, EBADF, errorNumber_);
@@ -133,9 +167,18 @@ bool AtomicFile::Commit(std::string& error) {
     }
     int failure = 0;
     if (std::fflush(file_) != 0 || std::ferror(file_)) failure = errno ? errno : EIO;
-    if (!failure && !temporary_.empty() && fsync(fileno(file_)) != 0) failure = errno;
+    if (!failure && (!temporary_.empty() || emptyInPlace_) && fsync(fileno(file_)) != 0)
+        failure = errno;
+    // An empty file written in place is emptied again when the write failed (after the
+    // stream is closed, so that nothing it still holds comes after).
+    const int inPlace = emptyInPlace_ ? dup(fileno(file_)) : -1;
+    emptyInPlace_ = false;
     if (std::fclose(file_) != 0 && !failure) failure = errno ? errno : EIO;
     file_ = nullptr;
+    if (inPlace >= 0) {
+        if (failure) EmptyFile(inPlace);
+        ::close(inPlace);
+    }
     if (!failure && !temporary_.empty() && std::rename(temporary_.c_str(), target_.c_str()) != 0)
         failure = errno;
     if (failure) {
@@ -151,9 +194,16 @@ bool AtomicFile::Commit(std::string& error) {
 
 void AtomicFile::Abort() {
     if (file_) {
+        // An empty file written in place is left empty, as it was.
+        const int inPlace = emptyInPlace_ ? dup(fileno(file_)) : -1;
         std::fclose(file_);
         file_ = nullptr;
+        if (inPlace >= 0) {
+            EmptyFile(inPlace);
+            ::close(inPlace);
+        }
     }
+    emptyInPlace_ = false;
     if (!temporary_.empty()) unlink(temporary_.c_str());
     temporary_.clear();
     target_.clear();

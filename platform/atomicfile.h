@@ -3,7 +3,9 @@
 // complete. A symbolic link is written through: the file it points to is the one
 // replaced, and the link stays. The replaced file keeps its mode (and, where allowed,
 // its owner). A target that is not a regular file (a device, a named pipe) is written
-// in place and never removed or replaced.
+// in place and never removed or replaced. An existing empty regular file is written in
+// place too, so that whoever made it reads the content through the descriptor they
+// hold (a file manager's thumbnail service does); a failure leaves it empty.
 //
 //   plat::AtomicFile out;
 //   if (!out.Open(path, error)) ...;
@@ -14,6 +16,8 @@
 #include <cstdio>
 #include <string>
 #include <string_view>
+
+struct stat;
 
 namespace plat {
 
@@ -45,10 +49,15 @@ class AtomicFile {
     int ErrorNumber() const { return errorNumber_; }
 
   private:
+    // Opens an empty regular file found at target (as `seen` describes it) for writing
+    // in place; false when it is no longer that empty file.
+    bool OpenEmptyInPlace(const std::string& target, const struct stat& seen);
+
     std::FILE* file_ = nullptr;
     std::string target_;
-    std::string temporary_;  // empty when writing in place
-    std::string shownPath_;  // the path as the caller gave it, for messages
+    std::string temporary_;      // empty when writing in place
+    bool emptyInPlace_ = false;  // writing in place into a file that was empty
+    std::string shownPath_;      // the path as the caller gave it, for messages
     int errorNumber_ = 0;
 };
 

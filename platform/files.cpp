@@ -489,7 +489,8 @@ bool TextFile::OpenFound(std::optional<std::string> real) {
 
     data_ = std::move(data);
     path_ = std::move(*real);
-    pos_ = 0;
+    // A UTF-8 byte-order mark, as some editors write, is no part of the first line.
+    pos_ = data_.starts_with("\xEF\xBB\xBF") ? 3 : 0;
     open_ = true;
     return true;
 }

@@ -80,8 +80,8 @@ class TextFile {
     bool IsOpen() const { return open_; }
     void Close();
     // Next line, at most bufferSize - 1 characters, the newline included when it fits
-    // (a longer line comes back in pieces). "\r\n" and a lone "\r" read as "\n".
-    // False at the end.
+    // (a longer line comes back in pieces). "\r\n" and a lone "\r" read as "\n". A
+    // UTF-8 byte-order mark at the start of the file is skipped. False at the end.
     bool ReadLine(std::string_view& line, size_t bufferSize);
     const std::string& Path() const { return path_; }
 

@@ -7,8 +7,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
+#include <string_view>
 #include <thread>
 
 extern char** environ;
@@ -36,14 +39,34 @@ int RunProgram(const std::vector<std::string>& argv) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+namespace {
+
+constexpr int kMaxDrawThreads = 64;
+
+// ZARVEL_THREADS as a number of threads; nothing when it is unset or not 1 to 64.
+std::optional<int> ThreadsVariable(const char* value) {
+    if (!value) return std::nullopt;
+    const std::string_view text(value);
+    int n = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), n);
+    if (ec != std::errc() || end != text.data() + text.size() || n < 1 || n > kMaxDrawThreads)
+        return std::nullopt;
+    return n;
+}
+
+}  // namespace
+
+std::string DrawThreadsProblem() {
+    const char* value = std::getenv("ZARVEL_THREADS");
+    if (!value || !*value || ThreadsVariable(value)) return {};
+    return "ZARVEL_THREADS must be a whole number from 1 to " + std::to_string(kMaxDrawThreads) +
+           ": " + value;
+}
+
 int DrawThreads() {
-    if (const char* value = std::getenv("ZARVEL_THREADS"); value && *value) {
-        char* end = nullptr;
-        const long n = std::strtol(value, &end, 10);
-        if (*end == '\0' && n >= 1 && n <= 64) return static_cast<int>(n);
-    }
+    if (const std::optional<int> n = ThreadsVariable(std::getenv("ZARVEL_THREADS"))) return *n;
     const unsigned n = std::thread::hardware_concurrency();
-    return n == 0 ? 1 : static_cast<int>(std::min(n, 64u));
+    return n == 0 ? 1 : static_cast<int>(std::min(n, static_cast<unsigned>(kMaxDrawThreads)));
 }
 
 }  // namespace plat

@@ -15,5 +15,8 @@ int RunProgram(const std::vector<std::string>& argv);
 // (to measure or compare drawings on fewer processors), else the machine's processors,
 // at most 64.
 int DrawThreads();
+// What is wrong with ZARVEL_THREADS when it is set to anything but a decimal number from
+// 1 to 64 (the programs refuse to start then); empty when it is unset, empty or right.
+std::string DrawThreadsProblem();
 
 }  // namespace plat

@@ -5,8 +5,16 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+echo "== Installing the Debian packages that are missing"
 bash scripts/install-deps.sh
-bash scripts/build.sh release >/dev/null
+echo "== Building build/release (the first time about 10 minutes on two cores)"
+# The build's progress, a line each tenth of the way; the compiler's errors still show.
+bash scripts/build.sh release | awk '
+  match($0, /^\[ *[0-9]+%\]/) {
+    n = substr($0, 2, RLENGTH - 3) + 0
+    if (int(n / 10) != shown) { printf "   %d%% built\n", n; fflush(); shown = int(n / 10) }
+  }
+  BEGIN { shown = -1 }'
 
 root=$PWD
 cli=build/release/cli/zarvel-cli

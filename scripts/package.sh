@@ -17,7 +17,8 @@ fi
 export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct 2>/dev/null || date +%s)}
 
 dir=$(bash scripts/build.sh release | tail -n 1)
-(cd "$dir" && cpack -G DEB >/dev/null)
+# The package's staging install leaves the list of what `cmake --install` wrote alone.
+bash scripts/keep-install-manifest.sh "$dir" cpack -G DEB >/dev/null
 deb="$dir/zarvel_${version}_$(dpkg --print-architecture).deb"
 [ -f "$deb" ] || { echo "cpack wrote no $deb" >&2; exit 1; }
 

@@ -83,10 +83,18 @@ TEST(Switches, CommandLineNamesTheFileAndWhatToDoWithIt) {
 TEST(Switches, WindowSizes) {
     using Size = std::optional<std::pair<int, int>>;
     const std::pair<Args, Size> cases[] = {
-        {{"-v4"}, std::pair{800, 600}}, {{"-V6"}, std::pair{1280, 1024}},
-        {{"-v"}, std::pair{320, 200}},  {{"-vx"}, std::pair{320, 200}},
-        {{"-v9"}, std::nullopt},        {{"-v5", "-v9"}, std::pair{1024, 768}},
-        {{"/v4"}, std::nullopt},        {{"house.mpd"}, std::nullopt},
+        {{"-v4"}, std::pair{800, 600}},
+        {{"-V6"}, std::pair{1280, 1024}},
+        {{"-v"}, std::pair{320, 200}},
+        {{"-vx"}, std::pair{320, 200}},
+        {{"-v9"}, std::nullopt},
+        {{"-v5", "-v9"}, std::pair{1024, 768}},
+        {{"/v4"}, std::nullopt},
+        {{"house.mpd"}, std::nullopt},
+        // Decimal, leading zeros and all: 010 is ten, no size; 0x2 is 0.
+        {{"-v03"}, std::pair{640, 480}},
+        {{"-v010"}, std::nullopt},
+        {{"-v0x2"}, std::pair{320, 200}},
     };
     for (const auto& [args, size] : cases)
         EXPECT_EQ(QzFrameSizeSwitch(args), size) << ::testing::PrintToString(args);

@@ -584,6 +584,27 @@ class DesktopTest : public QObject {
         QVERIFY(written.rfind("part,colour,colour_name,quantity,description\r\ngone.dat,", 0) == 0);
     }
 
+    void partsListPastThePartTableSaysItIsIncomplete() {
+        // The main model, the brick and 1998 submodels fill the table.
+        std::string text = "0 FILE main.ldr\n1 4 0 0 0 1 0 0 0 1 0 0 0 1 zb1x1.dat\n";
+        for (int i = 1; i <= 2000; ++i)
+            text += "1 4 0 0 0 1 0 0 0 1 0 0 0 1 s" + std::to_string(i) + ".ldr\n";
+        for (int i = 1; i <= 2000; ++i)
+            text +=
+                "0 FILE s" + std::to_string(i) + ".ldr\n1 16 0 0 0 1 0 0 0 1 0 0 0 1 zb1x1.dat\n";
+        Start({Write("past the table.mpd", text)});
+        QString total;
+        answer = [&](QDialog& d) {
+            if (auto* parts = qobject_cast<CPartsListDlg*>(&d)) total = parts->Total()->text();
+            return int(QDialog::Rejected);
+        };
+        Trigger(QzCmd::PartsList);
+        // The brick's own primitives come after the submodels: they are left out too.
+        QCOMPARE(total, QString("Total: 1999 parts\nIncomplete: past the part table's 2000 "
+                                "files, 4 files were left out: s1999.ldr, s2000.ldr, box5.dat, "
+                                "stud.dat"));
+    }
+
     void zoomDialogAndWheel() {
         Start({});
         struct Case {

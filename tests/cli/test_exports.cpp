@@ -137,6 +137,66 @@ TEST_P(Export, DeviceIsWrittenInPlaceAndStaysADevice) {
     EXPECT_TRUE(S_ISCHR(st.st_mode));
 }
 
+// Every command that writes a file, with what goes before its model and its output.
+struct Command {
+    std::vector<std::string> before;
+    // True when the output is an option ("-o FILE"), false when it follows the model.
+    bool outputOption;
+    std::vector<std::string> Args(const std::string& model, const std::string& output) const {
+        std::vector<std::string> args = before;
+        args.push_back(model);
+        if (outputOption) args.push_back("-o");
+        args.push_back(output);
+        return args;
+    }
+};
+const Command kWriters[] = {
+    {{"render", "--ldraw", kLibrary}, true},
+    {{"pov", "--ldraw", kLibrary}, true},
+    {{"thumbnail", "--cpu-limit", "0"}, false},
+};
+
+TEST(WritingCommands, AnEmptyOutputNameIsAUsageError) {
+    for (const Command& command : kWriters) {
+        const testing_support::CliRun r = testing_support::RunZarvelCli(command.Args(kModel, ""));
+        EXPECT_EQ(r.status, 2) << command.before[0];
+        EXPECT_EQ(r.err,
+                  "zarvel-cli: the output file name is empty\n"
+                  "Run with --help for more information.\n");
+    }
+}
+
+TEST(WritingCommands, AnOutputThatIsTheModelItselfIsRefused) {
+    TempDir dir;
+    const std::string model = dir.Write("models/same.ldr", Slurp(kModel));
+    const std::string link = (dir.path() / "models/link.png").string();
+    fs::create_symlink("same.ldr", link);
+    const std::string hard = (dir.path() / "models/hard.png").string();
+    fs::create_hard_link(model, hard);
+    const std::string upper = (dir.path() / "models/SAME.LDR").string();
+    struct Case {
+        std::string model;  // as typed
+        std::string output;
+    };
+    for (const Case& c : {Case{model, model}, Case{model, link}, Case{model, hard},
+                          // The model is found in any letter case.
+                          Case{upper, model}, Case{"file://" + model, model}}) {
+        for (const Command& command : kWriters) {
+            if (c.model.starts_with("file:") && command.outputOption) continue;
+            SCOPED_TRACE(command.before[0] + " " + c.model + " " + c.output);
+            const testing_support::CliRun r =
+                testing_support::RunZarvelCli(command.Args(c.model, c.output));
+            EXPECT_EQ(r.status, 2);
+            EXPECT_EQ(r.err, "zarvel-cli: the output " + c.output + " is the model file " +
+                                 (c.model.starts_with("file:") ? model : c.model) +
+                                 ": it would be replaced\nRun with --help for more information.\n");
+            EXPECT_EQ(Slurp(model), Slurp(kModel));
+        }
+    }
+    EXPECT_EQ(Entries(dir.path() / "models"),
+              (std::vector<std::string>{"hard.png", "link.png", "same.ldr"}));
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Writers, Export,
     ::testing::Values(

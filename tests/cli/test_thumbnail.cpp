@@ -3,17 +3,20 @@
 // their fallback, models that give no picture, and the limit of processor time.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <limits.h>
 #include <png.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <fstream>
 
 #include "cli_run.h"
 #include "cmd_thumbnail.h"
+#include "ldrawdir.h"
 #include "test_support.h"
 
 namespace {
@@ -137,7 +140,9 @@ TEST(ThumbnailInput, PathsAndFileUris) {
              Case{"/models/car.ldr", "/models/car.ldr"},
              Case{"models/car 1.ldr", "models/car 1.ldr"},
              Case{"file:///models/my%20car.ldr", "/models/my car.ldr"},
-             Case{"FILE:///models/a%2fb%25c", "/models/a/b%c"},
+             Case{"FILE:///models/a%2fb%25c", std::nullopt},  // no "/" within a name
+             Case{"file:///models/a%2Fb", std::nullopt},
+             Case{"file:///models/a%25b%3Fc", "/models/a%b?c"},
              Case{"file://localhost/m/%C3%A9.ldr", "/m/\xc3\xa9.ldr"},
              Case{"file://LocalHost/m.ldr", "/m.ldr"},
              Case{"file:/m.ldr", "/m.ldr"},
@@ -155,6 +160,58 @@ TEST(ThumbnailInput, PathsAndFileUris) {
         SCOPED_TRACE(c.input);
         EXPECT_EQ(cli::ThumbnailInputPath(c.input), c.path);
     }
+}
+
+TEST(ThumbnailInput, AFileUriNamingThisMachineIsLocal) {
+    char name[HOST_NAME_MAX + 1] = {};
+    ASSERT_EQ(gethostname(name, sizeof name - 1), 0);
+    std::string host = name;
+    EXPECT_EQ(cli::ThumbnailInputPath("file://" + host + "/m/car.ldr"), "/m/car.ldr");
+    for (char& c : host) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    EXPECT_EQ(cli::ThumbnailInputPath("file://" + host + "/m/car.ldr"), "/m/car.ldr");
+    EXPECT_EQ(cli::ThumbnailInputPath("file://" + host + "x/m/car.ldr"), std::nullopt);
+}
+
+// Points the search for the system-wide library at a folder for the lifetime of the
+// object.
+struct ScopedSystemLibrary {
+    explicit ScopedSystemLibrary(const std::string& folder) { QzSetSystemLDrawDir(folder); }
+    ~ScopedSystemLibrary() { QzSetSystemLDrawDir(kSystemLDrawDir); }
+};
+
+TEST_F(Thumbnail, WithoutALibrarySaysWhereItLooks) {
+    ScopedEnv noVariable{"LDRAWDIR", nullptr};
+    const ScopedSystemLibrary none((dir.path() / "no system library").string());
+    const CliRun run = Run({model, output});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(
+        run.err.find("\nzarvel-cli: thumbnail: no LDraw library folder: choose one in the desktop "
+                     "program (Edit > Set LDrawDir...), set LDRAWDIR, name it as BaseDirectory in "
+                     "ldraw.ini, or install it in /usr/share/ldraw\n"),
+        std::string::npos)
+        << run.err;
+    EXPECT_EQ(run.err.find("--ldraw"), std::string::npos) << run.err;
+    EXPECT_FALSE(fs::exists(output));
+}
+
+// A file manager's sandbox may show only /usr: a library in /usr/share/ldraw is found
+// when nothing else names one, by thumbnail and by the commands that take --ldraw.
+TEST_F(Thumbnail, ALibraryInUsrShareLdrawIsFoundAfterTheOtherWays) {
+    const ScopedSystemLibrary system(Library());
+    ScopedEnv noVariable{"LDRAWDIR", nullptr};
+    const CliRun run = Run({model, output});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(ReadPng(output).width, 256);
+    const std::string picture = (dir.path() / "out" / "render.png").string();
+    const CliRun render = testing_support::RunZarvelCli({"render", model, "-o", picture});
+    EXPECT_EQ(render.status, 0) << render.err;
+    EXPECT_TRUE(fs::exists(picture));
+
+    // Only after the other ways: a folder LDRAWDIR names comes first, even a wrong one.
+    fs::remove(output);
+    ScopedEnv wrong{"LDRAWDIR", (dir.path() / "no such library").c_str()};
+    EXPECT_NE(Run({model, output}).status, 0);
+    EXPECT_FALSE(fs::exists(output));
 }
 
 TEST_F(Thumbnail, NoPictureNoFile) {
@@ -261,6 +318,25 @@ CliRun RunProgram(const std::vector<std::string>& args) {
     waitpid(child, &status, 0);
     run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     return run;
+}
+
+// As Thunar's thumbnail service (tumbler) does it: it makes an empty file, runs the
+// thumbnailer on its name and reads the picture through the descriptor it kept open.
+TEST_F(Thumbnail, AThumbnailServiceReadsThePictureThroughTheFileItMade) {
+    std::string name = (dir.path() / "out" / "tumbler-XXXXXX").string();
+    const int held = mkstemp(name.data());
+    ASSERT_GE(held, 0);
+    const CliRun run = RunProgram({"thumbnail", "-s", "64", model, name});
+    EXPECT_EQ(run.status, 0) << run.err;
+    std::string picture;
+    char buffer[4096];
+    for (ssize_t n; (n = read(held, buffer, sizeof buffer)) > 0;) picture.append(buffer, n);
+    close(held);
+    ASSERT_GT(picture.size(), 100u);
+    EXPECT_EQ(picture.substr(0, 4), "\x89PNG");
+    EXPECT_EQ(picture, Slurp(name));
+    EXPECT_EQ(ReadPng(name).width, 64);
+    EXPECT_EQ(Entries(dir.path() / "out").size(), 1u);
 }
 
 // A small file of 10^9 references: far more than a second of drawing. The command ends

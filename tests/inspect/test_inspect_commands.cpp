@@ -38,32 +38,32 @@ TEST(InspectOptions, StatsDefaultsAndValues) {
     cli::Invocation inv = Parse({"stats", "m.ldr"});
     ASSERT_FALSE(inv.finished) << inv.err;
     EXPECT_EQ(inv.command, "stats");
-    EXPECT_EQ(inv.stats.model, "m.ldr");
-    EXPECT_EQ(inv.stats.view, 0);
-    EXPECT_EQ(inv.stats.size, "800x600");
-    EXPECT_EQ(inv.stats.ldraw, "");
+    EXPECT_EQ(inv.OptionsOf<cli::StatsOptions>().model, "m.ldr");
+    EXPECT_EQ(inv.OptionsOf<cli::StatsOptions>().view, 0);
+    EXPECT_EQ(inv.OptionsOf<cli::StatsOptions>().size, "800x600");
+    EXPECT_EQ(inv.OptionsOf<cli::StatsOptions>().ldraw, "");
 
     inv = Parse({"stats", "--ldraw", "/lib", "--view", "14", "--size", "320x200", "m.ldr"});
     ASSERT_FALSE(inv.finished) << inv.err;
-    EXPECT_EQ(inv.stats.ldraw, "/lib");
-    EXPECT_EQ(inv.stats.view, 14);
-    EXPECT_EQ(inv.stats.size, "320x200");
+    EXPECT_EQ(inv.OptionsOf<cli::StatsOptions>().ldraw, "/lib");
+    EXPECT_EQ(inv.OptionsOf<cli::StatsOptions>().view, 14);
+    EXPECT_EQ(inv.OptionsOf<cli::StatsOptions>().size, "320x200");
 }
 
 TEST(InspectOptions, TreeDefaultsAndValues) {
     cli::Invocation inv = Parse({"tree", "m.ldr"});
     ASSERT_FALSE(inv.finished) << inv.err;
     EXPECT_EQ(inv.command, "tree");
-    EXPECT_EQ(inv.tree.model, "m.ldr");
-    EXPECT_EQ(inv.tree.mode, "normal");
-    EXPECT_FALSE(inv.tree.lineNumbers);
-    EXPECT_EQ(inv.tree.depth, 1);
+    EXPECT_EQ(inv.OptionsOf<cli::TreeOptions>().model, "m.ldr");
+    EXPECT_EQ(inv.OptionsOf<cli::TreeOptions>().mode, "normal");
+    EXPECT_FALSE(inv.OptionsOf<cli::TreeOptions>().lineNumbers);
+    EXPECT_EQ(inv.OptionsOf<cli::TreeOptions>().depth, 1);
 
     inv = Parse({"tree", "--mode", "bbox", "--line-numbers", "--depth", "3", "m.ldr"});
     ASSERT_FALSE(inv.finished) << inv.err;
-    EXPECT_EQ(inv.tree.mode, "bbox");
-    EXPECT_TRUE(inv.tree.lineNumbers);
-    EXPECT_EQ(inv.tree.depth, 3);
+    EXPECT_EQ(inv.OptionsOf<cli::TreeOptions>().mode, "bbox");
+    EXPECT_TRUE(inv.OptionsOf<cli::TreeOptions>().lineNumbers);
+    EXPECT_EQ(inv.OptionsOf<cli::TreeOptions>().depth, 3);
 }
 
 class BadInspectOptions : public ::testing::TestWithParam<std::vector<std::string>> {};

@@ -247,7 +247,138 @@ TEST_F(PartsList, CsvKeepsFieldsWithLineBreaksWhole) {
     }
 }
 
+TEST_F(PartsList, ReferencesThroughDotDotAreClassedByWhereTheFileIs) {
+    const std::vector<inspect::PartsRow> rows = List(
+        // The part brick.dat, reached from the subparts and from the primitives folder.
+        "1 4 0 0 0 1 0 0 0 1 0 0 0 1 s\\..\\brick.dat\n"
+        "1 4 0 0 0 1 0 0 0 1 0 0 0 1 ..\\parts\\brick.dat\n"
+        // A subpart however written: walked into, its plate counted.
+        "1 1 0 0 0 1 0 0 0 1 0 0 0 1 ./s/brick-s01.dat\n"
+        "1 2 0 0 0 1 0 0 0 1 0 0 0 1 S\\brick-s01.dat\n");
+    const std::vector<inspect::PartsRow> expected = {
+        {"brick.dat", 4, "Test_Red", 2, "Brick, \"big\" 2 x 4", false},
+        {"plate.dat", 1, "Blue", 1, "Plate  1 x 2", false},
+        {"plate.dat", 2, "Green", 1, "Plate  1 x 2", false},
+    };
+    EXPECT_EQ(rows, expected);
+}
+
+TEST_F(PartsList, AListMadeInsideThePartsFolderCountsItsParts) {
+    // The reader finds "plate.dat" in the current folder first: the parts folder.
+    const std::filesystem::path before = std::filesystem::current_path();
+    std::filesystem::current_path(dir.path() / "ldraw" / "parts");
+    const std::vector<inspect::PartsRow> rows = List("1 4 0 0 0 1 0 0 0 1 0 0 0 1 plate.dat\n");
+    std::filesystem::current_path(before);
+    const std::vector<inspect::PartsRow> expected = {
+        {"plate.dat", 4, "Test_Red", 1, "Plate  1 x 2", false}};
+    EXPECT_EQ(rows, expected);
+}
+
+TEST_F(PartsList, SpreadsheetsAndTerminalsGetPlainTextFromDescriptions) {
+    using Row = inspect::PartsRow;
+    const std::vector<Row> rows = {
+        {"a.dat", 1, "Blue", 1, "=Brick  2 x 4", false},
+        {"b.dat", 1, "Blue", 1, "+1", false},
+        {"c.dat", 1, "Blue", 1, "-Plate, round", false},
+        {"d.dat", 1, "@SUM(A1)", 1, "ok = fine", false},
+        {"e.dat", 1, "Blue", 1, "\x1b]0;title\x07\x1b[31mred", false},
+        {"f.dat", 1, "Blue", 1, "tab\there\r\nnext", false},
+        {"g.dat", 1, "Blue", 1,
+         "C1 \xc2\x9b"
+         "31m and \x9b, Caf\xc3\xa9 \xe9\x7f",
+         false},
+    };
+    EXPECT_EQ(inspect::PartsCsv(rows),
+              "part,colour,colour_name,quantity,description\r\n"
+              "a.dat,1,Blue,1,\"'=Brick  2 x 4\"\r\n"
+              "b.dat,1,Blue,1,\"'+1\"\r\n"
+              "c.dat,1,Blue,1,\"'-Plate, round\"\r\n"
+              "d.dat,1,\"'@SUM(A1)\",1,ok = fine\r\n"
+              "e.dat,1,Blue,1,?]0;title??[31mred\r\n"
+              "f.dat,1,Blue,1,tab here??next\r\n"
+              "g.dat,1,Blue,1,\"C1 ?31m and ?, Caf\xc3\xa9 \xe9?\"\r\n");
+    EXPECT_EQ(inspect::PartsText(rows),
+              "Part   Colour  Name      Quantity  Description\n"
+              "a.dat       1  Blue             1  =Brick  2 x 4\n"
+              "b.dat       1  Blue             1  +1\n"
+              "c.dat       1  Blue             1  -Plate, round\n"
+              "d.dat       1  @SUM(A1)         1  ok = fine\n"
+              "e.dat       1  Blue             1  ?]0;title??[31mred\n"
+              "f.dat       1  Blue             1  tab here??next\n"
+              "g.dat       1  Blue             1  C1 ?31m and ?, Caf\xc3\xa9 \xe9?\n"
+              "Total: 7 parts\n");
+    // JSON keeps every character, escaped.
+    EXPECT_EQ(inspect::PartsJson({rows[4]}),
+              "[\n  {\"part\": \"e.dat\", \"colour\": 1, \"colour_name\": \"Blue\", "
+              "\"quantity\": 1, \"description\": "
+              "\"\\u001b]0;title\\u0007\\u001b[31mred\"}\n]\n");
+}
+
+// A model of more files than the part table holds: the main model places a plate and
+// then `sections` submodels of one plate each, all in one file.
+std::string PastTheTable(int sections) {
+    std::string text = "1 4 0 0 0 1 0 0 0 1 0 0 0 1 plate.dat\n";
+    for (int i = 1; i <= sections; ++i)
+        text += "1 4 0 0 0 1 0 0 0 1 0 0 0 1 s" + std::to_string(i) + ".ldr\n";
+    for (int i = 1; i <= sections; ++i)
+        text += "0 FILE s" + std::to_string(i) + ".ldr\n1 16 0 0 0 1 0 0 0 1 0 0 0 1 plate.dat\n";
+    return "0 FILE main.ldr\n" + text;
+}
+
+TEST_F(PartsList, AListPastThePartTableSaysWhatWasLeftOut) {
+    // The table holds the main model, the plate and 1998 submodels; 17 are left out.
+    const std::vector<inspect::PartsRow> rows = List(PastTheTable(2015));
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].quantity, 1999u);
+    const std::string incomplete =
+        "Incomplete: past the part table's 2000 files, 17 files were left out: s1999.ldr, "
+        "s2000.ldr, s2001.ldr, s2002.ldr, s2003.ldr, s2004.ldr, s2005.ldr, s2006.ldr, "
+        "s2007.ldr, s2008.ldr and 7 more";
+    EXPECT_EQ(inspect::IncompleteText(model), incomplete);
+
+    // A complete list says nothing, also after an incomplete one.
+    List("1 4 0 0 0 1 0 0 0 1 0 0 0 1 plate.dat\n");
+    EXPECT_EQ(inspect::IncompleteText(model), "");
+}
+
 // ---- zarvel-cli parts ----
+
+TEST_F(PartsList, PartsAndStepsReadCurrentColoursWithoutWarnings) {
+    const std::string path = dir.Write("current.ldr",
+                                       "1 71 0 0 0 1 0 0 0 1 0 0 0 1 plate.dat\n0 STEP\n"
+                                       "1 4 0 0 0 1 0 0 0 1 0 0 0 1 plate.dat\n");
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        std::string out;
+        bool warned;
+    };
+    const std::string list =
+        "Part       Colour  Name       Quantity  Description\n"
+        "plate.dat       4  Test_Red          1  Plate  1 x 2\n"
+        "plate.dat      71  Test_Grey         1  Plate  1 x 2\n"
+        "Total: 2 parts\n";
+    const Case cases[] = {
+        {{"parts", "--ldraw", library, path}, 0, list, false},
+        {{"steps", "--ldraw", library, path}, 0, "2\n", false},
+        {{"parts", "--ldraw", library, "--scheme", "3", path}, 0, list, false},
+        // The classic colours on request, with what they say of 71.
+        {{"parts", "--ldraw", library, "--scheme", "0", path}, 0, list, true},
+        {{"steps", "--ldraw", library, "--scheme", "1", path}, 0, "2\n", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.args));
+        const CliRun r = testing_support::RunZarvelCli(c.args);
+        EXPECT_EQ(r.status, c.status) << r.err;
+        EXPECT_EQ(r.out, c.out);
+        EXPECT_EQ(r.err.find("Unknown color") != std::string::npos, c.warned) << r.err;
+    }
+    // A library without LDConfig.ldr: the classic colours, without a word about the file.
+    std::filesystem::remove(dir.path() / "ldraw/LDConfig.ldr");
+    const CliRun r = testing_support::RunZarvelCli({"steps", "--ldraw", library, path});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err.find("LDConfig"), std::string::npos) << r.err;
+}
 
 TEST_F(PartsList, CommandWritesTheFormsAndFailsWithMissingParts) {
     const std::string path = dir.Write("model.mpd", kModel);
@@ -268,6 +399,27 @@ TEST_F(PartsList, CommandWritesTheFormsAndFailsWithMissingParts) {
     EXPECT_EQ(r.out,
               "[\n  {\"part\": \"plate.dat\", \"colour\": 4, \"colour_name\": \"Test_Red\", "
               "\"quantity\": 1, \"description\": \"Plate  1 x 2\"}\n]\n");
+
+    // Past the part table: the list says it is incomplete, and the status says so.
+    const std::string big = dir.Write("big.mpd", PastTheTable(2001));
+    r = testing_support::RunZarvelCli({"parts", "--ldraw", library, big});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out,
+              "Part       Colour  Name      Quantity  Description\n"
+              "plate.dat       4  Test_Red      1999  Plate  1 x 2\n"
+              "Total: 1999 parts\n"
+              "Incomplete: past the part table's 2000 files, 3 files were left out: s1999.ldr, "
+              "s2000.ldr, s2001.ldr\n");
+    EXPECT_NE(r.err.find("Zarvel: Sorry, max 2000 parts.\n"), std::string::npos) << r.err;
+    r = testing_support::RunZarvelCli({"parts", "--ldraw", library, "--format", "csv", big});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out,
+              "part,colour,colour_name,quantity,description\r\n"
+              "plate.dat,4,Test_Red,1999,Plate  1 x 2\r\n");
+    EXPECT_TRUE(
+        r.err.ends_with("\nzarvel-cli: Incomplete: past the part table's 2000 files, 3 "
+                        "files were left out: s1999.ldr, s2000.ldr, s2001.ldr\n"))
+        << r.err;
 
     r = testing_support::RunZarvelCli({"parts", "--format", "xml", whole});
     EXPECT_EQ(r.status, 2);

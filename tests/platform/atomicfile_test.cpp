@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -158,6 +159,61 @@ TEST(AtomicFile, FolderAndMissingFolderAreRefused) {
     EXPECT_FALSE(plat::WriteFileAtomically(dir.path().string(), "x", error));
     EXPECT_FALSE(plat::WriteFileAtomically((dir.path() / "no/such/file").string(), "x", error));
     EXPECT_NE(error.find("no/such/file"), std::string::npos) << error;
+}
+
+// What a file manager's thumbnail service does: it makes an empty file, hands its name
+// to the thumbnailer and reads the picture through the descriptor it kept.
+TEST(AtomicFile, AnEmptyFileIsWrittenInPlaceForWhoeverHoldsIt) {
+    TempDir dir;
+    const std::string path = dir.Write("thumbnail.png", "");
+    ASSERT_EQ(chmod(path.c_str(), 0600), 0);
+    const int held = open(path.c_str(), O_RDONLY);
+    ASSERT_GE(held, 0);
+    struct stat before {};
+    fstat(held, &before);
+
+    std::string error;
+    ASSERT_TRUE(plat::WriteFileAtomically(path, "\x89PNG picture", error)) << error;
+    char buffer[64] = {};
+    EXPECT_EQ(pread(held, buffer, sizeof buffer, 0), 12);
+    EXPECT_EQ(std::string(buffer), "\x89PNG picture");
+    struct stat after {};
+    ASSERT_EQ(stat(path.c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_EQ(ModeOf(path), 0600u);
+    EXPECT_EQ(Entries(dir), std::vector<std::string>{"thumbnail.png"});
+
+    // A file that is no longer empty is replaced as any other: the holder keeps the old.
+    ASSERT_TRUE(plat::WriteFileAtomically(path, "second", error)) << error;
+    EXPECT_EQ(Slurp(path), "second");
+    EXPECT_EQ(pread(held, buffer, sizeof buffer, 0), 12);
+    close(held);
+}
+
+TEST(AtomicFile, AFailedOrAbandonedWriteLeavesAnEmptyFileEmpty) {
+    TempDir dir;
+    const std::string path = dir.Write("thumbnail.png", "");
+    std::string error;
+    {
+        ScopedFileSizeLimit full(1024);
+        EXPECT_FALSE(plat::WriteFileAtomically(path, std::string(4000, 'x'), error));
+    }
+    EXPECT_EQ(fs::file_size(path), 0u);
+    {
+        plat::AtomicFile file;
+        ASSERT_TRUE(file.Open(path, error)) << error;
+        std::fputs("half a picture", file.File());
+    }
+    EXPECT_EQ(fs::file_size(path), 0u);
+    EXPECT_EQ(Entries(dir), std::vector<std::string>{"thumbnail.png"});
+}
+
+TEST(AtomicFile, AnEmptyNameIsNoFile) {
+    std::string error;
+    plat::AtomicFile file;
+    EXPECT_FALSE(file.Open("", error));
+    EXPECT_EQ(error, "Cannot write : No such file or directory");
+    EXPECT_EQ(file.ErrorNumber(), ENOENT);
 }
 
 TEST(FollowLinks, ChainsRelativeLinksAndStopsAtLoops) {

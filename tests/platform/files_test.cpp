@@ -342,6 +342,35 @@ TEST(TextFile, CarriageReturnsEndLines) {
         EXPECT_EQ(ReadText(text), lines) << testing::PrintToString(text);
 }
 
+TEST(TextFile, ByteOrderMarkAtTheStartIsSkipped) {
+    const std::pair<std::string, Lines> cases[] = {
+        {"\xEF\xBB\xBF"
+         "1 a\n0 b\n",
+         {"1 a\n", "0 b\n"}},
+        {"\xEF\xBB\xBF"
+         "0 a\r\n",
+         {"0 a\n"}},
+        {"\xEF\xBB\xBF", {}},
+        {"\xEF\xBB\xBF\n", {"\n"}},
+        // Only at the start of the file, and only whole.
+        {"0 a\n\xEF\xBB\xBF"
+         "0 b\n",
+         {"0 a\n",
+          "\xEF\xBB\xBF"
+          "0 b\n"}},
+        {"\xEF\xBB"
+         "0 a\n",
+         {"\xEF\xBB"
+          "0 a\n"}},
+        {"\xEF\xBB\xBF\xEF\xBB\xBF"
+         "0 a",
+         {"\xEF\xBB\xBF"
+          "0 a"}},
+    };
+    for (const auto& [text, lines] : cases)
+        EXPECT_EQ(ReadText(text), lines) << testing::PrintToString(text);
+}
+
 TEST(TextFile, LongLineComesBackInPieces) {
     std::string longLine(1200, 'x');
     Lines lines = ReadText(longLine + "\nnext\n", 1000);

@@ -10,6 +10,7 @@
 
 #include "clock.h"
 #include "messagebox.h"
+#include "process.h"
 #include "random.h"
 #include "test_support.h"
 
@@ -107,6 +108,28 @@ TEST(Clock, TickCountMovesForward) {
 }
 
 // ---------------------------------------------------------------------------------
+
+TEST(DrawThreads, ZarvelThreadsTakesOneToSixtyFourAndNothingElse) {
+    const int machine = [] {
+        testing_support::ScopedEnv unset("ZARVEL_THREADS", nullptr);
+        EXPECT_EQ(plat::DrawThreadsProblem(), "");
+        return plat::DrawThreads();
+    }();
+    EXPECT_GE(machine, 1);
+    EXPECT_LE(machine, 64);
+    const std::pair<const char*, int> right[] = {{"1", 1}, {"64", 64}, {"08", 8}, {"", machine}};
+    for (const auto& [value, threads] : right) {
+        testing_support::ScopedEnv set("ZARVEL_THREADS", value);
+        EXPECT_EQ(plat::DrawThreads(), threads) << value;
+        EXPECT_EQ(plat::DrawThreadsProblem(), "") << value;
+    }
+    for (const char* value : {"65", "0", "-1", "0x2", "2 ", "two", "99999999999"}) {
+        testing_support::ScopedEnv set("ZARVEL_THREADS", value);
+        EXPECT_EQ(plat::DrawThreads(), machine) << value;
+        EXPECT_EQ(plat::DrawThreadsProblem(),
+                  std::string("ZARVEL_THREADS must be a whole number from 1 to 64: ") + value);
+    }
+}
 
 TEST(MessageBox, StandardErrorWritesTitleAndText) {
     plat::StderrMessageBox box;

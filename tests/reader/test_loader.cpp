@@ -260,11 +260,52 @@ TEST_F(Loader, FullTableDropsTheReferencesToNewNamesWithOneBox) {
     ASSERT_EQ(lines.size(), static_cast<size_t>(QZ_MAX_PARTS));
     EXPECT_EQ(lines.back()->part->name, "n5.dat");
     EXPECT_EQ(lines.back()->lineNo, static_cast<uint32_t>(QZ_MAX_PARTS + 2));
+    // The names left out, for those who list what the model holds.
+    EXPECT_TRUE(model.tableFullShown);
+    EXPECT_EQ(model.leftOut, (std::vector<std::string>{"n1999.dat", "n2000.dat"}));
 
     // The next load shows the box again.
     boxes.box.calls.clear();
     ASSERT_EQ(LoadText(Ref("another.dat")), 1);
     EXPECT_EQ(Boxes().front(), "Sorry, max 2000 parts.");
+}
+
+TEST_F(Loader, ModelsSavedWithAByteOrderMarkLoseNoLine) {
+    constexpr const char* kBom = "\xEF\xBB\xBF";
+    Write("ldraw/parts/brick.dat", std::string(kBom) + "0 Brick  2 x 4\n" + kEdge);
+
+    // The first line places a brick.
+    ASSERT_EQ(LoadText(kBom + Ref("brick.dat", 4)), 1);
+    EXPECT_EQ(model.inputLog, "");
+    std::vector<const QzLine*> lines = Lines(Main());
+    ASSERT_EQ(lines.size(), 1u);
+    ASSERT_NE(lines[0]->part, nullptr);
+    EXPECT_EQ(lines[0]->part->name, "brick.dat");
+    EXPECT_EQ(lines[0]->lineNo, 1u);
+    // The part's own first line is its description.
+    ASSERT_NE(lines[0]->part->lines, nullptr);
+    EXPECT_STREQ(lines[0]->part->lines->text, "Brick  2 x 4");
+
+    // The first section of a multi-part file, and the title line.
+    ClearLog();
+    ASSERT_EQ(LoadText(std::string(kBom) + "0 FILE main.ldr\n0 Windmill\n" + Ref("sub.ldr") +
+                           "0 FILE sub.ldr\n" + Ref("brick.dat"),
+                       "mill.mpd"),
+              1);
+    EXPECT_EQ(model.inputLog, "");
+    EXPECT_EQ(Boxes(), std::vector<std::string>{});
+    EXPECT_EQ(model.modelTitle, "Windmill");
+    // The section's "0 FILE" line, the title and the reference to the second section.
+    lines = Lines(Main());
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_STREQ(lines[0]->text, "FILE main.ldr");
+    ASSERT_NE(lines[2]->part, nullptr);
+    EXPECT_EQ(lines[2]->part->name, "sub.ldr");
+    EXPECT_FALSE(lines[2]->part->flags & PF_MISSING);
+
+    ClearLog();
+    ASSERT_EQ(LoadText(std::string(kBom) + "0 Lighthouse\n", "title.ldr"), 1);
+    EXPECT_EQ(model.modelTitle, "Lighthouse");
 }
 
 TEST_F(Loader, PartReferencedManyTimesIsReadOnce) {

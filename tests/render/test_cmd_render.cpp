@@ -251,7 +251,7 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{{"--matrix", "1,0,0,0,1,0,0,0,1,5"}, 2, "--matrix needs nine finite numbers"},
         Refusal{{"--matrix", "1 0 0 0 1 0 0 0 1x"}, 2, "--matrix needs nine finite numbers"},
         Refusal{{"--zoom", "1e12"}, 2, "--zoom"},
-        Refusal{{"--zoom", ""}, 2, "zarvel-cli: --zoom: needs a number\n"},
+        Refusal{{"--zoom", ""}, 2, "zarvel-cli: --zoom: the number is empty\n"},
         Refusal{{"--view", "15"}, 2, "--view"}, Refusal{{"--preview", "dotted"}, 2, "--preview"},
         Refusal{{"--quality", "best"}, 2, "--quality"}));
 
