@@ -107,15 +107,31 @@ class Shared {
         return band;
     }
 
-    // The producer: a free chunk to fill (it waits while every chunk is being drawn),
-    // and the filled chunk handed to the bands.
-    Chunk& Free() {
-        std::unique_lock<std::mutex> lock(mutex_);
-        Chunk& chunk = chunks_[produced_ % chunks_.size()];
-        space_.wait(lock, [&] { return chunk.pending == 0; });
-        chunk.instances.clear();
-        chunk.studs.clear();
-        return chunk;
+    // The producer: a free chunk to fill. While every chunk is still being drawn, the
+    // producer draws its own band (drawOwn: false when it has drawn all there is), and
+    // waits only when its band has caught up.
+    template <class DrawOwn>
+    Chunk& Free(DrawOwn drawOwn) {
+        for (;;) {
+            {
+                std::unique_lock<std::mutex> lock(mutex_);
+                Chunk& chunk = chunks_[produced_ % chunks_.size()];
+                if (chunk.pending == 0) {
+                    chunk.instances.clear();
+                    chunk.studs.clear();
+                    return chunk;
+                }
+            }
+            if (drawOwn()) continue;
+            std::unique_lock<std::mutex> lock(mutex_);
+            Chunk& chunk = chunks_[produced_ % chunks_.size()];
+            space_.wait(lock, [&] { return chunk.pending == 0; });
+        }
+    }
+    // Chunk number k when it is there, without waiting; null otherwise.
+    const Chunk* Ready(uint64_t k) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return produced_ > k ? &chunks_[k % chunks_.size()] : nullptr;
     }
     void Publish() {
         {
@@ -193,11 +209,12 @@ class Producer {
     };
 
     Producer(const QzDrawJob& job, Shared* shared, QzDrawStatistics& counts,
-             std::function<void(Chunk&)> hand)
+             std::function<void(Chunk&)> hand, std::function<bool()> drawOwn)
         : o_(*job.options),
           shared_(shared),
           counts_(counts),
           hand_(std::move(hand)),
+          drawOwn_(std::move(drawOwn)),
           refreshEach_(job.options->refreshEachPart && !(job.top->flags & PF_PARTS_DIR)) {}
 
     void BeginPass(bool studPass) {
@@ -288,7 +305,7 @@ class Producer {
     }
 
   private:
-    Chunk& Next() { return shared_ ? shared_->Free() : own_; }
+    Chunk& Next() { return shared_ ? shared_->Free(drawOwn_) : own_; }
 
     Instance& Emit(Kind kind, const Frame& frame, const QzPlaced& placed) {
         if (chunk_->instances.size() >= kChunkInstances) {
@@ -335,6 +352,8 @@ class Producer {
     Shared* shared_;
     QzDrawStatistics& counts_;
     std::function<void(Chunk&)> hand_;
+    // The producer's own band, drawn while it waits for a chunk to fill.
+    std::function<bool()> drawOwn_;
     const bool refreshEach_;
     bool studPass_ = false;
     Chunk own_;
@@ -739,23 +758,33 @@ std::vector<int32_t> SplitRows(const QzDrawJob& job, int height, int bands) {
     // An estimate: a model that places more than this is shared by what was seen.
     rules.maxPlacements = 100000;
     QzWalk(rules, *job.top, job.stop, 7, false, RowWork::Frame{job.screen}, work);
-    return QzSplitRows(work.PerRow(), bands);
+    // The first band's thread walks the model as well: about a drawn line's work for every
+    // file placed, some tenth of a drawing.
+    constexpr double kWalkShare = 0.09;
+    return QzSplitRows(work.PerRow(), bands, (1.0 - kWalkShare * (bands - 1)) / bands);
 }
 
 }  // namespace
 
 const char* QzTooManyPlacementsText() { return "The model places too many parts to draw."; }
 
-std::vector<int32_t> QzSplitRows(const std::vector<double>& workPerRow, int bands) {
+std::vector<int32_t> QzSplitRows(const std::vector<double>& workPerRow, int bands,
+                                 double firstShare) {
     const int height = static_cast<int>(workPerRow.size());
-    std::vector<int32_t> rows(static_cast<size_t>(std::max(bands, 1)), 0);
+    bands = std::max(bands, 1);
+    if (!(firstShare > 0.0 && firstShare <= 1.0)) firstShare = 1.0 / bands;
+    std::vector<int32_t> rows(static_cast<size_t>(bands), 0);
     double total = 0;
     for (double w : workPerRow) total += w;
+    // Where band b begins: after the first band's share and b - 1 equal shares of the rest.
+    auto start = [&](int b) {
+        return total * (firstShare + (1.0 - firstShare) * (b - 1) / std::max(bands - 1, 1));
+    };
     double sum = 0;
     int b = 1;
     for (int y = 0; y < height && b < bands; ++y) {
         sum += workPerRow[static_cast<size_t>(y)];
-        while (b < bands && sum >= total * b / bands) rows[static_cast<size_t>(b++)] = y + 1;
+        while (b < bands && sum >= start(b)) rows[static_cast<size_t>(b++)] = y + 1;
     }
     for (; b < bands; ++b) rows[static_cast<size_t>(b)] = height;
     for (int k = 1; k < bands; ++k)
@@ -799,19 +828,24 @@ QzDrawOutcome QzDrawNormal(QzRenderer& renderer, const QzDrawJob& job) {
         // One band, drawn by this thread chunk by chunk as the walk makes them.
         bands.push_back(
             std::make_unique<Band>(job, 0, nullptr, image, renderer.FaceOffsetLimit(), renderer));
-        Producer producer(job, nullptr, counts, [&](Chunk& chunk) {
-            bands[0]->Draw(chunk);
-            chunk.instances.clear();
-            chunk.studs.clear();
-        });
+        Producer producer(
+            job, nullptr, counts,
+            [&](Chunk& chunk) {
+                bands[0]->Draw(chunk);
+                chunk.instances.clear();
+                chunk.studs.clear();
+            },
+            nullptr);
         walk(producer);
     } else {
+        // This thread walks the model and draws the first band behind the walk; a thread
+        // each draws the others as the chunks come.
         Shared shared(SplitRows(job, image.height, threads), kRing);
         for (int b = 0; b < threads; ++b)
             bands.push_back(std::make_unique<Band>(job, b, &shared, image,
                                                    renderer.FaceOffsetLimit(), renderer));
         std::vector<std::thread> workers;
-        for (int b = 0; b < threads; ++b)
+        for (int b = 1; b < threads; ++b)
             workers.emplace_back([&shared, band = bands[static_cast<size_t>(b)].get()] {
                 for (uint64_t k = 0;; ++k) {
                     const Chunk* chunk = shared.Wait(k);
@@ -820,9 +854,20 @@ QzDrawOutcome QzDrawNormal(QzRenderer& renderer, const QzDrawJob& job) {
                     shared.Done(k);
                 }
             });
-        Producer producer(job, &shared, counts, [&shared](Chunk&) { shared.Publish(); });
+        uint64_t ownNext = 0;
+        auto drawOwn = [&]() {
+            const Chunk* chunk = shared.Ready(ownNext);
+            if (!chunk) return false;
+            bands[0]->Draw(*chunk);
+            shared.Done(ownNext++);
+            return true;
+        };
+        Producer producer(
+            job, &shared, counts, [&shared](Chunk&) { shared.Publish(); }, drawOwn);
         walk(producer);
         shared.Finish();
+        while (drawOwn()) {
+        }
         for (std::thread& t : workers) t.join();
     }
 

@@ -56,6 +56,8 @@ QzDrawOutcome QzDrawNormal(QzRenderer& renderer, const QzDrawJob& job);
 // The number of threads drawings use when not told: the machine's processors.
 int QzDefaultDrawThreads();
 
-// First rows of `bands` bands of about equal work, each at least a row high (the first
-// is row 0), from the work of each row of a picture.
-std::vector<int32_t> QzSplitRows(const std::vector<double>& workPerRow, int bands);
+// First rows of `bands` bands, each at least a row high (the first is row 0), from the
+// work of each row of a picture: the first band takes firstShare of the work (0: an equal
+// share), the others equal shares of the rest.
+std::vector<int32_t> QzSplitRows(const std::vector<double>& workPerRow, int bands,
+                                 double firstShare = 0.0);
