@@ -391,6 +391,12 @@ class Band {
         height_ = image.height;
         // Vertex lists are drawn by one band.
         vertexLists_ = o_.vertexLists && !shared;
+        // Files wholly behind what is drawn are not drawn (vertex lists draw every line).
+        occlusion_ = !vertexLists_ && o_.skipHidden;
+        if (occlusion_) writer_.Band().KeepTiles();
+        // The nearest a line or a face may come in front of the box of its file: the pull
+        // of lines, the slack of faces beyond their corners, and the rounding of both.
+        nearMargin_ = QZ_LINE_PULL + std::min(faceOffset.nearSlack, 1.0e6f) + 1.0e-3f;
     }
 
     void Draw(const Chunk& chunk) {
@@ -449,6 +455,13 @@ class Band {
         if (scratch_.size() <= depth) scratch_.resize(depth + 1);
         std::vector<QzVector>& pts = scratch_[depth];
         const bool vertices = vertexLists_ && i.part->vertices && i.part->vertexCount > 0;
+        // Whether the placement lies wholly behind what this band has drawn: decided at
+        // its first run for all of them (what is hidden stays hidden, as depths only come
+        // nearer). A hidden one is only counted, by the band that counts it.
+        if (hiddenAt_.size() <= depth) hiddenAt_.resize(depth + 1);
+        if (i.flags & kFirst) hiddenAt_[depth] = !inStud_ && Hidden(i);
+        const bool hidden = hiddenAt_[depth] != 0;
+        if (hidden && !counting) return;
         if (i.flags & kFirst) {
             if (vertices) {
                 // Every distinct vertex of the part's list, counted as transformed.
@@ -465,14 +478,48 @@ class Band {
         const QzDrawItem* begin = data.items.data() + i.begin;
         const QzDrawItem* end = data.items.data() + i.end;
         if (vertices) {
-            Lines<Source::VertexList>(i, begin, end, pts.data(), i.part->vertexCount, counting);
+            Lines<Source::VertexList, true>(i, begin, end, pts.data(), i.part->vertexCount,
+                                            counting);
             return;
         }
         if (counting) CountRun(data, begin, end);
-        if (data.perLine)
-            Lines<Source::PerLine>(i, begin, end, nullptr, 0, counting);
-        else
-            Lines<Source::Points>(i, begin, end, pts.data(), 0, counting);
+        if (hidden) {
+            if (data.perLine)
+                Lines<Source::PerLine, false>(i, begin, end, nullptr, 0, counting);
+            else
+                Lines<Source::Points, false>(i, begin, end, pts.data(), 0, counting);
+        } else if (data.perLine) {
+            Lines<Source::PerLine, true>(i, begin, end, nullptr, 0, counting);
+        } else {
+            Lines<Source::Points, true>(i, begin, end, pts.data(), 0, counting);
+        }
+    }
+
+    // Whether nothing of a placement can be written in this band: every depth where
+    // its box lies on the screen is nearer than the box comes. Only placements of files
+    // with a few lines are worth the test.
+    bool Hidden(const Instance& i) {
+        const QzPart& part = *i.part;
+        if (!occlusion_ || part.cache->items.size() < 8 || (part.flags & PF_EMPTY)) return false;
+        float x0 = 0, x1 = 0, y0 = 0, y1 = 0, z0 = 0;
+        for (int k = 0; k < 8; ++k) {
+            QzVector c;
+            QzTransform(c, i.matrix, QzBoxCorner(part.box, k));
+            if (!(std::fabs(c.x) < 1.0e6f && std::fabs(c.y) < 1.0e6f && std::fabs(c.z) < 1.0e30f))
+                return false;
+            x0 = k == 0 ? c.x : std::min(x0, c.x);
+            x1 = k == 0 ? c.x : std::max(x1, c.x);
+            y0 = k == 0 ? c.y : std::min(y0, c.y);
+            y1 = k == 0 ? c.y : std::max(y1, c.y);
+            z0 = k == 0 ? c.z : std::min(z0, c.z);
+        }
+        // Pixels a column or two beyond the box: the rasteriser truncates its corners.
+        constexpr int64_t kPixels = 2;
+        const float nearest = z0 - nearMargin_ - std::fabs(z0) * 1.0e-4f;
+        return writer_.Band().RegionHidden(static_cast<int64_t>(std::floor(x0)) - kPixels,
+                                           static_cast<int64_t>(std::floor(x1)) + kPixels,
+                                           static_cast<int64_t>(std::floor(y0)) - kPixels,
+                                           static_cast<int64_t>(std::floor(y1)) + kPixels, nearest);
     }
 
     // The lines and point transforms a run counts, as the line-by-line walk counted them:
@@ -498,7 +545,8 @@ class Band {
         counts.transformCount += static_cast<uint32_t>(transforms);
     }
 
-    template <Source kSource>
+    // The lines of a run; without kDraw only counted (a hidden placement).
+    template <Source kSource, bool kDraw>
     void Lines(const Instance& i, const QzDrawItem* begin, const QzDrawItem* end,
                const QzVector* points, int32_t listed, bool counting) {
         for (const QzDrawItem* item = begin; item != end; ++item) {
@@ -516,6 +564,10 @@ class Band {
                 default:
                     if (!o_.showType5) continue;
                     break;
+            }
+            if constexpr (!kDraw) {
+                // Only faces are counted line by line: by whether they are culled.
+                if (type != 3 && type != 4) continue;
             }
             const int n = type == 5 ? 4 : type;
             const QzLine& line = *item->line;
@@ -547,6 +599,13 @@ class Band {
             }
             const int32_t c = QzLineColourBy<QzColourRule::Drawing>(rules_, line, i.colour,
                                                                     (i.flags & kTop) != 0);
+            if constexpr (!kDraw) {
+                const QzVector corners[4] = {*p[0], *p[1], *p[2], n == 4 ? *p[3] : *p[0]};
+                const QzFaceDecision face = QzDecideFace(
+                    o_, item->bfc, corners, c, (i.flags & kCull) != 0, (i.flags & kInvert) != 0);
+                if (face.drawn && face.counted) ++counts.typeCount[n];
+                continue;
+            }
             switch (type) {
                 case 2:
                     if (writer_.MayTouch(p[0]->y, p[1]->y))
@@ -647,6 +706,11 @@ class Band {
     const QzRenderOptions& o_;
     const QzWalkRules rules_;
     const int band_;
+    // Placements wholly behind what is drawn are left out (see Hidden).
+    bool occlusion_ = false;
+    float nearMargin_ = 0.0f;
+    // Per depth of the walk: whether the placement there was found hidden.
+    std::vector<uint8_t> hiddenAt_;
     Shared* shared_;
     QzRenderer& renderer_;
     QzPrimitiveWriter writer_;

@@ -34,6 +34,9 @@ struct QzRenderOptions {
     bool bfcTestColours = false;
     // "High &Quality": full drawings are made by the high-quality drawing (hqrender.h).
     bool highQuality = false;
+    // Files that lie wholly behind what is drawn already are not drawn, only counted: the
+    // same picture sooner. Off only to compare the two.
+    bool skipHidden = true;
 };
 
 // The rules of the drawing walk under the switches: colours as drawn, studs left out

@@ -328,6 +328,46 @@ QzFill QzFillOf(const QzPixelPattern& pattern, bool ditherTransparency) {
     return QzFill::Checker;
 }
 
+void QzRasterBand::KeepTiles() {
+    tileColumns_ = (width_ + kTile - 1) >> kTileShift;
+    const int32_t rows = y1_ >= y0_ ? ((y1_ - y0_) >> kTileShift) + 1 : 0;
+    tileFar_.assign(static_cast<size_t>(tileColumns_) * rows, QZ_FAR_DEPTH);
+    // Nothing is known of them yet: each is worked out when first asked.
+    tileDirty_.assign(tileFar_.size(), 1);
+}
+
+bool QzRasterBand::RegionHidden(int64_t x0, int64_t x1, int64_t y0, int64_t y1, float nearest) {
+    if (tileFar_.empty() || !depth_) return false;
+    x0 = std::max<int64_t>(x0, 0);
+    x1 = std::min<int64_t>(x1, width_ - 1);
+    y0 = std::max<int64_t>(y0, y0_);
+    y1 = std::min<int64_t>(y1, y1_);
+    if (x0 > x1 || y0 > y1) return true;
+    for (int64_t ty = (y0 - y0_) >> kTileShift; ty <= ((y1 - y0_) >> kTileShift); ++ty) {
+        const size_t row = static_cast<size_t>(ty) * static_cast<size_t>(tileColumns_);
+        for (int64_t tx = x0 >> kTileShift; tx <= (x1 >> kTileShift); ++tx) {
+            const size_t t = row + static_cast<size_t>(tx);
+            if (tileDirty_[t]) {
+                // The farthest depth of the tile's pixels in the band's rows.
+                const int32_t py0 = y0_ + static_cast<int32_t>(ty << kTileShift);
+                const int32_t py1 = std::min(py0 + kTile - 1, y1_);
+                const int32_t px0 = static_cast<int32_t>(tx << kTileShift);
+                const int32_t px1 = std::min(px0 + kTile - 1, width_ - 1);
+                float far = -QZ_FAR_DEPTH;
+                for (int32_t y = py0; y <= py1; ++y) {
+                    const float* d = depth_ + static_cast<size_t>(y) * width_;
+                    for (int32_t x = px0; x <= px1; ++x) far = std::max(far, d[x]);
+                }
+                tileFar_[t] = far;
+                tileDirty_[t] = 0;
+            }
+            // A pixel as near as `nearest` passes where its depth is not nearer still.
+            if (!(tileFar_[t] < nearest)) return false;
+        }
+    }
+    return true;
+}
+
 void QzRasterBand::Attach(const QzZImage& image, int32_t y0, int32_t y1, QzPixelRect* dirty,
                           QzPixelRect* drawn) {
     pixels_ = image.pixels;
@@ -377,7 +417,10 @@ bool QzRasterBand::LineSpan(const QzVector& p0, const QzVector& p1, const uint8_
             const int32_t y = TruncClamp(fy);
             if (x < 0 || x >= w || y < top || y > bottom) continue;
             const float z = k == 0 ? s.z : k == xe - xs ? e.z : depth.At(x, y);
-            wrote |= PlotLinePixel(pixels_, depth_, w, dirty, x, y, z, a, b);
+            if (PlotLinePixel(pixels_, depth_, w, dirty, x, y, z, a, b)) {
+                wrote = true;
+                TouchTiles(y, x, x);
+            }
         }
     } else {
         // y-major (a single point too): one pixel per row.
@@ -405,7 +448,10 @@ bool QzRasterBand::LineSpan(const QzVector& p0, const QzVector& p1, const uint8_
             const int32_t x = TruncClamp(s.x + sx * static_cast<float>(k));
             if (x < 0 || x >= w || y < top || y > bottom) continue;
             const float z = k == 0 ? s.z : k == ye - ys ? e.z : depth.At(x, y);
-            wrote |= PlotLinePixel(pixels_, depth_, w, dirty, x, y, z, a, b);
+            if (PlotLinePixel(pixels_, depth_, w, dirty, x, y, z, a, b)) {
+                wrote = true;
+                TouchTiles(y, x, x);
+            }
         }
     }
     if (wrote) QzRectGrow(*drawn_, dirty);
@@ -557,6 +603,7 @@ bool QzRasterBand::FillTriangle(const QzVector& p0, const QzVector& p1, const Qz
         }
         if (first >= 0) {
             wrote = true;
+            TouchTiles(y, first, last);
             if (first < r.x0) r.x0 = first;
             if (last > r.x1) r.x1 = last;
             if (y < r.y0) r.y0 = y;

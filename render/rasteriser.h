@@ -100,7 +100,26 @@ class QzRasterBand {
     int32_t Top() const { return y0_; }
     int32_t Bottom() const { return y1_; }
 
+    // Keeps the farthest depth of each tile of kTile x kTile pixels of the band's rows,
+    // worked out again where something was written since, for RegionHidden.
+    void KeepTiles();
+    // Whether nothing nearer than `nearest` can pass the depth test anywhere in columns
+    // x0 to x1 and rows y0 to y1 of the band: every depth there is nearer already (true
+    // when the region misses the band). Needs KeepTiles; tells from the tiles, so it may
+    // answer false where a pixel by pixel test would not.
+    bool RegionHidden(int64_t x0, int64_t x1, int64_t y0, int64_t y1, float nearest);
+
+    static constexpr int32_t kTileShift = 3;
+    static constexpr int32_t kTile = 1 << kTileShift;
+
   private:
+    // Marks the tiles of columns c0 to c1 of row y as written.
+    void TouchTiles(int32_t y, int32_t c0, int32_t c1) {
+        if (tileDirty_.empty()) return;
+        uint8_t* row = tileDirty_.data() + static_cast<size_t>((y - y0_) >> kTileShift) *
+                                               static_cast<size_t>(tileColumns_);
+        for (int32_t t = c0 >> kTileShift; t <= (c1 >> kTileShift); ++t) row[t] = 1;
+    }
     // Writes the pixels of columns c0 to c1 of row y that pass the depth test, depth z
     // at c0 growing by dz per column but never below nearest.
     template <QzFill kind>
@@ -117,6 +136,11 @@ class QzRasterBand {
     QzPixelRect* drawn_ = nullptr;
     // How far a face's depth may move, in depth units; unlimited until a drawing sets it.
     QzFaceOffset faceOffset_{};
+    // The farthest depth of each tile, and whether it was written since that was worked
+    // out (KeepTiles); empty when the band keeps no tiles.
+    int32_t tileColumns_ = 0;
+    std::vector<float> tileFar_;
+    std::vector<uint8_t> tileDirty_;
 };
 
 // Faces and lines in colour numbers into a band of rows: each colour resolved once,
@@ -173,6 +197,7 @@ class QzPrimitiveWriter {
     bool BoxHidden(const QzVector& nearCorner, const QzVector& farCorner) const {
         return band_.BoxHidden(nearCorner, farCorner);
     }
+    QzRasterBand& Band() { return band_; }
     // Whether a primitive whose rows run from ya to yb may touch the band (a row of
     // slack each way for the line walk's own rounding).
     bool MayTouch(float ya, float yb) const {

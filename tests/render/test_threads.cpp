@@ -1,7 +1,8 @@
 // The normal drawing in bands of rows, one thread each: with 2, 3, 7 or 16 threads it
 // gives the pixels, the rectangles shown, the rectangles it marks as drawn and the
 // counts of one thread, for hand-made models that put studs, parts and submodels across
-// band edges, and for the real models of the LDraw library.
+// band edges, and for the real models of the LDraw library. Leaving out the files that
+// lie behind what is drawn already changes none of them either.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -147,6 +148,29 @@ std::string Hidden() {
     return text;
 }
 
+// Tiles just behind a wall, each a little farther: the edge lines of the nearest lie in
+// front of the wall as lines are drawn (pulled nearer), those farther lie behind it, and
+// where a face's corner lies nearer than the wall a tile shows through.
+std::string JustBehind() {
+    std::string text =
+        "0 FILE main.ldr\n"
+        "4 7 -60 -60 0 60 -60 0 60 60 0 -60 60 0\n";
+    const double gaps[] = {0.05, 0.2, 0.3, 0.38, 0.42, 0.6, 1.0, 3.0, 0.25};
+    for (int i = 0; i < 9; ++i)
+        text += Ref(1 + i, (i % 3) * 36 - 36, (i / 3) * 36 - 36, gaps[i], "tile.ldr",
+                    i == 8 ? "1 0 0 0 1 0 0 0.2 1" : kIdentity);
+    // A face, its edges and its diagonals: enough lines to be worth the test.
+    text +=
+        "0 FILE tile.ldr\n"
+        "4 16 -15 -15 0 15 -15 0 15 15 0 -15 15 0\n"
+        "2 24 -15 -15 0 15 -15 0\n2 24 15 -15 0 15 15 0\n"
+        "2 24 15 15 0 -15 15 0\n2 24 -15 15 0 -15 -15 0\n"
+        "2 24 -15 -15 0 15 15 0\n2 24 15 -15 0 -15 15 0\n"
+        "5 24 0 -15 0 0 15 0 -15 0 0 15 0 1\n"
+        "3 16 -5 -5 0 5 -5 0 0 5 0\n";
+    return text;
+}
+
 struct HandMade {
     const char* name;
     std::string (*text)();
@@ -229,12 +253,26 @@ const HandMade kHandMade[] = {
           Fit(s, m, v);
       }}},
     {"Hidden", Hidden, {100, 140, Fit}},
-    {"HiddenFromTheBack",
-     Hidden,
-     {100, 140,
-      [](QzRenderState& s, const QzModel& m, QzViewCore& v) {
-          s.SetStandardView(11);
-          Fit(s, m, v);
+    {"JustBehind",
+     JustBehind,
+     {120, 120,
+      [](QzRenderState& s, const QzModel&, QzViewCore&) {
+          s.SetStandardView(9);
+          s.zoom = 100;
+      }}},
+    {"JustBehindFarOut",
+     JustBehind,
+     {120, 120,
+      [](QzRenderState& s, const QzModel&, QzViewCore&) {
+          s.SetStandardView(9);
+          s.zoom = 40;
+      }}},
+    {"JustBehindClose",
+     JustBehind,
+     {120, 120,
+      [](QzRenderState& s, const QzModel&, QzViewCore&) {
+          s.SetStandardView(9);
+          s.zoom = 400;
       }}},
 };
 
@@ -261,6 +299,30 @@ TEST_P(BandsOfHandMadeModels, DrawAsOneThreadDoes) {
             << threads << " threads";
 }
 
+// The same pictures, rectangles and counts when nothing is left out as hidden.
+std::vector<Drawing> DrawEverything(const QzModel& model, const Picture& picture, int threads,
+                                    bool turned = true) {
+    Picture everything = picture;
+    everything.prepare = [&picture](QzRenderState& s, const QzModel& m, QzViewCore& v) {
+        if (picture.prepare) picture.prepare(s, m, v);
+        s.options.skipHidden = false;
+    };
+    return DrawWith(model, everything, threads, turned);
+}
+
+TEST_P(BandsOfHandMadeModels, LeaveOutOnlyWhatChangesNothing) {
+    const HandMade& c = GetParam();
+    QzLoadSettings settings;
+    settings.ldrawDir = testing_support::ExamplesDir().string();
+    QzPalette palette;
+    QzModel model;
+    ASSERT_EQ(QzReadModel(model, dir.Write("model.mpd", c.text()), settings, palette), 1);
+    const std::vector<Drawing> all = DrawEverything(model, c.picture, 1);
+    for (int threads : {1, 3})
+        EXPECT_EQ(Difference(all, DrawWith(model, c.picture, threads)), "")
+            << threads << " threads";
+}
+
 INSTANTIATE_TEST_SUITE_P(Models, BandsOfHandMadeModels, ::testing::ValuesIn(kHandMade),
                          [](const auto& info) { return std::string(info.param.name); });
 
@@ -282,6 +344,8 @@ TEST(BandsOfRealModels, DrawAsOneThreadDoes) {
         for (int threads : kThreadCounts)
             EXPECT_EQ(Difference(one, DrawWith(model, picture, threads, false)), "")
                 << entry.path().filename() << ", " << threads << " threads";
+        EXPECT_EQ(Difference(DrawEverything(model, picture, 1, false), one), "")
+            << entry.path().filename() << ", nothing left out";
         ++models;
     }
     EXPECT_GT(models, 0);
