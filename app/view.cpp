@@ -14,6 +14,7 @@
 #include "diagnostics.h"
 #include "doccore.h"
 #include "document.h"
+#include "drawlist.h"
 #include "frametexts.h"
 #include "logdlg.h"
 #include "messagebox.h"
@@ -116,6 +117,7 @@ void CQzView::OnUpdate(int hint) {
         const QzModel& model = document_->Model();
         QzRenderState& state = core_.State();
         if (!model.Loaded() || state.step >= QzStepCount(model.Main())) state.step = 0;
+        toldIncomplete_ = false;
         FitIfAutoZoom();
         RedrawModel(false);
     }
@@ -124,6 +126,12 @@ void CQzView::OnUpdate(int hint) {
 void CQzView::RedrawModel(bool full) {
     core_.Redraw(document_->Model(), full);
     emit Drawn();
+    // A model that places more than a drawing holds is said once a load, not at every
+    // redraw.
+    if (core_.Statistics().incomplete && !toldIncomplete_) {
+        toldIncomplete_ = true;
+        plat::ShowMessage(QzTooManyPlacementsText(), plat::MessageKind::Exclamation);
+    }
 }
 
 void CQzView::RunCommand(const QzCommand& command, QzCommandTarget& target) {

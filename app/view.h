@@ -97,6 +97,9 @@ class CQzView : public QWidget, public QzDisplaySink {
 
     bool capture_ = false;
     bool autoZoom_ = false;
+    // Whether the box saying that the model places more than a drawing holds was shown
+    // since the last load.
+    bool toldIncomplete_ = false;
     QPoint last_;
     int wheelRest_ = 0;
     // A picture waiting to be shown once the window has its size, and while shown.

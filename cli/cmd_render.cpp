@@ -201,6 +201,7 @@ int RunRender(const RenderOptions& options, std::ostream& out, std::ostream& err
     }
 
     view.Draw(model);
+    if (!DrawnWhole(view, err)) return 2;
 
     // Straight from the renderer's image: its rows, blue first.
     const QzZImage& image = view.Image();

@@ -60,6 +60,7 @@ int RunStats(const StatsOptions& options, std::ostream& out, std::ostream& err) 
 
     // The report shows the drawing's measurements and the load's time.
     view.Draw(model);
+    if (!DrawnWhole(view, err)) return 2;
     out << PlainLines(
         inspect::StatisticsText(model, view.Statistics(), view.State().GetViewMatrix()));
     return out ? 0 : 1;

@@ -185,6 +185,7 @@ int RunThumbnail(const ThumbnailOptions& options, std::ostream&, std::ostream& e
         return 2;
     }
     const std::vector<uint8_t> rgba = DrawThumbnail(view, model);
+    if (!DrawnWhole(view, err)) return 2;
     if (rgba.empty()) {
         err << "zarvel-cli: thumbnail: the model draws nothing: " << *path << "\n";
         return 1;

@@ -6,11 +6,13 @@
 #include "colours.h"
 #include "commands.h"
 #include "diagnostics.h"
+#include "drawlist.h"
 #include "files.h"
 #include "ldrawdir.h"
 #include "loader.h"
 #include "numbers.h"
 #include "usage.h"
+#include "viewcore.h"
 
 namespace cli {
 
@@ -106,6 +108,12 @@ bool LoadModelForCommand(QzModel& model, QzPalette& palette, const std::string& 
     err << PlainLines(model.inputLog);
     if (!load.loaded) err << "zarvel-cli: could not load " << path << "\n";
     return load.loaded;
+}
+
+bool DrawnWhole(const QzViewCore& view, std::ostream& err) {
+    if (!view.Statistics().incomplete) return true;
+    err << "zarvel-cli: " << QzTooManyPlacementsText() << "\n";
+    return false;
 }
 
 }  // namespace cli

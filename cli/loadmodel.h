@@ -12,6 +12,8 @@
 #include "messagebox.h"
 #include "model.h"
 
+class QzViewCore;
+
 namespace CLI {
 class App;
 }
@@ -82,6 +84,11 @@ std::string PlainLines(const std::string& text);
 // Loads a model for a command that works on one model: the input log written to err
 // as the desktop program's log window would show it, and "could not load" added when
 // the load failed. Returns whether the model loaded.
+// Whether the last drawing of the view was made whole; else the message why not goes to
+// err (a model that places more than a drawing can hold) and the command writes
+// nothing.
+bool DrawnWhole(const QzViewCore& view, std::ostream& err);
+
 bool LoadModelForCommand(QzModel& model, QzPalette& palette, const std::string& ldraw,
                          const std::string& path, std::ostream& err);
 

@@ -90,8 +90,8 @@ QzMeshColour MeshColour(int32_t symbolic) {
 // A part's meshes hold at most this many faces and lines, made from at most this many
 // placements of files: a part that places more is not drawn (a file of ten levels of
 // ten references would place ten thousand million).
-constexpr size_t kMaxPrimitives = 8'000'000;
-constexpr uint64_t kMaxPlacements = 2'000'000;
+constexpr size_t kMaxPrimitives = 4'000'000;
+constexpr uint64_t kMaxPlacements = 250'000;
 
 // Flattens a part through the one walk: every face, line and optional line of the part
 // and (with flatten) of everything it references, in the part's coordinates.

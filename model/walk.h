@@ -93,10 +93,11 @@ struct QzWalkRules {
     uint64_t maxPlacements = 0;
 };
 
-// The most placements of files a drawing, preview or export walks: a file of ten
-// levels of ten references places ten thousand million, the largest real models a few
-// million (the Millennium Falcon of the library 371 thousand).
-inline constexpr uint64_t QZ_MAX_PLACEMENTS = 20'000'000;
+// The most placements of files a drawing, preview or export walks: a file of ten levels
+// of ten references places ten thousand million, the largest real models a few million
+// (the Millennium Falcon of the library 371 thousand). Walking this many takes a few
+// seconds.
+inline constexpr uint64_t QZ_MAX_PLACEMENTS = 5'000'000;
 
 // One placed file: the top file, or a reference and what it passes on.
 struct QzPlaced {
@@ -242,5 +243,5 @@ bool QzWalk(const QzWalkRules& rules, const QzPart& top, const QzLine* stop, int
             bool cull, const typename V::Frame& frame, V& visitor) {
     const QzPlaced placed{&top, nullptr, colour, cull, false, true, false, false, 0};
     qz_walk::Walker<V> walker(rules, visitor);
-    return walker.Walk(placed, frame, QzItemsUpTo(top, stop));
+    return walker.Walk(placed, frame, QzItemsUpTo(top, stop)) && !visitor.Full();
 }

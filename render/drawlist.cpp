@@ -830,7 +830,9 @@ std::vector<int32_t> SplitRows(const QzDrawJob& job, int height, int bands) {
 
 }  // namespace
 
-const char* QzTooManyPlacementsText() { return "The model places too many parts to draw."; }
+const char* QzTooManyPlacementsText() {
+    return "The model places more parts than a drawing can hold.";
+}
 
 std::vector<int32_t> QzSplitRows(const std::vector<double>& workPerRow, int bands,
                                  double firstShare) {
@@ -872,6 +874,7 @@ QzDrawOutcome QzDrawNormal(QzRenderer& renderer, const QzDrawJob& job) {
 
     QzDrawStatistics& counts = renderer.statistics;
     QzWalkRules rules = QzDrawingRules(o, *job.palette);
+    rules.maxPlacements = job.maxPlacements;
     const QzMatrix& screen = job.screen;
     bool complete = true;
     std::vector<std::unique_ptr<Band>> bands;

@@ -34,6 +34,9 @@ struct QzDrawJob {
     // Bands of rows drawn at once; "Refresh after each part" and vertex lists are drawn
     // by one.
     int threads = 1;
+    // The most files the drawing places (the high-quality drawing: QZ_MAX_HQ_PLACEMENTS
+    // at most); it stops there, incomplete.
+    uint64_t maxPlacements = QZ_MAX_PLACEMENTS;
 };
 
 // How a drawing ended.

@@ -882,7 +882,7 @@ QzDrawOutcome QzHqRenderer::Draw(const QzDrawJob& job, QzZImage& image,
     rules.studs = QzStudRule::Walk;
     // Every instance is kept until the picture is drawn: fewer placements than the
     // normal drawing walks.
-    rules.maxPlacements = QZ_MAX_HQ_PLACEMENTS;
+    rules.maxPlacements = std::min(job.maxPlacements, QZ_MAX_HQ_PLACEMENTS);
     const bool complete = QzWalk(rules, *job.top, job.stop, 7, job.options->bfc, m, finder);
     if (!complete) {
         instances_.clear();

@@ -21,8 +21,8 @@ class QzRenderState;
 struct QzZImage;
 
 // The most placements the high-quality drawing walks: it keeps an instance of every part
-// placed until the picture is drawn.
-inline constexpr uint64_t QZ_MAX_HQ_PLACEMENTS = 4'000'000;
+// placed (some 100 bytes each) until the picture is drawn.
+inline constexpr uint64_t QZ_MAX_HQ_PLACEMENTS = 1'000'000;
 
 // The light and how lines are drawn (chosen so that pictures come close to those of
 // today's LDraw viewers).

@@ -339,18 +339,20 @@ TEST_F(Thumbnail, AThumbnailServiceReadsThePictureThroughTheFileItMade) {
     EXPECT_EQ(Entries(dir.path() / "out").size(), 1u);
 }
 
-// A small file of 10^9 references: far more than a second of drawing. The command ends
-// at its limit, with no file and no temporary one, and the old file as it was.
+// A small file of 10^5 references to a section of 200 cubes: far more than a second of
+// drawing, though within what a drawing holds. The command ends at its limit, with no
+// file and no temporary one, and the old file as it was.
 TEST_F(Thumbnail, EndsAtItsLimitOfProcessorTime) {
     std::string text = "0 FILE main.ldr\n1 4 0 0 0 1 0 0 0 1 0 0 0 1 l1.ldr\n";
-    const int levels = 9;
+    const int levels = 5;
     for (int k = 1; k <= levels; ++k) {
         text += "0 FILE l" + std::to_string(k) + ".ldr\n";
         for (int i = 0; i < 10; ++i)
             text += "1 16 " + std::to_string(i * (k + 1) * 20) + " 0 " + std::to_string(k * 7) +
                     " 1 0 0 0 1 0 0 0 1 l" + std::to_string(k + 1) + ".ldr\n";
     }
-    text += "0 FILE l" + std::to_string(levels + 1) + ".ldr\n" + testing_support::kCube;
+    text += "0 FILE l" + std::to_string(levels + 1) + ".ldr\n";
+    for (int i = 0; i < 200; ++i) text += testing_support::kCube;
     const std::string heavy = dir.Write("models/heavy.mpd", text);
     const std::string old = dir.Write("out/old.png", "the user's old file");
     const CliRun run = RunProgram({"thumbnail", "--cpu-limit", "1", heavy, old});
