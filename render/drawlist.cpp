@@ -861,6 +861,81 @@ std::vector<int32_t> QzSplitRows(const std::vector<double>& workPerRow, int band
 
 int QzDefaultDrawThreads() { return plat::DrawThreads(); }
 
+namespace {
+
+// The walk into the producer: the drawing's pass, then the stud pass. False when it
+// stopped at the bound on placements.
+bool WalkInto(Producer& producer, const QzDrawJob& job, int bands) {
+    const QzRenderOptions& o = *job.options;
+    QzWalkRules rules = QzDrawingRules(o, *job.palette);
+    rules.maxPlacements = job.maxPlacements;
+    const Producer::Frame top{job.screen, {0, bands - 1}};
+    producer.BeginPass(false);
+    bool complete = QzWalk(rules, *job.top, job.stop, 7, o.bfc, top, producer);
+    if (complete && o.studsLast) {
+        rules.studs = QzStudRule::Only;
+        producer.BeginPass(true);
+        complete = QzWalk(rules, *job.top, job.stop, 7, o.bfc, top, producer);
+    }
+    producer.End();
+    return complete;
+}
+
+// One band, drawn by this thread chunk by chunk as the walk makes them.
+bool DrawInOneBand(QzRenderer& renderer, const QzDrawJob& job,
+                   std::vector<std::unique_ptr<Band>>& bands) {
+    bands.push_back(std::make_unique<Band>(job, 0, nullptr, renderer.image,
+                                           renderer.FaceOffsetLimit(), renderer));
+    Band& band = *bands[0];
+    Producer producer(
+        job, nullptr, renderer.statistics,
+        [&band](Chunk& chunk) {
+            band.Draw(chunk);
+            chunk.instances.clear();
+            chunk.studs.clear();
+        },
+        nullptr);
+    return WalkInto(producer, job, 1);
+}
+
+// This thread walks the model and draws the first band behind the walk; a thread each
+// draws the others as the chunks come.
+bool DrawInBands(QzRenderer& renderer, const QzDrawJob& job, int threads,
+                 std::vector<std::unique_ptr<Band>>& bands) {
+    Shared shared(SplitRows(job, renderer.image.height, threads), kRing);
+    for (int b = 0; b < threads; ++b)
+        bands.push_back(std::make_unique<Band>(job, b, &shared, renderer.image,
+                                               renderer.FaceOffsetLimit(), renderer));
+    std::vector<std::thread> workers;
+    for (int b = 1; b < threads; ++b)
+        workers.emplace_back([&shared, band = bands[static_cast<size_t>(b)].get()] {
+            for (uint64_t k = 0;; ++k) {
+                const Chunk* chunk = shared.Wait(k);
+                if (!chunk) break;
+                band->Draw(*chunk);
+                shared.Done(k);
+            }
+        });
+    uint64_t ownNext = 0;
+    auto drawOwn = [&]() {
+        const Chunk* chunk = shared.Ready(ownNext);
+        if (!chunk) return false;
+        bands[0]->Draw(*chunk);
+        shared.Done(ownNext++);
+        return true;
+    };
+    Producer producer(
+        job, &shared, renderer.statistics, [&shared](Chunk&) { shared.Publish(); }, drawOwn);
+    const bool complete = WalkInto(producer, job, threads);
+    shared.Finish();
+    while (drawOwn()) {
+    }
+    for (std::thread& t : workers) t.join();
+    return complete;
+}
+
+}  // namespace
+
 QzDrawOutcome QzDrawNormal(QzRenderer& renderer, const QzDrawJob& job) {
     QzZImage& image = renderer.image;
     if (!job.top || !image.depth) return QzDrawOutcome::Drawn;
@@ -871,73 +946,10 @@ QzDrawOutcome QzDrawNormal(QzRenderer& renderer, const QzDrawJob& job) {
     int threads = o.refreshEachPart || o.vertexLists ? 1 : job.threads;
     threads = std::clamp(threads, 1, std::max(1, image.height));
     renderer.SetFaceOffsetLimit(job.screen);
-
-    QzDrawStatistics& counts = renderer.statistics;
-    QzWalkRules rules = QzDrawingRules(o, *job.palette);
-    rules.maxPlacements = job.maxPlacements;
-    const QzMatrix& screen = job.screen;
-    bool complete = true;
     std::vector<std::unique_ptr<Band>> bands;
-    auto walk = [&](Producer& producer) {
-        const Producer::Frame top{screen, {0, threads - 1}};
-        producer.BeginPass(false);
-        complete = QzWalk(rules, *job.top, job.stop, 7, o.bfc, top, producer);
-        if (complete && o.studsLast) {
-            QzWalkRules studs = rules;
-            studs.studs = QzStudRule::Only;
-            producer.BeginPass(true);
-            complete = QzWalk(studs, *job.top, job.stop, 7, o.bfc, top, producer);
-        }
-        producer.End();
-    };
-
-    if (threads == 1) {
-        // One band, drawn by this thread chunk by chunk as the walk makes them.
-        bands.push_back(
-            std::make_unique<Band>(job, 0, nullptr, image, renderer.FaceOffsetLimit(), renderer));
-        Producer producer(
-            job, nullptr, counts,
-            [&](Chunk& chunk) {
-                bands[0]->Draw(chunk);
-                chunk.instances.clear();
-                chunk.studs.clear();
-            },
-            nullptr);
-        walk(producer);
-    } else {
-        // This thread walks the model and draws the first band behind the walk; a thread
-        // each draws the others as the chunks come.
-        Shared shared(SplitRows(job, image.height, threads), kRing);
-        for (int b = 0; b < threads; ++b)
-            bands.push_back(std::make_unique<Band>(job, b, &shared, image,
-                                                   renderer.FaceOffsetLimit(), renderer));
-        std::vector<std::thread> workers;
-        for (int b = 1; b < threads; ++b)
-            workers.emplace_back([&shared, band = bands[static_cast<size_t>(b)].get()] {
-                for (uint64_t k = 0;; ++k) {
-                    const Chunk* chunk = shared.Wait(k);
-                    if (!chunk) break;
-                    band->Draw(*chunk);
-                    shared.Done(k);
-                }
-            });
-        uint64_t ownNext = 0;
-        auto drawOwn = [&]() {
-            const Chunk* chunk = shared.Ready(ownNext);
-            if (!chunk) return false;
-            bands[0]->Draw(*chunk);
-            shared.Done(ownNext++);
-            return true;
-        };
-        Producer producer(
-            job, &shared, counts, [&shared](Chunk&) { shared.Publish(); }, drawOwn);
-        walk(producer);
-        shared.Finish();
-        while (drawOwn()) {
-        }
-        for (std::thread& t : workers) t.join();
-    }
-
+    const bool complete = threads == 1 ? DrawInOneBand(renderer, job, bands)
+                                       : DrawInBands(renderer, job, threads, bands);
+    QzDrawStatistics& counts = renderer.statistics;
     for (const auto& band : bands) {
         for (int t = 1; t <= 5; ++t) counts.typeCount[t] += band->counts.typeCount[t];
         counts.matrixMulCount += band->counts.matrixMulCount;
