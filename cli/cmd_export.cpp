@@ -61,6 +61,7 @@ void AddExportOptions(CLI::App& command, ExportOptions& options) {
 }
 
 int RunExport(const ExportOptions& options, std::ostream& out, std::ostream& err) {
+    if (!CheckOutputPath(options.output, options.model, err)) return 2;
     std::optional<exports::Format> format;
     if (!options.format.empty()) {
         format = exports::FormatNamed(options.format);
@@ -71,14 +72,13 @@ int RunExport(const ExportOptions& options, std::ostream& out, std::ostream& err
         }
     } else {
         format = exports::FormatOfPath(options.output);
-        if (!format && !options.output.empty()) {
+        if (!format) {
             err << UsageError("the format of " + options.output +
                               " is not known by its extension: the formats are " +
                               exports::FormatNames() + " (or name one with --format)");
             return 2;
         }
     }
-    if (!CheckOutputPath(options.output, options.model, err)) return 2;
     const std::string companion = exports::CompanionPath(*format, options.output);
     if (!companion.empty() && !CheckOutputPath(companion, options.model, err)) return 2;
     if (!CheckWritablePlace(options.output, err)) return 2;
