@@ -351,14 +351,14 @@ bool CollectScene(const QzModel& model, const QzPalette& palette, const SceneReq
     QzWalkRules rules;
     rules.palette = &palette;
     rules.colours = QzColourRule::Drawing;
-    rules.maxPlacements = QZ_MAX_PLACEMENTS;
+    rules.maxPlacements = kMaxExportPlacements;
     const bool complete = QzWalk(rules, top, stop, 7, true, Collector::Frame{0, 0}, collector);
     if (!collector.error.empty()) {
         error = collector.error;
         return false;
     }
     if (!complete) {
-        error = "the model places more than " + std::to_string(QZ_MAX_PLACEMENTS) +
+        error = "the model places more than " + std::to_string(kMaxExportPlacements) +
                 " files: too many to export";
         return false;
     }

@@ -105,14 +105,18 @@ std::optional<Affine> NodeMatrix(const Affine& placement);
 // nearest rotation and scale for a node to carry that instead.
 inline constexpr double kNearRotation = 2e-3;
 
+// The most files an export places: it keeps a node of every part and submodel placed
+// until the file is written (as many as the high-quality drawing keeps instances).
+inline constexpr uint64_t kMaxExportPlacements = 4'000'000;
+
 // The farthest a point exported may lie from the model's origin, in LDraw units (4 km):
 // no real model comes near it, and beyond it a float no longer tells points a fraction
 // of a unit apart.
 inline constexpr double kMaxCoordinate = 1.0e7;
 
 // Gathers the scene of a loaded model under the palette's colours. False with a message
-// when the model cannot be exported: it places more files than a walk may
-// (QZ_MAX_PLACEMENTS), a part too large for a mesh, or points beyond kMaxCoordinate (or
+// when the model cannot be exported: it places more than kMaxExportPlacements files, a
+// part too large for a mesh, or points beyond kMaxCoordinate (or
 // not finite).
 bool CollectScene(const QzModel& model, const QzPalette& palette, const SceneRequest& request,
                   Scene& scene, std::string& error);
