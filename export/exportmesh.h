@@ -33,6 +33,8 @@ struct Geometry {
     // One vertex per distinct pair of position and normal, normals of unit length.
     std::vector<QzVector> positions;
     std::vector<QzVector> normals;
+    // (Textured faces will keep their texture coordinates here, one per vertex: a vertex
+    // is then a position, a normal and a texture coordinate.)
     std::vector<FaceGroup> faces;
     // The points of the edge lines (only when asked for).
     std::vector<QzVector> linePoints;

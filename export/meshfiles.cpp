@@ -127,8 +127,10 @@ bool WriteStl(std::FILE* file, const Scene& scene, const std::string& modelName)
 
 std::string ObjName(const std::string& name) {
     std::string out = name.empty() ? std::string("unnamed") : name;
-    for (char& c : out)
+    for (char& c : out) {
         if (static_cast<unsigned char>(c) <= ' ' || c == 0x7F) c = '_';
+        if (c == '\\') c = '/';
+    }
     return out;
 }
 
@@ -199,7 +201,7 @@ size_t WriteObj(std::FILE* obj, std::FILE* mtl, const Scene& scene, const QzPale
         const bool mirrored = m.Determinant() < 0;
         double turn[3][3];
         NormalMatrix(m, turn);
-        text = "g " + ObjName(node.part->name) + "\n";
+        text = "g " + ObjName(node.kind == NodeKind::Model ? modelName : node.part->name) + "\n";
         for (const std::vector<QzVector>* points : {&s.positions, &g.linePoints})
             for (const QzVector& p : *points) {
                 double q[3];

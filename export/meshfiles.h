@@ -35,7 +35,7 @@ size_t WriteObj(std::FILE* obj, std::FILE* mtl, const Scene& scene, const QzPale
                 const std::string& modelName);
 
 // A name as OBJ and MTL take one: one word, every blank or control character an
-// underscore.
+// underscore, "/" between folders.
 std::string ObjName(const std::string& name);
 
 }  // namespace exports
