@@ -250,7 +250,6 @@ class Collector {
             if (!g.empty()) {
                 index = static_cast<int32_t>(scene_.geometries.size());
                 scene_.geometries.push_back(std::move(g));
-                scene_.geometryParts.push_back(&part);
             }
         }
         geometries_.emplace(std::make_pair(&part, own), index);

@@ -72,8 +72,6 @@ struct Scene {
     std::vector<Mesh> meshes;
     std::vector<Geometry> geometries;
     std::vector<Affine> skews;
-    // The part each geometry was made of, and whether of its own lines alone.
-    std::vector<const QzPart*> geometryParts;
     // The number of steps of the top file.
     int32_t stepCount = 1;
     // Through every node: triangles, faces without area left out, edge lines.

@@ -53,6 +53,15 @@ std::string NodeName(const std::string& name) {
     return out;
 }
 
+// A mirror of X before a placement, after it, or both: rows or columns 0 turned round.
+Affine MirroredAffine(const Affine& a, bool before, bool after) {
+    Affine r = a;
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 4; ++j)
+            if ((before && i == 0) != (after && j == 0)) r.m[i][j] = -r.m[i][j];
+    return r;
+}
+
 // Whether a placement is exactly none.
 bool IsIdentity(const Affine& a) {
     for (int i = 0; i < 3; ++i)
@@ -94,29 +103,59 @@ GltfDocument::GltfDocument(const Scene& scene, const QzPalette& palette,
       modelName_(std::move(modelName)),
       json_(std::make_shared<JsonParts>()) {
     accessors_.resize(scene.geometries.size());
-    // The meshes the nodes share.
-    meshOf_.assign(scene.meshes.size(), -1);
-    for (size_t i = 0; i < scene.nodes.size(); ++i) {
+    // A node's matrix never mirrors: a viewer that keeps a mesh's faces the way its
+    // corners run, whatever the matrix, would show a mirrored part inside out. A
+    // placement that mirrors is carried by a node as the placement followed by a mirror
+    // of X, with the part's mesh mirrored back (its corners turned round, so that its
+    // faces stay outward); what hangs from such a node takes the mirror into account.
+    const size_t nodes = scene.nodes.size();
+    mirrored_.assign(nodes, 0);
+    placedInMesh_.assign(nodes, 0);
+    nodeMesh_.assign(nodes, -1);
+    std::map<std::pair<size_t, int32_t>, int32_t> shared;
+    std::unordered_map<int32_t, size_t> mirroredGeometry;
+    for (size_t i = 0; i < nodes; ++i) {
         const Node& node = scene.nodes[i];
+        const bool parentMirrored =
+            node.parent >= 0 && mirrored_[static_cast<size_t>(node.parent)] != 0;
+        const Affine local = scene.Local(node);
+        bool mirrored = parentMirrored != (local.Determinant() < 0);
+        // A part placed by a matrix no node can carry (one that shears) has it applied to
+        // a mesh of its own; its node carries nothing.
+        const bool sheared = node.kind == NodeKind::Part &&
+                             !NodeMatrix(MirroredAffine(local, parentMirrored, mirrored));
+        if (sheared) mirrored = parentMirrored;
+        mirrored_[i] = mirrored;
+        placedInMesh_[i] = sheared;
         if (node.mesh < 0) continue;
         const Mesh& mesh = scene.meshes[static_cast<size_t>(node.mesh)];
         const Geometry& g = scene.geometries[static_cast<size_t>(mesh.geometry)];
         const std::string name =
             node.kind == NodeKind::Model ? modelName_ : NodeName(node.part->name);
-        // A placement no node can carry is applied to a mesh of its own.
-        Affine placement = scene.MeshPlacement(node);
-        if (node.kind == NodeKind::Part && !NodeMatrix(scene.Local(node)))
-            placement = scene.Local(node);
-        if (!IsIdentity(placement)) {
+        const Affine placement = sheared
+                                     ? MirroredAffine(local, parentMirrored, false)
+                                     : MirroredAffine(scene.MeshPlacement(node), mirrored, false);
+        if (!IsIdentity(placement) && (sheared || node.inner >= 0)) {
             baked_.push_back(TransformedGeometry(g, placement.m));
             accessors_.emplace_back();
-            const size_t index = scene.geometries.size() + baked_.size() - 1;
-            bakedMeshOf_[static_cast<int32_t>(i)] =
-                AddMesh(baked_.back(), index, mesh.colour, name);
+            nodeMesh_[i] = AddMesh(baked_.back(), scene.geometries.size() + baked_.size() - 1,
+                                   mesh.colour, name);
             continue;
         }
-        int32_t& shared = meshOf_[static_cast<size_t>(node.mesh)];
-        if (shared < 0) shared = AddMesh(g, static_cast<size_t>(mesh.geometry), mesh.colour, name);
+        size_t geometry = static_cast<size_t>(mesh.geometry);
+        if (mirrored) {
+            // The part mirrored once, for every placement that mirrors it.
+            const auto [it, added] = mirroredGeometry.try_emplace(mesh.geometry, 0);
+            if (added) {
+                baked_.push_back(TransformedGeometry(g, placement.m));
+                accessors_.emplace_back();
+                it->second = scene.geometries.size() + baked_.size() - 1;
+            }
+            geometry = it->second;
+        }
+        const auto [it, added] = shared.try_emplace({geometry, mesh.colour}, 0);
+        if (added) it->second = AddMesh(GeometryAt(geometry), geometry, mesh.colour, name);
+        nodeMesh_[i] = it->second;
     }
     // Children in the nodes' order.
     std::vector<uint32_t> count(scene.nodes.size() + 1, 0);
@@ -328,16 +367,17 @@ void GltfDocument::PutNodes(Put put) const {
         text.clear();
         text += i == 0 ? "{\"name\":" : ",{\"name\":";
         text += Quoted(node.kind == NodeKind::Model ? modelName_ : NodeName(node.part->name));
-        int32_t mesh = node.mesh >= 0 ? meshOf_[static_cast<size_t>(node.mesh)] : -1;
-        const auto baked = bakedMeshOf_.find(static_cast<int32_t>(i));
-        if (baked != bakedMeshOf_.end()) mesh = baked->second;
+        const int32_t mesh = nodeMesh_[i];
         if (mesh >= 0) {
             text += ",\"mesh\":";
             text += std::to_string(mesh);
         }
-        // A part placed by a matrix no node can carry has it in its mesh.
-        const bool inMesh = baked != bakedMeshOf_.end() && node.kind == NodeKind::Part;
-        const Affine local = inMesh ? Affine::Identity() : *NodeMatrix(scene_.Local(node));
+        const bool parentMirrored =
+            node.parent >= 0 && mirrored_[static_cast<size_t>(node.parent)] != 0;
+        const Affine local = placedInMesh_[i]
+                                 ? Affine::Identity()
+                                 : *NodeMatrix(MirroredAffine(scene_.Local(node), parentMirrored,
+                                                              mirrored_[i] != 0));
         if (!IsIdentity(local)) {
             // The placement in glTF's axes and metres: the axes' signs on both sides of
             // the rotation, the translation scaled. Columns first.

@@ -2,11 +2,11 @@
 // .bin beside it. Y up, metres: an LDraw point (x, y, z) lies at (0.0004 x, -0.0004 y,
 // -0.0004 z), a half turn about X that mirrors nothing. Every node carries its placement
 // relative to the node it hangs from as its matrix; every mesh keeps its vertices in
-// the part's own axes, in metres. A node that mirrors keeps its faces outward by the
-// rule of glTF (a node whose matrix has a negative determinant turns the faces' winding
-// round); a placement that shears, which no node may carry, gets a mesh of its own with
-// the placement applied. Materials are physically based (exportmaterials.h); each part
-// node names its building step in extras, each material its LDraw colour.
+// the part's own axes, in metres. No node's matrix mirrors: a placement that mirrors
+// places the part mirrored once, its corners turned round so that its faces stay
+// outward in every viewer; a placement that shears, which no node may carry, gets a
+// mesh of its own with the placement applied. Materials are physically based (exportmaterials.h);
+// each part node names its building step in extras, each material its LDraw colour.
 #pragma once
 
 #include <cstdint>
@@ -91,10 +91,12 @@ class GltfDocument {
     };
     std::vector<GeometryAccessors> accessors_;
     std::map<std::tuple<size_t, bool, std::vector<uint32_t>>, int32_t> indexAccessors_;
-    // The glTF mesh of each scene mesh, and of each node whose placement was applied to a
-    // mesh of its own.
-    std::vector<int32_t> meshOf_;
-    std::unordered_map<int32_t, int32_t> bakedMeshOf_;
+    // Per node: whether its glTF node is its placement followed by a mirror of X (one
+    // that mirrors, or hangs from one), whether its placement is applied to its mesh
+    // instead (it shears), and its glTF mesh (-1 for none).
+    std::vector<uint8_t> mirrored_;
+    std::vector<uint8_t> placedInMesh_;
+    std::vector<int32_t> nodeMesh_;
     // Children of each node: firstChild_[i] to firstChild_[i + 1] in children_.
     std::vector<uint32_t> firstChild_;
     std::vector<uint32_t> children_;

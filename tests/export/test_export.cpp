@@ -98,20 +98,48 @@ TEST_F(ExportTest, PlacementsOfAPartInAColourShareOneMeshAndEveryColourItsGeomet
     EXPECT_EQ(glb.json["accessors"][red["attributes"]["POSITION"].get<int>()]["count"], 24);
 }
 
-// Where the faces of a cube placed in a node look, in the model: the direction each
-// triangle's corners turn (right-handed, so front faces run counter-clockwise) and its
-// normals, with the cube's middle; true when all of them point away from the middle.
+// A node's matrix times its parents': where it places its mesh in the model.
+std::array<double, 16> WorldMatrix(const Glb& glb, size_t index) {
+    std::array<double, 16> m = export_test::NodeMatrix(glb.json["nodes"][index]);
+    for (bool found = true; found;) {
+        found = false;
+        for (size_t p = 0; p < glb.json["nodes"].size() && !found; ++p)
+            for (const Json& child : glb.json["nodes"][p].value("children", Json::array()))
+                if (child.get<size_t>() == index) {
+                    const std::array<double, 16> a = export_test::NodeMatrix(glb.json["nodes"][p]);
+                    std::array<double, 16> r{};
+                    for (int c = 0; c < 4; ++c)
+                        for (int row = 0; row < 4; ++row)
+                            for (int k = 0; k < 4; ++k)
+                                r[c * 4 + row] += a[k * 4 + row] * m[c * 4 + k];
+                    m = r;
+                    index = p;
+                    found = true;
+                }
+    }
+    return m;
+}
+
+double Determinant(const std::array<double, 16>& m) {
+    return m[0] * (m[5] * m[10] - m[9] * m[6]) - m[4] * (m[1] * m[10] - m[9] * m[2]) +
+           m[8] * (m[1] * m[6] - m[5] * m[2]);
+}
+
+// Where the faces of a cube placed by a node look in the model: the way each triangle's
+// corners turn (counter-clockwise seen from the front) and its normals, against the
+// cube's middle.
 struct Facing {
     bool windingOut = true;
     bool normalsOut = true;
 };
-Facing FacingOf(const Glb& glb, const Json& node) {
-    const std::array<double, 16> m = export_test::NodeMatrix(node);
+Facing FacingOf(const Glb& glb, size_t index) {
+    const Json& node = glb.json["nodes"][index];
+    const std::array<double, 16> m = WorldMatrix(glb, index);
     const Json& primitive = glb.json["meshes"][node["mesh"].get<int>()]["primitives"][0];
     const std::vector<float> p = Floats(glb, primitive["attributes"]["POSITION"].get<int>());
     const std::vector<float> n = Floats(glb, primitive["attributes"]["NORMAL"].get<int>());
     const std::vector<uint32_t> corners = Indices(glb, primitive["indices"].get<int>());
-    // Normals turn with the cofactors of the matrix, divided by its determinant's sign.
+    // Normals turn with the cofactors of the matrix (its determinant is positive).
     double a[3][3];
     for (int r = 0; r < 3; ++r)
         for (int c = 0; c < 3; ++c) a[r][c] = m[c * 4 + r];
@@ -120,53 +148,71 @@ Facing FacingOf(const Glb& glb, const Json& node) {
         for (int j = 0; j < 3; ++j)
             cof[i][j] = a[(i + 1) % 3][(j + 1) % 3] * a[(i + 2) % 3][(j + 2) % 3] -
                         a[(i + 1) % 3][(j + 2) % 3] * a[(i + 2) % 3][(j + 1) % 3];
-    const double det = a[0][0] * cof[0][0] + a[0][1] * cof[0][1] + a[0][2] * cof[0][2];
-    const std::array<double, 3> middle = Apply(m, {0, -0.0048, 0});
+    std::array<double, 3> middle{};
+    for (size_t v = 0; v * 3 < p.size(); ++v) {
+        const std::array<double, 3> w = Apply(m, {p[v * 3], p[v * 3 + 1], p[v * 3 + 2]});
+        for (int i = 0; i < 3; ++i) middle[i] += w[i] * 3 / static_cast<double>(p.size());
+    }
     Facing f;
     for (size_t t = 0; t + 2 < corners.size(); t += 3) {
         std::array<std::array<double, 3>, 3> w;
-        std::array<double, 3> centre{};
+        std::array<double, 3> out{};
         for (int k = 0; k < 3; ++k) {
             const uint32_t v = corners[t + k];
             w[k] = Apply(m, {p[v * 3], p[v * 3 + 1], p[v * 3 + 2]});
-            for (int i = 0; i < 3; ++i) centre[i] += w[k][i] / 3 - middle[i] / 3;
+            for (int i = 0; i < 3; ++i) out[i] += (w[k][i] - middle[i]) / 3;
+        }
+        for (int k = 0; k < 3; ++k) {
+            const uint32_t v = corners[t + k];
             double turned[3];
             for (int i = 0; i < 3; ++i)
                 turned[i] =
-                    (cof[i][0] * n[v * 3] + cof[i][1] * n[v * 3 + 1] + cof[i][2] * n[v * 3 + 2]) /
-                    (det < 0 ? -1 : 1);
-            if (turned[0] * centre[0] + turned[1] * centre[1] + turned[2] * centre[2] <= 0 &&
-                k == 2)
+                    cof[i][0] * n[v * 3] + cof[i][1] * n[v * 3 + 1] + cof[i][2] * n[v * 3 + 2];
+            if (turned[0] * out[0] + turned[1] * out[1] + turned[2] * out[2] <= 0)
                 f.normalsOut = false;
         }
         const double u[3] = {w[1][0] - w[0][0], w[1][1] - w[0][1], w[1][2] - w[0][2]};
         const double v[3] = {w[2][0] - w[0][0], w[2][1] - w[0][1], w[2][2] - w[0][2]};
         const double cross[3] = {u[1] * v[2] - u[2] * v[1], u[2] * v[0] - u[0] * v[2],
                                  u[0] * v[1] - u[1] * v[0]};
-        // glTF: a node whose matrix mirrors turns its faces' winding round.
-        const double out = (cross[0] * centre[0] + cross[1] * centre[1] + cross[2] * centre[2]) *
-                           (det < 0 ? -1 : 1);
-        if (out <= 0) f.windingOut = false;
+        if (cross[0] * out[0] + cross[1] * out[1] + cross[2] * out[2] <= 0) f.windingOut = false;
     }
     return f;
 }
 
-TEST_F(ExportTest, AMirroredPlacementSharesTheMeshAndItsFacesStayOutward) {
-    Part("cube.dat", kCubePart);
+// No node mirrors (a viewer that keeps a mesh's corners the way they run would show a
+// mirrored part inside out): the placements that mirror share one mirrored mesh whose
+// faces face out, also below a mirrored submodel.
+TEST_F(ExportTest, MirroredPlacementsShareAMirroredMeshAndTheirFacesStayOutward) {
+    Part("cube.dat", "0 Cube\n0 BFC CERTIFY CCW\n" + export_test::Box(-10, 0, -10, 30, 24, 10));
     ASSERT_TRUE(
-        Load("1 4 0 0 0 1 0 0 0 1 0 0 0 1 cube.dat\n"
-             "1 4 50 0 0 -1 0 0 0 1 0 0 0 1 cube.dat\n"));
+        Load("0 FILE main.ldr\n"
+             "1 4 0 0 0 1 0 0 0 1 0 0 0 1 cube.dat\n"
+             "1 4 50 0 0 -1 0 0 0 1 0 0 0 1 cube.dat\n"
+             "1 4 100 0 0 0 0 -1 0 1 0 -1 0 0 cube.dat\n"
+             "1 4 0 0 100 -1 0 0 0 1 0 0 0 1 half.ldr\n"
+             "0 FILE half.ldr\n"
+             "1 16 0 0 0 1 0 0 0 1 0 0 0 1 cube.dat\n"
+             "1 16 50 0 0 -1 0 0 0 1 0 0 0 1 cube.dat\n",
+             "mirrors.mpd"));
     ASSERT_TRUE(Export("out.glb").written);
     const Glb glb = ReadGlb(Path("out.glb"));
-    const auto nodes = NodesNamed(glb, "cube.dat");
-    ASSERT_EQ(nodes.size(), 2u);
-    EXPECT_EQ((*nodes[0])["mesh"], (*nodes[1])["mesh"]);
-    EXPECT_EQ((*nodes[1])["matrix"], Json::parse("[-1,0,0,0,0,1,0,0,0,0,1,0,0.02,0,0,1]"));
-    for (const Json* node : nodes) {
-        const Facing f = FacingOf(glb, *node);
-        EXPECT_TRUE(f.windingOut) << node->dump();
-        EXPECT_TRUE(f.normalsOut) << node->dump();
+    const Json& nodes = glb.json["nodes"];
+    ASSERT_EQ(nodes.size(), 7u);
+    for (size_t i = 0; i < nodes.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_GT(Determinant(export_test::NodeMatrix(nodes[i])), 0);
+        if (!nodes[i].contains("mesh")) continue;
+        const Facing f = FacingOf(glb, i);
+        EXPECT_TRUE(f.windingOut);
+        EXPECT_TRUE(f.normalsOut);
     }
+    // Mirrored once, or twice (a mirrored part in a mirrored submodel): one mesh each.
+    EXPECT_EQ(nodes[1]["mesh"], nodes[6]["mesh"]);
+    EXPECT_EQ(nodes[2]["mesh"], nodes[3]["mesh"]);
+    EXPECT_EQ(nodes[2]["mesh"], nodes[5]["mesh"]);
+    EXPECT_NE(nodes[1]["mesh"], nodes[2]["mesh"]);
+    EXPECT_EQ(nodes[2]["matrix"], Json::parse("[1,0,0,0,0,1,0,0,0,0,1,0,0.02,0,0,1]"));
     // The materials of a certified part are one-sided.
     EXPECT_FALSE(glb.json["materials"][0].contains("doubleSided"));
 }
