@@ -262,6 +262,7 @@ void CQzApp::RegisterFileTypes(bool dat, bool mpd) {
     OnRegisterFileTypes((dat ? QZ_TYPE_DAT : 0) | (mpd ? QZ_TYPE_MPD : 0));
 }
 void CQzApp::WritePovFile() { view_->OnWritePovFile(); }
+void CQzApp::ExportModel() { view_->OnExport(); }
 void CQzApp::SavePicture() { view_->OnSavePicture(); }
 void CQzApp::Exit() { frame_->close(); }
 void CQzApp::ToggleToolbar() { frame_->ToggleToolbar(); }

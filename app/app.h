@@ -60,6 +60,7 @@ class CQzApp : public QObject, public QzCommandTarget {
     void ToggleCacheSubfiles() override;
     void RegisterFileTypes(bool dat, bool mpd) override;
     void WritePovFile() override;
+    void ExportModel() override;
     void SavePicture() override;
     void Exit() override;
     void SetLDrawDir() override { OnSetLDrawDir(); }

@@ -133,6 +133,7 @@ QMenu* CMainFrame::BuildFileMenu() {
     registration->addAction(MakeAction(QzCmd::RegisterMpd));
     m->addSeparator();
     m->addAction(MakeAction(QzCmd::WritePov));
+    m->addAction(MakeAction(QzCmd::Export));
     m->addAction(MakeAction(QzCmd::SavePicture));
     m->addSeparator();
     recentPlaceholder_ = m->addAction(tr("Recent File"));

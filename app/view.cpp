@@ -20,6 +20,7 @@
 #include "messagebox.h"
 #include "modal.h"
 #include "model.h"
+#include "modelexport.h"
 #include "partslistdlg.h"
 #include "pathtext.h"
 #include "pngfile.h"
@@ -231,6 +232,31 @@ void CQzView::ExportScene(const QzModel& model) {
         plat::ShowMessage(PovResultMessage(done.result), plat::MessageKind::Stop);
     else if (done.result != POV_OK)
         plat::ShowMessage(PovResultMessage(done.result), plat::MessageKind::Exclamation);
+}
+
+void CQzView::OnExport() {
+    const QzModel& model = document_->Model();
+    const std::string& modelPath = document_->Core().pathName;
+    if (!model.Loaded() || modelPath.empty()) return;
+    // Beside the model, named after it.
+    const QFileInfo info(app::PathText(modelPath));
+    const QString proposed =
+        QDir(info.absolutePath()).filePath(app::PathText(QzProposedFileName(modelPath, ".glb")));
+    QStringList filters;
+    for (const std::string& filter : QzExportFilters()) filters << QString::fromStdString(filter);
+    QFileDialog dialog(this, tr("Export"), proposed, filters.join(QStringLiteral(";;")));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    if (app::ExecModal(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+    const std::string path =
+        QzExportPath(app::PathBytes(dialog.selectedFiles().first()),
+                     static_cast<int>(filters.indexOf(dialog.selectedNameFilter())));
+    SetWaitCursor(true);
+    const std::string failure = QzExportShownModel(path, model, core_.State().palette,
+                                                   QzShownStep(core_.State(), model).step,
+                                                   document_->Core().settings.ldrawDir);
+    SetWaitCursor(false);
+    if (!failure.empty()) plat::ShowMessage(failure, plat::MessageKind::Stop);
 }
 
 void CQzView::OnSavePicture() {

@@ -49,6 +49,9 @@ class CQzView : public QWidget, public QzDisplaySink {
     void OnTreeView();
     // "Write POV file...": the scene export with its save dialog.
     void OnWritePovFile();
+    // "Export...": the model as far as the step shown, as glTF, STL or OBJ, to a file
+    // chosen in a save dialog (the model's name with ".glb", in its folder).
+    void OnExport();
     // "Save Picture...": the picture the view shows, as a PNG file chosen in a save
     // dialog (the model's name with ".png", in its folder).
     void OnSavePicture();

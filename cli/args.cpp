@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "cmd_check.h"
+#include "cmd_export.h"
 #include "cmd_parts.h"
 #include "cmd_pov.h"
 #include "cmd_render.h"
@@ -59,6 +60,7 @@ constexpr CommandRow kCommands[] = {
     Row<CheckOptions, AddCheckOptions, RunCheck>("check", "Load models and print what the reader reports."),
     Row<RenderOptions, AddRenderOptions, RunRender>("render", "Draw a model once, as the view would, into a PNG file."),
     Row<PovOptions, AddPovOptions, RunPov>("pov", "Write the model as a POV-Ray scene."),
+    Row<ExportOptions, AddExportOptions, RunExport>("export", "Write the model for other programs: glTF 2.0 (.glb, .gltf), STL or OBJ."),
     Row<StatsOptions, AddStatsOptions, RunStats>("stats", "Load a model, draw it once as the view would and print its statistics."),
     Row<TreeOptions, AddTreeOptions, RunTree>("tree", "Print the model's lines as the tree view shows them, opened to a depth."),
     Row<StepsOptions, AddStepsOptions, RunSteps>("steps", "Print the number of building steps of a model."),

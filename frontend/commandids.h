@@ -19,6 +19,7 @@ enum class QzCmd : uint8_t {
     RegisterDat,
     RegisterMpd,
     WritePov,
+    Export,
     SavePicture,
     AppExit,
     // Edit menu.

@@ -149,6 +149,7 @@ constexpr QzCommand kCommands[] = {
     {QzCmd::RegisterDat, 32841, ".&dat only", nullptr, "Register only .dat", nullptr, QzCommandKind::Program, [](QzCommandTarget& t) { t.RegisterFileTypes(true, false); }, nullptr, nullptr, -1},
     {QzCmd::RegisterMpd, 32842, ".&mpd only", nullptr, "Register only .mpd", nullptr, QzCommandKind::Program, [](QzCommandTarget& t) { t.RegisterFileTypes(false, true); }, nullptr, nullptr, -1},
     {QzCmd::WritePov, 32776, "Write POV file...", nullptr, "Write the current drawing as a POV scene", nullptr, QzCommandKind::Program, [](QzCommandTarget& t) { t.WritePovFile(); }, nullptr, nullptr, -1},
+    {QzCmd::Export, 32880, "&Export...", nullptr, "Export the model as glTF, STL or OBJ for other programs, as far as the step shown", nullptr, QzCommandKind::Program, [](QzCommandTarget& t) { t.ExportModel(); }, nullptr, nullptr, -1},
     {QzCmd::SavePicture, 32875, "Save Picture...", nullptr, "Save the picture of the view as a PNG file", nullptr, QzCommandKind::Program, [](QzCommandTarget& t) { t.SavePicture(); }, nullptr, nullptr, -1},
     {QzCmd::AppExit, 57665, "E&xit", nullptr, "Quit Zarvel", "Exit", QzCommandKind::Program, [](QzCommandTarget& t) { t.Exit(); }, nullptr, nullptr, -1},
     {QzCmd::EditUndo, 57643, "&Undo", "Ctrl+Z", "Undo the last action", "Undo", QzCommandKind::Program, nullptr, nullptr, nullptr, -1},

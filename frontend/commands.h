@@ -31,6 +31,7 @@ class QzCommandTarget {
     virtual void ToggleCacheSubfiles() {}
     virtual void RegisterFileTypes(bool /*dat*/, bool /*mpd*/) {}
     virtual void WritePovFile() {}
+    virtual void ExportModel() {}
     virtual void SavePicture() {}
     virtual void Exit() {}
     virtual void SetLDrawDir() {}

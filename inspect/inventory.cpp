@@ -221,16 +221,7 @@ std::string JsonString(std::string_view text) {
 }  // namespace
 
 std::map<int32_t, std::string> ReadColourNames(const std::string& ldrawDir) {
-    std::map<int32_t, std::string> names;
-    plat::TextFile file;
-    if (ldrawDir.empty() || !file.Open(ldrawDir + "\\LDConfig.ldr")) return names;
-    std::string_view raw;
-    while (file.ReadLine(raw, QZ_LINE_BUFFER)) {
-        QzLDConfigColour colour;
-        std::string name;
-        if (QzParseColourLine(QzTrimLineEnd(raw), colour, &name) > 0) names[colour.code] = name;
-    }
-    return names;
+    return QzReadColourNames(ldrawDir);
 }
 
 std::vector<PartsRow> ListParts(const QzModel& model, const std::string& ldrawDir,

@@ -168,3 +168,11 @@ const QzPartMesh& QzPartMeshOf(const QzPart& part, bool flatten, QzMeshKeys& key
     }
     return *cache.mesh[k];
 }
+
+const QzPartMesh* QzKeptPartMesh(const QzPart& part, bool flatten, QzMeshKeys& keys) {
+    const QzPartCache& cache = *part.cache;
+    const int k = flatten ? 0 : 1;
+    if (!cache.mesh[k] || cache.meshKey[k] != (flatten ? keys.Of(part) : cache.version))
+        return nullptr;
+    return cache.mesh[k].get();
+}

@@ -87,3 +87,7 @@ class QzMeshKeys {
 // The mesh of a prepared part (flatten: with everything it references), made again
 // when its key changed. Stays valid until the part's lines change.
 const QzPartMesh& QzPartMeshOf(const QzPart& part, bool flatten, QzMeshKeys& keys);
+// The mesh QzPartMeshOf keeps with the part, when it has one that is current; null
+// otherwise. For a caller that needs a mesh once (an export), which builds it with
+// QzBuildPartMesh and drops it when done rather than keep every part's.
+const QzPartMesh* QzKeptPartMesh(const QzPart& part, bool flatten, QzMeshKeys& keys);

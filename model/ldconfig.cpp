@@ -95,6 +95,19 @@ int QzParseColourLine(std::string_view line, QzLDConfigColour& colour, std::stri
     return 1;
 }
 
+std::map<int32_t, std::string> QzReadColourNames(const std::string& ldrawDir) {
+    std::map<int32_t, std::string> names;
+    plat::TextFile file;
+    if (ldrawDir.empty() || !file.Open(ldrawDir + "\\LDConfig.ldr")) return names;
+    std::string_view raw;
+    while (file.ReadLine(raw, QZ_LINE_BUFFER)) {
+        QzLDConfigColour colour;
+        std::string name;
+        if (QzParseColourLine(QzTrimLineEnd(raw), colour, &name) > 0) names[colour.code] = name;
+    }
+    return names;
+}
+
 bool QzReadLDConfig(const std::string& ldrawDir, QzLDConfigTable& table, QzLogContext& log) {
     std::vector<QzLDConfigColour> read;
     plat::TextFile file;

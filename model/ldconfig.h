@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -59,6 +60,10 @@ class QzLDConfigTable {
 // [CHROME|PEARLESCENT|RUBBER|MATTE_METALLIC|METAL|MATERIAL ...]". The colour's name
 // goes to `name` when one is given.
 int QzParseColourLine(std::string_view line, QzLDConfigColour& colour, std::string* name = nullptr);
+
+// The names LDConfig.ldr in the library folder gives colour numbers (its last line for a
+// number written twice); empty when it cannot be read.
+std::map<int32_t, std::string> QzReadColourNames(const std::string& ldrawDir);
 
 // Reads LDConfig.ldr from the LDraw library folder (any letter case) into the table.
 // A malformed definition is reported in the log with file and line ("Bad color

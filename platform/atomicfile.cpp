@@ -160,7 +160,8 @@ bool AtomicFile::OpenEmptyInPlace(const std::string& target, const struct stat& 
     return true;
 }
 
-bool AtomicFile::Commit(std::string& error) {
+bool AtomicFile::Finish(std::string& error) {
+    if (finished_) return true;
     if (!file_) {
         error = Failure(shownPath_, EBADF, errorNumber_);
         return false;
@@ -179,10 +180,23 @@ bool AtomicFile::Commit(std::string& error) {
         if (failure) EmptyFile(inPlace);
         ::close(inPlace);
     }
-    if (!failure && !temporary_.empty() && std::rename(temporary_.c_str(), target_.c_str()) != 0)
-        failure = errno;
     if (failure) {
         if (!temporary_.empty()) unlink(temporary_.c_str());
+        temporary_.clear();
+        target_.clear();
+        error = Failure(shownPath_, failure, errorNumber_);
+        return false;
+    }
+    finished_ = true;
+    return true;
+}
+
+bool AtomicFile::Commit(std::string& error) {
+    if (!Finish(error)) return false;
+    finished_ = false;
+    if (!temporary_.empty() && std::rename(temporary_.c_str(), target_.c_str()) != 0) {
+        const int failure = errno;
+        unlink(temporary_.c_str());
         temporary_.clear();
         target_.clear();
         error = Failure(shownPath_, failure, errorNumber_);
@@ -192,7 +206,53 @@ bool AtomicFile::Commit(std::string& error) {
     return true;
 }
 
+bool CommitTogether(AtomicFile& first, AtomicFile& second, std::string& error) {
+    if (!first.Finish(error) || !second.Finish(error)) {
+        first.Abort();
+        second.Abort();
+        return false;
+    }
+    // The first file goes in place by swapping names with the old one, which then waits
+    // under the temporary name until the second is in place too.
+    enum class Old { None, Swapped, Replaced } old = Old::None;
+    const std::string temporary = first.temporary_;
+    const std::string target = first.target_;
+    if (!temporary.empty()) {
+        struct stat st;
+        const bool existed = lstat(target.c_str(), &st) == 0;
+        if (existed && renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, target.c_str(),
+                                 RENAME_EXCHANGE) == 0) {
+            old = Old::Swapped;
+            // The old file now stands at the temporary name: the first file is in place.
+            first.temporary_.clear();
+            first.finished_ = false;
+        } else {
+            if (!first.Commit(error)) {
+                second.Abort();
+                return false;
+            }
+            old = existed ? Old::Replaced : Old::None;
+        }
+    } else if (!first.Commit(error)) {
+        second.Abort();
+        return false;
+    }
+    if (!second.Commit(error)) {
+        // Back as it was: the old first file, or none where there was none.
+        if (old == Old::Swapped) {
+            renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, target.c_str(), RENAME_EXCHANGE);
+            unlink(temporary.c_str());
+        } else if (old == Old::None && !temporary.empty()) {
+            unlink(target.c_str());
+        }
+        return false;
+    }
+    if (old == Old::Swapped) unlink(temporary.c_str());
+    return true;
+}
+
 void AtomicFile::Abort() {
+    finished_ = false;
     if (file_) {
         // An empty file written in place is left empty, as it was.
         const int inPlace = emptyInPlace_ ? dup(fileno(file_)) : -1;

@@ -41,6 +41,10 @@ class AtomicFile {
     bool Commit(std::string& error);
     // Abandons the write (as the destructor does).
     void Abort();
+    // Everything Commit does but the rename: flushes, syncs and closes. False with a
+    // message when the write failed (the target untouched, the temporary file gone); a
+    // Commit afterwards only puts the file in place.
+    bool Finish(std::string& error);
 
     // The file actually replaced (the end of a chain of links); empty when not open.
     const std::string& Target() const { return target_; }
@@ -49,6 +53,8 @@ class AtomicFile {
     int ErrorNumber() const { return errorNumber_; }
 
   private:
+    friend bool CommitTogether(AtomicFile& first, AtomicFile& second, std::string& error);
+
     // Opens an empty regular file found at target (as `seen` describes it) for writing
     // in place; false when it is no longer that empty file.
     bool OpenEmptyInPlace(const std::string& target, const struct stat& seen);
@@ -57,9 +63,17 @@ class AtomicFile {
     std::string target_;
     std::string temporary_;      // empty when writing in place
     bool emptyInPlace_ = false;  // writing in place into a file that was empty
+    bool finished_ = false;      // written, synced and closed: only the rename is left
     std::string shownPath_;      // the path as the caller gave it, for messages
     int errorNumber_ = 0;
 };
+
+// Commits two files that belong together (a scene and its buffer) as one: both are
+// written out first, and neither is put in place unless both were. When the second
+// cannot be put in place after the first was, the first's old file is put back (the two
+// names swapped by the file system; where it cannot swap them, a first file that was
+// not there before is removed again). False with the message of the failure.
+bool CommitTogether(AtomicFile& first, AtomicFile& second, std::string& error);
 
 // Writes the whole text to path as AtomicFile does; false with a message on failure.
 bool WriteFileAtomically(const std::string& path, std::string_view content, std::string& error);

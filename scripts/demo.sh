@@ -29,7 +29,9 @@ echo "== zarvel-cli render $model -o out/house.png"
 "$cli" render --ldraw "$lib" "$model" -o out/house.png --view 1 --fit
 echo "== zarvel-cli pov $model -o out/house.pov"
 "$cli" pov --ldraw "$lib" "$model" -o out/house.pov
-echo "Wrote out/house.png and out/house.pov"
+echo "== zarvel-cli export $model -o out/house.glb"
+"$cli" export --ldraw "$lib" "$model" -o out/house.glb
+echo "Wrote out/house.png, out/house.pov and out/house.glb"
 
 # The demo keeps its settings apart from the user's own, so that the example library is
 # the one the window uses. Every path is absolute, so the command works from any folder.

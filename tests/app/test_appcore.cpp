@@ -24,6 +24,7 @@
 #include "loader.h"
 #include "measurements.h"
 #include "model.h"
+#include "modelexport.h"
 #include "switches.h"
 #include "test_support.h"
 #include "viewtransform.h"
@@ -472,6 +473,29 @@ TEST_F(Document, WithoutTheCacheEveryLoadRereadsTheSubfiles) {
     }
 }
 
+// ---- File > Export ----
+
+TEST(ExportDialog, TheNameFollowsTheTypeChosenAndGetsItsExtension) {
+    struct Case {
+        std::string chosen;
+        int filter;
+        std::string path;       // written for the name chosen under the filter
+        std::string following;  // shown when the filter is chosen
+    };
+    for (const Case& c : {Case{"/m/house.glb", 2, "/m/house.glb", "/m/house.stl"},
+                          Case{"/m/house", 2, "/m/house.stl", "/m/house.stl"},
+                          Case{"/m/house.OBJ", 0, "/m/house.OBJ", "/m/house.glb"},
+                          Case{"/m/v1.2", 1, "/m/v1.2.gltf", "/m/v1.2.gltf"},
+                          Case{"/m/house.ldr", 3, "/m/house.ldr.obj", "/m/house.ldr.obj"},
+                          Case{"house", 7, "house.glb", "house.glb"}}) {
+        EXPECT_EQ(QzExportPath(c.chosen, c.filter), c.path) << c.chosen;
+        EXPECT_EQ(QzExportNameForFilter(c.chosen, c.filter), c.following) << c.chosen;
+    }
+    EXPECT_EQ(QzExportFilters(),
+              (std::vector<std::string>{"glTF binary (*.glb)", "glTF with its .bin (*.gltf)",
+                                        "STL (*.stl)", "OBJ with its .mtl (*.obj)"}));
+}
+
 // ---- The command table ----
 
 TEST(CommandTable, IdentifiersAreUniqueAndEveryMenuCommandHasItsTexts) {
@@ -498,6 +522,8 @@ TEST(CommandTable, KeepsTheCommandNumbersAndMenuTexts) {
     EXPECT_EQ(QzCommandOf(QzCmd::FileOpen).id, 57601);
     EXPECT_EQ(QzCommandOf(QzCmd::PollAsk).id, 32865);
     EXPECT_EQ(QzCommandOf(QzViewCommand(0)).id, 32857);
+    EXPECT_EQ(QzCommandOf(QzCmd::Export).id, 32880);
+    EXPECT_STREQ(QzCommandOf(QzCmd::Export).menuText, "&Export...");
     EXPECT_EQ(QzCommandOf(QzViewCommand(14)).id, 32792);
     EXPECT_EQ(QzCommandOf(QzSchemeCommand(3)).id, 32869);
     EXPECT_EQ(QzCommandOf(QzRendererCommand(3)).id, 32799);

@@ -1073,6 +1073,77 @@ class DesktopTest : public QObject {
         QCOMPARE(desktop, ReadWithoutDate(cliScene));
     }
 
+    void exportWritesTheStepShownAsTheCommandLineDoes() {
+        const std::string library = testing_support::ExamplesDir().string();
+        const QString model = models.filePath("two steps.ldr");
+        {
+            std::ofstream(model.toStdString()) << "1 4 0 0 0 1 0 0 0 1 0 0 0 1 zb1x1.dat\n"
+                                                  "0 STEP\n"
+                                                  "1 1 0 -24 0 1 0 0 0 1 0 0 0 1 zb1x2.dat\n";
+        }
+        Start({model});
+        Trigger(QzCmd::FirstStep);
+        const QString chosen = models.filePath("first step.glb");
+        QString proposed;
+        QStringList filters;
+        answer = [&](QDialog& d) {
+            if (auto* files = qobject_cast<QFileDialog*>(&d)) {
+                proposed = files->selectedFiles().value(0);
+                filters = files->nameFilters();
+                files->selectFile(chosen);
+                return int(QDialog::Accepted);
+            }
+            return int(QMessageBox::Ok);
+        };
+        Trigger(QzCmd::Export);
+        QCOMPARE(proposed, QFileInfo(model).absolutePath() + "/two steps.glb");
+        QCOMPARE(filters, QStringList({"glTF binary (*.glb)", "glTF with its .bin (*.gltf)",
+                                       "STL (*.stl)", "OBJ with its .mtl (*.obj)"}));
+        QCOMPARE(shown.size(), size_t(1));
+        QCOMPARE(shown[0].caption, QString("Export"));
+        const QString cli = models.filePath("cli.glb");
+        const testing_support::CliRun run =
+            testing_support::RunZarvelCli({"export", "--ldraw", library, model.toStdString(),
+                                           "--step", "1", "-o", cli.toStdString()});
+        QCOMPARE(run.status, 0);
+        const std::string desktop = testing_support::Slurp(chosen.toStdString());
+        QVERIFY(desktop.size() > 1000);
+        QCOMPARE(desktop, testing_support::Slurp(cli.toStdString()));
+
+        // A name without a format's extension takes the filter's.
+        answer = [&](QDialog& d) {
+            if (auto* files = qobject_cast<QFileDialog*>(&d)) {
+                files->selectNameFilter("STL (*.stl)");
+                files->selectFile(models.filePath("printable"));
+                return int(QDialog::Accepted);
+            }
+            return int(QMessageBox::Ok);
+        };
+        Trigger(QzCmd::LastStep);
+        Trigger(QzCmd::Export);
+        const std::string stl =
+            testing_support::Slurp(models.filePath("printable.stl").toStdString());
+        // Both steps: the bricks' 60 and 108 triangles, 50 bytes each.
+        QCOMPARE(stl.size(), size_t(84 + 50 * (60 + 108)));
+
+        // A folder that is not there: the reason in a box, nothing written.
+        shown.clear();
+        QString nowhere = models.filePath("no such folder/m.glb");
+        answer = [&](QDialog& d) {
+            if (auto* files = qobject_cast<QFileDialog*>(&d)) {
+                files->selectFile(nowhere);
+                nowhere = files->selectedFiles().value(0);
+                return int(QDialog::Accepted);
+            }
+            return int(QMessageBox::Ok);
+        };
+        Trigger(QzCmd::Export);
+        QCOMPARE(shown.size(), size_t(2));
+        QCOMPARE(shown[1].text, "Could not export the model to " + nowhere + ":\nCannot write " +
+                                    nowhere + ": No such file or directory");
+        QVERIFY(!QFileInfo::exists(nowhere));
+    }
+
     void savePictureWritesWhatTheViewShows() {
         const QString model =
             testing_support::ExamplesDir().string().c_str() + QString("/models/house.mpd");

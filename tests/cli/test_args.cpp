@@ -10,6 +10,7 @@
 #include "args.h"
 #include "cli_run.h"
 #include "cmd_check.h"
+#include "cmd_export.h"
 #include "cmd_parts.h"
 #include "cmd_pov.h"
 #include "cmd_render.h"
@@ -40,10 +41,10 @@ TEST(CliFrame, VersionAndHelpFinishWithStatusZero) {
         EXPECT_NE(h.out.find(sub), std::string::npos) << sub;
 }
 
-TEST(CliFrame, TheCommandsAreTheProgramsEightInHelpOrder) {
+TEST(CliFrame, TheCommandsAreTheProgramsNineInHelpOrder) {
     EXPECT_EQ(cli::CommandNames(),
-              (std::vector<std::string>{"check", "render", "pov", "stats", "tree", "steps", "parts",
-                                        "thumbnail"}));
+              (std::vector<std::string>{"check", "render", "pov", "export", "stats", "tree",
+                                        "steps", "parts", "thumbnail"}));
 }
 
 TEST(CliFrame, EveryCommandHasItsOwnHelp) {
@@ -78,6 +79,7 @@ TEST(CliFrame, EachCommandParsesIntoItsOwnOptions) {
     const Case cases[] = {
         {{"render", "m.ldr", "-o", "m.png"}, ModelOf<cli::RenderOptions>},
         {{"pov", "m.ldr", "-o", "m.pov"}, ModelOf<cli::PovOptions>},
+        {{"export", "m.ldr", "-o", "m.glb"}, ModelOf<cli::ExportOptions>},
         {{"stats", "m.ldr"}, ModelOf<cli::StatsOptions>},
         {{"tree", "m.ldr"}, ModelOf<cli::TreeOptions>},
         {{"steps", "m.ldr"}, ModelOf<cli::StepsOptions>},
@@ -303,7 +305,7 @@ TEST(Help, TheLibraryFolderDefaultReadsTheSameEverywhereAndNamesLdrawIni) {
             ++commands;
         }
     }
-    EXPECT_EQ(commands, 7);  // all but thumbnail
+    EXPECT_EQ(commands, 8);  // all but thumbnail
 }
 
 TEST(Help, AnUnknownDrawingOptionIsAnsweredWithTheList) {

@@ -216,6 +216,84 @@ TEST(AtomicFile, AnEmptyNameIsNoFile) {
     EXPECT_EQ(file.ErrorNumber(), ENOENT);
 }
 
+// Two files that belong together (a scene and its buffer) are both put in place or
+// neither is.
+struct Pair {
+    plat::AtomicFile first, second;
+    bool Open(const std::string& a, const std::string& b) {
+        std::string error;
+        return first.Open(a, error) && second.Open(b, error);
+    }
+    void Write(const std::string& a, const std::string& b) {
+        std::fputs(a.c_str(), first.File());
+        std::fputs(b.c_str(), second.File());
+    }
+};
+
+TEST(CommitTogether, BothFilesNewOrReplacedAndNothingElseRemains) {
+    TempDir dir;
+    const std::string scene = (dir.path() / "m.gltf").string();
+    const std::string buffer = (dir.path() / "m.bin").string();
+    for (const char* round : {"new", "replaced"}) {
+        Pair pair;
+        ASSERT_TRUE(pair.Open(scene, buffer));
+        pair.Write(std::string("scene ") + round, std::string("buffer ") + round);
+        std::string error;
+        EXPECT_TRUE(plat::CommitTogether(pair.first, pair.second, error)) << error;
+        EXPECT_EQ(Slurp(scene), std::string("scene ") + round);
+        EXPECT_EQ(Slurp(buffer), std::string("buffer ") + round);
+        EXPECT_EQ(Entries(dir), (std::vector<std::string>{"m.bin", "m.gltf"}));
+    }
+}
+
+TEST(CommitTogether, AFailedWriteOfEitherLeavesBothOldFiles) {
+    for (const bool firstFails : {true, false}) {
+        TempDir dir;
+        const std::string scene = dir.Write("m.gltf", "old scene");
+        const std::string buffer = dir.Write("m.bin", "old buffer");
+        std::string error;
+        {
+            ScopedFileSizeLimit limit(4096);
+            Pair pair;
+            ASSERT_TRUE(pair.Open(scene, buffer));
+            const std::string block(64 * 1024, 'x');
+            pair.Write(firstFails ? block : "small", firstFails ? "small" : block);
+            EXPECT_FALSE(plat::CommitTogether(pair.first, pair.second, error));
+        }
+        EXPECT_NE(error.find(firstFails ? "m.gltf" : "m.bin"), std::string::npos) << error;
+        EXPECT_EQ(Slurp(scene), "old scene");
+        EXPECT_EQ(Slurp(buffer), "old buffer");
+        EXPECT_EQ(Entries(dir), (std::vector<std::string>{"m.bin", "m.gltf"}));
+    }
+}
+
+// The second file cannot be put in place after the first was (something took its name
+// meanwhile): the first goes back to what it was, an old file or none.
+TEST(CommitTogether, TheFirstIsPutBackWhenTheSecondCannotFollow) {
+    for (const bool firstExisted : {true, false}) {
+        TempDir dir;
+        const std::string scene = (dir.path() / "m.gltf").string();
+        if (firstExisted) dir.Write("m.gltf", "old scene");
+        const std::string buffer = (dir.path() / "m.bin").string();
+        Pair pair;
+        ASSERT_TRUE(pair.Open(scene, buffer));
+        pair.Write("new scene", "new buffer");
+        fs::create_directory(buffer);
+        dir.Write("m.bin/inside", "a folder's file");
+        std::string error;
+        EXPECT_FALSE(plat::CommitTogether(pair.first, pair.second, error));
+        EXPECT_NE(error.find("m.bin"), std::string::npos) << error;
+        if (firstExisted) {
+            EXPECT_EQ(Slurp(scene), "old scene");
+            EXPECT_EQ(Entries(dir), (std::vector<std::string>{"m.bin", "m.gltf"}));
+        } else {
+            EXPECT_EQ(Entries(dir), std::vector<std::string>{"m.bin"});
+        }
+        EXPECT_EQ(testing_support::Entries(dir.path() / "m.bin"),
+                  std::vector<std::string>{"inside"});
+    }
+}
+
 TEST(FollowLinks, ChainsRelativeLinksAndStopsAtLoops) {
     TempDir dir;
     const fs::path base = dir.path();
