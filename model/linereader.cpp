@@ -95,6 +95,10 @@ namespace {
 
 enum ContentState { kNothingYet = 0, kSections = 1, kCommentsOnly = 2, kCommands = 3 };
 
+// The warning level of what the texture mapping standard allows but a careful author
+// avoids: a block left open at the end of its file.
+constexpr int kTexmapNoteLevel = QZ_TEXMAP_NOTE_LEVEL;
+
 // Reading state of one file.
 class FileReader {
   public:
@@ -146,7 +150,7 @@ class FileReader {
     // The innermost texture block of the part being read (1 + its index in the view,
     // 0 for none), and where a line read now stands in it.
     uint16_t LineBlock(bool textureGeometry, QzTexturedLines::Side& side) const;
-    void WarnAt(uint32_t lineNo, const std::string& lineText, const char* message);
+    void WarnAt(uint32_t lineNo, const std::string& lineText, const char* message, int level = 0);
     bool StoreComment(std::string_view text, uint32_t bfcBits = 0);
     bool OpenBlock(int kind, const QzMatrix& matrix);
     void CloseBlock();
@@ -205,8 +209,9 @@ class FileReader {
     bool dataTooLong_ = false;
 };
 
-void FileReader::WarnAt(uint32_t lineNo, const std::string& lineText, const char* message) {
-    if (log_.warningLevel < 0) return;
+void FileReader::WarnAt(uint32_t lineNo, const std::string& lineText, const char* message,
+                        int level) {
+    if (level > log_.warningLevel) return;
     QzLogAt(log_, {QZ_WARNING, log_.currentFile, lineNo, message, lineText},
             plat::Format("WARNING \"%s\" Line %u: %s: %s", log_.currentFile.c_str(), lineNo,
                          message, lineText.c_str()));
@@ -244,8 +249,10 @@ uint16_t FileReader::LineBlock(bool textureGeometry, QzTexturedLines::Side& side
 }
 
 void FileReader::EndTextures(bool warn, uint32_t line, const std::string& lineText) {
+    // The standard ends a block with its file: an END left out is only worth a note
+    // (some library parts leave it out).
     if (warn && (!texBlocks_.empty() || texSkipped_ > 0))
-        WarnAt(line, lineText, "TEXMAP END expected");
+        WarnAt(line, lineText, "TEXMAP END expected", kTexmapNoteLevel);
     texBlocks_.clear();
     texSkipped_ = 0;
     next_ = nextForLine_ = TexNext{};
@@ -766,7 +773,7 @@ bool FileReader::ReadLine(std::string_view raw, bool continuation) {
 void FileReader::Finish() {
     EndData();
     if (!texBlocks_.empty() || texSkipped_ > 0) {
-        if (log_.warningLevel >= 0)
+        if (log_.warningLevel >= kTexmapNoteLevel)
             QzLogAt(log_,
                     {QZ_WARNING,
                      log_.currentFile,

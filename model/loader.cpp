@@ -227,8 +227,8 @@ int ResolveTextureGeometry(QzReader& reader, QzPart& part) {
             reader.log.currentFile = part.name;
             reader.log.currentLine = line.lineNo;
             reader.log.currentLineText = view.referenceTexts[i];
-            QzWarn(reader.log, 0, QZ_WARNING, "Could not find %s for texture geometry",
-                   sub->name.c_str());
+            QzWarn(reader.log, QZ_TEXMAP_NOTE_LEVEL, QZ_WARNING,
+                   "Could not find %s for texture geometry", sub->name.c_str());
         }
     }
     return 0;

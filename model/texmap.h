@@ -23,6 +23,12 @@ enum class QzTexmapMethod : uint8_t { Planar, Cylindrical, Spherical };
 // The largest image decoded, in pixels (64 megapixels): a bigger one is refused before
 // any pixel is decoded.
 inline constexpr uint64_t QZ_MAX_TEXTURE_PIXELS = uint64_t{64} * 1024 * 1024;
+// The warning level of notes on texture mapping that leave the picture as it should be:
+// a "!TEXMAP" block left open at the end of its file (the standard ends it there), and
+// a file of texture geometry not found (the block is drawn as without textures). Logged
+// only when the log's warning level is raised to it.
+inline constexpr int QZ_TEXMAP_NOTE_LEVEL = 1;
+
 // Open texture blocks of one file at most; a deeper START is left out.
 inline constexpr int QZ_MAX_TEXMAP_DEPTH = 16;
 

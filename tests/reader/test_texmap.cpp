@@ -389,9 +389,10 @@ TEST_F(Textures, TextureGeometryReferencesStayOutOfThePartTable) {
     EXPECT_EQ(Items(true), (std::vector<std::pair<int, int>>{{1, 1}}));
     EXPECT_EQ(Items(false), (std::vector<std::pair<int, int>>{{1, 0}}));
 
-    // A missing file of texture geometry: a warning, and the block as without
-    // textures.
+    // A missing file of texture geometry: a note at the raised warning level, and the
+    // block as without textures.
     FreshModel();
+    settings.warningLevel = QZ_TEXMAP_NOTE_LEVEL;
     ASSERT_EQ(
         LoadText(std::string(kStart) + "\n0 !: 1 16 0 0 0 1 0 0 0 1 0 0 0 1 gone.dat\n"
                                        "0 !TEXMAP FALLBACK\n1 16 0 0 0 1 0 0 0 1 0 0 0 1 flat.dat\n"
@@ -462,6 +463,8 @@ TEST_F(Textures, HostileFilesAreWarnedAboutAtTheirLines) {
              "\r\n"
              "WARNING \"%s\" Line 2: !DATA section without data: 0 !DATA x.png\r\n"},
     };
+    // With the notes of texture mapping.
+    settings.warningLevel = QZ_TEXMAP_NOTE_LEVEL;
     for (const Case& c : cases) {
         FreshModel();
         ASSERT_EQ(LoadText(c.text, "model.mpd"), 1) << c.text;
@@ -471,6 +474,13 @@ TEST_F(Textures, HostileFilesAreWarnedAboutAtTheirLines) {
         EXPECT_EQ(model.inputLog, expected) << c.text;
         EXPECT_TRUE(Boxes().empty()) << c.text;
     }
+    // A block left open at the end of its file, as the standard allows: no warning at
+    // the default level.
+    settings.warningLevel = 0;
+    FreshModel();
+    ASSERT_EQ(LoadText(planar + "quad.png\n" + tri), 1);
+    EXPECT_EQ(model.inputLog, "");
+
     // The corrupt file's reason is libpng's own words.
     FreshModel();
     ASSERT_EQ(LoadText(planar + "bad.png\n0 !TEXMAP END\n"), 1);
