@@ -556,3 +556,30 @@ bool QzMeshTexturePoint(const QzMeshTexture& texture, const QzVector& point, dou
                texture.toMap[i][2] * p[2] + texture.toMap[i][3];
     return QzTexmapProject(texture.map, q, u, v);
 }
+
+QzInheritedTexmap QzInheritedTexmap::Child(const QzPart& parent, const QzPlaced& child) const {
+    QzInheritedTexmap out;
+    const QzMatrix& line = QzLineMatrix(*child.line);
+    const QzTexturedLines* view = parent.textured;
+    if (child.texmap && view && child.texmap <= view->texmaps.size()) {
+        // Its own mapping, in the coordinates of the file that holds the reference.
+        out.map = &view->texmaps[child.texmap - 1u];
+        for (int i = 0; i < 3; ++i)
+            for (int j = 0; j < 4; ++j) out.toMap[i][j] = line.m[i][j];
+    } else if (map) {
+        out.map = map;
+        for (int i = 0; i < 3; ++i)
+            for (int j = 0; j < 4; ++j) {
+                double sum = j == 3 ? toMap[i][3] : 0.0;
+                for (int k = 0; k < 3; ++k) sum += toMap[i][k] * line.m[k][j];
+                out.toMap[i][j] = sum;
+            }
+    }
+    return out;
+}
+
+QzMeshTexture QzInheritedTexmap::Texture() const {
+    QzMeshTexture texture{map ? *map : QzTexmap{}, {}};
+    std::memcpy(texture.toMap, toMap, sizeof toMap);
+    return texture;
+}

@@ -15,6 +15,8 @@
 #include "model.h"
 #include "texmap.h"
 
+struct QzPlaced;
+
 // A colour as a mesh stores it: a colour number, 16 standing for the colour the part
 // is drawn in; with `edge` the edge colour of that colour (a colour 24 line).
 struct QzMeshColour {
@@ -108,6 +110,21 @@ struct QzPartMesh {
 // with textures reads it (the "0 !:" geometry in, FALLBACK sections out), and its faces
 // carry their texture mappings.
 QzPartMesh QzBuildPartMesh(const QzPart& part, bool flatten, const QzLine* stop = nullptr);
+
+// The texture mapping a file placed in a walk with textures passes on to its faces
+// without one of their own: the mapping of the reference that placed it, or of a file
+// above, laid in the coordinates of the file that holds the "!TEXMAP" (toMap takes the
+// placed file's coordinates there). What a drawing or an export that places meshes one
+// by one keeps in its frames, as the meshes keep it for what they flatten.
+struct QzInheritedTexmap {
+    const QzTexmap* map = nullptr;
+    double toMap[3][4] = {};
+    // What the file a reference places takes, from the file that holds the reference
+    // (with this mapping).
+    QzInheritedTexmap Child(const QzPart& parent, const QzPlaced& child) const;
+    // As a mesh texture, for a mesh of the placed file (null map: none).
+    QzMeshTexture Texture() const;
+};
 
 // The image coordinates a texture mapping gives a point of the mesh; false where the
 // mapping is undefined (a point on a curved mapping's axis or centre).

@@ -204,13 +204,11 @@ QzHqRenderer::Rgba QzHqRenderer::Resolve(int32_t number) const {
 class QzHqRenderer::Finder {
   public:
     // The placement in samples, the file placed, and the texture mapping it passes on to
-    // faces without one of their own: the mapping and the matrix from the file's
-    // coordinates into those of the file that holds the mapping.
+    // faces without one of their own (partmesh.h).
     struct Frame {
         QzMatrix m;
         const QzPart* part;
-        const QzTexmap* map;
-        double toMap[3][4];
+        QzInheritedTexmap texmap;
     };
     Finder(QzHqRenderer& r, QzMeshKeys& keys) : r_(r), keys_(keys) {}
 
@@ -225,23 +223,7 @@ class QzHqRenderer::Finder {
             f.m = shrunk;
         }
         f.part = child.part;
-        f.map = nullptr;
-        const QzMatrix& line = QzLineMatrix(*child.line);
-        const QzTexturedLines* view = parent.part->textured;
-        if (child.texmap && view && child.texmap <= view->texmaps.size()) {
-            // Its own mapping, in the coordinates of the file that holds the reference.
-            f.map = &view->texmaps[child.texmap - 1u];
-            for (int i = 0; i < 3; ++i)
-                for (int j = 0; j < 4; ++j) f.toMap[i][j] = line.m[i][j];
-        } else if (parent.map) {
-            f.map = parent.map;
-            for (int i = 0; i < 3; ++i)
-                for (int j = 0; j < 4; ++j) {
-                    double sum = j == 3 ? parent.toMap[i][3] : 0.0;
-                    for (int k = 0; k < 3; ++k) sum += parent.toMap[i][k] * line.m[k][j];
-                    f.toMap[i][j] = sum;
-                }
-        }
+        f.texmap = parent.texmap.Child(*parent.part, child);
         return f;
     }
     bool Enter(const QzPlaced& placed, const Frame& frame, const QzDrawItem*, const QzDrawItem*) {
@@ -276,11 +258,8 @@ class QzHqRenderer::Finder {
   private:
     // The renderer's entry for the mapping a frame passes on (0: none, or no image).
     uint32_t Inherited(const Frame& frame) {
-        if (!frame.map || !frame.map->image) return 0;
-        QzMeshTexture texture{*frame.map, {}};
-        for (int i = 0; i < 3; ++i)
-            for (int j = 0; j < 4; ++j) texture.toMap[i][j] = frame.toMap[i][j];
-        r_.inherited_.push_back(std::move(texture));
+        if (!frame.texmap.map || !frame.texmap.map->image) return 0;
+        r_.inherited_.push_back(frame.texmap.Texture());
         return static_cast<uint32_t>(r_.inherited_.size());
     }
 
@@ -1333,7 +1312,7 @@ QzDrawOutcome QzHqRenderer::Draw(const QzDrawJob& job, QzZImage& image,
     rules.maxPlacements = QZ_MAX_HQ_PLACEMENTS;
     // The files as a reader with textures reads them.
     rules.textures = true;
-    Finder::Frame top{m, job.top, nullptr, {}};
+    Finder::Frame top{m, job.top, {}};
     const bool complete = QzWalk(rules, *job.top, job.stop, 7, job.options->bfc, top, finder);
     if (!complete) {
         instances_.clear();
