@@ -6,6 +6,7 @@
 #include <unordered_set>
 
 #include "model.h"
+#include "texmap.h"
 
 namespace {
 
@@ -57,7 +58,8 @@ QzPartCache* BuildCache(const QzPart& part) {
                         line->colour,
                         static_cast<uint8_t>(line->type),
                         static_cast<uint8_t>(line->bfc),
-                        {0, 0, 0, 0}};
+                        {0, 0, 0, 0},
+                        0};
         const int n = line->type == 1 ? 0 : line->type == 5 ? 4 : line->type;
         for (int i = 0; i < n; ++i) {
             const int32_t number = index.Of(line->p[i]);
@@ -77,6 +79,26 @@ QzPartCache* BuildCache(const QzPart& part) {
         data->items.push_back(item);
     }
     if (data->perLine) std::vector<QzVector>().swap(data->points);
+    if (part.textured) {
+        // The walk of a reader with textures reads its lines whole: no shared points.
+        data->textured = true;
+        // A mapping without an image (not found) maps nothing.
+        const std::vector<QzTexmap>& texmaps = part.textured->texmaps;
+        for (const QzTexturedLines::Entry& entry : part.textured->lines) {
+            if (!part.textured->Seen(entry)) continue;
+            const QzLine* line = entry.line;
+            if (line->type == 1)
+                data->texturedReferences.push_back(
+                    static_cast<uint32_t>(data->texturedItems.size()));
+            data->texturedItems.push_back(
+                {line,
+                 line->colour,
+                 static_cast<uint8_t>(line->type),
+                 static_cast<uint8_t>(line->bfc),
+                 {0, 0, 0, 0},
+                 entry.texmap && texmaps[entry.texmap - 1u].image ? entry.texmap : uint16_t{0}});
+        }
+    }
     return data.release();
 }
 
@@ -84,6 +106,9 @@ bool Prepare(const QzPart* part, std::unordered_set<const QzPart*>& seen) {
     if (!part || !seen.insert(part).second) return true;
     for (const QzLine* line = part->lines; line; line = line->next)
         if (line->type == 1 && !Prepare(line->part, seen)) return false;
+    if (part->textured)
+        for (const QzLine* line : part->textured->references)
+            if (!Prepare(line->part, seen)) return false;
     if (part->cache) return true;
     try {
         part->cache = BuildCache(*part);
@@ -151,9 +176,14 @@ int64_t QzStudPassProducts(const QzPart& part, bool skipStuds, bool seams) {
 uint64_t QzMeshKeys::Of(const QzPart& part) {
     if (auto it = keys_.find(&part); it != keys_.end()) return it->second;
     uint64_t h = Mix(0x51ED270B27A8F3D1ull, part.cache ? part.cache->version : 0);
-    if (part.cache)
+    if (part.cache) {
         for (const QzDrawItem& item : part.cache->items)
             if (item.type == 1) h = Mix(h, item.line->part ? Of(*item.line->part) : 0);
+        for (const uint32_t i : part.cache->texturedReferences) {
+            const QzLine* line = part.cache->texturedItems[i].line;
+            h = Mix(h, line->part ? Of(*line->part) : 0);
+        }
+    }
     keys_[&part] = h;
     return h;
 }

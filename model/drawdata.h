@@ -27,6 +27,9 @@ struct QzDrawItem {
     uint8_t bfc;
     // Numbers of the line's points in QzPartCache::points (types 2 to 5).
     uint16_t point[4];
+    // In the form a reader with textures sees: the texture mapping of the line (1 + its
+    // index in the part's QzTexturedLines::texmaps), 0 for none of its own.
+    uint16_t texmap;
 };
 
 struct QzPartCache {
@@ -35,6 +38,13 @@ struct QzPartCache {
     std::vector<QzDrawItem> items;
     // The positions in `items` of the references (type 1), in order.
     std::vector<uint32_t> references;
+    // For a part with texture mapping (QzPart::textured): what a reader with textures
+    // walks instead, the "0 !:" geometry in and the FALLBACK geometry out, and the
+    // positions of its references. Empty for every other part (`textured` false), whose
+    // walk is the same for both readers.
+    bool textured = false;
+    std::vector<QzDrawItem> texturedItems;
+    std::vector<uint32_t> texturedReferences;
     // The distinct points of the part's lines of types 2 to 5 (bit for bit distinct).
     std::vector<QzVector> points;
     // Lines of each type 1 to 5.

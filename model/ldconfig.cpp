@@ -50,6 +50,53 @@ bool ParseByte(std::string_view word, uint8_t& value) {
     return true;
 }
 
+bool ParseSize(std::string_view word, float& value) {
+    size_t pos = 0;
+    return QzScanNumber(word, pos, value) && pos == word.size() && value >= 0 && value < 1e6f;
+}
+
+// "GLITTER|SPECKLE VALUE #RRGGBB [ALPHA a] [LUMINANCE l] FRACTION f [VFRACTION v]
+// (SIZE s | MINSIZE a MAXSIZE b)": the grains, which only the high-quality drawing shows;
+// anything else leaves the colour without them (and is no fault of the line).
+void ParseGrains(std::string_view words, QzLDConfigColour& c) {
+    size_t pos = 0;
+    const std::string_view kind = QzScanWord(words, pos);
+    QzLDConfigColour g = c;
+    g.grains = kind == "GLITTER"   ? QzGrains::Glitter
+               : kind == "SPECKLE" ? QzGrains::Speckle
+                                   : QzGrains::None;
+    if (g.grains == QzGrains::None) return;
+    bool value = false, fraction = false, minSize = false, maxSize = false;
+    for (std::string_view word = QzScanWord(words, pos); !word.empty();
+         word = QzScanWord(words, pos)) {
+        const std::string_view arg = QzScanWord(words, pos);
+        uint8_t byte = 0;
+        float number = 0;
+        if (word == "VALUE" && ParseHexRgb(arg, g.grainRgb)) {
+            g.grainRgb = PaletteOrder(g.grainRgb);
+            value = true;
+        } else if ((word == "ALPHA" || word == "LUMINANCE") && ParseByte(arg, byte)) {
+        } else if (word == "FRACTION" && ParseSize(arg, number) && number <= 1) {
+            g.grainFraction = number;
+            fraction = true;
+        } else if (word == "VFRACTION" && ParseSize(arg, number)) {
+        } else if (word == "SIZE" && ParseSize(arg, number)) {
+            g.grainMinSize = g.grainMaxSize = number;
+            minSize = maxSize = true;
+        } else if (word == "MINSIZE" && ParseSize(arg, number)) {
+            g.grainMinSize = number;
+            minSize = true;
+        } else if (word == "MAXSIZE" && ParseSize(arg, number)) {
+            g.grainMaxSize = number;
+            maxSize = true;
+        } else {
+            return;
+        }
+    }
+    if (!value || !fraction || !minSize || !maxSize || g.grainMinSize > g.grainMaxSize) return;
+    c = g;
+}
+
 }  // namespace
 
 int QzParseColourLine(std::string_view line, QzLDConfigColour& colour, std::string* name) {
@@ -88,7 +135,10 @@ int QzParseColourLine(std::string_view line, QzLDConfigColour& colour, std::stri
         if (finish == std::end(kFinishes)) return -1;
         c.finish |= finish->bit;
         // The rest of the line describes the material's grains.
-        if (finish->bit == QZ_FINISH_MATERIAL) break;
+        if (finish->bit == QZ_FINISH_MATERIAL) {
+            ParseGrains(line.substr(pos), c);
+            break;
+        }
     }
     colour = c;
     if (name) name->assign(named);

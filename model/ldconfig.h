@@ -25,6 +25,9 @@ inline constexpr uint32_t QZ_FINISH_MATTE_METALLIC = 8;
 inline constexpr uint32_t QZ_FINISH_METAL = 16;
 inline constexpr uint32_t QZ_FINISH_MATERIAL = 32;
 
+// The grains of a MATERIAL finish.
+enum class QzGrains : uint8_t { None, Glitter, Speckle };
+
 struct QzLDConfigColour {
     int32_t code;
     uint32_t rgb;  // VALUE as 0x00BBGGRR, like the palette
@@ -33,6 +36,13 @@ struct QzLDConfigColour {
     uint8_t alpha;  // ALPHA; 255 when not given
     uint8_t luminance;
     uint32_t finish;  // QZ_FINISH_* bits
+    // MATERIAL GLITTER or SPECKLE: the grains' colour (0x00BBGGRR), the fraction of the
+    // surface they cover, and their size (SIZE, or MINSIZE to MAXSIZE) in LDraw units.
+    // None when the words after MATERIAL do not describe grains this way.
+    QzGrains grains = QzGrains::None;
+    uint32_t grainRgb = 0;
+    float grainFraction = 0;
+    float grainMinSize = 0, grainMaxSize = 0;
 };
 
 // The definitions of one LDConfig.ldr, sorted by code, each code once (a later line

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "format.h"
+#include "texmap.h"
 
 const char* const QzBlockKeywords[5] = {"", "TRANSLATE", "ROTATE", "SCALE", "TRANSFORM"};
 
@@ -94,6 +95,10 @@ namespace {
 
 enum ContentState { kNothingYet = 0, kSections = 1, kCommentsOnly = 2, kCommands = 3 };
 
+// The warning level of what the texture mapping standard allows but a careful author
+// avoids: a block left open at the end of its file.
+constexpr int kTexmapNoteLevel = QZ_TEXMAP_NOTE_LEVEL;
+
 // Reading state of one file.
 class FileReader {
   public:
@@ -118,7 +123,34 @@ class FileReader {
     bool ReadComment(std::string_view line, std::string_view whole, bool inverted);
     bool ReadSectionStart(std::string_view name, std::string_view text);
     bool ReadCommand(std::string_view line, std::string_view whole, bool inverted);
+    // Fills a record from a line of type 1 to 5 (its name for a reference). False when
+    // the line is not stored: `comment` tells whether it is to be kept as a comment
+    // (before any command, and not for texture geometry); otherwise the log said why.
+    bool ScanCommand(std::string_view line, bool inverted, bool texture, QzLine& record,
+                     std::string& name, double& det, bool& comment);
+    // The checks of a scanned line (bfc.h); false when it is dropped.
+    bool CheckCommand(QzLine& record, const std::string& name);
     bool Store(const QzLine& record, std::string_view text);
+
+    // Texture mapping: what a reader with textures sees, beside the lines.
+    bool ReadTextureComment(std::string_view words, bool inverted);
+    bool ReadTexmap(std::string_view command);
+    bool ReadTextureGeometry(std::string_view geometry, bool inverted);
+    void ReadDataLine(std::string_view words);
+    void EndData();
+    // The open texture blocks end with their file (a section, the file itself or a
+    // step); those left open are warned about at the line given.
+    void EndTextures(bool warn, uint32_t line, const std::string& lineText);
+    // The view of the part being read, made (with the lines it has so far) when missing;
+    // null when there is no memory.
+    QzTexturedLines* View();
+    // The texture mapping a line of the part being read takes (1 + its index in the
+    // view), 0 for none of its own.
+    uint16_t LineTexmap() const;
+    // The innermost texture block of the part being read (1 + its index in the view,
+    // 0 for none), and where a line read now stands in it.
+    uint16_t LineBlock(bool textureGeometry, QzTexturedLines::Side& side) const;
+    void WarnAt(uint32_t lineNo, const std::string& lineText, const char* message, int level = 0);
     bool StoreComment(std::string_view text, uint32_t bfcBits = 0);
     bool OpenBlock(int kind, const QzMatrix& matrix);
     void CloseBlock();
@@ -149,12 +181,296 @@ class FileReader {
     // Receives the lines of a section that cannot be stored in its own part (already
     // read, or no record for it); thrown away when the section ends.
     QzPart* scratch_ = nullptr;
+
+    // The open "!TEXMAP START" blocks, innermost last: the part they were read into,
+    // the block and its mapping in that part's view (0 for a START line not read), and
+    // whether the FALLBACK line was passed.
+    struct TexBlock {
+        QzPart* owner;
+        uint16_t block;
+        uint16_t texmap;
+        bool fallback;
+    };
+    std::vector<TexBlock> texBlocks_;
+    // STARTs beyond QZ_MAX_TEXMAP_DEPTH, whose lines up to their END go on as before.
+    int texSkipped_ = 0;
+    // A "!TEXMAP NEXT" for the next line, and the one the current line takes.
+    struct TexNext {
+        QzPart* owner = nullptr;
+        uint16_t texmap = 0;
+    };
+    TexNext next_, nextForLine_;
+    // A "!DATA" section being read: its name, where it starts, and its base64 text.
+    bool inData_ = false;
+    std::string dataName_;
+    uint32_t dataLine_ = 0;
+    std::string dataLineText_;
+    std::string dataText_;
+    bool dataTooLong_ = false;
 };
+
+void FileReader::WarnAt(uint32_t lineNo, const std::string& lineText, const char* message,
+                        int level) {
+    if (level > log_.warningLevel) return;
+    QzLogAt(log_, {QZ_WARNING, log_.currentFile, lineNo, message, lineText},
+            plat::Format("WARNING \"%s\" Line %u: %s: %s", log_.currentFile.c_str(), lineNo,
+                         message, lineText.c_str()));
+}
+
+QzTexturedLines* FileReader::View() {
+    if (current_->textured) return current_->textured;
+    try {
+        auto view = std::make_unique<QzTexturedLines>();
+        for (const QzLine* line = current_->lines; line; line = line->next)
+            if (line->type >= 1 && line->type <= 5)
+                view->lines.push_back({line, 0, 0, QzTexturedLines::Side::Both});
+        current_->textured = view.release();
+    } catch (const std::bad_alloc&) {
+        OutOfMemory();
+        return nullptr;
+    }
+    return current_->textured;
+}
+
+uint16_t FileReader::LineTexmap() const {
+    if (nextForLine_.texmap && nextForLine_.owner == current_) return nextForLine_.texmap;
+    if (!texBlocks_.empty() && texBlocks_.back().owner == current_ && !texBlocks_.back().fallback)
+        return texBlocks_.back().texmap;
+    return 0;
+}
+
+uint16_t FileReader::LineBlock(bool textureGeometry, QzTexturedLines::Side& side) const {
+    using Side = QzTexturedLines::Side;
+    side = Side::Both;
+    if (texBlocks_.empty() || texBlocks_.back().owner != current_) return 0;
+    const TexBlock& block = texBlocks_.back();
+    side = block.fallback ? Side::Fallback : textureGeometry ? Side::Textured : Side::Both;
+    return block.block;
+}
+
+void FileReader::EndTextures(bool warn, uint32_t line, const std::string& lineText) {
+    // The standard ends a block with its file: an END left out is only worth a note
+    // (some library parts leave it out).
+    if (warn && (!texBlocks_.empty() || texSkipped_ > 0))
+        WarnAt(line, lineText, "TEXMAP END expected", kTexmapNoteLevel);
+    texBlocks_.clear();
+    texSkipped_ = 0;
+    next_ = nextForLine_ = TexNext{};
+}
+
+void FileReader::EndData() {
+    if (!inData_) return;
+    inData_ = false;
+    std::string bytes;
+    if (dataText_.empty()) {
+        WarnAt(dataLine_, dataLineText_, "!DATA section without data");
+    } else if (dataTooLong_ || !QzDecodeBase64(dataText_, bytes)) {
+        WarnAt(dataLine_, dataLineText_, "!DATA section is not base64");
+        bytes.clear();
+    }
+    if (main_ && !dataName_.empty()) {
+        try {
+            model_.dataSections[dataName_] = std::move(bytes);
+        } catch (const std::bad_alloc&) {
+            OutOfMemory();
+        }
+    }
+    std::string().swap(dataText_);
+}
+
+void FileReader::ReadDataLine(std::string_view words) {
+    // "0 !:" and a piece of the base64 text; anything else does not belong here.
+    if (words.substr(0, 2) != "!:") {
+        QzWarn(log_, 0, QZ_WARNING, "Only 0 !: lines belong in a !DATA section");
+        return;
+    }
+    for (char c : words.substr(2)) {
+        if (c == ' ' || c == '\t') continue;
+        if (dataText_.size() >= plat::kMaxTextFileBytes) {
+            dataTooLong_ = true;
+            return;
+        }
+        dataText_.push_back(c);
+    }
+}
+
+bool FileReader::ReadTexmap(std::string_view command) {
+    size_t pos = 0;
+    const std::string_view verb = QzScanWord(command, pos);
+    const std::string_view args = command.substr(pos);
+    if (verb == "START" || verb == "NEXT") {
+        const bool start = verb == "START";
+        if (start && texSkipped_ > 0) {
+            ++texSkipped_;
+            return true;
+        }
+        if (start && texBlocks_.size() >= static_cast<size_t>(QZ_MAX_TEXMAP_DEPTH)) {
+            QzWarn(log_, 0, QZ_SKIPPING, "TEXMAP blocks nested too deeply");
+            ++texSkipped_;
+            return true;
+        }
+        if (start && !texBlocks_.empty())
+            QzWarn(log_, 0, QZ_WARNING, "TEXMAP START inside another TEXMAP block");
+        QzTexturedLines* view = View();
+        if (!view) return false;
+        if (view->texmaps.size() >= 0xFFFF || view->blocks.size() >= 0xFFFF) {
+            QzWarn(log_, 0, QZ_SKIPPING, "Too many TEXMAP commands");
+            if (start) ++texSkipped_;
+            return true;
+        }
+        QzTexmap texmap;
+        uint16_t index = 0;
+        if (!QzParseTexmap(args, texmap)) {
+            QzWarn(log_, 0, QZ_SKIPPING, "Illegal TEXMAP syntax");
+        } else if (!QzSafeTextureName(texmap.name) ||
+                   (!texmap.glossmap.empty() && !QzSafeTextureName(texmap.glossmap))) {
+            QzWarn(log_, 0, QZ_SKIPPING, "Texture name outside the texture folders");
+        } else {
+            texmap.lineNo = log_.currentLine;
+            texmap.lineText = log_.currentLineText;
+            try {
+                view->texmaps.push_back(std::move(texmap));
+            } catch (const std::bad_alloc&) {
+                OutOfMemory();
+                return false;
+            }
+            index = static_cast<uint16_t>(view->texmaps.size());
+        }
+        if (!start) {
+            if (index) next_ = {current_, index};
+            return true;
+        }
+        QzTexturedLines::Block block;
+        block.texmap = index;
+        block.parent = LineBlock(false, block.side);
+        try {
+            view->blocks.push_back(block);
+        } catch (const std::bad_alloc&) {
+            OutOfMemory();
+            return false;
+        }
+        texBlocks_.push_back({current_, static_cast<uint16_t>(view->blocks.size()), index, false});
+        return true;
+    }
+    if (verb == "FALLBACK") {
+        if (texSkipped_ > 0) return true;
+        if (texBlocks_.empty() || texBlocks_.back().fallback) {
+            QzWarn(log_, 0, QZ_SKIPPING, "TEXMAP FALLBACK not expected");
+            return true;
+        }
+        texBlocks_.back().fallback = true;
+        return true;
+    }
+    if (verb == "END") {
+        if (texSkipped_ > 0) {
+            --texSkipped_;
+        } else if (texBlocks_.empty()) {
+            QzWarn(log_, 0, QZ_SKIPPING, "TEXMAP END not expected");
+        } else {
+            texBlocks_.pop_back();
+        }
+        return true;
+    }
+    QzWarn(log_, 0, QZ_SKIPPING, "Unknown TEXMAP command");
+    return true;
+}
+
+bool FileReader::ReadTextureGeometry(std::string_view geometry, bool inverted) {
+    // Geometry only a reader with textures sees: in a START section, or on the line
+    // after a NEXT. In a FALLBACK section neither reader sees it.
+    QzTexturedLines::Side side;
+    const uint16_t block = LineBlock(true, side);
+    if (side == QzTexturedLines::Side::Fallback) return true;
+    if (!block && !(nextForLine_.texmap && nextForLine_.owner == current_)) {
+        QzWarn(log_, 0, QZ_SKIPPING, "Texture geometry outside a TEXMAP block");
+        return true;
+    }
+    QzLine record{};
+    std::string name;
+    double det = 0;
+    bool comment = false;
+    if (!ScanCommand(geometry, inverted, true, record, name, det, comment) ||
+        !CheckCommand(record, name))
+        return true;
+    QzTexturedLines* view = View();
+    if (!view) return false;
+    if (record.type == 1 || record.type == 3 || record.type == 4)
+        QzSetLineBfc(record, bfc_, inverted, det);
+    QzLine* line = QzNewLine(record);
+    if (!line) {
+        OutOfMemory();
+        return false;
+    }
+    line->next = nullptr;
+    *view->ownTail = line;
+    view->ownTail = &line->next;
+    try {
+        if (record.type == 1) {
+            view->referenceNames.push_back(std::move(name));
+            view->referenceTexts.push_back(log_.currentLineText);
+            view->referenceBlocks.push_back(block);
+            view->references.push_back(line);
+        }
+        view->lines.push_back({line, LineTexmap(), block, side});
+    } catch (const std::bad_alloc&) {
+        OutOfMemory();
+        return false;
+    }
+    return true;
+}
+
+bool FileReader::ReadTextureComment(std::string_view words, bool inverted) {
+    if (inData_) {
+        const bool ends = words.substr(0, 6) == "NOFILE" || words.substr(0, 5) == "!DATA";
+        if (!ends) {
+            ReadDataLine(words);
+            return true;
+        }
+        EndData();
+    }
+    auto keyword = [&](std::string_view word) {
+        return words.substr(0, word.size()) == word &&
+               (words.size() == word.size() || words[word.size()] == ' ' ||
+                words[word.size()] == '\t');
+    };
+    if (keyword("!TEXMAP")) return ReadTexmap(words.substr(7));
+    if (words.substr(0, 2) == "!:") return ReadTextureGeometry(words.substr(2), inverted);
+    if (keyword("!DATA")) {
+        // A section of base64 text: the end of the file before it for the textures.
+        EndTextures(true, log_.currentLine, log_.currentLineText);
+        size_t pos = 5;
+        QzSkipSpace(words, pos);
+        std::string name(words.substr(std::min(pos, words.size())));
+        QzNormaliseName(name);
+        if (name.empty()) QzWarn(log_, 0, QZ_WARNING, "!DATA section without a name");
+        inData_ = true;
+        dataName_ = std::move(name);
+        dataLine_ = log_.currentLine;
+        dataLineText_ = log_.currentLineText;
+        dataText_.clear();
+        dataTooLong_ = false;
+        return true;
+    }
+    if (keyword("NOFILE")) {
+        EndTextures(true, log_.currentLine, log_.currentLineText);
+        return true;
+    }
+    // A building step ends every texture block.
+    if (keyword("STEP") || keyword("ROTSTEP")) EndTextures(false, 0, {});
+    return true;
+}
 
 bool FileReader::Store(const QzLine& record, std::string_view text) {
     if (record.type >= 1 && record.colour != QZ_COLOUR_CURRENT && record.colour != QZ_COLOUR_EDGE) {
         if (QzAddColour(model_, record.colour) != 0) return false;
     }
+    // The line as a reader with textures reads it: in the view of the part, made when
+    // the part has a texture block or mapping.
+    const bool geometry = record.type >= 1;
+    QzTexturedLines::Side side = QzTexturedLines::Side::Both;
+    const uint16_t block = geometry ? LineBlock(false, side) : 0;
+    const uint16_t texmap = geometry ? LineTexmap() : 0;
+    if (geometry && !current_->textured && (block || texmap) && !View()) return false;
     QzLine* line = QzNewLine(record);
     if (!line) {
         OutOfMemory();
@@ -168,6 +484,14 @@ bool FileReader::Store(const QzLine& record, std::string_view text) {
     }
     *tail_ = line;
     tail_ = &line->next;
+    if (geometry && current_->textured) {
+        try {
+            current_->textured->lines.push_back({line, texmap, block, side});
+        } catch (const std::bad_alloc&) {
+            OutOfMemory();
+            return false;
+        }
+    }
     return true;
 }
 
@@ -223,6 +547,8 @@ bool FileReader::ReadSectionStart(std::string_view name, std::string_view text) 
         if (main_) model_.modelTitle.clear();
         return StoreComment(text);
     }
+    EndData();
+    EndTextures(true, log_.currentLine, log_.currentLineText);
     while (openBlock_ != 0) {
         QzWarn(log_, 0, QZ_WARNING, "%s END expected", QzBlockKeywords[openBlock_]);
         CloseBlock();
@@ -310,7 +636,8 @@ bool FileReader::ReadComment(std::string_view line, std::string_view whole, bool
         return true;
     }
 
-    // A plain comment.
+    // A plain comment, which may carry texture mapping.
+    if (!ReadTextureComment(words, inverted)) return false;
     if (content_ == kNothingYet) content_ = kCommentsOnly;
     constexpr std::string_view kMoved = "~Moved to ";
     if (words.substr(0, kMoved.size()) == kMoved) {
@@ -338,44 +665,47 @@ bool FileReader::ReadComment(std::string_view line, std::string_view whole, bool
     return StoreComment(text);
 }
 
-bool FileReader::ReadCommand(std::string_view line, std::string_view whole, bool inverted) {
+bool FileReader::ScanCommand(std::string_view line, bool inverted, bool texture, QzLine& record,
+                             std::string& name, double& det, bool& comment) {
+    comment = false;
+    // Before the first command a line that is none is a comment (not texture geometry).
+    const bool commentFirst = !texture && content_ == kNothingYet;
     QzScannedLine scan = QzScanLine(line);
     if (scan.fields == 0 || scan.tooLong) {
-        if (content_ == kNothingYet) return StoreComment(whole);
-        QzWarn(log_, 0, QZ_SKIPPING, "Bad line");
-        return true;
+        comment = commentFirst;
+        if (!comment) QzWarn(log_, 0, QZ_SKIPPING, "Bad line");
+        return false;
     }
     // A type written with a sign ("+1", "-0") takes the same road as other numbers;
     // only a leading "0" character makes a comment.
     bool signedZero = scan.type == 0;
     if (scan.type < 0 || scan.type > 5 || signedZero) {
-        if (content_ == kNothingYet) return StoreComment(whole);
-        QzWarn(log_, 0, QZ_SKIPPING, "Unknown line type");
-        return true;
+        comment = commentFirst;
+        if (!comment) QzWarn(log_, 0, QZ_SKIPPING, "Unknown line type");
+        return false;
     }
     int type = static_cast<int>(scan.type);
-    if (inverted && type != 1)
+    if (inverted && type != 1 && !texture)
         QzWarn(log_, 0, QZ_WARNING, "Line type 1 must follow 0 BFC INVERTNEXT");
     if (scan.fields != QzArgumentCounts[type]) {
-        if (content_ == kNothingYet) return StoreComment(whole);
-        QzWarn(log_, 0, QZ_SKIPPING, "%d arguments expected", QzArgumentCounts[type]);
-        return true;
+        comment = commentFirst;
+        if (!comment) QzWarn(log_, 0, QZ_SKIPPING, "%d arguments expected", QzArgumentCounts[type]);
+        return false;
     }
     int32_t colour = QzParseColour(scan.colour);
     if (colour < 0) {
         QzWarn(log_, 0, QZ_SKIPPING, "Bad color");
-        return true;
+        return false;
     }
-    EnterCommands();
 
-    QzLine record{};
+    record = QzLine{};
     record.type = type;
     record.colour = colour;
     record.fileColour = colour;
     record.lineNo = log_.currentLine;
     const float* n = scan.numbers;
-    double det = 0;
-    std::string name;
+    det = 0;
+    name.clear();
     if (type == 1) {
         QzMatrix& m = QzLineMatrix(record);
         for (int r = 0; r < 3; ++r) {
@@ -394,15 +724,30 @@ bool FileReader::ReadCommand(std::string_view line, std::string_view whole, bool
             record.p[v] = {n[3 * v], n[3 * v + 1], n[3 * v + 2], 0};
         }
     }
+    return true;
+}
 
-    if (QzCheckLine(record, name, current_, log_, context_.palette, context_.tolerances) != 0)
-        return true;
+bool FileReader::CheckCommand(QzLine& record, const std::string& name) {
+    return QzCheckLine(record, name, current_, log_, context_.palette, context_.tolerances) == 0;
+}
 
-    if (type == 1) {
-        record.part = QzFindPart(model_, log_, false, name);
+bool FileReader::ReadCommand(std::string_view line, std::string_view whole, bool inverted) {
+    if (inData_) QzWarn(log_, 0, QZ_WARNING, "Only 0 !: lines belong in a !DATA section");
+    QzLine record;
+    std::string name;
+    double det = 0;
+    bool comment = false;
+    if (!ScanCommand(line, inverted, false, record, name, det, comment))
+        return comment ? StoreComment(whole) : true;
+    EnterCommands();
+    if (!CheckCommand(record, name)) return true;
+    if (record.type == 1) {
+        record.part = context_.textureOnly ? QzFindTexturePart(model_, log_, name)
+                                           : QzFindPart(model_, log_, false, name);
         if (!record.part) return true;
     }
-    if (type == 1 || type == 3 || type == 4) QzSetLineBfc(record, bfc_, inverted, det);
+    if (record.type == 1 || record.type == 3 || record.type == 4)
+        QzSetLineBfc(record, bfc_, inverted, det);
     return Store(record, {});
 }
 
@@ -417,12 +762,28 @@ bool FileReader::ReadLine(std::string_view raw, bool continuation) {
         if (inverted) QzWarn(log_, 0, QZ_WARNING, "Line type 1 must follow 0 BFC INVERTNEXT");
         return true;
     }
+    // A "!TEXMAP NEXT" maps this line only.
+    nextForLine_ = next_;
+    next_ = TexNext{};
     std::string_view line = SkipBlanks(raw);
     if (line[0] == '0') return ReadComment(line, raw, inverted);
     return ReadCommand(line, raw, inverted);
 }
 
 void FileReader::Finish() {
+    EndData();
+    if (!texBlocks_.empty() || texSkipped_ > 0) {
+        if (log_.warningLevel >= kTexmapNoteLevel)
+            QzLogAt(log_,
+                    {QZ_WARNING,
+                     log_.currentFile,
+                     log_.currentLine,
+                     "End-Of-File, TEXMAP END expected",
+                     {}},
+                    QzCompose("WARNING \"%s\": End-Of-File, TEXMAP END expected",
+                              log_.currentFile.c_str()));
+        EndTextures(false, 0, {});
+    }
     while (openBlock_ != 0) {
         // Logged as is, but tied to the file's last line for those who jump to it.
         if (log_.warningLevel >= 0) {

@@ -1,5 +1,7 @@
 // Reading one LDraw file into stored lines: the line grammar of types 0 to 5, MPD
-// sections, transform blocks, title and author, and the "~Moved to " notice.
+// sections, transform blocks, title and author, and the "~Moved to " notice. Beside the
+// lines, what a reader with textures sees of the file (texmap.h): the "!TEXMAP" blocks,
+// their "0 !:" geometry, and the "!DATA" sections of the main model's file.
 #pragma once
 
 #include <cstdint>
@@ -33,6 +35,9 @@ struct QzReadContext {
     QzLogContext& log;
     const QzPalette& palette;
     QzCoplanarTolerances tolerances;
+    // A file that only texture geometry reaches: its references lead to the model's
+    // texture parts rather than into the part table.
+    bool textureOnly = false;
 };
 
 // Reads the open file to its end into the part (and the sections and blocks it

@@ -1,11 +1,14 @@
 #include "loader.h"
 
+#include <fstream>
 #include <new>
 #include <string_view>
 
 #include "clock.h"
+#include "drawdata.h"
 #include "linereader.h"
 #include "messagebox.h"
+#include "texmap.h"
 
 namespace {
 
@@ -199,6 +202,38 @@ void LogChainLink(QzReader& reader, const QzPart& part, const QzLine& line) {
     }
 }
 
+// The files that a part's texture geometry ("0 !:" lines) references, found in the table
+// or among the model's texture parts, and resolved. 2 for a cycle.
+int ResolveTextureGeometry(QzReader& reader, QzPart& part) {
+    QzTexturedLines& view = *part.textured;
+    for (size_t i = 0; i < view.references.size(); ++i) {
+        QzLine& line = *view.references[i];
+        reader.log.currentFile = part.name;
+        reader.log.currentLine = line.lineNo;
+        reader.log.currentLineText = view.referenceTexts[i];
+        if (!line.part)
+            line.part = QzFindTexturePart(reader.model, reader.log, view.referenceNames[i]);
+        QzPart* sub = line.part;
+        if (!sub || (sub->flags & PF_RESOLVED)) continue;
+        const int result = QzResolvePart(reader, sub, false, part.name.c_str());
+        if (result == 2) {
+            LogChainLink(reader, part, line);
+            return 2;
+        }
+        if (sub->flags & PF_MISSING) {
+            // The block is read as without textures.
+            if (const uint16_t block = view.referenceBlocks[i])
+                view.blocks[block - 1u].missingGeometry = true;
+            reader.log.currentFile = part.name;
+            reader.log.currentLine = line.lineNo;
+            reader.log.currentLineText = view.referenceTexts[i];
+            QzWarn(reader.log, QZ_TEXMAP_NOTE_LEVEL, QZ_WARNING,
+                   "Could not find %s for texture geometry", sub->name.c_str());
+        }
+    }
+    return 0;
+}
+
 // QzResolvePart once the part is known not to close a cycle.
 int ResolveNewlyBusy(QzReader& reader, QzPart* part, bool main, const char* referencedBy) {
     part->flags |= PF_BUSY;
@@ -207,7 +242,10 @@ int ResolveNewlyBusy(QzReader& reader, QzPart* part, bool main, const char* refe
         plat::TextFile* file = QzOpenPartFile(reader, part->name);
         if (!file) {
             const char* by = referencedBy ? referencedBy : "*";
-            if (const uint64_t size = reader.partFile.TooLargeSize())
+            if (part->flags & PF_TEXTURE_PART) {
+                // Geometry only a reader with textures sees: the place that names it
+                // tells (ResolveTextureGeometry).
+            } else if (const uint64_t size = reader.partFile.TooLargeSize())
                 QzError(QzCompose(
                     "%s is too large to read: %llu bytes, more than the 256 MB a "
                     "file may have\nReferenced by %s",
@@ -222,7 +260,8 @@ int ResolveNewlyBusy(QzReader& reader, QzPart* part, bool main, const char* refe
                       QzPlaceFlags(reader.foundPlace);
         part->path = file->Path();
         if (reader.settings.onFileOpened) reader.settings.onFileOpened(*part, file->Path());
-        QzReadContext context{reader.model, reader.log, reader.palette, reader.settings.tolerances};
+        QzReadContext context{reader.model, reader.log, reader.palette, reader.settings.tolerances,
+                              (part->flags & PF_TEXTURE_PART) != 0};
         if (!QzReadPartFile(context, *file, part, referencedBy, main)) {
             // Left unresolved, but no longer in progress: a later reference must not
             // mistake it for a cycle.
@@ -240,6 +279,7 @@ int ResolveNewlyBusy(QzReader& reader, QzPart* part, bool main, const char* refe
             return 2;
         }
     }
+    if (part->textured && ResolveTextureGeometry(reader, *part) == 2) return 2;
 
     QzComputeBounds(part);
     if (QzHasTransparent(part, reader.palette)) {
@@ -271,6 +311,119 @@ void ForgetMainSections(QzModel& model) {
         QzPart& part = model.parts[i];
         if (!(part.flags & (PF_PARTS_DIR | PF_PRIM_DIR))) part.flags &= ~PF_RESOLVED;
     }
+    for (const auto& part : model.textureParts)
+        if (!(part->flags & (PF_PARTS_DIR | PF_PRIM_DIR))) part->flags &= ~PF_RESOLVED;
+}
+
+// The bytes of a texture file, at most the size of the largest text file; false when it
+// is no regular file, or larger.
+bool ReadImageFile(const std::string& path, std::string& bytes) {
+    if (!plat::CanOpenForReading(path)) return false;
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    in.seekg(0, std::ios::end);
+    const std::streamoff size = in.tellg();
+    if (size < 0 || static_cast<uint64_t>(size) > plat::kMaxTextFileBytes) return false;
+    in.seekg(0, std::ios::beg);
+    try {
+        bytes.resize(static_cast<size_t>(size));
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    in.read(bytes.data(), size);
+    return static_cast<bool>(in);
+}
+
+// Decodes an image's bytes into a found image (or its reason for not being one).
+QzModel::FoundImage Decode(const std::string& name, std::string bytes) {
+    QzModel::FoundImage found;
+    auto image = std::make_shared<QzImage>();
+    if (QzDecodePng(bytes, *image, found.error)) {
+        image->name = name;
+        image->png = std::move(bytes);
+        found.image = std::move(image);
+    }
+    return found;
+}
+
+// The image a texture mapping names: a "!DATA" section of the main model's file, else the
+// file in the "textures" folder below the library's "parts" and "p" folders or the
+// model's folder (any letter case). Null, after a warning at the mapping's line, when
+// none is found or it does not decode.
+void FindTexture(QzReader& reader, const QzPart& part, QzTexmap& texmap) {
+    QzModel& model = reader.model;
+    std::string key = texmap.name;
+    QzNormaliseName(key);
+    texmap.looked = true;
+    texmap.fromData = false;
+    texmap.image = nullptr;
+    const QzModel::FoundImage* found = nullptr;
+    if (auto data = model.dataSections.find(key); data != model.dataSections.end()) {
+        texmap.fromData = true;
+        auto decoded = model.dataImages.find(key);
+        if (decoded == model.dataImages.end()) {
+            QzModel::FoundImage image;
+            if (data->second.empty()) {
+                image.error = "its !DATA section holds no image";
+            } else {
+                image = Decode(texmap.name, data->second);
+            }
+            decoded = model.dataImages.emplace(key, std::move(image)).first;
+        }
+        found = &decoded->second;
+    } else if (auto known = model.textures.find(key); known != model.textures.end()) {
+        found = &known->second;
+    } else {
+        const std::optional<std::string>& library =
+            reader.ldrawDir.size() <= QZ_MAX_LDRAW_DIR
+                ? PlaceFolder(reader.libraryFolder, reader.ldrawDir)
+                : std::optional<std::string>();
+        const std::optional<std::string>& modelFolder =
+            reader.modelDir.empty() ? std::optional<std::string>()
+                                    : PlaceFolder(reader.modelFolder, reader.modelDir);
+        const struct {
+            const std::optional<std::string>* folder;
+            const char* below;
+        } places[] = {{&library, "Parts\\Textures\\"},
+                      {&library, "P\\Textures\\"},
+                      {&modelFolder, "Textures\\"}};
+        for (const auto& place : places) {
+            if (!*place.folder) continue;
+            const std::optional<std::string> path =
+                plat::ResolvePathBelow(**place.folder, std::string(place.below) + key);
+            std::string bytes;
+            if (!path || !ReadImageFile(*path, bytes)) continue;
+            found =
+                &model.textures.emplace(key, Decode(texmap.name, std::move(bytes))).first->second;
+            break;
+        }
+    }
+    reader.log.currentFile = part.name;
+    reader.log.currentLine = texmap.lineNo;
+    reader.log.currentLineText = texmap.lineText;
+    if (!found) {
+        QzWarn(reader.log, 0, QZ_WARNING, "Texture %s not found", texmap.name.c_str());
+    } else if (!found->image) {
+        QzWarn(reader.log, 0, QZ_WARNING, "Texture %s not read: %s", texmap.name.c_str(),
+               found->error.c_str());
+    } else {
+        texmap.image = found->image;
+    }
+}
+
+// Finds the images of every texture mapping not yet looked up, and again those of the
+// model's own "!DATA" sections.
+void FindTextures(QzReader& reader) {
+    QzModel& model = reader.model;
+    auto visit = [&](const QzPart& part) {
+        if (!part.textured) return;
+        for (QzTexmap& texmap : part.textured->texmaps)
+            if (!texmap.looked || texmap.fromData) FindTexture(reader, part, texmap);
+        // What a reader with textures sees of the part may have changed with them.
+        if (part.textured->Settle()) QzFreeDrawData(part);
+    };
+    for (int i = 0; i < model.partCount; ++i) visit(model.parts[i]);
+    for (const auto& part : model.textureParts) visit(*part);
 }
 
 }  // namespace
@@ -332,6 +485,9 @@ int QzReadModel(QzModel& model, const std::string& path, const QzLoadSettings& s
     }
 
     ForgetMainSections(model);
+    // The main model's file is read again, its "!DATA" sections with it.
+    model.dataSections.clear();
+    model.dataImages.clear();
 
     size_t cut = path.find_last_of("/\\");
     reader.modelDir = cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
@@ -358,6 +514,7 @@ int QzReadModel(QzModel& model, const std::string& path, const QzLoadSettings& s
 
     switch (QzResolvePart(reader, &main, true, nullptr)) {
         case 0:
+            FindTextures(reader);
             return 1;
         case 2:
             QzError("Recursion detected. See log, fix problem, try again");

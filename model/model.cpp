@@ -7,6 +7,7 @@
 
 #include "diagnostics.h"
 #include "drawdata.h"
+#include "texmap.h"
 
 const char* const QzStudNames[19] = {
     "stud5.dat",  "stu2.dat",   "stu22.dat",    "stu22a.dat",  "stu23.dat",
@@ -32,11 +33,14 @@ void ReleaseLineList(QzLine* line, std::vector<QzPart*>& blocks) {
     }
 }
 
-// Name, vertices and drawing form of a record; its lines are the caller's business.
+// Name, vertices, drawing form and texture view of a record; its lines are the
+// caller's business.
 void ReleaseRecordStorage(QzPart* part) {
     std::string().swap(part->name);
     QzFreeVertices(*part);
     QzFreeDrawData(*part);
+    delete part->textured;
+    part->textured = nullptr;
 }
 
 }  // namespace
@@ -66,6 +70,11 @@ QzModel& QzModel::operator=(QzModel&& other) {
     partIndex = std::exchange(other.partIndex, {});
     tableFullShown = std::exchange(other.tableFullShown, false);
     leftOut = std::exchange(other.leftOut, {});
+    textureParts = std::exchange(other.textureParts, {});
+    texturePartIndex = std::exchange(other.texturePartIndex, {});
+    textures = std::exchange(other.textures, {});
+    dataSections = std::exchange(other.dataSections, {});
+    dataImages = std::exchange(other.dataImages, {});
     // The moved-from model is an empty one, ready for a load.
     other.parts.reset(new QzPart[QZ_MAX_PARTS]());
     other.lights.clear();
@@ -76,6 +85,19 @@ QzModel& QzModel::operator=(QzModel&& other) {
     other.modelAuthor.clear();
     return *this;
 }
+
+namespace {
+
+void MarkStud(QzPart& part) {
+    for (int i = 18; i >= 0; --i) {
+        if (part.name == QzStudNames[i]) {
+            part.flags |= PF_STUD;
+            break;
+        }
+    }
+}
+
+}  // namespace
 
 QzPart* QzFindPart(QzModel& model, QzLogContext& log, bool internal, const std::string& name) {
     if (name.size() > size_t(QZ_MAX_NAME)) {
@@ -129,18 +151,41 @@ QzPart* QzFindPart(QzModel& model, QzLogContext& log, bool internal, const std::
             // Found by name no more, the part is read again when named again: only slower.
         }
     }
-    for (int i = 18; i >= 0; --i) {
-        if (part->name == QzStudNames[i]) {
-            part->flags |= PF_STUD;
-            break;
-        }
-    }
+    MarkStud(*part);
     return part;
+}
+
+QzPart* QzFindTexturePart(QzModel& model, QzLogContext& log, const std::string& name) {
+    if (const auto found = model.partIndex.find(name); found != model.partIndex.end())
+        return &model.parts[found->second];
+    if (const auto found = model.texturePartIndex.find(name); found != model.texturePartIndex.end())
+        return found->second;
+    if (name.size() > size_t(QZ_MAX_NAME) ||
+        model.textureParts.size() >= static_cast<size_t>(QZ_MAX_PARTS)) {
+        QzWarn(log, 0, QZ_SKIPPING, "Too many files for texture geometry: %s left out",
+               name.c_str());
+        return nullptr;
+    }
+    try {
+        auto part = std::make_unique<QzPart>();
+        part->name = name;
+        part->flags = PF_TEXTURE_PART;
+        MarkStud(*part);
+        QzPart* made = part.get();
+        model.textureParts.push_back(std::move(part));
+        model.texturePartIndex.emplace(name, made);
+        return made;
+    } catch (const std::bad_alloc&) {
+        QzError("Out of memory for new part name");
+        return nullptr;
+    }
 }
 
 void QzFreeLines(QzPart* part) {
     if (!part) return;
     QzFreeDrawData(*part);
+    delete part->textured;
+    part->textured = nullptr;
     QzLine* head = part->lines;
     part->lines = nullptr;
     std::vector<QzPart*> blocks;
@@ -172,6 +217,12 @@ void QzFreeAllParts(QzModel& model) {
     for (int i = 0; i < model.partCount; ++i) QzFreePart(&model.parts[i]);
     model.partCount = 0;
     model.partIndex.clear();
+    for (const auto& part : model.textureParts) QzFreePart(part.get());
+    model.textureParts.clear();
+    model.texturePartIndex.clear();
+    model.textures.clear();
+    model.dataSections.clear();
+    model.dataImages.clear();
 }
 
 void QzRenameMain(QzModel& model, std::string name) {

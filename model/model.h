@@ -33,6 +33,8 @@ inline constexpr uint32_t PF_TRANSPARENT = 0x200;
 inline constexpr uint32_t PF_MAIN_SECTION = 0x400;
 // A referenced file that was not found: the part stays without lines.
 inline constexpr uint32_t PF_MISSING = 0x800;
+// One of the model's texture parts (QzFindTexturePart), outside the part table.
+inline constexpr uint32_t PF_TEXTURE_PART = 0x1000;
 
 // BFC bits of a stored type 1, 3 or 4 line.
 inline constexpr uint32_t LF_CULL = 1;
@@ -47,6 +49,8 @@ inline constexpr int QZ_BLOCK_TRANSFORM = 4;
 
 struct QzLine;
 struct QzPartCache;
+struct QzTexturedLines;
+struct QzImage;
 
 struct QzPart {
     // Entry 0: the model path as given; others: the normalised reference name;
@@ -65,6 +69,9 @@ struct QzPart {
     // drawing's threads start, and dropped whenever its lines change; null until then.
     mutable QzPartCache* cache;
     uint32_t flags;
+    // What a reader with textures reads of the part's file (texmap.h), when the file has
+    // texture mapping in it; null otherwise. Freed with the lines.
+    QzTexturedLines* textured;
     // Transform blocks only: where the block was opened.
     QzPart* parent;
     QzLine** parentTail;
@@ -166,6 +173,25 @@ class QzModel {
     // While tableFullShown: the names the full table left out during the load, in the
     // order they came, one for each time (a name referenced twice is there twice).
     std::vector<std::string> leftOut;
+
+    // Files that only the geometry of texture mapping ("0 !:" lines) reaches, kept out of
+    // the part table so that the table, and every count and report made from it, stays
+    // what a reader without textures makes of the model. Kept between loads like the
+    // table's parts; at most QZ_MAX_PARTS of them.
+    std::vector<std::unique_ptr<QzPart>> textureParts;
+    std::unordered_map<std::string, QzPart*> texturePartIndex;
+    // The images of texture mapping, decoded once: those found in the library's and the
+    // model's "textures" folders by normalised name (null: looked for and not found, or
+    // not decoded, with the reason), kept between loads like the parts; and the "!DATA"
+    // sections of the main model's own file (their decoded bytes, empty when the
+    // section held none), read again at every load.
+    struct FoundImage {
+        std::shared_ptr<const QzImage> image;
+        std::string error;
+    };
+    std::unordered_map<std::string, FoundImage> textures;
+    std::unordered_map<std::string, std::string> dataSections;
+    std::unordered_map<std::string, FoundImage> dataImages;
 };
 
 // ---- Operations ----
@@ -203,6 +229,11 @@ void QzFreeDrawData(const QzPart& part);
 
 // Gives entry 0 (the main model) a new name, keeping the name lookup in step.
 void QzRenameMain(QzModel& model, std::string name);
+
+// The record of a file reached through texture geometry ("0 !:" lines): the part of
+// that name in the table when there is one, else one of the model's texture parts
+// (made when new). Null, after a log entry, when there is no room or memory for it.
+QzPart* QzFindTexturePart(QzModel& model, QzLogContext& log, const std::string& name);
 
 // Records a colour number in the model's used list (once). 0 when it is in the list
 // afterwards, -1 (after a box) when there was no memory.

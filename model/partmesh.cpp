@@ -16,6 +16,7 @@ struct Polygon {
     int count;
     QzMeshColour colour;
     uint8_t flags;
+    uint16_t texture;
     uint32_t group;
     double normal[3];  // unit, or zero when degenerate
 };
@@ -68,6 +69,23 @@ struct Transform {
         for (int i = 0; i < 3; ++i)
             out[i] = m[i][0] * p.x + m[i][1] * p.y + m[i][2] * p.z + m[i][3];
     }
+    // The inverse, when the matrix has one.
+    bool Inverse(Transform& out) const {
+        const double a = m[0][0], b = m[0][1], c = m[0][2];
+        const double d = m[1][0], e = m[1][1], f = m[1][2];
+        const double g = m[2][0], h = m[2][1], k = m[2][2];
+        const double det = a * (e * k - f * h) - b * (d * k - f * g) + c * (d * h - e * g);
+        if (!(std::fabs(det) > 1e-12) || !std::isfinite(det)) return false;
+        const double r[3][3] = {
+            {(e * k - f * h) / det, (c * h - b * k) / det, (b * f - c * e) / det},
+            {(f * g - d * k) / det, (a * k - c * g) / det, (c * d - a * f) / det},
+            {(d * h - e * g) / det, (b * g - a * h) / det, (a * e - b * d) / det}};
+        for (int i = 0; i < 3; ++i) {
+            for (int j = 0; j < 3; ++j) out.m[i][j] = r[i][j];
+            out.m[i][3] = -(r[i][0] * m[0][3] + r[i][1] * m[1][3] + r[i][2] * m[2][3]);
+        }
+        return true;
+    }
     Transform Times(const QzLine& ref) const {
         const QzMatrix& r = QzLineMatrix(ref);
         Transform t{};
@@ -97,11 +115,13 @@ constexpr uint64_t kMaxPlacements = 250'000;
 // and (with flatten) of everything it references, in the part's coordinates.
 class Builder {
   public:
-    // The product of the references down to a file (in double), and the run of the
-    // mesh it adds to: 0, or the stud it lies in.
+    // The product of the references down to a file (in double), the run of the mesh it
+    // adds to (0, or the stud it lies in), and the texture it passes on to its faces
+    // without one of their own (1 + its index in the mesh's textures; 0: none).
     struct Frame {
         Transform t;
         uint32_t group;
+        uint16_t texture;
     };
 
     Builder(QzPartMesh& mesh, bool flatten) : mesh_(mesh), flatten_(flatten) {}
@@ -109,7 +129,11 @@ class Builder {
     Frame Place(const Frame& parent, const QzPlaced& child) {
         if (!flatten_) return parent;  // not walked into
         ++mesh_.references;
-        Frame f{parent.t.Times(*child.line), parent.group};
+        // A mapping of the reference's own is laid in the coordinates of the file that
+        // holds the reference.
+        const uint16_t texture =
+            child.texmap ? Texture(*parentPart_.back(), child.texmap, parent.t) : parent.texture;
+        Frame f{parent.t.Times(*child.line), parent.group, texture};
         if ((child.part->flags & PF_STUD) && parent.group == 0)
             f.group = static_cast<uint32_t>(++studGroups_);
         return f;
@@ -118,13 +142,18 @@ class Builder {
                const QzDrawItem* end) {
         if (!flatten_ && !placed.top) return false;
         for (const QzDrawItem* item = begin; item != end; ++item) ++mesh_.typeCount[item->type];
+        parentPart_.push_back(placed.part);
         return true;
     }
     void Run(const QzPlaced& placed, const Frame& frame, const QzDrawItem* begin,
              const QzDrawItem* end) {
-        for (const QzDrawItem* item = begin; item != end; ++item) Add(placed, frame, *item->line);
+        for (const QzDrawItem* item = begin; item != end; ++item) {
+            const uint16_t texture =
+                item->texmap ? Texture(*placed.part, item->texmap, frame.t) : frame.texture;
+            Add(placed, frame, *item->line, texture);
+        }
     }
-    void Leave(const QzPlaced&, const Frame&) {}
+    void Leave(const QzPlaced&, const Frame&) { parentPart_.pop_back(); }
     void Passed(const QzPlaced&) {}
     bool Full() const {
         return polygons_.size() + lines_.size() + optional_.size() > kMaxPrimitives;
@@ -133,7 +162,28 @@ class Builder {
     void Finish();
 
   private:
-    void Add(const QzPlaced& placed, const Frame& frame, const QzLine& line) {
+    // The mesh's entry for mapping `texmap` of a file placed by t, made when new; 0 when
+    // the mapping cannot be laid (a placement that flattens the file).
+    uint16_t Texture(const QzPart& holder, uint16_t texmap, const Transform& t) {
+        const QzTexturedLines* view = holder.textured;
+        if (!view || texmap == 0 || texmap > view->texmaps.size()) return 0;
+        TextureKey key{&holder, texmap, {}};
+        for (int i = 0; i < 3; ++i)
+            for (int j = 0; j < 4; ++j) key.t[i * 4 + j] = t.m[i][j];
+        if (auto it = textureIndex_.find(key); it != textureIndex_.end()) return it->second;
+        Transform toMap;
+        uint16_t index = 0;
+        if (t.Inverse(toMap) && mesh_.textures.size() < 0xFFFF) {
+            QzMeshTexture texture{view->texmaps[texmap - 1], {}};
+            std::memcpy(texture.toMap, toMap.m, sizeof texture.toMap);
+            mesh_.textures.push_back(std::move(texture));
+            index = static_cast<uint16_t>(mesh_.textures.size());
+        }
+        textureIndex_.emplace(key, index);
+        return index;
+    }
+
+    void Add(const QzPlaced& placed, const Frame& frame, const QzLine& line, uint16_t texture) {
         const int type = line.type;
         const QzMeshColour colour = MeshColour(QzLineColour(rules_, line, placed.colour, false));
         if (type == 2 || type == 5) {
@@ -157,6 +207,7 @@ class Builder {
                 static_cast<uint8_t>((placed.cull && (line.bfc & LF_CULL) ? QZ_MESH_CULL : 0) |
                                      (type == 4 ? QZ_MESH_FROM_QUAD : 0));
             p.group = frame.group;
+            p.texture = texture;
             polygons_.push_back(p);
         }
     }
@@ -166,6 +217,8 @@ class Builder {
         return welder_.Add(q[0], q[1], q[2]);
     }
     void Normals();
+    // The image coordinates of the textured triangles begin to end.
+    void TexCoords(uint32_t begin, uint32_t end);
     // Each polygon's own unit normal (zero when degenerate).
     void FaceNormals();
     // Joins the corners of faces meeting at edges marked smooth into groups.
@@ -188,6 +241,29 @@ class Builder {
     // The normal of every corner of every polygon (4 per polygon).
     std::vector<uint32_t> cornerNormals_;
     std::unordered_map<uint64_t, uint32_t> normalIndex_;
+    // The files entered, innermost last: the holder of a reference's texture mapping.
+    std::vector<const QzPart*> parentPart_;
+    // The mesh's textures by file, mapping and placement.
+    struct TextureKey {
+        const QzPart* holder;
+        uint16_t texmap;
+        double t[12];
+        bool operator==(const TextureKey& o) const {
+            return holder == o.holder && texmap == o.texmap && std::memcmp(t, o.t, sizeof t) == 0;
+        }
+    };
+    struct TextureHash {
+        size_t operator()(const TextureKey& k) const {
+            uint64_t h = reinterpret_cast<uintptr_t>(k.holder) * 0x9E3779B97F4A7C15ull ^ k.texmap;
+            for (double d : k.t) {
+                uint64_t bits;
+                std::memcpy(&bits, &d, sizeof bits);
+                h = (h ^ bits) * 0xBF58476D1CE4E5B9ull;
+            }
+            return static_cast<size_t>(h ^ (h >> 31));
+        }
+    };
+    std::unordered_map<TextureKey, uint16_t, TextureHash> textureIndex_;
 };
 
 uint32_t Builder::NormalIndex(const double n[3]) {
@@ -337,6 +413,44 @@ void Builder::Normals() {
     }
 }
 
+void Builder::TexCoords(uint32_t begin, uint32_t end) {
+    mesh_.texCoords.resize(mesh_.triangles.size(), QzMeshTexCoords{});
+    for (uint32_t t = begin; t < end; ++t) {
+        const QzMeshTriangle& tri = mesh_.triangles[t];
+        if (!tri.texture) continue;
+        const QzMeshTexture& texture = mesh_.textures[tri.texture - 1u];
+        double u[3], v[3];
+        bool defined[3];
+        double su = 0, sv = 0;
+        int count = 0;
+        for (int i = 0; i < 3; ++i) {
+            defined[i] = QzMeshTexturePoint(texture, mesh_.positions[tri.v[i]], u[i], v[i]);
+            if (!defined[i]) continue;
+            su += u[i];
+            sv += v[i];
+            ++count;
+        }
+        // A corner where the mapping is undefined (on the axis) takes the others' mean.
+        for (int i = 0; i < 3; ++i)
+            if (!defined[i]) {
+                u[i] = count ? su / count : 0;
+                v[i] = count ? sv / count : 0;
+            }
+        // Corners on both sides of a curved mapping's seam go to the same side.
+        const double period = QzTexmapPeriod(texture.map);
+        if (period > 0) {
+            const double top = std::max({u[0], u[1], u[2]});
+            for (double& x : u)
+                if (top - x > period / 2) x += period;
+        }
+        QzMeshTexCoords& out = mesh_.texCoords[t];
+        for (int i = 0; i < 3; ++i) {
+            out.u[i] = static_cast<float>(u[i]);
+            out.v[i] = static_cast<float>(v[i]);
+        }
+    }
+}
+
 void Builder::Finish() {
     Normals();
     mesh_.positions = std::move(welder_.points);
@@ -355,6 +469,7 @@ void Builder::Finish() {
             }
             tri.colour = p.colour;
             tri.flags = static_cast<uint8_t>(p.flags | edges);
+            tri.texture = p.texture;
             triangles[p.group].push_back(tri);
         };
         if (p.count == 3) {
@@ -396,6 +511,7 @@ void Builder::Finish() {
             mesh_.triangles.push_back(t);
         }
         group.triangleEnd = static_cast<uint32_t>(mesh_.triangles.size());
+        if (!mesh_.textures.empty()) TexCoords(group.triangleBegin, group.triangleEnd);
         group.lineBegin = static_cast<uint32_t>(mesh_.lines.size());
         for (const QzMeshLine& l : lines[g]) {
             for (uint32_t v : l.v) extend(v);
@@ -426,7 +542,44 @@ QzPartMesh QzBuildPartMesh(const QzPart& part, bool flatten, const QzLine* stop)
     QzWalkRules rules;
     rules.colours = QzColourRule::Symbolic;
     rules.maxPlacements = kMaxPlacements;
+    rules.textures = true;
     mesh.complete = QzWalk(rules, part, stop, QZ_COLOUR_CURRENT, true, identity, builder);
     builder.Finish();
     return mesh;
+}
+
+bool QzMeshTexturePoint(const QzMeshTexture& texture, const QzVector& point, double& u, double& v) {
+    const double p[3] = {point.x, point.y, point.z};
+    double q[3];
+    for (int i = 0; i < 3; ++i)
+        q[i] = texture.toMap[i][0] * p[0] + texture.toMap[i][1] * p[1] +
+               texture.toMap[i][2] * p[2] + texture.toMap[i][3];
+    return QzTexmapProject(texture.map, q, u, v);
+}
+
+QzInheritedTexmap QzInheritedTexmap::Child(const QzPart& parent, const QzPlaced& child) const {
+    QzInheritedTexmap out;
+    const QzMatrix& line = QzLineMatrix(*child.line);
+    const QzTexturedLines* view = parent.textured;
+    if (child.texmap && view && child.texmap <= view->texmaps.size()) {
+        // Its own mapping, in the coordinates of the file that holds the reference.
+        out.map = &view->texmaps[child.texmap - 1u];
+        for (int i = 0; i < 3; ++i)
+            for (int j = 0; j < 4; ++j) out.toMap[i][j] = line.m[i][j];
+    } else if (map) {
+        out.map = map;
+        for (int i = 0; i < 3; ++i)
+            for (int j = 0; j < 4; ++j) {
+                double sum = j == 3 ? toMap[i][3] : 0.0;
+                for (int k = 0; k < 3; ++k) sum += toMap[i][k] * line.m[k][j];
+                out.toMap[i][j] = sum;
+            }
+    }
+    return out;
+}
+
+QzMeshTexture QzInheritedTexmap::Texture() const {
+    QzMeshTexture texture{map ? *map : QzTexmap{}, {}};
+    std::memcpy(texture.toMap, toMap, sizeof toMap);
+    return texture;
 }

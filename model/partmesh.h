@@ -13,6 +13,9 @@
 
 #include "geometry.h"
 #include "model.h"
+#include "texmap.h"
+
+struct QzPlaced;
 
 // A colour as a mesh stores it: a colour number, 16 standing for the colour the part
 // is drawn in; with `edge` the edge colour of that colour (a colour 24 line).
@@ -34,6 +37,25 @@ struct QzMeshTriangle {
     uint32_t n[3];  // normals
     QzMeshColour colour;
     uint8_t flags;
+    // 1 + the index of its texture in QzPartMesh::textures; 0 for a face without one.
+    uint16_t texture;
+};
+
+// A texture mapping as a mesh holds it: the mapping (points and angles in the
+// coordinates of the file that holds the "!TEXMAP", the image's name and the decoded
+// image, null when none was found) and the matrix that takes the mesh's coordinates into
+// that file's, where the mapping is worked out.
+struct QzMeshTexture {
+    QzTexmap map;
+    double toMap[3][4];
+};
+
+// The image coordinates of the corners of a textured face: u to the right, v down, 0 to 1
+// across the image (outside it the face shows its own colour). The corners of a face
+// that crosses the seam of a curved mapping are taken on one side of it, so u may pass 1
+// there.
+struct QzMeshTexCoords {
+    float u[3], v[3];
 };
 
 struct QzMeshLine {
@@ -65,8 +87,13 @@ struct QzPartMesh {
     std::vector<QzMeshOptionalLine> optionalLines;
     // The first group holds what is not a stud; studs follow, one group each.
     std::vector<QzMeshGroup> groups;
+    // The texture mappings of the faces, and the image coordinates of every triangle's
+    // corners (one entry per triangle; empty when no face has a texture).
+    std::vector<QzMeshTexture> textures;
+    std::vector<QzMeshTexCoords> texCoords;
     // The lines of the part's own file and of what it references, by type (1 to 5), as
-    // the walk of the normal drawing would count them.
+    // a reader with textures sees them (for a part without texture mapping, as the walk
+    // of the normal drawing counts them).
     int32_t typeCount[6] = {};
     // Matrix products the mesh was built with (its type-1 lines).
     int32_t references = 0;
@@ -79,5 +106,26 @@ struct QzPartMesh {
 // referenced files are drawn into it (a part from the library and everything below
 // it); without, only the part's own lines of types 2 to 5 are (a model file, whose
 // references are drawn one by one). With `stop`, the part's own lines end after that
-// one (a building step's last line of the main model).
+// one (a building step's last line of the main model). The part is read as a reader
+// with textures reads it (the "0 !:" geometry in, FALLBACK sections out), and its faces
+// carry their texture mappings.
 QzPartMesh QzBuildPartMesh(const QzPart& part, bool flatten, const QzLine* stop = nullptr);
+
+// The texture mapping a file placed in a walk with textures passes on to its faces
+// without one of their own: the mapping of the reference that placed it, or of a file
+// above, laid in the coordinates of the file that holds the "!TEXMAP" (toMap takes the
+// placed file's coordinates there). What a drawing or an export that places meshes one
+// by one keeps in its frames, as the meshes keep it for what they flatten.
+struct QzInheritedTexmap {
+    const QzTexmap* map = nullptr;
+    double toMap[3][4] = {};
+    // What the file a reference places takes, from the file that holds the reference
+    // (with this mapping).
+    QzInheritedTexmap Child(const QzPart& parent, const QzPlaced& child) const;
+    // As a mesh texture, for a mesh of the placed file (null map: none).
+    QzMeshTexture Texture() const;
+};
+
+// The image coordinates a texture mapping gives a point of the mesh; false where the
+// mapping is undefined (a point on a curved mapping's axis or centre).
+bool QzMeshTexturePoint(const QzMeshTexture& texture, const QzVector& point, double& u, double& v);

@@ -1,5 +1,7 @@
 #include "walk.h"
 
+#include <unordered_set>
+
 const int32_t QzEdgeColours[16] = {8, 9, 10, 11, 12, 13, 0, 8, 0, 1, 2, 3, 4, 5, 8, 8};
 
 int32_t QzEdgeColour(const QzPalette& palette, int32_t inherited, bool black24) {
@@ -43,7 +45,29 @@ QzMatrix QzSeamShrink(const QzPart& sub, float width) {
     return s;
 }
 
-size_t QzItemsUpTo(const QzPart& part, const QzLine* stop) {
+size_t QzItemsUpTo(const QzPart& part, const QzLine* stop, bool textures) {
+    if (textures && part.cache->textured) {
+        const std::vector<QzDrawItem>& items = part.cache->texturedItems;
+        if (!stop) return items.size();
+        // The lines up to the stop, and the texture geometry written before it.
+        std::unordered_set<const QzLine*> before;
+        bool found = false;
+        for (const QzLine* line = part.lines; line; line = line->next) {
+            before.insert(line);
+            if (line == stop) {
+                found = true;
+                break;
+            }
+        }
+        if (!found) return items.size();
+        size_t count = 0;
+        for (size_t i = 0; i < items.size(); ++i) {
+            const QzLine* line = items[i].line;
+            if (before.count(line) || (line->lineNo != 0 && line->lineNo <= stop->lineNo))
+                count = i + 1;
+        }
+        return count;
+    }
     const size_t all = part.cache->items.size();
     if (!stop) return all;
     size_t count = 0;

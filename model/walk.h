@@ -91,6 +91,9 @@ struct QzWalkRules {
     bool skipEmpty = false;
     // A walk that would place more files than this stops (QzWalk returns false).
     uint64_t maxPlacements = 0;
+    // Whether the walk reads the files as a reader with textures does: the "0 !:"
+    // geometry of texture mapping in, the FALLBACK geometry out (drawdata.h).
+    bool textures = false;
 };
 
 // The most placements of files a drawing, preview or export walks: a file of ten levels
@@ -114,6 +117,9 @@ struct QzPlaced {
     // Inside a stud of a stud pass.
     bool inStud;
     int depth;
+    // In a walk with textures: the texture mapping of the reference (1 + its index in
+    // the texture mappings of the file that holds the reference), 0 for none of its own.
+    uint16_t texmap;
 };
 
 // The colour of a stored line of types 1 to 5 under the colour its file is placed in,
@@ -164,8 +170,18 @@ inline bool QzShrinksForSeams(bool seams, const QzPart& parent, const QzPart& su
 }
 
 // The number of the top file's walk-form items up to and including its line `stop`
-// (all of them for null): where a building step ends.
-size_t QzItemsUpTo(const QzPart& part, const QzLine* stop);
+// (all of them for null): where a building step ends. With textures, of the form a
+// reader with textures walks.
+size_t QzItemsUpTo(const QzPart& part, const QzLine* stop, bool textures = false);
+
+// The walk form of a prepared part for the rules: its items and the positions of its
+// references.
+inline const std::vector<QzDrawItem>& QzWalkItems(const QzPartCache& cache, bool textures) {
+    return textures && cache.textured ? cache.texturedItems : cache.items;
+}
+inline const std::vector<uint32_t>& QzWalkReferences(const QzPartCache& cache, bool textures) {
+    return textures && cache.textured ? cache.texturedReferences : cache.references;
+}
 
 namespace qz_walk {
 
@@ -177,14 +193,14 @@ class Walker {
 
     bool Walk(const QzPlaced& placed, const Frame& frame, size_t itemsEnd) {
         const QzPartCache& cache = *placed.part->cache;
-        const QzDrawItem* items = cache.items.data();
+        const QzDrawItem* items = QzWalkItems(cache, r_.textures).data();
         if (!v_.Enter(placed, frame, items, items + itemsEnd)) return !stopped_;
         size_t runBegin = 0;
-        for (const uint32_t i : cache.references) {
+        for (const uint32_t i : QzWalkReferences(cache, r_.textures)) {
             if (i >= itemsEnd) break;
             if (runBegin < i) v_.Run(placed, frame, items + runBegin, items + i);
             runBegin = i + 1;
-            Reference(placed, frame, *items[i].line);
+            Reference(placed, frame, items[i]);
             if (stopped_) return false;
         }
         if (runBegin < itemsEnd) v_.Run(placed, frame, items + runBegin, items + itemsEnd);
@@ -193,7 +209,8 @@ class Walker {
     }
 
   private:
-    void Reference(const QzPlaced& parent, const Frame& frame, const QzLine& line) {
+    void Reference(const QzPlaced& parent, const Frame& frame, const QzDrawItem& item) {
+        const QzLine& line = *item.line;
         const QzPart* sub = line.part;
         if (!sub) return;
         const bool stud = (sub->flags & PF_STUD) != 0;
@@ -214,7 +231,8 @@ class Walker {
                              false,
                              QzShrinksForSeams(r_.seams, *parent.part, *sub),
                              inStud,
-                             parent.depth + 1};
+                             parent.depth + 1,
+                             item.texmap};
         if (r_.studs == QzStudRule::Only && !inStud && !sub->cache->studsBelow) {
             v_.Passed(child);
             return;
@@ -223,7 +241,7 @@ class Walker {
             stopped_ = true;
             return;
         }
-        Walk(child, v_.Place(frame, child), sub->cache->items.size());
+        Walk(child, v_.Place(frame, child), QzWalkItems(*sub->cache, r_.textures).size());
     }
 
     const QzWalkRules& r_;
@@ -241,7 +259,7 @@ class Walker {
 template <class V>
 bool QzWalk(const QzWalkRules& rules, const QzPart& top, const QzLine* stop, int32_t colour,
             bool cull, const typename V::Frame& frame, V& visitor) {
-    const QzPlaced placed{&top, nullptr, colour, cull, false, true, false, false, 0};
+    const QzPlaced placed{&top, nullptr, colour, cull, false, true, false, false, 0, 0};
     qz_walk::Walker<V> walker(rules, visitor);
-    return walker.Walk(placed, frame, QzItemsUpTo(top, stop)) && !visitor.Full();
+    return walker.Walk(placed, frame, QzItemsUpTo(top, stop, rules.textures)) && !visitor.Full();
 }

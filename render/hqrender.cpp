@@ -34,6 +34,138 @@ inline bool TopLeft(float dx, float dy) { return dy < 0.0f || (dy == 0.0f && dx 
 
 }  // namespace
 
+// ---- How a face's samples are coloured ----
+
+namespace {
+
+// A face of one colour: shaded, with a white highlight.
+struct PlainPaint {
+    static constexpr bool kAt = false;
+    float cr, cg, cb;
+    uint32_t Glossy(float s, float g) const {
+        const float white = 255.0f * g;
+        return Pack(cr * s + white, cg * s + white, cb * s + white);
+    }
+    uint32_t Matte(float s) const { return Pack(cr * s, cg * s, cb * s); }
+};
+
+// A face of one colour whose highlight takes a colour of its own (metals).
+struct TintPaint {
+    static constexpr bool kAt = false;
+    float cr, cg, cb;
+    float hr, hg, hb;  // the highlight at full strength
+    uint32_t Glossy(float s, float g) const {
+        return Pack(cr * s + hr * g, cg * s + hg * g, cb * s + hb * g);
+    }
+    uint32_t Matte(float s) const { return Pack(cr * s, cg * s, cb * s); }
+};
+
+// Samples an image bilinearly at (u, v) (0 to 1 across it), its colours multiplied by its
+// alpha: red, green, blue 0..255 and alpha 0..1.
+inline void Bilinear(const QzImage::Level& level, float u, float v, float out[4]) {
+    const float x = u * static_cast<float>(level.width) - 0.5f;
+    const float y = v * static_cast<float>(level.height) - 0.5f;
+    const float fx = std::floor(x), fy = std::floor(y);
+    const float tx = x - fx, ty = y - fy;
+    const int x0 = std::clamp(static_cast<int>(fx), 0, level.width - 1);
+    const int y0 = std::clamp(static_cast<int>(fy), 0, level.height - 1);
+    const int x1 = std::min(x0 + 1, level.width - 1), y1 = std::min(y0 + 1, level.height - 1);
+    const int xa = fx < 0 ? 0 : x0, xb = fx < 0 ? 0 : x1;
+    const int ya = fy < 0 ? 0 : y0, yb = fy < 0 ? 0 : y1;
+    const uint8_t* p = level.rgba.data();
+    const size_t w = static_cast<size_t>(level.width);
+    const uint8_t* p00 = p + (ya * w + xa) * 4;
+    const uint8_t* p10 = p + (ya * w + xb) * 4;
+    const uint8_t* p01 = p + (yb * w + xa) * 4;
+    const uint8_t* p11 = p + (yb * w + xb) * 4;
+    for (int c = 0; c < 4; ++c) {
+        const float top = p00[c] + (p10[c] - static_cast<float>(p00[c])) * tx;
+        const float bottom = p01[c] + (p11[c] - static_cast<float>(p01[c])) * tx;
+        out[c] = top + (bottom - top) * ty;
+    }
+    out[3] *= 1.0f / 255.0f;
+}
+
+// A face with a texture: the image where it lies on the face, over the face's colour
+// where the image is transparent, the face's colour outside it.
+struct TexturePaint {
+    static constexpr bool kAt = true;
+    float cr, cg, cb;
+    const QzImage::Level* level;
+    // PLANAR: image coordinates of the corners, laid straight across the face. Curved
+    // mappings: the corners in the coordinates of the mapping, each sample projected.
+    const QzTexmap* curved;
+    float u[3], v[3];
+    double q[3][3];
+    uint32_t At(float l0, float l1, float l2, float s, float g) const {
+        float tu, tv;
+        if (curved) {
+            double point[3], du = -1, dv = -1;
+            for (int i = 0; i < 3; ++i) point[i] = l0 * q[0][i] + l1 * q[1][i] + l2 * q[2][i];
+            QzTexmapProject(*curved, point, du, dv);
+            tu = static_cast<float>(du);
+            tv = static_cast<float>(dv);
+        } else {
+            tu = l0 * u[0] + l1 * u[1] + l2 * u[2];
+            tv = l0 * v[0] + l1 * v[1] + l2 * v[2];
+        }
+        float r = cr, gr = cg, b = cb;
+        if (tu >= 0.0f && tu <= 1.0f && tv >= 0.0f && tv <= 1.0f) {
+            float t[4];
+            Bilinear(*level, tu, tv, t);
+            const float keep = 1.0f - t[3];
+            r = r * keep + t[0];
+            gr = gr * keep + t[1];
+            b = b * keep + t[2];
+        }
+        const float white = 255.0f * g;
+        return Pack(r * s + white, gr * s + white, b * s + white);
+    }
+};
+
+// Whether a point of a part (its own coordinates) lies in a grain of a material: grains
+// are balls on a grid of cells of the largest size, each cell holding one or none by a
+// hash of the cell, so that they stay where they are on the part in every drawing.
+inline bool InGrain(const float p[3], float cell, float density, float minSize, float maxSize) {
+    int32_t c[3];
+    for (int i = 0; i < 3; ++i) c[i] = static_cast<int32_t>(std::floor(p[i] / cell));
+    uint64_t h = static_cast<uint64_t>(static_cast<uint32_t>(c[0])) * 0x9E3779B97F4A7C15ull ^
+                 static_cast<uint64_t>(static_cast<uint32_t>(c[1])) * 0xC2B2AE3D27D4EB4Full ^
+                 static_cast<uint64_t>(static_cast<uint32_t>(c[2])) * 0x165667B19E3779F9ull;
+    auto next = [&h] {
+        h ^= h >> 31;
+        h *= 0xBF58476D1CE4E5B9ull;
+        h ^= h >> 29;
+        return static_cast<float>(h >> 40) * (1.0f / 16777216.0f);
+    };
+    if (next() >= density) return false;
+    const float radius = 0.5f * (minSize + (maxSize - minSize) * next());
+    float d2 = 0;
+    for (int i = 0; i < 3; ++i) {
+        const float centre =
+            (static_cast<float>(c[i]) + 0.5f) * cell + (next() - 0.5f) * (cell - 2.0f * radius);
+        d2 += (p[i] - centre) * (p[i] - centre);
+    }
+    return d2 < radius * radius;
+}
+
+// A face of a colour with grains: the grains' colour where a grain lies, at the points
+// of the part the sample shows.
+struct GrainPaint {
+    static constexpr bool kAt = true;
+    TintPaint base, grain;
+    float p[3][3];  // the corners in the part's coordinates
+    float cell, density, minSize, maxSize;
+    uint32_t At(float l0, float l1, float l2, float s, float g) const {
+        float point[3];
+        for (int i = 0; i < 3; ++i) point[i] = l0 * p[0][i] + l1 * p[1][i] + l2 * p[2][i];
+        const TintPaint& paint = InGrain(point, cell, density, minSize, maxSize) ? grain : base;
+        return g > 0.0f ? paint.Glossy(s, g) : paint.Matte(s);
+    }
+};
+
+}  // namespace
+
 // ---- Colours ----
 
 int32_t QzHqRenderer::Number(const QzMeshColour& colour, int32_t instanceColour) const {
@@ -71,25 +203,35 @@ QzHqRenderer::Rgba QzHqRenderer::Resolve(int32_t number) const {
 // the own lines of every model file, as an instance of their mesh.
 class QzHqRenderer::Finder {
   public:
-    using Frame = QzMatrix;
+    // The placement in samples, the file placed, and the texture mapping it passes on to
+    // faces without one of their own (partmesh.h).
+    struct Frame {
+        QzMatrix m;
+        const QzPart* part;
+        QzInheritedTexmap texmap;
+    };
     Finder(QzHqRenderer& r, QzMeshKeys& keys) : r_(r), keys_(keys) {}
 
     Frame Place(const Frame& parent, const QzPlaced& child) {
         ++r_.statistics_->typeCount[1];
         ++r_.statistics_->matrixMulCount;
-        QzMatrix m;
-        QzMultiply(m, parent, child.line->p);
+        Frame f;
+        QzMultiply(f.m, parent.m, child.line->p);
         if (child.shrink) {
             QzMatrix shrunk;
-            QzMultiply(shrunk, m, QzSeamShrink(*child.part, r_.job_->options->seamWidth));
-            m = shrunk;
+            QzMultiply(shrunk, f.m, QzSeamShrink(*child.part, r_.job_->options->seamWidth));
+            f.m = shrunk;
         }
-        return m;
+        f.part = child.part;
+        f.texmap = parent.texmap.Child(*parent.part, child);
+        return f;
     }
-    bool Enter(const QzPlaced& placed, const Frame& m, const QzDrawItem*, const QzDrawItem*) {
+    bool Enter(const QzPlaced& placed, const Frame& frame, const QzDrawItem*, const QzDrawItem*) {
         const QzPart& part = *placed.part;
+        const QzMatrix& m = frame.m;
+        const uint32_t inherited = Inherited(frame);
         if (part.flags & (PF_PARTS_DIR | PF_PRIM_DIR)) {
-            Part(placed, m);
+            Part(placed, m, inherited);
             return false;
         }
         // A model file: its own faces and lines, then each reference in turn. A building
@@ -100,7 +242,8 @@ class QzHqRenderer::Finder {
         const QzPartMesh& own = stop ? r_.stepMesh_ : QzPartMeshOf(part, false, keys_);
         if (!own.groups.empty()) {
             for (int t = 2; t <= 5; ++t) r_.statistics_->typeCount[t] += own.typeCount[t];
-            r_.Add({&own, m, placed.colour, placed.cull, placed.invert, false, Pass::All});
+            r_.Add(
+                {&own, m, placed.colour, placed.cull, placed.invert, false, Pass::All, inherited});
         }
         return true;
     }
@@ -113,14 +256,22 @@ class QzHqRenderer::Finder {
     bool tooLarge = false;
 
   private:
-    void Part(const QzPlaced& placed, const QzMatrix& m) {
+    // The renderer's entry for the mapping a frame passes on (0: none, or no image).
+    uint32_t Inherited(const Frame& frame) {
+        if (!frame.texmap.map || !frame.texmap.map->image) return 0;
+        r_.inherited_.push_back(frame.texmap.Texture());
+        return static_cast<uint32_t>(r_.inherited_.size());
+    }
+
+    void Part(const QzPlaced& placed, const QzMatrix& m, uint32_t inherited) {
         const QzPartMesh& mesh = QzPartMeshOf(*placed.part, true, keys_);
         if (!mesh.complete) {
             tooLarge = true;
             return;
         }
         const bool stud = (placed.part->flags & PF_STUD) != 0;
-        Instance instance{&mesh, m, placed.colour, placed.cull, placed.invert, stud, Pass::All};
+        Instance instance{&mesh,         m,    placed.colour, placed.cull,
+                          placed.invert, stud, Pass::All,     inherited};
         QzDrawStatistics& counts = *r_.statistics_;
         for (int t = 1; t <= 5; ++t) counts.typeCount[t] += mesh.typeCount[t];
         counts.matrixMulCount += mesh.references;
@@ -180,6 +331,10 @@ class QzHqRenderer::Band {
         float x[3], y[3], z[3], shade[3], gloss[3];
         Rgba colour;
         float depth;  // for sorting: the farthest corner's
+        // Glass with grains: its material (an index in glassMaterials_, -1 for none) and
+        // its corners in the part's coordinates.
+        int32_t material;
+        float part[3][3];
     };
 
     void DrawInstance(const Instance& instance, Pass pass);
@@ -188,8 +343,16 @@ class QzHqRenderer::Band {
     const QzVector& Position(uint32_t v);
     float Light(uint32_t n);
     bool BoxHidden(const QzMeshGroup& group, const QzMatrix& m);
-    void FillTriangle(const QzVector& a, const QzVector& b, const QzVector& c, const float shade[3],
-                      const float gloss[3], const Rgba& colour);
+    // Fills a triangle's samples nearer than what they show, each coloured by the paint
+    // (PlainPaint, TintPaint, TexturePaint, GrainPaint) with the shade and highlight
+    // interpolated from the corners.
+    template <class Paint>
+    void Fill(const QzVector& a, const QzVector& b, const QzVector& c, const float shade[3],
+              const float gloss[3], const Paint& paint);
+    // A face of a finish other than the plain one, or with a texture.
+    void DrawSpecial(const Instance& instance, uint32_t t, const QzVector& p0, const QzVector& p1,
+                     const QzVector& p2, const Rgba& colour, const Material& material,
+                     const QzMeshTexture* texture);
     void BlendTriangle(const Glass& glass);
     // The samples whose centres a triangle with these corners may cover, in the band's
     // rows: columns x0 to x1, rows y0 to y1; false when there are none.
@@ -217,6 +380,7 @@ class QzHqRenderer::Band {
     // The band's first and last sample rows.
     const int top_, bottom_;
     std::vector<Glass> glass_;
+    std::vector<Material> glassMaterials_;
     // x0, x1, y0, y1 of the samples written.
     int32_t drawn_[4] = {width_, -1, height_, -1};
     QzPixelRect written_{};
@@ -236,9 +400,16 @@ class QzHqRenderer::Band {
     // Colours of the instance: its own and a few others.
     int32_t cachedNumber_[8];
     Rgba cachedColour_[8];
+    Material cachedMaterial_[8];
     int cached_ = 0;
     float lineWeight_ = 1;
     Rgba instanceColour_{};
+    Material instanceMaterial_{};
+    // Samples per unit of the instance's part (its largest axis), for the size of grains
+    // and of texels.
+    float unit_ = 1;
+    // The normals' upward part on the screen, for mirrors.
+    std::vector<float> up_;
 };
 
 const QzVector& QzHqRenderer::Band::Position(uint32_t v) {
@@ -263,8 +434,9 @@ float QzHqRenderer::Band::Light(uint32_t n) {
             const double* e = towardsEye_;
             light_[n] = static_cast<float>((t[0] * l[0] + t[1] * l[1] + t[2] * l[2]) / len);
             highlight_[n] = static_cast<float>((t[0] * e[0] + t[1] * e[1] + t[2] * e[2]) / len);
+            up_[n] = static_cast<float>(-t[1] / len);
         } else {
-            light_[n] = highlight_[n] = 0.0f;
+            light_[n] = highlight_[n] = up_[n] = 0.0f;
         }
     }
     return light_[n];
@@ -285,6 +457,7 @@ void QzHqRenderer::Band::DrawInstance(const Instance& instance, Pass pass) {
     if (light_.size() < mesh.normals.size()) {
         light_.resize(mesh.normals.size());
         highlight_.resize(mesh.normals.size());
+        up_.resize(mesh.normals.size());
         lightStamp_.resize(mesh.normals.size(), 0u);
     }
     // Normals turn with the cofactors of the matrix (its inverse transposed, up to a
@@ -302,6 +475,12 @@ void QzHqRenderer::Band::DrawInstance(const Instance& instance, Pass pass) {
     // The instance's colour, and how strong its lines are for its size on the screen.
     cached_ = 0;
     instanceColour_ = Resolve(instance.colour);
+    instanceMaterial_ = r_.MaterialOf(instance.colour);
+    // The rows of x and y are the scale times two orthonormal rows.
+    double squares = 0;
+    for (int i = 0; i < 2; ++i)
+        for (int j = 0; j < 3; ++j) squares += static_cast<double>(m.m[i][j]) * m.m[i][j];
+    unit_ = std::isfinite(squares) ? static_cast<float>(std::sqrt(squares / 2)) : 1.0f;
     lineWeight_ = 1.0f;
     if (!mesh.groups.empty()) {
         QzBox box;
@@ -395,15 +574,29 @@ bool QzHqRenderer::Band::BoxHidden(const QzMeshGroup& group, const QzMatrix& m) 
 void QzHqRenderer::Band::DrawGroup(const Instance& instance, const QzMeshGroup& group) {
     const QzPartMesh& mesh = *instance.mesh;
     const QzRenderOptions& o = options_;
-    auto colourOf = [&](const QzMeshColour& c) -> const Rgba& {
-        if (c.number == QZ_COLOUR_CURRENT && !c.edge) return instanceColour_;
+    auto slotOf = [&](const QzMeshColour& c) -> int {
+        if (c.number == QZ_COLOUR_CURRENT && !c.edge) return -1;
         const int32_t n = Number(c, instance.colour);
         for (int i = 0; i < cached_; ++i)
-            if (cachedNumber_[i] == n) return cachedColour_[i];
+            if (cachedNumber_[i] == n) return i;
         const int slot = cached_ < 8 ? cached_++ : 7;
         cachedNumber_[slot] = n;
         cachedColour_[slot] = Resolve(n);
-        return cachedColour_[slot];
+        cachedMaterial_[slot] = r_.MaterialOf(n);
+        return slot;
+    };
+    auto colourOf = [&](const QzMeshColour& c) -> const Rgba& {
+        const int slot = slotOf(c);
+        return slot < 0 ? instanceColour_ : cachedColour_[slot];
+    };
+    // The texture a face shows: its own, else the one its instance takes from the file
+    // that placed it; null for none (or no image).
+    auto textureOf = [&](uint32_t t) -> const QzMeshTexture* {
+        const QzMeshTexture* texture =
+            mesh.triangles[t].texture ? &mesh.textures[mesh.triangles[t].texture - 1u]
+            : instance.inherited      ? &r_.inherited_[instance.inherited - 1u]
+                                      : nullptr;
+        return texture && texture->map.image ? texture : nullptr;
     };
     const bool cullAll = o.bfc && instance.cull;
     const float ambient = o.shading ? look.ambient : 1.0f;
@@ -421,10 +614,17 @@ void QzHqRenderer::Band::DrawGroup(const Instance& instance, const QzMeshGroup& 
         // The normal drawing's facing rule: counter-clockwise on the screen (y down)
         // is the front, after the inversions of the references.
         const bool front = instance.invert ? cross > 0 : cross < 0;
-        const Rgba& colour = colourOf(tri.colour);
+        const int slot = slotOf(tri.colour);
+        const Rgba& colour = slot < 0 ? instanceColour_ : cachedColour_[slot];
+        const Material& material = slot < 0 ? instanceMaterial_ : cachedMaterial_[slot];
         // Glass shows its far side through its near side: only opaque faces are culled.
         if (cullAll && (tri.flags & QZ_MESH_CULL) && !front && colour.a >= 1.0f) continue;
-        if (show && colour.a > 0) {
+        const QzMeshTexture* texture =
+            (tri.texture || instance.inherited) && show && colour.a >= 1.0f ? textureOf(t)
+                                                                            : nullptr;
+        if (show && colour.a > 0 && (texture || !material.plain)) {
+            DrawSpecial(instance, t, p0, p1, p2, colour, material, texture);
+        } else if (show && colour.a > 0) {
             // One light direction for all of an instance's faces: a flat face is one
             // shade, and normals shared across smooth edges shade curved surfaces
             // smoothly. Both sides of a face are lit alike.
@@ -443,7 +643,7 @@ void QzHqRenderer::Band::DrawGroup(const Instance& instance, const QzMeshGroup& 
                     gloss[i] = look.gloss * std::min(1.0f, std::pow(re, look.shininess));
             }
             if (colour.a >= 1.0f) {
-                FillTriangle(p0, p1, p2, shade, gloss, colour);
+                Fill(p0, p1, p2, shade, gloss, PlainPaint{colour.r, colour.g, colour.b});
             } else {
                 Glass g;
                 const QzVector* p[3] = {&p0, &p1, &p2};
@@ -456,6 +656,7 @@ void QzHqRenderer::Band::DrawGroup(const Instance& instance, const QzMeshGroup& 
                 }
                 g.colour = colour;
                 g.depth = std::max({p0.z, p1.z, p2.z});
+                g.material = -1;
                 glass_.push_back(g);
             }
         }
@@ -496,13 +697,215 @@ void QzHqRenderer::Band::DrawGroup(const Instance& instance, const QzMeshGroup& 
     }
 }
 
+// ---- Finishes and textures ----
+
+QzHqRenderer::Material QzHqRenderer::MaterialOf(int32_t number) const {
+    Material m{look.ambient,
+               look.diffuse,
+               look.gloss,
+               look.shininess,
+               glossFloor_,
+               0,
+               0,
+               QzGrains::None,
+               {},
+               0,
+               0,
+               0,
+               true};
+    const QzLDConfigColour* c = QzSchemeColour(*job_->palette, number);
+    if (!c) return m;
+    struct Finish {
+        uint32_t bit;
+        float ambient, diffuse, gloss, shininess, tint, mirror;
+    };
+    // Chrome: a mirror, dark and bright by what it reflects, with sharp highlights in its
+    // own hue; metal and matte metallic less sharp; pearl a soft broad sheen; rubber no
+    // highlight at all.
+    static constexpr Finish kFinishes[] = {
+        {QZ_FINISH_CHROME, 0.40f, 0.45f, 0.90f, 40.0f, 0.6f, 0.35f},
+        {QZ_FINISH_METAL, 0.45f, 0.60f, 0.60f, 16.0f, 0.7f, 0.25f},
+        {QZ_FINISH_MATTE_METALLIC, 0.55f, 0.55f, 0.30f, 5.0f, 0.7f, 0.10f},
+        {QZ_FINISH_PEARLESCENT, 0.60f, 0.60f, 0.35f, 3.0f, 0.3f, 0.0f},
+        {QZ_FINISH_RUBBER, 0.62f, 0.55f, 0.0f, 1.0f, 0.0f, 0.0f},
+    };
+    for (const Finish& f : kFinishes) {
+        if (!(c->finish & f.bit)) continue;
+        m.plain = false;
+        m.ambient = f.ambient;
+        m.diffuse = f.diffuse;
+        m.gloss = f.gloss;
+        m.shininess = f.shininess;
+        m.tint = f.tint;
+        m.mirror = f.mirror;
+        m.glossFloor =
+            m.gloss > 0 ? static_cast<float>(std::pow(0.25 / (255.0 * m.gloss), 1.0 / m.shininess))
+                        : 2.0f;
+        break;
+    }
+    if (c->grains != QzGrains::None && c->grainFraction > 0 && c->grainMaxSize > 0) {
+        m.plain = false;
+        m.grains = c->grains;
+        const uint32_t v = c->grainRgb;
+        m.grain = {static_cast<float>(v & 0xFF), static_cast<float>(v >> 8 & 0xFF),
+                   static_cast<float>(v >> 16 & 0xFF), 1.0f};
+        m.fraction = c->grainFraction;
+        m.minSize = c->grainMinSize;
+        m.maxSize = c->grainMaxSize;
+    }
+    return m;
+}
+
+namespace {
+
+// A colour with the highlight of a finish: white, or towards the colour's own hue.
+TintPaint Tinted(float r, float g, float b, float tint) {
+    auto high = [tint](float c) {
+        return 255.0f * (1.0f - tint) + std::min(255.0f, c * 1.4f) * tint;
+    };
+    return {r, g, b, high(r), high(g), high(b)};
+}
+
+// The share of grain cells that hold a grain, for grains covering `fraction` of a
+// surface cut through them: a ball of radius r in a cell of side `cell` covers
+// 4/3 pi r^3 / cell^3 of a plane on average.
+float GrainDensity(float fraction, float minSize, float maxSize) {
+    const float r = (minSize + maxSize) / 4.0f / maxSize;
+    const float cover = 4.18879f * r * r * r;
+    return cover > 0 ? std::min(1.0f, fraction / cover) : 0.0f;
+}
+
+}  // namespace
+
+void QzHqRenderer::Band::DrawSpecial(const Instance& instance, uint32_t t, const QzVector& p0,
+                                     const QzVector& p1, const QzVector& p2, const Rgba& colour,
+                                     const Material& finish, const QzMeshTexture* texture) {
+    const QzPartMesh& mesh = *instance.mesh;
+    const QzMeshTriangle& tri = mesh.triangles[t];
+    const QzRenderOptions& o = options_;
+    // A texture is a print on the face: it takes the plain light.
+    const Material& m = texture ? r_.MaterialOf(QZ_COLOUR_CURRENT) : finish;
+    const float ambient = o.shading ? m.ambient : 1.0f;
+    const float diffuse = o.shading ? m.diffuse : 0.0f;
+    float shade[3], gloss[3] = {0, 0, 0};
+    const float eyeUp = static_cast<float>(-towardsEye_[1]);
+    for (int i = 0; i < 3; ++i) {
+        if (!o.shading) {
+            shade[i] = ambient;
+            continue;
+        }
+        const uint32_t n = tri.n[i];
+        const float d = Light(n);
+        shade[i] = std::min(1.0f, ambient + diffuse * std::fabs(d));
+        if (m.mirror > 0) {
+            // Bright where the face reflects what is above, dark where what is below:
+            // the upward part of the eye's ray reflected by the face.
+            const float reflectedUp = 2.0f * highlight_[n] * up_[n] - eyeUp;
+            shade[i] = std::clamp(shade[i] + m.mirror * reflectedUp, 0.25f, 1.35f);
+        }
+        const float re = std::fabs(2.0f * d * highlight_[n] - lightDotEye_);
+        if (m.gloss > 0 && re > m.glossFloor)
+            gloss[i] = m.gloss * std::min(1.0f, std::pow(re, m.shininess));
+    }
+    const QzVector* p[3] = {&p0, &p1, &p2};
+    // Grains smaller than a sample show as their mean colour.
+    const bool grains = m.grains != QzGrains::None && m.maxSize * unit_ >= 1.5f;
+    Rgba base = colour;
+    if (m.grains != QzGrains::None && !grains) {
+        const float f = m.fraction;
+        base = {colour.r * (1 - f) + m.grain.r * f, colour.g * (1 - f) + m.grain.g * f,
+                colour.b * (1 - f) + m.grain.b * f, colour.a};
+    }
+    if (colour.a < 1.0f) {
+        Glass g;
+        for (int i = 0; i < 3; ++i) {
+            g.x[i] = p[i]->x;
+            g.y[i] = p[i]->y;
+            g.z[i] = p[i]->z;
+            g.shade[i] = shade[i];
+            g.gloss[i] = gloss[i];
+            const QzVector& q = mesh.positions[tri.v[i]];
+            g.part[i][0] = q.x;
+            g.part[i][1] = q.y;
+            g.part[i][2] = q.z;
+        }
+        g.colour = base;
+        g.depth = std::max({p0.z, p1.z, p2.z});
+        g.material = -1;
+        if (grains) {
+            glassMaterials_.push_back(m);
+            g.material = static_cast<int32_t>(glassMaterials_.size() - 1);
+        }
+        glass_.push_back(g);
+        return;
+    }
+    if (texture) {
+        const QzImage& image = *texture->map.image;
+        TexturePaint paint{colour.r, colour.g, colour.b, &image.levels[0], nullptr, {}, {}, {}};
+        double u[3], v[3];
+        bool defined = true;
+        for (int i = 0; i < 3; ++i) {
+            const QzVector& q = mesh.positions[tri.v[i]];
+            const double point[3] = {q.x, q.y, q.z};
+            for (int k = 0; k < 3; ++k)
+                paint.q[i][k] = texture->toMap[k][0] * point[0] + texture->toMap[k][1] * point[1] +
+                                texture->toMap[k][2] * point[2] + texture->toMap[k][3];
+            defined = QzTexmapProject(texture->map, paint.q[i], u[i], v[i]) && defined;
+        }
+        if (texture->map.method != QzTexmapMethod::Planar) {
+            paint.curved = &texture->map;
+            // The corners on one side of the seam, for the size of the image on the face.
+            const double period = QzTexmapPeriod(texture->map);
+            const double top = std::max({u[0], u[1], u[2]});
+            for (double& x : u)
+                if (period > 0 && top - x > period / 2) x += period;
+        }
+        for (int i = 0; i < 3; ++i) {
+            paint.u[i] = static_cast<float>(u[i]);
+            paint.v[i] = static_cast<float>(v[i]);
+        }
+        // The halved copy whose texels come closest to the samples: the image's area on
+        // the face against the face's area in samples.
+        if (defined) {
+            const double w = image.Width(), h = image.Height();
+            const double texels =
+                std::fabs((u[1] - u[0]) * (v[2] - v[0]) - (u[2] - u[0]) * (v[1] - v[0])) * w * h;
+            const double samples =
+                std::fabs((p1.x - p0.x) * (p2.y - p0.y) - (p2.x - p0.x) * (p1.y - p0.y));
+            if (samples > 0 && texels > samples) {
+                const int level = static_cast<int>(std::floor(0.5 * std::log2(texels / samples)));
+                paint.level = &image.levels[static_cast<size_t>(
+                    std::clamp(level, 0, static_cast<int>(image.levels.size()) - 1))];
+            }
+        }
+        Fill(p0, p1, p2, shade, gloss, paint);
+        return;
+    }
+    const TintPaint tinted = Tinted(base.r, base.g, base.b, m.tint);
+    if (grains) {
+        GrainPaint paint{tinted,    Tinted(m.grain.r, m.grain.g, m.grain.b, m.tint), {},
+                         m.maxSize, GrainDensity(m.fraction, m.minSize, m.maxSize),  m.minSize,
+                         m.maxSize};
+        for (int i = 0; i < 3; ++i) {
+            const QzVector& q = mesh.positions[tri.v[i]];
+            paint.p[i][0] = q.x;
+            paint.p[i][1] = q.y;
+            paint.p[i][2] = q.z;
+        }
+        Fill(p0, p1, p2, shade, gloss, paint);
+        return;
+    }
+    Fill(p0, p1, p2, shade, gloss, tinted);
+}
+
 // ---- Samples ----
 
-void QzHqRenderer::Band::FillTriangle(const QzVector& a, const QzVector& b0, const QzVector& c0,
-                                      const float shade[3], const float gloss[3],
-                                      const Rgba& colour) {
+template <class Paint>
+void QzHqRenderer::Band::Fill(const QzVector& a, const QzVector& b0, const QzVector& c0,
+                              const float shade[3], const float gloss[3], const Paint& paint) {
     const QzVector* b = &b0;
     const QzVector* c = &c0;
+    bool swapped = false;
     const float ia = shade[0];
     float ib = shade[1], ic = shade[2];
     const float ga = gloss[0];
@@ -514,6 +917,7 @@ void QzHqRenderer::Band::FillTriangle(const QzVector& a, const QzVector& b0, con
         std::swap(ib, ic);
         std::swap(gb, gc);
         area = -area;
+        swapped = true;
     }
     int x0, x1, y0, y1;
     if (!SampleRange(a.x, a.y, b->x, b->y, c->x, c->y, x0, x1, y0, y1)) return;
@@ -535,7 +939,6 @@ void QzHqRenderer::Band::FillTriangle(const QzVector& a, const QzVector& b0, con
     // Pushed back by the depth it gains over a sample, as the normal drawing pushes
     // faces back behind the lines on them.
     const float offset = std::min(std::max(std::fabs(dzdx), std::fabs(dzdy)), r_.offsetLimit_);
-    const float cr = colour.r, cg = colour.g, cb = colour.b;
     bool wrote = false;
     int wx0 = x1, wx1 = x0;
     for (int y = y0; y <= y1; ++y) {
@@ -579,11 +982,14 @@ void QzHqRenderer::Band::FillTriangle(const QzVector& a, const QzVector& b0, con
             if ((w0 > 0 || (w0 == 0 && t0)) && (w1 > 0 || (w1 == 0 && t1)) &&
                 (w2 > 0 || (w2 == 0 && t2)) && z <= d[x]) {
                 d[x] = z;
-                if (glossy) {
-                    const float white = 255.0f * g;
-                    col[x] = Pack(cr * s + white, cg * s + white, cb * s + white);
+                if constexpr (Paint::kAt) {
+                    // The weights of the corners a, b0, c0 at the sample.
+                    const float l1 = (swapped ? w2 : w1) * inv, l2 = (swapped ? w1 : w2) * inv;
+                    col[x] = paint.At(w0 * inv, l1, l2, s, glossy ? g : 0.0f);
+                } else if (glossy) {
+                    col[x] = paint.Glossy(s, g);
                 } else {
-                    col[x] = Pack(cr * s, cg * s, cb * s);
+                    col[x] = paint.Matte(s);
                 }
                 wrote = true;
                 wx0 = std::min(wx0, x);
@@ -622,6 +1028,10 @@ void QzHqRenderer::Band::BlendTriangle(const Glass& g) {
                t2 = TopLeft(bx - ax, by - ay);
     const float inv = 1.0f / area;
     const float alpha = g.colour.a, keep = 1.0f - alpha;
+    const Material* grains =
+        g.material >= 0 ? &glassMaterials_[static_cast<size_t>(g.material)] : nullptr;
+    const float density =
+        grains ? GrainDensity(grains->fraction, grains->minSize, grains->maxSize) : 0.0f;
     bool wrote = false;
     for (int y = y0; y <= y1; ++y) {
         const float py = y + 0.5f;
@@ -641,6 +1051,22 @@ void QzHqRenderer::Band::BlendTriangle(const Glass& g) {
             const float white =
                 255.0f * (w0 * g.gloss[ia] + w1 * g.gloss[ib] + w2 * g.gloss[ic]) * inv;
             const uint32_t old = col[x];
+            if (grains) {
+                // Grains in the glass: nearly opaque flakes of their colour.
+                float point[3];
+                for (int k = 0; k < 3; ++k)
+                    point[k] = (w0 * g.part[ia][k] + w1 * g.part[ib][k] + w2 * g.part[ic][k]) * inv;
+                if (InGrain(point, grains->maxSize, density, grains->minSize, grains->maxSize)) {
+                    constexpr float a = 0.85f, k = 1.0f - a;
+                    col[x] = Pack(
+                        (grains->grain.r * s + white) * a +
+                            static_cast<float>(old >> 16 & 0xFF) * k,
+                        (grains->grain.g * s + white) * a + static_cast<float>(old >> 8 & 0xFF) * k,
+                        (grains->grain.b * s + white) * a + static_cast<float>(old & 0xFF) * k);
+                    wrote = true;
+                    continue;
+                }
+            }
             col[x] =
                 Pack((g.colour.r * s + white) * alpha + static_cast<float>(old >> 16 & 0xFF) * keep,
                      (g.colour.g * s + white) * alpha + static_cast<float>(old >> 8 & 0xFF) * keep,
@@ -876,6 +1302,7 @@ QzDrawOutcome QzHqRenderer::Draw(const QzDrawJob& job, QzZImage& image,
     }
     instances_.clear();
     studs_.clear();
+    inherited_.clear();
     QzMeshKeys keys;
     Finder finder(*this, keys);
     QzWalkRules rules = QzDrawingRules(*job.options, *job.palette);
@@ -883,7 +1310,10 @@ QzDrawOutcome QzHqRenderer::Draw(const QzDrawJob& job, QzZImage& image,
     // Every instance is kept until the picture is drawn: fewer placements than the
     // normal drawing walks.
     rules.maxPlacements = std::min(job.maxPlacements, QZ_MAX_HQ_PLACEMENTS);
-    const bool complete = QzWalk(rules, *job.top, job.stop, 7, job.options->bfc, m, finder);
+    // The files as a reader with textures reads them.
+    rules.textures = true;
+    Finder::Frame top{m, job.top, {}};
+    const bool complete = QzWalk(rules, *job.top, job.stop, 7, job.options->bfc, top, finder);
     if (!complete) {
         instances_.clear();
         studs_.clear();

@@ -3,8 +3,12 @@
 // and lines alike; faces are lit by a light placed beside the eye, with normals averaged across the
 // edges the model marks as smooth; transparent colours are blended by their alpha
 // over what lies behind them, farthest first; edge lines are drawn a pixel wide,
-// and lighter on parts that are small on the screen. The drag previews and the
-// decorations (model box, axes) stay those of the normal drawing.
+// and lighter on parts that are small on the screen. Faces with texture mapping show
+// their images (filtered bilinearly, from a halved copy where the image is shown small),
+// their own colour wherever the image is transparent or absent; the finishes of
+// LDConfig.ldr's colours are drawn (chrome, metal, pearl, rubber, glitter and speckle
+// grains). The drag previews and the decorations (model box, axes) stay those of the
+// normal drawing.
 #pragma once
 
 #include <cstdint>
@@ -78,6 +82,22 @@ class QzHqRenderer {
         bool invert;
         bool stud;  // a stud file drawn on its own: all of it is a stud
         Pass pass;
+        // The texture mapping its faces without one of their own take from the file
+        // that placed it (1 + its index in inherited_), 0 for none.
+        uint32_t inherited;
+    };
+    // How a colour's finish draws: the light it takes, its highlight (white, or in the
+    // colour's own hue for metals), a mirror's bright-above dark-below, and its grains.
+    struct Material {
+        float ambient, diffuse, gloss, shininess;
+        float glossFloor;  // below this |r . eye| the highlight adds nothing visible
+        float tint;        // 0: white highlight, 1: in the colour's hue
+        float mirror;
+        QzGrains grains;
+        Rgba grain;
+        float fraction, minSize, maxSize;
+        // The look's own light and nothing else: drawn the plain way.
+        bool plain;
     };
     // The drawing of one band of sample rows, and the walk that finds the instances
     // (hqrender.cpp).
@@ -96,6 +116,7 @@ class QzHqRenderer {
     // pixels per model unit.
     void AimLight(const double lo[3], const double hi[3], double scale, double aspect);
     Rgba Resolve(int32_t number) const;
+    Material MaterialOf(int32_t number) const;
     int32_t Number(const QzMeshColour& colour, int32_t instanceColour) const;
 
     // The drawing.
@@ -106,6 +127,8 @@ class QzHqRenderer {
     // What the walk found to draw, in order; the studs after everything else.
     std::vector<Instance> instances_;
     std::vector<Instance> studs_;
+    // Texture mappings instances take from the files that placed them.
+    std::vector<QzMeshTexture> inherited_;
     float offsetLimit_ = 0;
     // Where the light and the eye stand, in samples (x right, y down, z away from the
     // viewer, depth scaled like x and y).

@@ -44,9 +44,49 @@ INSTANTIATE_TEST_SUITE_P(
         LineCase{" 0\t!COLOUR B  CODE 43 VALUE #55ccee EDGE 1 ALPHA 100", 43, 0xEECC55, 1, 100, 0},
         LineCase{"0 !COLOUR C CODE 0x2A VALUE #010203 EDGE 0 LUMINANCE 15 CHROME RUBBER", 42,
                  0x030201, 0, 255, QZ_FINISH_CHROME | QZ_FINISH_RUBBER},
-        // The grains of a material are not read.
+        // Grains that are not fully described are no fault of the line.
         LineCase{"0 !COLOUR E CODE 300 VALUE #010203 EDGE 8 ALPHA 0 MATERIAL GLITTER VALUE #FFFFFF",
                  300, 0x030201, 8, 0, QZ_FINISH_MATERIAL}));
+
+// The grains of MATERIAL GLITTER and SPECKLE, which only the high-quality drawing shows.
+TEST(ColourLines, MaterialGrains) {
+    struct Case {
+        const char* material;
+        QzGrains grains;
+        uint32_t rgb;
+        float fraction, minSize, maxSize;
+    };
+    const Case cases[] = {
+        {"GLITTER VALUE #8F00CC FRACTION 0.03 VFRACTION 0.4 SIZE 1", QzGrains::Glitter, 0xCC008F,
+         0.03f, 1, 1},
+        {"SPECKLE VALUE #898788 FRACTION 0.4 MINSIZE 1 MAXSIZE 3", QzGrains::Speckle, 0x888789,
+         0.4f, 1, 3},
+        {"GLITTER VALUE #FFFFFF ALPHA 128 LUMINANCE 5 FRACTION 0.8 VFRACTION 0.6 MINSIZE 0.02 "
+         "MAXSIZE 0.1",
+         QzGrains::Glitter, 0xFFFFFF, 0.8f, 0.02f, 0.1f},
+        // Near misses: no grains.
+        {"GLITTER VALUE #FFFFFF FRACTION 0.2", QzGrains::None, 0, 0, 0, 0},
+        {"GLITTER FRACTION 0.2 SIZE 1", QzGrains::None, 0, 0, 0, 0},
+        {"GLITTER VALUE #FFFFFF FRACTION 1.5 SIZE 1", QzGrains::None, 0, 0, 0, 0},
+        {"GLITTER VALUE #FFFFFF FRACTION 0.2 MINSIZE 3 MAXSIZE 1", QzGrains::None, 0, 0, 0, 0},
+        {"GLITTER VALUE #FFFFFF FRACTION 0.2 SIZE -1", QzGrains::None, 0, 0, 0, 0},
+        {"SPARKLE VALUE #FFFFFF FRACTION 0.2 SIZE 1", QzGrains::None, 0, 0, 0, 0},
+        {"GLITTER VALUE #FFFFFF FRACTION 0.2 SIZE 1 SHINY 2", QzGrains::None, 0, 0, 0, 0},
+    };
+    for (const Case& c : cases) {
+        QzLDConfigColour colour{};
+        const std::string line =
+            std::string("0 !COLOUR G CODE 129 VALUE #640061 EDGE #000000 MATERIAL ") + c.material;
+        ASSERT_EQ(QzParseColourLine(line, colour), 1) << c.material;
+        EXPECT_EQ(colour.finish, QZ_FINISH_MATERIAL);
+        EXPECT_EQ(colour.grains, c.grains) << c.material;
+        if (c.grains == QzGrains::None) continue;
+        EXPECT_EQ(colour.grainRgb, c.rgb) << c.material;
+        EXPECT_FLOAT_EQ(colour.grainFraction, c.fraction) << c.material;
+        EXPECT_FLOAT_EQ(colour.grainMinSize, c.minSize) << c.material;
+        EXPECT_FLOAT_EQ(colour.grainMaxSize, c.maxSize) << c.material;
+    }
+}
 
 TEST(ColourLines, OthersDefineNothingAndNearMissesAreFaulty) {
     QzLDConfigColour colour{};

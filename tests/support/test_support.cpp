@@ -1,5 +1,6 @@
 #include "test_support.h"
 
+#include <png.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -138,5 +139,42 @@ const char* const kTestLDConfig =
     "0 !COLOUR Test_Edge CODE 24 VALUE #808080 EDGE #404040\n"
     "0 !COLOUR Test_Broken CODE 72 VALUE #12345G EDGE #000000\n"
     "0 !COLOUR Test_Brass CODE 10334 VALUE #A08020 EDGE #604810 METAL\n";
+
+}  // namespace testing_support
+
+namespace testing_support {
+
+std::string EncodePng(int width, int height, const std::vector<uint8_t>& rgba) {
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    image.width = static_cast<png_uint_32>(width);
+    image.height = static_cast<png_uint_32>(height);
+    image.format = PNG_FORMAT_RGBA;
+    png_alloc_size_t size = 0;
+    if (!png_image_write_to_memory(&image, nullptr, &size, 0, rgba.data(), 0, nullptr)) return {};
+    std::string out(size, '\0');
+    if (!png_image_write_to_memory(&image, out.data(), &size, 0, rgba.data(), 0, nullptr))
+        return {};
+    out.resize(size);
+    return out;
+}
+
+std::vector<std::string> Base64Lines(const std::string& bytes, size_t line) {
+    static const char* const kDigits =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string text;
+    for (size_t i = 0; i < bytes.size(); i += 3) {
+        uint32_t v = static_cast<uint8_t>(bytes[i]) << 16;
+        if (i + 1 < bytes.size()) v |= static_cast<uint8_t>(bytes[i + 1]) << 8;
+        if (i + 2 < bytes.size()) v |= static_cast<uint8_t>(bytes[i + 2]);
+        text += kDigits[v >> 18 & 63];
+        text += kDigits[v >> 12 & 63];
+        text += i + 1 < bytes.size() ? kDigits[v >> 6 & 63] : '=';
+        text += i + 2 < bytes.size() ? kDigits[v & 63] : '=';
+    }
+    std::vector<std::string> lines;
+    for (size_t i = 0; i < text.size(); i += line) lines.push_back(text.substr(i, line));
+    return lines;
+}
 
 }  // namespace testing_support

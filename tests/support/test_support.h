@@ -44,6 +44,11 @@ class TempDir {
     std::filesystem::path path_;
 };
 
+// A PNG file's bytes for an image of 8-bit red, green, blue and alpha, rows from the top.
+std::string EncodePng(int width, int height, const std::vector<uint8_t>& rgba);
+// Base64 of bytes (RFC 4648, with padding), in lines of at most `line` characters.
+std::vector<std::string> Base64Lines(const std::string& bytes, size_t line = 76);
+
 // The whole content of a file (empty when it cannot be read).
 std::string Slurp(const std::string& path);
 // The names in a folder, sorted.
