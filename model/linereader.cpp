@@ -7,6 +7,7 @@
 #include <string>
 
 #include "format.h"
+#include "sections.h"
 
 const char* const QzBlockKeywords[5] = {"", "TRANSLATE", "ROTATE", "SCALE", "TRANSFORM"};
 
@@ -118,7 +119,9 @@ class FileReader {
     bool ReadComment(std::string_view line, std::string_view whole, bool inverted);
     bool ReadSectionStart(std::string_view name, std::string_view text);
     bool ReadCommand(std::string_view line, std::string_view whole, bool inverted);
-    bool Store(const QzLine& record, std::string_view text);
+    bool Store(const QzLine& record, std::string_view text, QzLine** stored = nullptr);
+    // The main file's section being read has ended: a part it defines is marked so.
+    void EndSection();
     bool StoreComment(std::string_view text, uint32_t bfcBits = 0);
     bool OpenBlock(int kind, const QzMatrix& matrix);
     void CloseBlock();
@@ -149,9 +152,16 @@ class FileReader {
     // Receives the lines of a section that cannot be stored in its own part (already
     // read, or no record for it); thrown away when the section ends.
     QzPart* scratch_ = nullptr;
+    // The main file's section after the first being read, while one is.
+    QzPart* section_ = nullptr;
 };
 
-bool FileReader::Store(const QzLine& record, std::string_view text) {
+void FileReader::EndSection() {
+    if (section_ && QzIsSectionPart(*section_)) section_->flags |= PF_SECTION_PART;
+    section_ = nullptr;
+}
+
+bool FileReader::Store(const QzLine& record, std::string_view text, QzLine** stored) {
     if (record.type >= 1 && record.colour != QZ_COLOUR_CURRENT && record.colour != QZ_COLOUR_EDGE) {
         if (QzAddColour(model_, record.colour) != 0) return false;
     }
@@ -168,6 +178,7 @@ bool FileReader::Store(const QzLine& record, std::string_view text) {
     }
     *tail_ = line;
     tail_ = &line->next;
+    if (stored) *stored = line;
     return true;
 }
 
@@ -220,7 +231,10 @@ bool FileReader::ReadSectionStart(std::string_view name, std::string_view text) 
         if (content_ == kCommands)
             QzWarn(log_, 0, QZ_WARNING, "LDraw command(s) preceded this line");
         content_ = kSections;
-        if (main_) model_.modelTitle.clear();
+        if (main_) {
+            model_.modelTitle.clear();
+            model_.sections.push_back({0, std::string(name)});
+        }
         return StoreComment(text);
     }
     while (openBlock_ != 0) {
@@ -228,6 +242,7 @@ bool FileReader::ReadSectionStart(std::string_view name, std::string_view text) 
         CloseBlock();
     }
     current_->flags |= PF_READ;
+    EndSection();
     DropScratch();
 
     std::string normalised(name);
@@ -245,7 +260,12 @@ bool FileReader::ReadSectionStart(std::string_view name, std::string_view text) 
         if (!section) return false;
     }
     if (section->lines) QzFreeLines(section);
-    if (main_ && section != scratch_) section->flags |= PF_MAIN_SECTION;
+    if (main_ && section != scratch_) {
+        section->flags |= PF_MAIN_SECTION;
+        section_ = section;
+        model_.sections.push_back(
+            {static_cast<int>(section - model_.parts.get()), std::string(name)});
+    }
     current_ = section;
     tail_ = &section->lines;
     bfc_ = QzBfcState{};
@@ -403,7 +423,17 @@ bool FileReader::ReadCommand(std::string_view line, std::string_view whole, bool
         if (!record.part) return true;
     }
     if (type == 1 || type == 3 || type == 4) QzSetLineBfc(record, bfc_, inverted, det);
-    return Store(record, {});
+    QzLine* stored = nullptr;
+    if (!Store(record, {}, &stored)) return false;
+    // Lists of what the model places name files as the model writes them.
+    if (type == 1 && main_ && scan.name != name) {
+        try {
+            model_.writtenNames.emplace(stored, scan.name);
+        } catch (const std::bad_alloc&) {
+            // Only the form of the name is lost: lists give it as stored.
+        }
+    }
+    return true;
 }
 
 bool FileReader::ReadLine(std::string_view raw, bool continuation) {
@@ -439,6 +469,7 @@ void FileReader::Finish() {
         CloseBlock();
     }
     current_->flags |= PF_READ;
+    EndSection();
 }
 
 }  // namespace

@@ -58,6 +58,8 @@ QzModel& QzModel::operator=(QzModel&& other) {
     coloursUsed = std::move(other.coloursUsed);
     inputLog = std::move(other.inputLog);
     inputDiagnostics = std::move(other.inputDiagnostics);
+    sections = std::move(other.sections);
+    writtenNames = std::move(other.writtenNames);
     modelTitle = std::move(other.modelTitle);
     modelAuthor = std::move(other.modelAuthor);
     loadTimeMs = std::exchange(other.loadTimeMs, 0);
@@ -72,6 +74,8 @@ QzModel& QzModel::operator=(QzModel&& other) {
     other.coloursUsed.clear();
     other.inputLog.clear();
     other.inputDiagnostics.clear();
+    other.sections.clear();
+    other.writtenNames.clear();
     other.modelTitle.clear();
     other.modelAuthor.clear();
     return *this;
@@ -172,6 +176,8 @@ void QzFreeAllParts(QzModel& model) {
     for (int i = 0; i < model.partCount; ++i) QzFreePart(&model.parts[i]);
     model.partCount = 0;
     model.partIndex.clear();
+    model.sections.clear();
+    model.writtenNames.clear();
 }
 
 void QzRenameMain(QzModel& model, std::string name) {
