@@ -266,12 +266,12 @@ std::string QzCommandMenuText(const QzCommand& command) {
 
 QzStepPosition QzShownStep(const QzRenderState& state, const QzModel& model) {
     if (!model.Loaded()) return {};
-    const int count = QzStepCount(model.Main());
+    const int count = QzStepCount(state.ShownPart(model));
     return {state.step <= 0 || state.step >= count ? count : state.step, count};
 }
 
 void QzShowStep(QzRenderState& state, const QzModel& model, int step) {
-    const int count = model.Loaded() ? QzStepCount(model.Main()) : 1;
+    const int count = model.Loaded() ? QzStepCount(state.ShownPart(model)) : 1;
     state.step = step >= count ? 0 : step < 1 ? 1 : step;
 }
 

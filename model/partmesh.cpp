@@ -104,7 +104,9 @@ class Builder {
         uint32_t group;
     };
 
-    Builder(QzPartMesh& mesh, bool flatten) : mesh_(mesh), flatten_(flatten) {}
+    // skipFaded: the lines the walk marks faded are left out.
+    Builder(QzPartMesh& mesh, bool flatten, bool skipFaded)
+        : mesh_(mesh), flatten_(flatten), skipFaded_(skipFaded) {}
 
     Frame Place(const Frame& parent, const QzPlaced& child) {
         if (!flatten_) return parent;  // not walked into
@@ -116,12 +118,13 @@ class Builder {
     }
     bool Enter(const QzPlaced& placed, const Frame&, const QzDrawItem* begin,
                const QzDrawItem* end) {
-        if (!flatten_ && !placed.top) return false;
+        if ((!flatten_ && !placed.top) || (skipFaded_ && placed.faded)) return false;
         for (const QzDrawItem* item = begin; item != end; ++item) ++mesh_.typeCount[item->type];
         return true;
     }
     void Run(const QzPlaced& placed, const Frame& frame, const QzDrawItem* begin,
              const QzDrawItem* end) {
+        if (skipFaded_ && placed.faded) return;
         for (const QzDrawItem* item = begin; item != end; ++item) Add(placed, frame, *item->line);
     }
     void Leave(const QzPlaced&, const Frame&) {}
@@ -181,6 +184,7 @@ class Builder {
     }();
     QzPartMesh& mesh_;
     const bool flatten_;
+    const bool skipFaded_;
     Welder welder_;
     std::vector<Polygon> polygons_;
     std::vector<Segment> lines_, optional_;
@@ -414,18 +418,20 @@ void Builder::Finish() {
 
 }  // namespace
 
-QzPartMesh QzBuildPartMesh(const QzPart& part, bool flatten, const QzLine* stop) {
+QzPartMesh QzBuildPartMesh(const QzPart& part, bool flatten, const QzLine* stop,
+                           const QzLine* after) {
     QzPartMesh mesh;
     if (!QzPrepareDrawData(&part)) {
         mesh.complete = false;
         return mesh;
     }
-    Builder builder(mesh, flatten);
+    Builder builder(mesh, flatten, after != nullptr);
     Builder::Frame identity{};
     for (int i = 0; i < 3; ++i) identity.t.m[i][i] = 1.0;
     QzWalkRules rules;
     rules.colours = QzColourRule::Symbolic;
     rules.maxPlacements = kMaxPlacements;
+    rules.fadeThrough = after;
     mesh.complete = QzWalk(rules, part, stop, QZ_COLOUR_CURRENT, true, identity, builder);
     builder.Finish();
     return mesh;

@@ -79,5 +79,8 @@ struct QzPartMesh {
 // referenced files are drawn into it (a part from the library and everything below
 // it); without, only the part's own lines of types 2 to 5 are (a model file, whose
 // references are drawn one by one). With `stop`, the part's own lines end after that
-// one (a building step's last line of the main model).
-QzPartMesh QzBuildPartMesh(const QzPart& part, bool flatten, const QzLine* stop = nullptr);
+// one (a building step's last line of the main model); with `after`, they begin after
+// that one (the lines of earlier steps are left out). The line counts (typeCount) are
+// those of the lines up to `stop`, whatever `after`.
+QzPartMesh QzBuildPartMesh(const QzPart& part, bool flatten, const QzLine* stop = nullptr,
+                           const QzLine* after = nullptr);

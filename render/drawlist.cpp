@@ -44,6 +44,8 @@ inline constexpr uint8_t kInvert = 2;
 inline constexpr uint8_t kTop = 4;
 // The first run of its placement: the points of the file are transformed here.
 inline constexpr uint8_t kFirst = 8;
+// Lines of an earlier building step, drawn lighter.
+inline constexpr uint8_t kFaded = 16;
 
 struct Instance {
     QzMatrix matrix;
@@ -305,7 +307,7 @@ class Producer {
         i.depth = static_cast<uint16_t>(placed.depth);
         i.kind = kind;
         i.flags = static_cast<uint8_t>((placed.cull ? kCull : 0) | (placed.invert ? kInvert : 0) |
-                                       (placed.top ? kTop : 0));
+                                       (placed.top ? kTop : 0) | (placed.faded ? kFaded : 0));
         return i;
     }
 
@@ -355,6 +357,7 @@ class Band {
     Band(const QzDrawJob& job, int band, Shared* shared, const QzZImage& image,
          const QzFaceOffset& faceOffset, QzRenderer& renderer)
         : o_(*job.options),
+          palette_(*job.palette),
           rules_(QzDrawingRules(*job.options, *job.palette)),
           band_(band),
           shared_(shared),
@@ -526,8 +529,9 @@ class Band {
                     }
                 }
             }
-            const int32_t c = QzLineColourBy<QzColourRule::Drawing>(rules_, line, i.colour,
-                                                                    (i.flags & kTop) != 0);
+            int32_t c = QzLineColourBy<QzColourRule::Drawing>(rules_, line, i.colour,
+                                                              (i.flags & kTop) != 0);
+            if (i.flags & kFaded) c = QzFadedColour(palette_, c);
             switch (type) {
                 case 2:
                     if (writer_.MayTouch(p[0]->y, p[1]->y))
@@ -626,6 +630,7 @@ class Band {
     }
 
     const QzRenderOptions& o_;
+    const QzPalette& palette_;
     const QzWalkRules rules_;
     const int band_;
     Shared* shared_;
@@ -738,7 +743,7 @@ std::vector<int32_t> SplitRows(const QzDrawJob& job, int height, int bands) {
     rules.palette = job.palette;
     // An estimate: a model that places more than this is shared by what was seen.
     rules.maxPlacements = 100000;
-    QzWalk(rules, *job.top, job.stop, 7, false, RowWork::Frame{job.screen}, work);
+    QzWalk(rules, *job.top, job.stop, job.colour, false, RowWork::Frame{job.screen}, work);
     return QzSplitRows(work.PerRow(), bands);
 }
 
@@ -779,18 +784,19 @@ QzDrawOutcome QzDrawNormal(QzRenderer& renderer, const QzDrawJob& job) {
 
     QzDrawStatistics& counts = renderer.statistics;
     QzWalkRules rules = QzDrawingRules(o, *job.palette);
+    rules.fadeThrough = job.fadeThrough;
     const QzMatrix& screen = job.screen;
     bool complete = true;
     std::vector<std::unique_ptr<Band>> bands;
     auto walk = [&](Producer& producer) {
         const Producer::Frame top{screen, {0, threads - 1}};
         producer.BeginPass(false);
-        complete = QzWalk(rules, *job.top, job.stop, 7, o.bfc, top, producer);
+        complete = QzWalk(rules, *job.top, job.stop, job.colour, o.bfc, top, producer);
         if (complete && o.studsLast) {
             QzWalkRules studs = rules;
             studs.studs = QzStudRule::Only;
             producer.BeginPass(true);
-            complete = QzWalk(studs, *job.top, job.stop, 7, o.bfc, top, producer);
+            complete = QzWalk(studs, *job.top, job.stop, job.colour, o.bfc, top, producer);
         }
         producer.End();
     };

@@ -78,6 +78,7 @@ class QzHqRenderer {
         bool invert;
         bool stud;  // a stud file drawn on its own: all of it is a stud
         Pass pass;
+        bool faded;  // of an earlier building step: drawn lighter
     };
     // The drawing of one band of sample rows, and the walk that finds the instances
     // (hqrender.cpp).
@@ -100,8 +101,10 @@ class QzHqRenderer {
 
     // The drawing.
     const QzDrawJob* job_ = nullptr;
-    // The main model's own lines up to a building step's end, for one drawing.
+    // The main model's own lines up to a building step's end, for one drawing, and with
+    // earlier steps faded, those of the earlier steps.
     QzPartMesh stepMesh_;
+    QzPartMesh fadedMesh_;
     QzDrawStatistics* statistics_ = nullptr;
     // What the walk found to draw, in order; the studs after everything else.
     std::vector<Instance> instances_;

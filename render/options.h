@@ -34,6 +34,9 @@ struct QzRenderOptions {
     bool bfcTestColours = false;
     // "High &Quality": full drawings are made by the high-quality drawing (hqrender.h).
     bool highQuality = false;
+    // A building step is drawn with the steps before it lighter, so that what the step
+    // adds stands out (building instructions).
+    bool fadeEarlierSteps = false;
 };
 
 // The rules of the drawing walk under the switches: colours as drawn, studs left out
