@@ -10,6 +10,7 @@
 #include "ldrawdir.h"
 #include "loader.h"
 #include "numbers.h"
+#include "sections.h"
 #include "usage.h"
 
 namespace cli {
@@ -106,6 +107,55 @@ bool LoadModelForCommand(QzModel& model, QzPalette& palette, const std::string& 
     err << PlainLines(model.inputLog);
     if (!load.loaded) err << "zarvel-cli: could not load " << path << "\n";
     return load.loaded;
+}
+
+void AddSubmodelOption(CLI::App& command, std::string& submodel) {
+    command.add_option("--submodel", submodel,
+                       "Work on this submodel (an MPD section, letter case ignored) as if it were "
+                       "the model file's main model");
+}
+
+std::string UnknownSubmodelText(const QzModel& model, const std::string& name) {
+    const std::vector<const QzModelSection*> submodels = QzSubmodels(model);
+    if (submodels.empty()) return "--submodel " + name + ": the model has no submodels";
+    std::string text = "--submodel " + name + ": no submodel of that name; the submodels are ";
+    for (size_t i = 0; i < submodels.size() && i < kSubmodelNamesListed; ++i)
+        text += (i == 0 ? "" : ", ") + submodels[i]->name;
+    if (submodels.size() > kSubmodelNamesListed)
+        text += " and " + std::to_string(submodels.size() - kSubmodelNamesListed) + " more";
+    return text;
+}
+
+const QzPart* ChooseSubmodel(QzModel& model, const QzPalette& palette, const std::string& ldraw,
+                             const std::string& name, std::ostream& err) {
+    if (!model.Loaded()) return nullptr;
+    if (name.empty()) return &model.Main();
+    QzPart* part = QzFindSubmodel(model, name);
+    if (!part) {
+        err << UsageError(UnknownSubmodelText(model, name));
+        return nullptr;
+    }
+    if (part->flags & PF_RESOLVED) return part;
+    // A submodel the main model does not place has not been read through yet.
+    QzLoadSettings settings;
+    settings.ldrawDir = ResolveLdrawDir(ldraw);
+    const size_t logged = model.inputLog.size();
+    StreamMessageBox box(err);
+    plat::ScopedMessageBoxHandler scoped(&box);
+    const int resolved = QzResolveSection(model, *part, settings, palette);
+    err << PlainLines(model.inputLog.substr(logged));
+    if (resolved == 2) {
+        err << "zarvel-cli: could not load submodel " << name << "\n";
+        return nullptr;
+    }
+    return part;
+}
+
+const QzPart* LoadFileForCommand(QzModel& model, QzPalette& palette, const std::string& ldraw,
+                                 const std::string& path, const std::string& submodel,
+                                 std::ostream& err) {
+    if (!LoadModelForCommand(model, palette, ldraw, path, err)) return nullptr;
+    return ChooseSubmodel(model, palette, ldraw, submodel, err);
 }
 
 }  // namespace cli

@@ -5,6 +5,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config
   libcli11-dev libgtest-dev libgmock-dev libbenchmark-dev libpng-dev
+  nlohmann-json3-dev  # steps.json of the building instructions
   clang libclang-rt-14-dev clang-format
   povray
   qt6-base-dev libx11-dev shared-mime-info
