@@ -309,9 +309,9 @@ class Drawer {
 // ---- The files ----
 
 std::string StepsJson(const QzModel& model, const Plan& plan) {
-    nlohmann::json steps = nlohmann::json::array();
+    nlohmann::ordered_json steps = nlohmann::ordered_json::array();
     for (const Page& page : plan.pages) {
-        nlohmann::json parts = nlohmann::json::array();
+        nlohmann::ordered_json parts = nlohmann::ordered_json::array();
         for (const Item& item : page.items)
             parts.push_back({{"part", Utf8Text(item.name)},
                              {"colour", item.fileColour},

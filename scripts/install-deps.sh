@@ -12,6 +12,7 @@ packages=(
   # The registration tests ask the desktops' own tools what opens a model.
   xdg-utils libglib2.0-bin
   locales
+  chromium  # a test prints a guide of building instructions with it
   file  # scripts/package.sh: cpack finds the programs for dpkg-shlibdeps with it
 )
 
