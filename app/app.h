@@ -61,6 +61,8 @@ class CQzApp : public QObject, public QzCommandTarget {
     void RegisterFileTypes(bool dat, bool mpd) override;
     void WritePovFile() override;
     void SavePicture() override;
+    void WriteInstructions() override;
+    void ShowSubmodel(const std::string& name) override;
     void Exit() override;
     void SetLDrawDir() override { OnSetLDrawDir(); }
     void ToggleToolbar() override;

@@ -20,6 +20,7 @@ enum class QzCmd : uint8_t {
     RegisterMpd,
     WritePov,
     SavePicture,
+    WriteInstructions,
     AppExit,
     // Edit menu.
     EditUndo,
