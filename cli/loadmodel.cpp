@@ -7,6 +7,7 @@
 #include "commands.h"
 #include "diagnostics.h"
 #include "files.h"
+#include "inventory.h"
 #include "ldrawdir.h"
 #include "loader.h"
 #include "numbers.h"
@@ -116,11 +117,13 @@ void AddSubmodelOption(CLI::App& command, std::string& submodel) {
 }
 
 std::string UnknownSubmodelText(const QzModel& model, const std::string& name) {
+    // Names from the command line and the file as a terminal may show them.
+    const std::string asked = inspect::PrintableText(name);
     const std::vector<const QzModelSection*> submodels = QzSubmodels(model);
-    if (submodels.empty()) return "--submodel " + name + ": the model has no submodels";
-    std::string text = "--submodel " + name + ": no submodel of that name; the submodels are ";
+    if (submodels.empty()) return "--submodel " + asked + ": the model has no submodels";
+    std::string text = "--submodel " + asked + ": no submodel of that name; the submodels are ";
     for (size_t i = 0; i < submodels.size() && i < kSubmodelNamesListed; ++i)
-        text += (i == 0 ? "" : ", ") + submodels[i]->name;
+        text += (i == 0 ? "" : ", ") + inspect::PrintableText(submodels[i]->name);
     if (submodels.size() > kSubmodelNamesListed)
         text += " and " + std::to_string(submodels.size() - kSubmodelNamesListed) + " more";
     return text;

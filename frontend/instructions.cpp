@@ -343,9 +343,11 @@ table.parts img { width: 48px; height: 48px; }
 .added img { width: 64px; height: 64px; display: block; margin: 0 auto; }
 .added .quantity { font-weight: bold; font-size: 1.2em; }
 .added .submodel img { border: 1px dashed #8aa8d0; }
-img.picture { max-width: 100%; height: auto; display: block; }
+img.picture { max-width: 100%; height: auto; display: block; margin: 0 auto; }
 @media print {
   .page { break-after: page; page-break-after: always; border: none; max-width: none; }
+  .step { break-inside: avoid; }
+  img.picture { max-height: 60vh; width: auto; }
 }
 )";
 

@@ -8,6 +8,7 @@
 
 #include <fstream>
 #include <iterator>
+#include <regex>
 
 #include "cli_run.h"
 #include "render_fixture.h"
@@ -300,12 +301,59 @@ TEST_F(Submodels, AnUnknownNameIsAUsageErrorListingTheSubmodels) {
     EXPECT_EQ(r.err,
               "zarvel-cli: --submodel nothing: no submodel of that name; the submodels are " +
                   names + " and 3 more\nRun with --help for more information.\n");
+    // A name that would move a terminal's cursor shows as text.
+    const CliRun odd = Cli({"steps", "--submodel", "a\x1b[2Jb",
+                            Write("odd.mpd", "0 FILE main.ldr\n0 FILE \x1b]0;x\x07.ldr\n")});
+    EXPECT_EQ(odd.status, 2);
+    EXPECT_EQ(odd.err,
+              "zarvel-cli: --submodel a?[2Jb: no submodel of that name; the submodels are "
+              "?]0;x?.ldr\nRun with --help for more information.\n");
     const CliRun none =
         Cli({"steps", "--submodel", "x.ldr", Write("plain.ldr", Ref("4", "0", "cube.dat"))});
     EXPECT_EQ(none.status, 2);
     EXPECT_EQ(none.err,
               "zarvel-cli: --submodel x.ldr: the model has no submodels\nRun with --help for "
               "more information.\n");
+}
+
+// ---- Real models ----
+
+TEST(RealModels, PartsTheCafeCornerDefinesAreCounted) {
+    ZARVEL_REQUIRE_SHARED_LDRAW(ldraw);
+    const std::string model = (ldraw / "models" / "10182-1 - Cafe Corner.mpd").string();
+    const CliRun parts = testing_support::RunZarvelCli(
+        {"parts", "--ldraw", ldraw.string(), "--format", "csv", model});
+    EXPECT_EQ(parts.status, 0) << parts.err;
+    // The hose: two end pieces and 340 segments of the file's own.
+    EXPECT_NE(parts.out.find("10182 - LS50.dat,0,Black,4,"), std::string::npos);
+    EXPECT_NE(parts.out.find("10182 - LS51.dat,0,Black,340,"), std::string::npos);
+    const CliRun submodels =
+        testing_support::RunZarvelCli({"submodels", "--ldraw", ldraw.string(), model});
+    EXPECT_EQ(submodels.status, 0);
+    EXPECT_EQ(submodels.out.find("LS5"), std::string::npos);
+    EXPECT_NE(submodels.out.find("\n"), std::string::npos);
+}
+
+TEST(RealModels, AGuideOfTheMoonBuggy) {
+    ZARVEL_REQUIRE_SHARED_LDRAW(ldraw);
+    testing_support::TempDir dir;
+    const std::string guide = (dir.path() / "guide").string();
+    const CliRun r = testing_support::RunZarvelCli(
+        {"instructions", "--ldraw", ldraw.string(), "--size", "320x240",
+         (ldraw / "models" / "1180-1 - Space Port Moon Buggy.mpd").string(), "-o", guide});
+    ASSERT_EQ(r.status, 0) << r.err;
+    // The minifigure, placed by the last step, is built just before it.
+    EXPECT_EQ(r.out, "Wrote 9 steps and 30 pictures to " + guide + "\n");
+    const std::string json = testing_support::Slurp(guide + "/steps.json");
+    const std::regex entry("\"model\": \"1180 - ([A-Za-z ]+)\\.ldr\",\\s*\"step\": (\\d+)");
+    std::string order;
+    for (auto it = std::sregex_iterator(json.begin(), json.end(), entry);
+         it != std::sregex_iterator(); ++it)
+        order += (*it)[1].str() + " " + (*it)[2].str() + "; ";
+    EXPECT_EQ(order,
+              "Moon Buggy 1; Moon Buggy 2; Moon Buggy 3; Moon Buggy 4; Moon Buggy 5; Moon Buggy "
+              "6; Moon Buggy 7; Minifig 1; Moon Buggy 8; ");
+    EXPECT_EQ(testing_support::Entries(guide).size(), 32u);
 }
 
 // ---- The fade of earlier steps ----
