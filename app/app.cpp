@@ -21,6 +21,7 @@
 #include "modal.h"
 #include "pathtext.h"
 #include "resources.h"
+#include "sections.h"
 #include "view.h"
 
 namespace {
@@ -196,8 +197,9 @@ bool CQzApp::OpenDocumentFile(const QString& path) {
 
 bool CQzApp::OpenDocumentFile(const std::string& path) {
     const std::string full = app::AbsolutePath(path);
-    // A model opens at its last step, the whole model.
+    // A model opens at its last step, the whole main model.
     view_->State().step = 0;
+    view_->State().submodel.clear();
     if (!document_->OnOpenDocument(full)) return false;
     AddToRecentFileList(QByteArray::fromStdString(full));
     return true;
@@ -264,6 +266,21 @@ void CQzApp::RegisterFileTypes(bool dat, bool mpd) {
 void CQzApp::WritePovFile() { view_->OnWritePovFile(); }
 void CQzApp::ExportModel() { view_->OnExport(); }
 void CQzApp::SavePicture() { view_->OnSavePicture(); }
+void CQzApp::WriteInstructions() { view_->OnWriteInstructions(); }
+
+void CQzApp::ShowSubmodel(const std::string& name) {
+    if (!name.empty()) {
+        QzPart* part = QzFindSubmodel(Model(), name);
+        if (!part) return;
+        // One the main model does not place is read through now; it stays unshown when
+        // that fails (the log says why).
+        if (!(part->flags & PF_RESOLVED) && document_->Core().ResolveSection(*part, true) == 2)
+            return;
+    }
+    view_->ShowSubmodel(name);
+    frame_->UpdateFrameTitle();
+    frame_->UpdateCommandUI();
+}
 void CQzApp::Exit() { frame_->close(); }
 void CQzApp::ToggleToolbar() { frame_->ToggleToolbar(); }
 void CQzApp::ToggleStatusBar() { frame_->ToggleStatusBar(); }

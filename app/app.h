@@ -62,6 +62,8 @@ class CQzApp : public QObject, public QzCommandTarget {
     void WritePovFile() override;
     void ExportModel() override;
     void SavePicture() override;
+    void WriteInstructions() override;
+    void ShowSubmodel(const std::string& name) override;
     void Exit() override;
     void SetLDrawDir() override { OnSetLDrawDir(); }
     void ToggleToolbar() override;

@@ -1,7 +1,9 @@
 #include "mainframe.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -28,6 +30,7 @@
 #include "qtmessagebox.h"
 #include "registration.h"
 #include "resources.h"
+#include "sections.h"
 #include "view.h"
 
 namespace {
@@ -79,6 +82,7 @@ CMainFrame::CMainFrame(QzCommandTarget& commands, QzFileTypeStore& fileTypes, CQ
         });
     });
     connect(document_, &CQzDoc::Changed, this, &CMainFrame::UpdateFrameTitle);
+    connect(document_, &CQzDoc::Changed, this, &CMainFrame::UpdateSubmodels);
     connect(document_, &CQzDoc::Progress, this, [this](const QString& message) {
         if (message.isEmpty()) {
             statusBar()->clearMessage();
@@ -97,6 +101,7 @@ CMainFrame::CMainFrame(QzCommandTarget& commands, QzFileTypeStore& fileTypes, CQ
     if (startSize_) resize(startSize_->first, startSize_->second);
     setAcceptDrops(true);
     UpdateFrameTitle();
+    UpdateSubmodels();
     UpdateCommandUI();
 }
 
@@ -135,6 +140,7 @@ QMenu* CMainFrame::BuildFileMenu() {
     m->addAction(MakeAction(QzCmd::WritePov));
     m->addAction(MakeAction(QzCmd::Export));
     m->addAction(MakeAction(QzCmd::SavePicture));
+    m->addAction(MakeAction(QzCmd::WriteInstructions));
     m->addSeparator();
     recentPlaceholder_ = m->addAction(tr("Recent File"));
     recentPlaceholder_->setEnabled(false);
@@ -174,6 +180,9 @@ QMenu* CMainFrame::BuildViewMenu() {
     add({QzCmd::ViewToolbar, QzCmd::ViewStatusBar});
     add({QzCmd::TreeView, QzCmd::PartsList, QzCmd::Zoom});
     add({QzCmd::FirstStep, QzCmd::PreviousStep, QzCmd::NextStep, QzCmd::LastStep});
+    // The files the model can show, filled at every load.
+    submodelMenu_ = m->addMenu(tr("S&ubmodel"));
+    m->addSeparator();
     add({QzCmd::Bfc, QzCmd::Shading, QzCmd::HighQuality, QzCmd::Seams, QzCmd::StudsLast,
          QzCmd::RefreshEachPart, QzCmd::LineAsStud, QzCmd::VertexLists});
     add({QzCmd::ShowType2, QzCmd::ShowType3, QzCmd::ShowType4, QzCmd::ShowType5, QzCmd::EdgesType3,
@@ -244,8 +253,50 @@ void CMainFrame::BuildToolBar() {
     group({QzCmd::Shading, QzCmd::HighQuality});
     group({QzCmd::Seams});
     group({QzCmd::Toolbar32852, QzCmd::Toolbar32853});
-    // The building steps.
+    // The building steps, and the file they are steps of.
     group({QzCmd::FirstStep, QzCmd::PreviousStep, QzCmd::NextStep, QzCmd::LastStep});
+    submodelBox_ = new QComboBox(toolBar_);
+    submodelBox_->setObjectName("Submodel");
+    submodelBox_->setToolTip(tr("Submodel"));
+    submodelBox_->setStatusTip(tr("Show the main model or one of its submodels"));
+    submodelBox_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    submodelBox_->setMaximumWidth(240);
+    toolBar_->addWidget(submodelBox_);
+    connect(submodelBox_, &QComboBox::activated, this, [this](int index) {
+        const std::vector<QzSubmodelChoice> choices = QzSubmodelChoices(document_->Model());
+        if (index >= 0 && index < static_cast<int>(choices.size()))
+            commands_.ShowSubmodel(choices[static_cast<size_t>(index)].name);
+        UpdateSubmodels();
+    });
+}
+
+void CMainFrame::UpdateSubmodels() {
+    const QzModel& model = document_->Model();
+    const std::vector<QzSubmodelChoice> choices = QzSubmodelChoices(model);
+    const int shown = QzShownChoice(view_->State(), model);
+    submodelMenu_->clear();
+    submodelBox_->clear();
+    auto* group = new QActionGroup(submodelMenu_);
+    for (size_t i = 0; i < choices.size(); ++i) {
+        const QString text = QString::fromStdString(choices[i].text);
+        QString menuText = text;
+        menuText.replace('&', QStringLiteral("&&"));
+        QAction* action = submodelMenu_->addAction(menuText);
+        action->setCheckable(true);
+        action->setChecked(static_cast<int>(i) == shown);
+        action->setActionGroup(group);
+        action->setStatusTip(i == 0 ? tr("Show the main model") : tr("Show this submodel"));
+        const std::string name = choices[i].name;
+        connect(action, &QAction::triggered, this, [this, name] {
+            commands_.ShowSubmodel(name);
+            UpdateSubmodels();
+        });
+        submodelBox_->addItem(text);
+    }
+    submodelBox_->setCurrentIndex(choices.empty() ? -1 : shown);
+    // A model of one file has nothing to choose.
+    submodelMenu_->setEnabled(choices.size() > 1);
+    submodelBox_->setEnabled(choices.size() > 1);
 }
 
 void CMainFrame::BuildStatusBar() {
@@ -322,8 +373,11 @@ bool CMainFrame::ToolbarShown() const { return toolBar_ && !toolBar_->isHidden()
 bool CMainFrame::StatusBarShown() const { return !statusBar()->isHidden(); }
 
 void CMainFrame::UpdateFrameTitle() {
-    const QString framework = document_->Title() + QStringLiteral(" - Zarvel");
     const QzModel& model = document_->Model();
+    const QzPart* shown = model.Loaded() ? &view_->State().ShownPart(model) : nullptr;
+    const QString framework = QString::fromStdString(
+        QzFrameworkCaption(document_->Title().toStdString(),
+                           shown && shown != &model.Main() ? QzFileName(model, *shown) : ""));
     QString caption = QString::fromStdString(
         QzComposeCaption(framework.toStdString(), model.modelTitle, model.modelAuthor));
     // "[*]" would be taken for the window's modified mark.

@@ -16,6 +16,7 @@
 class CQzDoc;
 class CQzView;
 class QAction;
+class QComboBox;
 class QLabel;
 class QMenu;
 class QToolBar;
@@ -35,9 +36,12 @@ class CMainFrame : public QMainWindow {
     void OnCommand(QzCmd command);
     // Ticks, pressed buttons and enabled states from the current state.
     void UpdateCommandUI();
-    // Sets the caption: the document's title and the program's, then the model's title
-    // and author.
+    // Sets the caption: the document's title (and the submodel shown) and the program's,
+    // then the model's title and author.
     void UpdateFrameTitle();
+    // Fills View > Submodel and the toolbar's list with the files the model can show,
+    // the one shown chosen.
+    void UpdateSubmodels();
     // The recent files, newest first, as the File menu lists them.
     void SetRecentFiles(const QStringList& paths);
     // Gives the outer size the "v" switch asked for, once the window has its frame.
@@ -58,6 +62,9 @@ class CMainFrame : public QMainWindow {
     QLabel* IdlePane() const { return idlePane_; }
     // "Step 3/31": the building step the view shows.
     QLabel* StepPane() const { return stepPane_; }
+    // View > Submodel and the toolbar's list of the files the model can show.
+    QMenu* SubmodelMenu() const { return submodelMenu_; }
+    QComboBox* SubmodelBox() const { return submodelBox_; }
 
     // The running time's goodbye box closes itself after this long.
     static constexpr int kGoodbyeMs = 1000;
@@ -95,6 +102,8 @@ class CMainFrame : public QMainWindow {
     // One action per command, made when a menu or the toolbar first shows it.
     std::array<QAction*, QZ_COMMAND_COUNT> actions_{};
     QMenu* viewMenu_ = nullptr;
+    QMenu* submodelMenu_ = nullptr;
+    QComboBox* submodelBox_ = nullptr;
     QMenu* fileMenu_ = nullptr;
     QAction* recentPlaceholder_ = nullptr;
     QAction* recentActions_[10] = {};

@@ -2,12 +2,17 @@
 
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMenu>
 #include <QPainter>
+#include <QProgressDialog>
 #include <QStandardPaths>
+#include <QUrl>
+#include <algorithm>
+#include <filesystem>
 
 #include "colours.h"
 #include "commands.h"
@@ -15,7 +20,9 @@
 #include "doccore.h"
 #include "document.h"
 #include "drawlist.h"
+#include "format.h"
 #include "frametexts.h"
+#include "instructions.h"
 #include "logdlg.h"
 #include "messagebox.h"
 #include "modal.h"
@@ -26,6 +33,7 @@
 #include "pngfile.h"
 #include "povwriter.h"
 #include "resources.h"
+#include "sections.h"
 #include "statistics.h"
 #include "steps.h"
 #include "switches.h"
@@ -114,10 +122,18 @@ void CQzView::OnUpdate(int hint) {
         frame->activateWindow();
     }
     if (hint == HINT_MODEL_LOADED || hint == HINT_MODEL_LOADED_SILENT) {
-        // A step the model no longer has gives way to the last one, the whole model.
-        const QzModel& model = document_->Model();
+        QzModel& model = document_->Model();
         QzRenderState& state = core_.State();
-        if (!model.Loaded() || state.step >= QzStepCount(model.Main())) state.step = 0;
+        // The submodel shown stays while the file has it (read through again when the
+        // main model does not place it), else the main model is shown.
+        if (!state.submodel.empty()) {
+            QzPart* part = model.Loaded() ? QzFindSubmodel(model, state.submodel) : nullptr;
+            if (!part || (!(part->flags & PF_RESOLVED) &&
+                          document_->Core().ResolveSection(*part, false) == 2))
+                state.submodel.clear();
+        }
+        // A step the file shown no longer has gives way to the last one, the whole file.
+        if (!model.Loaded() || state.step >= QzStepCount(state.ShownPart(model))) state.step = 0;
         toldIncomplete_ = false;
         FitIfAutoZoom();
         RedrawModel(false);
@@ -183,15 +199,19 @@ void CQzView::OnBackgroundImage() {
 
 void CQzView::OnStatistics() {
     CLogDlg report(QString::fromLatin1(inspect::kStatisticsCaption), this);
-    report.text = QString::fromStdString(inspect::StatisticsText(
-        document_->Model(), core_.Statistics(), core_.State().GetViewMatrix()));
+    const QzModel& model = document_->Model();
+    report.text = QString::fromStdString(
+        model.Loaded()
+            ? inspect::StatisticsText(model, core_.State().ShownPart(model), core_.Statistics(),
+                                      core_.State().GetViewMatrix())
+            : inspect::StatisticsText(model, core_.Statistics(), core_.State().GetViewMatrix()));
     report.DoModal();
 }
 
 void CQzView::OnTreeView() {
     CTreeViewDlg dialog(this);
     const QzModel& model = document_->Model();
-    dialog.DoModal(model.Loaded() ? &model.Main() : nullptr);
+    dialog.DoModal(model.Loaded() ? &core_.State().ShownPart(model) : nullptr);
 }
 
 void CQzView::OnWritePovFile() {
@@ -288,9 +308,71 @@ void CQzView::OnSavePicture() {
 
 void CQzView::OnPartsList() {
     const QzModel& model = document_->Model();
-    CPartsListDlg dialog(inspect::ListParts(model, document_->Core().settings.ldrawDir),
+    const std::string& ldrawDir = document_->Core().settings.ldrawDir;
+    CPartsListDlg dialog(model.Loaded()
+                             ? inspect::ListParts(model, core_.State().ShownPart(model), ldrawDir,
+                                                  inspect::ReadColourNames(ldrawDir))
+                             : std::vector<inspect::PartsRow>{},
                          document_->Core().pathName, inspect::IncompleteText(model), this);
     dialog.DoModal();
+}
+
+void CQzView::ShowSubmodel(const std::string& name) {
+    QzRenderState& state = core_.State();
+    state.submodel = name;
+    state.step = 0;
+    FitIfAutoZoom();
+    RedrawModel(false);
+}
+
+void CQzView::OnWriteInstructions() {
+    const QzModel& model = document_->Model();
+    const std::string& modelPath = document_->Core().pathName;
+    if (!model.Loaded() || modelPath.empty()) return;
+    // A folder beside the model, or any other.
+    QFileDialog dialog(this, tr("Write Instructions"),
+                       QFileInfo(app::PathText(modelPath)).absolutePath());
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly);
+    if (app::ExecModal(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+    const std::string folder = app::PathBytes(dialog.selectedFiles().first());
+
+    // The model stays as it is while the pictures are drawn: reloads wait.
+    QzDocument::ReloadHold hold(&document_->Core());
+    QProgressDialog progress(tr("Drawing the steps..."), tr("Cancel"), 0, 1, this);
+    progress.setWindowTitle(tr("Write Instructions"));
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(0);
+    progress.setAutoReset(false);
+    progress.setAutoClose(false);
+    progress.setValue(0);
+    SetWaitCursor(true);
+    const QzGuideResult done =
+        QzWriteGuide(model, core_.State().palette, document_->Core().settings.ldrawDir, folder,
+                     QzGuideOptions{}, [&progress](int step, int total) {
+                         progress.setMaximum(std::max(total, 1));
+                         progress.setValue(step);
+                         progress.setLabelText(tr("Step %1/%2").arg(step).arg(total));
+                         QApplication::processEvents();
+                         return !progress.wasCanceled();
+                     });
+    SetWaitCursor(false);
+    progress.close();
+    switch (done.outcome) {
+        case QzGuideResult::Outcome::Cancelled:
+            return;
+        case QzGuideResult::Outcome::Failed:
+            plat::ShowMessage("Could not write the instructions:\n" + done.error,
+                              plat::MessageKind::Stop);
+            return;
+        case QzGuideResult::Outcome::Written:
+            break;
+    }
+    const std::string index = (std::filesystem::path(folder) / "index.html").string();
+    if (plat::ShowMessage(plat::Format("Wrote %d steps to %s.\nOpen them in your browser?",
+                                       done.steps, index.c_str()),
+                          plat::MessageKind::Question) == plat::MessageAnswer::Yes)
+        QDesktopServices::openUrl(QUrl::fromLocalFile(app::PathText(index)));
 }
 
 void CQzView::OnAutoZoom() {

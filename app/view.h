@@ -57,6 +57,13 @@ class CQzView : public QWidget, public QzDisplaySink {
     void OnSavePicture();
     // "Parts List...": the parts of the model in their window.
     void OnPartsList();
+    // "Write Instructions...": the building instructions of the model written into a
+    // folder chosen in a dialog, with a progress window that can cancel; then the offer
+    // to open them in the browser.
+    void OnWriteInstructions();
+    // Shows the main model (an empty name) or a submodel (read through already), from its
+    // last step.
+    void ShowSubmodel(const std::string& name);
     // "Auto Zoom": while on, every load and every resize choose the zoom that fits the
     // model into the view (the view's placement of the model stays).
     void OnAutoZoom();

@@ -8,11 +8,13 @@
 
 #include "cmd_check.h"
 #include "cmd_export.h"
+#include "cmd_instructions.h"
 #include "cmd_parts.h"
 #include "cmd_pov.h"
 #include "cmd_render.h"
 #include "cmd_stats.h"
 #include "cmd_steps.h"
+#include "cmd_submodels.h"
 #include "cmd_thumbnail.h"
 #include "cmd_tree.h"
 #include "process.h"
@@ -65,6 +67,8 @@ constexpr CommandRow kCommands[] = {
     Row<TreeOptions, AddTreeOptions, RunTree>("tree", "Print the model's lines as the tree view shows them, opened to a depth."),
     Row<StepsOptions, AddStepsOptions, RunSteps>("steps", "Print the number of building steps of a model."),
     Row<PartsOptions, AddPartsOptions, RunParts>("parts", "List the parts of a model by colour with their quantities."),
+    Row<SubmodelsOptions, AddSubmodelsOptions, RunSubmodels>("submodels", "List the submodels of a model file with their steps and how often the model places each."),
+    Row<InstructionsOptions, AddInstructionsOptions, RunInstructions>("instructions", "Write a model's building instructions as a web page with a picture of every step."),
     Row<ThumbnailOptions, AddThumbnailOptions, RunThumbnail>("thumbnail", "Write a file manager's thumbnail of a model: a square PNG with alpha."),
 };
 // clang-format on

@@ -14,6 +14,7 @@ void AddPartsOptions(CLI::App& command, PartsOptions& options) {
         ->check(CLI::IsMember({"text", "csv", "json"}))
         ->capture_default_str();
     AddSchemeOption(command, options.scheme, kListSchemeDefault);
+    AddSubmodelOption(command, options.submodel);
     command.add_option("model", options.model, "Model file (.dat, .ldr, .mpd)")->required();
 }
 
@@ -23,8 +24,11 @@ int RunParts(const PartsOptions& options, std::ostream& out, std::ostream& err) 
     QzPalette palette;
     // Read in the colours the list names, so that current colours are no news.
     QzSelectColourScheme(palette, ListScheme(options.scheme, ldrawDir));
-    if (!LoadModelForCommand(model, palette, options.ldraw, options.model, err)) return 2;
-    const std::vector<inspect::PartsRow> rows = inspect::ListParts(model, ldrawDir);
+    const QzPart* shown =
+        LoadFileForCommand(model, palette, options.ldraw, options.model, options.submodel, err);
+    if (!shown) return 2;
+    const std::vector<inspect::PartsRow> rows =
+        inspect::ListParts(model, *shown, ldrawDir, inspect::ReadColourNames(ldrawDir));
     // A list the full part table cut short says so: in the text after the total, beside
     // the data forms on the error stream.
     const std::string incomplete = inspect::IncompleteText(model);

@@ -13,6 +13,8 @@ namespace cli {
 
 struct PartsOptions {
     std::string ldraw;
+    // The submodel to work on (--submodel); empty for the main model.
+    std::string submodel;
     std::string model;
     // "text", "csv" or "json".
     std::string format = "text";

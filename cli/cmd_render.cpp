@@ -145,6 +145,7 @@ void AddRenderOptions(CLI::App& command, RenderOptions& options) {
     command.add_flag("--fit", options.fit, "Choose the zoom so that the model fills the image");
     AddQualityOption(command, options.quality);
     AddStepOption(command, options.step);
+    AddSubmodelOption(command, options.submodel);
 }
 
 int RunRender(const RenderOptions& options, std::ostream& out, std::ostream& err) {
@@ -181,7 +182,10 @@ int RunRender(const RenderOptions& options, std::ostream& out, std::ostream& err
     }
 
     QzModel model;
-    if (!LoadModelForCommand(model, state.palette, options.ldraw, options.model, err)) return 2;
+    const QzPart* shown = LoadFileForCommand(model, state.palette, options.ldraw, options.model,
+                                             options.submodel, err);
+    if (!shown) return 2;
+    state.submodel = options.submodel;
     if (!ChooseStep(state, model, options.step, err)) return 2;
 
     // The switches work as the view's commands do, on the loaded model (random colours

@@ -15,6 +15,8 @@ namespace cli {
 
 struct RenderOptions {
     std::string ldraw;
+    // The submodel to work on (--submodel); empty for the main model.
+    std::string submodel;
     std::string model;
     std::string output;
     std::string size = "800x600";

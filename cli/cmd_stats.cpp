@@ -31,6 +31,7 @@ void AddStatsOptions(CLI::App& command, StatsOptions& options) {
     AddSchemeOption(command, options.scheme);
     AddQualityOption(command, options.quality);
     AddStepOption(command, options.step);
+    AddSubmodelOption(command, options.submodel);
     command.add_option("model", options.model, "Model file (.dat, .ldr, .mpd)")->required();
 }
 
@@ -54,15 +55,17 @@ int RunStats(const StatsOptions& options, std::ostream& out, std::ostream& err) 
     }
 
     QzModel model;
-    if (!LoadModelForCommand(model, view.State().palette, options.ldraw, options.model, err))
-        return 2;
+    const QzPart* shown = LoadFileForCommand(model, view.State().palette, options.ldraw,
+                                             options.model, options.submodel, err);
+    if (!shown) return 2;
+    view.State().submodel = options.submodel;
     if (!ChooseStep(view.State(), model, options.step, err)) return 2;
 
     // The report shows the drawing's measurements and the load's time.
     view.Draw(model);
     if (!DrawnWhole(view, err)) return 2;
     out << PlainLines(
-        inspect::StatisticsText(model, view.Statistics(), view.State().GetViewMatrix()));
+        inspect::StatisticsText(model, *shown, view.Statistics(), view.State().GetViewMatrix()));
     return out ? 0 : 1;
 }
 

@@ -12,6 +12,8 @@ namespace cli {
 
 struct StatsOptions {
     std::string ldraw;
+    // The submodel to work on (--submodel); empty for the main model.
+    std::string submodel;
     // Standard view 0 to 14.
     int view = 0;
     // Client area of the view that draws the model, "WxH".

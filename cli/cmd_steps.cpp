@@ -15,6 +15,7 @@ namespace cli {
 void AddStepsOptions(CLI::App& command, StepsOptions& options) {
     AddLdrawOption(command, options.ldraw);
     AddSchemeOption(command, options.scheme, kListSchemeDefault);
+    AddSubmodelOption(command, options.submodel);
     command.add_option("model", options.model, "Model file (.dat, .ldr, .mpd)")->required();
 }
 
@@ -22,23 +23,25 @@ int RunSteps(const StepsOptions& options, std::ostream& out, std::ostream& err) 
     QzModel model;
     QzPalette palette;
     QzSelectColourScheme(palette, ListScheme(options.scheme, ResolveLdrawDir(options.ldraw)));
-    if (!LoadModelForCommand(model, palette, options.ldraw, options.model, err)) return 2;
-    out << QzStepCount(model.Main()) << "\n";
+    const QzPart* shown =
+        LoadFileForCommand(model, palette, options.ldraw, options.model, options.submodel, err);
+    if (!shown) return 2;
+    out << QzStepCount(*shown) << "\n";
     return out ? 0 : 1;
 }
 
 void AddStepOption(CLI::App& command, std::optional<int>& step) {
     command
         .add_option("--step", step,
-                    "Draw building step K of the main model (1 to the number of steps), "
-                    "placed as the whole model")
+                    "Draw building step K of the model (1 to the number of steps), placed as "
+                    "the whole model")
         ->transform(Decimal());
 }
 
 bool ChooseStep(QzRenderState& state, const QzModel& model, const std::optional<int>& step,
                 std::ostream& err) {
     if (!step) return true;
-    const int count = QzStepCount(model.Main());
+    const int count = QzStepCount(state.ShownPart(model));
     if (*step < 1 || *step > count) {
         err << UsageError("--step " + std::to_string(*step) + ": the model has " +
                           std::to_string(count) + (count == 1 ? " step" : " steps"));

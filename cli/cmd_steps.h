@@ -17,6 +17,8 @@ namespace cli {
 
 struct StepsOptions {
     std::string ldraw;
+    // The submodel to work on (--submodel); empty for the main model.
+    std::string submodel;
     std::string model;
     // The colour scheme; -1: the library's colours where it has them (ListScheme).
     int scheme = -1;

@@ -123,28 +123,7 @@ void SetUpThumbnailDrawing(QzViewCore& view) {
 std::vector<uint8_t> DrawThumbnail(QzViewCore& view, const QzModel& model) {
     view.FitCentred(model);
     view.Draw(model);
-
-    const QzZImage& image = view.Image();
-    const int width = view.Width();
-    const int height = view.Height();
-    std::vector<uint8_t> rgba(static_cast<size_t>(width) * height * 4);
-    bool drawn = false;
-    for (int y = 0; y < height; ++y) {
-        const size_t row = static_cast<size_t>(y) * image.width;
-        for (int x = 0; x < width; ++x) {
-            const size_t at = row + x;
-            uint8_t* out = rgba.data() + (static_cast<size_t>(y) * width + x) * 4;
-            if (!(image.depth[at] < QZ_FAR_DEPTH)) continue;  // stays transparent black
-            const uint8_t* in = image.pixels + at * 3;
-            out[0] = in[2];
-            out[1] = in[1];
-            out[2] = in[0];
-            out[3] = 255;
-            drawn = true;
-        }
-    }
-    if (!drawn) rgba.clear();
-    return rgba;
+    return view.RgbaPixels();
 }
 
 void AddThumbnailOptions(CLI::App& command, ThumbnailOptions& options) {
@@ -154,6 +133,7 @@ void AddThumbnailOptions(CLI::App& command, ThumbnailOptions& options) {
         ->transform(Decimal(1, kMaxThumbnailSize));
     command.add_option("input", options.input, "Model file or file:// URI")->required();
     command.add_option("output", options.output, "PNG file to write")->required();
+    AddSubmodelOption(command, options.submodel);
     // For the tests: a shorter limit, or none when they run the command in-process.
     command.add_option("--cpu-limit", options.cpuLimit)->transform(Decimal(0, 3600))->group("");
 }
@@ -184,6 +164,8 @@ int RunThumbnail(const ThumbnailOptions& options, std::ostream&, std::ostream& e
         if (!load.libraryNotFound) err << "zarvel-cli: could not load " << *path << "\n";
         return 2;
     }
+    if (!ChooseSubmodel(model, view.State().palette, library, options.submodel, err)) return 2;
+    view.State().submodel = options.submodel;
     const std::vector<uint8_t> rgba = DrawThumbnail(view, model);
     if (!DrawnWhole(view, err)) return 2;
     if (rgba.empty()) {

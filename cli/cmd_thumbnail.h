@@ -28,6 +28,8 @@ inline constexpr int kThumbnailCpuSeconds = 20;
 struct ThumbnailOptions {
     std::string input;
     std::string output;
+    // The submodel to work on (--submodel); empty for the main model.
+    std::string submodel;
     int size = kThumbnailSize;
     // Seconds of processor time; 0 sets no limit (for running the command in-process).
     int cpuLimit = kThumbnailCpuSeconds;

@@ -48,6 +48,7 @@ void AddTreeOptions(CLI::App& command, TreeOptions& options) {
         ->transform(Decimal(1))
         ->capture_default_str();
     AddSchemeOption(command, options.scheme);
+    AddSubmodelOption(command, options.submodel);
     command.add_option("model", options.model, "Model file (.dat, .ldr, .mpd)")->required();
 }
 
@@ -64,10 +65,12 @@ int RunTree(const TreeOptions& options, std::ostream& out, std::ostream& err) {
     QzPalette palette;
     QzSelectColourScheme(palette, options.scheme);
     QzModel model;
-    if (!LoadModelForCommand(model, palette, options.ldraw, options.model, err)) return 2;
+    const QzPart* shown =
+        LoadFileForCommand(model, palette, options.ldraw, options.model, options.submodel, err);
+    if (!shown) return 2;
 
     inspect::TreeModel tree;
-    tree.Open(&model.Main());
+    tree.Open(shown);
     tree.SetShowLineNumbers(options.lineNumbers);
     tree.SetTextMode(mode->second);
     WriteTree(tree, options.depth, out);

@@ -15,6 +15,8 @@ namespace cli {
 
 struct TreeOptions {
     std::string ldraw;
+    // The submodel to work on (--submodel); empty for the main model.
+    std::string submodel;
     // "normal", "bfc" or "bbox".
     std::string mode = "normal";
     bool lineNumbers = false;

@@ -8,9 +8,11 @@
 #include "diagnostics.h"
 #include "drawlist.h"
 #include "files.h"
+#include "inventory.h"
 #include "ldrawdir.h"
 #include "loader.h"
 #include "numbers.h"
+#include "sections.h"
 #include "usage.h"
 #include "viewcore.h"
 
@@ -114,6 +116,57 @@ bool DrawnWhole(const QzViewCore& view, std::ostream& err) {
     if (!view.Statistics().incomplete) return true;
     err << "zarvel-cli: " << QzTooManyPlacementsText() << "\n";
     return false;
+}
+
+void AddSubmodelOption(CLI::App& command, std::string& submodel) {
+    command.add_option("--submodel", submodel,
+                       "Work on this submodel (an MPD section, letter case ignored) as if it were "
+                       "the model file's main model");
+}
+
+std::string UnknownSubmodelText(const QzModel& model, const std::string& name) {
+    // Names from the command line and the file as a terminal may show them.
+    const std::string asked = inspect::PrintableText(name);
+    const std::vector<const QzModelSection*> submodels = QzSubmodels(model);
+    if (submodels.empty()) return "--submodel " + asked + ": the model has no submodels";
+    std::string text = "--submodel " + asked + ": no submodel of that name; the submodels are ";
+    for (size_t i = 0; i < submodels.size() && i < kSubmodelNamesListed; ++i)
+        text += (i == 0 ? "" : ", ") + inspect::PrintableText(submodels[i]->name);
+    if (submodels.size() > kSubmodelNamesListed)
+        text += " and " + std::to_string(submodels.size() - kSubmodelNamesListed) + " more";
+    return text;
+}
+
+const QzPart* ChooseSubmodel(QzModel& model, const QzPalette& palette, const std::string& ldraw,
+                             const std::string& name, std::ostream& err) {
+    if (!model.Loaded()) return nullptr;
+    if (name.empty()) return &model.Main();
+    QzPart* part = QzFindSubmodel(model, name);
+    if (!part) {
+        err << UsageError(UnknownSubmodelText(model, name));
+        return nullptr;
+    }
+    if (part->flags & PF_RESOLVED) return part;
+    // A submodel the main model does not place has not been read through yet.
+    QzLoadSettings settings;
+    settings.ldrawDir = ResolveLdrawDir(ldraw);
+    const size_t logged = model.inputLog.size();
+    StreamMessageBox box(err);
+    plat::ScopedMessageBoxHandler scoped(&box);
+    const int resolved = QzResolveSection(model, *part, settings, palette);
+    err << PlainLines(model.inputLog.substr(logged));
+    if (resolved == 2) {
+        err << "zarvel-cli: could not load submodel " << name << "\n";
+        return nullptr;
+    }
+    return part;
+}
+
+const QzPart* LoadFileForCommand(QzModel& model, QzPalette& palette, const std::string& ldraw,
+                                 const std::string& path, const std::string& submodel,
+                                 std::ostream& err) {
+    if (!LoadModelForCommand(model, palette, ldraw, path, err)) return nullptr;
+    return ChooseSubmodel(model, palette, ldraw, submodel, err);
 }
 
 }  // namespace cli

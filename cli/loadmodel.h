@@ -92,4 +92,28 @@ bool DrawnWhole(const QzViewCore& view, std::ostream& err);
 bool LoadModelForCommand(QzModel& model, QzPalette& palette, const std::string& ldraw,
                          const std::string& path, std::ostream& err);
 
+// --submodel NAME of the commands that show, count or list one file of a model: the
+// submodel they take as if it were the file's main model.
+void AddSubmodelOption(CLI::App& command, std::string& submodel);
+
+// The file of a loaded model a command works on: the main model when `name` is empty,
+// else the submodel of that name (sections.h), resolved first when the model does not
+// place it (what that logs goes to err, as a load's log does). Null when the model file
+// has no submodel of that name (a usage error listing the first 20 names goes to err:
+// status 2) or it could not be resolved (a message: status 2).
+const QzPart* ChooseSubmodel(QzModel& model, const QzPalette& palette, const std::string& ldraw,
+                             const std::string& name, std::ostream& err);
+
+// LoadModelForCommand, then ChooseSubmodel: the file to work on, null (after the
+// messages) when the command is to end with status 2.
+const QzPart* LoadFileForCommand(QzModel& model, QzPalette& palette, const std::string& ldraw,
+                                 const std::string& path, const std::string& submodel,
+                                 std::ostream& err);
+
+// The submodel names a usage error lists: at most this many.
+inline constexpr size_t kSubmodelNamesListed = 20;
+// "no submodel X in the model; its submodels are a, b, c" (and how many more), or "the
+// model has no submodels".
+std::string UnknownSubmodelText(const QzModel& model, const std::string& name);
+
 }  // namespace cli

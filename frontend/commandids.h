@@ -21,6 +21,7 @@ enum class QzCmd : uint8_t {
     WritePov,
     Export,
     SavePicture,
+    WriteInstructions,
     AppExit,
     // Edit menu.
     EditUndo,

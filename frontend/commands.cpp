@@ -10,6 +10,7 @@
 #include "format.h"
 #include "messagebox.h"
 #include "model.h"
+#include "sections.h"
 #include "steps.h"
 #include "vertexlists.h"
 #include "viewtransform.h"
@@ -151,6 +152,7 @@ constexpr QzCommand kCommands[] = {
     {QzCmd::WritePov, 32776, "Write POV file...", nullptr, "Write the current drawing as a POV scene", nullptr, QzCommandKind::Program, [](QzCommandTarget& t) { t.WritePovFile(); }, nullptr, nullptr, -1},
     {QzCmd::Export, 32880, "&Export...", nullptr, "Export the model as glTF, STL or OBJ for other programs, as far as the step shown", nullptr, QzCommandKind::Program, [](QzCommandTarget& t) { t.ExportModel(); }, nullptr, nullptr, -1},
     {QzCmd::SavePicture, 32875, "Save Picture...", nullptr, "Save the picture of the view as a PNG file", nullptr, QzCommandKind::Program, [](QzCommandTarget& t) { t.SavePicture(); }, nullptr, nullptr, -1},
+    {QzCmd::WriteInstructions, 32879, "Write &Instructions...", nullptr, "Write the model's building instructions as a web page with a picture of every step", nullptr, QzCommandKind::Program, [](QzCommandTarget& t) { t.WriteInstructions(); }, nullptr, nullptr, -1},
     {QzCmd::AppExit, 57665, "E&xit", nullptr, "Quit Zarvel", "Exit", QzCommandKind::Program, [](QzCommandTarget& t) { t.Exit(); }, nullptr, nullptr, -1},
     {QzCmd::EditUndo, 57643, "&Undo", "Ctrl+Z", "Undo the last action", "Undo", QzCommandKind::Program, nullptr, nullptr, nullptr, -1},
     {QzCmd::EditCut, 57635, "Cu&t", "Ctrl+X", "Cut the selection and put it on the clipboard", "Cut", QzCommandKind::Program, nullptr, nullptr, nullptr, -1},
@@ -267,13 +269,31 @@ std::string QzCommandMenuText(const QzCommand& command) {
 
 QzStepPosition QzShownStep(const QzRenderState& state, const QzModel& model) {
     if (!model.Loaded()) return {};
-    const int count = QzStepCount(model.Main());
+    const int count = QzStepCount(state.ShownPart(model));
     return {state.step <= 0 || state.step >= count ? count : state.step, count};
 }
 
 void QzShowStep(QzRenderState& state, const QzModel& model, int step) {
-    const int count = model.Loaded() ? QzStepCount(model.Main()) : 1;
+    const int count = model.Loaded() ? QzStepCount(state.ShownPart(model)) : 1;
     state.step = step >= count ? 0 : step < 1 ? 1 : step;
+}
+
+std::vector<QzSubmodelChoice> QzSubmodelChoices(const QzModel& model) {
+    std::vector<QzSubmodelChoice> choices;
+    if (!model.Loaded()) return choices;
+    choices.push_back({"", QzFileName(model, model.Main()) + " (main model)"});
+    for (const QzModelSection* section : QzSubmodels(model))
+        choices.push_back({section->name, section->name});
+    return choices;
+}
+
+int QzShownChoice(const QzRenderState& state, const QzModel& model) {
+    if (!model.Loaded()) return 0;
+    const QzPart* shown = &state.ShownPart(model);
+    const std::vector<const QzModelSection*> submodels = QzSubmodels(model);
+    for (size_t i = 0; i < submodels.size(); ++i)
+        if (&model.parts[submodels[i]->index] == shown) return static_cast<int>(i) + 1;
+    return 0;
 }
 
 namespace {

@@ -33,6 +33,10 @@ class QzCommandTarget {
     virtual void WritePovFile() {}
     virtual void ExportModel() {}
     virtual void SavePicture() {}
+    virtual void WriteInstructions() {}
+    // Shows the main model (an empty name) or the submodel of that name, from its last
+    // step (View > Submodel and the toolbar's list).
+    virtual void ShowSubmodel(const std::string& /*name*/) {}
     virtual void Exit() {}
     virtual void SetLDrawDir() {}
     virtual void ToggleToolbar() {}
@@ -111,6 +115,18 @@ QzStepPosition QzShownStep(const QzRenderState& state, const QzModel& model);
 // Makes the view show a step of the model: 1 to the count, the last one as the whole
 // model (step 0). Numbers outside are taken as the nearest step.
 void QzShowStep(QzRenderState& state, const QzModel& model, int step);
+
+// The files a view can show, as View > Submodel lists them: the main model (an empty
+// name) and every submodel of the loaded model in file order, each with its menu text;
+// none when no model is loaded.
+struct QzSubmodelChoice {
+    std::string name;
+    std::string text;
+};
+std::vector<QzSubmodelChoice> QzSubmodelChoices(const QzModel& model);
+// The choice the view shows: 0 for the main model (also when the submodel it names is
+// not in the model).
+int QzShownChoice(const QzRenderState& state, const QzModel& model);
 
 // Whether a command stands for the drawing switch of that command-line name.
 bool QzIsOption(std::string_view name);

@@ -13,6 +13,7 @@
 #include "files.h"
 #include "format.h"
 #include "ldconfig.h"
+#include "sections.h"
 #include "tokens.h"
 #include "utf8.h"
 
@@ -107,7 +108,7 @@ class Walk {
                 int32_t c = line->fileColour;
                 if (c == QZ_COLOUR_EDGE) c = line->colour;
                 if (c == QZ_COLOUR_CURRENT) c = colour;
-                if ((sub.flags & PF_MISSING) || folders_.PartName(sub)) {
+                if ((sub.flags & (PF_MISSING | PF_SECTION_PART)) || folders_.PartName(sub)) {
                     uint64_t& n = counts[{&sub, c}];
                     n = SaturatingAdd(n, 1);
                     continue;
@@ -226,16 +227,25 @@ std::map<int32_t, std::string> ReadColourNames(const std::string& ldrawDir) {
 
 std::vector<PartsRow> ListParts(const QzModel& model, const std::string& ldrawDir,
                                 const std::map<int32_t, std::string>& names) {
+    if (!model.Loaded()) return {};
+    return ListParts(model, model.Main(), ldrawDir, names);
+}
+
+std::vector<PartsRow> ListParts(const QzModel& model, const QzPart& top,
+                                const std::string& ldrawDir,
+                                const std::map<int32_t, std::string>& names) {
     std::vector<PartsRow> rows;
     if (!model.Loaded()) return rows;
     PartsFolders folders(ldrawDir);
     Walk walk(folders);
     // Rows by what they show: two references that lead to one file are one part.
     std::map<std::tuple<std::string, int32_t, bool>, PartsRow> byName;
-    for (const auto& [leaf, quantity] : walk.Of(model.Main(), 7)) {
+    for (const auto& [leaf, quantity] : walk.Of(top, 7)) {
         const QzPart& part = *leaf.first;
         const bool missing = (part.flags & PF_MISSING) != 0;
-        const std::string& name = missing ? part.name : *folders.PartName(part);
+        const std::string name = missing                          ? part.name
+                                 : (part.flags & PF_SECTION_PART) ? QzFileName(model, part)
+                                                                  : *folders.PartName(part);
         PartsRow& row = byName[{name, leaf.second, missing}];
         if (row.quantity == 0) {
             row.part = name;
@@ -243,6 +253,7 @@ std::vector<PartsRow> ListParts(const QzModel& model, const std::string& ldrawDi
             row.colourName = ColourName(leaf.second, names);
             row.description = missing ? kMissingText : Description(part);
             row.missing = missing;
+            row.file = &part;
         }
         row.quantity = SaturatingAdd(row.quantity, quantity);
     }
@@ -288,6 +299,12 @@ std::string IncompleteText(const QzModel& model) {
     if (names.size() > kLeftOutNamesShown)
         text += " and " + std::to_string(names.size() - kLeftOutNamesShown) + " more";
     return text;
+}
+
+std::string PrintableText(std::string_view text) { return Printable(text); }
+
+std::string ColourNameOf(int32_t colour, const std::map<int32_t, std::string>& names) {
+    return ColourName(colour, names);
 }
 
 std::string ColourText(int32_t colour) {

@@ -2,8 +2,9 @@
 // model uses. Submodels (sections of a multi-part file, other model files, anything not
 // found in the library's parts folder) are walked into, their parts multiplied by the
 // number of times they are referenced; a file of the library's parts folder (not of
-// parts/s, not a primitive) is a part and is not walked into. A file is classed by the
-// folder it was found in, however the reference reaches it ("s\..\3001.dat" is the
+// parts/s, not a primitive) is a part and is not walked into, and so is a section of the
+// model file that holds a part (PF_SECTION_PART), named as its FILE line writes it. A file is
+// classed by the folder it was found in, however the reference reaches it ("s\..\3001.dat" is the
 // part 3001.dat). Colour 16 takes the colour of the reference that brought it in, the
 // main model's being 7 as drawn.
 //
@@ -14,6 +15,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "model.h"
@@ -32,7 +34,14 @@ struct PartsRow {
     // The part's first line's comment text; kMissingText for a missing reference.
     std::string description;
     bool missing = false;
-    bool operator==(const PartsRow&) const = default;
+    // The file counted (the first, when references to two files name one part), for
+    // drawing it; rows compare without it.
+    const QzPart* file = nullptr;
+    bool operator==(const PartsRow& other) const {
+        return part == other.part && colour == other.colour && colourName == other.colourName &&
+               quantity == other.quantity && description == other.description &&
+               missing == other.missing;
+    }
 };
 
 // The description of a reference that did not resolve.
@@ -48,6 +57,10 @@ std::map<int32_t, std::string> ReadColourNames(const std::string& ldrawDir);
 // growing at the largest number they hold.
 std::vector<PartsRow> ListParts(const QzModel& model, const std::string& ldrawDir,
                                 const std::map<int32_t, std::string>& names);
+// The rows of one file of the model (a submodel) as if it were the main model.
+std::vector<PartsRow> ListParts(const QzModel& model, const QzPart& top,
+                                const std::string& ldrawDir,
+                                const std::map<int32_t, std::string>& names);
 // The same with the names of LDConfig.ldr in the library folder.
 std::vector<PartsRow> ListParts(const QzModel& model, const std::string& ldrawDir);
 
@@ -60,6 +73,14 @@ std::string TotalText(const std::vector<PartsRow>& rows);
 // line that says so and names the files left out (the first ten, and how many more);
 // empty when the list is complete.
 std::string IncompleteText(const QzModel& model);
+
+// The name of a colour number: the one `names` gives (ReadColourNames), else the table's
+// of the colour schemes, else empty.
+std::string ColourNameOf(int32_t colour, const std::map<int32_t, std::string>& names);
+
+// Text as a terminal or a spreadsheet may show it: a tab becomes a blank and every other
+// control character (C0, DEL, and C1 whether written in UTF-8 or as a lone byte) a "?".
+std::string PrintableText(std::string_view text);
 
 // A colour number as the lists write it: decimal, direct colours (0x2000000 and up)
 // as 0x and seven hexadecimal digits.

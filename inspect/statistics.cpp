@@ -1,6 +1,7 @@
 #include "statistics.h"
 
 #include "format.h"
+#include "sections.h"
 
 namespace inspect {
 
@@ -31,11 +32,17 @@ std::string OneLiner(const std::array<float, 16>& view, const char* lastSeparato
 
 std::string StatisticsText(const QzModel& loaded, const QzDrawStatistics& drawing,
                            const std::array<float, 16>& view) {
-    const QzPart& model = loaded.Main();
+    return StatisticsText(loaded, loaded.Main(), drawing, view);
+}
+
+std::string StatisticsText(const QzModel& loaded, const QzPart& model,
+                           const QzDrawStatistics& drawing, const std::array<float, 16>& view) {
     std::string text;
 
-    text += "Title:\t" + loaded.modelTitle + "\r\n";
-    text += "Author:\t" + loaded.modelAuthor + "\r\n";
+    const bool main = &model == &loaded.Main();
+    const QzFileTitle own = main ? QzFileTitle{} : QzTitleOf(model);
+    text += "Title:\t" + (main ? loaded.modelTitle : own.title) + "\r\n";
+    text += "Author:\t" + (main ? loaded.modelAuthor : own.author) + "\r\n";
     text += "\r\n";
 
     QzVector centre, size;

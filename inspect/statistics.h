@@ -19,5 +19,9 @@ inline constexpr const char* kStatisticsCaption = "Zarvel Statistics";
 // titles, authors and part names are never cut.
 std::string StatisticsText(const QzModel& model, const QzDrawStatistics& drawing,
                            const std::array<float, 16>& view);
+// The same for one file of the model shown as if it were the main model (a submodel): its
+// title, author and box.
+std::string StatisticsText(const QzModel& model, const QzPart& shown,
+                           const QzDrawStatistics& drawing, const std::array<float, 16>& view);
 
 }  // namespace inspect

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "format.h"
+#include "sections.h"
 #include "texmap.h"
 
 const char* const QzBlockKeywords[5] = {"", "TRANSLATE", "ROTATE", "SCALE", "TRANSFORM"};
@@ -127,10 +128,12 @@ class FileReader {
     // the line is not stored: `comment` tells whether it is to be kept as a comment
     // (before any command, and not for texture geometry); otherwise the log said why.
     bool ScanCommand(std::string_view line, bool inverted, bool texture, QzLine& record,
-                     std::string& name, double& det, bool& comment);
+                     std::string& name, double& det, bool& comment, std::string* written = nullptr);
     // The checks of a scanned line (bfc.h); false when it is dropped.
     bool CheckCommand(QzLine& record, const std::string& name);
-    bool Store(const QzLine& record, std::string_view text);
+    bool Store(const QzLine& record, std::string_view text, QzLine** stored = nullptr);
+    // The main file's section being read has ended: a part it defines is marked so.
+    void EndSection();
 
     // Texture mapping: what a reader with textures sees, beside the lines.
     bool ReadTextureComment(std::string_view words, bool inverted);
@@ -207,7 +210,14 @@ class FileReader {
     std::string dataLineText_;
     std::string dataText_;
     bool dataTooLong_ = false;
+    // The main file's section after the first being read, while one is.
+    QzPart* section_ = nullptr;
 };
+
+void FileReader::EndSection() {
+    if (section_ && QzIsSectionPart(*section_)) section_->flags |= PF_SECTION_PART;
+    section_ = nullptr;
+}
 
 void FileReader::WarnAt(uint32_t lineNo, const std::string& lineText, const char* message,
                         int level) {
@@ -460,7 +470,7 @@ bool FileReader::ReadTextureComment(std::string_view words, bool inverted) {
     return true;
 }
 
-bool FileReader::Store(const QzLine& record, std::string_view text) {
+bool FileReader::Store(const QzLine& record, std::string_view text, QzLine** stored) {
     if (record.type >= 1 && record.colour != QZ_COLOUR_CURRENT && record.colour != QZ_COLOUR_EDGE) {
         if (QzAddColour(model_, record.colour) != 0) return false;
     }
@@ -492,6 +502,7 @@ bool FileReader::Store(const QzLine& record, std::string_view text) {
             return false;
         }
     }
+    if (stored) *stored = line;
     return true;
 }
 
@@ -544,7 +555,10 @@ bool FileReader::ReadSectionStart(std::string_view name, std::string_view text) 
         if (content_ == kCommands)
             QzWarn(log_, 0, QZ_WARNING, "LDraw command(s) preceded this line");
         content_ = kSections;
-        if (main_) model_.modelTitle.clear();
+        if (main_) {
+            model_.modelTitle.clear();
+            model_.sections.push_back({0, std::string(name)});
+        }
         return StoreComment(text);
     }
     EndData();
@@ -554,6 +568,7 @@ bool FileReader::ReadSectionStart(std::string_view name, std::string_view text) 
         CloseBlock();
     }
     current_->flags |= PF_READ;
+    EndSection();
     DropScratch();
 
     std::string normalised(name);
@@ -571,7 +586,12 @@ bool FileReader::ReadSectionStart(std::string_view name, std::string_view text) 
         if (!section) return false;
     }
     if (section->lines) QzFreeLines(section);
-    if (main_ && section != scratch_) section->flags |= PF_MAIN_SECTION;
+    if (main_ && section != scratch_) {
+        section->flags |= PF_MAIN_SECTION;
+        section_ = section;
+        model_.sections.push_back(
+            {static_cast<int>(section - model_.parts.get()), std::string(name)});
+    }
     current_ = section;
     tail_ = &section->lines;
     bfc_ = QzBfcState{};
@@ -666,7 +686,7 @@ bool FileReader::ReadComment(std::string_view line, std::string_view whole, bool
 }
 
 bool FileReader::ScanCommand(std::string_view line, bool inverted, bool texture, QzLine& record,
-                             std::string& name, double& det, bool& comment) {
+                             std::string& name, double& det, bool& comment, std::string* written) {
     comment = false;
     // Before the first command a line that is none is a comment (not texture geometry).
     const bool commentFirst = !texture && content_ == kNothingYet;
@@ -717,6 +737,7 @@ bool FileReader::ScanCommand(std::string_view line, bool inverted, bool texture,
         m.m[3][3] = 1;
         det = QzMatDet3(m);
         name.assign(scan.name);
+        if (written) written->assign(scan.name);
         QzNormaliseName(name);
     } else {
         int vertices = type == 2 ? 2 : type == 3 ? 3 : 4;
@@ -737,7 +758,8 @@ bool FileReader::ReadCommand(std::string_view line, std::string_view whole, bool
     std::string name;
     double det = 0;
     bool comment = false;
-    if (!ScanCommand(line, inverted, false, record, name, det, comment))
+    std::string written;
+    if (!ScanCommand(line, inverted, false, record, name, det, comment, &written))
         return comment ? StoreComment(whole) : true;
     EnterCommands();
     if (!CheckCommand(record, name)) return true;
@@ -748,7 +770,17 @@ bool FileReader::ReadCommand(std::string_view line, std::string_view whole, bool
     }
     if (record.type == 1 || record.type == 3 || record.type == 4)
         QzSetLineBfc(record, bfc_, inverted, det);
-    return Store(record, {});
+    QzLine* stored = nullptr;
+    if (!Store(record, {}, &stored)) return false;
+    // Lists of what the model places name files as the model writes them.
+    if (record.type == 1 && main_ && written != name) {
+        try {
+            model_.writtenNames.emplace(stored, written);
+        } catch (const std::bad_alloc&) {
+            // Only the form of the name is lost: lists give it as stored.
+        }
+    }
+    return true;
 }
 
 bool FileReader::ReadLine(std::string_view raw, bool continuation) {
@@ -800,6 +832,7 @@ void FileReader::Finish() {
         CloseBlock();
     }
     current_->flags |= PF_READ;
+    EndSection();
 }
 
 }  // namespace

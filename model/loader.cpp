@@ -484,6 +484,9 @@ int QzReadModel(QzModel& model, const std::string& path, const QzLoadSettings& s
         model.definitions = std::move(definitions);
     }
 
+    // The lines of the main model's file are read anew: what was kept of them goes.
+    model.sections.clear();
+    model.writtenNames.clear();
     ForgetMainSections(model);
     // The main model's file is read again, its "!DATA" sections with it.
     model.dataSections.clear();
@@ -524,6 +527,24 @@ int QzReadModel(QzModel& model, const std::string& path, const QzLoadSettings& s
         default:
             return 0;
     }
+}
+
+int QzResolveSection(QzModel& model, QzPart& section, const QzLoadSettings& settings,
+                     const QzPalette& palette) {
+    if (section.flags & PF_RESOLVED) return 0;
+    std::string ldrawDir = settings.ldrawDir;
+    if (ldrawDir.empty())
+        ldrawDir = QzStripTrailingSeparators(plat::GetEnv("LDRAWDIR").value_or(""));
+    QzReader reader(model, settings, palette, ldrawDir);
+    const std::string& path = model.Main().name;
+    const size_t cut = path.find_last_of("/\\");
+    reader.modelDir = cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
+    const int result = QzResolvePart(reader, &section, false, nullptr);
+    if (result == 2) {
+        // The parts of the cycle stay unresolved, and no longer in progress.
+        for (int i = 0; i < model.partCount; ++i) model.parts[i].flags &= ~PF_BUSY;
+    }
+    return result;
 }
 
 int QzLoadModel(QzModel& model, const std::string& path, const QzLoadSettings& settings,

@@ -96,6 +96,13 @@ int QzReadModel(QzModel& model, const std::string& path, const QzLoadSettings& s
 // kept, the input log, title and author cleared, the read timed into loadTimeMs.
 int QzLoadModel(QzModel& model, const std::string& path, const QzLoadSettings& settings,
                 QzPalette& palette, bool keepCache);
+// Resolves a section of the loaded model's file that the main model does not place (a
+// load resolves only what the main model reaches) as the load would have: the files it
+// references are read and its bounds computed; problems go to the model's input log and
+// boxes as during a load. 0 when it is resolved (or was), 1 when a file is missing or
+// reading failed, 2 for a reference cycle (the section stays unresolved).
+int QzResolveSection(QzModel& model, QzPart& section, const QzLoadSettings& settings,
+                     const QzPalette& palette);
 // 0 resolved, 1 file missing or reading failed, 2 reference cycle.
 int QzResolvePart(QzReader& reader, QzPart* part, bool main, const char* referencedBy);
 // Opens the first candidate found for the name into the reader's part file; null when

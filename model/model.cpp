@@ -62,6 +62,8 @@ QzModel& QzModel::operator=(QzModel&& other) {
     coloursUsed = std::move(other.coloursUsed);
     inputLog = std::move(other.inputLog);
     inputDiagnostics = std::move(other.inputDiagnostics);
+    sections = std::move(other.sections);
+    writtenNames = std::move(other.writtenNames);
     modelTitle = std::move(other.modelTitle);
     modelAuthor = std::move(other.modelAuthor);
     loadTimeMs = std::exchange(other.loadTimeMs, 0);
@@ -81,6 +83,8 @@ QzModel& QzModel::operator=(QzModel&& other) {
     other.coloursUsed.clear();
     other.inputLog.clear();
     other.inputDiagnostics.clear();
+    other.sections.clear();
+    other.writtenNames.clear();
     other.modelTitle.clear();
     other.modelAuthor.clear();
     return *this;
@@ -223,6 +227,8 @@ void QzFreeAllParts(QzModel& model) {
     model.textures.clear();
     model.dataSections.clear();
     model.dataImages.clear();
+    model.sections.clear();
+    model.writtenNames.clear();
 }
 
 void QzRenameMain(QzModel& model, std::string name) {

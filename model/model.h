@@ -35,6 +35,9 @@ inline constexpr uint32_t PF_MAIN_SECTION = 0x400;
 inline constexpr uint32_t PF_MISSING = 0x800;
 // One of the model's texture parts (QzFindTexturePart), outside the part table.
 inline constexpr uint32_t PF_TEXTURE_PART = 0x1000;
+// A section of a main model's file that is a part the modeller embedded, not a
+// submodel (QzIsSectionPart, sections.h): lists of parts count it, not what it holds.
+inline constexpr uint32_t PF_SECTION_PART = 0x2000;
 
 // BFC bits of a stored type 1, 3 or 4 line.
 inline constexpr uint32_t LF_CULL = 1;
@@ -121,6 +124,15 @@ struct QzLight {
 
 extern const char* const QzStudNames[19];
 
+// A section ("0 FILE name") of the main model's file.
+struct QzModelSection {
+    // The table entry the section's lines went to: 0 for the first section, which is
+    // the main model itself.
+    int index = 0;
+    // The name as the FILE line writes it.
+    std::string name;
+};
+
 // One loaded model and the parts cache it was read with. Loading into the same object
 // again keeps every part already read (unless the colours defined changed); a fresh
 // object reads everything anew. The table lives on the heap, so moving a model keeps
@@ -153,6 +165,12 @@ class QzModel {
     // values, in the same order.
     std::string inputLog;
     std::vector<QzDiagnostic> inputDiagnostics;
+    // The sections of the main model's file in file order (none for a file without
+    // "0 FILE" lines); a section the reader skipped ("already read") is not among them.
+    std::vector<QzModelSection> sections;
+    // The file names of the main model file's references as the file writes them, where
+    // that differs from the name stored (normalised) in the referenced part.
+    std::unordered_map<const QzLine*, std::string> writtenNames;
     // The main model's first plain comment and first "Author:" text.
     std::string modelTitle;
     std::string modelAuthor;

@@ -124,7 +124,9 @@ class Builder {
         uint16_t texture;
     };
 
-    Builder(QzPartMesh& mesh, bool flatten) : mesh_(mesh), flatten_(flatten) {}
+    // skipFaded: the lines the walk marks faded are left out.
+    Builder(QzPartMesh& mesh, bool flatten, bool skipFaded)
+        : mesh_(mesh), flatten_(flatten), skipFaded_(skipFaded) {}
 
     Frame Place(const Frame& parent, const QzPlaced& child) {
         if (!flatten_) return parent;  // not walked into
@@ -140,13 +142,14 @@ class Builder {
     }
     bool Enter(const QzPlaced& placed, const Frame&, const QzDrawItem* begin,
                const QzDrawItem* end) {
-        if (!flatten_ && !placed.top) return false;
+        if ((!flatten_ && !placed.top) || (skipFaded_ && placed.faded)) return false;
         for (const QzDrawItem* item = begin; item != end; ++item) ++mesh_.typeCount[item->type];
         parentPart_.push_back(placed.part);
         return true;
     }
     void Run(const QzPlaced& placed, const Frame& frame, const QzDrawItem* begin,
              const QzDrawItem* end) {
+        if (skipFaded_ && placed.faded) return;
         for (const QzDrawItem* item = begin; item != end; ++item) {
             const uint16_t texture =
                 item->texmap ? Texture(*placed.part, item->texmap, frame.t) : frame.texture;
@@ -234,6 +237,7 @@ class Builder {
     }();
     QzPartMesh& mesh_;
     const bool flatten_;
+    const bool skipFaded_;
     Welder welder_;
     std::vector<Polygon> polygons_;
     std::vector<Segment> lines_, optional_;
@@ -530,19 +534,21 @@ void Builder::Finish() {
 
 }  // namespace
 
-QzPartMesh QzBuildPartMesh(const QzPart& part, bool flatten, const QzLine* stop) {
+QzPartMesh QzBuildPartMesh(const QzPart& part, bool flatten, const QzLine* stop,
+                           const QzLine* after) {
     QzPartMesh mesh;
     if (!QzPrepareDrawData(&part)) {
         mesh.complete = false;
         return mesh;
     }
-    Builder builder(mesh, flatten);
+    Builder builder(mesh, flatten, after != nullptr);
     Builder::Frame identity{};
     for (int i = 0; i < 3; ++i) identity.t.m[i][i] = 1.0;
     QzWalkRules rules;
     rules.colours = QzColourRule::Symbolic;
     rules.maxPlacements = kMaxPlacements;
     rules.textures = true;
+    rules.fadeThrough = after;
     mesh.complete = QzWalk(rules, part, stop, QZ_COLOUR_CURRENT, true, identity, builder);
     builder.Finish();
     return mesh;

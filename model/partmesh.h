@@ -106,10 +106,13 @@ struct QzPartMesh {
 // referenced files are drawn into it (a part from the library and everything below
 // it); without, only the part's own lines of types 2 to 5 are (a model file, whose
 // references are drawn one by one). With `stop`, the part's own lines end after that
-// one (a building step's last line of the main model). The part is read as a reader
-// with textures reads it (the "0 !:" geometry in, FALLBACK sections out), and its faces
-// carry their texture mappings.
-QzPartMesh QzBuildPartMesh(const QzPart& part, bool flatten, const QzLine* stop = nullptr);
+// one (a building step's last line of the main model); with `after`, they begin after
+// that one (the lines of earlier steps are left out). The line counts (typeCount) are
+// those of the lines up to `stop`, whatever `after`. The part is read as a reader with
+// textures reads it (the "0 !:" geometry in, FALLBACK sections out), and its faces carry
+// their texture mappings.
+QzPartMesh QzBuildPartMesh(const QzPart& part, bool flatten, const QzLine* stop = nullptr,
+                           const QzLine* after = nullptr);
 
 // The texture mapping a file placed in a walk with textures passes on to its faces
 // without one of their own: the mapping of the reference that placed it, or of a file

@@ -25,6 +25,18 @@ int32_t QzAllTransparentColour(const QzPalette& palette, int32_t c) {
     return c;
 }
 
+int32_t QzFadedColour(const QzPalette& palette, int32_t c) {
+    float rgb[3];
+    if (QzColourToRgb(palette, c, rgb) != 0) return c;
+    int32_t faded = 0;
+    for (float v : rgb) {
+        const float mixed = v + (1.0f - v) * QZ_FADE_TOWARDS_WHITE;
+        faded = faded << 8 | static_cast<int32_t>(mixed * 255.0f + 0.5f);
+    }
+    const bool transparent = QzIsTransparentColour(palette, c) || (c >> 24) == 3;
+    return (transparent ? 0x3000000 : 0x2000000) | faded;
+}
+
 QzMatrix QzSeamShrink(const QzPart& sub, float width) {
     QzMatrix s{};
     const float mins[3] = {sub.box.min.x, sub.box.min.y, sub.box.min.z};

@@ -23,6 +23,7 @@
 // Every part reached must have its walk form (QzPrepareDrawData) before the walk.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 
 #include "colours.h"
@@ -43,6 +44,16 @@ int32_t QzEdgeColour(const QzPalette& palette, int32_t inherited, bool black24);
 // (0x3RRGGBB), a classic colour into its transparent one, a direct opaque colour into
 // its direct transparent one.
 int32_t QzAllTransparentColour(const QzPalette& palette, int32_t c);
+
+// How far a faded colour (earlier building steps) is taken towards white: 0 keeps it,
+// 1 makes it white.
+inline constexpr float QZ_FADE_TOWARDS_WHITE = 0.6f;
+
+// The colour that colour c takes on lines of earlier building steps, which a picture of a
+// step shows lighter: the direct colour (0x2RRGGBB, or 0x3RRGGBB for a transparent one)
+// of c taken QZ_FADE_TOWARDS_WHITE towards white. A colour the palette does not define
+// stays as it is.
+int32_t QzFadedColour(const QzPalette& palette, int32_t c);
 
 // A colour as a mesh keeps it apart from where it is placed: 16 for the colour of the
 // placement, and with this bit, the edge colour of the colour in the other bits.
@@ -94,6 +105,10 @@ struct QzWalkRules {
     // Whether the walk reads the files as a reader with textures does: the "0 !:"
     // geometry of texture mapping in, the FALLBACK geometry out (drawdata.h).
     bool textures = false;
+    // The top file's lines up to and including this one (the building steps before the
+    // one drawn), and everything they place, are walked as faded (QzPlaced::faded), for
+    // drawings that show them lighter; null for none.
+    const QzLine* fadeThrough = nullptr;
 };
 
 // The most placements of files a drawing, preview or export walks: a file of ten levels
@@ -120,6 +135,8 @@ struct QzPlaced {
     // In a walk with textures: the texture mapping of the reference (1 + its index in
     // the texture mappings of the file that holds the reference), 0 for none of its own.
     uint16_t texmap;
+    // Lines of the top file's earlier building steps, or placed by them (fadeThrough).
+    bool faded = false;
 };
 
 // The colour of a stored line of types 1 to 5 under the colour its file is placed in,
@@ -195,21 +212,39 @@ class Walker {
         const QzPartCache& cache = *placed.part->cache;
         const QzDrawItem* items = QzWalkItems(cache, r_.textures).data();
         if (!v_.Enter(placed, frame, items, items + itemsEnd)) return !stopped_;
+        // The items of the top file's earlier steps, when they are faded.
+        const size_t fadeEnd =
+            placed.top && r_.fadeThrough
+                ? std::min(QzItemsUpTo(*placed.part, r_.fadeThrough, r_.textures), itemsEnd)
+                : 0;
         size_t runBegin = 0;
         for (const uint32_t i : QzWalkReferences(cache, r_.textures)) {
             if (i >= itemsEnd) break;
-            if (runBegin < i) v_.Run(placed, frame, items + runBegin, items + i);
+            if (runBegin < i) Run(placed, frame, items, runBegin, i, fadeEnd);
             runBegin = i + 1;
-            Reference(placed, frame, items[i]);
+            Reference(placed, frame, items[i], i < fadeEnd);
             if (stopped_) return false;
         }
-        if (runBegin < itemsEnd) v_.Run(placed, frame, items + runBegin, items + itemsEnd);
+        if (runBegin < itemsEnd) Run(placed, frame, items, runBegin, itemsEnd, fadeEnd);
         v_.Leave(placed, frame);
         return true;
     }
 
   private:
-    void Reference(const QzPlaced& parent, const Frame& frame, const QzDrawItem& item) {
+    // Items begin to end of a placed file, split where the faded ones end.
+    void Run(const QzPlaced& placed, const Frame& frame, const QzDrawItem* items, size_t begin,
+             size_t end, size_t fadeEnd) {
+        if (begin < fadeEnd) {
+            QzPlaced faded = placed;
+            faded.faded = true;
+            const size_t split = end < fadeEnd ? end : fadeEnd;
+            v_.Run(faded, frame, items + begin, items + split);
+            begin = split;
+        }
+        if (begin < end) v_.Run(placed, frame, items + begin, items + end);
+    }
+
+    void Reference(const QzPlaced& parent, const Frame& frame, const QzDrawItem& item, bool faded) {
         const QzLine& line = *item.line;
         const QzPart* sub = line.part;
         if (!sub) return;
@@ -232,7 +267,8 @@ class Walker {
                              QzShrinksForSeams(r_.seams, *parent.part, *sub),
                              inStud,
                              parent.depth + 1,
-                             item.texmap};
+                             item.texmap,
+                             parent.faded || faded};
         if (r_.studs == QzStudRule::Only && !inStud && !sub->cache->studsBelow) {
             v_.Passed(child);
             return;

@@ -44,6 +44,8 @@ inline constexpr uint8_t kInvert = 2;
 inline constexpr uint8_t kTop = 4;
 // The first run of its placement: the points of the file are transformed here.
 inline constexpr uint8_t kFirst = 8;
+// Lines of an earlier building step, drawn lighter.
+inline constexpr uint8_t kFaded = 16;
 
 struct Instance {
     QzMatrix matrix;
@@ -322,7 +324,7 @@ class Producer {
         i.depth = static_cast<uint16_t>(placed.depth);
         i.kind = kind;
         i.flags = static_cast<uint8_t>((placed.cull ? kCull : 0) | (placed.invert ? kInvert : 0) |
-                                       (placed.top ? kTop : 0));
+                                       (placed.top ? kTop : 0) | (placed.faded ? kFaded : 0));
         return i;
     }
 
@@ -374,6 +376,7 @@ class Band {
     Band(const QzDrawJob& job, int band, Shared* shared, const QzZImage& image,
          const QzFaceOffset& faceOffset, QzRenderer& renderer)
         : o_(*job.options),
+          palette_(*job.palette),
           rules_(QzDrawingRules(*job.options, *job.palette)),
           band_(band),
           shared_(shared),
@@ -597,8 +600,9 @@ class Band {
                     }
                 }
             }
-            const int32_t c = QzLineColourBy<QzColourRule::Drawing>(rules_, line, i.colour,
-                                                                    (i.flags & kTop) != 0);
+            int32_t c = QzLineColourBy<QzColourRule::Drawing>(rules_, line, i.colour,
+                                                              (i.flags & kTop) != 0);
+            if (i.flags & kFaded) c = QzFadedColour(palette_, c);
             if constexpr (!kDraw) {
                 const QzVector corners[4] = {*p[0], *p[1], *p[2], n == 4 ? *p[3] : *p[0]};
                 const QzFaceDecision face = QzDecideFace(
@@ -704,6 +708,7 @@ class Band {
     }
 
     const QzRenderOptions& o_;
+    const QzPalette& palette_;
     const QzWalkRules rules_;
     const int band_;
     // Placements wholly behind what is drawn are left out (see Hidden).
@@ -821,7 +826,7 @@ std::vector<int32_t> SplitRows(const QzDrawJob& job, int height, int bands) {
     rules.palette = job.palette;
     // An estimate: a model that places more than this is shared by what was seen.
     rules.maxPlacements = 100000;
-    QzWalk(rules, *job.top, job.stop, 7, false, RowWork::Frame{job.screen}, work);
+    QzWalk(rules, *job.top, job.stop, job.colour, false, RowWork::Frame{job.screen}, work);
     // The first band's thread walks the model as well: about a drawn line's work for every
     // file placed, some tenth of a drawing.
     constexpr double kWalkShare = 0.09;
@@ -869,13 +874,14 @@ bool WalkInto(Producer& producer, const QzDrawJob& job, int bands) {
     const QzRenderOptions& o = *job.options;
     QzWalkRules rules = QzDrawingRules(o, *job.palette);
     rules.maxPlacements = job.maxPlacements;
+    rules.fadeThrough = job.fadeThrough;
     const Producer::Frame top{job.screen, {0, bands - 1}};
     producer.BeginPass(false);
-    bool complete = QzWalk(rules, *job.top, job.stop, 7, o.bfc, top, producer);
+    bool complete = QzWalk(rules, *job.top, job.stop, job.colour, o.bfc, top, producer);
     if (complete && o.studsLast) {
         rules.studs = QzStudRule::Only;
         producer.BeginPass(true);
-        complete = QzWalk(rules, *job.top, job.stop, 7, o.bfc, top, producer);
+        complete = QzWalk(rules, *job.top, job.stop, job.colour, o.bfc, top, producer);
     }
     producer.End();
     return complete;

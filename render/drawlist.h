@@ -28,6 +28,11 @@ struct QzDrawJob {
     const QzPart* top = nullptr;
     // The last line of `top` the drawing draws (a building step); null for all.
     const QzLine* stop = nullptr;
+    // The last line of `top` drawn faded, lighter (the steps before the one drawn), with
+    // all it places; null for none.
+    const QzLine* fadeThrough = nullptr;
+    // The colour `top` is drawn in (what its colour 16 stands for).
+    int32_t colour = 7;
     QzMatrix screen{};
     const QzRenderOptions* options = nullptr;
     const QzPalette* palette = nullptr;

@@ -1,6 +1,8 @@
 #include "drawpass.h"
 
 #include <cstdint>
+#include <new>
+#include <unordered_set>
 
 #include "clock.h"
 #include "diagnostics.h"
@@ -177,6 +179,30 @@ class Traversal {
     const QzRenderOptions& o_;
 };
 
+// Makes the meshes of every file below a file once: each library part (or primitive)
+// placed, whole, and the own lines of every other file, as the high-quality drawing
+// draws them.
+class MeshMaker {
+  public:
+    using Frame = int;
+    Frame Place(const Frame&, const QzPlaced&) { return 0; }
+    bool Enter(const QzPlaced& placed, const Frame&, const QzDrawItem*, const QzDrawItem*) {
+        const QzPart& part = *placed.part;
+        if (!seen_.insert(&part).second) return false;
+        const bool library = (part.flags & (PF_PARTS_DIR | PF_PRIM_DIR)) != 0;
+        QzPartMeshOf(part, library, keys_);
+        return !library;
+    }
+    void Run(const QzPlaced&, const Frame&, const QzDrawItem*, const QzDrawItem*) {}
+    void Leave(const QzPlaced&, const Frame&) {}
+    void Passed(const QzPlaced&) {}
+    bool Full() const { return false; }
+
+  private:
+    QzMeshKeys keys_;
+    std::unordered_set<const QzPart*> seen_;
+};
+
 // The rules of the box previews: colours without random colours or black edges, boxes
 // turned by the mirror bit, empty parts left out, no seams.
 QzWalkRules PreviewRules(const QzRenderState& state) {
@@ -219,13 +245,18 @@ std::optional<QzDrawStatistics> DrawModel(QzRenderState& state, const QzModel& l
     }
     if (!loaded.Loaded()) return std::nullopt;
     if (state.dragging && state.skewView) state.SetViewAngles(30, 45);
-    const QzMatrix p = state.ScreenMatrix(loaded, r.image.width, r.image.height);
+    const QzPart* model = &state.ShownPart(loaded);
+    const QzMatrix p = state.ScreenMatrix(*model, r.image.width, r.image.height);
     r.SetFaceOffsetLimit(p);
-    const QzPart* model = &loaded.Main();
     QzDrawJob job;
     job.top = model;
-    // A building step: the walks stop after the step's last line of the main model.
+    // A building step: the walks stop after the step's last line of the file shown.
     job.stop = QzStepLastLine(*model, state.step);
+    if (state.options.fadeEarlierSteps) {
+        const int count = QzStepCount(*model);
+        const int step = state.step <= 0 || state.step > count ? count : state.step;
+        if (step > 1) job.fadeThrough = QzStepLastLine(*model, step - 1);
+    }
     job.screen = p;
     job.options = &state.options;
     job.palette = &state.palette;
@@ -328,6 +359,25 @@ void TraverseTree(const QzRenderOptions& options, const QzPart* part, const QzMa
     rules.maxPlacements = QZ_MAX_PLACEMENTS;
     QzWalk(rules, *part, nullptr, 7, false, QzMatrix(matrix), traversal);
     __asm__ volatile("" : : "g"(traversal.sink) : "memory");
+}
+
+bool QzPrepareDrawings(const QzPart& top, bool highQuality) {
+    if (!QzPrepareDrawData(&top)) return false;
+    try {
+        QzDrawWork(top);
+        QzStudReferences(top);
+        for (const bool skipStuds : {false, true})
+            for (const bool seams : {false, true}) QzStudPassProducts(top, skipStuds, seams);
+        if (highQuality) {
+            MeshMaker maker;
+            QzWalkRules rules;
+            rules.colours = QzColourRule::Symbolic;
+            QzWalk(rules, top, nullptr, QZ_COLOUR_CURRENT, false, 0, maker);
+        }
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
 }
 
 std::string QzDrawStatusText(const QzDrawStatistics& s) {

@@ -28,6 +28,13 @@ void DrawAxes(QzRenderState& state, const QzPart* part, const QzMatrix& matrix);
 // Walks the model like a drawing without drawing; only its running time matters.
 void TraverseTree(const QzRenderOptions& options, const QzPart* part, const QzMatrix& matrix);
 
+// Works out beforehand what drawings of `top`, or of any file below it, work out on first
+// use and keep with the parts (the walk form, the figures of the normal drawing, with
+// highQuality the meshes of the high-quality drawing), so that several such drawings (of
+// any step, in any colour) can run at once on threads of their own, each only reading
+// what the parts keep. False when memory ran out.
+bool QzPrepareDrawings(const QzPart& top, bool highQuality);
+
 // The status-bar text of a drawing's measurements:
 // "2:%d 3:%d 4:%d 5:%d %d.%03d seconds (%d) %s".
 std::string QzDrawStatusText(const QzDrawStatistics& statistics);

@@ -63,11 +63,10 @@ void AddPoints(const QzPart& part, const QzMatrix& matrix, int depth, Extent& ex
 
 }  // namespace
 
-QzFit QzFitModel(const QzModel& loaded, const QzMatrix& view, int width, int height, int imageWidth,
+QzFit QzFitModel(const QzPart& model, const QzMatrix& view, int width, int height, int imageWidth,
                  QzFitPlacement placement) {
     QzFit fit;
-    if (!loaded.Loaded() || width <= 0 || height <= 0) return fit;
-    const QzPart& model = loaded.Main();
+    if (width <= 0 || height <= 0) return fit;
     const QzBox& box = model.box;
     if (!(box.min.x <= box.max.x && box.min.y <= box.max.y && box.min.z <= box.max.z)) return fit;
 

@@ -1,5 +1,5 @@
-// Fitting the loaded model to a picture: the zoom at which every vertex of the main
-// model, turned by the view, lies inside the picture with a margin, and for pictures
+// Fitting the loaded model to a picture: the zoom at which every vertex of the file
+// shown, turned by the view, lies inside the picture with a margin, and for pictures
 // of their own (the command line's thumbnails) the shift that centres the drawing.
 #pragma once
 
@@ -28,10 +28,11 @@ struct QzFit {
     float shiftY = 0.0f;
 };
 
-// The largest whole zoom at which the main model's vertices, turned by `view`, keep
-// the margin on every side of a picture of width x height pixels; the tighter side
-// touches it. The view draws into an image imageWidth pixels wide (the picture
-// widened to a multiple of 4), which places the box centre at imageWidth / 2. Zoom
-// 100 and no shift when no model with vertices is loaded or the picture is empty.
-QzFit QzFitModel(const QzModel& model, const QzMatrix& view, int width, int height, int imageWidth,
+// The largest whole zoom at which the vertices of the file shown (the main model, or the
+// submodel the view shows), turned by `view`, keep the margin on every side of a picture
+// of width x height pixels; the tighter side touches it. The view draws into an image
+// imageWidth pixels wide (the picture widened to a multiple of 4), which places the box
+// centre at imageWidth / 2. Zoom 100 and no shift when the file has no vertices or the
+// picture is empty.
+QzFit QzFitModel(const QzPart& shown, const QzMatrix& view, int width, int height, int imageWidth,
                  QzFitPlacement placement);

@@ -238,13 +238,20 @@ class QzHqRenderer::Finder {
         // step short of the whole model takes the top file's lines up to its end, in a
         // mesh of this drawing's own.
         const QzLine* stop = placed.top ? r_.job_->stop : nullptr;
-        if (stop) r_.stepMesh_ = QzBuildPartMesh(part, false, stop);
-        const QzPartMesh& own = stop ? r_.stepMesh_ : QzPartMeshOf(part, false, keys_);
-        if (!own.groups.empty()) {
-            for (int t = 2; t <= 5; ++t) r_.statistics_->typeCount[t] += own.typeCount[t];
-            r_.Add(
-                {&own, m, placed.colour, placed.cull, placed.invert, false, Pass::All, inherited});
+        const QzLine* fade = placed.top ? r_.job_->fadeThrough : nullptr;
+        if (fade) {
+            // The lines of earlier steps in a mesh of their own, drawn lighter.
+            r_.fadedMesh_ = QzBuildPartMesh(part, false, fade);
+            if (!r_.fadedMesh_.groups.empty())
+                r_.Add({&r_.fadedMesh_, m, placed.colour, placed.cull, placed.invert, false,
+                        Pass::All, inherited, true});
         }
+        if (stop || fade) r_.stepMesh_ = QzBuildPartMesh(part, false, stop, fade);
+        const QzPartMesh& own = stop || fade ? r_.stepMesh_ : QzPartMeshOf(part, false, keys_);
+        for (int t = 2; t <= 5; ++t) r_.statistics_->typeCount[t] += own.typeCount[t];
+        if (!own.groups.empty())
+            r_.Add({&own, m, placed.colour, placed.cull, placed.invert, false, Pass::All, inherited,
+                    placed.faded});
         return true;
     }
     void Run(const QzPlaced&, const Frame&, const QzDrawItem*, const QzDrawItem*) {}
@@ -270,8 +277,8 @@ class QzHqRenderer::Finder {
             return;
         }
         const bool stud = (placed.part->flags & PF_STUD) != 0;
-        Instance instance{&mesh,         m,    placed.colour, placed.cull,
-                          placed.invert, stud, Pass::All,     inherited};
+        Instance instance{&mesh, m,         placed.colour, placed.cull, placed.invert,
+                          stud,  Pass::All, inherited,     placed.faded};
         QzDrawStatistics& counts = *r_.statistics_;
         for (int t = 1; t <= 5; ++t) counts.typeCount[t] += mesh.typeCount[t];
         counts.matrixMulCount += mesh.references;
@@ -363,6 +370,10 @@ class QzHqRenderer::Band {
     Rgba Resolve(int32_t number) const { return r_.Resolve(number); }
     int32_t Number(const QzMeshColour& colour, int32_t instanceColour) const {
         return r_.Number(colour, instanceColour);
+    }
+    // A colour of the instance being drawn as it shows: lighter on an earlier step.
+    int32_t Shown(int32_t number) const {
+        return instance_->faded ? QzFadedColour(*r_.job_->palette, number) : number;
     }
     void Wrote(int x0, int x1, int y0, int y1) {
         drawn_[0] = std::min(drawn_[0], x0);
@@ -474,8 +485,8 @@ void QzHqRenderer::Band::DrawInstance(const Instance& instance, Pass pass) {
         }
     // The instance's colour, and how strong its lines are for its size on the screen.
     cached_ = 0;
-    instanceColour_ = Resolve(instance.colour);
-    instanceMaterial_ = r_.MaterialOf(instance.colour);
+    instanceColour_ = Resolve(Shown(instance.colour));
+    instanceMaterial_ = r_.MaterialOf(Shown(instance.colour));
     // The rows of x and y are the scale times two orthonormal rows.
     double squares = 0;
     for (int i = 0; i < 2; ++i)
@@ -576,7 +587,7 @@ void QzHqRenderer::Band::DrawGroup(const Instance& instance, const QzMeshGroup& 
     const QzRenderOptions& o = options_;
     auto slotOf = [&](const QzMeshColour& c) -> int {
         if (c.number == QZ_COLOUR_CURRENT && !c.edge) return -1;
-        const int32_t n = Number(c, instance.colour);
+        const int32_t n = Shown(Number(c, instance.colour));
         for (int i = 0; i < cached_; ++i)
             if (cachedNumber_[i] == n) return i;
         const int slot = cached_ < 8 ? cached_++ : 7;
@@ -662,7 +673,7 @@ void QzHqRenderer::Band::DrawGroup(const Instance& instance, const QzMeshGroup& 
         }
         if (edges) {
             const int32_t n = Number(tri.colour, instance.colour);
-            const Rgba e = Resolve(QzEdgeColours[n & 15]);
+            const Rgba e = Resolve(Shown(QzEdgeColours[n & 15]));
             const uint32_t rgb = Pack(e.r, e.g, e.b);
             const QzVector* p[3] = {&p0, &p1, &p2};
             const uint8_t bits[3] = {QZ_MESH_EDGE_01, QZ_MESH_EDGE_12, QZ_MESH_EDGE_20};
@@ -1310,10 +1321,12 @@ QzDrawOutcome QzHqRenderer::Draw(const QzDrawJob& job, QzZImage& image,
     // Every instance is kept until the picture is drawn: fewer placements than the
     // normal drawing walks.
     rules.maxPlacements = std::min(job.maxPlacements, QZ_MAX_HQ_PLACEMENTS);
+    rules.fadeThrough = job.fadeThrough;
     // The files as a reader with textures reads them.
     rules.textures = true;
     Finder::Frame top{m, job.top, {}};
-    const bool complete = QzWalk(rules, *job.top, job.stop, 7, job.options->bfc, top, finder);
+    const bool complete =
+        QzWalk(rules, *job.top, job.stop, job.colour, job.options->bfc, top, finder);
     if (!complete) {
         instances_.clear();
         studs_.clear();

@@ -85,6 +85,7 @@ class QzHqRenderer {
         // The texture mapping its faces without one of their own take from the file
         // that placed it (1 + its index in inherited_), 0 for none.
         uint32_t inherited;
+        bool faded;  // of an earlier building step: drawn lighter
     };
     // How a colour's finish draws: the light it takes, its highlight (white, or in the
     // colour's own hue for metals), a mirror's bright-above dark-below, and its grains.
@@ -121,8 +122,10 @@ class QzHqRenderer {
 
     // The drawing.
     const QzDrawJob* job_ = nullptr;
-    // The main model's own lines up to a building step's end, for one drawing.
+    // The main model's own lines up to a building step's end, for one drawing, and with
+    // earlier steps faded, those of the earlier steps.
     QzPartMesh stepMesh_;
+    QzPartMesh fadedMesh_;
     QzDrawStatistics* statistics_ = nullptr;
     // What the walk found to draw, in order; the studs after everything else.
     std::vector<Instance> instances_;

@@ -37,6 +37,9 @@ struct QzRenderOptions {
     // Files that lie wholly behind what is drawn already are not drawn, only counted: the
     // same picture sooner. Off only to compare the two.
     bool skipHidden = true;
+    // A building step is drawn with the steps before it lighter, so that what the step
+    // adds stands out (building instructions).
+    bool fadeEarlierSteps = false;
 };
 
 // The rules of the drawing walk under the switches: colours as drawn, studs left out

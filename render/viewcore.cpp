@@ -1,7 +1,9 @@
 #include "viewcore.h"
 
 #include "colours.h"
+#include "drawlist.h"
 #include "drawpass.h"
+#include "hqrender.h"
 
 QzViewCore::QzViewCore(QzDisplaySink* sink) : state_(sink ? sink : &nullSink_) {
     state_.SetStandardView(0);
@@ -33,6 +35,30 @@ void QzViewCore::Redraw(const QzModel& model, bool full) {
     statistics_ = std::move(*drawn);
 }
 
+void QzViewCore::DrawFileCentred(const QzPart& file, int32_t colour) {
+    QzRenderer& r = *state_.renderer;
+    if (!r.image.depth) return;
+    r.ClearImage(true);
+    const QzFit fit =
+        QzFitModel(file, state_.view, width_, height_, image_.width, QzFitPlacement::Centred);
+    state_.zoom = fit.zoom;
+    state_.shiftX = fit.shiftX;
+    state_.shiftY = fit.shiftY;
+    QzDrawJob job;
+    job.top = &file;
+    job.screen = state_.ScreenMatrix(file, r.image.width, r.image.height);
+    job.options = &state_.options;
+    job.palette = &state_.palette;
+    job.threads = state_.threads > 0 ? state_.threads : QzDefaultDrawThreads();
+    job.colour = colour;
+    r.SetFaceOffsetLimit(job.screen);
+    r.statistics = QzDrawStatistics{};
+    const QzDrawOutcome outcome =
+        state_.options.highQuality ? QzDrawHighQuality(state_, job) : QzDrawNormal(r, job);
+    statistics_ = r.statistics;
+    statistics_.incomplete = outcome != QzDrawOutcome::Drawn;
+}
+
 std::vector<uint8_t> QzViewCore::RgbPixels() const {
     std::vector<uint8_t> out;
     if (!image_.pixels || width_ <= 0) return out;
@@ -49,8 +75,33 @@ std::vector<uint8_t> QzViewCore::RgbPixels() const {
     return out;
 }
 
+std::vector<uint8_t> QzViewCore::RgbaPixels() const {
+    std::vector<uint8_t> rgba;
+    if (!image_.pixels || width_ <= 0) return rgba;
+    rgba.resize(static_cast<size_t>(width_) * height_ * 4);
+    bool drawn = false;
+    for (int y = 0; y < height_; ++y) {
+        const size_t row = static_cast<size_t>(y) * image_.width;
+        for (int x = 0; x < width_; ++x) {
+            const size_t at = row + x;
+            if (!(image_.depth[at] < QZ_FAR_DEPTH)) continue;  // stays transparent black
+            const uint8_t* in = image_.pixels + at * 3;
+            uint8_t* out = rgba.data() + (static_cast<size_t>(y) * width_ + x) * 4;
+            out[0] = in[2];
+            out[1] = in[1];
+            out[2] = in[0];
+            out[3] = 255;
+            drawn = true;
+        }
+    }
+    if (!drawn) rgba.clear();
+    return rgba;
+}
+
 QzFit QzViewCore::Fit(const QzModel& model, QzFitPlacement placement) const {
-    return QzFitModel(model, state_.view, width_, height_, image_.width, placement);
+    if (!model.Loaded()) return {};
+    return QzFitModel(state_.ShownPart(model), state_.view, width_, height_, image_.width,
+                      placement);
 }
 
 void QzViewCore::FitCentred(const QzModel& model) {

@@ -45,6 +45,10 @@ class QzViewCore {
     void Draw(const QzModel& model) { Redraw(model, true); }
     // Clears all of the image (full) or what the last drawing touched, and draws.
     void Redraw(const QzModel& model, bool full);
+    // Clears the whole image and draws one file whole in a colour (what its colour 16
+    // stands for), fitted to the image and centred: a picture of a part of its own, in
+    // the view's orientation and with its switches. The zoom and shift become the fit's.
+    void DrawFileCentred(const QzPart& file, int32_t colour);
     // The measurements of the last drawing (a drag preview keeps the transform counts
     // of the full drawing before it).
     const QzDrawStatistics& Statistics() const { return statistics_; }
@@ -60,9 +64,14 @@ class QzViewCore {
     int Height() const { return height_; }
     // The client area's pixels, rows from the top, red, green, blue per pixel.
     std::vector<uint8_t> RgbPixels() const;
+    // The same with alpha: opaque where the drawing put something, transparent black
+    // elsewhere (a picture of its own, to be shown on any background). Empty when
+    // nothing was drawn.
+    std::vector<uint8_t> RgbaPixels() const;
 
-    // The fit of the model to the client area under the current view (QzFitModel): the
-    // zoom, and with Centred the shift that centres the drawing.
+    // The fit of the file shown (the main model or the submodel shown) to the client area
+    // under the current view (QzFitModel): the zoom, and with Centred the shift that
+    // centres the drawing.
     QzFit Fit(const QzModel& model, QzFitPlacement placement) const;
     // Sets the zoom and shift of the centred fit: the model fills the picture, centred.
     void FitCentred(const QzModel& model);

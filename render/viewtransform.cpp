@@ -7,6 +7,7 @@
 #include "format.h"
 #include "messagebox.h"
 #include "model.h"
+#include "sections.h"
 
 const QzStandardView QzStandardViews[QZ_STANDARD_VIEWS] = {
     {"View from Front-Upper-Right (LDraw 3D)", "1 0 1  .5 1 -.5  -1 0 1", 0, 0, true},
@@ -145,8 +146,20 @@ void QzRenderState::SelectRenderer(int type) {
     rendererType = 3;
 }
 
+const QzPart& QzRenderState::ShownPart(const QzModel& model) const {
+    if (!submodel.empty()) {
+        const QzPart* found = QzFindSubmodel(model, submodel);
+        if (found && (found->flags & PF_RESOLVED)) return *found;
+    }
+    return model.Main();
+}
+
 QzMatrix QzRenderState::ScreenMatrix(const QzModel& model, int width, int height) const {
-    const QzBox& box = model.Main().box;
+    return ScreenMatrix(ShownPart(model), width, height);
+}
+
+QzMatrix QzRenderState::ScreenMatrix(const QzPart& shown, int width, int height) const {
+    const QzBox& box = shown.box;
     const double c[3] = {(static_cast<double>(box.min.x) + box.max.x) / 2.0,
                          (static_cast<double>(box.min.y) + box.max.y) / 2.0,
                          (static_cast<double>(box.min.z) + box.max.z) / 2.0};

@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "colours.h"
 #include "geometry.h"
@@ -50,10 +51,14 @@ class QzRenderState {
     std::array<float, 16> GetViewMatrix() const;
     // Only type 3 exists; other types show a message and change nothing.
     void SelectRenderer(int type);
-    // Model to screen for an image of this size: centre of the main model's box at
+    // Model to screen for an image of this size: centre of the shown file's box at
     // half the width and two thirds of the height (moved by shiftX, shiftY), zoom/100
     // pixels per LDraw unit.
     QzMatrix ScreenMatrix(const QzModel& model, int width, int height) const;
+    QzMatrix ScreenMatrix(const QzPart& shown, int width, int height) const;
+    // The file the view shows: the submodel named `submodel` while the model has it
+    // (and it is resolved), else the main model. The model must be loaded.
+    const QzPart& ShownPart(const QzModel& model) const;
 
     bool timeCalculations = false;
     bool showModelBox = false;
@@ -70,9 +75,12 @@ class QzRenderState {
     // centred pictures; the view itself keeps 0, 0.
     float shiftX = 0.0f;
     float shiftY = 0.0f;
-    // The building step shown: 0 for the whole model, k for the main model's lines up to
-    // the end of its k-th step (QzStepLastLine). Placement and zoom stay the whole
-    // model's.
+    // The file shown: empty for the main model, else the name of a submodel (sections.h),
+    // looked up at every drawing: a reload keeps it while the model file has a submodel
+    // of that name, and shows the main model otherwise.
+    std::string submodel;
+    // The building step shown: 0 for the whole file shown, k for its lines up to the end
+    // of its k-th step (QzStepLastLine). Placement and zoom stay the whole file's.
     int32_t step = 0;
     QzRenderOptions options;
     // Threads a full drawing uses; 0 for as many as the machine has processors.

@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config
   libcli11-dev libgtest-dev libgmock-dev libbenchmark-dev libpng-dev
-  nlohmann-json3-dev  # the exports write glTF's JSON with it
+  nlohmann-json3-dev  # glTF's JSON of the exports, steps.json of the building instructions
   clang libclang-rt-14-dev clang-format
   povray
   # The exports are checked in the programs that read them: the glTF validator (an npm
@@ -15,6 +15,7 @@ packages=(
   # The registration tests ask the desktops' own tools what opens a model.
   xdg-utils libglib2.0-bin
   locales
+  chromium  # a test prints a guide of building instructions with it
   file  # scripts/package.sh: cpack finds the programs for dpkg-shlibdeps with it
 )
 

@@ -80,6 +80,13 @@ int QzDocument::LoadModel(const std::string& path) {
     return loaded;
 }
 
+int QzDocument::ResolveSection(QzPart& section, bool showLog) {
+    const size_t logged = model.inputLog.size();
+    const int resolved = QzResolveSection(model, section, settings, host_.Palette());
+    if (showLog && model.inputLog.size() != logged) host_.ShowInputLog();
+    return resolved;
+}
+
 void QzDocument::CheckForChange(bool prompt) {
     if (loading || pathName.empty()) return;
     if (holds_ > 0) {

@@ -77,6 +77,11 @@ class QzDocument {
     // The view was activated: in mode "Ask on activate", look for a change and ask.
     void OnViewActivated();
 
+    // Reads through a submodel the main model does not place (a load reads only what
+    // the main model reaches), with the document's settings and palette; what that logs
+    // is shown when showLog is set. 0 when it is resolved (QzResolveSection).
+    int ResolveSection(QzPart& section, bool showLog);
+
     // The File menu's document commands.
     void SetPollMode(QzCmd mode);
     void Reload();

@@ -46,6 +46,10 @@ std::string QzComposeCaption(const std::string& frameworkCaption, const std::str
     return caption;
 }
 
+std::string QzFrameworkCaption(const std::string& documentTitle, const std::string& submodel) {
+    return documentTitle + (submodel.empty() ? "" : " [" + submodel + "]") + " - Zarvel";
+}
+
 std::string QzBuildLine(const std::tm* built) {
     std::string line = "Release version";
     if (built)

@@ -18,6 +18,10 @@ inline constexpr size_t QZ_MAX_CAPTION = 1999;
 std::string QzComposeCaption(const std::string& frameworkCaption, const std::string& title,
                              const std::string& author);
 
+// The framework's caption: the document's title and the program's name, with the
+// submodel shown, if any, in brackets after the title ("house.mpd [wheel.ldr] - Zarvel").
+std::string QzFrameworkCaption(const std::string& documentTitle, const std::string& submodel);
+
 // The status bar's building step: "Step 3/31"; empty when no model is loaded (a count
 // of 0).
 std::string QzStepText(int step, int count);

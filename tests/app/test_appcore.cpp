@@ -800,6 +800,11 @@ TEST(FrameTexts, CaptionWithTitleAndAuthor) {
     EXPECT_EQ(QzComposeCaption("a - Zarvel", std::string(3000, 't'), "x").size(), QZ_MAX_CAPTION);
 }
 
+TEST(FrameTexts, TheCaptionNamesTheSubmodelShown) {
+    EXPECT_EQ(QzFrameworkCaption("house.mpd", ""), "house.mpd - Zarvel");
+    EXPECT_EQ(QzFrameworkCaption("house.mpd", "Walls.ldr"), "house.mpd [Walls.ldr] - Zarvel");
+}
+
 TEST(FrameTexts, BuildLine) {
     std::tm built{};
     ASSERT_TRUE(QzParseBuildTime("Dec  8 2026", "06:33:26", built));

@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QBitmap>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDialog>
 #include <QDir>
 #include <QFile>
@@ -20,6 +21,7 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSettings>
@@ -29,6 +31,7 @@
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeView>
@@ -535,6 +538,159 @@ class DesktopTest : public QObject {
         Trigger(QzCmd::FirstStep);
         QVERIFY(app->OpenDocumentFile(path));
         QCOMPARE(pane(), QString("Step 3/3"));
+    }
+
+    void submodelsAreChosenFromTheMenuAndTheToolbar() {
+        const std::string roof =
+            "0 FILE roof.ldr\n0 Roof\n"
+            "1 4 0 0 0 1 0 0 0 1 0 0 0 1 zb1x1.dat\n0 STEP\n"
+            "1 1 20 0 0 1 0 0 0 1 0 0 0 1 zb1x1.dat\n0 STEP\n"
+            "1 2 40 0 0 1 0 0 0 1 0 0 0 1 zb1x1.dat\n";
+        const std::string spare = "0 FILE Spare.ldr\n1 14 0 0 0 1 0 0 0 1 0 0 0 1 zb2x2.dat\n";
+        const std::string main =
+            "0 FILE cabin.ldr\n0 Cabin\n"
+            "1 15 0 0 0 1 0 0 0 1 0 0 0 1 zb1x2.dat\n0 STEP\n"
+            "1 16 0 -24 0 1 0 0 0 1 0 0 0 1 roof.ldr\n";
+        // pin.dat is a part of the file's own: no submodel.
+        const std::string pin = "0 FILE pin.dat\n1 0 0 0 0 1 0 0 0 1 0 0 0 1 zb1x1.dat\n";
+        const QString path = Write("cabin.mpd", main + roof + spare + pin);
+        Start({path, "-PollOff"});
+        CMainFrame* frame = app->Frame();
+        QComboBox* box = frame->SubmodelBox();
+        const auto pane = [&] {
+            QCoreApplication::processEvents();
+            return frame->StepPane()->text();
+        };
+        const QStringList names{"cabin.ldr (main model)", "roof.ldr", "Spare.ldr"};
+        QStringList listed, menu;
+        for (int i = 0; i < box->count(); ++i) listed << box->itemText(i);
+        for (QAction* action : frame->SubmodelMenu()->actions()) menu << action->text();
+        QCOMPARE(listed, names);
+        QCOMPARE(menu, names);
+        QVERIFY(box->isEnabled() && frame->SubmodelMenu()->isEnabled());
+        QCOMPARE(box->currentIndex(), 0);
+        QVERIFY(frame->ToolBar()->isAncestorOf(box));
+        QCOMPARE(frame->SubmodelMenu()->title(), QString("S&ubmodel"));
+        QCOMPARE(pane(), QString("Step 2/2"));
+
+        // From the menu: the submodel, from its last step, named in the caption.
+        frame->SubmodelMenu()->actions()[1]->trigger();
+        QCOMPARE(QString::fromStdString(State().submodel), QString("roof.ldr"));
+        QCOMPARE(frame->windowTitle(), QString("cabin.mpd [roof.ldr] - Zarvel  \"Cabin\""));
+        QCOMPARE(pane(), QString("Step 3/3"));
+        QCOMPARE(box->currentIndex(), 1);
+        QVERIFY(frame->SubmodelMenu()->actions()[1]->isChecked());
+        Trigger(QzCmd::FirstStep);
+        QCOMPARE(pane(), QString("Step 1/3"));
+        // The view shows what the command line draws for it.
+        const QImage onScreen = View()->grab().toImage().convertToFormat(QImage::Format_RGB888);
+        QzViewCore core;
+        core.State().view = State().view;
+        core.State().submodel = "ROOF.LDR";
+        core.State().step = 1;
+        QVERIFY(core.Resize(View()->width(), View()->height()));
+        core.Draw(app->Document()->Model());
+        const std::vector<uint8_t> rgb = core.RgbPixels();
+        for (int y = 0; y < onScreen.height(); ++y)
+            QVERIFY(std::memcmp(onScreen.constScanLine(y), rgb.data() + y * View()->width() * 3,
+                                size_t(View()->width()) * 3) == 0);
+        // The statistics report speaks of it.
+        Trigger(QzCmd::Statistics);
+        QVERIFY2(shown.back().text.startsWith("Title:\tRoof\n"), qPrintable(LastShown()));
+
+        // From the toolbar: a submodel the main model does not place is read through.
+        emit box->activated(2);
+        QCOMPARE(QString::fromStdString(State().submodel), QString("Spare.ldr"));
+        QCOMPARE(frame->windowTitle(), QString("cabin.mpd [Spare.ldr] - Zarvel  \"Cabin\""));
+        QCOMPARE(pane(), QString("Step 1/1"));
+        QVERIFY(View()->Statistics().typeCount[4] > 0);
+
+        // A reload keeps the choice while the file has the submodel ...
+        Write("cabin.mpd", main + spare + roof);
+        Trigger(QzCmd::Reload);
+        QCOMPARE(frame->windowTitle(), QString("cabin.mpd [Spare.ldr] - Zarvel  \"Cabin\""));
+        QCOMPARE(box->currentIndex(), 1);
+        QVERIFY(View()->Statistics().typeCount[4] > 0);
+        // ... else shows the main model.
+        Write("cabin.mpd", main + roof);
+        Trigger(QzCmd::Reload);
+        QVERIFY(State().submodel.empty());
+        QCOMPARE(frame->windowTitle(), QString("cabin.mpd - Zarvel  \"Cabin\""));
+        QCOMPARE(box->count(), 2);
+        QCOMPARE(box->currentIndex(), 0);
+        QCOMPARE(pane(), QString("Step 2/2"));
+        // Opening a model shows its main model.
+        frame->SubmodelMenu()->actions()[1]->trigger();
+        QVERIFY(app->OpenDocumentFile(path));
+        QVERIFY(State().submodel.empty());
+        QCOMPARE(box->currentIndex(), 0);
+        // A model of one file has nothing to choose.
+        QVERIFY(app->OpenDocumentFile(Write("one.ldr", "1 4 0 0 0 1 0 0 0 1 0 0 0 1 zb1x1.dat\n")));
+        QCOMPARE(box->count(), 1);
+        QVERIFY(!box->isEnabled() && !frame->SubmodelMenu()->isEnabled());
+    }
+
+    void writeInstructionsWithProgressAndCancel() {
+        const QString model =
+            testing_support::ExamplesDir().string().c_str() + QString("/models/house.mpd");
+        Start({model, "-PollOff"});
+        QCOMPARE(app->Frame()->Action(QzCmd::WriteInstructions)->text(),
+                 QString("Write &Instructions..."));
+        const QString folder = models.filePath("house guide");
+        QDir().mkpath(folder);
+        QString start;
+        answer = [&](QDialog& d) {
+            if (auto* files = qobject_cast<QFileDialog*>(&d)) {
+                if (files->fileMode() != QFileDialog::Directory) return int(QDialog::Rejected);
+                start = files->directory().absolutePath();
+                files->selectFile(folder);
+                return int(QDialog::Accepted);
+            }
+            return int(QMessageBox::No);
+        };
+        Trigger(QzCmd::WriteInstructions);
+        QCOMPARE(shown.size(), size_t(2));
+        QCOMPARE(shown[0].caption, QString("Write Instructions"));
+        QCOMPARE(start, QFileInfo(model).absolutePath());
+        const QString index = folder + "/index.html";
+        QCOMPARE(shown[1].text, "Wrote 3 steps to " + index + ".\nOpen them in your browser?");
+        QVERIFY(QFileInfo::exists(index));
+        QVERIFY(QFileInfo::exists(folder + "/step-0003.png"));
+        QVERIFY(View()->findChildren<QProgressDialog*>().isEmpty() ||
+                !View()->findChildren<QProgressDialog*>().first()->isVisible());
+
+        // Cancel in the progress window: no index.html, no box.
+        shown.clear();
+        const QString other = models.filePath("cancelled guide");
+        QDir().mkpath(other);
+        answer = [&](QDialog& d) {
+            if (auto* files = qobject_cast<QFileDialog*>(&d)) {
+                files->selectFile(other);
+                // The progress window is cancelled as soon as it shows.
+                QTimer::singleShot(0, View(), [this] {
+                    for (QProgressDialog* p : View()->findChildren<QProgressDialog*>()) p->cancel();
+                });
+                return int(QDialog::Accepted);
+            }
+            return int(QMessageBox::No);
+        };
+        Trigger(QzCmd::WriteInstructions);
+        QCOMPARE(shown.size(), size_t(1));
+        QVERIFY(!QFileInfo::exists(other + "/index.html"));
+
+        // A folder that is a file: the reason in a box.
+        shown.clear();
+        const QString file = Write("not a folder", "text");
+        answer = [&](QDialog& d) {
+            if (auto* files = qobject_cast<QFileDialog*>(&d)) {
+                files->selectFile(file);
+                return int(QDialog::Accepted);
+            }
+            return int(QMessageBox::Ok);
+        };
+        Trigger(QzCmd::WriteInstructions);
+        QCOMPARE(shown.size(), size_t(2));
+        QCOMPARE(shown[1].text, "Could not write the instructions:\n" + file + " is not a folder");
     }
 
     void partsListWindowAndItsCsv() {

@@ -1,7 +1,7 @@
 // The parts list: quantities through nested submodels referenced several times, colour
 // 16 taking the colour of the reference, the file's own colour numbers, names from
-// LDConfig.ldr, subparts and sections named like parts walked into, missing references
-// marked; the three forms written whole; zarvel-cli parts.
+// LDConfig.ldr, subparts walked into, parts the model file defines listed as parts,
+// missing references marked; the three forms written whole; zarvel-cli parts.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -35,8 +35,9 @@ constexpr const char* kModel =
     "0 FILE pod.ldr\n"
     "1 16 0 0 0 1 0 0 0 1 0 0 0 1 brick.dat\n"
     "1 0 0 0 0 1 0 0 0 1 0 0 0 1 plate.dat\n"
-    // A section named like a part is a submodel of this file.
+    // A section named like a part whose header says it is a model is a submodel.
     "0 FILE own.dat\n"
+    "0 !LDRAW_ORG Model\n"
     "1 16 0 0 0 1 0 0 0 1 0 0 0 1 plate.dat\n";
 
 class PartsList : public ::testing::Test {
@@ -84,6 +85,44 @@ TEST_F(PartsList, CountsThroughNestedSubmodelsInTheReferencesColours) {
         {"plate.dat", 14, "Yellow", 1, "Plate  1 x 2", false},
     };
     EXPECT_EQ(List(kModel), expected);
+}
+
+TEST_F(PartsList, PartsTheModelFileDefinesAreListedNotWalkedInto) {
+    using Row = inspect::PartsRow;
+    const std::string text =
+        "0 FILE main.ldr\n"
+        "1 4 0 0 0 1 0 0 0 1 0 0 0 1 Hose.DAT\n"
+        "1 4 0 0 0 1 0 0 0 1 0 0 0 1 hose.dat\n"
+        "1 1 0 0 0 1 0 0 0 1 0 0 0 1 seg.ldr\n"
+        "1 2 0 0 0 1 0 0 0 1 0 0 0 1 kit.dat\n"
+        "1 14 0 0 0 1 0 0 0 1 0 0 0 1 shortcut.ldr\n"
+        // Named .dat: a part.
+        "0 FILE Hose.DAT\n"
+        "0 Hose segment\n"
+        "1 16 0 0 0 1 0 0 0 1 0 0 0 1 plate.dat\n"
+        // Marked a part in its header, whatever its name.
+        "0 FILE seg.ldr\n"
+        "0 Rope end\n"
+        "0 !LDRAW_ORG Unofficial_Part UPDATE 2024-01\n"
+        "1 16 0 0 0 1 0 0 0 1 0 0 0 1 brick.dat\n"
+        "0 FILE shortcut.ldr\n"
+        "0 Set of two\n"
+        "0 !LDRAW_ORG Shortcut\n"
+        "1 16 0 0 0 1 0 0 0 1 0 0 0 1 brick.dat\n"
+        // Named .dat but marked a model: a submodel, walked into.
+        "0 FILE kit.dat\n"
+        "0 Kit\n"
+        "0 !LDRAW_ORG Unofficial_Model\n"
+        "1 16 0 0 0 1 0 0 0 1 0 0 0 1 plate.dat\n";
+    const std::vector<Row> expected = {
+        {"Hose.DAT", 4, "Test_Red", 2, "Hose segment", false},
+        {"plate.dat", 2, "Green", 1, "Plate  1 x 2", false},
+        {"seg.ldr", 1, "Blue", 1, "Rope end", false},
+        {"shortcut.ldr", 14, "Yellow", 1, "Set of two", false},
+    };
+    EXPECT_EQ(List(text), expected);
+    // The files below the parts are read (they are drawn), but not counted.
+    EXPECT_NE(inspect::PartsText(List(text)).find("Total: 5 parts\n"), std::string::npos);
 }
 
 TEST_F(PartsList, WritesTheThreeFormsWhole) {
