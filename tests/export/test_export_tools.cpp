@@ -350,6 +350,12 @@ TEST(Assimp, EveryFormatOfAModelOfTheSharedLibrary) {
     CheckInAssimp(ldraw.string(), (ldraw / "models" / "40448 - Vintage Car.mpd").string(), false);
 }
 
+TEST(Assimp, EveryFormatOfThePrintedPartsOfTheSharedLibrary) {
+    ZARVEL_REQUIRE_SHARED_LDRAW(ldraw);
+    REQUIRE_PROGRAM("assimp");
+    CheckInAssimp(ldraw.string(), (ldraw / "models" / "textured-parts.ldr").string(), false);
+}
+
 TEST(F3d, DrawsEveryFormatOffscreen) {
     REQUIRE_PROGRAM("f3d");
     REQUIRE_PROGRAM("xvfb-run");
