@@ -272,9 +272,9 @@ void CQzView::OnExport() {
         QzExportPath(app::PathBytes(dialog.selectedFiles().first()),
                      static_cast<int>(filters.indexOf(dialog.selectedNameFilter())));
     SetWaitCursor(true);
-    const std::string failure = QzExportShownModel(path, model, core_.State().palette,
-                                                   QzShownStep(core_.State(), model).step,
-                                                   document_->Core().settings.ldrawDir);
+    const std::string failure = QzExportShownModel(
+        path, model, core_.State().palette, core_.State().ShownPart(model),
+        QzShownStep(core_.State(), model).step, document_->Core().settings.ldrawDir);
     SetWaitCursor(false);
     if (!failure.empty()) plat::ShowMessage(failure, plat::MessageKind::Stop);
 }

@@ -39,8 +39,6 @@ bool CheckWritablePlace(const std::string& path, std::ostream& err) {
 
 }  // namespace
 
-const QzPart& ChosenModel(const QzModel& model) { return model.Main(); }
-
 void AddExportOptions(CLI::App& command, ExportOptions& options) {
     AddLdrawOption(command, options.ldraw);
     command.add_option("model", options.model, "Model file (.dat, .ldr, .mpd)")->required();
@@ -50,6 +48,7 @@ void AddExportOptions(CLI::App& command, ExportOptions& options) {
                     ".stl (binary STL) or .obj (with its .mtl beside it)")
         ->required();
     AddSchemeOption(command, options.scheme, kListSchemeDefault);
+    AddSubmodelOption(command, options.submodel);
     command
         .add_option("--step", options.step,
                     "Export the model as built up to building step K (1 to the number of steps)")
@@ -88,18 +87,14 @@ int RunExport(const ExportOptions& options, std::ostream& out, std::ostream& err
     const std::string ldrawDir = ResolveLdrawDir(options.ldraw);
     QzSelectColourScheme(palette, ListScheme(options.scheme, ldrawDir));
     QzModel model;
-    const LoadResult load =
-        LoadModelForCli(model, palette, options.ldraw, options.model, false, err);
-    if (load.libraryNotFound) return 2;
-    err << PlainLines(model.inputLog);
-    if (!load.loaded) {
-        err << "zarvel-cli: could not load " << options.model << "\n";
-        return 2;
-    }
+    int boxes = 0;
+    const QzPart* top = LoadFileForCommand(model, palette, options.ldraw, options.model,
+                                           options.submodel, err, &boxes);
+    if (!top) return 2;
 
     exports::ExportRequest request;
     request.format = *format;
-    request.scene.top = &ChosenModel(model);
+    request.scene.top = top;
     request.scene.lines = options.lines;
     if (options.step) {
         const int count = QzStepCount(*request.scene.top);
@@ -118,7 +113,7 @@ int RunExport(const ExportOptions& options, std::ostream& out, std::ostream& err
         return 1;
     }
     out << exports::SummaryText(done.summary, *format);
-    if (done.summary.missing > 0 || load.boxes > 0) return 1;
+    if (done.summary.missing > 0 || boxes > 0) return 1;
     return out ? 0 : 1;
 }
 

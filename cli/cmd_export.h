@@ -11,9 +11,6 @@ namespace CLI {
 class App;
 }
 
-class QzModel;
-struct QzPart;
-
 namespace cli {
 
 struct ExportOptions {
@@ -22,6 +19,8 @@ struct ExportOptions {
     std::string output;
     // The colour scheme; -1: the library's colours where it has them (ListScheme).
     int scheme = -1;
+    // The submodel exported as if it were the main model; empty for the main model.
+    std::string submodel;
     // The building step of the model to export; the whole model when not given.
     std::optional<int> step;
     // glb, gltf, stl or obj; empty: by the output's extension.
@@ -36,8 +35,5 @@ void AddExportOptions(CLI::App& command, ExportOptions& options);
 // found, errors while loading) or when writing failed, 2 when nothing was written
 // because of the call or a model that did not load.
 int RunExport(const ExportOptions& options, std::ostream& out, std::ostream& err);
-
-// The model file a command works on: the main model. The one place that chooses it.
-const QzPart& ChosenModel(const QzModel& model);
 
 }  // namespace cli

@@ -104,8 +104,9 @@ std::string PlainLines(const std::string& text) {
 }
 
 bool LoadModelForCommand(QzModel& model, QzPalette& palette, const std::string& ldraw,
-                         const std::string& path, std::ostream& err) {
+                         const std::string& path, std::ostream& err, int* boxes) {
     const LoadResult load = LoadModelForCli(model, palette, ldraw, path, false, err);
+    if (boxes) *boxes = load.boxes;
     if (load.libraryNotFound) return false;
     err << PlainLines(model.inputLog);
     if (!load.loaded) err << "zarvel-cli: could not load " << path << "\n";
@@ -164,8 +165,8 @@ const QzPart* ChooseSubmodel(QzModel& model, const QzPalette& palette, const std
 
 const QzPart* LoadFileForCommand(QzModel& model, QzPalette& palette, const std::string& ldraw,
                                  const std::string& path, const std::string& submodel,
-                                 std::ostream& err) {
-    if (!LoadModelForCommand(model, palette, ldraw, path, err)) return nullptr;
+                                 std::ostream& err, int* boxes) {
+    if (!LoadModelForCommand(model, palette, ldraw, path, err, boxes)) return nullptr;
     return ChooseSubmodel(model, palette, ldraw, submodel, err);
 }
 

@@ -89,8 +89,9 @@ std::string PlainLines(const std::string& text);
 // nothing.
 bool DrawnWhole(const QzViewCore& view, std::ostream& err);
 
+// `boxes`, when given, is told how many error boxes the load showed.
 bool LoadModelForCommand(QzModel& model, QzPalette& palette, const std::string& ldraw,
-                         const std::string& path, std::ostream& err);
+                         const std::string& path, std::ostream& err, int* boxes = nullptr);
 
 // --submodel NAME of the commands that show, count or list one file of a model: the
 // submodel they take as if it were the file's main model.
@@ -108,7 +109,7 @@ const QzPart* ChooseSubmodel(QzModel& model, const QzPalette& palette, const std
 // messages) when the command is to end with status 2.
 const QzPart* LoadFileForCommand(QzModel& model, QzPalette& palette, const std::string& ldraw,
                                  const std::string& path, const std::string& submodel,
-                                 std::ostream& err);
+                                 std::ostream& err, int* boxes = nullptr);
 
 // The submodel names a usage error lists: at most this many.
 inline constexpr size_t kSubmodelNamesListed = 20;

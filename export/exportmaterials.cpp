@@ -74,10 +74,21 @@ Material MakeMaterial(int32_t colour, bool doubleSided, const QzPalette& palette
     return m;
 }
 
-int32_t MaterialTable::Index(int32_t colour, bool doubleSided) {
+int32_t MaterialTable::Index(int32_t colour, bool doubleSided, int32_t texture,
+                             const std::string& image) {
     const auto [it, added] =
-        index_.try_emplace({colour, doubleSided}, static_cast<int32_t>(materials_.size()));
-    if (added) materials_.push_back(MakeMaterial(colour, doubleSided, palette_, names_));
+        index_.try_emplace({colour, doubleSided, texture}, static_cast<int32_t>(materials_.size()));
+    if (!added) return it->second;
+    Material m = MakeMaterial(colour, doubleSided, palette_, names_);
+    if (texture >= 0) {
+        const FinishLook& plastic = kFinishLooks[static_cast<int>(MaterialKind::Plastic)];
+        m.texture = texture;
+        m.kind = MaterialKind::Plastic;
+        m.metallic = plastic.metallic;
+        m.roughness = plastic.roughness;
+        m.name += " with " + image;
+    }
+    materials_.push_back(std::move(m));
     return it->second;
 }
 

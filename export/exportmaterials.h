@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -53,6 +54,9 @@ struct Material {
     double roughness;
     // Light of its own (LUMINANCE), in linear light.
     double emissive[3];
+    // A print: the index of the document's texture that holds the image laid over the
+    // colour (the base colour is then the texture's alone), -1 for none.
+    int32_t texture = -1;
     bool Blends() const { return alpha < 1.0; }
 };
 
@@ -73,15 +77,19 @@ class MaterialTable {
   public:
     MaterialTable(const QzPalette& palette, const std::map<int32_t, std::string>& names)
         : palette_(palette), names_(names) {}
-    // The material of a colour, added on first use.
-    int32_t Index(int32_t colour, bool doubleSided);
+    // The material of a colour, added on first use. With a texture (an index of the
+    // document's textures, named `image`), the material of a print in that colour: the
+    // texture holds the image over the colour, the finish that of plain plastic, as the
+    // high-quality drawing lights a print.
+    int32_t Index(int32_t colour, bool doubleSided, int32_t texture = -1,
+                  const std::string& image = {});
     const std::vector<Material>& All() const { return materials_; }
 
   private:
     const QzPalette& palette_;
     const std::map<int32_t, std::string>& names_;
     std::vector<Material> materials_;
-    std::map<std::pair<int32_t, bool>, int32_t> index_;
+    std::map<std::tuple<int32_t, bool, int32_t>, int32_t> index_;
 };
 
 }  // namespace exports

@@ -10,22 +10,27 @@ namespace {
 
 constexpr uint8_t kEdges = QZ_MESH_EDGE_01 | QZ_MESH_EDGE_12 | QZ_MESH_EDGE_20;
 
-// A corner of a face: its position and its normal.
+// A corner of a face: its position, its normal and its texture coordinate (in the
+// bordered image).
 struct Corner {
     uint32_t position;
     QzVector normal;
+    float uv[2];
 };
 
-// A vertex is a position with a normal; corners that agree in both, bit for bit, share one.
+// A vertex is a position with a normal (and a texture coordinate); corners that agree in
+// all, bit for bit, share one.
 struct VertexKey {
     uint32_t position;
     uint32_t normal[3];
+    uint32_t uv[2];
     bool operator==(const VertexKey&) const = default;
 };
 struct VertexHash {
     size_t operator()(const VertexKey& k) const {
         uint64_t h = k.position * 0x9E3779B97F4A7C15ull;
         for (const uint32_t n : k.normal) h = (h ^ n) * 0xBF58476D1CE4E5B9ull;
+        for (const uint32_t n : k.uv) h = (h ^ n) * 0xBF58476D1CE4E5B9ull;
         return static_cast<size_t>(h ^ (h >> 31));
     }
 };
@@ -52,7 +57,8 @@ bool Unit(const double d[3], QzVector& out) {
 
 class Builder {
   public:
-    Builder(const QzPartMesh& mesh, Geometry& g) : mesh_(mesh), g_(g) {}
+    Builder(const QzPartMesh& mesh, Geometry& g, const QzMeshTexture* inherited)
+        : mesh_(mesh), g_(g), inherited_(inherited && inherited->map.image ? inherited : nullptr) {}
 
     void Faces() {
         const std::vector<QzMeshTriangle>& tris = mesh_.triangles;
@@ -60,22 +66,24 @@ class Builder {
         while (t < tris.size()) {
             const QzMeshTriangle& a = tris[t];
             if (QuadStart(t)) {
-                const QzMeshTriangle& b = tris[t + 1];
-                const Corner c[4] = {CornerOf(a, 0), CornerOf(a, 1), CornerOf(a, 2),
-                                     CornerOf(b, 2)};
+                const int32_t texture = TextureOf(t);
+                const Corner c[4] = {CornerOf(t, 0, texture), CornerOf(t, 1, texture),
+                                     CornerOf(t, 2, texture), CornerOf(t + 1, 2, texture)};
                 if (ReflexQuad(t)) {
                     // Corner 1 or 3 turns inwards: the diagonal 1-3 lies inside.
-                    Triangle(a, c[0], c[1], c[3]);
-                    Triangle(a, c[1], c[2], c[3]);
+                    Triangle(a, texture, c[0], c[1], c[3]);
+                    Triangle(a, texture, c[1], c[2], c[3]);
                     t += 3;
                 } else {
-                    Triangle(a, c[0], c[1], c[2]);
-                    Triangle(a, c[0], c[2], c[3]);
+                    Triangle(a, texture, c[0], c[1], c[2]);
+                    Triangle(a, texture, c[0], c[2], c[3]);
                     t += 2;
                 }
                 continue;
             }
-            Triangle(a, CornerOf(a, 0), CornerOf(a, 1), CornerOf(a, 2));
+            const int32_t texture = TextureOf(t);
+            Triangle(a, texture, CornerOf(t, 0, texture), CornerOf(t, 1, texture),
+                     CornerOf(t, 2, texture));
             ++t;
         }
     }
@@ -116,11 +124,39 @@ class Builder {
         return (c.flags & QZ_MESH_FROM_QUAD) && (c.flags & kEdges) == 0 && c.v[0] == a.v[1] &&
                c.v[1] == a.v[2] && c.v[2] == tris[t + 1].v[2];
     }
-    Corner CornerOf(const QzMeshTriangle& t, int i) const {
-        return {t.v[i], mesh_.normals[t.n[i]]};
+    // The texture a mesh triangle shows (its own mapping, else the one the part is placed
+    // with, as the high-quality drawing takes it): its index in the geometry's textures,
+    // -1 for none (or no image found).
+    int32_t TextureOf(size_t t) {
+        const QzMeshTriangle& tri = mesh_.triangles[t];
+        const QzMeshTexture* texture = tri.texture ? &mesh_.textures[tri.texture - 1u] : inherited_;
+        if (!texture || !texture->map.image) return -1;
+        const FaceTexture face{texture->map.image,
+                               std::fabs(QzTexmapPeriod(texture->map) - 1.0) < 1e-9};
+        for (size_t i = 0; i < g_.textures.size(); ++i)
+            if (g_.textures[i] == face) return static_cast<int32_t>(i);
+        g_.textures.push_back(face);
+        return static_cast<int32_t>(g_.textures.size() - 1);
     }
 
-    void Triangle(const QzMeshTriangle& source, Corner a, Corner b, Corner c) {
+    Corner CornerOf(size_t t, int i, int32_t texture) const {
+        const QzMeshTriangle& tri = mesh_.triangles[t];
+        Corner corner{tri.v[i], mesh_.normals[tri.n[i]], {0, 0}};
+        if (texture < 0) return corner;
+        const QzMeshTexCoords uv =
+            tri.texture ? mesh_.texCoords[t]
+                        : QzFaceTexCoords(*inherited_, mesh_.positions[tri.v[0]],
+                                          mesh_.positions[tri.v[1]], mesh_.positions[tri.v[2]]);
+        const TextureLayout layout = LayoutOf(g_.textures[static_cast<size_t>(texture)]);
+        const int w = layout.width - 2 * layout.left, h = layout.height - 2 * layout.top;
+        corner.uv[0] =
+            static_cast<float>((static_cast<double>(uv.u[i]) * w + layout.left) / layout.width);
+        corner.uv[1] =
+            static_cast<float>((static_cast<double>(uv.v[i]) * h + layout.top) / layout.height);
+        return corner;
+    }
+
+    void Triangle(const QzMeshTriangle& source, int32_t texture, Corner a, Corner b, Corner c) {
         const QzVector& pa = mesh_.positions[a.position];
         const QzVector& pb = mesh_.positions[b.position];
         const QzVector& pc = mesh_.positions[c.position];
@@ -133,7 +169,7 @@ class Builder {
             return;
         }
         ++g_.triangles;
-        FaceGroup& group = FaceGroupOf(source.colour, !(source.flags & QZ_MESH_CULL));
+        FaceGroup& group = FaceGroupOf(source.colour, !(source.flags & QZ_MESH_CULL), texture);
         for (Corner* corner : {&a, &b, &c}) {
             const QzVector& n = corner->normal;
             const double d[3] = {n.x, n.y, n.z};
@@ -144,23 +180,35 @@ class Builder {
     }
 
     uint32_t Vertex(const Corner& c) {
-        VertexKey key{c.position, {}};
+        VertexKey key{c.position, {}, {}};
         std::memcpy(key.normal, &c.normal, sizeof key.normal);
+        std::memcpy(key.uv, c.uv, sizeof key.uv);
         const auto [it, added] =
             vertices_.try_emplace(key, static_cast<uint32_t>(g_.positions.size()));
         if (added) {
             g_.positions.push_back(mesh_.positions[c.position]);
             g_.normals.push_back(c.normal);
+            texCoords_.push_back({c.uv[0], c.uv[1]});
         }
         return it->second;
     }
 
-    FaceGroup& FaceGroupOf(const QzMeshColour& colour, bool doubleSided) {
+    FaceGroup& FaceGroupOf(const QzMeshColour& colour, bool doubleSided, int32_t texture) {
         for (FaceGroup& group : g_.faces)
-            if (group.colour == colour && group.doubleSided == doubleSided) return group;
-        g_.faces.push_back({colour, doubleSided, {}});
+            if (group.colour == colour && group.doubleSided == doubleSided &&
+                group.texture == texture)
+                return group;
+        g_.faces.push_back({colour, doubleSided, texture, {}});
         return g_.faces.back();
     }
+
+  public:
+    // The texture coordinates go with the geometry when any face has a texture.
+    void FinishTexCoords() {
+        if (!g_.textures.empty()) g_.texCoords = std::move(texCoords_);
+    }
+
+  private:
     LineGroup& LineGroupOf(const QzMeshColour& colour) {
         for (LineGroup& group : g_.lines)
             if (group.colour == colour) return group;
@@ -170,7 +218,9 @@ class Builder {
 
     const QzPartMesh& mesh_;
     Geometry& g_;
+    const QzMeshTexture* inherited_;
     std::unordered_map<VertexKey, uint32_t, VertexHash> vertices_;
+    std::vector<std::array<float, 2>> texCoords_;
 };
 
 void FindBox(Geometry& g) {
@@ -181,10 +231,18 @@ void FindBox(Geometry& g) {
 
 }  // namespace
 
-Geometry MakeGeometry(const QzPartMesh& mesh, bool lines) {
+TextureLayout LayoutOf(const FaceTexture& texture) {
+    const int w = texture.image ? texture.image->Width() : 0;
+    const int h = texture.image ? texture.image->Height() : 0;
+    const int left = texture.wraps ? 0 : 1;
+    return {w + 2 * left, h + 2, left, 1};
+}
+
+Geometry MakeGeometry(const QzPartMesh& mesh, bool lines, const QzMeshTexture* inherited) {
     Geometry g;
-    Builder builder(mesh, g);
+    Builder builder(mesh, g, inherited);
     builder.Faces();
+    builder.FinishTexCoords();
     if (lines) builder.Lines();
     FindBox(g);
     return g;

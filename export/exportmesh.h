@@ -5,9 +5,18 @@
 // normal shared; faces grouped by colour and by whether they are double-sided; the
 // edge lines (type 2) apart, by colour. Colours stay symbolic (16 and the edge colour
 // of the placement) until a placement resolves them.
+//
+// Textured faces (their own texture mapping, or the one the part is placed with) keep
+// the image's coordinates at their corners, as glTF takes them: u to the right, v down
+// from the image's top-left corner. An image is written with a border of one pixel in
+// the face's colour around it (see TextureLayout), so that a viewer clamping to the
+// image's edge shows the face's colour beyond it, as the drawing does: the coordinates
+// are those of the bordered image.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "geometry.h"
@@ -15,11 +24,30 @@
 
 namespace exports {
 
-// Faces of one colour, of one side kind: three corners each, into Geometry's vertices.
+// An image faces are textured with, and whether it repeats across u (a curved mapping
+// all the way round, whose seam the image crosses): then it has no border left and
+// right.
+struct FaceTexture {
+    std::shared_ptr<const QzImage> image;
+    bool wraps = false;
+    bool operator==(const FaceTexture&) const = default;
+};
+
+// The size of an image as written, with its border, and where the image lies in it.
+struct TextureLayout {
+    int width, height;
+    int left, top;
+};
+TextureLayout LayoutOf(const FaceTexture& texture);
+
+// Faces of one colour, of one side kind, with one texture or none: three corners each,
+// into Geometry's vertices.
 struct FaceGroup {
     QzMeshColour colour;
     // Not certified (BFC): seen from both sides.
     bool doubleSided = false;
+    // The index in Geometry::textures; -1 for faces without a texture.
+    int32_t texture = -1;
     std::vector<uint32_t> corners;
 };
 
@@ -33,8 +61,11 @@ struct Geometry {
     // One vertex per distinct pair of position and normal, normals of unit length.
     std::vector<QzVector> positions;
     std::vector<QzVector> normals;
-    // (Textured faces will keep their texture coordinates here, one per vertex: a vertex
-    // is then a position, a normal and a texture coordinate.)
+    // The texture coordinates of the vertices (in the bordered image), one per vertex
+    // when any face is textured, else none: a vertex is then a position, a normal and a
+    // texture coordinate ((0, 0) for the vertices of faces without a texture).
+    std::vector<std::array<float, 2>> texCoords;
+    std::vector<FaceTexture> textures;
     std::vector<FaceGroup> faces;
     // The points of the edge lines (only when asked for).
     std::vector<QzVector> linePoints;
@@ -48,8 +79,10 @@ struct Geometry {
     QzBox box{};
 };
 
-// The geometry of a part's mesh; with `lines`, its edge lines too.
-Geometry MakeGeometry(const QzPartMesh& mesh, bool lines);
+// The geometry of a part's mesh; with `lines`, its edge lines too. `inherited` is the
+// texture mapping the part is placed with (partmesh.h), for its faces without one of
+// their own; null for none. A face is textured only when its mapping's image was found.
+Geometry MakeGeometry(const QzPartMesh& mesh, bool lines, const QzMeshTexture* inherited = nullptr);
 
 // The geometry placed by a 3 x 4 matrix (rows, the translation in the fourth column,
 // as QzMatrix holds them): positions and line points transformed, normals turned with

@@ -1,6 +1,8 @@
 #include "exportscene.h"
 
+#include <array>
 #include <cmath>
+#include <compare>
 #include <map>
 #include <optional>
 #include <tuple>
@@ -159,14 +161,36 @@ namespace {
 
 bool IsLibraryPart(const QzPart& part) { return (part.flags & (PF_PARTS_DIR | PF_PRIM_DIR)) != 0; }
 
-// Gathers the scene through the one walk: each part of the library is taken whole as
-// a node with a mesh; each model file below the top becomes a node its parts hang from,
-// carrying its own faces and lines as a mesh.
+// The texture mapping a file is placed with, as a key of its geometry: the mapping and
+// where it lies (none when it has no image, which textures nothing).
+struct MappingKey {
+    const QzTexmap* map = nullptr;
+    std::array<double, 12> toMap{};
+    auto operator<=>(const MappingKey&) const = default;
+};
+
+MappingKey KeyOf(const QzInheritedTexmap& texmap) {
+    MappingKey key;
+    if (!texmap.map || !texmap.map->image) return key;
+    key.map = texmap.map;
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 4; ++j) key.toMap[static_cast<size_t>(i * 4 + j)] = texmap.toMap[i][j];
+    return key;
+}
+
+// Gathers the scene through the one walk, reading the files as a reader with textures
+// does (the high-quality drawing's geometry: texture geometry in, FALLBACK sections
+// out): each part of the library is taken whole as a node with a mesh; each model file
+// below the top becomes a node its parts hang from, carrying its own faces and lines as
+// a mesh. A file placed inside a texture mapping of a file above takes it to its faces
+// without one of their own: its geometry is its own for each mapping it is placed with.
 class Collector {
   public:
     struct Frame {
         int32_t node;
         int32_t step;
+        const QzPart* part;
+        QzInheritedTexmap texmap;
     };
 
     Collector(Scene& scene, const SceneRequest& request, const QzLine* stop,
@@ -175,8 +199,9 @@ class Collector {
 
     Frame Place(const Frame& parent, const QzPlaced& child) {
         const int32_t step = child.depth == 1 ? StepOf(child.line) : parent.step;
+        const QzInheritedTexmap texmap = parent.texmap.Child(*parent.part, child);
         if (IsLibraryPart(*child.part) || (child.part->flags & PF_MISSING))
-            return {parent.node, step};
+            return {parent.node, step, child.part, texmap};
         // A model file: a node its parts hang from.
         Node node{NodeKind::Submodel, child.part, child.line, parent.node, -1, step, -1};
         const Affine local = scene_.Local(node);
@@ -184,7 +209,7 @@ class Collector {
             node.inner = static_cast<int32_t>(scene_.skews.size());
             scene_.skews.push_back(local);
         }
-        return {AddNode(node), step};
+        return {AddNode(node), step, child.part, texmap};
     }
 
     bool Enter(const QzPlaced& placed, const Frame& frame, const QzDrawItem*, const QzDrawItem*) {
@@ -196,11 +221,12 @@ class Collector {
         if (IsLibraryPart(part)) {
             ++scene_.parts;
             AddNode({NodeKind::Part, &part, placed.line, frame.node,
-                     MeshOf(part, false, placed.colour), frame.step, -1});
+                     MeshOf(part, false, placed.colour, frame.texmap), frame.step, -1});
             return false;
         }
         // A model file: its own faces and lines on its node, then its references.
-        scene_.nodes[static_cast<size_t>(frame.node)].mesh = MeshOf(part, true, placed.colour);
+        scene_.nodes[static_cast<size_t>(frame.node)].mesh =
+            MeshOf(part, true, placed.colour, frame.texmap);
         return true;
     }
     void Run(const QzPlaced&, const Frame&, const QzDrawItem*, const QzDrawItem*) {}
@@ -222,8 +248,8 @@ class Collector {
 
     // The mesh of a part (or of a model file's own lines) in a colour; -1 when it
     // holds nothing to export.
-    int32_t MeshOf(const QzPart& part, bool own, int32_t colour) {
-        const int32_t geometry = GeometryOf(part, own);
+    int32_t MeshOf(const QzPart& part, bool own, int32_t colour, const QzInheritedTexmap& texmap) {
+        const int32_t geometry = GeometryOf(part, own, texmap);
         if (geometry < 0) return -1;
         const auto [it, added] = meshes_.try_emplace(std::make_tuple(geometry, colour),
                                                      static_cast<int32_t>(scene_.meshes.size()));
@@ -231,8 +257,9 @@ class Collector {
         return it->second;
     }
 
-    int32_t GeometryOf(const QzPart& part, bool own) {
-        const auto found = geometries_.find({&part, own});
+    int32_t GeometryOf(const QzPart& part, bool own, const QzInheritedTexmap& texmap) {
+        const GeometryKey key{&part, own, KeyOf(texmap)};
+        const auto found = geometries_.find(key);
         if (found != geometries_.end()) return found->second;
         int32_t index = -1;
         // A mesh the drawing keeps is taken as it is; any other is made for the moment
@@ -246,13 +273,14 @@ class Collector {
         if (!mesh.complete) {
             error = "the part " + part.name + " holds more than a mesh can: it cannot be exported";
         } else {
-            Geometry g = MakeGeometry(mesh, request_.lines);
+            const QzMeshTexture inherited = texmap.Texture();
+            Geometry g = MakeGeometry(mesh, request_.lines, key.mapping.map ? &inherited : nullptr);
             if (!g.empty()) {
                 index = static_cast<int32_t>(scene_.geometries.size());
                 scene_.geometries.push_back(std::move(g));
             }
         }
-        geometries_.emplace(std::make_pair(&part, own), index);
+        geometries_.emplace(key, index);
         return index;
     }
 
@@ -261,7 +289,13 @@ class Collector {
     const QzLine* stop_;
     const std::unordered_map<const QzLine*, int32_t> steps_;
     QzMeshKeys keys_;
-    std::map<std::pair<const QzPart*, bool>, int32_t> geometries_;
+    struct GeometryKey {
+        const QzPart* part;
+        bool own;
+        MappingKey mapping;
+        auto operator<=>(const GeometryKey&) const = default;
+    };
+    std::map<GeometryKey, int32_t> geometries_;
     std::map<std::tuple<int32_t, int32_t>, int32_t> meshes_;
 };
 
@@ -351,7 +385,9 @@ bool CollectScene(const QzModel& model, const QzPalette& palette, const SceneReq
     rules.palette = &palette;
     rules.colours = QzColourRule::Drawing;
     rules.maxPlacements = kMaxExportPlacements;
-    const bool complete = QzWalk(rules, top, stop, 7, true, Collector::Frame{0, 0}, collector);
+    rules.textures = true;
+    const bool complete =
+        QzWalk(rules, top, stop, 7, true, Collector::Frame{0, 0, &top, {}}, collector);
     if (!collector.error.empty()) {
         error = collector.error;
         return false;

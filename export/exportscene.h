@@ -2,7 +2,9 @@
 // exported model, a node for each placement of a submodel (a model file, or a section of
 // one), and a node for each part of the library placed, with its placement; one mesh for
 // each distinct part and resolved colour, which every node placing that part in that
-// colour shares; and the geometry of each part once, whatever its colours. The formats
+// colour shares; and the geometry of each part once, whatever its colours (once for each
+// texture mapping it is placed with from a file above, which textures it). The files are
+// read as the high-quality drawing reads them, with their texture mapping. The formats
 // (glTF, STL, OBJ) write this one scene each in their own way.
 #pragma once
 

@@ -1,11 +1,14 @@
 #include "gltfwriter.h"
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <charconv>
+#include <cmath>
 #include <cstring>
 #include <nlohmann/json.hpp>
 
+#include "pngencode.h"
 #include "version.h"
 
 namespace exports {
@@ -21,6 +24,10 @@ constexpr int kFloat = 5126;
 constexpr int kUnsignedShort = 5123;
 constexpr int kUnsignedInt = 5125;
 constexpr int kLinesMode = 1;
+constexpr int kLinear = 9729;
+constexpr int kLinearMipmapLinear = 9987;
+constexpr int kClampToEdge = 33071;
+constexpr int kRepeat = 10497;
 // The signs of the axes: Y and Z turn round (a half turn about X).
 constexpr double kSign[3] = {1.0, -1.0, -1.0};
 
@@ -189,7 +196,8 @@ int32_t GltfDocument::AddView(View view, int target) {
 }
 
 void GltfDocument::PutView(const View& view, std::vector<uint8_t>& bytes) const {
-    const Geometry& g = GeometryAt(view.geometry);
+    static const Geometry kNone;
+    const Geometry& g = view.data == ViewData::Image ? kNone : GeometryAt(view.geometry);
     bytes.clear();
     auto put = [&](const void* data, size_t size) {
         const auto* b = static_cast<const uint8_t*>(data);
@@ -210,6 +218,14 @@ void GltfDocument::PutView(const View& view, std::vector<uint8_t>& bytes) const 
                 put(v.data(), sizeof v);
             }
             return;
+        case ViewData::TexCoords:
+            put(g.texCoords.data(), g.texCoords.size() * sizeof g.texCoords[0]);
+            return;
+        case ViewData::Image: {
+            const std::string& png = pngs_[view.geometry];
+            put(png.data(), png.size());
+            return;
+        }
         case ViewData::Corners:
         case ViewData::LineEnds:
             for (const uint32_t group : view.groups) {
@@ -261,7 +277,6 @@ void GltfDocument::AddGeometryAccessors(size_t index) {
     if (!g.positions.empty()) {
         a.positions = points(ViewData::Positions);
         a.normals = points(ViewData::Normals);
-        // Textured faces will add their TEXCOORD_0 accessor here, beside the normals.
     }
     if (!g.linePoints.empty()) a.linePoints = points(ViewData::LinePoints);
 }
@@ -288,6 +303,68 @@ int32_t GltfDocument::IndexAccessor(size_t index, bool lines, const std::vector<
     return accessor;
 }
 
+int32_t GltfDocument::TexCoordAccessor(size_t index) {
+    GeometryAccessors& a = accessors_[index];
+    if (a.texCoords >= 0) return a.texCoords;
+    const Geometry& g = GeometryAt(index);
+    const int32_t view =
+        AddView({ViewData::TexCoords, index, {}, false, 0, g.texCoords.size() * 2 * sizeof(float)},
+                kArrayBuffer);
+    json_->accessors.push_back({{"bufferView", view},
+                                {"componentType", kFloat},
+                                {"count", g.texCoords.size()},
+                                {"type", "VEC2"}});
+    a.texCoords = static_cast<int32_t>(json_->accessors.size() - 1);
+    return a.texCoords;
+}
+
+int32_t GltfDocument::TextureOf(const FaceTexture& texture, int32_t colour) {
+    const QzImage& image = *texture.image;
+    const auto key = std::make_tuple(&image, texture.wraps, colour);
+    if (const auto found = textures_.find(key); found != textures_.end()) return found->second;
+    int32_t index = -1;
+    const TextureLayout layout = LayoutOf(texture);
+    if (image.Width() > 0 && image.Height() > 0) {
+        // The image over the colour (its texels carry their colours multiplied by their
+        // alpha), in a border of the colour; in the values a screen shows, as the
+        // drawing blends them.
+        float rgb[3] = {0.5f, 0.5f, 0.5f};
+        QzColourToRgb(palette_, colour, rgb);
+        uint8_t c[3];
+        for (int k = 0; k < 3; ++k)
+            c[k] =
+                static_cast<uint8_t>(std::lround(255.0 * std::fmin(1.0, std::fmax(0.0, rgb[k]))));
+        const size_t w = static_cast<size_t>(layout.width), h = static_cast<size_t>(layout.height);
+        std::vector<uint8_t> pixels(w * h * 3);
+        for (size_t i = 0; i < w * h; ++i) std::memcpy(&pixels[i * 3], c, 3);
+        const QzImage::Level& level = image.levels[0];
+        for (int y = 0; y < level.height; ++y)
+            for (int x = 0; x < level.width; ++x) {
+                const uint8_t* texel =
+                    &level.rgba[(static_cast<size_t>(y) * static_cast<size_t>(level.width) +
+                                 static_cast<size_t>(x)) *
+                                4];
+                uint8_t* out = &pixels[((static_cast<size_t>(y + layout.top)) * w +
+                                        static_cast<size_t>(x + layout.left)) *
+                                       3];
+                for (int k = 0; k < 3; ++k)
+                    out[k] = static_cast<uint8_t>(
+                        std::min(255, texel[k] + ((255 - texel[3]) * c[k] + 127) / 255));
+            }
+        std::string png = EncodePngRgb(layout.width, layout.height, pixels);
+        if (!png.empty()) {
+            pngs_.push_back(std::move(png));
+            pngNames_.push_back(image.name);
+            pngWraps_.push_back(texture.wraps);
+            imageViews_.push_back(
+                AddView({ViewData::Image, pngs_.size() - 1, {}, false, 0, pngs_.back().size()}, 0));
+            index = static_cast<int32_t>(pngs_.size() - 1);
+        }
+    }
+    textures_.emplace(key, index);
+    return index;
+}
+
 int32_t GltfDocument::AddMesh(const Geometry& g, size_t index, int32_t colour,
                               const std::string& name) {
     AddGeometryAccessors(index);
@@ -303,13 +380,23 @@ int32_t GltfDocument::AddMesh(const Geometry& g, size_t index, int32_t colour,
     };
     for (size_t i = 0; i < g.faces.size(); ++i) {
         const FaceGroup& group = g.faces[i];
-        groupOf(materials_.Index(ResolvedColour(palette_, group.colour, colour), group.doubleSided))
+        const int32_t resolved = ResolvedColour(palette_, group.colour, colour);
+        // A print on an opaque face (the drawing shows none on glass).
+        int32_t texture = -1;
+        if (group.texture >= 0 && !QzIsTransparentColour(palette_, resolved))
+            texture = TextureOf(g.textures[static_cast<size_t>(group.texture)], resolved);
+        groupOf(materials_.Index(resolved, group.doubleSided, texture,
+                                 texture >= 0 ? pngNames_[static_cast<size_t>(texture)] : ""))
             .push_back(static_cast<uint32_t>(i));
     }
-    for (const auto& [material, groups] : byMaterial)
-        primitives.push_back({{"attributes", {{"POSITION", a.positions}, {"NORMAL", a.normals}}},
+    for (const auto& [material, groups] : byMaterial) {
+        Json attributes = {{"POSITION", a.positions}, {"NORMAL", a.normals}};
+        if (materials_.All()[static_cast<size_t>(material)].texture >= 0)
+            attributes["TEXCOORD_0"] = TexCoordAccessor(index);
+        primitives.push_back({{"attributes", std::move(attributes)},
                               {"indices", IndexAccessor(index, false, groups)},
                               {"material", material}});
+    }
     byMaterial.clear();
     for (size_t i = 0; i < g.lines.size(); ++i)
         groupOf(materials_.Index(ResolvedColour(palette_, g.lines[i].colour, colour), false))
@@ -335,20 +422,58 @@ std::string GltfDocument::HeadText(const std::string* uri) const {
     Json materials = Json::array();
     for (const Material& m : materials_.All()) {
         Json material = {{"name", m.name}};
-        material["pbrMetallicRoughness"] = {
-            {"baseColorFactor", {m.linear[0], m.linear[1], m.linear[2], m.alpha}},
-            {"metallicFactor", m.metallic},
-            {"roughnessFactor", m.roughness}};
+        if (m.texture >= 0)
+            material["pbrMetallicRoughness"] = {{"baseColorTexture", {{"index", m.texture}}},
+                                                {"metallicFactor", m.metallic},
+                                                {"roughnessFactor", m.roughness}};
+        else
+            material["pbrMetallicRoughness"] = {
+                {"baseColorFactor", {m.linear[0], m.linear[1], m.linear[2], m.alpha}},
+                {"metallicFactor", m.metallic},
+                {"roughnessFactor", m.roughness}};
         if (m.emissive[0] > 0 || m.emissive[1] > 0 || m.emissive[2] > 0)
             material["emissiveFactor"] = {m.emissive[0], m.emissive[1], m.emissive[2]};
         if (m.Blends()) material["alphaMode"] = "BLEND";
         if (m.doubleSided) material["doubleSided"] = true;
         material["extras"] = {{"ldrawColour", m.colour}};
+        if (m.texture >= 0)
+            material["extras"]["texture"] = pngNames_[static_cast<size_t>(m.texture)];
         materials.push_back(std::move(material));
     }
     if (!materials.empty()) doc["materials"] = std::move(materials);
-    // Embedded images (textures) will go into the buffer after the geometry, with their
-    // own buffer views, images, samplers and textures here.
+    // The prints: a texture per image in the buffer, sampled smoothly, clamped to the
+    // image's border, or repeated around a mapping that goes all the way round.
+    if (!pngs_.empty()) {
+        bool clamps = false, wraps = false;
+        for (const bool w : pngWraps_) (w ? wraps : clamps) = true;
+        Json samplers = Json::array();
+        int32_t clampSampler = -1, wrapSampler = -1;
+        if (clamps) {
+            clampSampler = static_cast<int32_t>(samplers.size());
+            samplers.push_back({{"magFilter", kLinear},
+                                {"minFilter", kLinearMipmapLinear},
+                                {"wrapS", kClampToEdge},
+                                {"wrapT", kClampToEdge}});
+        }
+        if (wraps) {
+            wrapSampler = static_cast<int32_t>(samplers.size());
+            samplers.push_back({{"magFilter", kLinear},
+                                {"minFilter", kLinearMipmapLinear},
+                                {"wrapS", kRepeat},
+                                {"wrapT", kClampToEdge}});
+        }
+        Json images = Json::array(), textures = Json::array();
+        for (size_t i = 0; i < pngs_.size(); ++i) {
+            images.push_back({{"name", pngNames_[i]},
+                              {"bufferView", imageViews_[i]},
+                              {"mimeType", "image/png"}});
+            textures.push_back(
+                {{"sampler", pngWraps_[i] ? wrapSampler : clampSampler}, {"source", i}});
+        }
+        doc["samplers"] = std::move(samplers);
+        doc["images"] = std::move(images);
+        doc["textures"] = std::move(textures);
+    }
     if (binLength_ > 0) {
         doc["accessors"] = json_->accessors;
         doc["bufferViews"] = json_->views;

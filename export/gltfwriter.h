@@ -7,6 +7,13 @@
 // outward in every viewer; a placement that shears, which no node may carry, gets a
 // mesh of its own with the placement applied. Materials are physically based (exportmaterials.h);
 // each part node names its building step in extras, each material its LDraw colour.
+//
+// A print (a textured face) is a material of its own per colour and image, whose base
+// colour is a texture: the image laid over the face's colour where it is transparent
+// (cut-out stickers show the face through), with a border of that colour around it
+// (exportmesh.h) that a sampler clamping to the edge stretches beyond the image. The
+// images are PNG files in the buffer (the .glb's, or the .bin of a .gltf), one per
+// image and colour.
 #pragma once
 
 #include <cstdint>
@@ -55,14 +62,26 @@ class GltfDocument {
     int32_t AddMesh(const Geometry& g, size_t geometryIndex, int32_t colour,
                     const std::string& name);
     int32_t IndexAccessor(size_t geometry, bool lines, const std::vector<uint32_t>& groups);
+    int32_t TexCoordAccessor(size_t geometry);
+    // The texture of an image over a colour, added on first use; -1 when it cannot be
+    // made (an image without pixels, or no memory).
+    int32_t TextureOf(const FaceTexture& texture, int32_t colour);
     const Geometry& GeometryAt(size_t index) const;
 
     // A buffer view, written from the geometry when the buffer is written (so that the
     // geometry is held once).
-    enum class ViewData : uint8_t { Positions, Normals, LinePoints, Corners, LineEnds };
+    enum class ViewData : uint8_t {
+        Positions,
+        Normals,
+        LinePoints,
+        Corners,
+        LineEnds,
+        TexCoords,
+        Image
+    };
     struct View {
         ViewData data;
-        size_t geometry;
+        size_t geometry;               // the index in pngs_ for an image
         std::vector<uint32_t> groups;  // of the corners or line ends
         bool shortIndices;
         uint64_t offset;
@@ -88,6 +107,7 @@ class GltfDocument {
         int32_t positions = -1;
         int32_t normals = -1;
         int32_t linePoints = -1;
+        int32_t texCoords = -1;
     };
     std::vector<GeometryAccessors> accessors_;
     std::map<std::tuple<size_t, bool, std::vector<uint32_t>>, int32_t> indexAccessors_;
@@ -101,6 +121,13 @@ class GltfDocument {
     std::vector<uint32_t> firstChild_;
     std::vector<uint32_t> children_;
     size_t meshCount_ = 0;
+    // The images as written (PNG files), and the textures by image, whether it wraps,
+    // and colour.
+    std::vector<std::string> pngs_;
+    std::vector<std::string> pngNames_;
+    std::vector<bool> pngWraps_;
+    std::vector<int32_t> imageViews_;
+    std::map<std::tuple<const QzImage*, bool, int32_t>, int32_t> textures_;
 };
 
 // A file name as a relative URI (every byte but letters, digits and -._~ escaped).

@@ -422,36 +422,9 @@ void Builder::TexCoords(uint32_t begin, uint32_t end) {
     for (uint32_t t = begin; t < end; ++t) {
         const QzMeshTriangle& tri = mesh_.triangles[t];
         if (!tri.texture) continue;
-        const QzMeshTexture& texture = mesh_.textures[tri.texture - 1u];
-        double u[3], v[3];
-        bool defined[3];
-        double su = 0, sv = 0;
-        int count = 0;
-        for (int i = 0; i < 3; ++i) {
-            defined[i] = QzMeshTexturePoint(texture, mesh_.positions[tri.v[i]], u[i], v[i]);
-            if (!defined[i]) continue;
-            su += u[i];
-            sv += v[i];
-            ++count;
-        }
-        // A corner where the mapping is undefined (on the axis) takes the others' mean.
-        for (int i = 0; i < 3; ++i)
-            if (!defined[i]) {
-                u[i] = count ? su / count : 0;
-                v[i] = count ? sv / count : 0;
-            }
-        // Corners on both sides of a curved mapping's seam go to the same side.
-        const double period = QzTexmapPeriod(texture.map);
-        if (period > 0) {
-            const double top = std::max({u[0], u[1], u[2]});
-            for (double& x : u)
-                if (top - x > period / 2) x += period;
-        }
-        QzMeshTexCoords& out = mesh_.texCoords[t];
-        for (int i = 0; i < 3; ++i) {
-            out.u[i] = static_cast<float>(u[i]);
-            out.v[i] = static_cast<float>(v[i]);
-        }
+        mesh_.texCoords[t] =
+            QzFaceTexCoords(mesh_.textures[tri.texture - 1u], mesh_.positions[tri.v[0]],
+                            mesh_.positions[tri.v[1]], mesh_.positions[tri.v[2]]);
     }
 }
 
@@ -561,6 +534,41 @@ bool QzMeshTexturePoint(const QzMeshTexture& texture, const QzVector& point, dou
         q[i] = texture.toMap[i][0] * p[0] + texture.toMap[i][1] * p[1] +
                texture.toMap[i][2] * p[2] + texture.toMap[i][3];
     return QzTexmapProject(texture.map, q, u, v);
+}
+
+QzMeshTexCoords QzFaceTexCoords(const QzMeshTexture& texture, const QzVector& a, const QzVector& b,
+                                const QzVector& c) {
+    const QzVector* corners[3] = {&a, &b, &c};
+    double u[3], v[3];
+    bool defined[3];
+    double su = 0, sv = 0;
+    int count = 0;
+    for (int i = 0; i < 3; ++i) {
+        defined[i] = QzMeshTexturePoint(texture, *corners[i], u[i], v[i]);
+        if (!defined[i]) continue;
+        su += u[i];
+        sv += v[i];
+        ++count;
+    }
+    // A corner where the mapping is undefined (on the axis) takes the others' mean.
+    for (int i = 0; i < 3; ++i)
+        if (!defined[i]) {
+            u[i] = count ? su / count : 0;
+            v[i] = count ? sv / count : 0;
+        }
+    // Corners on both sides of a curved mapping's seam go to the same side.
+    const double period = QzTexmapPeriod(texture.map);
+    if (period > 0) {
+        const double top = std::max({u[0], u[1], u[2]});
+        for (double& x : u)
+            if (top - x > period / 2) x += period;
+    }
+    QzMeshTexCoords out;
+    for (int i = 0; i < 3; ++i) {
+        out.u[i] = static_cast<float>(u[i]);
+        out.v[i] = static_cast<float>(v[i]);
+    }
+    return out;
 }
 
 QzInheritedTexmap QzInheritedTexmap::Child(const QzPart& parent, const QzPlaced& child) const {

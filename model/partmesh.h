@@ -132,3 +132,10 @@ struct QzInheritedTexmap {
 // The image coordinates a texture mapping gives a point of the mesh; false where the
 // mapping is undefined (a point on a curved mapping's axis or centre).
 bool QzMeshTexturePoint(const QzMeshTexture& texture, const QzVector& point, double& u, double& v);
+
+// The image coordinates of a face's corners under a texture mapping (as the mesh keeps
+// them in texCoords): a corner where the mapping is undefined takes the mean of the
+// others, and the corners of a face across a curved mapping's seam are taken on one side
+// of it.
+QzMeshTexCoords QzFaceTexCoords(const QzMeshTexture& texture, const QzVector& a, const QzVector& b,
+                                const QzVector& c);

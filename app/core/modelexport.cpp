@@ -31,9 +31,11 @@ std::string QzExportNameForFilter(const std::string& name, int filter) {
 }
 
 std::string QzExportShownModel(const std::string& path, const QzModel& model,
-                               const QzPalette& palette, int step, const std::string& ldrawDir) {
+                               const QzPalette& palette, const QzPart& shown, int step,
+                               const std::string& ldrawDir) {
     exports::ExportRequest request;
     request.format = exports::FormatOfPath(path).value_or(exports::Format::Glb);
+    request.scene.top = &shown;
     request.scene.step = step;
     request.colourNames = QzReadColourNames(ldrawDir);
     const exports::ExportResult done = exports::ExportModel(path, model, palette, request);

@@ -20,9 +20,11 @@ std::string QzExportPath(const std::string& chosen, int filter);
 // filter's extension in place of a format's extension (added when it has none).
 std::string QzExportNameForFilter(const std::string& name, int filter);
 
-// Exports the model as the view shows it: as far as the building step shown (the whole
-// model at the last step), in the palette's colours, the colours named by the library's
+// Exports the model as the view shows it: the file shown (the main model or the submodel
+// chosen, `shown`), as far as the building step shown (the whole of it at the last
+// step), in the palette's colours, the colours named by the library's
 // LDConfig.ldr. Empty when the file was written; otherwise the text of the box that says
 // why not (the file as it was).
 std::string QzExportShownModel(const std::string& path, const QzModel& model,
-                               const QzPalette& palette, int step, const std::string& ldrawDir);
+                               const QzPalette& palette, const QzPart& shown, int step,
+                               const std::string& ldrawDir);

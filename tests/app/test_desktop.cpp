@@ -1300,6 +1300,39 @@ class DesktopTest : public QObject {
         QVERIFY(!QFileInfo::exists(nowhere));
     }
 
+    void exportWritesTheSubmodelShownAsTheCommandLineDoes() {
+        const std::string library = testing_support::ExamplesDir().string();
+        const QString model = models.filePath("cabin.mpd");
+        {
+            std::ofstream(model.toStdString())
+                << "0 FILE cabin.ldr\n1 15 0 0 0 1 0 0 0 1 0 0 0 1 zb1x2.dat\n"
+                   "1 16 0 -24 0 1 0 0 0 1 0 0 0 1 roof.ldr\n"
+                   "0 FILE roof.ldr\n1 4 0 0 0 1 0 0 0 1 0 0 0 1 zb1x1.dat\n0 STEP\n"
+                   "1 1 20 0 0 1 0 0 0 1 0 0 0 1 zb1x1.dat\n0 STEP\n"
+                   "1 2 40 0 0 1 0 0 0 1 0 0 0 1 zb1x1.dat\n";
+        }
+        Start({model, "-PollOff"});
+        app->Frame()->SubmodelMenu()->actions()[1]->trigger();
+        Trigger(QzCmd::PreviousStep);  // step 2 of the roof's 3
+        const QString chosen = models.filePath("roof step 2.glb");
+        answer = [&](QDialog& d) {
+            if (auto* files = qobject_cast<QFileDialog*>(&d)) {
+                files->selectFile(chosen);
+                return int(QDialog::Accepted);
+            }
+            return int(QMessageBox::Ok);
+        };
+        Trigger(QzCmd::Export);
+        const QString cli = models.filePath("cli.glb");
+        const testing_support::CliRun run = testing_support::RunZarvelCli(
+            {"export", "--ldraw", library, model.toStdString(), "--submodel", "roof.ldr", "--step",
+             "2", "-o", cli.toStdString()});
+        QCOMPARE(run.status, 0);
+        const std::string desktop = testing_support::Slurp(chosen.toStdString());
+        QVERIFY(desktop.size() > 1000);
+        QCOMPARE(desktop, testing_support::Slurp(cli.toStdString()));
+    }
+
     void savePictureWritesWhatTheViewShows() {
         const QString model =
             testing_support::ExamplesDir().string().c_str() + QString("/models/house.mpd");

@@ -47,11 +47,14 @@ inline Glb ReadGlb(const std::string& path) {
     return glb;
 }
 
-// The values of an accessor, as floats (positions, normals) or whole numbers (indices).
+// The values of an accessor, as floats (positions, normals, texture coordinates) or
+// whole numbers (indices).
 inline std::vector<float> Floats(const Glb& glb, int accessor) {
     const Json& a = glb.json["accessors"][accessor];
     const Json& view = glb.json["bufferViews"][a["bufferView"].get<int>()];
-    const size_t count = a["count"].get<size_t>() * (a["type"] == "VEC3" ? 3 : 1);
+    const size_t count = a["count"].get<size_t>() * (a["type"] == "VEC3"   ? 3
+                                                     : a["type"] == "VEC2" ? 2
+                                                                           : 1);
     std::vector<float> out(count);
     std::memcpy(out.data(), glb.bin.data() + view["byteOffset"].get<size_t>(), count * 4);
     return out;

@@ -193,6 +193,97 @@ TEST(GltfValidator, TheBundledExampleAndHandMadeCases) {
         EXPECT_NE(run.output.find(file + " errors 0 warnings 0"), std::string::npos) << run.output;
 }
 
+// A model with prints: a sticker whose image is the model's own (!DATA), with a
+// cut-out, placed in two colours, mirrored, and under a mapping of the model's; a
+// cylindrical mapping all the way round.
+std::string TexturedModel(TempDir& dir) {
+    std::vector<uint8_t> rgba;
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x) {
+            const uint8_t a = x >= 4 && y >= 4 ? 0 : 255;
+            rgba.insert(rgba.end(), {static_cast<uint8_t>(x * 30), static_cast<uint8_t>(y * 30),
+                                     static_cast<uint8_t>(200), a});
+        }
+    const std::string png = testing_support::EncodePng(8, 8, rgba);
+    dir.Write("ldraw/parts/textures/band.png", png);
+    dir.Write("ldraw/parts/sticker.dat",
+              "0 Sticker\n0 BFC CERTIFY CCW\n"
+              "0 !TEXMAP START PLANAR -40 -40 0 40 -40 0 -40 40 0 own.png\n"
+              "0 !: 4 16 -40 -40 0 40 -40 0 40 40 0 -40 40 0\n"
+              "0 !TEXMAP FALLBACK\n4 16 -40 -40 0 40 -40 0 40 40 0 -40 40 0\n0 !TEXMAP END\n");
+    dir.Write("ldraw/parts/square.dat", "0 Square\n4 16 -10 -10 0 10 -10 0 10 10 0 -10 10 0\n");
+    std::string drum =
+        "0 Drum\n0 BFC CERTIFY CCW\n0 !TEXMAP START CYLINDRICAL 0 20 0 0 -20 0 "
+        "10 20 0 360 band.png\n";
+    for (int i = 0; i < 12; ++i) {
+        const double a0 = i * M_PI / 6, a1 = (i + 1) * M_PI / 6;
+        char line[200];
+        std::snprintf(line, sizeof line,
+                      "0 !: 4 16 %.4f 20 %.4f %.4f 20 %.4f %.4f -20 %.4f %.4f -20 %.4f\n",
+                      10 * std::cos(a0), 10 * std::sin(a0), 10 * std::cos(a1), 10 * std::sin(a1),
+                      10 * std::cos(a1), 10 * std::sin(a1), 10 * std::cos(a0), 10 * std::sin(a0));
+        drum += line;
+    }
+    dir.Write("ldraw/parts/drum.dat", drum + "0 !TEXMAP END\n");
+    std::string mpd =
+        "0 FILE main.ldr\n"
+        "1 4 0 0 0 1 0 0 0 1 0 0 0 1 sticker.dat\n"
+        "1 1 100 0 0 -1 0 0 0 1 0 0 0 1 sticker.dat\n"
+        "1 14 0 0 -100 1 0 0 0 1 0 0 0 1 drum.dat\n"
+        "0 !TEXMAP START PLANAR -40 60 0 40 60 0 -40 140 0 band.png\n"
+        "1 2 0 100 0 1 0 0 0 1 0 0 0 1 square.dat\n"
+        "0 !TEXMAP END\n"
+        "0 !DATA own.png\n";
+    for (const std::string& line : testing_support::Base64Lines(png)) mpd += "0 !: " + line + "\n";
+    return dir.Write("prints.mpd", mpd);
+}
+
+TEST(GltfValidator, PrintsFromTheModelAndTheSharedLibrary) {
+    const std::optional<std::string> modules = ValidatorModules();
+    if (!modules) GTEST_SKIP() << "node, npm or the gltf-validator package is not installed";
+    TempDir dir;
+    const std::string model = TexturedModel(dir);
+    const std::string library = (dir.path() / "ldraw").string();
+    std::vector<std::string> files;
+    for (const char* name : {"prints.glb", "prints.gltf"}) {
+        files.push_back((dir.path() / name).string());
+        const std::string summary = Export(library, model, files.back());
+        EXPECT_EQ(Figure(summary, "Triangles"), 2 + 2 + 24 + 2) << summary;
+    }
+    // The library's printed parts, when it is there.
+    const std::optional<fs::path> shared = testing_support::SharedLdrawDir();
+    if (shared && fs::exists(*shared / "models" / "textured-parts.ldr")) {
+        files.push_back((dir.path() / "textured-parts.glb").string());
+        Export(shared->string(), (*shared / "models" / "textured-parts.ldr").string(), files.back(),
+               {"--lines"});
+    }
+    std::string command = "NODE_PATH=" + Quoted(*modules) + " node " +
+                          Quoted(std::string(ZARVEL_SOURCE_ROOT) + "/tests/tools/gltf-validate.js");
+    for (const std::string& file : files) command += " " + Quoted(file);
+    const Ran run = Shell(command);
+    EXPECT_EQ(run.status, 0) << run.output;
+    for (const std::string& file : files)
+        EXPECT_NE(run.output.find(file + " errors 0 warnings 0"), std::string::npos) << run.output;
+}
+
+TEST(Assimp, LoadsPrintsWithTheirFaces) {
+    REQUIRE_PROGRAM("assimp");
+    TempDir dir;
+    const std::string model = TexturedModel(dir);
+    const std::string library = (dir.path() / "ldraw").string();
+    for (const char* name : {"prints.glb", "prints.gltf"}) {
+        SCOPED_TRACE(name);
+        const std::string out = (dir.path() / name).string();
+        const std::string summary = Export(library, model, out);
+        EXPECT_EQ(Assimp(out).faces, Figure(summary, "Triangles"));
+        const Ran info = Shell("assimp info " + Quoted(out));
+        // Four images: the sticker's over red and blue, the band over yellow and green.
+        const size_t at = info.output.find("Textures (embed.):");
+        ASSERT_NE(at, std::string::npos) << info.output;
+        EXPECT_EQ(std::stoi(info.output.substr(at + 18)), 4) << info.output;
+    }
+}
+
 TEST(GltfValidator, TheModelsOfTheSharedLibrary) {
     ZARVEL_REQUIRE_SHARED_LDRAW(ldraw);
     const std::optional<std::string> modules = ValidatorModules();
@@ -257,6 +348,12 @@ TEST(Assimp, EveryFormatOfAModelOfTheSharedLibrary) {
     ZARVEL_REQUIRE_SHARED_LDRAW(ldraw);
     REQUIRE_PROGRAM("assimp");
     CheckInAssimp(ldraw.string(), (ldraw / "models" / "40448 - Vintage Car.mpd").string(), false);
+}
+
+TEST(Assimp, EveryFormatOfThePrintedPartsOfTheSharedLibrary) {
+    ZARVEL_REQUIRE_SHARED_LDRAW(ldraw);
+    REQUIRE_PROGRAM("assimp");
+    CheckInAssimp(ldraw.string(), (ldraw / "models" / "textured-parts.ldr").string(), false);
 }
 
 TEST(F3d, DrawsEveryFormatOffscreen) {

@@ -272,6 +272,37 @@ TEST_F(Submodels, ASubmodelIsWhatTheFileWithItMovedFirstShows) {
     EXPECT_EQ(Render(mpd, {"--submodel", "main.ldr"}), Render(mpd, {}));
 }
 
+TEST_F(Submodels, AnExportOfASubmodelIsThatOfTheFileWithItMovedFirst) {
+    const std::string mpd = Write("model.mpd", kMain + kWing + kPod + kUnused + kHose);
+    // Named as the section is, for the model's node.
+    const std::string moved = Write("moved/wing.ldr", kWing + kMain + kPod + kUnused + kHose);
+    auto exported = [&](const std::string& path, std::vector<std::string> more) {
+        const std::string out = (dir.path() / "out.glb").string();
+        std::vector<std::string> args{"export", path, "-o", out};
+        args.insert(args.end(), more.begin(), more.end());
+        const CliRun r = Cli(args);
+        EXPECT_EQ(r.status, 0) << r.err;
+        return std::make_pair(r.out, testing_support::Slurp(out));
+    };
+    for (const std::vector<std::string>& how :
+         {std::vector<std::string>{}, std::vector<std::string>{"--step", "1"},
+          std::vector<std::string>{"--step", "2"}}) {
+        std::vector<std::string> chosen = how;
+        chosen.insert(chosen.end(), {"--submodel", "WING.ldr"});
+        const auto a = exported(mpd, chosen);
+        EXPECT_GT(a.second.size(), 1000u);
+        EXPECT_EQ(a, exported(moved, how)) << testing::PrintToString(how);
+        EXPECT_NE(a.second, exported(mpd, how).second);
+    }
+    // The submodel's own steps: wing.ldr has two.
+    const CliRun r = Cli({"export", "--submodel", "pod.ldr", "--step", "3", mpd, "-o",
+                          (dir.path() / "pod.glb").string()});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err,
+              "zarvel-cli: --step 3: the model has 2 steps\nRun with --help for more "
+              "information.\n");
+}
+
 TEST_F(Submodels, AnUnknownNameIsAUsageErrorListingTheSubmodels) {
     const std::string mpd = Write("model.mpd", kMain + kWing + kPod + kUnused + kHose);
     const std::string out = (dir.path() / "x.png").string();
@@ -279,7 +310,8 @@ TEST_F(Submodels, AnUnknownNameIsAUsageErrorListingTheSubmodels) {
                                                  {"stats", mpd},
                                                  {"steps", mpd},
                                                  {"parts", mpd},
-                                                 {"tree", mpd}}) {
+                                                 {"tree", mpd},
+                                                 {"export", mpd, "-o", out + ".glb"}}) {
         std::vector<std::string> call = args;
         call.insert(call.end(), {"--submodel", "hose.dat"});
         const CliRun r = Cli(call);
@@ -291,6 +323,7 @@ TEST_F(Submodels, AnUnknownNameIsAUsageErrorListingTheSubmodels) {
             << args[0];
     }
     EXPECT_FALSE(std::filesystem::exists(out));
+    EXPECT_FALSE(std::filesystem::exists(out + ".glb"));
     // Twenty names, and how many more.
     std::string many = "0 FILE main.ldr\n" + Ref("4", "0", "cube.dat");
     for (int i = 1; i <= 23; ++i) many += "0 FILE s" + std::to_string(i) + ".ldr\n";
