@@ -292,6 +292,41 @@ TEST_F(Thumbnail, LibraryColoursFallingBackToTheFirstScheme) {
     EXPECT_TRUE(bluish());
 }
 
+// A sticker's print is in its thumbnail: the left half of the image red, the right half
+// cut out, on a white square lying flat; without its image the square stays white.
+TEST_F(Thumbnail, ShowsThePrintOfATexturedPart) {
+    dir.Write("library/parts/sticker.dat",
+              "0 !TEXMAP START PLANAR -40 0 -40 40 0 -40 -40 0 40 half.png\n"
+              "0 !: 4 16 -40 0 -40 40 0 -40 40 0 40 -40 0 40\n"
+              "0 !TEXMAP FALLBACK\n4 16 -40 0 -40 40 0 -40 40 0 40 -40 0 40\n0 !TEXMAP END\n");
+    const std::string sticker =
+        dir.Write("models/sticker.ldr", "1 15 0 0 0 1 0 0 0 1 0 0 0 1 sticker.dat\n");
+    // Pixels shown (opaque) and those of them red.
+    auto count = [&] {
+        const CliRun run = Run({sticker, output});
+        EXPECT_EQ(run.status, 0) << run.err;
+        const Picture picture = ReadPng(output);
+        std::pair<int, int> shownRed{0, 0};
+        for (size_t i = 0; i < picture.rgba.size(); i += 4) {
+            const uint8_t* p = &picture.rgba[i];
+            if (p[3] == 0) continue;
+            ++shownRed.first;
+            shownRed.second += p[0] > 150 && p[1] < 90 && p[2] < 90 ? 1 : 0;
+        }
+        return shownRed;
+    };
+    const auto [blankShown, blankRed] = count();
+    EXPECT_GT(blankShown, 1000);
+    EXPECT_EQ(blankRed, 0);
+    dir.Write("library/parts/textures/half.png",
+              testing_support::EncodePng(2, 1, {255, 0, 0, 255, 0, 0, 0, 0}));
+    const auto [printedShown, printedRed] = count();
+    EXPECT_EQ(printedShown, blankShown);
+    // About half of the square, the other half white as before.
+    EXPECT_GT(printedRed, printedShown / 3);
+    EXPECT_LT(printedRed, printedShown * 2 / 3);
+}
+
 #ifdef ZARVEL_CLI_PROGRAM
 // Runs the real program (its limit applies to the whole process) with stdout and stderr
 // collected into one text.

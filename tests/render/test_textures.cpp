@@ -220,6 +220,85 @@ TEST_F(Textures, AMissingImageLeavesThePartAsWithoutTextures) {
     EXPECT_EQ(Draw(), drawn);
 }
 
+// Every hostile image, name or block of a sticker: a warning at the file and line that
+// hold it, and the part drawn as without textures, its fallback square in its colour.
+TEST_F(Textures, HostileStickersWarnAtTheirLinesAndDrawUntextured) {
+    Write("ldraw/parts/blank.dat", kSquare);
+    Load("1 4 0 0 0 1 0 0 0 1 0 0 0 1 blank.dat\n");
+    const std::vector<Rgb> untextured = Draw();
+    std::string truncated = quadrants.substr(0, quadrants.size() / 2);
+    std::string damaged = quadrants;
+    damaged[damaged.size() - 20] ^= 0x55;  // in the image data: its checksum fails
+    // The header's size made to claim 30000 x 30000, its checksum made to fit.
+    std::string claims = quadrants;
+    for (int i = 0; i < 4; ++i) claims[16 + i] = claims[20 + i] = "\x00\x00\x75\x30"[i];
+    uint32_t crc = 0xFFFFFFFFu;
+    for (size_t i = 12; i < 29; ++i) {
+        crc ^= static_cast<uint8_t>(claims[i]);
+        for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+    for (int i = 0; i < 4; ++i)
+        claims[29 + i] = static_cast<char>((crc ^ 0xFFFFFFFFu) >> (24 - 8 * i));
+    const struct {
+        const char* name;
+        std::string png;
+    } images[] = {{"junk.png", "not a png"},
+                  {"truncated.png", truncated},
+                  {"damaged.png", damaged},
+                  {"claims.png", claims},
+                  {"bomb.png", testing_support::PngBomb(16384, 16384)}};
+    for (const auto& image : images)
+        Write(std::string("ldraw/parts/textures/") + image.name, image.png);
+    std::string base64;
+    for (const std::string& line : testing_support::Base64Lines(quadrants))
+        base64 += "0 !: " + line + "\n";
+    struct Case {
+        std::string sticker;  // the part's file; "%" the fallback square's lines
+        std::string file;     // the file the warning names, and its line
+        int line;
+    };
+    const std::string fallback = std::string("0 !TEXMAP FALLBACK\n") + kSquare + "0 !TEXMAP END\n";
+    const std::string square = std::string("0 !: ") + kSquare;
+    auto start = [&](const std::string& image) { return std::string(kPlanar) + image + "\n"; };
+    const std::vector<Case> cases = {
+        {start("junk.png") + square + fallback, "sticker.dat", 1},
+        {start("truncated.png") + square + fallback, "sticker.dat", 1},
+        {start("damaged.png") + square + fallback, "sticker.dat", 1},
+        {start("claims.png") + square + fallback, "sticker.dat", 1},
+        {start("bomb.png") + square + fallback, "sticker.dat", 1},
+        {start("../../etc/passwd") + square + fallback, "sticker.dat", 1},
+        {start("/dev/zero") + square + fallback, "sticker.dat", 1},
+        {start("../textures/quad.png") + square + fallback, "sticker.dat", 1},
+        {std::string("0 !TEXMAP END\n") + kSquare, "sticker.dat", 1},
+        {std::string("0 !TEXMAP FALLBACK\n") + kSquare, "sticker.dat", 1},
+        {std::string("0 !TEXMAP START PLANAR 1 2 3 quad.png\n") + square + fallback, "sticker.dat",
+         1},
+        {std::string(kPlanar) + "\n" + square + fallback, "sticker.dat", 1},
+        {square + kSquare, "sticker.dat", 1},
+        // In the model's own file: base64 that is not, and a section without lines.
+        {"0 FILE main.ldr\n1 4 0 0 0 1 0 0 0 1 0 0 0 1 sticker.dat\n0 FILE sticker.dat\n" +
+             start("own.png") + square + fallback + "0 !DATA own.png\n0 !: ####\n" + base64,
+         "model.mpd", 9},
+        {"0 FILE main.ldr\n1 4 0 0 0 1 0 0 0 1 0 0 0 1 sticker.dat\n0 FILE sticker.dat\n" +
+             start("own.png") + square + fallback + "0 !DATA own.png\n",
+         "model.mpd", 9},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.sticker);
+        model = QzModel();
+        if (c.file == "model.mpd") {
+            Write("ldraw/parts/sticker.dat", kSquare);  // the model's own is found first
+            Load(c.sticker, "model.mpd");
+        } else {
+            Write("ldraw/parts/sticker.dat", c.sticker);
+            Load("1 4 0 0 0 1 0 0 0 1 0 0 0 1 sticker.dat\n");
+        }
+        const std::string where = c.file + "\" Line " + std::to_string(c.line) + ":";
+        EXPECT_NE(model.inputLog.find(where), std::string::npos) << model.inputLog;
+        EXPECT_EQ(Draw(), untextured);
+    }
+}
+
 // The model file's own mapping laid on a part it places inside its block.
 TEST_F(Textures, APartPlacedInABlockTakesTheFilesMapping) {
     Write("ldraw/parts/textures/quad.png", quadrants);

@@ -3,6 +3,7 @@
 #include <png.h>
 #include <sys/resource.h>
 #include <unistd.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <atomic>
@@ -157,6 +158,46 @@ std::string EncodePng(int width, int height, const std::vector<uint8_t>& rgba) {
         return {};
     out.resize(size);
     return out;
+}
+
+std::string PngBomb(uint32_t width, uint32_t height) {
+    auto u32 = [](std::string& out, uint32_t v) {
+        for (int i = 0; i < 4; ++i) out += static_cast<char>(v >> (24 - 8 * i) & 0xFF);
+    };
+    std::string png("\x89PNG\r\n\x1a\n", 8);
+    auto chunk = [&](const char* type, const std::string& data) {
+        u32(png, static_cast<uint32_t>(data.size()));
+        const std::string body = type + data;
+        png += body;
+        u32(png, static_cast<uint32_t>(
+                     crc32(0, reinterpret_cast<const Bytef*>(body.data()), body.size())));
+    };
+    std::string header;
+    u32(header, width);
+    u32(header, height);
+    header += std::string("\x01\x00\x00\x00\x00", 5);  // 1 bit grey, no interlace
+    chunk("IHDR", header);
+    // Rows of a filter byte and zeros, deflated a row at a time.
+    z_stream z{};
+    deflateInit(&z, 9);
+    const std::vector<Bytef> row(1 + (width + 7) / 8, 0);
+    std::string data;
+    std::vector<Bytef> out(64 * 1024);
+    for (uint32_t y = 0; y <= height; ++y) {
+        z.next_in = const_cast<Bytef*>(row.data());
+        z.avail_in = y < height ? static_cast<uInt>(row.size()) : 0;
+        const int flush = y < height ? Z_NO_FLUSH : Z_FINISH;
+        do {
+            z.next_out = out.data();
+            z.avail_out = static_cast<uInt>(out.size());
+            deflate(&z, flush);
+            data.append(reinterpret_cast<const char*>(out.data()), out.size() - z.avail_out);
+        } while (z.avail_out == 0);
+    }
+    deflateEnd(&z);
+    chunk("IDAT", data);
+    chunk("IEND", {});
+    return png;
 }
 
 std::vector<std::string> Base64Lines(const std::string& bytes, size_t line) {

@@ -46,6 +46,9 @@ class TempDir {
 
 // A PNG file's bytes for an image of 8-bit red, green, blue and alpha, rows from the top.
 std::string EncodePng(int width, int height, const std::vector<uint8_t>& rgba);
+// A decompression bomb: a real PNG of black and white pixels, all black, of this size,
+// its data a small fraction of what it decodes to (a few kilobytes per megapixel).
+std::string PngBomb(uint32_t width, uint32_t height);
 // Base64 of bytes (RFC 4648, with padding), in lines of at most `line` characters.
 std::vector<std::string> Base64Lines(const std::string& bytes, size_t line = 76);
 
