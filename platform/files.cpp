@@ -517,6 +517,19 @@ bool TextFile::ReadLine(std::string_view& line, size_t bufferSize) {
     return true;
 }
 
+size_t TextFile::LinesLeft() const {
+    if (!open_ || pos_ >= data_.size()) return 0;
+    const char* at = data_.data() + pos_;
+    const char* end = data_.data() + data_.size();
+    size_t lines = 0;
+    while (const void* newline = std::memchr(at, '\n', static_cast<size_t>(end - at))) {
+        ++lines;
+        at = static_cast<const char*>(newline) + 1;
+    }
+    // A last line without a line end.
+    return lines + (at < end ? 1 : 0);
+}
+
 // ---------------------------------------------------------------------------------
 // Environment and small file helpers.
 
