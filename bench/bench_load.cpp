@@ -1,17 +1,22 @@
 // Loading the largest real model into an empty parts table, every file read afresh:
 // as a reload does (the folder listings of the load before kept, each checked at
-// every lookup), and as the first load of a process does (every folder listed).
+// every lookup), and as the first load of a process does (every folder listed). Then
+// parts of that work alone: reading the files it reads, and scanning their lines.
 #include <benchmark/benchmark.h>
 
 #include <filesystem>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "colours.h"
 #include "diagnostics.h"
 #include "files.h"
+#include "linereader.h"
 #include "loader.h"
 #include "messagebox.h"
 #include "model.h"
+#include "tokens.h"
 
 namespace {
 
@@ -69,6 +74,92 @@ void BM_LoadFalcon(benchmark::State& state) { LoadFalcon(state, false); }
 void BM_LoadFalconFirst(benchmark::State& state) { LoadFalcon(state, true); }
 BENCHMARK(BM_LoadFalcon)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_LoadFalconFirst)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+// The files a load of the Falcon reads, as the file system names them, in the order
+// they were opened.
+const std::vector<std::string>& FalconFiles() {
+    static const std::vector<std::string> files = [] {
+        std::vector<std::string> paths;
+        QuietBox box;
+        plat::SetMessageBoxHandler(&box);
+        QzLoadSettings settings;
+        settings.ldrawDir = kLdraw.string();
+        settings.onFileOpened = [&paths](const QzPart&, const std::string& path) {
+            paths.push_back(path);
+        };
+        QzPalette palette;
+        QzModel model;
+        QzReadModel(model, kFalcon, settings, palette);
+        plat::SetMessageBoxHandler(nullptr);
+        return paths;
+    }();
+    return files;
+}
+
+// The part of a load that reads the files' lines: every file the Falcon reaches, opened
+// and read into a fresh record of its own (lines, checks, the line store), without the
+// lookups of the library folders or the bounds.
+void BM_ReadFalconFiles(benchmark::State& state) {
+    if (!std::filesystem::exists(kFalcon)) {
+        state.SkipWithError("shared LDraw library not present");
+        return;
+    }
+    const std::vector<std::string>& files = FalconFiles();
+    QuietBox box;
+    plat::SetMessageBoxHandler(&box);
+    QzPalette palette;
+    uint64_t lines = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        QzModel model;
+        QzLogContext log(model.inputLog, model.inputDiagnostics);
+        QzReadContext context{model, log, palette, {}};
+        state.ResumeTiming();
+        lines = 0;
+        for (const std::string& path : files) {
+            plat::TextFile file;
+            QzPart* part = QzFindPart(model, log, true, "file");
+            if (!part || !file.Open(path)) continue;
+            QzReadPartFile(context, file, part, nullptr, false);
+            for (const QzLine* line = part->lines; line; line = line->next) ++lines;
+            QzFreePart(part);
+        }
+        benchmark::DoNotOptimize(lines);
+    }
+    plat::SetMessageBoxHandler(nullptr);
+    state.counters["files"] = static_cast<double>(files.size());
+    state.counters["lines"] = static_cast<double>(lines);
+    state.SetItemsProcessed(static_cast<int64_t>(lines) * state.iterations());
+}
+BENCHMARK(BM_ReadFalconFiles)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+// The line grammar's scanner alone, over the lines of types 1 to 5 of those files.
+void BM_ScanFalconLines(benchmark::State& state) {
+    if (!std::filesystem::exists(kFalcon)) {
+        state.SkipWithError("shared LDraw library not present");
+        return;
+    }
+    std::vector<std::string> lines;
+    for (const std::string& path : FalconFiles()) {
+        plat::TextFile file;
+        if (!file.Open(path)) continue;
+        std::string_view line;
+        while (file.ReadLine(line, QZ_LINE_BUFFER)) {
+            line = QzTrimLineEnd(line);
+            const size_t start = line.find_first_not_of(" \t");
+            if (start != std::string_view::npos && line[start] >= '1' && line[start] <= '5')
+                lines.emplace_back(line.substr(start));
+        }
+    }
+    uint64_t fields = 0;
+    for (auto _ : state) {
+        for (const std::string& line : lines) fields += QzScanLine(line).fields;
+        benchmark::DoNotOptimize(fields);
+    }
+    state.counters["lines"] = static_cast<double>(lines.size());
+    state.SetItemsProcessed(static_cast<int64_t>(lines.size()) * state.iterations());
+}
+BENCHMARK(BM_ScanFalconLines)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 }  // namespace
 

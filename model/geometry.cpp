@@ -12,12 +12,6 @@ inline float F(double v) { return static_cast<float>(v); }
 
 void QzVecCopy(QzVector& d, const QzVector& a) { d = a; }
 
-void QzVecSub(QzVector& d, const QzVector& a, const QzVector& b) {
-    d.x = F(double(a.x) - double(b.x));
-    d.y = F(double(a.y) - double(b.y));
-    d.z = F(double(a.z) - double(b.z));
-}
-
 void QzVecMid(QzVector& d, const QzVector& a, const QzVector& b) {
     d.x = F((double(a.x) + double(b.x)) * 0.5);
     d.y = F((double(a.y) + double(b.y)) * 0.5);
@@ -28,20 +22,6 @@ void QzVecAddScaled(QzVector& d, const QzVector& a, double s, const QzVector& b)
     d.x = F(double(a.x) + s * double(b.x));
     d.y = F(double(a.y) + s * double(b.y));
     d.z = F(double(a.z) + s * double(b.z));
-}
-
-double QzVecDot(const QzVector& a, const QzVector& b) {
-    return double(a.x) * double(b.x) + double(a.y) * double(b.y) + double(a.z) * double(b.z);
-}
-
-void QzVecCross(QzVector& d, const QzVector& a, const QzVector& b) {
-    // Computed into locals first so that d may be a or b.
-    const double x = double(a.y) * double(b.z) - double(a.z) * double(b.y);
-    const double y = double(a.z) * double(b.x) - double(a.x) * double(b.z);
-    const double z = double(a.x) * double(b.y) - double(a.y) * double(b.x);
-    d.x = F(x);
-    d.y = F(y);
-    d.z = F(z);
 }
 
 double QzVecLength(const QzVector& a) { return std::sqrt(QzVecDot(a, a)); }
@@ -70,19 +50,6 @@ void QzMatMulVec4(float d[4], const QzMatrix& mat, const float v[4]) {
                double(mat.m[i][2]) * v[2] + double(mat.m[i][3]) * v[3];
     }
     for (int i = 0; i < 4; ++i) d[i] = F(r[i]);
-}
-
-void QzMatTransformPoint(QzVector& d, const QzMatrix& mat, const QzVector& p) {
-    const auto& m = mat.m;
-    const double x =
-        double(m[0][0]) * p.x + double(m[0][1]) * p.y + double(m[0][2]) * p.z + m[0][3];
-    const double y =
-        double(m[1][0]) * p.x + double(m[1][1]) * p.y + double(m[1][2]) * p.z + m[1][3];
-    const double z =
-        double(m[2][0]) * p.x + double(m[2][1]) * p.y + double(m[2][2]) * p.z + m[2][3];
-    d.x = F(x);
-    d.y = F(y);
-    d.z = F(z);
 }
 
 void QzMatProjectPoint(QzVector& d, const QzMatrix& mat, const QzVector& p) {
@@ -122,17 +89,6 @@ void QzDirectionFromAngles(double a, double b, QzVector& d) {
     d.x = F(-std::sin(b) * std::cos(a));
     d.y = F(std::sin(a));
     d.z = F(std::cos(a) * std::cos(b));
-}
-
-void QzBoxExtend(const QzVector& p, QzBox& box) {
-    // Written as "unless p >= minimum" so that a reset box (1e16, -1e16) takes the
-    // first point as both bounds.
-    if (!(p.x >= box.min.x)) box.min.x = p.x;
-    if (!(p.y >= box.min.y)) box.min.y = p.y;
-    if (!(p.z >= box.min.z)) box.min.z = p.z;
-    if (p.x > box.max.x) box.max.x = p.x;
-    if (p.y > box.max.y) box.max.y = p.y;
-    if (p.z > box.max.z) box.max.z = p.z;
 }
 
 void QzBoxReset(QzBox& box) {

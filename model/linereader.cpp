@@ -406,7 +406,7 @@ bool FileReader::ReadTextureGeometry(std::string_view geometry, bool inverted) {
     if (!view) return false;
     if (record.type == 1 || record.type == 3 || record.type == 4)
         QzSetLineBfc(record, bfc_, inverted, det);
-    QzLine* line = QzNewLine(record);
+    QzLine* line = QzNewLine(view->ownStore, record);
     if (!line) {
         OutOfMemory();
         return false;
@@ -481,17 +481,12 @@ bool FileReader::Store(const QzLine& record, std::string_view text, QzLine** sto
     const uint16_t block = geometry ? LineBlock(false, side) : 0;
     const uint16_t texmap = geometry ? LineTexmap() : 0;
     if (geometry && !current_->textured && (block || texmap) && !View()) return false;
-    QzLine* line = QzNewLine(record);
+    QzLine* line = QzNewLine(current_->store, record, text);
     if (!line) {
         OutOfMemory();
         return false;
     }
     line->next = nullptr;
-    if (record.type == 0 && !QzSetLineText(*line, text.data(), text.size())) {
-        delete line;
-        OutOfMemory();
-        return false;
-    }
     *tail_ = line;
     tail_ = &line->next;
     if (geometry && current_->textured) {
@@ -840,6 +835,9 @@ void FileReader::Finish() {
 int QzReadPartFile(QzReadContext& context, plat::TextFile& file, QzPart* part,
                    const char* referencedBy, bool main) {
     if (part->lines) QzFreeLines(part);
+    // Room for the whole file in one allocation: a part's file rarely holds anything but
+    // the part's own lines.
+    QzExpectLines(part->store, file.LinesLeft());
     context.log.currentFile = part->name;
     context.log.currentLine = 0;
 

@@ -1,5 +1,7 @@
 #include "loader.h"
 
+#include <algorithm>
+#include <cmath>
 #include <fstream>
 #include <new>
 #include <string_view>
@@ -115,6 +117,57 @@ plat::TextFile* QzOpenPartFile(QzReader& reader, const std::string& name) {
     return nullptr;
 }
 
+namespace {
+
+bool IsFinite(const QzBox& box) {
+    return std::isfinite(box.min.x) && std::isfinite(box.min.y) && std::isfinite(box.min.z) &&
+           std::isfinite(box.max.x) && std::isfinite(box.max.y) && std::isfinite(box.max.z);
+}
+
+float& Axis(QzVector& v, int axis) { return axis == 0 ? v.x : axis == 1 ? v.y : v.z; }
+
+// Extends a box by the eight corners of a part's box placed by a matrix, one axis at a
+// time. A placed coordinate is a sum of products, one for each coordinate of the corner;
+// sums and products round monotonically, so the least and the greatest of the eight
+// come from the lesser and the greater product of each term, added in the same order.
+// That gives the bounds that placing every corner gives, unless a bound is zero (the
+// first corner to reach it decides its sign) or a number is not finite (a product may
+// not be a number): then every corner is placed, in order.
+void ExtendByPlacedBox(QzBox& box, const QzMatrix& matrix, const QzBox& sub) {
+    const bool finite = IsFinite(sub);
+    for (int r = 0; r < 3; ++r) {
+        const float* row = matrix.m[r];
+        float& lowest = Axis(box.min, r);
+        float& highest = Axis(box.max, r);
+        if (finite && std::isfinite(row[0]) && std::isfinite(row[1]) && std::isfinite(row[2]) &&
+            std::isfinite(row[3])) {
+            const double x0 = double(row[0]) * sub.min.x, x1 = double(row[0]) * sub.max.x;
+            const double y0 = double(row[1]) * sub.min.y, y1 = double(row[1]) * sub.max.y;
+            const double z0 = double(row[2]) * sub.min.z, z1 = double(row[2]) * sub.max.z;
+            const float low =
+                static_cast<float>(std::min(x0, x1) + std::min(y0, y1) + std::min(z0, z1) + row[3]);
+            const float high =
+                static_cast<float>(std::max(x0, x1) + std::max(y0, y1) + std::max(z0, z1) + row[3]);
+            if (low != 0 && high != 0) {
+                // As QzBoxExtend compares.
+                if (!(low >= lowest)) lowest = low;
+                if (high > highest) highest = high;
+                continue;
+            }
+        }
+        for (int i = 0; i < 8; ++i) {
+            const QzVector p = QzBoxCorner(sub, i);
+            // As QzMatTransformPoint computes the coordinate.
+            const float v = static_cast<float>(double(row[0]) * p.x + double(row[1]) * p.y +
+                                               double(row[2]) * p.z + row[3]);
+            if (!(v >= lowest)) lowest = v;
+            if (v > highest) highest = v;
+        }
+    }
+}
+
+}  // namespace
+
 void QzComputeBounds(QzPart* part) {
     QzBoxReset(part->box);
     part->boxNoStuds = part->box;
@@ -126,17 +179,9 @@ void QzComputeBounds(QzPart* part) {
                 if (!sub || (sub->flags & PF_EMPTY)) break;
                 part->flags &= ~PF_EMPTY;
                 const QzMatrix& m = QzLineMatrix(*line);
-                QzVector p;
-                for (int i = 0; i < 8; ++i) {
-                    QzMatTransformPoint(p, m, QzBoxCorner(sub->box, i));
-                    QzBoxExtend(p, part->box);
-                }
-                if (!(sub->flags & PF_STUD)) {
-                    for (int i = 0; i < 8; ++i) {
-                        QzMatTransformPoint(p, m, QzBoxCorner(sub->boxNoStuds, i));
-                        QzBoxExtend(p, part->boxNoStuds);
-                    }
-                }
+                ExtendByPlacedBox(part->box, m, sub->box);
+                if (!(sub->flags & PF_STUD))
+                    ExtendByPlacedBox(part->boxNoStuds, m, sub->boxNoStuds);
                 break;
             }
             case 2:

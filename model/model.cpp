@@ -1,6 +1,8 @@
 #include "model.h"
 
+#include <algorithm>
 #include <cstring>
+#include <limits>
 #include <new>
 #include <utility>
 #include <vector>
@@ -18,20 +20,21 @@ const char* const QzStudNames[19] = {
 
 namespace {
 
-// Releases one list of lines. Transform blocks referenced by type-1 lines are not
-// freed here but handed back in `blocks`, so that deeply nested blocks are released
-// by a loop instead of a recursion as deep as the nesting.
-void ReleaseLineList(QzLine* line, std::vector<QzPart*>& blocks) {
-    while (line) {
-        QzLine* next = line->next;
-        if (QzLineTextIsHeap(*line)) delete[] line->text;
+// The transform blocks that one list of lines references, handed back in `blocks`
+// rather than freed here, so that deeply nested blocks are released by a loop instead
+// of a recursion as deep as the nesting.
+void CollectBlocks(const QzLine* line, std::vector<QzPart*>& blocks) {
+    for (; line; line = line->next) {
         if (line->type == 1 && line->part && (line->part->flags & PF_INTERNAL)) {
             blocks.push_back(line->part);
         }
-        delete line;
-        line = next;
     }
 }
+
+// A store's first chunk and the most that growing or expecting gives one chunk, in
+// lines: a short part takes a few hundred bytes, a long file a few chunks of a megabyte.
+constexpr size_t kFirstChunkLines = 8;
+constexpr size_t kLargestChunkLines = 8192;
 
 // Name, vertices, drawing form and texture view of a record; its lines are the
 // caller's business.
@@ -190,16 +193,16 @@ void QzFreeLines(QzPart* part) {
     QzFreeDrawData(*part);
     delete part->textured;
     part->textured = nullptr;
-    QzLine* head = part->lines;
-    part->lines = nullptr;
     std::vector<QzPart*> blocks;
-    ReleaseLineList(head, blocks);
+    CollectBlocks(part->lines, blocks);
+    part->lines = nullptr;
+    QzReleaseStore(part->store);
     while (!blocks.empty()) {
         QzPart* block = blocks.back();
         blocks.pop_back();
-        QzLine* blockLines = block->lines;
+        CollectBlocks(block->lines, blocks);
         block->lines = nullptr;
-        ReleaseLineList(blockLines, blocks);
+        QzReleaseStore(block->store);
         ReleaseRecordStorage(block);
         delete block;
     }
@@ -279,34 +282,76 @@ void QzNormaliseName(std::string& name) {
     }
 }
 
-bool QzSetLineText(QzLine& line, const char* text, size_t length) {
-    char* inlineArea = reinterpret_cast<char*>(line.p);
-    char* target = inlineArea;
-    if (length > size_t(QZ_INLINE_TEXT)) {
-        target = new (std::nothrow) char[length + 1];
-        if (!target) return false;
+// A chunk of a line store: its header, then the room for lines and texts.
+struct QzLineChunk {
+    QzLineChunk* older;
+    size_t bytes;  // room after the header
+};
+
+namespace {
+
+constexpr size_t kStoreAlign = alignof(QzLine);
+static_assert(sizeof(QzLineChunk) % kStoreAlign == 0);
+
+size_t RoundUp(size_t bytes) { return (bytes + kStoreAlign - 1) / kStoreAlign * kStoreAlign; }
+
+// Room for `bytes` in the store, in a new chunk when the newest has too little; null
+// when there is no memory.
+void* StoreAllocate(QzLineStore& store, size_t bytes) {
+    bytes = RoundUp(bytes);
+    if (static_cast<size_t>(store.end - store.free) < bytes) {
+        // Each chunk doubles the room of the store (the expected lines set the first),
+        // up to the largest chunk; a single large text gets a chunk of its own size.
+        size_t lines = store.expected;
+        if (lines == 0) lines = store.newest ? store.newest->bytes / sizeof(QzLine) * 2 : 0;
+        lines = std::clamp(lines, kFirstChunkLines, kLargestChunkLines);
+        store.expected = 0;
+        const size_t room = std::max(lines * sizeof(QzLine), bytes);
+        if (room > std::numeric_limits<size_t>::max() - sizeof(QzLineChunk)) return nullptr;
+        char* memory = new (std::nothrow) char[sizeof(QzLineChunk) + room];
+        if (!memory) return nullptr;
+        QzLineChunk* chunk = new (memory) QzLineChunk{store.newest, room};
+        store.newest = chunk;
+        store.free = memory + sizeof(QzLineChunk);
+        store.end = store.free + room;
     }
-    // The old text goes only after the copy, in case it is the source.
-    char* old = QzLineTextIsHeap(line) ? line.text : nullptr;
-    std::memmove(target, text, length);
-    target[length] = '\0';
-    line.text = target;
-    delete[] old;
-    return true;
+    void* at = store.free;
+    store.free += bytes;
+    return at;
 }
 
-bool QzLineTextIsHeap(const QzLine& line) {
-    return line.text != nullptr && line.text != reinterpret_cast<const char*>(line.p);
-}
+}  // namespace
 
-QzLine* QzNewLine(const QzLine& copy) {
-    QzLine* line = new (std::nothrow) QzLine(copy);
-    if (!line) return nullptr;
-    // An inline text must point into the new line's own area; a heap text changes
-    // owner.
-    if (copy.text == reinterpret_cast<const char*>(copy.p))
-        line->text = reinterpret_cast<char*>(line->p);
+QzLine* QzNewLine(QzLineStore& store, const QzLine& copy, std::string_view text) {
+    void* memory = StoreAllocate(store, sizeof(QzLine));
+    if (!memory) return nullptr;
+    QzLine* line = new (memory) QzLine(copy);
+    line->text = nullptr;
+    if (copy.type != 0) return line;
+    char* target = reinterpret_cast<char*>(line->p);
+    if (text.size() > size_t(QZ_INLINE_TEXT)) {
+        target = static_cast<char*>(StoreAllocate(store, text.size() + 1));
+        // The line stays in the store unused: it is freed with the rest.
+        if (!target) return nullptr;
+    }
+    std::memcpy(target, text.data(), text.size());
+    target[text.size()] = '\0';
+    line->text = target;
     return line;
+}
+
+void QzExpectLines(QzLineStore& store, size_t lines) {
+    store.expected = std::min(lines, kLargestChunkLines);
+}
+
+void QzReleaseStore(QzLineStore& store) {
+    QzLineChunk* chunk = store.newest;
+    while (chunk) {
+        QzLineChunk* older = chunk->older;
+        delete[] reinterpret_cast<char*>(chunk);
+        chunk = older;
+    }
+    store = QzLineStore{};
 }
 
 bool QzAllocVertices(QzPart& part, int32_t count) {

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -51,9 +52,23 @@ inline constexpr int QZ_BLOCK_SCALE = 3;
 inline constexpr int QZ_BLOCK_TRANSFORM = 4;
 
 struct QzLine;
+struct QzLineChunk;
 struct QzPartCache;
 struct QzTexturedLines;
 struct QzImage;
+
+// Where the lines of one part are kept: chunks of memory holding many lines each, and
+// the comment texts too long to be kept inside their line, released all at once with
+// the lines (QzFreeLines). A plain record like the part that holds it.
+struct QzLineStore {
+    // The newest chunk (each links to the one before) and the free room left in it.
+    QzLineChunk* newest = nullptr;
+    char* free = nullptr;
+    char* end = nullptr;
+    // The number of lines the next chunk is made for (QzExpectLines); 0 for the usual
+    // growth.
+    size_t expected = 0;
+};
 
 struct QzPart {
     // Entry 0: the model path as given; others: the normalised reference name;
@@ -63,6 +78,8 @@ struct QzPart {
     // not read from a file of its own (a section, a transform block, a missing file).
     std::string path;
     QzLine* lines;
+    // Where the lines and their texts are kept.
+    QzLineStore store;
     QzBox box;
     QzBox boxNoStuds;
     // Distinct vertices, built by the "Vertex lists" command; null until then.
@@ -102,7 +119,7 @@ struct QzLine {
     QzLine* next;
     // Type 1: the referenced part.
     QzPart* part;
-    // Type 0: the comment text; points into p or to an owned heap copy.
+    // Type 0: the comment text; points into p or into the store of the part.
     char* text;
 };
 
@@ -224,18 +241,16 @@ void QzFreeAllParts(QzModel& model);
 QzLight* QzNewLight(std::vector<QzLight>& lights);
 void QzNormaliseName(std::string& name);
 
-// Sets a type-0 line's text: inline when short enough, else an owned heap copy.
-// Returns false when the copy cannot be made.
-bool QzSetLineText(QzLine& line, const char* text, size_t length);
-// Whether a type-0 line's text is an owned heap copy.
-bool QzLineTextIsHeap(const QzLine& line);
-
-// A heap copy of a line, to be appended to a part's list; null when there is no
-// memory. An inline text is re-pointed into the new line's own area; a heap text is
-// taken over by the new line (only the new line frees it afterwards, through
-// QzFreeLines). Every stored line is a single `new` allocation, as QzFreeLines
-// deletes them.
-QzLine* QzNewLine(const QzLine& copy);
+// A copy of a line in a store, to be appended to the list of the part that owns the
+// store; null when there is no memory. A comment (type 0) gets `text` as its text, inside
+// the line when it has at most QZ_INLINE_TEXT characters, else in the store; other lines
+// get none.
+QzLine* QzNewLine(QzLineStore& store, const QzLine& copy, std::string_view text = {});
+// The store's next chunk is made with room for that many lines (up to a limit), so that
+// the lines of a file whose length is known take one allocation.
+void QzExpectLines(QzLineStore& store, size_t lines);
+// Frees every chunk of a store and empties it.
+void QzReleaseStore(QzLineStore& store);
 
 // The vertex array of a part (new[] and delete[]); QzFreePart releases it with
 // QzFreeVertices. QzAllocVertices replaces any previous array; false (and no array)

@@ -82,14 +82,7 @@ QzImage::Level Halve(const QzImage::Level& from) {
 
 }  // namespace
 
-QzTexturedLines::~QzTexturedLines() {
-    QzLine* line = own;
-    while (line) {
-        QzLine* next = line->next;
-        delete line;
-        line = next;
-    }
-}
+QzTexturedLines::~QzTexturedLines() { QzReleaseStore(ownStore); }
 
 bool QzDecodeBase64(std::string_view text, std::string& out) {
     out.clear();

@@ -15,7 +15,7 @@
 #include <string_view>
 #include <vector>
 
-struct QzLine;
+#include "model.h"
 
 // How an image is laid onto the faces (the methods of "!TEXMAP").
 enum class QzTexmapMethod : uint8_t { Planar, Cylindrical, Spherical };
@@ -141,6 +141,7 @@ struct QzTexturedLines {
     // them is found by name once the file is read (referenceNames, referenceBlocks).
     QzLine* own = nullptr;
     QzLine** ownTail = &own;
+    QzLineStore ownStore;
     std::vector<std::string> referenceNames;
     std::vector<std::string> referenceTexts;  // the lines as read, for the log
     std::vector<uint16_t> referenceBlocks;

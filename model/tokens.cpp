@@ -1,13 +1,16 @@
 #include "tokens.h"
 
+#include <algorithm>
 #include <charconv>
+#include <cstddef>
 #include <limits>
 
 namespace {
 
 // White space as the C library's scanf skips it.
 bool IsSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+    // Tab, line feed, vertical tab, form feed and carriage return are 9 to 13.
+    return c == ' ' || (c >= '\t' && c <= '\r');
 }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 bool IsHexDigit(char c) { return IsDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
@@ -60,6 +63,121 @@ bool ScanShortDecimal(const char* first, const char* last, float& value, const c
     return true;
 }
 
+// The scanners below work on a pointer into the text and its end; the functions of
+// the header wrap them for a text and a position.
+const char* SkipSpaceAt(const char* p, const char* end) {
+    while (p < end && IsSpace(*p)) ++p;
+    return p;
+}
+
+// Each scanner leaves `at` past the white space before the token even when it finds none
+// there.
+bool ScanIntegerAt(const char*& at, const char* end, int64_t& value) {
+    const char* p = at = SkipSpaceAt(at, end);
+    bool negative = false;
+    if (p < end && (*p == '+' || *p == '-')) negative = *p++ == '-';
+    if (p >= end || !IsDigit(*p)) return false;
+    int64_t v = 0;
+    constexpr int64_t kCap = int64_t{1} << 40;
+    for (; p < end && IsDigit(*p); ++p) {
+        if (v < kCap) v = v * 10 + (*p - '0');
+    }
+    value = negative ? -v : v;
+    at = p;
+    return true;
+}
+
+std::string_view ScanWordAt(const char*& at, const char* end) {
+    const char* start = SkipSpaceAt(at, end);
+    const char* p = start;
+    while (p < end && !IsSpace(*p)) ++p;
+    at = p;
+    return std::string_view(start, static_cast<size_t>(p - start));
+}
+
+bool ScanNumberAt(const char*& at, const char* end, float& value, bool shortForms) {
+    const char* p = at = SkipSpaceAt(at, end);
+    bool negative = false;
+    if (p < end && (*p == '+' || *p == '-')) negative = *p++ == '-';
+    // Digits or a point must follow the sign: no infinities, NaNs or second signs.
+    if (p >= end || !(IsDigit(*p) || *p == '.')) return false;
+
+    float v = 0;
+    const char* shortEnd = nullptr;
+    const char* first = p;
+    std::chars_format format = std::chars_format::general;
+    // "0x" followed by a hexadecimal digit (or point and digit) starts a hexadecimal
+    // number, as the C library reads one.
+    const size_t rest = static_cast<size_t>(end - p);
+    if (rest > 2 && p[0] == '0' && (p[1] == 'x' || p[1] == 'X') &&
+        (IsHexDigit(p[2]) || (p[2] == '.' && rest > 3 && IsHexDigit(p[3])))) {
+        first += 2;
+        format = std::chars_format::hex;
+    }
+    if (shortForms && format == std::chars_format::general &&
+        ScanShortDecimal(first, end, v, shortEnd)) {
+        value = negative ? -v : v;
+        at = shortEnd;
+        return true;
+    }
+    auto [stop, ec] = std::from_chars(first, end, v, format);
+    if (ec == std::errc::invalid_argument) return false;
+    if (ec == std::errc::result_out_of_range) {
+        // Too small for a float reads as zero; too large is no number.
+        if (!HasNegativeExponent(std::string_view(first, static_cast<size_t>(stop - first))))
+            return false;
+        v = 0;
+    }
+    value = negative ? -v : v;
+    at = stop;
+    return true;
+}
+
+// A number of a line of type 1 to 5 in the commonest form of all: an optional minus, at
+// most 15 digits with an optional point and at most 8 of them after it, then white
+// space or the end. Read in one pass, with the value ScanShortDecimal gives such a
+// number; any other form goes to ScanNumberAt.
+bool ScanLineNumberAt(const char*& at, const char* end, float& value) {
+    const char* p = SkipSpaceAt(at, end);
+    const bool negative = p < end && *p == '-';
+    p += negative;
+    const char* first = p;
+    uint64_t digits = 0;
+    unsigned digit = 0;
+    while (p < end && (digit = static_cast<unsigned char>(*p) - unsigned{'0'}) < 10) {
+        digits = digits * 10 + digit;
+        ++p;
+    }
+    const ptrdiff_t whole = p - first;
+    ptrdiff_t fraction = 0;
+    if (p < end && *p == '.') {
+        const char* point = ++p;
+        while (p < end && (digit = static_cast<unsigned char>(*p) - unsigned{'0'}) < 10) {
+            digits = digits * 10 + digit;
+            ++p;
+        }
+        fraction = p - point;
+    }
+    if (whole + fraction == 0 || whole + fraction > 15 || fraction > 8 || (p < end && !IsSpace(*p)))
+        return ScanNumberAt(at, end, value, true);
+    const double exact = static_cast<double>(digits);
+    const float v = static_cast<float>(fraction == 0 ? exact : exact / kPowersOfTen[fraction]);
+    value = negative ? -v : v;
+    at = p;
+    return true;
+}
+
+// Runs a pointer scanner on text from pos, moving pos along with it (a position past
+// the end stays where it is).
+template <typename Scan>
+auto AtPosition(std::string_view text, size_t& pos, Scan scan) {
+    const char* start = text.data() + std::min(pos, text.size());
+    const char* at = start;
+    auto result = scan(at, text.data() + text.size());
+    pos += static_cast<size_t>(at - start);
+    return result;
+}
+
 }  // namespace
 
 void QzSkipSpace(std::string_view text, size_t& pos) {
@@ -67,78 +185,25 @@ void QzSkipSpace(std::string_view text, size_t& pos) {
 }
 
 bool QzScanInteger(std::string_view text, size_t& pos, int64_t& value) {
-    QzSkipSpace(text, pos);
-    size_t i = pos;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-    if (i >= text.size() || !IsDigit(text[i])) return false;
-    int64_t v = 0;
-    constexpr int64_t kCap = int64_t{1} << 40;
-    for (; i < text.size() && IsDigit(text[i]); ++i) {
-        if (v < kCap) v = v * 10 + (text[i] - '0');
-    }
-    value = negative ? -v : v;
-    pos = i;
-    return true;
+    return AtPosition(
+        text, pos, [&](const char*& at, const char* end) { return ScanIntegerAt(at, end, value); });
 }
 
 std::string_view QzScanWord(std::string_view text, size_t& pos) {
-    QzSkipSpace(text, pos);
-    size_t start = pos;
-    while (pos < text.size() && !IsSpace(text[pos])) ++pos;
-    return text.substr(start, pos - start);
+    return AtPosition(text, pos,
+                      [](const char*& at, const char* end) { return ScanWordAt(at, end); });
 }
-
-namespace {
-
-bool ScanNumber(std::string_view text, size_t& pos, float& value, bool shortForms) {
-    QzSkipSpace(text, pos);
-    size_t i = pos;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-    // Digits or a point must follow the sign: no infinities, NaNs or second signs.
-    if (i >= text.size() || !(IsDigit(text[i]) || text[i] == '.')) return false;
-
-    const char* first = text.data() + i;
-    const char* last = text.data() + text.size();
-    std::chars_format format = std::chars_format::general;
-    // "0x" followed by a hexadecimal digit (or point and digit) starts a hexadecimal
-    // number, as the C library reads one.
-    std::string_view rest = text.substr(i);
-    if (rest.size() > 2 && rest[0] == '0' && (rest[1] == 'x' || rest[1] == 'X') &&
-        (IsHexDigit(rest[2]) || (rest[2] == '.' && rest.size() > 3 && IsHexDigit(rest[3])))) {
-        first += 2;
-        format = std::chars_format::hex;
-    }
-    float v = 0;
-    const char* shortEnd = nullptr;
-    if (shortForms && format == std::chars_format::general &&
-        ScanShortDecimal(first, last, v, shortEnd)) {
-        value = negative ? -v : v;
-        pos = static_cast<size_t>(shortEnd - text.data());
-        return true;
-    }
-    auto [end, ec] = std::from_chars(first, last, v, format);
-    if (ec == std::errc::invalid_argument) return false;
-    if (ec == std::errc::result_out_of_range) {
-        // Too small for a float reads as zero; too large is no number.
-        if (!HasNegativeExponent(std::string_view(first, static_cast<size_t>(end - first))))
-            return false;
-        v = 0;
-    }
-    value = negative ? -v : v;
-    pos = static_cast<size_t>(end - text.data());
-    return true;
-}
-
-}  // namespace
 
 bool QzScanNumber(std::string_view text, size_t& pos, float& value) {
-    return ScanNumber(text, pos, value, true);
+    return AtPosition(text, pos, [&](const char*& at, const char* end) {
+        return ScanNumberAt(at, end, value, true);
+    });
 }
 
 bool QzScanNumberGeneral(std::string_view text, size_t& pos, float& value) {
-    return ScanNumber(text, pos, value, false);
+    return AtPosition(text, pos, [&](const char*& at, const char* end) {
+        return ScanNumberAt(at, end, value, false);
+    });
 }
 
 std::string_view QzTrimLineEnd(std::string_view raw) {
@@ -152,21 +217,22 @@ std::string_view QzTrimLineEnd(std::string_view raw) {
 
 QzScannedLine QzScanLine(std::string_view text) {
     QzScannedLine out;
-    size_t pos = 0;
-    if (!QzScanInteger(text, pos, out.type)) return out;
+    const char* at = text.data();
+    const char* end = at + text.size();
+    if (!ScanIntegerAt(at, end, out.type)) return out;
     out.fields = 1;
-    out.colour = QzScanWord(text, pos);
+    out.colour = ScanWordAt(at, end);
     if (out.colour.empty()) return out;
     if (out.colour.size() >= QZ_TOKEN_BUFFER) out.tooLong = true;
     out.fields = 2;
     for (float& number : out.numbers) {
-        if (!QzScanNumber(text, pos, number)) return out;
+        if (!ScanLineNumberAt(at, end, number)) return out;
         ++out.fields;
     }
-    QzSkipSpace(text, pos);
-    if (pos >= text.size()) return out;
+    at = SkipSpaceAt(at, end);
+    if (at >= end) return out;
     // The name runs to the end of the line: names may hold blanks.
-    out.name = text.substr(pos);
+    out.name = std::string_view(at, static_cast<size_t>(end - at));
     if (out.name.size() >= QZ_TOKEN_BUFFER) out.tooLong = true;
     out.fields = 15;
     return out;

@@ -440,16 +440,20 @@ bool TextFile::OpenFound(std::optional<std::string> real) {
     if (static_cast<uint64_t>(st.st_size) > kMaxTextFileBytes)
         return refuse(static_cast<uint64_t>(st.st_size));
     std::string data;
-    // Room for the size the file has now (and a byte to see its end), filled by reads
-    // of at most a chunk; whatever else is there when it grew meanwhile (or when the
-    // size is unknown) is taken a chunk at a time.
+    // Room for the size the file has now and a byte to see its end, filled by one read:
+    // a regular file hands out less than asked for only at its end, so a read that
+    // comes back short once the size is there ends the file. Whatever else is there
+    // when it grew meanwhile (or when the size is unknown, as for the kernel's files of
+    // size 0) is taken a chunk at a time until a read finds nothing.
     constexpr size_t kChunk = size_t{1} << 20;
-    data.resize(static_cast<size_t>(st.st_size) + 1);
+    const size_t size = static_cast<size_t>(st.st_size);
+    data.resize(size + 1);
     size_t filled = 0;
     for (;;) {
         if (filled > kMaxTextFileBytes) return refuse(filled);
         if (filled == data.size()) data.resize(filled + kChunk);
-        ssize_t n = ::read(fd, data.data() + filled, std::min(data.size() - filled, kChunk));
+        const size_t wanted = data.size() - filled;
+        ssize_t n = ::read(fd, data.data() + filled, wanted);
         if (n < 0) {
             if (errno == EINTR) continue;
             ::close(fd);
@@ -457,6 +461,7 @@ bool TextFile::OpenFound(std::optional<std::string> real) {
         }
         if (n == 0) break;
         filled += static_cast<size_t>(n);
+        if (static_cast<size_t>(n) < wanted && size > 0 && filled >= size) break;
     }
     ::close(fd);
     data.resize(filled);
@@ -515,6 +520,19 @@ bool TextFile::ReadLine(std::string_view& line, size_t bufferSize) {
     line = std::string_view(start, length);
     pos_ += length;
     return true;
+}
+
+size_t TextFile::LinesLeft() const {
+    if (!open_ || pos_ >= data_.size()) return 0;
+    const char* at = data_.data() + pos_;
+    const char* end = data_.data() + data_.size();
+    size_t lines = 0;
+    while (const void* newline = std::memchr(at, '\n', static_cast<size_t>(end - at))) {
+        ++lines;
+        at = static_cast<const char*>(newline) + 1;
+    }
+    // A last line without a line end.
+    return lines + (at < end ? 1 : 0);
 }
 
 // ---------------------------------------------------------------------------------

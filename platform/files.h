@@ -83,6 +83,8 @@ class TextFile {
     // (a longer line comes back in pieces). "\r\n" and a lone "\r" read as "\n". A
     // UTF-8 byte-order mark at the start of the file is skipped. False at the end.
     bool ReadLine(std::string_view& line, size_t bufferSize);
+    // The number of lines left to read (a line longer than the buffer counts once).
+    size_t LinesLeft() const;
     const std::string& Path() const { return path_; }
 
   private:

@@ -1,5 +1,6 @@
 #include "format.h"
 
+#include <charconv>
 #include <climits>
 #include <cstddef>
 #include <cstdint>
@@ -219,6 +220,20 @@ void AppendFloating(std::string& out, const Conversion& c, va_list* args) {
     PadField(out, start, c);
 }
 
+// Whether a conversion has neither flags, width, precision nor length: "%s", "%d" and
+// "%u", which the commonest texts are made of, are then written without the C library.
+bool Plain(const Conversion& c) {
+    return !c.left && !c.zero && !c.plus && !c.space && !c.alternate && c.width < 0 &&
+           c.precision < 0 && c.length.empty();
+}
+
+template <typename T>
+void AppendDecimal(std::string& out, T value) {
+    char digits[16];
+    const auto [end, ec] = std::to_chars(digits, digits + sizeof digits, value);
+    out.append(digits, end);
+}
+
 // Appends one argument converted as c says; false when c.type is no conversion.
 bool AppendConversion(std::string& out, Conversion c, va_list* args) {
     switch (c.type) {
@@ -227,9 +242,19 @@ bool AppendConversion(std::string& out, Conversion c, va_list* args) {
             return true;
         case 'd':
         case 'i':
+            if (Plain(c)) {
+                AppendDecimal(out, va_arg(*args, int));
+                return true;
+            }
             AppendSigned(out, c, args);
             return true;
         case 'u':
+            if (Plain(c)) {
+                AppendDecimal(out, va_arg(*args, unsigned));
+                return true;
+            }
+            AppendUnsigned(out, c, args);
+            return true;
         case 'o':
         case 'x':
         case 'X':
@@ -252,7 +277,12 @@ bool AppendConversion(std::string& out, Conversion c, va_list* args) {
         case 's': {
             c.length = {};
             const char* s = va_arg(*args, const char*);
-            AppendPrintf(out, BuildDirective(c, true).c_str(), s != nullptr ? s : "(null)");
+            if (s == nullptr) s = "(null)";
+            if (Plain(c)) {
+                out.append(s);
+                return true;
+            }
+            AppendPrintf(out, BuildDirective(c, true).c_str(), s);
             return true;
         }
         case 'p':

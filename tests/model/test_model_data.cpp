@@ -2,7 +2,9 @@
 
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <utility>
+#include <vector>
 
 #include "model.h"
 #include "test_support.h"
@@ -24,8 +26,8 @@ class ModelData : public ::testing::Test {
 };
 
 // Appends a line to a part's list, as the reader does.
-QzLine* Append(QzPart* part, const QzLine& line) {
-    QzLine* stored = QzNewLine(line);
+QzLine* Append(QzPart* part, const QzLine& line, std::string_view text = {}) {
+    QzLine* stored = QzNewLine(part->store, line, text);
     EXPECT_NE(stored, nullptr);
     QzLine** tail = &part->lines;
     while (*tail) tail = &(*tail)->next;
@@ -33,11 +35,7 @@ QzLine* Append(QzPart* part, const QzLine& line) {
     return stored;
 }
 
-QzLine Comment(const std::string& text) {
-    QzLine line{};
-    EXPECT_TRUE(QzSetLineText(line, text.data(), text.size()));
-    return line;
-}
+QzLine* AppendComment(QzPart* part, const std::string& text) { return Append(part, {}, text); }
 
 QzLine Reference(QzPart* target) {
     QzLine line{};
@@ -74,7 +72,7 @@ TEST_F(ModelData, NormalisedSpellingsReachOneRecord) {
 TEST_F(ModelData, ExistingRecordIsReturnedUntouched) {
     QzPart* part = Find(false, "3001.dat");
     part->flags |= PF_READ | PF_RESOLVED;
-    Append(part, Comment("kept"));
+    AppendComment(part, "kept");
     EXPECT_EQ(Find(false, "3001.dat"), part);
     EXPECT_EQ(part->flags, PF_READ | PF_RESOLVED);
     ASSERT_NE(part->lines, nullptr);
@@ -179,46 +177,67 @@ TEST_F(ModelData, InternalRecordLivesOutsideTable) {
     QzFreePart(block);
 }
 
-TEST_F(ModelData, LineTextInlineOrOnHeap) {
-    QzLine shortLine = Comment(std::string(63, 'x'));
-    EXPECT_FALSE(QzLineTextIsHeap(shortLine));
-    EXPECT_EQ(static_cast<void*>(shortLine.text), static_cast<void*>(shortLine.p));
-    EXPECT_EQ(std::strlen(shortLine.text), 63u);
+TEST_F(ModelData, LineTextsInlineOrInTheStore) {
+    QzPart* part = Find(false, "texts.dat");
+    std::string source(63, 'x');
+    const QzLine* shortLine = AppendComment(part, source);
+    EXPECT_EQ(static_cast<const void*>(shortLine->text), static_cast<const void*>(shortLine->p));
+    const QzLine* longLine = AppendComment(part, std::string(64, 'y'));
+    EXPECT_NE(static_cast<const void*>(longLine->text), static_cast<const void*>(longLine->p));
+    EXPECT_EQ(std::string(longLine->text), std::string(64, 'y'));
+    const QzLine* empty = AppendComment(part, "");
+    ASSERT_NE(empty->text, nullptr);
+    EXPECT_STREQ(empty->text, "");
+    // The stored texts are copies.
+    source.assign(63, 'o');
+    EXPECT_EQ(std::string(shortLine->text), std::string(63, 'x'));
+    // Lines of other types carry no text, whatever the copy had.
+    QzLine reference = Reference(part);
+    reference.text = source.data();
+    EXPECT_EQ(Append(part, reference, "ignored")->text, nullptr);
+    QzFreeLines(part);
+    EXPECT_EQ(part->store.newest, nullptr);
+}
 
-    QzLine longLine = Comment(std::string(64, 'y'));
-    EXPECT_TRUE(QzLineTextIsHeap(longLine));
-    EXPECT_EQ(std::string(longLine.text), std::string(64, 'y'));
-
-    // Replacing a heap text with a short one releases the heap copy.
-    ASSERT_TRUE(QzSetLineText(longLine, "short", 5));
-    EXPECT_FALSE(QzLineTextIsHeap(longLine));
-    EXPECT_STREQ(longLine.text, "short");
-
-    // A stored copy points at its own area, not at the source's.
-    QzLine* stored = QzNewLine(shortLine);
-    ASSERT_NE(stored, nullptr);
-    EXPECT_EQ(static_cast<void*>(stored->text), static_cast<void*>(stored->p));
-    std::memset(shortLine.p, 0, sizeof shortLine.p);
-    EXPECT_EQ(std::string(stored->text), std::string(63, 'x'));
-    delete stored;
+TEST_F(ModelData, ExpectedLinesTakeOneChunkAndMoreGrowTheStore) {
+    QzPart* part = Find(false, "many.dat");
+    QzExpectLines(part->store, 300);
+    std::vector<const QzLine*> stored;
+    for (int i = 0; i < 300; ++i) stored.push_back(Append(part, Reference(part)));
+    // One allocation: the lines lie one after the other.
+    for (int i = 1; i < 300; ++i) EXPECT_EQ(stored[i], stored[0] + i);
+    // Beyond the room expected, and with texts of every length between them, each line
+    // keeps what it was given.
+    std::vector<std::string> texts;
+    for (int i = 0; i < 3000; ++i) {
+        texts.push_back(std::string(static_cast<size_t>(i % 700), static_cast<char>('a' + i % 26)));
+        stored.push_back(AppendComment(part, texts.back()));
+    }
+    for (int i = 0; i < 3000; ++i) EXPECT_EQ(std::string(stored[300 + i]->text), texts[i]);
+    int count = 0;
+    for (const QzLine* line = part->lines; line; line = line->next) ++count;
+    EXPECT_EQ(count, 3300);
+    QzFreePart(part);
+    EXPECT_EQ(part->lines, nullptr);
+    EXPECT_EQ(part->store.newest, nullptr);
 }
 
 TEST_F(ModelData, FreePartFreesNestedBlocksAndNothingElse) {
     QzPart* main = Find(false, "main.ldr");
     QzPart* brick = Find(false, "3001.dat");
-    Append(brick, Comment("Brick  2 x  4"));
-    Append(brick, Comment(std::string(200, 'h')));
+    AppendComment(brick, "Brick  2 x  4");
+    AppendComment(brick, std::string(200, 'h'));
 
     // main: comment, block1 { brick, block2 { block3 { brick, long comment } } }, brick
     QzPart* block1 = NewBlock(1);
     QzPart* block2 = NewBlock(2);
     QzPart* block3 = NewBlock(3);
     Append(block3, Reference(brick));
-    Append(block3, Comment(std::string(100, 'z')));
+    AppendComment(block3, std::string(100, 'z'));
     Append(block2, Reference(block3));
     Append(block1, Reference(brick));
     Append(block1, Reference(block2));
-    Append(main, Comment(std::string(80, 'm')));
+    AppendComment(main, std::string(80, 'm'));
     Append(main, Reference(block1));
     Append(main, Reference(brick));
     ASSERT_TRUE(QzAllocVertices(*main, 12));
@@ -248,7 +267,7 @@ TEST_F(ModelData, DeeplyNestedBlocksAreFreed) {
         Append(outer, Reference(block));
         outer = block;
     }
-    Append(outer, Comment(std::string(70, 'd')));
+    AppendComment(outer, std::string(70, 'd'));
     QzFreePart(main);
     EXPECT_EQ(main->lines, nullptr);
 }
@@ -291,7 +310,7 @@ TEST_F(ModelData, LightsAreAddedAtTheEnd) {
 
 TEST_F(ModelData, FreshModelIsEmpty) {
     QzPart* a = Find(false, "a.dat");
-    Append(a, Comment(std::string(90, 'q')));
+    AppendComment(a, std::string(90, 'q'));
     Append(a, Reference(NewBlock(1)));
     QzNewLight(model.lights);
     QzAddColour(model, 4);

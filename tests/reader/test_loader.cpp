@@ -7,6 +7,8 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <limits>
 
 #include "colours.h"
 #include "reader_fixture.h"
@@ -610,6 +612,60 @@ TEST_F(LibraryDirectory, FromTheEnvironmentWithoutTrailingSeparators) {
     ASSERT_EQ(LoadText(Ref("brick.dat")), 1);
     EXPECT_EQ(Boxes(), std::vector<std::string>{"Could not read LDConfig.ldr in " + library});
     EXPECT_EQ(settings.ldrawDir, "");
+}
+
+// The bounds of placed parts are those of their eight placed corners, bit for bit: the
+// sign of a zero bound and boxes that are not finite included.
+TEST(PlacedBounds, AreThoseOfTheEightPlacedCorners) {
+    uint64_t state = 0x2545F4914F6CDD1DULL;
+    auto next = [&state] {
+        state ^= state << 13;
+        state ^= state >> 7;
+        state ^= state << 17;
+        return state;
+    };
+    const float values[] = {0.0f,
+                            -0.0f,
+                            1.0f,
+                            -1.0f,
+                            0.5f,
+                            -2.5f,
+                            20.0f,
+                            -40.0f,
+                            1e-30f,
+                            3e38f,
+                            -3e38f,
+                            0.7071f,
+                            std::numeric_limits<float>::infinity()};
+    auto pick = [&] { return values[next() % std::size(values)]; };
+    QzModel model;
+    QzLogContext log(model.inputLog, model.inputDiagnostics);
+    QzPart* sub = QzFindPart(model, log, false, "sub.dat");
+    ASSERT_NE(sub, nullptr);
+    for (int n = 0; n < 20000; ++n) {
+        QzPart* part = QzFindPart(model, log, true, "part");
+        ASSERT_NE(part, nullptr);
+        sub->box = {{pick(), pick(), pick()}, {pick(), pick(), pick()}};
+        sub->boxNoStuds = sub->box;
+        QzLine line{};
+        line.type = 1;
+        line.part = sub;
+        for (int r = 0; r < 3; ++r)
+            for (int c = 0; c < 4; ++c) QzLineMatrix(line).m[r][c] = pick();
+        QzLineMatrix(line).m[3][3] = 1;
+        part->lines = QzNewLine(part->store, line);
+        QzComputeBounds(part);
+        QzBox expected;
+        QzBoxReset(expected);
+        for (int i = 0; i < 8; ++i) {
+            QzVector p;
+            QzMatTransformPoint(p, QzLineMatrix(line), QzBoxCorner(sub->box, i));
+            QzBoxExtend(p, expected);
+        }
+        ASSERT_EQ(std::memcmp(&part->box, &expected, sizeof expected), 0) << n;
+        ASSERT_EQ(std::memcmp(&part->boxNoStuds, &expected, sizeof expected), 0) << n;
+        QzFreePart(part);
+    }
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // Numbers, words, colour fields and meta-commands as the line grammar reads them.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
 #include <charconv>
 #include <cmath>
@@ -249,6 +250,70 @@ TEST(ScanLine, SplitsTypeColourNumbersAndName) {
     for (int i = 0; i < 12; ++i) EXPECT_EQ(scan.numbers[i], i + 1);
     EXPECT_EQ(scan.name, "s\\3001s01.dat");
     EXPECT_FALSE(scan.tooLong);
+}
+
+// The numbers of a line are read in the line's own faster way: whatever their forms and
+// the white space between them, they are what QzScanNumber reads one after the other.
+TEST(ScanLine, NumbersAreThoseQzScanNumberReads) {
+    uint64_t state = 0x9E3779B97F4A7C15ULL;
+    auto next = [&state] {
+        state ^= state << 13;
+        state ^= state >> 7;
+        state ^= state << 17;
+        return state;
+    };
+    const char* forms[] = {"0",
+                           "-1",
+                           "12.5",
+                           "-0.707107",
+                           "+3",
+                           "5.",
+                           ".25",
+                           "-.5",
+                           "1e3",
+                           "0x1A",
+                           "-0",
+                           "123456789",
+                           "1.123456789",
+                           "7abc",
+                           "1.2.3",
+                           "00000000000000001",
+                           "-",
+                           ".",
+                           "inf",
+                           "2e",
+                           "99999999999999.9",
+                           "0.000000001",
+                           "12345678901234567890"};
+    const char* blanks[] = {" ", "  ", "\t", " \t ", "\v", "\r"};
+    for (int n = 0; n < 200000; ++n) {
+        std::string line = "1 16";
+        const int count = static_cast<int>(next() % 14);
+        for (int k = 0; k < count; ++k) {
+            line += blanks[next() % std::size(blanks)];
+            if (next() % 3 == 0) {
+                line += forms[next() % std::size(forms)];
+            } else {
+                if (next() & 1) line += '-';
+                for (int d = static_cast<int>(next() % 6); d >= 0; --d)
+                    line += static_cast<char>('0' + next() % 10);
+                if (next() & 1) line += '.';
+                for (int d = static_cast<int>(next() % 10); d > 0; --d)
+                    line += static_cast<char>('0' + next() % 10);
+            }
+        }
+        if (next() & 1) line += " part.dat";
+        const QzScannedLine scan = QzScanLine(line);
+        size_t pos = 4;
+        int fields = 2;
+        for (const float number : scan.numbers) {
+            float expected = 0;
+            if (!QzScanNumber(line, pos, expected)) break;
+            ++fields;
+            ASSERT_EQ(std::bit_cast<uint32_t>(number), std::bit_cast<uint32_t>(expected)) << line;
+        }
+        ASSERT_EQ(std::min(scan.fields, 14), fields) << line;
+    }
 }
 
 TEST(ScanLine, NameIsTheRestOfTheLineBlanksIncluded) {
