@@ -25,17 +25,7 @@ using testing_support::EncodePng;
 
 // Four quadrants of 2 x 2 texels: red top left, green top right, blue bottom left, and
 // bottom right transparent (a cut-out).
-std::string Quadrants() {
-    static const uint8_t kColours[4][4] = {
-        {255, 0, 0, 255}, {0, 255, 0, 255}, {0, 0, 255, 255}, {0, 0, 0, 0}};
-    std::vector<uint8_t> rgba;
-    for (int y = 0; y < 4; ++y)
-        for (int x = 0; x < 4; ++x) {
-            const uint8_t* c = kColours[(y >= 2 ? 2 : 0) + (x >= 2 ? 1 : 0)];
-            rgba.insert(rgba.end(), c, c + 4);
-        }
-    return EncodePng(4, 4, rgba);
-}
+std::string Quadrants() { return EncodePng(4, 4, testing_support::QuadrantTexels({0, 0, 0, 0})); }
 
 // A square at z = 0 from -40 to 40, seen from the front (-z in LDraw).
 const std::string kSquare = "4 16 -40 -40 0 40 -40 0 40 40 0 -40 40 0\n";

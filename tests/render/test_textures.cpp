@@ -21,17 +21,7 @@ using testing_support::EncodePng;
 
 // Four quadrants of 2 x 2 texels: red top left, green top right, blue bottom left,
 // yellow bottom right.
-std::vector<uint8_t> Quadrants() {
-    static const uint8_t kColours[4][4] = {
-        {255, 0, 0, 255}, {0, 255, 0, 255}, {0, 0, 255, 255}, {255, 255, 0, 255}};
-    std::vector<uint8_t> rgba;
-    for (int y = 0; y < 4; ++y)
-        for (int x = 0; x < 4; ++x) {
-            const uint8_t* c = kColours[(y >= 2 ? 2 : 0) + (x >= 2 ? 1 : 0)];
-            rgba.insert(rgba.end(), c, c + 4);
-        }
-    return rgba;
-}
+std::vector<uint8_t> Quadrants() { return testing_support::QuadrantTexels({255, 255, 0, 255}); }
 
 // A square facing the viewer from the front (z = 0, -40 to 40), the image laid on it
 // with its top left corner at the square's.

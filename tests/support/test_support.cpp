@@ -160,6 +160,18 @@ std::string EncodePng(int width, int height, const std::vector<uint8_t>& rgba) {
     return out;
 }
 
+std::vector<uint8_t> QuadrantTexels(std::array<uint8_t, 4> bottomRight) {
+    const std::array<uint8_t, 4> colours[4] = {
+        {255, 0, 0, 255}, {0, 255, 0, 255}, {0, 0, 255, 255}, bottomRight};
+    std::vector<uint8_t> rgba;
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 4; ++x) {
+            const auto& c = colours[(y >= 2 ? 2 : 0) + (x >= 2 ? 1 : 0)];
+            rgba.insert(rgba.end(), c.begin(), c.end());
+        }
+    return rgba;
+}
+
 std::string PngBomb(uint32_t width, uint32_t height) {
     auto u32 = [](std::string& out, uint32_t v) {
         for (int i = 0; i < 4; ++i) out += static_cast<char>(v >> (24 - 8 * i) & 0xFF);

@@ -1,6 +1,7 @@
 // Shared helpers of the tests.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -46,6 +47,9 @@ class TempDir {
 
 // A PNG file's bytes for an image of 8-bit red, green, blue and alpha, rows from the top.
 std::string EncodePng(int width, int height, const std::vector<uint8_t>& rgba);
+// Four quadrants of 2 x 2 texels, 8-bit red, green, blue and alpha, rows from the top:
+// red top left, green top right, blue bottom left, and `bottomRight` bottom right.
+std::vector<uint8_t> QuadrantTexels(std::array<uint8_t, 4> bottomRight);
 // A decompression bomb: a real PNG of black and white pixels, all black, of this size,
 // its data a small fraction of what it decodes to (a few kilobytes per megapixel).
 std::string PngBomb(uint32_t width, uint32_t height);
