@@ -71,8 +71,6 @@ struct StudRecord {
 struct Chunk {
     std::vector<Instance> instances;
     std::vector<StudRecord> studs;
-    // Bands that have not drawn it yet.
-    int pending = 0;
 };
 
 // Truncation of a screen coordinate kept well inside the int range (as the rasteriser
@@ -84,23 +82,27 @@ int64_t Row(float v) {
 }
 
 // ---------------------------------------------------------------------------------
-// What the threads of one drawing share: the rows of each band, the chunks of the
-// list, and the meeting points of the studs that lie across bands.
+// What the threads of one drawing share: the rows of each band and the meeting points
+// of the studs that lie across bands.
 
 class Shared {
   public:
-    Shared(std::vector<int32_t> firstRows, int ring)
-        : firstRow(std::move(firstRows)),
-          arrived(firstRow.size()),
-          inbox(firstRow.size()),
-          chunks_(static_cast<size_t>(ring)) {}
+    Shared(std::vector<int32_t> firstRows, uint64_t maxStuds)
+        : firstRow(std::move(firstRows)), boards_(firstRow.size()) {
+        const uint64_t segments =
+            std::min<uint64_t>(maxStuds, uint64_t{1} << 32) / kSegmentBits + 1;
+        for (Board& board : boards_)
+            board.segments = std::vector<std::atomic<std::atomic<uint64_t>*>>(segments);
+    }
+    ~Shared() {
+        for (Board& board : boards_)
+            for (auto& segment : board.segments) delete[] segment.load(std::memory_order_relaxed);
+    }
+    Shared(const Shared&) = delete;
+    Shared& operator=(const Shared&) = delete;
 
     // First row of each band; the last band runs to the end of the image.
     const std::vector<int32_t> firstRow;
-    // Per band: 1 + the number of the stud across bands its thread waits at.
-    std::vector<std::atomic<uint64_t>> arrived;
-    // Per band: the decision on that stud, (1 + number) * 2 + hidden, from the first band.
-    std::vector<std::atomic<uint64_t>> inbox;
 
     int bands() const { return static_cast<int>(firstRow.size()); }
     int BandOfRow(int64_t row) const {
@@ -109,99 +111,68 @@ class Shared {
         return band;
     }
 
-    // The producer: a free chunk to fill. While every chunk is still being drawn, the
-    // producer draws its own band (drawOwn: false when it has drawn all there is), and
-    // waits only when its band has caught up.
-    template <class DrawOwn>
-    Chunk& Free(DrawOwn drawOwn) {
+    // The studs across bands, by their numbers in the stud pass: whether each band found
+    // a stud hidden in its own rows, posted by that band's thread as it passes the stud.
+    void Post(int band, uint64_t number, bool hidden) {
+        Board& board = boards_[static_cast<size_t>(band)];
+        auto& slot = board.segments[number / kSegmentBits];
+        std::atomic<uint64_t>* words = slot.load(std::memory_order_relaxed);
+        if (!words) {
+            words = new std::atomic<uint64_t>[kSegmentBits / 64]();
+            slot.store(words, std::memory_order_relaxed);
+        }
+        if (hidden)
+            words[(number % kSegmentBits) / 64].fetch_or(uint64_t{1} << (number % 64),
+                                                         std::memory_order_relaxed);
+        // Published with the count of studs passed.
+        board.passed.store(number + 1, std::memory_order_release);
+        board.passed.notify_all();
+    }
+    // After the band has passed the stud (WaitPassed, or every thread joined).
+    bool HiddenIn(int band, uint64_t number) const {
+        const Board& board = boards_[static_cast<size_t>(band)];
+        const std::atomic<uint64_t>* words =
+            board.segments[number / kSegmentBits].load(std::memory_order_acquire);
+        return words && (words[(number % kSegmentBits) / 64].load(std::memory_order_relaxed) >>
+                         (number % 64)) &
+                            1;
+    }
+    // Waits until the band has passed stud number `number`: a spin of some tens of
+    // microseconds first, then asleep until it posts.
+    void WaitPassed(int band, uint64_t number) const {
+        const std::atomic<uint64_t>& passed = boards_[static_cast<size_t>(band)].passed;
+        for (int spins = 0; spins < 1024; ++spins) {
+            if (passed.load(std::memory_order_acquire) > number) return;
+            __builtin_ia32_pause();
+        }
         for (;;) {
-            {
-                std::unique_lock<std::mutex> lock(mutex_);
-                Chunk& chunk = chunks_[produced_ % chunks_.size()];
-                if (chunk.pending == 0) {
-                    chunk.instances.clear();
-                    chunk.studs.clear();
-                    return chunk;
-                }
-            }
-            if (drawOwn()) continue;
-            std::unique_lock<std::mutex> lock(mutex_);
-            Chunk& chunk = chunks_[produced_ % chunks_.size()];
-            space_.wait(lock, [&] { return chunk.pending == 0; });
+            const uint64_t seen = passed.load(std::memory_order_acquire);
+            if (seen > number) return;
+            passed.wait(seen, std::memory_order_acquire);
         }
     }
-    // Chunk number k when it is there, without waiting; null otherwise.
-    const Chunk* Ready(uint64_t k) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return produced_ > k ? &chunks_[k % chunks_.size()] : nullptr;
-    }
-    void Publish() {
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            chunks_[produced_ % chunks_.size()].pending = bands();
-            ++produced_;
-        }
-        data_.notify_all();
-    }
-    void Finish() {
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            finished_ = true;
-        }
-        data_.notify_all();
-    }
-    // A band: chunk number k once it is there; null after the last.
-    const Chunk* Wait(uint64_t k) {
-        std::unique_lock<std::mutex> lock(mutex_);
-        data_.wait(lock, [&] { return produced_ > k || finished_; });
-        return produced_ > k ? &chunks_[k % chunks_.size()] : nullptr;
-    }
-    void Done(uint64_t k) {
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            --chunks_[k % chunks_.size()].pending;
-        }
-        space_.notify_all();
+    // The band has drawn all: no one waits for it any more.
+    void Finish(int band) {
+        std::atomic<uint64_t>& passed = boards_[static_cast<size_t>(band)].passed;
+        passed.store(~uint64_t{0}, std::memory_order_release);
+        passed.notify_all();
     }
 
   private:
-    std::mutex mutex_;
-    std::condition_variable space_, data_;
-    std::vector<Chunk> chunks_;
-    uint64_t produced_ = 0;
-    bool finished_ = false;
+    static constexpr uint64_t kSegmentBits = uint64_t{1} << 16;
+    struct Board {
+        // Bits of the studs found hidden, in segments made as the numbers grow.
+        std::vector<std::atomic<std::atomic<uint64_t>*>> segments;
+        std::atomic<uint64_t> passed{0};
+    };
+    std::vector<Board> boards_;
 };
-
-// Waits until value >> shift is wanted: a spin of some tens of microseconds first (the
-// other thread is usually that close: bands meet at every stud lying across them, and a
-// sleep and wake-up there costs more than the stud), then asleep in the kernel until
-// notified, so that a thread waiting on one that is not running gives up its processor
-// instead of spinning through its time.
-void WaitFor(const std::atomic<uint64_t>& value, uint64_t wanted, uint64_t shift) {
-    for (int spins = 0; spins < 1024; ++spins) {
-        if ((value.load(std::memory_order_acquire) >> shift) == wanted) return;
-        __builtin_ia32_pause();
-    }
-    for (;;) {
-        const uint64_t seen = value.load(std::memory_order_acquire);
-        if ((seen >> shift) == wanted) return;
-        value.wait(seen, std::memory_order_acquire);
-    }
-}
-
-// Stores and wakes a thread waiting in WaitFor.
-void Post(std::atomic<uint64_t>& value, uint64_t stored) {
-    value.store(stored, std::memory_order_release);
-    value.notify_all();
-}
 
 // ---------------------------------------------------------------------------------
 // The producer: the one walk's placements as instances, chunk by chunk.
 
 // Chunks of this many instances (a stud's runs may take a chunk past it).
 constexpr size_t kChunkInstances = 1024;
-// Chunks being drawn or filled at once.
-constexpr int kRing = 8;
 
 class Producer {
   public:
@@ -210,23 +181,16 @@ class Producer {
         Bands bands;
     };
 
-    Producer(const QzDrawJob& job, Shared* shared, QzDrawStatistics& counts,
-             std::function<void(Chunk&)> hand, std::function<bool()> drawOwn)
+    Producer(const QzDrawJob& job, const Shared* shared, QzDrawStatistics& counts,
+             std::function<void(const Chunk&)> hand)
         : o_(*job.options),
           shared_(shared),
           counts_(counts),
           hand_(std::move(hand)),
-          drawOwn_(std::move(drawOwn)),
           refreshEach_(job.options->refreshEachPart && !(job.top->flags & PF_PARTS_DIR)) {}
 
-    void BeginPass(bool studPass) {
-        studPass_ = studPass;
-        if (!chunk_) chunk_ = &Next();
-    }
-    void End() {
-        if (chunk_ && !chunk_->instances.empty()) hand_(*chunk_);
-        chunk_ = nullptr;
-    }
+    void BeginPass(bool studPass) { studPass_ = studPass; }
+    void End() { Hand(); }
 
     Frame Place(const Frame& parent, const QzPlaced& child) {
         Frame f;
@@ -267,8 +231,8 @@ class Producer {
             QzStudScreenBox(*placed.part, frame.m, record.lo, record.hi);
             // The record goes into the chunk the instance went into.
             Instance& begin = Emit(Kind::StudBegin, frame, placed);
-            begin.begin = static_cast<uint32_t>(chunk_->studs.size());
-            chunk_->studs.push_back(record);
+            begin.begin = static_cast<uint32_t>(chunk_.studs.size());
+            chunk_.studs.push_back(record);
             studDepth_ = placed.depth;
             studReferences_ = studProducts_ = 0;
         }
@@ -292,8 +256,8 @@ class Producer {
         if (refreshEach_ && !studPass_ && placed.depth == 1) Emit(Kind::Flush, frame, placed);
         if (studPass_ && placed.depth == studDepth_) {
             Instance& end = Emit(Kind::StudEnd, frame, placed);
-            end.begin = static_cast<uint32_t>(chunk_->studs.size());
-            chunk_->studs.push_back({0, {}, {}, studReferences_, studProducts_});
+            end.begin = static_cast<uint32_t>(chunk_.studs.size());
+            chunk_.studs.push_back({0, {}, {}, studReferences_, studProducts_});
             studDepth_ = -1;
         }
     }
@@ -307,14 +271,16 @@ class Producer {
     }
 
   private:
-    Chunk& Next() { return shared_ ? shared_->Free(drawOwn_) : own_; }
+    // The chunk made so far, drawn and emptied.
+    void Hand() {
+        if (!chunk_.instances.empty()) hand_(chunk_);
+        chunk_.instances.clear();
+        chunk_.studs.clear();
+    }
 
     Instance& Emit(Kind kind, const Frame& frame, const QzPlaced& placed) {
-        if (chunk_->instances.size() >= kChunkInstances) {
-            hand_(*chunk_);
-            chunk_ = &Next();
-        }
-        Instance& i = chunk_->instances.emplace_back();
+        if (chunk_.instances.size() >= kChunkInstances) Hand();
+        Instance& i = chunk_.instances.emplace_back();
         i.matrix = frame.m;
         i.part = placed.part;
         i.begin = i.end = 0;
@@ -351,15 +317,12 @@ class Producer {
     }
 
     const QzRenderOptions& o_;
-    Shared* shared_;
+    const Shared* shared_;
     QzDrawStatistics& counts_;
-    std::function<void(Chunk&)> hand_;
-    // The producer's own band, drawn while it waits for a chunk to fill.
-    std::function<bool()> drawOwn_;
+    std::function<void(const Chunk&)> hand_;
     const bool refreshEach_;
     bool studPass_ = false;
-    Chunk own_;
-    Chunk* chunk_ = nullptr;
+    Chunk chunk_;
     // Per depth of the walk: whether the placement there has had its first run.
     std::vector<uint8_t> first_;
     // The stud being walked in the stud pass (its depth, -1 for none), and what it counts.
@@ -407,7 +370,7 @@ class Band {
             switch (i.kind) {
                 case Kind::Run:
                     if (inStud_) {
-                        if (studShown_) DrawRun(i, band_ == studFirst_);
+                        if (studShown_) DrawRun(i, studCounting_);
                     } else if (band_ >= i.lo && band_ <= i.hi) {
                         DrawRun(i, band_ == i.lo);
                     }
@@ -416,12 +379,13 @@ class Band {
                     BeginStud(i, chunk.studs[i.begin]);
                     break;
                 case Kind::StudEnd:
-                    if (studShown_ && band_ == studFirst_) {
+                    if (studShown_ && studCounting_) {
                         counts.typeCount[1] +=
                             static_cast<int32_t>(chunk.studs[i.begin].references);
                         counts.matrixMulCount += chunk.studs[i.begin].products;
+                        if (studDeferred_) Defer();
                     }
-                    inStud_ = studShown_ = false;
+                    inStud_ = studShown_ = studCounting_ = studDeferred_ = false;
                     break;
                 case Kind::Save:
                     savedLines_ = linesDrawn_;
@@ -668,13 +632,21 @@ class Band {
 
     // ---- The stud pass ----
 
-    // A stud: drawn when it can still change a pixel. Off the image it is hidden for
-    // everyone. Else the bands its drawing may touch (its rectangle with the rows of
-    // slack its lines' rounding may reach), within those walking the file that places
-    // it, meet: the first decides on the depths of the rectangle.
+    // A stud: drawn when it can still change a pixel, that is when some depth in its
+    // box's screen rectangle is not nearer than the box. Off the image it is hidden for
+    // everyone. The bands that may draw it are those its rectangle touches, with the rows
+    // of slack its lines' rounding may reach, within those walking the file that places
+    // it; the first of them counts it.
+    //
+    // A stud across bands is decided without waiting for the others where the band's own
+    // rows tell: some depth of its rectangle there is not nearer (so it shows), or it
+    // cannot write a pixel in these rows whatever the others find (so drawing it or not
+    // changes nothing here). Only in between does the band wait for the others to have
+    // passed the stud and read what they found. Each band posts what it found; the count
+    // of a stud a later band shows is settled when all have drawn (Settle).
     void BeginStud(const Instance& i, const StudRecord& s) {
         inStud_ = true;
-        studShown_ = false;
+        studShown_ = studCounting_ = studDeferred_ = false;
         const QzVector& lo = s.lo;
         const QzVector& hi = s.hi;
         if (Row(hi.x) < 0 || Row(lo.x) >= width_ || Row(hi.y) < 0 || Row(lo.y) >= height_) return;
@@ -686,27 +658,72 @@ class Band {
                                               static_cast<int>(i.lo), static_cast<int>(i.hi))
                                  : 0;
         if (band_ < first || band_ > last) return;
-        bool hidden;
         if (first == last) {
-            hidden = writer_.BoxHidden(lo, hi);
-        } else if (band_ == first) {
-            // Across bands: the first decides once the others have drawn all before it.
-            for (int b = first + 1; b <= last; ++b)
-                WaitFor(shared_->arrived[static_cast<size_t>(b)], s.number + 1, 0);
-            hidden = writer_.BoxHidden(lo, hi);
-            const uint64_t decision = ((s.number + 1) << 1) | (hidden ? 1 : 0);
-            for (int b = first + 1; b <= last; ++b)
-                Post(shared_->inbox[static_cast<size_t>(b)], decision);
-        } else {
-            Post(shared_->arrived[static_cast<size_t>(band_)], s.number + 1);
-            WaitFor(shared_->inbox[static_cast<size_t>(band_)], s.number + 1, 1);
-            hidden = (shared_->inbox[static_cast<size_t>(band_)].load(std::memory_order_acquire) &
-                      1) != 0;
+            studShown_ = studCounting_ = !writer_.BoxHidden(lo, hi);
+            return;
         }
-        studShown_ = !hidden;
-        studFirst_ = first;
+        const bool hiddenHere = writer_.BoxHidden(lo, hi, writer_.Top(), writer_.Bottom());
+        shared_->Post(band_, s.number, hiddenHere);
+        if (!hiddenHere) {
+            // It shows. The first band that finds so counts it: this one if it is the
+            // first of all, else the settling decides.
+            studShown_ = studCounting_ = true;
+            studDeferred_ = band_ != first;
+            if (studDeferred_) {
+                deferredFrom_ = counts;
+                deferredNumber_ = s.number;
+                deferredFirst_ = first;
+            }
+            return;
+        }
+        // Everything its drawing may write here lies behind what is drawn: the pixels of
+        // these rows stay as they are whatever the others find.
+        QzVector nearLo = lo, farHi = hi;
+        constexpr float kPixels = 2.0f;
+        nearLo.x -= kPixels;
+        nearLo.y -= kPixels;
+        nearLo.z -= nearMargin_ + std::fabs(lo.z) * 1.0e-4f;
+        farHi.x += kPixels;
+        farHi.y += kPixels;
+        if (writer_.BoxHidden(nearLo, farHi, writer_.Top(), writer_.Bottom())) return;
+        for (int b = first; b <= last && !studShown_; ++b) {
+            if (b == band_) continue;
+            shared_->WaitPassed(b, s.number);
+            studShown_ = !shared_->HiddenIn(b, s.number);
+        }
     }
 
+    // The counts of the stud just drawn are kept aside for the settling.
+    void Defer() {
+        DeferredStud d{deferredNumber_, deferredFirst_, {}, 0, 0};
+        for (int t = 1; t <= 5; ++t)
+            d.typeCount[t] = counts.typeCount[t] - deferredFrom_.typeCount[t];
+        d.matrixMulCount = counts.matrixMulCount - deferredFrom_.matrixMulCount;
+        d.transformCount = counts.transformCount - deferredFrom_.transformCount;
+        for (int t = 1; t <= 5; ++t) counts.typeCount[t] = deferredFrom_.typeCount[t];
+        counts.matrixMulCount = deferredFrom_.matrixMulCount;
+        counts.transformCount = deferredFrom_.transformCount;
+        deferred_.push_back(d);
+    }
+
+  public:
+    int Number() const { return band_; }
+
+    // Once every band has drawn: counts the studs this band showed that no band before it
+    // in their range showed.
+    void Settle(QzDrawStatistics& total) const {
+        for (const DeferredStud& d : deferred_) {
+            bool earlier = false;
+            for (int b = d.first; b < band_ && !earlier; ++b)
+                earlier = !shared_->HiddenIn(b, d.number);
+            if (earlier) continue;
+            for (int t = 1; t <= 5; ++t) total.typeCount[t] += d.typeCount[t];
+            total.matrixMulCount += d.matrixMulCount;
+            total.transformCount += d.transformCount;
+        }
+    }
+
+  private:
     const QzRenderOptions& o_;
     const QzPalette& palette_;
     const QzWalkRules rules_;
@@ -723,10 +740,22 @@ class Band {
     bool vertexLists_ = false;
     // Points of the placements being drawn, one array per depth of the walk.
     std::vector<std::vector<QzVector>> scratch_;
-    // The stud being drawn: whether it shows, and the band that counts it.
+    // The stud being drawn: whether it shows, whether this band counts it, and whether
+    // that count waits for the settling (from what the counts were before it).
     bool inStud_ = false;
     bool studShown_ = false;
-    int studFirst_ = 0;
+    bool studCounting_ = false;
+    bool studDeferred_ = false;
+    QzDrawStatistics deferredFrom_;
+    uint64_t deferredNumber_ = 0;
+    int deferredFirst_ = 0;
+    struct DeferredStud {
+        uint64_t number;
+        int first;
+        int32_t typeCount[6];
+        uint32_t matrixMulCount, transformCount;
+    };
+    std::vector<DeferredStud> deferred_;
     // Lines and triangles that wrote a pixel, and their numbers where a reference of the
     // top file began ("Refresh after each part").
     uint64_t linesDrawn_ = 0, trianglesDrawn_ = 0;
@@ -827,10 +856,7 @@ std::vector<int32_t> SplitRows(const QzDrawJob& job, int height, int bands) {
     // An estimate: a model that places more than this is shared by what was seen.
     rules.maxPlacements = 100000;
     QzWalk(rules, *job.top, job.stop, job.colour, false, RowWork::Frame{job.screen}, work);
-    // The first band's thread walks the model as well: about a drawn line's work for every
-    // file placed, some tenth of a drawing.
-    constexpr double kWalkShare = 0.09;
-    return QzSplitRows(work.PerRow(), bands, (1.0 - kWalkShare * (bands - 1)) / bands);
+    return QzSplitRows(work.PerRow(), bands);
 }
 
 }  // namespace
@@ -887,56 +913,38 @@ bool WalkInto(Producer& producer, const QzDrawJob& job, int bands) {
     return complete;
 }
 
-// One band, drawn by this thread chunk by chunk as the walk makes them.
-bool DrawInOneBand(QzRenderer& renderer, const QzDrawJob& job,
-                   std::vector<std::unique_ptr<Band>>& bands) {
-    bands.push_back(std::make_unique<Band>(job, 0, nullptr, renderer.image,
-                                           renderer.FaceOffsetLimit(), renderer));
-    Band& band = *bands[0];
-    Producer producer(
-        job, nullptr, renderer.statistics,
-        [&band](Chunk& chunk) {
-            band.Draw(chunk);
-            chunk.instances.clear();
-            chunk.studs.clear();
-        },
-        nullptr);
-    return WalkInto(producer, job, 1);
+// One band: the walk's chunks drawn as they are made. Only the first band counts what
+// the walk itself counts.
+bool DrawBand(Band& band, Shared* shared, const QzDrawJob& job, int bands,
+              QzDrawStatistics& walkCounts) {
+    Producer producer(job, shared, walkCounts, [&band](const Chunk& chunk) { band.Draw(chunk); });
+    const bool complete = WalkInto(producer, job, bands);
+    if (shared) shared->Finish(band.Number());
+    return complete;
 }
 
-// This thread walks the model and draws the first band behind the walk; a thread each
-// draws the others as the chunks come.
+// Every band walks the model on a thread of its own (the first on this one), so a band
+// with much to draw in one stretch of the model never holds the others; a band waits
+// only at a stud across bands whose showing its own rows cannot tell.
 bool DrawInBands(QzRenderer& renderer, const QzDrawJob& job, int threads,
                  std::vector<std::unique_ptr<Band>>& bands) {
-    Shared shared(SplitRows(job, renderer.image.height, threads), kRing);
+    std::unique_ptr<Shared> shared;
+    if (threads > 1)
+        shared = std::make_unique<Shared>(SplitRows(job, renderer.image.height, threads),
+                                          job.maxPlacements);
     for (int b = 0; b < threads; ++b)
-        bands.push_back(std::make_unique<Band>(job, b, &shared, renderer.image,
+        bands.push_back(std::make_unique<Band>(job, b, shared.get(), renderer.image,
                                                renderer.FaceOffsetLimit(), renderer));
+    std::vector<QzDrawStatistics> ignored(static_cast<size_t>(threads));
     std::vector<std::thread> workers;
     for (int b = 1; b < threads; ++b)
-        workers.emplace_back([&shared, band = bands[static_cast<size_t>(b)].get()] {
-            for (uint64_t k = 0;; ++k) {
-                const Chunk* chunk = shared.Wait(k);
-                if (!chunk) break;
-                band->Draw(*chunk);
-                shared.Done(k);
-            }
+        workers.emplace_back([&, b] {
+            DrawBand(*bands[static_cast<size_t>(b)], shared.get(), job, threads,
+                     ignored[static_cast<size_t>(b)]);
         });
-    uint64_t ownNext = 0;
-    auto drawOwn = [&]() {
-        const Chunk* chunk = shared.Ready(ownNext);
-        if (!chunk) return false;
-        bands[0]->Draw(*chunk);
-        shared.Done(ownNext++);
-        return true;
-    };
-    Producer producer(
-        job, &shared, renderer.statistics, [&shared](Chunk&) { shared.Publish(); }, drawOwn);
-    const bool complete = WalkInto(producer, job, threads);
-    shared.Finish();
-    while (drawOwn()) {
-    }
+    const bool complete = DrawBand(*bands[0], shared.get(), job, threads, renderer.statistics);
     for (std::thread& t : workers) t.join();
+    for (const auto& band : bands) band->Settle(renderer.statistics);
     return complete;
 }
 
@@ -953,8 +961,7 @@ QzDrawOutcome QzDrawNormal(QzRenderer& renderer, const QzDrawJob& job) {
     threads = std::clamp(threads, 1, std::max(1, image.height));
     renderer.SetFaceOffsetLimit(job.screen);
     std::vector<std::unique_ptr<Band>> bands;
-    const bool complete = threads == 1 ? DrawInOneBand(renderer, job, bands)
-                                       : DrawInBands(renderer, job, threads, bands);
+    const bool complete = DrawInBands(renderer, job, threads, bands);
     QzDrawStatistics& counts = renderer.statistics;
     for (const auto& band : bands) {
         for (int t = 1; t <= 5; ++t) counts.typeCount[t] += band->counts.typeCount[t];

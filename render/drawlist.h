@@ -2,16 +2,17 @@
 // list of instances: each a run of a placed file's lines of types 2 to 5 with the
 // file's matrix, colour, culling and inversion, in the order of the walk; then the
 // studs of the stud pass, each an instance that decides whether it can still change a
-// pixel followed by the runs of the stud. The list is made in chunks while the picture's
-// bands of rows, one thread each, draw the chunks before, so its memory stays bounded
-// whatever the model places.
+// pixel followed by the runs of the stud. The list is made and drawn in chunks, so its
+// memory stays bounded whatever the model places.
 //
-// Every band draws, in the order of the list, each instance that may touch its rows
+// The picture is cut in bands of rows, one thread each; every band walks the model
+// itself and draws, in the order of the list, each instance that may touch its rows
 // (as the boxes of the files placed tell), so each pixel sees the same lines in the
 // same order whatever the number of bands: the picture, its rectangles and its counts
 // do not depend on it. Each instance is counted by the first band that draws it. A stud
-// lying across bands is decided by the first of them once the others have drawn
-// everything before it, on the depths one band alone would see.
+// lying across bands shows when some band finds it showing in its own rows; a band
+// waits for the others only where its own rows cannot tell whether drawing the stud
+// there changes a pixel.
 //
 // All faces and lines are written through QzPrimitiveWriter (rasteriser.h).
 #pragma once

@@ -614,15 +614,16 @@ bool QzRasterBand::FillTriangle(const QzVector& p0, const QzVector& p1, const Qz
     return wrote;
 }
 
-bool QzRasterBand::BoxHidden(const QzVector& nearCorner, const QzVector& farCorner) const {
+bool QzRasterBand::BoxHidden(const QzVector& nearCorner, const QzVector& farCorner, int32_t rowLo,
+                             int32_t rowHi) const {
     if (!depth_) return true;
     int32_t x0 = TruncClamp(nearCorner.x), x1 = TruncClamp(farCorner.x);
     int32_t y0 = TruncClamp(nearCorner.y), y1 = TruncClamp(farCorner.y);
     if (x1 < 0 || x0 >= width_ || y1 < 0 || y0 >= height_) return true;
     x0 = std::max(x0, 0);
-    y0 = std::max(y0, 0);
+    y0 = std::max({y0, 0, rowLo});
     x1 = std::min(x1, width_ - 1);
-    y1 = std::min(y1, height_ - 1);
+    y1 = std::min({y1, height_ - 1, rowHi});
     const float z = nearCorner.z;
     for (int32_t y = y0; y <= y1; ++y) {
         const float* d = depth_ + static_cast<size_t>(y) * width_;

@@ -94,8 +94,10 @@ class QzRasterBand {
     // Walks a line with the two pattern entries; true when it wrote a pixel.
     bool LineSpan(const QzVector& p0, const QzVector& p1, const uint8_t a[4], const uint8_t b[4]);
     // Whether every depth in the box's screen rectangle is nearer than its near
-    // corner (the stud pass's occlusion test); true off the image.
-    bool BoxHidden(const QzVector& nearCorner, const QzVector& farCorner) const;
+    // corner (the stud pass's occlusion test); true off the image. Only rows rowLo to
+    // rowHi are read.
+    bool BoxHidden(const QzVector& nearCorner, const QzVector& farCorner, int32_t rowLo = 0,
+                   int32_t rowHi = INT32_MAX) const;
 
     int32_t Top() const { return y0_; }
     int32_t Bottom() const { return y1_; }
@@ -194,8 +196,9 @@ class QzPrimitiveWriter {
         }
         return result;
     }
-    bool BoxHidden(const QzVector& nearCorner, const QzVector& farCorner) const {
-        return band_.BoxHidden(nearCorner, farCorner);
+    bool BoxHidden(const QzVector& nearCorner, const QzVector& farCorner, int32_t rowLo = 0,
+                   int32_t rowHi = INT32_MAX) const {
+        return band_.BoxHidden(nearCorner, farCorner, rowLo, rowHi);
     }
     QzRasterBand& Band() { return band_; }
     // Whether a primitive whose rows run from ya to yb may touch the band (a row of
