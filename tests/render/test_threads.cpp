@@ -171,6 +171,17 @@ std::string JustBehind() {
     return text;
 }
 
+// Studs just behind a wall's lower edge, each a little farther and a little lower: a
+// band whose rows the wall covers cannot tell alone whether a stud shows (its pulled
+// lines may still come through), the bands below the edge can.
+std::string StudsUnderAnEdge() {
+    std::string text = "0 FILE main.ldr\n4 7 -120 -60 0 120 -60 0 120 0 0 -120 0 0\n";
+    const double gaps[] = {0.05, 0.2, 0.3, 0.38, 0.42, 0.6, 1.0, 3.0};
+    for (int i = 0; i < 8; ++i)
+        text += Ref(1 + i, i * 28 - 98, 1 + i * 0.5, 6 + gaps[i], "stud.dat");
+    return text;
+}
+
 struct HandMade {
     const char* name;
     std::string (*text)();
@@ -259,6 +270,20 @@ const HandMade kHandMade[] = {
       [](QzRenderState& s, const QzModel&, QzViewCore&) {
           s.SetStandardView(9);
           s.zoom = 100;
+      }}},
+    {"StudsUnderAnEdge",
+     StudsUnderAnEdge,
+     {120, 48,
+      [](QzRenderState& s, const QzModel&, QzViewCore&) {
+          s.SetStandardView(9);
+          s.zoom = 40;
+      }}},
+    {"StudsUnderAnEdgeClose",
+     StudsUnderAnEdge,
+     {240, 96,
+      [](QzRenderState& s, const QzModel&, QzViewCore&) {
+          s.SetStandardView(9);
+          s.zoom = 200;
       }}},
     {"JustBehindFarOut",
      JustBehind,
