@@ -168,6 +168,51 @@ class Shared {
     std::vector<Board> boards_;
 };
 
+// The matrix a placement is drawn with: the parent's times the reference's, times the
+// seam shrink of a part drawn with seams; counts the products.
+QzMatrix PlacedMatrix(const QzMatrix& parent, const QzPlaced& child, float seamWidth,
+                      uint32_t& products) {
+    QzMatrix m;
+    QzMultiply(m, parent, child.line->p);
+    products = 1;
+    if (child.shrink) {
+        QzMatrix shrunk;
+        QzMultiply(shrunk, m, QzSeamShrink(*child.part, seamWidth));
+        m = shrunk;
+        ++products;
+    }
+    return m;
+}
+
+// The screen rectangle of a file's box under a matrix and its nearest depth, from the
+// box's middle and the reach of its half sizes along each screen axis (the same as its
+// eight corners', but for rounding); false when it says nothing reliable.
+bool ScreenBox(const QzPart& part, const QzMatrix& m, float& x0, float& x1, float& y0, float& y1,
+               float& z0) {
+    const QzBox& box = part.box;
+    const double cx = (static_cast<double>(box.min.x) + box.max.x) / 2;
+    const double cy = (static_cast<double>(box.min.y) + box.max.y) / 2;
+    const double cz = (static_cast<double>(box.min.z) + box.max.z) / 2;
+    const double hx = (static_cast<double>(box.max.x) - box.min.x) / 2;
+    const double hy = (static_cast<double>(box.max.y) - box.min.y) / 2;
+    const double hz = (static_cast<double>(box.max.z) - box.min.z) / 2;
+    double middle[3], reach[3];
+    for (int r = 0; r < 3; ++r) {
+        const float* row = m.m[r];
+        middle[r] = row[0] * cx + row[1] * cy + row[2] * cz + row[3];
+        reach[r] = std::fabs(row[0]) * hx + std::fabs(row[1]) * hy + std::fabs(row[2]) * hz;
+    }
+    if (!(std::fabs(middle[0]) + reach[0] < 1.0e6 && std::fabs(middle[1]) + reach[1] < 1.0e6 &&
+          std::fabs(middle[2]) + reach[2] < 1.0e30))
+        return false;
+    x0 = static_cast<float>(middle[0] - reach[0]);
+    x1 = static_cast<float>(middle[0] + reach[0]);
+    y0 = static_cast<float>(middle[1] - reach[1]);
+    y1 = static_cast<float>(middle[1] + reach[1]);
+    z0 = static_cast<float>(middle[2] - reach[2]);
+    return true;
+}
+
 // ---------------------------------------------------------------------------------
 // The producer: the one walk's placements as instances, chunk by chunk.
 
@@ -194,14 +239,8 @@ class Producer {
 
     Frame Place(const Frame& parent, const QzPlaced& child) {
         Frame f;
-        QzMultiply(f.m, parent.m, child.line->p);
-        uint32_t products = 1;
-        if (child.shrink) {
-            QzMatrix shrunk;
-            QzMultiply(shrunk, f.m, QzSeamShrink(*child.part, o_.seamWidth));
-            f.m = shrunk;
-            ++products;
-        }
+        uint32_t products = 0;
+        f.m = PlacedMatrix(parent.m, child, o_.seamWidth, products);
         // A stud of the stud pass (the files inside it are inStud as well).
         const bool studRoot = studPass_ && child.inStud && studDepth_ < 0;
         if (!studPass_) {
@@ -329,6 +368,88 @@ class Producer {
     int studDepth_ = -1;
     uint64_t studNumber_ = 0;
     uint32_t studReferences_ = 0, studProducts_ = 0;
+};
+
+// ---------------------------------------------------------------------------------
+// The large opaque faces of the drawing, written as depths only into a band's rows
+// before it draws (Band::FindOccluders): each with the matrix, points, colour and
+// culling the drawing gives it, through the same writer, so that its depths are those
+// the drawing will write. Files too small on the screen to hold such a face are not
+// walked into.
+
+class Occluders {
+  public:
+    struct Frame {
+        QzMatrix m;
+    };
+    Occluders(const QzRenderOptions& o, const QzPalette& palette, const QzWalkRules& rules,
+              QzPrimitiveWriter& writer, int32_t width)
+        : o_(o), palette_(palette), rules_(rules), writer_(writer), width_(width) {}
+
+    Frame Place(const Frame& parent, const QzPlaced& child) {
+        uint32_t products = 0;
+        return {PlacedMatrix(parent.m, child, o_.seamWidth, products)};
+    }
+    bool Enter(const QzPlaced& placed, const Frame& frame, const QzDrawItem*, const QzDrawItem*) {
+        if (!placed.line) return true;
+        if (placed.part->flags & PF_EMPTY) return false;
+        float x0 = 0, x1 = 0, y0 = 0, y1 = 0, z0 = 0;
+        if (!ScreenBox(*placed.part, frame.m, x0, x1, y0, y1, z0)) return false;
+        if (x1 < 0 || x0 >= static_cast<float>(width_) || y1 < static_cast<float>(writer_.Top()) ||
+            y0 >= static_cast<float>(writer_.Bottom() + 1))
+            return false;
+        return x1 - x0 >= kLargeFile && y1 - y0 >= kLargeFile;
+    }
+    void Run(const QzPlaced& placed, const Frame& frame, const QzDrawItem* begin,
+             const QzDrawItem* end) {
+        const QzPartCache& data = *placed.part->cache;
+        for (const QzDrawItem* item = begin; item != end; ++item) {
+            const int n = item->type;
+            if (!(n == 3 ? o_.showType3 : n == 4 && o_.showType4)) continue;
+            const QzLine& line = *item->line;
+            QzVector q[4];
+            for (int k = 0; k < n; ++k) {
+                if (data.perLine)
+                    QzTransform(q[k], frame.m, line.p[k]);
+                else
+                    QzTransform(q[k], frame.m, data.points[item->point[k]]);
+            }
+            float x0 = q[0].x, x1 = q[0].x, y0 = q[0].y, y1 = q[0].y;
+            for (int k = 1; k < n; ++k) {
+                x0 = std::min(x0, q[k].x);
+                x1 = std::max(x1, q[k].x);
+                y0 = std::min(y0, q[k].y);
+                y1 = std::max(y1, q[k].y);
+            }
+            if (!(x1 - x0 >= kLargeFace && y1 - y0 >= kLargeFace)) continue;
+            if (y1 < static_cast<float>(writer_.Top()) ||
+                y0 >= static_cast<float>(writer_.Bottom() + 1))
+                continue;
+            int32_t c =
+                QzLineColourBy<QzColourRule::Drawing>(rules_, line, placed.colour, placed.top);
+            if (placed.faded) c = QzFadedColour(palette_, c);
+            const QzVector corners[4] = {q[0], q[1], q[2], n == 4 ? q[3] : q[0]};
+            const QzFaceDecision face =
+                QzDecideFace(o_, item->bfc, corners, c, placed.cull, placed.invert);
+            if (!face.drawn || !writer_.Opaque(face.colour)) continue;
+            const QzVector* p[4] = {&q[0], &q[1], &q[2], &q[3]};
+            writer_.DepthOfFace(n, p);
+        }
+    }
+    void Leave(const QzPlaced&, const Frame&) {}
+    void Passed(const QzPlaced&) {}
+    bool Full() const { return false; }
+
+  private:
+    // Pixels a file's box spans each way at least to be walked into, and a face to be
+    // written (the best trade on the library's large models).
+    static constexpr float kLargeFile = 16.0f;
+    static constexpr float kLargeFace = 6.0f;
+    const QzRenderOptions& o_;
+    const QzPalette& palette_;
+    const QzWalkRules& rules_;
+    QzPrimitiveWriter& writer_;
+    int32_t width_;
 };
 
 // ---------------------------------------------------------------------------------
@@ -469,26 +590,41 @@ class Band {
         const QzPart& part = *i.part;
         if (!occlusion_ || part.cache->items.size() < 8 || (part.flags & PF_EMPTY)) return false;
         float x0 = 0, x1 = 0, y0 = 0, y1 = 0, z0 = 0;
-        for (int k = 0; k < 8; ++k) {
-            QzVector c;
-            QzTransform(c, i.matrix, QzBoxCorner(part.box, k));
-            if (!(std::fabs(c.x) < 1.0e6f && std::fabs(c.y) < 1.0e6f && std::fabs(c.z) < 1.0e30f))
-                return false;
-            x0 = k == 0 ? c.x : std::min(x0, c.x);
-            x1 = k == 0 ? c.x : std::max(x1, c.x);
-            y0 = k == 0 ? c.y : std::min(y0, c.y);
-            y1 = k == 0 ? c.y : std::max(y1, c.y);
-            z0 = k == 0 ? c.z : std::min(z0, c.z);
-        }
+        if (!ScreenBox(part, i.matrix, x0, x1, y0, y1, z0)) return false;
         // Pixels a column or two beyond the box: the rasteriser truncates its corners.
         constexpr int64_t kPixels = 2;
         const float nearest = z0 - nearMargin_ - std::fabs(z0) * 1.0e-4f;
-        return writer_.Band().RegionHidden(static_cast<int64_t>(std::floor(x0)) - kPixels,
-                                           static_cast<int64_t>(std::floor(x1)) + kPixels,
-                                           static_cast<int64_t>(std::floor(y0)) - kPixels,
-                                           static_cast<int64_t>(std::floor(y1)) + kPixels, nearest);
+        const int64_t c0 = static_cast<int64_t>(std::floor(x0)) - kPixels;
+        const int64_t c1 = static_cast<int64_t>(std::floor(x1)) + kPixels;
+        const int64_t r0 = static_cast<int64_t>(std::floor(y0)) - kPixels;
+        const int64_t r1 = static_cast<int64_t>(std::floor(y1)) + kPixels;
+        QzRasterBand& band = writer_.Band();
+        return band.RegionHiddenBy(occluderFars_, c0, c1, r0, r1, nearest) ||
+               band.RegionHidden(c0, c1, r0, r1, nearest);
     }
 
+  public:
+    // Before the drawing: the depths the large opaque faces of the drawing will write in
+    // this band's rows, drawn first into the cleared depth buffer and kept per tile, so
+    // that a file lying wholly behind them is left out however early the drawing meets
+    // it. Each of those faces is drawn by the drawing itself with the very same depths,
+    // so what they hide cannot change a pixel. Nothing is found when the band's depths
+    // are not cleared.
+    void FindOccluders(const QzDrawJob& job) {
+        if (!occlusion_ || o_.refreshEachPart) return;
+        QzRasterBand& band = writer_.Band();
+        if (!band.DepthCleared()) return;
+        QzWalkRules rules = rules_;
+        rules.maxPlacements = job.maxPlacements;
+        rules.fadeThrough = job.fadeThrough;
+        Occluders occluders(o_, palette_, rules, writer_, width_);
+        QzWalk(rules, *job.top, job.stop, job.colour, o_.bfc, Occluders::Frame{job.screen},
+               occluders);
+        occluderFars_ = band.TileFars();
+        band.ClearDepth();
+    }
+
+  private:
     // The lines and point transforms a run counts, as the line-by-line walk counted them:
     // from the part's figures when the run is all of the part.
     void CountRun(const QzPartCache& data, const QzDrawItem* begin, const QzDrawItem* end) {
@@ -733,6 +869,9 @@ class Band {
     float nearMargin_ = 0.0f;
     // Per depth of the walk: whether the placement there was found hidden.
     std::vector<uint8_t> hiddenAt_;
+    // The farthest depth of each tile of the band's rows under the large faces of the
+    // drawing (FindOccluders); empty when not known.
+    std::vector<float> occluderFars_;
     Shared* shared_;
     QzRenderer& renderer_;
     QzPrimitiveWriter writer_;
@@ -917,6 +1056,7 @@ bool WalkInto(Producer& producer, const QzDrawJob& job, int bands) {
 // the walk itself counts.
 bool DrawBand(Band& band, Shared* shared, const QzDrawJob& job, int bands,
               QzDrawStatistics& walkCounts) {
+    band.FindOccluders(job);
     Producer producer(job, shared, walkCounts, [&band](const Chunk& chunk) { band.Draw(chunk); });
     const bool complete = WalkInto(producer, job, bands);
     if (shared) shared->Finish(band.Number());

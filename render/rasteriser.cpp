@@ -336,6 +336,53 @@ void QzRasterBand::KeepTiles() {
     tileDirty_.assign(tileFar_.size(), 1);
 }
 
+std::vector<float> QzRasterBand::TileFars() const {
+    const int32_t columns = (width_ + kTile - 1) >> kTileShift;
+    const int32_t rows = y1_ >= y0_ ? ((y1_ - y0_) >> kTileShift) + 1 : 0;
+    std::vector<float> fars(static_cast<size_t>(columns) * rows, -QZ_FAR_DEPTH);
+    if (!depth_) return fars;
+    for (int32_t y = y0_; y <= y1_; ++y) {
+        float* row = fars.data() + static_cast<size_t>((y - y0_) >> kTileShift) * columns;
+        const float* d = depth_ + static_cast<size_t>(y) * width_;
+        for (int32_t x = 0; x < width_; ++x)
+            row[x >> kTileShift] = std::max(row[x >> kTileShift], d[x]);
+    }
+    return fars;
+}
+
+bool QzRasterBand::DepthCleared() const {
+    if (!depth_) return false;
+    for (int32_t y = y0_; y <= y1_; ++y) {
+        const float* d = depth_ + static_cast<size_t>(y) * width_;
+        for (int32_t x = 0; x < width_; ++x)
+            if (d[x] != QZ_FAR_DEPTH) return false;
+    }
+    return true;
+}
+
+void QzRasterBand::ClearDepth() {
+    if (!depth_ || y0_ > y1_) return;
+    std::fill(depth_ + static_cast<size_t>(y0_) * width_,
+              depth_ + static_cast<size_t>(y1_ + 1) * width_, QZ_FAR_DEPTH);
+}
+
+bool QzRasterBand::RegionHiddenBy(const std::vector<float>& tileFars, int64_t x0, int64_t x1,
+                                  int64_t y0, int64_t y1, float nearest) const {
+    const int32_t columns = (width_ + kTile - 1) >> kTileShift;
+    if (tileFars.empty()) return false;
+    x0 = std::max<int64_t>(x0, 0);
+    x1 = std::min<int64_t>(x1, width_ - 1);
+    y0 = std::max<int64_t>(y0, y0_);
+    y1 = std::min<int64_t>(y1, y1_);
+    if (x0 > x1 || y0 > y1) return true;
+    for (int64_t ty = (y0 - y0_) >> kTileShift; ty <= ((y1 - y0_) >> kTileShift); ++ty) {
+        const float* row = tileFars.data() + static_cast<size_t>(ty) * static_cast<size_t>(columns);
+        for (int64_t tx = x0 >> kTileShift; tx <= (x1 >> kTileShift); ++tx)
+            if (!(row[tx] < nearest)) return false;
+    }
+    return true;
+}
+
 bool QzRasterBand::RegionHidden(int64_t x0, int64_t x1, int64_t y0, int64_t y1, float nearest) {
     if (tileFar_.empty() || !depth_) return false;
     x0 = std::max<int64_t>(x0, 0);
@@ -486,6 +533,11 @@ void QzRasterBand::WriteSpan(int32_t y, int32_t c0, int32_t c1, float z, float d
         return depth() <= *d && (kind != QzFill::Checker || entry(c)[3] != 0);
     };
     int32_t c = c0;
+    if constexpr (kind == QzFill::Depth) {
+        for (; c <= c1; ++c, ++d, z += dz)
+            if (depth() <= *d) *d = depth();
+        return;
+    }
     if (face.shadePending) {
         // Shading waits for the first pixel written: hidden and empty triangles never
         // pay for it. It scales both entries alike, so the kind of fill stays.
@@ -597,6 +649,9 @@ bool QzRasterBand::FillTriangle(const QzVector& p0, const QzVector& p1, const Qz
                 break;
             case QzFill::Checker:
                 WriteSpan<QzFill::Checker>(y, c0, c1, z, dz, nearest, face, first, last);
+                break;
+            case QzFill::Depth:
+                WriteSpan<QzFill::Depth>(y, c0, c1, z, dz, nearest, face, first, last);
                 break;
             case QzFill::None:
                 break;

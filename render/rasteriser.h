@@ -52,8 +52,9 @@ bool QzOptionalLineHidden(const QzVector& p0, const QzVector& p1, const QzVector
 
 // How a face's pixels are written: not at all, one colour with its depth, a quarter
 // of the colour blended over the pixel without depth, or the checkerboard of the two
-// pattern entries with depth.
-enum class QzFill : uint8_t { None, Solid, Blend, Checker };
+// pattern entries with depth; or only the depth, as Solid writes it (finding what
+// hides what before a drawing).
+enum class QzFill : uint8_t { None, Solid, Blend, Checker, Depth };
 QzFill QzFillOf(const QzPixelPattern& pattern, bool ditherTransparency);
 
 // The face being filled: its pattern, how the pattern is written, and its shading,
@@ -105,11 +106,19 @@ class QzRasterBand {
     // Keeps the farthest depth of each tile of kTile x kTile pixels of the band's rows,
     // worked out again where something was written since, for RegionHidden.
     void KeepTiles();
+    // The farthest depth of each tile of the band's rows now, row of tiles by row.
+    std::vector<float> TileFars() const;
+    // Whether every depth of the band's rows is QZ_FAR_DEPTH, and sets them all so.
+    bool DepthCleared() const;
+    void ClearDepth();
     // Whether nothing nearer than `nearest` can pass the depth test anywhere in columns
     // x0 to x1 and rows y0 to y1 of the band: every depth there is nearer already (true
     // when the region misses the band). Needs KeepTiles; tells from the tiles, so it may
     // answer false where a pixel by pixel test would not.
     bool RegionHidden(int64_t x0, int64_t x1, int64_t y0, int64_t y1, float nearest);
+    // The same test on the farthest depths of tiles kept aside (TileFars).
+    bool RegionHiddenBy(const std::vector<float>& tileFars, int64_t x0, int64_t x1, int64_t y0,
+                        int64_t y1, float nearest) const;
 
     static constexpr int32_t kTileShift = 3;
     static constexpr int32_t kTile = 1 << kTileShift;
@@ -199,6 +208,16 @@ class QzPrimitiveWriter {
     bool BoxHidden(const QzVector& nearCorner, const QzVector& farCorner, int32_t rowLo = 0,
                    int32_t rowHi = INT32_MAX) const {
         return band_.BoxHidden(nearCorner, farCorner, rowLo, rowHi);
+    }
+    // Whether a face in the colour writes every pixel it covers, with its depth.
+    bool Opaque(int32_t colour) {
+        const Colour& c = ColourOf(colour);
+        return c.fill == QzFill::Solid ||
+               (c.fill == QzFill::Checker && c.pattern.a[3] == 255 && c.pattern.b[3] == 255);
+    }
+    // Only the depths of a face as Face writes them.
+    Result DepthOfFace(int count, const QzVector* const p[4]) {
+        return Face(count, p, QzPixelPattern{}, QzFill::Depth);
     }
     QzRasterBand& Band() { return band_; }
     // Whether a primitive whose rows run from ya to yb may touch the band (a row of

@@ -171,6 +171,28 @@ std::string JustBehind() {
     return text;
 }
 
+// Tiles and plates behind a wall that the file draws last, each a little farther, and
+// one tile in front of it: what the wall hides is only known from its depths found
+// before the drawing; the nearest tiles' pulled edge lines still come through.
+std::string BehindALaterWall() {
+    std::string text = "0 FILE main.ldr\n";
+    const double gaps[] = {0.05, 0.2, 0.3, 0.38, 0.42, 0.6, 1.0, 3.0, -2.0};
+    for (int i = 0; i < 9; ++i)
+        text += Ref(1 + i, (i % 3) * 36 - 36, (i / 3) * 36 - 36, gaps[i], "tile.ldr");
+    for (int i = 0; i < 4; ++i)
+        text += Ref(10 + i, i * 30 - 45, 20 - i * 12, 20 + i, "zp2x4.dat", "1 0 0 0 0 -1 0 1 0");
+    text += "4 7 -70 -70 0 70 -70 0 70 70 0 -70 70 0\n";
+    text +=
+        "0 FILE tile.ldr\n"
+        "4 16 -15 -15 0 15 -15 0 15 15 0 -15 15 0\n"
+        "2 24 -15 -15 0 15 -15 0\n2 24 15 -15 0 15 15 0\n"
+        "2 24 15 15 0 -15 15 0\n2 24 -15 15 0 -15 -15 0\n"
+        "2 24 -15 -15 0 15 15 0\n2 24 15 -15 0 -15 15 0\n"
+        "5 24 0 -15 0 0 15 0 -15 0 0 15 0 1\n"
+        "3 16 -5 -5 0 5 -5 0 0 5 0\n";
+    return text;
+}
+
 // Studs just behind a wall's lower edge, each a little farther and a little lower: a
 // band whose rows the wall covers cannot tell alone whether a stud shows (its pulled
 // lines may still come through), the bands below the edge can.
@@ -270,6 +292,20 @@ const HandMade kHandMade[] = {
       [](QzRenderState& s, const QzModel&, QzViewCore&) {
           s.SetStandardView(9);
           s.zoom = 100;
+      }}},
+    {"BehindALaterWall",
+     BehindALaterWall,
+     {120, 120,
+      [](QzRenderState& s, const QzModel&, QzViewCore&) {
+          s.SetStandardView(9);
+          s.zoom = 60;
+      }}},
+    {"BehindALaterWallClose",
+     BehindALaterWall,
+     {160, 160,
+      [](QzRenderState& s, const QzModel&, QzViewCore&) {
+          s.SetStandardView(9);
+          s.zoom = 300;
       }}},
     {"StudsUnderAnEdge",
      StudsUnderAnEdge,
