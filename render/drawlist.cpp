@@ -60,8 +60,6 @@ struct Instance {
 };
 
 struct StudRecord {
-    // Studs are numbered in the order of the pass: the bands meet by these numbers.
-    uint64_t number;
     // The screen rectangle of the stud's box (lo: least x, y and nearest depth).
     QzVector lo, hi;
     // What drawing the stud counts besides its lines: references and products inside.
@@ -88,7 +86,7 @@ int64_t Row(float v) {
 class Shared {
   public:
     Shared(std::vector<int32_t> firstRows, uint64_t maxStuds)
-        : firstRow(std::move(firstRows)), boards_(firstRow.size()) {
+        : firstRow(std::move(firstRows)), boards_(firstRow.size() * firstRow.size()) {
         const uint64_t segments =
             std::min<uint64_t>(maxStuds, uint64_t{1} << 32) / kSegmentBits + 1;
         for (Board& board : boards_)
@@ -111,10 +109,11 @@ class Shared {
         return band;
     }
 
-    // The studs across bands, by their numbers in the stud pass: whether each band found
-    // a stud hidden in its own rows, posted by that band's thread as it passes the stud.
-    void Post(int band, uint64_t number, bool hidden) {
-        Board& board = boards_[static_cast<size_t>(band)];
+    // The studs across bands: each band posts for every other band of a stud's range
+    // whether it found the stud hidden in its own rows, numbering the studs the two
+    // share in the order both meet them.
+    void Post(int writer, int reader, uint64_t number, bool hidden) {
+        Board& board = BoardOf(writer, reader);
         auto& slot = board.segments[number / kSegmentBits];
         std::atomic<uint64_t>* words = slot.load(std::memory_order_relaxed);
         if (!words) {
@@ -128,19 +127,19 @@ class Shared {
         board.passed.store(number + 1, std::memory_order_release);
         board.passed.notify_all();
     }
-    // After the band has passed the stud (WaitPassed, or every thread joined).
-    bool HiddenIn(int band, uint64_t number) const {
-        const Board& board = boards_[static_cast<size_t>(band)];
+    // After the writer has passed the stud (WaitPassed, or every thread joined).
+    bool HiddenIn(int writer, int reader, uint64_t number) const {
+        const Board& board = BoardOf(writer, reader);
         const std::atomic<uint64_t>* words =
             board.segments[number / kSegmentBits].load(std::memory_order_acquire);
         return words && (words[(number % kSegmentBits) / 64].load(std::memory_order_relaxed) >>
                          (number % 64)) &
                             1;
     }
-    // Waits until the band has passed stud number `number`: a spin of some tens of
-    // microseconds first, then asleep until it posts.
-    void WaitPassed(int band, uint64_t number) const {
-        const std::atomic<uint64_t>& passed = boards_[static_cast<size_t>(band)].passed;
+    // Waits until the writer has passed stud `number` of those it shares with the reader:
+    // a spin of some tens of microseconds first, then asleep until it posts.
+    void WaitPassed(int writer, int reader, uint64_t number) const {
+        const std::atomic<uint64_t>& passed = BoardOf(writer, reader).passed;
         for (int spins = 0; spins < 1024; ++spins) {
             if (passed.load(std::memory_order_acquire) > number) return;
             __builtin_ia32_pause();
@@ -152,21 +151,43 @@ class Shared {
         }
     }
     // The band has drawn all: no one waits for it any more.
-    void Finish(int band) {
-        std::atomic<uint64_t>& passed = boards_[static_cast<size_t>(band)].passed;
-        passed.store(~uint64_t{0}, std::memory_order_release);
-        passed.notify_all();
+    void Finish(int writer) {
+        for (int reader = 0; reader < bands(); ++reader) {
+            std::atomic<uint64_t>& passed = BoardOf(writer, reader).passed;
+            passed.store(~uint64_t{0}, std::memory_order_release);
+            passed.notify_all();
+        }
     }
 
   private:
-    static constexpr uint64_t kSegmentBits = uint64_t{1} << 16;
+    static constexpr uint64_t kSegmentBits = uint64_t{1} << 18;
     struct Board {
         // Bits of the studs found hidden, in segments made as the numbers grow.
         std::vector<std::atomic<std::atomic<uint64_t>*>> segments;
         std::atomic<uint64_t> passed{0};
     };
+    Board& BoardOf(int writer, int reader) {
+        return boards_[static_cast<size_t>(writer) * firstRow.size() + static_cast<size_t>(reader)];
+    }
+    const Board& BoardOf(int writer, int reader) const {
+        return boards_[static_cast<size_t>(writer) * firstRow.size() + static_cast<size_t>(reader)];
+    }
     std::vector<Board> boards_;
 };
+
+// The bands that may draw a stud whose box has this screen rectangle, placed by a file
+// drawn by the bands `parent`: those its rectangle touches, with the rows of slack its
+// lines' rounding may reach. False when it lies off the image: hidden for every band.
+bool StudBands(const Shared* shared, const QzVector& lo, const QzVector& hi, int32_t width,
+               int32_t height, Bands parent, int& first, int& last) {
+    first = last = 0;
+    if (Row(hi.x) < 0 || Row(lo.x) >= width || Row(hi.y) < 0 || Row(lo.y) >= height) return false;
+    if (!shared) return true;
+    constexpr int64_t kSlack = 2;
+    first = std::clamp(shared->BandOfRow(Row(lo.y) - kSlack), parent.lo, parent.hi);
+    last = std::clamp(shared->BandOfRow(Row(hi.y) + kSlack), parent.lo, parent.hi);
+    return true;
+}
 
 // The matrix a placement is drawn with: the parent's times the reference's, times the
 // seam shrink of a part drawn with seams; counts the products.
@@ -226,10 +247,14 @@ class Producer {
         Bands bands;
     };
 
-    Producer(const QzDrawJob& job, const Shared* shared, QzDrawStatistics& counts,
-             std::function<void(const Chunk&)> hand)
+    // The walk of band `band` of the picture's (-1: the whole picture in one band).
+    Producer(const QzDrawJob& job, const Shared* shared, int band, int32_t width, int32_t height,
+             QzDrawStatistics& counts, std::function<void(const Chunk&)> hand)
         : o_(*job.options),
           shared_(shared),
+          band_(band),
+          width_(width),
+          height_(height),
           counts_(counts),
           hand_(std::move(hand)),
           refreshEach_(job.options->refreshEachPart && !(job.top->flags & PF_PARTS_DIR)) {}
@@ -243,14 +268,18 @@ class Producer {
         f.m = PlacedMatrix(parent.m, child, o_.seamWidth, products);
         // A stud of the stud pass (the files inside it are inStud as well).
         const bool studRoot = studPass_ && child.inStud && studDepth_ < 0;
+        // What the walk counts is counted by the first band that walks the parent.
+        const bool counting = Counts(parent.bands);
         if (!studPass_) {
-            ++counts_.typeCount[1];
-            counts_.matrixMulCount += products;
+            if (counting) {
+                ++counts_.typeCount[1];
+                counts_.matrixMulCount += products;
+            }
         } else if (child.inStud && !studRoot) {
             // Inside a stud: counted when the stud is drawn.
             ++studReferences_;
             studProducts_ += products;
-        } else {
+        } else if (counting) {
             counts_.matrixMulCount += products;
         }
         // A stud of the stud pass is decided within the bands of the file that places it.
@@ -259,22 +288,33 @@ class Producer {
     }
 
     bool Enter(const QzPlaced& placed, const Frame& frame, const QzDrawItem*, const QzDrawItem*) {
-        if (static_cast<size_t>(placed.depth) >= first_.size()) first_.resize(placed.depth + 1);
-        first_[static_cast<size_t>(placed.depth)] = 1;
-        if (refreshEach_ && !studPass_ && placed.depth == 1) Emit(Kind::Save, frame, placed);
+        // A file this band does not draw is not walked into, but inside a stud, whose
+        // counts are made by whichever band shows it.
+        const bool inStud = studPass_ && studDepth_ >= 0;
+        if (band_ >= 0 && !inStud && (band_ < frame.bands.lo || band_ > frame.bands.hi))
+            return false;
         if (studPass_ && placed.inStud && studDepth_ < 0) {
-            // A stud of the stud pass.
+            // A stud of the stud pass, walked by the bands that may draw it.
             if (placed.part->flags & PF_EMPTY) return false;
-            counts_.transformCount += 8;
-            StudRecord record{studNumber_++, {}, {}, 0, 0};
+            if (Counts(frame.bands)) counts_.transformCount += 8;
+            StudRecord record{{}, {}, 0, 0};
             QzStudScreenBox(*placed.part, frame.m, record.lo, record.hi);
+            int first = 0, last = 0;
+            if (!StudBands(shared_, record.lo, record.hi, width_, height_, frame.bands, first,
+                           last) ||
+                (band_ >= 0 && (band_ < first || band_ > last)))
+                return false;
+            Enlist(placed, frame);
             // The record goes into the chunk the instance went into.
             Instance& begin = Emit(Kind::StudBegin, frame, placed);
             begin.begin = static_cast<uint32_t>(chunk_.studs.size());
             chunk_.studs.push_back(record);
             studDepth_ = placed.depth;
             studReferences_ = studProducts_ = 0;
+            return true;
         }
+        Enlist(placed, frame);
+        if (refreshEach_ && !studPass_ && placed.depth == 1) Emit(Kind::Save, frame, placed);
         return true;
     }
 
@@ -292,11 +332,12 @@ class Producer {
     }
 
     void Leave(const QzPlaced& placed, const Frame& frame) {
+        entered_.pop_back();
         if (refreshEach_ && !studPass_ && placed.depth == 1) Emit(Kind::Flush, frame, placed);
         if (studPass_ && placed.depth == studDepth_) {
             Instance& end = Emit(Kind::StudEnd, frame, placed);
             end.begin = static_cast<uint32_t>(chunk_.studs.size());
-            chunk_.studs.push_back({0, {}, {}, studReferences_, studProducts_});
+            chunk_.studs.push_back({{}, {}, studReferences_, studProducts_});
             studDepth_ = -1;
         }
     }
@@ -305,11 +346,23 @@ class Producer {
 
     void Passed(const QzPlaced& child) {
         // Nothing below leads to a stud: only the products of the walk are counted.
+        if (!Counts(entered_.back())) return;
         counts_.matrixMulCount += static_cast<uint32_t>(
             1 + (child.shrink ? 1 : 0) + QzStudPassProducts(*child.part, o_.lineAsStud, o_.seams));
     }
 
   private:
+    // Whether this band counts what the walk meets inside a file the bands `bands` walk.
+    bool Counts(const Bands& bands) const { return band_ <= bands.lo; }
+
+    // A file walked into: its runs begin, and the files it places are counted by the
+    // first band that walks it.
+    void Enlist(const QzPlaced& placed, const Frame& frame) {
+        if (static_cast<size_t>(placed.depth) >= first_.size()) first_.resize(placed.depth + 1);
+        first_[static_cast<size_t>(placed.depth)] = 1;
+        entered_.push_back(frame.bands);
+    }
+
     // The chunk made so far, drawn and emptied.
     void Hand() {
         if (!chunk_.instances.empty()) hand_(chunk_);
@@ -357,6 +410,8 @@ class Producer {
 
     const QzRenderOptions& o_;
     const Shared* shared_;
+    const int band_;
+    const int32_t width_, height_;
     QzDrawStatistics& counts_;
     std::function<void(const Chunk&)> hand_;
     const bool refreshEach_;
@@ -364,9 +419,10 @@ class Producer {
     Chunk chunk_;
     // Per depth of the walk: whether the placement there has had its first run.
     std::vector<uint8_t> first_;
+    // The bands of each file being walked into, the top file first.
+    std::vector<Bands> entered_;
     // The stud being walked in the stud pass (its depth, -1 for none), and what it counts.
     int studDepth_ = -1;
-    uint64_t studNumber_ = 0;
     uint32_t studReferences_ = 0, studProducts_ = 0;
 };
 
@@ -785,30 +841,35 @@ class Band {
         studShown_ = studCounting_ = studDeferred_ = false;
         const QzVector& lo = s.lo;
         const QzVector& hi = s.hi;
-        if (Row(hi.x) < 0 || Row(lo.x) >= width_ || Row(hi.y) < 0 || Row(lo.y) >= height_) return;
-        constexpr int64_t kSlack = 2;
-        const int first = shared_ ? std::clamp(shared_->BandOfRow(Row(lo.y) - kSlack),
-                                               static_cast<int>(i.lo), static_cast<int>(i.hi))
-                                  : 0;
-        const int last = shared_ ? std::clamp(shared_->BandOfRow(Row(hi.y) + kSlack),
-                                              static_cast<int>(i.lo), static_cast<int>(i.hi))
-                                 : 0;
+        int first = 0, last = 0;
+        if (!StudBands(shared_, lo, hi, width_, height_, {i.lo, i.hi}, first, last)) return;
         if (band_ < first || band_ > last) return;
         if (first == last) {
             studShown_ = studCounting_ = !writer_.BoxHidden(lo, hi);
             return;
         }
+        // The stud's number among those shared with each other band of its range.
+        if (shared_->bands() > static_cast<int>(shared_count_.size()))
+            shared_count_.resize(static_cast<size_t>(shared_->bands()), 0);
+        uint64_t* number = shared_count_.data();
+        const size_t mark = numbers_.size();
+        for (int b = first; b <= last; ++b) numbers_.push_back(b == band_ ? 0 : number[b]++);
+        const uint64_t* numbers = numbers_.data() + mark;
+        auto numberWith = [&](int b) { return numbers[b - first]; };
         const bool hiddenHere = writer_.BoxHidden(lo, hi, writer_.Top(), writer_.Bottom());
-        shared_->Post(band_, s.number, hiddenHere);
+        for (int b = first; b <= last; ++b)
+            if (b != band_) shared_->Post(band_, b, numberWith(b), hiddenHere);
         if (!hiddenHere) {
             // It shows. The first band that finds so counts it: this one if it is the
-            // first of all, else the settling decides.
+            // first of all, else the settling decides (it keeps the numbers).
             studShown_ = studCounting_ = true;
             studDeferred_ = band_ != first;
             if (studDeferred_) {
                 deferredFrom_ = counts;
-                deferredNumber_ = s.number;
                 deferredFirst_ = first;
+                deferredNumbers_ = mark;
+            } else {
+                numbers_.resize(mark);
             }
             return;
         }
@@ -821,17 +882,19 @@ class Band {
         nearLo.z -= nearMargin_ + std::fabs(lo.z) * 1.0e-4f;
         farHi.x += kPixels;
         farHi.y += kPixels;
-        if (writer_.BoxHidden(nearLo, farHi, writer_.Top(), writer_.Bottom())) return;
-        for (int b = first; b <= last && !studShown_; ++b) {
-            if (b == band_) continue;
-            shared_->WaitPassed(b, s.number);
-            studShown_ = !shared_->HiddenIn(b, s.number);
+        if (!writer_.BoxHidden(nearLo, farHi, writer_.Top(), writer_.Bottom())) {
+            for (int b = first; b <= last && !studShown_; ++b) {
+                if (b == band_) continue;
+                shared_->WaitPassed(b, band_, numberWith(b));
+                studShown_ = !shared_->HiddenIn(b, band_, numberWith(b));
+            }
         }
+        numbers_.resize(mark);
     }
 
     // The counts of the stud just drawn are kept aside for the settling.
     void Defer() {
-        DeferredStud d{deferredNumber_, deferredFirst_, {}, 0, 0};
+        DeferredStud d{deferredNumbers_, deferredFirst_, {}, 0, 0};
         for (int t = 1; t <= 5; ++t)
             d.typeCount[t] = counts.typeCount[t] - deferredFrom_.typeCount[t];
         d.matrixMulCount = counts.matrixMulCount - deferredFrom_.matrixMulCount;
@@ -844,6 +907,8 @@ class Band {
 
   public:
     int Number() const { return band_; }
+    int32_t Width() const { return width_; }
+    int32_t Height() const { return height_; }
 
     // Once every band has drawn: counts the studs this band showed that no band before it
     // in their range showed.
@@ -851,7 +916,7 @@ class Band {
         for (const DeferredStud& d : deferred_) {
             bool earlier = false;
             for (int b = d.first; b < band_ && !earlier; ++b)
-                earlier = !shared_->HiddenIn(b, d.number);
+                earlier = !shared_->HiddenIn(b, band_, numbers_[d.numbers + (b - d.first)]);
             if (earlier) continue;
             for (int t = 1; t <= 5; ++t) total.typeCount[t] += d.typeCount[t];
             total.matrixMulCount += d.matrixMulCount;
@@ -886,10 +951,16 @@ class Band {
     bool studCounting_ = false;
     bool studDeferred_ = false;
     QzDrawStatistics deferredFrom_;
-    uint64_t deferredNumber_ = 0;
+    size_t deferredNumbers_ = 0;
     int deferredFirst_ = 0;
+    // Per other band: the studs across bands met so far that it shares with this one.
+    std::vector<uint64_t> shared_count_;
+    // The numbers of the studs whose counts wait for the settling, with each other band of
+    // their ranges from the first.
+    std::vector<uint64_t> numbers_;
     struct DeferredStud {
-        uint64_t number;
+        // Where its numbers begin in numbers_, and the first band of its range.
+        size_t numbers;
         int first;
         int32_t typeCount[6];
         uint32_t matrixMulCount, transformCount;
@@ -1057,7 +1128,8 @@ bool WalkInto(Producer& producer, const QzDrawJob& job, int bands) {
 bool DrawBand(Band& band, Shared* shared, const QzDrawJob& job, int bands,
               QzDrawStatistics& walkCounts) {
     band.FindOccluders(job);
-    Producer producer(job, shared, walkCounts, [&band](const Chunk& chunk) { band.Draw(chunk); });
+    Producer producer(job, shared, shared ? band.Number() : -1, band.Width(), band.Height(),
+                      walkCounts, [&band](const Chunk& chunk) { band.Draw(chunk); });
     const bool complete = WalkInto(producer, job, bands);
     if (shared) shared->Finish(band.Number());
     return complete;
@@ -1075,15 +1147,22 @@ bool DrawInBands(QzRenderer& renderer, const QzDrawJob& job, int threads,
     for (int b = 0; b < threads; ++b)
         bands.push_back(std::make_unique<Band>(job, b, shared.get(), renderer.image,
                                                renderer.FaceOffsetLimit(), renderer));
-    std::vector<QzDrawStatistics> ignored(static_cast<size_t>(threads));
+    // What each band's walk counts: each file placed is counted by the first band that
+    // walks the file placing it.
+    std::vector<QzDrawStatistics> walkCounts(static_cast<size_t>(threads));
     std::vector<std::thread> workers;
     for (int b = 1; b < threads; ++b)
         workers.emplace_back([&, b] {
             DrawBand(*bands[static_cast<size_t>(b)], shared.get(), job, threads,
-                     ignored[static_cast<size_t>(b)]);
+                     walkCounts[static_cast<size_t>(b)]);
         });
-    const bool complete = DrawBand(*bands[0], shared.get(), job, threads, renderer.statistics);
+    const bool complete = DrawBand(*bands[0], shared.get(), job, threads, walkCounts[0]);
     for (std::thread& t : workers) t.join();
+    for (const QzDrawStatistics& c : walkCounts) {
+        for (int t = 1; t <= 5; ++t) renderer.statistics.typeCount[t] += c.typeCount[t];
+        renderer.statistics.matrixMulCount += c.matrixMulCount;
+        renderer.statistics.transformCount += c.transformCount;
+    }
     for (const auto& band : bands) band->Settle(renderer.statistics);
     return complete;
 }
