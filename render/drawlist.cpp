@@ -640,11 +640,12 @@ class Band {
     }
 
     // Whether nothing of a placement can be written in this band: every depth where
-    // its box lies on the screen is nearer than the box comes. Only placements of files
-    // with a few lines are worth the test.
+    // its box lies on the screen is nearer than the box comes (of what is drawn, or of
+    // the large faces found before the drawing). Every file of more than one line is
+    // worth the test.
     bool Hidden(const Instance& i) {
         const QzPart& part = *i.part;
-        if (!occlusion_ || part.cache->items.size() < 8 || (part.flags & PF_EMPTY)) return false;
+        if (!occlusion_ || part.cache->items.size() < 2 || (part.flags & PF_EMPTY)) return false;
         float x0 = 0, x1 = 0, y0 = 0, y1 = 0, z0 = 0;
         if (!ScreenBox(part, i.matrix, x0, x1, y0, y1, z0)) return false;
         // Pixels a column or two beyond the box: the rasteriser truncates its corners.
