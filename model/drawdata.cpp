@@ -1,5 +1,6 @@
 #include "drawdata.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <new>
@@ -25,25 +26,51 @@ bool SamePoint(const QzVector& a, const QzVector4& b) {
     return std::memcmp(&a, &b, sizeof(QzVector)) == 0;
 }
 
-// Numbers every distinct point (bit for bit) of one part's lines.
+// Numbers every distinct point (bit for bit) of one part's lines: an open-addressed
+// table of point numbers, grown to stay at most half full.
 class PointIndex {
   public:
-    explicit PointIndex(std::vector<QzVector>& points) : points_(points) {}
+    PointIndex(std::vector<QzVector>& points, size_t expected) : points_(points) {
+        size_t size = 16;
+        while (size < 2 * expected) size *= 2;
+        slots_.assign(size, -1);
+    }
     // The point's number; -1 when the part has more points than a number holds.
     int32_t Of(const QzVector4& p) {
-        auto [first, last] = slots_.equal_range(PointKey(p));
-        for (auto it = first; it != last; ++it)
-            if (SamePoint(points_[static_cast<size_t>(it->second)], p)) return it->second;
+        const size_t mask = slots_.size() - 1;
+        for (size_t i = PointKey(p) & mask;; i = (i + 1) & mask) {
+            const int32_t number = slots_[i];
+            if (number < 0) break;
+            if (SamePoint(points_[static_cast<size_t>(number)], p)) return number;
+        }
         if (points_.size() >= QZ_MAX_DRAW_POINTS) return -1;
         const int32_t number = static_cast<int32_t>(points_.size());
         points_.push_back({p.x, p.y, p.z});
-        slots_.emplace(PointKey(p), number);
+        if (2 * points_.size() > slots_.size()) {
+            Grow();
+        } else {
+            Place(PointKey(p), number);
+        }
         return number;
     }
 
   private:
+    void Place(uint64_t key, int32_t number) {
+        const size_t mask = slots_.size() - 1;
+        size_t i = key & mask;
+        while (slots_[i] >= 0) i = (i + 1) & mask;
+        slots_[i] = number;
+    }
+    void Grow() {
+        slots_.assign(slots_.size() * 2, -1);
+        for (size_t n = 0; n < points_.size(); ++n) {
+            const QzVector& q = points_[n];
+            Place(PointKey({q.x, q.y, q.z, 0.0f}), static_cast<int32_t>(n));
+        }
+    }
+
     std::vector<QzVector>& points_;
-    std::unordered_multimap<uint64_t, int32_t> slots_;
+    std::vector<int32_t> slots_;
 };
 
 std::atomic<uint64_t> lastVersion{0};
@@ -51,7 +78,10 @@ std::atomic<uint64_t> lastVersion{0};
 QzPartCache* BuildCache(const QzPart& part) {
     auto data = std::make_unique<QzPartCache>();
     data->version = ++lastVersion;
-    PointIndex index(data->points);
+    size_t lineCount = 0;
+    for (const QzLine* line = part.lines; line; line = line->next) ++lineCount;
+    data->items.reserve(lineCount);
+    PointIndex index(data->points, std::min(lineCount * 2, QZ_MAX_DRAW_POINTS));
     for (const QzLine* line = part.lines; line; line = line->next) {
         if (line->type < 1 || line->type > 5) continue;
         QzDrawItem item{line,
