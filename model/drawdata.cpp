@@ -134,8 +134,14 @@ QzPartCache* BuildCache(const QzPart& part) {
 
 bool Prepare(const QzPart* part, std::unordered_set<const QzPart*>& seen) {
     if (!part || !seen.insert(part).second) return true;
-    for (const QzLine* line = part->lines; line; line = line->next)
-        if (line->type == 1 && !Prepare(line->part, seen)) return false;
+    if (const QzPartCache* data = part->cache) {
+        // Made before: its references are at hand.
+        for (uint32_t at : data->references)
+            if (!Prepare(data->items[at].line->part, seen)) return false;
+    } else {
+        for (const QzLine* line = part->lines; line; line = line->next)
+            if (line->type == 1 && !Prepare(line->part, seen)) return false;
+    }
     if (part->textured)
         for (const QzLine* line : part->textured->references)
             if (!Prepare(line->part, seen)) return false;
