@@ -550,6 +550,7 @@ int QzReadModel(QzModel& model, const std::string& path, const QzLoadSettings& s
         model.partCount = 1;
     }
     QzPart& main = model.parts[0];
+    main.store.arena = model.lineArena.get();
     try {
         QzRenameMain(model, path);
     } catch (const std::bad_alloc&) {

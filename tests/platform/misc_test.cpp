@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdint>
 #include <cstdlib>
 #include <ctime>
 #include <optional>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "clock.h"
+#include "largepages.h"
 #include "messagebox.h"
 #include "process.h"
 #include "random.h"
@@ -169,3 +171,32 @@ TEST(MessageBox, ShowMessageGoesToTheInstalledHandler) {
 }
 
 }  // namespace
+
+TEST(LargePages, BlocksOfWholeLargePagesAlignedAndZeroed) {
+    const struct {
+        size_t asked;
+        size_t given;
+    } cases[] = {{0, plat::kLargePageBytes},
+                 {1, plat::kLargePageBytes},
+                 {plat::kLargePageBytes, plat::kLargePageBytes},
+                 {plat::kLargePageBytes + 1, 2 * plat::kLargePageBytes},
+                 {5 * plat::kLargePageBytes - 7, 5 * plat::kLargePageBytes}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(plat::LargePagesFor(c.asked == 0 ? 1 : c.asked), c.given) << c.asked;
+        char* block = static_cast<char*>(plat::AllocateLargePages(c.asked));
+        ASSERT_NE(block, nullptr) << c.asked;
+        EXPECT_EQ(reinterpret_cast<uintptr_t>(block) % plat::kLargePageBytes, 0u) << c.asked;
+        // Every byte of the whole block is there, zero, and may be written.
+        for (size_t at = 0; at < c.given; at += 4096) {
+            EXPECT_EQ(block[at], 0);
+            block[at] = 1;
+        }
+        EXPECT_EQ(block[c.given - 1], 0);
+        block[c.given - 1] = 1;
+        plat::FreeLargePages(block, c.asked);
+    }
+    // A size no system can give.
+    EXPECT_EQ(plat::LargePagesFor(SIZE_MAX), 0u);
+    EXPECT_EQ(plat::AllocateLargePages(SIZE_MAX), nullptr);
+    EXPECT_EQ(plat::AllocateLargePages(SIZE_MAX - plat::kLargePageBytes), nullptr);
+}
