@@ -18,6 +18,8 @@
 #include <unordered_set>
 #include <vector>
 
+#include "largepages.h"
+
 namespace plat {
 
 namespace {
@@ -433,13 +435,20 @@ bool TextFile::OpenFound(std::optional<std::string> real) {
     // it while it is read, too.
     auto refuse = [&](uint64_t size) {
         ::close(fd);
+        data_.Release();
         tooLarge_ = size;
         path_ = std::move(*real);
         return false;
     };
     if (static_cast<uint64_t>(st.st_size) > kMaxTextFileBytes)
         return refuse(static_cast<uint64_t>(st.st_size));
-    std::string data;
+    // Read into the memory of the files read before (Close keeps it).
+    ByteBuffer& data = data_;
+    auto fail = [&] {
+        ::close(fd);
+        data.Clear();
+        return false;
+    };
     // Room for the size the file has now and a byte to see its end, filled by one read:
     // a regular file hands out less than asked for only at its end, so a read that
     // comes back short once the size is there ends the file. Whatever else is there
@@ -447,33 +456,32 @@ bool TextFile::OpenFound(std::optional<std::string> real) {
     // size 0) is taken a chunk at a time until a read finds nothing.
     constexpr size_t kChunk = size_t{1} << 20;
     const size_t size = static_cast<size_t>(st.st_size);
-    data.resize(size + 1);
+    if (!data.Resize(size + 1)) return fail();
     size_t filled = 0;
     for (;;) {
         if (filled > kMaxTextFileBytes) return refuse(filled);
-        if (filled == data.size()) data.resize(filled + kChunk);
+        if (filled == data.size() && !data.Resize(filled + kChunk)) return fail();
         const size_t wanted = data.size() - filled;
         ssize_t n = ::read(fd, data.data() + filled, wanted);
         if (n < 0) {
             if (errno == EINTR) continue;
-            ::close(fd);
-            return false;
+            return fail();
         }
         if (n == 0) break;
         filled += static_cast<size_t>(n);
         if (static_cast<size_t>(n) < wanted && size > 0 && filled >= size) break;
     }
     ::close(fd);
-    data.resize(filled);
+    data.Resize(filled);
 
     // Text mode: carriage returns right before a line feed are dropped (a run of them,
     // as files converted twice have); any other carriage return ends a line, as in
     // files from old Macintosh systems.
     // The text between carriage returns moves as a block.
-    size_t cr = data.find('\r');
-    if (cr != std::string::npos) {
+    if (const void* first = std::memchr(data.data(), '\r', data.size())) {
         char* d = data.data();
         const size_t size = data.size();
+        const size_t cr = static_cast<size_t>(static_cast<const char*>(first) - d);
         size_t out = cr;
         size_t in = cr;
         while (in < size) {
@@ -489,19 +497,24 @@ bool TextFile::OpenFound(std::optional<std::string> real) {
             out += stop - in;
             in = stop;
         }
-        data.resize(out);
+        data.Resize(out);
     }
 
-    data_ = std::move(data);
     path_ = std::move(*real);
     // A UTF-8 byte-order mark, as some editors write, is no part of the first line.
-    pos_ = data_.starts_with("\xEF\xBB\xBF") ? 3 : 0;
+    pos_ = data_.size() >= 3 && std::memcmp(data_.data(), "\xEF\xBB\xBF", 3) == 0 ? 3 : 0;
     open_ = true;
     return true;
 }
 
 void TextFile::Close() {
-    std::string().swap(data_);
+    // The memory stays for the next file unless it is large: the files of a load, read
+    // one after the other, then share the memory of the largest.
+    if (data_.capacity() > kKeptTextBytes) {
+        data_.Release();
+    } else {
+        data_.Clear();
+    }
     path_.clear();
     pos_ = 0;
     open_ = false;

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "largepages.h"
+
 namespace plat {
 
 struct FileTime {
@@ -63,9 +65,12 @@ bool CanOpenForReading(const std::string& path);
 // under 2 MB and the biggest real model 5 MB, while a file of many gigabytes (a sparse
 // one takes no room on disk) would exhaust the memory.
 inline constexpr uint64_t kMaxTextFileBytes = uint64_t{256} * 1024 * 1024;
+// The most memory a closed TextFile keeps for the next file it opens.
+inline constexpr size_t kKeptTextBytes = size_t{8} << 20;
 
 // A text file read whole on opening, then handed out line by line the way a C
-// library reads a text file with a fixed buffer.
+// library reads a text file with a fixed buffer. The memory of a file closed is kept
+// for the next one opened (up to kKeptTextBytes of it).
 class TextFile {
   public:
     // Resolves the path case-insensitively; false when it does not name a regular
@@ -91,7 +96,7 @@ class TextFile {
     bool OpenFound(std::optional<std::string> real);
 
     std::string path_;
-    std::string data_;
+    ByteBuffer data_;
     size_t pos_ = 0;
     bool open_ = false;
     uint64_t tooLarge_ = 0;

@@ -2,8 +2,11 @@
 
 #include <sys/mman.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <limits>
+#include <new>
 
 namespace plat {
 
@@ -35,6 +38,40 @@ void* AllocateLargePages(size_t bytes) {
 
 void FreeLargePages(void* block, size_t bytes) {
     if (block) munmap(block, LargePagesFor(bytes == 0 ? 1 : bytes));
+}
+
+bool ByteBuffer::Resize(size_t size) {
+    if (size <= capacity_) {
+        size_ = size;
+        return true;
+    }
+    // At least twice the room, so that growing a byte at a time costs little.
+    size_t room = capacity_ > std::numeric_limits<size_t>::max() / 2 ? size : 2 * capacity_;
+    room = std::max(room, size);
+    const bool large = room >= kLargeBufferBytes;
+    if (large) room = LargePagesFor(room);
+    char* data = nullptr;
+    if (room != 0)
+        data = large ? static_cast<char*>(AllocateLargePages(room)) : new (std::nothrow) char[room];
+    if (!data) return false;
+    if (size_ > 0) std::memcpy(data, data_, size_);
+    Release();
+    data_ = data;
+    size_ = size;
+    capacity_ = room;
+    largePages_ = large;
+    return true;
+}
+
+void ByteBuffer::Release() {
+    if (largePages_) {
+        FreeLargePages(data_, capacity_);
+    } else {
+        delete[] data_;
+    }
+    data_ = nullptr;
+    size_ = capacity_ = 0;
+    largePages_ = false;
 }
 
 }  // namespace plat
