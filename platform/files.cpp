@@ -14,6 +14,7 @@
 #include <ctime>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -449,6 +450,11 @@ bool TextFile::OpenFound(std::optional<std::string> real) {
         data.Clear();
         return false;
     };
+    // No memory for the text ends the reading as the reader's other allocations do.
+    auto noMemory = [&] {
+        fail();
+        throw std::bad_alloc();
+    };
     // Room for the size the file has now and a byte to see its end, filled by one read:
     // a regular file hands out less than asked for only at its end, so a read that
     // comes back short once the size is there ends the file. Whatever else is there
@@ -456,11 +462,11 @@ bool TextFile::OpenFound(std::optional<std::string> real) {
     // size 0) is taken a chunk at a time until a read finds nothing.
     constexpr size_t kChunk = size_t{1} << 20;
     const size_t size = static_cast<size_t>(st.st_size);
-    if (!data.Resize(size + 1)) return fail();
+    if (!data.Resize(size + 1)) noMemory();
     size_t filled = 0;
     for (;;) {
         if (filled > kMaxTextFileBytes) return refuse(filled);
-        if (filled == data.size() && !data.Resize(filled + kChunk)) return fail();
+        if (filled == data.size() && !data.Resize(filled + kChunk)) noMemory();
         const size_t wanted = data.size() - filled;
         ssize_t n = ::read(fd, data.data() + filled, wanted);
         if (n < 0) {

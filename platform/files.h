@@ -75,7 +75,8 @@ class TextFile {
   public:
     // Resolves the path case-insensitively; false when it does not name a regular
     // file that opens (pipes, devices and directories are not read) or when the file
-    // is larger than kMaxTextFileBytes (see TooLargeSize).
+    // is larger than kMaxTextFileBytes (see TooLargeSize). std::bad_alloc when there is
+    // no memory for the text.
     bool Open(std::string_view path);
     // Open of a path relative to a directory on disk, as ResolvePathBelow finds it.
     bool OpenBelow(const std::string& base, std::string_view relative);
