@@ -32,11 +32,12 @@ namespace {
 // lookup that uses a kept listing first looks at the directory again (one stat, far
 // cheaper than a listing) and lists it again only when it is another directory now or
 // its modification or change time moved: whatever was added, removed or renamed since
-// is seen by the very next lookup, during a load or between loads, while the library's
-// large folders are listed once. A directory changed within the last tick of the file
-// system's clock is listed again, as a second change in the same tick would leave its
-// times as they are. ClearPathCache forgets everything. A name that is not there
-// costs one hash lookup once the directory is known to be current.
+// is seen by the very next lookup (the lookups of a PathLookupScope, such as those of
+// one load, count as one), while the library's large folders are listed once. A
+// directory changed within the last tick of the file system's clock is listed again,
+// as a second change in the same tick would leave its times as they are.
+// ClearPathCache forgets everything. A name that is not there costs one hash lookup
+// once the directory is known to be current.
 // Listings are kept by the directory itself (device and inode): a directory reached
 // by several paths (through links such as "x -> ." and "X -> .") is listed once, and
 // the path texts it was reached by point to that one listing. Relative paths are
