@@ -7,7 +7,15 @@
 #include <utility>
 #include <vector>
 
-#ifdef __SANITIZE_ADDRESS__
+// The address sanitizer, as GCC and Clang tell of it.
+#if defined(__SANITIZE_ADDRESS__)
+#define QZ_ADDRESS_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define QZ_ADDRESS_SANITIZER 1
+#endif
+#endif
+#ifdef QZ_ADDRESS_SANITIZER
 #include <sanitizer/asan_interface.h>
 #endif
 
@@ -386,12 +394,12 @@ constexpr size_t kSmallestSpare = 4096;
 
 // While the address sanitizer watches, the room no chunk holds may not be touched.
 void Poison([[maybe_unused]] void* at, [[maybe_unused]] size_t bytes) {
-#ifdef __SANITIZE_ADDRESS__
+#ifdef QZ_ADDRESS_SANITIZER
     __asan_poison_memory_region(at, bytes);
 #endif
 }
 void Unpoison([[maybe_unused]] void* at, [[maybe_unused]] size_t bytes) {
-#ifdef __SANITIZE_ADDRESS__
+#ifdef QZ_ADDRESS_SANITIZER
     __asan_unpoison_memory_region(at, bytes);
 #endif
 }

@@ -318,6 +318,23 @@ TEST(LineArena, ChunksComeAlignedFromBlocksAndGoBackForReuse) {
     EXPECT_EQ(arena.Blocks(), 0u);
 }
 
+#if defined(__SANITIZE_ADDRESS__)
+// Under the address sanitizer the arena's room that no chunk holds, and a chunk given
+// back, may not be touched: a line written past its store is caught as on the heap.
+TEST(LineArena, TheSanitizerSeesRoomNoChunkHolds) {
+    QzLineArena arena;
+    size_t size = 0;
+    auto* chunk = static_cast<volatile char*>(arena.Take(100, size));
+    size_t keptSize = 0;
+    void* kept = arena.Take(64, keptSize);
+    chunk[size - 1] = 1;
+    EXPECT_DEATH(chunk[size + keptSize] = 1, "use-after-poison");
+    arena.Give(const_cast<char*>(chunk), size);
+    EXPECT_DEATH(chunk[0] = 1, "use-after-poison");
+    arena.Give(kept, keptSize);
+}
+#endif
+
 TEST_F(ModelData, FreePartFreesNestedBlocksAndNothingElse) {
     QzPart* main = Find(false, "main.ldr");
     QzPart* brick = Find(false, "3001.dat");
