@@ -45,9 +45,10 @@ void CollectBlocks(const QzLine* line, std::vector<QzPart*>& blocks) {
 }
 
 // A store's first chunk and the most that growing or expecting gives one chunk, in
-// lines: a short part takes a few hundred bytes, a long file a few chunks of a megabyte.
+// lines: a short part takes a few hundred bytes, a long file a few chunks of a megabyte,
+// two of which (with their headers) fill a block of the arena.
 constexpr size_t kFirstChunkLines = 8;
-constexpr size_t kLargestChunkLines = 8192;
+constexpr size_t kLargestChunkLines = (plat::kLargePageBytes / 2 - 64) / sizeof(QzLine);
 
 // Name, vertices, drawing form and texture view of a record; its lines are the
 // caller's business.
@@ -387,6 +388,10 @@ namespace {
 
 // Chunks start on a cache line.
 constexpr size_t kChunkAlign = 64;
+// Two of the largest chunks fill a block.
+static_assert(2 * ((sizeof(QzLineChunk) + kLargestChunkLines * sizeof(QzLine) + kChunkAlign - 1) /
+                   kChunkAlign * kChunkAlign) <=
+              plat::kLargePageBytes);
 static_assert(kChunkAlign % alignof(QzLine) == 0 && kChunkAlign % alignof(QzLineChunk) == 0);
 // What is left of a block too short for a chunk is kept for smaller ones when it holds
 // at least this much.
@@ -461,6 +466,16 @@ void* QzLineArena::Take(size_t bytes, size_t& size) {
     return chunk;
 }
 
+size_t QzLineArena::Shrink(void* chunk, size_t size, size_t keep) {
+    keep = (std::max<size_t>(keep, 1) + kChunkAlign - 1) / kChunkAlign * kChunkAlign;
+    char* at = static_cast<char*>(chunk);
+    if (keep >= size || at + size != free_) return size;
+    Poison(at + keep, size - keep);
+    free_ = at + keep;
+    inUse_ -= size - keep;
+    return keep;
+}
+
 void QzLineArena::Give(void* chunk, size_t size) {
     if (!chunk) return;
     inUse_ -= size;
@@ -480,6 +495,15 @@ void QzLineArena::Give(void* chunk, size_t size) {
     } catch (const std::bad_alloc&) {
         // That room stays unused until the arena empties.
     }
+}
+
+void QzTrimStore(QzLineStore& store) {
+    if (!store.arena || !store.newest) return;
+    char* start = reinterpret_cast<char*>(store.newest);
+    const size_t size = sizeof(QzLineChunk) + store.newest->bytes;
+    const size_t kept = store.arena->Shrink(start, size, static_cast<size_t>(store.free - start));
+    store.newest->bytes = kept - sizeof(QzLineChunk);
+    store.end = start + kept;
 }
 
 bool QzAllocVertices(QzPart& part, int32_t count) {

@@ -93,6 +93,9 @@ class QzLineArena {
     void* Take(size_t bytes, size_t& size);
     // Takes back a chunk of Take, with the size Take gave.
     void Give(void* chunk, size_t size);
+    // Takes back the end of a chunk of Take (of the size given) past its first `keep`
+    // bytes, when it is the last chunk taken from its block; the chunk's size now.
+    size_t Shrink(void* chunk, size_t size, size_t keep);
     // Blocks held, and the bytes of the chunks that are out.
     size_t Blocks() const { return blocks_.size(); }
     size_t BytesInUse() const { return inUse_; }
@@ -296,6 +299,10 @@ QzLine* QzNewLine(QzLineStore& store, const QzLine& copy, std::string_view text 
 void QzExpectLines(QzLineStore& store, size_t lines);
 // Frees every chunk of a store and empties it.
 void QzReleaseStore(QzLineStore& store);
+// Gives the room left in the store's newest chunk back to its arena when nothing was
+// taken from the arena after it: for a part whose lines are all read, so that the room
+// its file's lines were expected to need and did not serves the parts read next.
+void QzTrimStore(QzLineStore& store);
 
 // The vertex array of a part (new[] and delete[]); QzFreePart releases it with
 // QzFreeVertices. QzAllocVertices replaces any previous array; false (and no array)

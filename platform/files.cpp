@@ -515,9 +515,10 @@ bool TextFile::OpenFound(std::optional<std::string> real) {
 }
 
 void TextFile::Close() {
-    // The memory stays for the next file unless it is large: the files of a load, read
-    // one after the other, then share the memory of the largest.
-    if (data_.capacity() > kKeptTextBytes) {
+    // Memory from the heap stays for the next file: the files of a load, read one after
+    // the other, then share it. Large pages go back to the system at once (they are
+    // cheap to get again, and a large file's text need not outlive it).
+    if (data_.capacity() >= ByteBuffer::kLargeBufferBytes) {
         data_.Release();
     } else {
         data_.Clear();

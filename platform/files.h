@@ -65,12 +65,9 @@ bool CanOpenForReading(const std::string& path);
 // under 2 MB and the biggest real model 5 MB, while a file of many gigabytes (a sparse
 // one takes no room on disk) would exhaust the memory.
 inline constexpr uint64_t kMaxTextFileBytes = uint64_t{256} * 1024 * 1024;
-// The most memory a closed TextFile keeps for the next file it opens.
-inline constexpr size_t kKeptTextBytes = size_t{8} << 20;
-
 // A text file read whole on opening, then handed out line by line the way a C
-// library reads a text file with a fixed buffer. The memory of a file closed is kept
-// for the next one opened (up to kKeptTextBytes of it).
+// library reads a text file with a fixed buffer. The memory of a small file closed is
+// kept for the next one opened (ByteBuffer: below kLargeBufferBytes).
 class TextFile {
   public:
     // Resolves the path case-insensitively; false when it does not name a regular

@@ -259,6 +259,37 @@ TEST_F(ModelData, PartsKeepTheirLinesInTheModelsArena) {
     EXPECT_EQ(moved.parts[1].store.arena, before);
 }
 
+TEST_F(ModelData, TrimmedStoresGiveTheRoomTheyDidNotNeedToTheNextPart) {
+    QzLineArena& arena = *model.lineArena;
+    QzPart* first = Find(false, "first.dat");
+    QzExpectLines(first->store, 1000);
+    std::vector<const QzLine*> lines;
+    for (int i = 0; i < 10; ++i) lines.push_back(Append(first, Reference(first)));
+    const size_t expected = arena.BytesInUse();
+    EXPECT_GE(expected, 1000 * sizeof(QzLine));
+    QzTrimStore(first->store);
+    EXPECT_LT(arena.BytesInUse(), 11 * sizeof(QzLine) + 128);
+    // The next part's lines follow in the room given back; the first part's stay.
+    QzPart* second = Find(false, "second.dat");
+    const QzLine* next = Append(second, Reference(first));
+    EXPECT_LT(reinterpret_cast<const char*>(next),
+              reinterpret_cast<const char*>(lines[0]) + 1000 * sizeof(QzLine));
+    // A trimmed store takes a new chunk for more lines; the part keeps them all.
+    for (int i = 0; i < 20; ++i) Append(first, Reference(second));
+    int count = 0;
+    for (const QzLine* line = first->lines; line; line = line->next) ++count;
+    EXPECT_EQ(count, 30);
+    // Only the chunk taken last from the arena can be trimmed: the second part's, taken
+    // before the first part's new one, stays as it is.
+    Append(second, Reference(first));
+    const size_t before = arena.BytesInUse();
+    QzTrimStore(second->store);
+    EXPECT_EQ(arena.BytesInUse(), before);
+    QzFreeLines(first);
+    QzFreeLines(second);
+    EXPECT_EQ(arena.BytesInUse(), 0u);
+}
+
 TEST(LineArena, ChunksComeAlignedFromBlocksAndGoBackForReuse) {
     QzLineArena arena;
     struct Step {
