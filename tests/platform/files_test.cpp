@@ -483,8 +483,8 @@ TEST(TextFile, CloseAndReopen) {
 }
 
 TEST(TextFile, FilesReadAfterALargerOneHaveOnlyTheirOwnLines) {
-    // The memory of a large file (of large pages) is kept for the next: what the next
-    // file reads is its own, whatever its line ends or mark.
+    // Files read one after the other into the memory of those before (a large one's of
+    // large pages): what each reads is its own, whatever its line ends or mark.
     TempDir dir;
     std::string big;
     for (int i = 0; big.size() < (size_t{600} << 10); ++i) big += std::to_string(i) + "\r\n";
