@@ -1,9 +1,16 @@
 // Loading the largest real model into an empty parts table, every file read afresh:
 // as a reload does (the folder listings of the load before kept, each checked at
-// every lookup), and as the first load of a process does (every folder listed). Then
+// every lookup), as the first load of a process does (every folder listed), and in a
+// process of its own, whose memory is all new (as the command line's load is). Then
 // parts of that work alone: reading the files it reads, and scanning their lines.
 #include <benchmark/benchmark.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <chrono>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -74,6 +81,75 @@ void BM_LoadFalcon(benchmark::State& state) { LoadFalcon(state, false); }
 void BM_LoadFalconFirst(benchmark::State& state) { LoadFalcon(state, true); }
 BENCHMARK(BM_LoadFalcon)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_LoadFalconFirst)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+// The load of the Falcon in this process, whose memory is new (bench_load
+// --load-once): its time in milliseconds and the page faults it took, on one line.
+int LoadOnce() {
+    QuietBox box;
+    plat::SetMessageBoxHandler(&box);
+    QzLoadSettings settings;
+    settings.ldrawDir = kLdraw.string();
+    QzPalette palette;
+    QzModel model;
+    rusage before{}, after{};
+    getrusage(RUSAGE_SELF, &before);
+    const auto start = std::chrono::steady_clock::now();
+    const int loaded = QzLoadModel(model, kFalcon, settings, palette, false);
+    const auto end = std::chrono::steady_clock::now();
+    getrusage(RUSAGE_SELF, &after);
+    plat::SetMessageBoxHandler(nullptr);
+    std::printf("%.6f %ld\n", std::chrono::duration<double, std::milli>(end - start).count(),
+                after.ru_minflt - before.ru_minflt);
+    return loaded == 1 ? 0 : 1;
+}
+
+// The load as the command line's makes it: in a new process (this program again, with
+// --load-once), timed there.
+void BM_LoadFalconNewProcess(benchmark::State& state) {
+    if (!std::filesystem::exists(kFalcon)) {
+        state.SkipWithError("shared LDraw library not present");
+        return;
+    }
+    double faults = 0;
+    for (auto _ : state) {
+        int out[2];
+        if (pipe(out) != 0) {
+            state.SkipWithError("no pipe");
+            return;
+        }
+        const pid_t child = fork();
+        if (child == 0) {
+            dup2(out[1], STDOUT_FILENO);
+            close(out[0]);
+            close(out[1]);
+            execl("/proc/self/exe", "bench_load", "--load-once", static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        close(out[1]);
+        char text[128] = {};
+        size_t filled = 0;
+        ssize_t n;
+        while (filled + 1 < sizeof text &&
+               (n = read(out[0], text + filled, sizeof text - 1 - filled)) > 0)
+            filled += static_cast<size_t>(n);
+        close(out[0]);
+        int status = 0;
+        if (child < 0 || waitpid(child, &status, 0) != child || status != 0) {
+            state.SkipWithError("the load in a new process failed");
+            return;
+        }
+        double ms = 0;
+        long childFaults = 0;
+        if (std::sscanf(text, "%lf %ld", &ms, &childFaults) != 2) {
+            state.SkipWithError("no time from the new process");
+            return;
+        }
+        state.SetIterationTime(ms / 1000);
+        faults = static_cast<double>(childFaults);
+    }
+    state.counters["faults"] = faults;
+}
+BENCHMARK(BM_LoadFalconNewProcess)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(20);
 
 // The files a load of the Falcon reads, as the file system names them, in the order
 // they were opened.
@@ -163,4 +239,11 @@ BENCHMARK(BM_ScanFalconLines)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    if (argc == 2 && std::strcmp(argv[1], "--load-once") == 0) return LoadOnce();
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

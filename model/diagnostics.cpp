@@ -1,5 +1,6 @@
 #include "diagnostics.h"
 
+#include <algorithm>
 #include <cstdarg>
 
 #include "clock.h"
@@ -24,8 +25,23 @@ void QzCutText(std::string& text, size_t maxLength) {
     text.resize(cut);
 }
 
+namespace {
+
+// The room a log takes at its first growth: a model with thousands of warnings fills it
+// without being copied each time it doubles (every copy writes to memory not touched
+// before, which costs a page fault per page). Memory that no entry reaches is never
+// touched and takes no room.
+constexpr size_t kLogRoomBytes = size_t{1} << 20;
+constexpr size_t kLogRoomEntries = 8192;
+
+}  // namespace
+
 void QzLogContext::Append(std::string text, QzDiagnostic value) {
     QzCutText(text, QZ_WARN_BUFFER - 1);
+    const size_t needed = log_.size() + text.size() + 2;
+    if (needed > log_.capacity()) log_.reserve(std::max(needed, kLogRoomBytes));
+    if (diagnostics_.size() == diagnostics_.capacity() && diagnostics_.size() < kLogRoomEntries)
+        diagnostics_.reserve(kLogRoomEntries);
     log_ += text;
     log_ += "\r\n";
     diagnostics_.push_back(std::move(value));

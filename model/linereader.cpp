@@ -538,6 +538,7 @@ bool FileReader::OpenBlock(int kind, const QzMatrix& matrix) {
 void FileReader::CloseBlock() {
     QzPart* block = current_;
     block->flags |= PF_READ;
+    QzTrimStore(block->store);
     current_ = block->parent;
     tail_ = block->parentTail;
     openBlock_ = block->parentBlock;
@@ -563,6 +564,7 @@ bool FileReader::ReadSectionStart(std::string_view name, std::string_view text) 
         CloseBlock();
     }
     current_->flags |= PF_READ;
+    QzTrimStore(current_->store);
     EndSection();
     DropScratch();
 
@@ -827,6 +829,7 @@ void FileReader::Finish() {
         CloseBlock();
     }
     current_->flags |= PF_READ;
+    QzTrimStore(current_->store);
     EndSection();
 }
 

@@ -87,7 +87,8 @@ plat::TextFile* QzOpenPartFile(QzReader& reader, const std::string& name) {
     std::string candidate;
     candidate.reserve(QZ_PATH_BUFFER);
     // The candidates are looked for one right after the other: each folder on the way is
-    // checked against the disk once for all of them.
+    // checked against the disk once for all of them (once for the whole load when it is
+    // a load's lookup).
     plat::PathLookupScope oneLookup;
     for (const char* extension : kExtensions) {
         for (int place = QZ_PLACE_AS_WRITTEN; place <= QZ_PLACE_MODEL_DIR; ++place) {
@@ -507,6 +508,10 @@ int QzReadModel(QzModel& model, const std::string& path, const QzLoadSettings& s
         ldrawDir = QzStripTrailingSeparators(*env);
     }
     QzReader reader(model, settings, palette, ldrawDir);
+    // A load sees the folders as they are when it starts: each folder's listing is
+    // checked against the disk once for all the lookups of the load (the next load
+    // checks again).
+    plat::PathLookupScope oneLookup;
 
     // The colours of LDConfig.ldr, once per load; without them the scheme falls back
     // to the first.
@@ -550,6 +555,7 @@ int QzReadModel(QzModel& model, const std::string& path, const QzLoadSettings& s
         model.partCount = 1;
     }
     QzPart& main = model.parts[0];
+    main.store.arena = model.lineArena.get();
     try {
         QzRenameMain(model, path);
     } catch (const std::bad_alloc&) {
@@ -581,6 +587,7 @@ int QzResolveSection(QzModel& model, QzPart& section, const QzLoadSettings& sett
     if (ldrawDir.empty())
         ldrawDir = QzStripTrailingSeparators(plat::GetEnv("LDRAWDIR").value_or(""));
     QzReader reader(model, settings, palette, ldrawDir);
+    plat::PathLookupScope oneLookup;
     const std::string& path = model.Main().name;
     const size_t cut = path.find_last_of("/\\");
     reader.modelDir = cut == std::string::npos ? std::string() : path.substr(0, cut + 1);

@@ -7,8 +7,21 @@
 #include <utility>
 #include <vector>
 
+// The address sanitizer, as GCC and Clang tell of it.
+#if defined(__SANITIZE_ADDRESS__)
+#define QZ_ADDRESS_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define QZ_ADDRESS_SANITIZER 1
+#endif
+#endif
+#ifdef QZ_ADDRESS_SANITIZER
+#include <sanitizer/asan_interface.h>
+#endif
+
 #include "diagnostics.h"
 #include "drawdata.h"
+#include "largepages.h"
 #include "texmap.h"
 
 const char* const QzStudNames[19] = {
@@ -32,9 +45,10 @@ void CollectBlocks(const QzLine* line, std::vector<QzPart*>& blocks) {
 }
 
 // A store's first chunk and the most that growing or expecting gives one chunk, in
-// lines: a short part takes a few hundred bytes, a long file a few chunks of a megabyte.
+// lines: a short part takes a few hundred bytes, a long file a few chunks of a megabyte,
+// two of which (with their headers) fill a block of the arena.
 constexpr size_t kFirstChunkLines = 8;
-constexpr size_t kLargestChunkLines = 8192;
+constexpr size_t kLargestChunkLines = (plat::kLargePageBytes / 2 - 64) / sizeof(QzLine);
 
 // Name, vertices, drawing form and texture view of a record; its lines are the
 // caller's business.
@@ -48,7 +62,7 @@ void ReleaseRecordStorage(QzPart* part) {
 
 }  // namespace
 
-QzModel::QzModel() : parts(new QzPart[QZ_MAX_PARTS]()) {}
+QzModel::QzModel() : parts(new QzPart[QZ_MAX_PARTS]()), lineArena(new QzLineArena) {}
 
 QzModel::~QzModel() {
     if (parts) QzFreeAllParts(*this);
@@ -60,6 +74,7 @@ QzModel& QzModel::operator=(QzModel&& other) {
     if (this == &other) return *this;
     if (parts) QzFreeAllParts(*this);
     parts = std::move(other.parts);
+    lineArena = std::move(other.lineArena);
     partCount = std::exchange(other.partCount, 0);
     lights = std::move(other.lights);
     coloursUsed = std::move(other.coloursUsed);
@@ -82,6 +97,7 @@ QzModel& QzModel::operator=(QzModel&& other) {
     dataImages = std::exchange(other.dataImages, {});
     // The moved-from model is an empty one, ready for a load.
     other.parts.reset(new QzPart[QZ_MAX_PARTS]());
+    other.lineArena.reset(new QzLineArena);
     other.lights.clear();
     other.coloursUsed.clear();
     other.inputLog.clear();
@@ -137,6 +153,7 @@ QzPart* QzFindPart(QzModel& model, QzLogContext& log, bool internal, const std::
     }
 
     *part = QzPart{};
+    part->store.arena = model.lineArena.get();
     part->flags = internal ? PF_INTERNAL : 0;
     try {
         part->name = name;
@@ -176,6 +193,7 @@ QzPart* QzFindTexturePart(QzModel& model, QzLogContext& log, const std::string& 
     try {
         auto part = std::make_unique<QzPart>();
         part->name = name;
+        part->store.arena = model.lineArena.get();
         part->flags = PF_TEXTURE_PART;
         MarkStud(*part);
         QzPart* made = part.get();
@@ -308,9 +326,15 @@ void* StoreAllocate(QzLineStore& store, size_t bytes) {
         store.expected = 0;
         const size_t room = std::max(lines * sizeof(QzLine), bytes);
         if (room > std::numeric_limits<size_t>::max() - sizeof(QzLineChunk)) return nullptr;
-        char* memory = new (std::nothrow) char[sizeof(QzLineChunk) + room];
+        char* memory = nullptr;
+        size_t size = sizeof(QzLineChunk) + room;
+        if (store.arena) {
+            memory = static_cast<char*>(store.arena->Take(size, size));
+        } else {
+            memory = new (std::nothrow) char[size];
+        }
         if (!memory) return nullptr;
-        QzLineChunk* chunk = new (memory) QzLineChunk{store.newest, room};
+        QzLineChunk* chunk = new (memory) QzLineChunk{store.newest, size - sizeof(QzLineChunk)};
         store.newest = chunk;
         store.free = memory + sizeof(QzLineChunk);
         store.end = store.free + room;
@@ -345,13 +369,141 @@ void QzExpectLines(QzLineStore& store, size_t lines) {
 }
 
 void QzReleaseStore(QzLineStore& store) {
+    QzLineArena* arena = store.arena;
     QzLineChunk* chunk = store.newest;
     while (chunk) {
         QzLineChunk* older = chunk->older;
-        delete[] reinterpret_cast<char*>(chunk);
+        if (arena) {
+            arena->Give(chunk, sizeof(QzLineChunk) + chunk->bytes);
+        } else {
+            delete[] reinterpret_cast<char*>(chunk);
+        }
         chunk = older;
     }
     store = QzLineStore{};
+    store.arena = arena;
+}
+
+namespace {
+
+// Chunks start on a cache line.
+constexpr size_t kChunkAlign = 64;
+// Two of the largest chunks fill a block.
+static_assert(2 * ((sizeof(QzLineChunk) + kLargestChunkLines * sizeof(QzLine) + kChunkAlign - 1) /
+                   kChunkAlign * kChunkAlign) <=
+              plat::kLargePageBytes);
+static_assert(kChunkAlign % alignof(QzLine) == 0 && kChunkAlign % alignof(QzLineChunk) == 0);
+// What is left of a block too short for a chunk is kept for smaller ones when it holds
+// at least this much.
+constexpr size_t kSmallestSpare = 4096;
+
+// While the address sanitizer watches, the room no chunk holds may not be touched.
+void Poison([[maybe_unused]] void* at, [[maybe_unused]] size_t bytes) {
+#ifdef QZ_ADDRESS_SANITIZER
+    __asan_poison_memory_region(at, bytes);
+#endif
+}
+void Unpoison([[maybe_unused]] void* at, [[maybe_unused]] size_t bytes) {
+#ifdef QZ_ADDRESS_SANITIZER
+    __asan_unpoison_memory_region(at, bytes);
+#endif
+}
+
+}  // namespace
+
+QzLineArena::~QzLineArena() { ReleaseAll(); }
+
+void QzLineArena::ReleaseAll() {
+    for (const Block& block : blocks_) {
+        Unpoison(block.data, block.size);
+        plat::FreeLargePages(block.data, block.size);
+    }
+    blocks_.clear();
+    spare_.clear();
+    free_ = end_ = nullptr;
+    inUse_ = 0;
+}
+
+void* QzLineArena::Take(size_t bytes, size_t& size) {
+    if (bytes > std::numeric_limits<size_t>::max() - kChunkAlign) return nullptr;
+    bytes = (std::max<size_t>(bytes, 1) + kChunkAlign - 1) / kChunkAlign * kChunkAlign;
+    char* chunk = nullptr;
+    // A chunk given back serves when it is not much larger than asked for.
+    auto spare = spare_.lower_bound(bytes);
+    if (spare != spare_.end() && spare->first / 2 <= bytes) {
+        chunk = spare->second;
+        bytes = spare->first;
+        spare_.erase(spare);
+    } else {
+        if (static_cast<size_t>(end_ - free_) < bytes) {
+            const size_t size = plat::LargePagesFor(bytes);
+            char* data = size == 0 ? nullptr : static_cast<char*>(plat::AllocateLargePages(size));
+            if (!data) return nullptr;
+            try {
+                blocks_.push_back({data, size});
+            } catch (const std::bad_alloc&) {
+                plat::FreeLargePages(data, size);
+                return nullptr;
+            }
+            Poison(data, size);
+            const size_t left = static_cast<size_t>(end_ - free_);
+            if (left >= kSmallestSpare) {
+                try {
+                    spare_.emplace(left, free_);
+                } catch (const std::bad_alloc&) {
+                    // That room stays unused until the arena empties.
+                }
+            }
+            free_ = data;
+            end_ = data + size;
+        }
+        chunk = free_;
+        free_ += bytes;
+    }
+    Unpoison(chunk, bytes);
+    inUse_ += bytes;
+    size = bytes;
+    return chunk;
+}
+
+size_t QzLineArena::Shrink(void* chunk, size_t size, size_t keep) {
+    keep = (std::max<size_t>(keep, 1) + kChunkAlign - 1) / kChunkAlign * kChunkAlign;
+    char* at = static_cast<char*>(chunk);
+    if (keep >= size || at + size != free_) return size;
+    Poison(at + keep, size - keep);
+    free_ = at + keep;
+    inUse_ -= size - keep;
+    return keep;
+}
+
+void QzLineArena::Give(void* chunk, size_t size) {
+    if (!chunk) return;
+    inUse_ -= size;
+    if (inUse_ == 0) {
+        ReleaseAll();
+        return;
+    }
+    Poison(chunk, size);
+    char* at = static_cast<char*>(chunk);
+    // The last chunk taken goes back to the free part of its block.
+    if (at + size == free_) {
+        free_ = at;
+        return;
+    }
+    try {
+        spare_.emplace(size, at);
+    } catch (const std::bad_alloc&) {
+        // That room stays unused until the arena empties.
+    }
+}
+
+void QzTrimStore(QzLineStore& store) {
+    if (!store.arena || !store.newest) return;
+    char* start = reinterpret_cast<char*>(store.newest);
+    const size_t size = sizeof(QzLineChunk) + store.newest->bytes;
+    const size_t kept = store.arena->Shrink(start, size, static_cast<size_t>(store.free - start));
+    store.newest->bytes = kept - sizeof(QzLineChunk);
+    store.end = start + kept;
 }
 
 bool QzAllocVertices(QzPart& part, int32_t count) {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -57,6 +58,8 @@ struct QzPartCache;
 struct QzTexturedLines;
 struct QzImage;
 
+class QzLineArena;
+
 // Where the lines of one part are kept: chunks of memory holding many lines each, and
 // the comment texts too long to be kept inside their line, released all at once with
 // the lines (QzFreeLines). A plain record like the part that holds it.
@@ -68,6 +71,49 @@ struct QzLineStore {
     // The number of lines the next chunk is made for (QzExpectLines); 0 for the usual
     // growth.
     size_t expected = 0;
+    // Where the chunks come from: the arena of the model whose part holds the store
+    // (set by QzFindPart), or the heap when null. Kept when the store is released.
+    QzLineArena* arena = nullptr;
+};
+
+// Where the line stores of one model's parts take their chunks: blocks of large pages
+// (plat::AllocateLargePages) handed out one chunk after the other, so that a load that
+// reads a few thousand files fills a few large pages rather than thousands of small ones.
+// A chunk given back is kept for a later chunk it fits; once every chunk is back, the
+// blocks go back to the system. Used by one thread at a time, like its model.
+class QzLineArena {
+  public:
+    QzLineArena() = default;
+    ~QzLineArena();
+    QzLineArena(const QzLineArena&) = delete;
+    QzLineArena& operator=(const QzLineArena&) = delete;
+
+    // A chunk of at least `bytes`, aligned for lines, and its size in `size` (which may
+    // be more); null when there is no memory.
+    void* Take(size_t bytes, size_t& size);
+    // Takes back a chunk of Take, with the size Take gave.
+    void Give(void* chunk, size_t size);
+    // Takes back the end of a chunk of Take (of the size given) past its first `keep`
+    // bytes, when it is the last chunk taken from its block; the chunk's size now.
+    size_t Shrink(void* chunk, size_t size, size_t keep);
+    // Blocks held, and the bytes of the chunks that are out.
+    size_t Blocks() const { return blocks_.size(); }
+    size_t BytesInUse() const { return inUse_; }
+
+  private:
+    void ReleaseAll();
+
+    struct Block {
+        char* data;
+        size_t size;
+    };
+    std::vector<Block> blocks_;
+    // The part of the newest block no chunk has taken yet.
+    char* free_ = nullptr;
+    char* end_ = nullptr;
+    // Chunks given back, by size.
+    std::multimap<size_t, char*> spare_;
+    size_t inUse_ = 0;
 };
 
 struct QzPart {
@@ -172,6 +218,8 @@ class QzModel {
 
     // The part table: QZ_MAX_PARTS records, entry 0 the main model.
     std::unique_ptr<QzPart[]> parts;
+    // Where the lines of the parts are kept (QzLineStore::arena); it moves with the table.
+    std::unique_ptr<QzLineArena> lineArena;
     int partCount = 0;
     // Lights of the scene: a load leaves none; the POV export adds its default ones to
     // a copy of its own.
@@ -251,6 +299,10 @@ QzLine* QzNewLine(QzLineStore& store, const QzLine& copy, std::string_view text 
 void QzExpectLines(QzLineStore& store, size_t lines);
 // Frees every chunk of a store and empties it.
 void QzReleaseStore(QzLineStore& store);
+// Gives the room left in the store's newest chunk back to its arena when nothing was
+// taken from the arena after it: for a part whose lines are all read, so that the room
+// its file's lines were expected to need and did not serves the parts read next.
+void QzTrimStore(QzLineStore& store);
 
 // The vertex array of a part (new[] and delete[]); QzFreePart releases it with
 // QzFreeVertices. QzAllocVertices replaces any previous array; false (and no array)

@@ -14,9 +14,12 @@
 #include <ctime>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
+
+#include "largepages.h"
 
 namespace plat {
 
@@ -29,11 +32,12 @@ namespace {
 // lookup that uses a kept listing first looks at the directory again (one stat, far
 // cheaper than a listing) and lists it again only when it is another directory now or
 // its modification or change time moved: whatever was added, removed or renamed since
-// is seen by the very next lookup, during a load or between loads, while the library's
-// large folders are listed once. A directory changed within the last tick of the file
-// system's clock is listed again, as a second change in the same tick would leave its
-// times as they are. ClearPathCache forgets everything. A name that is not there
-// costs one hash lookup once the directory is known to be current.
+// is seen by the very next lookup (the lookups of a PathLookupScope, such as those of
+// one load, count as one), while the library's large folders are listed once. A
+// directory changed within the last tick of the file system's clock is listed again,
+// as a second change in the same tick would leave its times as they are.
+// ClearPathCache forgets everything. A name that is not there costs one hash lookup
+// once the directory is known to be current.
 // Listings are kept by the directory itself (device and inode): a directory reached
 // by several paths (through links such as "x -> ." and "X -> .") is listed once, and
 // the path texts it was reached by point to that one listing. Relative paths are
@@ -433,13 +437,25 @@ bool TextFile::OpenFound(std::optional<std::string> real) {
     // it while it is read, too.
     auto refuse = [&](uint64_t size) {
         ::close(fd);
+        data_.Release();
         tooLarge_ = size;
         path_ = std::move(*real);
         return false;
     };
     if (static_cast<uint64_t>(st.st_size) > kMaxTextFileBytes)
         return refuse(static_cast<uint64_t>(st.st_size));
-    std::string data;
+    // Read into the memory of the files read before (Close keeps it).
+    ByteBuffer& data = data_;
+    auto fail = [&] {
+        ::close(fd);
+        data.Clear();
+        return false;
+    };
+    // No memory for the text ends the reading as the reader's other allocations do.
+    auto noMemory = [&] {
+        fail();
+        throw std::bad_alloc();
+    };
     // Room for the size the file has now and a byte to see its end, filled by one read:
     // a regular file hands out less than asked for only at its end, so a read that
     // comes back short once the size is there ends the file. Whatever else is there
@@ -447,33 +463,32 @@ bool TextFile::OpenFound(std::optional<std::string> real) {
     // size 0) is taken a chunk at a time until a read finds nothing.
     constexpr size_t kChunk = size_t{1} << 20;
     const size_t size = static_cast<size_t>(st.st_size);
-    data.resize(size + 1);
+    if (!data.Resize(size + 1)) noMemory();
     size_t filled = 0;
     for (;;) {
         if (filled > kMaxTextFileBytes) return refuse(filled);
-        if (filled == data.size()) data.resize(filled + kChunk);
+        if (filled == data.size() && !data.Resize(filled + kChunk)) noMemory();
         const size_t wanted = data.size() - filled;
         ssize_t n = ::read(fd, data.data() + filled, wanted);
         if (n < 0) {
             if (errno == EINTR) continue;
-            ::close(fd);
-            return false;
+            return fail();
         }
         if (n == 0) break;
         filled += static_cast<size_t>(n);
         if (static_cast<size_t>(n) < wanted && size > 0 && filled >= size) break;
     }
     ::close(fd);
-    data.resize(filled);
+    data.Resize(filled);
 
     // Text mode: carriage returns right before a line feed are dropped (a run of them,
     // as files converted twice have); any other carriage return ends a line, as in
     // files from old Macintosh systems.
     // The text between carriage returns moves as a block.
-    size_t cr = data.find('\r');
-    if (cr != std::string::npos) {
+    if (const void* first = std::memchr(data.data(), '\r', data.size())) {
         char* d = data.data();
         const size_t size = data.size();
+        const size_t cr = static_cast<size_t>(static_cast<const char*>(first) - d);
         size_t out = cr;
         size_t in = cr;
         while (in < size) {
@@ -489,19 +504,25 @@ bool TextFile::OpenFound(std::optional<std::string> real) {
             out += stop - in;
             in = stop;
         }
-        data.resize(out);
+        data.Resize(out);
     }
 
-    data_ = std::move(data);
     path_ = std::move(*real);
     // A UTF-8 byte-order mark, as some editors write, is no part of the first line.
-    pos_ = data_.starts_with("\xEF\xBB\xBF") ? 3 : 0;
+    pos_ = data_.size() >= 3 && std::memcmp(data_.data(), "\xEF\xBB\xBF", 3) == 0 ? 3 : 0;
     open_ = true;
     return true;
 }
 
 void TextFile::Close() {
-    std::string().swap(data_);
+    // Memory from the heap stays for the next file: the files of a load, read one after
+    // the other, then share it. Large pages go back to the system at once (they are
+    // cheap to get again, and a large file's text need not outlive it).
+    if (data_.capacity() >= ByteBuffer::kLargeBufferBytes) {
+        data_.Release();
+    } else {
+        data_.Clear();
+    }
     path_.clear();
     pos_ = 0;
     open_ = false;

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "largepages.h"
+
 namespace plat {
 
 struct FileTime {
@@ -63,14 +65,15 @@ bool CanOpenForReading(const std::string& path);
 // under 2 MB and the biggest real model 5 MB, while a file of many gigabytes (a sparse
 // one takes no room on disk) would exhaust the memory.
 inline constexpr uint64_t kMaxTextFileBytes = uint64_t{256} * 1024 * 1024;
-
 // A text file read whole on opening, then handed out line by line the way a C
-// library reads a text file with a fixed buffer.
+// library reads a text file with a fixed buffer. The memory of a small file closed is
+// kept for the next one opened (ByteBuffer: below kLargeBufferBytes).
 class TextFile {
   public:
     // Resolves the path case-insensitively; false when it does not name a regular
     // file that opens (pipes, devices and directories are not read) or when the file
-    // is larger than kMaxTextFileBytes (see TooLargeSize).
+    // is larger than kMaxTextFileBytes (see TooLargeSize). std::bad_alloc when there is
+    // no memory for the text.
     bool Open(std::string_view path);
     // Open of a path relative to a directory on disk, as ResolvePathBelow finds it.
     bool OpenBelow(const std::string& base, std::string_view relative);
@@ -91,7 +94,7 @@ class TextFile {
     bool OpenFound(std::optional<std::string> real);
 
     std::string path_;
-    std::string data_;
+    ByteBuffer data_;
     size_t pos_ = 0;
     bool open_ = false;
     uint64_t tooLarge_ = 0;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -221,6 +222,149 @@ TEST_F(ModelData, ExpectedLinesTakeOneChunkAndMoreGrowTheStore) {
     EXPECT_EQ(part->lines, nullptr);
     EXPECT_EQ(part->store.newest, nullptr);
 }
+
+TEST_F(ModelData, PartsKeepTheirLinesInTheModelsArena) {
+    QzLineArena& arena = *model.lineArena;
+    QzPart* brick = Find(false, "3001.dat");
+    QzPart* block = NewBlock(1);
+    EXPECT_EQ(brick->store.arena, &arena);
+    EXPECT_EQ(block->store.arena, &arena);
+    EXPECT_EQ(arena.Blocks(), 0u);
+    QzExpectLines(brick->store, 100);
+    for (int i = 0; i < 100; ++i) Append(brick, Reference(brick));
+    AppendComment(block, std::string(500, 'b'));
+    EXPECT_EQ(arena.Blocks(), 1u);
+    const size_t both = arena.BytesInUse();
+    EXPECT_GE(both, 101 * sizeof(QzLine) + 500);
+    // A store released keeps its arena; what it held goes back.
+    QzFreeLines(brick);
+    EXPECT_EQ(brick->store.arena, &arena);
+    EXPECT_LT(arena.BytesInUse(), both);
+    EXPECT_EQ(std::string(block->lines->text), std::string(500, 'b'));
+    // Lines stored again after a release are kept like the first.
+    for (int i = 0; i < 20; ++i) Append(brick, Reference(brick));
+    EXPECT_EQ(brick->lines->part, brick);
+    QzFreeLines(brick);
+    QzFreePart(block);
+    // Everything back: the blocks go back to the system.
+    EXPECT_EQ(arena.BytesInUse(), 0u);
+    EXPECT_EQ(arena.Blocks(), 0u);
+    // A moved model takes its arena along; the one moved from gets a new one.
+    Append(Find(false, "moved.dat"), Reference(brick));
+    QzLineArena* before = model.lineArena.get();
+    QzModel moved(std::move(model));
+    EXPECT_EQ(moved.lineArena.get(), before);
+    ASSERT_NE(model.lineArena, nullptr);
+    EXPECT_NE(model.lineArena.get(), before);
+    EXPECT_EQ(moved.parts[1].store.arena, before);
+}
+
+TEST_F(ModelData, TrimmedStoresGiveTheRoomTheyDidNotNeedToTheNextPart) {
+    QzLineArena& arena = *model.lineArena;
+    QzPart* first = Find(false, "first.dat");
+    QzExpectLines(first->store, 1000);
+    std::vector<const QzLine*> lines;
+    for (int i = 0; i < 10; ++i) lines.push_back(Append(first, Reference(first)));
+    const size_t expected = arena.BytesInUse();
+    EXPECT_GE(expected, 1000 * sizeof(QzLine));
+    QzTrimStore(first->store);
+    EXPECT_LT(arena.BytesInUse(), 11 * sizeof(QzLine) + 128);
+    // The next part's lines follow in the room given back; the first part's stay.
+    QzPart* second = Find(false, "second.dat");
+    const QzLine* next = Append(second, Reference(first));
+    EXPECT_LT(reinterpret_cast<const char*>(next),
+              reinterpret_cast<const char*>(lines[0]) + 1000 * sizeof(QzLine));
+    // A trimmed store takes a new chunk for more lines; the part keeps them all.
+    for (int i = 0; i < 20; ++i) Append(first, Reference(second));
+    int count = 0;
+    for (const QzLine* line = first->lines; line; line = line->next) ++count;
+    EXPECT_EQ(count, 30);
+    // Only the chunk taken last from the arena can be trimmed: the second part's, taken
+    // before the first part's new one, stays as it is.
+    Append(second, Reference(first));
+    const size_t before = arena.BytesInUse();
+    QzTrimStore(second->store);
+    EXPECT_EQ(arena.BytesInUse(), before);
+    QzFreeLines(first);
+    QzFreeLines(second);
+    EXPECT_EQ(arena.BytesInUse(), 0u);
+}
+
+TEST(LineArena, ChunksComeAlignedFromBlocksAndGoBackForReuse) {
+    QzLineArena arena;
+    struct Step {
+        const char* what;
+        size_t bytes;
+        size_t size;  // the size given
+    };
+    // Sizes round up to cache lines.
+    const Step steps[] = {{"one byte", 1, 64},
+                          {"a line's worth", 130, 192},
+                          {"a whole line", 128, 128},
+                          {"a page", 4096, 4096}};
+    std::vector<std::pair<void*, size_t>> taken;
+    for (const Step& step : steps) {
+        size_t size = 0;
+        void* chunk = arena.Take(step.bytes, size);
+        ASSERT_NE(chunk, nullptr) << step.what;
+        EXPECT_EQ(size, step.size) << step.what;
+        EXPECT_EQ(reinterpret_cast<uintptr_t>(chunk) % 64, 0u) << step.what;
+        // The chunk is the caller's to write.
+        std::memset(chunk, 0xA5, size);
+        taken.emplace_back(chunk, size);
+    }
+    EXPECT_EQ(arena.Blocks(), 1u);
+    EXPECT_EQ(arena.BytesInUse(), 64u + 192 + 128 + 4096);
+    // A chunk given back serves a later one of its size or a little smaller, but not one
+    // of less than half its size.
+    arena.Give(taken[1].first, taken[1].second);
+    size_t size = 0;
+    void* small = arena.Take(64, size);
+    EXPECT_NE(small, taken[1].first);
+    void* again = arena.Take(100, size);
+    EXPECT_EQ(again, taken[1].first);
+    EXPECT_EQ(size, 192u);
+    // The newest chunk given back returns to the free room of its block.
+    arena.Give(small, 64);
+    void* same = arena.Take(64, size);
+    EXPECT_EQ(same, small);
+    // A chunk larger than a block gets blocks of its own.
+    void* large = arena.Take(5u << 20, size);
+    ASSERT_NE(large, nullptr);
+    EXPECT_GE(size, 5u << 20);
+    static_cast<char*>(large)[size - 1] = 1;
+    EXPECT_EQ(arena.Blocks(), 2u);
+    arena.Give(large, size);
+    arena.Give(same, 64);
+    arena.Give(again, 192);
+    arena.Give(taken[0].first, taken[0].second);
+    arena.Give(taken[2].first, taken[2].second);
+    EXPECT_EQ(arena.Blocks(), 2u);
+    arena.Give(taken[3].first, taken[3].second);
+    EXPECT_EQ(arena.BytesInUse(), 0u);
+    EXPECT_EQ(arena.Blocks(), 0u);
+    // More than memory can hold is refused.
+    EXPECT_EQ(arena.Take(SIZE_MAX - 10, size), nullptr);
+    EXPECT_EQ(arena.Take(SIZE_MAX / 2, size), nullptr);
+    EXPECT_EQ(arena.Blocks(), 0u);
+}
+
+#if defined(__SANITIZE_ADDRESS__)
+// Under the address sanitizer the arena's room that no chunk holds, and a chunk given
+// back, may not be touched: a line written past its store is caught as on the heap.
+TEST(LineArena, TheSanitizerSeesRoomNoChunkHolds) {
+    QzLineArena arena;
+    size_t size = 0;
+    auto* chunk = static_cast<volatile char*>(arena.Take(100, size));
+    size_t keptSize = 0;
+    void* kept = arena.Take(64, keptSize);
+    chunk[size - 1] = 1;
+    EXPECT_DEATH(chunk[size + keptSize] = 1, "use-after-poison");
+    arena.Give(const_cast<char*>(chunk), size);
+    EXPECT_DEATH(chunk[0] = 1, "use-after-poison");
+    arena.Give(kept, keptSize);
+}
+#endif
 
 TEST_F(ModelData, FreePartFreesNestedBlocksAndNothingElse) {
     QzPart* main = Find(false, "main.ldr");

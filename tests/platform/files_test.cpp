@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -479,6 +480,35 @@ TEST(TextFile, CloseAndReopen) {
     ASSERT_TRUE(file.Open(a));
     ASSERT_TRUE(file.Open(b));
     EXPECT_EQ(ReadAll(file, 100), Lines{"3\n"});
+}
+
+TEST(TextFile, FilesReadAfterALargerOneHaveOnlyTheirOwnLines) {
+    // Files read one after the other into the memory of those before (a large one's of
+    // large pages): what each reads is its own, whatever its line ends or mark.
+    TempDir dir;
+    std::string big;
+    for (int i = 0; big.size() < (size_t{600} << 10); ++i) big += std::to_string(i) + "\r\n";
+    const struct {
+        const char* name;
+        std::string text;
+        Lines lines;
+    } files[] = {{"big.dat", big, {}},
+                 {"short.dat", "a\r\nb", {"a\n", "b"}},
+                 {"mark.dat", "\xEF\xBB\xBFx\ry\n", {"x\n", "y\n"}},
+                 {"empty.dat", "", {}},
+                 {"one.dat", "1", {"1"}}};
+    plat::TextFile file;
+    for (const auto& f : files) {
+        ASSERT_TRUE(file.Open(dir.Write(f.name, f.text))) << f.name;
+        const Lines lines = ReadAll(file, 100);
+        if (f.text == big) {
+            EXPECT_EQ(lines.size(), static_cast<size_t>(std::count(big.begin(), big.end(), '\n')));
+            EXPECT_EQ(lines.back(), std::to_string(lines.size() - 1) + "\n");
+        } else {
+            EXPECT_EQ(lines, f.lines) << f.name;
+        }
+        file.Close();
+    }
 }
 
 TEST(TextFile, BytesAreKeptAsTheyAre) {

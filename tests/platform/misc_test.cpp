@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdint>
 #include <cstdlib>
 #include <ctime>
 #include <optional>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "clock.h"
+#include "largepages.h"
 #include "messagebox.h"
 #include "process.h"
 #include "random.h"
@@ -169,3 +171,70 @@ TEST(MessageBox, ShowMessageGoesToTheInstalledHandler) {
 }
 
 }  // namespace
+
+TEST(LargePages, BlocksOfWholeLargePagesAlignedAndZeroed) {
+    const struct {
+        size_t asked;
+        size_t given;
+    } cases[] = {{0, plat::kLargePageBytes},
+                 {1, plat::kLargePageBytes},
+                 {plat::kLargePageBytes, plat::kLargePageBytes},
+                 {plat::kLargePageBytes + 1, 2 * plat::kLargePageBytes},
+                 {5 * plat::kLargePageBytes - 7, 5 * plat::kLargePageBytes}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(plat::LargePagesFor(c.asked == 0 ? 1 : c.asked), c.given) << c.asked;
+        char* block = static_cast<char*>(plat::AllocateLargePages(c.asked));
+        ASSERT_NE(block, nullptr) << c.asked;
+        EXPECT_EQ(reinterpret_cast<uintptr_t>(block) % plat::kLargePageBytes, 0u) << c.asked;
+        // Every byte of the whole block is there, zero, and may be written.
+        for (size_t at = 0; at < c.given; at += 4096) {
+            EXPECT_EQ(block[at], 0);
+            block[at] = 1;
+        }
+        EXPECT_EQ(block[c.given - 1], 0);
+        block[c.given - 1] = 1;
+        plat::FreeLargePages(block, c.asked);
+    }
+    // A size no system can give.
+    EXPECT_EQ(plat::LargePagesFor(SIZE_MAX), 0u);
+    EXPECT_EQ(plat::AllocateLargePages(SIZE_MAX), nullptr);
+    EXPECT_EQ(plat::AllocateLargePages(SIZE_MAX - plat::kLargePageBytes), nullptr);
+}
+
+TEST(ByteBuffer, GrowsKeepingItsBytesFromTheHeapThenLargePages) {
+    plat::ByteBuffer buffer;
+    EXPECT_EQ(buffer.size(), 0u);
+    EXPECT_EQ(buffer.capacity(), 0u);
+    const size_t large = plat::ByteBuffer::kLargeBufferBytes;
+    const struct {
+        size_t size;
+        size_t leastCapacity;
+    } steps[] = {{10, 10},           {11, 20},       {1000, 1000},          {large - 1, large - 1},
+                 {large, 2 * large}, {5, 2 * large}, {3 * large, 4 * large}};
+    size_t written = 0;
+    for (const auto& step : steps) {
+        ASSERT_TRUE(buffer.Resize(step.size)) << step.size;
+        EXPECT_EQ(buffer.size(), step.size);
+        EXPECT_GE(buffer.capacity(), step.leastCapacity) << step.size;
+        // Large buffers come in whole large pages.
+        if (buffer.capacity() >= large) {
+            EXPECT_EQ(buffer.capacity() % plat::kLargePageBytes, 0u) << step.size;
+        }
+        // The bytes kept are those written before.
+        const size_t kept = std::min(written, step.size);
+        for (size_t i = 0; i < kept; ++i)
+            ASSERT_EQ(buffer.data()[i], static_cast<char>(i * 7)) << step.size << " at " << i;
+        for (size_t i = kept; i < step.size; ++i) buffer.data()[i] = static_cast<char>(i * 7);
+        written = step.size;
+    }
+    const size_t capacity = buffer.capacity();
+    buffer.Clear();
+    EXPECT_EQ(buffer.size(), 0u);
+    EXPECT_EQ(buffer.capacity(), capacity);
+    // More than memory holds changes nothing.
+    EXPECT_FALSE(buffer.Resize(SIZE_MAX));
+    EXPECT_EQ(buffer.capacity(), capacity);
+    buffer.Release();
+    EXPECT_EQ(buffer.capacity(), 0u);
+    EXPECT_EQ(buffer.data(), nullptr);
+}
