@@ -83,12 +83,16 @@ int64_t Row(float v) {
 // What the threads of one drawing share: the rows of each band and the meeting points
 // of the studs that lie across bands.
 
+// The most placements a drawing in several bands may make: its studs are numbered below
+// it.
+constexpr uint64_t kMaxBandedPlacements = uint64_t{1} << 32;
+
 class Shared {
   public:
+    // maxStuds: at most kMaxBandedPlacements.
     Shared(std::vector<int32_t> firstRows, uint64_t maxStuds)
         : firstRow(std::move(firstRows)), boards_(firstRow.size() * firstRow.size()) {
-        const uint64_t segments =
-            std::min<uint64_t>(maxStuds, uint64_t{1} << 32) / kSegmentBits + 1;
+        const uint64_t segments = maxStuds / kSegmentBits + 1;
         for (Board& board : boards_)
             board.segments = std::vector<std::atomic<std::atomic<uint64_t>*>>(segments);
     }
@@ -1176,8 +1180,10 @@ QzDrawOutcome QzDrawNormal(QzRenderer& renderer, const QzDrawJob& job) {
     if (!QzPrepareDrawData(job.top)) return QzDrawOutcome::NoMemory;
     const QzRenderOptions& o = *job.options;
     // "Refresh after each part" shows the picture as it grows, and vertex lists draw
-    // from the parts' own lists: both in one band.
-    int threads = o.refreshEachPart || o.vertexLists ? 1 : job.threads;
+    // from the parts' own lists: both in one band; so does a drawing without a bound on
+    // its placements, whose studs across bands could not all be numbered.
+    const bool bounded = job.maxPlacements > 0 && job.maxPlacements <= kMaxBandedPlacements;
+    int threads = o.refreshEachPart || o.vertexLists || !bounded ? 1 : job.threads;
     threads = std::clamp(threads, 1, std::max(1, image.height));
     renderer.SetFaceOffsetLimit(job.screen);
     std::vector<std::unique_ptr<Band>> bands;
