@@ -366,15 +366,19 @@ void QzRasterBand::ClearDepth() {
               depth_ + static_cast<size_t>(y1_ + 1) * width_, QZ_FAR_DEPTH);
 }
 
-bool QzRasterBand::RegionHiddenBy(const std::vector<float>& tileFars, int64_t x0, int64_t x1,
-                                  int64_t y0, int64_t y1, float nearest) const {
-    const int32_t columns = (width_ + kTile - 1) >> kTileShift;
-    if (tileFars.empty()) return false;
+bool QzRasterBand::ClampRegion(int64_t& x0, int64_t& x1, int64_t& y0, int64_t& y1) const {
     x0 = std::max<int64_t>(x0, 0);
     x1 = std::min<int64_t>(x1, width_ - 1);
     y0 = std::max<int64_t>(y0, y0_);
     y1 = std::min<int64_t>(y1, y1_);
-    if (x0 > x1 || y0 > y1) return true;
+    return x0 <= x1 && y0 <= y1;
+}
+
+bool QzRasterBand::RegionHiddenBy(const std::vector<float>& tileFars, int64_t x0, int64_t x1,
+                                  int64_t y0, int64_t y1, float nearest) const {
+    const int32_t columns = (width_ + kTile - 1) >> kTileShift;
+    if (tileFars.empty()) return false;
+    if (!ClampRegion(x0, x1, y0, y1)) return true;
     for (int64_t ty = (y0 - y0_) >> kTileShift; ty <= ((y1 - y0_) >> kTileShift); ++ty) {
         const float* row = tileFars.data() + static_cast<size_t>(ty) * static_cast<size_t>(columns);
         for (int64_t tx = x0 >> kTileShift; tx <= (x1 >> kTileShift); ++tx)
@@ -385,11 +389,7 @@ bool QzRasterBand::RegionHiddenBy(const std::vector<float>& tileFars, int64_t x0
 
 bool QzRasterBand::RegionHidden(int64_t x0, int64_t x1, int64_t y0, int64_t y1, float nearest) {
     if (tileFar_.empty() || !depth_) return false;
-    x0 = std::max<int64_t>(x0, 0);
-    x1 = std::min<int64_t>(x1, width_ - 1);
-    y0 = std::max<int64_t>(y0, y0_);
-    y1 = std::min<int64_t>(y1, y1_);
-    if (x0 > x1 || y0 > y1) return true;
+    if (!ClampRegion(x0, x1, y0, y1)) return true;
     for (int64_t ty = (y0 - y0_) >> kTileShift; ty <= ((y1 - y0_) >> kTileShift); ++ty) {
         const size_t row = static_cast<size_t>(ty) * static_cast<size_t>(tileColumns_);
         for (int64_t tx = x0 >> kTileShift; tx <= (x1 >> kTileShift); ++tx) {

@@ -124,6 +124,9 @@ class QzRasterBand {
     static constexpr int32_t kTile = 1 << kTileShift;
 
   private:
+    // Columns x0 to x1 and rows y0 to y1 cut to the image's columns and the band's rows;
+    // false when nothing is left.
+    bool ClampRegion(int64_t& x0, int64_t& x1, int64_t& y0, int64_t& y1) const;
     // Marks the tiles of columns c0 to c1 of row y as written.
     void TouchTiles(int32_t y, int32_t c0, int32_t c1) {
         if (tileDirty_.empty()) return;
