@@ -53,6 +53,20 @@ cases() {
       printf '%s\t%s\t%s\t%s\n' "$name.$preview.png" "$lib_of" "$model" \
         "render --fit --size 320x240 --view 1 --preview $preview"
     done
+    # The high-quality drawing: views, options that change what it draws, and close up.
+    for view in 0 1 3 6; do
+      printf '%s\t%s\t%s\t%s\n' "$name.hq.v$view.png" "$lib_of" "$model" \
+        "render --fit --size 320x240 --quality high --view $view"
+    done
+    for opt in bfc=off shading=off studsLast=off lineAsStud=on edgesType3=on edgesType4=on \
+      showAllType5=on showType2=off allTransparent=on colour24Black=on; do
+      printf '%s\t%s\t%s\t%s\n' "$name.hq.$opt.png" "$lib_of" "$model" \
+        "render --fit --size 320x240 --quality high --view 1 --opt $opt"
+    done
+    printf '%s\t%s\t%s\t%s\n' "$name.hq.zoom.png" "$lib_of" "$model" \
+      "render --size 300x200 --quality high"
+    printf '%s\t%s\t%s\t%s\n' "$name.hq.large.png" "$lib_of" "$model" \
+      "render --fit --size 1024x768 --view 1 --quality high"
     printf '%s\t%s\t%s\t%s\n' "$name.zoom.png" "$lib_of" "$model" "render --size 300x200"
     printf '%s\t%s\t%s\t%s\n' "$name.large.png" "$lib_of" "$model" \
       "render --fit --size 1024x768 --view 1 --scheme 3"
