@@ -92,7 +92,19 @@ Scene& SceneFor(const std::string& name) {
 
 // Everything: a full redraw that draws the files lying behind what is drawn already too.
 // First: a full redraw after the parts' drawing forms were let go, as after a load.
-enum class Kind { Full, Everything, First, Partial, Wire, Solid, HighQuality };
+// The high-quality drawing likewise: redrawn, the first after a load (its meshes made),
+// and leaving out nothing.
+enum class Kind {
+    Full,
+    Everything,
+    First,
+    Partial,
+    Wire,
+    Solid,
+    HighQuality,
+    HighQualityFirst,
+    HighQualityEverything
+};
 
 const char* const kFalcon = "10179-1 - Millennium Falcon - UCS.mpd";
 
@@ -109,16 +121,18 @@ void Redraw(benchmark::State& st, const std::string& model, Kind kind) {
     QzRenderState& rs = scene.view.State();
     rs.dragging = kind == Kind::Wire || kind == Kind::Solid;
     rs.dragMode = kind == Kind::Solid ? 2 : 3;
-    const bool full = kind == Kind::Full || kind == Kind::Everything || kind == Kind::First ||
-                      kind == Kind::HighQuality;
+    const bool high = kind == Kind::HighQuality || kind == Kind::HighQualityFirst ||
+                      kind == Kind::HighQualityEverything;
+    const bool first = kind == Kind::First || kind == Kind::HighQualityFirst;
+    const bool full = high || first || kind == Kind::Full || kind == Kind::Everything;
     rs.threads = full ? static_cast<int>(st.range(0)) : 0;
-    rs.options.highQuality = kind == Kind::HighQuality;
-    rs.options.skipHidden = kind != Kind::Everything;
+    rs.options.highQuality = high;
+    rs.options.skipHidden = kind != Kind::Everything && kind != Kind::HighQualityEverything;
     // Warm up (the high-quality drawing builds its meshes), and leave a drawn area for
     // partial clears.
     scene.view.Draw(scene.model);
     for (auto _ : st) {
-        if (kind == Kind::First) {
+        if (first) {
             st.PauseTiming();
             for (int i = 0; i < scene.model.partCount; ++i) QzFreeDrawData(scene.model.parts[i]);
             st.ResumeTiming();
@@ -153,6 +167,12 @@ void BM_BridgeFullRedraw(benchmark::State& st) { Redraw(st, kBridge, Kind::Full)
 void BM_CafeFullRedraw(benchmark::State& st) { Redraw(st, kCafe, Kind::Full); }
 void BM_FlatFullRedraw(benchmark::State& st) { Redraw(st, kFlat, Kind::Full); }
 void BM_FalconHighQualityRedraw(benchmark::State& st) { Redraw(st, kFalcon, Kind::HighQuality); }
+void BM_FalconHighQualityFirstRedraw(benchmark::State& st) {
+    Redraw(st, kFalcon, Kind::HighQualityFirst);
+}
+void BM_FalconHighQualityRedrawEverything(benchmark::State& st) {
+    Redraw(st, kFalcon, Kind::HighQualityEverything);
+}
 
 BENCHMARK(BM_FalconFullRedraw)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->MinTime(3.0);
 BENCHMARK(BM_FalconFullRedrawEverything)
@@ -168,6 +188,16 @@ BENCHMARK(BM_BridgeFullRedraw)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->M
 BENCHMARK(BM_CafeFullRedraw)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_FlatFullRedraw)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_FalconHighQualityRedraw)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->MinTime(3.0);
+BENCHMARK(BM_FalconHighQualityFirstRedraw)
+    ->Arg(1)
+    ->Arg(2)
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(3.0);
+BENCHMARK(BM_FalconHighQualityRedrawEverything)
+    ->Arg(1)
+    ->Arg(2)
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(3.0);
 
 }  // namespace
 

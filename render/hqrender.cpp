@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <memory>
 #include <thread>
 
@@ -28,6 +29,22 @@ inline int Clamped(float v, int lo, int hi) {
     if (!(v > static_cast<float>(lo))) return lo;
     if (v >= static_cast<float>(hi)) return hi;
     return static_cast<int>(v);
+}
+
+// Clamped(std::floor(v), lo, hi) and Clamped(std::ceil(v), lo, hi), the same ints without
+// a call into the maths library (no rounding instruction on the baseline processor): a
+// fill asks for them on every row.
+inline int FloorIn(float v, int lo, int hi) {
+    if (!(v >= static_cast<float>(lo + 1))) return lo;
+    if (v >= static_cast<float>(hi)) return hi;
+    const int i = static_cast<int>(v);
+    return static_cast<float>(i) > v ? i - 1 : i;
+}
+inline int CeilIn(float v, int lo, int hi) {
+    if (!(v > static_cast<float>(lo))) return lo;
+    if (v > static_cast<float>(hi - 1)) return hi;
+    const int i = static_cast<int>(v);
+    return static_cast<float>(i) < v ? i + 1 : i;
 }
 
 inline bool TopLeft(float dx, float dy) { return dy < 0.0f || (dy == 0.0f && dx > 0.0f); }
@@ -349,7 +366,24 @@ class QzHqRenderer::Band {
     // Transformed position and lit normal of a mesh's vertex, made on first use.
     const QzVector& Position(uint32_t v);
     float Light(uint32_t n);
+    // The plain look's shade and highlight at a normal (faces of the plain finish),
+    // made on first use.
+    void Plain(uint32_t n, float& shade, float& gloss);
     bool BoxHidden(const QzMeshGroup& group, const QzMatrix& m);
+    // Whether a face with these corners (`area` twice its signed area on the screen)
+    // would write no sample: none it covers, or every depth there nearer than any the
+    // fill can make of it. Likewise for a line segment pulled forward by `pull`.
+    bool FaceHidden(const QzVector& a, const QzVector& b, const QzVector& c, float area);
+    bool SegmentHidden(const QzVector& a, const QzVector& b, float pull);
+    // Whether every depth of samples c0 to c1 of rows r0 to r1 (within the band) is
+    // nearer than `near`, through the farthest depth of each tile.
+    bool Behind(int c0, int c1, int r0, int r1, float near);
+    // The farthest depth of a tile, worked out again after samples of it were written.
+    void Refresh(size_t tile);
+    // The dirty marks of a row's tiles.
+    uint8_t* DirtyRow(int y) {
+        return dirty_.data() + static_cast<size_t>((y >> kTileShift) - tileTop_) * tilesWide_;
+    }
     // Fills a triangle's samples nearer than what they show, each coloured by the paint
     // (PlainPaint, TintPaint, TexturePaint, GrainPaint) with the shade and highlight
     // interpolated from the corners.
@@ -386,14 +420,20 @@ class QzHqRenderer::Band {
     const QzHqLook& look;
     const QzRenderOptions& options_;
     const int width_, height_;
-    std::vector<uint32_t>& colour_;
-    std::vector<float>& depth_;
+    uint32_t* const colour_;
+    float* const depth_;
     // The band's first and last sample rows.
     const int top_, bottom_;
     std::vector<Glass> glass_;
     std::vector<Material> glassMaterials_;
     // x0, x1, y0, y1 of the samples written.
     int32_t drawn_[4] = {width_, -1, height_, -1};
+    // The band's samples in tiles of 8 x 8: the farthest depth of each (at least:
+    // samples written since the tile was last measured are nearer), and whether any was.
+    static constexpr int kTileShift = 3;
+    int tileTop_ = 0, tilesWide_ = 0;
+    std::vector<float> tileFar_;
+    std::vector<uint8_t> dirty_;
     QzPixelRect written_{};
 
     // Scratch of the instance being drawn.
@@ -407,6 +447,8 @@ class QzHqRenderer::Band {
     double towardsLight_[3] = {0, 0, -1}, towardsEye_[3] = {0, 0, -1};
     float lightDotEye_ = 1;
     std::vector<uint32_t> lightStamp_;
+    std::vector<float> plainShade_, plainGloss_;
+    std::vector<uint32_t> plainStamp_;
     uint32_t stamp_ = 0;
     // Colours of the instance: its own and a few others.
     int32_t cachedNumber_[8];
@@ -453,12 +495,28 @@ float QzHqRenderer::Band::Light(uint32_t n) {
     return light_[n];
 }
 
+void QzHqRenderer::Band::Plain(uint32_t n, float& shade, float& gloss) {
+    if (plainStamp_[n] != stamp_) {
+        plainStamp_[n] = stamp_;
+        const float d = Light(n);
+        plainShade_[n] = std::min(1.0f, look.ambient + look.diffuse * std::fabs(d));
+        // The light reflected by the face, against the eye:
+        // r . eye = 2 (n . light)(n . eye) - light . eye.
+        const float re = std::fabs(2.0f * d * highlight_[n] - lightDotEye_);
+        plainGloss_[n] =
+            re > r_.glossFloor_ ? look.gloss * std::min(1.0f, std::pow(re, look.shininess)) : 0.0f;
+    }
+    shade = plainShade_[n];
+    gloss = plainGloss_[n];
+}
+
 void QzHqRenderer::Band::DrawInstance(const Instance& instance, Pass pass) {
     const QzPartMesh& mesh = *instance.mesh;
     instance_ = &instance;
     if (++stamp_ == 0) {
         std::fill(positionStamp_.begin(), positionStamp_.end(), 0u);
         std::fill(lightStamp_.begin(), lightStamp_.end(), 0u);
+        std::fill(plainStamp_.begin(), plainStamp_.end(), 0u);
         stamp_ = 1;
     }
     if (positions_.size() < mesh.positions.size()) {
@@ -470,6 +528,9 @@ void QzHqRenderer::Band::DrawInstance(const Instance& instance, Pass pass) {
         highlight_.resize(mesh.normals.size());
         up_.resize(mesh.normals.size());
         lightStamp_.resize(mesh.normals.size(), 0u);
+        plainShade_.resize(mesh.normals.size());
+        plainGloss_.resize(mesh.normals.size());
+        plainStamp_.resize(mesh.normals.size(), 0u);
     }
     // Normals turn with the cofactors of the matrix (its inverse transposed, up to a
     // scale), depth scaled like x and y so that the light keeps its angle.
@@ -548,7 +609,7 @@ void QzHqRenderer::Band::DrawInstance(const Instance& instance, Pass pass) {
         if (pass == Pass::Body && stud) continue;
         if (pass == Pass::Studs && !stud) continue;
         // Whatever lies wholly behind what is drawn already would write no sample.
-        if (BoxHidden(group, m)) continue;
+        if (options_.skipHidden && BoxHidden(group, m)) continue;
         DrawGroup(instance, group);
     }
 }
@@ -570,16 +631,97 @@ bool QzHqRenderer::Band::BoxHidden(const QzMeshGroup& group, const QzMatrix& m) 
     // the band's own rows decides as well as a test of the whole picture would.
     if (!(x1 >= -1.0f && y1 >= -1.0f && x0 < width_ + 1.0f && y0 < height_ + 1.0f)) return true;
     const float near = z0 - 0.5f - std::fabs(z0) * 1.0e-5f;
-    const int c0 = std::max(0, static_cast<int>(std::floor(x0)) - 1);
-    const int c1 = std::min(width_ - 1, static_cast<int>(std::floor(x1)) + 1);
-    const int r0 = std::max(top_, static_cast<int>(std::floor(y0)) - 1);
-    const int r1 = std::min(bottom_, static_cast<int>(std::floor(y1)) + 1);
-    for (int y = r0; y <= r1; ++y) {
-        const float* d = depth_.data() + static_cast<size_t>(y) * width_;
-        for (int x = c0; x <= c1; ++x)
-            if (!(d[x] < near)) return false;
+    // (A corner far off the picture, when zoomed in close, is held within it.)
+    const int c0 = std::max(0, FloorIn(x0, -1, width_) - 1);
+    const int c1 = FloorIn(x1, -2, width_ - 2) + 1;
+    const int r0 = std::max(top_, FloorIn(y0, top_ - 1, height_ + 1) - 1);
+    const int r1 = FloorIn(y1, top_ - 2, bottom_ - 1) + 1;
+    return Behind(c0, c1, r0, r1, near);
+}
+
+bool QzHqRenderer::Band::Behind(int c0, int c1, int r0, int r1, float near) {
+    constexpr int T = 1 << kTileShift;
+    for (int ty = r0 >> kTileShift; ty <= r1 >> kTileShift; ++ty) {
+        const size_t row = static_cast<size_t>(ty - tileTop_) * tilesWide_;
+        const int y0 = std::max(r0, ty * T), y1 = std::min(r1, ty * T + T - 1);
+        for (int tx = c0 >> kTileShift; tx <= c1 >> kTileShift; ++tx) {
+            const size_t tile = row + static_cast<size_t>(tx);
+            if (tileFar_[tile] < near) continue;
+            if (dirty_[tile]) {
+                Refresh(tile);
+                if (tileFar_[tile] < near) continue;
+            }
+            // Some depth of the tile is not nearer: those of the samples asked for decide.
+            const int x0 = std::max(c0, tx * T), x1 = std::min(c1, tx * T + T - 1);
+            for (int y = y0; y <= y1; ++y) {
+                const float* d = depth_ + static_cast<size_t>(y) * width_;
+                for (int x = x0; x <= x1; ++x)
+                    if (!(d[x] < near)) return false;
+            }
+        }
     }
     return true;
+}
+
+void QzHqRenderer::Band::Refresh(size_t tile) {
+    constexpr int T = 1 << kTileShift;
+    const int ty = static_cast<int>(tile / tilesWide_) + tileTop_;
+    const int tx = static_cast<int>(tile % tilesWide_);
+    const int y0 = std::max(top_, ty * T), y1 = std::min(bottom_, ty * T + T - 1);
+    const int x0 = tx * T, x1 = std::min(width_ - 1, tx * T + T - 1);
+    float far = -QZ_FAR_DEPTH;
+    for (int y = y0; y <= y1; ++y) {
+        const float* d = depth_ + static_cast<size_t>(y) * width_;
+        for (int x = x0; x <= x1; ++x) far = std::max(far, d[x]);
+    }
+    tileFar_[tile] = far;
+    dirty_[tile] = 0;
+}
+
+bool QzHqRenderer::Band::FaceHidden(const QzVector& a, const QzVector& b, const QzVector& c,
+                                    float area) {
+    int x0, x1, y0, y1;
+    if (!SampleRange(a.x, a.y, b.x, b.y, c.x, c.y, x0, x1, y0, y1)) return true;
+    // No depth the fill makes of the face is nearer than its nearest corner by more than
+    // its rounding: the fill works the depth out from the corners' edge functions at the
+    // first sample of each row (within the face's box, which the sizes here bound), then
+    // steps it along the row, and adds a non-negative offset. The slack below bounds
+    // those errors (with a wide margin) by the unit of rounding times the largest depth,
+    // the box's size and how thin the face is (size squared over area).
+    const float extent = std::max(std::max({a.x, b.x, c.x}) - std::min({a.x, b.x, c.x}),
+                                  std::max({a.y, b.y, c.y}) - std::min({a.y, b.y, c.y})) +
+                         1.0f;
+    const float largest =
+        std::max({std::fabs(a.z), std::fabs(b.z), std::fabs(c.z)}) + r_.offsetLimit_;
+    const float thin = extent * extent / std::fabs(area);
+    constexpr float kRounding = 6.0e-8f;  // 2^-24, a float's unit of rounding
+    const float slack =
+        kRounding * largest *
+        (8.0f + 200.0f * thin + 50.0f * thin * thin + 8.0f * extent * (1.0f + thin));
+    const float near = std::min({a.z, b.z, c.z}) - slack;
+    return Behind(x0, x1, y0, y1, near);
+}
+
+bool QzHqRenderer::Band::SegmentHidden(const QzVector& a, const QzVector& b, float pull) {
+    // The samples the segment can write: a sample around its box (two on the minor
+    // axis), within the band.
+    const float lox = std::min(a.x, b.x), hix = std::max(a.x, b.x);
+    const float loy = std::min(a.y, b.y), hiy = std::max(a.y, b.y);
+    if (!(hix >= -2.0f && hiy >= -2.0f && lox < width_ + 2.0f && loy < height_ + 2.0f)) return true;
+    const int c0 = std::max(0, FloorIn(lox, -2, width_) - 2);
+    const int c1 = FloorIn(hix, -3, width_ - 3) + 2;
+    const int r0 = std::max(top_, FloorIn(loy, top_ - 2, height_ + 2) - 2);
+    const int r1 = FloorIn(hiy, top_ - 3, bottom_ - 2) + 2;
+    if (c0 > c1 || r0 > r1) return true;
+    // Each depth is a.z + t (b.z - a.z) - pull with t from 0 to 1 but for the rounding of
+    // t, which grows with the coordinates over the length along the major axis.
+    const float span = std::max(hix - lox, hiy - loy);
+    const float reach = std::max({std::fabs(a.x), std::fabs(b.x), std::fabs(a.y), std::fabs(b.y)});
+    constexpr float kRounding = 6.0e-8f;
+    const float slack = 16.0f * kRounding * (std::fabs(a.z) + std::fabs(b.z) + std::fabs(pull)) *
+                        (1.0f + (2.0f * reach + 2.0f) / span);
+    const float near = std::min(a.z, b.z) - pull - slack;
+    return Behind(c0, c1, r0, r1, near);
 }
 
 void QzHqRenderer::Band::DrawGroup(const Instance& instance, const QzMeshGroup& group) {
@@ -611,7 +753,6 @@ void QzHqRenderer::Band::DrawGroup(const Instance& instance, const QzMeshGroup& 
     };
     const bool cullAll = o.bfc && instance.cull;
     const float ambient = o.shading ? look.ambient : 1.0f;
-    const float diffuse = o.shading ? look.diffuse : 0.0f;
     for (uint32_t t = group.triangleBegin; t < group.triangleEnd; ++t) {
         const QzMeshTriangle& tri = mesh.triangles[t];
         const bool quad = (tri.flags & QZ_MESH_FROM_QUAD) != 0;
@@ -633,25 +774,22 @@ void QzHqRenderer::Band::DrawGroup(const Instance& instance, const QzMeshGroup& 
         const QzMeshTexture* texture =
             (tri.texture || instance.inherited) && show && colour.a >= 1.0f ? textureOf(t)
                                                                             : nullptr;
-        if (show && colour.a > 0 && (texture || !material.plain)) {
+        // A face all of whose samples show something nearer already is not drawn (nor
+        // lit): it would write nothing.
+        const bool face =
+            show && colour.a > 0 && !(options_.skipHidden && FaceHidden(p0, p1, p2, cross));
+        if (face && (texture || !material.plain)) {
             DrawSpecial(instance, t, p0, p1, p2, colour, material, texture);
-        } else if (show && colour.a > 0) {
+        } else if (face) {
             // One light direction for all of an instance's faces: a flat face is one
             // shade, and normals shared across smooth edges shade curved surfaces
             // smoothly. Both sides of a face are lit alike.
             float shade[3], gloss[3] = {0, 0, 0};
             for (int i = 0; i < 3; ++i) {
-                if (!o.shading) {
+                if (o.shading)
+                    Plain(tri.n[i], shade[i], gloss[i]);
+                else
                     shade[i] = ambient;
-                    continue;
-                }
-                const float d = Light(tri.n[i]);
-                shade[i] = std::min(1.0f, ambient + diffuse * std::fabs(d));
-                // The light reflected by the face, against the eye:
-                // r . eye = 2 (n . light)(n . eye) - light . eye.
-                const float re = std::fabs(2.0f * d * highlight_[tri.n[i]] - lightDotEye_);
-                if (re > r_.glossFloor_)
-                    gloss[i] = look.gloss * std::min(1.0f, std::pow(re, look.shininess));
             }
             if (colour.a >= 1.0f) {
                 Fill(p0, p1, p2, shade, gloss, PlainPaint{colour.r, colour.g, colour.b});
@@ -965,9 +1103,9 @@ void QzHqRenderer::Band::Fill(const QzVector& a, const QzVector& b0, const QzVec
         bool empty = false;
         auto limit = [&](float w, float dx) {
             if (dx > 0)
-                xs = std::max(xs, x0 + Clamped(std::floor(-w / dx), -1, x1 - x0 + 1) - 1);
+                xs = std::max(xs, x0 + FloorIn(-w / dx, -1, x1 - x0 + 1) - 1);
             else if (dx < 0)
-                xe = std::min(xe, x0 + Clamped(std::ceil(w / -dx), -1, x1 - x0 + 1) + 1);
+                xe = std::min(xe, x0 + CeilIn(w / -dx, -1, x1 - x0 + 1) + 1);
             else if (w < 0)
                 empty = true;
         };
@@ -983,8 +1121,9 @@ void QzHqRenderer::Band::Fill(const QzVector& a, const QzVector& b0, const QzVec
         float z = (r0 * a.z + r1 * b->z + r2 * c->z) * inv + offset + dzdx * k;
         float s = (r0 * ia + r1 * ib + r2 * ic) * inv + dsdx * k;
         float g = (r0 * ga + r1 * gb + r2 * gc) * inv + dgdx * k;
-        float* d = depth_.data() + static_cast<size_t>(y) * width_;
-        uint32_t* col = colour_.data() + static_cast<size_t>(y) * width_;
+        float* d = depth_ + static_cast<size_t>(y) * width_;
+        uint32_t* col = colour_ + static_cast<size_t>(y) * width_;
+        uint8_t* dirty = DirtyRow(y);
         for (int x = xs; x <= xe; ++x, z += dzdx, s += dsdx, g += dgdx) {
             const float f = static_cast<float>(x - x0);
             w0 = r0 + e0dx * f;
@@ -993,6 +1132,7 @@ void QzHqRenderer::Band::Fill(const QzVector& a, const QzVector& b0, const QzVec
             if ((w0 > 0 || (w0 == 0 && t0)) && (w1 > 0 || (w1 == 0 && t1)) &&
                 (w2 > 0 || (w2 == 0 && t2)) && z <= d[x]) {
                 d[x] = z;
+                dirty[x >> kTileShift] = 1;
                 if constexpr (Paint::kAt) {
                     // The weights of the corners a, b0, c0 at the sample.
                     const float l1 = (swapped ? w2 : w1) * inv, l2 = (swapped ? w1 : w2) * inv;
@@ -1017,10 +1157,10 @@ bool QzHqRenderer::Band::SampleRange(float ax, float ay, float bx, float by, flo
     const float minY = std::min({ay, by, cy}), maxY = std::max({ay, by, cy});
     if (!(maxX >= 0.5f && maxY >= 0.5f && minX < width_ + 0.5f && minY < height_ + 0.5f))
         return false;
-    x0 = Clamped(std::ceil(minX - 0.5f), 0, width_);
-    x1 = Clamped(std::floor(maxX - 0.5f), -1, width_ - 1);
-    y0 = Clamped(std::ceil(minY - 0.5f), top_, bottom_ + 1);
-    y1 = Clamped(std::floor(maxY - 0.5f), top_ - 1, bottom_);
+    x0 = CeilIn(minX - 0.5f, 0, width_);
+    x1 = FloorIn(maxX - 0.5f, -1, width_ - 1);
+    y0 = CeilIn(minY - 0.5f, top_, bottom_ + 1);
+    y1 = FloorIn(maxY - 0.5f, top_ - 1, bottom_);
     return x0 <= x1 && y0 <= y1;
 }
 
@@ -1046,8 +1186,8 @@ void QzHqRenderer::Band::BlendTriangle(const Glass& g) {
     bool wrote = false;
     for (int y = y0; y <= y1; ++y) {
         const float py = y + 0.5f;
-        float* d = depth_.data() + static_cast<size_t>(y) * width_;
-        uint32_t* col = colour_.data() + static_cast<size_t>(y) * width_;
+        float* d = depth_ + static_cast<size_t>(y) * width_;
+        uint32_t* col = colour_ + static_cast<size_t>(y) * width_;
         for (int x = x0; x <= x1; ++x) {
             const float px = x + 0.5f;
             const float w0 = (cx - bx) * (py - by) - (cy - by) * (px - bx);
@@ -1093,6 +1233,7 @@ void QzHqRenderer::Band::DrawSegment(const QzVector& a, const QzVector& b, float
     if (look.lineSamples == 0) return;
     const float dx = b.x - a.x, dy = b.y - a.y;
     if (!std::isfinite(dx) || !std::isfinite(dy)) return;
+    if (options_.skipHidden && SegmentHidden(a, b, pull)) return;
     const bool xMajor = std::fabs(dx) >= std::fabs(dy);
     // Along the major axis, one sample per step at the sample centres the segment
     // spans; the minor coordinate and the depth at each.
@@ -1101,8 +1242,8 @@ void QzHqRenderer::Band::DrawSegment(const QzVector& a, const QzVector& b, float
     // The band's rows: along the major axis when it runs down, else of the minor one.
     const int majorFirst = xMajor ? 0 : top_, majorLast = xMajor ? width_ - 1 : bottom_;
     const int minorFirst = xMajor ? top_ : 0, minorLast = xMajor ? bottom_ : width_ - 1;
-    const int k0 = Clamped(std::ceil(lo - 0.5f), majorFirst, majorLast + 1);
-    const int k1 = Clamped(std::floor(hi - 0.5f), majorFirst - 1, majorLast);
+    const int k0 = CeilIn(lo - 0.5f, majorFirst, majorLast + 1);
+    const int k1 = FloorIn(hi - 0.5f, majorFirst - 1, majorLast);
     const float span = s1 - s0;
     if (span == 0.0f) return;
     const float m0 = xMajor ? a.y : a.x, m1 = xMajor ? b.y : b.x;
@@ -1110,11 +1251,14 @@ void QzHqRenderer::Band::DrawSegment(const QzVector& a, const QzVector& b, float
         const float t = (k + 0.5f - s0) / span;
         const float minor = m0 + t * (m1 - m0);
         const float z = a.z + t * (b.z - a.z) - pull;
-        const float below = std::floor(minor);
-        if (!(below >= static_cast<float>(minorFirst - 1) &&
-              below <= static_cast<float>(minorLast + 1)))
+        // floor(minor) within minorFirst - 1 to minorLast + 1.
+        if (!(minor >= static_cast<float>(minorFirst - 1) &&
+              minor < static_cast<float>(minorLast + 2)))
             continue;
-        int rows[2] = {static_cast<int>(below), minorFirst - 1};
+        const int i = static_cast<int>(minor);
+        const int floor = static_cast<float>(i) > minor ? i - 1 : i;
+        const float below = static_cast<float>(floor);
+        int rows[2] = {floor, minorFirst - 1};
         if (look.lineSamples > 1) {
             const float frac = minor - below;
             rows[1] = frac < 0.5f ? rows[0] - 1 : rows[0] + 1;
@@ -1125,8 +1269,9 @@ void QzHqRenderer::Band::DrawSegment(const QzVector& a, const QzVector& b, float
                 xMajor ? static_cast<size_t>(r) * width_ + k : static_cast<size_t>(k) * width_ + r;
             if (!(z <= depth_[i])) continue;
             depth_[i] = z;
-            colour_[i] = rgb;
             const int x = xMajor ? k : r, y = xMajor ? r : k;
+            DirtyRow(y)[x >> kTileShift] = 1;
+            colour_[i] = rgb;
             Wrote(x, x, y, y);
         }
     }
@@ -1138,14 +1283,19 @@ void QzHqRenderer::Band::Run(QzZImage& image) {
     // Every sample starts as the pixel it lies in (the cleared background).
     for (int y = top_; y <= bottom_; ++y) {
         const uint8_t* src = image.pixels + static_cast<size_t>(y / S) * image.width * 3;
-        uint32_t* dst = colour_.data() + static_cast<size_t>(y) * width_;
-        float* d = depth_.data() + static_cast<size_t>(y) * width_;
+        uint32_t* dst = colour_ + static_cast<size_t>(y) * width_;
+        float* d = depth_ + static_cast<size_t>(y) * width_;
         for (int x = 0; x < width_; ++x) {
             const uint8_t* p = src + (x / S) * 3;
             dst[x] = static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[1]) << 8 | p[0];
             d[x] = QZ_FAR_DEPTH;
         }
     }
+    tileTop_ = top_ >> kTileShift;
+    tilesWide_ = (width_ >> kTileShift) + 1;
+    const size_t tiles = static_cast<size_t>((bottom_ >> kTileShift) - tileTop_ + 1) * tilesWide_;
+    tileFar_.assign(tiles, QZ_FAR_DEPTH);
+    dirty_.assign(tiles, 0);
     for (const Instance& instance : r_.instances_) DrawInstance(instance, instance.pass);
     // Studs last, each only when something of its box could still show.
     for (const Instance& instance : r_.studs_) DrawInstance(instance, Pass::Studs);
@@ -1210,12 +1360,20 @@ void QzHqRenderer::AimLight(const double lo[3], const double hi[3], double scale
     lightPoint_[2] = eyePoint_[2];
 }
 
-void QzHqRenderer::Prepare(const QzZImage& image, const QzMatrix& screen) {
+bool QzHqRenderer::Prepare(const QzZImage& image, const QzMatrix& screen) {
+    if (image.width > std::numeric_limits<int>::max() / S ||
+        image.height > std::numeric_limits<int>::max() / S)
+        return false;
     width_ = image.width * S;
     height_ = image.height * S;
-    const size_t count = static_cast<size_t>(width_) * height_;
-    colour_.resize(count);
-    depth_.resize(count);
+    // Colours and depths in one block, from large pages where the system has them: the
+    // first drawing writes every sample at once.
+    const size_t count = static_cast<size_t>(width_) * static_cast<size_t>(height_);
+    constexpr size_t kBytes = sizeof(uint32_t) + sizeof(float);
+    if (count > std::numeric_limits<size_t>::max() / kBytes || !samples_.Resize(count * kBytes))
+        return false;
+    colour_ = reinterpret_cast<uint32_t*>(samples_.data());
+    depth_ = reinterpret_cast<float*>(samples_.data() + count * sizeof(uint32_t));
     const double unit = std::sqrt(static_cast<double>(screen.m[2][0]) * screen.m[2][0] +
                                   static_cast<double>(screen.m[2][1]) * screen.m[2][1] +
                                   static_cast<double>(screen.m[2][2]) * screen.m[2][2]);
@@ -1224,6 +1382,7 @@ void QzHqRenderer::Prepare(const QzZImage& image, const QzMatrix& screen) {
         look.gloss > 0 && look.shininess > 0
             ? static_cast<float>(std::pow(0.25 / (255.0 * look.gloss), 1.0 / look.shininess))
             : 2.0f;
+    return true;
 }
 
 void QzHqRenderer::SortAndAim(const QzMatrix& screen, const QzZImage& image) {
@@ -1304,7 +1463,7 @@ QzDrawOutcome QzHqRenderer::Draw(const QzDrawJob& job, QzZImage& image,
     statistics_ = &statistics;
     if (!image.pixels || !image.depth || !job.top) return QzDrawOutcome::Drawn;
     if (!QzPrepareDrawData(job.top)) return QzDrawOutcome::NoMemory;
-    Prepare(image, job.screen);
+    if (!Prepare(image, job.screen)) return QzDrawOutcome::NoMemory;
     // Model to samples: x and y scaled, depth as in the normal drawing.
     QzMatrix m = job.screen;
     for (int j = 0; j < 4; ++j) {

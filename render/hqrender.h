@@ -17,6 +17,7 @@
 #include "drawdata.h"
 #include "drawlist.h"
 #include "geometry.h"
+#include "largepages.h"
 #include "measurements.h"
 #include "model.h"
 #include "partmesh.h"
@@ -106,8 +107,9 @@ class QzHqRenderer {
     class Finder;
 
     void Add(const Instance& instance);
-    // Sizes the samples for the image and works out the drawing's constants.
-    void Prepare(const QzZImage& image, const QzMatrix& screen);
+    // Sizes the samples for the image and works out the drawing's constants; false
+    // when there is no memory for the samples.
+    bool Prepare(const QzZImage& image, const QzMatrix& screen);
     // Orders the instances nearest first and places the eye and the light by their boxes.
     void SortAndAim(const QzMatrix& screen, const QzZImage& image);
     // Draws the instances in bands of rows, one thread each, into the image.
@@ -142,8 +144,9 @@ class QzHqRenderer {
 
     // The samples: colour (0xRRGGBB) and depth, width_ x height_.
     int width_ = 0, height_ = 0;
-    std::vector<uint32_t> colour_;
-    std::vector<float> depth_;
+    plat::ByteBuffer samples_;
+    uint32_t* colour_ = nullptr;
+    float* depth_ = nullptr;
 };
 
 // The high-quality drawing of a job into the state's image (its high-quality renderer

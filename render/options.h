@@ -34,8 +34,9 @@ struct QzRenderOptions {
     bool bfcTestColours = false;
     // "High &Quality": full drawings are made by the high-quality drawing (hqrender.h).
     bool highQuality = false;
-    // Files that lie wholly behind what is drawn already are not drawn, only counted: the
-    // same picture sooner. Off only to compare the two.
+    // Files that lie wholly behind what is drawn already are not drawn, only counted (and
+    // in the high-quality drawing faces and lines too): the same picture sooner. Off only
+    // to compare the two.
     bool skipHidden = true;
     // A building step is drawn with the steps before it lighter, so that what the step
     // adds stands out (building instructions).

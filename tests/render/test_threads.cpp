@@ -384,6 +384,31 @@ TEST_P(BandsOfHandMadeModels, LeaveOutOnlyWhatChangesNothing) {
             << threads << " threads";
 }
 
+// The high-quality drawing of a picture.
+Picture HighQuality(const Picture& picture) {
+    Picture high = picture;
+    high.prepare = [picture](QzRenderState& s, const QzModel& m, QzViewCore& v) {
+        if (picture.prepare) picture.prepare(s, m, v);
+        s.options.highQuality = true;
+    };
+    return high;
+}
+
+// The high-quality drawing leaves out groups, faces and lines behind what it has drawn:
+// the same pictures as when it leaves out nothing, at any number of threads.
+TEST_P(BandsOfHandMadeModels, HighQualityLeavesOutOnlyWhatChangesNothing) {
+    const HandMade& c = GetParam();
+    QzLoadSettings settings;
+    settings.ldrawDir = testing_support::ExamplesDir().string();
+    QzPalette palette;
+    QzModel model;
+    ASSERT_EQ(QzReadModel(model, dir.Write("model.mpd", c.text()), settings, palette), 1);
+    const Picture high = HighQuality(c.picture);
+    const std::vector<Drawing> all = DrawEverything(model, high, 1);
+    for (int threads : {1, 3, 7})
+        EXPECT_EQ(Difference(all, DrawWith(model, high, threads)), "") << threads << " threads";
+}
+
 INSTANTIATE_TEST_SUITE_P(Models, BandsOfHandMadeModels, ::testing::ValuesIn(kHandMade),
                          [](const auto& info) { return std::string(info.param.name); });
 
@@ -407,6 +432,26 @@ TEST(BandsOfRealModels, DrawAsOneThreadDoes) {
                 << entry.path().filename() << ", " << threads << " threads";
         EXPECT_EQ(Difference(DrawEverything(model, picture, 1, false), one), "")
             << entry.path().filename() << ", nothing left out";
+        ++models;
+    }
+    EXPECT_GT(models, 0);
+}
+
+TEST(BandsOfRealModels, HighQualityLeavesOutOnlyWhatChangesNothing) {
+    ZARVEL_REQUIRE_SHARED_LDRAW(ldraw);
+    testing_support::ScopedMessageBox boxes;
+    QzLoadSettings settings;
+    settings.ldrawDir = ldraw.string();
+    int models = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(ldraw / "models")) {
+        QzPalette palette;
+        QzModel model;
+        ASSERT_EQ(QzReadModel(model, entry.path().string(), settings, palette), 1) << entry.path();
+        const Picture high = HighQuality(Picture{240, 180, Fit});
+        const std::vector<Drawing> all = DrawEverything(model, high, 1, false);
+        for (int threads : {1, 2})
+            EXPECT_EQ(Difference(all, DrawWith(model, high, threads, false)), "")
+                << entry.path().filename() << ", " << threads << " threads";
         ++models;
     }
     EXPECT_GT(models, 0);
