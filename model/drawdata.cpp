@@ -235,6 +235,14 @@ const QzPartMesh& QzPartMeshOf(const QzPart& part, bool flatten, QzMeshKeys& key
     return *cache.mesh[k];
 }
 
+void QzKeepPartMesh(const QzPart& part, bool flatten, QzMeshKeys& keys,
+                    std::unique_ptr<QzPartMesh> mesh) {
+    QzPartCache& cache = *part.cache;
+    const int k = flatten ? 0 : 1;
+    cache.meshKey[k] = flatten ? keys.Of(part) : cache.version;
+    cache.mesh[k] = std::move(mesh);
+}
+
 const QzPartMesh* QzKeptPartMesh(const QzPart& part, bool flatten, QzMeshKeys& keys) {
     const QzPartCache& cache = *part.cache;
     const int k = flatten ? 0 : 1;

@@ -101,3 +101,7 @@ const QzPartMesh& QzPartMeshOf(const QzPart& part, bool flatten, QzMeshKeys& key
 // otherwise. For a caller that needs a mesh once (an export), which builds it with
 // QzBuildPartMesh and drops it when done rather than keep every part's.
 const QzPartMesh* QzKeptPartMesh(const QzPart& part, bool flatten, QzMeshKeys& keys);
+// Keeps a mesh made by QzBuildPartMesh(part, flatten) with the part, as QzPartMeshOf
+// would have: for a caller that makes several parts' meshes at once.
+void QzKeepPartMesh(const QzPart& part, bool flatten, QzMeshKeys& keys,
+                    std::unique_ptr<QzPartMesh> mesh);

@@ -1,10 +1,13 @@
 #include "hqrender.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <limits>
 #include <memory>
+#include <system_error>
 #include <thread>
+#include <unordered_set>
 
 #include "colours.h"
 #include "rasteriser.h"
@@ -319,6 +322,68 @@ class QzHqRenderer::Finder {
     QzHqRenderer& r_;
     QzMeshKeys& keys_;
 };
+
+namespace {
+
+// The library parts a walk places whose meshes are not kept yet, each once.
+class MeshFinder {
+  public:
+    using Frame = int;
+    explicit MeshFinder(QzMeshKeys& keys) : keys_(keys) {}
+    Frame Place(const Frame&, const QzPlaced&) { return 0; }
+    bool Enter(const QzPlaced& placed, const Frame&, const QzDrawItem*, const QzDrawItem*) {
+        const QzPart& part = *placed.part;
+        if (!seen_.insert(&part).second) return false;
+        if (!(part.flags & (PF_PARTS_DIR | PF_PRIM_DIR))) return true;
+        if (!QzKeptPartMesh(part, true, keys_)) missing.push_back(&part);
+        return false;
+    }
+    void Run(const QzPlaced&, const Frame&, const QzDrawItem*, const QzDrawItem*) {}
+    void Leave(const QzPlaced&, const Frame&) {}
+    void Passed(const QzPlaced&) {}
+    bool Full() const { return false; }
+
+    std::vector<const QzPart*> missing;
+
+  private:
+    QzMeshKeys& keys_;
+    std::unordered_set<const QzPart*> seen_;
+};
+
+// Makes the meshes of the library parts the walk under these rules will ask for and
+// that are not kept yet, on `threads` threads, and keeps them with the parts: the first
+// drawing after a load spends much of its time on them. A mesh that cannot be made here
+// (no memory) is left to the walk.
+void MakeMeshes(const QzWalkRules& rules, const QzDrawJob& job, QzMeshKeys& keys, int threads) {
+    MeshFinder finder(keys);
+    QzWalk(rules, *job.top, job.stop, job.colour, job.options->bfc, 0, finder);
+    const std::vector<const QzPart*>& parts = finder.missing;
+    threads = std::min(threads, static_cast<int>(parts.size()));
+    if (threads < 2) return;
+    std::vector<std::unique_ptr<QzPartMesh>> made(parts.size());
+    std::atomic<size_t> next{0};
+    auto work = [&] {
+        for (size_t i; (i = next.fetch_add(1, std::memory_order_relaxed)) < parts.size();) {
+            try {
+                made[i] = std::make_unique<QzPartMesh>(QzBuildPartMesh(*parts[i], true));
+            } catch (const std::bad_alloc&) {
+                made[i].reset();
+            }
+        }
+    };
+    std::vector<std::thread> workers;
+    try {
+        for (int t = 1; t < threads; ++t) workers.emplace_back(work);
+    } catch (const std::system_error&) {
+        // Fewer threads than asked for: this one and those that started do it all.
+    }
+    work();
+    for (std::thread& worker : workers) worker.join();
+    for (size_t i = 0; i < parts.size(); ++i)
+        if (made[i]) QzKeepPartMesh(*parts[i], true, keys, std::move(made[i]));
+}
+
+}  // namespace
 
 void QzHqRenderer::Add(const Instance& instance) {
     instances_.push_back(instance);
@@ -1483,6 +1548,7 @@ QzDrawOutcome QzHqRenderer::Draw(const QzDrawJob& job, QzZImage& image,
     rules.fadeThrough = job.fadeThrough;
     // The files as a reader with textures reads them.
     rules.textures = true;
+    MakeMeshes(rules, job, keys, job.threads);
     Finder::Frame top{m, job.top, {}};
     const bool complete =
         QzWalk(rules, *job.top, job.stop, job.colour, job.options->bfc, top, finder);
