@@ -28,16 +28,57 @@ struct Segment {
     uint32_t group;
 };
 
+// Numbers distinct keys in the order they are first seen: an open-addressed table of
+// numbers into the keys kept, grown to stay at most half full (no allocation per key).
+// `Hash` needs to spread its keys over the low bits, which pick the slot.
+template <class Key, class Hash>
+class Numbering {
+  public:
+    // The key's number, and whether the key is new.
+    std::pair<uint32_t, bool> Of(const Key& key) {
+        if (2 * (keys_.size() + 1) > slots_.size()) Grow();
+        const size_t mask = slots_.size() - 1;
+        size_t i = Hash{}(key)&mask;
+        for (; slots_[i] != kEmpty; i = (i + 1) & mask)
+            if (keys_[slots_[i]] == key) return {slots_[i], false};
+        const uint32_t number = static_cast<uint32_t>(keys_.size());
+        keys_.push_back(key);
+        slots_[i] = number;
+        return {number, true};
+    }
+
+  private:
+    static constexpr uint32_t kEmpty = 0xFFFFFFFFu;
+    void Grow() {
+        slots_.assign(std::max<size_t>(64, 2 * slots_.size()), kEmpty);
+        const size_t mask = slots_.size() - 1;
+        for (uint32_t n = 0; n < keys_.size(); ++n) {
+            size_t i = Hash{}(keys_[n]) & mask;
+            while (slots_[i] != kEmpty) i = (i + 1) & mask;
+            slots_[i] = n;
+        }
+    }
+    std::vector<Key> keys_;
+    std::vector<uint32_t> slots_;
+};
+
+// The last steps of a 64-bit hash: every bit of h reaches the low bits.
+inline uint64_t Spread(uint64_t h) {
+    h ^= h >> 33;
+    h *= 0xFF51AFD7ED558CCDull;
+    h ^= h >> 33;
+    return h;
+}
+
 // Positions welded on a grid of 1/1024 unit: the corners shared by neighbouring
 // primitives land a rounding apart.
 class Welder {
   public:
     uint32_t Add(double x, double y, double z) {
-        const Key key{Cell(x), Cell(y), Cell(z)};
-        const auto [it, added] = index_.try_emplace(key, static_cast<uint32_t>(points.size()));
+        const auto [number, added] = index_.Of(Key{Cell(x), Cell(y), Cell(z)});
         if (added)
             points.push_back({static_cast<float>(x), static_cast<float>(y), static_cast<float>(z)});
-        return it->second;
+        return number;
     }
     std::vector<QzVector> points;
 
@@ -56,10 +97,10 @@ class Welder {
             uint64_t h = static_cast<uint64_t>(k.x) * 0x9E3779B97F4A7C15ull;
             h ^= static_cast<uint64_t>(k.y) + 0x7F4A7C159E3779B9ull + (h << 6) + (h >> 2);
             h ^= static_cast<uint64_t>(k.z) + 0x94D049BB133111EBull + (h << 6) + (h >> 2);
-            return static_cast<size_t>(h);
+            return static_cast<size_t>(Spread(h));
         }
     };
-    std::unordered_map<Key, uint32_t, Hash> index_;
+    Numbering<Key, Hash> index_;
 };
 
 // A matrix in double: the product of the references down to the current file.
@@ -111,6 +152,42 @@ QzMeshColour MeshColour(int32_t symbolic) {
 constexpr size_t kMaxPrimitives = 4'000'000;
 constexpr uint64_t kMaxPlacements = 250'000;
 
+// What a builder works in, kept from part to part on each thread: making the meshes of
+// hundreds of parts in a row (a first high-quality drawing, an export) would otherwise
+// map fresh memory for each, a page fault for every few kilobytes. Let go when it has
+// grown past kKeptBytes; a builder that starts while another on its thread is still at
+// work (none does today) takes a scratch of its own.
+struct Scratch {
+    static constexpr size_t kKeptBytes = size_t{16} << 20;
+    std::vector<Polygon> polygons;
+    std::vector<Segment> lines, optional;
+    // Per corner of every polygon (4 each): its group of corners joined along smooth
+    // edges, the sum of the group's normals, the group's first face, its normal's index.
+    std::vector<uint32_t> parent;
+    std::vector<double> sum;
+    std::vector<uint32_t> first;
+    std::vector<uint32_t> cornerNormals;
+    // The mesh's faces and lines in the order they are made, with their runs.
+    std::vector<std::pair<uint32_t, QzMeshTriangle>> triangles;
+    bool busy = false;
+
+    void Clear() {
+        polygons.clear();
+        lines.clear();
+        optional.clear();
+        triangles.clear();
+    }
+    size_t Bytes() const {
+        return polygons.capacity() * sizeof(Polygon) +
+               (lines.capacity() + optional.capacity()) * sizeof(Segment) +
+               (parent.capacity() + first.capacity() + cornerNormals.capacity()) *
+                   sizeof(uint32_t) +
+               sum.capacity() * sizeof(double) + triangles.capacity() * sizeof(triangles[0]);
+    }
+};
+
+thread_local Scratch tScratch;
+
 // Flattens a part through the one walk: every face, line and optional line of the part
 // and (with flatten) of everything it references, in the part's coordinates.
 class Builder {
@@ -126,7 +203,23 @@ class Builder {
 
     // skipFaded: the lines the walk marks faded are left out.
     Builder(QzPartMesh& mesh, bool flatten, bool skipFaded)
-        : mesh_(mesh), flatten_(flatten), skipFaded_(skipFaded) {}
+        : mesh_(mesh),
+          flatten_(flatten),
+          skipFaded_(skipFaded),
+          scratch_(tScratch.busy ? own_ : tScratch),
+          polygons_(scratch_.polygons),
+          lines_(scratch_.lines),
+          optional_(scratch_.optional),
+          cornerNormals_(scratch_.cornerNormals) {
+        scratch_.busy = true;
+        scratch_.Clear();
+    }
+    ~Builder() {
+        scratch_.busy = false;
+        if (scratch_.Bytes() > Scratch::kKeptBytes) scratch_ = Scratch{};
+    }
+    Builder(const Builder&) = delete;
+    Builder& operator=(const Builder&) = delete;
 
     Frame Place(const Frame& parent, const QzPlaced& child) {
         if (!flatten_) return parent;  // not walked into
@@ -239,12 +332,27 @@ class Builder {
     const bool flatten_;
     const bool skipFaded_;
     Welder welder_;
-    std::vector<Polygon> polygons_;
-    std::vector<Segment> lines_, optional_;
+    Scratch own_;
+    Scratch& scratch_;
+    std::vector<Polygon>& polygons_;
+    std::vector<Segment>&lines_, &optional_;
     int studGroups_ = 0;
     // The normal of every corner of every polygon (4 per polygon).
-    std::vector<uint32_t> cornerNormals_;
-    std::unordered_map<uint64_t, uint32_t> normalIndex_;
+    std::vector<uint32_t>& cornerNormals_;
+    // Normals by their bits.
+    struct NormalBits {
+        uint32_t bits[3];
+        bool operator==(const NormalBits&) const = default;
+    };
+    struct NormalHash {
+        size_t operator()(const NormalBits& n) const {
+            return static_cast<size_t>(
+                Spread((static_cast<uint64_t>(n.bits[0]) * 0x9E3779B97F4A7C15ull) ^
+                       (static_cast<uint64_t>(n.bits[1]) * 0xC2B2AE3D27D4EB4Full) ^
+                       (n.bits[2] + 0x165667B19E3779F9ull)));
+        }
+    };
+    Numbering<NormalBits, NormalHash> normalIndex_;
     // The files entered, innermost last: the holder of a reference's texture mapping.
     std::vector<const QzPart*> parentPart_;
     // The mesh's textures by file, mapping and placement.
@@ -272,25 +380,12 @@ class Builder {
 
 uint32_t Builder::NormalIndex(const double n[3]) {
     const QzVector f{static_cast<float>(n[0]), static_cast<float>(n[1]), static_cast<float>(n[2])};
-    uint64_t key = 0;
     // Normals equal to the last bit share an entry.
-    uint32_t bits[3];
-    std::memcpy(bits, &f, sizeof bits);
-    key = (static_cast<uint64_t>(bits[0]) * 0x9E3779B97F4A7C15ull) ^
-          (static_cast<uint64_t>(bits[1]) * 0xC2B2AE3D27D4EB4Full) ^
-          (bits[2] + 0x165667B19E3779F9ull);
-    auto it = normalIndex_.find(key);
-    if (it != normalIndex_.end()) {
-        const QzVector& g = mesh_.normals[it->second];
-        if (g.x == f.x && g.y == f.y && g.z == f.z) return it->second;
-        // A different normal with the same key: kept apart without sharing.
-        mesh_.normals.push_back(f);
-        return static_cast<uint32_t>(mesh_.normals.size() - 1);
-    }
-    mesh_.normals.push_back(f);
-    const uint32_t index = static_cast<uint32_t>(mesh_.normals.size() - 1);
-    normalIndex_.emplace(key, index);
-    return index;
+    NormalBits key;
+    std::memcpy(key.bits, &f, sizeof key.bits);
+    const auto [number, added] = normalIndex_.Of(key);
+    if (added) mesh_.normals.push_back(f);
+    return number;
 }
 
 void Builder::FaceNormals() {
@@ -352,7 +447,8 @@ void Builder::Normals() {
     const std::vector<QzVector>& pts = welder_.points;
     FaceNormals();
     const size_t corners = polygons_.size() * 4;
-    std::vector<uint32_t> parent(corners);
+    std::vector<uint32_t>& parent = scratch_.parent;
+    parent.resize(corners);
     std::iota(parent.begin(), parent.end(), 0u);
     auto find = [&](uint32_t c) {
         while (parent[c] != c) c = parent[c] = parent[parent[c]];
@@ -364,9 +460,12 @@ void Builder::Normals() {
         if (a != b) parent[std::max(a, b)] = std::min(a, b);
     });
     // Sum the faces' normals per group, each turned to agree with the group's first.
-    std::vector<double> sum(corners * 3, 0.0);
-    std::vector<double> reference(corners * 3, 0.0);
-    std::vector<uint8_t> seen(corners, 0);
+    std::vector<double>& sum = scratch_.sum;
+    sum.assign(corners * 3, 0.0);
+    // The face whose normal the others of the group are turned to agree with.
+    constexpr uint32_t kNone = 0xFFFFFFFFu;
+    std::vector<uint32_t>& first = scratch_.first;
+    first.assign(corners, kNone);
     for (size_t f = 0; f < polygons_.size(); ++f) {
         const Polygon& p = polygons_[f];
         for (int i = 0; i < p.count; ++i) {
@@ -385,13 +484,10 @@ void Builder::Normals() {
             if (lu > 0 && lv > 0)
                 angle = std::acos(
                     std::clamp((u[0] * v[0] + u[1] * v[1] + u[2] * v[2]) / (lu * lv), -1.0, 1.0));
-            if (!seen[g]) {
-                seen[g] = 1;
-                for (int k = 0; k < 3; ++k) reference[g * 3 + k] = p.normal[k];
-            }
-            const double agree = p.normal[0] * reference[g * 3] +
-                                 p.normal[1] * reference[g * 3 + 1] +
-                                 p.normal[2] * reference[g * 3 + 2];
+            if (first[g] == kNone) first[g] = static_cast<uint32_t>(f);
+            const double* reference = polygons_[first[g]].normal;
+            const double agree = p.normal[0] * reference[0] + p.normal[1] * reference[1] +
+                                 p.normal[2] * reference[2];
             const double s = agree < 0 ? -angle : angle;
             for (int k = 0; k < 3; ++k) sum[g * 3 + k] += s * p.normal[k];
         }
@@ -432,9 +528,7 @@ void Builder::Finish() {
     Normals();
     mesh_.positions = std::move(welder_.points);
     const uint32_t groups = static_cast<uint32_t>(studGroups_) + 1;
-    std::vector<std::vector<QzMeshTriangle>> triangles(groups);
-    std::vector<std::vector<QzMeshLine>> lines(groups);
-    std::vector<std::vector<QzMeshOptionalLine>> optional(groups);
+    std::vector<std::pair<uint32_t, QzMeshTriangle>>& made = scratch_.triangles;
     for (size_t f = 0; f < polygons_.size(); ++f) {
         const Polygon& p = polygons_[f];
         auto emit = [&](int a, int b, int c, uint8_t edges) {
@@ -447,7 +541,7 @@ void Builder::Finish() {
             tri.colour = p.colour;
             tri.flags = static_cast<uint8_t>(p.flags | edges);
             tri.texture = p.texture;
-            triangles[p.group].push_back(tri);
+            made.emplace_back(p.group, tri);
         };
         if (p.count == 3) {
             emit(0, 1, 2, QZ_MESH_EDGE_01 | QZ_MESH_EDGE_12 | QZ_MESH_EDGE_20);
@@ -473,34 +567,48 @@ void Builder::Finish() {
         const double s3 = side(mesh_.positions[p.v[3]]);
         if (s1 != 0 && s3 != 0 && (s1 > 0) == (s3 > 0)) emit(1, 2, 3, 0);
     }
-    for (const Segment& s : lines_) lines[s.group].push_back({{s.v[0], s.v[1]}, s.colour});
-    for (const Segment& s : optional_)
-        optional[s.group].push_back({{s.v[0], s.v[1]}, {s.c[0], s.c[1]}, s.colour});
+    // Each run's faces, lines and optional lines together, in the order they were made:
+    // where each run starts in each list, then everything put in its place.
+    std::vector<uint32_t> at[3];
+    for (std::vector<uint32_t>& starts : at) starts.assign(groups + 1, 0);
+    for (const auto& entry : made) ++at[0][entry.first + 1];
+    for (const Segment& l : lines_) ++at[1][l.group + 1];
+    for (const Segment& l : optional_) ++at[2][l.group + 1];
+    for (std::vector<uint32_t>& starts : at)
+        for (uint32_t g = 0; g < groups; ++g) starts[g + 1] += starts[g];
+    mesh_.triangles.resize(made.size());
+    mesh_.lines.resize(lines_.size());
+    mesh_.optionalLines.resize(optional_.size());
+    {
+        std::vector<uint32_t> next[3] = {at[0], at[1], at[2]};
+        for (const auto& [g, tri] : made) mesh_.triangles[next[0][g]++] = tri;
+        for (const Segment& l : lines_)
+            mesh_.lines[next[1][l.group]++] = {{l.v[0], l.v[1]}, l.colour};
+        for (const Segment& l : optional_)
+            mesh_.optionalLines[next[2][l.group]++] = {
+                {l.v[0], l.v[1]}, {l.c[0], l.c[1]}, l.colour};
+    }
     for (uint32_t g = 0; g < groups; ++g) {
-        if (triangles[g].empty() && lines[g].empty() && optional[g].empty()) continue;
         QzMeshGroup group;
+        group.triangleBegin = at[0][g];
+        group.triangleEnd = at[0][g + 1];
+        group.lineBegin = at[1][g];
+        group.lineEnd = at[1][g + 1];
+        group.optionalBegin = at[2][g];
+        group.optionalEnd = at[2][g + 1];
+        if (group.triangleBegin == group.triangleEnd && group.lineBegin == group.lineEnd &&
+            group.optionalBegin == group.optionalEnd)
+            continue;
         group.stud = g > 0;
         QzBoxReset(group.box);
         auto extend = [&](uint32_t v) { QzBoxExtend(mesh_.positions[v], group.box); };
-        group.triangleBegin = static_cast<uint32_t>(mesh_.triangles.size());
-        for (const QzMeshTriangle& t : triangles[g]) {
-            for (uint32_t v : t.v) extend(v);
-            mesh_.triangles.push_back(t);
-        }
-        group.triangleEnd = static_cast<uint32_t>(mesh_.triangles.size());
+        for (uint32_t t = group.triangleBegin; t < group.triangleEnd; ++t)
+            for (uint32_t v : mesh_.triangles[t].v) extend(v);
         if (!mesh_.textures.empty()) TexCoords(group.triangleBegin, group.triangleEnd);
-        group.lineBegin = static_cast<uint32_t>(mesh_.lines.size());
-        for (const QzMeshLine& l : lines[g]) {
-            for (uint32_t v : l.v) extend(v);
-            mesh_.lines.push_back(l);
-        }
-        group.lineEnd = static_cast<uint32_t>(mesh_.lines.size());
-        group.optionalBegin = static_cast<uint32_t>(mesh_.optionalLines.size());
-        for (const QzMeshOptionalLine& l : optional[g]) {
-            for (uint32_t v : l.v) extend(v);
-            mesh_.optionalLines.push_back(l);
-        }
-        group.optionalEnd = static_cast<uint32_t>(mesh_.optionalLines.size());
+        for (uint32_t l = group.lineBegin; l < group.lineEnd; ++l)
+            for (uint32_t v : mesh_.lines[l].v) extend(v);
+        for (uint32_t l = group.optionalBegin; l < group.optionalEnd; ++l)
+            for (uint32_t v : mesh_.optionalLines[l].v) extend(v);
         mesh_.groups.push_back(group);
     }
 }
