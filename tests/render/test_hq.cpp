@@ -296,6 +296,19 @@ TEST_F(HighQuality, ThePictureIsTheSameForAnyNumberOfThreads) {
     }
 }
 
+TEST_F(HighQuality, AModelZoomedFarPastThePictureStillDraws) {
+    // Corners billions of samples off the picture (beyond what an int holds): the faces
+    // through the middle of the view still fill it.
+    Load("1 4 0 0 0 1 0 0 0 1 0 0 0 1 block.dat\n");
+    state.SetStandardView(1);
+    state.zoom = 2'000'000'000;
+    for (int threads : {1, 2}) {
+        state.threads = threads;
+        Draw();
+        EXPECT_NE(At(kWidth / 2, kHeight / 2), kBackground) << threads << " threads";
+    }
+}
+
 TEST_F(HighQuality, TheNormalDrawingStaysAsItWas) {
     Load(std::string(kGlass) + "1 4 0 -70 -20 1 0 0 0 1 0 0 0 1 block.dat\n");
     state.SetStandardView(1);
