@@ -362,12 +362,19 @@ void MakeMeshes(const QzWalkRules& rules, const QzDrawJob& job, QzMeshKeys& keys
     if (threads < 2) return;
     std::vector<std::unique_ptr<QzPartMesh>> made(parts.size());
     std::atomic<size_t> next{0};
+    // A part too large for a mesh stops the drawing: the parts not begun yet are left
+    // alone then (as they are when memory runs out), so that no more than one such
+    // mesh per thread is ever held.
+    std::atomic<bool> stop{false};
     auto work = [&] {
-        for (size_t i; (i = next.fetch_add(1, std::memory_order_relaxed)) < parts.size();) {
+        for (size_t i; !stop.load(std::memory_order_relaxed) &&
+                       (i = next.fetch_add(1, std::memory_order_relaxed)) < parts.size();) {
             try {
                 made[i] = std::make_unique<QzPartMesh>(QzBuildPartMesh(*parts[i], true));
+                if (!made[i]->complete) stop = true;
             } catch (const std::bad_alloc&) {
                 made[i].reset();
+                stop = true;
             }
         }
     };

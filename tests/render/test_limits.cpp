@@ -88,23 +88,36 @@ TEST_F(Limits, EachDrawingStopsAtItsBound) {
 TEST_F(Limits, APartTooLargeForAMeshStopsTheHighQualityDrawing) {
     ASSERT_TRUE(view.Resize(64, 48));
     testing_support::TempDir library;
-    for (int level = 0; level < 6; ++level) {
-        std::ostringstream part;
-        for (int k = 0; k < 10; ++k)
-            part << "1 16 " << k << " 0 0 1 0 0 0 1 0 0 0 1 "
-                 << (level < 5 ? "deep" + std::to_string(level + 1) + ".dat" : "leaf.dat") << "\n";
-        library.Write("parts/deep" + std::to_string(level) + ".dat", part.str());
-    }
+    // Three such parts, each a tower of its own, and a small one: the meshes are made
+    // on two threads, and the drawing stops all the same.
+    for (const char* tower : {"deep", "tall", "high"})
+        for (int level = 0; level < 6; ++level) {
+            std::ostringstream part;
+            for (int k = 0; k < 10; ++k)
+                part << "1 16 " << k << " 0 0 1 0 0 0 1 0 0 0 1 "
+                     << (level < 5 ? tower + std::to_string(level + 1) + ".dat" : "leaf.dat")
+                     << "\n";
+            library.Write("parts/" + std::string(tower) + std::to_string(level) + ".dat",
+                          part.str());
+        }
     library.Write("parts/leaf.dat", "4 16 0 0 0 1 0 0 1 1 0 0 1 0\n");
     library.Write("p/stud.dat", "");
     QzLoadSettings settings;
     settings.ldrawDir = library.path().string();
-    ASSERT_EQ(QzReadModel(model, dir.Write("model.ldr", "1 4 0 0 0 1 0 0 0 1 0 0 0 1 deep0.dat\n"),
+    ASSERT_EQ(QzReadModel(model,
+                          dir.Write("model.ldr",
+                                    "1 4 0 0 0 1 0 0 0 1 0 0 0 1 leaf.dat\n"
+                                    "1 4 0 0 0 1 0 0 0 1 0 0 0 1 deep0.dat\n"
+                                    "1 4 0 0 0 1 0 0 0 1 0 0 0 1 tall0.dat\n"
+                                    "1 4 0 0 0 1 0 0 0 1 0 0 0 1 high0.dat\n"),
                           settings, view.State().palette),
               1);
     QzRenderer& renderer = *view.State().renderer;
     renderer.ClearImage(true);
     QzHqRenderer hq;
+    EXPECT_EQ(hq.Draw(Job(QZ_MAX_PLACEMENTS), renderer.image, renderer.statistics),
+              QzDrawOutcome::TooManyPlacements);
+    // And again, with what the first drawing kept.
     EXPECT_EQ(hq.Draw(Job(QZ_MAX_PLACEMENTS), renderer.image, renderer.statistics),
               QzDrawOutcome::TooManyPlacements);
 }
