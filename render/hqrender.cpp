@@ -50,6 +50,9 @@ inline int CeilIn(float v, int lo, int hi) {
     return static_cast<float>(i) < v ? i + 1 : i;
 }
 
+// A float's unit of rounding, 2^-24 (rounded up).
+constexpr float kRounding = 6.0e-8f;
+
 inline bool TopLeft(float dx, float dy) { return dy < 0.0f || (dy == 0.0f && dx > 0.0f); }
 
 }  // namespace
@@ -447,14 +450,13 @@ class QzHqRenderer::Band {
     // fill can make of it. Likewise for a line segment pulled forward by `pull`.
     bool FaceHidden(const QzVector& a, const QzVector& b, const QzVector& c, float area);
     bool SegmentHidden(const QzVector& a, const QzVector& b, float pull);
+    // Whether every sample of the band within `margin` of the screen box x0 to x1, y0 to
+    // y1 is nearer than `near` (true when there is none).
+    bool BoxBehind(float x0, float x1, float y0, float y1, int margin, float near);
     // Whether every depth of samples c0 to c1 of rows r0 to r1 (within the band) is
-    // nearer than `near`, through the farthest depth of each tile.
-    bool Behind(int c0, int c1, int r0, int r1, float near);
-    // The farthest depth of a tile, worked out again after samples of it were written.
-    void Refresh(size_t tile);
-    // The dirty marks of a row's tiles.
-    uint8_t* DirtyRow(int y) {
-        return dirty_.data() + static_cast<size_t>((y >> kTileShift) - tileTop_) * tilesWide_;
+    // nearer than `near`.
+    bool Behind(int c0, int c1, int r0, int r1, float near) {
+        return tiles_.Behind(depth_, c0, c1, r0, r1, near, true);
     }
     // Fills a triangle's samples nearer than what they show, each coloured by the paint
     // (PlainPaint, TintPaint, TexturePaint, GrainPaint) with the shade and highlight
@@ -500,12 +502,8 @@ class QzHqRenderer::Band {
     std::vector<Material> glassMaterials_;
     // x0, x1, y0, y1 of the samples written.
     int32_t drawn_[4] = {width_, -1, height_, -1};
-    // The band's samples in tiles of 8 x 8: the farthest depth of each (at least:
-    // samples written since the tile was last measured are nearer), and whether any was.
-    static constexpr int kTileShift = 3;
-    int tileTop_ = 0, tilesWide_ = 0;
-    std::vector<float> tileFar_;
-    std::vector<uint8_t> dirty_;
+    // The farthest depth of each tile of the band's samples.
+    QzDepthTiles tiles_;
     QzPixelRect written_{};
 
     // Scratch of the instance being drawn.
@@ -701,53 +699,19 @@ bool QzHqRenderer::Band::BoxHidden(const QzMeshGroup& group, const QzMatrix& m) 
     // (lines), no nearer than its nearest corner less the pull of lines. Where every
     // depth of the band is nearer still, drawing it would change nothing: the test of
     // the band's own rows decides as well as a test of the whole picture would.
-    if (!(x1 >= -1.0f && y1 >= -1.0f && x0 < width_ + 1.0f && y0 < height_ + 1.0f)) return true;
-    const float near = z0 - 0.5f - std::fabs(z0) * 1.0e-5f;
+    return BoxBehind(x0, x1, y0, y1, 1, z0 - 0.5f - std::fabs(z0) * 1.0e-5f);
+}
+
+bool QzHqRenderer::Band::BoxBehind(float x0, float x1, float y0, float y1, int margin, float near) {
+    const float m = static_cast<float>(margin);
+    if (!(x1 >= -m && y1 >= -m && x0 < width_ + m && y0 < height_ + m)) return true;
     // (A corner far off the picture, when zoomed in close, is held within it.)
-    const int c0 = std::max(0, FloorIn(x0, -1, width_) - 1);
-    const int c1 = FloorIn(x1, -2, width_ - 2) + 1;
-    const int r0 = std::max(top_, FloorIn(y0, top_ - 1, height_ + 1) - 1);
-    const int r1 = FloorIn(y1, top_ - 2, bottom_ - 1) + 1;
+    const int c0 = std::max(0, FloorIn(x0, -margin, width_) - margin);
+    const int c1 = FloorIn(x1, -1 - margin, width_ - 1 - margin) + margin;
+    const int r0 = std::max(top_, FloorIn(y0, top_ - margin, height_ + margin) - margin);
+    const int r1 = FloorIn(y1, top_ - 1 - margin, bottom_ - margin) + margin;
+    if (c0 > c1 || r0 > r1) return true;
     return Behind(c0, c1, r0, r1, near);
-}
-
-bool QzHqRenderer::Band::Behind(int c0, int c1, int r0, int r1, float near) {
-    constexpr int T = 1 << kTileShift;
-    for (int ty = r0 >> kTileShift; ty <= r1 >> kTileShift; ++ty) {
-        const size_t row = static_cast<size_t>(ty - tileTop_) * tilesWide_;
-        const int y0 = std::max(r0, ty * T), y1 = std::min(r1, ty * T + T - 1);
-        for (int tx = c0 >> kTileShift; tx <= c1 >> kTileShift; ++tx) {
-            const size_t tile = row + static_cast<size_t>(tx);
-            if (tileFar_[tile] < near) continue;
-            if (dirty_[tile]) {
-                Refresh(tile);
-                if (tileFar_[tile] < near) continue;
-            }
-            // Some depth of the tile is not nearer: those of the samples asked for decide.
-            const int x0 = std::max(c0, tx * T), x1 = std::min(c1, tx * T + T - 1);
-            for (int y = y0; y <= y1; ++y) {
-                const float* d = depth_ + static_cast<size_t>(y) * width_;
-                for (int x = x0; x <= x1; ++x)
-                    if (!(d[x] < near)) return false;
-            }
-        }
-    }
-    return true;
-}
-
-void QzHqRenderer::Band::Refresh(size_t tile) {
-    constexpr int T = 1 << kTileShift;
-    const int ty = static_cast<int>(tile / tilesWide_) + tileTop_;
-    const int tx = static_cast<int>(tile % tilesWide_);
-    const int y0 = std::max(top_, ty * T), y1 = std::min(bottom_, ty * T + T - 1);
-    const int x0 = tx * T, x1 = std::min(width_ - 1, tx * T + T - 1);
-    float far = -QZ_FAR_DEPTH;
-    for (int y = y0; y <= y1; ++y) {
-        const float* d = depth_ + static_cast<size_t>(y) * width_;
-        for (int x = x0; x <= x1; ++x) far = std::max(far, d[x]);
-    }
-    tileFar_[tile] = far;
-    dirty_[tile] = 0;
 }
 
 bool QzHqRenderer::Band::FaceHidden(const QzVector& a, const QzVector& b, const QzVector& c,
@@ -766,7 +730,6 @@ bool QzHqRenderer::Band::FaceHidden(const QzVector& a, const QzVector& b, const 
     const float largest =
         std::max({std::fabs(a.z), std::fabs(b.z), std::fabs(c.z)}) + r_.offsetLimit_;
     const float thin = extent * extent / std::fabs(area);
-    constexpr float kRounding = 6.0e-8f;  // 2^-24, a float's unit of rounding
     const float slack =
         kRounding * largest *
         (8.0f + 200.0f * thin + 50.0f * thin * thin + 8.0f * extent * (1.0f + thin));
@@ -775,25 +738,16 @@ bool QzHqRenderer::Band::FaceHidden(const QzVector& a, const QzVector& b, const 
 }
 
 bool QzHqRenderer::Band::SegmentHidden(const QzVector& a, const QzVector& b, float pull) {
-    // The samples the segment can write: a sample around its box (two on the minor
-    // axis), within the band.
     const float lox = std::min(a.x, b.x), hix = std::max(a.x, b.x);
     const float loy = std::min(a.y, b.y), hiy = std::max(a.y, b.y);
-    if (!(hix >= -2.0f && hiy >= -2.0f && lox < width_ + 2.0f && loy < height_ + 2.0f)) return true;
-    const int c0 = std::max(0, FloorIn(lox, -2, width_) - 2);
-    const int c1 = FloorIn(hix, -3, width_ - 3) + 2;
-    const int r0 = std::max(top_, FloorIn(loy, top_ - 2, height_ + 2) - 2);
-    const int r1 = FloorIn(hiy, top_ - 3, bottom_ - 2) + 2;
-    if (c0 > c1 || r0 > r1) return true;
     // Each depth is a.z + t (b.z - a.z) - pull with t from 0 to 1 but for the rounding of
     // t, which grows with the coordinates over the length along the major axis.
     const float span = std::max(hix - lox, hiy - loy);
     const float reach = std::max({std::fabs(a.x), std::fabs(b.x), std::fabs(a.y), std::fabs(b.y)});
-    constexpr float kRounding = 6.0e-8f;
     const float slack = 16.0f * kRounding * (std::fabs(a.z) + std::fabs(b.z) + std::fabs(pull)) *
                         (1.0f + (2.0f * reach + 2.0f) / span);
-    const float near = std::min(a.z, b.z) - pull - slack;
-    return Behind(c0, c1, r0, r1, near);
+    // The samples it can write: a sample around its box, two on the minor axis.
+    return BoxBehind(lox, hix, loy, hiy, 2, std::min(a.z, b.z) - pull - slack);
 }
 
 void QzHqRenderer::Band::DrawGroup(const Instance& instance, const QzMeshGroup& group) {
@@ -1195,7 +1149,7 @@ void QzHqRenderer::Band::Fill(const QzVector& a, const QzVector& b0, const QzVec
         float g = (r0 * ga + r1 * gb + r2 * gc) * inv + dgdx * k;
         float* d = depth_ + static_cast<size_t>(y) * width_;
         uint32_t* col = colour_ + static_cast<size_t>(y) * width_;
-        uint8_t* dirty = DirtyRow(y);
+        uint8_t* written = tiles_.Marks(y);
         for (int x = xs; x <= xe; ++x, z += dzdx, s += dsdx, g += dgdx) {
             const float f = static_cast<float>(x - x0);
             w0 = r0 + e0dx * f;
@@ -1204,7 +1158,7 @@ void QzHqRenderer::Band::Fill(const QzVector& a, const QzVector& b0, const QzVec
             if ((w0 > 0 || (w0 == 0 && t0)) && (w1 > 0 || (w1 == 0 && t1)) &&
                 (w2 > 0 || (w2 == 0 && t2)) && z <= d[x]) {
                 d[x] = z;
-                dirty[x >> kTileShift] = 1;
+                written[x >> QzDepthTiles::kShift] = 1;
                 if constexpr (Paint::kAt) {
                     // The weights of the corners a, b0, c0 at the sample.
                     const float l1 = (swapped ? w2 : w1) * inv, l2 = (swapped ? w1 : w2) * inv;
@@ -1342,7 +1296,7 @@ void QzHqRenderer::Band::DrawSegment(const QzVector& a, const QzVector& b, float
             if (!(z <= depth_[i])) continue;
             depth_[i] = z;
             const int x = xMajor ? k : r, y = xMajor ? r : k;
-            DirtyRow(y)[x >> kTileShift] = 1;
+            tiles_.Touch(y, x, x);
             colour_[i] = rgb;
             Wrote(x, x, y, y);
         }
@@ -1363,11 +1317,7 @@ void QzHqRenderer::Band::Run(QzZImage& image) {
             d[x] = QZ_FAR_DEPTH;
         }
     }
-    tileTop_ = top_ >> kTileShift;
-    tilesWide_ = (width_ >> kTileShift) + 1;
-    const size_t tiles = static_cast<size_t>((bottom_ >> kTileShift) - tileTop_ + 1) * tilesWide_;
-    tileFar_.assign(tiles, QZ_FAR_DEPTH);
-    dirty_.assign(tiles, 0);
+    tiles_.Reset(width_, top_, bottom_, true);
     for (const Instance& instance : r_.instances_) DrawInstance(instance, instance.pass);
     // Studs last, each only when something of its box could still show.
     for (const Instance& instance : r_.studs_) DrawInstance(instance, Pass::Studs);

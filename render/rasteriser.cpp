@@ -328,24 +328,42 @@ QzFill QzFillOf(const QzPixelPattern& pattern, bool ditherTransparency) {
     return QzFill::Checker;
 }
 
-void QzRasterBand::KeepTiles() {
-    tileColumns_ = (width_ + kTile - 1) >> kTileShift;
-    const int32_t rows = y1_ >= y0_ ? ((y1_ - y0_) >> kTileShift) + 1 : 0;
-    tileFar_.assign(static_cast<size_t>(tileColumns_) * rows, QZ_FAR_DEPTH);
-    // Nothing is known of them yet: each is worked out when first asked.
-    tileDirty_.assign(tileFar_.size(), 1);
+void QzDepthTiles::Reset(int32_t width, int32_t y0, int32_t y1, bool cleared) {
+    width_ = width;
+    y0_ = y0;
+    y1_ = y1;
+    columns_ = static_cast<size_t>((width + kTile - 1) >> kShift);
+    const size_t rows = y1 >= y0 ? static_cast<size_t>((y1 - y0) >> kShift) + 1 : 0;
+    far_.assign(columns_ * rows, QZ_FAR_DEPTH);
+    // Unless cleared, nothing is known of them yet: each is worked out when first asked.
+    dirty_.assign(far_.size(), cleared ? 0 : 1);
 }
 
+float QzDepthTiles::Measure(const float* depth, size_t t, int32_t top, int32_t left) {
+    const int32_t bottom = std::min(top + kTile - 1, y1_);
+    const int32_t right = std::min(left + kTile - 1, width_ - 1);
+    float far = -QZ_FAR_DEPTH;
+    for (int32_t y = top; y <= bottom; ++y) {
+        const float* d = depth + static_cast<size_t>(y) * width_;
+        for (int32_t x = left; x <= right; ++x) far = std::max(far, d[x]);
+    }
+    far_[t] = far;
+    dirty_[t] = 0;
+    return far;
+}
+
+void QzRasterBand::KeepTiles() { tiles_.Reset(width_, y0_, y1_); }
+
 std::vector<float> QzRasterBand::TileFars() const {
-    const int32_t columns = (width_ + kTile - 1) >> kTileShift;
-    const int32_t rows = y1_ >= y0_ ? ((y1_ - y0_) >> kTileShift) + 1 : 0;
+    const int32_t columns = (width_ + QzDepthTiles::kTile - 1) >> QzDepthTiles::kShift;
+    const int32_t rows = y1_ >= y0_ ? ((y1_ - y0_) >> QzDepthTiles::kShift) + 1 : 0;
     std::vector<float> fars(static_cast<size_t>(columns) * rows, -QZ_FAR_DEPTH);
     if (!depth_) return fars;
     for (int32_t y = y0_; y <= y1_; ++y) {
-        float* row = fars.data() + static_cast<size_t>((y - y0_) >> kTileShift) * columns;
+        float* row = fars.data() + static_cast<size_t>((y - y0_) >> QzDepthTiles::kShift) * columns;
         const float* d = depth_ + static_cast<size_t>(y) * width_;
         for (int32_t x = 0; x < width_; ++x)
-            row[x >> kTileShift] = std::max(row[x >> kTileShift], d[x]);
+            row[x >> QzDepthTiles::kShift] = std::max(row[x >> QzDepthTiles::kShift], d[x]);
     }
     return fars;
 }
@@ -376,43 +394,23 @@ bool QzRasterBand::ClampRegion(int64_t& x0, int64_t& x1, int64_t& y0, int64_t& y
 
 bool QzRasterBand::RegionHiddenBy(const std::vector<float>& tileFars, int64_t x0, int64_t x1,
                                   int64_t y0, int64_t y1, float nearest) const {
-    const int32_t columns = (width_ + kTile - 1) >> kTileShift;
+    const int32_t columns = (width_ + QzDepthTiles::kTile - 1) >> QzDepthTiles::kShift;
     if (tileFars.empty()) return false;
     if (!ClampRegion(x0, x1, y0, y1)) return true;
-    for (int64_t ty = (y0 - y0_) >> kTileShift; ty <= ((y1 - y0_) >> kTileShift); ++ty) {
+    for (int64_t ty = (y0 - y0_) >> QzDepthTiles::kShift;
+         ty <= ((y1 - y0_) >> QzDepthTiles::kShift); ++ty) {
         const float* row = tileFars.data() + static_cast<size_t>(ty) * static_cast<size_t>(columns);
-        for (int64_t tx = x0 >> kTileShift; tx <= (x1 >> kTileShift); ++tx)
+        for (int64_t tx = x0 >> QzDepthTiles::kShift; tx <= (x1 >> QzDepthTiles::kShift); ++tx)
             if (!(row[tx] < nearest)) return false;
     }
     return true;
 }
 
 bool QzRasterBand::RegionHidden(int64_t x0, int64_t x1, int64_t y0, int64_t y1, float nearest) {
-    if (tileFar_.empty() || !depth_) return false;
+    if (tiles_.Empty() || !depth_) return false;
     if (!ClampRegion(x0, x1, y0, y1)) return true;
-    for (int64_t ty = (y0 - y0_) >> kTileShift; ty <= ((y1 - y0_) >> kTileShift); ++ty) {
-        const size_t row = static_cast<size_t>(ty) * static_cast<size_t>(tileColumns_);
-        for (int64_t tx = x0 >> kTileShift; tx <= (x1 >> kTileShift); ++tx) {
-            const size_t t = row + static_cast<size_t>(tx);
-            if (tileDirty_[t]) {
-                // The farthest depth of the tile's pixels in the band's rows.
-                const int32_t py0 = y0_ + static_cast<int32_t>(ty << kTileShift);
-                const int32_t py1 = std::min(py0 + kTile - 1, y1_);
-                const int32_t px0 = static_cast<int32_t>(tx << kTileShift);
-                const int32_t px1 = std::min(px0 + kTile - 1, width_ - 1);
-                float far = -QZ_FAR_DEPTH;
-                for (int32_t y = py0; y <= py1; ++y) {
-                    const float* d = depth_ + static_cast<size_t>(y) * width_;
-                    for (int32_t x = px0; x <= px1; ++x) far = std::max(far, d[x]);
-                }
-                tileFar_[t] = far;
-                tileDirty_[t] = 0;
-            }
-            // A pixel as near as `nearest` passes where its depth is not nearer still.
-            if (!(tileFar_[t] < nearest)) return false;
-        }
-    }
-    return true;
+    return tiles_.Behind(depth_, static_cast<int32_t>(x0), static_cast<int32_t>(x1),
+                         static_cast<int32_t>(y0), static_cast<int32_t>(y1), nearest, false);
 }
 
 void QzRasterBand::Attach(const QzZImage& image, int32_t y0, int32_t y1, QzPixelRect* dirty,

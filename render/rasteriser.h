@@ -27,6 +27,71 @@ inline constexpr float QZ_FACE_OFFSET_UNITS = 3.0f;
 // it.
 inline constexpr float QZ_NEAR_SLACK_UNITS = 0.25f;
 
+// The farthest depth of each tile of kTile x kTile depths of a band of rows (rows y0 to
+// y1 of a buffer `width` wide), worked out again where something was written since:
+// what tells at once that a region lies behind what is drawn. Tiles start at the band's
+// first row.
+class QzDepthTiles {
+  public:
+    static constexpr int32_t kShift = 3;
+    static constexpr int32_t kTile = 1 << kShift;
+
+    // Tiles of rows y0 to y1 of a buffer `width` wide: every depth QZ_FAR_DEPTH when
+    // `cleared`, else nothing known of them yet.
+    void Reset(int32_t width, int32_t y0, int32_t y1, bool cleared = false);
+    bool Empty() const { return far_.empty(); }
+    // The written marks of the tiles row y lies in, by column of tiles.
+    uint8_t* Marks(int32_t y) {
+        return dirty_.data() + static_cast<size_t>((y - y0_) >> kShift) * columns_;
+    }
+    // Marks the tiles of columns c0 to c1 of row y as written.
+    void Touch(int32_t y, int32_t c0, int32_t c1) {
+        uint8_t* row = Marks(y);
+        for (int32_t t = c0 >> kShift; t <= (c1 >> kShift); ++t) row[t] = 1;
+    }
+    // Whether every depth of `depth` in columns x0 to x1 and rows y0 to y1 (within the
+    // buffer's columns and the band's rows) is nearer than `nearest`. From the tiles
+    // alone it may answer false where a test of each depth would not; with `exact`, the
+    // depths of a tile that is not wholly nearer decide instead.
+    bool Behind(const float* depth, int32_t x0, int32_t x1, int32_t y0, int32_t y1, float nearest,
+                bool exact) {
+        for (int32_t ty = (y0 - y0_) >> kShift; ty <= ((y1 - y0_) >> kShift); ++ty) {
+            const int32_t top = y0_ + (ty << kShift);
+            const size_t row = static_cast<size_t>(ty) * columns_;
+            for (int32_t tx = x0 >> kShift; tx <= (x1 >> kShift); ++tx) {
+                const size_t t = row + static_cast<size_t>(tx);
+                // A depth as near as `nearest` passes where the depth there is not nearer
+                // still. A tile's farthest depth only comes nearer as it is written: one
+                // worked out before may be too far, never too near.
+                if (far_[t] < nearest) continue;
+                const int32_t left = tx << kShift;
+                if (dirty_[t] && Measure(depth, t, top, left) < nearest) continue;
+                if (!exact) return false;
+                const int32_t bottom = std::min({y1, top + kTile - 1, y1_});
+                const int32_t right = std::min(x1, left + kTile - 1);
+                for (int32_t y = std::max(y0, top); y <= bottom; ++y) {
+                    const float* d = depth + static_cast<size_t>(y) * width_;
+                    for (int32_t x = std::max(x0, left); x <= right; ++x)
+                        if (!(d[x] < nearest)) return false;
+                }
+            }
+        }
+        return true;
+    }
+
+  private:
+    // Works out the farthest depth of tile t, whose first row and column are given.
+    float Measure(const float* depth, size_t t, int32_t top, int32_t left);
+
+    int32_t width_ = 0;
+    int32_t y0_ = 0;
+    int32_t y1_ = -1;
+    size_t columns_ = 0;
+    std::vector<float> far_;
+    // Written since its farthest depth was worked out (or never worked out).
+    std::vector<uint8_t> dirty_;
+};
+
 // A colour as two entries of red, green, blue, alpha; alpha 0 means "not drawn".
 // Pixel (x, y) uses a when x + y is odd and b when it is even.
 struct QzPixelPattern {
@@ -120,19 +185,13 @@ class QzRasterBand {
     bool RegionHiddenBy(const std::vector<float>& tileFars, int64_t x0, int64_t x1, int64_t y0,
                         int64_t y1, float nearest) const;
 
-    static constexpr int32_t kTileShift = 3;
-    static constexpr int32_t kTile = 1 << kTileShift;
-
   private:
     // Columns x0 to x1 and rows y0 to y1 cut to the image's columns and the band's rows;
     // false when nothing is left.
     bool ClampRegion(int64_t& x0, int64_t& x1, int64_t& y0, int64_t& y1) const;
     // Marks the tiles of columns c0 to c1 of row y as written.
     void TouchTiles(int32_t y, int32_t c0, int32_t c1) {
-        if (tileDirty_.empty()) return;
-        uint8_t* row = tileDirty_.data() + static_cast<size_t>((y - y0_) >> kTileShift) *
-                                               static_cast<size_t>(tileColumns_);
-        for (int32_t t = c0 >> kTileShift; t <= (c1 >> kTileShift); ++t) row[t] = 1;
+        if (!tiles_.Empty()) tiles_.Touch(y, c0, c1);
     }
     // Writes the pixels of columns c0 to c1 of row y that pass the depth test, depth z
     // at c0 growing by dz per column but never below nearest.
@@ -150,11 +209,8 @@ class QzRasterBand {
     QzPixelRect* drawn_ = nullptr;
     // How far a face's depth may move, in depth units; unlimited until a drawing sets it.
     QzFaceOffset faceOffset_{};
-    // The farthest depth of each tile, and whether it was written since that was worked
-    // out (KeepTiles); empty when the band keeps no tiles.
-    int32_t tileColumns_ = 0;
-    std::vector<float> tileFar_;
-    std::vector<uint8_t> tileDirty_;
+    // The farthest depth of each tile (KeepTiles); empty when the band keeps none.
+    QzDepthTiles tiles_;
 };
 
 // Faces and lines in colour numbers into a band of rows: each colour resolved once,
