@@ -341,17 +341,23 @@ void PrintTo(const HandMade& c, std::ostream* out) { *out << c.name; }
 
 class BandsOfHandMadeModels : public ::testing::TestWithParam<HandMade> {
   protected:
+    // Reads the case's model, the examples for its library.
+    void Load() {
+        QzLoadSettings settings;
+        settings.ldrawDir = testing_support::ExamplesDir().string();
+        ASSERT_EQ(QzReadModel(model, dir.Write("model.mpd", GetParam().text()), settings, palette),
+                  1);
+    }
+
     testing_support::ScopedMessageBox boxes;
     testing_support::TempDir dir;
+    QzPalette palette;
+    QzModel model;
 };
 
 TEST_P(BandsOfHandMadeModels, DrawAsOneThreadDoes) {
     const HandMade& c = GetParam();
-    QzLoadSettings settings;
-    settings.ldrawDir = testing_support::ExamplesDir().string();
-    QzPalette palette;
-    QzModel model;
-    ASSERT_EQ(QzReadModel(model, dir.Write("model.mpd", c.text()), settings, palette), 1);
+    ASSERT_NO_FATAL_FAILURE(Load());
     ASSERT_TRUE(boxes.box.calls.empty()) << boxes.box.calls[0].text;
     const std::vector<Drawing> one = DrawWith(model, c.picture, 1);
     ASSERT_EQ(one[0].counts.find(" 4:0 "), std::string::npos) << "no face drawn";
@@ -373,11 +379,7 @@ std::vector<Drawing> DrawEverything(const QzModel& model, const Picture& picture
 
 TEST_P(BandsOfHandMadeModels, LeaveOutOnlyWhatChangesNothing) {
     const HandMade& c = GetParam();
-    QzLoadSettings settings;
-    settings.ldrawDir = testing_support::ExamplesDir().string();
-    QzPalette palette;
-    QzModel model;
-    ASSERT_EQ(QzReadModel(model, dir.Write("model.mpd", c.text()), settings, palette), 1);
+    ASSERT_NO_FATAL_FAILURE(Load());
     const std::vector<Drawing> all = DrawEverything(model, c.picture, 1);
     for (int threads : {1, 3})
         EXPECT_EQ(Difference(all, DrawWith(model, c.picture, threads)), "")
@@ -398,11 +400,7 @@ Picture HighQuality(const Picture& picture) {
 // the same pictures as when it leaves out nothing, at any number of threads.
 TEST_P(BandsOfHandMadeModels, HighQualityLeavesOutOnlyWhatChangesNothing) {
     const HandMade& c = GetParam();
-    QzLoadSettings settings;
-    settings.ldrawDir = testing_support::ExamplesDir().string();
-    QzPalette palette;
-    QzModel model;
-    ASSERT_EQ(QzReadModel(model, dir.Write("model.mpd", c.text()), settings, palette), 1);
+    ASSERT_NO_FATAL_FAILURE(Load());
     const Picture high = HighQuality(c.picture);
     const std::vector<Drawing> all = DrawEverything(model, high, 1);
     for (int threads : {1, 3, 7})
