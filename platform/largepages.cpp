@@ -1,9 +1,12 @@
 #include "largepages.h"
 
+#include <malloc.h>
 #include <sys/mman.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <new>
@@ -34,6 +37,31 @@ void* AllocateLargePages(size_t bytes) {
     madvise(block, size, MADV_HUGEPAGE);
 #endif
     return block;
+}
+
+void GrowHeapInLargePages() {
+#if defined(__GLIBC__) && defined(M_TOP_PAD) && defined(MADV_HUGEPAGE)
+    constexpr int kStep = 8 << 20;
+    // The C library's default for the largest allocation taken from the heap rather
+    // than mapped on its own.
+    constexpr int kMappedFrom = 128 << 10;
+    // Another allocator answers mallopt with 0 and keeps its own ways.
+    if (mallopt(M_TOP_PAD, kStep) != 1) return;
+    // The heap grows by the step now, for an allocation it must take itself (mapped
+    // ones come from elsewhere); what the program break moved over is the heap's.
+    mallopt(M_MMAP_THRESHOLD, static_cast<int>(kLargePageBytes) * 2);
+    const uintptr_t before = reinterpret_cast<uintptr_t>(sbrk(0));
+    // (Held in a volatile so that the allocation is made.)
+    void* volatile probe = std::malloc(kLargePageBytes);
+    std::free(probe);
+    mallopt(M_MMAP_THRESHOLD, kMappedFrom);
+    // Where the heap ends now (freeing may have given back what lay past the step).
+    const uintptr_t after = reinterpret_cast<uintptr_t>(sbrk(0));
+    if (before == static_cast<uintptr_t>(-1) || after == static_cast<uintptr_t>(-1)) return;
+    const uintptr_t first = (before + kLargePageBytes - 1) / kLargePageBytes * kLargePageBytes;
+    const uintptr_t last = after / kLargePageBytes * kLargePageBytes;
+    if (last > first) madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+#endif
 }
 
 void FreeLargePages(void* block, size_t bytes) {

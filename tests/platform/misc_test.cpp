@@ -3,7 +3,11 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <memory>
 #include <optional>
 #include <string>
 #include <thread>
@@ -237,4 +241,36 @@ TEST(ByteBuffer, GrowsKeepingItsBytesFromTheHeapThenLargePages) {
     buffer.Release();
     EXPECT_EQ(buffer.capacity(), 0u);
     EXPECT_EQ(buffer.data(), nullptr);
+}
+
+// The heap asked to grow in large pages: the step after the program break is marked
+// for large pages (where the C library's allocator is the one in use and the system
+// has them), and the heap hands out and takes back memory as before, asked twice too.
+TEST(LargePages, HeapGrowsInLargePagesAndStillAllocates) {
+    plat::GrowHeapInLargePages();
+    plat::GrowHeapInLargePages();
+    std::vector<std::unique_ptr<char[]>> blocks;
+    for (size_t i = 0; i < 20000; ++i) {
+        const size_t size = 16 + i % 500;
+        blocks.emplace_back(new char[size]);
+        std::memset(blocks.back().get(), static_cast<int>(i & 0x7f), size);
+    }
+    for (size_t i = 0; i < blocks.size(); ++i)
+        ASSERT_EQ(blocks[i][15], static_cast<char>(i & 0x7f)) << i;
+    blocks.clear();
+#if defined(__GLIBC__) && !defined(__SANITIZE_ADDRESS__)
+    if (!std::filesystem::exists("/sys/kernel/mm/transparent_hugepage/enabled")) return;
+    std::ifstream maps("/proc/self/smaps");
+    std::string line;
+    bool heap = false, marked = false;
+    while (std::getline(maps, line)) {
+        // A mapping's first line starts with its range ("lo-hi perms ..."); its flags
+        // come last.
+        if (line.find('-') < line.find(' ') && line.find(':') > line.find(' '))
+            heap = line.size() >= 6 && line.compare(line.size() - 6, 6, "[heap]") == 0;
+        if (heap && line.rfind("VmFlags:", 0) == 0 && line.find(" hg") != std::string::npos)
+            marked = true;
+    }
+    EXPECT_TRUE(marked) << "no part of the heap is marked for large pages";
+#endif
 }
