@@ -41,7 +41,7 @@ void* AllocateLargePages(size_t bytes) {
 
 void GrowHeapInLargePages() {
 #if defined(__GLIBC__) && defined(M_TOP_PAD) && defined(MADV_HUGEPAGE)
-    constexpr int kStep = 8 << 20;
+    constexpr int kStep = 12 << 20;
     // The C library's default for the largest allocation taken from the heap rather
     // than mapped on its own.
     constexpr int kMappedFrom = 128 << 10;

@@ -21,14 +21,15 @@ void FreeLargePages(void* block, size_t bytes);
 // can be that large.
 size_t LargePagesFor(size_t bytes);
 
-// Asks the C library's heap to grow by steps of 8 MB of address space, which costs
+// Asks the C library's heap to grow by steps of 12 MB of address space, which costs
 // nothing until written, and the system to back the first step with large pages where
 // it keeps them for those who ask: a program that fills thousands of small pages in a
-// short life (a load writes the names and messages of a model in many small
-// allocations) then takes one fault per 2 MB for its first 8 MB instead of one per 4 KB.
-// Memory once written stays with the process up to the size of a step. For the start of
-// a short-lived program, before any thread runs; nothing where the allocator is not the
-// C library's own (the address sanitizer's, say).
+// short life (a load writes the names and messages of a model, a first drawing the
+// drawing forms of its parts, in many small allocations) then takes one fault per 2 MB
+// for its first 12 MB instead of one per 4 KB. Memory once written stays with the
+// process up to the size of a step. For the start of a short-lived program, before any
+// thread runs; nothing where the allocator is not the C library's own (the address
+// sanitizer's, say).
 void GrowHeapInLargePages();
 
 // Bytes in memory of their own that grows as they do: from the heap while small, from
