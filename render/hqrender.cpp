@@ -1281,8 +1281,7 @@ void QzHqRenderer::Band::DrawSegment(const QzVector& a, const QzVector& b, float
         if (!(minor >= static_cast<float>(minorFirst - 1) &&
               minor < static_cast<float>(minorLast + 2)))
             continue;
-        const int i = static_cast<int>(minor);
-        const int floor = static_cast<float>(i) > minor ? i - 1 : i;
+        const int floor = FloorIn(minor, minorFirst - 1, minorLast + 1);
         const float below = static_cast<float>(floor);
         int rows[2] = {floor, minorFirst - 1};
         if (look.lineSamples > 1) {

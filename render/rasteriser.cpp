@@ -332,9 +332,8 @@ void QzDepthTiles::Reset(int32_t width, int32_t y0, int32_t y1, bool cleared) {
     width_ = width;
     y0_ = y0;
     y1_ = y1;
-    columns_ = static_cast<size_t>((width + kTile - 1) >> kShift);
-    const size_t rows = y1 >= y0 ? static_cast<size_t>((y1 - y0) >> kShift) + 1 : 0;
-    far_.assign(columns_ * rows, QZ_FAR_DEPTH);
+    columns_ = Columns(width);
+    far_.assign(columns_ * Rows(y0, y1), QZ_FAR_DEPTH);
     // Unless cleared, nothing is known of them yet: each is worked out when first asked.
     dirty_.assign(far_.size(), cleared ? 0 : 1);
 }
@@ -355,9 +354,8 @@ float QzDepthTiles::Measure(const float* depth, size_t t, int32_t top, int32_t l
 void QzRasterBand::KeepTiles() { tiles_.Reset(width_, y0_, y1_); }
 
 std::vector<float> QzRasterBand::TileFars() const {
-    const int32_t columns = (width_ + QzDepthTiles::kTile - 1) >> QzDepthTiles::kShift;
-    const int32_t rows = y1_ >= y0_ ? ((y1_ - y0_) >> QzDepthTiles::kShift) + 1 : 0;
-    std::vector<float> fars(static_cast<size_t>(columns) * rows, -QZ_FAR_DEPTH);
+    const size_t columns = QzDepthTiles::Columns(width_);
+    std::vector<float> fars(columns * QzDepthTiles::Rows(y0_, y1_), -QZ_FAR_DEPTH);
     if (!depth_) return fars;
     for (int32_t y = y0_; y <= y1_; ++y) {
         float* row = fars.data() + static_cast<size_t>((y - y0_) >> QzDepthTiles::kShift) * columns;
@@ -394,12 +392,12 @@ bool QzRasterBand::ClampRegion(int64_t& x0, int64_t& x1, int64_t& y0, int64_t& y
 
 bool QzRasterBand::RegionHiddenBy(const std::vector<float>& tileFars, int64_t x0, int64_t x1,
                                   int64_t y0, int64_t y1, float nearest) const {
-    const int32_t columns = (width_ + QzDepthTiles::kTile - 1) >> QzDepthTiles::kShift;
+    const size_t columns = QzDepthTiles::Columns(width_);
     if (tileFars.empty()) return false;
     if (!ClampRegion(x0, x1, y0, y1)) return true;
     for (int64_t ty = (y0 - y0_) >> QzDepthTiles::kShift;
          ty <= ((y1 - y0_) >> QzDepthTiles::kShift); ++ty) {
-        const float* row = tileFars.data() + static_cast<size_t>(ty) * static_cast<size_t>(columns);
+        const float* row = tileFars.data() + static_cast<size_t>(ty) * columns;
         for (int64_t tx = x0 >> QzDepthTiles::kShift; tx <= (x1 >> QzDepthTiles::kShift); ++tx)
             if (!(row[tx] < nearest)) return false;
     }

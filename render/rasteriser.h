@@ -35,6 +35,13 @@ class QzDepthTiles {
   public:
     static constexpr int32_t kShift = 3;
     static constexpr int32_t kTile = 1 << kShift;
+    // Columns of tiles of a buffer `width` wide, and rows of tiles of rows y0 to y1.
+    static size_t Columns(int32_t width) {
+        return static_cast<size_t>((width + kTile - 1) >> kShift);
+    }
+    static size_t Rows(int32_t y0, int32_t y1) {
+        return y1 >= y0 ? static_cast<size_t>((y1 - y0) >> kShift) + 1 : 0;
+    }
 
     // Tiles of rows y0 to y1 of a buffer `width` wide: every depth QZ_FAR_DEPTH when
     // `cleared`, else nothing known of them yet.
