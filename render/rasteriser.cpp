@@ -584,7 +584,35 @@ inline int32_t EdgeX(int32_t x0, int32_t x1, int32_t rows, int64_t k) {
     return static_cast<int32_t>(num / rows);
 }
 
+// A depth no pixel of the triangle a, b, c spanning `columns` columns is nearer than,
+// whatever the filling's rounding, under the face offsets; minus infinity where none is
+// known.
+inline float NearestFaceDepth(const QzVector& a, const QzVector& b, const QzVector& c,
+                              int32_t columns, const QzFaceOffset& offset) {
+    if (!(std::isfinite(a.z) && std::isfinite(b.z) && std::isfinite(c.z)))
+        return -std::numeric_limits<float>::infinity();
+    const float lo = std::min(std::min(a.z, b.z), c.z);
+    const float hi = std::max(std::max(a.z, b.z), c.z);
+    const float reach = std::max(std::fabs(lo), std::fabs(hi));
+    // A face's depth is never nearer than its nearest corner less the slack beyond its
+    // corners, except seen edge-on, where it follows its edges and steps along a row:
+    // nearer than its corners by rounding alone, a few units in the last place of the
+    // largest depth it takes (corners and push back) per column.
+    const float rounding = (static_cast<float>(columns) + 8.0f) * (reach + offset.limit) * 4.8e-7f;
+    return lo - offset.nearSlack - rounding;
+}
+
 }  // namespace
+
+bool QzRasterBand::NearerEverywhere(int32_t x0, int32_t x1, int32_t y0, int32_t y1,
+                                    float nearest) const {
+    for (int32_t y = y0; y <= y1; ++y) {
+        const float* d = depth_ + static_cast<size_t>(y) * width_;
+        for (int32_t x = x0; x <= x1; ++x)
+            if (!(d[x] < nearest)) return false;
+    }
+    return true;
+}
 
 bool QzRasterBand::FillTriangle(const QzVector& p0, const QzVector& p1, const QzVector& p2,
                                 QzFace& face) {
@@ -606,6 +634,18 @@ bool QzRasterBand::FillTriangle(const QzVector& p0, const QzVector& p1, const Qz
     if (std::max({xt, xm, xb}) < 0 || std::min({xt, xm, xb}) >= w) return false;
     // All three corners in one column: every row's edges meet, nothing is filled.
     if (xt == xm && xm == xb) return false;
+    const int32_t y0 = std::max(yt, y0_);
+    const int32_t y1 = std::min(yb, y1_);
+    // Most small triangles of a large model lie behind what is drawn: a look at the
+    // depths of the box they cover finds that for less than the filling would cost.
+    {
+        const int32_t c0 = std::max(std::min({xt, xm, xb}), 0);
+        const int32_t c1 = std::min(std::max({xt, xm, xb}), w - 1);
+        if (static_cast<int64_t>(c1 - c0 + 1) * (y1 - y0 + 1) <= kProbePixels &&
+            NearerEverywhere(c0, c1, y0, y1,
+                             NearestFaceDepth(*t, *m, *bt, c1 - c0 + 1, faceOffset_)))
+            return false;
+    }
 
     // Made with the first span: many small triangles have none.
     DepthPlane plane;
@@ -613,8 +653,6 @@ bool QzRasterBand::FillTriangle(const QzVector& p0, const QzVector& p1, const Qz
 
     bool wrote = false;
     QzPixelRect& r = *dirty_;
-    const int32_t y0 = std::max(yt, y0_);
-    const int32_t y1 = std::min(yb, y1_);
     for (int32_t y = y0; y <= y1; ++y) {
         // Rows above the middle point run from the top-middle edge, the others from the
         // middle-bottom edge; both end at the top-bottom edge.

@@ -200,6 +200,10 @@ class QzRasterBand {
     void TouchTiles(int32_t y, int32_t c0, int32_t c1) {
         if (!tiles_.Empty()) tiles_.Touch(y, c0, c1);
     }
+    // Triangles whose box holds at most this many pixels are first looked at whole.
+    static constexpr int64_t kProbePixels = 64;
+    // Whether every depth in columns x0 to x1 and rows y0 to y1 is nearer than nearest.
+    bool NearerEverywhere(int32_t x0, int32_t x1, int32_t y0, int32_t y1, float nearest) const;
     // Writes the pixels of columns c0 to c1 of row y that pass the depth test, depth z
     // at c0 growing by dz per column but never below nearest.
     template <QzFill kind>

@@ -2,10 +2,13 @@
 // shading, transparency, the occlusion test, and geometry far outside the image.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
+#include <random>
 #include <set>
 #include <utility>
+#include <vector>
 
 #include "rasteriser.h"
 #include "render_fixture.h"
@@ -354,6 +357,60 @@ TEST_F(RasterTest, BoxIsHiddenOnlyBehindNearerPixelsOrOffTheImage) {
     EXPECT_TRUE(renderer.IsBoxHidden({-20, 2, 0}, {-5, 8, 0}));
     EXPECT_TRUE(renderer.IsBoxHidden({2, 50, 0}, {8, 60, 0}));
     EXPECT_FALSE(renderer.IsBoxHidden({-20, -20, 0}, {100, 100, 0}));  // clamped to the image
+}
+
+// A small triangle is first looked at whole against the depths of its box: wherever one
+// of its pixels would pass the depth test, however its depth was pushed, clamped or
+// rounded, it must still be filled. Each pixel a triangle writes into a cleared image is
+// given back its own depth with everything around it nearer: the triangle must write
+// that pixel again, and only it.
+TEST(SmallTriangle, WritesAPixelThatOnlyJustPassesBehindEverythingElse) {
+    constexpr int kSize = 24;
+    QzZImage image{};
+    ASSERT_EQ(init_zimage(image, kSize, kSize), 0);
+    std::mt19937 random(7);
+    std::uniform_real_distribution<float> place(2.0f, 14.0f), extent(-6.0f, 6.0f);
+    std::uniform_real_distribution<float> base(-2.0e4f, 2.0e4f), rise(-60.0f, 60.0f);
+    // Offsets of a wide range of zooms: none, the push back alone, slack beyond it.
+    const QzFaceOffset offsets[] = {{0.0f, 0.0f}, {1.5f, 0.125f}, {0.2f, 3.0f}};
+    const QzPixelPattern pattern{{10, 20, 30, 255}, {10, 20, 30, 255}};
+    auto clear = [&](float depth) {
+        std::fill(image.depth, image.depth + kSize * kSize, depth);
+        std::fill(image.pixels, image.pixels + kSize * kSize * 3, uint8_t{0});
+    };
+    int pixels = 0;
+    for (int n = 0; n < 600; ++n) {
+        QzVector c[3];
+        const float x = place(random), y = place(random), z = base(random);
+        for (QzVector& p : c) p = {x + extent(random), y + extent(random), z + rise(random)};
+        // Every fourth nearly edge-on: the third corner almost on the line of the others.
+        if (n % 4 == 3) {
+            c[2].x = c[0].x + (c[1].x - c[0].x) * 0.5f + 1.0e-3f;
+            c[2].y = c[0].y + (c[1].y - c[0].y) * 0.5f;
+        }
+        QzRasterBand band;
+        QzPixelRect dirty = QzEmptyRect(kSize, kSize), drawn = dirty;
+        band.Attach(image, 0, kSize - 1, &dirty, &drawn);
+        band.SetFaceOffsetLimit(offsets[n % 3]);
+        auto fill = [&] {
+            QzFace face{pattern, QzFill::Solid, false, {&c[0], &c[1], &c[2]}};
+            return band.FillTriangle(c[0], c[1], c[2], face);
+        };
+        clear(QZ_FAR_DEPTH);
+        fill();
+        const std::vector<float> alone(image.depth, image.depth + kSize * kSize);
+        for (int i = 0; i < kSize * kSize; ++i) {
+            if (alone[static_cast<size_t>(i)] == QZ_FAR_DEPTH) continue;
+            ++pixels;
+            clear(-std::numeric_limits<float>::max());
+            image.depth[i] = alone[static_cast<size_t>(i)];
+            ASSERT_TRUE(fill()) << "triangle " << n << " pixel " << i % kSize << "," << i / kSize;
+            EXPECT_EQ(image.pixels[i * 3], 30) << "triangle " << n;
+            EXPECT_EQ(std::count(image.pixels, image.pixels + kSize * kSize * 3, uint8_t{30}), 1);
+        }
+    }
+    EXPECT_GT(pixels, 3000);
+    free_zimage(image);
 }
 
 // ---- Geometry far outside the image ----
