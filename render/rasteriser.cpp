@@ -584,15 +584,19 @@ inline int32_t EdgeX(int32_t x0, int32_t x1, int32_t rows, int64_t k) {
     return static_cast<int32_t>(num / rows);
 }
 
-// A depth no pixel of the triangle a, b, c spanning `columns` columns is nearer than,
-// whatever the filling's rounding, under the face offsets; minus infinity where none is
-// known.
-inline float NearestFaceDepth(const QzVector& a, const QzVector& b, const QzVector& c,
-                              int32_t columns, const QzFaceOffset& offset) {
-    if (!(std::isfinite(a.z) && std::isfinite(b.z) && std::isfinite(c.z)))
-        return -std::numeric_limits<float>::infinity();
-    const float lo = std::min(std::min(a.z, b.z), c.z);
-    const float hi = std::max(std::max(a.z, b.z), c.z);
+// A depth no pixel of a face with corners p (three or four, filled as triangles of
+// them) spanning `columns` columns is nearer than, whatever the filling's rounding,
+// under the face offsets; minus infinity where none is known.
+inline float NearestFaceDepth(int count, const QzVector* const p[], int32_t columns,
+                              const QzFaceOffset& offset) {
+    float lo = p[0]->z, hi = p[0]->z;
+    bool finite = std::isfinite(p[0]->z);
+    for (int k = 1; k < count; ++k) {
+        lo = std::min(lo, p[k]->z);
+        hi = std::max(hi, p[k]->z);
+        finite = finite && std::isfinite(p[k]->z);
+    }
+    if (!finite) return -std::numeric_limits<float>::infinity();
     const float reach = std::max(std::fabs(lo), std::fabs(hi));
     // A face's depth is never nearer than its nearest corner less the slack beyond its
     // corners, except seen edge-on, where it follows its edges and steps along a row:
@@ -612,6 +616,23 @@ bool QzRasterBand::NearerEverywhere(int32_t x0, int32_t x1, int32_t y0, int32_t 
             if (!(d[x] < nearest)) return false;
     }
     return true;
+}
+
+bool QzRasterBand::SmallQuadHidden(const QzVector* const p[4]) const {
+    if (!depth_) return false;
+    float lx = p[0]->x, hx = p[0]->x, ly = p[0]->y, hy = p[0]->y;
+    for (int k = 1; k < 4; ++k) {
+        lx = std::min(lx, p[k]->x);
+        hx = std::max(hx, p[k]->x);
+        ly = std::min(ly, p[k]->y);
+        hy = std::max(hy, p[k]->y);
+    }
+    // The rows and columns of the truncated corners, where its triangles' edges run.
+    if (!(hx - lx <= kQuadProbeSide && hy - ly <= kQuadProbeSide)) return false;
+    const int32_t c0 = std::max(TruncClamp(lx), 0), c1 = std::min(TruncClamp(hx), width_ - 1);
+    const int32_t r0 = std::max(TruncClamp(ly), y0_), r1 = std::min(TruncClamp(hy), y1_);
+    if (c0 > c1 || r0 > r1) return false;
+    return NearerEverywhere(c0, c1, r0, r1, NearestFaceDepth(4, p, c1 - c0 + 1, faceOffset_));
 }
 
 bool QzRasterBand::FillTriangle(const QzVector& p0, const QzVector& p1, const QzVector& p2,
@@ -641,9 +662,10 @@ bool QzRasterBand::FillTriangle(const QzVector& p0, const QzVector& p1, const Qz
     {
         const int32_t c0 = std::max(std::min({xt, xm, xb}), 0);
         const int32_t c1 = std::min(std::max({xt, xm, xb}), w - 1);
+        const QzVector* const corners[3] = {&p0, &p1, &p2};
         if (static_cast<int64_t>(c1 - c0 + 1) * (y1 - y0 + 1) <= kProbePixels &&
             NearerEverywhere(c0, c1, y0, y1,
-                             NearestFaceDepth(*t, *m, *bt, c1 - c0 + 1, faceOffset_)))
+                             NearestFaceDepth(3, corners, c1 - c0 + 1, faceOffset_)))
             return false;
     }
 

@@ -164,6 +164,11 @@ class QzRasterBand {
 
     // Fills a triangle of the face; true when it wrote a pixel.
     bool FillTriangle(const QzVector& p0, const QzVector& p1, const QzVector& p2, QzFace& face);
+    // Whether a small quadrilateral (at most kQuadProbeSide pixels each way) lies wholly
+    // behind what is drawn: none of the triangles it is filled with can write a pixel.
+    // False where that is not known.
+    bool SmallQuadHidden(const QzVector* const p[4]) const;
+    static constexpr float kQuadProbeSide = 24.0f;
     // Walks a line with the two pattern entries; true when it wrote a pixel.
     bool LineSpan(const QzVector& p0, const QzVector& p1, const uint8_t a[4], const uint8_t b[4]);
     // Whether every depth in the box's screen rectangle is nearer than its near
@@ -265,13 +270,19 @@ class QzPrimitiveWriter {
             ++result.tried;
             if (band_.FillTriangle(a, b, c, face)) ++result.wrote;
         };
+        // A reflex corner at p1 or p3 leaves part of a quadrilateral's outline uncovered
+        // by its two halves; a third triangle covers it.
+        const bool third = count == 4 && QzIsBelowDiagonal(*p[0], *p[2], *p[1]) ==
+                                             QzIsBelowDiagonal(*p[0], *p[2], *p[3]);
+        if (count == 4 && band_.SmallQuadHidden(p)) {
+            // Wholly behind what is drawn: tried all the same, as the filling would have.
+            result.tried = third ? 3 : 2;
+            return result;
+        }
         fill3(*p[0], *p[1], *p[2]);
         if (count == 4) {
             fill3(*p[0], *p[2], *p[3]);
-            // A reflex corner at p1 or p3 leaves part of the outline uncovered by the two
-            // halves; the third triangle covers it.
-            if (QzIsBelowDiagonal(*p[0], *p[2], *p[1]) == QzIsBelowDiagonal(*p[0], *p[2], *p[3]))
-                fill3(*p[1], *p[2], *p[3]);
+            if (third) fill3(*p[1], *p[2], *p[3]);
         }
         return result;
     }

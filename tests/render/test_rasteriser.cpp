@@ -359,17 +359,27 @@ TEST_F(RasterTest, BoxIsHiddenOnlyBehindNearerPixelsOrOffTheImage) {
     EXPECT_FALSE(renderer.IsBoxHidden({-20, -20, 0}, {100, 100, 0}));  // clamped to the image
 }
 
-// A small triangle is first looked at whole against the depths of its box: wherever one
-// of its pixels would pass the depth test, however its depth was pushed, clamped or
-// rounded, it must still be filled. Each pixel a triangle writes into a cleared image is
-// given back its own depth with everything around it nearer: the triangle must write
-// that pixel again, and only it.
-TEST(SmallTriangle, WritesAPixelThatOnlyJustPassesBehindEverythingElse) {
-    constexpr int kSize = 24;
+// Small faces are first looked at whole against the depths of their box: wherever one
+// of their pixels would pass the depth test, however its depth was pushed, clamped or
+// rounded, the face must still be filled. Each pixel a random small triangle or
+// quadrilateral (convex, reflex or crossed, some nearly edge-on) writes into a cleared
+// image is given back its own depth with everything around it nearer: the face must
+// write that pixel again, and only it, and count the triangles it tried as before.
+class SmallFace : public ::testing::TestWithParam<int> {};
+
+TEST_P(SmallFace, WritesAPixelThatOnlyJustPassesBehindEverythingElse) {
+    const int corners = GetParam();
+    constexpr int kSize = 32;
     QzZImage image{};
     ASSERT_EQ(init_zimage(image, kSize, kSize), 0);
-    std::mt19937 random(7);
-    std::uniform_real_distribution<float> place(2.0f, 14.0f), extent(-6.0f, 6.0f);
+    QzRenderOptions options;
+    options.shading = false;
+    const QzPalette palette;
+    QzPrimitiveWriter writer(options, palette);
+    QzPixelRect dirty = QzEmptyRect(kSize, kSize), drawn = dirty;
+    writer.Attach(image, 0, kSize - 1, &dirty, &drawn);
+    std::mt19937 random(static_cast<unsigned>(7 + corners));
+    std::uniform_real_distribution<float> place(2.0f, 20.0f), extent(-11.0f, 11.0f);
     std::uniform_real_distribution<float> base(-2.0e4f, 2.0e4f), rise(-60.0f, 60.0f);
     // Offsets of a wide range of zooms: none, the push back alone, slack beyond it.
     const QzFaceOffset offsets[] = {{0.0f, 0.0f}, {1.5f, 0.125f}, {0.2f, 3.0f}};
@@ -380,38 +390,42 @@ TEST(SmallTriangle, WritesAPixelThatOnlyJustPassesBehindEverythingElse) {
     };
     int pixels = 0;
     for (int n = 0; n < 600; ++n) {
-        QzVector c[3];
+        QzVector c[4];
         const float x = place(random), y = place(random), z = base(random);
         for (QzVector& p : c) p = {x + extent(random), y + extent(random), z + rise(random)};
-        // Every fourth nearly edge-on: the third corner almost on the line of the others.
+        // Every fourth nearly edge-on: the third corner almost on the line of the first two.
         if (n % 4 == 3) {
             c[2].x = c[0].x + (c[1].x - c[0].x) * 0.5f + 1.0e-3f;
             c[2].y = c[0].y + (c[1].y - c[0].y) * 0.5f;
         }
-        QzRasterBand band;
-        QzPixelRect dirty = QzEmptyRect(kSize, kSize), drawn = dirty;
-        band.Attach(image, 0, kSize - 1, &dirty, &drawn);
-        band.SetFaceOffsetLimit(offsets[n % 3]);
-        auto fill = [&] {
-            QzFace face{pattern, QzFill::Solid, false, {&c[0], &c[1], &c[2]}};
-            return band.FillTriangle(c[0], c[1], c[2], face);
-        };
+        const QzVector* const p[4] = {&c[0], &c[1], &c[2], &c[3]};
+        writer.SetFaceOffsetLimit(offsets[n % 3]);
         clear(QZ_FAR_DEPTH);
-        fill();
+        const uint32_t tried = writer.Face(corners, p, pattern, QzFill::Solid).tried;
         const std::vector<float> alone(image.depth, image.depth + kSize * kSize);
         for (int i = 0; i < kSize * kSize; ++i) {
             if (alone[static_cast<size_t>(i)] == QZ_FAR_DEPTH) continue;
             ++pixels;
             clear(-std::numeric_limits<float>::max());
             image.depth[i] = alone[static_cast<size_t>(i)];
-            ASSERT_TRUE(fill()) << "triangle " << n << " pixel " << i % kSize << "," << i / kSize;
-            EXPECT_EQ(image.pixels[i * 3], 30) << "triangle " << n;
+            const QzPrimitiveWriter::Result again = writer.Face(corners, p, pattern, QzFill::Solid);
+            ASSERT_GE(again.wrote, 1u)
+                << "face " << n << " pixel " << i % kSize << "," << i / kSize;
+            EXPECT_EQ(again.tried, tried);
+            EXPECT_EQ(image.pixels[i * 3], 30) << "face " << n;
             EXPECT_EQ(std::count(image.pixels, image.pixels + kSize * kSize * 3, uint8_t{30}), 1);
         }
+        // Behind everything, it writes nothing and still counts what it tried.
+        clear(-std::numeric_limits<float>::max());
+        const QzPrimitiveWriter::Result hidden = writer.Face(corners, p, pattern, QzFill::Solid);
+        EXPECT_EQ(hidden.wrote, 0u);
+        EXPECT_EQ(hidden.tried, tried);
     }
-    EXPECT_GT(pixels, 3000);
+    EXPECT_GT(pixels, 10000);
     free_zimage(image);
 }
+
+INSTANTIATE_TEST_SUITE_P(TrianglesAndQuadrilaterals, SmallFace, ::testing::Values(3, 4));
 
 // ---- Geometry far outside the image ----
 
