@@ -613,26 +613,26 @@ bool QzRasterBand::NearerEverywhere(int32_t x0, int32_t x1, int32_t y0, int32_t 
     for (int32_t y = y0; y <= y1; ++y) {
         const float* d = depth_ + static_cast<size_t>(y) * width_;
         for (int32_t x = x0; x <= x1; ++x)
-            if (!(d[x] < nearest)) return false;
+            if (d[x] >= nearest) return false;
     }
     return true;
 }
 
-bool QzRasterBand::SmallQuadHidden(const QzVector* const p[4]) const {
+bool QzRasterBand::SmallFaceHidden(int count, const QzVector* const p[]) const {
     if (!depth_) return false;
     float lx = p[0]->x, hx = p[0]->x, ly = p[0]->y, hy = p[0]->y;
-    for (int k = 1; k < 4; ++k) {
+    for (int k = 1; k < count; ++k) {
         lx = std::min(lx, p[k]->x);
         hx = std::max(hx, p[k]->x);
         ly = std::min(ly, p[k]->y);
         hy = std::max(hy, p[k]->y);
     }
     // The rows and columns of the truncated corners, where its triangles' edges run.
-    if (!(hx - lx <= kQuadProbeSide && hy - ly <= kQuadProbeSide)) return false;
+    if (!(hx - lx <= kProbeSide && hy - ly <= kProbeSide)) return false;
     const int32_t c0 = std::max(TruncClamp(lx), 0), c1 = std::min(TruncClamp(hx), width_ - 1);
     const int32_t r0 = std::max(TruncClamp(ly), y0_), r1 = std::min(TruncClamp(hy), y1_);
     if (c0 > c1 || r0 > r1) return false;
-    return NearerEverywhere(c0, c1, r0, r1, NearestFaceDepth(4, p, c1 - c0 + 1, faceOffset_));
+    return NearerEverywhere(c0, c1, r0, r1, NearestFaceDepth(count, p, c1 - c0 + 1, faceOffset_));
 }
 
 bool QzRasterBand::FillTriangle(const QzVector& p0, const QzVector& p1, const QzVector& p2,
@@ -655,26 +655,14 @@ bool QzRasterBand::FillTriangle(const QzVector& p0, const QzVector& p1, const Qz
     if (std::max({xt, xm, xb}) < 0 || std::min({xt, xm, xb}) >= w) return false;
     // All three corners in one column: every row's edges meet, nothing is filled.
     if (xt == xm && xm == xb) return false;
-    const int32_t y0 = std::max(yt, y0_);
-    const int32_t y1 = std::min(yb, y1_);
-    // Most small triangles of a large model lie behind what is drawn: a look at the
-    // depths of the box they cover finds that for less than the filling would cost.
-    {
-        const int32_t c0 = std::max(std::min({xt, xm, xb}), 0);
-        const int32_t c1 = std::min(std::max({xt, xm, xb}), w - 1);
-        const QzVector* const corners[3] = {&p0, &p1, &p2};
-        if (static_cast<int64_t>(c1 - c0 + 1) * (y1 - y0 + 1) <= kProbePixels &&
-            NearerEverywhere(c0, c1, y0, y1,
-                             NearestFaceDepth(3, corners, c1 - c0 + 1, faceOffset_)))
-            return false;
-    }
-
     // Made with the first span: many small triangles have none.
     DepthPlane plane;
     bool planeMade = false;
 
     bool wrote = false;
     QzPixelRect& r = *dirty_;
+    const int32_t y0 = std::max(yt, y0_);
+    const int32_t y1 = std::min(yb, y1_);
     for (int32_t y = y0; y <= y1; ++y) {
         // Rows above the middle point run from the top-middle edge, the others from the
         // middle-bottom edge; both end at the top-bottom edge.
@@ -735,13 +723,7 @@ bool QzRasterBand::BoxHidden(const QzVector& nearCorner, const QzVector& farCorn
     y0 = std::max({y0, 0, rowLo});
     x1 = std::min(x1, width_ - 1);
     y1 = std::min({y1, height_ - 1, rowHi});
-    const float z = nearCorner.z;
-    for (int32_t y = y0; y <= y1; ++y) {
-        const float* d = depth_ + static_cast<size_t>(y) * width_;
-        for (int32_t x = x0; x <= x1; ++x)
-            if (d[x] >= z) return false;
-    }
-    return true;
+    return NearerEverywhere(x0, x1, y0, y1, nearCorner.z);
 }
 
 QzPrimitiveWriter::QzPrimitiveWriter(const QzRenderOptions& options, const QzPalette& palette)

@@ -164,11 +164,11 @@ class QzRasterBand {
 
     // Fills a triangle of the face; true when it wrote a pixel.
     bool FillTriangle(const QzVector& p0, const QzVector& p1, const QzVector& p2, QzFace& face);
-    // Whether a small quadrilateral (at most kQuadProbeSide pixels each way) lies wholly
-    // behind what is drawn: none of the triangles it is filled with can write a pixel.
-    // False where that is not known.
-    bool SmallQuadHidden(const QzVector* const p[4]) const;
-    static constexpr float kQuadProbeSide = 24.0f;
+    // Whether a small triangle or quadrilateral (corners p, at most kProbeSide pixels
+    // each way) lies wholly behind what is drawn: none of the triangles it is filled with
+    // can write a pixel. False where that is not known.
+    bool SmallFaceHidden(int count, const QzVector* const p[]) const;
+    static constexpr float kProbeSide = 24.0f;
     // Walks a line with the two pattern entries; true when it wrote a pixel.
     bool LineSpan(const QzVector& p0, const QzVector& p1, const uint8_t a[4], const uint8_t b[4]);
     // Whether every depth in the box's screen rectangle is nearer than its near
@@ -205,9 +205,8 @@ class QzRasterBand {
     void TouchTiles(int32_t y, int32_t c0, int32_t c1) {
         if (!tiles_.Empty()) tiles_.Touch(y, c0, c1);
     }
-    // Triangles whose box holds at most this many pixels are first looked at whole.
-    static constexpr int64_t kProbePixels = 64;
-    // Whether every depth in columns x0 to x1 and rows y0 to y1 is nearer than nearest.
+    // Whether every depth in columns x0 to x1 and rows y0 to y1 is nearer than nearest
+    // (a depth that is not a number lets nothing pass either).
     bool NearerEverywhere(int32_t x0, int32_t x1, int32_t y0, int32_t y1, float nearest) const;
     // Writes the pixels of columns c0 to c1 of row y that pass the depth test, depth z
     // at c0 growing by dz per column but never below nearest.
@@ -274,9 +273,9 @@ class QzPrimitiveWriter {
         // by its two halves; a third triangle covers it.
         const bool third = count == 4 && QzIsBelowDiagonal(*p[0], *p[2], *p[1]) ==
                                              QzIsBelowDiagonal(*p[0], *p[2], *p[3]);
-        if (count == 4 && band_.SmallQuadHidden(p)) {
+        if (band_.SmallFaceHidden(count, p)) {
             // Wholly behind what is drawn: tried all the same, as the filling would have.
-            result.tried = third ? 3 : 2;
+            result.tried = count == 3 ? 1 : third ? 3 : 2;
             return result;
         }
         fill3(*p[0], *p[1], *p[2]);
