@@ -8,6 +8,7 @@
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <sstream>
 #include <string>
@@ -18,7 +19,9 @@
 #include "loader.h"
 #include "messagebox.h"
 #include "model.h"
+#include "partmesh.h"
 #include "viewcore.h"
+#include "walk.h"
 
 namespace {
 
@@ -198,6 +201,59 @@ BENCHMARK(BM_FalconHighQualityRedrawEverything)
     ->Arg(2)
     ->Unit(benchmark::kMillisecond)
     ->MinTime(3.0);
+
+// The meshes of every library part the Falcon places, made one after another on one
+// thread (the work of the first high-quality drawing after a load, before it draws).
+class LibraryParts {
+  public:
+    using Frame = int;
+    Frame Place(const Frame&, const QzPlaced&) { return 0; }
+    bool Enter(const QzPlaced& placed, const Frame&, const QzDrawItem*, const QzDrawItem*) {
+        const QzPart& part = *placed.part;
+        if (std::find(parts.begin(), parts.end(), &part) != parts.end()) return false;
+        if (!(part.flags & (PF_PARTS_DIR | PF_PRIM_DIR))) return true;
+        parts.push_back(&part);
+        return false;
+    }
+    void Run(const QzPlaced&, const Frame&, const QzDrawItem*, const QzDrawItem*) {}
+    void Leave(const QzPlaced&, const Frame&) {}
+    void Passed(const QzPlaced&) {}
+    bool Full() const { return false; }
+    std::vector<const QzPart*> parts;
+};
+
+void BM_FalconPartMeshes(benchmark::State& st) {
+    if (!std::filesystem::exists(kLdraw / "models" / kFalcon)) {
+        st.SkipWithError("shared LDraw library not present");
+        return;
+    }
+    Scene& scene = SceneFor(kFalcon);
+    if (scene.loaded.empty()) {
+        st.SkipWithError("model did not load");
+        return;
+    }
+    LibraryParts finder;
+    QzWalkRules rules;
+    rules.palette = &scene.view.State().palette;
+    rules.textures = true;
+    if (!QzPrepareDrawData(&scene.model.Main())) {
+        st.SkipWithError("no memory");
+        return;
+    }
+    QzWalk(rules, scene.model.Main(), nullptr, 7, true, 0, finder);
+    size_t triangles = 0;
+    for (auto _ : st) {
+        triangles = 0;
+        for (const QzPart* part : finder.parts) {
+            QzPartMesh mesh = QzBuildPartMesh(*part, true);
+            triangles += mesh.triangles.size();
+            benchmark::DoNotOptimize(mesh.positions.data());
+        }
+    }
+    st.counters["parts"] = static_cast<double>(finder.parts.size());
+    st.counters["triangles"] = static_cast<double>(triangles);
+}
+BENCHMARK(BM_FalconPartMeshes)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 }  // namespace
 

@@ -46,6 +46,16 @@ class Numbering {
         slots_[i] = number;
         return {number, true};
     }
+    // The key's number; kNone when it has none.
+    uint32_t Find(const Key& key) const {
+        if (slots_.empty()) return kNone;
+        const size_t mask = slots_.size() - 1;
+        for (size_t i = Hash{}(key)&mask; slots_[i] != kEmpty; i = (i + 1) & mask)
+            if (keys_[slots_[i]] == key) return slots_[i];
+        return kNone;
+    }
+    size_t Size() const { return keys_.size(); }
+    static constexpr uint32_t kNone = 0xFFFFFFFFu;
 
   private:
     static constexpr uint32_t kEmpty = 0xFFFFFFFFu;
@@ -167,6 +177,8 @@ struct Scratch {
     std::vector<double> sum;
     std::vector<uint32_t> first;
     std::vector<uint32_t> cornerNormals;
+    // Per smooth edge: the corners of the first face along it.
+    std::vector<std::pair<uint32_t, uint32_t>> along;
     // The mesh's faces and lines in the order they are made, with their runs.
     std::vector<std::pair<uint32_t, QzMeshTriangle>> triangles;
     bool busy = false;
@@ -182,7 +194,8 @@ struct Scratch {
                (lines.capacity() + optional.capacity()) * sizeof(Segment) +
                (parent.capacity() + first.capacity() + cornerNormals.capacity()) *
                    sizeof(uint32_t) +
-               sum.capacity() * sizeof(double) + triangles.capacity() * sizeof(triangles[0]);
+               along.capacity() * sizeof(along[0]) + sum.capacity() * sizeof(double) +
+               triangles.capacity() * sizeof(triangles[0]);
     }
 };
 
@@ -408,35 +421,42 @@ void Builder::FaceNormals() {
 
 template <class Unite>
 void Builder::JoinAlongSmoothEdges(Unite unite) {
-    // The smooth edges, and for each the corners of the faces along it.
+    // The smooth edges, numbered, and for each the corners of the first face found along
+    // it: the corners of every other face along it join those.
     auto edgeKey = [](uint32_t a, uint32_t b) {
         if (a > b) std::swap(a, b);
         return static_cast<uint64_t>(a) << 32 | b;
     };
-    std::unordered_map<uint64_t, std::vector<uint32_t>> smooth;
+    struct EdgeHash {
+        size_t operator()(uint64_t key) const { return static_cast<size_t>(Spread(key)); }
+    };
+    Numbering<uint64_t, EdgeHash> smooth;
     for (const Segment& s : optional_)
-        if (s.v[0] != s.v[1]) smooth.try_emplace(edgeKey(s.v[0], s.v[1]));
-    if (smooth.empty()) return;
+        if (s.v[0] != s.v[1]) smooth.Of(edgeKey(s.v[0], s.v[1]));
+    if (smooth.Size() == 0) return;
+    constexpr uint32_t kNone = Numbering<uint64_t, EdgeHash>::kNone;
+    std::vector<std::pair<uint32_t, uint32_t>>& along = scratch_.along;
+    along.assign(smooth.Size(), {kNone, kNone});
     for (size_t f = 0; f < polygons_.size(); ++f) {
         const Polygon& p = polygons_[f];
         if (p.normal[0] == 0 && p.normal[1] == 0 && p.normal[2] == 0) continue;
         for (int i = 0; i < p.count; ++i) {
             const int j = (i + 1) % p.count;
-            auto it = smooth.find(edgeKey(p.v[i], p.v[j]));
-            if (it == smooth.end()) continue;
+            const uint32_t edge = smooth.Find(edgeKey(p.v[i], p.v[j]));
+            if (edge == kNone) continue;
             // Corners i and j of face f lie on the edge, in the order of its key.
             const bool forward = p.v[i] < p.v[j];
             const uint32_t first = static_cast<uint32_t>(f * 4 + (forward ? i : j));
             const uint32_t second = static_cast<uint32_t>(f * 4 + (forward ? j : i));
-            it->second.push_back(first);
-            it->second.push_back(second);
+            std::pair<uint32_t, uint32_t>& corners = along[edge];
+            if (corners.first == kNone) {
+                corners = {first, second};
+            } else {
+                unite(corners.first, first);
+                unite(corners.second, second);
+            }
         }
     }
-    for (const auto& [key, list] : smooth)
-        for (size_t k = 2; k + 1 < list.size(); k += 2) {
-            unite(list[0], list[k]);
-            unite(list[1], list[k + 1]);
-        }
 }
 
 // Corner normals: the corners of faces that meet at an edge marked smooth by an
