@@ -29,47 +29,42 @@ struct Segment {
 };
 
 // Numbers distinct keys in the order they are first seen: an open-addressed table of
-// numbers into the keys kept, grown to stay at most half full (no allocation per key).
+// keys with their numbers, grown to stay at most half full (no allocation per key).
 // `Hash` needs to spread its keys over the low bits, which pick the slot.
 template <class Key, class Hash>
 class Numbering {
   public:
     // The key's number, and whether the key is new.
     std::pair<uint32_t, bool> Of(const Key& key) {
-        if (2 * (keys_.size() + 1) > slots_.size()) Grow();
+        if (2 * (size_ + 1) > slots_.size()) Grow();
         const size_t mask = slots_.size() - 1;
         size_t i = Hash{}(key)&mask;
-        for (; slots_[i] != kEmpty; i = (i + 1) & mask)
-            if (keys_[slots_[i]] == key) return {slots_[i], false};
-        const uint32_t number = static_cast<uint32_t>(keys_.size());
-        keys_.push_back(key);
-        slots_[i] = number;
+        for (; slots_[i].number != kEmpty; i = (i + 1) & mask)
+            if (slots_[i].key == key) return {slots_[i].number, false};
+        const uint32_t number = static_cast<uint32_t>(size_++);
+        slots_[i] = {key, number};
         return {number, true};
     }
-    // The key's number; kNone when it has none.
-    uint32_t Find(const Key& key) const {
-        if (slots_.empty()) return kNone;
-        const size_t mask = slots_.size() - 1;
-        for (size_t i = Hash{}(key)&mask; slots_[i] != kEmpty; i = (i + 1) & mask)
-            if (keys_[slots_[i]] == key) return slots_[i];
-        return kNone;
-    }
-    size_t Size() const { return keys_.size(); }
-    static constexpr uint32_t kNone = 0xFFFFFFFFu;
 
   private:
     static constexpr uint32_t kEmpty = 0xFFFFFFFFu;
+    struct Slot {
+        Key key;
+        uint32_t number;
+    };
     void Grow() {
-        slots_.assign(std::max<size_t>(64, 2 * slots_.size()), kEmpty);
+        std::vector<Slot> old(std::max<size_t>(64, 2 * slots_.size()), Slot{Key{}, kEmpty});
+        old.swap(slots_);
         const size_t mask = slots_.size() - 1;
-        for (uint32_t n = 0; n < keys_.size(); ++n) {
-            size_t i = Hash{}(keys_[n]) & mask;
-            while (slots_[i] != kEmpty) i = (i + 1) & mask;
-            slots_[i] = n;
+        for (const Slot& slot : old) {
+            if (slot.number == kEmpty) continue;
+            size_t i = Hash{}(slot.key) & mask;
+            while (slots_[i].number != kEmpty) i = (i + 1) & mask;
+            slots_[i] = slot;
         }
     }
-    std::vector<Key> keys_;
-    std::vector<uint32_t> slots_;
+    size_t size_ = 0;
+    std::vector<Slot> slots_;
 };
 
 // The last steps of a 64-bit hash: every bit of h reaches the low bits.
@@ -116,7 +111,8 @@ class Welder {
 // A matrix in double: the product of the references down to the current file.
 struct Transform {
     double m[3][4];
-    void Apply(const QzVector4& p, double out[3]) const {
+    template <class Point>
+    void Apply(const Point& p, double out[3]) const {
         for (int i = 0; i < 3; ++i)
             out[i] = m[i][0] * p.x + m[i][1] * p.y + m[i][2] * p.z + m[i][3];
     }
@@ -177,7 +173,9 @@ struct Scratch {
     std::vector<double> sum;
     std::vector<uint32_t> first;
     std::vector<uint32_t> cornerNormals;
-    // Per smooth edge: the corners of the first face along it.
+    // The smooth edges by their lower point, and per edge the corners of the first face
+    // along it.
+    std::vector<uint32_t> edgeStart, edgeNext, edgeOther;
     std::vector<std::pair<uint32_t, uint32_t>> along;
     // The mesh's faces and lines in the order they are made, with their runs.
     std::vector<std::pair<uint32_t, QzMeshTriangle>> triangles;
@@ -193,6 +191,8 @@ struct Scratch {
         return polygons.capacity() * sizeof(Polygon) +
                (lines.capacity() + optional.capacity()) * sizeof(Segment) +
                (parent.capacity() + first.capacity() + cornerNormals.capacity()) *
+                   sizeof(uint32_t) +
+               (edgeStart.capacity() + edgeNext.capacity() + edgeOther.capacity()) *
                    sizeof(uint32_t) +
                along.capacity() * sizeof(along[0]) + sum.capacity() * sizeof(double) +
                triangles.capacity() * sizeof(triangles[0]);
@@ -251,15 +251,35 @@ class Builder {
         if ((!flatten_ && !placed.top) || (skipFaded_ && placed.faded)) return false;
         for (const QzDrawItem* item = begin; item != end; ++item) ++mesh_.typeCount[item->type];
         parentPart_.push_back(placed.part);
+        // The file's distinct points are welded as they are first met (the walk form a
+        // reader with textures walks has none).
+        const QzPartCache& cache = *placed.part->cache;
+        const size_t depth = static_cast<size_t>(std::max(placed.depth, 0));
+        if (welded_.size() <= depth) welded_.resize(depth + 1);
+        if (cache.textured || cache.perLine)
+            welded_[depth].clear();
+        else
+            welded_[depth].assign(cache.points.size(), kUnwelded);
         return true;
     }
     void Run(const QzPlaced& placed, const Frame& frame, const QzDrawItem* begin,
              const QzDrawItem* end) {
         if (skipFaded_ && placed.faded) return;
+        std::vector<uint32_t>& welded = welded_[static_cast<size_t>(std::max(placed.depth, 0))];
+        const QzVector* points = placed.part->cache->points.data();
         for (const QzDrawItem* item = begin; item != end; ++item) {
             const uint16_t texture =
                 item->texmap ? Texture(*placed.part, item->texmap, frame.t) : frame.texture;
-            Add(placed, frame, *item->line, texture);
+            if (welded.empty()) {
+                Add(placed, frame, *item, texture,
+                    [&](int i) { return Add(frame.t, item->line->p[i]); });
+            } else {
+                Add(placed, frame, *item, texture, [&](int i) {
+                    uint32_t& number = welded[item->point[i]];
+                    if (number == kUnwelded) number = Add(frame.t, points[item->point[i]]);
+                    return number;
+                });
+            }
         }
     }
     void Leave(const QzPlaced&, const Frame&) { parentPart_.pop_back(); }
@@ -292,21 +312,25 @@ class Builder {
         return index;
     }
 
-    void Add(const QzPlaced& placed, const Frame& frame, const QzLine& line, uint16_t texture) {
+    // A line of a placed file; point(i) is the number of its point i.
+    template <class Point>
+    void Add(const QzPlaced& placed, const Frame& frame, const QzDrawItem& item, uint16_t texture,
+             Point point) {
+        const QzLine& line = *item.line;
         const int type = line.type;
         const QzMeshColour colour = MeshColour(QzLineColour(rules_, line, placed.colour, false));
         if (type == 2 || type == 5) {
             Segment s{};
-            for (int i = 0; i < 2; ++i) s.v[i] = Add(frame.t, line.p[i]);
+            for (int i = 0; i < 2; ++i) s.v[i] = point(i);
             if (type == 5)
-                for (int i = 0; i < 2; ++i) s.c[i] = Add(frame.t, line.p[i + 2]);
+                for (int i = 0; i < 2; ++i) s.c[i] = point(i + 2);
             s.colour = colour;
             s.group = frame.group;
             (type == 2 ? lines_ : optional_).push_back(s);
         } else {
             Polygon p{};
             p.count = type;
-            for (int i = 0; i < type; ++i) p.v[i] = Add(frame.t, line.p[i]);
+            for (int i = 0; i < type; ++i) p.v[i] = point(i);
             if (placed.invert) {
                 // The stored order runs counter-clockwise for the front.
                 std::swap(p.v[1], p.v[type - 1]);
@@ -320,7 +344,8 @@ class Builder {
             polygons_.push_back(p);
         }
     }
-    uint32_t Add(const Transform& t, const QzVector4& p) {
+    template <class Point>
+    uint32_t Add(const Transform& t, const Point& p) {
         double q[3];
         t.Apply(p, q);
         return welder_.Add(q[0], q[1], q[2]);
@@ -350,6 +375,10 @@ class Builder {
     std::vector<Polygon>& polygons_;
     std::vector<Segment>&lines_, &optional_;
     int studGroups_ = 0;
+    // Per depth of the walk, the welded number of each distinct point of the file placed
+    // there (kUnwelded until met); empty for a file whose lines are taken one by one.
+    static constexpr uint32_t kUnwelded = 0xFFFFFFFFu;
+    std::vector<std::vector<uint32_t>> welded_;
     // The normal of every corner of every polygon (4 per polygon).
     std::vector<uint32_t>& cornerNormals_;
     // Normals by their bits.
@@ -366,6 +395,9 @@ class Builder {
         }
     };
     Numbering<NormalBits, NormalHash> normalIndex_;
+    // The normal numbered last.
+    NormalBits lastNormal_{};
+    uint32_t lastNormalNumber_ = 0;
     // The files entered, innermost last: the holder of a reference's texture mapping.
     std::vector<const QzPart*> parentPart_;
     // The mesh's textures by file, mapping and placement.
@@ -396,8 +428,12 @@ uint32_t Builder::NormalIndex(const double n[3]) {
     // Normals equal to the last bit share an entry.
     NormalBits key;
     std::memcpy(key.bits, &f, sizeof key.bits);
+    // Neighbouring corners mostly share theirs (the corners of a flat face).
+    if (!mesh_.normals.empty() && key == lastNormal_) return lastNormalNumber_;
     const auto [number, added] = normalIndex_.Of(key);
     if (added) mesh_.normals.push_back(f);
+    lastNormal_ = key;
+    lastNormalNumber_ = number;
     return number;
 }
 
@@ -421,30 +457,41 @@ void Builder::FaceNormals() {
 
 template <class Unite>
 void Builder::JoinAlongSmoothEdges(Unite unite) {
-    // The smooth edges, numbered, and for each the corners of the first face found along
-    // it: the corners of every other face along it join those.
-    auto edgeKey = [](uint32_t a, uint32_t b) {
-        if (a > b) std::swap(a, b);
-        return static_cast<uint64_t>(a) << 32 | b;
-    };
-    struct EdgeHash {
-        size_t operator()(uint64_t key) const { return static_cast<size_t>(Spread(key)); }
-    };
-    Numbering<uint64_t, EdgeHash> smooth;
+    // The smooth edges listed by their lower point: for point a, the higher points of
+    // its edges are other[start[a]] to other[start[a + 1] - 1]. An edge is known by its
+    // first entry there.
+    const size_t points = welder_.points.size();
+    std::vector<uint32_t>& start = scratch_.edgeStart;
+    std::vector<uint32_t>& other = scratch_.edgeOther;
+    start.assign(points + 1, 0);
     for (const Segment& s : optional_)
-        if (s.v[0] != s.v[1]) smooth.Of(edgeKey(s.v[0], s.v[1]));
-    if (smooth.Size() == 0) return;
-    constexpr uint32_t kNone = Numbering<uint64_t, EdgeHash>::kNone;
+        if (s.v[0] != s.v[1]) ++start[std::min(s.v[0], s.v[1]) + 1];
+    for (size_t a = 0; a < points; ++a) start[a + 1] += start[a];
+    if (start[points] == 0) return;
+    other.resize(start[points]);
+    std::vector<uint32_t>& next = scratch_.edgeNext;
+    next.assign(start.begin(), start.end() - 1);
+    for (const Segment& s : optional_)
+        if (s.v[0] != s.v[1]) other[next[std::min(s.v[0], s.v[1])]++] = std::max(s.v[0], s.v[1]);
+    constexpr uint32_t kNone = 0xFFFFFFFFu;
+    auto edgeOf = [&](uint32_t a, uint32_t b) {
+        if (a > b) std::swap(a, b);
+        for (uint32_t k = start[a]; k < start[a + 1]; ++k)
+            if (other[k] == b) return k;
+        return kNone;
+    };
+    // For each edge, the corners of the first face found along it: the corners of every
+    // other face along it join those.
     std::vector<std::pair<uint32_t, uint32_t>>& along = scratch_.along;
-    along.assign(smooth.Size(), {kNone, kNone});
+    along.assign(other.size(), {kNone, kNone});
     for (size_t f = 0; f < polygons_.size(); ++f) {
         const Polygon& p = polygons_[f];
         if (p.normal[0] == 0 && p.normal[1] == 0 && p.normal[2] == 0) continue;
         for (int i = 0; i < p.count; ++i) {
             const int j = (i + 1) % p.count;
-            const uint32_t edge = smooth.Find(edgeKey(p.v[i], p.v[j]));
+            const uint32_t edge = edgeOf(p.v[i], p.v[j]);
             if (edge == kNone) continue;
-            // Corners i and j of face f lie on the edge, in the order of its key.
+            // Corners i and j of face f lie on the edge, lower point first.
             const bool forward = p.v[i] < p.v[j];
             const uint32_t first = static_cast<uint32_t>(f * 4 + (forward ? i : j));
             const uint32_t second = static_cast<uint32_t>(f * 4 + (forward ? j : i));
@@ -479,6 +526,9 @@ void Builder::Normals() {
         b = find(b);
         if (a != b) parent[std::max(a, b)] = std::min(a, b);
     });
+    // Every corner straight to its group's first corner: a corner's parent is never
+    // after it, so in this order the parent's is already the group's.
+    for (size_t c = 0; c < corners; ++c) parent[c] = parent[parent[c]];
     // Sum the faces' normals per group, each turned to agree with the group's first.
     std::vector<double>& sum = scratch_.sum;
     sum.assign(corners * 3, 0.0);
@@ -490,7 +540,7 @@ void Builder::Normals() {
         const Polygon& p = polygons_[f];
         for (int i = 0; i < p.count; ++i) {
             const uint32_t c = static_cast<uint32_t>(f * 4 + i);
-            const uint32_t g = find(c);
+            const uint32_t g = parent[c];
             const QzVector& a = pts[p.v[(i + p.count - 1) % p.count]];
             const QzVector& o = pts[p.v[i]];
             const QzVector& b = pts[p.v[(i + 1) % p.count]];
@@ -517,7 +567,7 @@ void Builder::Normals() {
         const Polygon& p = polygons_[f];
         for (int i = 0; i < p.count; ++i) {
             const uint32_t c = static_cast<uint32_t>(f * 4 + i);
-            const uint32_t g = find(c);
+            const uint32_t g = parent[c];
             double n[3] = {sum[g * 3], sum[g * 3 + 1], sum[g * 3 + 2]};
             const double len = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
             if (g == c && len == 0) {
