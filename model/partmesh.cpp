@@ -29,41 +29,54 @@ struct Segment {
 };
 
 // Numbers distinct keys in the order they are first seen: an open-addressed table of
-// keys with their numbers, grown to stay at most half full (no allocation per key).
-// `Hash` needs to spread its keys over the low bits, which pick the slot.
+// numbers into the keys kept, each with bits of its key's hash that tell most other
+// keys apart without reading them, grown to stay at most half full (no allocation per
+// key). `Hash` needs to spread its keys over all bits: the low ones pick the slot.
 template <class Key, class Hash>
 class Numbering {
   public:
     // The key's number, and whether the key is new.
     std::pair<uint32_t, bool> Of(const Key& key) {
-        if (2 * (size_ + 1) > slots_.size()) Grow();
+        if (2 * (keys_.size() + 1) > slots_.size()) Grow();
         const size_t mask = slots_.size() - 1;
-        size_t i = Hash{}(key)&mask;
+        const size_t hash = Hash{}(key);
+        const uint32_t tag = Tag(hash);
+        size_t i = hash & mask;
         for (; slots_[i].number != kEmpty; i = (i + 1) & mask)
-            if (slots_[i].key == key) return {slots_[i].number, false};
-        const uint32_t number = static_cast<uint32_t>(size_++);
-        slots_[i] = {key, number};
+            if (slots_[i].tag == tag && keys_[slots_[i].number] == key)
+                return {slots_[i].number, false};
+        const uint32_t number = static_cast<uint32_t>(keys_.size());
+        keys_.push_back(key);
+        slots_[i] = {number, tag};
         return {number, true};
+    }
+    // Forgets every key, keeping the memory.
+    void Clear() {
+        keys_.clear();
+        slots_.clear();
+    }
+    size_t Bytes() const {
+        return keys_.capacity() * sizeof(Key) + slots_.capacity() * sizeof(Slot);
     }
 
   private:
     static constexpr uint32_t kEmpty = 0xFFFFFFFFu;
     struct Slot {
-        Key key;
         uint32_t number;
+        uint32_t tag;
     };
+    static uint32_t Tag(size_t hash) { return static_cast<uint32_t>(hash >> 32); }
     void Grow() {
-        std::vector<Slot> old(std::max<size_t>(64, 2 * slots_.size()), Slot{Key{}, kEmpty});
-        old.swap(slots_);
+        slots_.assign(std::max<size_t>(64, 2 * slots_.size()), Slot{kEmpty, 0});
         const size_t mask = slots_.size() - 1;
-        for (const Slot& slot : old) {
-            if (slot.number == kEmpty) continue;
-            size_t i = Hash{}(slot.key) & mask;
+        for (uint32_t n = 0; n < keys_.size(); ++n) {
+            const size_t hash = Hash{}(keys_[n]);
+            size_t i = hash & mask;
             while (slots_[i].number != kEmpty) i = (i + 1) & mask;
-            slots_[i] = slot;
+            slots_[i] = {n, Tag(hash)};
         }
     }
-    size_t size_ = 0;
+    std::vector<Key> keys_;
     std::vector<Slot> slots_;
 };
 
@@ -86,6 +99,12 @@ class Welder {
         return number;
     }
     std::vector<QzVector> points;
+    // Forgets every point, keeping the table's memory.
+    void Clear() {
+        points.clear();
+        index_.Clear();
+    }
+    size_t Bytes() const { return index_.Bytes(); }
 
   private:
     static int64_t Cell(double v) {
@@ -158,6 +177,20 @@ QzMeshColour MeshColour(int32_t symbolic) {
 constexpr size_t kMaxPrimitives = 4'000'000;
 constexpr uint64_t kMaxPlacements = 250'000;
 
+// A normal by its bits.
+struct NormalBits {
+    uint32_t bits[3];
+    bool operator==(const NormalBits&) const = default;
+};
+struct NormalHash {
+    size_t operator()(const NormalBits& n) const {
+        return static_cast<size_t>(
+            Spread((static_cast<uint64_t>(n.bits[0]) * 0x9E3779B97F4A7C15ull) ^
+                   (static_cast<uint64_t>(n.bits[1]) * 0xC2B2AE3D27D4EB4Full) ^
+                   (n.bits[2] + 0x165667B19E3779F9ull)));
+    }
+};
+
 // What a builder works in, kept from part to part on each thread: making the meshes of
 // hundreds of parts in a row (a first high-quality drawing, an export) would otherwise
 // map fresh memory for each, a page fault for every few kilobytes. Let go when it has
@@ -179,6 +212,9 @@ struct Scratch {
     std::vector<std::pair<uint32_t, uint32_t>> along;
     // The mesh's faces and lines in the order they are made, with their runs.
     std::vector<std::pair<uint32_t, QzMeshTriangle>> triangles;
+    // The welded positions and the normals, numbered.
+    Welder welder;
+    Numbering<NormalBits, NormalHash> normals;
     bool busy = false;
 
     void Clear() {
@@ -186,6 +222,8 @@ struct Scratch {
         lines.clear();
         optional.clear();
         triangles.clear();
+        welder.Clear();
+        normals.Clear();
     }
     size_t Bytes() const {
         return polygons.capacity() * sizeof(Polygon) +
@@ -195,7 +233,7 @@ struct Scratch {
                (edgeStart.capacity() + edgeNext.capacity() + edgeOther.capacity()) *
                    sizeof(uint32_t) +
                along.capacity() * sizeof(along[0]) + sum.capacity() * sizeof(double) +
-               triangles.capacity() * sizeof(triangles[0]);
+               triangles.capacity() * sizeof(triangles[0]) + welder.Bytes() + normals.Bytes();
     }
 };
 
@@ -223,7 +261,9 @@ class Builder {
           polygons_(scratch_.polygons),
           lines_(scratch_.lines),
           optional_(scratch_.optional),
-          cornerNormals_(scratch_.cornerNormals) {
+          cornerNormals_(scratch_.cornerNormals),
+          welder_(scratch_.welder),
+          normalIndex_(scratch_.normals) {
         scratch_.busy = true;
         scratch_.Clear();
     }
@@ -369,7 +409,6 @@ class Builder {
     QzPartMesh& mesh_;
     const bool flatten_;
     const bool skipFaded_;
-    Welder welder_;
     Scratch own_;
     Scratch& scratch_;
     std::vector<Polygon>& polygons_;
@@ -381,20 +420,9 @@ class Builder {
     std::vector<std::vector<uint32_t>> welded_;
     // The normal of every corner of every polygon (4 per polygon).
     std::vector<uint32_t>& cornerNormals_;
-    // Normals by their bits.
-    struct NormalBits {
-        uint32_t bits[3];
-        bool operator==(const NormalBits&) const = default;
-    };
-    struct NormalHash {
-        size_t operator()(const NormalBits& n) const {
-            return static_cast<size_t>(
-                Spread((static_cast<uint64_t>(n.bits[0]) * 0x9E3779B97F4A7C15ull) ^
-                       (static_cast<uint64_t>(n.bits[1]) * 0xC2B2AE3D27D4EB4Full) ^
-                       (n.bits[2] + 0x165667B19E3779F9ull)));
-        }
-    };
-    Numbering<NormalBits, NormalHash> normalIndex_;
+    // The welded positions, and the normals by their bits.
+    Welder& welder_;
+    Numbering<NormalBits, NormalHash>& normalIndex_;
     // The normal numbered last.
     NormalBits lastNormal_{};
     uint32_t lastNormalNumber_ = 0;
@@ -596,7 +624,8 @@ void Builder::TexCoords(uint32_t begin, uint32_t end) {
 
 void Builder::Finish() {
     Normals();
-    mesh_.positions = std::move(welder_.points);
+    // Copied at their size: the scratch keeps its room for the next mesh.
+    mesh_.positions.assign(welder_.points.begin(), welder_.points.end());
     const uint32_t groups = static_cast<uint32_t>(studGroups_) + 1;
     std::vector<std::pair<uint32_t, QzMeshTriangle>>& made = scratch_.triangles;
     for (size_t f = 0; f < polygons_.size(); ++f) {
