@@ -50,6 +50,18 @@ class Numbering {
         slots_[i] = {number, tag};
         return {number, true};
     }
+    // The key's number; kNone when it has none.
+    uint32_t Find(const Key& key) const {
+        if (slots_.empty()) return kNone;
+        const size_t mask = slots_.size() - 1;
+        const size_t hash = Hash{}(key);
+        const uint32_t tag = Tag(hash);
+        for (size_t i = hash & mask; slots_[i].number != kEmpty; i = (i + 1) & mask)
+            if (slots_[i].tag == tag && keys_[slots_[i].number] == key) return slots_[i].number;
+        return kNone;
+    }
+    size_t Size() const { return keys_.size(); }
+    static constexpr uint32_t kNone = 0xFFFFFFFFu;
     // Forgets every key, keeping the memory.
     void Clear() {
         keys_.clear();
@@ -191,6 +203,11 @@ struct NormalHash {
     }
 };
 
+// An edge by its two points, the lower first.
+struct EdgeHash {
+    size_t operator()(uint64_t key) const { return static_cast<size_t>(Spread(key)); }
+};
+
 // What a builder works in, kept from part to part on each thread: making the meshes of
 // hundreds of parts in a row (a first high-quality drawing, an export) would otherwise
 // map fresh memory for each, a page fault for every few kilobytes. Let go when it has
@@ -206,9 +223,9 @@ struct Scratch {
     std::vector<double> sum;
     std::vector<uint32_t> first;
     std::vector<uint32_t> cornerNormals;
-    // The smooth edges by their lower point, and per edge the corners of the first face
+    // The smooth edges (by their points), and per edge the corners of the first face
     // along it.
-    std::vector<uint32_t> edgeStart, edgeNext, edgeOther;
+    Numbering<uint64_t, EdgeHash> edges;
     std::vector<std::pair<uint32_t, uint32_t>> along;
     // The mesh's faces and lines in the order they are made, with their runs.
     std::vector<std::pair<uint32_t, QzMeshTriangle>> triangles;
@@ -224,16 +241,16 @@ struct Scratch {
         triangles.clear();
         welder.Clear();
         normals.Clear();
+        edges.Clear();
     }
     size_t Bytes() const {
         return polygons.capacity() * sizeof(Polygon) +
                (lines.capacity() + optional.capacity()) * sizeof(Segment) +
                (parent.capacity() + first.capacity() + cornerNormals.capacity()) *
                    sizeof(uint32_t) +
-               (edgeStart.capacity() + edgeNext.capacity() + edgeOther.capacity()) *
-                   sizeof(uint32_t) +
-               along.capacity() * sizeof(along[0]) + sum.capacity() * sizeof(double) +
-               triangles.capacity() * sizeof(triangles[0]) + welder.Bytes() + normals.Bytes();
+               edges.Bytes() + along.capacity() * sizeof(along[0]) +
+               sum.capacity() * sizeof(double) + triangles.capacity() * sizeof(triangles[0]) +
+               welder.Bytes() + normals.Bytes();
     }
 };
 
@@ -485,41 +502,27 @@ void Builder::FaceNormals() {
 
 template <class Unite>
 void Builder::JoinAlongSmoothEdges(Unite unite) {
-    // The smooth edges listed by their lower point: for point a, the higher points of
-    // its edges are other[start[a]] to other[start[a + 1] - 1]. An edge is known by its
-    // first entry there.
-    const size_t points = welder_.points.size();
-    std::vector<uint32_t>& start = scratch_.edgeStart;
-    std::vector<uint32_t>& other = scratch_.edgeOther;
-    start.assign(points + 1, 0);
-    for (const Segment& s : optional_)
-        if (s.v[0] != s.v[1]) ++start[std::min(s.v[0], s.v[1]) + 1];
-    for (size_t a = 0; a < points; ++a) start[a + 1] += start[a];
-    if (start[points] == 0) return;
-    other.resize(start[points]);
-    std::vector<uint32_t>& next = scratch_.edgeNext;
-    next.assign(start.begin(), start.end() - 1);
-    for (const Segment& s : optional_)
-        if (s.v[0] != s.v[1]) other[next[std::min(s.v[0], s.v[1])]++] = std::max(s.v[0], s.v[1]);
-    constexpr uint32_t kNone = 0xFFFFFFFFu;
-    auto edgeOf = [&](uint32_t a, uint32_t b) {
+    // The smooth edges, numbered, and for each the corners of the first face found along
+    // it: the corners of every other face along it join those.
+    auto edgeKey = [](uint32_t a, uint32_t b) {
         if (a > b) std::swap(a, b);
-        for (uint32_t k = start[a]; k < start[a + 1]; ++k)
-            if (other[k] == b) return k;
-        return kNone;
+        return static_cast<uint64_t>(a) << 32 | b;
     };
-    // For each edge, the corners of the first face found along it: the corners of every
-    // other face along it join those.
+    Numbering<uint64_t, EdgeHash>& smooth = scratch_.edges;
+    for (const Segment& s : optional_)
+        if (s.v[0] != s.v[1]) smooth.Of(edgeKey(s.v[0], s.v[1]));
+    if (smooth.Size() == 0) return;
+    constexpr uint32_t kNone = Numbering<uint64_t, EdgeHash>::kNone;
     std::vector<std::pair<uint32_t, uint32_t>>& along = scratch_.along;
-    along.assign(other.size(), {kNone, kNone});
+    along.assign(smooth.Size(), {kNone, kNone});
     for (size_t f = 0; f < polygons_.size(); ++f) {
         const Polygon& p = polygons_[f];
         if (p.normal[0] == 0 && p.normal[1] == 0 && p.normal[2] == 0) continue;
         for (int i = 0; i < p.count; ++i) {
             const int j = (i + 1) % p.count;
-            const uint32_t edge = edgeOf(p.v[i], p.v[j]);
+            const uint32_t edge = smooth.Find(edgeKey(p.v[i], p.v[j]));
             if (edge == kNone) continue;
-            // Corners i and j of face f lie on the edge, lower point first.
+            // Corners i and j of face f lie on the edge, in the order of its key.
             const bool forward = p.v[i] < p.v[j];
             const uint32_t first = static_cast<uint32_t>(f * 4 + (forward ? i : j));
             const uint32_t second = static_cast<uint32_t>(f * 4 + (forward ? j : i));
