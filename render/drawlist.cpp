@@ -617,7 +617,7 @@ class Band {
                 if (pts.size() < n) pts.resize(n);
                 for (size_t k = 0; k < n; ++k) QzTransform(pts[k], i.matrix, i.part->vertices[k]);
                 if (counting) counts.transformCount += static_cast<uint32_t>(n);
-            } else if (!data.perLine) {
+            } else if (!data.perLine && !hidden) {
                 if (pts.size() < data.points.size()) pts.resize(data.points.size());
                 for (size_t k = 0; k < data.points.size(); ++k)
                     QzTransform(pts[k], i.matrix, data.points[k]);
@@ -626,20 +626,16 @@ class Band {
         const QzDrawItem* begin = data.items.data() + i.begin;
         const QzDrawItem* end = data.items.data() + i.end;
         if (vertices) {
-            Lines<Source::VertexList, true>(i, begin, end, pts.data(), i.part->vertexCount,
-                                            counting);
+            Lines<Source::VertexList>(i, begin, end, pts.data(), i.part->vertexCount, counting);
             return;
         }
         if (counting) CountRun(data, begin, end);
         if (hidden) {
-            if (data.perLine)
-                Lines<Source::PerLine, false>(i, begin, end, nullptr, 0, counting);
-            else
-                Lines<Source::Points, false>(i, begin, end, pts.data(), 0, counting);
+            CountHiddenFaces(i, data, begin, end);
         } else if (data.perLine) {
-            Lines<Source::PerLine, true>(i, begin, end, nullptr, 0, counting);
+            Lines<Source::PerLine>(i, begin, end, nullptr, 0, counting);
         } else {
-            Lines<Source::Points, true>(i, begin, end, pts.data(), 0, counting);
+            Lines<Source::Points>(i, begin, end, pts.data(), 0, counting);
         }
     }
 
@@ -709,8 +705,39 @@ class Band {
         counts.transformCount += static_cast<uint32_t>(transforms);
     }
 
-    // The lines of a run; without kDraw only counted (a hidden placement).
-    template <Source kSource, bool kDraw>
+    // The faces of a run of a hidden placement, counted as drawing them would count them:
+    // every face that is not culled. Only a face that may be culled (or whose side the
+    // test colours show) needs its side, from its first three corners transformed as the
+    // drawing transforms them; the others are counted as they are.
+    void CountHiddenFaces(const Instance& i, const QzPartCache& data, const QzDrawItem* begin,
+                          const QzDrawItem* end) {
+        const bool everySide = o_.bfcTestColours && !o_.bfc;
+        const bool culled = o_.bfc && (i.flags & kCull);
+        for (const QzDrawItem* item = begin; item != end; ++item) {
+            const int n = item->type;
+            if (n == 3 ? !(o_.showType3 || o_.edgesType3)
+                       : n != 4 || !(o_.showType4 || o_.edgesType4))
+                continue;
+            if (!everySide && !(culled && (item->bfc & LF_CULL))) {
+                ++counts.typeCount[n];
+                continue;
+            }
+            const QzLine& line = *item->line;
+            QzVector corners[3];
+            for (int k = 0; k < 3; ++k) {
+                if (data.perLine)
+                    QzTransform(corners[k], i.matrix, line.p[k]);
+                else
+                    QzTransform(corners[k], i.matrix, data.points[item->point[k]]);
+            }
+            const QzFaceDecision face =
+                QzDecideFace(o_, item->bfc, corners, line.colour, culled, (i.flags & kInvert) != 0);
+            if (face.drawn && face.counted) ++counts.typeCount[n];
+        }
+    }
+
+    // The lines of a run.
+    template <Source kSource>
     void Lines(const Instance& i, const QzDrawItem* begin, const QzDrawItem* end,
                const QzVector* points, int32_t listed, bool counting) {
         for (const QzDrawItem* item = begin; item != end; ++item) {
@@ -728,10 +755,6 @@ class Band {
                 default:
                     if (!o_.showType5) continue;
                     break;
-            }
-            if constexpr (!kDraw) {
-                // Only faces are counted line by line: by whether they are culled.
-                if (type != 3 && type != 4) continue;
             }
             const int n = type == 5 ? 4 : type;
             const QzLine& line = *item->line;
@@ -764,13 +787,6 @@ class Band {
             int32_t c = QzLineColourBy<QzColourRule::Drawing>(rules_, line, i.colour,
                                                               (i.flags & kTop) != 0);
             if (i.flags & kFaded) c = QzFadedColour(palette_, c);
-            if constexpr (!kDraw) {
-                const QzVector corners[4] = {*p[0], *p[1], *p[2], n == 4 ? *p[3] : *p[0]};
-                const QzFaceDecision face = QzDecideFace(
-                    o_, item->bfc, corners, c, (i.flags & kCull) != 0, (i.flags & kInvert) != 0);
-                if (face.drawn && face.counted) ++counts.typeCount[n];
-                continue;
-            }
             switch (type) {
                 case 2:
                     if (writer_.MayTouch(p[0]->y, p[1]->y))
