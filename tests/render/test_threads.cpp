@@ -148,6 +148,19 @@ std::string Hidden() {
     return text;
 }
 
+// The same behind a wall, each brick turned inside out and mirrored (the way a mirrored
+// part keeps its faces outward), or only one of the two: hidden files count the faces
+// that face away as the drawing would.
+std::string HiddenInsideOut() {
+    std::string text = "0 BFC CERTIFY CCW\n" + Ref(7, 0, 0, -60, "zp2x4.dat", "6 0 0 0 12 0 0 0 1");
+    for (int i = 0; i < 8; ++i) {
+        if (i % 3 != 2) text += "0 BFC INVERTNEXT\n";
+        text += Ref(4 + i, i * 20 - 70, -i * 8, 40, "zb1x1.dat",
+                    i % 3 == 1 ? kIdentity : "-1 0 0 0 1 0 0 0 1");
+    }
+    return text;
+}
+
 // Tiles just behind a wall, each a little farther: the edge lines of the nearest lie in
 // front of the wall as lines are drawn (pulled nearer), those farther lie behind it, and
 // where a face's corner lies nearer than the wall a tile shows through.
@@ -286,6 +299,7 @@ const HandMade kHandMade[] = {
           Fit(s, m, v);
       }}},
     {"Hidden", Hidden, {100, 140, Fit}},
+    {"HiddenInsideOut", HiddenInsideOut, {100, 140, Fit}},
     {"JustBehind",
      JustBehind,
      {120, 120,
