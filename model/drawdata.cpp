@@ -166,12 +166,22 @@ bool QzPrepareDrawData(const QzPart* part) {
     return Prepare(part, seen);
 }
 
+namespace {
+
+// a + b for the figures below a part (both at most QZ_MAX_FIGURE), held at QZ_MAX_FIGURE:
+// a small file of references nested deep enough reaches any number.
+int64_t FigureSum(int64_t a, int64_t b) { return b > QZ_MAX_FIGURE - a ? QZ_MAX_FIGURE : a + b; }
+
+}  // namespace
+
 int64_t QzDrawWork(const QzPart& part) {
     QzPartCache& data = *part.cache;
     if (data.work >= 0) return data.work;
     int64_t work = 0;
     for (const QzDrawItem& item : data.items)
-        work += item.type != 1 ? 1 : item.line->part ? QzDrawWork(*item.line->part) : 0;
+        work = FigureSum(work, item.type != 1    ? 1
+                               : item.line->part ? QzDrawWork(*item.line->part)
+                                                 : 0);
     data.work = work;
     return work;
 }
@@ -184,7 +194,7 @@ int64_t QzStudReferences(const QzPart& part) {
         for (const QzDrawItem& item : data.items) {
             if (item.type != 1 || !item.line->part) continue;
             const QzPart* sub = item.line->part;
-            count += (sub->flags & PF_STUD) ? 1 : QzStudReferences(*sub);
+            count = FigureSum(count, (sub->flags & PF_STUD) ? 1 : QzStudReferences(*sub));
         }
     }
     data.studReferences = count;
@@ -200,10 +210,11 @@ int64_t QzStudPassProducts(const QzPart& part, bool skipStuds, bool seams) {
         if (item.type != 1 || !item.line->part) continue;
         const QzPart* sub = item.line->part;
         if ((sub->flags & PF_STUD) && skipStuds) continue;
-        count += 1;
+        count = FigureSum(count, 1);
         if (sub->flags & PF_STUD) continue;
-        if (seams && (sub->flags & PF_PARTS_DIR) && !(part.flags & PF_PARTS_DIR)) count += 1;
-        count += QzStudPassProducts(*sub, skipStuds, seams);
+        if (seams && (sub->flags & PF_PARTS_DIR) && !(part.flags & PF_PARTS_DIR))
+            count = FigureSum(count, 1);
+        count = FigureSum(count, QzStudPassProducts(*sub, skipStuds, seams));
     }
     memo = count;
     return count;

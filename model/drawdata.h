@@ -79,7 +79,9 @@ bool QzPrepareDrawData(const QzPart* part);
 // Figures of a prepared part, worked out on first use (before a drawing's threads read
 // them): lines of types 2 to 5 below it, its own included; stud references the stud
 // pass meets below it; the matrix products the stud pass makes below a part that leads
-// to no stud (references to studs skipped or not; parts shrunk for seams or not).
+// to no stud (references to studs skipped or not; parts shrunk for seams or not). Each
+// is held at QZ_MAX_FIGURE, which no model a drawing can hold comes near.
+inline constexpr int64_t QZ_MAX_FIGURE = int64_t{1} << 60;
 int64_t QzDrawWork(const QzPart& part);
 int64_t QzStudReferences(const QzPart& part);
 int64_t QzStudPassProducts(const QzPart& part, bool skipStuds, bool seams);

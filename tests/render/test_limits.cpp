@@ -8,6 +8,7 @@
 #include <string>
 
 #include "cli_run.h"
+#include "drawdata.h"
 #include "drawlist.h"
 #include "hqrender.h"
 #include "loader.h"
@@ -81,6 +82,31 @@ TEST_F(Limits, EachDrawingStopsAtItsBound) {
     QzRenderer& renderer = *view.State().renderer;
     renderer.ClearImage(true);
     EXPECT_EQ(QzDrawNormal(renderer, Job(20000)), QzDrawOutcome::Drawn);
+}
+
+// References nested so deep that the figures below the top (lines, stud references and
+// products, far past what a 64-bit count holds) are held at their bound: every drawing
+// still stops at its own, at any number of threads.
+TEST_F(Limits, FiguresOfAModelNestedPastEveryCountAreHeldAtTheirBound) {
+    ASSERT_TRUE(view.Resize(64, 48));
+    Load(Nested(22, 10, "zb1x1.dat"));
+    ASSERT_TRUE(QzPrepareDrawData(&model.Main()));
+    EXPECT_EQ(QzDrawWork(model.Main()), QZ_MAX_FIGURE);
+    EXPECT_EQ(QzStudReferences(model.Main()), QZ_MAX_FIGURE);
+    for (bool seams : {false, true})
+        EXPECT_EQ(QzStudPassProducts(model.Main(), false, seams), QZ_MAX_FIGURE);
+    for (int threads : {1, 2, 3})
+        for (bool high : {false, true}) {
+            SCOPED_TRACE(std::to_string(threads) + (high ? " threads, high quality" : " threads"));
+            QzRenderer& renderer = *view.State().renderer;
+            renderer.ClearImage(true);
+            QzDrawJob job = Job(20000);
+            job.threads = threads;
+            QzHqRenderer hq;
+            const QzDrawOutcome outcome = high ? hq.Draw(job, renderer.image, renderer.statistics)
+                                               : QzDrawNormal(renderer, job);
+            EXPECT_EQ(outcome, QzDrawOutcome::TooManyPlacements);
+        }
 }
 
 // A part of the library that places too much to be held as one mesh is not drawn by the
