@@ -364,14 +364,20 @@ void MakeMeshes(const QzWalkRules& rules, const QzDrawJob& job, QzMeshKeys& keys
     threads = std::min(threads, static_cast<int>(parts.size()));
     if (threads < 2) return;
     std::vector<std::unique_ptr<QzPartMesh>> made(parts.size());
+    // The largest first, so that the threads finish together rather than one alone on a
+    // large part taken last.
+    std::vector<std::pair<int64_t, size_t>> order(parts.size());
+    for (size_t i = 0; i < parts.size(); ++i) order[i] = {-QzDrawWork(*parts[i]), i};
+    std::sort(order.begin(), order.end());
     std::atomic<size_t> next{0};
     // A part too large for a mesh stops the drawing: the parts not begun yet are left
     // alone then (as they are when memory runs out), so that no more than one such
     // mesh per thread is ever held.
     std::atomic<bool> stop{false};
     auto work = [&] {
-        for (size_t i; !stop.load(std::memory_order_relaxed) &&
-                       (i = next.fetch_add(1, std::memory_order_relaxed)) < parts.size();) {
+        for (size_t k; !stop.load(std::memory_order_relaxed) &&
+                       (k = next.fetch_add(1, std::memory_order_relaxed)) < parts.size();) {
+            const size_t i = order[k].second;
             try {
                 made[i] = std::make_unique<QzPartMesh>(QzBuildPartMesh(*parts[i], true));
                 if (!made[i]->complete) stop = true;
