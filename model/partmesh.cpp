@@ -35,33 +35,24 @@ struct Segment {
 template <class Key, class Hash>
 class Numbering {
   public:
+    // What Find answers for a key without a number.
+    static constexpr uint32_t kNone = 0xFFFFFFFFu;
+
     // The key's number, and whether the key is new.
     std::pair<uint32_t, bool> Of(const Key& key) {
         if (2 * (keys_.size() + 1) > slots_.size()) Grow();
-        const size_t mask = slots_.size() - 1;
         const size_t hash = Hash{}(key);
-        const uint32_t tag = Tag(hash);
-        size_t i = hash & mask;
-        for (; slots_[i].number != kEmpty; i = (i + 1) & mask)
-            if (slots_[i].tag == tag && keys_[slots_[i].number] == key)
-                return {slots_[i].number, false};
-        const uint32_t number = static_cast<uint32_t>(keys_.size());
+        Slot& slot = slots_[SlotOf(key, hash)];
+        if (slot.number != kNone) return {slot.number, false};
+        slot = {static_cast<uint32_t>(keys_.size()), Tag(hash)};
         keys_.push_back(key);
-        slots_[i] = {number, tag};
-        return {number, true};
+        return {slot.number, true};
     }
     // The key's number; kNone when it has none.
     uint32_t Find(const Key& key) const {
-        if (slots_.empty()) return kNone;
-        const size_t mask = slots_.size() - 1;
-        const size_t hash = Hash{}(key);
-        const uint32_t tag = Tag(hash);
-        for (size_t i = hash & mask; slots_[i].number != kEmpty; i = (i + 1) & mask)
-            if (slots_[i].tag == tag && keys_[slots_[i].number] == key) return slots_[i].number;
-        return kNone;
+        return slots_.empty() ? kNone : slots_[SlotOf(key, Hash{}(key))].number;
     }
     size_t Size() const { return keys_.size(); }
-    static constexpr uint32_t kNone = 0xFFFFFFFFu;
     // Forgets every key, keeping the memory.
     void Clear() {
         keys_.clear();
@@ -72,19 +63,28 @@ class Numbering {
     }
 
   private:
-    static constexpr uint32_t kEmpty = 0xFFFFFFFFu;
     struct Slot {
-        uint32_t number;
+        uint32_t number;  // kNone: empty
         uint32_t tag;
     };
     static uint32_t Tag(size_t hash) { return static_cast<uint32_t>(hash >> 32); }
+    // The slot holding the key, or the empty one where it would go.
+    size_t SlotOf(const Key& key, size_t hash) const {
+        const size_t mask = slots_.size() - 1;
+        const uint32_t tag = Tag(hash);
+        size_t i = hash & mask;
+        while (slots_[i].number != kNone &&
+               !(slots_[i].tag == tag && keys_[slots_[i].number] == key))
+            i = (i + 1) & mask;
+        return i;
+    }
     void Grow() {
-        slots_.assign(std::max<size_t>(64, 2 * slots_.size()), Slot{kEmpty, 0});
+        slots_.assign(std::max<size_t>(64, 2 * slots_.size()), Slot{kNone, 0});
         const size_t mask = slots_.size() - 1;
         for (uint32_t n = 0; n < keys_.size(); ++n) {
             const size_t hash = Hash{}(keys_[n]);
             size_t i = hash & mask;
-            while (slots_[i].number != kEmpty) i = (i + 1) & mask;
+            while (slots_[i].number != kNone) i = (i + 1) & mask;
             slots_[i] = {n, Tag(hash)};
         }
     }
@@ -319,24 +319,24 @@ class Builder {
             welded_[depth].assign(cache.points.size(), kUnwelded);
         return true;
     }
+    // The welded numbers of the distinct points of the file placed (Enter).
+    std::vector<uint32_t>& Welded(const QzPlaced& placed) {
+        return welded_[static_cast<size_t>(std::max(placed.depth, 0))];
+    }
     void Run(const QzPlaced& placed, const Frame& frame, const QzDrawItem* begin,
              const QzDrawItem* end) {
         if (skipFaded_ && placed.faded) return;
-        std::vector<uint32_t>& welded = welded_[static_cast<size_t>(std::max(placed.depth, 0))];
+        std::vector<uint32_t>& welded = Welded(placed);
         const QzVector* points = placed.part->cache->points.data();
         for (const QzDrawItem* item = begin; item != end; ++item) {
             const uint16_t texture =
                 item->texmap ? Texture(*placed.part, item->texmap, frame.t) : frame.texture;
-            if (welded.empty()) {
-                Add(placed, frame, *item, texture,
-                    [&](int i) { return Add(frame.t, item->line->p[i]); });
-            } else {
-                Add(placed, frame, *item, texture, [&](int i) {
-                    uint32_t& number = welded[item->point[i]];
-                    if (number == kUnwelded) number = Add(frame.t, points[item->point[i]]);
-                    return number;
-                });
-            }
+            Add(placed, frame, *item, texture, [&](int i) {
+                if (welded.empty()) return Add(frame.t, item->line->p[i]);
+                uint32_t& number = welded[item->point[i]];
+                if (number == kUnwelded) number = Add(frame.t, points[item->point[i]]);
+                return number;
+            });
         }
     }
     void Leave(const QzPlaced&, const Frame&) { parentPart_.pop_back(); }

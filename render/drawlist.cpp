@@ -711,14 +711,11 @@ class Band {
     // drawing transforms them; the others are counted as they are.
     void CountHiddenFaces(const Instance& i, const QzPartCache& data, const QzDrawItem* begin,
                           const QzDrawItem* end) {
-        const bool everySide = o_.bfcTestColours && !o_.bfc;
-        const bool culled = o_.bfc && (i.flags & kCull);
+        const bool cull = (i.flags & kCull) != 0;
         for (const QzDrawItem* item = begin; item != end; ++item) {
             const int n = item->type;
-            if (n == 3 ? !(o_.showType3 || o_.edgesType3)
-                       : n != 4 || !(o_.showType4 || o_.edgesType4))
-                continue;
-            if (!everySide && !(culled && (item->bfc & LF_CULL))) {
+            if ((n != 3 && n != 4) || !Walked(n)) continue;
+            if (!QzFaceSideMatters(o_, item->bfc, cull)) {
                 ++counts.typeCount[n];
                 continue;
             }
@@ -731,8 +728,22 @@ class Band {
                     QzTransform(corners[k], i.matrix, data.points[item->point[k]]);
             }
             const QzFaceDecision face =
-                QzDecideFace(o_, item->bfc, corners, line.colour, culled, (i.flags & kInvert) != 0);
+                QzDecideFace(o_, item->bfc, corners, line.colour, cull, (i.flags & kInvert) != 0);
             if (face.drawn && face.counted) ++counts.typeCount[n];
+        }
+    }
+
+    // Whether the lines of a type (2 to 5) are walked: drawn, or their edges drawn.
+    bool Walked(int type) const {
+        switch (type) {
+            case 2:
+                return o_.showType2;
+            case 3:
+                return o_.showType3 || o_.edgesType3;
+            case 4:
+                return o_.showType4 || o_.edgesType4;
+            default:
+                return o_.showType5;
         }
     }
 
@@ -742,20 +753,7 @@ class Band {
                const QzVector* points, int32_t listed, bool counting) {
         for (const QzDrawItem* item = begin; item != end; ++item) {
             const int type = item->type;
-            switch (type) {
-                case 2:
-                    if (!o_.showType2) continue;
-                    break;
-                case 3:
-                    if (!(o_.showType3 || o_.edgesType3)) continue;
-                    break;
-                case 4:
-                    if (!(o_.showType4 || o_.edgesType4)) continue;
-                    break;
-                default:
-                    if (!o_.showType5) continue;
-                    break;
-            }
+            if (!Walked(type)) continue;
             const int n = type == 5 ? 4 : type;
             const QzLine& line = *item->line;
             QzVector own[4];

@@ -655,6 +655,7 @@ bool QzRasterBand::FillTriangle(const QzVector& p0, const QzVector& p1, const Qz
     if (std::max({xt, xm, xb}) < 0 || std::min({xt, xm, xb}) >= w) return false;
     // All three corners in one column: every row's edges meet, nothing is filled.
     if (xt == xm && xm == xb) return false;
+
     // Made with the first span: many small triangles have none.
     DepthPlane plane;
     bool planeMade = false;

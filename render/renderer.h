@@ -85,10 +85,20 @@ struct QzFaceDecision {
     bool counted;
     int32_t colour;
 };
+// Whether QzDecideFace's drawn and counted depend on the face's side on the screen: when
+// it may be culled, or the test colours show the side without culling; else a face is
+// drawn and counted whichever way it faces.
+// Whether a face facing away is culled: certified, in a placement that culls, with BFC on.
+inline bool QzFaceCulledAway(const QzRenderOptions& o, uint32_t lineBfc, bool cull) {
+    return o.bfc && cull && (lineBfc & LF_CULL);
+}
+inline bool QzFaceSideMatters(const QzRenderOptions& o, uint32_t lineBfc, bool cull) {
+    return QzFaceCulledAway(o, lineBfc, cull) || (o.bfcTestColours && !o.bfc);
+}
 inline QzFaceDecision QzDecideFace(const QzRenderOptions& o, uint32_t lineBfc, const QzVector* pts,
                                    int32_t c, bool cull, bool invert) {
     const QzVector& p0 = pts[0];
-    const bool cullHere = o.bfc && cull && (lineBfc & LF_CULL);
+    const bool cullHere = QzFaceCulledAway(o, lineBfc, cull);
     const bool inv = o.bfc && invert;
     const QzVector& q1 = inv ? pts[2] : pts[1];
     const QzVector& q2 = inv ? pts[1] : pts[2];
