@@ -29,9 +29,8 @@ struct Bands {
 enum class Kind : uint8_t {
     // Lines of a placed file between its references.
     Run,
-    // A stud of the stud pass: drawn (its runs up to its StudEnd) when it can still
-    // change a pixel.
-    StudBegin,
+    // The end of a stud of the stud pass that shows (see Producer::Enter): its
+    // references and products inside in `begin` and `end`.
     StudEnd,
     // "Refresh after each part": a reference of the top file begins, and ends (shown
     // when it drew something).
@@ -50,7 +49,7 @@ inline constexpr uint8_t kFaded = 16;
 struct Instance {
     QzMatrix matrix;
     const QzPart* part;
-    // The run's walk-form items; a StudBegin's and StudEnd's record in Chunk::studs.
+    // The run's walk-form items; what a StudEnd counts.
     uint32_t begin, end;
     int32_t colour;
     int16_t lo, hi;
@@ -59,16 +58,15 @@ struct Instance {
     uint8_t flags;
 };
 
-struct StudRecord {
-    // The screen rectangle of the stud's box (lo: least x, y and nearest depth).
-    QzVector lo, hi;
-    // What drawing the stud counts besides its lines: references and products inside.
-    uint32_t references, products;
-};
-
 struct Chunk {
     std::vector<Instance> instances;
-    std::vector<StudRecord> studs;
+};
+
+// A stud of the stud pass met by the walk: the screen rectangle of its box (lo: least x,
+// y and nearest depth) and the bands that may draw it.
+struct Stud {
+    QzVector lo, hi;
+    int first, last;
 };
 
 // Truncation of a screen coordinate kept well inside the int range (as the rasteriser
@@ -253,7 +251,8 @@ class Producer {
 
     // The walk of band `band` of the picture's (-1: the whole picture in one band).
     Producer(const QzDrawJob& job, const Shared* shared, int band, int32_t width, int32_t height,
-             QzDrawStatistics& counts, std::function<void(const Chunk&)> hand)
+             QzDrawStatistics& counts, std::function<void(const Chunk&)> hand,
+             std::function<bool(const Stud&)> decide)
         : o_(*job.options),
           shared_(shared),
           band_(band),
@@ -261,6 +260,7 @@ class Producer {
           height_(height),
           counts_(counts),
           hand_(std::move(hand)),
+          decide_(std::move(decide)),
           refreshEach_(job.options->refreshEachPart && !(job.top->flags & PF_PARTS_DIR)) {}
 
     void BeginPass(bool studPass) { studPass_ = studPass; }
@@ -301,18 +301,17 @@ class Producer {
             // A stud of the stud pass, walked by the bands that may draw it.
             if (placed.part->flags & PF_EMPTY) return false;
             if (Counts(frame.bands)) counts_.transformCount += 8;
-            StudRecord record{{}, {}, 0, 0};
-            QzStudScreenBox(*placed.part, frame.m, record.lo, record.hi);
-            int first = 0, last = 0;
-            if (!StudBands(shared_, record.lo, record.hi, width_, height_, frame.bands, first,
-                           last) ||
-                (band_ >= 0 && (band_ < first || band_ > last)))
+            Stud stud{{}, {}, 0, 0};
+            QzStudScreenBox(*placed.part, frame.m, stud.lo, stud.hi);
+            if (!StudBands(shared_, stud.lo, stud.hi, width_, height_, frame.bands, stud.first,
+                           stud.last) ||
+                (band_ >= 0 && (band_ < stud.first || band_ > stud.last)))
                 return false;
+            // Decided on what is drawn before it: a stud that does not show here is not
+            // walked into (what it would count is counted only where it shows).
+            Hand();
+            if (!decide_(stud)) return false;
             Enlist(placed, frame);
-            // The record goes into the chunk the instance went into.
-            Instance& begin = Emit(Kind::StudBegin, frame, placed);
-            begin.begin = static_cast<uint32_t>(chunk_.studs.size());
-            chunk_.studs.push_back(record);
             studDepth_ = placed.depth;
             studReferences_ = studProducts_ = 0;
             return true;
@@ -340,8 +339,8 @@ class Producer {
         if (refreshEach_ && !studPass_ && placed.depth == 1) Emit(Kind::Flush, frame, placed);
         if (studPass_ && placed.depth == studDepth_) {
             Instance& end = Emit(Kind::StudEnd, frame, placed);
-            end.begin = static_cast<uint32_t>(chunk_.studs.size());
-            chunk_.studs.push_back({{}, {}, studReferences_, studProducts_});
+            end.begin = studReferences_;
+            end.end = studProducts_;
             studDepth_ = -1;
         }
     }
@@ -371,7 +370,6 @@ class Producer {
     void Hand() {
         if (!chunk_.instances.empty()) hand_(chunk_);
         chunk_.instances.clear();
-        chunk_.studs.clear();
     }
 
     Instance& Emit(Kind kind, const Frame& frame, const QzPlaced& placed) {
@@ -418,6 +416,7 @@ class Producer {
     const int32_t width_, height_;
     QzDrawStatistics& counts_;
     std::function<void(const Chunk&)> hand_;
+    std::function<bool(const Stud&)> decide_;
     const bool refreshEach_;
     bool studPass_ = false;
     Chunk chunk_;
@@ -556,14 +555,10 @@ class Band {
                         DrawRun(i, band_ == i.lo);
                     }
                     break;
-                case Kind::StudBegin:
-                    BeginStud(i, chunk.studs[i.begin]);
-                    break;
                 case Kind::StudEnd:
                     if (studShown_ && studCounting_) {
-                        counts.typeCount[1] +=
-                            static_cast<int32_t>(chunk.studs[i.begin].references);
-                        counts.matrixMulCount += chunk.studs[i.begin].products;
+                        counts.typeCount[1] += static_cast<int32_t>(i.begin);
+                        counts.matrixMulCount += i.end;
                         if (studDeferred_) Defer();
                     }
                     inStud_ = studShown_ = studCounting_ = studDeferred_ = false;
@@ -841,13 +836,15 @@ class Band {
         (line ? linesDrawn_ : trianglesDrawn_) += r.wrote;
     }
 
+  public:
     // ---- The stud pass ----
 
-    // A stud: drawn when it can still change a pixel, that is when some depth in its
-    // box's screen rectangle is not nearer than the box. Off the image it is hidden for
-    // everyone. The bands that may draw it are those its rectangle touches, with the rows
-    // of slack its lines' rounding may reach, within those walking the file that places
-    // it; the first of them counts it.
+    // A stud the walk met, decided on what the band has drawn before it: whether it is
+    // drawn (its runs up to its StudEnd), which it is when it can still change a pixel,
+    // that is when some depth in its box's screen rectangle is not nearer than the box.
+    // Off the image it is hidden for everyone. The bands that may draw it are those its
+    // rectangle touches, with the rows of slack its lines' rounding may reach, within
+    // those walking the file that places it (StudBands); the first of them counts it.
     //
     // A stud across bands is decided without waiting for the others where the band's own
     // rows tell: some depth of its rectangle there is not nearer (so it shows), or it
@@ -855,17 +852,14 @@ class Band {
     // changes nothing here). Only in between does the band wait for the others to have
     // passed the stud and read what they found. Each band posts what it found; the count
     // of a stud a later band shows is settled when all have drawn (Settle).
-    void BeginStud(const Instance& i, const StudRecord& s) {
-        inStud_ = true;
+    bool DecideStud(const Stud& s) {
         studShown_ = studCounting_ = studDeferred_ = false;
         const QzVector& lo = s.lo;
         const QzVector& hi = s.hi;
-        int first = 0, last = 0;
-        if (!StudBands(shared_, lo, hi, width_, height_, {i.lo, i.hi}, first, last)) return;
-        if (band_ < first || band_ > last) return;
+        const int first = s.first, last = s.last;
         if (first == last) {
             studShown_ = studCounting_ = !writer_.BoxHidden(lo, hi);
-            return;
+            return inStud_ = studShown_;
         }
         // The stud's number among those shared with each other band of its range.
         if (shared_->bands() > static_cast<int>(shared_count_.size()))
@@ -890,7 +884,7 @@ class Band {
             } else {
                 numbers_.resize(mark);
             }
-            return;
+            return inStud_ = true;
         }
         // Everything its drawing may write here lies behind what is drawn: the pixels of
         // these rows stay as they are whatever the others find.
@@ -909,8 +903,10 @@ class Band {
             }
         }
         numbers_.resize(mark);
+        return inStud_ = studShown_;
     }
 
+  private:
     // The counts of the stud just drawn are kept aside for the settling.
     void Defer() {
         DeferredStud d{deferredNumbers_, deferredFirst_, {}, 0, 0};
@@ -1147,8 +1143,10 @@ bool WalkInto(Producer& producer, const QzDrawJob& job, int bands) {
 bool DrawBand(Band& band, Shared* shared, const QzDrawJob& job, int bands,
               QzDrawStatistics& walkCounts) {
     band.FindOccluders(job);
-    Producer producer(job, shared, shared ? band.Number() : -1, band.Width(), band.Height(),
-                      walkCounts, [&band](const Chunk& chunk) { band.Draw(chunk); });
+    Producer producer(
+        job, shared, shared ? band.Number() : -1, band.Width(), band.Height(), walkCounts,
+        [&band](const Chunk& chunk) { band.Draw(chunk); },
+        [&band](const Stud& stud) { return band.DecideStud(stud); });
     const bool complete = WalkInto(producer, job, bands);
     if (shared) shared->Finish(band.Number());
     return complete;

@@ -1,9 +1,10 @@
 // The normal drawing of a model. The one walk (model/walk.h) turns the model into a
 // list of instances: each a run of a placed file's lines of types 2 to 5 with the
 // file's matrix, colour, culling and inversion, in the order of the walk; then the
-// studs of the stud pass, each an instance that decides whether it can still change a
-// pixel followed by the runs of the stud. The list is made and drawn in chunks, so its
-// memory stays bounded whatever the model places.
+// studs of the stud pass: the walk meets a stud once everything before it is drawn, asks
+// whether it can still change a pixel, and walks into it (its runs follow) only when it
+// can. The list is made and drawn in chunks, so its memory stays bounded whatever the
+// model places.
 //
 // The picture is cut in bands of rows, one thread each; every band walks the model
 // itself and draws, in the order of the list, each instance that may touch its rows
