@@ -561,7 +561,8 @@ class Band {
                         counts.matrixMulCount += i.end;
                         if (studDeferred_) Defer();
                     }
-                    inStud_ = studShown_ = studCounting_ = studDeferred_ = false;
+                    if (studPending_) EndPending();
+                    inStud_ = studShown_ = studCounting_ = studDeferred_ = studPending_ = false;
                     break;
                 case Kind::Save:
                     savedLines_ = linesDrawn_;
@@ -849,9 +850,12 @@ class Band {
     // A stud across bands is decided without waiting for the others where the band's own
     // rows tell: some depth of its rectangle there is not nearer (so it shows), or it
     // cannot write a pixel in these rows whatever the others find (so drawing it or not
-    // changes nothing here). Only in between does the band wait for the others to have
-    // passed the stud and read what they found. Each band posts what it found; the count
-    // of a stud a later band shows is settled when all have drawn (Settle).
+    // changes nothing here). In between, the band draws it all the same, without counting
+    // it, keeping what its rectangle held: when that wrote no pixel, nothing depends on
+    // the others; otherwise the band waits for them to have passed the stud and read what
+    // they found, and puts back what it kept unless one of them shows it (EndStud). Each
+    // band posts what it found; the count of a stud a later band shows is settled when
+    // all have drawn (Settle).
     bool DecideStud(const Stud& s) {
         studShown_ = studCounting_ = studDeferred_ = false;
         const QzVector& lo = s.lo;
@@ -895,15 +899,45 @@ class Band {
         nearLo.z -= nearMargin_ + std::fabs(lo.z) * 1.0e-4f;
         farHi.x += kPixels;
         farHi.y += kPixels;
-        if (!writer_.BoxHidden(nearLo, farHi, writer_.Top(), writer_.Bottom())) {
-            for (int b = first; b <= last && !studShown_; ++b) {
+        if (writer_.BoxHidden(nearLo, farHi, writer_.Top(), writer_.Bottom())) {
+            numbers_.resize(mark);
+            return false;
+        }
+        // Whatever its drawing writes lies within a pixel or two of its rectangle, as
+        // above; a few more are kept.
+        constexpr int64_t kKept = 4;
+        writer_.Band().Keep(kept_, Row(lo.x) - kKept, Row(hi.x) + kKept, Row(lo.y) - kKept,
+                            Row(hi.y) + kKept);
+        keptDirty_ = dirty;
+        keptDrawn_ = drawn;
+        keptLines_ = linesDrawn_;
+        keptTriangles_ = trianglesDrawn_;
+        pending_ = {first, last, mark};
+        studPending_ = studShown_ = true;
+        return inStud_ = true;
+    }
+
+    // The end of a stud drawn before the others were asked (see DecideStud): kept as drawn
+    // when it wrote nothing or some other band shows it, else put back as it was.
+    void EndPending() {
+        if (linesDrawn_ != keptLines_ || trianglesDrawn_ != keptTriangles_) {
+            const uint64_t* numbers = numbers_.data() + pending_.numbers;
+            bool shown = false;
+            for (int b = pending_.first; b <= pending_.last && !shown; ++b) {
                 if (b == band_) continue;
-                shared_->WaitPassed(b, band_, numberWith(b));
-                studShown_ = !shared_->HiddenIn(b, band_, numberWith(b));
+                const uint64_t number = numbers[b - pending_.first];
+                shared_->WaitPassed(b, band_, number);
+                shown = !shared_->HiddenIn(b, band_, number);
+            }
+            if (!shown) {
+                writer_.Band().PutBack(kept_);
+                dirty = keptDirty_;
+                drawn = keptDrawn_;
+                linesDrawn_ = keptLines_;
+                trianglesDrawn_ = keptTriangles_;
             }
         }
-        numbers_.resize(mark);
-        return inStud_ = studShown_;
+        numbers_.resize(pending_.numbers);
     }
 
   private:
@@ -965,6 +999,17 @@ class Band {
     bool studShown_ = false;
     bool studCounting_ = false;
     bool studDeferred_ = false;
+    // Whether the stud is drawn before the others were asked, and what EndPending needs:
+    // its bands and where its numbers begin in numbers_, what its rectangle held, the
+    // rectangles and the lines and triangles written before it.
+    bool studPending_ = false;
+    struct Pending {
+        int first, last;
+        size_t numbers;
+    } pending_{};
+    QzRasterBand::Patch kept_;
+    QzPixelRect keptDirty_{}, keptDrawn_{};
+    uint64_t keptLines_ = 0, keptTriangles_ = 0;
     QzDrawStatistics deferredFrom_;
     size_t deferredNumbers_ = 0;
     int deferredFirst_ = 0;

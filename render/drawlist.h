@@ -11,9 +11,10 @@
 // (as the boxes of the files placed tell), so each pixel sees the same lines in the
 // same order whatever the number of bands: the picture, its rectangles and its counts
 // do not depend on it. Each instance is counted by the first band that draws it. A stud
-// lying across bands shows when some band finds it showing in its own rows; a band
-// waits for the others only where its own rows cannot tell whether drawing the stud
-// there changes a pixel.
+// lying across bands shows when some band finds it showing in its own rows. Where its
+// own rows cannot tell whether drawing the stud there changes a pixel, a band draws it
+// and waits for the others only when that did change one, putting back what it drew
+// when none of them shows the stud.
 //
 // All faces and lines are written through QzPrimitiveWriter (rasteriser.h).
 #pragma once

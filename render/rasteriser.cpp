@@ -382,6 +382,39 @@ void QzRasterBand::ClearDepth() {
               depth_ + static_cast<size_t>(y1_ + 1) * width_, QZ_FAR_DEPTH);
 }
 
+void QzRasterBand::Keep(Patch& patch, int64_t x0, int64_t x1, int64_t y0, int64_t y1) const {
+    patch.depth.clear();
+    patch.pixels.clear();
+    if (!depth_ || !pixels_ || !ClampRegion(x0, x1, y0, y1)) {
+        patch.x0 = patch.y0 = 0;
+        patch.x1 = patch.y1 = -1;
+        return;
+    }
+    patch.x0 = static_cast<int32_t>(x0);
+    patch.x1 = static_cast<int32_t>(x1);
+    patch.y0 = static_cast<int32_t>(y0);
+    patch.y1 = static_cast<int32_t>(y1);
+    const size_t columns = static_cast<size_t>(x1 - x0 + 1);
+    for (int64_t y = y0; y <= y1; ++y) {
+        const size_t at = static_cast<size_t>(y) * width_ + static_cast<size_t>(x0);
+        patch.depth.insert(patch.depth.end(), depth_ + at, depth_ + at + columns);
+        patch.pixels.insert(patch.pixels.end(), pixels_ + at * 3, pixels_ + (at + columns) * 3);
+    }
+}
+
+void QzRasterBand::PutBack(const Patch& patch) {
+    if (patch.x0 > patch.x1 || patch.y0 > patch.y1) return;
+    const size_t columns = static_cast<size_t>(patch.x1 - patch.x0 + 1);
+    for (int32_t y = patch.y0; y <= patch.y1; ++y) {
+        const size_t row = static_cast<size_t>(y - patch.y0) * columns;
+        const size_t at = static_cast<size_t>(y) * width_ + static_cast<size_t>(patch.x0);
+        std::copy_n(patch.depth.data() + row, columns, depth_ + at);
+        std::copy_n(patch.pixels.data() + row * 3, columns * 3, pixels_ + at * 3);
+        // The depths are what they were: the tiles are worked out again when asked.
+        TouchTiles(y, patch.x0, patch.x1);
+    }
+}
+
 bool QzRasterBand::ClampRegion(int64_t& x0, int64_t& x1, int64_t& y0, int64_t& y1) const {
     x0 = std::max<int64_t>(x0, 0);
     x1 = std::min<int64_t>(x1, width_ - 1);

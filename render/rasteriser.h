@@ -180,6 +180,18 @@ class QzRasterBand {
     int32_t Top() const { return y0_; }
     int32_t Bottom() const { return y1_; }
 
+    // The depths and pixels of a rectangle of the band, kept to be put back.
+    struct Patch {
+        int32_t x0 = 0, x1 = -1, y0 = 0, y1 = -1;
+        std::vector<float> depth;
+        std::vector<uint8_t> pixels;
+    };
+    // Keeps columns x0 to x1 and rows y0 to y1, cut to the image's columns and the band's
+    // rows.
+    void Keep(Patch& patch, int64_t x0, int64_t x1, int64_t y0, int64_t y1) const;
+    // Puts what was kept back as it was.
+    void PutBack(const Patch& patch);
+
     // Keeps the farthest depth of each tile of kTile x kTile pixels of the band's rows,
     // worked out again where something was written since, for RegionHidden.
     void KeepTiles();

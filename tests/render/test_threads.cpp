@@ -217,6 +217,17 @@ std::string StudsUnderAnEdge() {
     return text;
 }
 
+// Studs wholly behind a wall, each a little farther: no band sees one, yet the pulled
+// lines of the nearest come through the wall wherever they lie, so a band that draws one
+// before it knows what the others found must put back what it wrote.
+std::string StudsBehindAWall() {
+    std::string text = "0 FILE main.ldr\n4 7 -120 -60 0 120 -60 0 120 0 0 -120 0 0\n";
+    const double gaps[] = {0.05, 0.2, 0.3, 0.38, 0.42, 0.6, 1.0, 3.0};
+    for (int i = 0; i < 8; ++i)
+        text += Ref(1 + i, i * 28 - 98, -44 + i * 5, 6 + gaps[i], "stud.dat");
+    return text;
+}
+
 struct HandMade {
     const char* name;
     std::string (*text)();
@@ -331,6 +342,20 @@ const HandMade kHandMade[] = {
     {"StudsUnderAnEdgeClose",
      StudsUnderAnEdge,
      {240, 96,
+      [](QzRenderState& s, const QzModel&, QzViewCore&) {
+          s.SetStandardView(9);
+          s.zoom = 200;
+      }}},
+    {"StudsBehindAWall",
+     StudsBehindAWall,
+     {120, 48,
+      [](QzRenderState& s, const QzModel&, QzViewCore&) {
+          s.SetStandardView(9);
+          s.zoom = 40;
+      }}},
+    {"StudsBehindAWallClose",
+     StudsBehindAWall,
+     {240, 160,
       [](QzRenderState& s, const QzModel&, QzViewCore&) {
           s.SetStandardView(9);
           s.zoom = 200;
