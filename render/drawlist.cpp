@@ -1243,6 +1243,9 @@ QzDrawOutcome QzDrawNormal(QzRenderer& renderer, const QzDrawJob& job) {
     int threads = o.refreshEachPart || o.vertexLists || !bounded ? 1 : job.threads;
     threads = std::clamp(threads, 1, std::max(1, image.height));
     renderer.SetFaceOffsetLimit(job.screen);
+    // What the stud pass counts below the files it passes over is worked out on first
+    // use and kept with the parts: here, before bands on threads of their own ask for it.
+    if (threads > 1 && o.studsLast) QzStudPassProducts(*job.top, o.lineAsStud, o.seams);
     std::vector<std::unique_ptr<Band>> bands;
     const bool complete = DrawInBands(renderer, job, threads, bands);
     QzDrawStatistics& counts = renderer.statistics;
