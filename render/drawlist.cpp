@@ -658,11 +658,13 @@ class Band {
 
   public:
     // Before the drawing: the depths the large opaque faces of the drawing will write in
-    // this band's rows, drawn first into the cleared depth buffer and kept per tile, so
-    // that a file lying wholly behind them is left out however early the drawing meets
-    // it. Each of those faces is drawn by the drawing itself with the very same depths,
-    // so what they hide cannot change a pixel. Nothing is found when the band's depths
-    // are not cleared.
+    // this band's rows, drawn first into the cleared depth buffer, left there and kept per
+    // tile, so that whatever lies behind them fails the depth test at once, and a file
+    // lying wholly behind them is left out, however early the drawing meets it. Each of
+    // those faces is drawn by the drawing itself with the very same depths: every pixel
+    // it covers is still written, by it or by something nearer or drawn later at the same
+    // depth, as without them, and what they hide cannot change a pixel. Nothing is found
+    // when the band's depths are not cleared.
     void FindOccluders(const QzDrawJob& job) {
         if (!occlusion_ || o_.refreshEachPart) return;
         QzRasterBand& band = writer_.Band();
@@ -674,7 +676,8 @@ class Band {
         QzWalk(rules, *job.top, job.stop, job.colour, o_.bfc, Occluders::Frame{job.screen},
                occluders);
         occluderFars_ = band.TileFars();
-        band.ClearDepth();
+        // The tiles are worked out again from the depths when asked.
+        band.KeepTiles();
     }
 
   private:

@@ -376,12 +376,6 @@ bool QzRasterBand::DepthCleared() const {
     return true;
 }
 
-void QzRasterBand::ClearDepth() {
-    if (!depth_ || y0_ > y1_) return;
-    std::fill(depth_ + static_cast<size_t>(y0_) * width_,
-              depth_ + static_cast<size_t>(y1_ + 1) * width_, QZ_FAR_DEPTH);
-}
-
 void QzRasterBand::Keep(Patch& patch, int64_t x0, int64_t x1, int64_t y0, int64_t y1) const {
     patch.depth.clear();
     patch.pixels.clear();

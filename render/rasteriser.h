@@ -197,9 +197,8 @@ class QzRasterBand {
     void KeepTiles();
     // The farthest depth of each tile of the band's rows now, row of tiles by row.
     std::vector<float> TileFars() const;
-    // Whether every depth of the band's rows is QZ_FAR_DEPTH, and sets them all so.
+    // Whether every depth of the band's rows is QZ_FAR_DEPTH.
     bool DepthCleared() const;
-    void ClearDepth();
     // Whether nothing nearer than `nearest` can pass the depth test anywhere in columns
     // x0 to x1 and rows y0 to y1 of the band: every depth there is nearer already (true
     // when the region misses the band). Needs KeepTiles; tells from the tiles, so it may
