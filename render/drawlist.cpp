@@ -856,7 +856,7 @@ class Band {
     // changes nothing here). In between, the band draws it all the same, without counting
     // it, keeping what its rectangle held: when that wrote no pixel, nothing depends on
     // the others; otherwise the band waits for them to have passed the stud and read what
-    // they found, and puts back what it kept unless one of them shows it (EndStud). Each
+    // they found, and puts back what it kept unless one of them shows it (EndPending). Each
     // band posts what it found; the count of a stud a later band shows is settled when
     // all have drawn (Settle).
     bool DecideStud(const Stud& s) {

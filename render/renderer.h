@@ -85,13 +85,13 @@ struct QzFaceDecision {
     bool counted;
     int32_t colour;
 };
-// Whether QzDecideFace's drawn and counted depend on the face's side on the screen: when
-// it may be culled, or the test colours show the side without culling; else a face is
-// drawn and counted whichever way it faces.
 // Whether a face facing away is culled: certified, in a placement that culls, with BFC on.
 inline bool QzFaceCulledAway(const QzRenderOptions& o, uint32_t lineBfc, bool cull) {
     return o.bfc && cull && (lineBfc & LF_CULL);
 }
+// Whether QzDecideFace's drawn and counted depend on the face's side on the screen: when
+// it may be culled, or the test colours show the side without culling; else a face is
+// drawn and counted whichever way it faces.
 inline bool QzFaceSideMatters(const QzRenderOptions& o, uint32_t lineBfc, bool cull) {
     return QzFaceCulledAway(o, lineBfc, cull) || (o.bfcTestColours && !o.bfc);
 }
