@@ -713,6 +713,23 @@ void Builder::Finish() {
             for (uint32_t v : mesh_.optionalLines[l].v) extend(v);
         mesh_.groups.push_back(group);
     }
+    auto blocks = [&](std::vector<QzBox>& boxes, size_t count, auto&& points) {
+        boxes.resize((count + QzPartMesh::kBlock - 1) / QzPartMesh::kBlock);
+        for (QzBox& box : boxes) QzBoxReset(box);
+        for (size_t i = 0; i < count; ++i)
+            for (uint32_t v : points(i))
+                QzBoxExtend(mesh_.positions[v], boxes[i / QzPartMesh::kBlock]);
+    };
+    blocks(
+        mesh_.triangleBlocks,
+        mesh_.triangles.size(), [&](size_t i) -> const auto& { return mesh_.triangles[i].v; });
+    blocks(
+        mesh_.lineBlocks,
+        mesh_.lines.size(), [&](size_t i) -> const auto& { return mesh_.lines[i].v; });
+    blocks(
+        mesh_.optionalBlocks, mesh_.optionalLines.size(), [&](size_t i) -> const auto& {
+            return mesh_.optionalLines[i].v;
+        });
 }
 
 }  // namespace

@@ -87,6 +87,12 @@ struct QzPartMesh {
     std::vector<QzMeshOptionalLine> optionalLines;
     // The first group holds what is not a stud; studs follow, one group each.
     std::vector<QzMeshGroup> groups;
+    // The boxes of the faces, lines and optional lines (their points, not the control
+    // points) taken kBlock at a time in the order of the lists: box i holds elements
+    // i * kBlock up to the next, across the groups' bounds. A drawing passes over a
+    // block at once where its box is hidden.
+    static constexpr uint32_t kBlock = 8;
+    std::vector<QzBox> triangleBlocks, lineBlocks, optionalBlocks;
     // The texture mappings of the faces, and the image coordinates of every triangle's
     // corners (one entry per triangle; empty when no face has a texture).
     std::vector<QzMeshTexture> textures;

@@ -450,7 +450,12 @@ class QzHqRenderer::Band {
     // The plain look's shade and highlight at a normal (faces of the plain finish),
     // made on first use.
     void Plain(uint32_t n, float& shade, float& gloss);
-    bool BoxHidden(const QzMeshGroup& group, const QzMatrix& m);
+    bool BoxHidden(const QzBox& box, const QzMatrix& m);
+    // The first of a group's elements from i to end (a list of the mesh's faces, lines
+    // or optional lines from begin, with the boxes of its blocks) that is not in a block
+    // whose box is hidden: all of it may be passed over.
+    uint32_t PassHidden(const std::vector<QzBox>& blocks, uint32_t i, uint32_t begin, uint32_t end,
+                        const QzMatrix& m);
     // Whether a face with these corners (`area` twice its signed area on the screen)
     // would write no sample: none it covers, or every depth there nearer than any the
     // fill can make of it. Likewise for a line segment pulled forward by `pull`.
@@ -685,27 +690,47 @@ void QzHqRenderer::Band::DrawInstance(const Instance& instance, Pass pass) {
         if (pass == Pass::Body && stud) continue;
         if (pass == Pass::Studs && !stud) continue;
         // Whatever lies wholly behind what is drawn already would write no sample.
-        if (options_.skipHidden && BoxHidden(group, m)) continue;
+        if (options_.skipHidden && BoxHidden(group.box, m)) continue;
         DrawGroup(instance, group);
     }
 }
 
-bool QzHqRenderer::Band::BoxHidden(const QzMeshGroup& group, const QzMatrix& m) {
-    float x0 = 1e30f, x1 = -1e30f, y0 = 1e30f, y1 = -1e30f, z0 = 1e30f;
-    for (int i = 0; i < 8; ++i) {
-        QzVector p;
-        QzTransform(p, m, QzBoxCorner(group.box, i));
-        x0 = std::min(x0, p.x);
-        x1 = std::max(x1, p.x);
-        y0 = std::min(y0, p.y);
-        y1 = std::max(y1, p.y);
-        z0 = std::min(z0, p.z);
+bool QzHqRenderer::Band::BoxHidden(const QzBox& box, const QzMatrix& m) {
+    // The screen box of the box's corners: its middle placed, less and more what each
+    // row of the matrix makes of its half sizes.
+    const double mid[3] = {(static_cast<double>(box.min.x) + box.max.x) / 2,
+                           (static_cast<double>(box.min.y) + box.max.y) / 2,
+                           (static_cast<double>(box.min.z) + box.max.z) / 2};
+    const double half[3] = {(static_cast<double>(box.max.x) - box.min.x) / 2,
+                            (static_cast<double>(box.max.y) - box.min.y) / 2,
+                            (static_cast<double>(box.max.z) - box.min.z) / 2};
+    float lo[3], hi[3];
+    for (int i = 0; i < 3; ++i) {
+        const float* r = m.m[i];
+        const double c = r[0] * mid[0] + r[1] * mid[1] + r[2] * mid[2] + r[3];
+        const double e =
+            std::fabs(r[0]) * half[0] + std::fabs(r[1]) * half[1] + std::fabs(r[2]) * half[2];
+        lo[i] = static_cast<float>(c - e);
+        hi[i] = static_cast<float>(c + e);
     }
-    // Every sample the group could write: its box's rectangle and a sample around it
+    const float x0 = lo[0], x1 = hi[0], y0 = lo[1], y1 = hi[1], z0 = lo[2];
+    // Every sample what the box holds could write: its rectangle and a sample around it
     // (lines), no nearer than its nearest corner less the pull of lines. Where every
     // depth of the band is nearer still, drawing it would change nothing: the test of
     // the band's own rows decides as well as a test of the whole picture would.
     return BoxBehind(x0, x1, y0, y1, 1, z0 - 0.5f - std::fabs(z0) * 1.0e-5f);
+}
+
+uint32_t QzHqRenderer::Band::PassHidden(const std::vector<QzBox>& blocks, uint32_t i,
+                                        uint32_t begin, uint32_t end, const QzMatrix& m) {
+    constexpr uint32_t k = QzPartMesh::kBlock;
+    // A group within one block: its own box was found not hidden.
+    if (!options_.skipHidden || begin >= end || begin / k == (end - 1) / k ||
+        blocks.size() <= (end - 1) / k)
+        return i;
+    while (i < end && (i == begin || i % k == 0) && BoxHidden(blocks[i / k], m))
+        i = std::min(end, (i / k + 1) * k);
+    return i;
 }
 
 bool QzHqRenderer::Band::BoxBehind(float x0, float x1, float y0, float y1, int margin, float near) {
@@ -785,7 +810,10 @@ void QzHqRenderer::Band::DrawGroup(const Instance& instance, const QzMeshGroup& 
     };
     const bool cullAll = o.bfc && instance.cull;
     const float ambient = o.shading ? look.ambient : 1.0f;
-    for (uint32_t t = group.triangleBegin; t < group.triangleEnd; ++t) {
+    const QzMatrix& m = instance.matrix;
+    const uint32_t tb = group.triangleBegin, te = group.triangleEnd;
+    for (uint32_t t = PassHidden(mesh.triangleBlocks, tb, tb, te, m); t < te;
+         t = PassHidden(mesh.triangleBlocks, t + 1, tb, te, m)) {
         const QzMeshTriangle& tri = mesh.triangles[t];
         const bool quad = (tri.flags & QZ_MESH_FROM_QUAD) != 0;
         const bool show = quad ? o.showType4 : o.showType3;
@@ -860,13 +888,17 @@ void QzHqRenderer::Band::DrawGroup(const Instance& instance, const QzMeshGroup& 
         return Pack(e.r * w + f.r * k, e.g * w + f.g * k, e.b * w + f.b * k);
     };
     if (o.showType2) {
-        for (uint32_t l = group.lineBegin; l < group.lineEnd; ++l) {
+        const uint32_t lb = group.lineBegin, le = group.lineEnd;
+        for (uint32_t l = PassHidden(mesh.lineBlocks, lb, lb, le, m); l < le;
+             l = PassHidden(mesh.lineBlocks, l + 1, lb, le, m)) {
             const QzMeshLine& line = mesh.lines[l];
             DrawSegment(Position(line.v[0]), Position(line.v[1]), 0.4f, lineColour(line.colour));
         }
     }
     if (o.showType5) {
-        for (uint32_t l = group.optionalBegin; l < group.optionalEnd; ++l) {
+        const uint32_t ob = group.optionalBegin, oe = group.optionalEnd;
+        for (uint32_t l = PassHidden(mesh.optionalBlocks, ob, ob, oe, m); l < oe;
+             l = PassHidden(mesh.optionalBlocks, l + 1, ob, oe, m)) {
             const QzMeshOptionalLine& line = mesh.optionalLines[l];
             const QzVector& a = Position(line.v[0]);
             const QzVector& b = Position(line.v[1]);

@@ -210,4 +210,42 @@ TEST_F(PartMesh, CornersAlongASmoothEdgeShareOneNormalAndEveryOtherCornerKeepsIt
     EXPECT_EQ(all.size(), 4u);
 }
 
+// A drawing passes over a block of faces or lines whose box is hidden: each box must
+// hold every point of its elements (and no more, or less is passed over).
+TEST_F(PartMesh, EachBlockOfFacesAndLinesHasTheBoxOfItsPoints) {
+    // Faces, lines and optional lines along x, none sharing a point with another.
+    std::string row = "0 Row\n";
+    for (int i = 0; i < 40; ++i) {
+        const std::string x = std::to_string(10 * i), y = std::to_string(i % 7);
+        row += "3 16 " + x + " 0 0 " + x + " 5 0 " + x + " " + y + " 5\n";
+        row += "2 24 " + x + " 9 0 " + x + " 9 " + y + "\n";
+        row += "5 24 " + x + " 20 0 " + x + " 21 " + y + " -5 0 0 5 0 0\n";
+    }
+    Part("parts/row.dat", row);
+    const std::vector<QzPartMesh> meshes = Meshes({"row.dat"});
+    ASSERT_EQ(meshes.size(), 1u);
+    const QzPartMesh& mesh = meshes[0];
+    ASSERT_EQ(mesh.triangles.size(), 40u);
+    ASSERT_EQ(mesh.lines.size(), 40u);
+    ASSERT_EQ(mesh.optionalLines.size(), 40u);
+    auto check = [&](const std::vector<QzBox>& blocks, size_t count, auto&& points) {
+        constexpr size_t k = QzPartMesh::kBlock;
+        ASSERT_EQ(blocks.size(), (count + k - 1) / k);
+        for (size_t b = 0; b < blocks.size(); ++b) {
+            QzBox box;
+            QzBoxReset(box);
+            for (size_t i = b * k; i < std::min(count, b * k + k); ++i)
+                for (uint32_t v : points(i)) QzBoxExtend(mesh.positions[v], box);
+            EXPECT_TRUE(SameVector(blocks[b].min, box.min) && SameVector(blocks[b].max, box.max))
+                << "block " << b;
+        }
+    };
+    auto face = [&](size_t i) -> const auto& { return mesh.triangles[i].v; };
+    auto line = [&](size_t i) -> const auto& { return mesh.lines[i].v; };
+    auto optional = [&](size_t i) -> const auto& { return mesh.optionalLines[i].v; };
+    check(mesh.triangleBlocks, mesh.triangles.size(), face);
+    check(mesh.lineBlocks, mesh.lines.size(), line);
+    check(mesh.optionalBlocks, mesh.optionalLines.size(), optional);
+}
+
 }  // namespace
