@@ -1347,12 +1347,13 @@ void QzHqRenderer::Band::Run(QzZImage& image) {
     for (int y = top_; y <= bottom_; ++y) {
         const uint8_t* src = image.pixels + static_cast<size_t>(y / S) * image.width * 3;
         uint32_t* dst = colour_ + static_cast<size_t>(y) * width_;
-        float* d = depth_ + static_cast<size_t>(y) * width_;
-        for (int x = 0; x < width_; ++x) {
+        for (int x = 0; x < width_; x += S) {
             const uint8_t* p = src + (x / S) * 3;
-            dst[x] = static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[1]) << 8 | p[0];
-            d[x] = QZ_FAR_DEPTH;
+            const uint32_t rgb =
+                static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[1]) << 8 | p[0];
+            std::fill_n(dst + x, S, rgb);
         }
+        std::fill_n(depth_ + static_cast<size_t>(y) * width_, width_, QZ_FAR_DEPTH);
     }
     tiles_.Reset(width_, top_, bottom_, true);
     for (const Instance& instance : r_.instances_) DrawInstance(instance, instance.pass);
