@@ -207,24 +207,12 @@ QzMatrix PlacedMatrix(const QzMatrix& parent, const QzPlaced& child, float seamW
     return m;
 }
 
-// The screen rectangle of a file's box under a matrix and its nearest depth, from the
-// box's middle and the reach of its half sizes along each screen axis (the same as its
-// eight corners', but for rounding); false when it says nothing reliable.
+// The screen rectangle of a file's box under a matrix and its nearest depth; false when
+// it says nothing reliable.
 bool ScreenBox(const QzPart& part, const QzMatrix& m, float& x0, float& x1, float& y0, float& y1,
                float& z0) {
-    const QzBox& box = part.box;
-    const double cx = (static_cast<double>(box.min.x) + box.max.x) / 2;
-    const double cy = (static_cast<double>(box.min.y) + box.max.y) / 2;
-    const double cz = (static_cast<double>(box.min.z) + box.max.z) / 2;
-    const double hx = (static_cast<double>(box.max.x) - box.min.x) / 2;
-    const double hy = (static_cast<double>(box.max.y) - box.min.y) / 2;
-    const double hz = (static_cast<double>(box.max.z) - box.min.z) / 2;
     double middle[3], reach[3];
-    for (int r = 0; r < 3; ++r) {
-        const float* row = m.m[r];
-        middle[r] = row[0] * cx + row[1] * cy + row[2] * cz + row[3];
-        reach[r] = std::fabs(row[0]) * hx + std::fabs(row[1]) * hy + std::fabs(row[2]) * hz;
-    }
+    QzScreenReach(part.box, m, middle, reach);
     if (!(std::fabs(middle[0]) + reach[0] < 1.0e6 && std::fabs(middle[1]) + reach[1] < 1.0e6 &&
           std::fabs(middle[2]) + reach[2] < 1.0e30))
         return false;

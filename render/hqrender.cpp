@@ -696,24 +696,13 @@ void QzHqRenderer::Band::DrawInstance(const Instance& instance, Pass pass) {
 }
 
 bool QzHqRenderer::Band::BoxHidden(const QzBox& box, const QzMatrix& m) {
-    // The screen box of the box's corners: its middle placed, less and more what each
-    // row of the matrix makes of its half sizes.
-    const double mid[3] = {(static_cast<double>(box.min.x) + box.max.x) / 2,
-                           (static_cast<double>(box.min.y) + box.max.y) / 2,
-                           (static_cast<double>(box.min.z) + box.max.z) / 2};
-    const double half[3] = {(static_cast<double>(box.max.x) - box.min.x) / 2,
-                            (static_cast<double>(box.max.y) - box.min.y) / 2,
-                            (static_cast<double>(box.max.z) - box.min.z) / 2};
-    float lo[3], hi[3];
-    for (int i = 0; i < 3; ++i) {
-        const float* r = m.m[i];
-        const double c = r[0] * mid[0] + r[1] * mid[1] + r[2] * mid[2] + r[3];
-        const double e =
-            std::fabs(r[0]) * half[0] + std::fabs(r[1]) * half[1] + std::fabs(r[2]) * half[2];
-        lo[i] = static_cast<float>(c - e);
-        hi[i] = static_cast<float>(c + e);
-    }
-    const float x0 = lo[0], x1 = hi[0], y0 = lo[1], y1 = hi[1], z0 = lo[2];
+    double middle[3], reach[3];
+    QzScreenReach(box, m, middle, reach);
+    const float x0 = static_cast<float>(middle[0] - reach[0]);
+    const float x1 = static_cast<float>(middle[0] + reach[0]);
+    const float y0 = static_cast<float>(middle[1] - reach[1]);
+    const float y1 = static_cast<float>(middle[1] + reach[1]);
+    const float z0 = static_cast<float>(middle[2] - reach[2]);
     // Every sample what the box holds could write: its rectangle and a sample around it
     // (lines), no nearer than its nearest corner less the pull of lines. Where every
     // depth of the band is nearer still, drawing it would change nothing: the test of

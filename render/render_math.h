@@ -3,6 +3,8 @@
 // without a call per point.
 #pragma once
 
+#include <cmath>
+
 #include "geometry.h"
 
 template <typename P>
@@ -35,5 +37,22 @@ inline void QzMultiply(QzMatrix& r, const QzMatrix& a, const QzVector4 (&rows)[4
             static_cast<float>(a0 * rows[0].z + a1 * rows[1].z + a2 * rows[2].z + a3 * rows[3].z);
         r.m[i][3] =
             static_cast<float>(a0 * rows[0].w + a1 * rows[1].w + a2 * rows[2].w + a3 * rows[3].w);
+    }
+}
+
+// Where a box lands under a matrix: the middle of its eight corners on each axis
+// (x, y, depth) and how far they reach either side of it, from the box's middle and
+// half sizes (the same as the corners' own, but for rounding).
+inline void QzScreenReach(const QzBox& box, const QzMatrix& m, double middle[3], double reach[3]) {
+    const double cx = (static_cast<double>(box.min.x) + box.max.x) / 2;
+    const double cy = (static_cast<double>(box.min.y) + box.max.y) / 2;
+    const double cz = (static_cast<double>(box.min.z) + box.max.z) / 2;
+    const double hx = (static_cast<double>(box.max.x) - box.min.x) / 2;
+    const double hy = (static_cast<double>(box.max.y) - box.min.y) / 2;
+    const double hz = (static_cast<double>(box.max.z) - box.min.z) / 2;
+    for (int r = 0; r < 3; ++r) {
+        const float* row = m.m[r];
+        middle[r] = row[0] * cx + row[1] * cy + row[2] * cz + row[3];
+        reach[r] = std::fabs(row[0]) * hx + std::fabs(row[1]) * hy + std::fabs(row[2]) * hz;
     }
 }
