@@ -19,6 +19,9 @@
 namespace {
 
 constexpr int S = QzHqRenderer::kSamples;
+// Segments at most this many samples long are drawn without first testing whether
+// they are hidden.
+constexpr float kShortSegment = 4.0f;
 
 inline uint32_t Pack(float r, float g, float b) {
     auto c = [](float v) {
@@ -1286,8 +1289,12 @@ void QzHqRenderer::Band::DrawSegment(const QzVector& a, const QzVector& b, float
     if (look.lineSamples == 0) return;
     const float dx = b.x - a.x, dy = b.y - a.y;
     if (!std::isfinite(dx) || !std::isfinite(dy)) return;
-    if (options_.skipHidden && SegmentHidden(a, b, pull)) return;
     const bool xMajor = std::fabs(dx) >= std::fabs(dy);
+    // A short segment is drawn sooner than its box is tested: only longer ones are left
+    // out when hidden (the test of each sample decides the same either way).
+    if (options_.skipHidden && std::max(std::fabs(dx), std::fabs(dy)) > kShortSegment &&
+        SegmentHidden(a, b, pull))
+        return;
     // Along the major axis, one sample per step at the sample centres the segment
     // spans; the minor coordinate and the depth at each.
     const float s0 = xMajor ? a.x : a.y, s1 = xMajor ? b.x : b.y;
