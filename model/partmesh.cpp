@@ -720,16 +720,12 @@ void Builder::Finish() {
             for (uint32_t v : points(i))
                 QzBoxExtend(mesh_.positions[v], boxes[i / QzPartMesh::kBlock]);
     };
-    blocks(
-        mesh_.triangleBlocks,
-        mesh_.triangles.size(), [&](size_t i) -> const auto& { return mesh_.triangles[i].v; });
-    blocks(
-        mesh_.lineBlocks,
-        mesh_.lines.size(), [&](size_t i) -> const auto& { return mesh_.lines[i].v; });
-    blocks(
-        mesh_.optionalBlocks, mesh_.optionalLines.size(), [&](size_t i) -> const auto& {
-            return mesh_.optionalLines[i].v;
-        });
+    auto face = [&](size_t i) -> const auto& { return mesh_.triangles[i].v; };
+    auto line = [&](size_t i) -> const auto& { return mesh_.lines[i].v; };
+    auto optional = [&](size_t i) -> const auto& { return mesh_.optionalLines[i].v; };
+    blocks(mesh_.triangleBlocks, mesh_.triangles.size(), face);
+    blocks(mesh_.lineBlocks, mesh_.lines.size(), line);
+    blocks(mesh_.optionalBlocks, mesh_.optionalLines.size(), optional);
 }
 
 }  // namespace

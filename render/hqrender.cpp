@@ -454,10 +454,14 @@ class QzHqRenderer::Band {
     // made on first use.
     void Plain(uint32_t n, float& shade, float& gloss);
     bool BoxHidden(const QzBox& box, const QzMatrix& m);
-    // The first of a group's elements from i to end (a list of the mesh's faces, lines
-    // or optional lines from begin, with the boxes of its blocks) that is not in a block
-    // whose box is hidden: all of it may be passed over.
-    uint32_t PassHidden(const std::vector<QzBox>& blocks, uint32_t i, uint32_t begin, uint32_t end,
+    // The boxes of the blocks of a group's elements begin to end (in one of the mesh's
+    // lists) worth testing: null when nothing is left out as hidden, or the group lies
+    // within one block (its own box was found not hidden).
+    const std::vector<QzBox>* Blocks(const std::vector<QzBox>& blocks, uint32_t begin,
+                                     uint32_t end) const;
+    // The first of the elements from i to end that is not in a block whose box is
+    // hidden: all of those may be passed over.
+    uint32_t PassHidden(const std::vector<QzBox>* blocks, uint32_t i, uint32_t begin, uint32_t end,
                         const QzMatrix& m);
     // Whether a face with these corners (`area` twice its signed area on the screen)
     // would write no sample: none it covers, or every depth there nearer than any the
@@ -713,14 +717,20 @@ bool QzHqRenderer::Band::BoxHidden(const QzBox& box, const QzMatrix& m) {
     return BoxBehind(x0, x1, y0, y1, 1, z0 - 0.5f - std::fabs(z0) * 1.0e-5f);
 }
 
-uint32_t QzHqRenderer::Band::PassHidden(const std::vector<QzBox>& blocks, uint32_t i,
-                                        uint32_t begin, uint32_t end, const QzMatrix& m) {
+const std::vector<QzBox>* QzHqRenderer::Band::Blocks(const std::vector<QzBox>& blocks,
+                                                     uint32_t begin, uint32_t end) const {
     constexpr uint32_t k = QzPartMesh::kBlock;
-    // A group within one block: its own box was found not hidden.
     if (!options_.skipHidden || begin >= end || begin / k == (end - 1) / k ||
         blocks.size() <= (end - 1) / k)
-        return i;
-    while (i < end && (i == begin || i % k == 0) && BoxHidden(blocks[i / k], m))
+        return nullptr;
+    return &blocks;
+}
+
+uint32_t QzHqRenderer::Band::PassHidden(const std::vector<QzBox>* blocks, uint32_t i,
+                                        uint32_t begin, uint32_t end, const QzMatrix& m) {
+    constexpr uint32_t k = QzPartMesh::kBlock;
+    if (!blocks) return i;
+    while (i < end && (i == begin || i % k == 0) && BoxHidden((*blocks)[i / k], m))
         i = std::min(end, (i / k + 1) * k);
     return i;
 }
@@ -804,8 +814,9 @@ void QzHqRenderer::Band::DrawGroup(const Instance& instance, const QzMeshGroup& 
     const float ambient = o.shading ? look.ambient : 1.0f;
     const QzMatrix& m = instance.matrix;
     const uint32_t tb = group.triangleBegin, te = group.triangleEnd;
-    for (uint32_t t = PassHidden(mesh.triangleBlocks, tb, tb, te, m); t < te;
-         t = PassHidden(mesh.triangleBlocks, t + 1, tb, te, m)) {
+    const std::vector<QzBox>* triangleBlocks = Blocks(mesh.triangleBlocks, tb, te);
+    for (uint32_t t = PassHidden(triangleBlocks, tb, tb, te, m); t < te;
+         t = PassHidden(triangleBlocks, t + 1, tb, te, m)) {
         const QzMeshTriangle& tri = mesh.triangles[t];
         const bool quad = (tri.flags & QZ_MESH_FROM_QUAD) != 0;
         const bool show = quad ? o.showType4 : o.showType3;
@@ -881,16 +892,18 @@ void QzHqRenderer::Band::DrawGroup(const Instance& instance, const QzMeshGroup& 
     };
     if (o.showType2) {
         const uint32_t lb = group.lineBegin, le = group.lineEnd;
-        for (uint32_t l = PassHidden(mesh.lineBlocks, lb, lb, le, m); l < le;
-             l = PassHidden(mesh.lineBlocks, l + 1, lb, le, m)) {
+        const std::vector<QzBox>* blocks = Blocks(mesh.lineBlocks, lb, le);
+        for (uint32_t l = PassHidden(blocks, lb, lb, le, m); l < le;
+             l = PassHidden(blocks, l + 1, lb, le, m)) {
             const QzMeshLine& line = mesh.lines[l];
             DrawSegment(Position(line.v[0]), Position(line.v[1]), 0.4f, lineColour(line.colour));
         }
     }
     if (o.showType5) {
         const uint32_t ob = group.optionalBegin, oe = group.optionalEnd;
-        for (uint32_t l = PassHidden(mesh.optionalBlocks, ob, ob, oe, m); l < oe;
-             l = PassHidden(mesh.optionalBlocks, l + 1, ob, oe, m)) {
+        const std::vector<QzBox>* blocks = Blocks(mesh.optionalBlocks, ob, oe);
+        for (uint32_t l = PassHidden(blocks, ob, ob, oe, m); l < oe;
+             l = PassHidden(blocks, l + 1, ob, oe, m)) {
             const QzMeshOptionalLine& line = mesh.optionalLines[l];
             const QzVector& a = Position(line.v[0]);
             const QzVector& b = Position(line.v[1]);
