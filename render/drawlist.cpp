@@ -1025,9 +1025,10 @@ class Band {
 
 // ---------------------------------------------------------------------------------
 // Sharing rows among bands: an estimate of the drawing's work per row, each file's
-// lines spread evenly over the rows its box covers. Files that cover much of the
+// lines spread evenly over the rows its box covers. Model files that cover much of the
 // picture are looked into, so that a model of a few large submodels spreads as its
-// bricks lie.
+// bricks lie; library parts and primitives are not (looking into a large part's
+// primitives cost more than the estimate gained).
 
 class RowWork {
   public:
@@ -1052,7 +1053,8 @@ class RowWork {
             own_.back() += static_cast<double>(work);
             return false;
         }
-        if (placed.depth < 8 && hi - lo > height_ / 16.0f && work > 64) {
+        if (!(placed.part->flags & (PF_PARTS_DIR | PF_PRIM_DIR)) && placed.depth < 8 &&
+            hi - lo > height_ / 16.0f && work > 64) {
             own_.push_back(0);
             return true;
         }
