@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <functional>
 #include <limits>
 #include <memory>
 #include <system_error>
@@ -1454,41 +1455,105 @@ bool QzHqRenderer::Prepare(const QzZImage& image, const QzMatrix& screen) {
     return true;
 }
 
-void QzHqRenderer::SortAndAim(const QzMatrix& screen, const QzZImage& image) {
-    // The box of everything drawn, in samples with depth scaled like x and y, for the
-    // light; and the nearest depth of each instance.
+namespace {
+
+// Where the boxes of an instance's groups land: the nearest depth of their corners, the
+// box of every corner in samples with depth scaled like x and y, and the rows of samples
+// they cover. Each corner is placed as QzTransform places it: the products of the
+// matrix with each end of the box on each axis are made once and summed in the same
+// order for every corner, so every coordinate has the same bits.
+struct Landing {
+    float nearest = 1e30f;
+    float top = 1e30f, bottom = -1e30f;
     double lo[3] = {1e300, 1e300, 1e300}, hi[3] = {-1e300, -1e300, -1e300};
-    auto nearest = [&](const Instance& instance) {
-        float z = 1e30f;
-        for (const QzMeshGroup& g : instance.mesh->groups)
-            for (int c = 0; c < 8; ++c) {
-                QzVector p;
-                QzTransform(p, instance.matrix, QzBoxCorner(g.box, c));
-                z = std::min(z, p.z);
-                const double q[3] = {p.x, p.y, static_cast<double>(p.z) * S};
-                for (int i = 0; i < 3; ++i) {
-                    lo[i] = std::min(lo[i], q[i]);
-                    hi[i] = std::max(hi[i], q[i]);
-                }
+
+    void Add(const QzBox& box, const QzMatrix& m, int samples) {
+        const double ends[3][2] = {
+            {box.min.x, box.max.x}, {box.min.y, box.max.y}, {box.min.z, box.max.z}};
+        float at[3][8];
+        for (int r = 0; r < 3; ++r) {
+            double product[3][2];
+            for (int a = 0; a < 3; ++a)
+                for (int e = 0; e < 2; ++e) product[a][e] = m.m[r][a] * ends[a][e];
+            const double shift = m.m[r][3];
+            for (int c = 0; c < 8; ++c)
+                at[r][c] = static_cast<float>(product[0][c & 1] + product[1][(c >> 1) & 1] +
+                                              product[2][(c >> 2) & 1] + shift);
+        }
+        for (int c = 0; c < 8; ++c) {
+            nearest = std::min(nearest, at[2][c]);
+            top = std::min(top, at[1][c]);
+            bottom = std::max(bottom, at[1][c]);
+            const double q[3] = {at[0][c], at[1][c], static_cast<double>(at[2][c]) * samples};
+            for (int i = 0; i < 3; ++i) {
+                lo[i] = std::min(lo[i], q[i]);
+                hi[i] = std::max(hi[i], q[i]);
             }
-        return z;
+        }
+    }
+    void Join(const Landing& other) {
+        for (int i = 0; i < 3; ++i) {
+            lo[i] = std::min(lo[i], other.lo[i]);
+            hi[i] = std::max(hi[i], other.hi[i]);
+        }
+    }
+};
+
+}  // namespace
+
+void QzHqRenderer::SortAndAim(const QzMatrix& screen, const QzZImage& image, int threads) {
+    // The box of everything drawn, in samples with depth scaled like x and y, for the
+    // light; the nearest depth of each instance, and the rows each covers.
+    const size_t count = instances_.size() + studs_.size();
+    std::vector<std::pair<float, size_t>> order(instances_.size());
+    rows_.resize(count);
+    auto land = [&](size_t from, size_t to, Landing& all) {
+        for (size_t k = from; k < to; ++k) {
+            const bool stud = k >= instances_.size();
+            const Instance& instance = stud ? studs_[k - instances_.size()] : instances_[k];
+            Landing one;
+            for (const QzMeshGroup& g : instance.mesh->groups) one.Add(g.box, instance.matrix, S);
+            all.Join(one);
+            rows_[k] = {one.top, one.bottom};
+            if (!stud) order[k] = {std::isnan(one.nearest) ? 1e30f : one.nearest, k};
+        }
     };
-    for (const Instance& stud : studs_) nearest(stud);
+    // Parts of the list on threads of their own, the first on this one.
+    threads = std::clamp(threads, 1, static_cast<int>(std::min<size_t>(count / 4096 + 1, 64)));
+    std::vector<Landing> landings(static_cast<size_t>(threads));
+    auto share = [&](int t) {
+        return count * static_cast<size_t>(t) / static_cast<size_t>(threads);
+    };
+    std::vector<std::thread> workers;
+    int started = 1;
+    try {
+        for (; started < threads; ++started)
+            workers.emplace_back(land, share(started), share(started + 1),
+                                 std::ref(landings[static_cast<size_t>(started)]));
+    } catch (const std::system_error&) {
+        // Fewer threads than asked for: this one does the rest.
+    }
+    land(0, share(1), landings[0]);
+    for (int t = started; t < threads; ++t)
+        land(share(t), share(t + 1), landings[static_cast<size_t>(t)]);
+    for (std::thread& worker : workers) worker.join();
+    for (size_t t = 1; t < landings.size(); ++t) landings[0].Join(landings[t]);
     // Nearest first, so that more of what lies behind is found hidden and skipped. Only
     // which of two faces at the same depth shows depends on the order.
-    std::vector<std::pair<float, size_t>> order;
-    order.reserve(instances_.size());
-    for (size_t i = 0; i < instances_.size(); ++i) {
-        const float z = nearest(instances_[i]);
-        order.emplace_back(std::isnan(z) ? 1e30f : z, i);
-    }
     std::stable_sort(order.begin(), order.end(),
                      [](const auto& a, const auto& b) { return a.first < b.first; });
     std::vector<Instance> sorted;
     sorted.reserve(instances_.size());
-    for (const auto& entry : order) sorted.push_back(instances_[entry.second]);
+    std::vector<std::pair<float, float>> rows(count);
+    for (size_t k = 0; k < order.size(); ++k) {
+        sorted.push_back(instances_[order[k].second]);
+        rows[k] = rows_[order[k].second];
+    }
+    std::copy(rows_.begin() + static_cast<std::ptrdiff_t>(instances_.size()), rows_.end(),
+              rows.begin() + static_cast<std::ptrdiff_t>(instances_.size()));
     instances_.swap(sorted);
-    AimLight(lo, hi,
+    rows_.swap(rows);
+    AimLight(landings[0].lo, landings[0].hi,
              std::sqrt(static_cast<double>(screen.m[0][0]) * screen.m[0][0] +
                        static_cast<double>(screen.m[0][1]) * screen.m[0][1] +
                        static_cast<double>(screen.m[0][2]) * screen.m[0][2]),
@@ -1497,14 +1562,23 @@ void QzHqRenderer::SortAndAim(const QzMatrix& screen, const QzZImage& image) {
 
 void QzHqRenderer::DrawBands(QzZImage& image, int threads) {
     // Bands of whole pixel rows with about the same work each: every instance's faces
-    // and lines counted at the row of its origin.
+    // and lines spread evenly over the rows its boxes cover.
     threads = std::clamp(threads, 1, std::max(1, image.height / 16));
-    std::vector<double> work(static_cast<size_t>(image.height), 0.0);
+    std::vector<double> change(static_cast<size_t>(image.height) + 1, 0.0);
+    size_t k = 0;
     for (const std::vector<Instance>* list : {&instances_, &studs_})
-        for (const Instance& instance : *list)
-            work[static_cast<size_t>(Clamped(instance.matrix.m[1][3] / S, 0, image.height - 1))] +=
-                1.0 + static_cast<double>(instance.mesh->triangles.size()) +
-                static_cast<double>(instance.mesh->lines.size());
+        for (const Instance& instance : *list) {
+            const auto [top, bottom] = rows_[k++];
+            const int y0 = Clamped(top / S, 0, image.height - 1);
+            const int y1 = std::max(y0, Clamped(bottom / S, 0, image.height - 1));
+            const double work = 1.0 + static_cast<double>(instance.mesh->triangles.size()) +
+                                static_cast<double>(instance.mesh->lines.size());
+            change[static_cast<size_t>(y0)] += work / (y1 - y0 + 1);
+            change[static_cast<size_t>(y1) + 1] -= work / (y1 - y0 + 1);
+        }
+    std::vector<double> work(static_cast<size_t>(image.height));
+    double running = 0;
+    for (size_t y = 0; y < work.size(); ++y) work[y] = running += change[y];
     std::vector<int32_t> rows = QzSplitRows(work, threads);
     rows.push_back(image.height);
     std::vector<std::unique_ptr<Band>> bands;
@@ -1561,7 +1635,7 @@ QzDrawOutcome QzHqRenderer::Draw(const QzDrawJob& job, QzZImage& image,
         studs_.clear();
         return QzDrawOutcome::TooManyPlacements;
     }
-    SortAndAim(job.screen, image);
+    SortAndAim(job.screen, image, job.threads);
     DrawBands(image, job.threads);
     return QzDrawOutcome::Drawn;
 }

@@ -12,6 +12,7 @@
 #pragma once
 
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "drawdata.h"
@@ -110,8 +111,9 @@ class QzHqRenderer {
     // Sizes the samples for the image and works out the drawing's constants; false
     // when there is no memory for the samples.
     bool Prepare(const QzZImage& image, const QzMatrix& screen);
-    // Orders the instances nearest first and places the eye and the light by their boxes.
-    void SortAndAim(const QzMatrix& screen, const QzZImage& image);
+    // Orders the instances nearest first and places the eye and the light by their boxes
+    // (on up to `threads` threads), keeping the rows each covers.
+    void SortAndAim(const QzMatrix& screen, const QzZImage& image, int threads);
     // Draws the instances in bands of rows, one thread each, into the image.
     void DrawBands(QzZImage& image, int threads);
     // Places the eye and the light for what the walk found, within the box lo to hi (in
@@ -132,6 +134,9 @@ class QzHqRenderer {
     // What the walk found to draw, in order; the studs after everything else.
     std::vector<Instance> instances_;
     std::vector<Instance> studs_;
+    // The sample rows (top, bottom) the boxes of each of instances_ and then of studs_
+    // cover, for sharing rows among threads.
+    std::vector<std::pair<float, float>> rows_;
     // Texture mappings instances take from the files that placed them.
     std::vector<QzMeshTexture> inherited_;
     float offsetLimit_ = 0;
