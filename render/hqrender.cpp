@@ -1366,9 +1366,19 @@ void QzHqRenderer::Band::Run(QzZImage& image) {
         std::fill_n(depth_ + static_cast<size_t>(y) * width_, width_, QZ_FAR_DEPTH);
     }
     tiles_.Reset(width_, top_, bottom_, true);
-    for (const Instance& instance : r_.instances_) DrawInstance(instance, instance.pass);
+    // Instances whose boxes lie wholly outside the band's rows (lines reach a sample
+    // beyond their points) are passed over at once.
+    size_t k = 0;
+    auto outside = [&] {
+        const auto [top, bottom] = r_.rows_[k++];
+        return bottom + 2.0f < static_cast<float>(top_) ||
+               top - 2.0f > static_cast<float>(bottom_ + 1);
+    };
+    for (const Instance& instance : r_.instances_)
+        if (!outside()) DrawInstance(instance, instance.pass);
     // Studs last, each only when something of its box could still show.
-    for (const Instance& instance : r_.studs_) DrawInstance(instance, Pass::Studs);
+    for (const Instance& instance : r_.studs_)
+        if (!outside()) DrawInstance(instance, Pass::Studs);
     // Glass over everything opaque, the farthest first, so that layers add up.
     std::stable_sort(glass_.begin(), glass_.end(),
                      [](const Glass& a, const Glass& b) { return a.depth > b.depth; });
