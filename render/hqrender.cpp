@@ -1556,6 +1556,37 @@ struct Landing {
     void Add(const QzBox& box, const QzMatrix& m, int samples) {
         const double ends[3][2] = {
             {box.min.x, box.max.x}, {box.min.y, box.max.y}, {box.min.z, box.max.z}};
+        // Rounding never turns a larger sum into a smaller one: the least (greatest)
+        // coordinate of the corners is that of the corner taking the lesser (greater)
+        // product on each axis, the same number as the least of all eight. Where it is
+        // zero (of either sign) or not finite, all eight are placed, as the sign of a
+        // zero and what is not a number depend on which corner comes first.
+        float least[3], most[3];
+        bool found = true;
+        for (int r = 0; r < 3 && found; ++r) {
+            double low[3], high[3];
+            for (int a = 0; a < 3; ++a) {
+                const double p0 = m.m[r][a] * ends[a][0], p1 = m.m[r][a] * ends[a][1];
+                low[a] = std::min(p0, p1);
+                high[a] = std::max(p0, p1);
+            }
+            const double shift = m.m[r][3];
+            least[r] = static_cast<float>(low[0] + low[1] + low[2] + shift);
+            most[r] = static_cast<float>(high[0] + high[1] + high[2] + shift);
+            found = std::isfinite(least[r]) && std::isfinite(most[r]) && least[r] != 0.0f &&
+                    most[r] != 0.0f;
+        }
+        if (found) {
+            nearest = std::min(nearest, least[2]);
+            top = std::min(top, least[1]);
+            bottom = std::max(bottom, most[1]);
+            for (int i = 0; i < 3; ++i) {
+                const double scale = i == 2 ? samples : 1;
+                lo[i] = std::min(lo[i], static_cast<double>(least[i]) * scale);
+                hi[i] = std::max(hi[i], static_cast<double>(most[i]) * scale);
+            }
+            return;
+        }
         float at[3][8];
         for (int r = 0; r < 3; ++r) {
             double product[3][2];
