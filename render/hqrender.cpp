@@ -74,84 +74,6 @@ constexpr float kRounding = 6.0e-8f;
 
 inline bool TopLeft(float dx, float dy) { return dy < 0.0f || (dy == 0.0f && dx > 0.0f); }
 
-// A triangle over the samples as the fill sees it: b and c swapped where needed so that
-// its corners run counter-clockwise, its edge functions (positive inside: e0 of b-c, e1
-// of c-a, e2 of a-b) and which of them own the samples on them, and its depth plane,
-// pushed back by the depth it gains over a sample, as the normal drawing pushes faces
-// back behind the lines on them.
-struct SampleTriangle {
-    SampleTriangle(const QzVector& a0, const QzVector& b0, const QzVector& c0, float offsetLimit)
-        : a(&a0), b(&b0), c(&c0) {
-        area = (b->x - a->x) * (c->y - a->y) - (b->y - a->y) * (c->x - a->x);
-        if (!(area != 0.0f) || !std::isfinite(area)) {
-            empty = true;
-            return;
-        }
-        if (area < 0) {
-            std::swap(b, c);
-            area = -area;
-            swapped = true;
-        }
-        e0dx = -(c->y - b->y), e0dy = c->x - b->x;
-        e1dx = -(a->y - c->y), e1dy = a->x - c->x;
-        e2dx = -(b->y - a->y), e2dy = b->x - a->x;
-        t0 = TopLeft(c->x - b->x, c->y - b->y);
-        t1 = TopLeft(a->x - c->x, a->y - c->y);
-        t2 = TopLeft(b->x - a->x, b->y - a->y);
-        inv = 1.0f / area;
-        dzdx = (e0dx * a->z + e1dx * b->z + e2dx * c->z) * inv;
-        const float dzdy = (e0dy * a->z + e1dy * b->z + e2dy * c->z) * inv;
-        offset = std::min(std::max(std::fabs(dzdx), std::fabs(dzdy)), offsetLimit);
-    }
-
-    // The edge functions at the centre (px, y + 0.5) of a row's first sample; each row
-    // from the corners (not stepped from the row above), so that a band starting at any
-    // row gets the same values.
-    void Row(int y, float px, float& w0, float& w1, float& w2) const {
-        const float py = y + 0.5f;
-        w0 = (c->x - b->x) * (py - b->y) - (c->y - b->y) * (px - b->x);
-        w1 = (a->x - c->x) * (py - c->y) - (a->y - c->y) * (px - c->x);
-        w2 = (b->x - a->x) * (py - a->y) - (b->y - a->y) * (px - a->x);
-    }
-    // The columns xs to xe of x0 to x1 a row whose edge functions at x0 are w0, w1, w2
-    // may have samples in: a column wider than exact (the test of each sample decides),
-    // all of them on a triangle at most seven samples wide; false when there are none.
-    bool Columns(float w0, float w1, float w2, int x0, int x1, int& xs, int& xe) const {
-        xs = x0;
-        xe = x1;
-        if (x1 - x0 <= 6) return true;
-        bool empty = false;
-        auto limit = [&](float w, float dx) {
-            if (dx > 0)
-                xs = std::max(xs, x0 + FloorIn(-w / dx, -1, x1 - x0 + 1) - 1);
-            else if (dx < 0)
-                xe = std::min(xe, x0 + CeilIn(w / -dx, -1, x1 - x0 + 1) + 1);
-            else if (w < 0)
-                empty = true;
-        };
-        limit(w0, e0dx);
-        limit(w1, e1dx);
-        limit(w2, e2dx);
-        return !empty && xs <= xe;
-    }
-    // Whether the sample whose edge functions are w0, w1, w2 is the triangle's.
-    bool Inside(float w0, float w1, float w2) const {
-        return (w0 > 0 || (w0 == 0 && t0)) && (w1 > 0 || (w1 == 0 && t1)) &&
-               (w2 > 0 || (w2 == 0 && t2));
-    }
-    // The depth at a row's first sample, pushed back.
-    float Depth(float w0, float w1, float w2) const {
-        return (w0 * a->z + w1 * b->z + w2 * c->z) * inv + offset;
-    }
-
-    const QzVector *a, *b, *c;
-    bool empty = false, swapped = false;
-    float area = 0, inv = 0;
-    float e0dx = 0, e0dy = 0, e1dx = 0, e1dy = 0, e2dx = 0, e2dy = 0;
-    bool t0 = false, t1 = false, t2 = false;
-    float dzdx = 0, offset = 0;
-};
-
 }  // namespace
 
 // ---- How a face's samples are coloured ----
@@ -559,16 +481,8 @@ class QzHqRenderer::Band {
                         const QzMatrix& m);
     // Whether a face with these corners (`area` twice its signed area on the screen)
     // would write no sample: none it covers, or every depth there nearer than any the
-    // fill (`filled`, an opaque face) or the blending of glass can make of it. Likewise
-    // for a line segment pulled forward by `pull`.
-    bool FaceHidden(const QzVector& a, const QzVector& b, const QzVector& c, float area,
-                    bool filled);
-    // FaceHidden row by row, for an opaque face the box of its samples did not show
-    // hidden: whether on each of its rows every sample the fill may write there is
-    // nearer than the nearest depth the fill gives the face on that row (less `slack`,
-    // never nearer than `near`).
-    bool RowsHidden(const QzVector& a, const QzVector& b, const QzVector& c, int x0, int x1, int y0,
-                    int y1, float slack, float near);
+    // fill can make of it. Likewise for a line segment pulled forward by `pull`.
+    bool FaceHidden(const QzVector& a, const QzVector& b, const QzVector& c, float area);
     bool SegmentHidden(const QzVector& a, const QzVector& b, float pull);
     // Whether every sample of the band within `margin` of the screen box x0 to x1, y0 to
     // y1 is nearer than `near` (true when there is none).
@@ -850,7 +764,7 @@ bool QzHqRenderer::Band::BoxBehind(float x0, float x1, float y0, float y1, int m
 }
 
 bool QzHqRenderer::Band::FaceHidden(const QzVector& a, const QzVector& b, const QzVector& c,
-                                    float area, bool filled) {
+                                    float area) {
     int x0, x1, y0, y1;
     if (!SampleRange(a.x, a.y, b.x, b.y, c.x, c.y, x0, x1, y0, y1)) return true;
     // No depth the fill makes of the face is nearer than its nearest corner by more than
@@ -869,35 +783,7 @@ bool QzHqRenderer::Band::FaceHidden(const QzVector& a, const QzVector& b, const 
         kRounding * largest *
         (8.0f + 200.0f * thin + 50.0f * thin * thin + 8.0f * extent * (1.0f + thin));
     const float near = std::min({a.z, b.z, c.z}) - slack;
-    return Behind(x0, x1, y0, y1, near) ||
-           (filled && RowsHidden(a, b, c, x0, x1, y0, y1, slack, near));
-}
-
-bool QzHqRenderer::Band::RowsHidden(const QzVector& a, const QzVector& b, const QzVector& c, int x0,
-                                    int x1, int y0, int y1, float slack, float near) {
-    const SampleTriangle tri(a, b, c, r_.offsetLimit_);
-    if (tri.empty) return true;
-    const float px = x0 + 0.5f;
-    for (int y = y0; y <= y1; ++y) {
-        float w0, w1, w2;
-        tri.Row(y, px, w0, w1, w2);
-        int xs, xe;
-        if (!tri.Columns(w0, w1, w2, x0, x1, xs, xe)) continue;
-        // The depth the fill starts the row's first and last such column with, the nearer
-        // less twice the slack: the fill steps its depth along the row from one of them.
-        const float z = tri.Depth(w0, w1, w2);
-        const float first = z + tri.dzdx * static_cast<float>(xs - x0);
-        const float last = z + tri.dzdx * static_cast<float>(xe - x0);
-        const float rowNear = std::max(near, std::min(first, last) - 2.0f * slack);
-        // A sample whose depth is not nearer counts only when the face covers it.
-        const float* d = depth_ + static_cast<size_t>(y) * width_;
-        for (int x = xs; x <= xe; ++x) {
-            if (d[x] < rowNear) continue;
-            const float f = static_cast<float>(x - x0);
-            if (tri.Inside(w0 + tri.e0dx * f, w1 + tri.e1dx * f, w2 + tri.e2dx * f)) return false;
-        }
-    }
-    return true;
+    return Behind(x0, x1, y0, y1, near);
 }
 
 bool QzHqRenderer::Band::SegmentHidden(const QzVector& a, const QzVector& b, float pull) {
@@ -969,8 +855,8 @@ void QzHqRenderer::Band::DrawGroup(const Instance& instance, const QzMeshGroup& 
                                                                             : nullptr;
         // A face all of whose samples show something nearer already is not drawn (nor
         // lit): it would write nothing.
-        const bool face = show && colour.a > 0 &&
-                          !(options_.skipHidden && FaceHidden(p0, p1, p2, cross, colour.a >= 1.0f));
+        const bool face =
+            show && colour.a > 0 && !(options_.skipHidden && FaceHidden(p0, p1, p2, cross));
         if (face && (texture || !material.plain)) {
             DrawSpecial(instance, t, p0, p1, p2, colour, material, texture);
         } else if (face) {
@@ -1251,36 +1137,73 @@ void QzHqRenderer::Band::DrawSpecial(const Instance& instance, uint32_t t, const
 template <class Paint>
 void QzHqRenderer::Band::Fill(const QzVector& a, const QzVector& b0, const QzVector& c0,
                               const float shade[3], const float gloss[3], const Paint& paint) {
-    const SampleTriangle tri(a, b0, c0, r_.offsetLimit_);
-    if (tri.empty) return;
-    const QzVector* b = tri.b;
-    const QzVector* c = tri.c;
-    const bool swapped = tri.swapped;
-    const float ia = shade[0], ib = swapped ? shade[2] : shade[1],
-                ic = swapped ? shade[1] : shade[2];
-    const float ga = gloss[0], gb = swapped ? gloss[2] : gloss[1],
-                gc = swapped ? gloss[1] : gloss[2];
+    const QzVector* b = &b0;
+    const QzVector* c = &c0;
+    bool swapped = false;
+    const float ia = shade[0];
+    float ib = shade[1], ic = shade[2];
+    const float ga = gloss[0];
+    float gb = gloss[1], gc = gloss[2];
+    float area = (b->x - a.x) * (c->y - a.y) - (b->y - a.y) * (c->x - a.x);
+    if (!(area != 0.0f) || !std::isfinite(area)) return;
+    if (area < 0) {
+        std::swap(b, c);
+        std::swap(ib, ic);
+        std::swap(gb, gc);
+        area = -area;
+        swapped = true;
+    }
     int x0, x1, y0, y1;
     if (!SampleRange(a.x, a.y, b->x, b->y, c->x, c->y, x0, x1, y0, y1)) return;
-    const float e0dx = tri.e0dx, e1dx = tri.e1dx, e2dx = tri.e2dx;
+    // Edge functions, positive inside: e0 of b-c, e1 of c-a, e2 of a-b.
+    const float e0dx = -(c->y - b->y), e0dy = c->x - b->x;
+    const float e1dx = -(a.y - c->y), e1dy = a.x - c->x;
+    const float e2dx = -(b->y - a.y), e2dy = b->x - a.x;
+    const bool t0 = TopLeft(c->x - b->x, c->y - b->y);
+    const bool t1 = TopLeft(a.x - c->x, a.y - c->y);
+    const bool t2 = TopLeft(b->x - a.x, b->y - a.y);
     const float px = x0 + 0.5f;
     // Depth and shade as planes over the samples.
-    const float inv = tri.inv;
-    const float dzdx = tri.dzdx;
+    const float inv = 1.0f / area;
+    const float dzdx = (e0dx * a.z + e1dx * b->z + e2dx * c->z) * inv;
+    const float dzdy = (e0dy * a.z + e1dy * b->z + e2dy * c->z) * inv;  // for the offset
     const float dsdx = (e0dx * ia + e1dx * ib + e2dx * ic) * inv;
     const bool glossy = ga > 0 || gb > 0 || gc > 0;
     const float dgdx = (e0dx * ga + e1dx * gb + e2dx * gc) * inv;
+    // Pushed back by the depth it gains over a sample, as the normal drawing pushes
+    // faces back behind the lines on them.
+    const float offset = std::min(std::max(std::fabs(dzdx), std::fabs(dzdy)), r_.offsetLimit_);
     bool wrote = false;
     int wx0 = x1, wx1 = x0;
     for (int y = y0; y <= y1; ++y) {
-        float w0, w1, w2;
-        tri.Row(y, px, w0, w1, w2);
-        int xs, xe;
-        if (!tri.Columns(w0, w1, w2, x0, x1, xs, xe)) continue;
+        // Each row from the corners (not stepped from the row above): a band starting
+        // at any row gets the same values.
+        const float py = y + 0.5f;
+        float w0 = (c->x - b->x) * (py - b->y) - (c->y - b->y) * (px - b->x);
+        float w1 = (a.x - c->x) * (py - c->y) - (a.y - c->y) * (px - c->x);
+        float w2 = (b->x - a.x) * (py - a.y) - (b->y - a.y) * (px - a.x);
+        // The columns each edge lets in, a column wider than exact: the test of every
+        // pixel below decides.
+        int xs = x0, xe = x1;
+        bool empty = false;
+        auto limit = [&](float w, float dx) {
+            if (dx > 0)
+                xs = std::max(xs, x0 + FloorIn(-w / dx, -1, x1 - x0 + 1) - 1);
+            else if (dx < 0)
+                xe = std::min(xe, x0 + CeilIn(w / -dx, -1, x1 - x0 + 1) + 1);
+            else if (w < 0)
+                empty = true;
+        };
+        if (x1 - x0 > 6) {  // narrower ones are tested pixel by pixel
+            limit(w0, e0dx);
+            limit(w1, e1dx);
+            limit(w2, e2dx);
+            if (empty || xs > xe) continue;
+        }
         // Every value from the row's first column: the same whatever the span.
         const float k = static_cast<float>(xs - x0);
         const float r0 = w0, r1 = w1, r2 = w2;
-        float z = tri.Depth(r0, r1, r2) + dzdx * k;
+        float z = (r0 * a.z + r1 * b->z + r2 * c->z) * inv + offset + dzdx * k;
         float s = (r0 * ia + r1 * ib + r2 * ic) * inv + dsdx * k;
         float g = (r0 * ga + r1 * gb + r2 * gc) * inv + dgdx * k;
         float* d = depth_ + static_cast<size_t>(y) * width_;
@@ -1291,7 +1214,8 @@ void QzHqRenderer::Band::Fill(const QzVector& a, const QzVector& b0, const QzVec
             w0 = r0 + e0dx * f;
             w1 = r1 + e1dx * f;
             w2 = r2 + e2dx * f;
-            if (tri.Inside(w0, w1, w2) && z <= d[x]) {
+            if ((w0 > 0 || (w0 == 0 && t0)) && (w1 > 0 || (w1 == 0 && t1)) &&
+                (w2 > 0 || (w2 == 0 && t2)) && z <= d[x]) {
                 d[x] = z;
                 written[x >> QzDepthTiles::kShift] = 1;
                 if constexpr (Paint::kAt) {
