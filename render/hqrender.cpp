@@ -674,11 +674,9 @@ void QzHqRenderer::Band::DrawInstance(const Instance& instance, Pass pass) {
             y0 = std::min(y0, p.y);
             y1 = std::max(y1, p.y);
         }
-        // Off the picture altogether: nothing to draw.
+        // Off the picture altogether: nothing to draw. (Run passes over what misses the
+        // band's rows.)
         if (x1 < 0 || y1 < 0 || x0 >= width_ || y0 >= height_) return;
-        // Nothing in this band's rows (lines reach a sample beyond the points).
-        if (y1 + 2.0f < static_cast<float>(top_) || y0 - 2.0f > static_cast<float>(bottom_ + 1))
-            return;
         const float pixels = std::hypot(x1 - x0, y1 - y0) / S;
         lineWeight_ = std::clamp(pixels / look.fullLinePixels, look.minimumLineWeight, 1.0f);
         // The light and the eye as seen from the middle of the instance: one direction
@@ -1383,17 +1381,15 @@ void QzHqRenderer::Band::Run(QzZImage& image) {
     tiles_.Reset(width_, top_, bottom_, true);
     // Instances whose boxes lie wholly outside the band's rows (lines reach a sample
     // beyond their points) are passed over at once.
-    size_t k = 0;
-    auto outside = [&] {
-        const auto [top, bottom] = r_.rows_[k++];
-        return bottom + 2.0f < static_cast<float>(top_) ||
-               top - 2.0f > static_cast<float>(bottom_ + 1);
+    auto outside = [&](const Instance& instance) {
+        return instance.bottom + 2.0f < static_cast<float>(top_) ||
+               instance.top - 2.0f > static_cast<float>(bottom_ + 1);
     };
     for (const Instance& instance : r_.instances_)
-        if (!outside()) DrawInstance(instance, instance.pass);
+        if (!outside(instance)) DrawInstance(instance, instance.pass);
     // Studs last, each only when something of its box could still show.
     for (const Instance& instance : r_.studs_)
-        if (!outside()) DrawInstance(instance, Pass::Studs);
+        if (!outside(instance)) DrawInstance(instance, Pass::Studs);
     // Glass over everything opaque, the farthest first, so that layers add up.
     std::stable_sort(glass_.begin(), glass_.end(),
                      [](const Glass& a, const Glass& b) { return a.depth > b.depth; });
@@ -1515,36 +1511,32 @@ struct Landing {
             found = std::isfinite(least[r]) && std::isfinite(most[r]) && least[r] != 0.0f &&
                     most[r] != 0.0f;
         }
-        if (found) {
-            nearest = std::min(nearest, least[2]);
-            top = std::min(top, least[1]);
-            bottom = std::max(bottom, most[1]);
-            for (int i = 0; i < 3; ++i) {
-                const double scale = i == 2 ? samples : 1;
-                lo[i] = std::min(lo[i], static_cast<double>(least[i]) * scale);
-                hi[i] = std::max(hi[i], static_cast<double>(most[i]) * scale);
+        if (!found) {
+            // The first least (greatest) of the eight in corner order, as taking each
+            // corner in turn would keep it; what is not a number is passed over.
+            for (int r = 0; r < 3; ++r) {
+                double product[3][2];
+                for (int a = 0; a < 3; ++a)
+                    for (int e = 0; e < 2; ++e) product[a][e] = m.m[r][a] * ends[a][e];
+                const double shift = m.m[r][3];
+                least[r] = std::numeric_limits<float>::infinity();
+                most[r] = -std::numeric_limits<float>::infinity();
+                for (int c = 0; c < 8; ++c) {
+                    const auto at =
+                        static_cast<float>(product[0][c & 1] + product[1][(c >> 1) & 1] +
+                                           product[2][(c >> 2) & 1] + shift);
+                    least[r] = std::min(least[r], at);
+                    most[r] = std::max(most[r], at);
+                }
             }
-            return;
         }
-        float at[3][8];
-        for (int r = 0; r < 3; ++r) {
-            double product[3][2];
-            for (int a = 0; a < 3; ++a)
-                for (int e = 0; e < 2; ++e) product[a][e] = m.m[r][a] * ends[a][e];
-            const double shift = m.m[r][3];
-            for (int c = 0; c < 8; ++c)
-                at[r][c] = static_cast<float>(product[0][c & 1] + product[1][(c >> 1) & 1] +
-                                              product[2][(c >> 2) & 1] + shift);
-        }
-        for (int c = 0; c < 8; ++c) {
-            nearest = std::min(nearest, at[2][c]);
-            top = std::min(top, at[1][c]);
-            bottom = std::max(bottom, at[1][c]);
-            const double q[3] = {at[0][c], at[1][c], static_cast<double>(at[2][c]) * samples};
-            for (int i = 0; i < 3; ++i) {
-                lo[i] = std::min(lo[i], q[i]);
-                hi[i] = std::max(hi[i], q[i]);
-            }
+        nearest = std::min(nearest, least[2]);
+        top = std::min(top, least[1]);
+        bottom = std::max(bottom, most[1]);
+        for (int i = 0; i < 3; ++i) {
+            const double scale = i == 2 ? samples : 1;
+            lo[i] = std::min(lo[i], static_cast<double>(least[i]) * scale);
+            hi[i] = std::max(hi[i], static_cast<double>(most[i]) * scale);
         }
     }
     void Join(const Landing& other) {
@@ -1562,15 +1554,15 @@ void QzHqRenderer::SortAndAim(const QzMatrix& screen, const QzZImage& image, int
     // light; the nearest depth of each instance, and the rows each covers.
     const size_t count = instances_.size() + studs_.size();
     std::vector<std::pair<float, size_t>> order(instances_.size());
-    rows_.resize(count);
     auto land = [&](size_t from, size_t to, Landing& all) {
         for (size_t k = from; k < to; ++k) {
             const bool stud = k >= instances_.size();
-            const Instance& instance = stud ? studs_[k - instances_.size()] : instances_[k];
+            Instance& instance = stud ? studs_[k - instances_.size()] : instances_[k];
             Landing one;
             for (const QzMeshGroup& g : instance.mesh->groups) one.Add(g.box, instance.matrix, S);
             all.Join(one);
-            rows_[k] = {one.top, one.bottom};
+            instance.top = one.top;
+            instance.bottom = one.bottom;
             if (!stud) order[k] = {std::isnan(one.nearest) ? 1e30f : one.nearest, k};
         }
     };
@@ -1600,15 +1592,8 @@ void QzHqRenderer::SortAndAim(const QzMatrix& screen, const QzZImage& image, int
                      [](const auto& a, const auto& b) { return a.first < b.first; });
     std::vector<Instance> sorted;
     sorted.reserve(instances_.size());
-    std::vector<std::pair<float, float>> rows(count);
-    for (size_t k = 0; k < order.size(); ++k) {
-        sorted.push_back(instances_[order[k].second]);
-        rows[k] = rows_[order[k].second];
-    }
-    std::copy(rows_.begin() + static_cast<std::ptrdiff_t>(instances_.size()), rows_.end(),
-              rows.begin() + static_cast<std::ptrdiff_t>(instances_.size()));
+    for (const auto& entry : order) sorted.push_back(instances_[entry.second]);
     instances_.swap(sorted);
-    rows_.swap(rows);
     AimLight(landings[0].lo, landings[0].hi,
              std::sqrt(static_cast<double>(screen.m[0][0]) * screen.m[0][0] +
                        static_cast<double>(screen.m[0][1]) * screen.m[0][1] +
@@ -1621,12 +1606,10 @@ void QzHqRenderer::DrawBands(QzZImage& image, int threads) {
     // and lines spread evenly over the rows its boxes cover.
     threads = std::clamp(threads, 1, std::max(1, image.height / 16));
     std::vector<double> change(static_cast<size_t>(image.height) + 1, 0.0);
-    size_t k = 0;
     for (const std::vector<Instance>* list : {&instances_, &studs_})
         for (const Instance& instance : *list) {
-            const auto [top, bottom] = rows_[k++];
-            const int y0 = Clamped(top / S, 0, image.height - 1);
-            const int y1 = std::max(y0, Clamped(bottom / S, 0, image.height - 1));
+            const int y0 = Clamped(instance.top / S, 0, image.height - 1);
+            const int y1 = std::max(y0, Clamped(instance.bottom / S, 0, image.height - 1));
             const double work = 1.0 + static_cast<double>(instance.mesh->triangles.size()) +
                                 static_cast<double>(instance.mesh->lines.size());
             change[static_cast<size_t>(y0)] += work / (y1 - y0 + 1);

@@ -12,7 +12,6 @@
 #pragma once
 
 #include <cstdint>
-#include <utility>
 #include <vector>
 
 #include "drawdata.h"
@@ -88,6 +87,9 @@ class QzHqRenderer {
         // that placed it (1 + its index in inherited_), 0 for none.
         uint32_t inherited;
         bool faded;  // of an earlier building step: drawn lighter
+        // The sample rows its groups' boxes cover (SortAndAim), for sharing rows among
+        // threads and passing over what misses a band.
+        float top = 0, bottom = 0;
     };
     // How a colour's finish draws: the light it takes, its highlight (white, or in the
     // colour's own hue for metals), a mirror's bright-above dark-below, and its grains.
@@ -112,7 +114,7 @@ class QzHqRenderer {
     // when there is no memory for the samples.
     bool Prepare(const QzZImage& image, const QzMatrix& screen);
     // Orders the instances nearest first and places the eye and the light by their boxes
-    // (on up to `threads` threads), keeping the rows each covers.
+    // (on up to `threads` threads), keeping in each the rows it covers.
     void SortAndAim(const QzMatrix& screen, const QzZImage& image, int threads);
     // Draws the instances in bands of rows, one thread each, into the image.
     void DrawBands(QzZImage& image, int threads);
@@ -134,9 +136,6 @@ class QzHqRenderer {
     // What the walk found to draw, in order; the studs after everything else.
     std::vector<Instance> instances_;
     std::vector<Instance> studs_;
-    // The sample rows (top, bottom) the boxes of each of instances_ and then of studs_
-    // cover, for sharing rows among threads.
-    std::vector<std::pair<float, float>> rows_;
     // Texture mappings instances take from the files that placed them.
     std::vector<QzMeshTexture> inherited_;
     float offsetLimit_ = 0;
