@@ -74,6 +74,98 @@ constexpr float kRounding = 6.0e-8f;
 
 inline bool TopLeft(float dx, float dy) { return dy < 0.0f || (dy == 0.0f && dx > 0.0f); }
 
+// The samples of one row of a triangle inside all three of its edges. Edge i's function at
+// column x of the row is r[i] + e[i] * (x - x0), and a sample is inside where it is
+// positive, or zero on a top or left edge.
+class RowEdges {
+  public:
+    RowEdges(const float e[3], const bool tie[3], int x0) : x0_(x0) {
+        for (int i = 0; i < 3; ++i) {
+            e_[i] = e[i];
+            tie_[i] = tie[i];
+#if defined(__SSE2__)
+            ev_[i] = _mm_set1_ps(e[i]);
+            tv_[i] = _mm_castsi128_ps(_mm_set1_epi32(tie[i] ? -1 : 0));
+#endif
+        }
+    }
+    // The edge functions at column x0 of the row.
+    void Row(float r0, float r1, float r2) {
+        r_[0] = r0;
+        r_[1] = r1;
+        r_[2] = r2;
+#if defined(__SSE2__)
+        for (int i = 0; i < 3; ++i) rv_[i] = _mm_set1_ps(r_[i]);
+#endif
+    }
+    // The first and last columns from xs to xe inside; false when there is none. Each
+    // edge function only grows or only shrinks along the row, so the columns inside
+    // make one run: the test of each sample between them passes, and a fill that tests
+    // each sample only turns there (a turn the processor cannot foresee costs more than
+    // the sample).
+    bool Run(int xs, int xe, int& first, int& last) const {
+#if defined(__SSE2__)
+        for (int x = xs; x <= xe; x += 4) {
+            const int m = Inside4(x) & Lanes(x, xs, xe);
+            if (!m) continue;
+            first = x + __builtin_ctz(static_cast<unsigned>(m));
+            if (x + 3 >= xe) {
+                last = x + 31 - __builtin_clz(static_cast<unsigned>(m));
+                return true;
+            }
+            for (int y = xe - 3;; y -= 4)
+                if (const int n = Inside4(y) & Lanes(y, first, xe)) {
+                    last = y + 31 - __builtin_clz(static_cast<unsigned>(n));
+                    return true;
+                }
+        }
+        return false;
+#else
+        first = xs;
+        while (first <= xe && !Inside(first)) ++first;
+        if (first > xe) return false;
+        last = xe;
+        while (!Inside(last)) --last;
+        return true;
+#endif
+    }
+
+  private:
+    bool Inside(int x) const {
+        const float f = static_cast<float>(x - x0_);
+        for (int i = 0; i < 3; ++i) {
+            const float w = r_[i] + e_[i] * f;
+            if (!(w > 0 || (w == 0 && tie_[i]))) return false;
+        }
+        return true;
+    }
+#if defined(__SSE2__)
+    // Bit k set where column x + k is inside, k 0 to 3: the same sums as Inside's.
+    int Inside4(int x) const {
+        const __m128 f =
+            _mm_cvtepi32_ps(_mm_add_epi32(_mm_set1_epi32(x - x0_), _mm_set_epi32(3, 2, 1, 0)));
+        const __m128 zero = _mm_setzero_ps();
+        __m128 in = _mm_castsi128_ps(_mm_set1_epi32(-1));
+        for (int i = 0; i < 3; ++i) {
+            const __m128 w = _mm_add_ps(rv_[i], _mm_mul_ps(ev_[i], f));
+            in = _mm_and_ps(in, _mm_or_ps(_mm_cmpgt_ps(w, zero),
+                                          _mm_and_ps(_mm_cmpeq_ps(w, zero), tv_[i])));
+        }
+        return _mm_movemask_ps(in);
+    }
+    // Bits of the columns x to x + 3 from lo to hi.
+    static int Lanes(int x, int lo, int hi) {
+        const int below = lo > x ? lo - x : 0;
+        const int above = hi - x < 3 ? hi - x + 1 : 4;
+        return ((1 << above) - 1) & ~((1 << below) - 1);
+    }
+    __m128 rv_[3], ev_[3], tv_[3];
+#endif
+    float r_[3] = {}, e_[3];
+    bool tie_[3];
+    int x0_;
+};
+
 }  // namespace
 
 // ---- How a face's samples are coloured ----
@@ -1173,6 +1265,9 @@ void QzHqRenderer::Band::Fill(const QzVector& a, const QzVector& b0, const QzVec
     const float offset = std::min(std::max(std::fabs(dzdx), std::fabs(dzdy)), r_.offsetLimit_);
     bool wrote = false;
     int wx0 = x1, wx1 = x0;
+    const float e[3] = {e0dx, e1dx, e2dx};
+    const bool tie[3] = {t0, t1, t2};
+    RowEdges row(e, tie, x0);
     for (int y = y0; y <= y1; ++y) {
         // Each row from the corners (not stepped from the row above): a band starting
         // at any row gets the same values.
@@ -1198,26 +1293,34 @@ void QzHqRenderer::Band::Fill(const QzVector& a, const QzVector& b0, const QzVec
             limit(w2, e2dx);
             if (empty || xs > xe) continue;
         }
+        const float r0 = w0, r1 = w1, r2 = w2;
+        row.Row(r0, r1, r2);
+        int first, last;
+        if (!row.Run(xs, xe, first, last)) continue;
         // Every value from the row's first column: the same whatever the span.
         const float k = static_cast<float>(xs - x0);
-        const float r0 = w0, r1 = w1, r2 = w2;
         float z = (r0 * a.z + r1 * b->z + r2 * c->z) * inv + offset + dzdx * k;
         float s = (r0 * ia + r1 * ib + r2 * ic) * inv + dsdx * k;
         float g = (r0 * ga + r1 * gb + r2 * gc) * inv + dgdx * k;
+        for (int x = xs; x < first; ++x) {
+            z += dzdx;
+            s += dsdx;
+            g += dgdx;
+        }
         float* d = depth_ + static_cast<size_t>(y) * width_;
         uint32_t* col = colour_ + static_cast<size_t>(y) * width_;
         uint8_t* written = tiles_.Marks(y);
-        for (int x = xs; x <= xe; ++x, z += dzdx, s += dsdx, g += dgdx) {
-            const float f = static_cast<float>(x - x0);
-            w0 = r0 + e0dx * f;
-            w1 = r1 + e1dx * f;
-            w2 = r2 + e2dx * f;
-            if ((w0 > 0 || (w0 == 0 && t0)) && (w1 > 0 || (w1 == 0 && t1)) &&
-                (w2 > 0 || (w2 == 0 && t2)) && z <= d[x]) {
+        // Every sample from first to last is inside the face.
+        for (int x = first; x <= last; ++x, z += dzdx, s += dsdx, g += dgdx) {
+            if (z <= d[x]) {
                 d[x] = z;
                 written[x >> QzDepthTiles::kShift] = 1;
                 if constexpr (Paint::kAt) {
                     // The weights of the corners a, b0, c0 at the sample.
+                    const float f = static_cast<float>(x - x0);
+                    w0 = r0 + e0dx * f;
+                    w1 = r1 + e1dx * f;
+                    w2 = r2 + e2dx * f;
                     const float l1 = (swapped ? w2 : w1) * inv, l2 = (swapped ? w1 : w2) * inv;
                     col[x] = paint.At(w0 * inv, l1, l2, s, glossy ? g : 0.0f);
                 } else if (glossy) {
