@@ -73,14 +73,10 @@ class QzDepthTiles {
                 if (far_[t] < nearest) continue;
                 const int32_t left = tx << kShift;
                 if (dirty_[t] && Measure(depth, t, top, left) < nearest) continue;
-                if (!exact) return false;
-                const int32_t bottom = std::min({y1, top + kTile - 1, y1_});
-                const int32_t right = std::min(x1, left + kTile - 1);
-                for (int32_t y = std::max(y0, top); y <= bottom; ++y) {
-                    const float* d = depth + static_cast<size_t>(y) * width_;
-                    for (int32_t x = std::max(x0, left); x <= right; ++x)
-                        if (!(d[x] < nearest)) return false;
-                }
+                if (!exact ||
+                    !Nearer(depth, std::max(x0, left), std::min(x1, left + kTile - 1),
+                            std::max(y0, top), std::min({y1, top + kTile - 1, y1_}), nearest))
+                    return false;
             }
         }
         return true;
@@ -89,6 +85,10 @@ class QzDepthTiles {
   private:
     // Works out the farthest depth of tile t, whose first row and column are given.
     float Measure(const float* depth, size_t t, int32_t top, int32_t left);
+    // Whether every depth in columns x0 to x1 and rows y0 to y1, all within one tile, is
+    // nearer than `nearest`.
+    bool Nearer(const float* depth, int32_t x0, int32_t x1, int32_t y0, int32_t y1,
+                float nearest) const;
 
     int32_t width_ = 0;
     int32_t y0_ = 0;
