@@ -309,6 +309,46 @@ TEST_F(HighQuality, AModelZoomedFarPastThePictureStillDraws) {
     }
 }
 
+// A disc of thin triangles from its centre, each sharing its edges with its neighbours:
+// every sample inside is covered by one of them, so every pixel well inside shows the
+// face's one shade, none a share of the background. Fans of many triangles (a few
+// samples wide at the rim) and of a few wide ones. (Their edges miss the sample centres:
+// a sample exactly on an edge two faces share may be left to neither by the rounding of
+// their edge functions.)
+TEST_F(HighQuality, AFanOfThinTrianglesLeavesNoSampleUncovered) {
+    state.options.showType2 = false;
+    for (int count : {7, 12, 90, 181}) {
+        for (double turn : {0.1234, 0.3717}) {
+            std::ostringstream fan;
+            const double pi = 3.14159265358979, r = 90;
+            for (int i = 0; i < count; ++i) {
+                const double a0 = 2 * pi * (i + turn) / count, a1 = 2 * pi * (i + 1 + turn) / count;
+                fan << "3 4 0.31 0.17 -20 " << r * std::cos(a0) << ' ' << r * std::sin(a0) << " -20 "
+                    << r * std::cos(a1) << ' ' << r * std::sin(a1) << " -20\n";
+            }
+            // A file of its own for each (a file of the same name could be taken as read).
+            const std::string name = "fan" + std::to_string(count) + "-" +
+                                     std::to_string(static_cast<int>(turn * 10)) + ".dat";
+            Write("ldraw/parts/" + name, fan.str());
+            Load("1 4 0 0 0 1 0 0 0 1 0 0 0 1 " + name + "\n");
+            Draw();
+            int cx = 0, cy = 0;
+            ScreenOf(0, 0, -20, cx, cy);
+            // Within the rim's shortest reach (its chords) less three pixels (the centre's
+            // pixel is a pixel off at most).
+            const double inside = r * std::cos(pi / count) - 3;
+            const Rgb shade = At(cx + 20, cy + 7);
+            ASSERT_NE(shade, kBackground);
+            int other = 0;
+            for (int y = 0; y < kHeight; ++y)
+                for (int x = 0; x < kWidth; ++x)
+                    if (std::hypot(x + 0.5 - cx, y + 0.5 - cy) < inside && At(x, y) != shade)
+                        ++other;
+            EXPECT_EQ(other, 0) << count << " triangles, turned " << turn;
+        }
+    }
+}
+
 TEST_F(HighQuality, TheNormalDrawingStaysAsItWas) {
     Load(std::string(kGlass) + "1 4 0 -70 -20 1 0 0 0 1 0 0 0 1 block.dat\n");
     state.SetStandardView(1);

@@ -349,6 +349,53 @@ TEST_F(RenderTest, ImageTallerThan1200RowsFillsToTheBottom) {
 
 // ---- Occlusion test ----
 
+// The depth tiles' answer whether a rectangle of depths is all nearer than a depth,
+// against every depth tested one by one: rows whose width is not a whole number of
+// tiles (or less than one), tiles known, unknown and written since they were known.
+TEST(DepthTiles, BehindAgreesWithEveryDepthTestedAlone) {
+    std::mt19937 random(7);
+    const float depths[] = {0.5f, 1.0f, 2.0f, 3.0f, QZ_FAR_DEPTH};
+    const float nearests[] = {0.75f, 1.5f, 2.5f, 1.0e30f};
+    for (int32_t width : {3, 8, 13, 64, 101}) {
+        const int32_t rows = 48, y0 = 3, y1 = 40;
+        std::vector<float> depth(static_cast<size_t>(width * rows));
+        QzDepthTiles tiles;
+        tiles.Reset(width, y0, y1);
+        auto pick = [&](int32_t lo, int32_t hi) {
+            return std::uniform_int_distribution<int32_t>(lo, hi)(random);
+        };
+        for (int round = 0; round < 40; ++round) {
+            // Mostly near depths, so that many rectangles are wholly nearer.
+            if (round == 0) {
+                for (float& d : depth) d = depths[pick(0, 9) < 8 ? 0 : pick(0, 4)];
+            } else {
+                const int32_t x = pick(0, width - 1), y = pick(y0, y1);
+                depth[static_cast<size_t>(y * width + x)] = depths[pick(0, 4)];
+                tiles.Touch(y, x, x);
+            }
+            for (int test = 0; test < 50; ++test) {
+                int32_t xa = pick(0, width - 1), xb = pick(0, width - 1);
+                int32_t ya = pick(y0, y1), yb = pick(y0, y1);
+                if (xa > xb) std::swap(xa, xb);
+                if (ya > yb) std::swap(ya, yb);
+                if (test % 2) yb = std::min(ya + 2, yb);  // small ones, as faces are
+                const float nearest = nearests[pick(0, 3)];
+                bool all = true;
+                for (int32_t y = ya; y <= yb; ++y)
+                    for (int32_t x = xa; x <= xb; ++x)
+                        all = all && depth[static_cast<size_t>(y * width + x)] < nearest;
+                EXPECT_EQ(tiles.Behind(depth.data(), xa, xb, ya, yb, nearest, true), all)
+                    << "width " << width << ", columns " << xa << "-" << xb << ", rows " << ya
+                    << "-" << yb << ", nearest " << nearest;
+                // From the tiles alone: never hidden where a depth is not nearer.
+                if (!all) {
+                    EXPECT_FALSE(tiles.Behind(depth.data(), xa, xb, ya, yb, nearest, false));
+                }
+            }
+        }
+    }
+}
+
 TEST_F(RasterTest, BoxIsHiddenOnlyBehindNearerPixelsOrOffTheImage) {
     renderer.DrawQuad({0, 0, 5}, {20, 0, 5}, {20, 20, 5}, {0, 20, 5}, 1);
     EXPECT_TRUE(renderer.IsBoxHidden({2, 2, 6}, {8, 8, 0}));
