@@ -148,8 +148,8 @@ class RowEdges {
         __m128 in = _mm_castsi128_ps(_mm_set1_epi32(-1));
         for (int i = 0; i < 3; ++i) {
             const __m128 w = _mm_add_ps(rv_[i], _mm_mul_ps(ev_[i], f));
-            in = _mm_and_ps(in, _mm_or_ps(_mm_cmpgt_ps(w, zero),
-                                          _mm_and_ps(_mm_cmpeq_ps(w, zero), tv_[i])));
+            in = _mm_and_ps(
+                in, _mm_or_ps(_mm_cmpgt_ps(w, zero), _mm_and_ps(_mm_cmpeq_ps(w, zero), tv_[i])));
         }
         return _mm_movemask_ps(in);
     }

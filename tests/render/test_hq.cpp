@@ -323,8 +323,8 @@ TEST_F(HighQuality, AFanOfThinTrianglesLeavesNoSampleUncovered) {
             const double pi = 3.14159265358979, r = 90;
             for (int i = 0; i < count; ++i) {
                 const double a0 = 2 * pi * (i + turn) / count, a1 = 2 * pi * (i + 1 + turn) / count;
-                fan << "3 4 0.31 0.17 -20 " << r * std::cos(a0) << ' ' << r * std::sin(a0) << " -20 "
-                    << r * std::cos(a1) << ' ' << r * std::sin(a1) << " -20\n";
+                fan << "3 4 0.31 0.17 -20 " << r * std::cos(a0) << ' ' << r * std::sin(a0)
+                    << " -20 " << r * std::cos(a1) << ' ' << r * std::sin(a1) << " -20\n";
             }
             // A file of its own for each (a file of the same name could be taken as read).
             const std::string name = "fan" + std::to_string(count) + "-" +
