@@ -81,22 +81,25 @@ class RowEdges {
   public:
     RowEdges(const float e[3], const bool tie[3], int x0) : x0_(x0) {
         for (int i = 0; i < 3; ++i) {
+#if defined(__SSE2__)
+            e_[i] = _mm_set1_ps(e[i]);
+            tie_[i] = _mm_castsi128_ps(_mm_set1_epi32(tie[i] ? -1 : 0));
+#else
             e_[i] = e[i];
             tie_[i] = tie[i];
-#if defined(__SSE2__)
-            ev_[i] = _mm_set1_ps(e[i]);
-            tv_[i] = _mm_castsi128_ps(_mm_set1_epi32(tie[i] ? -1 : 0));
 #endif
         }
     }
     // The edge functions at column x0 of the row.
     void Row(float r0, float r1, float r2) {
-        r_[0] = r0;
-        r_[1] = r1;
-        r_[2] = r2;
+        const float r[3] = {r0, r1, r2};
+        for (int i = 0; i < 3; ++i) {
 #if defined(__SSE2__)
-        for (int i = 0; i < 3; ++i) rv_[i] = _mm_set1_ps(r_[i]);
+            r_[i] = _mm_set1_ps(r[i]);
+#else
+            r_[i] = r[i];
 #endif
+        }
     }
     // The first and last columns from xs to xe inside; false when there is none. Each
     // edge function only grows or only shrinks along the row, so the columns inside
@@ -131,25 +134,17 @@ class RowEdges {
     }
 
   private:
-    bool Inside(int x) const {
-        const float f = static_cast<float>(x - x0_);
-        for (int i = 0; i < 3; ++i) {
-            const float w = r_[i] + e_[i] * f;
-            if (!(w > 0 || (w == 0 && tie_[i]))) return false;
-        }
-        return true;
-    }
 #if defined(__SSE2__)
-    // Bit k set where column x + k is inside, k 0 to 3: the same sums as Inside's.
+    // Bit k set where column x + k is inside, k 0 to 3.
     int Inside4(int x) const {
         const __m128 f =
             _mm_cvtepi32_ps(_mm_add_epi32(_mm_set1_epi32(x - x0_), _mm_set_epi32(3, 2, 1, 0)));
         const __m128 zero = _mm_setzero_ps();
         __m128 in = _mm_castsi128_ps(_mm_set1_epi32(-1));
         for (int i = 0; i < 3; ++i) {
-            const __m128 w = _mm_add_ps(rv_[i], _mm_mul_ps(ev_[i], f));
+            const __m128 w = _mm_add_ps(r_[i], _mm_mul_ps(e_[i], f));
             in = _mm_and_ps(
-                in, _mm_or_ps(_mm_cmpgt_ps(w, zero), _mm_and_ps(_mm_cmpeq_ps(w, zero), tv_[i])));
+                in, _mm_or_ps(_mm_cmpgt_ps(w, zero), _mm_and_ps(_mm_cmpeq_ps(w, zero), tie_[i])));
         }
         return _mm_movemask_ps(in);
     }
@@ -159,10 +154,21 @@ class RowEdges {
         const int above = hi - x < 3 ? hi - x + 1 : 4;
         return ((1 << above) - 1) & ~((1 << below) - 1);
     }
-    __m128 rv_[3], ev_[3], tv_[3];
-#endif
+    // Each edge's value at the row's first column and its step, broadcast to four
+    // columns, and all bits set for a top or left edge.
+    __m128 r_[3], e_[3], tie_[3];
+#else
+    bool Inside(int x) const {
+        const float f = static_cast<float>(x - x0_);
+        for (int i = 0; i < 3; ++i) {
+            const float w = r_[i] + e_[i] * f;
+            if (!(w > 0 || (w == 0 && tie_[i]))) return false;
+        }
+        return true;
+    }
     float r_[3] = {}, e_[3];
     bool tie_[3];
+#endif
     int x0_;
 };
 
@@ -1275,8 +1281,8 @@ void QzHqRenderer::Band::Fill(const QzVector& a, const QzVector& b0, const QzVec
         float w0 = (c->x - b->x) * (py - b->y) - (c->y - b->y) * (px - b->x);
         float w1 = (a.x - c->x) * (py - c->y) - (a.y - c->y) * (px - c->x);
         float w2 = (b->x - a.x) * (py - a.y) - (b->y - a.y) * (px - a.x);
-        // The columns each edge lets in, a column wider than exact: the test of every
-        // pixel below decides.
+        // The columns each edge lets in, a column wider than exact: the row's run below
+        // decides (and its depths start from the first of these columns).
         int xs = x0, xe = x1;
         bool empty = false;
         auto limit = [&](float w, float dx) {
